@@ -1,0 +1,30 @@
+// SettingsFile: an INI-style file of sections and keys under the platform root.
+//
+// Layout: keys before any "[section]" line belong to the top level (section
+// ""); "key=value" lines; '#' or ';' start a comment line. Every read loads the
+// file afresh, so values written by another process are seen at once; every
+// write replaces the file atomically (temporary file, then rename).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+class SettingsFile {
+public:
+    explicit SettingsFile(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& path() const { return m_path; }
+
+    std::optional<std::string> Get(const std::string& section, const std::string& key) const;
+    bool Set(const std::string& section, const std::string& key, const std::string& value);
+    bool Remove(const std::string& section, const std::string& key);
+
+    using Sections = std::map<std::string, std::map<std::string, std::string>>;
+    Sections Load() const;
+
+private:
+    bool Store(const Sections& sections) const;
+
+    std::string m_path;
+};

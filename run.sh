@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The project's one entry point.
+#   ./run.sh demo   install what is missing, build, run the demo on the embedded defaults
+#   ./run.sh test   install what is missing, build, run every test (normal and sanitizer builds)
+#   ./run.sh setup  only install what is missing
+#   ./run.sh build  only build (normal build in build/)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(g++ clang libclang-rt-dev cmake ninja-build pkg-config libboost-dev libsqlite3-dev sqlite3
+          libxerces-c-dev libtirpc-dev libgtest-dev libgmock-dev)
+
+setup() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+build() {  # build <dir> [cmake args...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(jobs)"
+}
+
+run_tests() {  # run_tests <dir>
+    ctest --test-dir "$1" -j "$(jobs)" --output-on-failure --timeout 300
+}
+
+case "${1:-}" in
+    setup) setup ;;
+    build) setup; build build ;;
+    demo)
+        setup
+        build build
+        ./build/tools/demo/jxdemo
+        ;;
+    test)
+        setup
+        build build
+        run_tests build
+        build build-asan -DJX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        ;;
+    *)
+        echo "usage: $0 demo|test|setup|build" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,54 @@
+// Test support: fresh platform roots.
+#include "tests/support/TestRoot.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "JxLib/EvDebug.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzClock.h"
+
+namespace jxtest {
+
+TestRoot::TestRoot(double timeScale) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "jxsql-test-XXXXXX").string();
+    char* made = ::mkdtemp(tmpl.data());
+    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = made;
+    wz::SetPlatformRoot(m_path);
+    wz::SetTimeScale(timeScale);
+    JXPlatformInfo::SetCurrentInstance("Instance001");
+}
+
+TestRoot::~TestRoot() {
+    if (std::getenv("JX_KEEP_TEST_ROOT") != nullptr) return;
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::string TestRoot::File(const std::string& relative) const {
+    std::filesystem::path p = std::filesystem::path(m_path) / relative;
+    std::filesystem::create_directories(p.parent_path());
+    return p.string();
+}
+
+void TestRoot::WriteFile(const std::string& relative, const std::string& content) const {
+    std::ofstream out(File(relative), std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+std::string TestRoot::ReadFile(const std::string& relative) const {
+    return ReadWholeFile((std::filesystem::path(m_path) / relative).string());
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace jxtest

@@ -1,0 +1,35 @@
+// jxdemo: runs the system end to end on a platform root of its own.
+//
+// The root is $JX_PLATFORM_ROOT, else the built-in default; the demo starts
+// from an empty root each time so that its output is the same on every run.
+#include <cstdio>
+#include <filesystem>
+
+#include "JxLib/EvDebug.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/PlatformRoot.h"
+
+int main() {
+    std::string root = wz::PlatformRoot();
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    if (!wz::MakeDirectories(root)) {
+        std::fprintf(stderr, "cannot create the platform root %s\n", root.c_str());
+        return 1;
+    }
+    EvDebug::SetProgramName("jxdemo");
+    EvDebug log;
+    std::printf("Platform root: %s\n", root.c_str());
+
+    JXPlatformInfo settings;
+    settings.setNumber("MSSQLAgent", "nSessionTimeoutInMins", 30);
+    int minutes = 0;
+    settings.getNumber("MSSQLAgent", "nSessionTimeoutInMins", &minutes);
+    std::printf("Setting MSSQLAgent/nSessionTimeoutInMins = %d\n", minutes);
+
+    CWzError err = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "in is empty");
+    EV_ERROR(log, "Demo error value: %s", err.AsString().c_str());
+    std::printf("Log file: %s\n", EvDebug::LogFilePath().c_str());
+    return 0;
+}
