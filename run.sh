@@ -35,6 +35,22 @@ run_tests() {  # run_tests <dir>
     ctest --test-dir "$1" -j "$(jobs)" --output-on-failure --timeout 300
 }
 
+# Builds the libFuzzer targets with clang and runs each one briefly.
+run_fuzzers() {
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DJX_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build build-fuzz --target fuzzers -j "$(jobs)"
+    [ -d build-fuzz/fuzzers ] || return 0
+    for f in build-fuzz/fuzzers/*; do
+        [ -x "$f" ] || continue
+        echo "Fuzzing $(basename "$f") for ${FUZZ_SECONDS:-20} s"
+        local corpus="build-fuzz/corpus/$(basename "$f")"
+        mkdir -p "$corpus"
+        JX_PLATFORM_ROOT="$(mktemp -d)" "$f" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 \
+            -print_final_stats=0 "$corpus" >"build-fuzz/$(basename "$f").log" 2>&1 \
+            || { tail -50 "build-fuzz/$(basename "$f").log"; return 1; }
+    done
+}
+
 case "${1:-}" in
     setup) setup ;;
     build) setup; build build ;;
@@ -49,6 +65,7 @@ case "${1:-}" in
         run_tests build
         build build-asan -DJX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        run_fuzzers
         ;;
     *)
         echo "usage: $0 demo|test|setup|build" >&2
