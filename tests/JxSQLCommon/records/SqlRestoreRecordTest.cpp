@@ -1,24 +1,14 @@
 // Restore and snapshot value records: zero numbers, deep copies.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <new>
 
+#include "RecordOnDirtyMemory.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 
 namespace {
 
-// Builds a T over memory that held garbage, so a number left without an
-// initial value shows up as non-zero.
-template <class T, class Check>
-void OnDirtyMemory(Check check) {
-    alignas(T) unsigned char storage[sizeof(T)];
-    std::memset(storage, 0xab, sizeof storage);
-    T* record = new (storage) T;
-    check(*record);
-    record->~T();
-}
+using jxtest::OnDirtyMemory;
 
 TEST(SqlRestoreRecordTest, NumbersStartAtZero) {
     OnDirtyMemory<AFileInfo_t>([](const AFileInfo_t& r) {
