@@ -90,14 +90,17 @@ public:
     // Embedded message: stored as a copy; the accessor points into this
     // object (nullptr when unset) and stays valid until the field changes.
     void setObjectAccessor(int fieldId, int memberIndex, const CNMessageBase& value);
+    void setObjectAccessor(int fieldId, int memberIndex, CNMessageBase&& value);
     CNMessageBase* getObjectAccessor(int fieldId, int memberIndex);
     const CNMessageBase* getObjectAccessor(int fieldId, int memberIndex) const;
 
     void setlistobject(int fieldId, int memberIndex, const std::vector<CNMessageBase>& items);
+    void setlistobject(int fieldId, int memberIndex, std::vector<CNMessageBase>&& items);
     void addlistobject(int fieldId, int memberIndex, const CNMessageBase& item);
     std::vector<CNMessageBase> getlistobject(int fieldId, int memberIndex) const;
 
     void setliststring(int fieldId, int memberIndex, const std::vector<std::string>& items);
+    void setliststring(int fieldId, int memberIndex, std::vector<std::string>&& items);
     void addliststring(int fieldId, int memberIndex, const std::string& item);
     std::vector<std::string> getliststring(int fieldId, int memberIndex) const;
 
