@@ -123,6 +123,19 @@ TEST(XMLDecoderTest, RefusesDeepNestingAndHugeCountsAndSizes) {
     EXPECT_EQ(kMsgTooLarge, Refusal(huge));
 }
 
+std::string RefusalText(const std::string& text) {
+    CWzError err;
+    EXPECT_EQ(nullptr, XMLDecoder::decode(text, &err));
+    return err.GetMessage();
+}
+
+TEST(XMLDecoderTest, RefusalsSayWhatIsWrong) {
+    EXPECT_NE(std::string::npos, RefusalText("<!DOCTYPE x []><x/>").find("DOCTYPE")) << RefusalText("<!DOCTYPE x []><x/>");
+    EXPECT_NE(std::string::npos, RefusalText("<Nobody_Knows module=\"1\" message=\"1\"/>").find("Nobody_Knows"));
+    EXPECT_NE(std::string::npos, RefusalText(kOpen + "<int id=\"5\">x</int>" + kClose).find("field 5"));
+    EXPECT_NE(std::string::npos, RefusalText(kOpen + "<str id=\"1\">").find("line 1"));
+}
+
 TEST(XMLDecoderTest, AcceptsWhitespaceCommentsAndTheXmlDeclaration) {
     auto m = XMLDecoder::decode("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- reply -->\n" + kOpen +
                                 "\n  <int id=\"5\">7</int>\n  <str id=\"1\"><![CDATA[a<b]]></str>\n" + kClose);
