@@ -47,6 +47,7 @@ void CJxNetwork::Close() {
         m_fd = -1;
     }
     m_peeked.reset();
+    m_inputBroken = false;
 }
 
 CWzError CJxNetwork::Fail(CWzError error, uint64_t code) {
@@ -104,6 +105,9 @@ CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& 
         return CWzError::Success();
     }
     if (!IsConnected()) return NotConnected(FXCODELOC);
+    if (m_inputBroken) {
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "The session can no longer be read."), EPROTO);
+    }
     unsigned char bytes[kJxsFrameHeaderBytes];
     size_t got = 0;
     int err = 0;
@@ -111,23 +115,23 @@ CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& 
     case jxsIoStatus::Done: {
         CWzError e = jxsDecodeFrameHeader(bytes, header);
         if (e.IsError()) {
-            Close();
+            m_inputBroken = true;
             return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
         }
         return CWzError::Success();
     }
     case jxsIoStatus::TimedOut:
         flag = true;
-        if (got > 0) Close();  // inside a frame: the stream cannot be resumed
+        if (got > 0) m_inputBroken = true;  // inside a frame: the stream cannot be resumed
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, ETIMEDOUT, "No message arrived within the time-out."),
                     ETIMEDOUT);
     case jxsIoStatus::Closed:
-        Close();
+        m_inputBroken = true;
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, ECONNRESET, "The peer closed the session."), ECONNRESET);
     case jxsIoStatus::Failed:
         break;
     }
-    Close();
+    m_inputBroken = true;
     return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Receive failed: %s.", std::strerror(err)),
                 static_cast<uint64_t>(err));
 }
@@ -139,7 +143,7 @@ CWzError CJxNetwork::ReadPayload(const jxsFrameHeader& header, std::string& payl
     int err = 0;
     jxsIoStatus status = jxsReadExact(m_fd, payload.data(), payload.size(), deadline, got, err);
     if (status == jxsIoStatus::Done) return CWzError::Success();
-    Close();
+    m_inputBroken = true;
     if (status == jxsIoStatus::TimedOut) {
         flag = true;
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, ETIMEDOUT, "A message stopped after %zu of %u bytes.", got,
@@ -250,7 +254,7 @@ CWzError CJxNetwork::ReceiveXDRMessage(unsigned long* code, jxsDatabuf_v2* buffe
     if (e.IsError()) return e;
     if (frame.kind == jxsFrameKind::Abort) return PeerAborted(payload);
     if (frame.kind != jxsFrameKind::Xdr) {
-        if (frame.kind != jxsFrameKind::Xml) Close();  // attach frames never follow the attach
+        if (frame.kind != jxsFrameKind::Xml) m_inputBroken = true;  // attach frames never follow the attach
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO,
                                             "Expected a record, received a frame of kind %u under code 0x%" PRIx64 ".",
                                             static_cast<unsigned>(frame.kind), frame.code),
@@ -264,8 +268,8 @@ CWzError CJxNetwork::ReceiveXDRMessage(unsigned long* code, jxsDatabuf_v2* buffe
         e = jxsDecodeRecord(frame.code, payload, *buffer);
         if (e.IsError()) {
             // A malformed record leaves the stream in step, but nothing good
-            // can be expected of a peer that sends one: end the session.
-            Close();
+            // can be expected of a peer that sends one: read no further.
+            m_inputBroken = true;
             return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
         }
     }
@@ -292,7 +296,7 @@ CWzError CJxNetwork::ReceiveXMLMessage(unsigned long* code, std::string& xml, jx
     if (e.IsError()) return e;
     if (frame.kind == jxsFrameKind::Abort) return PeerAborted(payload);
     if (frame.kind != jxsFrameKind::Xml) {
-        if (frame.kind != jxsFrameKind::Xdr) Close();
+        if (frame.kind != jxsFrameKind::Xdr) m_inputBroken = true;
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO,
                                             "Expected an XML message, received a frame of kind %u under code 0x%" PRIx64
                                             ".",

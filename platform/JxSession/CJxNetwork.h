@@ -16,8 +16,10 @@
 // - `flag` is set to true exactly when the call failed because its time-out
 //   passed, and to false otherwise;
 // - a time-out before any byte of a frame arrived leaves the session usable;
-//   a time-out inside a frame, a malformed frame or a closed peer ends it
-//   (IsConnected() turns false);
+//   after a time-out inside a frame, a malformed frame or record, or the
+//   peer's close, nothing more is read (every receive fails at once), but an
+//   abort or disconnect reply can still be sent, which then closes the
+//   session (IsConnected() turns false); a peer's abort closes it at once;
 // - `flags` arguments are accepted and not used.
 //
 // A session is used by one thread at a time.
@@ -116,6 +118,7 @@ private:
 
     int m_fd = -1;
     std::optional<jxsFrameHeader> m_peeked;
+    bool m_inputBroken = false;  // the incoming stream is out of step or ended
     std::optional<jxsStatus> m_peerAbort;
     uint64_t m_lastErrorCode = 0;
     std::string m_lastErrorText;

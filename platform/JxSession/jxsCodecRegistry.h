@@ -8,6 +8,9 @@
 // free releases what the decode allocated and clears the pointers, so that a
 // second free of the same record does nothing.
 //
+// The registry keeps the routine's address: a library that registers codecs
+// must stay loaded (the host loads plug-ins with RTLD_NODELETE).
+//
 // Codes without a codec carry no payload: a send of a lent record under such
 // a code is refused, and a payload that arrives under one is skipped.
 #pragma once

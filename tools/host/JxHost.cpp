@@ -94,7 +94,9 @@ void JxHost::Serve(uint64_t id, int fd) {
             void* library = nullptr;
             HandlerEntry entry = nullptr;
             if (e.IsSuccess()) {
-                library = ::dlopen(binding.libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+                // A plug-in stays loaded for the life of the process: the record
+                // codecs it registered point into its code.
+                library = ::dlopen(binding.libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
                 if (library != nullptr) entry = reinterpret_cast<HandlerEntry>(::dlsym(library, binding.symbol.c_str()));
                 if (entry == nullptr) {
                     const char* why = ::dlerror();

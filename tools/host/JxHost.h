@@ -4,7 +4,8 @@
 // of its own: it reads the attach request, looks the descriptor up in the
 // bindings (HostBindings.h), loads the library with dlopen, answers the
 // attach and calls the entry `void entry(CJxNetwork*, unsigned long)` with
-// the session. When the entry returns, the session is closed. Stop() closes
+// the session. When the entry returns, the session is closed; the library
+// stays loaded, since the record codecs it registered point into it. Stop() closes
 // the listener, ends the open sessions (their pending receives fail) and
 // joins every session thread.
 #pragma once

@@ -123,6 +123,30 @@ TEST_F(SessionPair, DisconnectIsAnsweredAndClosesBothEnds) {
     EXPECT_TRUE(a->Disconnect(10, flag).IsSuccess());
 }
 
+TEST_F(SessionPair, TimeOutInsideAFrameStopsReadingButLetsTheAbortOut) {
+    // A header that promises 50 bytes, then silence.
+    jxsFrameHeader header;
+    header.code = kEchoRequestCode;
+    header.length = 50;
+    unsigned char bytes[kJxsFrameHeaderBytes];
+    jxsEncodeFrameHeader(header, bytes);
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    CJxNetwork reader(fds[0]);
+    ASSERT_EQ(::write(fds[1], bytes, sizeof bytes), static_cast<ssize_t>(sizeof bytes));
+    unsigned long code = 0;
+    EXPECT_TRUE(reader.ReceiveXDRMessage(&code, nullptr, nullptr, 0, 5, flag).IsError());
+    EXPECT_TRUE(flag);
+    EXPECT_FALSE(reader.ReceiveXDRMessage(&code, nullptr, nullptr, 0, 5, flag).IsSuccess());
+    EXPECT_FALSE(flag);  // refused at once, not waited for
+    jxsStatus status{2, ETIMEDOUT, 2};
+    EXPECT_TRUE(reader.AbortConnection(status, 5, flag).IsSuccess());
+    CJxNetwork writer(fds[1]);
+    EXPECT_TRUE(writer.ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag).IsError());
+    ASSERT_TRUE(writer.GetPeerAbortStatus().has_value());
+    EXPECT_EQ(writer.GetPeerAbortStatus()->errorCode, static_cast<uint64_t>(ETIMEDOUT));
+}
+
 TEST_F(SessionPair, DisconnectFromASilentPeerIsBoundedByItsTimeOut) {
     CWzError e = a->Disconnect(5, flag);
     EXPECT_TRUE(e.IsError());
@@ -136,7 +160,11 @@ TEST_F(SessionPair, ClosedPeerFailsTheReceive) {
     EXPECT_TRUE(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag).IsError());
     EXPECT_FALSE(flag);
     EXPECT_EQ(LastError(*a), static_cast<unsigned long>(ECONNRESET));
-    EXPECT_EQ(FXErrorUtil::GetErrNo(a->SendXDRMessage(1, nullptr, 0, 10, flag)), ENOTCONN);
+    // Nothing more is read; an abort still closes the session.
+    EXPECT_EQ(FXErrorUtil::GetErrNo(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag)), EPROTO);
+    jxsStatus status{2, ECONNRESET, 2};
+    a->AbortConnection(status, 10, flag);
+    EXPECT_FALSE(a->IsConnected());
 }
 
 TEST_F(SessionPair, UnconnectedSessionRefusesEverythingButDisconnect) {
