@@ -10,6 +10,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSession/jxsTypes.h"
+#include "Messages/XMLDecoder.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -105,6 +106,20 @@ bool CompareInstanceNameOnHostName(std::string& name, std::string& configured, s
     // Instance names keep the server's own "HOST\INSTANCE" form.
     std::string candidate = instance.empty() ? hostName : hostName + "\\" + instance;
     return strcasecmp(name.c_str(), candidate.c_str()) == 0;
+}
+
+unsigned long GetXmlTagID(std::string& xml) {
+    EvDebug log;
+    EV_DEBUG(log, 4, "Get the TAG ID for the xml string [%s].", xml.c_str());
+    XMLDecoder decoder;
+    CNMessageBase* message = decoder.unSerialize(xml);
+    if (message == nullptr) {
+        EV_ERROR(log, "Failed to get the TAG ID for the xml string [%s].", xml.c_str());
+        return 0;
+    }
+    unsigned long tag = message->getTagID();
+    EV_DEBUG(log, 4, "Got the TAG ID [%lu] for the xml.", tag);
+    return tag;
 }
 
 extern "C" __attribute__((visibility("default"))) int sqlUpdateQRBackupSetInfo(const char*, const char*) {

@@ -109,6 +109,9 @@ private:
 // host name alone when that part is empty or there is no "/").
 bool CompareInstanceNameOnHostName(std::string& name, std::string& configured, std::string& hostName);
 
+// The tag id of the XML message in `xml`; 0 when the text does not decode.
+unsigned long GetXmlTagID(std::string& xml);
+
 extern "C" {
 // Kept for callers of the plug-in's export list; does nothing and returns 1.
 int sqlUpdateQRBackupSetInfo(const char*, const char*);

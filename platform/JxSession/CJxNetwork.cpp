@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
+#include <memory>
 
 #include "JxLib/EvDebug.h"
 #include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTargets.h"
+#include "Messages/CNMessageBase.h"
+#include "Messages/XMLDecoder.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
@@ -308,6 +311,44 @@ CWzError CJxNetwork::ReceiveXMLMessage(unsigned long* code, std::string& xml, jx
         *header = jxsHostProtocolHeader{kJxsProtocolVersion, frame.code, frame.group, frame.length};
     }
     xml = std::move(payload);
+    return CWzError::Success();
+}
+
+CWzError CJxNetwork::SendXMLMessage(const CNMessageBase& message, int flags, int timeout, bool& flag) {
+    flag = false;
+    std::string xml;
+    int rc = message.serialize(xml);
+    if (rc != kMsgOk) {
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EMSGSIZE, "Cannot serialise message (%d, %d): result %d.",
+                                            message.getModule(), message.getMessage(), rc),
+                    EMSGSIZE);
+    }
+    return SendXMLMessage(xml, flags, timeout, flag, message.getTagID());
+}
+
+CWzError CJxNetwork::SendXMLMessage(const CNMessageBase* message, int flags, int timeout, bool& flag) {
+    if (message == nullptr) {
+        flag = false;
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "No message to send."), EINVAL);
+    }
+    return SendXMLMessage(*message, flags, timeout, flag);
+}
+
+CWzError CJxNetwork::ReceiveXMLMessage(unsigned long* code, CNMessageBase*& message, jxsHostProtocolHeader* header,
+                                       int flags, int timeout, bool& flag) {
+    message = nullptr;
+    std::string xml;
+    CWzError e = ReceiveXMLMessage(code, xml, header, flags, timeout, flag);
+    if (e.IsError()) return e;
+    CWzError why;
+    std::unique_ptr<CNMessageBase> decoded = XMLDecoder::decode(xml, &why);
+    if (!decoded) {
+        m_inputBroken = true;  // as with a malformed record
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EBADMSG, "Malformed XML message (%zu bytes): %s", xml.size(),
+                                            why.GetMessage().c_str()),
+                    EBADMSG);
+    }
+    message = decoded.release();
     return CWzError::Success();
 }
 

@@ -37,6 +37,8 @@
 // What the next message on a session is, as told by PeekDataFormat.
 enum jxsDataFormat { JXS_DATA_FORMAT_NONE = 0, JXS_DATA_FORMAT_XDR = 1, JXS_DATA_FORMAT_XML = 2 };
 
+class CNMessageBase;
+
 class CJxNetwork {
 public:
     // A new, unconnected session.
@@ -74,8 +76,15 @@ public:
     // a record that never received anything, does nothing.
     static CWzError FreeReceivedMessage(unsigned long code, jxsDatabuf_v2* buffer);
 
-    // XML messages: the text of one message under `code` (0 when the message
-    // has none).
+    // XML messages of the message layer. A message travels as its XML text
+    // under its class's tag id as the message code. The receive decodes any
+    // catalogued class into a new message that the caller owns (delete it);
+    // `message` is null after a failure. `code` and `header` may be null.
+    CWzError SendXMLMessage(const CNMessageBase& message, int flags, int timeout, bool& flag);
+    CWzError SendXMLMessage(const CNMessageBase* message, int flags, int timeout, bool& flag);
+    CWzError ReceiveXMLMessage(unsigned long* code, CNMessageBase*& message, jxsHostProtocolHeader* header,
+                               int flags, int timeout, bool& flag);
+    // The same with the XML text as it travels, under `code`.
     CWzError SendXMLMessage(const std::string& xml, int flags, int timeout, bool& flag, unsigned long code = 0);
     CWzError ReceiveXMLMessage(unsigned long* code, std::string& xml, jxsHostProtocolHeader* header, int flags,
                                int timeout, bool& flag);

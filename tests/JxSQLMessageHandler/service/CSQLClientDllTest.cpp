@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "Messages/CNMessageBase.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
 
@@ -99,6 +100,16 @@ TEST_F(DateTexts, ReadsLocalTimeAndSurvivesAShortText) {
     // 14:07:09 in Berlin (UTC+1 in March before the switch) is 13:07:09 UTC.
     EXPECT_EQ(object.convertAsciiDateToUnixTime("2021-03-05 14:07:09"), 1614949629);
     object.convertAsciiDateToUnixTime("2021-03");  // fields past the end read as zero
+}
+
+TEST_F(RequestObject, XmlTagIdOfDecodableTextElseZero) {
+    std::string xml;
+    CNMessageBase message(34, 47);
+    ASSERT_EQ(message.serialize(xml), kMsgOk);
+    EXPECT_EQ(GetXmlTagID(xml), message.getTagID());
+    for (std::string bad : {std::string(), std::string("<not xml"), std::string("<Nobody_Knows/>")}) {
+        EXPECT_EQ(GetXmlTagID(bad), 0u) << bad;
+    }
 }
 
 TEST(InstanceNames, MatchConfiguredNameOrHostAndInstancePart) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "JxSession/CJxNetwork.h"
+#include "Messages/CNMessageBase.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
@@ -78,6 +79,29 @@ TEST_F(SessionPair, QuietPeerTimesOutWithFlagAndSessionStaysUsable) {
     ASSERT_TRUE(b->ReceiveXMLMessage(&code, xml, nullptr, 0, 10, flag).IsSuccess());
     EXPECT_EQ(xml, "<m/>");
     EXPECT_EQ(code, 0x1e000114u);
+}
+
+TEST_F(SessionPair, XmlMessageArrivesAsANewObjectUnderItsTagId) {
+    CNMessageBase sent(34, 47);
+    sent.setint64(1, 0, 5);
+    sent.setstring(2, 1, "disk full");
+    ASSERT_TRUE(a->SendXMLMessage(sent, 0, -1, flag).IsSuccess());
+
+    CNMessageBase* got = nullptr;
+    unsigned long code = 0;
+    ASSERT_TRUE(b->ReceiveXMLMessage(&code, got, nullptr, 0, -1, flag).IsSuccess());
+    std::unique_ptr<CNMessageBase> owned(got);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(code, sent.getTagID());
+    EXPECT_TRUE(*got == sent);
+}
+
+TEST_F(SessionPair, MalformedXmlMessageGivesNoObject) {
+    ASSERT_TRUE(a->SendXMLMessage(std::string("<SQLPmn_ErrorMessage"), 0, 10, flag).IsSuccess());
+    CNMessageBase* got = reinterpret_cast<CNMessageBase*>(&flag);  // must be reset
+    EXPECT_EQ(FXErrorUtil::GetErrNo(b->ReceiveXMLMessage(nullptr, got, nullptr, 0, 10, flag)), EBADMSG);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(FXErrorUtil::GetErrNo(a->SendXMLMessage(static_cast<CNMessageBase*>(nullptr), 0, 10, flag)), EINVAL);
 }
 
 TEST_F(SessionPair, MessageOfTheOtherFormatIsRefusedWithoutLosingStep) {
