@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
-#include "JxSession/jxsTypes.h"
+#include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "Messages/XMLDecoder.h"
 #include "WzUtils/WzFormat.h"
 
@@ -54,11 +54,7 @@ unsigned long CSQLClientDll::sendReply(unsigned long replyCode) {
     CWzError e = m_session->SendXDRMessage(replyCode, &m_sendBuffer, 0, timeout, flag);
     if (e.IsSuccess()) return 1;
     m_event.Error("CSQLClientDll::sendReply", "Sending message failed. Error:[%s]", e.AsString().c_str());
-    unsigned long code = 0;
-    std::string text;
-    m_session->GetLastErrorGenericText(&code, text, 0);
-    jxsStatus status{2, code, 2};
-    m_session->AbortConnection(status, timeout, flag);
+    sqlAbortWithLastError(m_session, timeout, flag);
     return 0;
 }
 

@@ -3,12 +3,12 @@
 
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsTypes.h"
+#include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 
 void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsigned long code)) {
     EvDebug log;
@@ -28,11 +28,7 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
         CWzError received = session->ReceiveXDRMessage(&code, &buffer, &header, 0, kSqlRequestTimeoutSeconds, flag);
         if (received.IsError()) {
             log.Error("sqlMessageHandler", "Receive message failed. Error:[%s]", received.AsString().c_str());
-            unsigned long lastError = 0;
-            std::string text;
-            session->GetLastErrorGenericText(&lastError, text, 0);
-            jxsStatus status{2, lastError, 2};
-            session->AbortConnection(status, kSqlRequestTimeoutSeconds, flag);
+            sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
             return;
         }
 

@@ -248,27 +248,39 @@ CWzError CJxNetwork::SendXDRMessage(unsigned long code, jxsDatabuf_v2* buffer, i
     return SendFrame(jxsFrameKind::Xdr, code, payload, timeout, flag);
 }
 
-CWzError CJxNetwork::ReceiveXDRMessage(unsigned long* code, jxsDatabuf_v2* buffer, jxsHostProtocolHeader* header,
-                                       int /*flags*/, int timeout, bool& flag) {
+CWzError CJxNetwork::ReceiveDataFrame(jxsFrameKind expected, unsigned long* code, jxsHostProtocolHeader* header,
+                                      std::string& payload, int timeout, bool& flag) {
     flag = false;
     jxsFrameHeader frame;
-    std::string payload;
     CWzError e = ReadFrame(frame, payload, timeout, flag);
     if (e.IsError()) return e;
     if (frame.kind == jxsFrameKind::Abort) return PeerAborted(payload);
-    if (frame.kind != jxsFrameKind::Xdr) {
-        if (frame.kind != jxsFrameKind::Xml) m_inputBroken = true;  // attach frames never follow the attach
+    if (frame.kind != expected) {
+        // A record where XML was expected (or the reverse) leaves the stream
+        // in step; attach frames never follow the attach.
+        if (frame.kind != jxsFrameKind::Xml && frame.kind != jxsFrameKind::Xdr) m_inputBroken = true;
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO,
-                                            "Expected a record, received a frame of kind %u under code 0x%" PRIx64 ".",
-                                            static_cast<unsigned>(frame.kind), frame.code),
+                                            "Expected a frame of kind %u, received kind %u under code 0x%" PRIx64 ".",
+                                            static_cast<unsigned>(expected), static_cast<unsigned>(frame.kind),
+                                            frame.code),
                     EPROTO);
     }
     if (code != nullptr) *code = frame.code;
     if (header != nullptr) {
         *header = jxsHostProtocolHeader{kJxsProtocolVersion, frame.code, frame.group, frame.length};
     }
+    return CWzError::Success();
+}
+
+CWzError CJxNetwork::ReceiveXDRMessage(unsigned long* code, jxsDatabuf_v2* buffer, jxsHostProtocolHeader* header,
+                                       int /*flags*/, int timeout, bool& flag) {
+    unsigned long received = 0;
+    std::string payload;
+    CWzError e = ReceiveDataFrame(jxsFrameKind::Xdr, &received, header, payload, timeout, flag);
+    if (e.IsError()) return e;
+    if (code != nullptr) *code = received;
     if (buffer != nullptr) {
-        e = jxsDecodeRecord(frame.code, payload, *buffer);
+        e = jxsDecodeRecord(received, payload, *buffer);
         if (e.IsError()) {
             // A malformed record leaves the stream in step, but nothing good
             // can be expected of a peer that sends one: read no further.
@@ -292,26 +304,10 @@ CWzError CJxNetwork::SendXMLMessage(const std::string& xml, int /*flags*/, int t
 
 CWzError CJxNetwork::ReceiveXMLMessage(unsigned long* code, std::string& xml, jxsHostProtocolHeader* header,
                                        int /*flags*/, int timeout, bool& flag) {
-    flag = false;
-    jxsFrameHeader frame;
     std::string payload;
-    CWzError e = ReadFrame(frame, payload, timeout, flag);
-    if (e.IsError()) return e;
-    if (frame.kind == jxsFrameKind::Abort) return PeerAborted(payload);
-    if (frame.kind != jxsFrameKind::Xml) {
-        if (frame.kind != jxsFrameKind::Xdr) m_inputBroken = true;
-        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO,
-                                            "Expected an XML message, received a frame of kind %u under code 0x%" PRIx64
-                                            ".",
-                                            static_cast<unsigned>(frame.kind), frame.code),
-                    EPROTO);
-    }
-    if (code != nullptr) *code = frame.code;
-    if (header != nullptr) {
-        *header = jxsHostProtocolHeader{kJxsProtocolVersion, frame.code, frame.group, frame.length};
-    }
-    xml = std::move(payload);
-    return CWzError::Success();
+    CWzError e = ReceiveDataFrame(jxsFrameKind::Xml, code, header, payload, timeout, flag);
+    if (e.IsSuccess()) xml = std::move(payload);
+    return e;
 }
 
 CWzError CJxNetwork::SendXMLMessage(const CNMessageBase& message, int flags, int timeout, bool& flag) {

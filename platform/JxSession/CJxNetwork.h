@@ -118,6 +118,9 @@ private:
     CWzError ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& flag);
     CWzError ReadPayload(const jxsFrameHeader& header, std::string& payload, int64_t deadline, bool& flag);
     CWzError ReadFrame(jxsFrameHeader& header, std::string& payload, int timeout, bool& flag);
+    // Reads the next frame, which must be of kind `expected`; fills code and header.
+    CWzError ReceiveDataFrame(jxsFrameKind expected, unsigned long* code, jxsHostProtocolHeader* header,
+                              std::string& payload, int timeout, bool& flag);
     // Turns an abort frame into the failure the receiver reports.
     CWzError PeerAborted(const std::string& payload);
     CWzError NotConnected(const FXCodeLocation& where);

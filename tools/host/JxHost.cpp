@@ -18,6 +18,7 @@
 #include "JxSession/CJxNetwork.h"
 #include "tools/host/HostBindings.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzClock.h"
 
 namespace {
 
@@ -66,7 +67,10 @@ void JxHost::AcceptLoop() {
         if (fds[1].revents != 0) return;
         if (rc <= 0 || (fds[0].revents & POLLIN) == 0) continue;
         int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0) {
+            WZSLEEP_InTeRnAl(100);  // e.g. out of descriptors: do not spin
+            continue;
+        }
         int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stopping || own < 0) {
