@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "Messages/XMLDecoder.h"
 #include "WzUtils/WzFormat.h"
@@ -22,7 +23,9 @@ CSQLClientDll::CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsig
     : m_session(session), m_receivedBuffer(received), m_requestCode(code), m_ownsSession(false) {}
 
 CSQLClientDll::CSQLClientDll()
-    : m_session(new CJxNetwork()), m_receivedBuffer(&m_receiveBuffer), m_ownsSession(true) {}
+    : m_session(new CJxNetwork()), m_receivedBuffer(&m_receiveBuffer), m_ownsSession(true) {
+    sqlRegisterRecordCodecs();
+}
 
 CSQLClientDll::~CSQLClientDll() {
     if (m_ownsSession) delete m_session;

@@ -8,6 +8,7 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsTypes.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 
 void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsigned long code)) {
@@ -56,5 +57,6 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
 
 extern "C" __attribute__((visibility("default"))) void sqlMessageHandler(CJxNetwork* session, unsigned long) {
     if (session == nullptr) return;
+    sqlRegisterRecordCodecs();
     sqlServeConversation(session, &sqlFindRequestWrapper);
 }
