@@ -93,10 +93,7 @@ bool CsqlDMO::initialize(const std::string& instanceName, bool) {
 }
 
 bool CsqlDMO::getSQLServerInfo(const std::string& host, SQLServerInfo_t& info) {
-    std::vector<std::string> names;
-    CWzError err = SqlSimInstance::ListInstances(names);
-    if (err.IsError()) return Fail("getSQLServerInfo", err.GetMessage());
-    for (const std::string& name : names) {
+    for (const std::string& name : SqlSimInstance::ListInstances()) {
         std::string nameHost = name.substr(0, name.find('/'));
         if (!host.empty() && strcasecmp(nameHost.c_str(), host.c_str()) != 0) continue;
         SqlSimInstance instance;

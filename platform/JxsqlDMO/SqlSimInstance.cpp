@@ -234,24 +234,16 @@ CWzError SqlSimInstance::Open(const std::string& name) {
     return CWzError::Success();
 }
 
-CWzError SqlSimInstance::ListInstances(std::vector<std::string>& names) {
-    names.clear();
-    std::error_code ec;
-    std::filesystem::path top = wz::PlatformPath("mssql");
-    if (!std::filesystem::is_directory(top, ec)) return CWzError::Success();
-    for (const auto& host : std::filesystem::directory_iterator(top, ec)) {
-        if (!host.is_directory()) continue;
-        for (const auto& inst : std::filesystem::directory_iterator(host.path(), ec)) {
-            if (!std::filesystem::exists(inst.path() / "catalog.db")) continue;
-            SimSqlDb db;
-            if (db.Open((inst.path() / "catalog.db").string(), false).IsError()) continue;
-            SimSqlStatement q = db.Prepare("SELECT name FROM server");
-            if (q.Step()) names.push_back(q.Text(0));
-        }
+std::vector<std::string> SqlSimInstance::ListInstances() {
+    std::vector<std::string> names;
+    for (const std::string& path : SqlSimInstanceName::CatalogPaths("mssql")) {
+        SimSqlDb db;
+        if (db.Open(path, false).IsError()) continue;
+        SimSqlStatement q = db.Prepare("SELECT name FROM server");
+        if (q.Step()) names.push_back(q.Text(0));
     }
-    if (ec) return FXErrorUtil::ErrorErrNo(FXCODELOC, ec.value(), "cannot list the SQL Server instances");
     std::sort(names.begin(), names.end());
-    return CWzError::Success();
+    return names;
 }
 
 CWzError SqlSimInstance::SetServiceRunning(bool running) {

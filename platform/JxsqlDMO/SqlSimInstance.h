@@ -106,8 +106,9 @@ public:
     CWzError Create(const SqlSimServerSpec& spec);
     // Opens an existing instance; an unknown one is an error.
     CWzError Open(const std::string& name);
-    // Full names of every instance on this machine, sorted.
-    static CWzError ListInstances(std::vector<std::string>& names);
+    // Full names of every instance on this machine, sorted; catalogues that
+    // cannot be read are left out.
+    static std::vector<std::string> ListInstances();
 
     const std::string& Name() const { return m_name; }
     const SqlSimInstanceName& Location() const { return m_location; }

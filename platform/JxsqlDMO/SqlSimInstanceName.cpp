@@ -2,6 +2,7 @@
 #include "JxsqlDMO/SqlSimInstanceName.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
@@ -25,7 +26,7 @@ std::string SqlSimUpper(std::string text) {
     return text;
 }
 
-CWzError SqlSimInstanceName::Parse(const std::string& name, SqlSimInstanceName& out) {
+CWzError SqlSimInstanceName::Parse(const std::string& name, SqlSimInstanceName& out, const char* area) {
     size_t slash = name.find('/');
     std::string host = name.substr(0, slash);
     std::string instance = slash == std::string::npos ? std::string() : name.substr(slash + 1);
@@ -38,15 +39,31 @@ CWzError SqlSimInstanceName::Parse(const std::string& name, SqlSimInstanceName& 
     if (SqlSimUpper(instance) == kDefaultInstance) instance.clear();
     out.host = host;
     out.instance = instance;
+    out.area = area;
     return CWzError::Success();
 }
 
 std::string SqlSimInstanceName::FullName() const { return instance.empty() ? host : host + "/" + instance; }
 
 std::string SqlSimInstanceName::RelativeDirectory() const {
-    return "mssql/" + SqlSimUpper(host) + "/" + (instance.empty() ? kDefaultInstance : SqlSimUpper(instance));
+    return area + "/" + SqlSimUpper(host) + "/" + (instance.empty() ? kDefaultInstance : SqlSimUpper(instance));
 }
 
 std::string SqlSimInstanceName::CatalogPath() const { return wz::PlatformPath(RelativeDirectory() + "/catalog.db"); }
 
 std::string SqlSimInstanceName::DataDirectory() const { return wz::PlatformPath(RelativeDirectory() + "/data"); }
+
+std::vector<std::string> SqlSimInstanceName::CatalogPaths(const char* area) {
+    std::vector<std::string> paths;
+    std::error_code ec;
+    std::filesystem::path top = wz::PlatformPath(area);
+    for (const auto& host : std::filesystem::directory_iterator(top, ec)) {
+        if (!host.is_directory(ec)) continue;
+        std::error_code inner;
+        for (const auto& instance : std::filesystem::directory_iterator(host.path(), inner)) {
+            std::filesystem::path catalog = instance.path() / "catalog.db";
+            if (std::filesystem::is_regular_file(catalog, inner)) paths.push_back(catalog.string());
+        }
+    }
+    return paths;
+}
