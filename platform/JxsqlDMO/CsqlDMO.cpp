@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "JxsqlDMO/SqlAGDocuments.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimText.h"
 #include "WzUtils/WzFormat.h"
@@ -287,5 +288,38 @@ bool CsqlDMO::pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets) {
         db.Exec("ROLLBACK");
         return Fail("pruneMSDBEntries", err.GetMessage());
     }
+    return true;
+}
+
+bool CsqlDMO::GetAvailabilityGroups(const std::wstring& instance, std::string& xml) {
+    xml.clear();
+    if (!Connect(SqlSimNarrow(instance))) return false;
+    CWzError err = SqlAGGroupsDocument(m_instance->Db(), m_instance->Name(), xml);
+    if (err.IsError()) return Fail("GetAvailabilityGroups", err.GetMessage());
+    return true;
+}
+
+bool CsqlDMO::GetAG(const std::wstring& instance, const std::string& group, std::string& xml) {
+    xml.clear();
+    if (!Connect(SqlSimNarrow(instance))) return false;
+    CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, false, xml);
+    if (err.IsError()) return Fail("GetAG", err.GetMessage());
+    return true;
+}
+
+bool CsqlDMO::GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml) {
+    xml.clear();
+    if (!Connect(SqlSimNarrow(instance))) return false;
+    CWzError err = SqlAGDatabasesDocument(m_instance->Db(), group, xml);
+    if (err.IsError()) return Fail("GetAvailabilityDatabases", err.GetMessage());
+    return true;
+}
+
+bool CsqlDMO::GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group,
+                                           std::string& xml) {
+    xml.clear();
+    if (!Connect(SqlSimNarrow(instance))) return false;
+    CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, true, xml);
+    if (err.IsError()) return Fail("GetAvailabilityGroupReplicas", err.GetMessage());
     return true;
 }

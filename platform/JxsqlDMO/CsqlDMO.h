@@ -70,6 +70,14 @@ public:
     // that are not there are ignored.
     bool pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets);
 
+    // Availability groups as XML documents (SqlAGDocuments.h): every group
+    // of the instance; one group; its databases on this instance; the group
+    // with its replicas. A failure leaves `xml` empty.
+    bool GetAvailabilityGroups(const std::wstring& instance, std::string& xml);
+    bool GetAG(const std::wstring& instance, const std::string& group, std::string& xml);
+    bool GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml);
+    bool GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group, std::string& xml);
+
     // The text of the last failure.
     std::wstring getErrorString() const;
 
