@@ -12,7 +12,7 @@
 #include <string>
 
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/records/SQLStepRestoreListRsp.h"
+#include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 
 class SqlSimInstance;
