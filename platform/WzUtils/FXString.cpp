@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "WzUtils/Utf8.h"
+
 std::vector<std::string> FXString::Split(const std::string& text, const std::string& delimiter, int flags) {
     std::vector<std::string> fields;
     if (text.empty() || delimiter.empty()) {
@@ -67,58 +69,19 @@ const char* FXString::FindString(const char* text, const char* what, bool ignore
     }
 }
 
-namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
-
 std::string FXString::ToString(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t ch : text) AppendUtf8(out, static_cast<char32_t>(ch));
+    for (wchar_t ch : text) {
+        unsigned char bytes[4];
+        std::size_t n = wz::EncodeUtf8(static_cast<char32_t>(ch), bytes);
+        if (n == 0) n = wz::EncodeUtf8(0xFFFD, bytes);
+        out.append(reinterpret_cast<const char*>(bytes), n);
+    }
     return out;
 }
 
 std::wstring FXString::ToWstring(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = p[i];
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5                   ? 4
-                                                                                  : 0;
-        bool wellFormed = length > 0 && i + length <= n;
-        for (std::size_t k = 1; wellFormed && k < length; ++k) wellFormed = (p[i + k] & 0xC0) == 0x80;
-        char32_t c = 0;
-        if (wellFormed) {
-            c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
-            for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (p[i + k] & 0x3F);
-            static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-            wellFormed = c >= kSmallest[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        }
-        out += static_cast<wchar_t>(wellFormed ? c : 0xFFFD);
-        i += wellFormed ? length : 1;
-    }
-    return out;
+    const std::u32string decoded = wz::DecodeUtf8Text(text, [](unsigned char) -> char32_t { return 0xFFFD; });
+    return std::wstring(decoded.begin(), decoded.end());
 }

@@ -4,38 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "WzUtils/Utf8.h"
+
 namespace {
 
-// Marks a byte of an invalid UTF-8 sequence, so it stays distinct from every
-// code point.
-constexpr char32_t kRawByte = 0x80000000u;
-
 // One character per UTF-8 encoded letter; a byte that does not start a
-// complete, well-formed sequence stands alone.
-std::vector<char32_t> Decode(const std::string& text, bool ignoreCase) {
-    std::vector<char32_t> out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = p[i];
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                             : lead >= 0xF0 && lead < 0xF5                   ? 4
-                                                                            : 0;
-        bool complete = length > 0 && i + length <= n;
-        for (std::size_t k = 1; complete && k < length; ++k) complete = (p[i + k] & 0xC0) == 0x80;
-        if (!complete) {
-            out.push_back(kRawByte | lead);
-            ++i;
-            continue;
-        }
-        char32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
-        for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (p[i + k] & 0x3F);
-        if (ignoreCase && c >= U'A' && c <= U'Z') c += U'a' - U'A';
-        out.push_back(c);
-        i += length;
-    }
+// well-formed sequence stands alone, marked so that it stays distinct from
+// every code point.
+std::u32string Decode(const std::string& text, bool ignoreCase) {
+    std::u32string out = wz::DecodeUtf8Text(text, [](unsigned char byte) -> char32_t { return 0x80000000u | byte; });
+    if (ignoreCase)
+        for (char32_t& c : out)
+            if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
     return out;
 }
 
@@ -73,7 +53,7 @@ int TPathMatch::Init(const std::string& pattern, bool ignoreCase, bool stopAtSep
 }
 
 int TPathMatch::match(const std::string& textIn) const {
-    const std::vector<char32_t> text = Decode(textIn, m_ignoreCase);
+    const std::u32string text = Decode(textIn, m_ignoreCase);
     if (!m_stopAtSeparator) return MatchSpan(m_pattern.data(), m_pattern.size(), text.data(), text.size()) ? 1 : 0;
     // Wildcards stay within one level: the pattern and the text must have the
     // same levels, matched level by level.

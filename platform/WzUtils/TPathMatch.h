@@ -10,7 +10,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 class TPathMatch {
 public:
@@ -23,7 +22,7 @@ public:
     int match(const std::string& text) const;
 
 private:
-    std::vector<char32_t> m_pattern;  // decoded, case-folded when ignoring case
+    std::u32string m_pattern;  // decoded, case-folded when ignoring case
     bool m_ignoreCase = false;
     bool m_stopAtSeparator = false;
 };
