@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "WzUtils/FXString.h"
+#include "WzUtils/Utf8.h"
 
 namespace {
 
@@ -20,15 +20,26 @@ int MakeOneDirectory(const std::string& path) {
     return err;
 }
 
+// The UTF-8 form of a wide path; false for a character UTF-8 cannot carry.
+bool ToUtf8(const wchar_t* path, std::string& out) {
+    for (; *path != L'\0'; ++path) {
+        unsigned char bytes[4];
+        const std::size_t n = wz::EncodeUtf8(static_cast<char32_t>(*path), bytes);
+        if (n == 0) return false;
+        out.append(reinterpret_cast<const char*>(bytes), n);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& error) {
     error = 0;
-    if (path == nullptr || *path == L'\0') {
+    std::string target;
+    if (path == nullptr || *path == L'\0' || !ToUtf8(path, target)) {
         error = EINVAL;
         return false;
     }
-    const std::string target = FXString::ToString(path);
     // Every level from the first below the root down to the path itself.
     for (std::string::size_type slash = target.find('/', 1);; slash = target.find('/', slash + 1)) {
         const std::string level = target.substr(0, slash);

@@ -6,8 +6,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "WzUtils/Utf8.h"
-
 std::vector<std::string> FXString::Split(const std::string& text, const std::string& delimiter, int flags) {
     std::vector<std::string> fields;
     if (text.empty() || delimiter.empty()) {
@@ -67,21 +65,4 @@ const char* FXString::FindString(const char* text, const char* what, bool ignore
         if (strncasecmp(p, what, n) == 0) return p;
         if (*p == '\0') return nullptr;
     }
-}
-
-std::string FXString::ToString(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t ch : text) {
-        unsigned char bytes[4];
-        std::size_t n = wz::EncodeUtf8(static_cast<char32_t>(ch), bytes);
-        if (n == 0) n = wz::EncodeUtf8(0xFFFD, bytes);
-        out.append(reinterpret_cast<const char*>(bytes), n);
-    }
-    return out;
-}
-
-std::wstring FXString::ToWstring(const std::string& text) {
-    const std::u32string decoded = wz::DecodeUtf8Text(text, [](unsigned char) -> char32_t { return 0xFFFD; });
-    return std::wstring(decoded.begin(), decoded.end());
 }

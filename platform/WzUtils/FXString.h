@@ -32,11 +32,6 @@ public:
     // True when `text` begins with `prefix`, ignoring case.
     static bool MatchLeftNoCase(const std::string& text, const std::string& prefix);
 
-    // Wide text to UTF-8 and back; a character that cannot be encoded or a
-    // byte that does not start a well-formed sequence becomes U+FFFD.
-    static std::string ToString(const std::wstring& text);
-    static std::wstring ToWstring(const std::string& text);
-
     // The first occurrence of `what` in `text`, or null; an empty `what` is
     // found at the start.
     static const char* FindString(const char* text, const char* what, bool ignoreCase);

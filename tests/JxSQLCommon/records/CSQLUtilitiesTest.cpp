@@ -6,7 +6,6 @@
 #include <string>
 
 #include "JxSQLCommon/records/CSQLUtilities.h"
-#include "WzUtils/FXString.h"
 #include "tests/support/TestRoot.h"
 
 using jxtest::RootedTest;
@@ -14,7 +13,7 @@ using jxtest::RootedTest;
 class CSQLUtilitiesTest : public RootedTest {
 protected:
     bool Create(const std::string& path, unsigned int& error) {
-        const std::wstring wide = FXString::ToWstring(path);
+        const std::wstring wide(path.begin(), path.end());  // test paths are ASCII
         return CSQLUtilities::createRecursiveDirectory(wide.c_str(), error);
     }
     static bool IsDirectory(const std::string& path) {
@@ -42,11 +41,14 @@ TEST_F(CSQLUtilitiesTest, AnExistingFileIsNotADirectory) {
     EXPECT_EQ(error, static_cast<unsigned int>(ENOTDIR));
 }
 
-TEST_F(CSQLUtilitiesTest, RefusesNullAndEmptyPaths) {
+TEST_F(CSQLUtilitiesTest, RefusesNullEmptyAndUnencodablePaths) {
     unsigned int error = 0;
     EXPECT_FALSE(CSQLUtilities::createRecursiveDirectory(nullptr, error));
     EXPECT_EQ(error, static_cast<unsigned int>(EINVAL));
     EXPECT_FALSE(CSQLUtilities::createRecursiveDirectory(L"", error));
+    EXPECT_EQ(error, static_cast<unsigned int>(EINVAL));
+    const wchar_t surrogate[] = {L'/', static_cast<wchar_t>(0xD800), L'\0'};
+    EXPECT_FALSE(CSQLUtilities::createRecursiveDirectory(surrogate, error));
     EXPECT_EQ(error, static_cast<unsigned int>(EINVAL));
 }
 

@@ -41,14 +41,3 @@ TEST(FXString, MatchesPrefixesAndFindsTextIgnoringCase) {
     EXPECT_EQ(FXString::FindString(text, "HOSTS", true), nullptr);
     EXPECT_EQ(FXString::FindString(nullptr, "a", true), nullptr);
 }
-
-TEST(FXString, ConvertsBetweenWideAndUtf8AndReplacesWhatCannotBeEncoded) {
-    const std::wstring wide = L"M\u00FCnchen \u0416 \U000104B0";
-    const std::string narrow = "M\xC3\xBCnchen \xD0\x96 \xF0\x90\x92\xB0";
-    EXPECT_EQ(FXString::ToString(wide), narrow);
-    EXPECT_EQ(FXString::ToWstring(narrow), wide);
-    EXPECT_EQ(FXString::ToWstring("a\xC3"), L"a\uFFFD");          // truncated
-    EXPECT_EQ(FXString::ToWstring("\xC0\xAF"), L"\uFFFD\uFFFD");  // overlong
-    EXPECT_EQ(FXString::ToWstring("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");  // surrogate
-    EXPECT_EQ(FXString::ToString(std::wstring(1, static_cast<wchar_t>(0x110000))), "\xEF\xBF\xBD");
-}
