@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "JxSQLCommon/records/SqlLowerCaseTable.h"
+#include "WzUtils/Utf8.h"
 
 namespace {
 
@@ -13,35 +14,13 @@ char32_t LowerCodePoint(char32_t c) {
     return SqlLowerCaseOf(c);
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Rewrites the `length`-byte sequence at `p` (decoded as `c`) with the
-// lower-case letter of `c` when that letter encodes in the same length.
-void ReplaceSameLength(unsigned char* p, std::size_t length, char32_t c) {
-    const char32_t lower = LowerCodePoint(c);
-    if (lower == c) return;
-    switch (length) {
-        case 2:
-            if (lower < 0x80 || lower > 0x7FF) return;
-            p[0] = static_cast<unsigned char>(0xC0 | (lower >> 6));
-            p[1] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-            return;
-        case 3:
-            if (lower < 0x800 || lower > 0xFFFF || (lower >= 0xD800 && lower <= 0xDFFF)) return;
-            p[0] = static_cast<unsigned char>(0xE0 | (lower >> 12));
-            p[1] = static_cast<unsigned char>(0x80 | ((lower >> 6) & 0x3F));
-            p[2] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-            return;
-        case 4:
-            if (lower < 0x10000 || lower > 0x10FFFF) return;
-            p[0] = static_cast<unsigned char>(0xF0 | (lower >> 18));
-            p[1] = static_cast<unsigned char>(0x80 | ((lower >> 12) & 0x3F));
-            p[2] = static_cast<unsigned char>(0x80 | ((lower >> 6) & 0x3F));
-            p[3] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-            return;
-        default:
-            return;
-    }
+// Whether a sequence led by p[0] (of `available` bytes) is one whose letters
+// are lower-cased: two-byte sequences led by 0xC3-0xC8 or 0xCD-0xD5,
+// three-byte ones led by 0xE1, four-byte ones beginning F0 90 92 or F0 90 93.
+bool IsListedLead(const unsigned char* p, std::size_t available) {
+    const unsigned char lead = p[0];
+    if ((lead >= 0xC3 && lead <= 0xC8) || (lead >= 0xCD && lead <= 0xD5) || lead == 0xE1) return true;
+    return lead == 0xF0 && available >= 3 && p[1] == 0x90 && (p[2] == 0x92 || p[2] == 0x93);
 }
 
 }  // namespace
@@ -69,24 +48,19 @@ void SqlConvert::LowerUtf8(unsigned char* text, std::size_t length) {
     std::size_t i = 0;
     while (i < length) {
         unsigned char* p = text + i;
-        const std::size_t left = length - i;
-        const unsigned char lead = p[0];
-        if (lead >= 'A' && lead <= 'Z') {
-            p[0] = static_cast<unsigned char>(lead + ('a' - 'A'));
-            i += 1;
-        } else if (((lead >= 0xC3 && lead <= 0xC8) || (lead >= 0xCD && lead <= 0xD5)) && left >= 2 &&
-                   IsContinuation(p[1])) {
-            ReplaceSameLength(p, 2, (char32_t(lead & 0x1F) << 6) | (p[1] & 0x3F));
-            i += 2;
-        } else if (lead == 0xE1 && left >= 3 && IsContinuation(p[1]) && IsContinuation(p[2])) {
-            ReplaceSameLength(p, 3, (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-            i += 3;
-        } else if (lead == 0xF0 && left >= 4 && p[1] == 0x90 && (p[2] == 0x92 || p[2] == 0x93) &&
-                   IsContinuation(p[3])) {
-            ReplaceSameLength(p, 4, (char32_t(lead & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F));
-            i += 4;
-        } else {
-            i += 1;
+        if (p[0] >= 'A' && p[0] <= 'Z') {
+            p[0] = static_cast<unsigned char>(p[0] + ('a' - 'A'));
+            ++i;
+            continue;
         }
+        char32_t c = 0;
+        std::size_t n = 0;
+        if (!IsListedLead(p, length - i) || !wz::DecodeUtf8(p, length - i, c, n)) {
+            ++i;  // another byte, or an invalid sequence: left as it is
+            continue;
+        }
+        const char32_t lower = LowerCodePoint(c);
+        if (wz::Utf8Length(lower) == n) wz::EncodeUtf8(lower, p);
+        i += n;
     }
 }

@@ -1,0 +1,14 @@
+// CSQLUtilities: process start and directory creation for the agent's tools.
+#pragma once
+
+#include <string>
+
+class CSQLUtilities {
+public:
+    // Creates `path` and its missing parent folders. True when the path is a
+    // directory afterwards (one that already existed counts); false with the
+    // errno value in `error` otherwise (ENOTDIR when the path or a parent is
+    // an existing non-directory, EINVAL for a null or empty path or one with a
+    // character that UTF-8 cannot carry).
+    static bool createRecursiveDirectory(const wchar_t* path, unsigned int& error);
+};
