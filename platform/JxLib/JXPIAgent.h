@@ -1,0 +1,33 @@
+// Platform objects of the agent's settings store: the client (its name and
+// job-results directory) and the central server's presence on this machine.
+#pragma once
+
+#include <string>
+
+class JXPI_JxClient {
+public:
+    // The settings of the focus instance for an application type.
+    explicit JXPI_JxClient(int appType = 0) { (void)appType; }
+
+    // True when the focus instance has no settings at all.
+    bool invalidJXPlatform() const;
+
+    // This machine's client name: "sPhysicalNodeName" of the top section.
+    bool getClientName(std::string& name);
+
+    // "dJOBRESULTSDIR" of section "Machines/<client name>"; false (dir
+    // unchanged, last error set) when absent or empty.
+    bool getJobResultsDirectory(const std::string& clientName, std::string& dir);
+
+    int getLastError() const { return m_lastError; }
+
+private:
+    int m_lastError = 0;
+};
+
+class JXPI_JxServer {
+public:
+    // Valid when the focus instance's settings hold the section "JxServer"
+    // (the central server's software is installed here).
+    bool invalidJXPlatform() const;
+};
