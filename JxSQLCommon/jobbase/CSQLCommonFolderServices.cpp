@@ -71,6 +71,10 @@ uint64_t CSQLCommon::GetJobresultsDir(std::string& path, uint64_t id1, uint64_t 
         return 1;
     }
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    if (!wz::MakeDirectories(directory)) {
+        EV_ERROR(m_logger, "Failed to create staging directory [%s] with error [%d].", directory.c_str(), errno);
+        return 1;
+    }
     std::string level = directory;
     for (const std::string& name :
          {std::string("JX_JobResults"), std::string("Pelmanode"), std::string("MSSQLAgent"), std::to_string(id1),

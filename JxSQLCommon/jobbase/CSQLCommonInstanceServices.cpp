@@ -1,6 +1,5 @@
 // CSQLCommon: credential, instance, service, client and switch services.
 #include <algorithm>
-#include <cctype>
 #include <cinttypes>
 #include <ctime>
 
@@ -16,6 +15,8 @@
 #include "JxLib/JxProcess.h"
 #include "JxLib/WideText.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
+#include "JxSQLCommon/records/CompatFunctions.h"
+#include "JxSQLCommon/records/SqlConvert.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ std::wstring ToWide(const std::string& text) {
     std::wstring wide;
     if (!jx::Utf8ToWide(text, wide)) wide.assign(text.begin(), text.end());
     return wide;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
 }
 
 // "MSSQLSERVER" style name of a service of the instance named in `instance`
@@ -126,7 +122,7 @@ bool CSQLCommon::getServiceStatus(const char*, uint64_t&) { return true; }
 // ---- Editions -------------------------------------------------------------------
 
 bool CSQLCommon::EditionContains(const char* text) {
-    m_sqlEdition = Lower(m_sqlEdition);
+    m_sqlEdition = SqlConvert::ToLower(m_sqlEdition);
     return m_sqlEdition.find(text) != std::string::npos;
 }
 
@@ -191,8 +187,8 @@ bool CSQLCommon::isClientAlsoJxServer() { return !JXPI_JxServer().invalidJXPlatf
 bool CSQLCommon::isJxServerInstance(const std::string& instanceName) {
     size_t slash = instanceName.find('/');
     if (slash == std::string::npos) return false;
-    std::string suffix = Lower(instanceName.substr(slash + 1));
-    return suffix == "veltrassadravent" || suffix == "veltrassaorvane";
+    const char* suffix = instanceName.c_str() + slash + 1;
+    return _stricmp(suffix, "VELTRASSADRAVENT") == 0 || _stricmp(suffix, "VELTRASSAORVANE") == 0;
 }
 
 bool CSQLCommon::getClientInfo(uint64_t& clientId, std::string& hostName) {

@@ -8,13 +8,13 @@
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-    size_t b = text.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return text.substr(b, text.find_last_not_of(' ') - b + 1);
+std::string TrimBlanks(std::string text) {
+    FXString::Trim(text, " ");
+    return text;
 }
 
 const char* OnOff(bool v) { return v ? "enabled" : "disabled"; }
