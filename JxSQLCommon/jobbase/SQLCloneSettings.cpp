@@ -2,6 +2,36 @@
 #include "JxSQLCommon/jobbase/SQLCloneSettings.h"
 
 #include "JxLib/EvDebug.h"
+#include "Messages/CNMessageBase.h"
+
+namespace {
+// TMMsg::SqlServerRstOption and its list of mount paths.
+constexpr int kRstOptionModule = 12;
+constexpr int kRstOptionMessage = 133;
+constexpr int kMountPathsField = 43;
+constexpr int kMountPathsMember = 49;
+}  // namespace
+
+CloneMountDirectory::CloneMountDirectory(EvTask* task, std::string defaultDirectory)
+    : m_task(task), m_directory(std::move(defaultDirectory)) {}
+
+bool CloneMountDirectory::getOptionValue(std::string& value, bool) {
+    std::list<std::string> texts;
+    getTaskOption(m_task, 439957546, texts);
+    if (texts.empty()) return false;
+    CNMessageBase options(kRstOptionModule, kRstOptionMessage);
+    CWzError error;
+    if (options.unserialize(texts.front(), &error) != kMsgOk) {
+        EV_ERROR(Log(), "TMMsg::SqlServerRstOption Unserialization failed for Common Mount Path.");
+        return false;
+    }
+    std::vector<std::string> paths = options.getliststring(kMountPathsField, kMountPathsMember);
+    if (paths.empty() || paths.front().empty()) return false;
+    m_directory = paths.front();
+    EV_DEBUG(Log(), 3, "Found mount path is [%s].", m_directory.c_str());
+    value = m_directory;
+    return true;
+}
 
 CloneReservationTimeInSeconds::CloneReservationTimeInSeconds(EvTask* task, int defaultSeconds)
     : m_task(task), m_default(defaultSeconds) {}

@@ -4,6 +4,21 @@
 
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
 
+// Mount directory of a clone: the first path of the restore option message
+// carried in task option 439957546. False (caller's text untouched) when the
+// option is absent or empty, the message cannot be decoded or names no path.
+class CloneMountDirectory : public SQLAdditionalSettings {
+public:
+    CloneMountDirectory(EvTask* task, std::string defaultDirectory);
+
+    bool getOptionValue(std::string& value, bool refresh);
+    using SQLAdditionalSettings::getOptionValue;
+
+private:
+    EvTask* m_task;
+    std::string m_directory;
+};
+
 // Reservation time of a clone in seconds (task option 136708744); a negative
 // value gives the default.
 class CloneReservationTimeInSeconds : public SQLAdditionalSettings {

@@ -13,6 +13,7 @@
 #include "JxSQLCommon/jobbase/SQLGenericOptionSettings.h"
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
 #include "JxSQLCommon/jobbase/SQLTunableSettings.h"
+#include "Messages/CNMessageBase.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -314,6 +315,29 @@ TEST_F(SettingsReaders, CloneSettings) {
     EXPECT_TRUE(CloneViaIscsiEnabled(false).isEnabled());
     JXGlobalParam::setProperty("bEnableClonesViaISCSI", "0");
     EXPECT_FALSE(CloneViaIscsiEnabled(false).isEnabled());
+}
+
+TEST_F(SettingsReaders, CloneMountDirectoryFromRestoreOptionMessage) {
+    EvBkpTask task(kJob);
+    std::string path = "untouched";
+    EXPECT_FALSE(CloneMountDirectory(&task, "/jr").getOptionValue(path, true));
+    EXPECT_FALSE(CloneMountDirectory(nullptr, "/jr").getOptionValue(path, true));
+
+    EvTask::setOption(kJob, 439957546, "<not xml");
+    EXPECT_FALSE(CloneMountDirectory(&task, "/jr").getOptionValue(path, true));
+
+    CNMessageBase options(12, 133);
+    std::string text;
+    ASSERT_EQ(options.serialize(text), kMsgOk);
+    EvTask::setOption(kJob, 439957546, text);
+    EXPECT_FALSE(CloneMountDirectory(&task, "/jr").getOptionValue(path, true)) << "no path in the message";
+    EXPECT_EQ(path, "untouched");
+
+    options.setliststring(43, 49, {"/mnt/clone", "/mnt/other"});
+    ASSERT_EQ(options.serialize(text), kMsgOk);
+    EvTask::setOption(kJob, 439957546, text);
+    EXPECT_TRUE(CloneMountDirectory(&task, "/jr").getOptionValue(path, true));
+    EXPECT_EQ(path, "/mnt/clone");
 }
 
 TEST_F(SettingsReaders, AgentHomeDirectoryIsEmptyWhenUnset) {
