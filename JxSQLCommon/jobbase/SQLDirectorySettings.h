@@ -16,3 +16,19 @@ private:
     std::string m_section;
     std::string m_name;
 };
+
+// The directory where snapshot volumes of production data are mounted,
+// registered for clean-up by the snapshot handler.
+class SnapMountProdDirectory : public SQLAdditionalSettings {
+public:
+    SnapMountProdDirectory();
+
+    bool getOptionValue(std::string& value, bool refresh);
+    using SQLAdditionalSettings::getOptionValue;
+
+private:
+    std::string m_directory;
+    std::string m_libraryName;
+    std::string m_mountKind;
+    std::string m_cleanupEntry;
+};

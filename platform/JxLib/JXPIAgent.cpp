@@ -5,6 +5,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/SettingsFile.h"
+#include "WzUtils/PlatformRoot.h"
 
 namespace {
 
@@ -42,4 +43,17 @@ bool JXPI_JxClient::getJobResultsDirectory(const std::string& clientName, std::s
 bool JXPI_JxServer::invalidJXPlatform() const {
     SettingsFile::Sections all = SettingsFile(JXPlatformInfo::SettingsPath(JXPlatformInfo::CurrentInstance())).Load();
     return all.count("JxServer") == 0;
+}
+
+std::string JXPI_Production::RegisterProductionDataMount(const std::string& kind, const std::string& libraryName,
+                                                        const std::string& cleanupEntry) {
+    if (kind.empty() || kind == "." || kind == ".." || kind.find('/') != std::string::npos) return {};
+    std::string directory = wz::PlatformPath("ProductionDataMounts/" + kind);
+    if (!wz::MakeDirectories(directory)) return {};
+    JXPlatformInfo settings;
+    const std::string section = "ProductionDataMounts/" + kind;
+    if (!settings.setString(section, "library", libraryName) || !settings.setString(section, "cleanup", cleanupEntry)) {
+        return {};
+    }
+    return directory;
 }

@@ -31,3 +31,15 @@ public:
     // (the central server's software is installed here).
     bool invalidJXPlatform() const;
 };
+
+// Production-data mounts: directories under the platform root where a
+// component mounts copies of production data, registered with the library
+// and entry that clean them up.
+class JXPI_Production {
+public:
+    // Registers the mount kind (settings section "ProductionDataMounts/<kind>")
+    // and returns its directory, created as needed; empty on failure or for a
+    // kind that is not a single path level.
+    std::string RegisterProductionDataMount(const std::string& kind, const std::string& libraryName,
+                                            const std::string& cleanupEntry);
+};

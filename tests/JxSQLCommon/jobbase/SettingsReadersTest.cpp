@@ -350,4 +350,13 @@ TEST_F(SettingsReaders, AgentHomeDirectoryIsEmptyWhenUnset) {
     EXPECT_EQ(home, "/opt/agent");
 }
 
+TEST_F(SettingsReaders, SnapMountDirectoryIsRegisteredForCleanUp) {
+    std::string directory;
+    SnapMountProdDirectory().getOptionValue(directory, true);
+    EXPECT_EQ(directory, root.path() + "/ProductionDataMounts/SnapVolumeMounts");
+    std::string library;
+    JXPlatformInfo().getString("ProductionDataMounts/SnapVolumeMounts", "library", library);
+    EXPECT_EQ(library, "libJXSnapHandler.so");
+}
+
 }  // namespace
