@@ -188,108 +188,79 @@ TEST_F(SettingsReaders, PromoteToFullReadsIntoCallersVariable) {
     EXPECT_FALSE(value);
 }
 
-TEST_F(SettingsReaders, VdiTimeoutSourcesInOrder) {
+// One VDI time-out read with the given sources attached.
+unsigned long VdiTimeout(unsigned long def, int operation, SubclientConf* subclient, MsSqlInstance* instance,
+                         EvTask* task) {
+    GetVdiTimeout reader(def, operation);
+    reader.setSubclientPtr(subclient);
+    reader.setInstancePtr(instance);
+    reader.setTaskPtr(task);
     unsigned long seconds = 0;
-    GetVdiTimeout(0, 1).getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 300u) << "nothing found and default 0";
+    reader.getOptionValue(seconds, true);
+    return seconds;
+}
+
+// One tunable read with the given sources attached.
+template <typename Reader>
+int Tunable(int def, SQLOperationType operation, MsSqlSubclient* subclient, EvTask* task) {
+    Reader reader(def, operation);
+    reader.setSubclientPtr(subclient);
+    reader.setTaskPtr(task);
+    int value = 0;
+    reader.getOptionValue(value, true);
+    return value;
+}
+
+TEST_F(SettingsReaders, VdiTimeoutSourcesInOrder) {
+    EXPECT_EQ(VdiTimeout(0, 1, nullptr, nullptr, nullptr), 300u) << "nothing found and default 0";
 
     AppModel::Set("subclient/5", "vdiTimeout", "600");
     AppModel::Set("instance/7", "vdiTimeout", "700");
     MsSqlSubclient subclient(5);
     MsSqlInstance instance(7);
     EvBkpTask task(kJob);
-
-    GetVdiTimeout withSubclient(300, 1);
-    withSubclient.setSubclientPtr(&subclient);
-    withSubclient.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 600u);
-
-    GetVdiTimeout withInstance(300, 1);
-    withInstance.setSubclientPtr(&subclient);
-    withInstance.setInstancePtr(&instance);
-    withInstance.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 700u);
+    EXPECT_EQ(VdiTimeout(300, 1, &subclient, nullptr, nullptr), 600u);
+    EXPECT_EQ(VdiTimeout(300, 1, &subclient, &instance, nullptr), 700u);
 
     EvTask::setOption(kJob, 1460375259, "900");
     EvTask::setOption(kJob, 1776271159, "1200");
-    GetVdiTimeout backup(300, 1);
-    backup.setSubclientPtr(&subclient);
-    backup.setTaskPtr(&task);
-    backup.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 900u);
-    GetVdiTimeout restore(300, 2);
-    restore.setTaskPtr(&task);
-    restore.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 1200u);
+    EXPECT_EQ(VdiTimeout(300, 1, &subclient, nullptr, &task), 900u);
+    EXPECT_EQ(VdiTimeout(300, 2, nullptr, nullptr, &task), 1200u);
+    EXPECT_EQ(VdiTimeout(300, 3, nullptr, nullptr, &task), 300u) << "no task option for other operations";
 
     // A task option of 0, or one out of range, keeps the earlier value.
-    EvTask::setOption(kJob, 1460375259, "0");
-    GetVdiTimeout zero(300, 1);
-    zero.setSubclientPtr(&subclient);
-    zero.setTaskPtr(&task);
-    zero.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 600u);
-    EvTask::setOption(kJob, 1460375259, "-5");
-    GetVdiTimeout negative(300, 1);
-    negative.setSubclientPtr(&subclient);
-    negative.setTaskPtr(&task);
-    negative.getOptionValue(seconds, true);
-    EXPECT_EQ(seconds, 600u);
+    for (const char* ignored : {"0", "-5"}) {
+        EvTask::setOption(kJob, 1460375259, ignored);
+        EXPECT_EQ(VdiTimeout(300, 1, &subclient, nullptr, &task), 600u) << ignored;
+    }
 }
 
 TEST_F(SettingsReaders, TunablesOverrideAndFallBack) {
     MsSqlSubclient subclient(5);
     EvBkpTask task(kJob);
-    int value = 0;
 
     AppModel::Set("subclient/5", "tunableBlockSize", "32768");
     EvTask::setOption(kJob, 2112785777, "131072");
-    GetTunableBlockSize backup(65536, SQL_OPERATION_BACKUP);
-    backup.setSubclientPtr(&subclient);
-    backup.setTaskPtr(&task);
-    backup.getOptionValue(value, true);
-    EXPECT_EQ(value, 131072);
-
-    GetTunableBlockSize restore(65536, SQL_OPERATION_RESTORE);
-    restore.setSubclientPtr(&subclient);
-    restore.setTaskPtr(&task);
-    restore.getOptionValue(value, true);
-    EXPECT_EQ(value, 32768) << "a restore does not ask the task for the block size";
-
+    EXPECT_EQ(Tunable<GetTunableBlockSize>(65536, SQL_OPERATION_BACKUP, &subclient, &task), 131072);
+    EXPECT_EQ(Tunable<GetTunableBlockSize>(65536, SQL_OPERATION_RESTORE, &subclient, &task), 32768)
+        << "a restore does not ask the task for the block size";
     for (const char* bad : {"0", "-4096"}) {
         AppModel::Set("subclient/5", "tunableBlockSize", bad);
-        GetTunableBlockSize reader(4096, SQL_OPERATION_RESTORE);
-        reader.setSubclientPtr(&subclient);
-        reader.getOptionValue(value, true);
-        EXPECT_EQ(value, 65536) << bad;
+        EXPECT_EQ(Tunable<GetTunableBlockSize>(4096, SQL_OPERATION_RESTORE, &subclient, nullptr), 65536) << bad;
     }
 
     EvTask::setOption(kJob, 793491248, "0");
-    GetTunableBufferCount count(12, SQL_OPERATION_BACKUP);
-    count.setTaskPtr(&task);
-    count.getOptionValue(value, true);
-    EXPECT_EQ(value, 12) << "task option 0 keeps the constructor's default";
-    GetTunableBufferCount badDefault(0, SQL_OPERATION_BACKUP);
-    badDefault.getOptionValue(value, true);
-    EXPECT_EQ(value, 20);
+    EXPECT_EQ(Tunable<GetTunableBufferCount>(12, SQL_OPERATION_BACKUP, nullptr, &task), 12)
+        << "task option 0 keeps the constructor's default";
+    EXPECT_EQ(Tunable<GetTunableBufferCount>(0, SQL_OPERATION_BACKUP, nullptr, nullptr), 20);
     EvTask::setOption(kJob, 1996329556, "40");
-    GetTunableBufferCount restoreCount(20, SQL_OPERATION_RESTORE);
-    restoreCount.setTaskPtr(&task);
-    restoreCount.getOptionValue(value, true);
-    EXPECT_EQ(value, 40);
+    EXPECT_EQ(Tunable<GetTunableBufferCount>(20, SQL_OPERATION_RESTORE, nullptr, &task), 40);
 
     AppModel::Set("subclient/5", "tunableMaxTransferSize", "1048576");
     EvTask::setOption(kJob, 1749046413, "4194304");
-    GetTunableMaxTransferSize maxRestore(2097152, SQL_OPERATION_RESTORE);
-    maxRestore.setSubclientPtr(&subclient);
-    maxRestore.setTaskPtr(&task);
-    maxRestore.getOptionValue(value, true);
-    EXPECT_EQ(value, 4194304);
-    GetTunableMaxTransferSize maxBackup(2097152, SQL_OPERATION_BACKUP);
-    maxBackup.setSubclientPtr(&subclient);
-    maxBackup.setTaskPtr(&task);
-    maxBackup.getOptionValue(value, true);
-    EXPECT_EQ(value, 1048576) << "the backup's own option id is absent";
+    EXPECT_EQ(Tunable<GetTunableMaxTransferSize>(2097152, SQL_OPERATION_RESTORE, &subclient, &task), 4194304);
+    EXPECT_EQ(Tunable<GetTunableMaxTransferSize>(2097152, SQL_OPERATION_BACKUP, &subclient, &task), 1048576)
+        << "the backup's own option id is absent";
 }
 
 TEST_F(SettingsReaders, CloneSettings) {
