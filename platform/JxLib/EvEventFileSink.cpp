@@ -1,0 +1,67 @@
+// EvEventFileSink: job events as JSON lines under the platform root.
+#include "JxLib/EvEventFileSink.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "JxLib/EvDebug.h"
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFormat.h"
+#include "WzUtils/WzJson.h"
+
+namespace {
+
+EvDebug& Log() {
+    static EvDebug log("EvEvent");
+    return log;
+}
+
+// Appends with one write, so lines of concurrent writers do not interleave.
+bool AppendLine(const std::string& path, const std::string& line) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ssize_t n;
+    do {
+        n = ::write(fd, line.data(), line.size());
+    } while (n < 0 && errno == EINTR);
+    int err = errno;
+    ::close(fd);
+    errno = err;
+    return n == static_cast<ssize_t>(line.size());
+}
+
+}  // namespace
+
+std::string EvEventFileSink::FilePath() { return wz::PlatformPath("events/" + EvDebug::ProgramName() + ".jsonl"); }
+
+std::string EvEventFileSink::FormatLine(const EvEventRecord& event) {
+    std::string line = wz::Format("{\"pid\":%d,\"job\":%llu,\"level\":\"%s\",\"id\":\"0x%08x\",\"args\":[",
+                                  static_cast<int>(::getpid()), static_cast<unsigned long long>(event.jobId),
+                                  EvEventLevelName(event.level), event.messageId);
+    for (size_t i = 0; i < event.arguments.size(); ++i) {
+        const EvEventArgument& arg = event.arguments[i];
+        line += wz::Format("%s{\"type\":%d,\"value\":", i == 0 ? "" : ",", arg.TypeCode());
+        line += wz::JsonString(arg.AsText()) + "}";
+    }
+    line += "]}";
+    return line;
+}
+
+void EvEventFileSink::Record(const EvEventRecord& event) {
+    std::string text;
+    for (const EvEventArgument& arg : event.arguments) text += " [" + arg.AsText() + "]";
+    EvDebug log("EvEvent");
+    log.setJobId(event.jobId);
+    log.debug("Event 0x%08x (%s) raised with %zu argument(s):%s", event.messageId, EvEventLevelName(event.level),
+              event.arguments.size(), text.c_str());
+
+    wz::PlatformFilePath("events/" + EvDebug::ProgramName() + ".jsonl");
+    if (!AppendLine(FilePath(), FormatLine(event) + "\n")) {
+        int err = errno;
+        EV_ERROR(Log(), "Cannot record event 0x%08x in [%s]: %s", event.messageId, FilePath().c_str(),
+                 std::strerror(err));
+    }
+}
