@@ -6,9 +6,13 @@
 #include <filesystem>
 
 #include "JxLib/EvDebug.h"
+#include "JxLib/EvEvent.h"
+#include "JxLib/EvEventFileSink.h"
+#include "JxLib/FXNamedMutex.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/auto_lock.h"
 
 int main() {
     std::string root = wz::PlatformRoot();
@@ -30,6 +34,18 @@ int main() {
 
     CWzError err = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "in is empty");
     EV_ERROR(log, "Demo error value: %s", err.AsString().c_str());
+
+    FXNamedMutex mutex("Global\\jx_mssql_1_DatabaseAutoDiscover");
+    {
+        auto_lock lock(&mutex, false);
+        bool locked = lock.TryLock(CTimeInterval::FromSeconds(5));
+        std::printf("Named mutex %s: %s\n", mutex.getName().c_str(), locked ? "locked" : "busy");
+    }
+
+    EvEvent events;
+    events << "N'tempdb'" << "Instance001" << "client1";
+    events.CriticalEvent(0x1e0000f7);
+    std::printf("Event file: %s\n", EvEventFileSink::FilePath().c_str());
     std::printf("Log file: %s\n", EvDebug::LogFilePath().c_str());
     return 0;
 }
