@@ -2,8 +2,13 @@
 //
 // The root is $JX_PLATFORM_ROOT, else the built-in default; the demo starts
 // from an empty root each time so that its output is the same on every run.
+// It clears the default root, and a root named by the variable only when the
+// demo made it (marked by the file ".jxdemo-root"), so a variable pointing at
+// a directory of other data loses nothing.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "JxLib/EvDebug.h"
 #include "JxLib/EvEvent.h"
@@ -16,9 +21,17 @@
 
 int main() {
     std::string root = wz::PlatformRoot();
+    const std::filesystem::path marker = std::filesystem::path(root) / ".jxdemo-root";
     std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-    if (!wz::MakeDirectories(root)) {
+    const char* named = std::getenv(wz::kPlatformRootEnv);
+    if (named == nullptr || *named == '\0' || std::filesystem::exists(marker, ec)) {
+        std::filesystem::remove_all(root, ec);
+    } else if (!std::filesystem::is_empty(root, ec) && !ec) {
+        std::fprintf(stderr, "the platform root %s holds other data; set JX_PLATFORM_ROOT to a new directory\n",
+                     root.c_str());
+        return 1;
+    }
+    if (!wz::MakeDirectories(root) || !std::ofstream(marker)) {
         std::fprintf(stderr, "cannot create the platform root %s\n", root.c_str());
         return 1;
     }
