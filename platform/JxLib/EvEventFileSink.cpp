@@ -14,11 +14,6 @@
 
 namespace {
 
-EvDebug& Log() {
-    static EvDebug log("EvEvent");
-    return log;
-}
-
 // Appends with one write, so lines of concurrent writers do not interleave.
 bool AppendLine(const std::string& path, const std::string& line) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -58,10 +53,9 @@ void EvEventFileSink::Record(const EvEventRecord& event) {
     log.debug("Event 0x%08x (%s) raised with %zu argument(s):%s", event.messageId, EvEventLevelName(event.level),
               event.arguments.size(), text.c_str());
 
-    wz::PlatformFilePath("events/" + EvDebug::ProgramName() + ".jsonl");
-    if (!AppendLine(FilePath(), FormatLine(event) + "\n")) {
+    const std::string path = wz::PlatformFilePath("events/" + EvDebug::ProgramName() + ".jsonl");
+    if (!AppendLine(path, FormatLine(event) + "\n")) {
         int err = errno;
-        EV_ERROR(Log(), "Cannot record event 0x%08x in [%s]: %s", event.messageId, FilePath().c_str(),
-                 std::strerror(err));
+        EV_ERROR(log, "Cannot record event 0x%08x in [%s]: %s", event.messageId, path.c_str(), std::strerror(err));
     }
 }
