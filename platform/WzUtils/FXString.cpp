@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "WzUtils/WzUtf8.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -32,45 +34,17 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one code point at text[i], advancing i; malformed input (bad lead
-// byte, missing continuation, overlong form, surrogate, beyond U+10FFFF)
-// consumes one byte and yields U+FFFD.
+// The code point at text[i], advancing i; malformed input consumes one byte
+// and yields U+FFFD.
 char32_t NextCodePoint(const std::string& text, size_t& i) {
-    auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-    uint8_t lead = byte(i);
-    size_t extra = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        extra = 1, c = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, c = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, c = lead & 0x07, minimum = 0x10000;
-    } else {
+    uint32_t cp = 0;
+    size_t len = wz::DecodeUtf8(text, i, cp);
+    if (len == 0) {
         ++i;
         return kReplacement;
     }
-    if (text.size() - i <= extra) {
-        ++i;
-        return kReplacement;
-    }
-    for (size_t k = 1; k <= extra; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    if (c < minimum || !IsScalarValue(c)) {
-        ++i;
-        return kReplacement;
-    }
-    i += extra + 1;
-    return c;
+    i += len;
+    return cp;
 }
 
 }  // namespace
