@@ -5,14 +5,12 @@
 
 #include "WzUtils/FXString.h"
 
-namespace FXFile {
-
-CFileData::CFileData(std::string fileName, std::string folder, bool fullPath)
+FXFile::CFileData::CFileData(std::string fileName, std::string folder, bool fullPath)
     : m_fileName(std::move(fileName)), m_folder(std::move(folder)), m_fullPath(fullPath) {}
 
-bool CFileData::isRelativeFolder() const { return m_fileName == "." || m_fileName == ".."; }
+bool FXFile::CFileData::isRelativeFolder() const { return m_fileName == "." || m_fileName == ".."; }
 
-bool CFileData::getFileInfo() {
+bool FXFile::CFileData::getFileInfo() {
     if (m_infoState != 0) return m_infoState == 1;
     std::string path = m_fileName;
     if (m_fullPath && !m_folder.empty()) {
@@ -29,10 +27,8 @@ bool CFileData::getFileInfo() {
     return true;
 }
 
-uint64_t CFileData::getSize() { return getFileInfo() ? static_cast<uint64_t>(m_stat.st_size) : 0; }
+uint64_t FXFile::CFileData::getSize() { return getFileInfo() ? static_cast<uint64_t>(m_stat.st_size) : 0; }
 
-bool CFileData::isDirectory() { return getFileInfo() && (m_stat.st_mode & 0xF000) == 0x4000; }
+bool FXFile::CFileData::isDirectory() { return getFileInfo() && (m_stat.st_mode & 0xF000) == 0x4000; }
 
-std::wstring CFileData::getFileNameAsWstring() const { return FXString::ToWstring(m_fileName); }
-
-}  // namespace FXFile
+std::wstring FXFile::CFileData::getFileNameAsWstring() const { return FXString::ToWstring(m_fileName); }

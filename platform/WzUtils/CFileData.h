@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <string>
 
-namespace FXFile {
+#include "WzUtils/FXFile.h"
 
-class CFileData {
+class FXFile::CFileData {
 public:
     CFileData() = default;
     CFileData(std::string fileName, std::string folder, bool fullPath);
@@ -45,5 +45,3 @@ private:
     int m_lastError = 0;
     bool m_fullPath = false;
 };
-
-}  // namespace FXFile
