@@ -40,6 +40,21 @@ std::string EscapeName(const std::string& name) {
     return out;
 }
 
+// The lock file name of `name`: the escaped name, or, when that is too long
+// for one file name, its first part followed by "~" and the FNV-1a hash of
+// the whole name ("~" never occurs in an escaped name).
+std::string FileNameOf(const std::string& name) {
+    constexpr size_t kKeep = 160;
+    std::string escaped = EscapeName(name);
+    if (escaped.size() <= kKeep + 20) return escaped;
+    uint64_t hash = 14695981039346656037ULL;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return escaped.substr(0, kKeep) + wz::Format("~%016llx", static_cast<unsigned long long>(hash));
+}
+
 bool SetFileLock(int fd, short type) {
     struct flock fl {};
     fl.l_type = type;
@@ -52,11 +67,11 @@ bool SetFileLock(int fd, short type) {
 }  // namespace
 
 std::string JxNamedMutex::LockFilePath(const std::string& name) {
-    return wz::PlatformPath("locks/mutex/" + EscapeName(name) + ".lock");
+    return wz::PlatformPath("locks/mutex/" + FileNameOf(name) + ".lock");
 }
 
 JxNamedMutex::JxNamedMutex(const std::string& name) : m_name(name) {
-    std::string path = wz::PlatformFilePath("locks/mutex/" + EscapeName(name) + ".lock");
+    std::string path = wz::PlatformFilePath("locks/mutex/" + FileNameOf(name) + ".lock");
     m_file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!m_file.is_valid()) {
         int err = errno;

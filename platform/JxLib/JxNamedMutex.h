@@ -2,7 +2,7 @@
 //
 // Backed by an open-file-description lock (F_OFD_SETLK) on a lock file under
 // the platform root ("locks/mutex/<name>.lock", the name escaped so that it
-// stays one file name). The kernel drops the lock when the holder closes the
+// stays one file name, a long one shortened with a hash). The kernel drops the lock when the holder closes the
 // file, exits or is killed, so a dead holder never blocks others.
 //
 // Within a process each JxNamedMutex object has its own open file

@@ -149,3 +149,14 @@ TEST_F(FXNamedMutexTest, NamesStayInsideTheLockDirectory) {
     }
     EXPECT_NE(JxNamedMutex::LockFilePath("a/b"), JxNamedMutex::LockFilePath("a%2Fb"));
 }
+
+TEST_F(FXNamedMutexTest, LongNamesAreShortenedButStayDistinct) {
+    const std::string a(400, '/'), b = a + "x";
+    EXPECT_NE(JxNamedMutex::LockFilePath(a), JxNamedMutex::LockFilePath(b));
+    FXNamedMutex first(a), second(b), again(a);
+    ASSERT_TRUE(first.TryLock());
+    EXPECT_TRUE(second.TryLock());
+    EXPECT_FALSE(again.TryLock());
+    first.Unlock();
+    second.Unlock();
+}
