@@ -1,7 +1,6 @@
 // EvEventFileSink: job events as JSON lines under the platform root.
 #include "JxLib/EvEventFileSink.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,26 +8,9 @@
 
 #include "JxLib/EvDebug.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzAppendFile.h"
 #include "WzUtils/WzFormat.h"
 #include "WzUtils/WzJson.h"
-
-namespace {
-
-// Appends with one write, so lines of concurrent writers do not interleave.
-bool AppendLine(const std::string& path, const std::string& line) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    ssize_t n;
-    do {
-        n = ::write(fd, line.data(), line.size());
-    } while (n < 0 && errno == EINTR);
-    int err = errno;
-    ::close(fd);
-    errno = err;
-    return n == static_cast<ssize_t>(line.size());
-}
-
-}  // namespace
 
 std::string EvEventFileSink::FilePath() { return wz::PlatformPath("events/" + EvDebug::ProgramName() + ".jsonl"); }
 
@@ -54,7 +36,7 @@ void EvEventFileSink::Record(const EvEventRecord& event) {
               event.arguments.size(), text.c_str());
 
     const std::string path = wz::PlatformFilePath("events/" + EvDebug::ProgramName() + ".jsonl");
-    if (!AppendLine(path, FormatLine(event) + "\n")) {
+    if (!wz::AppendToFile(path, FormatLine(event) + "\n")) {
         int err = errno;
         EV_ERROR(log, "Cannot record event 0x%08x in [%s]: %s", event.messageId, path.c_str(), std::strerror(err));
     }
