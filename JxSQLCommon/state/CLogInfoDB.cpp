@@ -1,0 +1,261 @@
+// CLogInfoDB: schema and fixed queries of the log-information database.
+#include "JxSQLCommon/state/CLogInfoDB.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <strings.h>
+
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/state/DBLocker.h"
+#include "WzSQLite/CSQLite3Query.h"
+#include "WzUtils/FXErrorUtil.h"
+
+const char* const CLogInfoDB::kDatabasesSchema =
+    "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
+    "    DatabaseId      INTEGER,"
+    "    InstanceName    TEXT COLLATE NOCASE,"
+    "    DatabaseName    TEXT COLLATE NOCASE,"
+    "    UNIQUE(InstanceName,DatabaseName)";
+
+const char* const CLogInfoDB::kLogsSchema =
+    "    Id              INTEGER  NOT NULL PRIMARY KEY AUTOINCREMENT,"
+    "    DBSerialNo_FK   INTEGER  NOT NULL,"
+    "    FileName        TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+    "    FirstLSN        TEXT NOT NULL,"
+    "    LastLSN         TEXT NOT NULL,"
+    "    StartTime       INTEGER  NOT NULL,"
+    "    EndTime         INTEGER  NOT NULL,"
+    "    ReferenceCount  INTEGER  NOT NULL DEFAULT 0,"
+    "    ReferenceTime   INTEGER,"
+    "    Swept           INTEGER DEFAULT 0,"
+    "    FOREIGN KEY(DBSerialNo_FK) REFERENCES Databases(SerialNo)";
+
+const char* const CLogInfoDB::kLogsIndexSchema = "FileName ASC";
+
+namespace {
+
+constexpr uint32_t ERROR_INVALID_DATA_PATH = 310;
+constexpr int32_t E_COLLECT_FILE_WRITE = static_cast<int32_t>(0x80070306u);  // Win32 774 as an HRESULT
+
+// Closes a descriptor when it goes out of scope.
+struct FileHandle {
+    int fd = -1;
+    ~FileHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool EndsWithNoCase(const std::string& text, const char* suffix) {
+    const size_t n = std::char_traits<char>::length(suffix);
+    return text.size() >= n && ::strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
+}
+
+// The metadata file beside a dump: a trailing ".jxf", then a trailing ".bak"
+// removed (either case), then ".xml".
+std::string MetadataPathOf(std::string backupPath) {
+    if (EndsWithNoCase(backupPath, ".jxf")) backupPath.resize(backupPath.size() - 4);
+    if (EndsWithNoCase(backupPath, ".bak")) backupPath.resize(backupPath.size() - 4);
+    return backupPath + ".xml";
+}
+
+// A file name from the database must stay inside the dump folder.
+bool IsRelativeInside(const std::string& name) {
+    if (name.empty() || name.front() == '/' || name.find('\n') != std::string::npos) return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+CWzError WriteAll(int fd, const std::string& data, size_t& written) {
+    written = 0;
+    while (written < data.size()) {
+        ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "write failed");
+        if (n == 0) break;
+        written += static_cast<size_t>(n);
+    }
+    return CWzError::Success();
+}
+
+}  // namespace
+
+CLogInfoDB::CLogInfoDB(const std::string& folder, DB_LOCALITY locality) : CSQLiteWithLock(folder, kName, locality) {}
+
+CWzError CLogInfoDB::CreateTablesSchema() const {
+    CWzError error = CreateTable(kDatabasesTable, kDatabasesSchema, "", "");
+    if (error.IsError()) {
+        Log().Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Failed to create the table [%s]. Error: [%s]",
+                     kDatabasesTable, error.AsString().c_str());
+        return error;
+    }
+    error = CreateTable(kLogsTable, kLogsSchema, kLogsIndex, kLogsIndexSchema);
+    if (error.IsError()) {
+        Log().Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Failed to create the table [%s]. Error: [%s]",
+                     kLogsTable, error.AsString().c_str());
+        return error;
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::GetDatabaseSerialNo(const std::string& instance, const std::string& database,
+                                         unsigned int& serial) const {
+    if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database name is empty");
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+
+    FX::CSQLite3Sql statement("SELECT SerialNo from Databases where ");
+    if (!instance.empty()) statement = statement + FX::CSQLite3Sql("InstanceName = ? AND ", {instance});
+    statement = statement + FX::CSQLite3Sql("DatabaseName = ?", {database});
+
+    std::unique_ptr<SQueryHandle> query = ExecuteQuery(statement);
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+    try {
+        if (!query->m_query->NextRow()) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Failed to find SerialNo for database: %s",
+                                             database.c_str());
+        }
+        serial = static_cast<unsigned int>(query->m_query->GetIntField(0, 0));
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the SerialNo for the database: %s. Error: [%s]",
+                                       database.c_str(), e.what());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::InsertDBRecord(const std::string& instance, int databaseId, const std::string& database,
+                                    unsigned int& serial) const {
+    if (instance.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "instance is empty");
+    if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbName is empty");
+    if (!GetDatabaseSerialNo(instance, database, serial).IsError()) return CWzError::Success();
+
+    CWzError error = Insert(kDatabasesTable, "DatabaseId, InstanceName, DatabaseName",
+                            FX::CSQLite3Sql("?,?,?", {int64_t{databaseId}, instance, database}));
+    if (error.IsError()) {
+        const std::string text = error.AsString();
+        return error.Push(FXCODELOC, "Failed to insert the DB record. %s", text.c_str());
+    }
+    return GetDatabaseSerialNo(instance, database, serial);
+}
+
+CWzError CLogInfoDB::GetLogRecords(const FX::CSQLite3Sql& condition, unsigned int serial) const {
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+
+    FX::CSQLite3Sql statement("SELECT FileName from Logs");
+    if (!condition.empty()) statement = statement + " WHERE " + condition;
+    if (serial != 0xFFFFFFFFu) statement = statement + FX::CSQLite3Sql(" AND DBSerialNo_FK = ?", {int64_t{serial}});
+
+    std::unique_ptr<SQueryHandle> query = ExecuteQuery(statement);
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+    EvDebug log = Log();
+    try {
+        while (query->m_query->NextRow()) {
+            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "%s", query->m_query->GetStringField(0).c_str());
+        }
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the log files from the table: Logs. Error: [%s]", e.what());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFilePath) const {
+    if (collectFilePath.empty()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "collectFilePath is empty");
+    }
+    const size_t slash = collectFilePath.rfind('/');
+    if (slash == std::string::npos || slash + 1 == collectFilePath.size()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "FXPath::SplitParentPath failed %s",
+                                         collectFilePath.c_str());
+    }
+    const std::string folder = collectFilePath.substr(0, slash == 0 ? 1 : slash);
+    const std::string collectName = collectFilePath.substr(slash + 1);
+    (void)::unlink(collectFilePath.c_str());  // a missing file is fine
+
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+    std::unique_ptr<SQueryHandle> query =
+        ExecuteQuery("SELECT FileName FROM Logs WHERE Swept = 0 ORDER BY DBSerialNo_FK, FileName");
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+
+    EvDebug log = Log();
+    FileHandle collect;
+    unsigned int added = 0;
+    try {
+        while (query->m_query->NextRow()) {
+            const std::string fileName = query->m_query->GetStringField(0);
+            if (!IsRelativeInside(fileName)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 0,
+                           "The file name [%s] does not name a file of the dump folder. Skipping it",
+                           fileName.c_str());
+                continue;
+            }
+            const std::string backupPath = (folder == "/" ? folder : folder + "/") + fileName;
+            if (!FileExists(backupPath)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "The bak file [%s] was not found. Skipping it",
+                           backupPath.c_str());
+                continue;
+            }
+            const std::string metadataPath = MetadataPathOf(backupPath);
+            if (!FileExists(metadataPath)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "The xml file [%s] was not found. Skipping it",
+                           metadataPath.c_str());
+                continue;
+            }
+            if (collect.fd < 0) {
+                collect.fd = ::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+                if (collect.fd < 0) {
+                    return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open collect file [%s]",
+                                                   collectFilePath.c_str());
+                }
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]",
+                           collectFilePath.c_str());
+            }
+            const std::string line = backupPath + "\n";
+            size_t written = 0;
+            CWzError error = WriteAll(collect.fd, line, written);
+            if (error.IsError() || written != line.size()) {
+                const std::string text = error.IsError() ? error.AsString() : "short write";
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",
+                           fileName.c_str(), text.c_str());
+                return FXErrorUtil::ErrorHResult(FXCODELOC, E_COLLECT_FILE_WRITE,
+                                                 "Failed to add [%s] entry into the collect file [%s]. Error: [%s]",
+                                                 fileName.c_str(), collectFilePath.c_str(), text.c_str());
+            }
+            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, " Added [%s]", fileName.c_str());
+            ++added;
+        }
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the log file records from the table: Logs. Error: [%s]",
+                                       e.what());
+    }
+    if (added == 0) {
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0,
+                   "No log entry found in [%s] for sweeping. Nothing added to collect file [%s]",
+                   GetFullDatabaseName().c_str(), collectName.c_str());
+    } else {
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Added %u entries to collect file [%s]", added,
+                   collectName.c_str());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const {
+    return CSQLiteBase::Delete(kLogsTable, changed, condition);
+}

@@ -1,0 +1,92 @@
+// RestoreMarkerFile: creating, holding and removing a restore marker.
+#include "JxSQLCommon/state/RestoreMarkerFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
+#include "JxLib/EvDebug.h"
+#include "WzUtils/FXErrorUtil.h"
+
+namespace {
+
+constexpr uint32_t ERROR_PATH_NOT_FOUND_CODE = 2;
+
+// TEMPORARY: stands for SqlConvert::ToLower of the shared utilities until
+// that lands; replace with the shared function.
+std::string ToLowerTemp(const std::string& in) {
+    std::string out = in;
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+// A name that stays one file inside the folder.
+bool IsPlainFileName(const std::string& name) { return name.find('/') == std::string::npos && name != "." && name != ".."; }
+
+struct flock WholeFile(short type) {
+    struct flock region {};
+    region.l_type = type;
+    region.l_whence = SEEK_SET;
+    return region;
+}
+
+}  // namespace
+
+RestoreMarkerFile::~RestoreMarkerFile() {
+    if (m_handle < 0) return;
+    // Remove before closing: once the lock goes with the descriptor another
+    // job could take the name over, and its marker must not be removed here.
+    ::unlink(m_path.c_str());
+    ::close(m_handle);
+}
+
+CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string& database, const std::string& jobID) {
+    if (folder.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "path is empty");
+    if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbName is empty");
+    if (jobID.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "jobID is empty");
+    if (m_handle >= 0) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "File handle already setup");
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_PATH_NOT_FOUND_CODE, "Path %s not found", folder.c_str());
+    }
+
+    const std::string name = ToLowerTemp(database) + "_" + jobID + ".rmf";
+    if (!IsPlainFileName(name)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Could not append fileName to marker path");
+    }
+    const std::string path = folder.back() == '/' ? folder + name : folder + "/" + name;
+
+    int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (handle < 0) handle = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (handle < 0) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not make marker %s", path.c_str());
+    }
+    struct flock region = WholeFile(F_RDLCK);
+    if (::fcntl(handle, F_OFD_SETLK, &region) != 0) {
+        const int err = errno;
+        ::close(handle);
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Could not make marker %s", path.c_str());
+    }
+    m_handle = handle;
+    m_path = path;
+    m_name = name;
+    EvDebug().Tagged(__FILE_NAME__, __LINE__, EvDebug::kDebug, 1, "Marker %s created", m_path.c_str());
+    return CWzError::Success();
+}
+
+CWzError RestoreMarkerFile::IsStale(const std::string& path, bool& stale) {
+    stale = false;
+    int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open marker %s", path.c_str());
+    struct flock region = WholeFile(F_WRLCK);
+    const int rc = ::fcntl(handle, F_OFD_GETLK, &region);
+    const int err = errno;
+    ::close(handle);
+    if (rc != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Could not test marker %s", path.c_str());
+    stale = region.l_type == F_UNLCK;
+    return CWzError::Success();
+}
