@@ -34,6 +34,12 @@ std::string Quoted(const std::string& name, char open, char close) {
 
 std::string TableName(const std::string& table) { return Quoted(table, '"', '"'); }
 
+// SQLite's square brackets have no escape for "]": such a name is written
+// in double quotes instead.
+std::string IndexName(const std::string& index) {
+    return index.find(']') == std::string::npos ? Quoted(index, '[', ']') : TableName(index);
+}
+
 FX::CSQLite3Sql WithCondition(const FX::CSQLite3Sql& head, const FX::CSQLite3Sql& condition) {
     return condition.empty() ? head : head + " WHERE " + condition;
 }
@@ -209,7 +215,7 @@ CWzError CSQLiteBase::CreateIndex(const std::string& table, const std::string& i
         return CWzError::Success();
     }
     int64_t ignored = 0;
-    (void)ExecDML("CREATE INDEX " + Quoted(indexName, '[', ']') + " ON " + TableName(table) + " (" + indexSchema + ");",
+    (void)ExecDML("CREATE INDEX " + IndexName(indexName) + " ON " + TableName(table) + " (" + indexSchema + ");",
                   ignored, false);
     error = DoesSQLObjectExists(indexName, exists);
     if (error.IsError()) return error.Push(FXCODELOC, "CreateIndex");
