@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <strings.h>
 
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/state/DBLocker.h"
 #include "WzSQLite/CSQLite3Query.h"
+#include "JxSQLCommon/records/DumpLayoutConstants.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/FXPath.h"
+#include "WzUtils/FXString.h"
 
 const char* const CLogInfoDB::kDatabasesSchema =
     "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
@@ -53,17 +56,12 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool EndsWithNoCase(const std::string& text, const char* suffix) {
-    const size_t n = std::char_traits<char>::length(suffix);
-    return text.size() >= n && ::strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
-}
-
 // The metadata file beside a dump: a trailing ".jxf", then a trailing ".bak"
 // removed (either case), then ".xml".
 std::string MetadataPathOf(std::string backupPath) {
-    if (EndsWithNoCase(backupPath, ".jxf")) backupPath.resize(backupPath.size() - 4);
-    if (EndsWithNoCase(backupPath, ".bak")) backupPath.resize(backupPath.size() - 4);
-    return backupPath + ".xml";
+    FXString::RemoveRightNoCase(backupPath, sqlosc::RESTORE_POSTFIX);
+    FXString::RemoveRightNoCase(backupPath, sqlosc::BAK_EXT);
+    return backupPath + sqlosc::XML_EXT;
 }
 
 // A file name from the database must stay inside the dump folder.
@@ -178,13 +176,10 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
     if (collectFilePath.empty()) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "collectFilePath is empty");
     }
-    const size_t slash = collectFilePath.rfind('/');
-    if (slash == std::string::npos || slash + 1 == collectFilePath.size()) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "FXPath::SplitParentPath failed %s",
-                                         collectFilePath.c_str());
-    }
-    const std::string folder = collectFilePath.substr(0, slash == 0 ? 1 : slash);
-    const std::string collectName = collectFilePath.substr(slash + 1);
+    std::string folder;
+    std::string collectName;
+    CWzError error = FXPath::SplitParentPath(collectFilePath, folder, collectName);
+    if (error.IsError()) return error.Push(FXCODELOC, "FXPath::SplitParentPath failed %s", collectFilePath.c_str());
     (void)::unlink(collectFilePath.c_str());  // a missing file is fine
 
     DBLocker locker(this, GetLocality(), GetJobId(), true);
@@ -205,7 +200,8 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                            fileName.c_str());
                 continue;
             }
-            const std::string backupPath = (folder == "/" ? folder : folder + "/") + fileName;
+            std::string backupPath = folder;
+            (void)FXPath::Append(backupPath, fileName);  // the name was checked above
             if (!FileExists(backupPath)) {
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "The bak file [%s] was not found. Skipping it",
                            backupPath.c_str());
@@ -228,7 +224,7 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
             }
             const std::string line = backupPath + "\n";
             size_t written = 0;
-            CWzError error = WriteAll(collect.fd, line, written);
+            error = WriteAll(collect.fd, line, written);
             if (error.IsError() || written != line.size()) {
                 const std::string text = error.IsError() ? error.AsString() : "short write";
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",
@@ -258,4 +254,16 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
 
 CWzError CLogInfoDB::Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const {
     return CSQLiteBase::Delete(kLogsTable, changed, condition);
+}
+
+CWzError CLogInfoDB::InsertLogRecord(unsigned int serial, const std::string& logFileName,
+                                     SQLPmn::SQLDBBackupInfo& metadata) const {
+    if (logFileName.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "logFileName is empty");
+    using Info = SQLPmn::SQLDBBackupInfo;
+    // The dates are kept whole: the INTEGER columns hold 64 bits.
+    return Insert(kLogsTable, "DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime",
+                  FX::CSQLite3Sql("?,?,?,?,?,?", {int64_t{serial}, logFileName, metadata.getstring(Info::kFirstLsn),
+                                                  metadata.getstring(Info::kLastLsn),
+                                                  metadata.getint64(Info::kBackupStartDate),
+                                                  metadata.getint64(Info::kBackupFinishDate)}));
 }

@@ -6,6 +6,7 @@
 #include "JxLib/EvDebug.h"
 #include "WzSQLite/CSQLite3DB.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/FXPath.h"
 #include "WzUtils/WzClock.h"
 
 namespace {
@@ -52,8 +53,8 @@ CWzError NotConnected(const FXCodeLocation& where) {
 
 CSQLiteBase::CSQLiteBase(const std::string& directory, const std::string& name) : m_name(name) {
     m_fullName = directory;
-    if (!m_fullName.empty() && m_fullName.back() != '/') m_fullName += '/';
-    m_fullName += name + ".db";
+    if (FXPath::Append(m_fullName, name).IsError()) m_fullName = directory + "/";  // empty name: Open refuses it
+    m_fullName += ".db";
 }
 
 CSQLiteBase::~CSQLiteBase() = default;

@@ -1,22 +1,9 @@
 // CSQLiteWithLock: each statement under the database's lock file.
 #include "JxSQLCommon/state/CSQLiteWithLock.h"
 
-#include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlNameLookups.h"
 #include "JxSQLCommon/state/DBLocker.h"
 #include "WzUtils/FXErrorUtil.h"
-
-namespace {
-
-// TEMPORARY: stands for GetCurrentMachineName of the shared utilities until
-// that lands; replace with the shared function.
-std::string CurrentMachineNameTemp() {
-    JXPlatformInfo settings;
-    std::string name;
-    if (settings.getString("", "sPhysicalNodeName", name) == 0) return "";
-    return name;
-}
-
-}  // namespace
 
 CWzError StateDbNotLocked(const FXCodeLocation& where) {
     return FXErrorUtil::ErrorJXResult(where, JX_E_STATE_DB_NOT_LOCKED, "%s", "");
@@ -24,7 +11,7 @@ CWzError StateDbNotLocked(const FXCodeLocation& where) {
 
 CSQLiteWithLock::CSQLiteWithLock(const std::string& directory, const std::string& name, DB_LOCALITY locality)
     : CSQLiteBase(directory, name), m_locality(locality) {
-    SetMachineName(CurrentMachineNameTemp());
+    SetMachineName(GetCurrentMachineName());
 }
 
 bool CSQLiteWithLock::Connected() const { return true; }

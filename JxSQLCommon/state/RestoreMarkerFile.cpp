@@ -5,24 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/DumpLayoutConstants.h"
+#include "JxSQLCommon/records/SqlConvert.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/FXPath.h"
 
 namespace {
 
 constexpr uint32_t ERROR_PATH_NOT_FOUND_CODE = 2;
-
-// TEMPORARY: stands for SqlConvert::ToLower of the shared utilities until
-// that lands; replace with the shared function.
-std::string ToLowerTemp(const std::string& in) {
-    std::string out = in;
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
-}
 
 // A name that stays one file inside the folder.
 bool IsPlainFileName(const std::string& name) { return name.find('/') == std::string::npos && name != "." && name != ".."; }
@@ -54,11 +47,11 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
         return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_PATH_NOT_FOUND_CODE, "Path %s not found", folder.c_str());
     }
 
-    const std::string name = ToLowerTemp(database) + "_" + jobID + ".rmf";
-    if (!IsPlainFileName(name)) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Could not append fileName to marker path");
-    }
-    const std::string path = folder.back() == '/' ? folder + name : folder + "/" + name;
+    const std::string name = SqlConvert::ToLower(database) + "_" + jobID + sqlosc::MARKER_EXT;
+    std::string path = folder;
+    CWzError error = IsPlainFileName(name) ? FXPath::Append(path, name)
+                                           : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "%s", name.c_str());
+    if (error.IsError()) return error.Push(FXCODELOC, "Could not append fileName to marker path");
 
     int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (handle < 0) handle = ::open(path.c_str(), O_RDWR | O_CLOEXEC);

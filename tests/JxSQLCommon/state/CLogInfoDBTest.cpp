@@ -12,6 +12,7 @@
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/state/DumpFiles.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -88,6 +89,23 @@ TEST_F(CLogInfoDBTest, DatabaseRecordIsFoundAgainWithoutRegardToCase) {
     EXPECT_EQ(WZ_E_FAIL, db.GetDatabaseSerialNo("SQL1", "missing", found).GetErrorCode());
     EXPECT_EQ("database name is empty", db.GetDatabaseSerialNo("SQL1", "", found).GetMessage());
     EXPECT_EQ("instance is empty", db.InsertDBRecord("", 1, "x", found).GetMessage());
+}
+
+TEST_F(CLogInfoDBTest, LogRecordIsAddedOnceWithWholeDates) {
+    CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
+    ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    statetest::DumpSpec spec;
+    spec.start = int64_t{1} << 32;  // after 2106: beyond a 32-bit date
+    spec.finish = (int64_t{1} << 32) + 5;
+    SQLPmn::SQLDBBackupInfo info = statetest::BackupInfo(spec);
+    ASSERT_FALSE(db.InsertLogRecord(4, "sales_log_backup_1.bak", info).IsError());
+    ASSERT_FALSE(db.InsertLogRecord(4, "SALES_LOG_BACKUP_1.BAK", info).IsError());
+    EXPECT_EQ(1, db.GetTotalRows("Logs", ""));
+    EXPECT_EQ("4|sales_log_backup_1.bak|100|200|4294967296|4294967301|0||0\n",
+              Shell(db.GetFullDatabaseName(),
+                    "SELECT DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime, ReferenceCount, "
+                    "ReferenceTime, Swept FROM Logs"));
+    EXPECT_EQ("logFileName is empty", db.InsertLogRecord(4, "", info).GetMessage());
 }
 
 TEST_F(CLogInfoDBTest, LogRecordsAndDeleteTakeConditionsWithValues) {
