@@ -6,24 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 #include "JxSQLCommon/state/DBLocker.h"
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class CLogInfoDBTest : public jxtest::RootedTest {
+class CLogInfoDBTest : public statetest::DumpFolderTest {
 protected:
-    std::string Folder() const {
-        std::string folder = root.path() + "/dump";
-        wz::MakeDirectories(folder);
-        return folder;
-    }
     // Adds a Logs row the way the dump programs do, with the values given.
     void AddLog(const CLogInfoDB& db, unsigned serial, const std::string& file, int64_t swept = 0) {
         ASSERT_FALSE(db.Insert("Logs", "DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime, Swept",
@@ -35,14 +31,8 @@ protected:
 
 // Runs the sqlite3 shell on the database and returns what it prints.
 std::string Shell(const std::string& database, const std::string& command) {
-    std::string line = "sqlite3 '" + database + "' \"" + command + "\" 2>&1";
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (pipe == nullptr) return "popen failed";
     std::string out;
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    ::pclose(pipe);
+    statetest::RunCommand("sqlite3 '" + database + "' \"" + command + "\" 2>&1", out);
     return out;
 }
 

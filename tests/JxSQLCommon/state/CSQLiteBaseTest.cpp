@@ -12,18 +12,12 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class CSQLiteBaseTest : public jxtest::RootedTest {
-protected:
-    std::string Folder() const {
-        std::string folder = root.path() + "/dump";
-        wz::MakeDirectories(folder);
-        return folder;
-    }
-};
+class CSQLiteBaseTest : public statetest::DumpFolderTest {};
 
 TEST_F(CSQLiteBaseTest, OpenDBNeedsTheFileAndOpenOrCreateDBMakesIt) {
     CSQLiteBase db(Folder(), "state");

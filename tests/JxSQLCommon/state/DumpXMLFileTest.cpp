@@ -6,17 +6,13 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class DumpXMLFileTest : public jxtest::RootedTest {
+class DumpXMLFileTest : public statetest::DumpFolderTest {
 protected:
-    std::string Folder() const {
-        std::string folder = root.path() + "/dump";
-        wz::MakeDirectories(folder);
-        return folder;
-    }
     DumpXMLFile file;
 };
 

@@ -13,18 +13,12 @@
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class LockedAccessTest : public jxtest::RootedTest {
-protected:
-    std::string Folder() const {
-        std::string folder = root.path() + "/dump";
-        wz::MakeDirectories(folder);
-        return folder;
-    }
-};
+class LockedAccessTest : public statetest::DumpFolderTest {};
 
 TEST_F(LockedAccessTest, NullDatabaseLocksAndOpensNothing) {
     DBLocker locker(nullptr, DB_LOCALITY_1MIN_RPO, 7, true);

@@ -9,17 +9,13 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class RestoreCollectFileTest : public jxtest::RootedTest {
+class RestoreCollectFileTest : public statetest::DumpFolderTest {
 protected:
-    std::string Folder(const std::string& name) const {
-        std::string folder = root.path() + "/" + name;
-        wz::MakeDirectories(folder);
-        return folder;
-    }
     static statetest::DumpSpec Spec(const std::string& first, const std::string& last) {
         statetest::DumpSpec spec;
         spec.firstLSN = first;

@@ -1,34 +1,20 @@
 // Behaviour of the loginfo command: adding dumps and printing the database.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 #include "JxSQLCommon/state/CLogInfoDB.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
 
-class LogInfoToolTest : public jxtest::RootedTest {
+class LogInfoToolTest : public statetest::DumpFolderTest {
 protected:
-    std::string Folder() const {
-        std::string folder = root.path() + "/dump";
-        wz::MakeDirectories(folder);
-        return folder;
-    }
     // Runs the command; returns its exit code and fills `out` with stdout.
     static int Run(const std::string& arguments, std::string& out) {
-        FILE* pipe = ::popen((std::string(LOGINFO_TOOL) + " " + arguments + " 2>/dev/null").c_str(), "r");
-        if (pipe == nullptr) return -1;
-        out.clear();
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return statetest::RunCommand(std::string(LOGINFO_TOOL) + " " + arguments + " 2>/dev/null", out);
     }
 };
 
