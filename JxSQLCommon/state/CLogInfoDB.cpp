@@ -156,7 +156,12 @@ CWzError CLogInfoDB::GetLogRecords(const FX::CSQLite3Sql& condition, unsigned in
 
     FX::CSQLite3Sql statement("SELECT FileName from Logs");
     if (!condition.empty()) statement = statement + " WHERE " + condition;
-    if (serial != 0xFFFFFFFFu) statement = statement + FX::CSQLite3Sql(" AND DBSerialNo_FK = ?", {int64_t{serial}});
+    // A serial without a condition gets its own WHERE: joined by AND alone it
+    // would make the statement invalid.
+    if (serial != 0xFFFFFFFFu) {
+        statement = statement + FX::CSQLite3Sql(condition.empty() ? " WHERE DBSerialNo_FK = ?" : " AND DBSerialNo_FK = ?",
+                                                {int64_t{serial}});
+    }
 
     std::unique_ptr<SQueryHandle> query = ExecuteQuery(statement);
     if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");

@@ -44,7 +44,7 @@ public:
     CWzError GetDatabaseSerialNo(const std::string& instance, const std::string& database,
                                  unsigned int& serial) const;
     // Writes the file names of the matching Logs rows to the debug log;
-    // a serial of 0xFFFFFFFF does not filter (otherwise give a condition too).
+    // a serial of 0xFFFFFFFF does not filter by database.
     CWzError GetLogRecords(const FX::CSQLite3Sql& condition, unsigned int serial) const;
     // Writes the absolute paths of the unswept dumps whose .bak and .xml
     // files both exist, one per line, into the collect file (which lies in

@@ -106,6 +106,7 @@ TEST_F(CLogInfoDBTest, LogRecordsAndDeleteTakeConditionsWithValues) {
     AddLog(db, 2, "c_log_backup_3.bak");
     EXPECT_FALSE(db.GetLogRecords("Swept = 0", 1).IsError());
     EXPECT_FALSE(db.GetLogRecords("", 0xFFFFFFFFu).IsError());
+    EXPECT_FALSE(db.GetLogRecords("", 2).IsError());  // a serial alone still makes a valid statement
     int64_t deleted = 0;
     ASSERT_FALSE(db.Delete(deleted, FX::CSQLite3Sql("FileName = ?", {std::string("B'_LOG_BACKUP_2.BAK")})).IsError());
     EXPECT_EQ(1, deleted);
