@@ -9,14 +9,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <vector>
 
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/state/DumpXMLFile.h"
 #include "JxSQLCommon/records/DumpLayoutConstants.h"
 #include "JxSQLCommon/records/SqlConvert.h"
+#include "JxSQLCommon/state/DumpXMLFile.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
 
