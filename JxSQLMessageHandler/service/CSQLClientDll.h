@@ -1,0 +1,118 @@
+// CSQLClientDll: the agent's request object.
+//
+// Served role: the request loop builds one per received request around the
+// loop's session, its receive buffer (holding the decoded request record) and
+// the request code, runs exactly one handler and destroys it. A handler reads
+// its request from getReceivedBuffer() in place, lends its zero-filled reply
+// record to getDataBuffer() with the record's exact size, fills it, answers
+// with sendReply(replyCode) and releases the request with
+// CJxNetwork::FreeReceivedMessage(requestCode, received buffer).
+//
+// Requester role: job code builds one with the default constructor, which
+// creates and owns a new session; the exchange operations place a request in
+// getDataBuffer() and receive the reply into getReceiveDataBuffer().
+//
+// One thread uses an object at a time.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "JxLib/EvDebug.h"
+#include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsDatabuf_v2.h"
+
+class CSQLClientDll {
+public:
+    // Served role: borrows the session and the received buffer.
+    CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code);
+    // Requester role: owns a new, unconnected session.
+    CSQLClientDll();
+    ~CSQLClientDll();
+    CSQLClientDll(const CSQLClientDll&) = delete;
+    CSQLClientDll& operator=(const CSQLClientDll&) = delete;
+
+    // The session time-out in seconds: on the first call the larger of
+    // `defaultSeconds` (240 when 0) and "nSessionTimeoutInMins" x 60 of section
+    // "MSSQLAgent"; every later call returns that first answer.
+    unsigned long GetSQLSessionTimeout(unsigned long defaultSeconds);
+
+    // Sends the record lent to the send buffer under `replyCode`. 1 on
+    // success; on failure logs, aborts the session with {2, last error, 2}
+    // and returns 0.
+    unsigned long sendReply(unsigned long replyCode);
+
+    // The send buffer (a reply in the served role, a request in the requester role).
+    jxsDatabuf_v2* getDataBuffer() { return &m_sendBuffer; }
+    // The own receive buffer (requester role: receives the reply).
+    jxsDatabuf_v2* getReceiveDataBuffer() { return &m_receiveBuffer; }
+
+    // "YYYY-MM-DD hh:mm:ss" read as local time; the text must have that full form.
+    time_t convertAsciiDateToUnixTime(std::string text);
+    // Local date-time text of `time`: format 1 MM-DD-YYYY, 2 DD-MM-YYYY, any
+    // other YYYY-MM-DD, each followed by " hh:mm:ss"; in single quotes when `quoted`.
+    void convertUnixTimeToAsciiDate(long time, std::string& out, unsigned long format, bool quoted);
+
+    // ---- Handlers run by the request loop (one per dispatch-table row) ----
+    // Server list and login verification
+    unsigned long getServerList();
+    unsigned long verifyUser();
+    unsigned long SqlAnalysisVerifyUser();
+    unsigned long getAzureInventoryList();
+    // Database list, file groups and state
+    unsigned long getDatabaseList();
+    unsigned long getDatabaseFileGroups();
+    unsigned long getDatabaseState();
+    // Step-restore list and msdb history
+    unsigned long getSQLStepRestoreList();
+    unsigned long pruneSqlMsdbEntries();
+    // Availability groups, SharePoint and Analysis Services catalogue
+    unsigned long getSQLSPDatabaselist();
+    unsigned long getSqlAnalysisRemotePartitionInfo();
+    unsigned long GetAvailabilityGroups();
+    unsigned long GetAvailabilityDatabases();
+    unsigned long GetAvailabilityGroupReplicas();
+    unsigned long GetAG();
+    // Served peer operations
+    bool AttachDatabaseOnInstance();
+    bool CreateUNCPaths();
+    bool DeleteUNCPaths();
+    bool CreateDirectoryOnRequest();
+    bool DeleteDirectoryOnRequest();
+    bool GetRemoteFileSize();
+    bool CopySingleRemoteFile();
+    bool RetrieveFilestreamInfo();
+    // Archive information and source connectivity
+    bool GetArchiveInfo();
+    unsigned long CheckSourceConnectivity();
+    // XML requests
+    unsigned long handleSqlXmlMsg();
+    // Log backup on a secondary replica, database status
+    bool AGTLBackupStaging();
+    bool UpdateTLDumpCache();
+    bool updateDatabaseStatus();
+
+private:
+    CJxNetwork* m_session;             // borrowed (served) or owned (requester)
+    jxsDatabuf_v2 m_sendBuffer;
+    jxsDatabuf_v2* m_receivedBuffer;   // the loop's buffer, or &m_receiveBuffer
+    jxsDatabuf_v2 m_receiveBuffer;
+    unsigned long m_requestCode = 0;   // served role only
+    EvDebug m_event;
+    bool m_ownsSession;
+    bool m_timeoutUnread = true;
+    unsigned long m_sessionTimeout = 240;
+};
+
+// Whether instance `name` is the configured instance: equal ignoring case, or
+// equal to hostName + "\" + the part of `configured` after its last "/" (the
+// host name alone when that part is empty or there is no "/").
+bool CompareInstanceNameOnHostName(std::string& name, std::string& configured, std::string& hostName);
+
+// The tag id of the XML message in `xml`; 0 when the text does not decode.
+unsigned long GetXmlTagID(std::string& xml);
+
+extern "C" {
+// Kept for callers of the plug-in's export list; does nothing and returns 1.
+int sqlUpdateQRBackupSetInfo(const char*, const char*);
+}

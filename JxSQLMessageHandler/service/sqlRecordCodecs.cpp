@@ -1,0 +1,12 @@
+// The one place that registers every record codec of the library.
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
+
+#include <mutex>
+
+void sqlRegisterRecordCodecs() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // One call per feature that carries records, each declared in the
+        // feature's own header, e.g. RegisterServerListCodecs();
+    });
+}

@@ -1,0 +1,127 @@
+// The request object: session time-out, reply sending, date texts and the
+// instance-name comparison.
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+
+#include "JxLib/JXPlatformInfo.h"
+#include "Messages/CNMessageBase.h"
+#include "tests/platform/JxSession/EchoRecord.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class RequestObject : public jxtest::RootedTest {
+protected:
+    void SetMinutes(int64_t minutes) { JXPlatformInfo().setNumber("MSSQLAgent", "nSessionTimeoutInMins", minutes); }
+};
+
+TEST_F(RequestObject, SessionTimeOutDefaultsTo240WithoutSetting) {
+    CSQLClientDll requester;
+    EXPECT_EQ(requester.GetSQLSessionTimeout(0), 240u);
+}
+
+TEST_F(RequestObject, SettingCanRaiseButNeverLowerTheDefault) {
+    struct Case {
+        int64_t minutes;
+        unsigned long expected;
+    } cases[] = {{1, 120}, {5, 300}, {0, 120}};
+    for (const Case& c : cases) {
+        SetMinutes(c.minutes);
+        CSQLClientDll requester;
+        EXPECT_EQ(requester.GetSQLSessionTimeout(120), c.expected) << c.minutes;
+    }
+}
+
+TEST_F(RequestObject, FirstDefaultDecidesForTheObjectsLife) {
+    CSQLClientDll requester;
+    EXPECT_EQ(requester.GetSQLSessionTimeout(240), 240u);
+    SetMinutes(50);
+    EXPECT_EQ(requester.GetSQLSessionTimeout(600), 240u);
+}
+
+TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
+    RegisterEchoRecord();
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    CJxNetwork session(fds[0]);
+    {
+        CJxNetwork peer(fds[1]);
+    }  // the peer is gone
+    jxsDatabuf_v2 received;
+    CSQLClientDll served(&session, &received, kEchoRequestCode);
+    EchoRecord_t reply{};
+    served.getDataBuffer()->setExternalBuffer(&reply, sizeof reply);
+    EXPECT_EQ(served.sendReply(kEchoReplyCode), 0u);
+    EXPECT_FALSE(session.IsConnected());
+
+    // Without a lent record and a codec, nothing can be sent either.
+    int more[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, more), 0);
+    CJxNetwork open(more[0]), listener(more[1]);
+    CSQLClientDll other(&open, &received, kEchoRequestCode);
+    EXPECT_EQ(other.sendReply(kEchoReplyCode), 0u);
+}
+
+class DateTexts : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("TZ");
+        m_oldTz = old ? old : "";
+        m_hadTz = old != nullptr;
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (m_hadTz) setenv("TZ", m_oldTz.c_str(), 1); else unsetenv("TZ");
+        tzset();
+    }
+    std::string m_oldTz;
+    bool m_hadTz = false;
+};
+
+TEST_F(DateTexts, FormatsEachDateOrder) {
+    CSQLClientDll object;
+    time_t t = object.convertAsciiDateToUnixTime("2021-03-05 14:07:09");
+    std::string out;
+    object.convertUnixTimeToAsciiDate(t, out, 2, true);
+    EXPECT_EQ(out, "'05-03-2021 14:07:09'");
+    object.convertUnixTimeToAsciiDate(t, out, 1, false);
+    EXPECT_EQ(out, "03-05-2021 14:07:09");
+    object.convertUnixTimeToAsciiDate(t, out, 0, false);
+    EXPECT_EQ(out, "2021-03-05 14:07:09");
+}
+
+TEST_F(DateTexts, ReadsLocalTimeAndSurvivesAShortText) {
+    CSQLClientDll object;
+    // 14:07:09 in Berlin (UTC+1 in March before the switch) is 13:07:09 UTC.
+    EXPECT_EQ(object.convertAsciiDateToUnixTime("2021-03-05 14:07:09"), 1614949629);
+    object.convertAsciiDateToUnixTime("2021-03");  // fields past the end read as zero
+}
+
+TEST_F(RequestObject, XmlTagIdOfDecodableTextElseZero) {
+    std::string xml;
+    CNMessageBase message(34, 47);
+    ASSERT_EQ(message.serialize(xml), kMsgOk);
+    EXPECT_EQ(GetXmlTagID(xml), message.getTagID());
+    for (std::string bad : {std::string(), std::string("<not xml"), std::string("<Nobody_Knows/>")}) {
+        EXPECT_EQ(GetXmlTagID(bad), 0u) << bad;
+    }
+}
+
+TEST(InstanceNames, MatchConfiguredNameOrHostAndInstancePart) {
+    std::string host = "sqlhost";
+    auto match = [&](std::string name, std::string configured) {
+        return CompareInstanceNameOnHostName(name, configured, host);
+    };
+    EXPECT_TRUE(match("SQLHOST\\INST1", "clientA/inst1"));
+    EXPECT_TRUE(match("SQLHOST", "INST1"));
+    EXPECT_FALSE(match("SQLHOST\\INST1", "clientA/"));
+    EXPECT_TRUE(match("Inst7", "INST7"));
+    EXPECT_FALSE(match("OTHER\\INST1", "clientA/inst1"));
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+// A test plug-in: runs the real request loop with one handler that echoes an
+// EchoRecord_t (number + 1) through CSQLClientDll::sendReply and releases
+// the request itself, as served handlers do.
+#include <cstdint>
+
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/sqlMessageHandler.h"
+#include "tests/platform/JxSession/EchoRecord.h"
+
+namespace {
+
+unsigned long EchoRequest(CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received) {
+    auto* request = reinterpret_cast<EchoRecord_t*>(received->getDataBuffer());
+    CSQLClientDll served(session, received, code);
+    EchoRecord_t reply{};
+    served.getDataBuffer()->setExternalBuffer(&reply, sizeof reply);
+    reply.number = request->number + 1;
+    reply.text = request->text;
+    reply.count = request->count;
+    reply.values = request->values;
+    unsigned long sent = served.sendReply(kEchoReplyCode);
+    CJxNetwork::FreeReceivedMessage(code, received);
+    return sent;
+}
+
+sqlRequestWrapper EchoLookup(unsigned long code) { return code == kEchoRequestCode ? &EchoRequest : nullptr; }
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void echoMessageHandler(CJxNetwork* session, unsigned long) {
+    RegisterEchoRecord();
+    sqlServeConversation(session, &EchoLookup);
+}

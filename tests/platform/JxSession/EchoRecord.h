@@ -1,0 +1,22 @@
+// A wire record used by the network tests, with a codec for the codes below.
+#pragma once
+
+#include <cstdint>
+
+typedef struct __rpc_xdr XDR;
+
+struct EchoRecord_t {
+    uint32_t number;
+    char* text;
+    uint32_t count;
+    uint64_t* values;
+};
+
+// Request and reply codes that carry an EchoRecord_t.
+constexpr unsigned long kEchoRequestCode = 0x1e00008f;
+constexpr unsigned long kEchoReplyCode = 0x1e000090;
+constexpr unsigned long kEchoBoundedCount = 16;  // arrays above this are refused
+
+bool xdr_EchoRecord_t(XDR* xdrs, EchoRecord_t* record);
+// Registers the codec under the request and reply codes.
+void RegisterEchoRecord();

@@ -1,0 +1,168 @@
+// The host: loopback listener, one thread per session, plug-ins by dlopen.
+#include "tools/host/JxHost.h"
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <string>
+
+#include "JxLib/EvDebug.h"
+#include "JxSession/CJxNetwork.h"
+#include "tools/host/HostBindings.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzClock.h"
+
+namespace {
+
+using HandlerEntry = void (*)(CJxNetwork*, unsigned long);
+
+EvDebug& Log() {
+    static EvDebug log("JxHost");
+    return log;
+}
+
+}  // namespace
+
+JxHost::~JxHost() { Stop(); }
+
+CWzError JxHost::Start(uint16_t port) {
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "pipe2 failed.");
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "socket failed.");
+    int one = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listenFd, 64) != 0) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot listen on port %u.", static_cast<unsigned>(port));
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_acceptThread = std::thread(&JxHost::AcceptLoop, this);
+    EV_INFO(Log(), "Host listening on port %u.", static_cast<unsigned>(m_port));
+    return CWzError::Success();
+}
+
+void JxHost::AcceptLoop() {
+    for (;;) {
+        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        int rc = ::poll(fds, 2, 1000);
+        ReapFinished();
+        if (rc < 0 && errno != EINTR) {
+            EV_ERROR(Log(), "poll on the listener failed: %s", std::strerror(errno));
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        if (rc <= 0 || (fds[0].revents & POLLIN) == 0) continue;
+        int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            WZSLEEP_InTeRnAl(100);  // e.g. out of descriptors: do not spin
+            continue;
+        }
+        int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping || own < 0) {
+            ::close(fd);
+            if (own >= 0) ::close(own);
+            continue;
+        }
+        uint64_t id = ++m_nextId;
+        m_sessionFds[id] = own;
+        m_sessions[id] = std::thread(&JxHost::Serve, this, id, fd);
+    }
+}
+
+void JxHost::Serve(uint64_t id, int fd) {
+    {
+        CJxNetwork session(fd);
+        jxsExecuteRemoteDllType descriptor;
+        std::string caller;
+        CWzError e = session.ReadAttachRequest(descriptor, caller, kAttachTimeoutSeconds);
+        if (e.IsError()) {
+            EV_ERROR(Log(), "Session %" PRIu64 ": no valid attach request: %s", id, e.GetMessage().c_str());
+        } else {
+            HostBinding binding;
+            e = FindHostBinding(descriptor.libraryName, descriptor.entryName, binding);
+            void* library = nullptr;
+            HandlerEntry entry = nullptr;
+            if (e.IsSuccess()) {
+                // A plug-in stays loaded for the life of the process: the record
+                // codecs it registered point into its code.
+                library = ::dlopen(binding.libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+                if (library != nullptr) entry = reinterpret_cast<HandlerEntry>(::dlsym(library, binding.symbol.c_str()));
+                if (entry == nullptr) {
+                    const char* why = ::dlerror();
+                    e = FXErrorUtil::ErrorErrNo(FXCODELOC, ENOENT, "Cannot load [%s] from [%s]: %s",
+                                                binding.symbol.c_str(), binding.libraryPath.c_str(),
+                                                why != nullptr ? why : "unknown error");
+                }
+            }
+            if (e.IsError()) {
+                EV_ERROR(Log(), "Session %" PRIu64 ": attach of [%s]/[%s] by [%s] refused: %s", id,
+                         descriptor.libraryName, descriptor.entryName, caller.c_str(), e.GetMessage().c_str());
+                session.ReplyAttach(static_cast<uint32_t>(FXErrorUtil::GetErrNo(e)), e.GetMessage(),
+                                    kAttachTimeoutSeconds);
+            } else if (session.ReplyAttach(0, "", kAttachTimeoutSeconds).IsSuccess()) {
+                EV_DEBUG(Log(), 2, "Session %" PRIu64 ": [%s] runs %s in %s.", id, caller.c_str(),
+                         binding.symbol.c_str(), binding.libraryPath.c_str());
+                entry(&session, 0);
+            }
+            if (library != nullptr) ::dlclose(library);
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_sessionFds.find(id);
+    if (it != m_sessionFds.end()) {
+        ::close(it->second);
+        m_sessionFds.erase(it);
+    }
+    m_finished.push_back(id);
+}
+
+void JxHost::ReapFinished() {
+    std::vector<std::thread> done;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (uint64_t id : m_finished) {
+            auto it = m_sessions.find(id);
+            if (it == m_sessions.end()) continue;
+            done.push_back(std::move(it->second));
+            m_sessions.erase(it);
+        }
+        m_finished.clear();
+    }
+    for (std::thread& t : done) t.join();
+}
+
+void JxHost::Stop() {
+    if (m_acceptThread.joinable()) {
+        char byte = 1;
+        (void)!::write(m_stopPipe[1], &byte, 1);
+        m_acceptThread.join();
+    }
+    std::map<uint64_t, std::thread> sessions;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        for (auto& [id, fd] : m_sessionFds) ::shutdown(fd, SHUT_RDWR);
+        sessions.swap(m_sessions);
+    }
+    for (auto& [id, thread] : sessions) thread.join();
+    m_finished.clear();
+    for (int* fd : {&m_listenFd, &m_stopPipe[0], &m_stopPipe[1]}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
