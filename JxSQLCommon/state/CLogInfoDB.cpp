@@ -15,6 +15,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/auto_handle.h"
 
 const char* const CLogInfoDB::kDatabasesSchema =
     "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
@@ -42,14 +43,6 @@ namespace {
 
 constexpr uint32_t ERROR_INVALID_DATA_PATH = 310;
 constexpr int32_t E_COLLECT_FILE_WRITE = static_cast<int32_t>(0x80070306u);  // Win32 774 as an HRESULT
-
-// Closes a descriptor when it goes out of scope.
-struct FileHandle {
-    int fd = -1;
-    ~FileHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -194,7 +187,7 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
     if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
 
     EvDebug log = Log();
-    FileHandle collect;
+    auto_handle collect;
     unsigned int added = 0;
     try {
         while (query->m_query->NextRow()) {
@@ -218,9 +211,9 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                            metadataPath.c_str());
                 continue;
             }
-            if (collect.fd < 0) {
-                collect.fd = ::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-                if (collect.fd < 0) {
+            if (!collect.is_valid()) {
+                collect.reset(::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+                if (!collect.is_valid()) {
                     return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open collect file [%s]",
                                                    collectFilePath.c_str());
                 }
@@ -229,7 +222,7 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
             }
             const std::string line = backupPath + "\n";
             size_t written = 0;
-            error = WriteAll(collect.fd, line, written);
+            error = WriteAll(collect.get(), line, written);
             if (error.IsError() || written != line.size()) {
                 const std::string text = error.IsError() ? error.AsString() : "short write";
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",

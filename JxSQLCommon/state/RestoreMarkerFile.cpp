@@ -30,18 +30,16 @@ struct flock WholeFile(short type) {
 }  // namespace
 
 RestoreMarkerFile::~RestoreMarkerFile() {
-    if (m_handle < 0) return;
-    // Remove before closing: once the lock goes with the descriptor another
-    // job could take the name over, and its marker must not be removed here.
-    ::unlink(m_path.c_str());
-    ::close(m_handle);
+    // Remove before the handle closes: once the lock goes with the descriptor
+    // another job could take the name over, and its marker must stay.
+    if (m_handle.is_valid()) ::unlink(m_path.c_str());
 }
 
 CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string& database, const std::string& jobID) {
     if (folder.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "path is empty");
     if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbName is empty");
     if (jobID.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "jobID is empty");
-    if (m_handle >= 0) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "File handle already setup");
+    if (m_handle.is_valid()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "File handle already setup");
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_PATH_NOT_FOUND_CODE, "Path %s not found", folder.c_str());
@@ -53,18 +51,17 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
                                            : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "%s", name.c_str());
     if (error.IsError()) return error.Push(FXCODELOC, "Could not append fileName to marker path");
 
-    int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (handle < 0) handle = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (handle < 0) {
+    m_handle.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!m_handle.is_valid()) m_handle.reset(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!m_handle.is_valid()) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not make marker %s", path.c_str());
     }
     struct flock region = WholeFile(F_RDLCK);
-    if (::fcntl(handle, F_OFD_SETLK, &region) != 0) {
+    if (::fcntl(m_handle.get(), F_OFD_SETLK, &region) != 0) {
         const int err = errno;
-        ::close(handle);
+        m_handle.reset();
         return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Could not make marker %s", path.c_str());
     }
-    m_handle = handle;
     m_path = path;
     m_name = name;
     EvDebug().Tagged(__FILE_NAME__, __LINE__, EvDebug::kDebug, 1, "Marker %s created", m_path.c_str());
@@ -73,13 +70,12 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
 
 CWzError RestoreMarkerFile::IsStale(const std::string& path, bool& stale) {
     stale = false;
-    int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open marker %s", path.c_str());
+    auto_handle handle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!handle.is_valid()) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open marker %s", path.c_str());
     struct flock region = WholeFile(F_WRLCK);
-    const int rc = ::fcntl(handle, F_OFD_GETLK, &region);
-    const int err = errno;
-    ::close(handle);
-    if (rc != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Could not test marker %s", path.c_str());
+    if (::fcntl(handle.get(), F_OFD_GETLK, &region) != 0) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not test marker %s", path.c_str());
+    }
     stale = region.l_type == F_UNLCK;
     return CWzError::Success();
 }

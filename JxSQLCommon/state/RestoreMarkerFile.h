@@ -13,6 +13,7 @@
 #include <string>
 
 #include "WzUtils/CWzError.h"
+#include "WzUtils/auto_handle.h"
 
 class RestoreMarkerFile {
 public:
@@ -33,7 +34,7 @@ public:
     static CWzError IsStale(const std::string& path, bool& stale);
 
 private:
-    int m_handle = -1;
+    auto_handle m_handle;
     std::string m_path;
     std::string m_name;
 };
