@@ -1,21 +1,21 @@
 // CLogInfoDB: schema and fixed queries of the log-information database.
 #include "JxSQLCommon/state/CLogInfoDB.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/state/DBLocker.h"
-#include "WzSQLite/CSQLite3Query.h"
 #include "JxSQLCommon/records/DumpLayoutConstants.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/state/DBLocker.h"
+#include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
 #include "WzUtils/FXString.h"
-#include "WzUtils/auto_handle.h"
+#include "WzUtils/WzAppendFile.h"
 
 const char* const CLogInfoDB::kDatabasesSchema =
     "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
@@ -68,18 +68,6 @@ bool IsRelativeInside(const std::string& name) {
         start = end + 1;
     }
     return true;
-}
-
-CWzError WriteAll(int fd, const std::string& data, size_t& written) {
-    written = 0;
-    while (written < data.size()) {
-        ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "write failed");
-        if (n == 0) break;
-        written += static_cast<size_t>(n);
-    }
-    return CWzError::Success();
 }
 
 }  // namespace
@@ -187,7 +175,6 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
     if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
 
     EvDebug log = Log();
-    auto_handle collect;
     unsigned int added = 0;
     try {
         while (query->m_query->NextRow()) {
@@ -211,20 +198,12 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                            metadataPath.c_str());
                 continue;
             }
-            if (!collect.is_valid()) {
-                collect.reset(::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-                if (!collect.is_valid()) {
-                    return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open collect file [%s]",
-                                                   collectFilePath.c_str());
-                }
+            if (added == 0) {
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]",
                            collectFilePath.c_str());
             }
-            const std::string line = backupPath + "\n";
-            size_t written = 0;
-            error = WriteAll(collect.get(), line, written);
-            if (error.IsError() || written != line.size()) {
-                const std::string text = error.IsError() ? error.AsString() : "short write";
+            if (!wz::AppendToFile(collectFilePath, backupPath + "\n")) {
+                const std::string text = std::strerror(errno);
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",
                            fileName.c_str(), text.c_str());
                 return FXErrorUtil::ErrorHResult(FXCODELOC, E_COLLECT_FILE_WRITE,
