@@ -84,10 +84,10 @@ TEST_F(CLogInfoDBTest, DatabaseRecordIsFoundAgainWithoutRegardToCase) {
 TEST_F(CLogInfoDBTest, LogRecordIsAddedOnceWithWholeDates) {
     CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
     ASSERT_FALSE(db.CreateTablesSchema().IsError());
-    statetest::DumpSpec spec;
-    spec.start = int64_t{1} << 32;  // after 2106: beyond a 32-bit date
-    spec.finish = (int64_t{1} << 32) + 5;
-    SQLPmn::SQLDBBackupInfo info = statetest::BackupInfo(spec);
+    statetest::DumpFields fields;
+    fields.start = int64_t{1} << 32;  // after 2106: beyond a 32-bit date
+    fields.finish = (int64_t{1} << 32) + 5;
+    SQLPmn::SQLDBBackupInfo info = statetest::BackupInfo(fields);
     ASSERT_FALSE(db.InsertLogRecord(4, "sales_log_backup_1.bak", info).IsError());
     ASSERT_FALSE(db.InsertLogRecord(4, "SALES_LOG_BACKUP_1.BAK", info).IsError());
     EXPECT_EQ(1, db.GetTotalRows("Logs", ""));

@@ -10,7 +10,7 @@
 
 namespace statetest {
 
-struct DumpSpec {
+struct DumpFields {
     std::string database = "Sales";
     int64_t databaseId = 7;
     std::string firstLSN = "100";
@@ -21,17 +21,17 @@ struct DumpSpec {
     std::string type = "L";
 };
 
-inline SQLPmn::SQLDBBackupInfo BackupInfo(const DumpSpec& spec) {
+inline SQLPmn::SQLDBBackupInfo BackupInfo(const DumpFields& fields) {
     using Info = SQLPmn::SQLDBBackupInfo;
     Info info;
-    info.setstring(Info::kDatabaseName, spec.database);
-    info.setint64(Info::kDatabaseId, spec.databaseId);
-    info.setstring(Info::kFirstLsn, spec.firstLSN);
-    info.setstring(Info::kLastLsn, spec.lastLSN);
-    info.setstring(Info::kCheckpointLsn, spec.checkpointLSN);
-    info.setint64(Info::kBackupStartDate, spec.start);
-    info.setint64(Info::kBackupFinishDate, spec.finish);
-    info.setstring(Info::kBackupType, spec.type);
+    info.setstring(Info::kDatabaseName, fields.database);
+    info.setint64(Info::kDatabaseId, fields.databaseId);
+    info.setstring(Info::kFirstLsn, fields.firstLSN);
+    info.setstring(Info::kLastLsn, fields.lastLSN);
+    info.setstring(Info::kCheckpointLsn, fields.checkpointLSN);
+    info.setint64(Info::kBackupStartDate, fields.start);
+    info.setint64(Info::kBackupFinishDate, fields.finish);
+    info.setstring(Info::kBackupType, fields.type);
     return info;
 }
 
@@ -48,11 +48,11 @@ inline void WriteText(const std::string& path, const std::string& text) {
 }
 
 // Writes <folder>/<stem>.bak and, unless `metadata` is false, <stem>.xml.
-inline std::string WriteDump(const std::string& folder, const std::string& stem, const DumpSpec& spec,
+inline std::string WriteDump(const std::string& folder, const std::string& stem, const DumpFields& fields,
                              bool metadata = true) {
     const std::string bak = folder + "/" + stem + ".bak";
     WriteText(bak, "backup data");
-    if (metadata) WriteText(folder + "/" + stem + ".xml", MetadataText(BackupInfo(spec)));
+    if (metadata) WriteText(folder + "/" + stem + ".xml", MetadataText(BackupInfo(fields)));
     return bak;
 }
 

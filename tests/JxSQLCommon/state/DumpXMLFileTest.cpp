@@ -31,11 +31,11 @@ TEST_F(DumpXMLFileTest, MetadataPathReplacesTheBakEnding) {
 }
 
 TEST_F(DumpXMLFileTest, ReadsMetadataIntoTheRecordWithWholeDates) {
-    statetest::DumpSpec spec;
-    spec.databaseId = 5000000000;              // beyond 32 bits
-    spec.start = int64_t{1} << 33;
-    spec.finish = (int64_t{1} << 33) + 60;
-    statetest::WriteDump(Folder(), "sales_log_backup_1", spec);
+    statetest::DumpFields fields;
+    fields.databaseId = 5000000000;              // beyond 32 bits
+    fields.start = int64_t{1} << 33;
+    fields.finish = (int64_t{1} << 33) + 60;
+    statetest::WriteDump(Folder(), "sales_log_backup_1", fields);
     LogFileInfo info;
     info.folder = "kept";
     ASSERT_FALSE(file.GetSweepMetadataFromXML(Folder() + "/sales_log_backup_1.xml", info).IsError());

@@ -16,11 +16,11 @@ namespace {
 
 class RestoreCollectFileTest : public statetest::DumpFolderTest {
 protected:
-    static statetest::DumpSpec Spec(const std::string& first, const std::string& last) {
-        statetest::DumpSpec spec;
-        spec.firstLSN = first;
-        spec.lastLSN = last;
-        return spec;
+    static statetest::DumpFields Dump(const std::string& first, const std::string& last) {
+        statetest::DumpFields fields;
+        fields.firstLSN = first;
+        fields.lastLSN = last;
+        return fields;
     }
     static std::string Paths(const LSNS& lsns) {
         std::string out;
@@ -32,13 +32,13 @@ protected:
 
 TEST_F(RestoreCollectFileTest, CollectFileListsExactlyTheCompleteReadablePairsInLSNOrder) {
     const std::string mp = Folder("mp1");
-    const std::string b3 = statetest::WriteDump(mp, "sales_log_backup_3", Spec("300", "400"));
-    const std::string b1 = statetest::WriteDump(mp, "sales_log_backup_1", Spec("99", "200"));
-    statetest::WriteDump(mp, "sales_log_backup_2", Spec("200", "300"), false);        // no .xml
-    statetest::WriteDump(mp, "sales_log_backup_4", Spec("400", "500"));
+    const std::string b3 = statetest::WriteDump(mp, "sales_log_backup_3", Dump("300", "400"));
+    const std::string b1 = statetest::WriteDump(mp, "sales_log_backup_1", Dump("99", "200"));
+    statetest::WriteDump(mp, "sales_log_backup_2", Dump("200", "300"), false);        // no .xml
+    statetest::WriteDump(mp, "sales_log_backup_4", Dump("400", "500"));
     statetest::WriteText(mp + "/sales_log_backup_4.xml", "<broken");                  // damaged .xml
-    statetest::WriteDump(mp, "other_log_backup_1", Spec("1", "2"));                   // another database
-    statetest::WriteDump(mp, "sales_full_1", Spec("1", "2"));                         // not a log dump
+    statetest::WriteDump(mp, "other_log_backup_1", Dump("1", "2"));                   // another database
+    statetest::WriteDump(mp, "sales_full_1", Dump("1", "2"));                         // not a log dump
     wz::MakeDirectories(mp + "/sales_log_backup_dir.bak");                            // a folder
 
     DumpRestoreSettings settings;
@@ -58,8 +58,8 @@ TEST_F(RestoreCollectFileTest, CollectFileListsExactlyTheCompleteReadablePairsIn
 
 TEST_F(RestoreCollectFileTest, DumpsWithTheSameFirstLSNAreBothKept) {
     const std::string mp = Folder("mp1");
-    statetest::WriteDump(mp, "sales_log_backup_2", Spec("500", "700"));
-    statetest::WriteDump(mp, "sales_log_backup_1", Spec("500", "500"));  // no activity: first = last
+    statetest::WriteDump(mp, "sales_log_backup_2", Dump("500", "700"));
+    statetest::WriteDump(mp, "sales_log_backup_1", Dump("500", "500"));  // no activity: first = last
     LSNS lsns;
     ASSERT_FALSE(rcf.GetDatabaseFiles("SALES", mp, lsns).IsError());
     EXPECT_EQ("sales_log_backup_1.bak sales_log_backup_2.bak ", Paths(lsns));
@@ -68,9 +68,9 @@ TEST_F(RestoreCollectFileTest, DumpsWithTheSameFirstLSNAreBothKept) {
 TEST_F(RestoreCollectFileTest, TheSameDumpOnTwoMountPathsIsTakenFromTheFirst) {
     const std::string a = Folder("a");
     const std::string b = Folder("b");
-    statetest::WriteDump(a, "sales_log_backup_1", Spec("1", "2"));
-    statetest::WriteDump(b, "sales_log_backup_1", Spec("1", "2"));
-    statetest::WriteDump(b, "sales_log_backup_2", Spec("2", "3"));
+    statetest::WriteDump(a, "sales_log_backup_1", Dump("1", "2"));
+    statetest::WriteDump(b, "sales_log_backup_1", Dump("1", "2"));
+    statetest::WriteDump(b, "sales_log_backup_2", Dump("2", "3"));
     DumpRestoreSettings settings;
     settings.jobID = "1";
     settings.databases["Sales"].mountPaths = {b, a};  // set order: a first
@@ -95,8 +95,8 @@ TEST_F(RestoreCollectFileTest, DatabaseWithoutDumpsGetsNoFile) {
 
 TEST_F(RestoreCollectFileTest, ReadGivesBackWhatWasSavedAndSkipsSweptDumps) {
     const std::string mp = Folder("mp]1");  // "]" in a path must not confuse the detailed form
-    statetest::WriteDump(mp, "sales_log_backup_1", Spec("10", "20"));
-    const std::string b2 = statetest::WriteDump(mp, "sales_log_backup_2", Spec("20", "30"));
+    statetest::WriteDump(mp, "sales_log_backup_1", Dump("10", "20"));
+    const std::string b2 = statetest::WriteDump(mp, "sales_log_backup_2", Dump("20", "30"));
     LSNS saved;
     ASSERT_FALSE(rcf.GetDatabaseFiles("Sales", mp, saved).IsError());
     const std::string path = Folder("out") + "/Sales_1.rcf";

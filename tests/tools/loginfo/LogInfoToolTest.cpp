@@ -19,12 +19,12 @@ protected:
 };
 
 TEST_F(LogInfoToolTest, AddsDumpsAndPrintsThem) {
-    statetest::DumpSpec spec;
-    spec.database = "O'Neil";
-    statetest::WriteDump(Folder(), "o'neil_log_backup_1", spec);
-    spec.firstLSN = "200";
-    spec.lastLSN = "300";
-    statetest::WriteDump(Folder(), "o'neil_log_backup_2", spec);
+    statetest::DumpFields fields;
+    fields.database = "O'Neil";
+    statetest::WriteDump(Folder(), "o'neil_log_backup_1", fields);
+    fields.firstLSN = "200";
+    fields.lastLSN = "300";
+    statetest::WriteDump(Folder(), "o'neil_log_backup_2", fields);
     std::string out;
     const std::string folder = "'" + Folder() + "'";
     ASSERT_EQ(0, Run("add " + folder + " SQL1 \"o'neil_log_backup_1.bak\"", out));
