@@ -13,6 +13,7 @@
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobRegistration.h"
+#include "JxSession/CJxNetwork.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFormat.h"
@@ -57,6 +58,8 @@ CSQLCommon::~CSQLCommon() {
     m_pRstJobClnt.reset();
     delete m_pJobRegistration;
     m_pJobRegistration = nullptr;
+    delete m_pMasterConnection;
+    m_pMasterConnection = nullptr;
 }
 
 bool CSQLCommon::jxImpersonateUser(std::string&) { return true; }

@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 
-#include "WzUtils/Utf8.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
@@ -20,13 +21,11 @@ int MakeOneDirectory(const std::string& path) {
     return err;
 }
 
-// The UTF-8 form of a wide path; false for a character UTF-8 cannot carry.
-bool ToUtf8(const wchar_t* path, std::string& out) {
+// Whether every character of a wide path is one UTF-8 can carry.
+bool IsEncodable(const wchar_t* path) {
     for (; *path != L'\0'; ++path) {
-        unsigned char bytes[4];
-        const std::size_t n = wz::EncodeUtf8(static_cast<char32_t>(*path), bytes);
-        if (n == 0) return false;
-        out.append(reinterpret_cast<const char*>(bytes), n);
+        const auto c = static_cast<uint32_t>(*path);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
     }
     return true;
 }
@@ -35,11 +34,11 @@ bool ToUtf8(const wchar_t* path, std::string& out) {
 
 bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& error) {
     error = 0;
-    std::string target;
-    if (path == nullptr || *path == L'\0' || !ToUtf8(path, target)) {
+    if (path == nullptr || *path == L'\0' || !IsEncodable(path)) {
         error = EINVAL;
         return false;
     }
+    const std::string target = FXString::ToString(path);
     // Every level from the first below the root down to the path itself.
     for (std::string::size_type slash = target.find('/', 1);; slash = target.find('/', slash + 1)) {
         const std::string level = target.substr(0, slash);

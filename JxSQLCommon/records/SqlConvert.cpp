@@ -1,10 +1,12 @@
 // SqlConvert: locale-independent lower-casing of narrow (UTF-8) and wide text.
 #include "JxSQLCommon/records/SqlConvert.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "JxSQLCommon/records/SqlLowerCaseTable.h"
-#include "WzUtils/Utf8.h"
+#include "WzUtils/FXString.h"
+#include "WzUtils/WzUtf8.h"
 
 namespace {
 
@@ -14,13 +16,14 @@ char32_t LowerCodePoint(char32_t c) {
     return SqlLowerCaseOf(c);
 }
 
-// Whether a sequence led by p[0] (of `available` bytes) is one whose letters
-// are lower-cased: two-byte sequences led by 0xC3-0xC8 or 0xCD-0xD5,
-// three-byte ones led by 0xE1, four-byte ones beginning F0 90 92 or F0 90 93.
-bool IsListedLead(const unsigned char* p, std::size_t available) {
-    const unsigned char lead = p[0];
+// Whether the sequence at text[i] is one whose letters are lower-cased:
+// two-byte sequences led by 0xC3-0xC8 or 0xCD-0xD5, three-byte ones led by
+// 0xE1, four-byte ones beginning F0 90 92 or F0 90 93.
+bool IsListedLead(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
     if ((lead >= 0xC3 && lead <= 0xC8) || (lead >= 0xCD && lead <= 0xD5) || lead == 0xE1) return true;
-    return lead == 0xF0 && available >= 3 && p[1] == 0x90 && (p[2] == 0x92 || p[2] == 0x93);
+    return lead == 0xF0 && text.size() - i >= 3 && byte(i + 1) == 0x90 && (byte(i + 2) == 0x92 || byte(i + 2) == 0x93);
 }
 
 }  // namespace
@@ -34,33 +37,35 @@ void SqlConvert::ToLowerCase(std::wstring& text) {
 
 std::string SqlConvert::ToLower(const std::string& text) {
     std::string lower = text;
-    LowerUtf8(reinterpret_cast<unsigned char*>(lower.data()), lower.size());
+    LowerUtf8(lower);
     return lower;
 }
 
 unsigned char* SqlConvert::StrToLwrExt(unsigned char* text) {
     if (text == nullptr || *text == '\0') return text;
-    LowerUtf8(text, std::strlen(reinterpret_cast<const char*>(text)));
+    std::string lower(reinterpret_cast<const char*>(text));
+    LowerUtf8(lower);
+    std::memcpy(text, lower.data(), lower.size());  // same length
     return text;
 }
 
-void SqlConvert::LowerUtf8(unsigned char* text, std::size_t length) {
+void SqlConvert::LowerUtf8(std::string& text) {
     std::size_t i = 0;
-    while (i < length) {
-        unsigned char* p = text + i;
-        if (p[0] >= 'A' && p[0] <= 'Z') {
-            p[0] = static_cast<unsigned char>(p[0] + ('a' - 'A'));
+    while (i < text.size()) {
+        char& ch = text[i];
+        if (ch >= 'A' && ch <= 'Z') {
+            ch = static_cast<char>(ch + ('a' - 'A'));
             ++i;
             continue;
         }
-        char32_t c = 0;
-        std::size_t n = 0;
-        if (!IsListedLead(p, length - i) || !wz::DecodeUtf8(p, length - i, c, n)) {
+        uint32_t c = 0;
+        const std::size_t n = IsListedLead(text, i) ? wz::DecodeUtf8(text, i, c) : 0;
+        if (n == 0) {
             ++i;  // another byte, or an invalid sequence: left as it is
             continue;
         }
-        const char32_t lower = LowerCodePoint(c);
-        if (wz::Utf8Length(lower) == n) wz::EncodeUtf8(lower, p);
+        const std::string lower = FXString::ToString(std::wstring(1, static_cast<wchar_t>(LowerCodePoint(c))));
+        if (lower.size() == n) text.replace(i, n, lower);
         i += n;
     }
 }

@@ -7,7 +7,6 @@
 // as narrow text and as wide text gives the same letters.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 class SqlConvert {
@@ -31,5 +30,5 @@ public:
     static unsigned char* StrToLwrExt(unsigned char* text);
 
 private:
-    static void LowerUtf8(unsigned char* text, std::size_t length);
+    static void LowerUtf8(std::string& text);
 };

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "WzUtils/Utf8.h"
+#include "WzUtils/WzUtf8.h"
 
 namespace {
 
@@ -12,10 +12,20 @@ namespace {
 // well-formed sequence stands alone, marked so that it stays distinct from
 // every code point.
 std::u32string Decode(const std::string& text, bool ignoreCase) {
-    std::u32string out = wz::DecodeUtf8Text(text, [](unsigned char byte) -> char32_t { return 0x80000000u | byte; });
-    if (ignoreCase)
-        for (char32_t& c : out)
-            if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        uint32_t c = 0;
+        const std::size_t n = wz::DecodeUtf8(text, i, c);
+        if (n == 0) {
+            c = 0x80000000u | static_cast<unsigned char>(text[i]);
+            ++i;
+        } else {
+            i += n;
+        }
+        if (ignoreCase && c >= U'A' && c <= U'Z') c += U'a' - U'A';
+        out += static_cast<char32_t>(c);
+    }
     return out;
 }
 

@@ -7,6 +7,8 @@
 #include "JobResults/StoreResults.h"
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobRegistration.h"
+#include "JxSession/CJxNetwork.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "tests/JxSQLCommon/jobbase/TestJob.h"
 #include "tests/support/TestRoot.h"
@@ -89,6 +91,15 @@ TEST_F(JobContext, DatabasesAreLoggedToJobResultsFile) {
     EXPECT_TRUE(job.closeJobResults());
     EXPECT_EQ(root.ReadFile("jr/backup.out"), "db1\ndb2\n");
     job.m_pJobResults = nullptr;
+}
+
+TEST_F(JobContext, OwnedRegistrationAndMasterSessionGoWithTheJob) {
+    // The sanitizer build reports a leak if either is not freed.
+    auto job = std::make_unique<TestJob>();
+    job->m_pJobRegistration = new JobRegistration();
+    job->m_pMasterConnection = new CJxNetwork();
+    CSQLCommon* base = job.release();
+    delete base;
 }
 
 TEST_F(JobContext, SmallQueries) {

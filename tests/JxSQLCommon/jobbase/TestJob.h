@@ -9,6 +9,8 @@ struct TestJob : CSQLCommon {
     using CSQLCommon::m_fullRestartString;
     using CSQLCommon::m_loggedDbCount;
     using CSQLCommon::m_password;
+    using CSQLCommon::m_pJobRegistration;
+    using CSQLCommon::m_pMasterConnection;
     using CSQLCommon::m_pJobClnt;
     using CSQLCommon::m_pJobCtrlClnt;
     using CSQLCommon::m_pJobResults;
