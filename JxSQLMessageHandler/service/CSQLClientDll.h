@@ -17,10 +17,17 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
+#include "WzUtils/CWzError.h"
+
+namespace App {
+class AGTLBackupReq;
+class ValidateSQLCloudCredentialsReq;
+}  // namespace App
 
 class CSQLClientDll {
 public:
@@ -92,7 +99,56 @@ public:
     bool UpdateTLDumpCache();
     bool updateDatabaseStatus();
 
+    // ---- XML request layer and the operations of its requests ----
+    // Sends `reply` in an SQLGenericErrorXmlRsp_t (0x1e000115 for request
+    // 0x1e000114, else 0x1e0000ff) and releases the received request; false
+    // when the release failed.
+    bool sendReplyXmlMsg(std::string reply);
+    // Writes the on-demand collect file that an SQLPmn::SQLAGCollectFile
+    // document lists; `reply` gets the SQLPmn::ErrorMessage text.
+    bool ProcessAGCollectFile(std::string requestXml, std::string& reply);
+    // <job-results directory>/<id>_OSCCollectFile.jxf (DS_OSCCollectFile.jxf
+    // for the dump variant); "" when the settings do not name the directory.
+    std::string GetOscCollectFilePath(unsigned int id, bool dsVariant);
+    // Replaces the file by `instance` (when not empty) and the databases, one
+    // per line. On any failure nothing of the new content is left behind.
+    bool WriteToCollectFile(const std::string& path, const std::vector<std::string>& databases,
+                            const std::string& instance);
+    // Dumps the logs of the request's databases through the dump library;
+    // `reply` gets the SQLPmn::ErrorMessage text (the message for the primary
+    // on success).
+    bool DoTLDumpToRemoteStorage(App::AGTLBackupReq& request, std::string& reply);
+    // The dump library "libJxSQLPmnOSC.so" of the client's base home
+    // directory, opened lazily; null when it cannot be opened (dlerror() tells).
+    void* LoadSQLPmnOscLibrary() const;
+    // Readiness of the instance an Api::SQLAppReadinessReq names: true with
+    // `reply` untouched when ready, else false with the response document.
+    bool RunSQLAppReadinessCheck(const std::string& requestXml, std::string& reply);
+    std::string GetReadinessResp(int code, const std::string& message, const std::string& detail);
+    CWzError ValidateRegularInstance(unsigned long clientId, unsigned long instanceId, const std::string& instanceName);
+    CWzError ValidateSQLCloudInstanceConfig(App::ValidateSQLCloudCredentialsReq& request);
+    CWzError ValidateAzureCloudInstanceConfig(unsigned long& instanceId, unsigned long& clientId);
+    CWzError ValidateAwsCloudInstanceConfig(unsigned long& instanceId, unsigned long& clientId);
+    // Accepted and answered with an empty document.
+    int ValidateSQLCloudCredentials(std::string& requestXml, std::string& reply);
+    // Creates the active-source views an SQLPmn::SqlCreateSourceViewInfoReq
+    // asks for; `reply` gets the SQLPmn::ErrorMessage text.
+    bool GetSqlCreateSourceView(std::string& requestXml, std::string& reply);
+
 private:
+    // The request record the loop decoded into the received buffer.
+    template <typename Record>
+    Record* receivedRecord() const {
+        return m_receivedBuffer != nullptr ? reinterpret_cast<Record*>(m_receivedBuffer->getDataBuffer()) : nullptr;
+    }
+    // Releases the received request under `code`; on failure logs the
+    // session's last error and returns false.
+    bool releaseRequest(unsigned long code);
+    // Lends the one-text reply record to the send buffer pointing at `text`,
+    // sends it under `replyCode` and releases the request under the request
+    // code; false when the release failed.
+    bool sendTextReply(unsigned long replyCode, const std::string& text);
+
     CJxNetwork* m_session;             // borrowed (served) or owned (requester)
     jxsDatabuf_v2 m_sendBuffer;
     jxsDatabuf_v2* m_receivedBuffer;   // the loop's buffer, or &m_receiveBuffer
@@ -111,6 +167,10 @@ bool CompareInstanceNameOnHostName(std::string& name, std::string& configured, s
 
 // The tag id of the XML message in `xml`; 0 when the text does not decode.
 unsigned long GetXmlTagID(std::string& xml);
+
+// Whether a cloud validation request names an instance id and a client id
+// of at least 1 (errors 129 and 130).
+CWzError IsValidCloudValidationRequest(App::ValidateSQLCloudCredentialsReq& request);
 
 extern "C" {
 // Kept for callers of the plug-in's export list; does nothing and returns 1.

@@ -26,9 +26,3 @@ bool CSQLClientDll::DeleteDirectoryOnRequest() { return false; }
 bool CSQLClientDll::GetRemoteFileSize() { return false; }
 bool CSQLClientDll::CopySingleRemoteFile() { return false; }
 bool CSQLClientDll::RetrieveFilestreamInfo() { return false; }
-bool CSQLClientDll::GetArchiveInfo() { return false; }
-unsigned long CSQLClientDll::CheckSourceConnectivity() { return 0; }
-unsigned long CSQLClientDll::handleSqlXmlMsg() { return 0; }
-bool CSQLClientDll::AGTLBackupStaging() { return false; }
-bool CSQLClientDll::UpdateTLDumpCache() { return false; }
-bool CSQLClientDll::updateDatabaseStatus() { return false; }

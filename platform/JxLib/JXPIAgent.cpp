@@ -40,6 +40,13 @@ bool JXPI_JxClient::getJobResultsDirectory(const std::string& clientName, std::s
     return true;
 }
 
+bool JXPI_JxClient::getBaseHomeDirectory(std::string& dir) const {
+    std::string base = wz::PlatformPath("Base");
+    if (base.empty()) return false;
+    dir = base;
+    return true;
+}
+
 bool JXPI_JxServer::invalidJXPlatform() const {
     SettingsFile::Sections all = SettingsFile(JXPlatformInfo::SettingsPath(JXPlatformInfo::CurrentInstance())).Load();
     return all.count("JxServer") == 0;

@@ -21,6 +21,10 @@ public:
 
     int getLastError() const { return m_lastError; }
 
+    // The client's base home directory, where the agent's own libraries lie:
+    // "Base" under the platform root; false when the root cannot be named.
+    bool getBaseHomeDirectory(std::string& dir) const;
+
 private:
     int m_lastError = 0;
 };

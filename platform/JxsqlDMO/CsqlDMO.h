@@ -93,4 +93,30 @@ private:
     std::unique_ptr<SqlSimInstance> m_instance;
     std::string m_lastError;
     EvDebug m_log;
+
+public:
+    // ---- Database status, archiving and log staging ----
+    // True when the instance runs and `database` is ONLINE.
+    bool isDatabaseOnline(const std::string& instanceName, const std::string& databaseName);
+    // Whether rows of `databaseName` on the connected instance (initialize
+    // first) qualify for archiving. `condition` names the table the archive
+    // reads ("schema.table", or "table" in dbo); true with the number of its
+    // qualifying rows in `result` when there are any.
+    bool CheckIfRowsToArchive(const std::string& databaseName, const std::string& condition, std::string& result);
+    // Puts the database into the state whose SqlDbState code is `operation`
+    // (1 ONLINE, 0x80 OFFLINE, ...); any other number fails.
+    bool updateDatabaseStatus(std::wstring instanceName, std::string databaseName, int operation);
+    // Creates or replaces, on the connected instance, the active-source view
+    // "JX_SV_<table name>" in `viewSchema` (the table's schema when empty) of
+    // `database`, showing the rows of `tableName` ("schema.table" or "table")
+    // whose `column` is below `cutoff`. The database must be ONLINE and the
+    // table exist.
+    bool CreateSourceView(const std::string& database, const std::string& column, const std::string& cutoff,
+                          const std::string& viewSchema, const std::string& tableName);
+    // Stages the transaction-log backup of availability group `group` on
+    // this instance (a replica of the group); on failure `errorText` says why.
+    bool AGTLBackupStaging(const std::string& instanceName, const std::string& group, unsigned long instanceId,
+                           unsigned long clientId, const std::string& instanceDetail1,
+                           const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
+                           std::string& errorText);
 };

@@ -1,0 +1,85 @@
+// The XML request layer: takes the document out of the request record,
+// decodes it, runs the handler of its tag id and sends whatever reply text
+// the handler produced in one reply record.
+#include <exception>
+#include <string>
+
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/SqlXmlResponse.h"
+#include "Messages/XMLDecoder.h"
+
+namespace {
+
+// Request codes of the layer and the reply code of the second one.
+constexpr unsigned long kXmlRequestCode = 0x1e0000ff;
+constexpr unsigned long kXmlRequestCodeV2 = 0x1e000114;
+constexpr unsigned long kXmlReplyCodeV2 = 0x1e000115;
+
+// Tag ids of the documents the layer dispatches.
+constexpr unsigned long kTagAppReadiness = 0x76479707;        // Api::SQLAppReadinessReq
+constexpr unsigned long kTagAGCollectFile = 0x22f2bad2;       // SQLPmn::SQLAGCollectFile
+constexpr unsigned long kTagCloudCredentials = 0x1e7b41bf;    // App::ValidateSQLCloudCredentialsReq
+constexpr unsigned long kTagCreateSourceView = 0x22517466;    // SQLPmn::SqlCreateSourceViewInfoReq
+
+}  // namespace
+
+bool CSQLClientDll::releaseRequest(unsigned long code) {
+    CWzError freed = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
+    if (freed.IsError()) {
+        unsigned long lastCode = 0;
+        std::string text;
+        m_session->GetLastErrorGenericText(&lastCode, text, 0);
+        EV_ERROR(m_event, "Failed to free message with error [%s].", freed.AsString().c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text) {
+    SQLXmlTextRecord_t record;
+    record.xml = const_cast<char*>(text.c_str());
+    m_sendBuffer.setExternalBuffer(&record, sizeof record);
+    sendReply(replyCode);
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return releaseRequest(m_requestCode);
+}
+
+bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
+    return sendTextReply(m_requestCode == kXmlRequestCodeV2 ? kXmlReplyCodeV2 : kXmlRequestCode, reply);
+}
+
+unsigned long CSQLClientDll::handleSqlXmlMsg() {
+    std::string reply;
+    try {
+        const SQLGenericXmlReq_t* record = receivedRecord<SQLGenericXmlReq_t>();
+        if (record == nullptr || record->xml == nullptr || record->xml[0] == '\0') {
+            reply = getResponseMessage(-1, "Failed to get request XML.");
+        } else {
+            std::string request(record->xml);
+            XMLDecoder decoder;
+            const CNMessageBase* message = decoder.unSerialize(request);
+            if (message == nullptr) {
+                reply = getResponseMessage(-2, "Failed to parse request XML.");
+            } else {
+                switch (message->getTagID()) {
+                case kTagAppReadiness: RunSQLAppReadinessCheck(request, reply); break;
+                case kTagAGCollectFile: ProcessAGCollectFile(request, reply); break;
+                case kTagCloudCredentials: ValidateSQLCloudCredentials(request, reply); break;
+                case kTagCreateSourceView: GetSqlCreateSourceView(request, reply); break;
+                default: reply = getResponseMessage(-3, "Unhandled Xml message being sent to the client.");
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        // The requester still gets an answer instead of waiting for its time-out.
+        EV_ERROR(m_event, "Failed to process the XML request: %s", e.what());
+        reply = getResponseMessage(-4, "Failed to process request XML.");
+    }
+    try {
+        return sendReplyXmlMsg(reply) ? 1 : 0;
+    } catch (const std::exception& e) {
+        EV_ERROR(m_event, "Failed to send the XML reply: %s", e.what());
+        return 0;
+    }
+}
