@@ -11,9 +11,9 @@
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
-#include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLMessageHandler/service/ServiceHost.h"
+#include "tests/JxSQLMessageHandler/service/SimInstanceSetup.h"
 #include "tests/JxSQLMessageHandler/service/XmlRequestExchange.h"
 
 namespace {
@@ -38,14 +38,7 @@ protected:
         settings.setString("Machines/node1", "dJOBRESULTSDIR", root.path() + "/JobResults");
         root.WriteFile("JobResults/.keep", "");
         SqlSimInstance instance;
-        SqlSimServerSpec server;
-        server.name = "HOST/INST";
-        ASSERT_TRUE(instance.Create(server).IsSuccess());
-        for (const char* name : {"db1", "Db2"}) {
-            SqlSimDatabaseSpec database;
-            database.name = name;
-            ASSERT_TRUE(instance.AddDatabase(database).IsSuccess());
-        }
+        jxtest::CreateSimInstance(instance, "HOST/INST", {"db1", "Db2"});
         SqlSimAvailabilityGroupSpec group;
         group.name = "ag1";
         ASSERT_TRUE(instance.AddAvailabilityGroup(group).IsSuccess());
