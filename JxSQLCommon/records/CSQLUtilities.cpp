@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "JxLib/EvDebug.h"
+#include "JxLib/JxProcess.h"
 #include "WzUtils/FXString.h"
 
 namespace {
@@ -51,4 +53,17 @@ bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& 
         }
         if (slash == std::string::npos) return true;
     }
+}
+
+bool CSQLUtilities::createProcessAsUser(std::string user, std::string /*password*/, std::string command) {
+    char errorText[1024];
+    const int result = JxProcess::StartProcess("/", command.c_str(), errorText, sizeof errorText, 0);
+    if (result != 1) {
+        EvDebug log;
+        log.Debug("CSQLUtilities::createProcessAsUser", "Failed to create process [%s] for user [%s]",
+                  command.c_str(), user.c_str());
+        log.Debug("CSQLUtilities::createProcessAsUser", "%s", errorText);
+        return false;
+    }
+    return true;
 }

@@ -5,6 +5,11 @@
 
 class CSQLUtilities {
 public:
+    // Starts `command` through the process runner and does not wait for it.
+    // True when the program is running. The process keeps this process's
+    // identity: `user` and `password` are only named in the log.
+    static bool createProcessAsUser(std::string user, std::string password, std::string command);
+
     // Creates `path` and its missing parent folders. True when the path is a
     // directory afterwards (one that already existed counts); false with the
     // errno value in `error` otherwise (ENOTDIR when the path or a parent is

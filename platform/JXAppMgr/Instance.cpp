@@ -9,6 +9,8 @@ std::string Instance::Object() const { return AppModel::ObjectName("instance", m
 
 bool Instance::exists() const { return AppModel::Exists(Object()); }
 
+int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
+
 int MsSqlInstance::getVDITimeout(unsigned long& seconds) const {
     uint64_t v = 0;
     if (int rc = AppModel::GetUnsigned(Object(), "vdiTimeout", v); rc != 0) return rc;

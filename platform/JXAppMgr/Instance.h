@@ -24,6 +24,9 @@ class MsSqlInstance : public Instance {
 public:
     using Instance::Instance;
 
+    // The instance name (property "name"); 0 or a code of AppModel.h.
+    int getInstanceName(std::string& name) const;
+
     // VDI time-out in seconds (property "vdiTimeout"); 0 or a code of AppModel.h.
     int getVDITimeout(unsigned long& seconds) const;
 

@@ -4,12 +4,24 @@
 #include <limits>
 
 #include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/BackupContent.h"
 
 Subclient::Subclient(uint64_t subclientId) : m_id(subclientId) {}
 
 std::string Subclient::Object() const { return AppModel::ObjectName("subclient", m_id); }
 
 bool Subclient::exists() const { return AppModel::Exists(Object()); }
+
+int Subclient::getFilters(int kind, BackupContent& content, void* /*reserved*/, bool /*flag1*/, bool /*flag2*/,
+                          bool /*flag3*/) const {
+    if (!exists()) return JXAPPMGR_E_NO_OBJECT;
+    content.clear();
+    for (int n = 1;; ++n) {
+        auto entry = AppModel::Get(Object(), "content" + std::to_string(kind) + "_" + std::to_string(n));
+        if (!entry) return 0;
+        content.add(*entry);
+    }
+}
 
 int Subclient::GetInt(const std::string& key, int& value) const {
     int64_t wide = 0;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class BackupContent;
+
 class Subclient {
 public:
     explicit Subclient(uint64_t subclientId);
@@ -15,6 +17,13 @@ public:
 
     uint64_t getId() const { return m_id; }
     bool exists() const;
+
+    // Content entries of one kind (3: exclusion filters), from the properties
+    // "content<kind>_1", "content<kind>_2", ... up to the first one missing.
+    // Replaces what `content` held; 0, or JXAPPMGR_E_NO_OBJECT for a
+    // subclient the model does not have. The other arguments are accepted
+    // and not used.
+    int getFilters(int kind, BackupContent& content, void* reserved, bool flag1, bool flag2, bool flag3) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;

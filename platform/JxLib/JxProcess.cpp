@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
@@ -140,4 +141,96 @@ int JxProcess::system(const std::string& command, std::string& output, std::stri
         return -1;
     }
     return WEXITSTATUS(status);
+}
+
+int JxProcess::StartProcess(const std::string& /*workingFolder*/, const std::string& command, std::string& error,
+                            int /*flags*/) {
+    std::vector<std::string> words = SplitBlanks(command);
+    if (words.empty()) {
+        error = "empty command";
+        return 0;
+    }
+    words[0] = ProgramPath(words[0]);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    // The program's exec failure (its errno) comes back through this pipe;
+    // a successful exec closes it empty.
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        error = std::string("pipe failed: ") + std::strerror(errno);
+        return 0;
+    }
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        // Child: starts the program in a grandchild and ends at once, so the
+        // program is adopted by init and never becomes a zombie here.
+        ::setsid();
+        pid_t program = ::fork();
+        if (program < 0) {
+            int err = errno;
+            ssize_t ignored = ::write(status[1], &err, sizeof err);
+            (void)ignored;
+        } else if (program == 0) {
+            int devnull = ::open("/dev/null", O_RDWR);
+            if (devnull >= 0) {
+                ::dup2(devnull, STDIN_FILENO);
+                ::dup2(devnull, STDOUT_FILENO);
+                ::dup2(devnull, STDERR_FILENO);
+            }
+            ::execvp(argv[0], argv.data());
+            int err = errno;
+            ssize_t ignored = ::write(status[1], &err, sizeof err);
+            (void)ignored;
+        }
+        ::_exit(0);
+    }
+    ::close(status[1]);
+    if (pid < 0) {
+        error = std::string("fork failed: ") + std::strerror(errno);
+        ::close(status[0]);
+        return 0;
+    }
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+
+    int execError = 0;
+    ssize_t n = -1;  // stays -1 when nothing came back in time
+    pollfd fd = {status[0], POLLIN, 0};
+    const int64_t deadline = wz::ClockMs() + int64_t(kDefaultTimeoutSeconds) * 1000;
+    while (true) {
+        const int64_t left = deadline - wz::ClockMs();
+        if (left <= 0) break;
+        int ready = ::poll(&fd, 1, static_cast<int>(std::min<int64_t>(wz::RealMs(left), 1000)));
+        if (ready < 0 && errno != EINTR) break;
+        if (ready > 0) {
+            n = ::read(status[0], &execError, sizeof execError);
+            if (n >= 0 || errno != EINTR) break;
+        }
+    }
+    ::close(status[0]);
+    if (n == static_cast<ssize_t>(sizeof execError)) {
+        error = "cannot execute program [" + words[0] + "]: " + std::strerror(execError);
+        return 0;
+    }
+    if (n != 0) {
+        error = "program [" + words[0] + "] did not report its start";
+        return 0;
+    }
+    return 1;
+}
+
+int JxProcess::StartProcess(const char* workingFolder, const char* command, char* errorText, int errorSize,
+                            int flags) {
+    if (errorText != nullptr && errorSize > 0) errorText[0] = '\0';
+    std::string error;
+    const int result = StartProcess(workingFolder != nullptr ? workingFolder : "", command != nullptr ? command : "",
+                                    error, flags);
+    if (result != 1 && errorText != nullptr && errorSize > 0) {
+        const size_t length = std::min(error.size(), static_cast<size_t>(errorSize) - 1);
+        std::memcpy(errorText, error.data(), length);
+        errorText[length] = '\0';
+    }
+    return result;
 }

@@ -26,6 +26,17 @@ public:
     static int system(const std::string& command, std::string& output, std::string& error,
                       uint32_t timeoutSeconds = 0);
 
+    // Starts the command and does not wait for it to end (the program is
+    // detached: nothing is left to reap). Returns 1 once the program is
+    // running, 0 when it could not be started, with the reason in `error`.
+    // `workingFolder` and `flags` are accepted and not used.
+    static int StartProcess(const std::string& workingFolder, const std::string& command, std::string& error,
+                            int flags);
+    // The same with the reason copied into `errorText` (at most
+    // errorSize - 1 characters, always terminated when errorSize > 0).
+    static int StartProcess(const char* workingFolder, const char* command, char* errorText, int errorSize,
+                            int flags);
+
     // The path a program name resolves to (the name itself when the table
     // does not list it).
     static std::string ProgramPath(const std::string& program);

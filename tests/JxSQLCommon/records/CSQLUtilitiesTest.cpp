@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
+#include "JxLib/EvDebug.h"
+#include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/CSQLUtilities.h"
 #include "tests/support/TestRoot.h"
 
@@ -59,4 +63,37 @@ TEST_F(CSQLUtilitiesTest, ReportsTheErrnoOfAFailedCreation) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
     EXPECT_FALSE(Create(locked + "/x/y", error));
     EXPECT_EQ(error, static_cast<unsigned int>(EACCES));
+}
+
+TEST_F(CSQLUtilitiesTest, StartedProcessRunsWithoutBeingWaitedFor) {
+    const std::string script = root.File("bin/tool.sh");
+    const std::string marker = root.path() + "/started";
+    root.WriteFile("bin/tool.sh", "#!/bin/sh\necho \"$1\" > " + marker + ".tmp && mv " + marker + ".tmp " + marker + "\n");
+    ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
+    JxProcess::SetProgramPath("jxtool", script);
+
+    EXPECT_TRUE(CSQLUtilities::createProcessAsUser("svc", "secret", "jxtool hello"));
+    std::string written;
+    for (int i = 0; i < 500 && written.empty(); ++i) {
+        written = jxtest::ReadWholeFile(marker);
+        if (written.empty()) ::usleep(10 * 1000);
+    }
+    EXPECT_EQ(written, "hello\n");
+}
+
+TEST_F(CSQLUtilitiesTest, AProgramThatCannotStartIsReported) {
+    EXPECT_FALSE(CSQLUtilities::createProcessAsUser("svc", "secret", "/no/such/program --x"));
+    EXPECT_FALSE(CSQLUtilities::createProcessAsUser("svc", "secret", ""));
+    const std::string log = jxtest::ReadWholeFile(EvDebug::LogFilePath());
+    EXPECT_NE(log.find("Failed to create process [/no/such/program --x] for user [svc]"), std::string::npos);
+    EXPECT_NE(log.find("cannot execute program [/no/such/program]"), std::string::npos);
+    EXPECT_EQ(log.find("secret"), std::string::npos);
+}
+
+TEST_F(CSQLUtilitiesTest, TheStartErrorNeverOverrunsTheCallersBuffer) {
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(JxProcess::StartProcess("/", "/no/such/program", small, 6, 0), 0);
+    EXPECT_EQ(std::strlen(small), 5u);
+    EXPECT_EQ(small[6], 'x');
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "JxSQLCommon/records/CompatFunctions.h"
@@ -21,14 +20,4 @@ TEST(StringCbPrintfA, RefusesInvalidBuffersWithoutWriting) {
     EXPECT_STREQ(buffer, "xxx");
     EXPECT_LT(STRSAFE_E_INSUFFICIENT_BUFFER, 0);
     EXPECT_LT(STRSAFE_E_FORMAT_FAILED, 0);
-}
-
-TEST(CompatFunctions, ForwardToTheirPosixCounterparts) {
-    EXPECT_EQ(_stricmp("Master", "MASTER"), 0);
-    EXPECT_LT(_stricmp("a", "B"), 0);
-    EXPECT_EQ(_strnicmp("MasterX", "masterY", 6), 0);
-    EXPECT_EQ(_wcsicmp(L"Model", L"MODEL"), 0);
-    EXPECT_EQ(_strtoi64("-9000000000", nullptr, 10), -9000000000LL);
-    errno = ENOENT;
-    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
 }
