@@ -38,6 +38,7 @@ class ArchiveAndStatusTest : public jxtest::ServiceHostTest {
 protected:
     void SetUp() override {
         ServiceHostTest::SetUp();
+        sqlRegisterRecordCodecs();
         jxtest::CreateSimInstance(instance, "HOST/INST", {"Sales", "Closed"});
         ASSERT_TRUE(instance.SetDatabaseState("Closed", SQLDB_STATE_OFFLINE).IsSuccess());
         SqlSimUserTables tables(instance.Db());

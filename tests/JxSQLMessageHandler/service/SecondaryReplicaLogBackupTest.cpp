@@ -139,7 +139,8 @@ TEST_F(SecondaryReplicaTest, StagingAnswersSuccessOrTheErrorTextWithTheIds) {
 
     // A failure that leaves the default text.
     App::AGTLBackupReq noInstance = Request(false);
-    Entity entity = *static_cast<const Entity*>(noInstance.getObjectAccessor(App::AGTLBackupReq::kInstance));
+    Entity entity;
+    ASSERT_EQ(entity.copyFrom(*noInstance.getObjectAccessor(App::AGTLBackupReq::kInstance)), 0);
     entity.setstring(Entity::kInstanceName, "HOST/NONE");
     noInstance.setObjectAccessor(App::AGTLBackupReq::kInstance, entity);
     EXPECT_EQ(Send(kAGTLBackup, XmlOf(noInstance), kAGTLBackupReply),
