@@ -16,6 +16,7 @@ struct ObjectBox {
     std::unique_ptr<CNMessageBase> message;
 
     explicit ObjectBox(const CNMessageBase& m) : message(std::make_unique<CNMessageBase>(m)) {}
+    explicit ObjectBox(CNMessageBase&& m) : message(std::make_unique<CNMessageBase>(std::move(m))) {}
     ObjectBox(const ObjectBox& other) : message(std::make_unique<CNMessageBase>(*other.message)) {}
     ObjectBox& operator=(const ObjectBox& other) {
         message = std::make_unique<CNMessageBase>(*other.message);
@@ -130,6 +131,10 @@ void CNMessageBase::setObjectAccessor(int fieldId, int, const CNMessageBase& val
     m_fields->byId.insert_or_assign(fieldId, ObjectBox(value));
 }
 
+void CNMessageBase::setObjectAccessor(int fieldId, int, CNMessageBase&& value) {
+    m_fields->byId.insert_or_assign(fieldId, ObjectBox(std::move(value)));
+}
+
 CNMessageBase* CNMessageBase::getObjectAccessor(int fieldId, int) {
     auto it = m_fields->byId.find(fieldId);
     if (it == m_fields->byId.end()) return nullptr;
@@ -146,6 +151,10 @@ void CNMessageBase::setlistobject(int fieldId, int, const std::vector<CNMessageB
     m_fields->byId.insert_or_assign(fieldId, items);
 }
 
+void CNMessageBase::setlistobject(int fieldId, int, std::vector<CNMessageBase>&& items) {
+    m_fields->byId.insert_or_assign(fieldId, std::move(items));
+}
+
 void CNMessageBase::addlistobject(int fieldId, int, const CNMessageBase& item) {
     FieldValue& slot = m_fields->byId[fieldId];
     if (!std::holds_alternative<std::vector<CNMessageBase>>(slot)) slot = std::vector<CNMessageBase>();
@@ -159,6 +168,10 @@ std::vector<CNMessageBase> CNMessageBase::getlistobject(int fieldId, int) const 
 
 void CNMessageBase::setliststring(int fieldId, int, const std::vector<std::string>& items) {
     m_fields->byId.insert_or_assign(fieldId, items);
+}
+
+void CNMessageBase::setliststring(int fieldId, int, std::vector<std::string>&& items) {
+    m_fields->byId.insert_or_assign(fieldId, std::move(items));
 }
 
 void CNMessageBase::addliststring(int fieldId, int, const std::string& item) {

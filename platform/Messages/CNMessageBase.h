@@ -50,6 +50,13 @@ enum CNMessageResult : int {
     kMsgLimitExceeded = 7,    // nesting depth or element count over the limit
 };
 
+// A field's address as a message class names it: (field id, member index).
+// Message classes publish their fields as constants of this type.
+struct CNFieldId {
+    int id;
+    int member;
+};
+
 class CNMessageBase {
 public:
     static constexpr size_t kMaxXmlBytes = 16u << 20;
@@ -83,14 +90,17 @@ public:
     // Embedded message: stored as a copy; the accessor points into this
     // object (nullptr when unset) and stays valid until the field changes.
     void setObjectAccessor(int fieldId, int memberIndex, const CNMessageBase& value);
+    void setObjectAccessor(int fieldId, int memberIndex, CNMessageBase&& value);
     CNMessageBase* getObjectAccessor(int fieldId, int memberIndex);
     const CNMessageBase* getObjectAccessor(int fieldId, int memberIndex) const;
 
     void setlistobject(int fieldId, int memberIndex, const std::vector<CNMessageBase>& items);
+    void setlistobject(int fieldId, int memberIndex, std::vector<CNMessageBase>&& items);
     void addlistobject(int fieldId, int memberIndex, const CNMessageBase& item);
     std::vector<CNMessageBase> getlistobject(int fieldId, int memberIndex) const;
 
     void setliststring(int fieldId, int memberIndex, const std::vector<std::string>& items);
+    void setliststring(int fieldId, int memberIndex, std::vector<std::string>&& items);
     void addliststring(int fieldId, int memberIndex, const std::string& item);
     std::vector<std::string> getliststring(int fieldId, int memberIndex) const;
 
@@ -113,6 +123,38 @@ public:
         }
         out = std::move(typed);
         return true;
+    }
+
+    // The same accessors by a class's field constant.
+    bool isSet(CNFieldId f) const { return isSet(f.id, f.member); }
+    void setstring(CNFieldId f, const std::string& v) { setstring(f.id, f.member, v); }
+    std::string getstring(CNFieldId f) const { return getstring(f.id, f.member); }
+    void setint64(CNFieldId f, int64_t v) { setint64(f.id, f.member, v); }
+    int64_t getint64(CNFieldId f) const { return getint64(f.id, f.member); }
+    void setObjectAccessor(CNFieldId f, const CNMessageBase& v) { setObjectAccessor(f.id, f.member, v); }
+    CNMessageBase* getObjectAccessor(CNFieldId f) { return getObjectAccessor(f.id, f.member); }
+    const CNMessageBase* getObjectAccessor(CNFieldId f) const { return getObjectAccessor(f.id, f.member); }
+    void addlistobject(CNFieldId f, const CNMessageBase& v) { addlistobject(f.id, f.member, v); }
+    std::vector<CNMessageBase> getlistobject(CNFieldId f) const { return getlistobject(f.id, f.member); }
+    void setliststring(CNFieldId f, const std::vector<std::string>& v) { setliststring(f.id, f.member, v); }
+    void addliststring(CNFieldId f, const std::string& v) { addliststring(f.id, f.member, v); }
+    std::vector<std::string> getliststring(CNFieldId f) const { return getliststring(f.id, f.member); }
+    void setlistulong(CNFieldId f, const std::vector<uint64_t>& v) { setlistulong(f.id, f.member, v); }
+    std::vector<uint64_t> getlistulong(CNFieldId f) const { return getlistulong(f.id, f.member); }
+    template <class T>
+    void setlistobject(CNFieldId f, const std::vector<T>& items) {
+        setlistobject(f.id, f.member, items);
+    }
+    template <class T>
+    bool getlistobject(CNFieldId f, std::vector<T>& out) const {
+        return getlistobject(f.id, f.member, out);
+    }
+    // Typed embedded message: false (and `out` unchanged) when unset or of
+    // another class.
+    template <class T>
+    bool getObject(CNFieldId f, T& out) const {
+        const CNMessageBase* m = getObjectAccessor(f);
+        return m && out.copyFrom(*m) == kMsgOk;
     }
 
     // Copies the fields of a message of the same class; kMsgClassMismatch

@@ -168,13 +168,13 @@ public:
             }
             case Kind::Obj:
                 if (!done.child) Fail(kMsgBadField, "field " + std::to_string(done.id) + ": <obj> without a message");
-                parent->message->setObjectAccessor(done.id, done.id, *done.child);
+                parent->message->setObjectAccessor(done.id, done.id, std::move(*done.child));
                 break;
             case Kind::Objs:
-                parent->message->setlistobject(done.id, done.id, done.objs);
+                parent->message->setlistobject(done.id, done.id, std::move(done.objs));
                 break;
             case Kind::Strs:
-                parent->message->setliststring(done.id, done.id, done.strs);
+                parent->message->setliststring(done.id, done.id, std::move(done.strs));
                 break;
             case Kind::Nums:
                 parent->message->setlistulong(done.id, done.id, done.nums);

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "Messages/XMLDecoder.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
+
+// Decoding failures are logged: each test keeps its log under its own root.
+class CNMessageBaseTest : public jxtest::RootedTest {};
 
 CNMessageBase RoundTrip(const CNMessageBase& m, bool pretty = false) {
     std::string text;
@@ -32,7 +36,7 @@ CNMessageBase Sample() {
     return m;
 }
 
-TEST(CNMessageBaseTest, FieldsReadBackByFieldIdWhateverTheMemberIndex) {
+TEST_F(CNMessageBaseTest, FieldsReadBackByFieldIdWhateverTheMemberIndex) {
     CNMessageBase m(34, 47);
     EXPECT_FALSE(m.isSet(5, 5));
     m.setint64(5, 2, -7);
@@ -44,7 +48,7 @@ TEST(CNMessageBaseTest, FieldsReadBackByFieldIdWhateverTheMemberIndex) {
     EXPECT_EQ(1u, m.fieldCount());
 }
 
-TEST(CNMessageBaseTest, UnsetAndMistypedFieldsGiveEmptyValues) {
+TEST_F(CNMessageBaseTest, UnsetAndMistypedFieldsGiveEmptyValues) {
     CNMessageBase m(34, 47);
     m.setstring(1, 1, "x");
     EXPECT_EQ("", m.getstring(2, 2));
@@ -55,7 +59,7 @@ TEST(CNMessageBaseTest, UnsetAndMistypedFieldsGiveEmptyValues) {
     EXPECT_TRUE(m.getlistulong(1, 1).empty());
 }
 
-TEST(CNMessageBaseTest, ListsGrowByAppending) {
+TEST_F(CNMessageBaseTest, ListsGrowByAppending) {
     CNMessageBase m(34, 15);
     m.addliststring(8, 8, "a");
     m.addliststring(8, 8, "b");
@@ -64,7 +68,7 @@ TEST(CNMessageBaseTest, ListsGrowByAppending) {
     EXPECT_EQ(1u, m.getlistobject(3, 3).size());
 }
 
-TEST(CNMessageBaseTest, CopiesAreDeep) {
+TEST_F(CNMessageBaseTest, CopiesAreDeep) {
     CNMessageBase m = Sample();
     CNMessageBase copy = m;
     copy.getObjectAccessor(2, 5)->setstring(1, 1, "changed");
@@ -78,7 +82,7 @@ TEST(CNMessageBaseTest, CopiesAreDeep) {
     EXPECT_EQ(0u, assigned.fieldCount());   // NOLINT: moved-from state is documented
 }
 
-TEST(CNMessageBaseTest, CopyFromRefusesAnotherClass) {
+TEST_F(CNMessageBaseTest, CopyFromRefusesAnotherClass) {
     CNMessageBase a(34, 47), b(34, 81);
     b.setint64(1, 1, 5);
     EXPECT_EQ(kMsgClassMismatch, a.copyFrom(b));
@@ -88,13 +92,13 @@ TEST(CNMessageBaseTest, CopyFromRefusesAnotherClass) {
     EXPECT_EQ(b, c);
 }
 
-TEST(CNMessageBaseTest, EveryFieldKindSurvivesTheRoundTrip) {
+TEST_F(CNMessageBaseTest, EveryFieldKindSurvivesTheRoundTrip) {
     CNMessageBase m = Sample();
     EXPECT_EQ(m, RoundTrip(m));
     EXPECT_EQ(m, RoundTrip(m, /*pretty=*/true));
 }
 
-TEST(CNMessageBaseTest, MessageWithoutFieldsKeepsItsClass) {
+TEST_F(CNMessageBaseTest, MessageWithoutFieldsKeepsItsClass) {
     CNMessageBase m(34, 21);
     std::string text;
     ASSERT_EQ(kMsgOk, m.serialize(text));
@@ -105,7 +109,7 @@ TEST(CNMessageBaseTest, MessageWithoutFieldsKeepsItsClass) {
     EXPECT_EQ(0u, decoded->fieldCount());
 }
 
-TEST(CNMessageBaseTest, AnyByteStringSurvivesTheRoundTrip) {
+TEST_F(CNMessageBaseTest, AnyByteStringSurvivesTheRoundTrip) {
     const std::string cases[] = {
         "name with \"quotes\" and 'apostrophes'", "<tag>&amp;</tag>", "]]>", "db\x12" "file\x12" "group",
         "line\r\nbreak", "tab\tand\nnewline", "  padded  ", " ", "", std::string("nul\0inside", 10),
@@ -121,7 +125,7 @@ TEST(CNMessageBaseTest, AnyByteStringSurvivesTheRoundTrip) {
     }
 }
 
-TEST(CNMessageBaseTest, EscapedTextIsPlainInTheDocument) {
+TEST_F(CNMessageBaseTest, EscapedTextIsPlainInTheDocument) {
     CNMessageBase m(34, 47);
     m.setstring(1, 1, "a<b & c>d");
     std::string text;
@@ -130,7 +134,7 @@ TEST(CNMessageBaseTest, EscapedTextIsPlainInTheDocument) {
     EXPECT_NE(std::string::npos, text.find("<SQLPmn_ErrorMessage module=\"34\" message=\"47\">")) << text;
 }
 
-TEST(CNMessageBaseTest, UnserializeIntoAnotherClassFailsAndChangesNothing) {
+TEST_F(CNMessageBaseTest, UnserializeIntoAnotherClassFailsAndChangesNothing) {
     CNMessageBase src(34, 81);
     src.setint64(1, 1, 3);
     std::string text;
@@ -145,7 +149,7 @@ TEST(CNMessageBaseTest, UnserializeIntoAnotherClassFailsAndChangesNothing) {
     EXPECT_EQ("kept", target.getstring(1, 1));
 }
 
-TEST(CNMessageBaseTest, UncataloguedClassesTravelAsEmbeddedMessages) {
+TEST_F(CNMessageBaseTest, UncataloguedClassesTravelAsEmbeddedMessages) {
     CNMessageBase inner(100, 63);
     inner.setint64(1, 1, 9);
     CNMessageBase outer(100, 92);
@@ -158,7 +162,7 @@ TEST(CNMessageBaseTest, UncataloguedClassesTravelAsEmbeddedMessages) {
     EXPECT_EQ(nullptr, XMLDecoder::decode(text));
 }
 
-TEST(CNMessageBaseTest, SerializeRefusesNestingThatDecodingWouldRefuse) {
+TEST_F(CNMessageBaseTest, SerializeRefusesNestingThatDecodingWouldRefuse) {
     CNMessageBase m(34, 47);
     for (int i = 0; i < CNMessageBase::kMaxNestingDepth; ++i) {
         CNMessageBase outer(34, 47);

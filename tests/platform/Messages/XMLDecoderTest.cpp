@@ -7,8 +7,12 @@
 
 #include "Messages/MessageCatalogue.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
+
+// Decoding failures are logged: each test keeps its log under its own root.
+class XMLDecoderTest : public jxtest::RootedTest {};
 
 int Refusal(const std::string& text) {
     CWzError err;
@@ -22,7 +26,7 @@ int Refusal(const std::string& text) {
 const std::string kOpen = "<SQLPmn_ErrorMessage module=\"34\" message=\"47\">";
 const std::string kClose = "</SQLPmn_ErrorMessage>";
 
-TEST(XMLDecoderTest, DecodesEveryCataloguedClass) {
+TEST_F(XMLDecoderTest, DecodesEveryCataloguedClass) {
     for (const messages::CatalogueEntry& e : messages::AllEntries()) {
         CNMessageBase m(e.module, e.message);
         m.setstring(1, 1, e.elementName);
@@ -37,7 +41,7 @@ TEST(XMLDecoderTest, DecodesEveryCataloguedClass) {
     }
 }
 
-TEST(XMLDecoderTest, TagIdsAreDistinctAndCarryTheModule) {
+TEST_F(XMLDecoderTest, TagIdsAreDistinctAndCarryTheModule) {
     std::set<uint32_t> tags;
     std::set<std::string> names;
     for (const messages::CatalogueEntry& e : messages::AllEntries()) {
@@ -53,7 +57,7 @@ TEST(XMLDecoderTest, TagIdsAreDistinctAndCarryTheModule) {
     EXPECT_EQ(0x22517466u, CNMessageBase(34, 111).getTagID());
 }
 
-TEST(XMLDecoderTest, TheDecoderOwnsItsLastMessage) {
+TEST_F(XMLDecoderTest, TheDecoderOwnsItsLastMessage) {
     XMLDecoder decoder;
     std::string a, b;
     CNMessageBase(34, 47).serialize(a);
@@ -66,7 +70,7 @@ TEST(XMLDecoderTest, TheDecoderOwnsItsLastMessage) {
     EXPECT_TRUE(decoder.lastError().IsError());
 }
 
-TEST(XMLDecoderTest, RefusesMalformedAndTruncatedText) {
+TEST_F(XMLDecoderTest, RefusesMalformedAndTruncatedText) {
     EXPECT_EQ(kMsgEmptyText, Refusal(""));
     EXPECT_EQ(kMsgMalformed, Refusal("not xml at all"));
     EXPECT_EQ(kMsgMalformed, Refusal(kOpen + "<str id=\"1\">abc"));
@@ -75,7 +79,7 @@ TEST(XMLDecoderTest, RefusesMalformedAndTruncatedText) {
     EXPECT_EQ(kMsgMalformed, Refusal(kOpen + "<str id=\"1\">&unknown;</str>" + kClose));
 }
 
-TEST(XMLDecoderTest, RefusesUnknownClasses) {
+TEST_F(XMLDecoderTest, RefusesUnknownClasses) {
     EXPECT_EQ(kMsgUnknownClass, Refusal("<Nobody_Knows module=\"34\" message=\"47\"/>"));
     EXPECT_EQ(kMsgUnknownClass, Refusal("<SQLPmn_ErrorMessage module=\"34\" message=\"48\"/>"));
     EXPECT_EQ(kMsgUnknownClass, Refusal("<CNMessage module=\"100\" message=\"63\"/>"));
@@ -84,7 +88,7 @@ TEST(XMLDecoderTest, RefusesUnknownClasses) {
     EXPECT_EQ(kMsgBadField, Refusal("<SQLPmn_ErrorMessage module=\"34\" message=\"47\" extra=\"1\"/>"));
 }
 
-TEST(XMLDecoderTest, RefusesWrongTypesAndBadFields) {
+TEST_F(XMLDecoderTest, RefusesWrongTypesAndBadFields) {
     const char* bodies[] = {
         "<int id=\"1\">12x</int>", "<int id=\"1\"></int>", "<int id=\"1\">99999999999999999999</int>",
         "<int id=\"1\"> 1</int>", "<nums id=\"1\"><v>-1</v></nums>", "<str id=\"-1\">a</str>",
@@ -99,7 +103,7 @@ TEST(XMLDecoderTest, RefusesWrongTypesAndBadFields) {
     for (const char* body : bodies) EXPECT_EQ(kMsgBadField, Refusal(kOpen + body + kClose)) << body;
 }
 
-TEST(XMLDecoderTest, RefusesDoctypesAndEntityExpansion) {
+TEST_F(XMLDecoderTest, RefusesDoctypesAndEntityExpansion) {
     const std::string laughs =
         "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
         "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
@@ -112,7 +116,7 @@ TEST(XMLDecoderTest, RefusesDoctypesAndEntityExpansion) {
     EXPECT_EQ(kMsgMalformed, Refusal("<!DOCTYPE SQLPmn_ErrorMessage SYSTEM \"http://localhost/x.dtd\">" + kOpen + kClose));
 }
 
-TEST(XMLDecoderTest, RefusesDeepNestingAndHugeCountsAndSizes) {
+TEST_F(XMLDecoderTest, RefusesDeepNestingAndHugeCountsAndSizes) {
     std::string deep;
     for (int i = 0; i < CNMessageBase::kMaxNestingDepth + 1; ++i) deep += kOpen + "<obj id=\"1\">";
     EXPECT_EQ(kMsgLimitExceeded, Refusal(deep));   // refused before the text ends
@@ -123,7 +127,20 @@ TEST(XMLDecoderTest, RefusesDeepNestingAndHugeCountsAndSizes) {
     EXPECT_EQ(kMsgTooLarge, Refusal(huge));
 }
 
-TEST(XMLDecoderTest, AcceptsWhitespaceCommentsAndTheXmlDeclaration) {
+std::string RefusalText(const std::string& text) {
+    CWzError err;
+    EXPECT_EQ(nullptr, XMLDecoder::decode(text, &err));
+    return err.GetMessage();
+}
+
+TEST_F(XMLDecoderTest, RefusalsSayWhatIsWrong) {
+    EXPECT_NE(std::string::npos, RefusalText("<!DOCTYPE x []><x/>").find("DOCTYPE")) << RefusalText("<!DOCTYPE x []><x/>");
+    EXPECT_NE(std::string::npos, RefusalText("<Nobody_Knows module=\"1\" message=\"1\"/>").find("Nobody_Knows"));
+    EXPECT_NE(std::string::npos, RefusalText(kOpen + "<int id=\"5\">x</int>" + kClose).find("field 5"));
+    EXPECT_NE(std::string::npos, RefusalText(kOpen + "<str id=\"1\">").find("line 1"));
+}
+
+TEST_F(XMLDecoderTest, AcceptsWhitespaceCommentsAndTheXmlDeclaration) {
     auto m = XMLDecoder::decode("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- reply -->\n" + kOpen +
                                 "\n  <int id=\"5\">7</int>\n  <str id=\"1\"><![CDATA[a<b]]></str>\n" + kClose);
     ASSERT_NE(nullptr, m);
