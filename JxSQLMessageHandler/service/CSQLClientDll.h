@@ -67,6 +67,10 @@ public:
     unsigned long getSQLStepRestoreList();
     unsigned long pruneSqlMsdbEntries();
     // Availability groups, SharePoint and Analysis Services catalogue
+    // The Analysis Services server name of a configured instance name: the
+    // name without its " Analysis Services" suffix.
+    static std::string parseInstanceName(const std::string& name);
+    static std::string parseInstanceName(const char* name);
     unsigned long getSQLSPDatabaselist();
     unsigned long getSqlAnalysisRemotePartitionInfo();
     unsigned long GetAvailabilityGroups();
@@ -93,6 +97,10 @@ public:
     bool updateDatabaseStatus();
 
 private:
+    // Serves one availability-group request (see AGCatalogueHandlers.cpp).
+    template <typename Request, typename Query>
+    unsigned long serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query);
+
     CJxNetwork* m_session;             // borrowed (served) or owned (requester)
     jxsDatabuf_v2 m_sendBuffer;
     jxsDatabuf_v2* m_receivedBuffer;   // the loop's buffer, or &m_receiveBuffer
