@@ -13,7 +13,7 @@
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ unsigned long CSQLClientDll::GetAvailabilityGroups() {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupsReq::kInstance,
                                                  App::GetAvailabilityGroupsReq::kInstance);
             dmo.setInstanceId(instance.id);
-            dmo.GetAvailabilityGroups(SqlSimWiden(instance.name), xml);
+            dmo.GetAvailabilityGroups(FXString::ToWstring(instance.name), xml);
             if (xml.empty()) {
                 EV_ERROR(m_event, "Failed to get SQLAvailabilityGroups XML.");
                 int rc = App::SQLAvailabilityGroups().serialize(xml);
@@ -95,7 +95,7 @@ unsigned long CSQLClientDll::GetAG() {
         "Failed to unserialize message [%s]", kGroupReply, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAGReq::kInstance, App::GetAGReq::kInstance);
             dmo.setInstanceId(instance.id);
-            dmo.GetAG(SqlSimWiden(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);
+            dmo.GetAG(FXString::ToWstring(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);
         });
 }
 
@@ -106,7 +106,7 @@ unsigned long CSQLClientDll::GetAvailabilityDatabases() {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityDatabasesReq::kInstance,
                                                  App::GetAvailabilityDatabasesReq::kInstanceName);
             dmo.setInstanceId(instance.id);
-            dmo.GetAvailabilityDatabases(SqlSimWiden(instance.name),
+            dmo.GetAvailabilityDatabases(FXString::ToWstring(instance.name),
                                          request.getstring(App::GetAvailabilityDatabasesReq::kGroupName), xml);
         });
 }
@@ -118,7 +118,7 @@ unsigned long CSQLClientDll::GetAvailabilityGroupReplicas() {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupReplicasReq::kInstance,
                                                  App::GetAvailabilityGroupReplicasReq::kInstance);
             dmo.setInstanceId(instance.id);
-            dmo.GetAvailabilityGroupReplicas(SqlSimWiden(instance.name),
+            dmo.GetAvailabilityGroupReplicas(FXString::ToWstring(instance.name),
                                              request.getstring(App::GetAvailabilityGroupReplicasReq::kGroupName),
                                              xml);
         });
@@ -166,7 +166,7 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
     for (uint32_t i = 0; i < requested; ++i) {
         const AnalysisRemotePartitionReqEntry_t& entry = request->entries[i];
         std::list<AnalysisRemotePartitionInfo> partitions;
-        if (!amo.getRemotePartitionInfo(SqlSimWiden(TextOf(entry.databaseName)), SqlSimWiden(TextOf(entry.serverName)),
+        if (!amo.getRemotePartitionInfo(FXString::ToWstring(TextOf(entry.databaseName)), FXString::ToWstring(TextOf(entry.serverName)),
                                         partitions)) {
             // The entries answered so far go out with the failure flag.
             reply.failed = 1;

@@ -5,7 +5,7 @@
 
 #include "JxsqlAMO/AmoSimInstance.h"
 #include "JxsqlDMO/SqlDbState.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
 CsqlAMO::CsqlAMO() : m_log("JxsqlAMO") {}
@@ -18,7 +18,7 @@ bool CsqlAMO::Fail(const char* function, const std::string& text) {
     return false;
 }
 
-std::wstring CsqlAMO::getErrorString() const { return SqlSimWiden(m_lastError); }
+std::wstring CsqlAMO::getErrorString() const { return FXString::ToWstring(m_lastError); }
 
 bool CsqlAMO::Connect(const std::string& instance) {
     if (!m_instance || strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
@@ -78,8 +78,8 @@ bool CsqlAMO::verifyUser(const std::string& user, const std::string& password, c
 
 bool CsqlAMO::getRemotePartitionInfo(const std::wstring& database, const std::wstring& server,
                                      std::list<AnalysisRemotePartitionInfo>& partitions) {
-    std::string databaseName = SqlSimNarrow(database);
-    if (!Connect(SqlSimNarrow(server))) return false;
+    std::string databaseName = FXString::ToString(database);
+    if (!Connect(FXString::ToString(server))) return false;
     SimSqlDb& db = m_instance->Db();
     SimSqlStatement find = db.Prepare("SELECT id FROM databases WHERE name = ?");
     find.Bind(1, databaseName);

@@ -9,7 +9,7 @@
 
 #include "JxsqlDMO/SqlAGDocuments.h"
 #include "JxsqlDMO/SqlSimInstance.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -60,7 +60,7 @@ bool CsqlDMO::Fail(const char* function, const std::string& text) {
     return false;
 }
 
-std::wstring CsqlDMO::getErrorString() const { return SqlSimWiden(m_lastError); }
+std::wstring CsqlDMO::getErrorString() const { return FXString::ToWstring(m_lastError); }
 
 bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
     if (!m_instance || m_instance->Name().empty() || strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
@@ -293,7 +293,7 @@ bool CsqlDMO::pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets) {
 
 bool CsqlDMO::GetAvailabilityGroups(const std::wstring& instance, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupsDocument(m_instance->Db(), m_instance->Name(), xml);
     if (err.IsError()) return Fail("GetAvailabilityGroups", err.GetMessage());
     return true;
@@ -301,7 +301,7 @@ bool CsqlDMO::GetAvailabilityGroups(const std::wstring& instance, std::string& x
 
 bool CsqlDMO::GetAG(const std::wstring& instance, const std::string& group, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, false, xml);
     if (err.IsError()) return Fail("GetAG", err.GetMessage());
     return true;
@@ -309,7 +309,7 @@ bool CsqlDMO::GetAG(const std::wstring& instance, const std::string& group, std:
 
 bool CsqlDMO::GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGDatabasesDocument(m_instance->Db(), group, xml);
     if (err.IsError()) return Fail("GetAvailabilityDatabases", err.GetMessage());
     return true;
@@ -318,7 +318,7 @@ bool CsqlDMO::GetAvailabilityDatabases(const std::wstring& instance, const std::
 bool CsqlDMO::GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group,
                                            std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, true, xml);
     if (err.IsError()) return Fail("GetAvailabilityGroupReplicas", err.GetMessage());
     return true;
