@@ -5,6 +5,7 @@
 
 #include "JxsqlAMO/AmoSimInstance.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimCatalog.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
@@ -31,18 +32,14 @@ bool CsqlAMO::Connect(const std::string& instance) {
         }
         m_instance = std::move(opened);
     }
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT running FROM server");
-    if (!q.Step()) return Fail("Connect", q.Error().GetMessage());
-    if (q.Int(0) == 0) {
-        return Fail("Connect", wz::Format("The Analysis Services instance [%s] is not running.", instance.c_str()));
-    }
+    CWzError err = SqlSimCheckRunning(m_instance->Db(), instance, "Analysis Services");
+    if (err.IsError()) return Fail("Connect", err.GetMessage());
     return true;
 }
 
 bool CsqlAMO::getAnalysisServerInfo(const std::string& host, std::list<AnalysisServerInfo_t2>& servers) {
     for (const std::string& name : AmoSimInstance::ListInstances()) {
-        std::string nameHost = name.substr(0, name.find('/'));
-        if (!host.empty() && strcasecmp(nameHost.c_str(), host.c_str()) != 0) continue;
+        if (!SqlSimOnHost(name, host)) continue;
         AmoSimInstance instance;
         if (instance.Open(name).IsError()) continue;
         SimSqlStatement q = instance.Db().Prepare("SELECT version, running FROM server");

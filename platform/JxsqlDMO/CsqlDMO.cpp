@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "JxsqlDMO/SqlAGDocuments.h"
+#include "JxsqlDMO/SqlSimCatalog.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
@@ -74,11 +75,8 @@ bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
         m_instance = std::move(opened);
     }
     if (!needRunning) return true;
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT running FROM server");
-    if (!q.Step()) return Fail("Connect", q.Error().GetMessage());
-    if (q.Int(0) == 0) {
-        return Fail("Connect", wz::Format("The SQL Server service of instance [%s] is not running.", instance.c_str()));
-    }
+    CWzError err = SqlSimCheckRunning(m_instance->Db(), instance, "SQL Server");
+    if (err.IsError()) return Fail("Connect", err.GetMessage());
     return true;
 }
 
@@ -95,8 +93,7 @@ bool CsqlDMO::initialize(const std::string& instanceName, bool) {
 
 bool CsqlDMO::getSQLServerInfo(const std::string& host, SQLServerInfo_t& info) {
     for (const std::string& name : SqlSimInstance::ListInstances()) {
-        std::string nameHost = name.substr(0, name.find('/'));
-        if (!host.empty() && strcasecmp(nameHost.c_str(), host.c_str()) != 0) continue;
+        if (!SqlSimOnHost(name, host)) continue;
         SqlSimInstance instance;
         if (instance.Open(name).IsError()) continue;
         SimSqlStatement q = instance.Db().Prepare("SELECT version, clustered, running FROM server");
