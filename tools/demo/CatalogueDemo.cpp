@@ -2,17 +2,22 @@
 // databases in several states, file groups and an availability group; the
 // host serving the plug-in on loopback; and the questions the central server
 // asks of a new client: its instances, their databases, each database's file
-// groups and state.
+// groups and state, and the instance's availability groups.
 #include "tools/demo/CatalogueDemo.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/AppMessages.h"
+#include "JxSQLCommon/records/JxEntitiesMessages.h"
+#include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/jxsTargets.h"
+#include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDescription.h"
 #include "tools/host/HostBindings.h"
 #include "tools/host/JxHost.h"
@@ -104,7 +109,7 @@ void AskDatabase(JxsRequester& requester, const std::string& database) {
     if (!Exchange(requester, 0x1e0000b6, groupRequest, groups, code)) return;
     for (uint32_t g = 0; g < groups.count; ++g) {
         const SqlFileGroupItem_t& group = groups.groups[g];
-        std::printf("    file group %llu %-10s\n", static_cast<unsigned long long>(group.groupNumber), group.name);
+        std::printf("    file group %llu %s\n", static_cast<unsigned long long>(group.groupNumber), group.name);
         for (uint32_t f = 0; f < group.fileCount; ++f) {
             const SqlFileItem_t& file = group.files[f];
             if (file.logicalName[0] == '\0') {
@@ -129,16 +134,44 @@ void AskDatabases(JxsRequester& requester) {
     unsigned long code = 0;
     if (!Exchange(requester, 0x1e0000cd, request, reply, code)) return;
     std::printf("\nDatabases of %s (reply 0x%lx): %u\n", kInstance, code, reply.count);
-    std::printf("  %-4s %-14s %-12s %s\n", "id", "name", "created", "state");
+    std::printf("  %-4s %-14s %s\n", "id", "name", "state");
     std::vector<std::string> names;
     for (uint32_t i = 0; i < reply.count; ++i) {
         const SQLDatabaseInfo_11_t& db = reply.databases[i];
-        std::printf("  %-4llu %-14s %-12llu 0x%llx\n", static_cast<unsigned long long>(db.value1), db.name,
-                    static_cast<unsigned long long>(db.value2), static_cast<unsigned long long>(db.value3));
+        std::printf("  %-4llu %-14s %s\n", static_cast<unsigned long long>(db.value1), db.name,
+                    SqlDbStateText(static_cast<int>(db.value3)).c_str());
         names.push_back(db.name);
     }
     Release(code, reply);
     for (const std::string& name : names) AskDatabase(requester, name);
+}
+
+void AskAvailabilityGroups(JxsRequester& requester) {
+    JxEntities::GenericEntity entity;
+    entity.setint64(JxEntities::GenericEntity::kInstanceId, 1);
+    entity.setstring(JxEntities::GenericEntity::kInstanceName, kInstance);
+    App::GetAvailabilityGroupsReq document;
+    document.setObjectAccessor(App::GetAvailabilityGroupsReq::kInstance, entity);
+    std::string text;
+    document.serialize(text);
+    SQLXmlTextRecord_t request;
+    request.xml = text.data();
+    SQLXmlTextRecord_t reply;
+    unsigned long code = 0;
+    if (!Exchange(requester, 0x1e0000dc, request, reply, code)) return;
+    App::SQLAvailabilityGroups groups;
+    std::vector<App::SQLAvailabilityGroup> list;
+    if (reply.xml == nullptr || groups.unserialize(reply.xml) != kMsgOk ||
+        !groups.getlistobject(App::SQLAvailabilityGroups::kGroups, list)) {
+        std::printf("\nAvailability groups: unreadable answer\n");
+    } else {
+        std::printf("\nAvailability groups of %s (reply 0x%lx): %zu\n", kInstance, code, list.size());
+        for (const App::SQLAvailabilityGroup& group : list) {
+            std::printf("  %s  guid %s\n", group.getstring(App::SQLAvailabilityGroup::kName).c_str(),
+                        group.getstring(App::SQLAvailabilityGroup::kGuid).c_str());
+        }
+    }
+    Release(code, reply);
 }
 
 }  // namespace
@@ -151,6 +184,8 @@ int RunCatalogueDemo(const std::string& pluginPath) {
         return 1;
     }
     std::printf("\nSimulated SQL Server instance %s created under the platform root\n", created.front().c_str());
+    // The central server knows this machine as client DEMOHOST.
+    AppModel::Set(AppModel::ObjectName("client", 1), "name", kHost);
 
     sqlRegisterRecordCodecs();
     JxHost host;
@@ -160,7 +195,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
         std::fprintf(stderr, "cannot start the host: %s\n", err.AsString().c_str());
         return 1;
     }
-    std::printf("Host serving the plug-in on 127.0.0.1:%u\n", static_cast<unsigned>(host.Port()));
+    std::printf("Host serving the plug-in on loopback; asking as the central server would.\n");
 
     JxsRequester requester;
     err = requester.Attach(kHost, "sLNSQLClient61", "sLPSQLMSG");
@@ -171,6 +206,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
     }
     AskServerList(requester);
     AskDatabases(requester);
+    AskAvailabilityGroups(requester);
     requester.Disconnect();
     host.Stop();
     std::printf("\nHost stopped.\n");
