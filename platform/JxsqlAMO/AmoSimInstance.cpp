@@ -37,7 +37,8 @@ CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
     CWzError err = SqlSimInstanceName::Parse(spec.name, location, kArea);
     if (err.IsError()) return err;
     std::string path = location.CatalogPath();
-    if (std::filesystem::exists(path)) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
                                          "Analysis Services instance [%s] exists already", spec.name.c_str());
     }
@@ -56,7 +57,7 @@ CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
     }
     if (err.IsError()) {
         m_db.Close();
-        std::filesystem::remove(path);
+        std::filesystem::remove(path, ec);
         return err.Push(FXCODELOC, "cannot create Analysis Services instance [%s]", spec.name.c_str());
     }
     m_name = location.FullName();

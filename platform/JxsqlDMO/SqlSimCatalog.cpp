@@ -10,7 +10,8 @@
 
 CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name) {
     std::string path = location.CatalogPath();
-    if (!std::filesystem::exists(path)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
                                          location.FullName().c_str());
     }

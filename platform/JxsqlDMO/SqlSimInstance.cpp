@@ -177,7 +177,8 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
     if (err.IsError()) return err;
     if (spec.version.empty()) return InvalidArg(FXCODELOC, "empty SQL Server version");
     std::string path = m_location.CatalogPath();
-    if (std::filesystem::exists(path)) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
         return InvalidArg(FXCODELOC, "SQL Server instance [" + spec.name + "] exists already");
     }
     if (!wz::MakeDirectories(wz::PlatformPath(m_location.RelativeDirectory()))) {
@@ -207,7 +208,6 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
     }
     if (err.IsError()) {
         m_db.Close();
-        std::error_code ec;
         std::filesystem::remove_all(wz::PlatformPath(m_location.RelativeDirectory()), ec);
         return err.Push(FXCODELOC, "cannot create SQL Server instance [%s]", spec.name.c_str());
     }
@@ -261,10 +261,11 @@ CWzError SqlSimInstance::AddFileRow(int64_t databaseId, int64_t fileGroupId, int
     int64_t fileId = next.Int(0);
 
     std::string relative = physicalName;
+    std::error_code ec;
     if (relative.empty()) {
         const char* extension = type == kFileLog ? ".ldf" : (fileId == 1 ? ".mdf" : ".ndf");
         relative = FileNameOf(logicalName) + extension;
-        if (std::filesystem::exists(m_location.DataDirectory() + "/" + relative)) {
+        if (std::filesystem::exists(m_location.DataDirectory() + "/" + relative, ec)) {
             relative = FileNameOf(logicalName) + wz::Format("_%lld_%lld", static_cast<long long>(databaseId),
                                                             static_cast<long long>(fileId)) + extension;
         }
