@@ -31,6 +31,12 @@ int JXClient::getNetworkHostnameMangled(std::string& hostName) const {
     return AppModel::GetText(AppModel::ObjectName(kClient, id), "hostName", hostName);
 }
 
+int JXClient::getjobResultDirectory(std::string& directory) const {
+    uint64_t id = 0;
+    if (int rc = getClientId(id); rc != 0) return rc;
+    return AppModel::GetText(AppModel::ObjectName(kClient, id), "jobResultsDir", directory);
+}
+
 int ClientProperties::getUseIndexingV2ForMSSQL(bool& useV2) const {
     int64_t v = 0;
     if (int rc = AppModel::GetSigned(AppModel::ObjectName(kClient, m_clientId), "useIndexingV2ForMSSQL", v); rc != 0) {

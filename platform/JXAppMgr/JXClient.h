@@ -15,6 +15,9 @@ public:
     int getClientId(uint64_t& clientId) const;
     // The client's network host name (property "hostName").
     int getNetworkHostnameMangled(std::string& hostName) const;
+    int getNetworkHostname(std::string& hostName) const { return getNetworkHostnameMangled(hostName); }
+    // The client's job-results directory (property "jobResultsDir").
+    int getjobResultDirectory(std::string& directory) const;
 
 private:
     std::string m_name;
