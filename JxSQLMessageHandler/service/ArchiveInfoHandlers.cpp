@@ -7,6 +7,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "Messages/XMLDecoder.h"
@@ -41,7 +42,7 @@ bool FetchAndSend(CJXSQLObjectLevelRestore& restore, const std::string& xml, CJx
 bool CSQLClientDll::GetArchiveInfo() {
     bool result = false;
     std::string errorReply;  // answered when the request fails before the layer runs
-    const GetArchiveInfoReq_t* record = receivedRecord<GetArchiveInfoReq_t>();
+    const GetArchiveInfoReq_t* record = ReceivedRecord<GetArchiveInfoReq_t>(m_receivedBuffer);
     std::string xml = record != nullptr && record->xml != nullptr ? record->xml : "";
     XMLDecoder decoder;
     int e = decoder.initialize();
@@ -76,7 +77,7 @@ bool CSQLClientDll::GetArchiveInfo() {
         m_session->SendXMLMessage(errorReply, 0, kErrorTimeoutSeconds, flag,
                                   SQLPmn::ErrorMessage().getTagID());
     }
-    if (!releaseRequest(kArchiveInfoRequest)) return false;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kArchiveInfoRequest)) return false;
     return result;
 }
 
@@ -84,7 +85,7 @@ unsigned long CSQLClientDll::CheckSourceConnectivity() {
     SQLPmn::CheckSourceConnectivityRsp response;
     using Rsp = SQLPmn::CheckSourceConnectivityRsp;
     SQLPmn::CheckSourceConnectivityReq request;
-    const CheckSourceConnectivityReq_t* record = receivedRecord<CheckSourceConnectivityReq_t>();
+    const CheckSourceConnectivityReq_t* record = ReceivedRecord<CheckSourceConnectivityReq_t>(m_receivedBuffer);
     std::string xml = record != nullptr && record->xml != nullptr ? record->xml : "";
     int e = request.unserialize(xml);
     const CNMessageBase* entity = request.getObjectAccessor(SQLPmn::CheckSourceConnectivityReq::kInstance);

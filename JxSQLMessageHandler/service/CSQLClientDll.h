@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxsqlDMO/SqlDmoTypes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "WzUtils/CWzError.h"
@@ -66,6 +67,15 @@ public:
     unsigned long verifyUser();
     unsigned long SqlAnalysisVerifyUser();
     unsigned long getAzureInventoryList();
+    // The instances of a host from the management layer, or from the
+    // Analysis Services layer (list 3 "no", the server's texts in lists 1, 2
+    // and 4); the cloud forms find nothing on this platform.
+    bool getSQLServerList(std::string host, SQLServerInfo_t& info);
+    bool getAnalysisServerList(std::string host, SQLServerInfo_t& info);
+    bool getAzureSQLServerList(std::string host, SQLServerInfo_t& info);
+    bool getAwsSQLServerList(std::string host, SQLServerInfo_t& info);
+    // The cloud form of the server-list reply (always empty here).
+    unsigned long getAzureSqlServerList(std::string host);
     // Database list, file groups and state
     unsigned long getDatabaseList();
     unsigned long getDatabaseFileGroups();
@@ -74,6 +84,10 @@ public:
     unsigned long getSQLStepRestoreList();
     unsigned long pruneSqlMsdbEntries();
     // Availability groups, SharePoint and Analysis Services catalogue
+    // The Analysis Services server name of a configured instance name: the
+    // name without its " Analysis Services" suffix.
+    static std::string parseInstanceName(const std::string& name);
+    static std::string parseInstanceName(const char* name);
     unsigned long getSQLSPDatabaselist();
     unsigned long getSqlAnalysisRemotePartitionInfo();
     unsigned long GetAvailabilityGroups();
@@ -136,18 +150,15 @@ public:
     bool GetSqlCreateSourceView(std::string& requestXml, std::string& reply);
 
 private:
-    // The request record the loop decoded into the received buffer.
-    template <typename Record>
-    Record* receivedRecord() const {
-        return m_receivedBuffer != nullptr ? reinterpret_cast<Record*>(m_receivedBuffer->getDataBuffer()) : nullptr;
-    }
-    // Releases the received request under `code`; on failure logs the
-    // session's last error and returns false.
-    bool releaseRequest(unsigned long code);
     // Lends the one-text reply record to the send buffer pointing at `text`,
     // sends it under `replyCode` and releases the request under the request
     // code; false when the release failed.
     bool sendTextReply(unsigned long replyCode, const std::string& text);
+    // Sends the server-list reply of `info` and releases the request.
+    unsigned long sendServerList(const SQLServerInfo_t& info);
+    // Serves one availability-group request (see AGCatalogueHandlers.cpp).
+    template <typename Request, typename Query>
+    unsigned long serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query);
 
     CJxNetwork* m_session;             // borrowed (served) or owned (requester)
     jxsDatabuf_v2 m_sendBuffer;

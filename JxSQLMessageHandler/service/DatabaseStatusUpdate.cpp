@@ -4,6 +4,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
@@ -17,7 +18,7 @@ constexpr unsigned long kUpdateDbStatusReply = 0x1e00010e;
 bool CSQLClientDll::updateDatabaseStatus() {
     SQLPmn::GenericResp response;
     bool result = true;
-    const UpdateDbStatusReq_t* record = receivedRecord<UpdateDbStatusReq_t>();
+    const UpdateDbStatusReq_t* record = ReceivedRecord<UpdateDbStatusReq_t>(m_receivedBuffer);
     SQLPmn::UpdateDatabaseStatusReq request;
     // The wire cannot tell a null text from an empty one: both are "no text".
     if (record == nullptr || record->xml == nullptr || record->xml[0] == '\0') {

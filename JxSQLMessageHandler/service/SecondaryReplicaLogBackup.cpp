@@ -13,6 +13,7 @@
 #include "JxSQLCommon/records/SubClientCache.h"
 #include "JxSQLMessageHandler/service/AGCollectFileService.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXPath.h"
@@ -35,7 +36,7 @@ using Entity = JxEntities::GenericEntity;
 }  // namespace
 
 bool CSQLClientDll::AGTLBackupStaging() {
-    const AGTLBackupReq_t* record = receivedRecord<AGTLBackupReq_t>();
+    const AGTLBackupReq_t* record = ReceivedRecord<AGTLBackupReq_t>(m_receivedBuffer);
     std::string xml = record != nullptr && record->xml != nullptr ? record->xml : "";
     App::AGTLBackupReq request;
     if (request.unserialize(xml) != kMsgOk) {
@@ -180,7 +181,7 @@ void* CSQLClientDll::LoadSQLPmnOscLibrary() const {
 }
 
 bool CSQLClientDll::UpdateTLDumpCache() {
-    const SQLTLDumpCacheReq_t* record = receivedRecord<SQLTLDumpCacheReq_t>();
+    const SQLTLDumpCacheReq_t* record = ReceivedRecord<SQLTLDumpCacheReq_t>(m_receivedBuffer);
     std::string xml = record != nullptr && record->xml != nullptr ? record->xml : "";
     SQLPmn::SQLTLDumpCache request;
     int e = request.unserialize(xml);

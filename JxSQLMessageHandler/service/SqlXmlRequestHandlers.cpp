@@ -6,6 +6,7 @@
 
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "Messages/XMLDecoder.h"
 
@@ -24,25 +25,13 @@ constexpr unsigned long kTagCreateSourceView = 0x22517466;    // SQLPmn::SqlCrea
 
 }  // namespace
 
-bool CSQLClientDll::releaseRequest(unsigned long code) {
-    CWzError freed = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
-    if (freed.IsError()) {
-        unsigned long lastCode = 0;
-        std::string text;
-        m_session->GetLastErrorGenericText(&lastCode, text, 0);
-        EV_ERROR(m_event, "Failed to free message with error [%s].", freed.AsString().c_str());
-        return false;
-    }
-    return true;
-}
-
 bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text) {
     SQLXmlTextRecord_t record;
     record.xml = const_cast<char*>(text.c_str());
     m_sendBuffer.setExternalBuffer(&record, sizeof record);
     sendReply(replyCode);
     m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return releaseRequest(m_requestCode);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode);
 }
 
 bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
@@ -52,7 +41,7 @@ bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
 unsigned long CSQLClientDll::handleSqlXmlMsg() {
     std::string reply;
     try {
-        const SQLGenericXmlReq_t* record = receivedRecord<SQLGenericXmlReq_t>();
+        const SQLGenericXmlReq_t* record = ReceivedRecord<SQLGenericXmlReq_t>(m_receivedBuffer);
         if (record == nullptr || record->xml == nullptr || record->xml[0] == '\0') {
             reply = getResponseMessage(-1, "Failed to get request XML.");
         } else {

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "JxSQLCommon/records/SqlCatalogueCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
 void sqlRegisterRecordCodecs() {
@@ -10,6 +11,7 @@ void sqlRegisterRecordCodecs() {
     std::call_once(once, [] {
         // One call per feature that carries records, each declared in the
         // feature's own header.
+        SqlRegisterCatalogueRecords();
         SqlRegisterXmlRequestRecords();
     });
 }

@@ -15,6 +15,9 @@ public:
     int getClientId(uint64_t& clientId) const;
     // The client's network host name (property "hostName").
     int getNetworkHostnameMangled(std::string& hostName) const;
+    int getNetworkHostname(std::string& hostName) const { return getNetworkHostnameMangled(hostName); }
+    // The client's job-results directory (property "jobResultsDir").
+    int getjobResultDirectory(std::string& directory) const;
 
 private:
     std::string m_name;
@@ -32,6 +35,10 @@ public:
 
     // Property "useIndexingV2ForMSSQL" (a number; not 0 means set).
     int getUseIndexingV2ForMSSQL(bool& useV2) const;
+    // Property "cloudHypervisorType" (a number; 0, or not set, means the
+    // client is no cloud virtual machine). JXAPPMGR_E_NO_OBJECT when the
+    // client is not in the model. The second argument is not used.
+    int getCloudHypervisorType(int& type, void*) const;
 
 private:
     uint64_t m_clientId;

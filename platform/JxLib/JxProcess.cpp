@@ -29,6 +29,14 @@ std::vector<std::string> SplitBlanks(const std::string& command) {
     return words;
 }
 
+// The exec argument vector over `words` (which must outlive it).
+std::vector<char*> ArgumentVector(std::vector<std::string>& words) {
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 // Reads what is available on `fd` into `sink` (bounded); false at end of file.
 bool Drain(int fd, std::string& sink) {
     char buffer[4096];
@@ -59,9 +67,7 @@ int JxProcess::system(const std::string& command, std::string& output, std::stri
         return -1;
     }
     words[0] = ProgramPath(words[0]);
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(words);
 
     int outPipe[2];
     int errPipe[2];
@@ -151,9 +157,7 @@ int JxProcess::StartProcess(const std::string& /*workingFolder*/, const std::str
         return 0;
     }
     words[0] = ProgramPath(words[0]);
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(words);
 
     // The program's exec failure (its errno) comes back through this pipe;
     // a successful exec closes it empty.
