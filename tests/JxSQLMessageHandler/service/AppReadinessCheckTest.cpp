@@ -94,6 +94,22 @@ TEST_F(AppReadinessTest, LoginWithoutSysadminFailsTheRoleCheck) {
     EXPECT_EQ(failure.message, "Application readiness failed for instance [HOST/INST] on the machine [node1]");
 }
 
+TEST_F(AppReadinessTest, RoleIsCheckedOnTheInstanceOfTheThirdField) {
+    AppModel::Set("instance/9", "name", "HOST/NONE");
+    Api::SQLAppReadinessReq request;
+    Entity entity;
+    entity.setint64(Entity::kInstanceId, 7);
+    entity.setint64(Entity::kClientId, 3);
+    request.setObjectAccessor(Api::SQLAppReadinessReq::kInstance, entity);
+    entity.setint64(Entity::kInstanceId, 9);
+    request.setObjectAccessor(Api::SQLAppReadinessReq::kRoleInstance, entity);
+    request.setstring(Api::SQLAppReadinessReq::kServerType, "DataBase Engine");
+    Failure failure = Read(jxtest::ExchangeXml(requester, 0x1e0000ff, jxtest::XmlOf(request)));
+    EXPECT_EQ(failure.code, 304);
+    // The message names the instance of the first field.
+    EXPECT_EQ(failure.message, "Application readiness failed for instance [HOST/INST] on the machine [node1]");
+}
+
 TEST_F(AppReadinessTest, CloudTypesNeedInstanceAndClientIds) {
     EXPECT_EQ(Check("Azure DataBase Engine"), "");
     Failure noInstance = Read(Check("Aws DataBase Engine", 0));
