@@ -13,7 +13,8 @@ protected:
     int Run(const std::string& program, const std::string& args) {
         std::string output;
         std::string error;
-        int status = JxProcess::system(program + " " + args, output, error, 60);
+        // Platform seconds, scaled down in tests: about half a minute of real time.
+        int status = JxProcess::system(program + " " + args, output, error, 30000);
         lastError = error;
         return status;
     }
