@@ -306,6 +306,10 @@ private:
     bool FailWithCause(uint32_t cause);
     // The application number and backup-domain id as event arguments.
     void AddApplicationArguments();
+    // Fails with the availability-group cause and those arguments.
+    bool FailAvailabilityGroup();
+    // Logs that the subclient has no instance and fails with its cause.
+    bool FailNoInstance();
 
     // The VDI time-out retry limit of backup and restore set-up
     // (CSQLCommonInitialize.cpp).

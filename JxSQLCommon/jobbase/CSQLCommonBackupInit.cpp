@@ -85,6 +85,25 @@ std::vector<std::string> SplitJobToken(const std::string& token) {
 // The leading decimal digits of a token field (0 when none).
 uint32_t FieldNumber(const std::string& field) { return static_cast<uint32_t>(std::strtoul(field.c_str(), nullptr, 10)); }
 
+// Sends one message to the availability-group master, bounded in time.
+CWzError SendToMaster(CJxNetwork* master, const CNMessageBase& message) {
+    if (master == nullptr) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "no session to the master process");
+    }
+    bool timedOut = false;
+    return master->SendXMLMessage(message, 0, kMasterTimeoutSeconds, timedOut);
+}
+
+// A VDI tunable of the backup from the subclient (when given) and the task;
+// the reader answers its default for a value below 1.
+uint32_t ReadTunable(SQLTunableSetting&& reader, EvTask& task, MsSqlSubclient* subclient) {
+    reader.setTaskPtr(&task);
+    reader.setSubclientPtr(subclient);
+    int value = 0;
+    reader.getOptionValue(value, false);
+    return static_cast<uint32_t>(value);
+}
+
 }  // namespace
 
 bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered) {
@@ -141,21 +160,12 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
     }
 
     if (m_isAGChild) {
-        if (m_pMasterConnection == nullptr) {
-            EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].",
-                     "no session to the master process");
-            AddApplicationArguments();
-            return FailWithCause(kCauseAvailabilityGroup);
-        }
         SQLPmn::SQLAGClientStartedFinish started;
         started.setint64(SQLPmn::SQLAGClientStartedFinish::kStarted, 1);
-        bool timedOut = false;
-        CWzError err = m_pMasterConnection->SendXMLMessage(started, 0, kMasterTimeoutSeconds, timedOut);
-        if (err.IsError()) {
+        if (CWzError err = SendToMaster(m_pMasterConnection, started); err.IsError()) {
             EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].",
                      err.AsString().c_str());
-            AddApplicationArguments();
-            return FailWithCause(kCauseAvailabilityGroup);
+            return FailAvailabilityGroup();
         }
         EV_DEBUG(m_logger, 1, "Sent start message to master process.");
     }
@@ -288,24 +298,11 @@ bool CSQLCommon::ReadSubclientAndInstance(BackupOptionsParser& parser, std::uniq
 
     EvBkpTask task(m_jobId, 0, nullptr);
     MsSqlSubclient* tunableSubclient = m_isRBSJob ? nullptr : m_pSubclient;
-    int value = 0;
-    GetTunableBufferCount bufferCount(20, SQL_OPERATION_BACKUP);
-    bufferCount.setTaskPtr(&task);
-    bufferCount.setSubclientPtr(tunableSubclient);
-    bufferCount.getOptionValue(value, false);
-    m_vdiBufferCount = static_cast<uint32_t>(value);
+    m_vdiBufferCount = ReadTunable(GetTunableBufferCount(20, SQL_OPERATION_BACKUP), task, tunableSubclient);
     EV_DEBUG(m_logger, 1, "BufferCount is set to [%u].", m_vdiBufferCount);
-    GetTunableBlockSize blockSize(65536, SQL_OPERATION_BACKUP);
-    blockSize.setTaskPtr(&task);
-    blockSize.setSubclientPtr(tunableSubclient);
-    blockSize.getOptionValue(value, false);
-    m_vdiBlockSize = static_cast<uint32_t>(value);
+    m_vdiBlockSize = ReadTunable(GetTunableBlockSize(65536, SQL_OPERATION_BACKUP), task, tunableSubclient);
     EV_DEBUG(m_logger, 1, "Block Size is set to [%u].", m_vdiBlockSize);
-    GetTunableMaxTransferSize maxTransfer(2097152, SQL_OPERATION_BACKUP);
-    maxTransfer.setTaskPtr(&task);
-    maxTransfer.setSubclientPtr(tunableSubclient);
-    maxTransfer.getOptionValue(value, false);
-    m_maxTransferSize = static_cast<uint32_t>(value);
+    m_maxTransferSize = ReadTunable(GetTunableMaxTransferSize(2097152, SQL_OPERATION_BACKUP), task, tunableSubclient);
     EV_DEBUG(m_logger, 1, "Max transfer size [%u].", m_maxTransferSize);
 
     flag = false;
@@ -330,10 +327,7 @@ bool CSQLCommon::ReadSubclientAndInstance(BackupOptionsParser& parser, std::uniq
         instance = m_applicationId.getInstance();
     }
     if (instance == nullptr) {
-        EV_ERROR(m_logger, "ApplicationId.getInstance() failed for appId[%" PRIu64 "] and jxcellid[%" PRIu64 "].",
-                 m_appNumber, m_jxCellId);
-        AddApplicationArguments();
-        return FailWithCause(kCauseNoInstance);
+        return FailNoInstance();
     }
     m_instanceId = instance->getId();
     if (m_instanceId == 0) {
@@ -408,10 +402,7 @@ bool CSQLCommon::ReadInstanceName(MsSqlInstance& instance) {
         }
         MsSqlInstance* own = m_applicationId.getInstance();
         if (own == nullptr) {
-            EV_ERROR(m_logger, "ApplicationId.getInstance() failed for appId[%" PRIu64 "] and jxcellid[%" PRIu64 "].",
-                     m_appNumber, m_jxCellId);
-            AddApplicationArguments();
-            return FailWithCause(kCauseNoInstance);
+            return FailNoInstance();
         }
         m_instanceId = own->getId();
     } else if (m_isRBSJob) {
@@ -436,20 +427,16 @@ bool CSQLCommon::ReadInstanceName(MsSqlInstance& instance) {
 }
 
 bool CSQLCommon::AskMasterForSqlServer(uint64_t* instanceId) {
-    bool timedOut = false;
-    CWzError err = m_pMasterConnection == nullptr
-                       ? FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "no session to the master process")
-                       : m_pMasterConnection->SendXMLMessage(SQLPmn::SQLAGSQLServerToUseForBackup(), 0,
-                                                             kMasterTimeoutSeconds, timedOut);
+    CWzError err = SendToMaster(m_pMasterConnection, SQLPmn::SQLAGSQLServerToUseForBackup());
     if (err.IsError()) {
         EV_ERROR(m_logger, "Failed to send request for SQL Server to use for backup to master process with error [%s].",
                  err.AsString().c_str());
-        AddApplicationArguments();
-        return FailWithCause(kCauseAvailabilityGroup);
+        return FailAvailabilityGroup();
     }
     EV_DEBUG(m_logger, 1, "Sent request for SQL Server to use for backup to master process.");
 
     CNMessageBase* received = nullptr;
+    bool timedOut = false;
     err = m_pMasterConnection->ReceiveXMLMessage(nullptr, received, nullptr, 0, kMasterTimeoutSeconds, timedOut);
     std::unique_ptr<CNMessageBase> reply(received);
     SQLPmn::SQLAGSQLServerToUseForBackup answer;
@@ -460,8 +447,7 @@ bool CSQLCommon::AskMasterForSqlServer(uint64_t* instanceId) {
     if (err.IsError()) {
         EV_ERROR(m_logger, "Failed to receive SQL Server to use for backup from master process with error [%s].",
                  err.AsString().c_str());
-        AddApplicationArguments();
-        return FailWithCause(kCauseAvailabilityGroup);
+        return FailAvailabilityGroup();
     }
     m_sServername = answer.getstring(SQLPmn::SQLAGSQLServerToUseForBackup::kServerName);
     EV_DEBUG(m_logger, 1, "Received SQL Server [%s] to use for backup from master process.", m_sServername.c_str());
@@ -480,20 +466,17 @@ bool CSQLCommon::ReadAvailabilityGroup() {
     std::string xml;
     if (int rc = MSSQLAGInstance(id).getAvailabilityGroup(xml); rc != 0) {
         EV_ERROR(m_logger, "Failed to fetch availabilty group properties of MSSQLAGInstance with error [%d].", rc);
-        AddApplicationArguments();
-        return FailWithCause(kCauseAvailabilityGroup);
+        return FailAvailabilityGroup();
     }
     if (xml.empty()) {
         EV_ERROR(m_logger, "Empty availability group retrieved from MSSQLAGInstance.");
-        AddApplicationArguments();
-        return FailWithCause(kCauseAvailabilityGroup);
+        return FailAvailabilityGroup();
     }
     EV_DEBUG(m_logger, 1, "Got availability group [%s]", xml.c_str());
     App::SQLAvailabilityGroup group;
     if (int rc = group.unserialize(xml); rc != 0) {
         EV_ERROR(m_logger, "Failed to unserialize message [%s] with error [%d].", xml.c_str(), rc);
-        AddApplicationArguments();
-        return FailWithCause(kCauseAvailabilityGroup);
+        return FailAvailabilityGroup();
     }
     m_agName = group.getstring(App::SQLAvailabilityGroup::kName);
     return true;
@@ -503,6 +486,18 @@ bool CSQLCommon::FailWithCause(uint32_t cause) {
     m_pBkpJobClnt->setPendingCauseAndCriticalEvent(static_cast<int>(cause), 0, false, kPendingCauseEventType, false, 0,
                                                    0, 0, 0);
     return false;
+}
+
+bool CSQLCommon::FailNoInstance() {
+    EV_ERROR(m_logger, "ApplicationId.getInstance() failed for appId[%" PRIu64 "] and jxcellid[%" PRIu64 "].",
+             m_appNumber, m_jxCellId);
+    AddApplicationArguments();
+    return FailWithCause(kCauseNoInstance);
+}
+
+bool CSQLCommon::FailAvailabilityGroup() {
+    AddApplicationArguments();
+    return FailWithCause(kCauseAvailabilityGroup);
 }
 
 void CSQLCommon::AddApplicationArguments() {
