@@ -297,7 +297,8 @@ private:
     bool ReadSubclientAndInstance(BackupOptionsParser& parser, std::unique_ptr<MsSqlInstance>& ownedInstance,
                                   MsSqlInstance*& instance);
     bool ReadInstanceName(MsSqlInstance& instance);
-    bool ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password);
+    // Credential failures are logged and leave the user name empty.
+    void ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password);
     bool ReadAvailabilityGroup();
     // Asks the availability-group master which SQL Server to back up.
     bool AskMasterForSqlServer(uint64_t* instanceId);

@@ -176,7 +176,7 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
 
     std::string user;
     std::string password;
-    if (!ReadCredentials(parser, user, password)) return false;
+    ReadCredentials(parser, user, password);
     if (!ReadInstanceName(*instance)) return false;
     if (m_sServername.empty()) {
         *m_pBkpJobClnt << static_cast<unsigned long>(m_instanceId);
@@ -350,7 +350,7 @@ bool CSQLCommon::ReadSubclientAndInstance(BackupOptionsParser& parser, std::uniq
     return true;
 }
 
-bool CSQLCommon::ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password) {
+void CSQLCommon::ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password) {
     unsigned long authType = 0;
     if (!m_isRBSJob) {
         if (IsCloudServerType(m_serverType)) {
@@ -389,7 +389,6 @@ bool CSQLCommon::ReadCredentials(BackupOptionsParser& parser, std::string& user,
         }
     }
     EV_DEBUG(m_logger, 2, "User Name = [%s], type = [%lu]", user.c_str(), authType);
-    return true;
 }
 
 bool CSQLCommon::ReadInstanceName(MsSqlInstance& instance) {
@@ -511,8 +510,9 @@ void CSQLCommon::doLoadBackupConfigs() {
     if (settings.getNumber(kAgentSection, "bSQLSetCWEOnSkippedCount", &value) != 0) {
         m_markSkippedItemFailed = value != 0;
     } else {
-        EV_DEBUG(m_logger, 2, "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
-                 settings.getLastError());
+        m_logger.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 2,
+                        "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
+                        settings.getLastError());
     }
     EV_DEBUG(m_logger, 6, "Config to mark status failed for skipped database is [%s]",
              m_markSkippedItemFailed ? "SET" : "NOT SET");

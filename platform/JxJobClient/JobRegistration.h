@@ -9,6 +9,9 @@
 // cannot be made; the backup job client is then still handed out, so the job
 // can say why. While the test switch file exists (JobManagerFiles.h) every
 // registration fails with the error it names.
+//
+// Constructing a registration routes the process's job events to the job
+// journals (JobJournalEventSink.h).
 #pragma once
 
 #include <cstdint>
