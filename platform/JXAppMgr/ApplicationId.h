@@ -1,0 +1,30 @@
+// ApplicationId: one application (subclient) of a backup domain, and the
+// subclient and instance objects it leads to. The objects it hands out are
+// its own and live as long as it does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "JXAppMgr/Instance.h"
+#include "JXAppMgr/Subclient.h"
+
+class ApplicationId {
+public:
+    ApplicationId() = default;
+    ApplicationId(uint64_t jxCellId, uint64_t appNumber);
+
+    uint64_t getJxCellId() const { return m_jxCellId; }
+    uint64_t getAppNumber() const { return m_appNumber; }
+
+    // Null when the model has no such subclient.
+    MsSqlSubclient* getSubclient();
+    // The subclient's instance (its property "instanceId"); null when none.
+    MsSqlInstance* getInstance();
+
+private:
+    uint64_t m_jxCellId = 0;
+    uint64_t m_appNumber = 0;
+    std::unique_ptr<MsSqlSubclient> m_subclient;
+    std::unique_ptr<MsSqlInstance> m_instance;
+};

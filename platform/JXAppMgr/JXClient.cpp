@@ -1,0 +1,39 @@
+// Clients of the application model.
+#include "JXAppMgr/JXClient.h"
+
+#include "JXAppMgr/AppModel.h"
+
+namespace {
+constexpr const char* kClient = "client";
+}
+
+JXClient::JXClient(const std::string& name) : m_name(name), m_byName(true) {}
+
+JXClient::JXClient(uint64_t clientId) : m_id(clientId), m_byName(false) {}
+
+int JXClient::getClientId(uint64_t& clientId) const {
+    if (!m_byName) {
+        if (!AppModel::Exists(AppModel::ObjectName(kClient, m_id))) return JXAPPMGR_E_NO_OBJECT;
+        clientId = m_id;
+        return 0;
+    }
+    auto id = AppModel::FindByProperty(kClient, "name", m_name);
+    if (!id) return JXAPPMGR_E_NO_OBJECT;
+    clientId = *id;
+    return 0;
+}
+
+int JXClient::getNetworkHostnameMangled(std::string& hostName) const {
+    uint64_t id = 0;
+    if (int rc = getClientId(id); rc != 0) return rc;
+    return AppModel::GetText(AppModel::ObjectName(kClient, id), "hostName", hostName);
+}
+
+int ClientProperties::getUseIndexingV2ForMSSQL(bool& useV2) const {
+    int64_t v = 0;
+    if (int rc = AppModel::GetSigned(AppModel::ObjectName(kClient, m_clientId), "useIndexingV2ForMSSQL", v); rc != 0) {
+        return rc;
+    }
+    useV2 = v != 0;
+    return 0;
+}

@@ -1,0 +1,39 @@
+// JXClient and ClientProperties: a client of the model ("client/<id>"),
+// found by id or by name.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+class JXClient {
+public:
+    explicit JXClient(const std::string& name);
+    explicit JXClient(uint64_t clientId);
+
+    // 0 with the id written, JXAPPMGR_E_NO_OBJECT when no client has the name.
+    int getClientId(uint64_t& clientId) const;
+    // The client's network host name (property "hostName").
+    int getNetworkHostnameMangled(std::string& hostName) const;
+
+private:
+    std::string m_name;
+    uint64_t m_id = 0;
+    bool m_byName;
+};
+
+class ClientProperties {
+public:
+    explicit ClientProperties(uint64_t clientId) : m_clientId(clientId) {}
+
+    // The time at which later property reads look (seconds since 1970).
+    void setRefTime(time_t when) { m_refTime = when; }
+    time_t refTime() const { return m_refTime; }
+
+    // Property "useIndexingV2ForMSSQL" (a number; not 0 means set).
+    int getUseIndexingV2ForMSSQL(bool& useV2) const;
+
+private:
+    uint64_t m_clientId;
+    time_t m_refTime = 0;
+};

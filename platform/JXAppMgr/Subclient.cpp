@@ -1,0 +1,45 @@
+// Subclient properties from the application model.
+#include "JXAppMgr/Subclient.h"
+
+#include <limits>
+
+#include "JXAppMgr/AppModel.h"
+
+Subclient::Subclient(uint64_t subclientId) : m_id(subclientId) {}
+
+std::string Subclient::Object() const { return AppModel::ObjectName("subclient", m_id); }
+
+bool Subclient::exists() const { return AppModel::Exists(Object()); }
+
+int Subclient::GetInt(const std::string& key, int& value) const {
+    int64_t wide = 0;
+    if (int rc = AppModel::GetSigned(Object(), key, wide); rc != 0) return rc;
+    if (wide < std::numeric_limits<int>::min() || wide > std::numeric_limits<int>::max()) return JXAPPMGR_E_BAD_VALUE;
+    value = static_cast<int>(wide);
+    return 0;
+}
+
+int Subclient::GetUnsigned(const std::string& key, uint64_t& value) const {
+    return AppModel::GetUnsigned(Object(), key, value);
+}
+
+int SubclientConf::getVDITimeout(unsigned long& seconds) const {
+    uint64_t v = 0;
+    if (int rc = GetUnsigned("vdiTimeout", v); rc != 0) return rc;
+    seconds = v;
+    return 0;
+}
+
+int MsSqlSubclient::GetTunable_BlockSize(int& value) const { return GetInt("tunableBlockSize", value); }
+
+int MsSqlSubclient::GetTunable_BufferCount(int& value) const { return GetInt("tunableBufferCount", value); }
+
+int MsSqlSubclient::GetTunable_MaxTransferSize(int& value) const { return GetInt("tunableMaxTransferSize", value); }
+
+int MsSqlSubclient::getSQLSpecialSubclientType(unsigned int& type) const {
+    uint64_t v = 0;
+    if (int rc = GetUnsigned("specialSubclientType", v); rc != 0) return rc;
+    if (v > std::numeric_limits<unsigned int>::max()) return JXAPPMGR_E_BAD_VALUE;
+    type = static_cast<unsigned int>(v);
+    return 0;
+}

@@ -1,0 +1,49 @@
+// Subclient, SubclientConf, MsSqlSubclient: a subclient of the model
+// ("subclient/<id>") and the properties the SQL agent reads from it.
+//
+// Getters return 0 with the value written, or a code of AppModel.h with the
+// value unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Subclient {
+public:
+    explicit Subclient(uint64_t subclientId);
+    virtual ~Subclient() = default;
+
+    uint64_t getId() const { return m_id; }
+    bool exists() const;
+
+protected:
+    int GetInt(const std::string& key, int& value) const;
+    int GetUnsigned(const std::string& key, uint64_t& value) const;
+    std::string Object() const;
+
+private:
+    uint64_t m_id;
+};
+
+class SubclientConf : public Subclient {
+public:
+    using Subclient::Subclient;
+
+    // VDI time-out in seconds (property "vdiTimeout").
+    int getVDITimeout(unsigned long& seconds) const;
+};
+
+class MsSqlSubclient : public SubclientConf {
+public:
+    using SubclientConf::SubclientConf;
+
+    // VDI tunables (properties "tunableBlockSize", "tunableBufferCount",
+    // "tunableMaxTransferSize"); any int the model holds, range checks are
+    // the reader's.
+    int GetTunable_BlockSize(int& value) const;
+    int GetTunable_BufferCount(int& value) const;
+    int GetTunable_MaxTransferSize(int& value) const;
+
+    // The special subclient type (property "specialSubclientType").
+    int getSQLSpecialSubclientType(unsigned int& type) const;
+};

@@ -1,0 +1,64 @@
+// The process runner: exit status, captured output, program table, bound.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "JxLib/JxProcess.h"
+#include "WzUtils/WzClock.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class Process : public jxtest::RootedTest {
+protected:
+    std::string Script(const std::string& name, const std::string& body) {
+        root.WriteFile("bin/" + name, "#!/bin/sh\n" + body + "\n");
+        std::string path = root.File("bin/" + name);
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }
+};
+
+TEST_F(Process, StatusAndBothOutputsAreCollected) {
+    JxProcess::SetProgramPath("tool", Script("tool", "echo out \"$1\"; echo err >&2; exit 3"));
+    std::string out;
+    std::string err;
+    EXPECT_EQ(JxProcess::system("tool status   mssql-server", out, err), 3);
+    EXPECT_EQ(out, "out status\n");
+    EXPECT_EQ(err, "err\n");
+}
+
+TEST_F(Process, UnlistedProgramIsSearchedOnPath) {
+    std::string out;
+    std::string err;
+    EXPECT_EQ(JxProcess::system("true", out, err), 0);
+    EXPECT_EQ(JxProcess::ProgramPath("true"), "true");
+}
+
+TEST_F(Process, MissingProgramAndEmptyCommandFail) {
+    JxProcess::SetProgramPath("gone", root.path() + "/bin/gone");
+    std::string out;
+    std::string err;
+    EXPECT_EQ(JxProcess::system("gone", out, err), 127);
+    EXPECT_EQ(JxProcess::system("   ", out, err), -1);
+}
+
+TEST_F(Process, ProgramRunningPastTheBoundIsKilled) {
+    JxProcess::SetProgramPath("hang", Script("hang", "exec sleep 30"));
+    std::string out;
+    std::string err;
+    int64_t start = wz::ClockMs();
+    // 2 platform seconds are 2 real milliseconds at the tests' time scale.
+    EXPECT_EQ(JxProcess::system("hang", out, err, 2), -1);
+    EXPECT_NE(err.find("killed"), std::string::npos);
+    EXPECT_LT(wz::RealMs(wz::ClockMs() - start), 5000);
+}
+
+TEST_F(Process, ProgramThatClosesItsOutputIsStillBounded) {
+    JxProcess::SetProgramPath("detach", Script("detach", "exec >/dev/null 2>&1; exec sleep 30"));
+    std::string out;
+    std::string err;
+    EXPECT_EQ(JxProcess::system("detach", out, err, 2), -1);
+}
+
+}  // namespace
