@@ -7,11 +7,6 @@ unsigned long CSQLClientDll::getServerList() { return 0; }
 unsigned long CSQLClientDll::verifyUser() { return 0; }
 unsigned long CSQLClientDll::SqlAnalysisVerifyUser() { return 0; }
 unsigned long CSQLClientDll::getAzureInventoryList() { return 0; }
-unsigned long CSQLClientDll::getDatabaseList() { return 0; }
-unsigned long CSQLClientDll::getDatabaseFileGroups() { return 0; }
-unsigned long CSQLClientDll::getDatabaseState() { return 0; }
-unsigned long CSQLClientDll::getSQLStepRestoreList() { return 0; }
-unsigned long CSQLClientDll::pruneSqlMsdbEntries() { return 0; }
 unsigned long CSQLClientDll::getSQLSPDatabaselist() { return 0; }
 unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() { return 0; }
 unsigned long CSQLClientDll::GetAvailabilityGroups() { return 0; }

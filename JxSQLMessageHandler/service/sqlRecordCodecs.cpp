@@ -3,10 +3,13 @@
 
 #include <mutex>
 
+#include "JxSQLCommon/records/SqlCatalogueCodecs.h"
+
 void sqlRegisterRecordCodecs() {
     static std::once_flag once;
     std::call_once(once, [] {
         // One call per feature that carries records, each declared in the
-        // feature's own header, e.g. RegisterServerListCodecs();
+        // feature's own header.
+        SqlRegisterCatalogueRecords();
     });
 }

@@ -1,0 +1,25 @@
+// Helpers of the served requests.
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+
+#include <cstring>
+
+#include "JxLib/EvDebug.h"
+#include "JxSession/CJxNetwork.h"
+
+char* NewTextCopy(const std::string& text) {
+    char* copy = new char[text.size() + 1];
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code) {
+    CWzError err = CJxNetwork::FreeReceivedMessage(code, received);
+    if (err.IsSuccess()) return true;
+    unsigned long lastError = 0;
+    std::string text;
+    session->GetLastErrorGenericText(&lastError, text, 0);
+    EvDebug log;
+    EV_ERROR(log, "Failed to release request [0x%lx]: %s [%lu] %s", code, err.AsString().c_str(), lastError,
+             text.c_str());
+    return false;
+}

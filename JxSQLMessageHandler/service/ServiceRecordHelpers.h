@@ -1,0 +1,26 @@
+// Small helpers the served requests share: reading the received record,
+// copying texts into reply records, releasing the received request.
+#pragma once
+
+#include <string>
+
+#include "JxSession/jxsDatabuf_v2.h"
+
+class CJxNetwork;
+
+// A text of a received record, empty when null.
+inline std::string TextOf(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+
+// A copy of `text` in an array of length + 1 allocated with new[].
+char* NewTextCopy(const std::string& text);
+
+// Releases the received request under `code`. On failure fetches the
+// session's last error (for the log) and returns false; the session is not
+// aborted.
+bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code);
+
+// The request record the loop decoded into `received`.
+template <typename Record>
+Record* ReceivedRecord(jxsDatabuf_v2* received) {
+    return reinterpret_cast<Record*>(received->getDataBuffer());
+}

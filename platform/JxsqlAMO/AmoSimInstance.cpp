@@ -1,0 +1,126 @@
+// The simulated Analysis Services instance: schema, creation and setup.
+#include "JxsqlAMO/AmoSimInstance.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/PlatformRoot.h"
+
+namespace {
+
+constexpr const char* kArea = "olap";
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE server(name TEXT NOT NULL, version TEXT NOT NULL, running INTEGER NOT NULL);
+CREATE TABLE databases(
+    id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    create_time INTEGER NOT NULL);
+CREATE TABLE logins(name TEXT PRIMARY KEY COLLATE NOCASE, password TEXT NOT NULL);
+CREATE TABLE remote_partitions(
+    database_id INTEGER NOT NULL REFERENCES databases(id) ON DELETE CASCADE,
+    cube TEXT NOT NULL, measure_group TEXT NOT NULL, partition TEXT NOT NULL, remote_server TEXT NOT NULL);
+)sql";
+
+CWzError CheckName(const char* what, const std::string& name) {
+    if (name.empty() || name.size() > 128) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "invalid %s name [%s]", what, name.c_str());
+    }
+    return CWzError::Success();
+}
+
+}  // namespace
+
+CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
+    SqlSimInstanceName location;
+    CWzError err = SqlSimInstanceName::Parse(spec.name, location, kArea);
+    if (err.IsError()) return err;
+    std::string path = location.CatalogPath();
+    if (std::filesystem::exists(path)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
+                                         "Analysis Services instance [%s] exists already", spec.name.c_str());
+    }
+    if (!wz::MakeDirectories(wz::PlatformPath(location.RelativeDirectory()))) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of instance [%s]",
+                                       spec.name.c_str());
+    }
+    err = m_db.Open(path, true);
+    if (err.IsSuccess()) err = m_db.Exec(kSchema);
+    if (err.IsSuccess()) {
+        err = m_db.Prepare("INSERT INTO server VALUES(?, ?, ?)")
+                  .Bind(1, location.FullName())
+                  .Bind(2, spec.version)
+                  .Bind(3, int64_t{spec.running})
+                  .Run();
+    }
+    if (err.IsError()) {
+        m_db.Close();
+        std::filesystem::remove(path);
+        return err.Push(FXCODELOC, "cannot create Analysis Services instance [%s]", spec.name.c_str());
+    }
+    m_name = location.FullName();
+    return CWzError::Success();
+}
+
+CWzError AmoSimInstance::Open(const std::string& name) {
+    SqlSimInstanceName location;
+    CWzError err = SqlSimInstanceName::Parse(name, location, kArea);
+    if (err.IsError()) return err;
+    std::string path = location.CatalogPath();
+    if (!std::filesystem::exists(path)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "Analysis Services instance [%s] does not exist",
+                                         name.c_str());
+    }
+    err = m_db.Open(path, false);
+    if (err.IsError()) return err;
+    SimSqlStatement q = m_db.Prepare("SELECT name FROM server");
+    if (!q.Step()) {
+        m_db.Close();
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue of [%s] has no server", name.c_str());
+    }
+    m_name = q.Text(0);
+    return CWzError::Success();
+}
+
+std::vector<std::string> AmoSimInstance::ListInstances() {
+    std::vector<std::string> names;
+    for (const std::string& path : SqlSimInstanceName::CatalogPaths(kArea)) {
+        SimSqlDb db;
+        if (db.Open(path, false).IsError()) continue;
+        SimSqlStatement q = db.Prepare("SELECT name FROM server");
+        if (q.Step()) names.push_back(q.Text(0));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+CWzError AmoSimInstance::AddDatabase(const std::string& name, int64_t creationTime) {
+    CWzError err = CheckName("database", name);
+    if (err.IsError()) return err;
+    return m_db.Prepare("INSERT INTO databases VALUES(NULL, ?, ?)").Bind(1, name).Bind(2, creationTime).Run();
+}
+
+CWzError AmoSimInstance::AddLogin(const std::string& name, const std::string& password) {
+    CWzError err = CheckName("login", name);
+    if (err.IsError()) return err;
+    return m_db.Prepare("INSERT INTO logins VALUES(?, ?)").Bind(1, name).Bind(2, password).Run();
+}
+
+CWzError AmoSimInstance::AddRemotePartition(const AmoSimRemotePartitionSpec& spec) {
+    CWzError err = CheckName("partition", spec.partition);
+    if (err.IsError()) return err;
+    SimSqlStatement find = m_db.Prepare("SELECT id FROM databases WHERE name = ?");
+    find.Bind(1, spec.database);
+    if (!find.Step()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database [%s] does not exist",
+                                         spec.database.c_str());
+    }
+    return m_db.Prepare("INSERT INTO remote_partitions VALUES(?, ?, ?, ?, ?)")
+        .Bind(1, find.Int(0))
+        .Bind(2, spec.cube)
+        .Bind(3, spec.measureGroup)
+        .Bind(4, spec.partition)
+        .Bind(5, spec.remoteServer)
+        .Run();
+}

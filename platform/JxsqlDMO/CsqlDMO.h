@@ -1,0 +1,96 @@
+// CsqlDMO: the SQL Server management layer, answering from the simulated
+// instances (SqlSimInstance).
+//
+// An object lives for one request or one job step. Queries name their
+// instance ("HOST" or "HOST/INSTANCE") and return true on success, filling
+// the caller's out-parameters; on failure getErrorString() tells why. A query
+// needs the instance's service to be running, except the instance list.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlStepRestoreRecords.h"
+#include "JxsqlDMO/SqlDmoTypes.h"
+
+class SqlSimInstance;
+
+class CsqlDMO {
+public:
+    CsqlDMO();
+    virtual ~CsqlDMO();
+    CsqlDMO(const CsqlDMO&) = delete;
+    CsqlDMO& operator=(const CsqlDMO&) = delete;
+
+    // The backup domain's id of the instance the next queries are about
+    // (0 when the request names none); only logged.
+    void setInstanceId(unsigned long id) { m_instanceId = id; }
+    // The SQL login that initialize() connects with; with no user name the
+    // agent's own account is used.
+    void setUserName(const std::string& user) { m_userName = user; }
+    void setPassword(const std::string& password) { m_password = password; }
+
+    // Connects to the instance: true when it exists, runs and accepts the
+    // login set above.
+    bool initialize(const std::string& instanceName, bool = false);
+
+    // The instances of a host (every instance of this machine whose host part
+    // is `host`, without regard to case; all of them when `host` is empty).
+    bool getSQLServerInfo(const std::string& host, SQLServerInfo_t& info);
+
+    // True when the login is accepted and holds the sysadmin server role; an
+    // empty user name stands for the agent's own account.
+    bool verifyUser(const std::string& user, const std::string& password, const std::string& instance);
+
+    // Every database but tempdb, by id.
+    bool getDatabases_11(const std::string& instance, DatabaseInfo_11_t& info);
+    bool getDatabases(const std::string& instance, DatabaseInfo_t& info);
+
+    // The file groups of a database and their data files. The database is
+    // found by name, or by id (`number`) when the name is empty.
+    bool getDatabaseContents(const std::string& instance, int number, const std::string& database,
+                             DatabaseContents_t& contents);
+
+    // The state code (SqlDbState) and its text.
+    bool getDatabaseStatus(const std::string& instance, const std::string& database, int& state,
+                           std::string& text);
+
+    // The backups that restore `database` to the time `pointInTime`
+    // (seconds since 1970; 0 = the latest): its newest full backup, the
+    // newest differential on that full, then the unbroken chain of log
+    // backups after them. Copy-only backups take no part. The reply's arrays
+    // are allocated with new[] (see SQLStepRestoreListRsp_t); on failure they
+    // stay empty and `failed` and `errorMessage` are set.
+    bool getStepRestoreList(const std::string& instance, const std::string& database, uint64_t pointInTime,
+                            SQLStepRestoreListRsp_t& reply);
+
+    // Removes the listed backup sets from the instance's backup history; ids
+    // that are not there are ignored.
+    bool pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets);
+
+    // Availability groups as XML documents (SqlAGDocuments.h): every group
+    // of the instance; one group; its databases on this instance; the group
+    // with its replicas. A failure leaves `xml` empty.
+    bool GetAvailabilityGroups(const std::wstring& instance, std::string& xml);
+    bool GetAG(const std::wstring& instance, const std::string& group, std::string& xml);
+    bool GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml);
+    bool GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group, std::string& xml);
+
+    // The text of the last failure.
+    std::wstring getErrorString() const;
+
+private:
+    // Opens the instance's catalogue (kept while the same instance is asked
+    // again) and checks that its service runs.
+    bool Connect(const std::string& instance, bool needRunning = true);
+    bool Fail(const char* function, const std::string& text);
+
+    unsigned long m_instanceId = 0;
+    std::string m_userName;
+    std::string m_password;
+    std::unique_ptr<SqlSimInstance> m_instance;
+    std::string m_lastError;
+    EvDebug m_log;
+};

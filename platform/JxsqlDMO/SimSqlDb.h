@@ -1,0 +1,78 @@
+// SimSqlDb: the small SQLite access the simulated instances need.
+//
+// One open database file and prepared statements whose parameters are always
+// bound, never pasted into the SQL text, so any name is harmless. Failures
+// come back as CWzError values carrying SQLite's code and message.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "WzUtils/CWzError.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class SimSqlDb;
+
+// One prepared statement. Bind parameters by 1-based index, then Step()
+// through the rows.
+class SimSqlStatement {
+public:
+    SimSqlStatement() = default;
+    ~SimSqlStatement();
+    SimSqlStatement(SimSqlStatement&& other) noexcept;
+    SimSqlStatement& operator=(SimSqlStatement&& other) noexcept;
+    SimSqlStatement(const SimSqlStatement&) = delete;
+    SimSqlStatement& operator=(const SimSqlStatement&) = delete;
+
+    SimSqlStatement& Bind(int index, const std::string& text);
+    SimSqlStatement& Bind(int index, int64_t value);
+    SimSqlStatement& BindNull(int index);
+
+    // True while a row is available; false at the end or on failure
+    // (then Error() tells which).
+    bool Step();
+    // Runs a statement that returns no rows.
+    CWzError Run();
+    const CWzError& Error() const { return m_error; }
+
+    std::string Text(int column) const;
+    int64_t Int(int column) const;
+    bool IsNull(int column) const;
+
+private:
+    friend class SimSqlDb;
+    SimSqlStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    void Fail(int rc, const char* what);
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    CWzError m_error;
+};
+
+class SimSqlDb {
+public:
+    SimSqlDb() = default;
+    ~SimSqlDb();
+    SimSqlDb(const SimSqlDb&) = delete;
+    SimSqlDb& operator=(const SimSqlDb&) = delete;
+
+    // Opens an existing file, or creates it when `create` is set.
+    CWzError Open(const std::string& path, bool create);
+    bool IsOpen() const { return m_db != nullptr; }
+    void Close();
+
+    // Runs statements that take no parameters (schema, transactions).
+    CWzError Exec(const std::string& sql);
+    // Prepares one statement; a failure is kept in the statement's Error()
+    // and makes its Step() false and Run() fail.
+    SimSqlStatement Prepare(const std::string& sql);
+
+    int64_t LastInsertId() const;
+    int Changes() const;
+
+private:
+    sqlite3* m_db = nullptr;
+};

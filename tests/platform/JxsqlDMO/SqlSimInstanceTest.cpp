@@ -1,0 +1,153 @@
+#include "JxsqlDMO/SqlSimInstance.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "JxsqlDMO/CsqlDMO.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class SqlSimInstanceTest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        SqlSimServerSpec spec;
+        spec.name = "host1/prod";
+        ASSERT_FALSE(instance.Create(spec).IsError());
+    }
+    std::vector<std::string> DataFiles() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(root.path() + "/mssql/HOST1/PROD/data")) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    SqlSimInstance instance;
+};
+
+uint64_t FileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+TEST_F(SqlSimInstanceTest, NewInstanceHasSystemDatabasesWithRealFiles) {
+    EXPECT_EQ(instance.Name(), "host1/prod");
+    for (auto [name, id] : {std::pair{"master", 1}, {"tempdb", 2}, {"model", 3}, {"msdb", 4}}) {
+        int64_t found = 0;
+        ASSERT_FALSE(instance.DatabaseId(name, found).IsError()) << name;
+        EXPECT_EQ(found, id) << name;
+    }
+    int64_t id = 0;
+    SqlSimDatabaseSpec db;
+    db.name = "sales";
+    db.dataSize = 100000;
+    ASSERT_FALSE(instance.AddDatabase(db, &id).IsError());
+    EXPECT_EQ(id, 5);
+    std::string data = root.path() + "/mssql/HOST1/PROD/data/";
+    EXPECT_EQ(FileSize(data + "sales.mdf"), 100000u);
+    EXPECT_EQ(FileSize(data + "sales_log.ldf"), db.logSize);
+    // Files of different databases differ, so a copy can be told apart.
+    EXPECT_NE(jxtest::ReadWholeFile(data + "sales.mdf").substr(0, 4096),
+              jxtest::ReadWholeFile(data + "master.mdf").substr(0, 4096));
+}
+
+TEST_F(SqlSimInstanceTest, InstanceNamesAreCheckedAndCompareWithoutCase) {
+    SqlSimInstance again;
+    EXPECT_FALSE(again.Open("HOST1/PROD").IsError());
+    EXPECT_EQ(again.Name(), "host1/prod");
+
+    SqlSimServerSpec duplicate;
+    duplicate.name = "HOST1/Prod";
+    EXPECT_TRUE(SqlSimInstance().Create(duplicate).IsError());
+
+    for (const char* bad : {"", "../x", "host/..", "a/b/c", ".hidden", "host/", "h st", "host\\inst"}) {
+        SqlSimServerSpec spec;
+        spec.name = bad;
+        EXPECT_TRUE(SqlSimInstance().Create(spec).IsError()) << bad;
+        EXPECT_TRUE(SqlSimInstance().Open(bad).IsError()) << bad;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/x"));
+    EXPECT_TRUE(SqlSimInstance().Open("host1/other").IsError());
+}
+
+TEST_F(SqlSimInstanceTest, DefaultInstanceAnswersToItsOtherName) {
+    SqlSimServerSpec spec;
+    spec.name = "host2";
+    SqlSimInstance def;
+    ASSERT_FALSE(def.Create(spec).IsError());
+    SqlSimInstance byFullName;
+    EXPECT_FALSE(byFullName.Open("host2/MSSQLSERVER").IsError());
+    EXPECT_EQ(SqlSimInstance::ListInstances(), (std::vector<std::string>{"host1/prod", "host2"}));
+}
+
+TEST_F(SqlSimInstanceTest, HostileNamesAreStoredVerbatimAndFileNamesStayInTheDataDirectory) {
+    for (const char* name : {"a'b]", "x'); DROP TABLE databases;--", "../../etc/passwd"}) {
+        SqlSimDatabaseSpec db;
+        db.name = name;
+        ASSERT_FALSE(instance.AddDatabase(db).IsError()) << name;
+        int64_t id = 0;
+        EXPECT_FALSE(instance.DatabaseId(name, id).IsError()) << name;
+    }
+    for (const std::string& file : DataFiles()) {
+        EXPECT_EQ(file.find('/'), std::string::npos);
+        EXPECT_NE(file.front(), '.');
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/mssql/HOST1/etc"));
+}
+
+TEST_F(SqlSimInstanceTest, RefusedAdditionsLeaveNoRowsAndNoFiles) {
+    std::vector<std::string> before = DataFiles();
+    SqlSimDatabaseSpec caseTwin;
+    caseTwin.name = "MASTER";  // database names compare without case
+    EXPECT_TRUE(instance.AddDatabase(caseTwin).IsError());
+    SqlSimDatabaseSpec huge;
+    huge.name = "huge";
+    huge.logSize = SqlSimInstance::kMaxFileSize + 1;  // after the data file was written
+    EXPECT_TRUE(instance.AddDatabase(huge).IsError());
+    int64_t id = 0;
+    EXPECT_TRUE(instance.DatabaseId("huge", id).IsError());
+
+    for (const char* path : {"../evil.ndf", "/tmp/evil.ndf", "sub/../../evil.ndf", "./x.ndf"}) {
+        SqlSimFileSpec file;
+        file.database = "master";
+        file.fileGroup = "PRIMARY";
+        file.logicalName = "extra";
+        file.physicalName = path;
+        EXPECT_TRUE(instance.AddFile(file).IsError()) << path;
+    }
+    SqlSimFileSpec noGroup;
+    noGroup.database = "master";
+    noGroup.fileGroup = "MISSING";
+    noGroup.logicalName = "extra";
+    EXPECT_TRUE(instance.AddFile(noGroup).IsError());
+    EXPECT_EQ(DataFiles(), before);
+}
+
+TEST_F(SqlSimInstanceTest, SettingsOutsideTheirRangeAreRefused) {
+    SqlSimDatabaseSpec db;
+    db.name = "d";
+    db.recoveryModel = "PARTIAL";
+    EXPECT_TRUE(instance.AddDatabase(db).IsError());
+    db.recoveryModel = "simple";
+    db.state = 3;  // two states at once
+    EXPECT_TRUE(instance.AddDatabase(db).IsError());
+    db.state = SQLDB_STATE_ONLINE;
+    ASSERT_FALSE(instance.AddDatabase(db).IsError());
+    EXPECT_TRUE(instance.SetDatabaseState("d", 0).IsError());
+    EXPECT_TRUE(instance.SetDatabaseState("nope", SQLDB_STATE_OFFLINE).IsError());
+    EXPECT_TRUE(instance.JoinAvailabilityGroup("NOAG", "d").IsError());
+
+    SqlSimBackupSpec backup;
+    backup.database = "d";
+    backup.type = 'X';
+    EXPECT_TRUE(instance.AddBackupHistory(backup).IsError());
+    backup.type = 'L';
+    backup.firstLsn = 10;
+    backup.lastLsn = 5;
+    EXPECT_TRUE(instance.AddBackupHistory(backup).IsError());
+}
+
+}  // namespace
