@@ -24,7 +24,7 @@
 
 #include "JXAppMgr/ApplicationId.h"
 #include "JXAppMgr/ChangeRefTime.h"
-#include "JxLib/EvDebug.h"
+#include "JxLib/EvEvent.h"
 #include "JxSQLCommon/jobbase/SQLGenericOptionSettings.h"
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
 #include "WzUtils/CWzError.h"
@@ -185,7 +185,7 @@ public:
     static bool endswith(const std::string& text, const std::string& suffix);
 
 protected:
-    EvDebug m_logger;
+    EvEvent m_logger;
     JXJobCtrlClient* m_pJobCtrlClnt = nullptr;
     JXBkpJobClient* m_pBkpJobClnt = nullptr;
     JXJobClient* m_pJobClnt = nullptr;

@@ -13,23 +13,16 @@
 #include "JxLib/JXPassword.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
-#include "JxLib/WideText.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "JxSQLCommon/records/CompatFunctions.h"
 #include "JxSQLCommon/records/SqlConvert.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
 constexpr const char* kAgentSection = "MSSQLAgent";
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 constexpr uint64_t kServiceRunning = 4;
-
-// Narrow text as wide; bytes that are not UTF-8 are taken one by one.
-std::wstring ToWide(const std::string& text) {
-    std::wstring wide;
-    if (!jx::Utf8ToWide(text, wide)) wide.assign(text.begin(), text.end());
-    return wide;
-}
 
 // "MSSQLSERVER" style name of a service of the instance named in `instance`
 // (host, optionally "/" and the instance name).
@@ -47,17 +40,17 @@ void CSQLCommon::setUserName(const std::string& loginName) { parseUserName(login
 
 void CSQLCommon::parseUserName(const std::string& loginName, std::wstring& domain, std::wstring& user) {
     if (loginName.find('@') != std::string::npos) {
-        user = ToWide(loginName);
+        user = FXString::ToWstring(loginName);
         return;
     }
     size_t slash = loginName.find('/');
     if (slash != std::string::npos) {
-        domain = ToWide(loginName.substr(0, slash));
-        user = ToWide(loginName.substr(slash + 1));
+        domain = FXString::ToWstring(loginName.substr(0, slash));
+        user = FXString::ToWstring(loginName.substr(slash + 1));
         return;
     }
     domain = L".";
-    user = ToWide(loginName);
+    user = FXString::ToWstring(loginName);
 }
 
 void CSQLCommon::setPassword(const std::string& encrypted) {

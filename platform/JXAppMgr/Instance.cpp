@@ -30,3 +30,9 @@ int MsSqlInstance::setServerType(const std::string& type) {
     if (!exists()) return JXAPPMGR_E_NO_OBJECT;
     return AppModel::Set(Object(), "serverType", type) ? 0 : JXAPPMGR_E_BAD_VALUE;
 }
+
+int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
+
+int MsSqlInstance::getSQLVersion(std::string& version) const {
+    return AppModel::GetText(Object(), "sqlVersion", version);
+}

@@ -33,4 +33,9 @@ public:
     // JXAPPMGR_E_NO_OBJECT.
     int getServerType(std::string& type, int& code) const;
     int setServerType(const std::string& type);
+
+    // The instance's name, "host" or "host/instance" (property "name"), and
+    // its version text (property "sqlVersion").
+    int getInstanceName(std::string& name) const;
+    int getSQLVersion(std::string& version) const;
 };

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class ChangeRefTime;
+
 class Subclient {
 public:
     explicit Subclient(uint64_t subclientId);
@@ -15,6 +17,12 @@ public:
 
     uint64_t getId() const { return m_id; }
     bool exists() const;
+
+    // Reads the subclient's properties as they were at `when`; fails with
+    // JXAPPMGR_E_NO_OBJECT when the subclient is gone from the model.
+    int lookupProperties(const ChangeRefTime& when) const;
+    // Data-pipe read buffer in kilobytes (property "readBufferSizeKB").
+    int getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;
@@ -31,6 +39,9 @@ public:
 
     // VDI time-out in seconds (property "vdiTimeout").
     int getVDITimeout(unsigned long& seconds) const;
+    // The server of the SharePoint content databases (property
+    // "spContentDBServerName").
+    int getSharepointContentDBServerName(std::string& server) const;
 };
 
 class MsSqlSubclient : public SubclientConf {
@@ -46,4 +57,15 @@ public:
 
     // The special subclient type (property "specialSubclientType").
     int getSQLSpecialSubclientType(unsigned int& type) const;
+
+    // The SQL subclient type (property "sqlSubclientType", 1 = databases).
+    int getSQLSubclientType(unsigned int& type) const;
+    // Switches (a number, not 0 = set): "autoDiscover" (new databases join
+    // the subclient), "disableAutoDiscovery", "disableLogConsistency".
+    int isAutoDiscover(bool& value) const;
+    int isDisableAutoDiscovery(bool& value) const;
+    int isDisableLogConsistency(bool& value) const;
+
+private:
+    int GetSwitch(const std::string& key, bool& value) const;
 };

@@ -1,14 +1,12 @@
 // EvDebug: per-program debug log files under the platform root.
 #include "JxLib/EvDebug.h"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
 #include <errno.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdarg>
 #include <ctime>
 #include <mutex>
@@ -16,6 +14,7 @@
 #include "JxLib/SettingsFile.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzAppendFile.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -78,20 +77,7 @@ void EvDebug::Write(const std::string& text) const {
     line += text;
     if (line.empty() || line.back() != '\n') line += '\n';
 
-    std::string path = LogFilePath();
-    wz::PlatformFilePath("logs/" + ProgramName() + ".log");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;  // logging never fails the caller
-    const char* p = line.data();
-    size_t left = line.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    ::close(fd);
+    wz::AppendToFile(wz::PlatformFilePath("logs/" + ProgramName() + ".log"), line);  // logging never fails the caller
 }
 
 #define EV_FORMAT(out, format)           \

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "JxLib/WideText.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
@@ -46,8 +46,9 @@ int JXPassword::decrypt(const std::string& encoded, wchar_t* out, int capacity) 
         if (hi < 0 || lo < 0) return 0;
         clear.push_back(static_cast<char>(static_cast<unsigned char>(hi << 4 | lo) ^ KeyByte(i)));
     }
-    std::wstring wide;
-    if (!jx::Utf8ToWide(clear, wide) || wide.size() > static_cast<size_t>(capacity)) return 0;
+    // Text that is not UTF-8 underneath does not survive the round trip.
+    std::wstring wide = FXString::ToWstring(clear);
+    if (FXString::ToString(wide) != clear || wide.size() > static_cast<size_t>(capacity)) return 0;
     std::wmemcpy(out, wide.data(), wide.size());
     out[wide.size()] = L'\0';
     return static_cast<int>(wide.size());

@@ -54,7 +54,13 @@ int JXPlatformInfo::ReadInt64(const std::string& section, const std::string& key
     const char* begin = text->c_str();
     char* end = nullptr;
     errno = 0;
-    long long v = std::strtoll(begin, &end, 0);
+    // Decimal, or hexadecimal with "0x"; a leading zero does not make the
+    // value octal ("010" is ten).
+    const char* digits = begin;
+    while (*digits == ' ' || *digits == '\t') ++digits;
+    if (*digits == '+' || *digits == '-') ++digits;
+    int base = (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) ? 16 : 10;
+    long long v = std::strtoll(begin, &end, base);
     if (end == begin || *end != '\0') {
         Log().error("Setting [%s/%s] value [%s] is not a number; default kept", section.c_str(), key.c_str(),
                     text->c_str());

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "JxLib/JxNamedMutex.h"
 #include "WzUtils/PlatformRoot.h"
 
 namespace {
@@ -62,14 +64,29 @@ bool SettingsFile::Store(const Sections& sections) const {
         out << '[' << name << "]\n";
         for (const auto& [k, v] : keys) out << k << '=' << v << '\n';
     }
-    std::string tmp = m_path + ".tmp." + std::to_string(::getpid());
+    // Unique per process and per write, so concurrent writers never share a
+    // temporary file.
+    static std::atomic<unsigned> serial{0};
+    std::string tmp = m_path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial.fetch_add(1));
+    bool written;
     {
         std::ofstream f(tmp, std::ios::trunc);
-        if (!f) return false;
-        f << out.str();
-        if (!f.flush()) return false;
+        written = f && (f << out.str()) && f.flush();
     }
-    return std::rename(tmp.c_str(), m_path.c_str()) == 0;
+    if (written && std::rename(tmp.c_str(), m_path.c_str()) == 0) return true;
+    std::remove(tmp.c_str());
+    return false;
+}
+
+bool SettingsFile::Update(const std::function<bool(Sections&)>& change) {
+    // Writers of one file take turns (threads and processes alike), so a
+    // change made between another writer's load and store is never lost.
+    JxNamedMutex turn("settings file " + m_path);
+    if (!turn.lock(kUpdateWaitMs)) return false;
+    Sections sections = Load();
+    bool stored = change(sections) && Store(sections);
+    turn.unlock();
+    return stored;
 }
 
 bool SettingsFile::Set(const std::string& section, const std::string& key, const std::string& value) {
@@ -78,14 +95,15 @@ bool SettingsFile::Set(const std::string& section, const std::string& key, const
         value.find_first_of("\n\r") != std::string::npos) {
         return false;
     }
-    Sections sections = Load();
-    sections[section][key] = value;
-    return Store(sections);
+    return Update([&](Sections& sections) {
+        sections[section][key] = value;
+        return true;
+    });
 }
 
 bool SettingsFile::Remove(const std::string& section, const std::string& key) {
-    Sections sections = Load();
-    auto s = sections.find(section);
-    if (s == sections.end() || s->second.erase(key) == 0) return false;
-    return Store(sections);
+    return Update([&](Sections& sections) {
+        auto s = sections.find(section);
+        return s != sections.end() && s->second.erase(key) != 0;
+    });
 }

@@ -3,9 +3,13 @@
 // Layout: keys before any "[section]" line belong to the top level (section
 // ""); "key=value" lines; '#' or ';' start a comment line. Every read loads the
 // file afresh, so values written by another process are seen at once; every
-// write replaces the file atomically (temporary file, then rename).
+// write replaces the file atomically (temporary file, then rename), and
+// writers take turns through a named mutex of the file, so concurrent writes
+// of different keys all survive.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,7 +28,14 @@ public:
     Sections Load() const;
 
 private:
+    // How long a writer waits for its turn, in platform milliseconds: ample,
+    // as a turn lasts one file write and a dead writer frees it at once.
+    static constexpr int64_t kUpdateWaitMs = 600000;
+
     bool Store(const Sections& sections) const;
+    // Loads, applies `change` and stores when it returns true, all in the
+    // writer's turn; false when any step fails or `change` declines.
+    bool Update(const std::function<bool(Sections&)>& change);
 
     std::string m_path;
 };

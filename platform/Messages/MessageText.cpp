@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "WzUtils/WzUtf8.h"
+
 namespace messages {
 
 namespace {
@@ -18,40 +20,12 @@ int Base64Value(char c) {
     return -1;
 }
 
-// Length of the UTF-8 sequence at text[i] and its code point; 0 when the
-// bytes there are not a valid, shortest-form sequence.
-size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char b0 = byte(i);
-    size_t len;
-    uint32_t min;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    } else if ((b0 & 0xe0) == 0xc0) {
-        len = 2, cp = b0 & 0x1f, min = 0x80;
-    } else if ((b0 & 0xf0) == 0xe0) {
-        len = 3, cp = b0 & 0x0f, min = 0x800;
-    } else if ((b0 & 0xf8) == 0xf0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > text.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xc0) != 0x80) return 0;
-        cp = cp << 6 | (byte(i + k) & 0x3f);
-    }
-    if (cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return 0;
-    return len;
-}
-
 }  // namespace
 
 bool IsXmlSafeText(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
         uint32_t cp = 0;
-        size_t len = DecodeUtf8(text, i, cp);
+        size_t len = wz::DecodeUtf8(text, i, cp);
         if (len == 0) return false;
         if (cp < 0x20 && cp != '\t' && cp != '\n') return false;
         if (cp == 0xfffe || cp == 0xffff) return false;

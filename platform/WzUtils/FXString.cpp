@@ -4,7 +4,50 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+
+#include "WzUtils/WzUtf8.h"
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsScalarValue(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (!IsScalarValue(c)) c = kReplacement;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The code point at text[i], advancing i; malformed input consumes one byte
+// and yields U+FFFD.
+char32_t NextCodePoint(const std::string& text, size_t& i) {
+    uint32_t cp = 0;
+    size_t len = wz::DecodeUtf8(text, i, cp);
+    if (len == 0) {
+        ++i;
+        return kReplacement;
+    }
+    i += len;
+    return cp;
+}
+
+}  // namespace
 
 std::vector<std::string> FXString::Split(const std::string& text, const std::string& delimiter, int flags) {
     std::vector<std::string> fields;
@@ -65,4 +108,18 @@ const char* FXString::FindString(const char* text, const char* what, bool ignore
         if (strncasecmp(p, what, n) == 0) return p;
         if (*p == '\0') return nullptr;
     }
+}
+
+std::string FXString::ToString(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t w : text) AppendUtf8(out, static_cast<char32_t>(w));
+    return out;
+}
+
+std::wstring FXString::ToWstring(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) out += static_cast<wchar_t>(NextCodePoint(text, i));
+    return out;
 }

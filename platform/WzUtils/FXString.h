@@ -1,7 +1,8 @@
 // FXString: the string helpers of the utility library.
 //
-// Narrow strings are byte strings (UTF-8 on this platform); "NoCase" forms
-// compare ASCII letters without regard to case.
+// Narrow strings are byte strings (UTF-8 on this platform); wide strings hold
+// one Unicode code point per wchar_t; "NoCase" forms compare ASCII letters
+// without regard to case.
 #pragma once
 
 #include <string>
@@ -38,4 +39,13 @@ public:
     static const char* FindString(const std::string& text, const std::string& what, bool ignoreCase) {
         return FindString(text.c_str(), what.c_str(), ignoreCase);
     }
+
+    // Copies.
+    static std::string ToString(const std::string& text) { return text; }
+    static std::wstring ToWstring(const std::wstring& text) { return text; }
+    // Conversions between UTF-8 and wide text. A byte sequence that is not
+    // UTF-8 becomes U+FFFD; a wide character that is no Unicode scalar value
+    // becomes the UTF-8 form of U+FFFD. Embedded NULs are kept.
+    static std::string ToString(const std::wstring& text);
+    static std::wstring ToWstring(const std::string& text);
 };

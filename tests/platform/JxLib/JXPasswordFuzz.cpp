@@ -5,14 +5,14 @@
 #include <string>
 
 #include "JxLib/JXPassword.h"
-#include "JxLib/WideText.h"
+#include "WzUtils/FXString.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     wchar_t out[17];
     int n = JXPassword::decrypt(text, out, 16);
     if (n > 0) {
-        std::string clear = jx::WideToUtf8(std::wstring(out, static_cast<size_t>(n)));
+        std::string clear = FXString::ToString(std::wstring(out, static_cast<size_t>(n)));
         std::string again = JXPassword::encrypt(clear);
         std::string lowered = text;
         for (char& c : lowered) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "tests/support/TestRoot.h"
@@ -58,4 +61,35 @@ TEST_F(JXPlatformInfoTest, RefusesValuesThatWouldBreakTheFile) {
     JXPlatformInfo pi;
     EXPECT_FALSE(pi.setString("MSSQLAgent", "sX", "two\nlines"));
     EXPECT_FALSE(pi.setString("MSSQLAgent", "bad=key", "v"));
+}
+
+TEST_F(JXPlatformInfoTest, NumbersAreDecimalOrHexadecimalNeverOctal) {
+    JXPlatformInfo pi;
+    pi.setString("MSSQLAgent", "nTen", "010");
+    pi.setString("MSSQLAgent", "nEight", "08");
+    pi.setString("MSSQLAgent", "nHex", "0x1F");
+    int v = 0;
+    EXPECT_TRUE(pi.getNumber("MSSQLAgent", "nTen", &v));
+    EXPECT_EQ(v, 10);
+    EXPECT_TRUE(pi.getNumber("MSSQLAgent", "nEight", &v));
+    EXPECT_EQ(v, 8);
+    EXPECT_TRUE(pi.getNumber("MSSQLAgent", "nHex", &v));
+    EXPECT_EQ(v, 31);
+}
+
+TEST_F(JXPlatformInfoTest, ConcurrentWritersLoseNoKey) {
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([t] {
+            JXPlatformInfo pi;
+            for (int k = 0; k < 10; ++k) EXPECT_TRUE(pi.setNumber("MSSQLAgent", "n" + std::to_string(t * 10 + k), k));
+        });
+    }
+    for (auto& w : writers) w.join();
+    JXPlatformInfo pi;
+    for (int i = 0; i < 40; ++i) {
+        int v = -1;
+        EXPECT_TRUE(pi.getNumber("MSSQLAgent", "n" + std::to_string(i), &v)) << i;
+        EXPECT_EQ(v, i % 10);
+    }
 }
