@@ -19,14 +19,18 @@ constexpr int kNoTask = -1;
 
 const char* TrueFalse(bool value) { return value ? "TRUE" : "FALSE"; }
 
-// The report's entry of `database` (compared without regard to case).
-bool FindLogSpaceEntry(const CNMessageBase& report, const std::string& database, CNMessageBase& entry) {
+// The report's entry of `database` (compared without regard to case); false,
+// with the message a rule leaves, when the report has none.
+bool FindLogSpaceEntry(const CNMessageBase& report, const std::string& database, const std::string& instance,
+                       CNMessageBase& entry, std::string& message) {
     for (const CNMessageBase& e : report.getlistobject(SqlLogSpaceReport::kEntries)) {
         if (strcasecmp(e.getstring(SqlLogSpaceEntry::kDatabaseName).c_str(), database.c_str()) == 0) {
             entry = e;
             return true;
         }
     }
+    message = wz::Format("No log space reported for database [%s] of instance [%s].", database.c_str(),
+                         instance.c_str());
     return false;
 }
 
@@ -72,12 +76,7 @@ bool LogFileSizeGTGivenMBRule::check() {
         }
     }
     CNMessageBase entry = SqlLogSpaceEntry();
-    if (!FindLogSpaceEntry(*m_report, databaseName(), entry)) {
-        setLogMessage(wz::Format("LogFileSize > GivenMB [%lu] check status [FALSE]: no log space reported for "
-                                 "database [%s] of instance [%s].",
-                                 m_thresholdMB, databaseName().c_str(), instanceName().c_str()));
-        return false;
-    }
+    if (!FindLogSpaceEntry(*m_report, databaseName(), instanceName(), entry, m_logMessage)) return false;
     uint64_t sizeMB = NonNegative(entry.getint64(SqlLogSpaceEntry::kLogSizeMB));
     bool answer = sizeMB > m_thresholdMB;
     setLogMessage(wz::Format("LogFileSize [%lu] > GivenMB [%lu] check status [%s] for database [%s] of instance [%s].",
@@ -102,12 +101,7 @@ bool LogFileFreeSpaceGTGivenPercentRule::check() {
         }
     }
     CNMessageBase entry = SqlLogSpaceEntry();
-    if (!FindLogSpaceEntry(*m_report, databaseName(), entry)) {
-        setLogMessage(wz::Format("LogFileFreeSpace > GivenPercent [%u] check status [FALSE]: no log space reported "
-                                 "for database [%s] of instance [%s].",
-                                 m_thresholdPercent, databaseName().c_str(), instanceName().c_str()));
-        return false;
-    }
+    if (!FindLogSpaceEntry(*m_report, databaseName(), instanceName(), entry, m_logMessage)) return false;
     // A used part above 100 percent leaves nothing free (and must not wrap
     // round to a huge free part).
     uint64_t usedPercent = NonNegative(entry.getint64(SqlLogSpaceEntry::kUsedPercent));

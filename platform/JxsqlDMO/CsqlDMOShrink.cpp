@@ -7,6 +7,7 @@
 #include "JxsqlDMO/SqlLogSpaceReport.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimLog.h"
+#include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -18,6 +19,18 @@ bool SetFailed(bool* failed) {
     return false;
 }
 
+// One column of a database's catalogue row, as text.
+CWzError DatabaseColumn(SqlSimInstance& instance, const char* column, const std::string& database, std::string& value) {
+    SimSqlStatement q = instance.Db().Prepare(std::string("SELECT ") + column + " FROM databases WHERE name = ?");
+    q.Bind(1, database);
+    if (q.Step()) {
+        value = q.Text(0);
+        return CWzError::Success();
+    }
+    if (q.Error().IsError()) return q.Error();
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "Database [%s] does not exist.", database.c_str());
+}
+
 }  // namespace
 
 bool CsqlDMO::isRecoveryModelSimple(const std::string& database, bool* failed) {
@@ -25,26 +38,24 @@ bool CsqlDMO::isRecoveryModelSimple(const std::string& database, bool* failed) {
         Fail("isRecoveryModelSimple", "No SQL Server instance is connected.");
         return SetFailed(failed);
     }
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT recovery_model FROM databases WHERE name = ?");
-    q.Bind(1, database);
-    if (!q.Step()) {
-        Fail("isRecoveryModelSimple", q.Error().IsError() ? q.Error().GetMessage()
-                                                          : wz::Format("Database [%s] does not exist.", database.c_str()));
+    std::string model;
+    CWzError err = DatabaseColumn(*m_instance, "recovery_model", database, model);
+    if (err.IsError()) {
+        Fail("isRecoveryModelSimple", err.GetMessage());
         return SetFailed(failed);
     }
-    return strcasecmp(q.Text(0).c_str(), "SIMPLE") == 0;
+    return strcasecmp(model.c_str(), "SIMPLE") == 0;
 }
 
 bool CsqlDMO::isReadOnly(const std::string& instance, const std::string& database, bool* failed) {
     if (!Connect(instance)) return SetFailed(failed);
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT read_only FROM databases WHERE name = ?");
-    q.Bind(1, database);
-    if (!q.Step()) {
-        Fail("isReadOnly", q.Error().IsError() ? q.Error().GetMessage()
-                                               : wz::Format("Database [%s] does not exist.", database.c_str()));
+    std::string readOnly;
+    CWzError err = DatabaseColumn(*m_instance, "read_only", database, readOnly);
+    if (err.IsError()) {
+        Fail("isReadOnly", err.GetMessage());
         return SetFailed(failed);
     }
-    return q.Int(0) != 0;
+    return readOnly != "0";
 }
 
 bool CsqlDMO::isThereAnyOpenTransaction(const std::string& instance, const std::string& database, bool* failed) {
