@@ -65,10 +65,11 @@ public:
     // "VCluster"/"szSQLInstanceName". Without a readable version nothing
     // changes.
     virtual void setIsInstanceClustered(std::string instance);
-    // Reads the instance's version; true when it differs from the one held
-    // (which it then replaces). The major, minor and build numbers follow
-    // the held version. A version that is not major.minor.build[.revision]
-    // in decimal is logged as an error and changes nothing: false.
+    // Reads the instance's version (with its product level and edition);
+    // true when it differs from the one held, which it then replaces. The
+    // major, minor and build numbers follow the held version. A version that
+    // is not major.minor.build[.revision] in decimal is logged as an error
+    // and leaves the version and its numbers as they were: false.
     bool isUpdateInstanceVersionNeeded() override;
     // The database's id on the job's instance; the name ends before its
     // first character 0x12. False when the database is not found.
