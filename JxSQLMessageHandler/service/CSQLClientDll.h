@@ -19,6 +19,7 @@
 #include <string>
 
 #include "JxLib/EvDebug.h"
+#include "JxsqlDMO/SqlDmoTypes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 
@@ -59,6 +60,15 @@ public:
     unsigned long verifyUser();
     unsigned long SqlAnalysisVerifyUser();
     unsigned long getAzureInventoryList();
+    // The instances of a host from the management layer, or from the
+    // Analysis Services layer (list 3 "no", the server's texts in lists 1, 2
+    // and 4); the cloud forms find nothing on this platform.
+    bool getSQLServerList(std::string host, SQLServerInfo_t& info);
+    bool getAnalysisServerList(std::string host, SQLServerInfo_t& info);
+    bool getAzureSQLServerList(std::string host, SQLServerInfo_t& info);
+    bool getAwsSQLServerList(std::string host, SQLServerInfo_t& info);
+    // The cloud form of the server-list reply (always empty here).
+    unsigned long getAzureSqlServerList(std::string host);
     // Database list, file groups and state
     unsigned long getDatabaseList();
     unsigned long getDatabaseFileGroups();
@@ -67,6 +77,10 @@ public:
     unsigned long getSQLStepRestoreList();
     unsigned long pruneSqlMsdbEntries();
     // Availability groups, SharePoint and Analysis Services catalogue
+    // The Analysis Services server name of a configured instance name: the
+    // name without its " Analysis Services" suffix.
+    static std::string parseInstanceName(const std::string& name);
+    static std::string parseInstanceName(const char* name);
     unsigned long getSQLSPDatabaselist();
     unsigned long getSqlAnalysisRemotePartitionInfo();
     unsigned long GetAvailabilityGroups();
@@ -93,6 +107,12 @@ public:
     bool updateDatabaseStatus();
 
 private:
+    // Sends the server-list reply of `info` and releases the request.
+    unsigned long sendServerList(const SQLServerInfo_t& info);
+    // Serves one availability-group request (see AGCatalogueHandlers.cpp).
+    template <typename Request, typename Query>
+    unsigned long serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query);
+
     CJxNetwork* m_session;             // borrowed (served) or owned (requester)
     jxsDatabuf_v2 m_sendBuffer;
     jxsDatabuf_v2* m_receivedBuffer;   // the loop's buffer, or &m_receiveBuffer

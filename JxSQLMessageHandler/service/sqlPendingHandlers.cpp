@@ -3,16 +3,6 @@
 // handler moves out of this file into the file of its feature when built.
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
-unsigned long CSQLClientDll::getServerList() { return 0; }
-unsigned long CSQLClientDll::verifyUser() { return 0; }
-unsigned long CSQLClientDll::SqlAnalysisVerifyUser() { return 0; }
-unsigned long CSQLClientDll::getAzureInventoryList() { return 0; }
-unsigned long CSQLClientDll::getSQLSPDatabaselist() { return 0; }
-unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() { return 0; }
-unsigned long CSQLClientDll::GetAvailabilityGroups() { return 0; }
-unsigned long CSQLClientDll::GetAvailabilityDatabases() { return 0; }
-unsigned long CSQLClientDll::GetAvailabilityGroupReplicas() { return 0; }
-unsigned long CSQLClientDll::GetAG() { return 0; }
 bool CSQLClientDll::AttachDatabaseOnInstance() { return false; }
 bool CSQLClientDll::CreateUNCPaths() { return false; }
 bool CSQLClientDll::DeleteUNCPaths() { return false; }

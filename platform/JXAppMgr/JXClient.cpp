@@ -1,6 +1,8 @@
 // Clients of the application model.
 #include "JXAppMgr/JXClient.h"
 
+#include <cstdint>
+
 #include "JXAppMgr/AppModel.h"
 
 namespace {
@@ -41,5 +43,17 @@ int ClientProperties::getUseIndexingV2ForMSSQL(bool& useV2) const {
         return rc;
     }
     useV2 = v != 0;
+    return 0;
+}
+
+int ClientProperties::getCloudHypervisorType(int& type, void*) const {
+    const std::string client = AppModel::ObjectName(kClient, m_clientId);
+    if (!AppModel::Exists(client)) return JXAPPMGR_E_NO_OBJECT;
+    int64_t value = 0;
+    int rc = AppModel::GetSigned(client, "cloudHypervisorType", value);
+    if (rc == JXAPPMGR_PROP_NOT_SET) value = 0;
+    else if (rc != 0) return rc;
+    if (value < INT32_MIN || value > INT32_MAX) return JXAPPMGR_E_BAD_VALUE;
+    type = static_cast<int>(value);
     return 0;
 }

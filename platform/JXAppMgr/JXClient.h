@@ -34,6 +34,10 @@ public:
 
     // Property "useIndexingV2ForMSSQL" (a number; not 0 means set).
     int getUseIndexingV2ForMSSQL(bool& useV2) const;
+    // Property "cloudHypervisorType" (a number; 0, or not set, means the
+    // client is no cloud virtual machine). JXAPPMGR_E_NO_OBJECT when the
+    // client is not in the model. The second argument is not used.
+    int getCloudHypervisorType(int& type, void*) const;
 
 private:
     uint64_t m_clientId;

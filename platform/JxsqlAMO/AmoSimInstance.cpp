@@ -1,10 +1,10 @@
 // The simulated Analysis Services instance: schema, creation and setup.
 #include "JxsqlAMO/AmoSimInstance.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
+#include "JxsqlDMO/SqlSimCatalog.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 
@@ -37,7 +37,8 @@ CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
     CWzError err = SqlSimInstanceName::Parse(spec.name, location, kArea);
     if (err.IsError()) return err;
     std::string path = location.CatalogPath();
-    if (std::filesystem::exists(path)) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
                                          "Analysis Services instance [%s] exists already", spec.name.c_str());
     }
@@ -56,7 +57,7 @@ CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
     }
     if (err.IsError()) {
         m_db.Close();
-        std::filesystem::remove(path);
+        std::filesystem::remove(path, ec);
         return err.Push(FXCODELOC, "cannot create Analysis Services instance [%s]", spec.name.c_str());
     }
     m_name = location.FullName();
@@ -67,33 +68,10 @@ CWzError AmoSimInstance::Open(const std::string& name) {
     SqlSimInstanceName location;
     CWzError err = SqlSimInstanceName::Parse(name, location, kArea);
     if (err.IsError()) return err;
-    std::string path = location.CatalogPath();
-    if (!std::filesystem::exists(path)) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "Analysis Services instance [%s] does not exist",
-                                         name.c_str());
-    }
-    err = m_db.Open(path, false);
-    if (err.IsError()) return err;
-    SimSqlStatement q = m_db.Prepare("SELECT name FROM server");
-    if (!q.Step()) {
-        m_db.Close();
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue of [%s] has no server", name.c_str());
-    }
-    m_name = q.Text(0);
-    return CWzError::Success();
+    return SqlSimOpenCatalog(location, "Analysis Services", m_db, m_name);
 }
 
-std::vector<std::string> AmoSimInstance::ListInstances() {
-    std::vector<std::string> names;
-    for (const std::string& path : SqlSimInstanceName::CatalogPaths(kArea)) {
-        SimSqlDb db;
-        if (db.Open(path, false).IsError()) continue;
-        SimSqlStatement q = db.Prepare("SELECT name FROM server");
-        if (q.Step()) names.push_back(q.Text(0));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::vector<std::string> AmoSimInstance::ListInstances() { return SqlSimListInstances(kArea); }
 
 CWzError AmoSimInstance::AddDatabase(const std::string& name, int64_t creationTime) {
     CWzError err = CheckName("database", name);

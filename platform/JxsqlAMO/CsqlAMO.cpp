@@ -5,7 +5,8 @@
 
 #include "JxsqlAMO/AmoSimInstance.h"
 #include "JxsqlDMO/SqlDbState.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "JxsqlDMO/SqlSimCatalog.h"
+#include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
 CsqlAMO::CsqlAMO() : m_log("JxsqlAMO") {}
@@ -18,7 +19,7 @@ bool CsqlAMO::Fail(const char* function, const std::string& text) {
     return false;
 }
 
-std::wstring CsqlAMO::getErrorString() const { return SqlSimWiden(m_lastError); }
+std::wstring CsqlAMO::getErrorString() const { return FXString::ToWstring(m_lastError); }
 
 bool CsqlAMO::Connect(const std::string& instance) {
     if (!m_instance || strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
@@ -31,18 +32,14 @@ bool CsqlAMO::Connect(const std::string& instance) {
         }
         m_instance = std::move(opened);
     }
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT running FROM server");
-    if (!q.Step()) return Fail("Connect", q.Error().GetMessage());
-    if (q.Int(0) == 0) {
-        return Fail("Connect", wz::Format("The Analysis Services instance [%s] is not running.", instance.c_str()));
-    }
+    CWzError err = SqlSimCheckRunning(m_instance->Db(), instance, "Analysis Services");
+    if (err.IsError()) return Fail("Connect", err.GetMessage());
     return true;
 }
 
 bool CsqlAMO::getAnalysisServerInfo(const std::string& host, std::list<AnalysisServerInfo_t2>& servers) {
     for (const std::string& name : AmoSimInstance::ListInstances()) {
-        std::string nameHost = name.substr(0, name.find('/'));
-        if (!host.empty() && strcasecmp(nameHost.c_str(), host.c_str()) != 0) continue;
+        if (!SqlSimOnHost(name, host)) continue;
         AmoSimInstance instance;
         if (instance.Open(name).IsError()) continue;
         SimSqlStatement q = instance.Db().Prepare("SELECT version, running FROM server");
@@ -78,8 +75,8 @@ bool CsqlAMO::verifyUser(const std::string& user, const std::string& password, c
 
 bool CsqlAMO::getRemotePartitionInfo(const std::wstring& database, const std::wstring& server,
                                      std::list<AnalysisRemotePartitionInfo>& partitions) {
-    std::string databaseName = SqlSimNarrow(database);
-    if (!Connect(SqlSimNarrow(server))) return false;
+    std::string databaseName = FXString::ToString(database);
+    if (!Connect(FXString::ToString(server))) return false;
     SimSqlDb& db = m_instance->Db();
     SimSqlStatement find = db.Prepare("SELECT id FROM databases WHERE name = ?");
     find.Bind(1, databaseName);

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "JxsqlDMO/SqlAGDocuments.h"
+#include "JxsqlDMO/SqlSimCatalog.h"
 #include "JxsqlDMO/SqlSimInstance.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -60,7 +61,7 @@ bool CsqlDMO::Fail(const char* function, const std::string& text) {
     return false;
 }
 
-std::wstring CsqlDMO::getErrorString() const { return SqlSimWiden(m_lastError); }
+std::wstring CsqlDMO::getErrorString() const { return FXString::ToWstring(m_lastError); }
 
 bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
     if (!m_instance || m_instance->Name().empty() || strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
@@ -74,11 +75,8 @@ bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
         m_instance = std::move(opened);
     }
     if (!needRunning) return true;
-    SimSqlStatement q = m_instance->Db().Prepare("SELECT running FROM server");
-    if (!q.Step()) return Fail("Connect", q.Error().GetMessage());
-    if (q.Int(0) == 0) {
-        return Fail("Connect", wz::Format("The SQL Server service of instance [%s] is not running.", instance.c_str()));
-    }
+    CWzError err = SqlSimCheckRunning(m_instance->Db(), instance, "SQL Server");
+    if (err.IsError()) return Fail("Connect", err.GetMessage());
     return true;
 }
 
@@ -95,8 +93,7 @@ bool CsqlDMO::initialize(const std::string& instanceName, bool) {
 
 bool CsqlDMO::getSQLServerInfo(const std::string& host, SQLServerInfo_t& info) {
     for (const std::string& name : SqlSimInstance::ListInstances()) {
-        std::string nameHost = name.substr(0, name.find('/'));
-        if (!host.empty() && strcasecmp(nameHost.c_str(), host.c_str()) != 0) continue;
+        if (!SqlSimOnHost(name, host)) continue;
         SqlSimInstance instance;
         if (instance.Open(name).IsError()) continue;
         SimSqlStatement q = instance.Db().Prepare("SELECT version, clustered, running FROM server");
@@ -293,7 +290,7 @@ bool CsqlDMO::pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets) {
 
 bool CsqlDMO::GetAvailabilityGroups(const std::wstring& instance, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupsDocument(m_instance->Db(), m_instance->Name(), xml);
     if (err.IsError()) return Fail("GetAvailabilityGroups", err.GetMessage());
     return true;
@@ -301,7 +298,7 @@ bool CsqlDMO::GetAvailabilityGroups(const std::wstring& instance, std::string& x
 
 bool CsqlDMO::GetAG(const std::wstring& instance, const std::string& group, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, false, xml);
     if (err.IsError()) return Fail("GetAG", err.GetMessage());
     return true;
@@ -309,7 +306,7 @@ bool CsqlDMO::GetAG(const std::wstring& instance, const std::string& group, std:
 
 bool CsqlDMO::GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGDatabasesDocument(m_instance->Db(), group, xml);
     if (err.IsError()) return Fail("GetAvailabilityDatabases", err.GetMessage());
     return true;
@@ -318,7 +315,7 @@ bool CsqlDMO::GetAvailabilityDatabases(const std::wstring& instance, const std::
 bool CsqlDMO::GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group,
                                            std::string& xml) {
     xml.clear();
-    if (!Connect(SqlSimNarrow(instance))) return false;
+    if (!Connect(FXString::ToString(instance))) return false;
     CWzError err = SqlAGGroupDocument(m_instance->Db(), m_instance->Name(), group, true, xml);
     if (err.IsError()) return Fail("GetAvailabilityGroupReplicas", err.GetMessage());
     return true;

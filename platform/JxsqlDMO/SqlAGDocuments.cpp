@@ -2,36 +2,26 @@
 #include "JxsqlDMO/SqlAGDocuments.h"
 
 #include "JxsqlDMO/SimSqlDb.h"
-#include "Messages/CNMessageBase.h"
+#include "JxSQLCommon/records/AppMessages.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
 
-// Pairs and field ids of the documents (see the header).
-constexpr int kAppModule = 30;
-constexpr int kGroupMessage = 144;
-constexpr int kGroupsMessage = 145;
-constexpr int kDatabaseMessage = 692;
-constexpr int kDatabasesMessage = 693;
-constexpr int kReplicaMessage = 696;
+// Fields the message classes do not name: written by this layer only.
+constexpr CNFieldId kGroupBackupPreference{6, 6};
+constexpr CNFieldId kGroupLocalRole{7, 7};
+constexpr CNFieldId kGroupReplicas{8, 8};
+constexpr CNFieldId kDatabaseSyncState{7, 7};
 
-constexpr int kListField = 1;
-constexpr int kGroupGuid = 1;
-constexpr int kGroupName = 5;
-constexpr int kGroupNameMember = 2;
-constexpr int kGroupBackupPreference = 6;
-constexpr int kGroupLocalRole = 7;
-constexpr int kGroupReplicas = 8;
-constexpr int kReplicaServer = 1;
-constexpr int kReplicaRole = 2;
-constexpr int kReplicaMode = 3;
-constexpr int kReplicaFailover = 4;
-constexpr int kReplicaPriority = 5;
-constexpr int kReplicaEndpoint = 6;
-constexpr int kDatabaseName = 1;
-constexpr int kDatabaseCreationTime = 5;
-constexpr int kDatabaseId = 6;
-constexpr int kDatabaseSyncState = 7;
+// One replica of a group (its pair is not catalogued).
+constexpr int kReplicaModule = 30;
+constexpr int kReplicaMessage = 696;
+constexpr CNFieldId kReplicaServer{1, 1};
+constexpr CNFieldId kReplicaRole{2, 2};
+constexpr CNFieldId kReplicaMode{3, 3};
+constexpr CNFieldId kReplicaFailover{4, 4};
+constexpr CNFieldId kReplicaPriority{5, 5};
+constexpr CNFieldId kReplicaEndpoint{6, 6};
 
 CWzError Serialize(const CNMessageBase& message, std::string& xml) {
     int rc = message.serialize(xml);
@@ -40,7 +30,7 @@ CWzError Serialize(const CNMessageBase& message, std::string& xml) {
 }
 
 CWzError GroupMessage(SimSqlDb& db, const std::string& localServer, const std::string& group, bool withReplicas,
-                      CNMessageBase& out) {
+                      App::SQLAvailabilityGroup& out) {
     SimSqlStatement q = db.Prepare(
         "SELECT g.name, g.guid, g.backup_preference, "
         "COALESCE((SELECT role FROM ag_replicas r WHERE r.ag_name = g.name AND r.server_name = ?2), '') "
@@ -51,10 +41,10 @@ CWzError GroupMessage(SimSqlDb& db, const std::string& localServer, const std::s
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "availability group [%s] does not exist",
                                          group.c_str());
     }
-    out.setstring(kGroupGuid, kGroupGuid, q.Text(1));
-    out.setstring(kGroupName, kGroupNameMember, q.Text(0));
-    out.setstring(kGroupBackupPreference, kGroupBackupPreference, q.Text(2));
-    out.setstring(kGroupLocalRole, kGroupLocalRole, q.Text(3));
+    out.setstring(App::SQLAvailabilityGroup::kGuid, q.Text(1));
+    out.setstring(App::SQLAvailabilityGroup::kName, q.Text(0));
+    out.setstring(kGroupBackupPreference, q.Text(2));
+    out.setstring(kGroupLocalRole, q.Text(3));
     if (!withReplicas) return CWzError::Success();
 
     SimSqlStatement replicas = db.Prepare(
@@ -63,17 +53,17 @@ CWzError GroupMessage(SimSqlDb& db, const std::string& localServer, const std::s
     replicas.Bind(1, group);
     std::vector<CNMessageBase> list;
     while (replicas.Step()) {
-        CNMessageBase replica(kAppModule, kReplicaMessage);
-        replica.setstring(kReplicaServer, kReplicaServer, replicas.Text(0));
-        replica.setstring(kReplicaRole, kReplicaRole, replicas.Text(1));
-        replica.setstring(kReplicaMode, kReplicaMode, replicas.Text(2));
-        replica.setstring(kReplicaFailover, kReplicaFailover, replicas.Text(3));
-        replica.setint64(kReplicaPriority, kReplicaPriority, replicas.Int(4));
-        replica.setstring(kReplicaEndpoint, kReplicaEndpoint, replicas.Text(5));
+        CNMessageBase replica(kReplicaModule, kReplicaMessage);
+        replica.setstring(kReplicaServer, replicas.Text(0));
+        replica.setstring(kReplicaRole, replicas.Text(1));
+        replica.setstring(kReplicaMode, replicas.Text(2));
+        replica.setstring(kReplicaFailover, replicas.Text(3));
+        replica.setint64(kReplicaPriority, replicas.Int(4));
+        replica.setstring(kReplicaEndpoint, replicas.Text(5));
         list.push_back(replica);
     }
     if (replicas.Error().IsError()) return replicas.Error();
-    out.setlistobject(kGroupReplicas, kGroupReplicas, list);
+    out.setlistobject(kGroupReplicas, list);
     return CWzError::Success();
 }
 
@@ -81,22 +71,22 @@ CWzError GroupMessage(SimSqlDb& db, const std::string& localServer, const std::s
 
 CWzError SqlAGGroupsDocument(SimSqlDb& db, const std::string& localServer, std::string& xml) {
     SimSqlStatement q = db.Prepare("SELECT name FROM availability_groups ORDER BY name");
-    std::vector<CNMessageBase> groups;
+    std::vector<App::SQLAvailabilityGroup> groups;
     while (q.Step()) {
-        CNMessageBase group(kAppModule, kGroupMessage);
+        App::SQLAvailabilityGroup group;
         CWzError err = GroupMessage(db, localServer, q.Text(0), false, group);
         if (err.IsError()) return err;
         groups.push_back(group);
     }
     if (q.Error().IsError()) return q.Error();
-    CNMessageBase document(kAppModule, kGroupsMessage);
-    document.setlistobject(kListField, kListField, groups);
+    App::SQLAvailabilityGroups document;
+    document.setlistobject(App::SQLAvailabilityGroups::kGroups, groups);
     return Serialize(document, xml);
 }
 
 CWzError SqlAGGroupDocument(SimSqlDb& db, const std::string& localServer, const std::string& group,
                             bool withReplicas, std::string& xml) {
-    CNMessageBase document(kAppModule, kGroupMessage);
+    App::SQLAvailabilityGroup document;
     CWzError err = GroupMessage(db, localServer, group, withReplicas, document);
     if (err.IsError()) return err;
     return Serialize(document, xml);
@@ -113,17 +103,17 @@ CWzError SqlAGDatabasesDocument(SimSqlDb& db, const std::string& group, std::str
     SimSqlStatement q =
         db.Prepare("SELECT name, create_time, id, ag_sync_state FROM databases WHERE ag_name = ? ORDER BY id");
     q.Bind(1, group);
-    std::vector<CNMessageBase> databases;
+    std::vector<App::SQLAvailabilityDatabase> databases;
     while (q.Step()) {
-        CNMessageBase database(kAppModule, kDatabaseMessage);
-        database.setstring(kDatabaseName, kDatabaseName, q.Text(0));
-        database.setint64(kDatabaseCreationTime, kDatabaseCreationTime, q.Int(1));
-        database.setint64(kDatabaseId, kDatabaseId, q.Int(2));
-        database.setstring(kDatabaseSyncState, kDatabaseSyncState, q.Text(3));
+        App::SQLAvailabilityDatabase database;
+        database.setstring(App::SQLAvailabilityDatabase::kName, q.Text(0));
+        database.setint64(App::SQLAvailabilityDatabase::kCreationTime, q.Int(1));
+        database.setint64(App::SQLAvailabilityDatabase::kDatabaseId, q.Int(2));
+        database.setstring(kDatabaseSyncState, q.Text(3));
         databases.push_back(database);
     }
     if (q.Error().IsError()) return q.Error();
-    CNMessageBase document(kAppModule, kDatabasesMessage);
-    document.setlistobject(kListField, kListField, databases);
+    App::SQLAvailabilityDatabases document;
+    document.setlistobject(App::SQLAvailabilityDatabases::kDatabases, databases);
     return Serialize(document, xml);
 }

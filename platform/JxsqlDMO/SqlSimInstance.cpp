@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "JxsqlDMO/SqlSimCatalog.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFormat.h"
@@ -176,7 +177,8 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
     if (err.IsError()) return err;
     if (spec.version.empty()) return InvalidArg(FXCODELOC, "empty SQL Server version");
     std::string path = m_location.CatalogPath();
-    if (std::filesystem::exists(path)) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
         return InvalidArg(FXCODELOC, "SQL Server instance [" + spec.name + "] exists already");
     }
     if (!wz::MakeDirectories(wz::PlatformPath(m_location.RelativeDirectory()))) {
@@ -206,7 +208,6 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
     }
     if (err.IsError()) {
         m_db.Close();
-        std::error_code ec;
         std::filesystem::remove_all(wz::PlatformPath(m_location.RelativeDirectory()), ec);
         return err.Push(FXCODELOC, "cannot create SQL Server instance [%s]", spec.name.c_str());
     }
@@ -216,35 +217,10 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
 CWzError SqlSimInstance::Open(const std::string& name) {
     CWzError err = SqlSimInstanceName::Parse(name, m_location);
     if (err.IsError()) return err;
-    std::string path = m_location.CatalogPath();
-    if (!std::filesystem::exists(path)) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "SQL Server instance [%s] does not exist",
-                                         name.c_str());
-    }
-    err = m_db.Open(path, false);
-    if (err.IsError()) return err;
-    SimSqlStatement q = m_db.Prepare("SELECT name FROM server");
-    if (!q.Step()) {
-        CWzError e = q.Error().IsError() ? q.Error()
-                                         : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
-        m_db.Close();
-        return e.Push(FXCODELOC, "cannot open SQL Server instance [%s]", name.c_str());
-    }
-    m_name = q.Text(0);
-    return CWzError::Success();
+    return SqlSimOpenCatalog(m_location, "SQL Server", m_db, m_name);
 }
 
-std::vector<std::string> SqlSimInstance::ListInstances() {
-    std::vector<std::string> names;
-    for (const std::string& path : SqlSimInstanceName::CatalogPaths("mssql")) {
-        SimSqlDb db;
-        if (db.Open(path, false).IsError()) continue;
-        SimSqlStatement q = db.Prepare("SELECT name FROM server");
-        if (q.Step()) names.push_back(q.Text(0));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::vector<std::string> SqlSimInstance::ListInstances() { return SqlSimListInstances("mssql"); }
 
 CWzError SqlSimInstance::SetServiceRunning(bool running) {
     return m_db.Prepare("UPDATE server SET running = ?").Bind(1, int64_t{running}).Run();
@@ -285,10 +261,11 @@ CWzError SqlSimInstance::AddFileRow(int64_t databaseId, int64_t fileGroupId, int
     int64_t fileId = next.Int(0);
 
     std::string relative = physicalName;
+    std::error_code ec;
     if (relative.empty()) {
         const char* extension = type == kFileLog ? ".ldf" : (fileId == 1 ? ".mdf" : ".ndf");
         relative = FileNameOf(logicalName) + extension;
-        if (std::filesystem::exists(m_location.DataDirectory() + "/" + relative)) {
+        if (std::filesystem::exists(m_location.DataDirectory() + "/" + relative, ec)) {
             relative = FileNameOf(logicalName) + wz::Format("_%lld_%lld", static_cast<long long>(databaseId),
                                                             static_cast<long long>(fileId)) + extension;
         }

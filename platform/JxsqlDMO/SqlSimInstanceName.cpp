@@ -54,15 +54,18 @@ std::string SqlSimInstanceName::CatalogPath() const { return wz::PlatformPath(Re
 std::string SqlSimInstanceName::DataDirectory() const { return wz::PlatformPath(RelativeDirectory() + "/data"); }
 
 std::vector<std::string> SqlSimInstanceName::CatalogPaths(const char* area) {
+    // Walked with error codes throughout: an unreadable directory is skipped,
+    // never thrown.
+    namespace fs = std::filesystem;
     std::vector<std::string> paths;
     std::error_code ec;
-    std::filesystem::path top = wz::PlatformPath(area);
-    for (const auto& host : std::filesystem::directory_iterator(top, ec)) {
-        if (!host.is_directory(ec)) continue;
+    for (fs::directory_iterator host(wz::PlatformPath(area), ec), end; !ec && host != end; host.increment(ec)) {
         std::error_code inner;
-        for (const auto& instance : std::filesystem::directory_iterator(host.path(), inner)) {
-            std::filesystem::path catalog = instance.path() / "catalog.db";
-            if (std::filesystem::is_regular_file(catalog, inner)) paths.push_back(catalog.string());
+        for (fs::directory_iterator instance(host->path(), inner); !inner && instance != end;
+             instance.increment(inner)) {
+            fs::path catalog = instance->path() / "catalog.db";
+            std::error_code test;
+            if (fs::is_regular_file(catalog, test)) paths.push_back(catalog.string());
         }
     }
     return paths;

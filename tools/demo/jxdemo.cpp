@@ -18,6 +18,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/auto_lock.h"
+#include "tools/demo/CatalogueDemo.h"
 
 int main() {
     std::string root = wz::PlatformRoot();
@@ -60,5 +61,5 @@ int main() {
     events.CriticalEvent(0x1e0000f7);
     std::printf("Event file: %s\n", EvEventFileSink::FilePath().c_str());
     std::printf("Log file: %s\n", EvDebug::LogFilePath().c_str());
-    return 0;
+    return RunCatalogueDemo(JX_SQL_LIBRARY);
 }

@@ -12,9 +12,11 @@ struct EchoRecord_t {
     uint64_t* values;
 };
 
-// Request and reply codes that carry an EchoRecord_t.
-constexpr unsigned long kEchoRequestCode = 0x1e00008f;
-constexpr unsigned long kEchoReplyCode = 0x1e000090;
+// Request and reply codes that carry an EchoRecord_t: in the request range
+// but served by no handler of the library, so the library's own records never
+// take their codecs in a process that runs both plug-ins.
+constexpr unsigned long kEchoRequestCode = 0x1e000109;
+constexpr unsigned long kEchoReplyCode = 0x1e00010a;
 constexpr unsigned long kEchoBoundedCount = 16;  // arrays above this are refused
 
 bool xdr_EchoRecord_t(XDR* xdrs, EchoRecord_t* record);

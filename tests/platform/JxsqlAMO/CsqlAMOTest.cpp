@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JxsqlAMO/AmoSimInstance.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -53,7 +53,7 @@ TEST_F(CsqlAMOTest, DatabasesAndLoginsOfARunningInstance) {
     EXPECT_TRUE(amo.verifyUser("", "", "olap1/TABULAR"));
     EXPECT_FALSE(amo.verifyUser("analyst", "", "olap1/TABULAR"));
     EXPECT_FALSE(amo.verifyUser("analyst", "pw", "olap1/OFF"));
-    EXPECT_NE(SqlSimNarrow(amo.getErrorString()).find("not running"), std::string::npos);
+    EXPECT_NE(FXString::ToString(amo.getErrorString()).find("not running"), std::string::npos);
     DatabaseInfo_11_t missing;
     EXPECT_FALSE(amo.getDatabases("olap1/none", missing));
     EXPECT_TRUE(missing.names.empty());

@@ -6,7 +6,7 @@
 
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDescription.h"
-#include "JxsqlDMO/SqlSimText.h"
+#include "WzUtils/FXString.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -51,9 +51,9 @@ TEST_F(CsqlDMOTest, InitializeNeedsARunningInstanceAndAcceptedLogin) {
     EXPECT_TRUE(dmo.initialize("srv1/prod", false));
     EXPECT_TRUE(dmo.initialize("SRV1/PROD", false));
     EXPECT_FALSE(dmo.initialize("srv1/nothere", false));
-    EXPECT_NE(SqlSimNarrow(dmo.getErrorString()).find("srv1/nothere"), std::string::npos);
+    EXPECT_NE(FXString::ToString(dmo.getErrorString()).find("srv1/nothere"), std::string::npos);
     EXPECT_FALSE(dmo.initialize("srv1/test", false));
-    EXPECT_NE(SqlSimNarrow(dmo.getErrorString()).find("not running"), std::string::npos);
+    EXPECT_NE(FXString::ToString(dmo.getErrorString()).find("not running"), std::string::npos);
     EXPECT_FALSE(dmo.initialize("../../etc", false));
 
     dmo.setUserName("reader");
@@ -84,7 +84,7 @@ TEST_F(CsqlDMOTest, VerifyUserNeedsTheRightPasswordAndTheSysadminRole) {
     EXPECT_TRUE(dmo.verifyUser("BACKUP", "pw 1", "srv1/prod"));  // login names ignore case
     EXPECT_FALSE(dmo.verifyUser("backup", "PW 1", "srv1/prod"));  // passwords do not
     EXPECT_FALSE(dmo.verifyUser("reader", "pw", "srv1/prod"));
-    EXPECT_NE(SqlSimNarrow(dmo.getErrorString()).find("sysadmin"), std::string::npos);
+    EXPECT_NE(FXString::ToString(dmo.getErrorString()).find("sysadmin"), std::string::npos);
     EXPECT_FALSE(dmo.verifyUser("gone", "pw", "srv1/prod"));
     EXPECT_FALSE(dmo.verifyUser("nobody", "", "srv1/prod"));
     EXPECT_FALSE(dmo.verifyUser("x' OR '1'='1", "x' OR '1'='1", "srv1/prod"));
@@ -147,7 +147,7 @@ TEST_F(CsqlDMOTest, DatabaseStatusGivesCodeAndText) {
     EXPECT_EQ(state, SQLDB_STATE_OFFLINE);
     EXPECT_EQ(text, "OFFLINE");
     EXPECT_FALSE(dmo.getDatabaseStatus("srv1/prod", "a'b", state, text));
-    EXPECT_NE(SqlSimNarrow(dmo.getErrorString()).find("[a'b]"), std::string::npos);
+    EXPECT_NE(FXString::ToString(dmo.getErrorString()).find("[a'b]"), std::string::npos);
     EXPECT_FALSE(dmo.getDatabaseStatus("srv1/nothere", "sales", state, text));
 }
 

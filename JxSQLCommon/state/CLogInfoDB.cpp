@@ -1,0 +1,246 @@
+// CLogInfoDB: schema and fixed queries of the log-information database.
+#include "JxSQLCommon/state/CLogInfoDB.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/DumpLayoutConstants.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/state/DBLocker.h"
+#include "WzSQLite/CSQLite3Query.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/FXPath.h"
+#include "WzUtils/FXString.h"
+#include "WzUtils/WzAppendFile.h"
+
+const char* const CLogInfoDB::kDatabasesSchema =
+    "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
+    "    DatabaseId      INTEGER,"
+    "    InstanceName    TEXT COLLATE NOCASE,"
+    "    DatabaseName    TEXT COLLATE NOCASE,"
+    "    UNIQUE(InstanceName,DatabaseName)";
+
+const char* const CLogInfoDB::kLogsSchema =
+    "    Id              INTEGER  NOT NULL PRIMARY KEY AUTOINCREMENT,"
+    "    DBSerialNo_FK   INTEGER  NOT NULL,"
+    "    FileName        TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+    "    FirstLSN        TEXT NOT NULL,"
+    "    LastLSN         TEXT NOT NULL,"
+    "    StartTime       INTEGER  NOT NULL,"
+    "    EndTime         INTEGER  NOT NULL,"
+    "    ReferenceCount  INTEGER  NOT NULL DEFAULT 0,"
+    "    ReferenceTime   INTEGER,"
+    "    Swept           INTEGER DEFAULT 0,"
+    "    FOREIGN KEY(DBSerialNo_FK) REFERENCES Databases(SerialNo)";
+
+const char* const CLogInfoDB::kLogsIndexSchema = "FileName ASC";
+
+namespace {
+
+constexpr uint32_t ERROR_INVALID_DATA_PATH = 310;
+constexpr int32_t E_COLLECT_FILE_WRITE = static_cast<int32_t>(0x80070306u);  // Win32 774 as an HRESULT
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The metadata file beside a dump: a trailing ".jxf", then a trailing ".bak"
+// removed (either case), then ".xml".
+std::string MetadataPathOf(std::string backupPath) {
+    FXString::RemoveRightNoCase(backupPath, sqlosc::RESTORE_POSTFIX);
+    FXString::RemoveRightNoCase(backupPath, sqlosc::BAK_EXT);
+    return backupPath + sqlosc::XML_EXT;
+}
+
+// A file name from the database must stay inside the dump folder.
+bool IsRelativeInside(const std::string& name) {
+    if (name.empty() || name.front() == '/' || name.find('\n') != std::string::npos) return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+CLogInfoDB::CLogInfoDB(const std::string& folder, DB_LOCALITY locality) : CSQLiteWithLock(folder, kName, locality) {}
+
+CWzError CLogInfoDB::CreateTablesSchema() const {
+    CWzError error = CreateTable(kDatabasesTable, kDatabasesSchema, "", "");
+    if (error.IsError()) {
+        Log().Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Failed to create the table [%s]. Error: [%s]",
+                     kDatabasesTable, error.AsString().c_str());
+        return error;
+    }
+    error = CreateTable(kLogsTable, kLogsSchema, kLogsIndex, kLogsIndexSchema);
+    if (error.IsError()) {
+        Log().Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Failed to create the table [%s]. Error: [%s]",
+                     kLogsTable, error.AsString().c_str());
+        return error;
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::GetDatabaseSerialNo(const std::string& instance, const std::string& database,
+                                         unsigned int& serial) const {
+    if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database name is empty");
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+
+    FX::CSQLite3Sql statement("SELECT SerialNo from Databases where ");
+    if (!instance.empty()) statement = statement + FX::CSQLite3Sql("InstanceName = ? AND ", {instance});
+    statement = statement + FX::CSQLite3Sql("DatabaseName = ?", {database});
+
+    std::unique_ptr<SQueryHandle> query = ExecuteQuery(statement);
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+    try {
+        if (!query->m_query->NextRow()) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Failed to find SerialNo for database: %s",
+                                             database.c_str());
+        }
+        serial = static_cast<unsigned int>(query->m_query->GetIntField(0, 0));
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the SerialNo for the database: %s. Error: [%s]",
+                                       database.c_str(), e.what());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::InsertDBRecord(const std::string& instance, int databaseId, const std::string& database,
+                                    unsigned int& serial) const {
+    if (instance.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "instance is empty");
+    if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbName is empty");
+    if (!GetDatabaseSerialNo(instance, database, serial).IsError()) return CWzError::Success();
+
+    CWzError error = Insert(kDatabasesTable, "DatabaseId, InstanceName, DatabaseName",
+                            FX::CSQLite3Sql("?,?,?", {int64_t{databaseId}, instance, database}));
+    if (error.IsError()) {
+        const std::string text = error.AsString();
+        return error.Push(FXCODELOC, "Failed to insert the DB record. %s", text.c_str());
+    }
+    return GetDatabaseSerialNo(instance, database, serial);
+}
+
+CWzError CLogInfoDB::GetLogRecords(const FX::CSQLite3Sql& condition, unsigned int serial) const {
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+
+    FX::CSQLite3Sql statement("SELECT FileName from Logs");
+    if (!condition.empty()) statement = statement + " WHERE " + condition;
+    // A serial without a condition gets its own WHERE: joined by AND alone it
+    // would make the statement invalid.
+    if (serial != 0xFFFFFFFFu) {
+        statement = statement + FX::CSQLite3Sql(condition.empty() ? " WHERE DBSerialNo_FK = ?" : " AND DBSerialNo_FK = ?",
+                                                {int64_t{serial}});
+    }
+
+    std::unique_ptr<SQueryHandle> query = ExecuteQuery(statement);
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+    EvDebug log = Log();
+    try {
+        while (query->m_query->NextRow()) {
+            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "%s", query->m_query->GetStringField(0).c_str());
+        }
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the log files from the table: Logs. Error: [%s]", e.what());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFilePath) const {
+    if (collectFilePath.empty()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "collectFilePath is empty");
+    }
+    std::string folder;
+    std::string collectName;
+    CWzError error = FXPath::SplitParentPath(collectFilePath, folder, collectName);
+    if (error.IsError()) return error.Push(FXCODELOC, "FXPath::SplitParentPath failed %s", collectFilePath.c_str());
+    (void)::unlink(collectFilePath.c_str());  // a missing file is fine
+
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+    std::unique_ptr<SQueryHandle> query =
+        ExecuteQuery("SELECT FileName FROM Logs WHERE Swept = 0 ORDER BY DBSerialNo_FK, FileName");
+    if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
+
+    EvDebug log = Log();
+    unsigned int added = 0;
+    try {
+        while (query->m_query->NextRow()) {
+            const std::string fileName = query->m_query->GetStringField(0);
+            if (!IsRelativeInside(fileName)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 0,
+                           "The file name [%s] does not name a file of the dump folder. Skipping it",
+                           fileName.c_str());
+                continue;
+            }
+            std::string backupPath = folder;
+            (void)FXPath::Append(backupPath, fileName);  // the name was checked above
+            if (!FileExists(backupPath)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "The bak file [%s] was not found. Skipping it",
+                           backupPath.c_str());
+                continue;
+            }
+            const std::string metadataPath = MetadataPathOf(backupPath);
+            if (!FileExists(metadataPath)) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "The xml file [%s] was not found. Skipping it",
+                           metadataPath.c_str());
+                continue;
+            }
+            if (added == 0) {
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]",
+                           collectFilePath.c_str());
+            }
+            if (!wz::AppendToFile(collectFilePath, backupPath + "\n")) {
+                const std::string text = std::strerror(errno);
+                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",
+                           fileName.c_str(), text.c_str());
+                return FXErrorUtil::ErrorHResult(FXCODELOC, E_COLLECT_FILE_WRITE,
+                                                 "Failed to add [%s] entry into the collect file [%s]. Error: [%s]",
+                                                 fileName.c_str(), collectFilePath.c_str(), text.c_str());
+            }
+            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, " Added [%s]", fileName.c_str());
+            ++added;
+        }
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                       "Failed to find the log file records from the table: Logs. Error: [%s]",
+                                       e.what());
+    }
+    if (added == 0) {
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0,
+                   "No log entry found in [%s] for sweeping. Nothing added to collect file [%s]",
+                   GetFullDatabaseName().c_str(), collectName.c_str());
+    } else {
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Added %u entries to collect file [%s]", added,
+                   collectName.c_str());
+    }
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const {
+    return CSQLiteBase::Delete(kLogsTable, changed, condition);
+}
+
+CWzError CLogInfoDB::InsertLogRecord(unsigned int serial, const std::string& logFileName,
+                                     SQLPmn::SQLDBBackupInfo& metadata) const {
+    if (logFileName.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "logFileName is empty");
+    using Info = SQLPmn::SQLDBBackupInfo;
+    // The dates are kept whole: the INTEGER columns hold 64 bits.
+    return Insert(kLogsTable, "DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime",
+                  FX::CSQLite3Sql("?,?,?,?,?,?", {int64_t{serial}, logFileName, metadata.getstring(Info::kFirstLsn),
+                                                  metadata.getstring(Info::kLastLsn),
+                                                  metadata.getint64(Info::kBackupStartDate),
+                                                  metadata.getint64(Info::kBackupFinishDate)}));
+}

@@ -1,0 +1,56 @@
+// CLogInfoDB: the log-information database "loginfo.db" of a dump folder.
+//
+// It lists every transaction-log dump of the folder (table Logs) with its
+// database (table Databases), LSN range and times, how many live-sync
+// restores use it (ReferenceCount) and whether it has been swept (Swept).
+// The dump programs fill it and sweep from it; live sync reads it. Outside
+// programs open the same file, so the schema text is fixed.
+//
+// Every statement runs under the lock file loginfo.db.lock: single
+// statements lock by themselves, the multi-row reads hold one DBLocker for
+// their whole duration.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "JxSQLCommon/state/CSQLiteWithLock.h"
+
+namespace SQLPmn {
+class SQLDBBackupInfo;
+}
+
+class CLogInfoDB : public CSQLiteWithLock {
+public:
+    static constexpr const char* kName = "loginfo";
+    static constexpr const char* kDatabasesTable = "Databases";
+    static constexpr const char* kLogsTable = "Logs";
+    static constexpr const char* kLogsIndex = "IDX_Logs_FileName";
+    static const char* const kDatabasesSchema;
+    static const char* const kLogsSchema;
+    static const char* const kLogsIndexSchema;
+
+    CLogInfoDB(const std::string& folder, DB_LOCALITY locality);
+
+    // Creates the two tables and the index when missing.
+    CWzError CreateTablesSchema() const;
+    // The database's serial number, inserting its row first when needed.
+    CWzError InsertDBRecord(const std::string& instance, int databaseId, const std::string& database,
+                            unsigned int& serial) const;
+    // Adds one Logs row for a dump (ignored when the file name is listed).
+    CWzError InsertLogRecord(unsigned int serial, const std::string& logFileName,
+                             SQLPmn::SQLDBBackupInfo& metadata) const;
+    // The serial number of a database; an empty instance matches any.
+    CWzError GetDatabaseSerialNo(const std::string& instance, const std::string& database,
+                                 unsigned int& serial) const;
+    // Writes the file names of the matching Logs rows to the debug log;
+    // a serial of 0xFFFFFFFF does not filter by database.
+    CWzError GetLogRecords(const FX::CSQLite3Sql& condition, unsigned int serial) const;
+    // Writes the absolute paths of the unswept dumps whose .bak and .xml
+    // files both exist, one per line, into the collect file (which lies in
+    // the dump folder); no such dump leaves no collect file.
+    CWzError GenerateCollectFileForSweep(const std::string& collectFilePath) const;
+    // Deletes rows of Logs.
+    CWzError Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const;
+    using CSQLiteBase::Delete;
+};

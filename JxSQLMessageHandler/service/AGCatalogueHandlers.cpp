@@ -1,0 +1,213 @@
+// Served catalogue requests beyond plain databases: the availability groups
+// of an instance (all of them, one, a group's databases and its replicas) as
+// XML documents, the databases of a SharePoint farm's SQL Server, the remote
+// partitions of Analysis Services databases; and the server name an Analysis
+// Services instance is reached by.
+#include <algorithm>
+#include <cstdlib>
+
+#include "JxSQLCommon/records/AppMessages.h"
+#include "JxSQLCommon/records/JxEntitiesMessages.h"
+#include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxsqlAMO/CsqlAMO.h"
+#include "JxsqlDMO/CsqlDMO.h"
+#include "WzUtils/FXString.h"
+
+namespace {
+
+constexpr unsigned long kGroupsReply = 0x1e0000dd;
+constexpr unsigned long kDatabasesReply = 0x1e0000df;
+constexpr unsigned long kReplicasReply = 0x1e0000e1;
+constexpr unsigned long kGroupReply = 0x1e0000e5;
+constexpr unsigned long kSharePointRequest = 0x1e0000c8;
+constexpr unsigned long kSharePointReply = 0x1e0000c9;
+constexpr unsigned long kRemotePartitionRequest = 0x1e0000d4;
+// The request has no reply code of its own: its code plus one, the rule of
+// the dispatch table.
+constexpr unsigned long kRemotePartitionReply = 0x1e0000d5;
+
+constexpr const char* kAnalysisServicesSuffix = "Analysis Services";
+
+// The instance id and name of an entity nested in a request document.
+struct EntityInstance {
+    uint64_t id = 0;
+    std::string name;
+};
+
+EntityInstance InstanceOf(const CNMessageBase& document, CNFieldId idField, CNFieldId nameField) {
+    EntityInstance out;
+    JxEntities::GenericEntity entity;
+    if (document.getObject(idField, entity)) out.id = static_cast<uint64_t>(entity.getint64(JxEntities::GenericEntity::kInstanceId));
+    if (document.getObject(nameField, entity)) out.name = entity.getstring(JxEntities::GenericEntity::kInstanceName);
+    return out;
+}
+
+}  // namespace
+
+// Decodes the request document, runs `query` on a management-layer object
+// bound to the request's instance, and answers with the document it gives.
+// An undecodable request is answered with an empty document, so the
+// requester does not wait for its time-out.
+template <typename Request, typename Query>
+unsigned long CSQLClientDll::serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query) {
+    auto* record = ReceivedRecord<SQLXmlTextRecord_t>(m_receivedBuffer);
+    std::string text = TextOf(record->xml);
+    SQLXmlTextRecord_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
+    std::string answer;
+    Request request;
+    CWzError error;
+    int rc = request.unserialize(text, &error);
+    if (rc != kMsgOk) {
+        // The format takes the request text and the result; some texts show
+        // only the request.
+        m_event.error(unserializeFailure, text.c_str(), rc);
+    } else {
+        CsqlDMO dmo;
+        query(request, dmo, answer);
+    }
+    reply.xml = answer.data();
+    sendReply(replyCode);
+    reply.xml = nullptr;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
+}
+
+unsigned long CSQLClientDll::GetAvailabilityGroups() {
+    return serveAGDocument<App::GetAvailabilityGroupsReq>(
+        "Failed to unserialize message [%s] with error [%d].", kGroupsReply, [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo,
+                                                      std::string& xml) {
+            EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupsReq::kInstance,
+                                                 App::GetAvailabilityGroupsReq::kInstance);
+            dmo.setInstanceId(instance.id);
+            dmo.GetAvailabilityGroups(FXString::ToWstring(instance.name), xml);
+            if (xml.empty()) {
+                EV_ERROR(m_event, "Failed to get SQLAvailabilityGroups XML.");
+                int rc = App::SQLAvailabilityGroups().serialize(xml);
+                if (rc != kMsgOk) EV_ERROR(m_event, "Failed to serialize SQLAvailabilityGroups XML, Error [%d]", rc);
+            }
+        });
+}
+
+unsigned long CSQLClientDll::GetAG() {
+    return serveAGDocument<App::GetAGReq>(
+        "Failed to unserialize message [%s]", kGroupReply, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
+            EntityInstance instance = InstanceOf(request, App::GetAGReq::kInstance, App::GetAGReq::kInstance);
+            dmo.setInstanceId(instance.id);
+            dmo.GetAG(FXString::ToWstring(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);
+        });
+}
+
+unsigned long CSQLClientDll::GetAvailabilityDatabases() {
+    return serveAGDocument<App::GetAvailabilityDatabasesReq>(
+        "Failed to unserialize message [%s] with error code [%d].", kDatabasesReply,
+        [](const App::GetAvailabilityDatabasesReq& request, CsqlDMO& dmo, std::string& xml) {
+            EntityInstance instance = InstanceOf(request, App::GetAvailabilityDatabasesReq::kInstance,
+                                                 App::GetAvailabilityDatabasesReq::kInstanceName);
+            dmo.setInstanceId(instance.id);
+            dmo.GetAvailabilityDatabases(FXString::ToWstring(instance.name),
+                                         request.getstring(App::GetAvailabilityDatabasesReq::kGroupName), xml);
+        });
+}
+
+unsigned long CSQLClientDll::GetAvailabilityGroupReplicas() {
+    return serveAGDocument<App::GetAvailabilityGroupReplicasReq>(
+        "Failed to unserialize message [%s]", kReplicasReply,
+        [](const App::GetAvailabilityGroupReplicasReq& request, CsqlDMO& dmo, std::string& xml) {
+            EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupReplicasReq::kInstance,
+                                                 App::GetAvailabilityGroupReplicasReq::kInstance);
+            dmo.setInstanceId(instance.id);
+            dmo.GetAvailabilityGroupReplicas(FXString::ToWstring(instance.name),
+                                             request.getstring(App::GetAvailabilityGroupReplicasReq::kGroupName),
+                                             xml);
+        });
+}
+
+unsigned long CSQLClientDll::getSQLSPDatabaselist() {
+    auto* request = ReceivedRecord<SQLGetSPDatabaseListReq_t>(m_receivedBuffer);
+    SQLGetSPDatabaseListRSP_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
+    std::string instanceName = TextOf(request->instanceName);
+    CsqlDMO dmo;
+    dmo.setUserName(TextOf(request->userName));
+    dmo.setPassword(TextOf(request->password));
+    DatabaseInfo_t info;
+    // A failed connection is answered with an empty list rather than left
+    // unanswered.
+    if (dmo.initialize(instanceName, false)) dmo.getDatabases(instanceName, info);
+
+    size_t filled = std::min({info.names.size(), info.ids.size(), info.creationTimes.size()});
+    if (filled > 0) reply.databases = new SPDataBaseInfo_t[filled];
+    auto name = info.names.begin();
+    auto id = info.ids.begin();
+    auto created = info.creationTimes.begin();
+    for (size_t i = 0; i < filled; ++i) {
+        reply.databases[i].name = NewTextCopy(*name++);
+        reply.databases[i].databaseId = std::atoi((id++)->c_str());
+        reply.databases[i].creationTime = *created++;
+    }
+    reply.count = static_cast<uint32_t>(filled);
+    sendReply(kSharePointReply);
+    for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
+    delete[] reply.databases;
+    reply.databases = nullptr;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSharePointRequest) ? 1 : 0;
+}
+
+unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
+    auto* request = ReceivedRecord<SQLAnalysisGetRemotePartitionInfoReq_t>(m_receivedBuffer);
+    SQLAnalysisGetRemotePartitionInfoRsp_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
+    uint32_t requested = request->entries != nullptr ? request->count : 0;
+    if (requested > 0) reply.databases = new AnalysisRemotePartitionInfo_t[requested];
+
+    CsqlAMO amo;
+    for (uint32_t i = 0; i < requested; ++i) {
+        const AnalysisRemotePartitionReqEntry_t& entry = request->entries[i];
+        std::list<AnalysisRemotePartitionInfo> partitions;
+        if (!amo.getRemotePartitionInfo(FXString::ToWstring(TextOf(entry.databaseName)), FXString::ToWstring(TextOf(entry.serverName)),
+                                        partitions)) {
+            // The entries answered so far go out with the failure flag.
+            reply.failed = 1;
+            break;
+        }
+        AnalysisRemotePartitionInfo_t& out = reply.databases[i];
+        out.databaseName = NewTextCopy(TextOf(entry.databaseName));
+        out.count = static_cast<uint32_t>(partitions.size());
+        if (out.count > 0) out.partitions = new AnalysisRemotePartitionInfoPerDb_t[out.count];
+        AnalysisRemotePartitionInfoPerDb_t* p = out.partitions;
+        for (const AnalysisRemotePartitionInfo& partition : partitions) {
+            p->cube = NewTextCopy(partition.cube);
+            p->measureGroup = NewTextCopy(partition.measureGroup);
+            p->partition = NewTextCopy(partition.partition);
+            p->remoteServer = NewTextCopy(partition.remoteServer);
+            ++p;
+        }
+        reply.count = i + 1;
+    }
+    sendReply(kRemotePartitionReply);
+    for (uint32_t i = 0; i < reply.count; ++i) {
+        AnalysisRemotePartitionInfo_t& out = reply.databases[i];
+        for (uint32_t k = 0; k < out.count; ++k) {
+            delete[] out.partitions[k].cube;
+            delete[] out.partitions[k].measureGroup;
+            delete[] out.partitions[k].partition;
+            delete[] out.partitions[k].remoteServer;
+        }
+        delete[] out.partitions;
+        delete[] out.databaseName;
+    }
+    delete[] reply.databases;
+    reply.databases = nullptr;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kRemotePartitionRequest)) return 0;
+    return reply.failed == 0 ? 1 : 0;
+}
+
+std::string CSQLClientDll::parseInstanceName(const std::string& name) {
+    size_t position = name.find(kAnalysisServicesSuffix);
+    if (position == std::string::npos || position == 0) return name;
+    return name.substr(0, position - 1);
+}
+
+std::string CSQLClientDll::parseInstanceName(const char* name) { return parseInstanceName(TextOf(name)); }

@@ -1,0 +1,59 @@
+// Opening, listing and service state of simulated instance catalogues.
+#include "JxsqlDMO/SqlSimCatalog.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "WzUtils/FXErrorUtil.h"
+
+CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name) {
+    std::string path = location.CatalogPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
+                                         location.FullName().c_str());
+    }
+    CWzError err = db.Open(path, false);
+    if (err.IsError()) return err;
+    SimSqlStatement q = db.Prepare("SELECT name FROM server");
+    if (!q.Step()) {
+        CWzError e = q.Error().IsError() ? q.Error()
+                                         : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
+        db.Close();
+        return e.Push(FXCODELOC, "cannot open %s instance [%s]", kind, location.FullName().c_str());
+    }
+    name = q.Text(0);
+    return CWzError::Success();
+}
+
+std::vector<std::string> SqlSimListInstances(const char* area) {
+    std::vector<std::string> names;
+    for (const std::string& path : SqlSimInstanceName::CatalogPaths(area)) {
+        SimSqlDb db;
+        if (db.Open(path, false).IsError()) continue;
+        SimSqlStatement q = db.Prepare("SELECT name FROM server");
+        if (q.Step()) names.push_back(q.Text(0));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool SqlSimOnHost(const std::string& instanceName, const std::string& host) {
+    std::string nameHost = instanceName.substr(0, instanceName.find('/'));
+    return host.empty() || strcasecmp(nameHost.c_str(), host.c_str()) == 0;
+}
+
+CWzError SqlSimCheckRunning(SimSqlDb& db, const std::string& name, const char* kind) {
+    SimSqlStatement q = db.Prepare("SELECT running FROM server");
+    if (!q.Step()) {
+        return q.Error().IsError() ? q.Error()
+                                   : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
+    }
+    if (q.Int(0) == 0) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The %s service of instance [%s] is not running.", kind,
+                                         name.c_str());
+    }
+    return CWzError::Success();
+}

@@ -1,0 +1,26 @@
+// What the simulated database engines and Analysis Services instances share
+// about their catalogues: opening one, listing them, and the service state
+// every catalogue keeps in its "server" table (name, running, ...).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimInstanceName.h"
+#include "WzUtils/CWzError.h"
+
+// Opens the catalogue of an existing instance and reads its full name;
+// `kind` ("SQL Server", "Analysis Services") names it in errors.
+CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name);
+
+// Full names of every instance of an area, sorted; unreadable catalogues are
+// left out.
+std::vector<std::string> SqlSimListInstances(const char* area);
+
+// Whether the instance's host part is `host`, without regard to case; every
+// instance is on the empty host.
+bool SqlSimOnHost(const std::string& instanceName, const std::string& host);
+
+// Fails unless the instance's service runs.
+CWzError SqlSimCheckRunning(SimSqlDb& db, const std::string& name, const char* kind);

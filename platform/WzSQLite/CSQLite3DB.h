@@ -1,0 +1,43 @@
+// FX::CSQLite3DB: one open SQLite 3 database file.
+//
+// The constructor opens the file, creating it when missing; destruction closes
+// it (cursors still held keep the connection alive until they go). Every
+// statement call runs exactly one statement with its values bound and throws
+// CSQLite3Exception on failure; a busy database fails at once with code 5 and
+// the caller decides whether to retry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "WzSQLite/CSQLite3Exception.h"
+#include "WzSQLite/CSQLite3Query.h"
+#include "WzSQLite/CSQLite3Sql.h"
+
+struct sqlite3;
+
+namespace FX {
+
+class CSQLite3DB {
+public:
+    explicit CSQLite3DB(const std::string& path);
+    ~CSQLite3DB();
+    CSQLite3DB(const CSQLite3DB&) = delete;
+    CSQLite3DB& operator=(const CSQLite3DB&) = delete;
+
+    // Runs a statement; returns the number of rows it changed.
+    int ExecDML(const CSQLite3Sql& statement);
+    // Runs a query; the first column of its first row, or `defaultValue`
+    // when there is no row or the value is NULL.
+    int64_t ExecScalarInt64(const CSQLite3Sql& statement, int64_t defaultValue);
+    // Prepares a query and returns its cursor, before the first row.
+    std::shared_ptr<CSQLite3Query> ExecQuerySetup(const CSQLite3Sql& statement);
+
+private:
+    sqlite3_stmt* Prepare(const CSQLite3Sql& statement);
+
+    sqlite3* m_db = nullptr;
+};
+
+}  // namespace FX

@@ -1,0 +1,175 @@
+// Behaviour of lock files: exclusion between processes and threads, the
+// owner text, and the refusals.
+#include "JxSQLCommon/state/CLockFileBase.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "JxSQLCommon/state/JX1MinRPOLockFile.h"
+#include "tests/JxSQLCommon/state/ChildProcess.h"
+#include "WzUtils/WzClock.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class CLockFileBaseTest : public jxtest::RootedTest {
+protected:
+    std::string LockPath() const { return root.File("dump/loginfo.db.lock"); }
+};
+
+TEST_F(CLockFileBaseTest, LockWritesOwnerPaddedTo50AndKeepsItAfterUnlock) {
+    CLockFileBase lock("node1");
+    ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(lock.Lock(1).IsError());
+    EXPECT_EQ("node1" + std::string(45, ' '), jxtest::ReadWholeFile(LockPath()));
+    ASSERT_FALSE(lock.Unlock().IsError());
+    EXPECT_EQ(50u, jxtest::ReadWholeFile(LockPath()).size());
+
+    // Locking again through the same descriptor rewrites from the start.
+    ASSERT_FALSE(lock.Lock(1).IsError());
+    EXPECT_EQ("node1" + std::string(45, ' '), jxtest::ReadWholeFile(LockPath()));
+    std::string content;
+    ASSERT_FALSE(lock.Read(content).IsError());
+    EXPECT_EQ("node1" + std::string(45, ' '), content);
+}
+
+TEST_F(CLockFileBaseTest, LongOwnerIsWrittenWholeAndEmptyOwnerWritesNothing) {
+    const std::string longOwner(60, 'n');
+    {
+        CLockFileBase lock(longOwner);
+        ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+        ASSERT_FALSE(lock.Lock(1).IsError());
+    }
+    EXPECT_EQ(longOwner, jxtest::ReadWholeFile(LockPath()));
+    CLockFileBase quiet("");
+    ASSERT_FALSE(quiet.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(quiet.Lock(1).IsError());
+    EXPECT_EQ(longOwner, jxtest::ReadWholeFile(LockPath()));
+}
+
+TEST_F(CLockFileBaseTest, RefusesLockWhenNotOpenedOrAlreadyLocked) {
+    CLockFileBase lock("node1");
+    CWzError e = lock.Lock(1);
+    EXPECT_TRUE(e.IsError());
+    EXPECT_EQ("File is not opened", e.GetMessage());
+    ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(lock.Lock(1).IsError());
+    e = lock.Lock(1);
+    EXPECT_EQ("Already locked", e.GetMessage());
+}
+
+TEST_F(CLockFileBaseTest, OpenCreatesWithMode0744AndIsIdempotent) {
+    const mode_t old = ::umask(0);
+    CLockFileBase lock("node1");
+    ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+    ::umask(old);
+    struct stat info {};
+    ASSERT_EQ(0, ::stat(LockPath().c_str(), &info));
+    EXPECT_EQ(0744u, info.st_mode & 0777);
+    ASSERT_EQ(0, ::unlink(LockPath().c_str()));
+    EXPECT_FALSE(lock.Open(LockPath(), 1, 0).IsError());  // already open: nothing reopened
+    EXPECT_NE(0, ::access(LockPath().c_str(), F_OK));
+}
+
+TEST_F(CLockFileBaseTest, OpenFailsAfterItsAttempts) {
+    CLockFileBase lock("node1");
+    EXPECT_EQ("file path is empty", lock.Open("", 1, 0).GetMessage());
+    EXPECT_TRUE(lock.Open(root.path() + "/no/such/folder/x.lock", 3, 0).IsError());
+    EXPECT_TRUE(lock.Open(LockPath(), 0, 0).IsError());
+    EXPECT_FALSE(lock.IsOpened());
+}
+
+TEST_F(CLockFileBaseTest, ReadOfEmptyFileLeavesStringAlone) {
+    CLockFileBase lock("");
+    ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+    std::string content = "unchanged";
+    ASSERT_FALSE(lock.Read(content).IsError());
+    EXPECT_EQ("unchanged", content);
+    EXPECT_EQ("data is empty", lock.Write("").GetMessage());
+}
+
+TEST_F(CLockFileBaseTest, SecondObjectInTheSameProcessIsExcludedUntilUnlock) {
+    JX1MinRPOLockFile first("first");
+    JX1MinRPOLockFile second("second");
+    ASSERT_FALSE(first.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(second.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(first.Lock(1).IsError());
+
+    CWzError e;
+    std::thread other([&] { e = second.Lock(1); });  // 5 tries, 200 ms apart
+    other.join();
+    EXPECT_EQ("Failed to get a lock", e.GetMessage());
+    EXPECT_FALSE(second.IsLocked());
+
+    ASSERT_FALSE(first.Unlock().IsError());
+    EXPECT_FALSE(second.Lock(1).IsError());
+    EXPECT_EQ("second" + std::string(44, ' '), jxtest::ReadWholeFile(LockPath()));
+}
+
+TEST_F(CLockFileBaseTest, LockHeldByAnotherProcessIsWaitedFor) {
+    int ready[2];
+    ASSERT_EQ(0, ::pipe(ready));
+    const std::string path = LockPath();
+    pid_t child = statetest::StartChild([&] {
+        CLockFileBase lock("child");
+        if (lock.Open(path, 1, 0).IsError() || lock.Lock(1).IsError()) return 1;
+        char c = 'x';
+        if (::write(ready[1], &c, 1) != 1) return 2;
+        WZSLEEP_InTeRnAl(20000);  // 20 ms of real time, then release by exiting
+        return 0;
+    });
+    char c;
+    ASSERT_EQ(1, ::read(ready[0], &c, 1));
+
+    CLockFileBase lock("parent");
+    ASSERT_FALSE(lock.Open(path, 1, 0).IsError());
+    EXPECT_EQ("Failed to get a lock", lock.Lock(1).GetMessage());  // 5 tries: about 5 ms
+    EXPECT_FALSE(lock.Lock(1200).IsError());                       // waits for the child to end
+    EXPECT_EQ(0, statetest::WaitChild(child));
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+TEST_F(CLockFileBaseTest, ClassicRecordLockOfAnOutsideProgramConflicts) {
+    const std::string path = LockPath();
+    CLockFileBase lock("node1");
+    ASSERT_FALSE(lock.Open(path, 1, 0).IsError());
+    ASSERT_FALSE(lock.Lock(1).IsError());
+    pid_t child = statetest::StartChild([&] {
+        int fd = ::open(path.c_str(), O_RDWR);
+        struct flock region {};
+        region.l_type = F_WRLCK;
+        region.l_whence = SEEK_SET;
+        return ::fcntl(fd, F_SETLK, &region) == -1 ? 0 : 1;
+    });
+    EXPECT_EQ(0, statetest::WaitChild(child));
+
+    // After Unlock nothing of the file stays locked, not even the bytes
+    // beyond the owner text that the first lock covered.
+    ASSERT_FALSE(lock.Unlock().IsError());
+    int fd = ::open(path.c_str(), O_RDWR);
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    ASSERT_EQ(0, ::fcntl(fd, F_OFD_GETLK, &probe));
+    EXPECT_EQ(F_UNLCK, probe.l_type);
+    ::close(fd);
+}
+
+TEST_F(CLockFileBaseTest, CloseReleasesTheLock) {
+    CLockFileBase first("a");
+    ASSERT_FALSE(first.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(first.Lock(1).IsError());
+    ASSERT_FALSE(first.Close().IsError());
+    EXPECT_FALSE(first.IsLocked());
+    CLockFileBase second("b");
+    ASSERT_FALSE(second.Open(LockPath(), 1, 0).IsError());
+    EXPECT_FALSE(second.Lock(1).IsError());
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Behaviour of restore markers: name, life time, refusals and stale markers.
+#include "JxSQLCommon/state/RestoreMarkerFile.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/state/ChildProcess.h"
+#include "tests/JxSQLCommon/state/DumpFolderTest.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class RestoreMarkerFileTest : public statetest::DumpFolderTest {
+protected:
+    bool Exists(const std::string& path) const { return ::access(path.c_str(), F_OK) == 0; }
+};
+
+TEST_F(RestoreMarkerFileTest, MarkerLivesExactlyAsLongAsItsObject) {
+    const std::string path = Folder("mp") + "/sales_4711.rmf";
+    {
+        RestoreMarkerFile marker;
+        ASSERT_FALSE(marker.Create(Folder("mp"), "Sales", "4711").IsError());
+        EXPECT_EQ(path, marker.GetPath());
+        EXPECT_TRUE(Exists(path));
+        EXPECT_EQ("", jxtest::ReadWholeFile(path));
+        EXPECT_EQ("File handle already setup", marker.Create(Folder("mp"), "Sales", "4711").GetMessage());
+    }
+    EXPECT_FALSE(Exists(path));
+}
+
+TEST_F(RestoreMarkerFileTest, NamesDifferingOnlyInCaseShareAMarker) {
+    RestoreMarkerFile upper;
+    RestoreMarkerFile lower;
+    ASSERT_FALSE(upper.Create(Folder("mp"), "SALES", "1").IsError());
+    ASSERT_FALSE(lower.Create(Folder("mp"), "sales", "1").IsError());
+    EXPECT_EQ(upper.GetPath(), lower.GetPath());
+}
+
+TEST_F(RestoreMarkerFileTest, RefusesBadArgumentsAndMissingFolder) {
+    RestoreMarkerFile marker;
+    EXPECT_EQ("path is empty", marker.Create("", "db", "1").GetMessage());
+    EXPECT_EQ("dbName is empty", marker.Create(Folder("mp"), "", "1").GetMessage());
+    EXPECT_EQ("jobID is empty", marker.Create(Folder("mp"), "db", "").GetMessage());
+    CWzError e = marker.Create(Folder("mp") + "/missing", "db", "1");
+    EXPECT_EQ(2u, FXErrorUtil::GetWin32(e));
+    EXPECT_FALSE(Exists(Folder("mp") + "/missing"));
+    // A database name must not lead the marker out of the folder.
+    EXPECT_TRUE(marker.Create(Folder("mp"), "../escape", "1").IsError());
+    EXPECT_FALSE(Exists(root.path() + "/escape_1.rmf"));
+}
+
+TEST_F(RestoreMarkerFileTest, MarkerLeftByADeadProcessIsStale) {
+    const std::string folder = Folder("mp");
+    const std::string path = folder + "/db_9.rmf";
+    pid_t child = statetest::StartChild([&] {
+        auto* leaked = new RestoreMarkerFile;  // never destroyed: the process "crashes"
+        return leaked->Create(folder, "db", "9").IsError() ? 1 : 0;
+    });
+    ASSERT_EQ(0, statetest::WaitChild(child));
+    ASSERT_TRUE(Exists(path));
+    bool stale = false;
+    ASSERT_FALSE(RestoreMarkerFile::IsStale(path, stale).IsError());
+    EXPECT_TRUE(stale);
+
+    RestoreMarkerFile live;
+    ASSERT_FALSE(live.Create(folder, "db", "9").IsError());  // a new run takes the name over
+    ASSERT_FALSE(RestoreMarkerFile::IsStale(path, stale).IsError());
+    EXPECT_FALSE(stale);
+    EXPECT_TRUE(RestoreMarkerFile::IsStale(folder + "/none.rmf", stale).IsError());
+}
+
+}  // namespace
