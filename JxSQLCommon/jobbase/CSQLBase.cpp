@@ -27,15 +27,15 @@ constexpr size_t kSettingBufferLength = 1024;
 constexpr int64_t kAppType = 81;
 
 // Reads one decimal piece of a version text; false when it is not a plain
-// decimal number that fits.
-bool VersionPiece(const std::string& text, int64_t limit, int64_t& value) {
+// decimal number that fits 32 bits.
+bool VersionPiece(const std::string& text, int64_t& value) {
     if (text.empty() || text.size() > 10) return false;
     int64_t v = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
         v = v * 10 + (c - '0');
     }
-    if (v > limit) return false;
+    if (v > INT32_MAX) return false;
     value = v;
     return true;
 }
@@ -87,9 +87,8 @@ bool CSQLBase::isUpdateInstanceVersionNeeded() {
         start = dot + 1;
     }
     int64_t major = 0, minor = 0, build = 0, revision = 0;
-    if (pieces.size() < 3 || pieces.size() > 4 || !VersionPiece(pieces[0], INT32_MAX, major) ||
-        !VersionPiece(pieces[1], INT32_MAX, minor) || !VersionPiece(pieces[2], INT32_MAX, build) ||
-        (pieces.size() == 4 && !VersionPiece(pieces[3], INT32_MAX, revision))) {
+    if (pieces.size() < 3 || pieces.size() > 4 || !VersionPiece(pieces[0], major) || !VersionPiece(pieces[1], minor) ||
+        !VersionPiece(pieces[2], build) || (pieces.size() == 4 && !VersionPiece(pieces[3], revision))) {
         EV_ERROR(m_logger, "Version [%s] of instance [%s] is not of the form major.minor.build.", version.c_str(),
                  m_sServername.c_str());
         return false;
