@@ -68,10 +68,13 @@ public:
     virtual bool jxImpersonateUser(std::string& userName);
     // Closes the job-results file; false without a job-results object.
     virtual bool closeJobResults();
-    // Backup registration and set-up; the first form drops the registered flag.
+    // Backup registration and set-up (CSQLCommonBackupInit.cpp). The
+    // registered flag turns true once the job manager knows the job, so a
+    // caller can tell whether the failure was reported to it. The first form
+    // drops the flag.
     virtual bool initializeBackup(BackupOptionsParser& parser);
     virtual bool initializeBackup(BackupOptionsParser& parser, bool& registered);
-    // Restore registration and set-up.
+    // Restore registration and the restore link (CSQLCommonRestoreInit.cpp).
     virtual bool initializeRestore(RestoreOptionsParser& parser);
     // 'D' here; the backup job answers by its phase.
     virtual char getSqlBackupType(bool detailed);
@@ -115,6 +118,19 @@ public:
     static std::string convertIDToString(int id);
     static std::string convertIDToString(uint64_t id);
     static void getErrorDescription(const int& errnoValue, std::string& text);
+
+    // ---- Backup set-up helpers (CSQLCommonBackupInit.cpp) -----------------
+    // Reads the mark-skipped-failed switch.
+    void doLoadBackupConfigs();
+    // How the backup was started: 1 by default, 2 and 4 for the task's
+    // initiated-from codes 6 and 2, 3 when the plug-in option is set.
+    int GetInitiatedFrom(uint64_t jobId, bool skip);
+    // Optional headers go to the media agent unless "disableOptionalHeader"
+    // is exactly 1.
+    bool isSendOptionalHeaderEnabled();
+    // "listener/group[/...]" becomes "group/listener" in
+    // m_virtualInstanceName; false (name unchanged) without a "/".
+    bool reformattingVirtualInstanceName(std::string& name);
 
     // ---- Credentials (CSQLCommonInstanceServices.cpp) ---------------------
     void setUserName(const std::string& loginName);
@@ -275,4 +291,28 @@ protected:
 private:
     // Lower-cases m_sqlEdition in place and looks for `text` in it.
     bool EditionContains(const char* text);
+
+    // Backup set-up steps (CSQLCommonBackupInit.cpp).
+    bool RegisterBackupJob(BackupOptionsParser& parser, bool& registered);
+    bool ReadSubclientAndInstance(BackupOptionsParser& parser, std::unique_ptr<MsSqlInstance>& ownedInstance,
+                                  MsSqlInstance*& instance);
+    bool ReadInstanceName(MsSqlInstance& instance);
+    // Credential failures are logged and leave the user name empty.
+    void ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password);
+    bool ReadAvailabilityGroup();
+    // Asks the availability-group master which SQL Server to back up.
+    bool AskMasterForSqlServer(uint64_t* instanceId);
+    // Sets cause with a critical event on the backup job client (with the
+    // event arguments added before) and answers false.
+    bool FailWithCause(uint32_t cause);
+    // The application number and backup-domain id as event arguments.
+    void AddApplicationArguments();
+    // Fails with the availability-group cause and those arguments.
+    bool FailAvailabilityGroup();
+    // Logs that the subclient has no instance and fails with its cause.
+    bool FailNoInstance();
+
+    // The VDI time-out retry limit of backup and restore set-up
+    // (CSQLCommonInitialize.cpp).
+    void ReadVdiTimeoutRetryLimit();
 };

@@ -26,3 +26,19 @@ MsSqlInstance* ApplicationId::getInstance() {
     }
     return m_instance.get();
 }
+
+JXClient* ApplicationId::getClient() {
+    if (!m_client) {
+        uint64_t clientId = 0;
+        if (AppModel::GetUnsigned(AppModel::ObjectName("subclient", m_appNumber), "clientId", clientId) != 0) {
+            return nullptr;
+        }
+        m_client = std::make_unique<JXClient>(clientId);
+    }
+    return m_client.get();
+}
+
+ApplicationTypeSharePointV2Doc* ApplicationId::getApplicationType() {
+    if (!m_applicationType) m_applicationType = std::make_unique<ApplicationTypeSharePointV2Doc>(m_appNumber);
+    return m_applicationType.get();
+}

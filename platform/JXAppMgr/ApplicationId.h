@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "JXAppMgr/ApplicationTypeSharePointV2Doc.h"
 #include "JXAppMgr/Instance.h"
+#include "JXAppMgr/JXClient.h"
 #include "JXAppMgr/Subclient.h"
 
 class ApplicationId {
@@ -21,10 +23,16 @@ public:
     MsSqlSubclient* getSubclient();
     // The subclient's instance (its property "instanceId"); null when none.
     MsSqlInstance* getInstance();
+    // The subclient's client (its property "clientId"); null when none.
+    JXClient* getClient();
+    // The subclient's application type (its remote SQL login).
+    ApplicationTypeSharePointV2Doc* getApplicationType();
 
 private:
     uint64_t m_jxCellId = 0;
     uint64_t m_appNumber = 0;
     std::unique_ptr<MsSqlSubclient> m_subclient;
     std::unique_ptr<MsSqlInstance> m_instance;
+    std::unique_ptr<JXClient> m_client;
+    std::unique_ptr<ApplicationTypeSharePointV2Doc> m_applicationType;
 };

@@ -9,8 +9,6 @@ std::string Instance::Object() const { return AppModel::ObjectName("instance", m
 
 bool Instance::exists() const { return AppModel::Exists(Object()); }
 
-int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
-
 int MsSqlInstance::getVDITimeout(unsigned long& seconds) const {
     uint64_t v = 0;
     if (int rc = AppModel::GetUnsigned(Object(), "vdiTimeout", v); rc != 0) return rc;
@@ -31,4 +29,10 @@ int MsSqlInstance::getServerType(std::string& type, int& code) const {
 int MsSqlInstance::setServerType(const std::string& type) {
     if (!exists()) return JXAPPMGR_E_NO_OBJECT;
     return AppModel::Set(Object(), "serverType", type) ? 0 : JXAPPMGR_E_BAD_VALUE;
+}
+
+int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
+
+int MsSqlInstance::getSQLVersion(std::string& version) const {
+    return AppModel::GetText(Object(), "sqlVersion", version);
 }

@@ -24,9 +24,6 @@ class MsSqlInstance : public Instance {
 public:
     using Instance::Instance;
 
-    // The instance name (property "name"); 0 or a code of AppModel.h.
-    int getInstanceName(std::string& name) const;
-
     // VDI time-out in seconds (property "vdiTimeout"); 0 or a code of AppModel.h.
     int getVDITimeout(unsigned long& seconds) const;
 
@@ -36,4 +33,9 @@ public:
     // JXAPPMGR_E_NO_OBJECT.
     int getServerType(std::string& type, int& code) const;
     int setServerType(const std::string& type);
+
+    // The instance's name, "host" or "host/instance" (property "name"), and
+    // its version text (property "sqlVersion").
+    int getInstanceName(std::string& name) const;
+    int getSQLVersion(std::string& version) const;
 };

@@ -25,6 +25,12 @@ int JXClient::getClientId(uint64_t& clientId) const {
     return 0;
 }
 
+int JXClient::getClientName(std::string& name) const {
+    uint64_t id = 0;
+    if (int rc = getClientId(id); rc != 0) return rc;
+    return AppModel::GetText(AppModel::ObjectName(kClient, id), "name", name);
+}
+
 int JXClient::getNetworkHostnameMangled(std::string& hostName) const {
     uint64_t id = 0;
     if (int rc = getClientId(id); rc != 0) return rc;

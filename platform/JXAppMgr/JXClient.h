@@ -13,6 +13,8 @@ public:
 
     // 0 with the id written, JXAPPMGR_E_NO_OBJECT when no client has the name.
     int getClientId(uint64_t& clientId) const;
+    // The client's name (property "name"), 0 with the name written.
+    int getClientName(std::string& name) const;
     // The client's network host name (property "hostName").
     int getNetworkHostnameMangled(std::string& hostName) const;
     int getNetworkHostname(std::string& hostName) const { return getNetworkHostnameMangled(hostName); }

@@ -1,6 +1,8 @@
-// MSSQLAuthentication: the SQL Server login configured for an instance of the
-// application model, from the instance's properties "sqlAuthType" (0 = none
-// configured), "sqlUserName" and "sqlPassword" (stored as JXPassword encodes it).
+// MSSQLAuthentication: the SQL login an instance is backed up with.
+//
+// Read from the instance's properties "sqlUser", "sqlPassword" (the stored,
+// encoded form) and "authType" (a number, 0 when absent). An instance
+// without "sqlUser" has no SQL login: the read succeeds with an empty user.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +10,14 @@
 
 class MSSQLAuthentication {
 public:
-    // Fills the type, the user name and the stored (encoded) password. 0 when
-    // the instance has a login; JXAPPMGR_PROP_NOT_SET (type 0, texts
-    // untouched) when it has none; JXAPPMGR_E_NO_OBJECT for an instance the
-    // model does not have. `status` (when not null) receives the same code;
-    // `flag` and `reserved` are accepted and not used.
+    // 0 with the outputs written; a code of AppModel.h otherwise, its reason
+    // in getLastErrorText. `cloud`, `status` and `reserved` are accepted for
+    // the callers' sake: this platform keeps one kind of login.
     int getMSSQLAuthentication(uint64_t instanceId, unsigned long& authType, std::string& userName,
-                               std::string& password, bool flag, int* status, void* reserved) const;
+                               std::string& password, bool cloud, int* status, void* reserved);
+
+    const std::string& getLastErrorText() const { return m_lastErrorText; }
+
+private:
+    std::string m_lastErrorText;
 };

@@ -5,6 +5,7 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/BackupContent.h"
+#include "JXAppMgr/ChangeRefTime.h"
 
 Subclient::Subclient(uint64_t subclientId) : m_id(subclientId) {}
 
@@ -21,6 +22,16 @@ int Subclient::getFilters(int kind, BackupContent& content, void* /*reserved*/, 
         if (!entry) return 0;
         content.add(*entry);
     }
+}
+
+int Subclient::lookupProperties(const ChangeRefTime&) const {
+    // The model keeps one version of every object: what exists now is what
+    // existed at any reference time.
+    return exists() ? 0 : JXAPPMGR_E_NO_OBJECT;
+}
+
+int Subclient::getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const {
+    return GetUnsigned("readBufferSizeKB", kiloBytes);
 }
 
 int Subclient::GetInt(const std::string& key, int& value) const {
@@ -42,6 +53,10 @@ int SubclientConf::getVDITimeout(unsigned long& seconds) const {
     return 0;
 }
 
+int SubclientConf::getSharepointContentDBServerName(std::string& server) const {
+    return AppModel::GetText(Object(), "spContentDBServerName", server);
+}
+
 int MsSqlSubclient::GetTunable_BlockSize(int& value) const { return GetInt("tunableBlockSize", value); }
 
 int MsSqlSubclient::GetTunable_BufferCount(int& value) const { return GetInt("tunableBufferCount", value); }
@@ -55,3 +70,24 @@ int MsSqlSubclient::getSQLSpecialSubclientType(unsigned int& type) const {
     type = static_cast<unsigned int>(v);
     return 0;
 }
+
+int MsSqlSubclient::getSQLSubclientType(unsigned int& type) const {
+    uint64_t v = 0;
+    if (int rc = GetUnsigned("sqlSubclientType", v); rc != 0) return rc;
+    if (v > std::numeric_limits<unsigned int>::max()) return JXAPPMGR_E_BAD_VALUE;
+    type = static_cast<unsigned int>(v);
+    return 0;
+}
+
+int MsSqlSubclient::GetSwitch(const std::string& key, bool& value) const {
+    uint64_t v = 0;
+    if (int rc = GetUnsigned(key, v); rc != 0) return rc;
+    value = v != 0;
+    return 0;
+}
+
+int MsSqlSubclient::isAutoDiscover(bool& value) const { return GetSwitch("autoDiscover", value); }
+
+int MsSqlSubclient::isDisableAutoDiscovery(bool& value) const { return GetSwitch("disableAutoDiscovery", value); }
+
+int MsSqlSubclient::isDisableLogConsistency(bool& value) const { return GetSwitch("disableLogConsistency", value); }

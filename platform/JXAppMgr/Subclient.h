@@ -9,6 +9,7 @@
 #include <string>
 
 class BackupContent;
+class ChangeRefTime;
 
 class Subclient {
 public:
@@ -24,6 +25,11 @@ public:
     // subclient the model does not have. The other arguments are accepted
     // and not used.
     int getFilters(int kind, BackupContent& content, void* reserved, bool flag1, bool flag2, bool flag3) const;
+    // Reads the subclient's properties as they were at `when`; fails with
+    // JXAPPMGR_E_NO_OBJECT when the subclient is gone from the model.
+    int lookupProperties(const ChangeRefTime& when) const;
+    // Data-pipe read buffer in kilobytes (property "readBufferSizeKB").
+    int getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;
@@ -40,6 +46,9 @@ public:
 
     // VDI time-out in seconds (property "vdiTimeout").
     int getVDITimeout(unsigned long& seconds) const;
+    // The server of the SharePoint content databases (property
+    // "spContentDBServerName").
+    int getSharepointContentDBServerName(std::string& server) const;
 };
 
 class MsSqlSubclient : public SubclientConf {
@@ -55,4 +64,15 @@ public:
 
     // The special subclient type (property "specialSubclientType").
     int getSQLSpecialSubclientType(unsigned int& type) const;
+
+    // The SQL subclient type (property "sqlSubclientType", 1 = databases).
+    int getSQLSubclientType(unsigned int& type) const;
+    // Switches (a number, not 0 = set): "autoDiscover" (new databases join
+    // the subclient), "disableAutoDiscovery", "disableLogConsistency".
+    int isAutoDiscover(bool& value) const;
+    int isDisableAutoDiscovery(bool& value) const;
+    int isDisableLogConsistency(bool& value) const;
+
+private:
+    int GetSwitch(const std::string& key, bool& value) const;
 };

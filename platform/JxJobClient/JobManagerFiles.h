@@ -1,4 +1,4 @@
-// Where the job-manager stand-in keeps a job's files under the platform root.
+// Where the job-manager stand-in keeps its files under the platform root.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +12,11 @@ std::string JobDirectory(uint64_t jobId);
 std::string StopFilePath(uint64_t jobId);
 // The restart string the job manager holds for the job (one line).
 std::string RestartFilePath(uint64_t jobId);
+// The job-results directory registration gives a job: "jobresults/<job id>".
+std::string JobResultsDirectory(uint64_t jobId);
+// Test switch: while "jobmanager/registration.fail" exists, every
+// registration fails with the last error the file holds (a decimal number;
+// anything else counts as 1).
+std::string RegistrationFailurePath();
 
 }  // namespace jobmanager

@@ -15,6 +15,8 @@
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 
+class CNMessageBase;
+
 class SqlSimInstance;
 
 class CsqlDMO {
@@ -77,6 +79,38 @@ public:
     bool GetAG(const std::wstring& instance, const std::string& group, std::string& xml);
     bool GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml);
     bool GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group, std::string& xml);
+
+    // ---- Instance version, cluster and database ids, log shrink ----------
+    // (CsqlDMOVersion.cpp, CsqlDMOShrink.cpp)
+
+    // The instance's version text ("15.0.4123.1"), its product level
+    // ("RTM") and its edition ("Developer Edition (64-bit)").
+    bool getInstanceVersion(const std::string& instance, std::string& version, std::string& productLevel,
+                            std::string& edition);
+    // The leading number of the version text; 0 when the instance cannot be
+    // reached or its version does not start with a number.
+    int getInstanceMajorVersion(const std::string& instance);
+    // Whether a clustered instance of this machine has the instance part
+    // `instancePart` ("INST1", or "MSSQLSERVER" for a default instance); its
+    // cluster (virtual server) name goes to `clusterName`.
+    bool isSqlInstanceClustered(const std::string& instancePart, std::string& clusterName, int majorVersion);
+    // The database's id; false when it does not exist.
+    bool getDatabaseId(const std::string& instance, const std::string& database, unsigned long& id);
+
+    // Conditions that guard a log shrink. Each answers the condition; when
+    // it cannot be read the answer is false and `*failed` (when given) is
+    // set, so a caller can tell "no" from "could not ask".
+    // isRecoveryModelSimple asks the instance of the last initialize().
+    bool isRecoveryModelSimple(const std::string& database, bool* failed = nullptr);
+    bool isReadOnly(const std::string& instance, const std::string& database, bool* failed = nullptr);
+    bool isThereAnyOpenTransaction(const std::string& instance, const std::string& database,
+                                   bool* failed = nullptr);
+    // The log-space report of every database (SqlLogSpaceReport.h).
+    bool getLogSpaceReport(const std::string& instance, CNMessageBase& report);
+    // Shrinks the database's log to the part in use.
+    bool RunShrinkDatabaseQuery(const std::string& instance, const std::string& database);
+
+    // ---- end of the version and log-shrink block ---------------------------
 
     // The text of the last failure.
     std::wstring getErrorString() const;

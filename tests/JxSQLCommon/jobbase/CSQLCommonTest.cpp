@@ -7,6 +7,7 @@
 #include "JobResults/StoreResults.h"
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxJobClient/JobRegistration.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
@@ -96,7 +97,8 @@ TEST_F(JobContext, DatabasesAreLoggedToJobResultsFile) {
 TEST_F(JobContext, OwnedRegistrationAndMasterSessionGoWithTheJob) {
     // The sanitizer build reports a leak if either is not freed.
     auto job = std::make_unique<TestJob>();
-    job->m_pJobRegistration = new JobRegistration();
+    BackupOptionsParser parser;
+    job->m_pJobRegistration = new JobRegistration(parser);
     job->m_pMasterConnection = new CJxNetwork();
     CSQLCommon* base = job.release();
     delete base;

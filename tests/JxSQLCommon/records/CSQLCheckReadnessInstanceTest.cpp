@@ -35,8 +35,8 @@ protected:
     }
 
     void ConfigureLogin(const std::string& user, const std::string& storedPassword) {
-        AppModel::Set("instance/7", "sqlAuthType", "2");
-        AppModel::Set("instance/7", "sqlUserName", user);
+        AppModel::Set("instance/7", "authType", "2");
+        AppModel::Set("instance/7", "sqlUser", user);
         AppModel::Set("instance/7", "sqlPassword", storedPassword);
     }
 

@@ -1,0 +1,37 @@
+// SqlSimServerInfo: server-wide facts of a simulated instance beyond the
+// catalogue's server row: its edition, product level and cluster name
+// (table "server_properties", added the first time it is needed), and a
+// setter of the version text for tests of unusual versions.
+#pragma once
+
+#include <string>
+
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/CWzError.h"
+
+class SqlSimServerInfo {
+public:
+    static constexpr const char* kEdition = "edition";
+    static constexpr const char* kProductLevel = "productLevel";
+    static constexpr const char* kClusterName = "clusterName";
+
+    explicit SqlSimServerInfo(SqlSimInstance& instance) : m_instance(instance) {}
+
+    // Any text up to 128 characters, the empty one included: a test may give
+    // the instance a version that is not well formed.
+    CWzError SetVersion(const std::string& version);
+    CWzError Version(std::string& version);
+
+    CWzError SetProperty(const std::string& key, const std::string& value);
+    // The property's value, or `fallback` when it was never set.
+    CWzError Property(const std::string& key, const std::string& fallback, std::string& value);
+
+    // Defaults of the properties above.
+    static constexpr const char* kDefaultEdition = "Developer Edition (64-bit)";
+    static constexpr const char* kDefaultProductLevel = "RTM";
+
+private:
+    CWzError EnsureTable();
+
+    SqlSimInstance& m_instance;
+};

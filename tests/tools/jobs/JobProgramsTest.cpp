@@ -1,0 +1,73 @@
+// The job programs as the job manager starts them: each run registers in the
+// journal, and each failure ends the program with the job's pending cause.
+#include <gtest/gtest.h>
+
+#include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobRegistration.h"
+#include "tests/JxSQLCommon/jobbase/BackupInitFixture.h"
+
+namespace {
+
+class JobPrograms : public BackupInit {
+protected:
+    int Run(const std::string& program, const std::string& args) {
+        std::string output;
+        std::string error;
+        // Platform seconds, scaled down in tests: about half a minute of real time.
+        int status = JxProcess::system(program + " " + args, output, error, 30000);
+        lastError = error;
+        return status;
+    }
+    int Backup(const std::string& extra = "") {
+        return Run(JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -cn node1 " + extra);
+    }
+    std::string RegisteredOk() {
+        auto entries = Journal();
+        return entries.empty() ? "" : entries[0].Get("ok");
+    }
+    std::string lastError;
+};
+
+TEST_F(JobPrograms, BackupProgramInitialisesTheJob) {
+    EXPECT_EQ(Backup(), 0) << lastError;
+    EXPECT_EQ(RegisteredOk(), "true");
+    EXPECT_TRUE(Causes().empty());
+}
+
+TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
+    struct Case {
+        const char* name;
+        std::function<void()> breakIt;
+        std::vector<std::string> causes;
+    };
+    const std::vector<Case> cases = {
+        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}},
+        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}},
+        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}},
+        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        c.breakIt();
+        EXPECT_EQ(Backup(), 1);
+        EXPECT_EQ(Causes(), c.causes);
+    }
+    Reset();  // no subclient 99
+    EXPECT_EQ(Backup("-a 99"), 1);
+    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e00012f"}));
+}
+
+TEST_F(JobPrograms, BadCommandLineStartsNoJob) {
+    EXPECT_EQ(Backup("-bogus"), 2);
+    EXPECT_NE(lastError.find("-bogus"), std::string::npos);
+    EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(JobPrograms, RestoreProgramRegistersTheRestore) {
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77"), 0) << lastError;
+    EXPECT_EQ(RegisteredOk(), "true");
+    EXPECT_EQ(Journal().at(0).Get("restoreTaskId"), "77");
+}
+
+}  // namespace
