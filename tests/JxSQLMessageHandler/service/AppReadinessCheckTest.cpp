@@ -86,8 +86,8 @@ TEST_F(AppReadinessTest, MissingJobResultsDirectoryFailsTheDirectoryCheck) {
 }
 
 TEST_F(AppReadinessTest, LoginWithoutSysadminFailsTheRoleCheck) {
-    AppModel::Set("instance/7", "sqlAuthType", "1");
-    AppModel::Set("instance/7", "sqlUserName", "bob");
+    AppModel::Set("instance/7", "authType", "1");
+    AppModel::Set("instance/7", "sqlUser", "bob");
     AppModel::Set("instance/7", "sqlPassword", JXPassword::encrypt("pw"));
     Failure failure = Read(Check("DataBase Engine"));
     EXPECT_EQ(failure.code, 304);
