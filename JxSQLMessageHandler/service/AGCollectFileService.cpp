@@ -45,13 +45,36 @@ bool WriteLines(int fd, const std::vector<std::string>& lines) {
     return ::fsync(fd) == 0;
 }
 
-}  // namespace
-
-const std::string* sqlFindUnwritableCollectItem(const std::vector<std::string>& items) {
+// The first item that cannot stand on a line of its own, or null.
+const std::string* FindUnwritableItem(const std::vector<std::string>& items) {
     for (const std::string& item : items) {
         if (item.find_first_of("\r\n") != std::string::npos) return &item;
     }
     return nullptr;
+}
+
+}  // namespace
+
+bool sqlWriteOscCollectFile(CSQLClientDll& service, unsigned int id, bool dsVariant,
+                            const std::vector<std::string>& databases, const std::string& instance,
+                            std::string& reply) {
+    std::vector<std::string> items = databases;
+    items.push_back(instance);
+    if (const std::string* bad = FindUnwritableItem(items)) {
+        reply = getResponseMessage(102, wz::Format("Invalid name [%s] in the request: it contains a line break.",
+                                                   bad->c_str()));
+        return false;
+    }
+    std::string path = service.GetOscCollectFilePath(id, dsVariant);
+    if (path.empty()) {
+        reply = getResponseMessage(122, "Failed to create collect as file path is empty.");
+        return false;
+    }
+    if (!service.WriteToCollectFile(path, databases, instance)) {
+        reply = getResponseMessage(122, "Failed to create collect file.");
+        return false;
+    }
+    return true;
 }
 
 bool CSQLClientDll::ProcessAGCollectFile(std::string requestXml, std::string& reply) {
@@ -80,22 +103,8 @@ bool CSQLClientDll::ProcessAGCollectFile(std::string requestXml, std::string& re
         return false;
     }
     items[0] = items[0].substr(bar + 1);
-    if (const std::string* bad = sqlFindUnwritableCollectItem(items)) {
-        reply = getResponseMessage(102, wz::Format("Invalid name [%s] in the request: it contains a line break.",
-                                                   bad->c_str()));
-        return false;
-    }
-
-    // File names carry the id as a 32-bit number.
-    std::string path = GetOscCollectFilePath(static_cast<unsigned int>(jobId), false);
-    if (path.empty()) {
-        reply = getResponseMessage(122, "Failed to create collect as file path is empty.");
-        return false;
-    }
-    if (!WriteToCollectFile(path, items, "")) {
-        reply = getResponseMessage(122, "Failed to create collect file.");
-        return false;
-    }
+    // File names carry the id as a 32-bit number; the instance is the first item.
+    if (!sqlWriteOscCollectFile(*this, static_cast<unsigned int>(jobId), false, items, "", reply)) return false;
     reply = getResponseMessage(0, "");
     return true;
 }
@@ -128,7 +137,7 @@ bool CSQLClientDll::WriteToCollectFile(const std::string& path, const std::vecto
         EV_DEBUG(m_event, 3, "Adding database [%s] to collect file.", database.c_str());
         lines.push_back(database);
     }
-    if (const std::string* bad = sqlFindUnwritableCollectItem(lines)) {
+    if (const std::string* bad = FindUnwritableItem(lines)) {
         EV_ERROR(m_event, "Failed to write [%s] to the collect file [%s]: a name cannot contain a line break.",
                  bad->c_str(), path.c_str());
         return false;

@@ -106,7 +106,9 @@ public:
     // Archive information and source connectivity
     bool GetArchiveInfo();
     unsigned long CheckSourceConnectivity();
-    // XML requests
+    // XML requests: dispatched by the tag id of the document; answered with
+    // -1 (no document), -2 (not decodable), -3 (tag not handled) or -4 (a
+    // handler failed with an exception) when no handler answers.
     unsigned long handleSqlXmlMsg();
     // Log backup on a secondary replica, database status
     bool AGTLBackupStaging();

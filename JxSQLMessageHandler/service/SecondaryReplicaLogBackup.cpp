@@ -94,21 +94,8 @@ bool CSQLClientDll::DoTLDumpToRemoteStorage(App::AGTLBackupReq& request, std::st
     uint64_t clientId = static_cast<uint64_t>(entity->getint64(Entity::kClientId));
     std::string instanceName = entity->getstring(Entity::kInstanceName);
     std::string clientName = entity->getstring(Entity::kClientName);
-    std::vector<std::string> lines = databases;
-    lines.push_back(instanceName);
-    if (const std::string* bad = sqlFindUnwritableCollectItem(lines)) {
-        reply = getResponseMessage(102, wz::Format("Invalid name [%s] in the request: it contains a line break.",
-                                                   bad->c_str()));
-        return false;
-    }
     // The dump library finds the databases in the "DS" collect file of the subclient.
-    std::string path = GetOscCollectFilePath(static_cast<unsigned int>(subclientId), true);
-    if (path.empty()) {
-        reply = getResponseMessage(122, "Failed to create collect as file path is empty.");
-        return false;
-    }
-    if (!WriteToCollectFile(path, databases, instanceName)) {
-        reply = getResponseMessage(122, "Failed to create collect file.");
+    if (!sqlWriteOscCollectFile(*this, static_cast<unsigned int>(subclientId), true, databases, instanceName, reply)) {
         return false;
     }
 
