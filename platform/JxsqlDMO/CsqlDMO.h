@@ -148,7 +148,9 @@ public:
     bool CreateSourceView(const std::string& database, const std::string& column, const std::string& cutoff,
                           const std::string& viewSchema, const std::string& tableName);
     // Stages the transaction-log backup of availability group `group` on
-    // this instance (a replica of the group); on failure `errorText` says why.
+    // this instance (a replica of the group). A group without a replica here
+    // replaces `errorText` with the reason; a failed connection leaves it
+    // (getErrorString() tells why).
     bool AGTLBackupStaging(const std::string& instanceName, const std::string& group, unsigned long instanceId,
                            unsigned long clientId, const std::string& instanceDetail1,
                            const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
