@@ -96,8 +96,10 @@ TEST_F(XMLDecoderTest, RefusesWrongTypesAndBadFields) {
         "<str id=\"1\" enc=\"base64\">@@@@</str>", "<str id=\"1\" enc=\"base64\">abc</str>",
         "<int id=\"1\" enc=\"base64\">MQ==</int>", "<str id=\"1\">a</str><int id=\"1\">2</int>",
         "<float id=\"1\">1.5</float>", "<obj id=\"1\"></obj>", "<str id=\"1\"><v>a</v></str>",
-        "stray text", "<obj id=\"1\"><SQLPmn_ErrorMessage module=\"34\" message=\"47\"/>"
-        "<SQLPmn_ErrorMessage module=\"34\" message=\"47\"/></obj>",
+        "stray text",
+        // Two messages inside one embedded-message field.
+        ("<obj id=\"1\"><SQLPmn_ErrorMessage module=\"34\" message=\"47\"/>"
+         "<SQLPmn_ErrorMessage module=\"34\" message=\"47\"/></obj>"),
         "<strs id=\"1\"><w>a</w></strs>",
     };
     for (const char* body : bodies) EXPECT_EQ(kMsgBadField, Refusal(kOpen + body + kClose)) << body;
