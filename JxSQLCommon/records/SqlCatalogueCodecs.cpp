@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
+#include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsXdr.h"
 
@@ -19,7 +20,6 @@ constexpr uint32_t kMaxNameLength = 4096;
 constexpr uint32_t kMaxEntries = 1u << 16;
 
 bool Text(XDR* x, char** text) { return jxsXdrString(x, text, kMaxNameLength); }
-bool Document(XDR* x, char** text) { return jxsXdrString(x, text); }
 
 bool NullableText(XDR* x, char** text) {
     bool_t present = *text != nullptr;
@@ -125,7 +125,6 @@ bool xdr_SqlBackupsetListReq_t(XDR* x, SqlBackupsetListReq_t* r) {
 bool xdr_SqlBackupsetListRsp_t(XDR* x, SqlBackupsetListRsp_t* r) { return jxsXdrU64(x, &r->failed); }
 
 // ---- availability groups, SharePoint, Analysis Services ----
-bool xdr_SQLXmlTextRecord_t(XDR* x, SQLXmlTextRecord_t* r) { return Document(x, &r->xml); }
 bool xdr_SQLGetSPDatabaseListReq_t(XDR* x, SQLGetSPDatabaseListReq_t* r) {
     return Text(x, &r->instanceName) && Text(x, &r->userName) && Text(x, &r->password);
 }
@@ -191,10 +190,9 @@ void SqlRegisterCatalogueRecords() {
     jxsRegisterRecord<SqlBackupsetListReq_t, xdr_SqlBackupsetListReq_t>(0x1e0000b9, "SqlBackupsetListReq_t");
     jxsRegisterRecord<SqlBackupsetListRsp_t, xdr_SqlBackupsetListRsp_t>(0x1e0000ac, "SqlBackupsetListRsp_t");
 
-    for (unsigned long code : {0x1e0000dcul, 0x1e0000ddul, 0x1e0000e4ul, 0x1e0000e5ul, 0x1e0000deul, 0x1e0000dful,
-                               0x1e0000e0ul, 0x1e0000e1ul}) {
-        jxsRegisterRecord<SQLXmlTextRecord_t, xdr_SQLXmlTextRecord_t>(code, "SQLXmlTextRecord_t");
-    }
+    // The availability-group requests carry one XML document each.
+    SqlRegisterXmlTextRecords({0x1e0000dcul, 0x1e0000ddul, 0x1e0000e4ul, 0x1e0000e5ul, 0x1e0000deul, 0x1e0000dful,
+                               0x1e0000e0ul, 0x1e0000e1ul});
     jxsRegisterRecord<SQLGetSPDatabaseListReq_t, xdr_SQLGetSPDatabaseListReq_t>(0x1e0000c8,
                                                                               "SQLGetSPDatabaseListReq_t");
     jxsRegisterRecord<SQLGetSPDatabaseListRSP_t, xdr_SQLGetSPDatabaseListRSP_t>(0x1e0000c9,
