@@ -42,3 +42,13 @@ ApplicationTypeSharePointV2Doc* ApplicationId::getApplicationType() {
     if (!m_applicationType) m_applicationType = std::make_unique<ApplicationTypeSharePointV2Doc>(m_appNumber);
     return m_applicationType.get();
 }
+
+BackupSet* ApplicationId::getBackupSet() {
+    if (!m_backupSet) {
+        auto backupSet = std::make_unique<BackupSet>(m_appNumber);
+        uint64_t backupSetId = 0;
+        if (backupSet->getId(backupSetId) != 0) return nullptr;
+        m_backupSet = std::move(backupSet);
+    }
+    return m_backupSet.get();
+}

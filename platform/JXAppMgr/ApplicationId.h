@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "JXAppMgr/ApplicationTypeSharePointV2Doc.h"
+#include "JXAppMgr/BackupSet.h"
 #include "JXAppMgr/Instance.h"
 #include "JXAppMgr/JXClient.h"
 #include "JXAppMgr/Subclient.h"
@@ -27,6 +28,8 @@ public:
     JXClient* getClient();
     // The subclient's application type (its remote SQL login).
     ApplicationTypeSharePointV2Doc* getApplicationType();
+    // The subclient's backup set (its property "backupSetId"); null when none.
+    BackupSet* getBackupSet();
 
 private:
     uint64_t m_jxCellId = 0;
@@ -35,4 +38,5 @@ private:
     std::unique_ptr<MsSqlInstance> m_instance;
     std::unique_ptr<JXClient> m_client;
     std::unique_ptr<ApplicationTypeSharePointV2Doc> m_applicationType;
+    std::unique_ptr<BackupSet> m_backupSet;
 };

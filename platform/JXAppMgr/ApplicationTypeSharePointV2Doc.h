@@ -14,6 +14,9 @@ public:
     int getRemoteSQLSrvUserName(std::string& user) const;
     int getRemoteSQLSrvUserPassword(std::string& password) const;
 
+    // The application type id of the SQL Server agent.
+    uint64_t getId() const { return 81; }
+
 private:
     uint64_t m_appNumber;
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 
@@ -111,6 +112,25 @@ public:
     bool RunShrinkDatabaseQuery(const std::string& instance, const std::string& database);
 
     // ---- end of the version and log-shrink block ---------------------------
+
+    // ---- Database discovery (CsqlDMODiscovery.cpp) ---------------------------
+    // The instance's databases as an auto-discovery list, in id order,
+    // without those that `exclusion` names (a list of N'name' texts, e.g.
+    // "N'tempdb'"). The names and the array are allocated with new[]; free
+    // them with SqlFreeDatabaseInfoList. On failure the list stays empty.
+    bool getDatabases(const std::string& instance, SQLAutoDiscoverReq_t& list, const std::string& exclusion);
+    // The same for one SQL subclient type; the simulated instance keeps no
+    // per-type catalogue, so every type lists every database.
+    bool getDatabasebyType(const std::string& instance, SQLAutoDiscoverReq_t& list, const std::string& exclusion,
+                           unsigned int subclientType);
+    // The database's creation time (seconds since 1970); false when it does
+    // not exist.
+    bool getDatabaseCreationTime(const std::string& instance, const std::string& database, unsigned long& time);
+    // The availability group of a database of the instance last connected
+    // (empty when it has none); false when no instance is connected or the
+    // database does not exist.
+    bool GetAvailabiiltyGroupForDB(const std::string& database, std::string& group);
+    // ---- end of the database discovery block ---------------------------------
 
     // The text of the last failure.
     std::wstring getErrorString() const;

@@ -1,0 +1,19 @@
+// ClientApplicationList: lists of the backup domain's applications from the
+// application model.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+class ClientApplicationList {
+public:
+    // The subclients of one backup set of an instance of a client: ids in
+    // ascending order and, in step, their names (property "name", empty when
+    // unset). A subclient belongs when its "clientId", "instanceId" and
+    // "backupSetId" match. 0, also when there are none. The application
+    // type, the reserved pointer and the flags are accepted and not used.
+    static int getSubclientList(std::list<uint64_t>& ids, std::list<std::string>& names, uint64_t clientId,
+                                uint64_t appTypeId, uint64_t instanceId, uint64_t backupSetId, void* reserved,
+                                int flags);
+};
