@@ -16,15 +16,31 @@
 #pragma once
 
 #include <ctime>
+#include <list>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxLib/EvEvent.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "WzUtils/CWzError.h"
+
+// Types of the auto-discovery, restore-option and archive-file requests.
+class CSQLPmnContentFilters;
+class CsqlDMO;
+enum eSubClientTypes : unsigned int;
+struct SqlAFilesPerBackup_t;
+struct SqlFFGRestoreInfo_t;
+struct SqlRestoreDbInfo_t;
+struct SqlRestoreTaskOptions_t;
+struct SqlAnalysisRestoreTaskOptions_t;
+namespace SQLPmn {
+class DBLastRestoreInfo;
+}
 
 namespace App {
 class AGTLBackupReq;
@@ -212,6 +228,72 @@ public:
     CWzError CheckGenericError(const std::string& reply);
     // ==== end of the central-server requests block ====
 
+    // ==== Database auto-discovery, restore options and archive-file lists
+    // (JxSQLMessageHandler/client) ====
+    // Reports to the central server the instance's databases that no
+    // database subclient (type 1, or named "Do Not Backup") names, that the
+    // exclusion patterns let through and whose availability group is not a
+    // pseudo-client, for the default subclient. One discovery per instance
+    // at a time on the machine ("Global\jx_mssql_<instance id>_DatabaseAutoDiscover",
+    // waited for up to "nAutoDiscoverSQLDatabaseTimeout" seconds, default 900;
+    // when it cannot be had the discovery is skipped and reported as done).
+    // True when done or when there was nothing to add.
+    bool autoDiscover(unsigned long jxCellId, unsigned long appId, CSQLPmnContentFilters& filters,
+                      std::unordered_map<std::string, bool>& agCache);
+    // The same for the databases the management layer lists for one
+    // subclient type; takes the mutex whatever the instance's server type.
+    bool autoDiscover(unsigned long jxCellId, unsigned long appId, eSubClientTypes subclientType,
+                      CSQLPmnContentFilters& filters, std::unordered_map<std::string, bool>& agCache);
+    // The same for the databases of one availability group (no mutex); names
+    // compare without regard to case.
+    bool AutoDiscoverForAlwaysON(unsigned long jxCellId, unsigned long appId, std::string instanceName,
+                                 std::string agName, CSQLPmnContentFilters& filters);
+    // Whether availability group `agName` is configured as a pseudo-client,
+    // asked once per group through `agCache`; false also when it cannot be told.
+    bool isAGConfiguredAsPseudoClient(const std::string& instanceName, const std::string& agName, CsqlDMO& dmo,
+                                      std::unordered_map<std::string, bool>& agCache);
+    // Adds `databases` to the instance's default subclient (those whose id
+    // or creation time cannot be read are left out). True when stored or
+    // when the set is empty.
+    bool AddUnconfiguredDatabaseToDefaultSubClient(unsigned long jxCellId, unsigned long appId,
+                                                   std::set<std::string> databases);
+    // The database name of a restore task's entry: its text before the first 0x12.
+    static std::string ParseDatabase(std::string entry);
+
+    // Restore-task options through the XML request (errors 117, 118 or the
+    // exchange's) or the older XDR request.
+    CWzError GetRestoreTaskOptions(const unsigned long& taskId, SqlRestoreTaskOptions_t& options);
+    bool getRestoreTaskOptions(int taskId, SqlRestoreTaskOptions_t& options);
+    // Replaces `databases` by one record per database entry of `options`,
+    // with its relocations and id (none looked up when `noInstance`); master,
+    // msdb and model first. Always true.
+    bool populateRestoreTaskOptions(std::string instanceName, SqlRestoreTaskOptions_t& options,
+                                    std::list<SqlRestoreDbInfo_t>& databases, bool noInstance);
+    // `time` (seconds since 1970) as a UTC date text: kind 1 MM-DD-YYYY, 2
+    // DD-MM-YYYY, any other YYYY-MM-DD, each followed by " hh:mm:ss".
+    void ConvertTzSpecTimeToString(const unsigned long& time, const unsigned long& formatKind, const bool& quoted,
+                                   std::string& out);
+    bool getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysisRestoreTaskOptions_t& options);
+
+    // The backups of a database's restore chain, put at the front of
+    // `backups` newest first (the reverse of the reply's order).
+    bool getAFilesForDb(unsigned long restoreTaskId, unsigned long sourceInstanceId, unsigned long pointInTime,
+                        unsigned long secondTime, int restoreKind, std::string databaseName,
+                        std::list<SqlAFilesPerBackup_t>& backups);
+    bool getAfilesForDBForLiveSync(unsigned long restoreTaskId, unsigned long sourceInstanceId,
+                                   std::string databaseName, SQLPmn::DBLastRestoreInfo lastRestore,
+                                   std::list<SqlAFilesPerBackup_t>& backups);
+    bool getAFilesForAzureDb(unsigned long value1, unsigned long value2, unsigned long value3,
+                             std::string databaseName, std::list<SqlAFilesPerBackup_t>& backups);
+    // File/filegroup restores; the caller first places its request record
+    // (SQLAFilesForFFGRstReq_t, SQLFFGRestoreInfoReq_t) in getDataBuffer().
+    // getFFGRestoreList returns the reply's status (0 when the exchange failed).
+    unsigned long getFFGRestoreList(std::list<unsigned long>& restoreIds);
+    bool getFFGAFileRestoreInfo(SqlFFGRestoreInfo_t& info);
+    static bool isDatabaseInStandBy(int state) { return state == 64; }
+    static bool isDatabaseInLoading(int state) { return state == 2; }
+    // ==== end of the auto-discovery, restore-option and archive-file block ====
+
 private:
     // Lends the one-text reply record to the send buffer pointing at `text`,
     // sends it under `replyCode` and releases the request under the request
@@ -228,7 +310,7 @@ private:
     jxsDatabuf_v2* m_receivedBuffer;   // the loop's buffer, or &m_receiveBuffer
     jxsDatabuf_v2 m_receiveBuffer;
     unsigned long m_requestCode = 0;   // served role only
-    EvDebug m_event;
+    EvEvent m_event;  // raises the auto-discovery events too
     bool m_ownsSession;
     bool m_timeoutUnread = true;
     unsigned long m_sessionTimeout = 240;

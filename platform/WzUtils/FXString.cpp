@@ -123,3 +123,13 @@ std::wstring FXString::ToWstring(const std::string& text) {
     for (size_t i = 0; i < text.size();) out += static_cast<wchar_t>(NextCodePoint(text, i));
     return out;
 }
+
+size_t FXString::ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return 0;
+    size_t count = 0;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+        ++count;
+    }
+    return count;
+}

@@ -30,6 +30,10 @@ public:
     static bool RemoveRight(std::string& text, const std::string& suffix);
     static bool RemoveRightNoCase(std::string& text, const std::string& suffix);
 
+    // Replaces every occurrence of `from` (not empty) by `to`, scanning on
+    // after each replacement; the number of replacements.
+    static size_t ReplaceAll(std::string& text, const std::string& from, const std::string& to);
+
     // True when `text` begins with `prefix`, ignoring case.
     static bool MatchLeftNoCase(const std::string& text, const std::string& prefix);
 

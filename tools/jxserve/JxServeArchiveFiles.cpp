@@ -1,0 +1,193 @@
+// The stand-in's answers to the archive-file requests of a restore: the
+// backups of a database's chain with their archive files (0x1e000118, the
+// live-sync form 0x1e00011a, the Azure form 0x1e0000f7) and the file/filegroup
+// restore lists (0x1e0000b0, 0x1e0000a5).
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlArchiveFileRecords.h"
+#include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
+#include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
+
+namespace {
+
+constexpr unsigned long kAFilesRequest = 0x1e000118;
+constexpr unsigned long kAFilesReply = 0x1e000119;
+constexpr unsigned long kLiveSyncAFilesRequest = 0x1e00011a;
+constexpr unsigned long kAzureAFilesRequest = 0x1e0000f7;
+constexpr unsigned long kAzureAFilesReply = 0x1e0000c6;
+constexpr unsigned long kFFGListRequest = 0x1e0000b0;
+constexpr unsigned long kFFGListReply = 0x1e0000a0;
+constexpr unsigned long kFFGInfoRequest = 0x1e0000a5;
+constexpr unsigned long kFFGInfoReply = 0x1e0000ef;
+
+// Wire entries pointing into the backups they were made from; the backups
+// must outlive the reply.
+struct WireAFiles {
+    std::deque<std::vector<SQLAFileEntry_t>> lists;
+
+    SQLAFileEntry_t* Of(std::vector<JxServeArchiveFile>& files) {
+        std::vector<SQLAFileEntry_t>& list = lists.emplace_back();
+        for (JxServeArchiveFile& f : files) {
+            SQLAFileEntry_t e;
+            e.jxCellId = static_cast<int32_t>(f.jxCellId);
+            e.archiveFileId = static_cast<int32_t>(f.archiveFileId);
+            e.offset = f.offset;
+            e.path = f.path.data();
+            list.push_back(e);
+        }
+        return list.empty() ? nullptr : list.data();
+    }
+};
+
+template <typename Entry>
+Entry CommonFields(JxServeBackup& b, WireAFiles& afiles) {
+    Entry e;
+    e.applicationId = b.applicationId;
+    e.jobId = b.jobId;
+    e.backupType = static_cast<unsigned char>(b.backupType);
+    e.vssFlag = b.vssFlag;
+    e.word10 = b.word10;
+    e.word11 = b.word11;
+    e.word6 = b.word6;
+    e.referenceTime = b.referenceTime;
+    e.afileCount = static_cast<uint32_t>(b.archiveFiles.size());
+    e.afiles = afiles.Of(b.archiveFiles);
+    return e;
+}
+
+bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
+    WireAFiles afiles;
+    std::vector<SQLDbAFileBackup_VER6_t> entries;
+    for (JxServeBackup& b : backups) {
+        SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
+        e.startTime = b.startTime;
+        e.endTime = b.endTime;
+        e.firstLsn = b.firstLsn.data();
+        e.lastLsn = b.lastLsn.data();
+        e.backupSize = b.backupSize;
+        entries.push_back(e);
+    }
+    SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
+    reply.count = static_cast<uint32_t>(entries.size());
+    reply.backups = entries.empty() ? nullptr : entries.data();
+    reply.chainStatus = chainStatus;
+    return JxServeReply(request, kAFilesReply, reply);
+}
+
+bool ServeAFiles(JxServeRequest& request) {
+    const SQLDbAFileRestoreInfo_VER6_Req_t& req = request.As<SQLDbAFileRestoreInfo_VER6_Req_t>();
+    auto db = JxServeOpenRestoreStore();
+    std::vector<JxServeBackup> backups =
+        JxServeBackupsOf(*db, req.sourceInstanceId, req.databaseName != nullptr ? req.databaseName : "",
+                         req.pointInTime);
+    return ReplyVer6(request, backups, 0);
+}
+
+// The chain after the last restored point: backups whose last LSN is beyond
+// the last LSN of the restore the request describes.
+bool ServeLiveSyncAFiles(JxServeRequest& request) {
+    const char* xml = request.As<SQLLiveSyncDBAFRestoreInfoReq_V3_t>().xml;
+    SQLPmn::DBAFRestoreInfoReq message;
+    std::vector<JxServeBackup> none;
+    if (message.unserialize(xml != nullptr ? xml : "") != kMsgOk) return ReplyVer6(request, none, 1);
+    const auto instanceId = static_cast<uint64_t>(message.getint64(SQLPmn::DBAFRestoreInfoReq::kSourceInstanceId));
+    const std::string database = message.getstring(SQLPmn::DBAFRestoreInfoReq::kDatabaseName);
+    SQLPmn::DBLastRestoreInfo last;
+    message.getObject(SQLPmn::DBAFRestoreInfoReq::kLastRestore, last);
+    const std::string restoredLsn = last.getstring(SQLPmn::DBLastRestoreInfo::kLastLsn);
+
+    auto db = JxServeOpenRestoreStore();
+    std::vector<JxServeBackup> chain;
+    for (JxServeBackup& b : JxServeBackupsOf(*db, instanceId, database, 0)) {
+        if (restoredLsn.empty() || std::strtoull(b.lastLsn.c_str(), nullptr, 10) >
+                                       std::strtoull(restoredLsn.c_str(), nullptr, 10)) {
+            chain.push_back(std::move(b));
+        }
+    }
+    int64_t status = db->ExecScalarInt64(
+        FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",
+                        {static_cast<int64_t>(instanceId), database}),
+        0);
+    return ReplyVer6(request, chain, static_cast<uint64_t>(status));
+}
+
+// The Azure form names the instance by its first number.
+bool ServeAzureAFiles(JxServeRequest& request) {
+    const SQLAzureDbAFileRestoreInfoReq_t& req = request.As<SQLAzureDbAFileRestoreInfoReq_t>();
+    auto db = JxServeOpenRestoreStore();
+    std::vector<JxServeBackup> backups =
+        JxServeBackupsOf(*db, req.value1, req.databaseName != nullptr ? req.databaseName : "", 0);
+    WireAFiles afiles;
+    std::vector<SQLDbAFileBackup_ver_3_t> entries;
+    for (JxServeBackup& b : backups) entries.push_back(CommonFields<SQLDbAFileBackup_ver_3_t>(b, afiles));
+    SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
+    reply.count = static_cast<uint32_t>(entries.size());
+    reply.backups = entries.empty() ? nullptr : entries.data();
+    return JxServeReply(request, kAzureAFilesReply, reply);
+}
+
+bool ServeFFGList(JxServeRequest& request) {
+    const SQLAFilesForFFGRstReq_t& req = request.As<SQLAFilesForFFGRstReq_t>();
+    auto db = JxServeOpenRestoreStore();
+    std::vector<uint64_t> ids;
+    auto rows = db->ExecQuerySetup(FX::CSQLite3Sql(
+        "SELECT restore_id FROM backups WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) "
+        "ORDER BY restore_id",
+        {static_cast<int64_t>(req.sourceInstanceId), std::string(req.databaseName != nullptr ? req.databaseName : ""),
+         static_cast<int64_t>(req.toTime), static_cast<int64_t>(req.toTime)}));
+    while (rows->NextRow()) ids.push_back(static_cast<uint64_t>(rows->GetInt64Field(0)));
+    SQLAFilesForFFGRstRsp_t reply;
+    reply.count = static_cast<uint32_t>(ids.size());
+    reply.restoreIds = ids.empty() ? nullptr : ids.data();
+    return JxServeReply(request, kFFGListReply, reply);
+}
+
+// The backup of one restore id, with the files the request lists ("'a', 'b'").
+bool ServeFFGInfo(JxServeRequest& request) {
+    const SQLFFGRestoreInfoReq_t& req = request.As<SQLFFGRestoreInfoReq_t>();
+    auto db = JxServeOpenRestoreStore();
+    JxServeBackup backup;
+    SQLFFGRestoreInfo_ver_3_Rsp_t reply;
+    if (!JxServeBackupById(*db, req.restoreId, backup)) {
+        EV_ERROR(request.log, "Restore id %llu is not known.", static_cast<unsigned long long>(req.restoreId));
+        return JxServeReply(request, kFFGInfoReply, reply);
+    }
+    std::vector<std::string> files;
+    const std::string list = req.fileList != nullptr ? req.fileList : "";
+    for (size_t open = list.find('\''); open != std::string::npos; open = list.find('\'', open)) {
+        size_t close = list.find('\'', open + 1);
+        if (close == std::string::npos) break;
+        files.push_back(list.substr(open + 1, close - open - 1));
+        open = close + 1;
+    }
+    std::vector<char*> filePointers;
+    for (std::string& f : files) filePointers.push_back(f.data());
+    WireAFiles afiles;
+    reply.applicationId = backup.applicationId;
+    reply.jobId = backup.jobId;
+    reply.backupType = static_cast<unsigned char>(backup.backupType);
+    reply.vssFlag = backup.vssFlag;
+    reply.backupMethod = backup.word10;
+    reply.word11 = backup.word11;
+    reply.word6 = backup.word6;
+    reply.referenceTime = backup.referenceTime;
+    reply.afileCount = static_cast<uint32_t>(backup.archiveFiles.size());
+    reply.afiles = afiles.Of(backup.archiveFiles);
+    reply.fileCount = static_cast<uint32_t>(filePointers.size());
+    reply.files = filePointers.empty() ? nullptr : filePointers.data();
+    return JxServeReply(request, kFFGInfoReply, reply);
+}
+
+const JxServeRegistration kArchiveFiles{
+    {kAFilesRequest, &ServeAFiles},         {kLiveSyncAFilesRequest, &ServeLiveSyncAFiles},
+    {kAzureAFilesRequest, &ServeAzureAFiles}, {kFFGListRequest, &ServeFFGList},
+    {kFFGInfoRequest, &ServeFFGInfo},
+};
+
+}  // namespace

@@ -1,0 +1,36 @@
+// The stand-in's answer to database auto-discovery: stores the databases a
+// client adds to an instance's default subclient.
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
+#include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
+
+namespace {
+
+constexpr unsigned long kAutoDiscoverRequest = 0x1e00009b;
+constexpr unsigned long kAutoDiscoverReply = 0x1e00009c;
+
+bool ServeAutoDiscover(JxServeRequest& request) {
+    const SQLAutoDiscoverReq_t& req = request.As<SQLAutoDiscoverReq_t>();
+    const auto appId = static_cast<int64_t>(req.applicationId);
+    SQLAutoDiscoverRsp_t reply;
+    auto db = JxServeOpenRestoreStore();
+    if (db->ExecScalarInt64(FX::CSQLite3Sql("SELECT COUNT(*) FROM discovery_refusals WHERE app_id = ?", {appId}),
+                            0) != 0) {
+        EV_ERROR(request.log, "Refusing the databases discovered for application %lld.",
+                 static_cast<long long>(appId));
+        reply.error = 1;
+        return JxServeReply(request, kAutoDiscoverReply, reply);
+    }
+    for (uint32_t i = 0; i < req.count && req.databases != nullptr; ++i) {
+        const SQL_DatabaseInfo_t& d = req.databases[i];
+        db->ExecDML(FX::CSQLite3Sql("INSERT INTO discovered_databases VALUES(?, ?, ?, ?)",
+                                    {appId, std::string(d.name != nullptr ? d.name : ""),
+                                     static_cast<int64_t>(d.creationTime), static_cast<int64_t>(d.databaseId)}));
+    }
+    return JxServeReply(request, kAutoDiscoverReply, reply);
+}
+
+const JxServeRegistration kAutoDiscovery{{kAutoDiscoverRequest, &ServeAutoDiscover}};
+
+}  // namespace
