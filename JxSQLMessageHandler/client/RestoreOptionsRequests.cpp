@@ -69,6 +69,45 @@ bool ApplyRelocation(const std::string& entry, const std::string& name, SqlResto
 
 }  // namespace
 
+CWzError CSQLClientDll::GetRestoreTaskOptions(const unsigned long& taskId, SqlRestoreTaskOptions_t& options) {
+    EV_DEBUG(m_event, 3, "Get task options with task [%lu].", taskId);
+    SQLPmn::GetSqlRestoreOptionsReq request;
+    request.setint64(SQLPmn::GetSqlRestoreOptionsReq::kRestoreTaskId, static_cast<int64_t>(taskId));
+    std::string requestXml;
+    if (int rc = request.serialize(requestXml); rc != kMsgOk) {
+        return FXErrorUtil::ErrorJXResult(FXCODELOC, 117, "Failed to serialize the request with error [%d].", rc);
+    }
+    std::string replyXml;
+    CWzError e = SendAndReceiveXmlViaXdrProtocol(requestXml, replyXml);
+    if (e.IsSuccess()) e = CheckGenericError(replyXml);
+    if (e.IsError()) return e.Push(FXCODELOC, "Getting the options of restore task %lu", taskId);
+
+    using Resp = SQLPmn::GetSqlRestoreOptionsResp;
+    Resp reply;
+    if (int rc = reply.unserialize(replyXml); rc != kMsgOk) {
+        return FXErrorUtil::ErrorJXResult(FXCODELOC, 118, "Failed to unserialize the request with error [%d].", rc);
+    }
+    JxEntities::GenericEntity source, destination;
+    reply.getObject(Resp::kSource, source);
+    reply.getObject(Resp::kDestination, destination);
+    options.sourceClientId = static_cast<uint64_t>(source.getint64(JxEntities::GenericEntity::kClientId));
+    options.destinationClientId = static_cast<uint64_t>(destination.getint64(JxEntities::GenericEntity::kClientId));
+    options.archiveSelector = static_cast<uint64_t>(reply.getint64(Resp::kArchiveSelector));
+    options.destinationInstanceId =
+        static_cast<uint64_t>(destination.getint64(JxEntities::GenericEntity::kInstanceId));
+    options.copyPrecedence = static_cast<uint64_t>(reply.getint64(Resp::kCopyPrecedence));
+    options.pointInTime = static_cast<uint64_t>(reply.getint64(Resp::kPointInTime));
+    options.sourceInstanceId = static_cast<uint64_t>(source.getint64(JxEntities::GenericEntity::kInstanceId));
+    options.optionFlags = static_cast<uint64_t>(reply.getint64(Resp::kOptionFlags));
+    if (reply.isSet(Resp::kStandbyUndoFile) && !reply.getstring(Resp::kStandbyUndoFile).empty()) {
+        options.standbyUndoFile = reply.getstring(Resp::kStandbyUndoFile);
+    }
+    options.dateFormatKind = static_cast<uint64_t>(reply.getint64(Resp::kDateFormatKind));
+    AppendReversed(options.databaseEntries, reply.getliststring(Resp::kDatabases));
+    AppendReversed(options.relocationEntries, reply.getliststring(Resp::kRelocations));
+    return CWzError::Success();
+}
+
 bool CSQLClientDll::getRestoreTaskOptions(int taskId, SqlRestoreTaskOptions_t& options) {
     SQLRestoreTaskReq_t request;
     request.restoreTaskId = static_cast<uint32_t>(taskId);

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
+#include "JxSQLCommon/records/SqlCentralServerCodecs.h"
 #include "JxSQLCommon/records/SqlServerRequestCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
@@ -15,5 +16,6 @@ void sqlRegisterRecordCodecs() {
         SqlRegisterCatalogueRecords();
         SqlRegisterXmlRequestRecords();
         SqlRegisterServerRequestRecords();
+        SqlRegisterCentralServerRecords();
     });
 }

@@ -17,6 +17,7 @@
 #include "JxsqlDMO/SqlDmoTypes.h"
 
 class CNMessageBase;
+struct SQLLogMarkUpdateReq_t;
 
 class SqlSimInstance;
 
@@ -131,6 +132,14 @@ public:
     // database does not exist.
     bool GetAvailabiiltyGroupForDB(const std::string& database, std::string& group);
     // ---- end of the database discovery block ---------------------------------
+
+    // The log marks of `database` whose value is above `lastMarkValue`, in
+    // value order, into `request`'s count and marks (the array and its texts
+    // allocated with new[]; the caller frees them). `lastMarkText` names the
+    // last mark the caller knows ("0" for none) and is only logged.
+    // (CsqlDMOLogMarks.cpp)
+    bool getLogMarkInfo(std::string instance, std::string database, long lastMarkValue, std::string lastMarkText,
+                        SQLLogMarkUpdateReq_t& request);
 
     // The text of the last failure.
     std::wstring getErrorString() const;
