@@ -1,0 +1,120 @@
+// Coding of the auto-discovery, restore-option and archive-file records:
+// round trips of nested arrays and null texts, refusal of malformed input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "JxSQLCommon/records/SqlArchiveFileRecords.h"
+#include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
+#include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
+#include "JxSession/jxsDatabuf_v2.h"
+#include "JxSession/jxsFrame.h"
+
+namespace {
+
+class ServerRequestCodecsTest : public ::testing::Test {
+protected:
+    void SetUp() override { sqlRegisterRecordCodecs(); }
+
+    template <typename Record>
+    std::string Encode(unsigned long code, Record& record) {
+        jxsDatabuf_v2 buffer;
+        buffer.setExternalBuffer(&record, sizeof record);
+        std::string payload;
+        EXPECT_TRUE(jxsEncodeRecord(code, buffer, payload).IsSuccess());
+        return payload;
+    }
+    template <typename Record>
+    CWzError Decode(unsigned long code, const std::string& payload, Record& record) {
+        buffer.setExternalBuffer(&record, sizeof record);
+        return jxsDecodeRecord(code, payload, buffer);
+    }
+
+    jxsDatabuf_v2 buffer;
+};
+
+TEST_F(ServerRequestCodecsTest, RestoreTaskReplyKeepsANullStandbyTextNull) {
+    char a[] = "a", b[] = "b";
+    char* databases[] = {a, b};
+    SQLRestoreTaskRsp_V1_t sent;
+    sent.pointInTime = 1ull << 40;
+    sent.databaseCount = 2;
+    sent.databases = databases;
+    SQLRestoreTaskRsp_V1_t got;
+    ASSERT_TRUE(Decode(0x1e0000c7, Encode(0x1e0000c7, sent), got).IsSuccess());
+    EXPECT_EQ(got.pointInTime, 1ull << 40);
+    ASSERT_EQ(got.databaseCount, 2u);
+    EXPECT_STREQ(got.databases[1], "b");
+    EXPECT_EQ(got.relocationCount, 0u);
+    EXPECT_EQ(got.standbyUndoFile, nullptr);
+    EXPECT_TRUE(jxsFreeRecord(0x1e0000c7, buffer).IsSuccess());
+    EXPECT_EQ(got.databases, nullptr);
+}
+
+TEST_F(ServerRequestCodecsTest, AnalysisReplyRoundTripsItsNestedArrays) {
+    char entry[] = "cube", text[] = "t";
+    SQLAFileEntry_t afile;
+    afile.jxCellId = -1;
+    afile.offset = 7;
+    SQLAnalysisBackup_t backup;
+    backup.word1 = 3;
+    backup.afileCount = 1;
+    backup.afiles = &afile;
+    SQLAnalysisDbDetail_t detail;
+    detail.text8 = text;
+    detail.number2 = 9;
+    SQLAnalysisDatabase_t database;
+    database.entry = entry;
+    database.detailCount = 1;
+    database.details = &detail;
+    database.backupCount = 1;
+    database.backups = &backup;
+    SQLAnalysisRestoreTaskRsp_t sent;
+    sent.words[4] = 12;
+    sent.databaseCount = 1;
+    sent.databases = &database;
+    sent.status = 0;
+    SQLAnalysisRestoreTaskRsp_t got;
+    ASSERT_TRUE(Decode(0x1e0000d0, Encode(0x1e0000d0, sent), got).IsSuccess());
+    EXPECT_EQ(got.words[4], 12u);
+    ASSERT_EQ(got.databaseCount, 1u);
+    EXPECT_STREQ(got.databases[0].entry, "cube");
+    EXPECT_STREQ(got.databases[0].details[0].text8, "t");
+    EXPECT_EQ(got.databases[0].details[0].number2, 9u);
+    EXPECT_EQ(got.databases[0].backups[0].word1, 3u);
+    EXPECT_EQ(got.databases[0].backups[0].afiles[0].jxCellId, -1);
+    EXPECT_EQ(got.databases[0].backups[0].afiles[0].offset, 7u);
+    EXPECT_TRUE(jxsFreeRecord(0x1e0000d0, buffer).IsSuccess());
+    EXPECT_EQ(got.databases, nullptr);
+}
+
+TEST_F(ServerRequestCodecsTest, TruncatedOrOversizedChainRepliesAreRefused) {
+    char lsn[] = "100";
+    SQLAFileEntry_t afile;
+    SQLDbAFileBackup_VER6_t backup;
+    backup.firstLsn = lsn;
+    backup.afileCount = 1;
+    backup.afiles = &afile;
+    SQLDbAFileRestoreInfo_VER6_Rsp_t sent;
+    sent.count = 1;
+    sent.backups = &backup;
+    std::string payload = Encode(0x1e000119, sent);
+    for (size_t cut : {size_t{4}, payload.size() / 2, payload.size() - 4}) {
+        SQLDbAFileRestoreInfo_VER6_Rsp_t got;
+        EXPECT_TRUE(Decode(0x1e000119, payload.substr(0, cut), got).IsError()) << cut;
+        EXPECT_EQ(got.backups, nullptr);
+        EXPECT_EQ(got.count, 0u);
+    }
+    std::string huge = payload;
+    huge[0] = '\x7f';
+    SQLDbAFileRestoreInfo_VER6_Rsp_t got;
+    EXPECT_TRUE(Decode(0x1e000119, huge, got).IsError());
+    EXPECT_EQ(got.backups, nullptr);
+
+    SQLAutoDiscoverReq_t discovered;
+    EXPECT_TRUE(Decode(0x1e00009b, std::string("\0\0\0\5", 4), discovered).IsError());
+    EXPECT_EQ(discovered.databases, nullptr);
+}
+
+}  // namespace
