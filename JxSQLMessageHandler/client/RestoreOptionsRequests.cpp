@@ -12,6 +12,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
+#include "JxSQLMessageHandler/client/RestoreDateText.h"
 #include "JxSQLMessageHandler/client/RestoreEntryFields.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -68,6 +69,21 @@ bool ApplyRelocation(const std::string& entry, const std::string& name, SqlResto
 }
 
 }  // namespace
+
+std::string SqlRestoreDateText(const struct tm& parts, unsigned long formatKind, bool quoted) {
+    const char* q = quoted ? "'" : "";
+    int year = parts.tm_year + 1900, month = parts.tm_mon + 1, day = parts.tm_mday;
+    if (formatKind == 1) {
+        return wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, month, day, year, parts.tm_hour, parts.tm_min,
+                          parts.tm_sec, q);
+    }
+    if (formatKind == 2) {
+        return wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, day, month, year, parts.tm_hour, parts.tm_min,
+                          parts.tm_sec, q);
+    }
+    return wz::Format("%s%04d-%02d-%02d %02d:%02d:%02d%s", q, year, month, day, parts.tm_hour, parts.tm_min,
+                      parts.tm_sec, q);
+}
 
 CWzError CSQLClientDll::GetRestoreTaskOptions(const unsigned long& taskId, SqlRestoreTaskOptions_t& options) {
     EV_DEBUG(m_event, 3, "Get task options with task [%lu].", taskId);
@@ -180,17 +196,6 @@ void CSQLClientDll::ConvertTzSpecTimeToString(const unsigned long& time, const u
     std::string asText = text;
     if (!asText.empty() && asText.back() == '\n') asText.pop_back();
     EV_DEBUG(m_event, 3, "Local time is [%s], hour is [%d].", asText.c_str(), parts.tm_hour);
-    const char* q = quoted ? "'" : "";
-    int year = parts.tm_year + 1900, month = parts.tm_mon + 1, day = parts.tm_mday;
-    if (formatKind == 1) {
-        out = wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, month, day, year, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    } else if (formatKind == 2) {
-        out = wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, day, month, year, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    } else {
-        out = wz::Format("%s%04d-%02d-%02d %02d:%02d:%02d%s", q, year, month, day, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    }
+    out = SqlRestoreDateText(parts, formatKind, quoted);
     EV_DEBUG(m_event, 3, "Date string to be used for restore is [%s].", out.c_str());
 }

@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLMessageHandler/client/RestoreDateText.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "Messages/XMLDecoder.h"
-#include "WzUtils/WzFormat.h"
 
 namespace {
 constexpr const char* kSessionTimeoutKey = "nSessionTimeoutInMins";
@@ -79,22 +79,10 @@ time_t CSQLClientDll::convertAsciiDateToUnixTime(std::string text) {
 }
 
 void CSQLClientDll::convertUnixTimeToAsciiDate(long time, std::string& out, unsigned long format, bool quoted) {
-    out.clear();
     time_t t = static_cast<time_t>(time);
     struct tm parts {};
     localtime_r(&t, &parts);
-    const char* q = quoted ? "'" : "";
-    int year = parts.tm_year + 1900, month = parts.tm_mon + 1, day = parts.tm_mday;
-    if (format == 1) {
-        out = wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, month, day, year, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    } else if (format == 2) {
-        out = wz::Format("%s%02d-%02d-%04d %02d:%02d:%02d%s", q, day, month, year, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    } else {
-        out = wz::Format("%s%04d-%02d-%02d %02d:%02d:%02d%s", q, year, month, day, parts.tm_hour, parts.tm_min,
-                         parts.tm_sec, q);
-    }
+    out = SqlRestoreDateText(parts, format, quoted);
     EV_DEBUG(m_event, 3, "Date string to be used for restore is [%s].", out.c_str());
 }
 

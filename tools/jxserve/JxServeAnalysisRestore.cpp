@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
+#include "tools/jxserve/JxServeWireAFiles.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ bool ServeAnalysisRestoreTask(JxServeRequest& request) {
     std::deque<std::vector<JxServeBackup>> backups;
     std::deque<std::vector<SQLAnalysisDbDetail_t>> details;
     std::deque<std::vector<SQLAnalysisBackup_t>> wireBackups;
-    std::deque<std::vector<SQLAFileEntry_t>> afiles;
+    JxServeWireAFiles afiles;
     std::vector<SQLAnalysisDatabase_t> databases;
     for (JxServeAnalysisDatabase& database : task.databases) {
         SQLAnalysisDatabase_t w;
@@ -64,17 +65,8 @@ bool ServeAnalysisRestoreTask(JxServeRequest& request) {
             x.word2 = backup.applicationId;
             x.word1 = backup.jobId;
             x.backupType = static_cast<unsigned char>(backup.backupType);
-            std::vector<SQLAFileEntry_t>& files = afiles.emplace_back();
-            for (JxServeArchiveFile& f : backup.archiveFiles) {
-                SQLAFileEntry_t e;
-                e.jxCellId = static_cast<int32_t>(f.jxCellId);
-                e.archiveFileId = static_cast<int32_t>(f.archiveFileId);
-                e.offset = f.offset;
-                e.path = f.path.data();
-                files.push_back(e);
-            }
-            x.afileCount = static_cast<uint32_t>(files.size());
-            x.afiles = files.empty() ? nullptr : files.data();
+            x.afileCount = static_cast<uint32_t>(backup.archiveFiles.size());
+            x.afiles = afiles.Of(backup.archiveFiles);
             wb.push_back(x);
         }
         w.backupCount = static_cast<uint32_t>(wb.size());

@@ -3,7 +3,6 @@
 // live-sync form 0x1e00011a, the Azure form 0x1e0000f7) and the file/filegroup
 // restore lists (0x1e0000b0, 0x1e0000a5).
 #include <cstdlib>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
+#include "tools/jxserve/JxServeWireAFiles.h"
 
 namespace {
 
@@ -26,27 +26,8 @@ constexpr unsigned long kFFGListReply = 0x1e0000a0;
 constexpr unsigned long kFFGInfoRequest = 0x1e0000a5;
 constexpr unsigned long kFFGInfoReply = 0x1e0000ef;
 
-// Wire entries pointing into the backups they were made from; the backups
-// must outlive the reply.
-struct WireAFiles {
-    std::deque<std::vector<SQLAFileEntry_t>> lists;
-
-    SQLAFileEntry_t* Of(std::vector<JxServeArchiveFile>& files) {
-        std::vector<SQLAFileEntry_t>& list = lists.emplace_back();
-        for (JxServeArchiveFile& f : files) {
-            SQLAFileEntry_t e;
-            e.jxCellId = static_cast<int32_t>(f.jxCellId);
-            e.archiveFileId = static_cast<int32_t>(f.archiveFileId);
-            e.offset = f.offset;
-            e.path = f.path.data();
-            list.push_back(e);
-        }
-        return list.empty() ? nullptr : list.data();
-    }
-};
-
 template <typename Entry>
-Entry CommonFields(JxServeBackup& b, WireAFiles& afiles) {
+Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
     Entry e;
     e.applicationId = b.applicationId;
     e.jobId = b.jobId;
@@ -62,7 +43,7 @@ Entry CommonFields(JxServeBackup& b, WireAFiles& afiles) {
 }
 
 bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
-    WireAFiles afiles;
+    JxServeWireAFiles afiles;
     std::vector<SQLDbAFileBackup_VER6_t> entries;
     for (JxServeBackup& b : backups) {
         SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
@@ -123,7 +104,7 @@ bool ServeAzureAFiles(JxServeRequest& request) {
     auto db = JxServeOpenRestoreStore();
     std::vector<JxServeBackup> backups =
         JxServeBackupsOf(*db, req.value1, req.databaseName != nullptr ? req.databaseName : "", 0);
-    WireAFiles afiles;
+    JxServeWireAFiles afiles;
     std::vector<SQLDbAFileBackup_ver_3_t> entries;
     for (JxServeBackup& b : backups) entries.push_back(CommonFields<SQLDbAFileBackup_ver_3_t>(b, afiles));
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
@@ -168,7 +149,7 @@ bool ServeFFGInfo(JxServeRequest& request) {
     }
     std::vector<char*> filePointers;
     for (std::string& f : files) filePointers.push_back(f.data());
-    WireAFiles afiles;
+    JxServeWireAFiles afiles;
     reply.applicationId = backup.applicationId;
     reply.jobId = backup.jobId;
     reply.backupType = static_cast<unsigned char>(backup.backupType);
