@@ -191,7 +191,7 @@ CWzError CSQLRemoteOps::HandleRemoteCopyRequest(SQLPmn::RemoteCopyInfo* request)
     std::vector<SQLPmn::RemoteCopyFileInfo> files;
     CWzError e;
     if (!request->getlistobject(SQLPmn::RemoteCopyInfo::kFiles, files)) {
-        e = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "The remote copy request lists more than files.");
+        e = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "The remote copy request lists something that is not a file.");
     } else {
         e = PushContentToRemoteNode(node, files, true);
     }
