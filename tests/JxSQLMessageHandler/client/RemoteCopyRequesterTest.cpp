@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLMessageHandler/client/CSQLRemoteOps.h"
@@ -35,6 +37,7 @@ public:
         int64_t status;
         std::string text;
         bool thenReceive = false;
+        uint32_t delayMs = 0;  // platform time before the step
     };
 
     explicit ScriptedNode(std::vector<Step> script) : m_script(std::move(script)) {
@@ -87,6 +90,7 @@ private:
         std::unique_ptr<CNMessageBase> message = Receive(session, 100);
         if (!message || m_request.copyFrom(*message) != kMsgOk) return;
         for (const Step& step : m_script) {
+            WZSLEEP_InTeRnAl(step.delayMs);
             if (SendRemoteCopyAck(session, static_cast<eRemoteCopyStatus>(step.status), step.text).IsError()) return;
             if (!step.thenReceive) continue;
             message = Receive(session, 20);
@@ -180,6 +184,21 @@ TEST_F(RemoteCopyRequesterTest, StoppedJobAsksToSuspendOnProgressReport) {
     ASSERT_EQ(1u, node.replies().size());
     EXPECT_EQ(REMOTE_COPY_SUSPEND, node.replies()[0].getint64(SQLPmn::RemoteCopyFileAck::kStatus));
     EXPECT_EQ("Remote copy in Suspended", node.replies()[0].getstring(SQLPmn::RemoteCopyFileAck::kText));
+}
+
+TEST_F(RemoteCopyRequesterTest, LongWaitKeepsTheJobAlive) {
+    wz::SetTimeScale(0.002);  // eleven progress reports a minute apart in 1.3 s
+    std::vector<ScriptedNode::Step> script = {{REMOTE_COPY_STARTED, "Remote copy started"}};
+    for (int i = 0; i < 11; ++i) script.push_back({REMOTE_COPY_IN_PROGRESS, "Remote copy in progress", false, 60000});
+    script.push_back({REMOTE_COPY_COMPLETED, "Remote copy completed successfully"});
+    ScriptedNode node(script);
+    const uint64_t jobId = 78;
+    JXJobClient jobClient(jobId);
+    CWzError e = Pull(node, CSQLRemoteOps(nullptr, &jobClient));
+    ASSERT_TRUE(e.IsSuccess()) << e.AsString();
+    auto journal = jobmanager::JobJournalReader::Read(jobId);
+    ASSERT_TRUE(journal.has_value());
+    EXPECT_EQ(1u, jobmanager::JobJournalReader::WithOp(*journal, "markJobAlive").size());
 }
 
 TEST_F(RemoteCopyRequesterTest, SilentNodeTimesOut) {
