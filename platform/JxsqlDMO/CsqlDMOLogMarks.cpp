@@ -24,14 +24,14 @@ CWzError SqlSimEnsureLogMarks(SimSqlDb& db) {
         "description TEXT NOT NULL, lsn TEXT NOT NULL, mark_time TEXT NOT NULL, value INTEGER NOT NULL)");
 }
 
-CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& spec) {
+CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& desc) {
     int64_t id = 0;
-    if (CWzError e = instance.DatabaseId(spec.database, id); e.IsError()) return e;
+    if (CWzError e = instance.DatabaseId(desc.database, id); e.IsError()) return e;
     if (CWzError e = SqlSimEnsureLogMarks(instance.Db()); e.IsError()) return e;
     SimSqlStatement add = instance.Db().Prepare(
         "INSERT INTO log_marks (database_id, mark_name, description, lsn, mark_time, value) VALUES (?, ?, ?, ?, ?, ?)");
-    add.Bind(1, id).Bind(2, spec.markName).Bind(3, spec.description).Bind(4, spec.lsn).Bind(5, spec.markTime);
-    add.Bind(6, spec.value);
+    add.Bind(1, id).Bind(2, desc.markName).Bind(3, desc.description).Bind(4, desc.lsn).Bind(5, desc.markTime);
+    add.Bind(6, desc.value);
     return add.Run();
 }
 

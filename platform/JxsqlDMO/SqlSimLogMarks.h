@@ -22,4 +22,4 @@ struct SqlSimLogMarkSpec {
 // Makes sure the catalogue has its log-mark table.
 CWzError SqlSimEnsureLogMarks(SimSqlDb& db);
 // Adds a mark of an existing database.
-CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& spec);
+CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& desc);
