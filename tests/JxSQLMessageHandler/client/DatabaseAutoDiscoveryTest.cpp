@@ -94,6 +94,14 @@ TEST_F(DatabaseAutoDiscoveryTest, HeldInstanceMutexSkipsDiscoveryAsDone) {
     EXPECT_EQ(Discovered().size(), 6u);
 }
 
+TEST_F(DatabaseAutoDiscoveryTest, AnotherInstancesMutexDoesNotBlock) {
+    JXPlatformInfo().setNumber("MSSQLAgent", "nAutoDiscoverSQLDatabaseTimeout", 0);
+    FXNamedMutex other("Global\\jx_mssql_8_DatabaseAutoDiscover");
+    auto_lock held(&other, true);
+    EXPECT_TRUE(Discover());
+    EXPECT_EQ(Discovered().size(), 6u);
+}
+
 TEST_F(DatabaseAutoDiscoveryTest, OtherServerTypesTakeNoMutexAndListNothing) {
     AppModel::Set("instance/7", "serverType", "Analysis Services");
     JXPlatformInfo().setNumber("MSSQLAgent", "nAutoDiscoverSQLDatabaseTimeout", 0);
