@@ -1,12 +1,10 @@
 // Fuzzes the decoders of the catalogue requests a peer sends: the first byte
 // picks the request code, the rest is the record's payload.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
-#include "JxSession/jxsFrame.h"
+#include "tests/fuzz/RecordDecoderFuzz.h"
 
 namespace {
 constexpr unsigned long kRequestCodes[] = {
@@ -19,19 +17,5 @@ constexpr unsigned long kRequestCodes[] = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool registered = (SqlRegisterCatalogueRecords(), true);
     (void)registered;
-    if (size == 0) return 0;
-    unsigned long code = kRequestCodes[data[0] % (sizeof kRequestCodes / sizeof kRequestCodes[0])];
-    std::string payload(reinterpret_cast<const char*>(data + 1), size - 1);
-    // The request loop's receive area.
-    alignas(16) static char area[8144];
-    std::fill(area, area + sizeof area, 0);
-    jxsDatabuf_v2 buffer;
-    buffer.setExternalBuffer(area, sizeof area);
-    if (jxsDecodeRecord(code, payload, buffer).IsSuccess()) {
-        std::string again;
-        (void)jxsEncodeRecord(code, buffer, again);
-    }
-    jxsFreeRecord(code, buffer);
-    jxsFreeRecord(code, buffer);
-    return 0;
+    return FuzzRecordDecoders(kRequestCodes, data, size);
 }

@@ -1,13 +1,11 @@
 // Fuzzes the decoders of the central-server records, requests (what the
 // stand-in decodes) and replies (what the agent's jobs decode): the first
 // byte picks the code, the rest is the record's payload.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "JxSQLCommon/records/SqlCentralServerCodecs.h"
-#include "JxSession/jxsFrame.h"
+#include "tests/fuzz/RecordDecoderFuzz.h"
 
 namespace {
 constexpr unsigned long kCodes[] = {
@@ -21,18 +19,5 @@ constexpr unsigned long kCodes[] = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool registered = (SqlRegisterCentralServerRecords(), true);
     (void)registered;
-    if (size == 0) return 0;
-    unsigned long code = kCodes[data[0] % (sizeof kCodes / sizeof kCodes[0])];
-    std::string payload(reinterpret_cast<const char*>(data + 1), size - 1);
-    alignas(16) static char area[4096];
-    std::fill(area, area + sizeof area, 0);
-    jxsDatabuf_v2 buffer;
-    buffer.setExternalBuffer(area, sizeof area);
-    if (jxsDecodeRecord(code, payload, buffer).IsSuccess()) {
-        std::string again;
-        (void)jxsEncodeRecord(code, buffer, again);
-    }
-    jxsFreeRecord(code, buffer);
-    jxsFreeRecord(code, buffer);
-    return 0;
+    return FuzzRecordDecoders(kCodes, data, size);
 }
