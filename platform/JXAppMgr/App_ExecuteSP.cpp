@@ -1,6 +1,7 @@
 // App_ExecuteSP: dispatch of stored-procedure requests by request id.
 #include "JXAppMgr/App_ExecuteSP.h"
 
+#include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StoredProcedures.h"
 #include "JxLib/EvDebug.h"
 
@@ -21,10 +22,14 @@ constexpr ProcedureEntry kProcedures[] = {
 
 int App_ExecuteSP::executeStoredProcedure(uint32_t requestId, const std::string& requestXml, std::string& responseXml,
                                           void* /*reserved*/) {
+    EvDebug log;
+    if (AppModel::Get("domain", "storedProceduresUnavailable").value_or("0") == "1") {
+        log.Error("executeStoredProcedure", "Stored procedures are unavailable (request id [0x%x]).", requestId);
+        return JXAPPMGR_E_SP_UNAVAILABLE;
+    }
     for (const ProcedureEntry& entry : kProcedures) {
         if (entry.requestId == requestId) return entry.run(requestXml, responseXml);
     }
-    EvDebug log;
     log.Error("executeStoredProcedure", "No stored procedure answers request id [0x%x].", requestId);
     return JXAPPMGR_E_NO_PROCEDURE;
 }

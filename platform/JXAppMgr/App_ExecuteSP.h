@@ -3,6 +3,9 @@
 //
 // The stand-in answers from the application model: each procedure it knows
 // is a function of StoredProcedures.h, found by the procedure's request id.
+// While the model's "domain" object has "storedProceduresUnavailable" = 1,
+// every call fails with JXAPPMGR_E_SP_UNAVAILABLE, as when the central
+// server cannot be reached.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,8 @@
 
 // Result of executeStoredProcedure for a request id no procedure answers.
 constexpr int JXAPPMGR_E_NO_PROCEDURE = 0x1f;
+// Result while stored procedures are unavailable.
+constexpr int JXAPPMGR_E_SP_UNAVAILABLE = 0x20;
 
 class App_ExecuteSP {
 public:

@@ -41,6 +41,15 @@ TEST_F(PseudoClientTest, AnswerIsCachedPerGroup) {
     EXPECT_EQ(cache, (std::unordered_map<std::string, bool>{{"ag1", true}}));
 }
 
+TEST_F(PseudoClientTest, UnansweredProcedureIsNotCachedAndAskedAgain) {
+    AppModel::Set("client/9", "agGuid", "guid-1");
+    AppModel::Set("domain", "storedProceduresUnavailable", "1");
+    EXPECT_FALSE(IsPseudoClient("ag1"));
+    EXPECT_TRUE(cache.empty());
+    AppModel::Set("domain", "storedProceduresUnavailable", "0");
+    EXPECT_TRUE(IsPseudoClient("ag1"));
+}
+
 TEST_F(PseudoClientTest, UnknownGroupIsCachedAsNotConfigured) {
     EXPECT_FALSE(IsPseudoClient("nosuch"));
     EXPECT_FALSE(IsPseudoClient("ag1"));
