@@ -47,10 +47,10 @@ protected:
     }
 
     void AddDatabase(const std::string& name, int64_t creationTime = 1600000000) {
-        SqlSimDatabaseSpec spec;
-        spec.name = name;
-        spec.creationTime = creationTime;
-        ASSERT_TRUE(instance.AddDatabase(spec).IsSuccess());
+        SqlSimDatabaseSpec desc;
+        desc.name = name;
+        desc.creationTime = creationTime;
+        ASSERT_TRUE(instance.AddDatabase(desc).IsSuccess());
     }
     // A subclient of backup set 50 with its SQL type and databases.
     static void AddSubclient(unsigned long id, const std::string& name, int type,
