@@ -15,16 +15,27 @@
 // One thread uses an object at a time.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlStringUtils.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "WzUtils/CWzError.h"
 
+class CNMessageBase;
+namespace SQLPmn {
+class SqlGetFileStreamInfoRsp;
+}  // namespace SQLPmn
 namespace App {
 class AGTLBackupReq;
 class ValidateSQLCloudCredentialsReq;
@@ -150,6 +161,95 @@ public:
     // Creates the active-source views an SQLPmn::SqlCreateSourceViewInfoReq
     // asks for; `reply` gets the SQLPmn::ErrorMessage text.
     bool GetSqlCreateSourceView(std::string& requestXml, std::string& reply);
+
+    // ---- Peer requests: work asked of another client's agent ----------------
+    // Each requester builds one request record, exchanges it with the peer
+    // (sendAndReceiveMessageToFromRemoteMachine), reads and releases the
+    // reply. They return false (0 for the size) on any failure and log it;
+    // they append to the caller's containers without clearing them.
+
+    // One exchange with the agent of client `clientId`: attaches to its SQL
+    // plug-in ("sLNSQLClient61"/"sLPSQLMSG") or, with `toMessageProcessor`,
+    // to its message processor ("sLNSQLCOMM"/"sLPSQLMSGPROCESSOR"), sends the
+    // record lent to getDataBuffer() under `requestCode`, receives the reply
+    // into the record lent to the receive buffer, and disconnects. The reply
+    // code that arrives is not compared with `replyCode`. A reply that does
+    // not arrive within the process-wide receive time-out is a failure.
+    bool sendAndReceiveMessageToFromRemoteMachine(unsigned long clientId, unsigned long requestCode,
+                                                  unsigned long replyCode, bool toMessageProcessor);
+
+    // Publishes `paths` of instance `instanceId` on the peer as network shares
+    // and adds (path, UNC path) pairs to `uncPaths`; later removed with
+    // DeleteUNCPathOnRemoteMachine. An empty reply is a failure.
+    bool CreateUNCPathOnRemoteMachine(unsigned long clientId, unsigned long instanceId, std::set<std::string> paths,
+                                      std::map<std::string, std::string, caseIgnoreCompare>& uncPaths);
+    // Removes the shares behind the UNC paths of `uncPaths`; an empty map
+    // sends nothing and succeeds.
+    bool DeleteUNCPathOnRemoteMachine(unsigned long clientId,
+                                      std::map<std::string, std::string, caseIgnoreCompare> uncPaths);
+    // Removes the shares of a path map on this machine: every value of the
+    // form "\\host/share[/...]" removes "\\host/share" on host, once per share.
+    bool DeleteUNCPaths(std::map<std::string, std::string, caseIgnoreCompare> uncPaths);
+
+    // Attaches a database to instance `instanceName` of the peer; on a
+    // reported failure `errorText` gets the peer's text when it sent one.
+    bool AttachDatabaseOnRemoteMachine(unsigned long clientId, unsigned long instanceId, std::string instanceName,
+                                       std::string attachInfo, std::string& errorText);
+
+    // Creates (with its missing parents) or removes (with its contents) a
+    // directory on the peer; a reported failure fills `errorText`.
+    bool CreateDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
+    bool DeleteDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
+
+    // The size in bytes of a file on the peer; 0 when it cannot be read.
+    unsigned long GetRemoteFileSize(unsigned long clientId, std::string filePath);
+    // Asks client `sourceClientId` to push one file to `destinationPath` on
+    // the destination client (this machine's client unless the given one is
+    // a named, installed client).
+    bool CopySingleRemoteFileRequest(unsigned long sourceClientId, unsigned long destinationClientId,
+                                     std::string sourcePath, std::string destinationPath, std::string& errorText);
+    // Asks client `sourceClientId` to push each (source, destination) pair to
+    // this machine's client.
+    bool CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
+                                        std::vector<std::pair<std::string, std::string>>& files,
+                                        std::string& errorText);
+
+    // The files under a folder of the peer whose names match `pattern`,
+    // appended to `files`; a reported failure stores the peer's error.
+    bool RetrieveFilestreamInfo(unsigned long clientId, std::string folder, std::string pattern,
+                                std::vector<std::string>& files, int& error);
+    // The same as an XML list of (path, size) records into `reply`, which a
+    // peer's failure leaves unchanged.
+    bool RetrieveFileStreamInfo_V2(unsigned long clientId, const std::string& folder, const std::string& pattern,
+                                   SQLPmn::SqlGetFileStreamInfoRsp& reply);
+    // Depth-first walk of `folder`: files whose names match `pattern`, each
+    // subfolder walked where it is met. Unreadable folders add nothing.
+    bool GetAllFilesInFolder(std::string folder, std::string pattern, std::vector<std::string>& files);
+    bool GetAllFilesInFolder(const std::string& folder, const std::string& pattern,
+                             SQLPmn::SqlGetFileStreamInfoRsp& reply);
+
+private:
+    // Lends `request` and the zeroed `reply` to the buffers and runs the
+    // peer exchange.
+    bool exchangeWithPeer(unsigned long clientId, void* request, size_t requestSize, void* reply, size_t replySize,
+                          unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor);
+    // Releases the reply received under `replyCode`; false (logged) on failure.
+    bool releasePeerReply(unsigned long replyCode);
+    // Reads an SQLPmn::ErrorMessage reply: false when it is missing or does
+    // not decode, or when it reports an error (then `errorText` gets its text
+    // and `code` its code).
+    bool readErrorMessageReply(const char* xml, int64_t& code, std::string& errorText);
+    // Serialises `message` and sends it as the one-text reply under
+    // `replyCode`, then releases the request; false when either step failed.
+    bool sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message);
+    // The twin directory requesters and handlers (create when `create`).
+    bool requestDirectoryChange(bool create, unsigned long clientId, const std::string& directory,
+                                std::string& errorText);
+    bool serveDirectoryChange(bool create);
+    // The walk of GetAllFilesInFolder, calling `found` for each file.
+    void walkFolder(const std::string& folder, const std::string& pattern,
+                    const std::function<void(const std::string&, uint64_t)>& found);
+    // ---- end of the peer requests --------------------------------------------
 
 private:
     // Lends the one-text reply record to the send buffer pointing at `text`,

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
+#include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
 void sqlRegisterRecordCodecs() {
@@ -13,5 +14,6 @@ void sqlRegisterRecordCodecs() {
         // feature's own header.
         SqlRegisterCatalogueRecords();
         SqlRegisterXmlRequestRecords();
+        SqlRegisterPeerRecords();
     });
 }

@@ -1,0 +1,77 @@
+// Database attach on a peer: the requester that asks another client to
+// attach database files to one of its instances, and the handler that does it.
+#include <string>
+
+#include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxsqlDMO/CsqlDMO.h"
+
+bool CSQLClientDll::AttachDatabaseOnRemoteMachine(unsigned long clientId, unsigned long instanceId,
+                                                  std::string instanceName, std::string attachInfo,
+                                                  std::string& errorText) {
+    try {
+        EV_INFO(m_event, "Sending attach DB message [%s] to instance [%s].", attachInfo.c_str(), instanceName.c_str());
+        SqlAttachDatabaseRemoteReq_t request;
+        request.instanceId = instanceId;
+        request.instanceName = instanceName.data();
+        request.attachInfo = attachInfo.data();
+        SqlAttachDatabaseRemoteRsp_t reply;
+        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlAttachDatabaseReq,
+                              kSqlAttachDatabaseRsp, false)) {
+            return false;
+        }
+        bool result = true;
+        if (reply.error != 0) {
+            result = false;
+            EV_ERROR(m_event, "Failed to attach database on remote instance with error [%lu].",
+                     static_cast<unsigned long>(reply.error));
+            if (reply.errorText != nullptr && *reply.errorText != '\0') {
+                errorText = reply.errorText;
+                EV_ERROR(m_event, "Failed to attach database on remote instance with error [%s].", errorText.c_str());
+            }
+        }
+        if (!releasePeerReply(kSqlAttachDatabaseRsp)) result = false;
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception caught in sending attach message.");
+        return false;
+    }
+}
+
+bool CSQLClientDll::AttachDatabaseOnInstance() {
+    SqlAttachDatabaseRemoteRsp_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
+    bool result = true;
+    std::string errorText;  // lives until the reply has gone
+    try {
+        const auto* request = ReceivedRecord<SqlAttachDatabaseRemoteReq_t>(m_receivedBuffer);
+        std::string instanceName = TextOf(request->instanceName);
+        std::string attachInfo = TextOf(request->attachInfo);
+        if (instanceName.empty() || attachInfo.empty()) {
+            reply.error = 4;
+            errorText = "Input parameters are wrong.";
+        } else {
+            CsqlDMO dmo;
+            dmo.setInstanceId(request->instanceId);
+            if (!dmo.initialize(instanceName, false)) {
+                // No attach is tried on an instance that cannot be reached.
+                reply.error = 6;
+                errorText = "Failed to initialize DMO object for DB Attach on instance [" + instanceName + "]";
+            } else if (!dmo.AttachDatabase(instanceName, attachInfo, errorText)) {
+                reply.error = 5;
+            }
+        }
+        if (reply.error != 0) {
+            result = false;
+            reply.errorText = errorText.data();
+        }
+        sendReply(kSqlAttachDatabaseRsp);
+        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception while attaching a database for a peer.");
+        result = false;
+    }
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return result;
+}

@@ -1,0 +1,237 @@
+// File size and file copy between clients: the requesters that ask another
+// client for a file's size or to push files here, and the handlers that
+// serve those requests on the client that holds the files.
+#include "JxSQLMessageHandler/client/PeerFileCopy.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "JXAppMgr/JXClient.h"
+#include "JxLib/JXFile.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLMessageHandler/client/OwnClientName.h"
+#include "JxSQLMessageHandler/client/PeerPathCheck.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/JxCopyFile.h"
+
+namespace {
+
+constexpr uint32_t kCopyOption = 17;
+
+// The id of the client named after this machine; 0 when the model has none.
+uint64_t OwnClientId() {
+    char name[kOwnClientNameSize];
+    GetOwnClientName(name);
+    uint64_t id = 0;
+    if (JXClient(std::string(name)).getClientId(id) != 0) return 0;
+    return id;
+}
+
+}  // namespace
+
+const char* SqlFileCopyText(int code) {
+    switch (code) {
+    case kSqlCopyOk: return "";
+    case kSqlCopyMissingInput: return "Failed to get filepath or destination or remote client Id from request.";
+    case kSqlCopyNoHostName: return "Failed to get host manged name.";
+    case kSqlCopyNoConnection: return "Failed to get connection with host.";
+    default: return "Failed to copy file to destination.";
+    }
+}
+
+int SqlPushFileToClient(const std::string& sourcePath, const std::string& destinationPath,
+                        uint64_t destinationClientId, EvDebug& log) {
+    if (sourcePath.empty() || destinationPath.empty() || destinationClientId == 0) return kSqlCopyMissingInput;
+    std::string hostName;
+    if (JXClient(destinationClientId).getNetworkHostnameMangled(hostName) != 0) {
+        EV_ERROR(log, "Failed to get mangled host name for destination client [%llu].",
+                 static_cast<unsigned long long>(destinationClientId));
+        return kSqlCopyNoHostName;
+    }
+    _JXS_FILE_COPY_INFO info;
+    size_t slash = sourcePath.rfind('/');
+    if (slash != std::string::npos) {
+        info.sourceFolder = sourcePath.substr(0, slash);
+        info.fileName = sourcePath.substr(slash + 1);
+    }
+    EV_INFO(log, "Restore file information is folder [%s], file [%s] - [%s]", info.sourceFolder.c_str(),
+            info.fileName.c_str(), destinationPath.c_str());
+    char ownName[kOwnClientNameSize];
+    GetOwnClientName(ownName);
+    info.destinationPath = destinationPath;
+    info.copyOption = kCopyOption;
+
+    JxCopyFile copy;
+    CWzError err = copy.GetConnection(hostName.c_str(), ownName, false);
+    int code = kSqlCopyOk;
+    if (err.IsError()) {
+        EV_ERROR(log, "File copy failed while getting connecttion. %s", err.AsString().c_str());
+        code = kSqlCopyNoConnection;
+    } else {
+        err = copy.CopySingleFile(info, false);
+        if (err.IsError()) {
+            EV_ERROR(log, "File copy failed. %s", err.AsString().c_str());
+            code = kSqlCopyFailed;
+        }
+    }
+    copy.Disconnect();
+    return code;
+}
+
+unsigned long CSQLClientDll::GetRemoteFileSize(unsigned long clientId, std::string filePath) {
+    try {
+        EV_DEBUG(m_event, 3, "Sending file [%s] size request to client [%lu].", filePath.c_str(), clientId);
+        SQLGetFileSizeReqRsp_t request;
+        request.filePath = filePath.data();
+        SQLGetFileSizeReqRsp_t reply;
+        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlFileSizeReq,
+                              kSqlFileSizeRsp, true)) {
+            return 0;
+        }
+        unsigned long size = reply.size > 0 ? static_cast<unsigned long>(reply.size) : 0;
+        releasePeerReply(kSqlFileSizeRsp);
+        return size;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception caught when asking for a remote file size.");
+        return 0;
+    }
+}
+
+bool CSQLClientDll::GetRemoteFileSize() {
+    SQLGetFileSizeReqRsp_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
+    bool result = true;
+    try {
+        const auto* request = ReceivedRecord<SQLGetFileSizeReqRsp_t>(m_receivedBuffer);
+        std::string path = TextOf(request->filePath);
+        std::string why;
+        if (path.empty()) {
+            EV_ERROR(m_event, "No file path is set for request.");
+            result = false;
+        } else {
+            EV_DEBUG(m_event, 3, "File path [%s] is set for request.", path.c_str());
+            reply.filePath = request->filePath;
+            long long size = 0;
+            if (!SqlIsAcceptablePeerPath(path, why)) {
+                EV_ERROR(m_event, "%s", why.c_str());
+            } else if (int rc = JXFile::getFileSize(path.c_str(), &size); rc != 0 && rc != 2) {
+                EV_ERROR(m_event, "JXFile::getFileSize() returned error. ErrorCode[%d].", rc);
+            }
+            reply.size = size;
+        }
+        sendReply(kSqlFileSizeRsp);
+        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception happened.");
+        result = false;
+    }
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return result;
+}
+
+bool CSQLClientDll::CopySingleRemoteFileRequest(unsigned long sourceClientId, unsigned long destinationClientId,
+                                                std::string sourcePath, std::string destinationPath,
+                                                std::string& errorText) {
+    try {
+        EV_DEBUG(m_event, 3, "Send copy file [%s] request to client [%lu].", sourcePath.c_str(), sourceClientId);
+        uint64_t destination = destinationClientId;
+        bool keepGiven = (JXPlatformInfo().getJXPlatformType() & 1) != 0;
+        if (!keepGiven && destinationClientId != 0) {
+            bool installed = false;
+            if (int rc = ClientProperties(destinationClientId).getIsInstalledClient(installed); rc != 0) {
+                EV_ERROR(m_event, "Failed to get client properties for the client [%lu]. Error [%d].",
+                         destinationClientId, rc);
+                return false;
+            }
+            std::string name;
+            JXClient(static_cast<uint64_t>(destinationClientId)).getClientName(name);
+            keepGiven = installed && !name.empty();
+        }
+        if (!keepGiven) destination = OwnClientId();
+        EV_DEBUG(m_event, 3, "File to be copied from client [%lu] to [%llu] .", sourceClientId,
+                 static_cast<unsigned long long>(destination));
+
+        SQLCopySingleRemoteFileReq_t request;
+        request.sourcePath = sourcePath.data();
+        request.destinationPath = destinationPath.data();
+        request.destinationClientId = destination;
+        SQLGenericErrorXmlRsp_t reply;
+        if (!exchangeWithPeer(sourceClientId, &request, sizeof request, &reply, sizeof reply, kSqlCopySingleFileReq,
+                              kSqlCopySingleFileRsp, true)) {
+            return false;
+        }
+        int64_t code = 0;
+        bool result = readErrorMessageReply(reply.xml, code, errorText);
+        if (code != 0) {
+            EV_ERROR(m_event, "Failed to copy file with error code [%lld] and message [%s].",
+                     static_cast<long long>(code), errorText.c_str());
+        }
+        if (!releasePeerReply(kSqlCopySingleFileRsp)) result = false;
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
+        return false;
+    }
+}
+
+bool CSQLClientDll::CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
+                                                   std::vector<std::pair<std::string, std::string>>& files,
+                                                   std::string& errorText) {
+    if (files.empty()) {
+        EV_ERROR(m_event, "File information for copying mutiple file is empty.");
+        return false;
+    }
+    try {
+        EV_DEBUG(m_event, 3, "Send copy multiple file request to client [%lu].", sourceClientId);
+        uint64_t destination = OwnClientId();
+        std::vector<SQLCopySingleRemoteFileReq_t> entries(files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            entries[i].sourcePath = files[i].first.data();
+            entries[i].destinationPath = files[i].second.data();
+            entries[i].destinationClientId = destination;
+        }
+        SQLCopyMultipleRemoteFilesReq_t request;
+        request.count = static_cast<uint32_t>(entries.size());
+        request.files = entries.data();
+        SQLGenericErrorXmlRsp_t reply;
+        if (!exchangeWithPeer(sourceClientId, &request, sizeof request, &reply, sizeof reply,
+                              kSqlCopyMultipleFilesReq, kSqlCopyMultipleFilesRsp, true)) {
+            return false;
+        }
+        int64_t code = 0;
+        bool result = readErrorMessageReply(reply.xml, code, errorText);
+        if (code != 0) {
+            EV_ERROR(m_event, "Failed to copy file with error code [%lld] and message [%s].",
+                     static_cast<long long>(code), errorText.c_str());
+        }
+        if (!releasePeerReply(kSqlCopyMultipleFilesRsp)) result = false;
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
+        return false;
+    }
+}
+
+bool CSQLClientDll::CopySingleRemoteFile() {
+    SQLPmn::ErrorMessage message;
+    bool result = true;
+    try {
+        const auto* request = ReceivedRecord<SQLCopySingleRemoteFileReq_t>(m_receivedBuffer);
+        int code = SqlPushFileToClient(TextOf(request->sourcePath), TextOf(request->destinationPath),
+                                       request->destinationClientId, m_event);
+        message.setint64(SQLPmn::ErrorMessage::kErrorCode, code);
+        message.setstring(SQLPmn::ErrorMessage::kMessage, SqlFileCopyText(code));
+        if (code != kSqlCopyOk) result = false;
+        if (!sendErrorMessageReply(kSqlCopySingleFileRsp, message)) result = false;
+    } catch (...) {
+        EV_ERROR(m_event, "Unexpected exception happened .");
+        result = false;
+    }
+    return result;
+}

@@ -1,0 +1,23 @@
+// Checks of paths received from peers.
+#include "JxSQLMessageHandler/client/PeerPathCheck.h"
+
+#include <climits>
+#include <filesystem>
+
+bool SqlIsAcceptablePeerPath(const std::string& path, std::string& why) {
+    if (path.empty() || path[0] != '/') {
+        why = "The path [" + path + "] is not an absolute path.";
+        return false;
+    }
+    if (path.size() >= PATH_MAX) {
+        why = "The path is longer than the system allows.";
+        return false;
+    }
+    for (const auto& level : std::filesystem::path(path)) {
+        if (level == "..") {
+            why = "The path [" + path + "] holds a \"..\" level.";
+            return false;
+        }
+    }
+    return true;
+}

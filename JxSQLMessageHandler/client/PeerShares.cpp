@@ -1,0 +1,217 @@
+// Network shares on a peer: the requesters that ask another client to
+// publish or remove shares, the handlers that serve those requests, and the
+// local removal both handlers share.
+#include "JxSQLMessageHandler/client/PeerShares.h"
+
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "JXAppMgr/Instance.h"
+#include "JxSQLCommon/jobbase/JxSQLNetUtils.h"
+#include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxsqlDMO/CsqlDMO.h"
+
+namespace {
+
+using PathMap = std::map<std::string, std::string, caseIgnoreCompare>;
+
+constexpr size_t kUncBufferSize = 3072;
+
+// Frees the texts of `count` pairs and the array, as NewTextCopy made them.
+void FreePairs(SqlCreatedUncPath_t* pairs, size_t count) {
+    if (pairs == nullptr) return;
+    for (size_t i = 0; i < count; ++i) {
+        delete[] pairs[i].path;
+        delete[] pairs[i].uncPath;
+    }
+    delete[] pairs;
+}
+
+// The pairs of `map` in map order, followed by `sentinels` empty entries.
+SqlCreatedUncPath_t* NewPairs(const PathMap& map, size_t sentinels) {
+    auto* pairs = new SqlCreatedUncPath_t[map.size() + sentinels];
+    size_t i = 0;
+    for (const auto& [path, unc] : map) {
+        pairs[i].path = NewTextCopy(path);
+        pairs[i].uncPath = NewTextCopy(unc);
+        ++i;
+    }
+    return pairs;
+}
+
+}  // namespace
+
+bool SqlUncShareOf(const std::string& uncPath, std::string& share, std::string& machine) {
+    if (uncPath.rfind("\\\\", 0) != 0) return false;
+    size_t first = uncPath.find('/', 2);
+    if (first == std::string::npos) return false;
+    machine = uncPath.substr(2, first - 2);
+    size_t second = uncPath.find('/', first + 1);
+    share = second == std::string::npos ? uncPath : uncPath.substr(0, second);
+    return true;
+}
+
+bool CSQLClientDll::CreateUNCPathOnRemoteMachine(unsigned long clientId, unsigned long instanceId,
+                                                 std::set<std::string> paths, PathMap& uncPaths) {
+    SqlUncPathCreateReq_t request;
+    std::vector<SqlCreateUncPath_t> entries(paths.size() + 1);
+    try {
+        request.instanceId = instanceId;
+        request.count = static_cast<int32_t>(paths.size());
+        size_t i = 0;
+        for (const std::string& path : paths) entries[i++].path = const_cast<char*>(path.c_str());
+        request.paths = entries.data();
+        SqlUncPathCreateRsp_t reply;
+        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlCreateUncPathReq,
+                              kSqlCreateUncPathRsp, false)) {
+            return false;
+        }
+        bool result = false;
+        if (reply.error == 0 && reply.count > 0 && reply.pairs != nullptr) {
+            for (int32_t k = 0; k < reply.count; ++k) {
+                uncPaths.emplace(TextOf(reply.pairs[k].path), TextOf(reply.pairs[k].uncPath));
+            }
+            result = true;
+        } else {
+            EV_ERROR(m_event, "Failed to create UNC paths with error [%d].", reply.error);
+        }
+        if (!releasePeerReply(kSqlCreateUncPathRsp)) result = false;
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Uncaught exception when creating the UNC path on remote machine.");
+        return false;
+    }
+}
+
+bool CSQLClientDll::DeleteUNCPathOnRemoteMachine(unsigned long clientId, PathMap uncPaths) {
+    if (uncPaths.empty()) return true;
+    SqlDeleteUNCPathReq_t request;
+    try {
+        std::vector<SqlCreatedUncPath_t> pairs(uncPaths.size() + 1);
+        size_t i = 0;
+        for (const auto& [path, unc] : uncPaths) {
+            pairs[i].path = const_cast<char*>(path.c_str());
+            pairs[i].uncPath = const_cast<char*>(unc.c_str());
+            ++i;
+        }
+        request.count = static_cast<int32_t>(uncPaths.size());
+        request.pairs = pairs.data();
+        SqlDeleteUNCPathRsp_t reply;
+        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlDeleteUncPathReq,
+                              kSqlDeleteUncPathRsp, false)) {
+            return false;
+        }
+        bool result = true;
+        if (reply.error != 0) {
+            EV_ERROR(m_event, "Failed to remove UNC paths with error [%d].", reply.error);
+            result = false;
+        }
+        if (!releasePeerReply(kSqlDeleteUncPathRsp)) result = false;
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Unknown exception when removing UNC path.");
+        return false;
+    }
+}
+
+bool CSQLClientDll::CreateUNCPaths() {
+    SqlUncPathCreateRsp_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
+    bool result = true;
+    try {
+        const auto* request = ReceivedRecord<SqlUncPathCreateReq_t>(m_receivedBuffer);
+        MsSqlInstance instance(request->instanceId);
+        PathMap created;
+        if (request->count <= 0 || request->paths == nullptr) {
+            reply.error = 4;
+        } else {
+            std::string name;
+            instance.getInstanceName(name);
+            CsqlDMO dmo;
+            dmo.setInstanceId(request->instanceId);
+            if (name.empty() || !dmo.initialize(name, true)) {
+                reply.error = 5;
+            } else {
+                for (int32_t i = 0; i < request->count; ++i) {
+                    const char* path = request->paths[i].path;
+                    if (path == nullptr || *path == '\0') continue;
+                    EV_DEBUG(m_event, 3, "Normal path to convert to UNC : [%s].", path);
+                    char unc[kUncBufferSize] = {};
+                    if (!JxSQLNetUtils::CreateUNCPath(path, unc, nullptr)) {
+                        // Undo: the shares made for this request so far go again.
+                        DeleteUNCPaths(created);
+                        created.clear();
+                        reply.error = 3;
+                        break;
+                    }
+                    unc[kUncBufferSize - 1] = '\0';
+                    EV_DEBUG(m_event, 3, "[%s] ", unc);
+                    created.emplace(path, unc);
+                }
+            }
+        }
+        if (reply.error == 0) {
+            reply.count = static_cast<int32_t>(created.size());
+            reply.pairs = NewPairs(created, 0);
+        } else {
+            result = false;
+        }
+        sendReply(kSqlCreateUncPathRsp);
+        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
+    } catch (...) {
+        EV_ERROR(m_event, "Unknown exception while creating UNC paths.");
+        result = false;
+    }
+    FreePairs(reply.pairs, static_cast<size_t>(reply.count));
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return result;
+}
+
+bool CSQLClientDll::DeleteUNCPaths() {
+    SqlDeleteUNCPathRsp_t reply;
+    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
+    bool result = true;
+    try {
+        const auto* request = ReceivedRecord<SqlDeleteUNCPathReq_t>(m_receivedBuffer);
+        if (request->count <= 0 || request->pairs == nullptr) {
+            reply.error = 1;
+            result = false;
+        } else {
+            PathMap map;
+            for (int32_t i = 0; i < request->count; ++i) {
+                map.emplace(TextOf(request->pairs[i].path), TextOf(request->pairs[i].uncPath));
+            }
+            DeleteUNCPaths(map);
+        }
+        sendReply(kSqlDeleteUncPathRsp);
+        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
+    } catch (...) {
+        EV_ERROR(m_event, "Unknown exception when removing UNC path.");
+        result = false;
+    }
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return result;
+}
+
+bool CSQLClientDll::DeleteUNCPaths(PathMap uncPaths) {
+    try {
+        std::set<std::string> removed;
+        for (const auto& entry : uncPaths) {
+            const std::string& value = entry.second;
+            EV_DEBUG(m_event, 3, "Network share path [%s].", value.c_str());
+            std::string share, machine;
+            if (!SqlUncShareOf(value, share, machine)) continue;
+            EV_DEBUG(m_event, 3, "Delete network share [%s]  on machine [%s].", share.c_str(), machine.c_str());
+            if (!removed.insert(share).second) continue;
+            JxSQLNetUtils::DeleteNetWorkShare(share.c_str(), machine.c_str());
+        }
+        return true;
+    } catch (...) {
+        EV_ERROR(m_event, "Unknown exception when removing UNC path.");
+        return false;
+    }
+}
