@@ -162,6 +162,66 @@ public:
     // asks for; `reply` gets the SQLPmn::ErrorMessage text.
     bool GetSqlCreateSourceView(std::string& requestXml, std::string& reply);
 
+    // ==== Requests to the central server: exchange, backup-set and log-mark
+    // updates, job bookkeeping, XML over XDR (JxSQLMessageHandler/client) ====
+    // Every requester operation places its request record in getDataBuffer(),
+    // lends its zeroed reply record to the receive buffer, exchanges, reads
+    // the reply in place and releases it under the reply code. They return
+    // false (or an error) and log on failure; they only append to outputs.
+
+    // One exchange with the central server: attaches the session when it is
+    // not connected ("sLNSQLServer61"/"sLPSQLMSG"), sends the send buffer's
+    // record under `requestCode`, receives one reply into the receive buffer
+    // (the code that arrives is not compared with `replyCode`) and, when the
+    // object owns its session, disconnects. A receive that ends by time-out
+    // counts as success and leaves the lent reply record zero-filled. The
+    // first argument is not read.
+    bool sendAndReceiveMessage(int ignored, unsigned long requestCode, unsigned long replyCode);
+
+    // Backup-set updates of the record the caller placed in the send buffer
+    // (SQLBackupSetInfoReq_VER5_t, or _VER3_t for the first). True when the
+    // central server stored it; `outCode` (may be null) becomes 0x1e00014d
+    // when it found the backup chain broken, else 0.
+    bool updateBackupSetInfo(int* outCode);
+    bool updateAzureBackupSetInfo(int* outCode);
+    bool updateAnalysisBackupSetInfo();
+    // Sends the log marks of `databaseName` newer than the last one the
+    // central server knows; true when stored or when there were none.
+    bool updateLogMarks(std::string instanceName, unsigned long instanceId, const char* databaseName);
+
+    // Job bookkeeping.
+    bool getMarkName(std::string instanceName, unsigned long sourceInstanceId, std::string databaseName,
+                     unsigned long pointInTime, std::string& markName);
+    // Exchanges the conversion-rule records the caller placed in both buffers;
+    // the caller reads and releases the reply.
+    bool checkBackupConversionRules();
+    bool cleanUncommitedEntries(unsigned long long jobId, unsigned long backupType, std::string databaseName,
+                                std::vector<std::string>& cleanedDatabases);
+    bool cleanUncommitedEntriesForAzure(unsigned long long jobId, std::string databaseName);
+    bool getLastVssFullBackupTime(unsigned long first, std::string text, unsigned long second,
+                                  std::string& time);
+    bool updateACLInfo(int instanceId, unsigned long jxCellId, std::string aclInfo);
+    bool getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, std::string& jobInfo);
+    // Adds to `skipSet` the content databases that SharePoint subclients back
+    // up from this instance.
+    bool lookupSpContentDBbyClientId(unsigned long jxCellId, std::string instanceName, unsigned long sqlClientId,
+                                     std::set<std::string>& skipSet);
+    bool getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance,
+                                bool cloudServer, unsigned long& authType, std::string& userName,
+                                std::string& password, unsigned long& level);
+    // Releases what decoding the reply of `code` allocated in the receive buffer.
+    CWzError FreeReceivedMessage(const unsigned long& code);
+    // `name` with every ', [ and ] doubled, for a T-SQL literal or identifier.
+    static std::string getEscapedDbName(const char* name);
+
+    // XML documents over the XDR transport (0x1e000114 / 0x1e000115):
+    // errors 116 (no exchange or empty reply), 118 (unparsable error reply),
+    // 119 (the reply is an error message with a code of 1 or more).
+    CWzError SendAndReceiveXmlViaXdrProtocol(const std::string& request, std::string& reply);
+    CWzError UpdateBackupSetInfoInBulk(const std::string& request, std::string& reply);
+    CWzError CheckGenericError(const std::string& reply);
+    // ==== end of the central-server requests block ====
+
     // ---- Peer requests: work asked of another client's agent ----------------
     // Each requester builds one request record, exchanges it with the peer
     // (sendAndReceiveMessageToFromRemoteMachine), reads and releases the

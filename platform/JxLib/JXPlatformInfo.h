@@ -35,6 +35,20 @@ public:
     int getRegError() const { return m_lastError; }
     std::string getLastErrorMsg() const { return m_lastErrorMsg; }
 
+    // ---- This machine and the central server in the backup domain ----
+    // (JXPlatformInfoIdentity.cpp; section "Base" unless said otherwise)
+    // The installation's platform type word "nPlatformType" (0 when absent);
+    // bit 0 set: the central server's software is installed on this machine.
+    unsigned long getJXPlatformType();
+    // The central server's client name "sJxServerClientName" into `buffer`
+    // (zero-terminated, cut to `size` - 1 characters); 0 on success, else an
+    // error code with `buffer` holding "".
+    int getJxServerClientName(char* buffer, unsigned long size);
+    int findJxServerClientName(char* buffer, unsigned long size);
+    // This machine's name: "sPhysicalNodeName" of the top section, else the
+    // host name of the system.
+    std::string getPhysicalMachine();
+
     const std::string& instance() const { return m_instance; }
     // The settings file of an instance.
     static std::string SettingsPath(const std::string& instance);
@@ -58,9 +72,23 @@ public:
     static void setFocus(const std::string& instance) { JXPlatformInfo::SetCurrentInstance(instance); }
 };
 
+// The session settings of the focus instance (section "Session").
 class JXPI_Session {
 public:
+    JXPI_Session() = default;
+    // The arguments name the session kind of the closed layer; one section
+    // serves every kind here.
+    JXPI_Session(int, int) {}
     static void setFocus(const std::string& instance) { JXPlatformInfo::SetCurrentInstance(instance); }
+    // "nAttachTimeout" in seconds; 0 when the settings hold none. The flag
+    // asks the closed layer to re-read its cache; every read is fresh here.
+    unsigned long getAttachTimeOut(bool refresh);
+};
+
+// The process-wide instance focus as a value to hand to setFocus.
+class JXPI_Focus {
+public:
+    static std::string getFocus() { return JXPlatformInfo::CurrentInstance(); }
 };
 
 // Error codes of the store.
