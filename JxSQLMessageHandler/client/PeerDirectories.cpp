@@ -6,7 +6,6 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
-#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -63,19 +62,9 @@ bool CSQLClientDll::requestDirectoryChange(bool create, unsigned long clientId, 
         std::string path = directory;
         SQLCreateDeleteDirectoryReq_t request;
         request.directory = path.data();
-        SQLGenericErrorXmlRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, op.requestCode, op.replyCode,
-                              op.toMessageProcessor)) {
-            return false;
-        }
-        int64_t code = 0;
-        bool result = readErrorMessageReply(reply.xml, code, errorText);
-        if (code != 0) {
-            EV_ERROR(m_event, "Failed to %s directory with error code [%lld] and message [%s].",
-                     create ? "create" : "delete", static_cast<long long>(code), errorText.c_str());
-        }
-        if (!releasePeerReply(op.replyCode)) result = false;
-        return result;
+        return exchangeForErrorMessage(clientId, &request, sizeof request, op.requestCode, op.replyCode,
+                                       op.toMessageProcessor, create ? "create directory" : "delete directory",
+                                       errorText);
     } catch (...) {
         EV_ERROR(m_event, "%s", op.exceptionLine);
         return false;

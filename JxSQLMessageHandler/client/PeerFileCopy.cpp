@@ -13,7 +13,6 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
-#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -161,19 +160,8 @@ bool CSQLClientDll::CopySingleRemoteFileRequest(unsigned long sourceClientId, un
         request.sourcePath = sourcePath.data();
         request.destinationPath = destinationPath.data();
         request.destinationClientId = destination;
-        SQLGenericErrorXmlRsp_t reply;
-        if (!exchangeWithPeer(sourceClientId, &request, sizeof request, &reply, sizeof reply, kSqlCopySingleFileReq,
-                              kSqlCopySingleFileRsp, true)) {
-            return false;
-        }
-        int64_t code = 0;
-        bool result = readErrorMessageReply(reply.xml, code, errorText);
-        if (code != 0) {
-            EV_ERROR(m_event, "Failed to copy file with error code [%lld] and message [%s].",
-                     static_cast<long long>(code), errorText.c_str());
-        }
-        if (!releasePeerReply(kSqlCopySingleFileRsp)) result = false;
-        return result;
+        return exchangeForErrorMessage(sourceClientId, &request, sizeof request, kSqlCopySingleFileReq,
+                                       kSqlCopySingleFileRsp, true, "copy file", errorText);
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
         return false;
@@ -199,19 +187,8 @@ bool CSQLClientDll::CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
         SQLCopyMultipleRemoteFilesReq_t request;
         request.count = static_cast<uint32_t>(entries.size());
         request.files = entries.data();
-        SQLGenericErrorXmlRsp_t reply;
-        if (!exchangeWithPeer(sourceClientId, &request, sizeof request, &reply, sizeof reply,
-                              kSqlCopyMultipleFilesReq, kSqlCopyMultipleFilesRsp, true)) {
-            return false;
-        }
-        int64_t code = 0;
-        bool result = readErrorMessageReply(reply.xml, code, errorText);
-        if (code != 0) {
-            EV_ERROR(m_event, "Failed to copy file with error code [%lld] and message [%s].",
-                     static_cast<long long>(code), errorText.c_str());
-        }
-        if (!releasePeerReply(kSqlCopyMultipleFilesRsp)) result = false;
-        return result;
+        return exchangeForErrorMessage(sourceClientId, &request, sizeof request, kSqlCopyMultipleFilesReq,
+                                       kSqlCopyMultipleFilesRsp, true, "copy file", errorText);
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
         return false;

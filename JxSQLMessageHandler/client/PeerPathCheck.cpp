@@ -2,7 +2,8 @@
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
 
 #include <climits>
-#include <filesystem>
+
+#include "WzUtils/FXPath.h"
 
 bool SqlIsAcceptablePeerPath(const std::string& path, std::string& why) {
     if (path.empty() || path[0] != '/') {
@@ -13,11 +14,9 @@ bool SqlIsAcceptablePeerPath(const std::string& path, std::string& why) {
         why = "The path is longer than the system allows.";
         return false;
     }
-    for (const auto& level : std::filesystem::path(path)) {
-        if (level == "..") {
-            why = "The path [" + path + "] holds a \"..\" level.";
-            return false;
-        }
+    if (FXPath::HasParentLevel(path)) {
+        why = "The path [" + path + "] holds a \"..\" level.";
+        return false;
     }
     return true;
 }

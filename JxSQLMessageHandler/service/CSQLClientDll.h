@@ -295,10 +295,13 @@ private:
                           unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor);
     // Releases the reply received under `replyCode`; false (logged) on failure.
     bool releasePeerReply(unsigned long replyCode);
-    // Reads an SQLPmn::ErrorMessage reply: false when it is missing or does
-    // not decode, or when it reports an error (then `errorText` gets its text
-    // and `code` its code).
-    bool readErrorMessageReply(const char* xml, int64_t& code, std::string& errorText);
+    // Exchanges `request` for an SQLPmn::ErrorMessage reply and releases it:
+    // false when the exchange fails, the reply is missing or does not decode,
+    // or it reports an error (then `errorText` gets its text and the code and
+    // text are logged as a failure to `action`).
+    bool exchangeForErrorMessage(unsigned long clientId, void* request, size_t requestSize,
+                                 unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor,
+                                 const char* action, std::string& errorText);
     // Serialises `message` and sends it as the one-text reply under
     // `replyCode`, then releases the request; false when either step failed.
     bool sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message);

@@ -11,22 +11,7 @@
 
 #include "JxSession/jxsFileCopyRecords.h"
 #include "WzUtils/FXErrorUtil.h"
-
-namespace {
-
-// A path level of "..", which could lead outside the folder named.
-bool HasParentLevel(const std::string& path) {
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        if (path.compare(start, end - start, "..") == 0 && end - start == 2) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-}  // namespace
+#include "WzUtils/FXPath.h"
 
 JxCopyFile::JxCopyFile() { jxsRegisterFileCopyRecords(); }
 
@@ -44,9 +29,8 @@ CWzError JxCopyFile::GetConnection(const char* hostName, const char* ownName, bo
 }
 
 CWzError JxCopyFile::CopySingleFile(_JXS_FILE_COPY_INFO& info, bool) {
-    if (info.sourceFolder.empty() || info.sourceFolder[0] != '/' || HasParentLevel(info.sourceFolder) ||
-        info.fileName.empty() || info.fileName.find('/') != std::string::npos || info.fileName == "." ||
-        info.fileName == "..") {
+    if (info.sourceFolder.empty() || info.sourceFolder[0] != '/' || FXPath::HasParentLevel(info.sourceFolder) ||
+        !FXPath::IsPlainName(info.fileName)) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "invalid source file [%s] in folder [%s]",
                                        info.fileName.c_str(), info.sourceFolder.c_str());
     }

@@ -18,6 +18,7 @@
 
 #include "JxSession/JxCopyFile.h"
 #include "JxSession/jxsFileCopyRecords.h"
+#include "WzUtils/FXPath.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -28,15 +29,13 @@ struct Failure {
     explicit operator bool() const { return code != 0; }
 };
 
-// A destination must be an absolute path without "." or ".." levels.
+// A destination must be an absolute path without ".." levels.
 Failure CheckDestination(const std::string& path, const std::string& fileName) {
     if (path.empty() || path[0] != '/' || path.size() >= PATH_MAX) {
         return {EINVAL, "destination [" + path + "] is not an absolute path"};
     }
-    for (const auto& level : std::filesystem::path(path)) {
-        if (level == "..") return {EINVAL, "destination [" + path + "] holds a \"..\" level"};
-    }
-    if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..") {
+    if (FXPath::HasParentLevel(path)) return {EINVAL, "destination [" + path + "] holds a \"..\" level"};
+    if (!FXPath::IsPlainName(fileName)) {
         return {EINVAL, "invalid file name [" + fileName + "]"};
     }
     return {};
