@@ -16,6 +16,8 @@ namespace {
 constexpr uint32_t kMaxPathLength = PATH_MAX;
 constexpr uint32_t kMaxDescriptionLength = 1u << 20;
 constexpr uint32_t kMaxEntries = 1u << 16;
+// A FILESTREAM folder may hold many more files than a request has entries.
+constexpr uint32_t kMaxFileStreamEntries = kJxsMaxArrayCount;
 
 bool Path(XDR* x, char** text) { return jxsXdrString(x, text, kMaxPathLength); }
 bool Description(XDR* x, char** text) { return jxsXdrString(x, text, kMaxDescriptionLength); }
@@ -96,7 +98,8 @@ bool xdr_SQLGetFileStreamInfoReq_t(XDR* x, SQLGetFileStreamInfoReq_t* r) {
 }
 bool xdr_SQLFileStreamInfo_t(XDR* x, SQLFileStreamInfo_t* r) { return Path(x, &r->path); }
 bool xdr_SQLGetFileStreamInfoRsp_t(XDR* x, SQLGetFileStreamInfoRsp_t* r) {
-    return jxsXdrArray(x, &r->files, &r->count, kMaxEntries, xdr_SQLFileStreamInfo_t) && jxsXdrU32(x, &r->error);
+    return jxsXdrArray(x, &r->files, &r->count, kMaxFileStreamEntries, xdr_SQLFileStreamInfo_t) &&
+           jxsXdrU32(x, &r->error);
 }
 
 }  // namespace

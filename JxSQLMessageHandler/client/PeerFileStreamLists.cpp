@@ -94,8 +94,10 @@ bool CSQLClientDll::RetrieveFilestreamInfo() {
             reply.error = 1;
             result = false;
         } else if (!SqlIsAcceptablePeerPath(folder, why)) {
-            // Nothing outside what the peer names is listed: the list stays empty.
+            // A folder that could name something else than it says is no folder.
             EV_ERROR(m_event, "%s", why.c_str());
+            reply.error = 1;
+            result = false;
         } else {
             GetAllFilesInFolder(folder, pattern, found);
         }

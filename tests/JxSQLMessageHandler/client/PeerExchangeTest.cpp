@@ -6,6 +6,7 @@
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/WzClock.h"
+#include "tools/host/HostBindings.h"
 #include "tests/JxSQLMessageHandler/client/PeerHosts.h"
 
 namespace jxtest {
@@ -49,6 +50,17 @@ TEST_F(PeerExchangeTest, SilentPeerEndsInFailureAfterTheReceiveTimeout) {
     EXPECT_GE(wz::ClockMs() - started, 30 * 1000);
     giTimeoutSecondsArg = savedTimeout;
     bFetchTimeOutString = savedFetch;
+}
+
+TEST_F(PeerExchangeTest, EachRequestGoesToItsOwnTarget) {
+    // Without a message processor, only the requests to the plug-in succeed.
+    ASSERT_TRUE(SetHostBinding("sLNSQLCOMM", "sLPSQLMSGPROCESSOR", {root.File("none.so"), "missing"}));
+    CSQLClientDll client;
+    std::string error;
+    std::string made = MakeFile("made/file", "x");
+    EXPECT_FALSE(client.CreateDirectoryOnRemoteMachine(kPeerClient, root.File("other"), error));
+    EXPECT_EQ(client.GetRemoteFileSize(kPeerClient, made), 0u);
+    EXPECT_TRUE(client.DeleteDirectoryOnRemoteMachine(kPeerClient, root.File("made"), error)) << error;
 }
 
 TEST_F(PeerExchangeTest, OneObjectCarriesSeveralExchanges) {

@@ -41,6 +41,10 @@ TEST_F(PeerFileStreamListsTest, FirstFormAppendsThePeersFiles) {
 
     EXPECT_FALSE(client.RetrieveFilestreamInfo(kPeerClient, "", "*", none, error));
     EXPECT_EQ(error, 1);
+    error = 0;
+    EXPECT_FALSE(client.RetrieveFilestreamInfo(kPeerClient, folder + "/b/..", "*", none, error));
+    EXPECT_EQ(error, 1);
+    EXPECT_TRUE(none.empty());
 }
 
 TEST_F(PeerFileStreamListsTest, SecondFormCarriesSizesAndKeepsTheReplyOnFailure) {
