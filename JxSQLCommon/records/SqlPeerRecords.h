@@ -89,7 +89,7 @@ struct SQLGetFileSizeReqRsp_t {
 // 0x1e0000fe; also the element of the multiple-file request.
 struct SQLCopySingleRemoteFileReq_t {
     char* sourcePath;
-    char* destinationPath;
+    char* destinationPath;  // the folder that receives the file under its own name
     uint64_t destinationClientId;
     SQLCopySingleRemoteFileReq_t() : sourcePath(nullptr), destinationPath(nullptr), destinationClientId(0) {}
 };

@@ -53,17 +53,30 @@ int SqlPushFileToClient(const std::string& sourcePath, const std::string& destin
                  static_cast<unsigned long long>(destinationClientId));
         return kSqlCopyNoHostName;
     }
-    _JXS_FILE_COPY_INFO info;
+    std::string folder, file;
     size_t slash = sourcePath.rfind('/');
     if (slash != std::string::npos) {
-        info.sourceFolder = sourcePath.substr(0, slash);
-        info.fileName = sourcePath.substr(slash + 1);
+        folder = sourcePath.substr(0, slash);
+        file = sourcePath.substr(slash + 1);
     }
-    EV_INFO(log, "Restore file information is folder [%s], file [%s] - [%s]", info.sourceFolder.c_str(),
-            info.fileName.c_str(), destinationPath.c_str());
+    EV_INFO(log, "Restore file information is folder [%s], file [%s] - [%s]", folder.c_str(), file.c_str(),
+            destinationPath.c_str());
+    // Both paths come from a peer: neither may lead elsewhere than it says,
+    // and neither may be cut to fit the copy record.
+    std::string why;
+    if (!SqlIsAcceptablePeerPath(sourcePath, why) || !SqlIsAcceptablePeerPath(destinationPath, why) ||
+        folder.size() >= kJxsFileCopyPathBytes || file.size() >= kJxsFileCopyPathBytes ||
+        destinationPath.size() >= kJxsFileCopyPathBytes) {
+        EV_ERROR(log, "File copy failed. %s", why.empty() ? "A path is too long for the copy record." : why.c_str());
+        return kSqlCopyFailed;
+    }
     char ownName[kOwnClientNameSize];
     GetOwnClientName(ownName);
-    info.destinationPath = destinationPath;
+    std::vector<_JXS_FILE_COPY_INFO> copies(1);
+    _JXS_FILE_COPY_INFO& info = copies.front();
+    std::memcpy(info.request.fileName, file.c_str(), file.size() + 1);
+    std::memcpy(info.sourceFolder, folder.c_str(), folder.size() + 1);
+    std::memcpy(info.request.destinationFolder, destinationPath.c_str(), destinationPath.size() + 1);
     info.copyOption = kCopyOption;
 
     JxCopyFile copy;
@@ -73,7 +86,7 @@ int SqlPushFileToClient(const std::string& sourcePath, const std::string& destin
         EV_ERROR(log, "File copy failed while getting connecttion. %s", err.AsString().c_str());
         code = kSqlCopyNoConnection;
     } else {
-        err = copy.CopySingleFile(info, false);
+        err = copy.CopyFiles(copies, false, nullptr, "", "");
         if (err.IsError()) {
             EV_ERROR(log, "File copy failed. %s", err.AsString().c_str());
             code = kSqlCopyFailed;

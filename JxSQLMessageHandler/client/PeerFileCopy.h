@@ -19,8 +19,9 @@ enum SqlFileCopyCode : int {
 // The reply text of a code ("" for success).
 const char* SqlFileCopyText(int code);
 
-// Pushes `sourcePath` of this machine to `destinationPath` on client
-// `destinationClientId`. Either the whole file arrives or the destination
-// stays as it was.
+// Pushes the file `sourcePath` of this machine into the folder
+// `destinationPath` of client `destinationClientId`, under its own name.
+// Either the whole file arrives or the destination stays as it was. Both
+// paths must be absolute and without ".." levels.
 int SqlPushFileToClient(const std::string& sourcePath, const std::string& destinationPath,
                         uint64_t destinationClientId, EvDebug& log);

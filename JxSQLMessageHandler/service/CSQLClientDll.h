@@ -263,13 +263,13 @@ public:
 
     // The size in bytes of a file on the peer; 0 when it cannot be read.
     unsigned long GetRemoteFileSize(unsigned long clientId, std::string filePath);
-    // Asks client `sourceClientId` to push one file to `destinationPath` on
-    // the destination client (this machine's client unless the given one is
+    // Asks client `sourceClientId` to push one file into the folder
+    // `destinationPath` of the destination client (this machine's client unless the given one is
     // a named, installed client).
     bool CopySingleRemoteFileRequest(unsigned long sourceClientId, unsigned long destinationClientId,
                                      std::string sourcePath, std::string destinationPath, std::string& errorText);
-    // Asks client `sourceClientId` to push each (source, destination) pair to
-    // this machine's client.
+    // Asks client `sourceClientId` to push each (source file, destination
+    // folder) pair to this machine's client.
     bool CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
                                         std::vector<std::pair<std::string, std::string>>& files,
                                         std::string& errorText);

@@ -45,9 +45,13 @@ public:
     // error code with `buffer` holding "".
     int getJxServerClientName(char* buffer, unsigned long size);
     int findJxServerClientName(char* buffer, unsigned long size);
-    // This machine's name: "sPhysicalNodeName" of the top section, else the
-    // host name of the system.
+    // This machine's client name: "sPhysicalNodeName" of the top section, else
+    // the host name of the system (JXPlatformInfoMachine.cpp).
     std::string getPhysicalMachine();
+    // The network name under which other clients reach the client `name`
+    // (targets are named plainly here, so it is `name`). 0 when `name` is
+    // empty, else nonzero.
+    int getClientHostNameMangled(const std::string& name, std::string& mangled);
 
     const std::string& instance() const { return m_instance; }
     // The settings file of an instance.

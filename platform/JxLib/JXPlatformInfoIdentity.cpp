@@ -1,8 +1,5 @@
 // JXPlatformInfo: reads that name this machine and the central server.
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
@@ -36,14 +33,6 @@ int JXPlatformInfo::getJxServerClientName(char* buffer, unsigned long size) {
 
 int JXPlatformInfo::findJxServerClientName(char* buffer, unsigned long size) {
     return getJxServerClientName(buffer, size);
-}
-
-std::string JXPlatformInfo::getPhysicalMachine() {
-    std::string name;
-    if (getString("", "sPhysicalNodeName", name) != 0 && !name.empty()) return name;
-    char host[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(host, sizeof host - 1) != 0) return std::string();
-    return host;
 }
 
 unsigned long JXPI_Session::getAttachTimeOut(bool) {

@@ -1,4 +1,5 @@
-// The sending side of a file copy.
+// File copy to another client of the simulated domain: resolve the client,
+// then copy through a temporary file and a rename.
 #include "JxSession/JxCopyFile.h"
 
 #include <fcntl.h>
@@ -6,112 +7,151 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <vector>
 
-#include "JxSession/jxsFileCopyRecords.h"
+#include "JxLib/EvDebug.h"
+#include "JxSession/jxsTargets.h"
 #include "WzUtils/FXErrorUtil.h"
-#include "WzUtils/FXPath.h"
+#include "WzUtils/PlatformRoot.h"
 
-JxCopyFile::JxCopyFile() { jxsRegisterFileCopyRecords(); }
+namespace {
 
-JxCopyFile::~JxCopyFile() { Disconnect(); }
+constexpr size_t kBlockBytes = 64 * 1024;
+
+// The text of a zero-terminated area; false when it is empty or fills the area.
+bool AreaText(const char* area, std::string& text) {
+    size_t length = ::strnlen(area, kJxsFileCopyPathBytes);
+    if (length == 0 || length == kJxsFileCopyPathBytes) return false;
+    text.assign(area, length);
+    return true;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+class ScopedFd {
+public:
+    explicit ScopedFd(int fd) : m_fd(fd) {}
+    ~ScopedFd() { Close(); }
+    ScopedFd(const ScopedFd&) = delete;
+    ScopedFd& operator=(const ScopedFd&) = delete;
+    int get() const { return m_fd; }
+    int Close() {
+        int rc = m_fd >= 0 ? ::close(m_fd) : 0;
+        m_fd = -1;
+        return rc;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Copies the bytes of `in` into `out`; an error names `source` or `target`.
+CWzError CopyBytes(int in, int out, const std::string& source, const std::string& target,
+                   JxCopyFileMonitor* monitor) {
+    std::string block(kBlockBytes, '\0');
+    for (;;) {
+        if (monitor != nullptr && monitor->IsCancelled()) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_ABORT, "Copy of [%s] cancelled.", source.c_str());
+        }
+        ssize_t n = ::read(in, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot read [%s].", source.c_str());
+        if (n == 0) return CWzError::Success();
+        if (!WriteAll(out, block.data(), static_cast<size_t>(n))) {
+            return FXErrorUtil::ErrorErrNo(FXCODELOC, errno != 0 ? errno : EIO, "Cannot write [%s].", target.c_str());
+        }
+    }
+}
+
+}  // namespace
 
 CWzError JxCopyFile::GetConnection(const char* hostName, const char* ownName, bool) {
     if (hostName == nullptr || *hostName == '\0') {
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "no destination host for the file copy");
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "No destination client given.");
     }
-    jxsExecuteRemoteDllType descriptor;
-    std::strncpy(descriptor.libraryName, kJxsFileCopyLibrary, sizeof descriptor.libraryName - 1);
-    std::strncpy(descriptor.entryName, kJxsFileCopyEntry, sizeof descriptor.entryName - 1);
-    bool flag = false;
-    return m_session.Attach_RemoteDLL(hostName, &descriptor, ownName, kJxsFileCopyTimeout, flag);
-}
-
-CWzError JxCopyFile::CopySingleFile(_JXS_FILE_COPY_INFO& info, bool) {
-    if (info.sourceFolder.empty() || info.sourceFolder[0] != '/' || FXPath::HasParentLevel(info.sourceFolder) ||
-        !FXPath::IsPlainName(info.fileName)) {
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "invalid source file [%s] in folder [%s]",
-                                       info.fileName.c_str(), info.sourceFolder.c_str());
+    uint16_t port = 0;
+    CWzError e = jxsResolveTarget(hostName, port);
+    if (e.IsError()) {
+        return e.Push(FXCODELOC, "Cannot reach client [%s] for [%s].", hostName, ownName != nullptr ? ownName : "");
     }
-    if (!m_session.IsConnected()) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOTCONN, "no file-copy connection");
-    std::string source = info.sourceFolder + "/" + info.fileName;
-    int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open [%s]", source.c_str());
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int err = S_ISREG(st.st_mode) ? errno : EISDIR;
-        ::close(fd);
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "[%s] is not a readable file", source.c_str());
-    }
-
-    jxsFileCopyBegin begin;
-    begin.destinationPath = info.destinationPath.data();
-    begin.fileName = info.fileName.data();
-    begin.size = static_cast<uint64_t>(st.st_size);
-    begin.option = info.copyOption;
-    jxsDatabuf_v2 buffer;
-    buffer.setExternalBuffer(&begin, sizeof begin);
-    bool flag = false;
-    CWzError err = m_session.SendXDRMessage(JXS_MSG_FILECOPY_BEGIN, &buffer, 0, kJxsFileCopyTimeout, flag);
-    if (err.IsSuccess()) err = ReceiveStatus("start");
-    uint64_t sent = 0, checksum = kJxsChecksumSeed;
-    if (err.IsSuccess()) err = SendBytes(fd, begin.size, sent, checksum);
-    ::close(fd);
-    if (err.IsError()) return err.Push(FXCODELOC, "copy of [%s] failed", source.c_str());
-
-    jxsFileCopyEnd end;
-    end.size = sent;
-    end.checksum = checksum;
-    buffer.setExternalBuffer(&end, sizeof end);
-    err = m_session.SendXDRMessage(JXS_MSG_FILECOPY_END, &buffer, 0, kJxsFileCopyTimeout, flag);
-    if (err.IsSuccess()) err = ReceiveStatus("finish");
-    if (err.IsError()) return err.Push(FXCODELOC, "copy of [%s] failed", source.c_str());
+    m_host = hostName;
     return CWzError::Success();
 }
 
-// Sends the file's bytes as read now; a file that changes size meanwhile
-// ends with another count than announced, which the receiver refuses.
-CWzError JxCopyFile::SendBytes(int fd, uint64_t size, uint64_t& sent, uint64_t& checksum) {
-    std::vector<char> data(kJxsFileCopyChunkBytes);
-    jxsFileCopyChunk chunk;
-    jxsDatabuf_v2 buffer;
-    buffer.setExternalBuffer(&chunk, sizeof chunk);
-    while (sent < size) {
-        ssize_t n = ::read(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "read failed after %llu bytes",
-                                                  static_cast<unsigned long long>(sent));
-        if (n == 0) break;
-        chunk.length = static_cast<uint32_t>(n);
-        chunk.data = data.data();
-        bool flag = false;
-        CWzError err = m_session.SendXDRMessage(JXS_MSG_FILECOPY_CHUNK, &buffer, 0, kJxsFileCopyTimeout, flag);
-        if (err.IsError()) return err;
-        checksum = jxsFileCopyChecksum(checksum, data.data(), static_cast<size_t>(n));
-        sent += static_cast<uint64_t>(n);
-    }
-    return CWzError::Success();
-}
-
-CWzError JxCopyFile::ReceiveStatus(const char* step) {
-    jxsFileCopyStatus status;
-    jxsDatabuf_v2 buffer;
-    buffer.setExternalBuffer(&status, sizeof status);
-    unsigned long code = 0;
-    bool flag = false;
-    CWzError err = m_session.ReceiveXDRMessage(&code, &buffer, nullptr, 0, kJxsFileCopyTimeout, flag);
-    if (err.IsSuccess() && code != JXS_MSG_FILECOPY_STATUS) {
-        err = FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "unexpected message 0x%lx from the receiver", code);
-    } else if (err.IsSuccess() && status.code != 0) {
-        err = FXErrorUtil::ErrorErrNo(FXCODELOC, status.code, "the destination refused to %s the copy: %s", step,
-                                      status.text != nullptr ? status.text : "");
-    }
-    CJxNetwork::FreeReceivedMessage(code, &buffer);
-    return err;
+std::string JxCopyFile::SourcePath(const _JXS_FILE_COPY_INFO& file) {
+    std::string folder, name;
+    if (!AreaText(file.sourceFolder, folder) || !AreaText(file.request.fileName, name)) return {};
+    return JoinPath(folder, name);
 }
 
 CWzError JxCopyFile::Disconnect() {
-    bool flag = false;
-    return m_session.Disconnect(kJxsFileCopyTimeout, flag);
+    m_host.clear();
+    return CWzError::Success();
+}
+
+CWzError JxCopyFile::CopyFiles(std::vector<_JXS_FILE_COPY_INFO>& files, bool, JxCopyFileMonitor* monitor,
+                               const std::string&, const std::string&) {
+    if (!IsConnected()) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOTCONN, "No connection to a client.");
+    for (const _JXS_FILE_COPY_INFO& file : files) {
+        CWzError e = CopyOne(file, monitor);
+        if (e.IsError()) {
+            EvDebug log;
+            EV_ERROR(log, "Copy to client [%s] failed: %s", m_host.c_str(), e.AsString().c_str());
+            return e;
+        }
+    }
+    return CWzError::Success();
+}
+
+CWzError JxCopyFile::CopyOne(const _JXS_FILE_COPY_INFO& file, JxCopyFileMonitor* monitor) {
+    std::string folder, name, destinationFolder;
+    if (!AreaText(file.sourceFolder, folder) || !AreaText(file.request.fileName, name) ||
+        !AreaText(file.request.destinationFolder, destinationFolder)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Incomplete file copy record.");
+    }
+    const std::string source = SourcePath(file);
+    const std::string target = JoinPath(destinationFolder, name);
+
+    ScopedFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot open [%s].", source.c_str());
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot stat [%s].", source.c_str());
+    if (S_ISDIR(st.st_mode)) return FXErrorUtil::ErrorErrNo(FXCODELOC, EISDIR, "[%s] is a directory.", source.c_str());
+
+    if (!wz::MakeDirectories(destinationFolder)) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno != 0 ? errno : EIO, "Cannot create folder [%s].",
+                                       destinationFolder.c_str());
+    }
+    std::string temporary = JoinPath(destinationFolder, "." + name + ".XXXXXX");
+    ScopedFd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (out.get() < 0) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot create a file in [%s].", destinationFolder.c_str());
+    }
+    CWzError e = CopyBytes(in.get(), out.get(), source, target, monitor);
+    if (e.IsSuccess() && (::fchmod(out.get(), st.st_mode & 0777) != 0 || ::fsync(out.get()) != 0)) {
+        e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot write [%s].", target.c_str());
+    }
+    if (out.Close() != 0 && e.IsSuccess()) e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot write [%s].", target.c_str());
+    if (e.IsSuccess() && monitor != nullptr && monitor->IsCancelled()) {
+        e = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_ABORT, "Copy of [%s] cancelled.", source.c_str());
+    }
+    if (e.IsSuccess() && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot replace [%s].", target.c_str());
+    }
+    if (e.IsError()) ::unlink(temporary.c_str());
+    return e;
 }

@@ -1,60 +1,54 @@
-// JxCopyFile: pushes files to another client's host.
+// JxCopyFile: copies files from this client to another client.
 //
 //   JxCopyFile copy;
-//   copy.GetConnection(destinationHost, ownName, false);
-//   copy.CopySingleFile(info, false);
+//   CWzError e = copy.GetConnection("client2", "client1", false);
+//   if (e.IsSuccess()) e = copy.CopyFiles(files, false, nullptr, "", "");
 //   copy.Disconnect();
 //
-// The destination's host serves the conversation with the entry
-// jxsFileCopyReceiver, bound to the descriptor "sLNFILECOPY"/"sLPFILECOPY".
-// A copy either puts the whole file in place at the destination or leaves
-// the destination as it was. Every wait is bounded by kJxsFileCopyTimeout
-// platform seconds.
+// Every client of the simulated backup domain lives on this machine and
+// under one platform root, so a connection is the destination's target
+// resolved (jxsTargets.h: an unknown client cannot be reached) and a copy
+// writes the destination folder on this file system. Each file is written
+// to a temporary file beside its destination and renamed over it only once
+// all its bytes are on disk, so a failed or cancelled copy leaves no partial
+// file and an existing destination file untouched. The source path is the
+// source folder joined with the file name by "/".
 #pragma once
 
-#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsFileCopyInfo.h"
 #include "WzUtils/CWzError.h"
 
-// What one copy sends: the file `sourceFolder`/`fileName` of this machine,
-// written at `destinationPath` on the destination (a file path, or an
-// existing folder that then receives the file under its own name).
-struct _JXS_FILE_COPY_INFO {
-    std::string sourceFolder;
-    std::string fileName;
-    std::string destinationPath;
-    uint32_t copyOption = 0;  // passed through, not read
+// Asked between blocks of a copy whether to give it up.
+class JxCopyFileMonitor {
+public:
+    virtual ~JxCopyFileMonitor() = default;
+    virtual bool IsCancelled() = 0;
 };
-
-constexpr const char* kJxsFileCopyLibrary = "sLNFILECOPY";
-constexpr const char* kJxsFileCopyEntry = "sLPFILECOPY";
-constexpr int kJxsFileCopyTimeout = 240;
 
 class JxCopyFile {
 public:
-    JxCopyFile();
-    ~JxCopyFile();
-    JxCopyFile(const JxCopyFile&) = delete;
-    JxCopyFile& operator=(const JxCopyFile&) = delete;
+    // Connects to the client `hostName` on behalf of `ownName`. The flag is
+    // part of the protocol and not used here.
+    CWzError GetConnection(const char* hostName, const char* ownName, bool flag);
 
-    // Attaches to the file-copy receiver of `hostName` (a network target).
-    CWzError GetConnection(const char* hostName, const char* ownName, bool);
-    // Sends one file. The source folder must be an absolute path and the file
-    // name a plain name; neither may hold a ".." level.
-    CWzError CopySingleFile(_JXS_FILE_COPY_INFO& info, bool);
-    // Ends the conversation; success when not connected.
+    // Copies the files in order and stops at the first failure (files copied
+    // before it stay copied). `monitor` may be null. The flag and the two
+    // texts are part of the protocol and not used here.
+    CWzError CopyFiles(std::vector<_JXS_FILE_COPY_INFO>& files, bool flag, JxCopyFileMonitor* monitor,
+                       const std::string& text1, const std::string& text2);
+
     CWzError Disconnect();
 
+    // The path a record copies from: source folder "/" file name (one "/"
+    // between them); empty for a record whose texts are missing.
+    static std::string SourcePath(const _JXS_FILE_COPY_INFO& file);
+    bool IsConnected() const { return !m_host.empty(); }
+
 private:
-    CWzError SendBytes(int fd, uint64_t size, uint64_t& sent, uint64_t& checksum);
-    CWzError ReceiveStatus(const char* step);
+    CWzError CopyOne(const _JXS_FILE_COPY_INFO& file, JxCopyFileMonitor* monitor);
 
-    CJxNetwork m_session;
+    std::string m_host;
 };
-
-extern "C" {
-// Host entry of the destination side: serves one file-copy conversation.
-void jxsFileCopyReceiver(CJxNetwork* session, unsigned long);
-}

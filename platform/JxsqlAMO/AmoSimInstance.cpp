@@ -32,33 +32,33 @@ CWzError CheckName(const char* what, const std::string& name) {
 
 }  // namespace
 
-CWzError AmoSimInstance::Create(const AmoSimServerSpec& spec) {
+CWzError AmoSimInstance::Create(const AmoSimServerSpec& desc) {
     SqlSimInstanceName location;
-    CWzError err = SqlSimInstanceName::Parse(spec.name, location, kArea);
+    CWzError err = SqlSimInstanceName::Parse(desc.name, location, kArea);
     if (err.IsError()) return err;
     std::string path = location.CatalogPath();
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
-                                         "Analysis Services instance [%s] exists already", spec.name.c_str());
+                                         "Analysis Services instance [%s] exists already", desc.name.c_str());
     }
     if (!wz::MakeDirectories(wz::PlatformPath(location.RelativeDirectory()))) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of instance [%s]",
-                                       spec.name.c_str());
+                                       desc.name.c_str());
     }
     err = m_db.Open(path, true);
     if (err.IsSuccess()) err = m_db.Exec(kSchema);
     if (err.IsSuccess()) {
         err = m_db.Prepare("INSERT INTO server VALUES(?, ?, ?)")
                   .Bind(1, location.FullName())
-                  .Bind(2, spec.version)
-                  .Bind(3, int64_t{spec.running})
+                  .Bind(2, desc.version)
+                  .Bind(3, int64_t{desc.running})
                   .Run();
     }
     if (err.IsError()) {
         m_db.Close();
         std::filesystem::remove(path, ec);
-        return err.Push(FXCODELOC, "cannot create Analysis Services instance [%s]", spec.name.c_str());
+        return err.Push(FXCODELOC, "cannot create Analysis Services instance [%s]", desc.name.c_str());
     }
     m_name = location.FullName();
     return CWzError::Success();
@@ -85,20 +85,20 @@ CWzError AmoSimInstance::AddLogin(const std::string& name, const std::string& pa
     return m_db.Prepare("INSERT INTO logins VALUES(?, ?)").Bind(1, name).Bind(2, password).Run();
 }
 
-CWzError AmoSimInstance::AddRemotePartition(const AmoSimRemotePartitionSpec& spec) {
-    CWzError err = CheckName("partition", spec.partition);
+CWzError AmoSimInstance::AddRemotePartition(const AmoSimRemotePartitionSpec& desc) {
+    CWzError err = CheckName("partition", desc.partition);
     if (err.IsError()) return err;
     SimSqlStatement find = m_db.Prepare("SELECT id FROM databases WHERE name = ?");
-    find.Bind(1, spec.database);
+    find.Bind(1, desc.database);
     if (!find.Step()) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database [%s] does not exist",
-                                         spec.database.c_str());
+                                         desc.database.c_str());
     }
     return m_db.Prepare("INSERT INTO remote_partitions VALUES(?, ?, ?, ?, ?)")
         .Bind(1, find.Int(0))
-        .Bind(2, spec.cube)
-        .Bind(3, spec.measureGroup)
-        .Bind(4, spec.partition)
-        .Bind(5, spec.remoteServer)
+        .Bind(2, desc.cube)
+        .Bind(3, desc.measureGroup)
+        .Bind(4, desc.partition)
+        .Bind(5, desc.remoteServer)
         .Run();
 }

@@ -35,7 +35,7 @@ public:
     AmoSimInstance& operator=(const AmoSimInstance&) = delete;
 
     // Makes a new instance; fails when it exists already.
-    CWzError Create(const AmoSimServerSpec& spec);
+    CWzError Create(const AmoSimServerSpec& desc);
     // Opens an existing instance; an unknown one is an error.
     CWzError Open(const std::string& name);
     // Full names of every Analysis Services instance of this machine, sorted.
@@ -47,7 +47,7 @@ public:
     // Ids count from 1 in the order of addition.
     CWzError AddDatabase(const std::string& name, int64_t creationTime);
     CWzError AddLogin(const std::string& name, const std::string& password);
-    CWzError AddRemotePartition(const AmoSimRemotePartitionSpec& spec);
+    CWzError AddRemotePartition(const AmoSimRemotePartitionSpec& desc);
 
 private:
     std::string m_name;

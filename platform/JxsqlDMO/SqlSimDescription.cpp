@@ -156,90 +156,90 @@ CWzError NeedWords(const Statement& s, size_t count, const char* usage) {
 CWzError ApplyInstance(const Statement& s, std::unique_ptr<SqlSimInstance>& instance) {
     CWzError err = NeedWords(s, 2, "instance HOST[/NAME] [options]");
     if (err.IsError()) return err;
-    SqlSimServerSpec spec;
-    spec.name = s.words[1];
+    SqlSimServerSpec desc;
+    desc.name = s.words[1];
     Options o(s.options);
-    err = First({o.Text("version", spec.version), o.Flag("clustered", spec.clustered), o.Flag("running", spec.running),
-              o.Flag("integrated", spec.integratedLogin), o.Finish()});
+    err = First({o.Text("version", desc.version), o.Flag("clustered", desc.clustered), o.Flag("running", desc.running),
+              o.Flag("integrated", desc.integratedLogin), o.Finish()});
     if (err.IsError()) return err;
     instance = std::make_unique<SqlSimInstance>();
-    return instance->Create(spec);
+    return instance->Create(desc);
 }
 
 CWzError ApplyDatabase(const Statement& s, SqlSimInstance& instance) {
     CWzError err = NeedWords(s, 2, "database NAME [options]");
     if (err.IsError()) return err;
-    SqlSimDatabaseSpec spec;
-    spec.name = s.words[1];
+    SqlSimDatabaseSpec desc;
+    desc.name = s.words[1];
     std::string state = "online";
     Options o(s.options);
-    err = First({o.Text("state", state), o.Text("recovery", spec.recoveryModel), o.Flag("readonly", spec.readOnly),
-              o.Text("access", spec.userAccess), o.Signed("created", spec.creationTime), o.Number("data", spec.dataSize),
-              o.Number("log", spec.logSize), o.Finish()});
+    err = First({o.Text("state", state), o.Text("recovery", desc.recoveryModel), o.Flag("readonly", desc.readOnly),
+              o.Text("access", desc.userAccess), o.Signed("created", desc.creationTime), o.Number("data", desc.dataSize),
+              o.Number("log", desc.logSize), o.Finish()});
     if (err.IsError()) return err;
-    spec.state = SqlDbStateFromText(state);
-    if (spec.state == 0) return Invalid("unknown database state [" + state + "]");
-    return instance.AddDatabase(spec);
+    desc.state = SqlDbStateFromText(state);
+    if (desc.state == 0) return Invalid("unknown database state [" + state + "]");
+    return instance.AddDatabase(desc);
 }
 
 CWzError ApplyFile(const Statement& s, SqlSimInstance& instance, bool log) {
     CWzError err = log ? NeedWords(s, 3, "logfile DATABASE LOGICAL [options]")
                        : NeedWords(s, 4, "file DATABASE GROUP LOGICAL [options]");
     if (err.IsError()) return err;
-    SqlSimFileSpec spec;
-    spec.database = s.words[1];
-    spec.fileGroup = log ? std::string() : s.words[2];
-    spec.logicalName = s.words.back();
+    SqlSimFileSpec desc;
+    desc.database = s.words[1];
+    desc.fileGroup = log ? std::string() : s.words[2];
+    desc.logicalName = s.words.back();
     Options o(s.options);
-    err = First({o.Number("size", spec.size), o.Text("path", spec.physicalName), o.Finish()});
+    err = First({o.Number("size", desc.size), o.Text("path", desc.physicalName), o.Finish()});
     if (err.IsError()) return err;
-    if (!log && spec.fileGroup.empty()) return Invalid("a data file needs a file group");
-    return instance.AddFile(spec);
+    if (!log && desc.fileGroup.empty()) return Invalid("a data file needs a file group");
+    return instance.AddFile(desc);
 }
 
 CWzError ApplyLogin(const Statement& s, SqlSimInstance& instance) {
     CWzError err = NeedWords(s, 2, "login NAME [options]");
     if (err.IsError()) return err;
-    SqlSimLoginSpec spec;
-    spec.name = s.words[1];
+    SqlSimLoginSpec desc;
+    desc.name = s.words[1];
     std::string roles;
     Options o(s.options);
-    err = First({o.Text("password", spec.password), o.Text("roles", roles), o.Flag("disabled", spec.disabled),
+    err = First({o.Text("password", desc.password), o.Text("roles", roles), o.Flag("disabled", desc.disabled),
               o.Finish()});
     if (err.IsError()) return err;
     std::stringstream list(roles);
     std::string role;
     while (std::getline(list, role, ',')) {
-        if (!role.empty()) spec.roles.push_back(role);
+        if (!role.empty()) desc.roles.push_back(role);
     }
-    return instance.AddLogin(spec);
+    return instance.AddLogin(desc);
 }
 
 CWzError ApplyGroup(const Statement& s, SqlSimInstance& instance) {
     CWzError err = NeedWords(s, 2, "ag NAME [options]");
     if (err.IsError()) return err;
-    SqlSimAvailabilityGroupSpec spec;
-    spec.name = s.words[1];
+    SqlSimAvailabilityGroupSpec desc;
+    desc.name = s.words[1];
     Options o(s.options);
-    err = First({o.Text("guid", spec.guid), o.Text("preference", spec.backupPreference), o.Finish()});
+    err = First({o.Text("guid", desc.guid), o.Text("preference", desc.backupPreference), o.Finish()});
     if (err.IsError()) return err;
-    return instance.AddAvailabilityGroup(spec);
+    return instance.AddAvailabilityGroup(desc);
 }
 
 CWzError ApplyReplica(const Statement& s, SqlSimInstance& instance) {
     CWzError err = NeedWords(s, 3, "replica GROUP SERVER [options]");
     if (err.IsError()) return err;
-    SqlSimReplicaSpec spec;
-    spec.group = s.words[1];
-    spec.serverName = s.words[2];
-    uint64_t priority = static_cast<uint64_t>(spec.backupPriority);
+    SqlSimReplicaSpec desc;
+    desc.group = s.words[1];
+    desc.serverName = s.words[2];
+    uint64_t priority = static_cast<uint64_t>(desc.backupPriority);
     Options o(s.options);
-    err = First({o.Text("role", spec.role), o.Text("mode", spec.availabilityMode), o.Text("failover", spec.failoverMode),
-              o.Number("priority", priority), o.Text("endpoint", spec.endpointUrl), o.Finish()});
+    err = First({o.Text("role", desc.role), o.Text("mode", desc.availabilityMode), o.Text("failover", desc.failoverMode),
+              o.Number("priority", priority), o.Text("endpoint", desc.endpointUrl), o.Finish()});
     if (err.IsError()) return err;
     if (priority > 100) return Invalid("priority must lie between 0 and 100");
-    spec.backupPriority = static_cast<int>(priority);
-    return instance.AddReplica(spec);
+    desc.backupPriority = static_cast<int>(priority);
+    return instance.AddReplica(desc);
 }
 
 CWzError ApplyGroupDatabase(const Statement& s, SqlSimInstance& instance) {
@@ -255,20 +255,20 @@ CWzError ApplyGroupDatabase(const Statement& s, SqlSimInstance& instance) {
 CWzError ApplyBackup(const Statement& s, SqlSimInstance& instance) {
     CWzError err = NeedWords(s, 2, "backup DATABASE type=D|I|L first=LSN last=LSN [options]");
     if (err.IsError()) return err;
-    SqlSimBackupSpec spec;
-    spec.database = s.words[1];
+    SqlSimBackupSpec desc;
+    desc.database = s.words[1];
     std::string type;
     Options o(s.options);
-    err = First({o.Text("type", type), o.Number("first", spec.firstLsn), o.Number("last", spec.lastLsn),
-              o.Number("checkpoint", spec.checkpointLsn), o.Number("base", spec.databaseBackupLsn),
-              o.Signed("start", spec.startTime), o.Signed("finish", spec.finishTime), o.Flag("copyonly", spec.copyOnly),
-              o.Text("device", spec.device), o.Finish()});
+    err = First({o.Text("type", type), o.Number("first", desc.firstLsn), o.Number("last", desc.lastLsn),
+              o.Number("checkpoint", desc.checkpointLsn), o.Number("base", desc.databaseBackupLsn),
+              o.Signed("start", desc.startTime), o.Signed("finish", desc.finishTime), o.Flag("copyonly", desc.copyOnly),
+              o.Text("device", desc.device), o.Finish()});
     if (err.IsError()) return err;
     if (type.size() != 1) return Invalid("backup type must be D, I or L");
-    spec.type = static_cast<char>(std::toupper(static_cast<unsigned char>(type[0])));
-    if (spec.checkpointLsn == 0) spec.checkpointLsn = spec.firstLsn;
-    if (spec.finishTime == 0) spec.finishTime = spec.startTime;
-    return instance.AddBackupHistory(spec);
+    desc.type = static_cast<char>(std::toupper(static_cast<unsigned char>(type[0])));
+    if (desc.checkpointLsn == 0) desc.checkpointLsn = desc.firstLsn;
+    if (desc.finishTime == 0) desc.finishTime = desc.startTime;
+    return instance.AddBackupHistory(desc);
 }
 
 CWzError ApplyStatement(const Statement& s, std::unique_ptr<SqlSimInstance>& instance,

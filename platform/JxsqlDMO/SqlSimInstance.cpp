@@ -172,18 +172,18 @@ CWzError SqlSimInstance::InTransaction(const std::function<CWzError()>& body) {
     return m_db.Exec("COMMIT");
 }
 
-CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
-    CWzError err = SqlSimInstanceName::Parse(spec.name, m_location);
+CWzError SqlSimInstance::Create(const SqlSimServerSpec& desc) {
+    CWzError err = SqlSimInstanceName::Parse(desc.name, m_location);
     if (err.IsError()) return err;
-    if (spec.version.empty()) return InvalidArg(FXCODELOC, "empty SQL Server version");
+    if (desc.version.empty()) return InvalidArg(FXCODELOC, "empty SQL Server version");
     std::string path = m_location.CatalogPath();
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
-        return InvalidArg(FXCODELOC, "SQL Server instance [" + spec.name + "] exists already");
+        return InvalidArg(FXCODELOC, "SQL Server instance [" + desc.name + "] exists already");
     }
     if (!wz::MakeDirectories(wz::PlatformPath(m_location.RelativeDirectory()))) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of instance [%s]",
-                                       spec.name.c_str());
+                                       desc.name.c_str());
     }
     err = m_db.Open(path, true);
     if (err.IsError()) return err;
@@ -193,10 +193,10 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
         if (e.IsError()) return e;
         return m_db.Prepare("INSERT INTO server VALUES(?, ?, ?, ?, ?)")
             .Bind(1, m_name)
-            .Bind(2, spec.version)
-            .Bind(3, int64_t{spec.clustered})
-            .Bind(4, int64_t{spec.running})
-            .Bind(5, int64_t{spec.integratedLogin})
+            .Bind(2, desc.version)
+            .Bind(3, int64_t{desc.clustered})
+            .Bind(4, int64_t{desc.running})
+            .Bind(5, int64_t{desc.integratedLogin})
             .Run();
     });
     for (const char* system : {"master", "tempdb", "model", "msdb"}) {
@@ -209,7 +209,7 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& spec) {
     if (err.IsError()) {
         m_db.Close();
         std::filesystem::remove_all(wz::PlatformPath(m_location.RelativeDirectory()), ec);
-        return err.Push(FXCODELOC, "cannot create SQL Server instance [%s]", spec.name.c_str());
+        return err.Push(FXCODELOC, "cannot create SQL Server instance [%s]", desc.name.c_str());
     }
     return CWzError::Success();
 }
@@ -289,42 +289,42 @@ CWzError SqlSimInstance::AddFileRow(int64_t databaseId, int64_t fileGroupId, int
     return err;
 }
 
-CWzError SqlSimInstance::AddDatabase(const SqlSimDatabaseSpec& spec, int64_t* id) {
-    CWzError err = CheckName("database", spec.name);
+CWzError SqlSimInstance::AddDatabase(const SqlSimDatabaseSpec& desc, int64_t* id) {
+    CWzError err = CheckName("database", desc.name);
     if (err.IsError()) return err;
-    if (SqlDbStateText(spec.state).empty()) return InvalidArg(FXCODELOC, wz::Format("invalid state %d", spec.state));
-    if (!OneOf(spec.recoveryModel, {"FULL", "BULK_LOGGED", "SIMPLE"})) {
-        return InvalidArg(FXCODELOC, "invalid recovery model [" + spec.recoveryModel + "]");
+    if (SqlDbStateText(desc.state).empty()) return InvalidArg(FXCODELOC, wz::Format("invalid state %d", desc.state));
+    if (!OneOf(desc.recoveryModel, {"FULL", "BULK_LOGGED", "SIMPLE"})) {
+        return InvalidArg(FXCODELOC, "invalid recovery model [" + desc.recoveryModel + "]");
     }
-    if (!OneOf(spec.userAccess, {"MULTI_USER", "SINGLE_USER", "RESTRICTED_USER"})) {
-        return InvalidArg(FXCODELOC, "invalid user access [" + spec.userAccess + "]");
+    if (!OneOf(desc.userAccess, {"MULTI_USER", "SINGLE_USER", "RESTRICTED_USER"})) {
+        return InvalidArg(FXCODELOC, "invalid user access [" + desc.userAccess + "]");
     }
-    int64_t created = spec.creationTime != 0 ? spec.creationTime : static_cast<int64_t>(std::time(nullptr));
+    int64_t created = desc.creationTime != 0 ? desc.creationTime : static_cast<int64_t>(std::time(nullptr));
     int64_t newId = 0;
     err = InTransaction([&] {
         SimSqlStatement next = m_db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, ?) FROM databases");
         // System databases take 1 to 4, user databases count from 5.
-        next.Bind(1, int64_t{spec.name == "master" || spec.name == "tempdb" || spec.name == "model" ||
-                                     spec.name == "msdb"
+        next.Bind(1, int64_t{desc.name == "master" || desc.name == "tempdb" || desc.name == "model" ||
+                                     desc.name == "msdb"
                                  ? 1
                                  : 5});
         if (!next.Step()) return next.Error();
         newId = next.Int(0);
         CWzError e = m_db.Prepare("INSERT INTO databases VALUES(?, ?, ?, ?, ?, ?, ?, NULL, NULL)")
                          .Bind(1, newId)
-                         .Bind(2, spec.name)
-                         .Bind(3, int64_t{spec.state})
-                         .Bind(4, SqlSimUpper(spec.recoveryModel))
-                         .Bind(5, int64_t{spec.readOnly})
-                         .Bind(6, SqlSimUpper(spec.userAccess))
+                         .Bind(2, desc.name)
+                         .Bind(3, int64_t{desc.state})
+                         .Bind(4, SqlSimUpper(desc.recoveryModel))
+                         .Bind(5, int64_t{desc.readOnly})
+                         .Bind(6, SqlSimUpper(desc.userAccess))
                          .Bind(7, created)
                          .Run();
-        if (e.IsError()) return e.Push(FXCODELOC, "cannot add database [%s]", spec.name.c_str());
+        if (e.IsError()) return e.Push(FXCODELOC, "cannot add database [%s]", desc.name.c_str());
         e = m_db.Prepare("INSERT INTO filegroups VALUES(?, 1, 'PRIMARY', 1)").Bind(1, newId).Run();
         if (e.IsError()) return e;
-        e = AddFileRow(newId, 1, kFileData, spec.name, "", spec.dataSize);
+        e = AddFileRow(newId, 1, kFileData, desc.name, "", desc.dataSize);
         if (e.IsError()) return e;
-        return AddFileRow(newId, 0, kFileLog, spec.name + "_log", "", spec.logSize);
+        return AddFileRow(newId, 0, kFileLog, desc.name + "_log", "", desc.logSize);
     });
     if (err.IsError()) return err;
     if (id != nullptr) *id = newId;
@@ -348,20 +348,20 @@ CWzError SqlSimInstance::AddFileGroup(const std::string& database, const std::st
     return CWzError::Success();
 }
 
-CWzError SqlSimInstance::AddFile(const SqlSimFileSpec& spec) {
-    CWzError err = CheckName("logical file", spec.logicalName);
+CWzError SqlSimInstance::AddFile(const SqlSimFileSpec& desc) {
+    CWzError err = CheckName("logical file", desc.logicalName);
     if (err.IsError()) return err;
     int64_t databaseId = 0;
-    err = DatabaseId(spec.database, databaseId);
+    err = DatabaseId(desc.database, databaseId);
     if (err.IsError()) return err;
     int64_t groupId = 0;
-    if (!spec.fileGroup.empty()) {
-        err = FileGroupId(databaseId, spec.fileGroup, groupId);
+    if (!desc.fileGroup.empty()) {
+        err = FileGroupId(databaseId, desc.fileGroup, groupId);
         if (err.IsError()) return err;
     }
     return InTransaction([&] {
-        return AddFileRow(databaseId, groupId, groupId > 0 ? kFileData : kFileLog, spec.logicalName,
-                          spec.physicalName, spec.size);
+        return AddFileRow(databaseId, groupId, groupId > 0 ? kFileData : kFileLog, desc.logicalName,
+                          desc.physicalName, desc.size);
     });
 }
 
@@ -373,62 +373,62 @@ CWzError SqlSimInstance::SetDatabaseState(const std::string& database, int state
     return m_db.Prepare("UPDATE databases SET state = ? WHERE id = ?").Bind(1, int64_t{state}).Bind(2, id).Run();
 }
 
-CWzError SqlSimInstance::AddLogin(const SqlSimLoginSpec& spec) {
-    CWzError err = CheckName("login", spec.name);
+CWzError SqlSimInstance::AddLogin(const SqlSimLoginSpec& desc) {
+    CWzError err = CheckName("login", desc.name);
     if (err.IsError()) return err;
     return InTransaction([&] {
         CWzError e = m_db.Prepare("INSERT INTO logins VALUES(?, ?, ?)")
-                         .Bind(1, spec.name)
-                         .Bind(2, spec.password)
-                         .Bind(3, int64_t{spec.disabled})
+                         .Bind(1, desc.name)
+                         .Bind(2, desc.password)
+                         .Bind(3, int64_t{desc.disabled})
                          .Run();
-        if (e.IsError()) return e.Push(FXCODELOC, "cannot add login [%s]", spec.name.c_str());
-        for (const std::string& role : spec.roles) {
+        if (e.IsError()) return e.Push(FXCODELOC, "cannot add login [%s]", desc.name.c_str());
+        for (const std::string& role : desc.roles) {
             e = CheckName("server role", role);
             if (e.IsError()) return e;
-            e = m_db.Prepare("INSERT OR IGNORE INTO login_roles VALUES(?, ?)").Bind(1, spec.name).Bind(2, role).Run();
+            e = m_db.Prepare("INSERT OR IGNORE INTO login_roles VALUES(?, ?)").Bind(1, desc.name).Bind(2, role).Run();
             if (e.IsError()) return e;
         }
         return CWzError::Success();
     });
 }
 
-CWzError SqlSimInstance::AddAvailabilityGroup(const SqlSimAvailabilityGroupSpec& spec) {
-    CWzError err = CheckName("availability group", spec.name);
+CWzError SqlSimInstance::AddAvailabilityGroup(const SqlSimAvailabilityGroupSpec& desc) {
+    CWzError err = CheckName("availability group", desc.name);
     if (err.IsError()) return err;
-    if (!OneOf(spec.backupPreference, {"PRIMARY", "SECONDARY", "SECONDARY_ONLY", "NONE"})) {
-        return InvalidArg(FXCODELOC, "invalid backup preference [" + spec.backupPreference + "]");
+    if (!OneOf(desc.backupPreference, {"PRIMARY", "SECONDARY", "SECONDARY_ONLY", "NONE"})) {
+        return InvalidArg(FXCODELOC, "invalid backup preference [" + desc.backupPreference + "]");
     }
     err = m_db.Prepare("INSERT INTO availability_groups VALUES(?, ?, ?)")
-              .Bind(1, spec.name)
-              .Bind(2, spec.guid.empty() ? GuidOf(spec.name) : spec.guid)
-              .Bind(3, SqlSimUpper(spec.backupPreference))
+              .Bind(1, desc.name)
+              .Bind(2, desc.guid.empty() ? GuidOf(desc.name) : desc.guid)
+              .Bind(3, SqlSimUpper(desc.backupPreference))
               .Run();
-    if (err.IsError()) return err.Push(FXCODELOC, "cannot add availability group [%s]", spec.name.c_str());
+    if (err.IsError()) return err.Push(FXCODELOC, "cannot add availability group [%s]", desc.name.c_str());
     return CWzError::Success();
 }
 
-CWzError SqlSimInstance::AddReplica(const SqlSimReplicaSpec& spec) {
-    CWzError err = CheckName("replica server", spec.serverName);
+CWzError SqlSimInstance::AddReplica(const SqlSimReplicaSpec& desc) {
+    CWzError err = CheckName("replica server", desc.serverName);
     if (err.IsError()) return err;
-    if (!OneOf(spec.role, {"PRIMARY", "SECONDARY"}) ||
-        !OneOf(spec.availabilityMode, {"SYNCHRONOUS_COMMIT", "ASYNCHRONOUS_COMMIT"}) ||
-        !OneOf(spec.failoverMode, {"AUTOMATIC", "MANUAL"}) || spec.backupPriority < 0 || spec.backupPriority > 100) {
-        return InvalidArg(FXCODELOC, "invalid replica settings for [" + spec.serverName + "]");
+    if (!OneOf(desc.role, {"PRIMARY", "SECONDARY"}) ||
+        !OneOf(desc.availabilityMode, {"SYNCHRONOUS_COMMIT", "ASYNCHRONOUS_COMMIT"}) ||
+        !OneOf(desc.failoverMode, {"AUTOMATIC", "MANUAL"}) || desc.backupPriority < 0 || desc.backupPriority > 100) {
+        return InvalidArg(FXCODELOC, "invalid replica settings for [" + desc.serverName + "]");
     }
-    std::string host = spec.serverName.substr(0, spec.serverName.find('/'));
+    std::string host = desc.serverName.substr(0, desc.serverName.find('/'));
     err = m_db.Prepare("INSERT INTO ag_replicas VALUES(?, ?, ?, ?, ?, ?, ?)")
-              .Bind(1, spec.group)
-              .Bind(2, spec.serverName)
-              .Bind(3, SqlSimUpper(spec.role))
-              .Bind(4, SqlSimUpper(spec.availabilityMode))
-              .Bind(5, SqlSimUpper(spec.failoverMode))
-              .Bind(6, int64_t{spec.backupPriority})
-              .Bind(7, spec.endpointUrl.empty() ? "TCP://" + host + ":5022" : spec.endpointUrl)
+              .Bind(1, desc.group)
+              .Bind(2, desc.serverName)
+              .Bind(3, SqlSimUpper(desc.role))
+              .Bind(4, SqlSimUpper(desc.availabilityMode))
+              .Bind(5, SqlSimUpper(desc.failoverMode))
+              .Bind(6, int64_t{desc.backupPriority})
+              .Bind(7, desc.endpointUrl.empty() ? "TCP://" + host + ":5022" : desc.endpointUrl)
               .Run();
     if (err.IsError()) {
-        return err.Push(FXCODELOC, "cannot add replica [%s] to availability group [%s]", spec.serverName.c_str(),
-                        spec.group.c_str());
+        return err.Push(FXCODELOC, "cannot add replica [%s] to availability group [%s]", desc.serverName.c_str(),
+                        desc.group.c_str());
     }
     return CWzError::Success();
 }
@@ -457,25 +457,25 @@ CWzError SqlSimInstance::JoinAvailabilityGroup(const std::string& group, const s
     return CWzError::Success();
 }
 
-CWzError SqlSimInstance::AddBackupHistory(const SqlSimBackupSpec& spec, int64_t* id) {
-    if (spec.type != 'D' && spec.type != 'I' && spec.type != 'L') {
-        return InvalidArg(FXCODELOC, wz::Format("invalid backup type [%c]", spec.type));
+CWzError SqlSimInstance::AddBackupHistory(const SqlSimBackupSpec& desc, int64_t* id) {
+    if (desc.type != 'D' && desc.type != 'I' && desc.type != 'L') {
+        return InvalidArg(FXCODELOC, wz::Format("invalid backup type [%c]", desc.type));
     }
-    if (spec.lastLsn < spec.firstLsn) return InvalidArg(FXCODELOC, "backup's last LSN is before its first LSN");
+    if (desc.lastLsn < desc.firstLsn) return InvalidArg(FXCODELOC, "backup's last LSN is before its first LSN");
     int64_t databaseId = 0;
-    CWzError err = DatabaseId(spec.database, databaseId);
+    CWzError err = DatabaseId(desc.database, databaseId);
     if (err.IsError()) return err;
     err = m_db.Prepare("INSERT INTO backup_history VALUES(NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-              .Bind(1, spec.database)
-              .Bind(2, std::string(1, spec.type))
-              .Bind(3, static_cast<int64_t>(spec.firstLsn))
-              .Bind(4, static_cast<int64_t>(spec.lastLsn))
-              .Bind(5, static_cast<int64_t>(spec.checkpointLsn))
-              .Bind(6, static_cast<int64_t>(spec.databaseBackupLsn))
-              .Bind(7, spec.startTime)
-              .Bind(8, spec.finishTime)
-              .Bind(9, int64_t{spec.copyOnly})
-              .Bind(10, spec.device)
+              .Bind(1, desc.database)
+              .Bind(2, std::string(1, desc.type))
+              .Bind(3, static_cast<int64_t>(desc.firstLsn))
+              .Bind(4, static_cast<int64_t>(desc.lastLsn))
+              .Bind(5, static_cast<int64_t>(desc.checkpointLsn))
+              .Bind(6, static_cast<int64_t>(desc.databaseBackupLsn))
+              .Bind(7, desc.startTime)
+              .Bind(8, desc.finishTime)
+              .Bind(9, int64_t{desc.copyOnly})
+              .Bind(10, desc.device)
               .Run();
     if (err.IsError()) return err;
     if (id != nullptr) *id = m_db.LastInsertId();

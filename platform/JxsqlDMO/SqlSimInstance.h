@@ -103,7 +103,7 @@ public:
 
     // Makes a new instance with its system databases (master 1, tempdb 2,
     // model 3, msdb 4); fails when it exists already.
-    CWzError Create(const SqlSimServerSpec& spec);
+    CWzError Create(const SqlSimServerSpec& desc);
     // Opens an existing instance; an unknown one is an error.
     CWzError Open(const std::string& name);
     // Full names of every instance on this machine, sorted; catalogues that
@@ -118,19 +118,19 @@ public:
 
     // A database with its PRIMARY file group, primary data file "<name>" and
     // log file "<name>_log"; ids count from 5. `id` may be null.
-    CWzError AddDatabase(const SqlSimDatabaseSpec& spec, int64_t* id = nullptr);
+    CWzError AddDatabase(const SqlSimDatabaseSpec& desc, int64_t* id = nullptr);
     CWzError AddFileGroup(const std::string& database, const std::string& group);
-    CWzError AddFile(const SqlSimFileSpec& spec);
+    CWzError AddFile(const SqlSimFileSpec& desc);
     CWzError SetDatabaseState(const std::string& database, int state);
 
-    CWzError AddLogin(const SqlSimLoginSpec& spec);
+    CWzError AddLogin(const SqlSimLoginSpec& desc);
 
-    CWzError AddAvailabilityGroup(const SqlSimAvailabilityGroupSpec& spec);
-    CWzError AddReplica(const SqlSimReplicaSpec& spec);
+    CWzError AddAvailabilityGroup(const SqlSimAvailabilityGroupSpec& desc);
+    CWzError AddReplica(const SqlSimReplicaSpec& desc);
     CWzError JoinAvailabilityGroup(const std::string& group, const std::string& database,
                                    const std::string& syncState = "SYNCHRONIZED");
 
-    CWzError AddBackupHistory(const SqlSimBackupSpec& spec, int64_t* id = nullptr);
+    CWzError AddBackupHistory(const SqlSimBackupSpec& desc, int64_t* id = nullptr);
 
     // The id of a database by name; an unknown name is an error.
     CWzError DatabaseId(const std::string& database, int64_t& id);

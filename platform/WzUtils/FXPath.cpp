@@ -42,7 +42,3 @@ bool FXPath::HasParentLevel(const std::string& path) {
     }
     return false;
 }
-
-bool FXPath::IsPlainName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
-}

@@ -21,9 +21,6 @@ public:
     // the path seems to name.
     static bool HasParentLevel(const std::string& path);
 
-    // Whether `name` is one path level: not empty, no "/", not "." or "..".
-    static bool IsPlainName(const std::string& name);
-
     // Removes one trailing "/" (the root "/" stays); always succeeds.
     static CWzError RemoveTrailingDelimiter(std::string& path);
 };

@@ -30,9 +30,9 @@ struct TestBase : CSQLBase {
 class JobBase : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec spec;
-        spec.name = "HOST/INST1";
-        ASSERT_FALSE(instance.Create(spec).IsError());
+        SqlSimServerSpec desc;
+        desc.name = "HOST/INST1";
+        ASSERT_FALSE(instance.Create(desc).IsError());
         SqlSimDatabaseSpec sales;
         sales.name = "Sales";
         ASSERT_FALSE(instance.AddDatabase(sales).IsError());
@@ -42,10 +42,10 @@ protected:
     void VCluster(const std::string& name) { JXPlatformInfo().setString("VCluster", "szSQLInstanceName", name); }
     std::unique_ptr<SqlSimInstance> Make(const std::string& name, bool clustered) {
         auto other = std::make_unique<SqlSimInstance>();
-        SqlSimServerSpec spec;
-        spec.name = name;
-        spec.clustered = clustered;
-        EXPECT_FALSE(other->Create(spec).IsError());
+        SqlSimServerSpec desc;
+        desc.name = name;
+        desc.clustered = clustered;
+        EXPECT_FALSE(other->Create(desc).IsError());
         return other;
     }
 

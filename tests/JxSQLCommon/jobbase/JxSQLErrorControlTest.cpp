@@ -24,9 +24,9 @@ struct RuleSpec {
 
 constexpr int64_t kZero = 0, kOne = 1, kTwo = 2;
 
-std::string RulesXml(const std::vector<RuleSpec>& specs) {
+std::string RulesXml(const std::vector<RuleSpec>& descs) {
     App::JobErrorDecisionRuleList list;
-    for (const RuleSpec& s : specs) {
+    for (const RuleSpec& s : descs) {
         Rule rule;
         rule.setint64(Rule::kApplies, s.applies);
         if (s.databaseDecision != nullptr) rule.setint64(Rule::kDatabaseDecision, *s.databaseDecision);

@@ -122,12 +122,12 @@ protected:
     }
 
     void AddDatabase(const std::string& name, const std::string& model, bool readOnly, uint64_t logSize) {
-        SqlSimDatabaseSpec spec;
-        spec.name = name;
-        spec.recoveryModel = model;
-        spec.readOnly = readOnly;
-        spec.logSize = logSize;
-        ASSERT_FALSE(instance.AddDatabase(spec).IsError());
+        SqlSimDatabaseSpec desc;
+        desc.name = name;
+        desc.recoveryModel = model;
+        desc.readOnly = readOnly;
+        desc.logSize = logSize;
+        ASSERT_FALSE(instance.AddDatabase(desc).IsError());
     }
 
     // The operation a job program builds: every precondition of a shrink.

@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace jxtest {
 namespace {
 
-// Bytes of every value, over more than one transfer chunk.
+// Bytes of every value, over more than one copy block.
 std::string Payload(size_t size) {
     std::mt19937 random(7);
     std::string bytes(size, '\0');
@@ -34,48 +34,54 @@ TEST_F(PeerFileCopyTest, SizeOfAFileOnThePeer) {
 TEST_F(PeerFileCopyTest, CopyArrivesWholeAndUnchanged) {
     std::string bytes = Payload(700 * 1024 + 3);
     std::string source = MakeFile("peer/db.mdf", bytes);
-    std::string destination = root.File("own/restore") + "/db.mdf";
+    std::string folder = root.File("own/restore");
     CSQLClientDll client;
     std::string error;
-    ASSERT_TRUE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, source, destination, error)) << error;
-    EXPECT_EQ(ReadWholeFile(destination), bytes);
-    // Nothing but the file is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(destination).parent_path()), fs::directory_iterator()),
-              1);
+    ASSERT_TRUE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, source, folder, error)) << error;
+    EXPECT_EQ(ReadWholeFile(folder + "/db.mdf"), bytes);
 }
 
-TEST_F(PeerFileCopyTest, DestinationIdZeroMeansThisMachinesClient) {
+TEST_F(PeerFileCopyTest, DestinationIdZeroOrAPseudoClientMeansThisMachinesClient) {
     std::string source = MakeFile("peer/x.ndf", "content");
-    std::string folder = root.File("own/in");
-    fs::create_directories(folder);
     CSQLClientDll client;
     std::string error;
-    ASSERT_TRUE(client.CopySingleRemoteFileRequest(kPeerClient, 0, source, folder, error)) << error;
-    EXPECT_EQ(ReadWholeFile(folder + "/x.ndf"), "content");  // an existing folder gets the file's name
+    ASSERT_TRUE(client.CopySingleRemoteFileRequest(kPeerClient, 0, source, root.File("own/in"), error)) << error;
+    EXPECT_EQ(ReadWholeFile(root.File("own/in") + "/x.ndf"), "content");
+
+    // A client without an agent of its own stands for other machines; the
+    // copy goes to this machine's client instead (its host is "host1").
+    ASSERT_TRUE(AppModel::Set("client/5", "name", "cluster"));
+    ASSERT_TRUE(AppModel::Set("client/5", "hostName", "unreachable"));
+    ASSERT_TRUE(AppModel::Set("client/5", "installedClient", "0"));
+    ASSERT_TRUE(client.CopySingleRemoteFileRequest(kPeerClient, 5, source, root.File("own/in2"), error)) << error;
+    EXPECT_EQ(ReadWholeFile(root.File("own/in2") + "/x.ndf"), "content");
 }
 
 TEST_F(PeerFileCopyTest, FailedCopiesLeaveTheDestinationAsItWas) {
-    std::string destination = MakeFile("own/keep.mdf", "old");
+    MakeFile("own/keep.mdf", "old");
+    std::string folder = root.File("own");
     CSQLClientDll client;
     std::string error;
-    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, root.File("peer/none"), destination,
+    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, root.File("peer/keep.mdf"), folder,
                                                     error));
     EXPECT_EQ(error, "Failed to copy file to destination.");
-    EXPECT_EQ(ReadWholeFile(destination), "old");
 
-    std::string source = MakeFile("peer/s.mdf", "new");
-    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, source,
-                                                    root.File("own") + "/x/../keep.mdf", error));
-    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, "s.mdf", destination, error));
-    EXPECT_EQ(ReadWholeFile(destination), "old");
+    MakeFile("peer/keep.mdf", "new");
+    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, root.File("peer/keep.mdf"),
+                                                    folder + "/x/..", error));
+    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, "keep.mdf", folder, error));
+    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, root.File("peer") + "/../peer/keep.mdf",
+                                                    folder, error));
+    EXPECT_EQ(ReadWholeFile(folder + "/keep.mdf"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);  // nothing left behind
 }
 
 TEST_F(PeerFileCopyTest, DestinationOutsideTheModelFailsBeforeSending) {
     std::string source = MakeFile("peer/s.mdf", "new");
     CSQLClientDll client;
     std::string error;
-    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, 42, source, root.File("own/t.mdf"), error));
-    EXPECT_FALSE(fs::exists(root.File("own/t.mdf")));
+    EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, 42, source, root.File("own/t"), error));
+    EXPECT_FALSE(fs::exists(root.File("own/t") + "/s.mdf"));
 }
 
 TEST_F(PeerFileCopyTest, MultipleFilesCopyToThisMachine) {
@@ -84,11 +90,16 @@ TEST_F(PeerFileCopyTest, MultipleFilesCopyToThisMachine) {
     std::vector<std::pair<std::string, std::string>> files;
     EXPECT_FALSE(client.CopyMultipleRemoteFilesRequest(kPeerClient, files, error));
 
-    files.emplace_back(MakeFile("peer/1.mdf", "one"), root.File("own/m") + "/1.mdf");
-    files.emplace_back(MakeFile("peer/2.ldf", Payload(300 * 1024)), root.File("own/m") + "/2.ldf");
+    std::string folder = root.File("own/m");
+    files.emplace_back(MakeFile("peer/1.mdf", "one"), folder);
+    files.emplace_back(MakeFile("peer/2.ldf", Payload(300 * 1024)), folder);
     ASSERT_TRUE(client.CopyMultipleRemoteFilesRequest(kPeerClient, files, error)) << error;
-    EXPECT_EQ(ReadWholeFile(files[0].second), "one");
-    EXPECT_EQ(ReadWholeFile(files[1].second), Payload(300 * 1024));
+    EXPECT_EQ(ReadWholeFile(folder + "/1.mdf"), "one");
+    EXPECT_EQ(ReadWholeFile(folder + "/2.ldf"), Payload(300 * 1024));
+
+    files.emplace_back(root.File("peer/none.ndf"), folder);
+    EXPECT_FALSE(client.CopyMultipleRemoteFilesRequest(kPeerClient, files, error));
+    EXPECT_EQ(error, "Failed to copy file to destination.");
 }
 
 }  // namespace

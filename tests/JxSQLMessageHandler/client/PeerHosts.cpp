@@ -15,7 +15,6 @@ void PeerHostsTest::SetUp() {
     ASSERT_TRUE(jxsRegisterTarget("host2", peerHost.Port()));
     ASSERT_TRUE(SetHostBinding("sLNSQLClient61", "sLPSQLMSG", {JX_SQL_LIBRARY, "sqlMessageHandler"}));
     ASSERT_TRUE(SetHostBinding("sLNSQLCOMM", "sLPSQLMSGPROCESSOR", {JX_MSGPROCESSOR_LIBRARY, "sqlMessageProcessor"}));
-    ASSERT_TRUE(SetHostBinding("sLNFILECOPY", "sLPFILECOPY", {JX_SESSION_LIBRARY, "jxsFileCopyReceiver"}));
     ASSERT_TRUE(AppModel::Set("client/1", "name", "client1"));
     ASSERT_TRUE(AppModel::Set("client/1", "hostName", "host1"));
     ASSERT_TRUE(AppModel::Set("client/2", "name", "client2"));

@@ -3,8 +3,9 @@
 // Both share the test's platform root (settings, model, targets, bindings)
 // and each has a host on a loopback port of its own: client 1 ("client1",
 // host target "host1") is this machine, the requester's own client; client 2
-// ("client2", target "host2") is the peer. Each host serves the SQL plug-in,
-// the message-processor stand-in and the file-copy receiver.
+// ("client2", target "host2") is the peer. Each host serves the SQL plug-in
+// and the message-processor stand-in. File copies between the two write on
+// the one file system, as the file-copy stand-in does for every client.
 #pragma once
 
 #include <gtest/gtest.h>

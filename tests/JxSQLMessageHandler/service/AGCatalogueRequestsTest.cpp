@@ -144,10 +144,10 @@ TEST_F(AGCatalogueRequestsTest, SharePointListNeedsTheLogin) {
 }
 
 TEST_F(AGCatalogueRequestsTest, RemotePartitionsAnswerUnderTheirCodePlusOne) {
-    AmoSimServerSpec spec;
-    spec.name = "olap1";
+    AmoSimServerSpec desc;
+    desc.name = "olap1";
     AmoSimInstance olap;
-    ASSERT_FALSE(olap.Create(spec).IsError());
+    ASSERT_FALSE(olap.Create(desc).IsError());
     ASSERT_FALSE(olap.AddDatabase("Cube", 1).IsError());
     ASSERT_FALSE(olap.AddDatabase("Flat", 2).IsError());
     ASSERT_FALSE(olap.AddRemotePartition({"Cube", "C", "MG", "P1", "olap2"}).IsError());

@@ -65,10 +65,10 @@ TEST_F(DatabaseListRequestsTest, EveryRequestFormAnswersUnderOneReplyCode) {
 }
 
 TEST_F(DatabaseListRequestsTest, ServerTypeChoosesTheLayer) {
-    AmoSimServerSpec spec;
-    spec.name = "client1/olap";
+    AmoSimServerSpec desc;
+    desc.name = "client1/olap";
     AmoSimInstance olap;
-    ASSERT_FALSE(olap.Create(spec).IsError());
+    ASSERT_FALSE(olap.Create(desc).IsError());
     ASSERT_FALSE(olap.AddDatabase("Cube", 1700000002).IsError());
 
     std::string olapName = "client1/olap";

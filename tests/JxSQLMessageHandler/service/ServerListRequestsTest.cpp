@@ -88,10 +88,10 @@ TEST_F(ServerListRequestsTest, SqlLoginCheckWithoutInstanceFailsWithAnEvent) {
 }
 
 TEST_F(ServerListRequestsTest, AnalysisLoginCheckDecryptsTheStoredPassword) {
-    AmoSimServerSpec spec;
-    spec.name = "olap1";
+    AmoSimServerSpec desc;
+    desc.name = "olap1";
     AmoSimInstance olap;
-    ASSERT_FALSE(olap.Create(spec).IsError());
+    ASSERT_FALSE(olap.Create(desc).IsError());
     ASSERT_FALSE(olap.AddLogin("analyst", "s3cret").IsError());
     std::string stored = JXPassword::encrypt("s3cret");
 

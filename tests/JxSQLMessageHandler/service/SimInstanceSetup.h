@@ -16,9 +16,9 @@ inline void CreateSimInstance(SqlSimInstance& instance, const std::string& name,
     server.name = name;
     ASSERT_TRUE(instance.Create(server).IsSuccess());
     for (const char* database : databases) {
-        SqlSimDatabaseSpec spec;
-        spec.name = database;
-        ASSERT_TRUE(instance.AddDatabase(spec).IsSuccess());
+        SqlSimDatabaseSpec desc;
+        desc.name = database;
+        ASSERT_TRUE(instance.AddDatabase(desc).IsSuccess());
     }
 }
 

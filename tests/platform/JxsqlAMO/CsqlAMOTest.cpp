@@ -11,9 +11,9 @@ namespace {
 class CsqlAMOTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        AmoSimServerSpec spec;
-        spec.name = "olap1/TABULAR";
-        ASSERT_FALSE(server.Create(spec).IsError());
+        AmoSimServerSpec desc;
+        desc.name = "olap1/TABULAR";
+        ASSERT_FALSE(server.Create(desc).IsError());
         ASSERT_FALSE(server.AddDatabase("Sales Cube", 1700000000).IsError());
         ASSERT_FALSE(server.AddDatabase("a'b]", 1700000001).IsError());
         ASSERT_FALSE(server.AddLogin("analyst", "pw").IsError());

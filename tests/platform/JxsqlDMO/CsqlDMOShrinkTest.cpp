@@ -163,10 +163,10 @@ TEST_F(CsqlDMOShrink, VersionMajorVersionAndDatabaseIds) {
 
 TEST_F(CsqlDMOShrink, ClusteredInstancesAreFoundByInstancePart) {
     SqlSimInstance clustered;
-    SqlSimServerSpec spec;
-    spec.name = "VNODE/PROD";
-    spec.clustered = true;
-    ASSERT_FALSE(clustered.Create(spec).IsError());
+    SqlSimServerSpec desc;
+    desc.name = "VNODE/PROD";
+    desc.clustered = true;
+    ASSERT_FALSE(clustered.Create(desc).IsError());
     CsqlDMO dmo;
     std::string cluster;
     EXPECT_FALSE(dmo.isSqlInstanceClustered("INST", cluster, 15));

@@ -13,9 +13,9 @@ namespace {
 class SqlSimInstanceTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec spec;
-        spec.name = "host1/prod";
-        ASSERT_FALSE(instance.Create(spec).IsError());
+        SqlSimServerSpec desc;
+        desc.name = "host1/prod";
+        ASSERT_FALSE(instance.Create(desc).IsError());
     }
     std::vector<std::string> DataFiles() {
         std::vector<std::string> names;
@@ -64,9 +64,9 @@ TEST_F(SqlSimInstanceTest, InstanceNamesAreCheckedAndCompareWithoutCase) {
     EXPECT_TRUE(SqlSimInstance().Create(duplicate).IsError());
 
     for (const char* bad : {"", "../x", "host/..", "a/b/c", ".hidden", "host/", "h st", "host\\inst"}) {
-        SqlSimServerSpec spec;
-        spec.name = bad;
-        EXPECT_TRUE(SqlSimInstance().Create(spec).IsError()) << bad;
+        SqlSimServerSpec desc;
+        desc.name = bad;
+        EXPECT_TRUE(SqlSimInstance().Create(desc).IsError()) << bad;
         EXPECT_TRUE(SqlSimInstance().Open(bad).IsError()) << bad;
     }
     EXPECT_FALSE(std::filesystem::exists(root.path() + "/x"));
@@ -74,10 +74,10 @@ TEST_F(SqlSimInstanceTest, InstanceNamesAreCheckedAndCompareWithoutCase) {
 }
 
 TEST_F(SqlSimInstanceTest, DefaultInstanceAnswersToItsOtherName) {
-    SqlSimServerSpec spec;
-    spec.name = "host2";
+    SqlSimServerSpec desc;
+    desc.name = "host2";
     SqlSimInstance def;
-    ASSERT_FALSE(def.Create(spec).IsError());
+    ASSERT_FALSE(def.Create(desc).IsError());
     SqlSimInstance byFullName;
     EXPECT_FALSE(byFullName.Open("host2/MSSQLSERVER").IsError());
     EXPECT_EQ(SqlSimInstance::ListInstances(), (std::vector<std::string>{"host1/prod", "host2"}));
