@@ -46,6 +46,7 @@ bool SignedCountArray(XDR* x, int32_t* count, T** items, uint32_t sentinels, boo
         *items = nullptr;
         *count = 0;
         if (!jxsXdrCount(x, &n, kMaxEntries)) return false;
+        if (n + sentinels == 0) return true;
         *items = static_cast<T*>(std::calloc(n + sentinels, sizeof(T)));
         if (*items == nullptr) return false;
         *count = static_cast<int32_t>(n);

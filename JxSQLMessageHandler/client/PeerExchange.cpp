@@ -145,9 +145,7 @@ bool CSQLClientDll::sendErrorMessageReply(unsigned long replyCode, const CNMessa
         EV_ERROR(m_event, "Failed to serialize xml with error [%d].", rc);
         result = false;
     }
-    if (!sendTextReply(replyCode, text)) {
-        EV_ERROR(m_event, "Failed to free message with error [%s].", "release of the request failed");
-        result = false;
-    }
+    // A failed release is logged where it happens.
+    if (!sendTextReply(replyCode, text)) result = false;
     return result;
 }
