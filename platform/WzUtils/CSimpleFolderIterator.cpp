@@ -29,7 +29,9 @@ CWzError CSimpleFolderIterator::Open(const std::string& folder, std::shared_ptr<
         std::error_code entryError;  // an entry that vanished reads as an empty file
         item.m_name = it->path().filename().string();
         item.m_fullPath = it->path().string();
-        item.m_folder = it->is_directory(entryError) && !it->is_symlink(entryError);
+        bool link = it->is_symlink(entryError);
+        item.m_folder = it->is_directory(entryError);
+        if (link && item.m_folder) continue;  // a link to a folder could lead back up the tree
         if (!item.m_folder) {
             if (filter && !filter->Accepts(item.m_name)) continue;
             uintmax_t size = it->is_regular_file(entryError) ? it->file_size(entryError) : 0;

@@ -7,7 +7,8 @@
 //
 // Items come in name order. A filter decides which files are returned;
 // folders are always returned, so that a caller can walk into them.
-// Symbolic links are returned as files and never followed.
+// A symbolic link to a file is returned as a file; links to folders are
+// left out, so a walk cannot loop.
 #pragma once
 
 #include <cstdint>

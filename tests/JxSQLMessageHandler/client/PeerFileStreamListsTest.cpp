@@ -1,6 +1,8 @@
 // FILESTREAM file lists of a peer.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tests/JxSQLMessageHandler/client/PeerHosts.h"
@@ -17,6 +19,7 @@ protected:
         MakeFile("fs/b/skip.txt", "x");
         MakeFile("fs/d.dat", "333");
         folder = root.File("fs");
+        std::filesystem::create_directory_symlink(folder, folder + "/b/loop.dat");
     }
     std::string folder;
 };
