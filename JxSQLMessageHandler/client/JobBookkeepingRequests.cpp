@@ -1,10 +1,43 @@
 // Small questions and reports of the backup and restore jobs to the central
 // server, each one request through sendAndReceiveMessage, and the release of
 // a received reply that every requester operation shares.
+#include <set>
 #include <string>
+#include <vector>
 
+#include "JXAppMgr/ApplicationId.h"
+#include "JXAppMgr/JXClient.h"
+#include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/FXErrorUtil.h"
+
+namespace {
+
+constexpr unsigned long kMarkNameRequest = 0x1e0000a9;
+constexpr unsigned long kMarkNameReply = 0x1e0000aa;
+constexpr unsigned long kConversionRulesRequest = 0x1e0000d7;
+constexpr unsigned long kConversionRulesReply = 0x1e0000cb;
+constexpr unsigned long kCleanupRequest = 0x1e0000bd;
+constexpr unsigned long kCleanupReply = 0x1e0000d6;
+constexpr unsigned long kAzureCleanupRequest = 0x1e000104;
+constexpr unsigned long kAzureCleanupReply = 0x1e000105;
+constexpr unsigned long kLastVssFullRequest = 0x1e0000c3;
+constexpr unsigned long kLastVssFullReply = 0x1e0000c4;
+constexpr unsigned long kACLInfoRequest = 0x1e0000ed;
+constexpr unsigned long kACLInfoReply = 0x1e0000ee;
+constexpr unsigned long kJobInfoRequest = 0x1e0000f4;
+constexpr unsigned long kJobInfoReply = 0x1e0000f5;
+constexpr unsigned long kSpContentRequest = 0x1e000102;
+constexpr unsigned long kSpContentReply = 0x1e000103;
+constexpr unsigned long kAuthenticationRequest = 0x1e00010f;
+constexpr unsigned long kAuthenticationReply = 0x1e000110;
+
+// Job-information reply code meaning "nothing to tell": a success.
+constexpr uint32_t kJobInfoNothing = 3;
+
+const char* TrueFalse(bool value) { return value ? "True" : "False"; }
+
+}  // namespace
 
 CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
     CWzError e = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
@@ -25,4 +58,214 @@ std::string CSQLClientDll::getEscapedDbName(const char* name) {
         }
     }
     return escaped;
+}
+
+bool CSQLClientDll::getMarkName(std::string, unsigned long sourceInstanceId, std::string databaseName,
+                                unsigned long pointInTime, std::string& markName) {
+    SQLLogMarkNameReq_t request;
+    request.sourceInstanceId = sourceInstanceId;
+    request.pointInTime = pointInTime;
+    request.databaseName = databaseName.data();
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SQLLogMarkNameRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kMarkNameRequest, kMarkNameReply)) return false;
+    bool found = reply.status == 0;
+    if (found) markName = reply.markName != nullptr ? reply.markName : "";
+    return FreeReceivedMessage(kMarkNameReply).IsSuccess() && found;
+}
+
+bool CSQLClientDll::checkBackupConversionRules() {
+    return sendAndReceiveMessage(2, kConversionRulesRequest, kConversionRulesReply);
+}
+
+bool CSQLClientDll::cleanUncommitedEntries(unsigned long long jobId, unsigned long backupType,
+                                           std::string databaseName, std::vector<std::string>& cleanedDatabases) {
+    EV_DEBUG(m_event, 2, "JobId = %llu, backupType = %ld, DatabaseName = %s", jobId, static_cast<long>(backupType),
+             databaseName.c_str());
+    SqlCleanupTablesReq_t request;
+    request.jobId = jobId;
+    request.backupType = backupType;
+    request.databaseName = databaseName.data();
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SqlCleanupTablesRsp_V1_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kCleanupRequest, kCleanupReply)) {
+        EV_ERROR(m_event, "Failed to get the response");
+        return false;
+    }
+    EV_DEBUG(m_event, 2, "Total db cleaned = %ld", static_cast<long>(reply.count));
+    for (uint64_t i = 0; reply.entries != nullptr && i < reply.count; ++i) {
+        const char* name = reply.entries[i].databaseName;
+        cleanedDatabases.push_back(name != nullptr ? name : "");
+    }
+    bool succeeded = reply.status == 0;
+    return FreeReceivedMessage(kCleanupReply).IsSuccess() && succeeded;
+}
+
+bool CSQLClientDll::cleanUncommitedEntriesForAzure(unsigned long long jobId, std::string databaseName) {
+    EV_DEBUG(m_event, 2, "JobId = %llu, DatabaseName = %s", jobId, databaseName.c_str());
+    SqlCleanupTablesReq_Azure_t request;
+    request.jobId = jobId;
+    request.databaseName = databaseName.data();
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SqlCleanupTablesRsp_Azure_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kAzureCleanupRequest, kAzureCleanupReply)) {
+        EV_ERROR(m_event, "Failed to get the response");
+        return false;
+    }
+    bool succeeded = reply.status == 0;
+    return FreeReceivedMessage(kAzureCleanupReply).IsSuccess() && succeeded;
+}
+
+bool CSQLClientDll::getLastVssFullBackupTime(unsigned long first, std::string text, unsigned long second,
+                                             std::string& time) {
+    SqlGetLastVssFullTimeReq_t request;
+    request.first = first;
+    request.second = second;
+    request.text = text.data();
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SqlGetLastVssFullTimeRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kLastVssFullRequest, kLastVssFullReply)) return false;
+    time = reply.time != nullptr ? reply.time : "";
+    bool succeeded = reply.status == 0;
+    return FreeReceivedMessage(kLastVssFullReply).IsSuccess() && succeeded;
+}
+
+bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::string aclInfo) {
+    SQLACLInfoReq_t request;
+    request.instanceId = instanceId;
+    request.jxCellId = jxCellId;
+    request.aclInfo = aclInfo.data();
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SQLACLInfoRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kACLInfoRequest, kACLInfoReply)) {
+        EV_WARN(m_event, "Failed to update jxserve with ACL info with error code [%d].",
+                static_cast<int>(reply.errorCode));
+        return false;
+    }
+    FreeReceivedMessage(kACLInfoReply);  // logged there; the update itself went through
+    return true;
+}
+
+bool CSQLClientDll::getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, std::string& jobInfo) {
+    jobInfo.clear();
+    try {
+        EV_DEBUG(m_event, 6, "Get Job Info from CS for job id [%lu] and Jxcell ID [%lu].", jobId, jxCellId);
+        SqlGetJobInfoReq_t request;
+        request.jobId = jobId;
+        request.jxCellId = jxCellId;
+        m_sendBuffer.setExternalBuffer(&request, sizeof request);
+        SqlGetJobInfoRsp_t reply;
+        m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+        if (!sendAndReceiveMessage(2, kJobInfoRequest, kJobInfoReply)) {
+            EV_ERROR(m_event, "Failed to send and receive message while fetching job info.");
+            return false;
+        }
+        bool result = true;
+        if (reply.code == 0 || reply.code == kJobInfoNothing) {
+            EV_DEBUG(m_event, 2, "Received response from CS [%s].", reply.jobInfo != nullptr ? reply.jobInfo : "");
+            if (reply.code == 0 && reply.jobInfo != nullptr) jobInfo = reply.jobInfo;
+        } else {
+            EV_ERROR(m_event, "Failed to fetch job info with error [%d][%s].", static_cast<int>(reply.code),
+                     reply.jobInfo != nullptr ? reply.jobInfo : "");
+            result = false;
+        }
+        if (CJxNetwork::FreeReceivedMessage(kJobInfoReply, m_receivedBuffer).IsError()) {
+            unsigned long last = 0;
+            std::string text;
+            m_session->GetLastErrorGenericText(&last, text, 0);
+            EV_ERROR(m_event, "Failed to free received message with error [%lu].", last);
+            result = false;
+        }
+        return result;
+    } catch (...) {
+        EV_ERROR(m_event, "Unknown exception caught during sql info retrieval.");
+        return false;
+    }
+}
+
+bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::string instanceName,
+                                                unsigned long sqlClientId, std::set<std::string>& skipSet) {
+    EV_DEBUG(m_event, 2, "Using Client id [%lu] to get list of databases being protected using SPPmn. ",
+             sqlClientId);
+    SpContentDBSkipBackupListReq_t request;
+    request.sqlClientId = sqlClientId;
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    SpContentDBSkipBackupListRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kSpContentRequest, kSpContentReply)) return false;
+    if (reply.error != 0) {
+        EV_ERROR(m_event, "Failed to get the SharePoint subclients of client [%lu] with error [%lu].", sqlClientId,
+                 static_cast<unsigned long>(reply.error));
+        FreeReceivedMessage(kSpContentReply);
+        return false;
+    }
+    if (reply.count == 0 || reply.subclientIds == nullptr) {
+        EV_WARN(m_event, "Empty database list received from server..");
+        FreeReceivedMessage(kSpContentReply);
+        return true;
+    }
+    std::string hostName;
+    if (JXClient(static_cast<uint64_t>(sqlClientId)).getNetworkHostname(hostName) != 0 || hostName.empty()) {
+        EV_ERROR(m_event, "Failed to get host name for the given sql client [%lu].", sqlClientId);
+    }
+    for (uint64_t i = 0; i < reply.count; ++i) {
+        ApplicationId application(jxCellId, reply.subclientIds[i]);
+        MsSqlSubclient* subclient = application.getSubclient();
+        std::string server;
+        int rc = subclient != nullptr ? subclient->getSharepointContentDBServerName(server) : -1;
+        if (rc != 0) {
+            EV_ERROR(m_event, "Failed to get sharepoint content database server name:[%s], with error code:[%d].",
+                     server.c_str(), rc);
+            continue;
+        }
+        if (!CompareInstanceNameOnHostName(instanceName, server, hostName)) {
+            EV_DEBUG(m_event, 5,
+                     "Found sharepoint client using MSSQL instance: [%s] to backup content DB. However, current "
+                     "instance is [%s]. NOT match, we skip it.",
+                     server.c_str(), instanceName.c_str());
+            continue;
+        }
+        EV_DEBUG(m_event, 2, "Found sharepoint client using MSSQL instance: [%s] to backup content DB",
+                 server.c_str());
+        std::vector<std::string> databases;
+        if (int e = subclient->getSharepointContentDBName(databases); e != 0) {
+            EV_ERROR(m_event, "Failed to get sharepoint content databases with error code:[%d].", e);
+        }
+        for (const std::string& database : databases) {
+            EV_DEBUG(m_event, 2, "add [%s] to skipSet", database.c_str());
+            skipSet.insert(database);
+        }
+    }
+    FreeReceivedMessage(kSpContentReply);
+    return true;
+}
+
+bool CSQLClientDll::getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance,
+                                           bool cloudServer, unsigned long& authType, std::string& userName,
+                                           std::string& password, unsigned long& level) {
+    MSSQLAuthentication_Req_t request;
+    request.clientId = clientId;
+    request.instanceId = instanceId;
+    request.skipInstance = skipInstance ? 1 : 0;
+    request.cloudServer = cloudServer ? 1 : 0;
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    MSSQLAuthentication_Rsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kAuthenticationRequest, kAuthenticationReply)) {
+        EV_ERROR(m_event,
+                 "Failed to get MSSQL authtication information, ClientId [%lu], InstanceId [%lu], SkipInstance [%s], "
+                 "CloudServer [%s].",
+                 clientId, instanceId, TrueFalse(skipInstance), TrueFalse(cloudServer));
+        return false;
+    }
+    authType = reply.authType;
+    userName = reply.userName != nullptr ? reply.userName : "";
+    password = reply.password != nullptr ? reply.password : "";
+    level = reply.level;
+    return FreeReceivedMessage(kAuthenticationReply).IsSuccess();
 }

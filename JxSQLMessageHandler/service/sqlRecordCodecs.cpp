@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
+#include "JxSQLCommon/records/SqlCentralServerCodecs.h"
 #include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
@@ -14,6 +15,7 @@ void sqlRegisterRecordCodecs() {
         // feature's own header.
         SqlRegisterCatalogueRecords();
         SqlRegisterXmlRequestRecords();
+        SqlRegisterCentralServerRecords();
         SqlRegisterPeerRecords();
     });
 }

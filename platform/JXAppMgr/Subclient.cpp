@@ -2,6 +2,8 @@
 #include "JXAppMgr/Subclient.h"
 
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/BackupContent.h"
@@ -55,6 +57,15 @@ int SubclientConf::getVDITimeout(unsigned long& seconds) const {
 
 int SubclientConf::getSharepointContentDBServerName(std::string& server) const {
     return AppModel::GetText(Object(), "spContentDBServerName", server);
+}
+
+int SubclientConf::getSharepointContentDBName(std::vector<std::string>& names) const {
+    if (!exists()) return JXAPPMGR_E_NO_OBJECT;
+    for (int i = 1;; ++i) {
+        auto name = AppModel::Get(Object(), "spContentDBName_" + std::to_string(i));
+        if (!name) return 0;
+        names.push_back(*name);
+    }
 }
 
 int MsSqlSubclient::GetTunable_BlockSize(int& value) const { return GetInt("tunableBlockSize", value); }

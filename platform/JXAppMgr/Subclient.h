@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class BackupContent;
 class ChangeRefTime;
@@ -49,6 +50,10 @@ public:
     // The server of the SharePoint content databases (property
     // "spContentDBServerName").
     int getSharepointContentDBServerName(std::string& server) const;
+    // The SharePoint content databases (properties "spContentDBName_1",
+    // "spContentDBName_2", ... up to the first one missing), appended to
+    // `names`; JXAPPMGR_E_NO_OBJECT for a subclient the model does not have.
+    int getSharepointContentDBName(std::vector<std::string>& names) const;
 };
 
 class MsSqlSubclient : public SubclientConf {

@@ -16,6 +16,7 @@
 #include "JxsqlDMO/SqlDmoTypes.h"
 
 class CNMessageBase;
+struct SQLLogMarkUpdateReq_t;
 
 class SqlSimInstance;
 
@@ -111,6 +112,14 @@ public:
     bool RunShrinkDatabaseQuery(const std::string& instance, const std::string& database);
 
     // ---- end of the version and log-shrink block ---------------------------
+
+    // The log marks of `database` whose value is above `lastMarkValue`, in
+    // value order, into `request`'s count and marks (the array and its texts
+    // allocated with new[]; the caller frees them). `lastMarkText` names the
+    // last mark the caller knows ("0" for none) and is only logged.
+    // (CsqlDMOLogMarks.cpp)
+    bool getLogMarkInfo(std::string instance, std::string database, long lastMarkValue, std::string lastMarkText,
+                        SQLLogMarkUpdateReq_t& request);
 
     // Attaches the database an attach description names to `instanceName`.
     // The description is text, one item a line: the database name, then the

@@ -41,14 +41,15 @@ protected:
     }
 
     // One exchange of `text` under `code` on `client`; the reply text in `reply`.
-    bool Exchange(CSQLClientDll& client, unsigned long code, const char* text, std::string& reply) {
+    bool Exchange(CSQLClientDll& client, unsigned long code, const char* text, std::string& reply,
+                  int firstArgument = 2) {
         std::string request = text;
         SQLGenericXmlReq_t req;
         req.xml = request.data();
         client.getDataBuffer()->setExternalBuffer(&req, sizeof req);
         SQLGenericErrorXmlRsp_t rsp;
         client.getReceiveDataBuffer()->setExternalBuffer(&rsp, sizeof rsp);
-        bool ok = client.sendAndReceiveMessage(2, code, kEchoReply);
+        bool ok = client.sendAndReceiveMessage(firstArgument, code, kEchoReply);
         reply = rsp.xml != nullptr ? rsp.xml : "";
         EXPECT_TRUE(client.FreeReceivedMessage(kEchoReply).IsSuccess());
         return ok;
@@ -66,15 +67,9 @@ TEST_F(CentralServerExchangeTest, ExchangesAndDisconnectsSoEachExchangeAttachesA
 
 TEST_F(CentralServerExchangeTest, FirstArgumentHasNoEffect) {
     CSQLClientDll client;
-    std::string request = "x";
-    SQLGenericXmlReq_t req;
-    req.xml = request.data();
-    client.getDataBuffer()->setExternalBuffer(&req, sizeof req);
-    SQLGenericErrorXmlRsp_t rsp;
-    client.getReceiveDataBuffer()->setExternalBuffer(&rsp, sizeof rsp);
-    ASSERT_TRUE(client.sendAndReceiveMessage(0, kEchoRequest, kEchoReply));
-    EXPECT_STREQ(rsp.xml, "echo:x");
-    EXPECT_TRUE(client.FreeReceivedMessage(kEchoReply).IsSuccess());
+    std::string reply;
+    ASSERT_TRUE(Exchange(client, kEchoRequest, "x", reply, 0));
+    EXPECT_EQ(reply, "echo:x");
 }
 
 TEST_F(CentralServerExchangeTest, UnknownCentralServerFailsWithoutSending) {

@@ -1,0 +1,142 @@
+// Backup-set and log-mark updates the backup jobs send to the central server
+// after each database backup.
+#include <cstring>
+#include <string>
+
+#include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxsqlDMO/CsqlDMO.h"
+
+namespace {
+
+constexpr unsigned long kBackupSetRequest = 0x1e00011b;
+constexpr unsigned long kAzureBackupSetRequest = 0x1e00011c;
+constexpr unsigned long kBackupSetReply = 0x1e000096;
+constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
+constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
+constexpr unsigned long kLastLogMarkRequest = 0x1e0000a1;
+constexpr unsigned long kLastLogMarkReply = 0x1e0000a2;
+constexpr unsigned long kLogMarkUpdateRequest = 0x1e0000a3;
+constexpr unsigned long kLogMarkUpdateReply = 0x1e0000a4;
+constexpr int kBrokenChainOutCode = 0x1e00014d;
+constexpr uint64_t kBrokenChainError = 6;
+
+// Frees the mark entries the SQL layer's mark query allocated with new[].
+void FreeLogMarks(SQLLogMarkUpdateReq_t& request) {
+    for (uint32_t i = 0; request.marks != nullptr && i < request.count; ++i) {
+        SQLLogMarkInfo_t& mark = request.marks[i];
+        for (char* text : {mark.markName, mark.description, mark.lsn, mark.markTime}) delete[] text;
+    }
+    delete[] request.marks;
+    request.marks = nullptr;
+    request.count = 0;
+}
+
+}  // namespace
+
+// The older backup-set record travels as the newer one, whose members begin
+// with all of the older record's: a job that placed a _VER3_t gets it sent in
+// a _VER5_t copy with the newer members zero. The caller's record is lent
+// back to the send buffer afterwards.
+bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
+    if (outCode != nullptr) *outCode = 0;
+    SQLBackupSetInfoReq_VER5_t widened;
+    char* placed = m_sendBuffer.getDataBuffer();
+    unsigned long placedLength = m_sendBuffer.getDataLength();
+    bool older = placed != nullptr && placedLength == sizeof(SQLBackupSetInfoReq_VER3_t);
+    if (older) {
+        const auto& v3 = *reinterpret_cast<const SQLBackupSetInfoReq_VER3_t*>(placed);
+        static_cast<SQLBackupSetInfoCommon_t&>(widened) = v3;
+        widened.fileCount = v3.fileCount;
+        widened.files = v3.files;
+        widened.archiveCount = v3.archiveCount;
+        widened.archives = v3.archives;
+        m_sendBuffer.setExternalBuffer(&widened, sizeof widened);
+    }
+    SQLBackupSetInfoRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    bool exchanged = sendAndReceiveMessage(2, kBackupSetRequest, kBackupSetReply);
+    if (older) m_sendBuffer.setExternalBuffer(placed, placedLength);
+    if (!exchanged) return false;
+
+    bool result = true;
+    if (reply.ulError != 0) {
+        if (reply.ulError == kBrokenChainError) {
+            EV_ERROR(m_event, "The backup chain is detected broken (rsp.ulError = %lu).",
+                     static_cast<unsigned long>(reply.ulError));
+            if (outCode != nullptr) *outCode = kBrokenChainOutCode;
+        } else {
+            EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
+                     static_cast<unsigned long>(reply.ulError));
+        }
+        result = false;
+    }
+    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    return result;
+}
+
+bool CSQLClientDll::updateAzureBackupSetInfo(int* outCode) {
+    if (outCode != nullptr) *outCode = 0;
+    SQLBackupSetInfoRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kAzureBackupSetRequest, kBackupSetReply)) return false;
+    bool result = true;
+    if (reply.ulError != 0) {
+        EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
+                 static_cast<unsigned long>(reply.ulError));
+        result = false;
+    }
+    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    return result;
+}
+
+bool CSQLClientDll::updateAnalysisBackupSetInfo() {
+    SQLAnalysisBackupSetInfoRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    if (!sendAndReceiveMessage(2, kAnalysisBackupSetRequest, kAnalysisBackupSetReply)) return false;
+    bool result = true;
+    if (reply.ulError != 0) {
+        EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
+                 static_cast<unsigned long>(reply.ulError));
+        result = false;
+    }
+    if (FreeReceivedMessage(kAnalysisBackupSetReply).IsError()) result = false;
+    return result;
+}
+
+bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long instanceId, const char* databaseName) {
+    std::string database = databaseName != nullptr ? databaseName : "";
+    SQLLastLogMarkInCSReq_t lastRequest;
+    lastRequest.databaseName = database.data();
+    lastRequest.instanceId = instanceId;
+    m_sendBuffer.setExternalBuffer(&lastRequest, sizeof lastRequest);
+    SQLLastLogMarkInCSRsp_t lastReply;
+    m_receivedBuffer->setExternalBuffer(&lastReply, sizeof lastReply);
+    if (!sendAndReceiveMessage(2, kLastLogMarkRequest, kLastLogMarkReply)) return false;
+    std::string lastMarkText = lastReply.markText != nullptr ? lastReply.markText : "0";
+    long lastMarkValue = static_cast<long>(lastReply.markValue);
+    if (FreeReceivedMessage(kLastLogMarkReply).IsError()) return false;
+
+    SQLLogMarkUpdateReq_t request;
+    SQLLogMarkUpdateRsp_t reply;
+    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+    CsqlDMO dmo;
+    if (!dmo.getLogMarkInfo(instanceName, database, lastMarkValue, lastMarkText, request)) {
+        EV_ERROR(m_event, "Failed to get log mark names for database [%s] from server [%s].", database.c_str(),
+                 instanceName.c_str());
+        FreeLogMarks(request);  // what a failing query may have allocated
+        return false;
+    }
+    unsigned long databaseId = 0;
+    dmo.getDatabaseId(instanceName, database, databaseId);
+    request.databaseId = databaseId;
+    request.instanceId = instanceId;
+    m_sendBuffer.setExternalBuffer(&request, sizeof request);
+    if (request.count == 0) return true;
+
+    bool result = sendAndReceiveMessage(2, kLogMarkUpdateRequest, kLogMarkUpdateReply);
+    FreeLogMarks(request);
+    if (FreeReceivedMessage(kLogMarkUpdateReply).IsError()) result = false;
+    return result;
+}

@@ -1,0 +1,72 @@
+// Log marks of the simulated instances and CsqlDMO::getLogMarkInfo.
+#include <cstring>
+
+#include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimLogMarks.h"
+#include "WzUtils/FXErrorUtil.h"
+
+namespace {
+
+char* NewText(const std::string& text) {
+    char* copy = new char[text.size() + 1];
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+}  // namespace
+
+CWzError SqlSimEnsureLogMarks(SimSqlDb& db) {
+    return db.Exec(
+        "CREATE TABLE IF NOT EXISTS log_marks (database_id INTEGER NOT NULL, mark_name TEXT NOT NULL, "
+        "description TEXT NOT NULL, lsn TEXT NOT NULL, mark_time TEXT NOT NULL, value INTEGER NOT NULL)");
+}
+
+CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& spec) {
+    int64_t id = 0;
+    if (CWzError e = instance.DatabaseId(spec.database, id); e.IsError()) return e;
+    if (CWzError e = SqlSimEnsureLogMarks(instance.Db()); e.IsError()) return e;
+    SimSqlStatement add = instance.Db().Prepare(
+        "INSERT INTO log_marks (database_id, mark_name, description, lsn, mark_time, value) VALUES (?, ?, ?, ?, ?, ?)");
+    add.Bind(1, id).Bind(2, spec.markName).Bind(3, spec.description).Bind(4, spec.lsn).Bind(5, spec.markTime);
+    add.Bind(6, spec.value);
+    return add.Run();
+}
+
+bool CsqlDMO::getLogMarkInfo(std::string instance, std::string database, long lastMarkValue,
+                             std::string lastMarkText, SQLLogMarkUpdateReq_t& request) {
+    if (!Connect(instance)) return false;
+    int64_t id = 0;
+    if (CWzError e = m_instance->DatabaseId(database, id); e.IsError()) return Fail("getLogMarkInfo", e.GetMessage());
+    if (CWzError e = SqlSimEnsureLogMarks(m_instance->Db()); e.IsError()) {
+        return Fail("getLogMarkInfo", e.GetMessage());
+    }
+    EV_DEBUG(m_log, 3, "Log marks of [%s] on [%s] after [%s] (%ld).", database.c_str(), instance.c_str(),
+             lastMarkText.c_str(), lastMarkValue);
+    auto query = [&](const char* sql) {
+        SimSqlStatement q = m_instance->Db().Prepare(sql);
+        q.Bind(1, id).Bind(2, static_cast<int64_t>(lastMarkValue));
+        return q;
+    };
+    SimSqlStatement count = query("SELECT COUNT(*) FROM log_marks WHERE database_id = ? AND value > ?");
+    if (!count.Step()) return Fail("getLogMarkInfo", count.Error().GetMessage());
+    request.count = static_cast<uint32_t>(count.Int(0));
+    request.marks = request.count > 0 ? new SQLLogMarkInfo_t[request.count] : nullptr;
+    SimSqlStatement rows = query(
+        "SELECT mark_name, description, lsn, mark_time, value FROM log_marks WHERE database_id = ? AND value > ? "
+        "ORDER BY value");
+    uint32_t filled = 0;
+    while (filled < request.count && rows.Step()) {
+        SQLLogMarkInfo_t& mark = request.marks[filled++];
+        mark.markName = NewText(rows.Text(0));
+        mark.description = NewText(rows.Text(1));
+        mark.lsn = NewText(rows.Text(2));
+        mark.markTime = NewText(rows.Text(3));
+        mark.value = rows.Int(4);
+    }
+    request.count = filled;
+    if (rows.Error().IsError()) return Fail("getLogMarkInfo", rows.Error().GetMessage());
+    return true;
+}

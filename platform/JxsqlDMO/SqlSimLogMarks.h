@@ -1,0 +1,25 @@
+// Log marks of a simulated instance: the marked transactions that msdb's
+// mark history would list, kept in the instance's catalogue.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "WzUtils/CWzError.h"
+
+class SqlSimInstance;
+class SimSqlDb;
+
+struct SqlSimLogMarkSpec {
+    std::string database;
+    std::string markName;
+    std::string description;
+    std::string lsn;
+    std::string markTime;
+    int64_t value = 0;  // orders the marks; later marks have larger values
+};
+
+// Makes sure the catalogue has its log-mark table.
+CWzError SqlSimEnsureLogMarks(SimSqlDb& db);
+// Adds a mark of an existing database.
+CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& spec);

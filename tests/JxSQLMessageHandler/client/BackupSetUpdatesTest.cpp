@@ -1,0 +1,182 @@
+// Backup-set and log-mark updates against the central-server stand-in.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimLogMarks.h"
+#include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tools/jxserve/JxServeBackupSets.h"
+
+namespace {
+
+constexpr int kBrokenChain = 0x1e00014d;
+
+class BackupSetUpdatesTest : public jxtest::CentralServerTest {
+protected:
+    // A backup set of `database` as a job fills it.
+    template <typename Record>
+    void Fill(Record& set, char* database) {
+        set.instanceId = 7;
+        set.databaseId = 5;
+        set.databaseName = database;
+        set.jobId = 42;
+        set.fileCount = 1;
+        set.files = &file;
+        file.logicalName = logical;
+    }
+
+    JXSQLBackupFileInfo_V1_t file;
+    char logical[5] = "data";
+    char sales[6] = "sales";
+};
+
+TEST_F(BackupSetUpdatesTest, StoredUpdateSucceedsWithOutCodeZero) {
+    CSQLClientDll client;
+    SQLBackupSetInfoReq_VER5_t set;
+    Fill(set, sales);
+    set.backupPhase = 2;
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    int outCode = -1;
+    ASSERT_TRUE(client.updateBackupSetInfo(&outCode));
+    EXPECT_EQ(outCode, 0);
+    auto stored = JxServeStoredBackupSets();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].databaseName, "sales");
+    EXPECT_EQ(stored[0].backupPhase, 2u);
+    EXPECT_EQ(stored[0].fileCount, 1u);
+}
+
+TEST_F(BackupSetUpdatesTest, OlderRecordIsSentAndLentBackToTheCaller) {
+    CSQLClientDll client;
+    SQLBackupSetInfoReq_VER3_t set;
+    Fill(set, sales);
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    ASSERT_TRUE(client.updateBackupSetInfo(nullptr));
+    auto stored = JxServeStoredBackupSets();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].databaseName, "sales");
+    EXPECT_EQ(stored[0].jobId, 42u);
+    EXPECT_EQ(client.getDataBuffer()->getDataBuffer(), reinterpret_cast<char*>(&set));
+    EXPECT_EQ(client.getDataBuffer()->getDataLength(), sizeof set);
+}
+
+TEST_F(BackupSetUpdatesTest, BrokenChainGivesItsOutCodeOtherErrorsDoNot) {
+    JxServeRefuseBackupSets("sales", 6);
+    char other[6] = "other";
+    JxServeRefuseBackupSets("other", 7);
+    CSQLClientDll client;
+    SQLBackupSetInfoReq_VER5_t set;
+    Fill(set, sales);
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    int outCode = 0;
+    EXPECT_FALSE(client.updateBackupSetInfo(&outCode));
+    EXPECT_EQ(outCode, kBrokenChain);
+    EXPECT_FALSE(client.updateBackupSetInfo(nullptr));  // a null out-code is accepted
+
+    set.databaseName = other;
+    EXPECT_FALSE(client.updateBackupSetInfo(&outCode));
+    EXPECT_EQ(outCode, 0);
+    EXPECT_TRUE(JxServeStoredBackupSets().empty());
+}
+
+TEST_F(BackupSetUpdatesTest, AzureAndAnalysisUpdatesHaveNoBrokenChainCase) {
+    JxServeRefuseBackupSets("sales", 6);
+    CSQLClientDll client;
+    SQLBackupSetInfoReq_VER5_t set;
+    Fill(set, sales);
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    int outCode = -1;
+    EXPECT_FALSE(client.updateAzureBackupSetInfo(&outCode));
+    EXPECT_EQ(outCode, 0);
+    EXPECT_FALSE(client.updateAnalysisBackupSetInfo());
+
+    char other[6] = "other";
+    set.databaseName = other;
+    EXPECT_TRUE(client.updateAzureBackupSetInfo(nullptr));
+    EXPECT_TRUE(client.updateAnalysisBackupSetInfo());
+    auto stored = JxServeStoredBackupSets();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].code, 0x1e00011cu);
+    EXPECT_EQ(stored[1].code, 0x1e0000ceu);
+}
+
+TEST_F(BackupSetUpdatesTest, UnreachableCentralServerFailsTheUpdate) {
+    host.Stop();
+    CSQLClientDll client;
+    SQLBackupSetInfoReq_VER5_t set;
+    Fill(set, sales);
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    int outCode = -1;
+    EXPECT_FALSE(client.updateBackupSetInfo(&outCode));
+    EXPECT_EQ(outCode, 0);
+}
+
+class LogMarkUpdatesTest : public BackupSetUpdatesTest {
+protected:
+    void SetUp() override {
+        BackupSetUpdatesTest::SetUp();
+        SqlSimServerSpec server;
+        server.name = "SQLHOST/INST1";
+        ASSERT_TRUE(instance.Create(server).IsSuccess());
+        SqlSimDatabaseSpec database;
+        database.name = "sales";
+        int64_t id = 0;
+        ASSERT_TRUE(instance.AddDatabase(database, &id).IsSuccess());
+        databaseId = static_cast<uint64_t>(id);
+        JxServeAddDatabase(7, databaseId, "sales");
+    }
+
+    void AddMark(const char* name, int64_t value) {
+        SqlSimLogMarkSpec mark;
+        mark.database = "sales";
+        mark.markName = name;
+        mark.lsn = std::to_string(value * 100);
+        mark.value = value;
+        ASSERT_TRUE(SqlSimAddLogMark(instance, mark).IsSuccess());
+    }
+
+    SqlSimInstance instance;
+    uint64_t databaseId = 0;
+};
+
+TEST_F(LogMarkUpdatesTest, SendsOnlyMarksNewerThanTheLastKnownOne) {
+    AddMark("m1", 10);
+    AddMark("m2", 20);
+    AddMark("m3", 30);
+    JxServeAddLogMark({7, "sales", "m1", "", "1000", "", 10});
+    CSQLClientDll client;
+    ASSERT_TRUE(client.updateLogMarks("SQLHOST/INST1", 7, "sales"));
+    auto marks = JxServeLogMarks(7, "sales");
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(marks[1].markName, "m2");
+    EXPECT_EQ(marks[2].markName, "m3");
+    EXPECT_EQ(marks[2].lsn, "3000");
+}
+
+TEST_F(LogMarkUpdatesTest, FirstMarksGoWhenTheCentralServerKnowsNone) {
+    AddMark("m1", 10);
+    CSQLClientDll client;
+    ASSERT_TRUE(client.updateLogMarks("SQLHOST/INST1", 7, "sales"));
+    auto marks = JxServeLogMarks(7, "sales");
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].markName, "m1");
+}
+
+TEST_F(LogMarkUpdatesTest, NoNewerMarksSucceedsWithoutSending) {
+    AddMark("m1", 10);
+    JxServeAddLogMark({7, "sales", "m1", "", "1000", "", 10});
+    CSQLClientDll client;
+    EXPECT_TRUE(client.updateLogMarks("SQLHOST/INST1", 7, "sales"));
+    EXPECT_EQ(JxServeLogMarks(7, "sales").size(), 1u);
+}
+
+TEST_F(LogMarkUpdatesTest, FailedMarkQueryFailsWithoutSending) {
+    CSQLClientDll client;
+    EXPECT_FALSE(client.updateLogMarks("SQLHOST/INST1", 7, "missing"));
+    EXPECT_FALSE(client.updateLogMarks("NOHOST/NONE", 7, "sales"));
+}
+
+}  // namespace

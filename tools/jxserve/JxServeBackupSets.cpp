@@ -1,0 +1,162 @@
+// Backup-set and log-mark requests of the central-server stand-in.
+#include "tools/jxserve/JxServeBackupSets.h"
+
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeStore.h"
+
+namespace {
+
+constexpr unsigned long kBackupSetReply = 0x1e000096;
+constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
+constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
+
+std::unique_ptr<FX::CSQLite3DB> Store() {
+    return JxServeOpenStore({
+        "CREATE TABLE IF NOT EXISTS backup_sets (id INTEGER PRIMARY KEY, code INTEGER, instance_id INTEGER, "
+        "database_name TEXT, backup_type TEXT, job_id INTEGER, backup_phase INTEGER, first_lsn TEXT, "
+        "last_lsn TEXT, file_count INTEGER, archive_count INTEGER)",
+        "CREATE TABLE IF NOT EXISTS backup_set_refusals (database_name TEXT PRIMARY KEY, error INTEGER)",
+        "CREATE TABLE IF NOT EXISTS databases (instance_id INTEGER, database_id INTEGER, database_name TEXT, "
+        "PRIMARY KEY (instance_id, database_id))",
+        "CREATE TABLE IF NOT EXISTS log_marks (instance_id INTEGER, database_name TEXT, mark_name TEXT, "
+        "description TEXT, lsn TEXT, mark_time TEXT, value INTEGER)",
+    });
+}
+
+std::string Text(const char* text) { return text != nullptr ? text : ""; }
+int64_t Num(uint64_t value) { return static_cast<int64_t>(value); }
+
+bool ServeBackupSet(JxServeRequest& request) {
+    const auto& set = request.As<SQLBackupSetInfoReq_VER5_t>();
+    auto db = Store();
+    uint64_t error = static_cast<uint64_t>(db->ExecScalarInt64(
+        {"SELECT error FROM backup_set_refusals WHERE database_name = ?", {Text(set.databaseName)}}, 0));
+    if (error == 0) {
+        db->ExecDML({"INSERT OR REPLACE INTO databases (instance_id, database_id, database_name) VALUES (?, ?, ?)",
+                     {Num(set.instanceId), Num(set.databaseId), Text(set.databaseName)}});
+        db->ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
+                     "first_lsn, last_lsn, file_count, archive_count) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                     {Num(request.code), Num(set.instanceId), Text(set.databaseName), Text(set.backupType),
+                      Num(set.jobId), Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn),
+                      Num(set.fileCount), Num(set.archiveCount)}});
+    }
+    if (request.code == kAnalysisBackupSetRequest) {
+        SQLAnalysisBackupSetInfoRsp_t reply;
+        reply.ulError = error;
+        return JxServeReply(request, kAnalysisBackupSetReply, reply);
+    }
+    SQLBackupSetInfoRsp_t reply;
+    reply.ulError = error;
+    return JxServeReply(request, kBackupSetReply, reply);
+}
+
+bool ServeLastLogMark(JxServeRequest& request) {
+    const auto& ask = request.As<SQLLastLogMarkInCSReq_t>();
+    auto db = Store();
+    auto q = db->ExecQuerySetup({"SELECT mark_name, value FROM log_marks WHERE instance_id = ? AND "
+                                 "database_name = ? ORDER BY value DESC LIMIT 1",
+                                 {Num(ask.instanceId), Text(ask.databaseName)}});
+    SQLLastLogMarkInCSRsp_t reply;
+    std::string name;
+    if (q->NextRow()) {
+        name = q->GetStringField(0);
+        reply.markText = name.data();
+        reply.markValue = q->GetInt64Field(1);
+    }
+    return JxServeReply(request, 0x1e0000a2, reply);
+}
+
+bool ServeLogMarkUpdate(JxServeRequest& request) {
+    const auto& update = request.As<SQLLogMarkUpdateReq_t>();
+    auto db = Store();
+    // The marks name their database by SQL Server's id, which the central
+    // server knows from the database's backup sets.
+    auto name = db->ExecQuerySetup({"SELECT database_name FROM databases WHERE instance_id = ? AND database_id = ?",
+                                    {Num(update.instanceId), Num(update.databaseId)}});
+    if (!name->NextRow()) {
+        EV_ERROR(request.log, "Log marks of unknown database %llu of instance %llu.",
+                 static_cast<unsigned long long>(update.databaseId), static_cast<unsigned long long>(update.instanceId));
+        SQLLogMarkUpdateRsp_t refused;
+        refused.reserved1 = 1;
+        return JxServeReply(request, 0x1e0000a4, refused);
+    }
+    std::string database = name->GetStringField(0);
+    for (uint32_t i = 0; i < update.count; ++i) {
+        const SQLLogMarkInfo_t& mark = update.marks[i];
+        db->ExecDML({"INSERT INTO log_marks (instance_id, database_name, mark_name, description, lsn, mark_time, "
+                     "value) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                     {Num(update.instanceId), database, Text(mark.markName), Text(mark.description), Text(mark.lsn),
+                      Text(mark.markTime), mark.value}});
+    }
+    SQLLogMarkUpdateRsp_t reply;
+    return JxServeReply(request, 0x1e0000a4, reply);
+}
+
+const JxServeRegistration kBackupSetHandlers{
+    {0x1e00011b, &ServeBackupSet},     {0x1e00011c, &ServeBackupSet},   {kAnalysisBackupSetRequest, &ServeBackupSet},
+    {0x1e0000a1, &ServeLastLogMark},   {0x1e0000a3, &ServeLogMarkUpdate},
+};
+
+}  // namespace
+
+void JxServeRefuseBackupSets(const std::string& databaseName, uint64_t error) {
+    Store()->ExecDML({"INSERT OR REPLACE INTO backup_set_refusals (database_name, error) VALUES (?, ?)",
+                      {databaseName, Num(error)}});
+}
+
+std::vector<JxServeBackupSet> JxServeStoredBackupSets() {
+    auto db = Store();
+    auto q = db->ExecQuerySetup("SELECT code, instance_id, database_name, backup_type, job_id, backup_phase, "
+                                "first_lsn, last_lsn, file_count, archive_count FROM backup_sets ORDER BY id");
+    std::vector<JxServeBackupSet> sets;
+    while (q->NextRow()) {
+        JxServeBackupSet s;
+        s.code = static_cast<unsigned long>(q->GetInt64Field(0));
+        s.instanceId = static_cast<uint64_t>(q->GetInt64Field(1));
+        s.databaseName = q->GetStringField(2);
+        s.backupType = q->GetStringField(3);
+        s.jobId = static_cast<uint64_t>(q->GetInt64Field(4));
+        s.backupPhase = static_cast<uint64_t>(q->GetInt64Field(5));
+        s.firstLsn = q->GetStringField(6);
+        s.lastLsn = q->GetStringField(7);
+        s.fileCount = static_cast<uint64_t>(q->GetInt64Field(8));
+        s.archiveCount = static_cast<uint64_t>(q->GetInt64Field(9));
+        sets.push_back(s);
+    }
+    return sets;
+}
+
+void JxServeAddDatabase(uint64_t instanceId, uint64_t databaseId, const std::string& databaseName) {
+    Store()->ExecDML({"INSERT OR REPLACE INTO databases (instance_id, database_id, database_name) VALUES (?, ?, ?)",
+                      {Num(instanceId), Num(databaseId), databaseName}});
+}
+
+void JxServeAddLogMark(const JxServeLogMark& mark) {
+    Store()->ExecDML({"INSERT INTO log_marks (instance_id, database_name, mark_name, description, lsn, mark_time, "
+                      "value) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                      {Num(mark.instanceId), mark.databaseName, mark.markName, mark.description, mark.lsn,
+                       mark.markTime, mark.value}});
+}
+
+std::vector<JxServeLogMark> JxServeLogMarks(uint64_t instanceId, const std::string& databaseName) {
+    auto db = Store();
+    auto q = db->ExecQuerySetup({"SELECT mark_name, description, lsn, mark_time, value FROM log_marks WHERE "
+                                 "instance_id = ? AND database_name = ? ORDER BY value",
+                                 {Num(instanceId), databaseName}});
+    std::vector<JxServeLogMark> marks;
+    while (q->NextRow()) {
+        JxServeLogMark m;
+        m.instanceId = instanceId;
+        m.databaseName = databaseName;
+        m.markName = q->GetStringField(0);
+        m.description = q->GetStringField(1);
+        m.lsn = q->GetStringField(2);
+        m.markTime = q->GetStringField(3);
+        m.value = q->GetInt64Field(4);
+        marks.push_back(m);
+    }
+    return marks;
+}

@@ -1,0 +1,45 @@
+// The central-server stand-in's backup sets and log marks: what the backup
+// jobs' updates stored, and the set-up a test gives them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One stored backup-set update.
+struct JxServeBackupSet {
+    unsigned long code = 0;  // the request code it came under
+    uint64_t instanceId = 0;
+    std::string databaseName;
+    std::string backupType;
+    uint64_t jobId = 0;
+    uint64_t backupPhase = 0;
+    std::string firstLsn;
+    std::string lastLsn;
+    uint64_t fileCount = 0;
+    uint64_t archiveCount = 0;
+};
+
+// One log mark the central server knows of a database.
+struct JxServeLogMark {
+    uint64_t instanceId = 0;
+    std::string databaseName;
+    std::string markName;
+    std::string description;
+    std::string lsn;
+    std::string markTime;
+    int64_t value = 0;
+};
+
+// Backup-set updates of `databaseName` are answered with `error` (0: stored;
+// 6: the backup chain is broken) and not stored.
+void JxServeRefuseBackupSets(const std::string& databaseName, uint64_t error);
+// The stored backup-set updates, oldest first.
+std::vector<JxServeBackupSet> JxServeStoredBackupSets();
+
+// Makes the central server know SQL Server's id of a database (as a stored
+// backup set of the database does).
+void JxServeAddDatabase(uint64_t instanceId, uint64_t databaseId, const std::string& databaseName);
+void JxServeAddLogMark(const JxServeLogMark& mark);
+// The marks known of a database, by value.
+std::vector<JxServeLogMark> JxServeLogMarks(uint64_t instanceId, const std::string& databaseName);
