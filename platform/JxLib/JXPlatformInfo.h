@@ -46,7 +46,7 @@ public:
     int getJxServerClientName(char* buffer, unsigned long size);
     int findJxServerClientName(char* buffer, unsigned long size);
     // This machine's client name: "sPhysicalNodeName" of the top section, else
-    // the host name of the system (JXPlatformInfoMachine.cpp).
+    // the host name of the system.
     std::string getPhysicalMachine();
     // The network name under which other clients reach the client `name`
     // (targets are named plainly here, so it is `name`). 0 when `name` is
