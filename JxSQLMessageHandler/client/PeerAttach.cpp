@@ -3,6 +3,7 @@
 #include <string>
 
 #include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLMessageHandler/client/PeerServing.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -40,38 +41,28 @@ bool CSQLClientDll::AttachDatabaseOnRemoteMachine(unsigned long clientId, unsign
 }
 
 bool CSQLClientDll::AttachDatabaseOnInstance() {
-    SqlAttachDatabaseRemoteRsp_t reply;
-    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
-    bool result = true;
-    std::string errorText;  // lives until the reply has gone
-    try {
-        const auto* request = ReceivedRecord<SqlAttachDatabaseRemoteReq_t>(m_receivedBuffer);
-        std::string instanceName = TextOf(request->instanceName);
-        std::string attachInfo = TextOf(request->attachInfo);
-        if (instanceName.empty() || attachInfo.empty()) {
-            reply.error = 4;
-            errorText = "Input parameters are wrong.";
-        } else {
-            CsqlDMO dmo;
-            dmo.setInstanceId(request->instanceId);
-            if (!dmo.initialize(instanceName, false)) {
-                // No attach is tried on an instance that cannot be reached.
-                reply.error = 6;
-                errorText = "Failed to initialize DMO object for DB Attach on instance [" + instanceName + "]";
-            } else if (!dmo.AttachDatabase(instanceName, attachInfo, errorText)) {
-                reply.error = 5;
+    std::string errorText;  // the reply points into it until it has been sent
+    return servePeerRecord<SqlAttachDatabaseRemoteReq_t, SqlAttachDatabaseRemoteRsp_t>(
+        kSqlAttachDatabaseRsp, "Unexpected exception while attaching a database for a peer.",
+        [&](const SqlAttachDatabaseRemoteReq_t& request, SqlAttachDatabaseRemoteRsp_t& reply) {
+            std::string instanceName = TextOf(request.instanceName);
+            std::string attachInfo = TextOf(request.attachInfo);
+            if (instanceName.empty() || attachInfo.empty()) {
+                reply.error = 4;
+                errorText = "Input parameters are wrong.";
+            } else {
+                CsqlDMO dmo;
+                dmo.setInstanceId(request.instanceId);
+                if (!dmo.initialize(instanceName, false)) {
+                    // No attach is tried on an instance that cannot be reached.
+                    reply.error = 6;
+                    errorText = "Failed to initialize DMO object for DB Attach on instance [" + instanceName + "]";
+                } else if (!dmo.AttachDatabase(instanceName, attachInfo, errorText)) {
+                    reply.error = 5;
+                }
             }
-        }
-        if (reply.error != 0) {
-            result = false;
+            if (reply.error == 0) return true;
             reply.errorText = errorText.data();
-        }
-        sendReply(kSqlAttachDatabaseRsp);
-        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
-    } catch (...) {
-        EV_ERROR(m_event, "Unexpected exception while attaching a database for a peer.");
-        result = false;
-    }
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return result;
+            return false;
+        });
 }

@@ -15,6 +15,7 @@
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
+#include "JxSQLMessageHandler/client/PeerServing.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSession/JxCopyFile.h"
@@ -116,35 +117,27 @@ unsigned long CSQLClientDll::GetRemoteFileSize(unsigned long clientId, std::stri
 }
 
 bool CSQLClientDll::GetRemoteFileSize() {
-    SQLGetFileSizeReqRsp_t reply;
-    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
-    bool result = true;
-    try {
-        const auto* request = ReceivedRecord<SQLGetFileSizeReqRsp_t>(m_receivedBuffer);
-        std::string path = TextOf(request->filePath);
-        std::string why;
-        if (path.empty()) {
-            EV_ERROR(m_event, "No file path is set for request.");
-            result = false;
-        } else {
+    return servePeerRecord<SQLGetFileSizeReqRsp_t, SQLGetFileSizeReqRsp_t>(
+        kSqlFileSizeRsp, "Unexpected exception happened.",
+        [&](const SQLGetFileSizeReqRsp_t& request, SQLGetFileSizeReqRsp_t& reply) {
+            std::string path = TextOf(request.filePath);
+            if (path.empty()) {
+                EV_ERROR(m_event, "No file path is set for request.");
+                return false;
+            }
             EV_DEBUG(m_event, 3, "File path [%s] is set for request.", path.c_str());
-            reply.filePath = request->filePath;
+            reply.filePath = request.filePath;
+            // An unreadable file answers 0 and is no failure of the request.
             long long size = 0;
+            std::string why;
             if (!SqlIsAcceptablePeerPath(path, why)) {
                 EV_ERROR(m_event, "%s", why.c_str());
             } else if (int rc = JXFile::getFileSize(path.c_str(), &size); rc != 0 && rc != 2) {
                 EV_ERROR(m_event, "JXFile::getFileSize() returned error. ErrorCode[%d].", rc);
             }
             reply.size = size;
-        }
-        sendReply(kSqlFileSizeRsp);
-        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
-    } catch (...) {
-        EV_ERROR(m_event, "Unexpected exception happened.");
-        result = false;
-    }
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return result;
+            return true;
+        });
 }
 
 bool CSQLClientDll::CopySingleRemoteFileRequest(unsigned long sourceClientId, unsigned long destinationClientId,

@@ -8,6 +8,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
+#include "JxSQLMessageHandler/client/PeerServing.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "Messages/XMLDecoder.h"
@@ -80,41 +81,31 @@ bool CSQLClientDll::RetrieveFilestreamInfo(unsigned long clientId, std::string f
 }
 
 bool CSQLClientDll::RetrieveFilestreamInfo() {
-    SQLGetFileStreamInfoRsp_t reply;
-    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
     std::vector<std::string> found;
-    std::vector<SQLFileStreamInfo_t> entries;
-    bool result = true;
-    try {
-        const auto* request = ReceivedRecord<SQLGetFileStreamInfoReq_t>(m_receivedBuffer);
-        std::string folder = TextOf(request->folder);
-        std::string pattern = TextOf(request->pattern);
-        std::string why;
-        if (folder.empty() || pattern.empty()) {
-            reply.error = 1;
-            result = false;
-        } else if (!SqlIsAcceptablePeerPath(folder, why)) {
-            // A folder that could name something else than it says is no folder.
-            EV_ERROR(m_event, "%s", why.c_str());
-            reply.error = 1;
-            result = false;
-        } else {
+    std::vector<SQLFileStreamInfo_t> entries;  // point into `found` until the reply is sent
+    return servePeerRecord<SQLGetFileStreamInfoReq_t, SQLGetFileStreamInfoRsp_t>(
+        kSqlFileStreamInfoRsp, "Unexpected exception happened while listing file stream files.",
+        [&](const SQLGetFileStreamInfoReq_t& request, SQLGetFileStreamInfoRsp_t& reply) {
+            std::string folder = TextOf(request.folder);
+            std::string pattern = TextOf(request.pattern);
+            std::string why;
+            if (folder.empty() || pattern.empty()) {
+                reply.error = 1;
+                return false;
+            }
+            if (!SqlIsAcceptablePeerPath(folder, why)) {
+                // A folder that could name something else than it says is no folder.
+                EV_ERROR(m_event, "%s", why.c_str());
+                reply.error = 1;
+                return false;
+            }
             GetAllFilesInFolder(folder, pattern, found);
-        }
-        if (reply.error == 0) {
             entries.resize(found.size() + 1);
             for (size_t i = 0; i < found.size(); ++i) entries[i].path = found[i].data();
             reply.count = static_cast<uint32_t>(entries.size());
             reply.files = entries.data();
-        }
-        sendReply(kSqlFileStreamInfoRsp);
-        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
-    } catch (...) {
-        EV_ERROR(m_event, "Unexpected exception happened while listing file stream files.");
-        result = false;
-    }
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return result;
+            return true;
+        });
 }
 
 bool CSQLClientDll::RetrieveFileStreamInfo_V2(unsigned long clientId, const std::string& folder,

@@ -3,14 +3,13 @@
 // local removal both handlers share.
 #include "JxSQLMessageHandler/client/PeerShares.h"
 
-#include <cstring>
-#include <memory>
 #include <set>
 #include <vector>
 
 #include "JXAppMgr/Instance.h"
 #include "JxSQLCommon/jobbase/JxSQLNetUtils.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLMessageHandler/client/PeerServing.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -20,28 +19,6 @@ namespace {
 using PathMap = std::map<std::string, std::string, caseIgnoreCompare>;
 
 constexpr size_t kUncBufferSize = 3072;
-
-// Frees the texts of `count` pairs and the array, as NewTextCopy made them.
-void FreePairs(SqlCreatedUncPath_t* pairs, size_t count) {
-    if (pairs == nullptr) return;
-    for (size_t i = 0; i < count; ++i) {
-        delete[] pairs[i].path;
-        delete[] pairs[i].uncPath;
-    }
-    delete[] pairs;
-}
-
-// The pairs of `map` in map order, followed by `sentinels` empty entries.
-SqlCreatedUncPath_t* NewPairs(const PathMap& map, size_t sentinels) {
-    auto* pairs = new SqlCreatedUncPath_t[map.size() + sentinels];
-    size_t i = 0;
-    for (const auto& [path, unc] : map) {
-        pairs[i].path = NewTextCopy(path);
-        pairs[i].uncPath = NewTextCopy(unc);
-        ++i;
-    }
-    return pairs;
-}
 
 }  // namespace
 
@@ -119,82 +96,66 @@ bool CSQLClientDll::DeleteUNCPathOnRemoteMachine(unsigned long clientId, PathMap
 }
 
 bool CSQLClientDll::CreateUNCPaths() {
-    SqlUncPathCreateRsp_t reply;
-    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
-    bool result = true;
-    try {
-        const auto* request = ReceivedRecord<SqlUncPathCreateReq_t>(m_receivedBuffer);
-        MsSqlInstance instance(request->instanceId);
-        PathMap created;
-        if (request->count <= 0 || request->paths == nullptr) {
-            reply.error = 4;
-        } else {
+    PathMap created;
+    std::vector<SqlCreatedUncPath_t> pairs;  // point into `created` until the reply is sent
+    return servePeerRecord<SqlUncPathCreateReq_t, SqlUncPathCreateRsp_t>(
+        kSqlCreateUncPathRsp, "Unknown exception while creating UNC paths.",
+        [&](const SqlUncPathCreateReq_t& request, SqlUncPathCreateRsp_t& reply) {
+            MsSqlInstance instance(request.instanceId);
+            if (request.count <= 0 || request.paths == nullptr) {
+                reply.error = 4;
+                return false;
+            }
             std::string name;
             instance.getInstanceName(name);
             CsqlDMO dmo;
-            dmo.setInstanceId(request->instanceId);
+            dmo.setInstanceId(request.instanceId);
             if (name.empty() || !dmo.initialize(name, true)) {
                 reply.error = 5;
-            } else {
-                for (int32_t i = 0; i < request->count; ++i) {
-                    const char* path = request->paths[i].path;
-                    if (path == nullptr || *path == '\0') continue;
-                    EV_DEBUG(m_event, 3, "Normal path to convert to UNC : [%s].", path);
-                    char unc[kUncBufferSize] = {};
-                    if (!JxSQLNetUtils::CreateUNCPath(path, unc, nullptr)) {
-                        // Undo: the shares made for this request so far go again.
-                        DeleteUNCPaths(created);
-                        created.clear();
-                        reply.error = 3;
-                        break;
-                    }
-                    unc[kUncBufferSize - 1] = '\0';
-                    EV_DEBUG(m_event, 3, "[%s] ", unc);
-                    created.emplace(path, unc);
-                }
+                return false;
             }
-        }
-        if (reply.error == 0) {
-            reply.count = static_cast<int32_t>(created.size());
-            reply.pairs = NewPairs(created, 0);
-        } else {
-            result = false;
-        }
-        sendReply(kSqlCreateUncPathRsp);
-        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
-    } catch (...) {
-        EV_ERROR(m_event, "Unknown exception while creating UNC paths.");
-        result = false;
-    }
-    FreePairs(reply.pairs, static_cast<size_t>(reply.count));
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return result;
+            for (int32_t i = 0; i < request.count; ++i) {
+                const char* path = request.paths[i].path;
+                if (path == nullptr || *path == '\0') continue;
+                EV_DEBUG(m_event, 3, "Normal path to convert to UNC : [%s].", path);
+                char unc[kUncBufferSize] = {};
+                if (!JxSQLNetUtils::CreateUNCPath(path, unc, nullptr)) {
+                    // Undo: the shares made for this request so far go again.
+                    DeleteUNCPaths(created);
+                    reply.error = 3;
+                    return false;
+                }
+                unc[kUncBufferSize - 1] = '\0';
+                EV_DEBUG(m_event, 3, "[%s] ", unc);
+                created.emplace(path, unc);
+            }
+            for (const auto& [path, unc] : created) {
+                SqlCreatedUncPath_t pair;
+                pair.path = const_cast<char*>(path.c_str());
+                pair.uncPath = const_cast<char*>(unc.c_str());
+                pairs.push_back(pair);
+            }
+            reply.count = static_cast<int32_t>(pairs.size());
+            reply.pairs = pairs.data();
+            return true;
+        });
 }
 
 bool CSQLClientDll::DeleteUNCPaths() {
-    SqlDeleteUNCPathRsp_t reply;
-    m_sendBuffer.setExternalBuffer(&reply, sizeof reply);
-    bool result = true;
-    try {
-        const auto* request = ReceivedRecord<SqlDeleteUNCPathReq_t>(m_receivedBuffer);
-        if (request->count <= 0 || request->pairs == nullptr) {
-            reply.error = 1;
-            result = false;
-        } else {
-            PathMap map;
-            for (int32_t i = 0; i < request->count; ++i) {
-                map.emplace(TextOf(request->pairs[i].path), TextOf(request->pairs[i].uncPath));
+    return servePeerRecord<SqlDeleteUNCPathReq_t, SqlDeleteUNCPathRsp_t>(
+        kSqlDeleteUncPathRsp, "Unknown exception when removing UNC path.",
+        [&](const SqlDeleteUNCPathReq_t& request, SqlDeleteUNCPathRsp_t& reply) {
+            if (request.count <= 0 || request.pairs == nullptr) {
+                reply.error = 1;
+                return false;
             }
-            DeleteUNCPaths(map);
-        }
-        sendReply(kSqlDeleteUncPathRsp);
-        if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) result = false;
-    } catch (...) {
-        EV_ERROR(m_event, "Unknown exception when removing UNC path.");
-        result = false;
-    }
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return result;
+            PathMap map;
+            for (int32_t i = 0; i < request.count; ++i) {
+                map.emplace(TextOf(request.pairs[i].path), TextOf(request.pairs[i].uncPath));
+            }
+            DeleteUNCPaths(map);  // removal of single shares reports nothing
+            return true;
+        });
 }
 
 bool CSQLClientDll::DeleteUNCPaths(PathMap uncPaths) {

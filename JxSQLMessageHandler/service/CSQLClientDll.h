@@ -302,6 +302,13 @@ private:
     bool exchangeForErrorMessage(unsigned long clientId, void* request, size_t requestSize,
                                  unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor,
                                  const char* action, std::string& errorText);
+    // Serves one peer request with a record reply (PeerServing.h): lends the
+    // zeroed reply to the send buffer, lets `body(request, reply)` fill it
+    // (false = a failure the reply reports), sends it under `replyCode` and
+    // releases the request. False when the body or the release failed, or an
+    // exception escaped (logged as `exceptionLine`).
+    template <typename Request, typename Reply, typename Body>
+    bool servePeerRecord(unsigned long replyCode, const char* exceptionLine, Body body);
     // Serialises `message` and sends it as the one-text reply under
     // `replyCode`, then releases the request; false when either step failed.
     bool sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message);
