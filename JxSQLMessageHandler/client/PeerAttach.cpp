@@ -3,7 +3,7 @@
 #include <string>
 
 #include "JxSQLCommon/records/SqlPeerRecords.h"
-#include "JxSQLMessageHandler/client/PeerServing.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -17,23 +17,19 @@ bool CSQLClientDll::AttachDatabaseOnRemoteMachine(unsigned long clientId, unsign
         request.instanceId = instanceId;
         request.instanceName = instanceName.data();
         request.attachInfo = attachInfo.data();
-        SqlAttachDatabaseRemoteRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlAttachDatabaseReq,
-                              kSqlAttachDatabaseRsp, false)) {
-            return false;
-        }
-        bool result = true;
-        if (reply.error != 0) {
-            result = false;
-            EV_ERROR(m_event, "Failed to attach database on remote instance with error [%lu].",
-                     static_cast<unsigned long>(reply.error));
-            if (reply.errorText != nullptr && *reply.errorText != '\0') {
-                errorText = reply.errorText;
-                EV_ERROR(m_event, "Failed to attach database on remote instance with error [%s].", errorText.c_str());
-            }
-        }
-        if (!releasePeerReply(kSqlAttachDatabaseRsp)) result = false;
-        return result;
+        return requestPeerRecord<SqlAttachDatabaseRemoteRsp_t>(
+            clientId, request, kSqlAttachDatabaseReq, kSqlAttachDatabaseRsp, false,
+            [&](const SqlAttachDatabaseRemoteRsp_t& reply) {
+                if (reply.error == 0) return true;
+                EV_ERROR(m_event, "Failed to attach database on remote instance with error [%lu].",
+                         static_cast<unsigned long>(reply.error));
+                if (reply.errorText != nullptr && *reply.errorText != '\0') {
+                    errorText = reply.errorText;
+                    EV_ERROR(m_event, "Failed to attach database on remote instance with error [%s].",
+                             errorText.c_str());
+                }
+                return false;
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception caught in sending attach message.");
         return false;

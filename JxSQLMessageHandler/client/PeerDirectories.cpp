@@ -6,7 +6,11 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "WzUtils/CWzDirectory.h"
@@ -62,9 +66,11 @@ bool CSQLClientDll::requestDirectoryChange(bool create, unsigned long clientId, 
         std::string path = directory;
         SQLCreateDeleteDirectoryReq_t request;
         request.directory = path.data();
-        return exchangeForErrorMessage(clientId, &request, sizeof request, op.requestCode, op.replyCode,
-                                       op.toMessageProcessor, create ? "create directory" : "delete directory",
-                                       errorText);
+        return requestPeerRecord<SQLGenericErrorXmlRsp_t>(
+            clientId, request, op.requestCode, op.replyCode, op.toMessageProcessor,
+            [&](const SQLGenericErrorXmlRsp_t& reply) {
+                return readErrorMessageReply(reply.xml, create ? "create directory" : "delete directory", errorText);
+            });
     } catch (...) {
         EV_ERROR(m_event, "%s", op.exceptionLine);
         return false;

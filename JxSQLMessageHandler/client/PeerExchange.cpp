@@ -7,7 +7,6 @@
 
 #include "JXAppMgr/JXClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
-#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -112,30 +111,20 @@ bool CSQLClientDll::releasePeerReply(unsigned long replyCode) {
     return false;
 }
 
-bool CSQLClientDll::exchangeForErrorMessage(unsigned long clientId, void* request, size_t requestSize,
-                                            unsigned long requestCode, unsigned long replyCode,
-                                            bool toMessageProcessor, const char* action, std::string& errorText) {
-    SQLGenericErrorXmlRsp_t reply;
-    if (!exchangeWithPeer(clientId, request, requestSize, &reply, sizeof reply, requestCode, replyCode,
-                          toMessageProcessor)) {
+bool CSQLClientDll::readErrorMessageReply(const char* xml, const char* action, std::string& errorText) {
+    if (xml == nullptr) return false;
+    EV_DEBUG(m_event, 3, "Received response for the request [%s].", xml);
+    SQLPmn::ErrorMessage message;
+    if (int rc = message.unserialize(xml); rc != 0) {
+        EV_ERROR(m_event, "Failed to unserialize response with error [%d].", rc);
         return false;
     }
-    bool result = false;
-    SQLPmn::ErrorMessage message;
-    if (reply.xml != nullptr) {
-        EV_DEBUG(m_event, 3, "Received response for the request [%s].", reply.xml);
-        if (int rc = message.unserialize(reply.xml); rc != 0) {
-            EV_ERROR(m_event, "Failed to unserialize response with error [%d].", rc);
-        } else if (int64_t code = message.getint64(SQLPmn::ErrorMessage::kErrorCode); code != 0) {
-            errorText = message.getstring(SQLPmn::ErrorMessage::kMessage);
-            EV_ERROR(m_event, "Failed to %s with error code [%lld] and message [%s].", action,
-                     static_cast<long long>(code), errorText.c_str());
-        } else {
-            result = true;
-        }
-    }
-    if (!releasePeerReply(replyCode)) result = false;
-    return result;
+    int64_t code = message.getint64(SQLPmn::ErrorMessage::kErrorCode);
+    if (code == 0) return true;
+    errorText = message.getstring(SQLPmn::ErrorMessage::kMessage);
+    EV_ERROR(m_event, "Failed to %s with error code [%lld] and message [%s].", action, static_cast<long long>(code),
+             errorText.c_str());
+    return false;
 }
 
 bool CSQLClientDll::sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message) {

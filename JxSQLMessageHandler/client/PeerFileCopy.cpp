@@ -13,9 +13,10 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
-#include "JxSQLMessageHandler/client/PeerServing.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSession/JxCopyFile.h"
@@ -102,13 +103,13 @@ unsigned long CSQLClientDll::GetRemoteFileSize(unsigned long clientId, std::stri
         EV_DEBUG(m_event, 3, "Sending file [%s] size request to client [%lu].", filePath.c_str(), clientId);
         SQLGetFileSizeReqRsp_t request;
         request.filePath = filePath.data();
-        SQLGetFileSizeReqRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlFileSizeReq,
-                              kSqlFileSizeRsp, true)) {
-            return 0;
-        }
-        unsigned long size = reply.size > 0 ? static_cast<unsigned long>(reply.size) : 0;
-        releasePeerReply(kSqlFileSizeRsp);
+        // The size read stands even when the release fails.
+        unsigned long size = 0;
+        requestPeerRecord<SQLGetFileSizeReqRsp_t>(
+            clientId, request, kSqlFileSizeReq, kSqlFileSizeRsp, true, [&](const SQLGetFileSizeReqRsp_t& reply) {
+                if (reply.size > 0) size = static_cast<unsigned long>(reply.size);
+                return true;
+            });
         return size;
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception caught when asking for a remote file size.");
@@ -166,8 +167,11 @@ bool CSQLClientDll::CopySingleRemoteFileRequest(unsigned long sourceClientId, un
         request.sourcePath = sourcePath.data();
         request.destinationPath = destinationPath.data();
         request.destinationClientId = destination;
-        return exchangeForErrorMessage(sourceClientId, &request, sizeof request, kSqlCopySingleFileReq,
-                                       kSqlCopySingleFileRsp, true, "copy file", errorText);
+        return requestPeerRecord<SQLGenericErrorXmlRsp_t>(
+            sourceClientId, request, kSqlCopySingleFileReq, kSqlCopySingleFileRsp, true,
+            [&](const SQLGenericErrorXmlRsp_t& reply) {
+                return readErrorMessageReply(reply.xml, "copy file", errorText);
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
         return false;
@@ -193,8 +197,11 @@ bool CSQLClientDll::CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
         SQLCopyMultipleRemoteFilesReq_t request;
         request.count = static_cast<uint32_t>(entries.size());
         request.files = entries.data();
-        return exchangeForErrorMessage(sourceClientId, &request, sizeof request, kSqlCopyMultipleFilesReq,
-                                       kSqlCopyMultipleFilesRsp, true, "copy file", errorText);
+        return requestPeerRecord<SQLGenericErrorXmlRsp_t>(
+            sourceClientId, request, kSqlCopyMultipleFilesReq, kSqlCopyMultipleFilesRsp, true,
+            [&](const SQLGenericErrorXmlRsp_t& reply) {
+                return readErrorMessageReply(reply.xml, "copy file", errorText);
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception in file copy request. Error [%d].", errno);
         return false;

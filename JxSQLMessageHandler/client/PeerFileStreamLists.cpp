@@ -8,7 +8,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
-#include "JxSQLMessageHandler/client/PeerServing.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "Messages/XMLDecoder.h"
@@ -58,22 +58,19 @@ bool CSQLClientDll::RetrieveFilestreamInfo(unsigned long clientId, std::string f
         SQLGetFileStreamInfoReq_t request;
         request.folder = folder.data();
         request.pattern = pattern.data();
-        SQLGetFileStreamInfoRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlFileStreamInfoReq,
-                              kSqlFileStreamInfoRsp, true)) {
-            return false;
-        }
-        bool result = true;
-        if (reply.error == 0) {
-            for (uint32_t i = 0; i < reply.count && reply.files != nullptr; ++i) {
-                if (reply.files[i].path != nullptr && *reply.files[i].path != '\0') files.emplace_back(reply.files[i].path);
-            }
-        } else {
-            error = static_cast<int>(reply.error);
-            result = false;
-        }
-        if (!releasePeerReply(kSqlFileStreamInfoRsp)) result = false;
-        return result;
+        return requestPeerRecord<SQLGetFileStreamInfoRsp_t>(
+            clientId, request, kSqlFileStreamInfoReq, kSqlFileStreamInfoRsp, true,
+            [&](const SQLGetFileStreamInfoRsp_t& reply) {
+                if (reply.error != 0) {
+                    error = static_cast<int>(reply.error);
+                    return false;
+                }
+                for (uint32_t i = 0; i < reply.count && reply.files != nullptr; ++i) {
+                    const char* path = reply.files[i].path;
+                    if (path != nullptr && *path != '\0') files.emplace_back(path);
+                }
+                return true;
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception caught in retrieve file stream info.");
         return false;
@@ -127,34 +124,39 @@ bool CSQLClientDll::RetrieveFileStreamInfo_V2(unsigned long clientId, const std:
         EV_DEBUG(m_event, 3, "Xml request to fetch file stream info [%s]", xml.c_str());
         SQLGetFileStreamInfoV2Req_t request;
         request.xml = xml.data();
-        SQLGetFileStreamInfoV2Rsp_t response;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &response, sizeof response,
-                              kSqlFileStreamInfoV2Req, kSqlFileStreamInfoV2Rsp, true)) {
-            return false;
-        }
-        bool result = false;
-        std::string text = TextOf(response.xml);
-        XMLDecoder decoder;
-        if (int rc = decoder.initialize(); rc != 0) {
-            EV_ERROR(m_event, "Failed to initialize XML decoder object with error [%d].", rc);
-        } else if (const CNMessageBase* decoded = decoder.unSerialize(text); decoded == nullptr) {
-            EV_ERROR(m_event, "Failed to unserialize using XML decoder object. Xml [%s]", text.c_str());
-        } else if (decoded->getTagID() == kGenericRespTag) {
-            SQLPmn::GenericResp failure;
-            if (int rc = failure.unserialize(text); rc != 0) {
-                EV_ERROR(m_event, "Failed to unserialize generic response xml [%s] with error [%d].", text.c_str(), rc);
-            } else {
-                EV_ERROR(m_event, "Failed to get file stream info for path [%s] and pattern [%s] with error [%s].",
-                         folder.c_str(), pattern.c_str(),
-                         failure.getstring(SQLPmn::GenericResp::kErrorText).c_str());
-            }
-        } else if (int rc = reply.unserialize(text); rc != 0) {
-            EV_ERROR(m_event, "Failed to unserialize response xml [%s] with error [%d].", text.c_str(), rc);
-        } else {
-            result = true;
-        }
-        if (!releasePeerReply(kSqlFileStreamInfoV2Rsp)) result = false;
-        return result;
+        return requestPeerRecord<SQLGetFileStreamInfoV2Rsp_t>(
+            clientId, request, kSqlFileStreamInfoV2Req, kSqlFileStreamInfoV2Rsp, true,
+            [&](const SQLGetFileStreamInfoV2Rsp_t& response) {
+                std::string text = TextOf(response.xml);
+                XMLDecoder decoder;
+                if (int rc = decoder.initialize(); rc != 0) {
+                    EV_ERROR(m_event, "Failed to initialize XML decoder object with error [%d].", rc);
+                    return false;
+                }
+                const CNMessageBase* decoded = decoder.unSerialize(text);
+                if (decoded == nullptr) {
+                    EV_ERROR(m_event, "Failed to unserialize using XML decoder object. Xml [%s]", text.c_str());
+                    return false;
+                }
+                if (decoded->getTagID() == kGenericRespTag) {
+                    SQLPmn::GenericResp failure;
+                    if (int rc = failure.unserialize(text); rc != 0) {
+                        EV_ERROR(m_event, "Failed to unserialize generic response xml [%s] with error [%d].",
+                                 text.c_str(), rc);
+                    } else {
+                        EV_ERROR(m_event,
+                                 "Failed to get file stream info for path [%s] and pattern [%s] with error [%s].",
+                                 folder.c_str(), pattern.c_str(),
+                                 failure.getstring(SQLPmn::GenericResp::kErrorText).c_str());
+                    }
+                    return false;
+                }
+                if (int rc = reply.unserialize(text); rc != 0) {
+                    EV_ERROR(m_event, "Failed to unserialize response xml [%s] with error [%d].", text.c_str(), rc);
+                    return false;
+                }
+                return true;
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception caught in retrieve file stream info.");
         return false;

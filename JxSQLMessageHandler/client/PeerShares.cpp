@@ -9,7 +9,7 @@
 #include "JXAppMgr/Instance.h"
 #include "JxSQLCommon/jobbase/JxSQLNetUtils.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
-#include "JxSQLMessageHandler/client/PeerServing.h"
+#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -42,22 +42,19 @@ bool CSQLClientDll::CreateUNCPathOnRemoteMachine(unsigned long clientId, unsigne
         size_t i = 0;
         for (const std::string& path : paths) entries[i++].path = const_cast<char*>(path.c_str());
         request.paths = entries.data();
-        SqlUncPathCreateRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlCreateUncPathReq,
-                              kSqlCreateUncPathRsp, false)) {
-            return false;
-        }
-        bool result = false;
-        if (reply.error == 0 && reply.count > 0 && reply.pairs != nullptr) {
-            for (int32_t k = 0; k < reply.count; ++k) {
-                uncPaths.emplace(TextOf(reply.pairs[k].path), TextOf(reply.pairs[k].uncPath));
-            }
-            result = true;
-        } else {
-            EV_ERROR(m_event, "Failed to create UNC paths with error [%d].", reply.error);
-        }
-        if (!releasePeerReply(kSqlCreateUncPathRsp)) result = false;
-        return result;
+        return requestPeerRecord<SqlUncPathCreateRsp_t>(
+            clientId, request, kSqlCreateUncPathReq, kSqlCreateUncPathRsp, false,
+            [&](const SqlUncPathCreateRsp_t& reply) {
+                // An answer without any share is a failure too.
+                if (reply.error != 0 || reply.count <= 0 || reply.pairs == nullptr) {
+                    EV_ERROR(m_event, "Failed to create UNC paths with error [%d].", reply.error);
+                    return false;
+                }
+                for (int32_t k = 0; k < reply.count; ++k) {
+                    uncPaths.emplace(TextOf(reply.pairs[k].path), TextOf(reply.pairs[k].uncPath));
+                }
+                return true;
+            });
     } catch (...) {
         EV_ERROR(m_event, "Uncaught exception when creating the UNC path on remote machine.");
         return false;
@@ -77,18 +74,13 @@ bool CSQLClientDll::DeleteUNCPathOnRemoteMachine(unsigned long clientId, PathMap
         }
         request.count = static_cast<int32_t>(uncPaths.size());
         request.pairs = pairs.data();
-        SqlDeleteUNCPathRsp_t reply;
-        if (!exchangeWithPeer(clientId, &request, sizeof request, &reply, sizeof reply, kSqlDeleteUncPathReq,
-                              kSqlDeleteUncPathRsp, false)) {
-            return false;
-        }
-        bool result = true;
-        if (reply.error != 0) {
-            EV_ERROR(m_event, "Failed to remove UNC paths with error [%d].", reply.error);
-            result = false;
-        }
-        if (!releasePeerReply(kSqlDeleteUncPathRsp)) result = false;
-        return result;
+        return requestPeerRecord<SqlDeleteUNCPathRsp_t>(
+            clientId, request, kSqlDeleteUncPathReq, kSqlDeleteUncPathRsp, false,
+            [&](const SqlDeleteUNCPathRsp_t& reply) {
+                if (reply.error == 0) return true;
+                EV_ERROR(m_event, "Failed to remove UNC paths with error [%d].", reply.error);
+                return false;
+            });
     } catch (...) {
         EV_ERROR(m_event, "Unknown exception when removing UNC path.");
         return false;

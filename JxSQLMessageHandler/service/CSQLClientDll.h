@@ -295,15 +295,19 @@ private:
                           unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor);
     // Releases the reply received under `replyCode`; false (logged) on failure.
     bool releasePeerReply(unsigned long replyCode);
-    // Exchanges `request` for an SQLPmn::ErrorMessage reply and releases it:
-    // false when the exchange fails, the reply is missing or does not decode,
-    // or it reports an error (then `errorText` gets its text and the code and
-    // text are logged as a failure to `action`).
-    bool exchangeForErrorMessage(unsigned long clientId, void* request, size_t requestSize,
-                                 unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor,
-                                 const char* action, std::string& errorText);
-    // Serves one peer request with a record reply (PeerServing.h): lends the
-    // zeroed reply to the send buffer, lets `body(request, reply)` fill it
+    // Reads an SQLPmn::ErrorMessage reply: false when it is missing or does
+    // not decode, or when it reports an error (then `errorText` gets its text
+    // and the code and text are logged as a failure to `action`).
+    bool readErrorMessageReply(const char* xml, const char* action, std::string& errorText);
+    // Exchanges `request` with the peer for a `Reply` (PeerRecordFrames.h),
+    // lets `read(reply)` take what it needs (false = the reply reports a
+    // failure) and releases the reply. False when the exchange, the reading
+    // or the release failed.
+    template <typename Reply, typename Request, typename Read>
+    bool requestPeerRecord(unsigned long clientId, Request& request, unsigned long requestCode,
+                           unsigned long replyCode, bool toMessageProcessor, Read read);
+    // Serves one peer request with a record reply (PeerRecordFrames.h): lends
+    // the zeroed reply to the send buffer, lets `body(request, reply)` fill it
     // (false = a failure the reply reports), sends it under `replyCode` and
     // releases the request. False when the body or the release failed, or an
     // exception escaped (logged as `exceptionLine`).

@@ -42,7 +42,8 @@ constexpr sqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetA
 constexpr sqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
 constexpr sqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
 constexpr sqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqGetRemoteFileSize = &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::GetRemoteFileSize)>;
+constexpr sqlRequestWrapper reqGetRemoteFileSize =
+    &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::GetRemoteFileSize)>;
 constexpr sqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
 constexpr sqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
 constexpr sqlRequestWrapper reqGetFilestreamInfo =
