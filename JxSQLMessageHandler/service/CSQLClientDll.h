@@ -15,15 +15,21 @@
 // One thread uses an object at a time.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
+#include <functional>
 #include <list>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "JxLib/EvDebug.h"
 #include "JxLib/EvEvent.h"
+#include "JxSQLCommon/records/SqlStringUtils.h"
 #include "JxsqlDMO/SqlDmoTypes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
@@ -38,10 +44,11 @@ struct SqlFFGRestoreInfo_t;
 struct SqlRestoreDbInfo_t;
 struct SqlRestoreTaskOptions_t;
 struct SqlAnalysisRestoreTaskOptions_t;
+class CNMessageBase;
 namespace SQLPmn {
 class DBLastRestoreInfo;
-}
-
+class SqlGetFileStreamInfoRsp;
+}  // namespace SQLPmn
 namespace App {
 class AGTLBackupReq;
 class ValidateSQLCloudCredentialsReq;
@@ -293,6 +300,108 @@ public:
     static bool isDatabaseInStandBy(int state) { return state == 64; }
     static bool isDatabaseInLoading(int state) { return state == 2; }
     // ==== end of the auto-discovery, restore-option and archive-file block ====
+    // ---- Peer requests: work asked of another client's agent ----------------
+    // Each requester builds one request record, exchanges it with the peer
+    // (sendAndReceiveMessageToFromRemoteMachine), reads and releases the
+    // reply. They return false (0 for the size) on any failure and log it;
+    // they append to the caller's containers without clearing them.
+
+    // One exchange with the agent of client `clientId`: attaches to its SQL
+    // plug-in ("sLNSQLClient61"/"sLPSQLMSG") or, with `toMessageProcessor`,
+    // to its message processor ("sLNSQLCOMM"/"sLPSQLMSGPROCESSOR"), sends the
+    // record lent to getDataBuffer() under `requestCode`, receives the reply
+    // into the record lent to the receive buffer, and disconnects. The reply
+    // code that arrives is not compared with `replyCode`. A reply that does
+    // not arrive within the process-wide receive time-out is a failure.
+    bool sendAndReceiveMessageToFromRemoteMachine(unsigned long clientId, unsigned long requestCode,
+                                                  unsigned long replyCode, bool toMessageProcessor);
+
+    // Publishes `paths` of instance `instanceId` on the peer as network shares
+    // and adds (path, UNC path) pairs to `uncPaths`; later removed with
+    // DeleteUNCPathOnRemoteMachine. An empty reply is a failure.
+    bool CreateUNCPathOnRemoteMachine(unsigned long clientId, unsigned long instanceId, std::set<std::string> paths,
+                                      std::map<std::string, std::string, caseIgnoreCompare>& uncPaths);
+    // Removes the shares behind the UNC paths of `uncPaths`; an empty map
+    // sends nothing and succeeds.
+    bool DeleteUNCPathOnRemoteMachine(unsigned long clientId,
+                                      std::map<std::string, std::string, caseIgnoreCompare> uncPaths);
+    // Removes the shares of a path map on this machine: every value of the
+    // form "\\host/share[/...]" removes "\\host/share" on host, once per share.
+    bool DeleteUNCPaths(std::map<std::string, std::string, caseIgnoreCompare> uncPaths);
+
+    // Attaches a database to instance `instanceName` of the peer; on a
+    // reported failure `errorText` gets the peer's text when it sent one.
+    bool AttachDatabaseOnRemoteMachine(unsigned long clientId, unsigned long instanceId, std::string instanceName,
+                                       std::string attachInfo, std::string& errorText);
+
+    // Creates (with its missing parents) or removes (with its contents) a
+    // directory on the peer; a reported failure fills `errorText`.
+    bool CreateDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
+    bool DeleteDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
+
+    // The size in bytes of a file on the peer; 0 when it cannot be read.
+    unsigned long GetRemoteFileSize(unsigned long clientId, std::string filePath);
+    // Asks client `sourceClientId` to push one file into the folder
+    // `destinationPath` of the destination client (this machine's client unless the given one is
+    // a named, installed client).
+    bool CopySingleRemoteFileRequest(unsigned long sourceClientId, unsigned long destinationClientId,
+                                     std::string sourcePath, std::string destinationPath, std::string& errorText);
+    // Asks client `sourceClientId` to push each (source file, destination
+    // folder) pair to this machine's client.
+    bool CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
+                                        std::vector<std::pair<std::string, std::string>>& files,
+                                        std::string& errorText);
+
+    // The files under a folder of the peer whose names match `pattern`,
+    // appended to `files`; a reported failure stores the peer's error.
+    bool RetrieveFilestreamInfo(unsigned long clientId, std::string folder, std::string pattern,
+                                std::vector<std::string>& files, int& error);
+    // The same as an XML list of (path, size) records into `reply`, which a
+    // peer's failure leaves unchanged.
+    bool RetrieveFileStreamInfo_V2(unsigned long clientId, const std::string& folder, const std::string& pattern,
+                                   SQLPmn::SqlGetFileStreamInfoRsp& reply);
+    // Depth-first walk of `folder`: files whose names match `pattern`, each
+    // subfolder walked where it is met. Unreadable folders add nothing.
+    bool GetAllFilesInFolder(std::string folder, std::string pattern, std::vector<std::string>& files);
+    bool GetAllFilesInFolder(const std::string& folder, const std::string& pattern,
+                             SQLPmn::SqlGetFileStreamInfoRsp& reply);
+
+private:
+    // Lends `request` and the zeroed `reply` to the buffers and runs the
+    // peer exchange.
+    bool exchangeWithPeer(unsigned long clientId, void* request, size_t requestSize, void* reply, size_t replySize,
+                          unsigned long requestCode, unsigned long replyCode, bool toMessageProcessor);
+    // Releases the reply received under `replyCode`; false (logged) on failure.
+    bool releasePeerReply(unsigned long replyCode);
+    // Reads an SQLPmn::ErrorMessage reply: false when it is missing or does
+    // not decode, or when it reports an error (then `errorText` gets its text
+    // and the code and text are logged as a failure to `action`).
+    bool readErrorMessageReply(const char* xml, const char* action, std::string& errorText);
+    // Exchanges `request` with the peer for a `Reply` (PeerRecordFrames.h),
+    // lets `read(reply)` take what it needs (false = the reply reports a
+    // failure) and releases the reply. False when the exchange, the reading
+    // or the release failed.
+    template <typename Reply, typename Request, typename Read>
+    bool requestPeerRecord(unsigned long clientId, Request& request, unsigned long requestCode,
+                           unsigned long replyCode, bool toMessageProcessor, Read read);
+    // Serves one peer request with a record reply (PeerRecordFrames.h): lends
+    // the zeroed reply to the send buffer, lets `body(request, reply)` fill it
+    // (false = a failure the reply reports), sends it under `replyCode` and
+    // releases the request. False when the body or the release failed, or an
+    // exception escaped (logged as `exceptionLine`).
+    template <typename Request, typename Reply, typename Body>
+    bool servePeerRecord(unsigned long replyCode, const char* exceptionLine, Body body);
+    // Serialises `message` and sends it as the one-text reply under
+    // `replyCode`, then releases the request; false when either step failed.
+    bool sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message);
+    // The twin directory requesters and handlers (create when `create`).
+    bool requestDirectoryChange(bool create, unsigned long clientId, const std::string& directory,
+                                std::string& errorText);
+    bool serveDirectoryChange(bool create);
+    // The walk of GetAllFilesInFolder, calling `found` for each file.
+    void walkFolder(const std::string& folder, const std::string& pattern,
+                    const std::function<void(const std::string&, uint64_t)>& found);
+    // ---- end of the peer requests --------------------------------------------
 
 private:
     // Lends the one-text reply record to the send buffer pointing at `text`,

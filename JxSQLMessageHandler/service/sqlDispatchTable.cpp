@@ -34,15 +34,20 @@ constexpr sqlRequestWrapper reqGetAvailabilityGroupReplicas =
 constexpr sqlRequestWrapper reqGetAG = &RunHandler<&CSQLClientDll::GetAG>;
 constexpr sqlRequestWrapper reqAttachDatabaseOnInstance = &RunHandler<&CSQLClientDll::AttachDatabaseOnInstance>;
 constexpr sqlRequestWrapper reqCreateUNCPathOnMachine = &RunHandler<&CSQLClientDll::CreateUNCPaths>;
-constexpr sqlRequestWrapper reqDeleteUNCPathOnMachine = &RunHandler<&CSQLClientDll::DeleteUNCPaths>;
+// Handlers that share their name with a requester are picked by their type.
+using ServedHandler = bool (CSQLClientDll::*)();
+constexpr sqlRequestWrapper reqDeleteUNCPathOnMachine =
+    &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::DeleteUNCPaths)>;
 constexpr sqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetArchiveInfo>;
 constexpr sqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
 constexpr sqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
 constexpr sqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqGetRemoteFileSize = &RunHandler<&CSQLClientDll::GetRemoteFileSize>;
+constexpr sqlRequestWrapper reqGetRemoteFileSize =
+    &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::GetRemoteFileSize)>;
 constexpr sqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
 constexpr sqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
-constexpr sqlRequestWrapper reqGetFilestreamInfo = &RunHandler<&CSQLClientDll::RetrieveFilestreamInfo>;
+constexpr sqlRequestWrapper reqGetFilestreamInfo =
+    &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::RetrieveFilestreamInfo)>;
 constexpr sqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBackupStaging>;
 constexpr sqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
 constexpr sqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;

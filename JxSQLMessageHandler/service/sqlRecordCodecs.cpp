@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
 #include "JxSQLCommon/records/SqlCentralServerCodecs.h"
+#include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlServerRequestCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
@@ -17,5 +18,6 @@ void sqlRegisterRecordCodecs() {
         SqlRegisterXmlRequestRecords();
         SqlRegisterServerRequestRecords();
         SqlRegisterCentralServerRecords();
+        SqlRegisterPeerRecords();
     });
 }

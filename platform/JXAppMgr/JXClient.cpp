@@ -63,3 +63,14 @@ int ClientProperties::getCloudHypervisorType(int& type, void*) const {
     type = static_cast<int>(value);
     return 0;
 }
+
+int ClientProperties::getIsInstalledClient(bool& installed) const {
+    const std::string client = AppModel::ObjectName(kClient, m_clientId);
+    if (!AppModel::Exists(client)) return JXAPPMGR_E_NO_OBJECT;
+    int64_t value = 1;
+    int rc = AppModel::GetSigned(client, "installedClient", value);
+    if (rc == JXAPPMGR_PROP_NOT_SET) value = 1;
+    else if (rc != 0) return rc;
+    installed = value != 0;
+    return 0;
+}

@@ -42,6 +42,12 @@ public:
     // client is not in the model. The second argument is not used.
     int getCloudHypervisorType(int& type, void*) const;
 
+    // Property "installedClient" (a number; not set means installed): whether
+    // the client is a machine with the agent of its own installed, as opposed
+    // to a name that stands for other machines. JXAPPMGR_E_NO_OBJECT when the
+    // client is not in the model.
+    int getIsInstalledClient(bool& installed) const;
+
 private:
     uint64_t m_clientId;
     time_t m_refTime = 0;

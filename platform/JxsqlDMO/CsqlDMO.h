@@ -141,6 +141,14 @@ public:
     bool getLogMarkInfo(std::string instance, std::string database, long lastMarkValue, std::string lastMarkText,
                         SQLLogMarkUpdateReq_t& request);
 
+    // Attaches the database an attach description names to `instanceName`.
+    // The description is text, one item a line: the database name, then the
+    // absolute paths of its existing files, the primary data file first; a
+    // path ending in ".ldf" is a log file. False with `errorText` filled when
+    // the instance cannot be reached, the description is malformed, a file
+    // is missing or the name is taken.
+    bool AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText);
+
     // The text of the last failure.
     std::wstring getErrorString() const;
 

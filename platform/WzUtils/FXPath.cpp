@@ -31,3 +31,14 @@ CWzError FXPath::RemoveTrailingDelimiter(std::string& path) {
     if (path.size() > 1) FXString::RemoveRight(path, "/");
     return CWzError::Success();
 }
+
+bool FXPath::HasParentLevel(const std::string& path) {
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        if (end - start == 2 && path.compare(start, 2, "..") == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}

@@ -17,6 +17,10 @@ public:
     // path becomes the name. An empty name is an invalid argument.
     static CWzError Append(std::string& path, const std::string& name);
 
+    // Whether a level of `path` is "..", which can lead outside the folder
+    // the path seems to name.
+    static bool HasParentLevel(const std::string& path);
+
     // Removes one trailing "/" (the root "/" stays); always succeeds.
     static CWzError RemoveTrailingDelimiter(std::string& path);
 };

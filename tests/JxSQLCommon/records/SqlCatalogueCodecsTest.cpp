@@ -10,35 +10,13 @@
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxSession/jxsFrame.h"
+#include "tests/JxSQLCommon/records/RecordCodingTest.h"
 
 namespace {
 
-class SqlCatalogueCodecsTest : public ::testing::Test {
+class SqlCatalogueCodecsTest : public jxtest::RecordCodingTest {
 protected:
     void SetUp() override { SqlRegisterCatalogueRecords(); }
-
-    template <typename Record>
-    std::string Encode(unsigned long code, Record& record) {
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(&record, sizeof(record));
-        std::string payload;
-        EXPECT_TRUE(jxsEncodeRecord(code, buffer, payload).IsSuccess());
-        return payload;
-    }
-    // Decodes into `record` (zero-filled first); the caller frees it.
-    template <typename Record>
-    bool Decode(unsigned long code, const std::string& payload, Record& record) {
-        record = Record();
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(&record, sizeof(record));
-        return jxsDecodeRecord(code, payload, buffer).IsSuccess();
-    }
-    template <typename Record>
-    void Free(unsigned long code, Record& record) {
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(&record, sizeof(record));
-        jxsFreeRecord(code, buffer);
-    }
 };
 
 TEST_F(SqlCatalogueCodecsTest, NullTextsStayNullAndEmptyTextsStayEmpty) {

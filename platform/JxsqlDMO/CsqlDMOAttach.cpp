@@ -1,0 +1,89 @@
+// CsqlDMO::AttachDatabase: registers existing database files with an instance.
+#include <sys/stat.h>
+
+#include <sstream>
+#include <vector>
+
+#include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+constexpr int kFileData = 0;
+constexpr int kFileLog = 1;
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+bool CsqlDMO::AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText) {
+    auto fail = [&](const std::string& text) {
+        errorText = text;
+        return Fail("AttachDatabase", text);
+    };
+    if (!Connect(instanceName)) return fail(m_lastError);
+    std::istringstream lines(attachInfo);
+    std::string database, line;
+    std::vector<std::string> files;
+    std::getline(lines, database);
+    while (std::getline(lines, line)) {
+        if (!line.empty()) files.push_back(line);
+    }
+    if (database.empty() || files.empty()) return fail("The attach description names no database or no files.");
+    for (const std::string& file : files) {
+        struct stat st {};
+        if (file[0] != '/' || ::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            return fail(wz::Format("Database file [%s] of [%s] cannot be found.", file.c_str(), database.c_str()));
+        }
+    }
+    int64_t existing = 0;
+    if (m_instance->DatabaseId(database, existing).IsSuccess()) {
+        return fail(wz::Format("Database [%s] already exists on [%s].", database.c_str(), instanceName.c_str()));
+    }
+
+    SimSqlDb& db = m_instance->Db();
+    CWzError err = db.Exec("BEGIN IMMEDIATE");
+    if (err.IsError()) return fail(err.GetMessage());
+    SimSqlStatement next = db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, 5) FROM databases");
+    int64_t id = next.Step() ? next.Int(0) : 0;
+    err = next.Error();
+    if (err.IsSuccess()) {
+        err = db.Prepare("INSERT INTO databases VALUES(?, ?, 0, 'FULL', 0, 'MULTI_USER', strftime('%s','now'), NULL, "
+                         "NULL)")
+                  .Bind(1, id)
+                  .Bind(2, database)
+                  .Run();
+    }
+    if (err.IsSuccess()) err = db.Prepare("INSERT INTO filegroups VALUES(?, 1, 'PRIMARY', 1)").Bind(1, id).Run();
+    for (size_t i = 0; i < files.size() && err.IsSuccess(); ++i) {
+        struct stat st {};
+        ::stat(files[i].c_str(), &st);
+        bool log = EndsWith(files[i], ".ldf");
+        std::string logical = i == 0 ? database : wz::Format("%s_%zu", database.c_str(), i);
+        SimSqlStatement insert = db.Prepare("INSERT INTO files VALUES(?, ?, ?, ?, ?, ?, ?)");
+        insert.Bind(1, id).Bind(2, static_cast<int64_t>(i + 1));
+        if (log) {
+            insert.BindNull(3);
+        } else {
+            insert.Bind(3, int64_t{1});
+        }
+        err = insert.Bind(4, logical)
+                  .Bind(5, files[i])
+                  .Bind(6, int64_t{log ? kFileLog : kFileData})
+                  .Bind(7, static_cast<int64_t>(st.st_size))
+                  .Run();
+    }
+    if (err.IsError()) {
+        db.Exec("ROLLBACK");
+        return fail(err.GetMessage());
+    }
+    err = db.Exec("COMMIT");
+    if (err.IsError()) {
+        db.Exec("ROLLBACK");
+        return fail(err.GetMessage());
+    }
+    return true;
+}
