@@ -29,6 +29,21 @@ constexpr unsigned long kCentralServerPort2 = 8402;
 
 }  // namespace
 
+bool CSQLClientDll::receiveRemoteReply(unsigned long replyCode, int abortTimeout) {
+    bool flag = false;
+    int receiveTimeout = RemoteReplyTimeoutSeconds(m_event);
+    EV_DEBUG(m_event, 3, "Timeout used = [%lu].", giTimeoutSecondsArg);
+    unsigned long code = replyCode;
+    CWzError e = m_session->ReceiveXDRMessage(&code, m_receivedBuffer, nullptr, 0, receiveTimeout, flag);
+    // A receive that ran out of time is a failure too: the reply record still
+    // holds the caller's zeroes, which most replies would read as "stored" or
+    // "found".
+    if (e.IsSuccess()) return true;
+    EV_ERROR(m_event, "Receive message failed. Error:[%s]", e.AsString().c_str());
+    sqlAbortWithLastError(m_session, abortTimeout, flag);
+    return false;
+}
+
 bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsigned long replyCode) {
     bool result = true;
     bool flag = false;
@@ -63,20 +78,7 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
         }
     }
 
-    if (result) {
-        int receiveTimeout = RemoteReplyTimeoutSeconds(m_event);
-        EV_DEBUG(m_event, 3, "Timeout used = [%lu].", giTimeoutSecondsArg);
-        unsigned long code = replyCode;
-        CWzError e = m_session->ReceiveXDRMessage(&code, m_receivedBuffer, nullptr, 0, receiveTimeout, flag);
-        // A receive that ran out of time is a failure too: the reply record
-        // still holds the caller's zeroes, which most replies would read as
-        // "stored" or "found".
-        if (e.IsError()) {
-            EV_ERROR(m_event, "Receive message failed. Error:[%s]", e.AsString().c_str());
-            sqlAbortWithLastError(m_session, timeout, flag);
-            result = false;
-        }
-    }
+    if (result) result = receiveRemoteReply(replyCode, timeout);
 
     if (m_ownsSession) m_session->Disconnect(timeout, flag);
     return result;

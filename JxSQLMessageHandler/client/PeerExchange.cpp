@@ -72,19 +72,7 @@ bool CSQLClientDll::sendAndReceiveMessageToFromRemoteMachine(unsigned long clien
             }
         }
         int closingTimeout = ToTimeout(GetSQLSessionTimeout(600));
-        if (result) {
-            int receiveTimeout = RemoteReplyTimeoutSeconds(m_event);
-            EV_DEBUG(m_event, 3, "Timeout used = [%lu]", giTimeoutSecondsArg);
-            unsigned long code = replyCode;
-            CWzError err = m_session->ReceiveXDRMessage(&code, m_receivedBuffer, nullptr, 0, receiveTimeout, flag);
-            // A reply that never came is a failure, also when the wait ended
-            // by its time-out: the zeroed reply would otherwise read as success.
-            if (err.IsError()) {
-                EV_ERROR(m_event, "Receive message failed. Error:[%s]", err.AsString().c_str());
-                sqlAbortWithLastError(m_session, closingTimeout, flag);
-                result = false;
-            }
-        }
+        if (result) result = receiveRemoteReply(replyCode, closingTimeout);
         m_session->Disconnect(closingTimeout, flag);
         return result;
     } catch (...) {

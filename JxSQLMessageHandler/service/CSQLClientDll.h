@@ -186,9 +186,9 @@ public:
     // not connected ("sLNSQLServer61"/"sLPSQLMSG"), sends the send buffer's
     // record under `requestCode`, receives one reply into the receive buffer
     // (the code that arrives is not compared with `replyCode`) and, when the
-    // object owns its session, disconnects. A receive that ends by time-out
-    // counts as success and leaves the lent reply record zero-filled. The
-    // first argument is not read.
+    // object owns its session, disconnects. A reply that does not arrive
+    // within the process-wide receive time-out is a failure (the session is
+    // aborted). The first argument is not read.
     bool sendAndReceiveMessage(int ignored, unsigned long requestCode, unsigned long replyCode);
 
     // Backup-set updates of the record the caller placed in the send buffer
@@ -367,6 +367,10 @@ public:
                              SQLPmn::SqlGetFileStreamInfoRsp& reply);
 
 private:
+    // Waits for the reply of the central server or a peer (the process-wide
+    // receive time-out) into the receive buffer; on failure logs, aborts the
+    // session with `abortTimeout` and answers false.
+    bool receiveRemoteReply(unsigned long replyCode, int abortTimeout);
     // Lends `request` and the zeroed `reply` to the buffers and runs the
     // peer exchange.
     bool exchangeWithPeer(unsigned long clientId, void* request, size_t requestSize, void* reply, size_t replySize,
