@@ -8,7 +8,6 @@
 #include "JXAppMgr/JXClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
-#include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 
