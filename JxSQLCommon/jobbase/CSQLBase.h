@@ -91,7 +91,6 @@ public:
     // Whether the named database is master, model or msdb of the job's
     // instance (false when it is not found).
     bool isSystemDb(const std::string& databaseName);
-    uint32_t GetVDITimeoutRetryCountLimit() const { return m_vdiTimeoutRetryLimit; }
 
     // ---- VSS and index browse ---------------------------------------------
     // The VSS writer kind: 2 when the settings key "ORVANE_REGISTRY_BASE"

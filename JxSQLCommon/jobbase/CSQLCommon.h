@@ -38,6 +38,9 @@ class JXJobClient;
 class JXJobCtrlClient;
 class SqlRstJobClient;
 class StoreResults;
+namespace SQLPmn {
+class AttachDBMsg;
+}  // namespace SQLPmn
 
 // Kind of restore link CreateRestoreObject makes: bit 0 set also creates the
 // wrapped job-manager client.
@@ -105,6 +108,8 @@ public:
     uint32_t getVDIBlockSize() const { return m_vdiBlockSize; }
     uint32_t getVDIMaxTransferSize() const { return m_maxTransferSize; }
     bool doMarkSkippedItemFailed() const { return m_markSkippedItemFailed; }
+    // The VDI time-out retry limit set up at registration (at least 3).
+    uint32_t GetVDITimeoutRetryCountLimit() const { return m_vdiTimeoutRetryLimit; }
     // Backup phase 1 -> 1, 2 -> 2, 3 -> 4, anything else -> 1.
     int getBkpType() const;
     bool isRestartJob() const { return m_attempt >= 2; }
@@ -170,6 +175,10 @@ public:
     int GetIndexingVersion(uint64_t entityId, uint64_t entityType);
     int GetClientIndexingVersion(uint64_t clientId, uint64_t timeSeconds);
     static std::string getGUID();
+    // This platform keeps no snapshot metadata files to attach from: true,
+    // with the message left as it was (no database added).
+    bool getAttachMsgFromMetadata(std::string componentFile, std::string writerFile, SQLPmn::AttachDBMsg& message,
+                                  std::string jobTag);
 
     // ---- Folders and files (CSQLCommonFolderServices.cpp) -----------------
     // The job-results staging folder <dir>/JX_JobResults/Pelmanode/MSSQLAgent/

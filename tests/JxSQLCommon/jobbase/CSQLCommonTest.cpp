@@ -11,6 +11,7 @@
 #include "JxJobClient/JobRegistration.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "tests/JxSQLCommon/jobbase/TestJob.h"
 #include "tests/support/TestRoot.h"
 
@@ -118,6 +119,16 @@ TEST_F(JobContext, SmallQueries) {
     EXPECT_EQ(job.getBufferSize(), 64u);
     EXPECT_EQ(job.getVDIBlockSize(), 65536u);
     EXPECT_EQ(job.getVDIMaxTransferSize(), 65536u);
+    EXPECT_EQ(job.GetVDITimeoutRetryCountLimit(), 3u) << "reachable on the job context itself";
+
+    SQLPmn::AttachDBMsg attach;
+    attach.setstring(SQLPmn::AttachDBMsg::kInstanceName, "HOST/INST");
+    std::string before;
+    ASSERT_EQ(attach.serialize(before), kMsgOk);
+    EXPECT_TRUE(job.getAttachMsgFromMetadata("component.xml", "writer.xml", attach, "tag"));
+    std::string after;
+    ASSERT_EQ(attach.serialize(after), kMsgOk);
+    EXPECT_EQ(after, before) << "no database is added";
 }
 
 TEST(JobContextText, IdsPrintWhole) {
