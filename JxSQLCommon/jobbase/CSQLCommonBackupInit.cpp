@@ -136,15 +136,13 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
         EV_INFO(m_logger, "Info only:MediaAgent not present in Commandline");
     }
 
-    // The phase and attempt are the token's second and third fields; a field
-    // the token does not hold counts as 0 (first attempt, no phase).
+    // The phase and attempt are the token's second and third fields; a token
+    // without them fails the job once it is registered.
     m_jobToken = parser.getJobToken();
     std::vector<std::string> fields = SplitJobToken(m_jobToken);
-    if (fields.size() < 3) {
-        EV_WARN(m_logger, "Job token [%s] does not hold the job phase and attempt.", m_jobToken.c_str());
-    }
-    m_jobPhase = fields.size() > 1 ? FieldNumber(fields[1]) : 0;
-    m_attempt = fields.size() > 2 ? FieldNumber(fields[2]) : 0;
+    const bool tokenComplete = fields.size() >= 3;
+    m_jobPhase = tokenComplete ? FieldNumber(fields[1]) : 0;
+    m_attempt = tokenComplete ? FieldNumber(fields[2]) : 0;
     EV_DEBUG(m_logger, 1, "Job Phase Number = [%u] attempt Number = [%u]", m_jobPhase, m_attempt);
 
     unsigned long genericOptions = 0;
@@ -154,6 +152,12 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
     doLoadBackupConfigs();
 
     if (!RegisterBackupJob(parser, registered)) return false;
+
+    if (!tokenComplete) {
+        EV_ERROR(m_logger, "Job token [%s] does not hold the job phase and attempt.", m_jobToken.c_str());
+        *m_pBkpJobClnt << m_jobToken.c_str();
+        return FailWithCause(kCauseSubclientProperties);
+    }
 
     if (m_isAGChild) {
         SQLPmn::SQLAGClientStartedFinish started;

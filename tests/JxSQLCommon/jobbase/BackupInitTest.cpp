@@ -111,21 +111,14 @@ TEST_F(BackupInit, FailuresAfterRegistrationReachTheJobManager) {
     }
 }
 
-TEST_F(BackupInit, FieldsMissingFromAShortJobTokenCountAsZero) {
-    struct Case {
-        const char* token;
-        uint32_t phase;
-        uint32_t attempt;
-    };
-    for (const Case& c : {Case{"42:1", 1, 0}, Case{"42", 0, 0}, Case{"", 0, 0}}) {
-        SCOPED_TRACE(c.token);
-        Reset();
-        bool registered = false;
-        ASSERT_TRUE(InitializeWithToken(registered, c.token));
-        EXPECT_EQ(Job().m_jobPhase, c.phase);
-        EXPECT_EQ(Job().m_attempt, c.attempt);
-        EXPECT_TRUE(Causes().empty());
-    }
+TEST_F(BackupInit, ShortJobTokenFailsWithACauseInsteadOfCrashing) {
+    bool registered = false;
+    EXPECT_FALSE(InitializeWithToken(registered, "42:1"));
+    EXPECT_TRUE(registered);
+    auto causes = CauseEntries();
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].List("args"), (std::vector<std::string>{"42:1"}));
+    EXPECT_EQ(Job().m_attempt, 0u);
 }
 
 TEST_F(BackupInit, QuotedAndEscapedTokenFields) {
