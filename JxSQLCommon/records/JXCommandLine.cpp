@@ -51,7 +51,9 @@ bool JXCommandLine::getArgument(char* out, std::size_t outSize) {
         const std::size_t close = line.find(quote, pos);
         if (close == std::string::npos) return false;
         argument = line.substr(pos, close - pos);
-        stop = close - 1;
+        // On the closing quote, not before it: a quoted text that ends in '-'
+        // or '/' ("/var/opt/") must not pass for the next option sign.
+        stop = close;
     } else {
         // The first character always belongs to the argument (an absolute path,
         // a negative number); a later option sign after a blank ends it.

@@ -35,7 +35,7 @@ public:
     // removed; a text in single or double quotes is taken whole, quotes
     // removed. Otherwise the argument runs from its first character to the
     // next '-' or '/' that follows a blank, so paths and negative numbers stay
-    // whole. The cursor stops just before that option sign (or the closing
+    // whole. The cursor stops just before that option sign (or on the closing
     // quote). False, with `out` empty, for a null or zero-sized
     // buffer, an unterminated quote or an argument that does not fit.
     bool getArgument(char* out, std::size_t outSize);

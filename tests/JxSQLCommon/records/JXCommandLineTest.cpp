@@ -43,6 +43,22 @@ TEST(JXCommandLine, PathsAndNegativeNumbersStayWhole) {
     EXPECT_EQ(line.getNextOption(), 0);
 }
 
+TEST(JXCommandLine, AQuotedArgumentEndingInAnOptionSignEndsAtItsQuote) {
+    JXCommandLine line;
+    ASSERT_TRUE(line.setCommandLine("-d '/var/opt/' -e \"x -\" -j 42"));
+    char arg[64];
+    EXPECT_EQ(line.getNextOption(), 'd');
+    ASSERT_TRUE(line.getArgument(arg, sizeof arg));
+    EXPECT_STREQ(arg, "/var/opt/");
+    EXPECT_EQ(line.getNextOption(), 'e');
+    ASSERT_TRUE(line.getArgument(arg, sizeof arg));
+    EXPECT_STREQ(arg, "x -");
+    EXPECT_EQ(line.getNextOption(), 'j');
+    ASSERT_TRUE(line.getArgument(arg, sizeof arg));
+    EXPECT_STREQ(arg, "42");
+    EXPECT_EQ(line.getNextOption(), 0);
+}
+
 TEST(JXCommandLine, AnOptionAtTheEndHasAnEmptyArgument) {
     JXCommandLine line;
     ASSERT_TRUE(line.setCommandLine("-v  \t"));
