@@ -42,10 +42,10 @@ run_fuzzers() {
     [ -d build-fuzz/fuzzers ] || return 0
     for f in build-fuzz/fuzzers/*; do
         [ -x "$f" ] || continue
-        echo "Fuzzing $(basename "$f") for ${FUZZ_SECONDS:-20} s"
+        echo "Fuzzing $(basename "$f") for ${FUZZ_SECONDS:-10} s"
         local corpus="build-fuzz/corpus/$(basename "$f")"
         mkdir -p "$corpus"
-        JX_PLATFORM_ROOT="$(mktemp -d)" "$f" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 \
+        JX_PLATFORM_ROOT="$(mktemp -d)" "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 \
             -print_final_stats=0 "$corpus" >"build-fuzz/$(basename "$f").log" 2>&1 \
             || { tail -50 "build-fuzz/$(basename "$f").log"; return 1; }
     done
