@@ -1,6 +1,7 @@
 // CLogInfoDB: schema and fixed queries of the log-information database.
 #include "JxSQLCommon/state/CLogInfoDB.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "WzUtils/FXPath.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzAppendFile.h"
+#include "WzUtils/auto_handle.h"
 
 const char* const CLogInfoDB::kDatabasesSchema =
     "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
@@ -199,6 +201,13 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                 continue;
             }
             if (added == 0) {
+                // Made once, before the first line, so that a collect file
+                // that cannot be made is reported as such.
+                auto_handle collect(::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+                if (!collect.is_valid()) {
+                    return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open collect file [%s]",
+                                                   collectFilePath.c_str());
+                }
                 log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]",
                            collectFilePath.c_str());
             }

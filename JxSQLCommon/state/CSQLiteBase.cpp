@@ -72,7 +72,7 @@ bool CSQLiteBase::Exists() const {
 
 CWzError CSQLiteBase::Open(bool create) const {
     const size_t slash = m_fullName.rfind('/');
-    if (slash == std::string::npos || slash == 0 || m_name.empty()) {
+    if (slash == std::string::npos || m_name.empty()) {  // "/x.db" lies in the folder "/"
         return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_DATABASE_PATH_EMPTY, "Database path or name is empty.");
     }
     if (!create && !Exists()) {

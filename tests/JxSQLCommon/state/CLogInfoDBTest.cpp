@@ -150,6 +150,19 @@ TEST_F(CLogInfoDBTest, SweepWithNothingToListLeavesNoCollectFile) {
     EXPECT_EQ("collectFilePath is empty", db.GenerateCollectFileForSweep("").GetMessage());
 }
 
+TEST_F(CLogInfoDBTest, SweepThatCannotMakeTheCollectFileSaysSo) {
+    CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
+    ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    AddLog(db, 1, "a_log_backup_1.bak");
+    Touch("a_log_backup_1.bak");
+    Touch("a_log_backup_1.xml");
+    const std::string collect = Folder() + "/sweep.jxf";
+    ASSERT_TRUE(wz::MakeDirectories(collect));  // a folder where the file should go
+    CWzError error = db.GenerateCollectFileForSweep(collect);
+    ASSERT_TRUE(error.IsError());
+    EXPECT_EQ(0u, error.GetMessage().find("Could not open collect file [" + collect + "]")) << error.AsString();
+}
+
 TEST_F(CLogInfoDBTest, CallerHoldingALockerReadsRowsWithACursor) {
     CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
     ASSERT_FALSE(db.CreateTablesSchema().IsError());

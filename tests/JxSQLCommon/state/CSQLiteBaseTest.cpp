@@ -35,6 +35,8 @@ TEST_F(CSQLiteBaseTest, OpenDBNeedsTheFileAndOpenOrCreateDBMakesIt) {
 
     EXPECT_EQ(4306u, FXErrorUtil::GetWin32(CSQLiteBase(Folder(), "").OpenOrCreateDB()));
     EXPECT_EQ(4306u, FXErrorUtil::GetWin32(CSQLiteBase("", "state").OpenOrCreateDB()));
+    // The root folder is a folder like any other.
+    EXPECT_EQ(2u, FXErrorUtil::GetWin32(CSQLiteBase("/", "jx-no-such-state-database").OpenDB()));
 }
 
 TEST_F(CSQLiteBaseTest, StatementsNeedAConnection) {
