@@ -6,8 +6,13 @@
 #include <sys/socket.h>
 
 #include <cstdlib>
+#include <memory>
+#include <string>
 
+#include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "Messages/CNMessageBase.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
@@ -64,6 +69,31 @@ TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
     CJxNetwork open(more[0]), listener(more[1]);
     CSQLClientDll other(&open, &received, kEchoRequestCode);
     EXPECT_EQ(other.sendReply(kEchoReplyCode), 0u);
+}
+
+// A served request whose received buffer is too short for its record, so
+// that releasing it fails after the reply has gone out.
+class UnreleasableRequest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        sqlRegisterRecordCodecs();
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds), 0);
+        m_session = std::make_unique<CJxNetwork>(m_fds[0]);
+        m_peer = std::make_unique<CJxNetwork>(m_fds[1]);
+        m_received.setExternalBuffer(&m_request, 1);
+    }
+    std::string Log() { return root.ReadFile("logs/" + EvDebug::ProgramName() + ".log"); }
+
+    int m_fds[2] = {-1, -1};
+    std::unique_ptr<CJxNetwork> m_session, m_peer;
+    SQLXmlTextRecord_t m_request;   // no text
+    jxsDatabuf_v2 m_received;
+};
+
+TEST_F(UnreleasableRequest, XmlLayerLogsTheFailedReleaseAndReturnsZero) {
+    CSQLClientDll served(m_session.get(), &m_received, 0x1e0000ff);
+    EXPECT_EQ(served.handleSqlXmlMsg(), 0u);
+    EXPECT_NE(Log().find("Failed to free message with error ["), std::string::npos) << Log();
 }
 
 class DateTexts : public jxtest::RootedTest {
