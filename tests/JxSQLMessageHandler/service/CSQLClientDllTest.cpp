@@ -96,6 +96,13 @@ TEST_F(UnreleasableRequest, XmlLayerLogsTheFailedReleaseAndReturnsZero) {
     EXPECT_NE(Log().find("Failed to free message with error ["), std::string::npos) << Log();
 }
 
+TEST_F(UnreleasableRequest, StatusUpdateLogsTheFailedRelease) {
+    CSQLClientDll served(m_session.get(), &m_received, 0x1e00010d);
+    EXPECT_FALSE(served.updateDatabaseStatus());
+    EXPECT_NE(Log().find("Fail to call FreeReceivedMessage()"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("FreeReceivedMessage success."), std::string::npos);
+}
+
 class DateTexts : public jxtest::RootedTest {
 protected:
     void SetUp() override {
