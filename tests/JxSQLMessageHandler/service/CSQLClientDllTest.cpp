@@ -103,6 +103,23 @@ TEST_F(UnreleasableRequest, StatusUpdateLogsTheFailedRelease) {
     EXPECT_EQ(Log().find("FreeReceivedMessage success."), std::string::npos);
 }
 
+TEST_F(RequestObject, ConnectivityCheckLogsAFailedSend) {
+    sqlRegisterRecordCodecs();
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    CJxNetwork session(fds[0]);
+    {
+        CJxNetwork peer(fds[1]);
+    }  // the peer is gone
+    SQLXmlTextRecord_t request;
+    jxsDatabuf_v2 received;
+    received.setExternalBuffer(&request, sizeof request);
+    CSQLClientDll served(&session, &received, 0x1e0000f2);
+    served.CheckSourceConnectivity();
+    std::string log = root.ReadFile("logs/" + EvDebug::ProgramName() + ".log");
+    EXPECT_NE(log.find("Failed to send check source connectivity response."), std::string::npos) << log;
+}
+
 class DateTexts : public jxtest::RootedTest {
 protected:
     void SetUp() override {
