@@ -22,6 +22,13 @@ namespace {
 class RequestObject : public jxtest::RootedTest {
 protected:
     void SetMinutes(int64_t minutes) { JXPlatformInfo().setNumber("MSSQLAgent", "nSessionTimeoutInMins", minutes); }
+    // A session whose peer has gone, so that every send on it fails.
+    static std::unique_ptr<CJxNetwork> SessionWithoutPeer() {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
+        CJxNetwork peer(fds[1]);
+        return std::make_unique<CJxNetwork>(fds[0]);
+    }
 };
 
 TEST_F(RequestObject, SessionTimeOutDefaultsTo240WithoutSetting) {
@@ -50,18 +57,14 @@ TEST_F(RequestObject, FirstDefaultDecidesForTheObjectsLife) {
 
 TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
     RegisterEchoRecord();
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    CJxNetwork session(fds[0]);
-    {
-        CJxNetwork peer(fds[1]);
-    }  // the peer is gone
+    std::unique_ptr<CJxNetwork> session = SessionWithoutPeer();
+    ASSERT_NE(session, nullptr);
     jxsDatabuf_v2 received;
-    CSQLClientDll served(&session, &received, kEchoRequestCode);
+    CSQLClientDll served(session.get(), &received, kEchoRequestCode);
     EchoRecord_t reply{};
     served.getDataBuffer()->setExternalBuffer(&reply, sizeof reply);
     EXPECT_EQ(served.sendReply(kEchoReplyCode), 0u);
-    EXPECT_FALSE(session.IsConnected());
+    EXPECT_FALSE(session->IsConnected());
 
     // Without a lent record and a codec, nothing can be sent either.
     int more[2];
@@ -105,16 +108,12 @@ TEST_F(UnreleasableRequest, StatusUpdateLogsTheFailedRelease) {
 
 TEST_F(RequestObject, ConnectivityCheckLogsAFailedSend) {
     sqlRegisterRecordCodecs();
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    CJxNetwork session(fds[0]);
-    {
-        CJxNetwork peer(fds[1]);
-    }  // the peer is gone
+    std::unique_ptr<CJxNetwork> session = SessionWithoutPeer();
+    ASSERT_NE(session, nullptr);
     SQLXmlTextRecord_t request;
     jxsDatabuf_v2 received;
     received.setExternalBuffer(&request, sizeof request);
-    CSQLClientDll served(&session, &received, 0x1e0000f2);
+    CSQLClientDll served(session.get(), &received, 0x1e0000f2);
     served.CheckSourceConnectivity();
     std::string log = root.ReadFile("logs/" + EvDebug::ProgramName() + ".log");
     EXPECT_NE(log.find("Failed to send check source connectivity response."), std::string::npos) << log;
