@@ -82,8 +82,7 @@ bool CSQLClientDll::RunSQLAppReadinessCheck(const std::string& requestXml, std::
     }
     if (error.IsSuccess()) return true;
 
-    std::string machine;
-    JXPlatformInfo().getString("", "sPhysicalNodeName", machine);
+    std::string machine = JXPlatformInfo().getPhysicalMachine();
     std::string message = wz::Format("Application readiness failed for instance [%s] on the machine [%s]",
                                      instanceName.c_str(), machine.c_str());
     EV_ERROR(m_event, "%s", message.c_str());

@@ -121,5 +121,7 @@ unsigned long CSQLClientDll::CheckSourceConnectivity() {
         text = sqlXmlFallbackDocument("SQLPmn_CheckSourceConnectivityRsp", "errorCode", e, "errorText",
                                       "Failed to serialize the check source connectivity response.");
     }
-    return sendTextReply(kCheckSourceReply, text) ? 1 : 0;
+    bool released =
+        sendTextReply(kCheckSourceReply, text, nullptr, "Failed to send check source connectivity response.");
+    return released ? 1 : 0;
 }

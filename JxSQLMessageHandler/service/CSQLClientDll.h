@@ -410,8 +410,11 @@ private:
 private:
     // Lends the one-text reply record to the send buffer pointing at `text`,
     // sends it under `replyCode` and releases the request under the request
-    // code; false when the release failed.
-    bool sendTextReply(unsigned long replyCode, const std::string& text);
+    // code; false when the release failed (logged with `releaseFailureLog`
+    // when given, see ReleaseReceivedRequest). A failed send is also logged
+    // with `sendFailureLog` when given.
+    bool sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog = nullptr,
+                       const char* sendFailureLog = nullptr);
     // Sends the server-list reply of `info` and releases the request.
     unsigned long sendServerList(const SQLServerInfo_t& info);
     // Serves one availability-group request (see AGCatalogueHandlers.cpp).

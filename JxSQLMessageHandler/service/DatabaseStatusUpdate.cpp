@@ -57,7 +57,7 @@ bool CSQLClientDll::updateDatabaseStatus() {
                                           : 2,
                                       "errorText", "Failed to serialize the response.");
     }
-    if (!sendTextReply(kUpdateDbStatusReply, text)) return false;
+    if (!sendTextReply(kUpdateDbStatusReply, text, "Fail to call FreeReceivedMessage()")) return false;
     EV_DEBUG(m_event, 1, "FreeReceivedMessage success.");
     return result;
 }

@@ -12,13 +12,18 @@ char* NewTextCopy(const std::string& text) {
     return copy;
 }
 
-bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code) {
+bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code,
+                            const char* failureLog) {
     CWzError err = CJxNetwork::FreeReceivedMessage(code, received);
     if (err.IsSuccess()) return true;
     unsigned long lastError = 0;
     std::string text;
     session->GetLastErrorGenericText(&lastError, text, 0);
     EvDebug log;
+    if (failureLog != nullptr) {
+        log.error(failureLog, text.c_str());
+        return false;
+    }
     EV_ERROR(log, "Failed to release request [0x%lx]: %s [%lu] %s", code, err.AsString().c_str(), lastError,
              text.c_str());
     return false;

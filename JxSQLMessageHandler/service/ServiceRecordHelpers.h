@@ -16,8 +16,10 @@ char* NewTextCopy(const std::string& text);
 
 // Releases the received request under `code`. On failure fetches the
 // session's last error (for the log) and returns false; the session is not
-// aborted.
-bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code);
+// aborted. `failureLog`, when given, is the error line written instead of the
+// default one; its one "%s" (if any) shows the session's error text.
+bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code,
+                            const char* failureLog = nullptr);
 
 // The request record the loop decoded into `received`.
 template <typename Record>

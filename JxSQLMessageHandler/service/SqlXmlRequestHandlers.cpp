@@ -25,17 +25,19 @@ constexpr unsigned long kTagCreateSourceView = 0x22517466;    // SQLPmn::SqlCrea
 
 }  // namespace
 
-bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text) {
+bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog,
+                                  const char* sendFailureLog) {
     SQLXmlTextRecord_t record;
     record.xml = const_cast<char*>(text.c_str());
     m_sendBuffer.setExternalBuffer(&record, sizeof record);
-    sendReply(replyCode);
+    if (sendReply(replyCode) == 0 && sendFailureLog != nullptr) m_event.error("%s", sendFailureLog);
     m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode, releaseFailureLog);
 }
 
 bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
-    return sendTextReply(m_requestCode == kXmlRequestCodeV2 ? kXmlReplyCodeV2 : kXmlRequestCode, reply);
+    return sendTextReply(m_requestCode == kXmlRequestCodeV2 ? kXmlReplyCodeV2 : kXmlRequestCode, reply,
+                         "Failed to free message with error [%s].");
 }
 
 unsigned long CSQLClientDll::handleSqlXmlMsg() {

@@ -1,6 +1,7 @@
 // The application readiness check through the XML request layer and the
 // real host.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -83,6 +84,16 @@ TEST_F(AppReadinessTest, MissingJobResultsDirectoryFailsTheDirectoryCheck) {
     EXPECT_EQ(failure.code, 305);
     EXPECT_EQ(failure.message, "Application readiness failed for instance [HOST/INST] on the machine [node1]");
     EXPECT_NE(failure.detail.find("NoSuchDir"), std::string::npos) << failure.detail;
+}
+
+TEST_F(AppReadinessTest, MachineWithoutANodeNameIsNamedByItsHostName) {
+    JXPlatformInfo().deleteValue("", "sPhysicalNodeName");
+    AppModel::Set("client/3", "jobResultsDir", root.path() + "/NoSuchDir");
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    Failure failure = Read(Check("DataBase Engine"));
+    EXPECT_EQ(failure.message,
+              "Application readiness failed for instance [HOST/INST] on the machine [" + std::string(host) + "]");
 }
 
 TEST_F(AppReadinessTest, LoginWithoutSysadminFailsTheRoleCheck) {

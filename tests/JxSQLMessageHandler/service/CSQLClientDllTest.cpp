@@ -6,8 +6,13 @@
 #include <sys/socket.h>
 
 #include <cstdlib>
+#include <memory>
+#include <string>
 
+#include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "Messages/CNMessageBase.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
@@ -17,6 +22,13 @@ namespace {
 class RequestObject : public jxtest::RootedTest {
 protected:
     void SetMinutes(int64_t minutes) { JXPlatformInfo().setNumber("MSSQLAgent", "nSessionTimeoutInMins", minutes); }
+    // A session whose peer has gone, so that every send on it fails.
+    static std::unique_ptr<CJxNetwork> SessionWithoutPeer() {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
+        CJxNetwork peer(fds[1]);
+        return std::make_unique<CJxNetwork>(fds[0]);
+    }
 };
 
 TEST_F(RequestObject, SessionTimeOutDefaultsTo240WithoutSetting) {
@@ -45,18 +57,14 @@ TEST_F(RequestObject, FirstDefaultDecidesForTheObjectsLife) {
 
 TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
     RegisterEchoRecord();
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    CJxNetwork session(fds[0]);
-    {
-        CJxNetwork peer(fds[1]);
-    }  // the peer is gone
+    std::unique_ptr<CJxNetwork> session = SessionWithoutPeer();
+    ASSERT_NE(session, nullptr);
     jxsDatabuf_v2 received;
-    CSQLClientDll served(&session, &received, kEchoRequestCode);
+    CSQLClientDll served(session.get(), &received, kEchoRequestCode);
     EchoRecord_t reply{};
     served.getDataBuffer()->setExternalBuffer(&reply, sizeof reply);
     EXPECT_EQ(served.sendReply(kEchoReplyCode), 0u);
-    EXPECT_FALSE(session.IsConnected());
+    EXPECT_FALSE(session->IsConnected());
 
     // Without a lent record and a codec, nothing can be sent either.
     int more[2];
@@ -64,6 +72,51 @@ TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
     CJxNetwork open(more[0]), listener(more[1]);
     CSQLClientDll other(&open, &received, kEchoRequestCode);
     EXPECT_EQ(other.sendReply(kEchoReplyCode), 0u);
+}
+
+// A served request whose received buffer is too short for its record, so
+// that releasing it fails after the reply has gone out.
+class UnreleasableRequest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        sqlRegisterRecordCodecs();
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds), 0);
+        m_session = std::make_unique<CJxNetwork>(m_fds[0]);
+        m_peer = std::make_unique<CJxNetwork>(m_fds[1]);
+        m_received.setExternalBuffer(&m_request, 1);
+    }
+    std::string Log() { return root.ReadFile("logs/" + EvDebug::ProgramName() + ".log"); }
+
+    int m_fds[2] = {-1, -1};
+    std::unique_ptr<CJxNetwork> m_session, m_peer;
+    SQLXmlTextRecord_t m_request;   // no text
+    jxsDatabuf_v2 m_received;
+};
+
+TEST_F(UnreleasableRequest, XmlLayerLogsTheFailedReleaseAndReturnsZero) {
+    CSQLClientDll served(m_session.get(), &m_received, 0x1e0000ff);
+    EXPECT_EQ(served.handleSqlXmlMsg(), 0u);
+    EXPECT_NE(Log().find("Failed to free message with error ["), std::string::npos) << Log();
+}
+
+TEST_F(UnreleasableRequest, StatusUpdateLogsTheFailedRelease) {
+    CSQLClientDll served(m_session.get(), &m_received, 0x1e00010d);
+    EXPECT_FALSE(served.updateDatabaseStatus());
+    EXPECT_NE(Log().find("Fail to call FreeReceivedMessage()"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("FreeReceivedMessage success."), std::string::npos);
+}
+
+TEST_F(RequestObject, ConnectivityCheckLogsAFailedSend) {
+    sqlRegisterRecordCodecs();
+    std::unique_ptr<CJxNetwork> session = SessionWithoutPeer();
+    ASSERT_NE(session, nullptr);
+    SQLXmlTextRecord_t request;
+    jxsDatabuf_v2 received;
+    received.setExternalBuffer(&request, sizeof request);
+    CSQLClientDll served(session.get(), &received, 0x1e0000f2);
+    served.CheckSourceConnectivity();
+    std::string log = root.ReadFile("logs/" + EvDebug::ProgramName() + ".log");
+    EXPECT_NE(log.find("Failed to send check source connectivity response."), std::string::npos) << log;
 }
 
 class DateTexts : public jxtest::RootedTest {
