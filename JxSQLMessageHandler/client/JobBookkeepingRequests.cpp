@@ -66,10 +66,8 @@ bool CSQLClientDll::getMarkName(std::string, unsigned long sourceInstanceId, std
     request.sourceInstanceId = sourceInstanceId;
     request.pointInTime = pointInTime;
     request.databaseName = databaseName.data();
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SQLLogMarkNameRsp_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kMarkNameRequest, kMarkNameReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kMarkNameRequest, kMarkNameReply)) return false;
     bool found = reply.status == 0;
     if (found) markName = reply.markName != nullptr ? reply.markName : "";
     return FreeReceivedMessage(kMarkNameReply).IsSuccess() && found;
@@ -87,10 +85,8 @@ bool CSQLClientDll::cleanUncommitedEntries(unsigned long long jobId, unsigned lo
     request.jobId = jobId;
     request.backupType = backupType;
     request.databaseName = databaseName.data();
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SqlCleanupTablesRsp_V1_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kCleanupRequest, kCleanupReply)) {
+    if (!exchangeWithCentralServer(request, reply, kCleanupRequest, kCleanupReply)) {
         EV_ERROR(m_event, "Failed to get the response");
         return false;
     }
@@ -108,10 +104,8 @@ bool CSQLClientDll::cleanUncommitedEntriesForAzure(unsigned long long jobId, std
     SqlCleanupTablesReq_Azure_t request;
     request.jobId = jobId;
     request.databaseName = databaseName.data();
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SqlCleanupTablesRsp_Azure_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAzureCleanupRequest, kAzureCleanupReply)) {
+    if (!exchangeWithCentralServer(request, reply, kAzureCleanupRequest, kAzureCleanupReply)) {
         EV_ERROR(m_event, "Failed to get the response");
         return false;
     }
@@ -125,10 +119,8 @@ bool CSQLClientDll::getLastVssFullBackupTime(unsigned long first, std::string te
     request.first = first;
     request.second = second;
     request.text = text.data();
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SqlGetLastVssFullTimeRsp_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kLastVssFullRequest, kLastVssFullReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kLastVssFullRequest, kLastVssFullReply)) return false;
     time = reply.time != nullptr ? reply.time : "";
     bool succeeded = reply.status == 0;
     return FreeReceivedMessage(kLastVssFullReply).IsSuccess() && succeeded;
@@ -139,10 +131,8 @@ bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::s
     request.instanceId = instanceId;
     request.jxCellId = jxCellId;
     request.aclInfo = aclInfo.data();
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SQLACLInfoRsp_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kACLInfoRequest, kACLInfoReply)) {
+    if (!exchangeWithCentralServer(request, reply, kACLInfoRequest, kACLInfoReply)) {
         EV_WARN(m_event, "Failed to update jxserve with ACL info with error code [%d].",
                 static_cast<int>(reply.errorCode));
         return false;
@@ -158,10 +148,8 @@ bool CSQLClientDll::getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, s
         SqlGetJobInfoReq_t request;
         request.jobId = jobId;
         request.jxCellId = jxCellId;
-        m_sendBuffer.setExternalBuffer(&request, sizeof request);
         SqlGetJobInfoRsp_t reply;
-        m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-        if (!sendAndReceiveMessage(2, kJobInfoRequest, kJobInfoReply)) {
+        if (!exchangeWithCentralServer(request, reply, kJobInfoRequest, kJobInfoReply)) {
             EV_ERROR(m_event, "Failed to send and receive message while fetching job info.");
             return false;
         }
@@ -194,10 +182,8 @@ bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::str
              sqlClientId);
     SpContentDBSkipBackupListReq_t request;
     request.sqlClientId = sqlClientId;
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     SpContentDBSkipBackupListRsp_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kSpContentRequest, kSpContentReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSpContentRequest, kSpContentReply)) return false;
     if (reply.error != 0) {
         EV_ERROR(m_event, "Failed to get the SharePoint subclients of client [%lu] with error [%lu].", sqlClientId,
                  static_cast<unsigned long>(reply.error));
@@ -253,10 +239,8 @@ bool CSQLClientDll::getMSSQLAuthentication(unsigned long clientId, unsigned long
     request.instanceId = instanceId;
     request.skipInstance = skipInstance ? 1 : 0;
     request.cloudServer = cloudServer ? 1 : 0;
-    m_sendBuffer.setExternalBuffer(&request, sizeof request);
     MSSQLAuthentication_Rsp_t reply;
-    m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAuthenticationRequest, kAuthenticationReply)) {
+    if (!exchangeWithCentralServer(request, reply, kAuthenticationRequest, kAuthenticationReply)) {
         EV_ERROR(m_event,
                  "Failed to get MSSQL authtication information, ClientId [%lu], InstanceId [%lu], SkipInstance [%s], "
                  "CloudServer [%s].",

@@ -367,6 +367,14 @@ public:
                              SQLPmn::SqlGetFileStreamInfoRsp& reply);
 
 private:
+    // Lends `request` and the zeroed `reply` to the buffers and runs one
+    // exchange with the central server.
+    template <typename Request, typename Reply>
+    bool exchangeWithCentralServer(Request& request, Reply& reply, unsigned long requestCode, unsigned long replyCode) {
+        m_sendBuffer.setExternalBuffer(&request, sizeof request);
+        m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
+        return sendAndReceiveMessage(2, requestCode, replyCode);
+    }
     // Waits for the reply of the central server or a peer (the process-wide
     // receive time-out) into the receive buffer; on failure logs, aborts the
     // session with `abortTimeout` and answers false.
