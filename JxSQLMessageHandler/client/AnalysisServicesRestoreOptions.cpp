@@ -38,10 +38,8 @@ SqlAnalysisRestoreDbInfo_t DetailOf(const SQLAnalysisDbDetail_t& entry) {
 bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysisRestoreTaskOptions_t& options) {
     SQLAnalysisRestoreTaskReq_t request;
     request.restoreTaskId = static_cast<uint32_t>(restoreTaskId);
-    getDataBuffer()->setExternalBuffer(&request, sizeof request);
     SQLAnalysisRestoreTaskRsp_t reply;
-    getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAnalysisRestoreTaskRequest, kAnalysisRestoreTaskReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kAnalysisRestoreTaskRequest, kAnalysisRestoreTaskReply)) return false;
     if (reply.status != 0) {
         EV_ERROR(m_event, "Failed to get restore task options.");
         FreeReceivedMessage(kAnalysisRestoreTaskReply);

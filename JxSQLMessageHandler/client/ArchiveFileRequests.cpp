@@ -75,10 +75,8 @@ bool CSQLClientDll::getAFilesForDb(unsigned long restoreTaskId, unsigned long so
     request.restoreKind = restoreKind;
     request.restoreTaskId = restoreTaskId;
     request.secondTime = secondTime;
-    getDataBuffer()->setExternalBuffer(&request, sizeof request);
     SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAFilesRequest, kAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kAFilesRequest, kAFilesReply)) return false;
     EV_DEBUG(m_event, 1, "AFile to restore for db [%s]:", databaseName.c_str());
     ReadVer6Backups(m_event, reply, backups);
     return FreeReceivedMessage(kAFilesReply).IsSuccess();
@@ -99,10 +97,8 @@ bool CSQLClientDll::getAfilesForDBForLiveSync(unsigned long restoreTaskId, unsig
     }
     SQLLiveSyncDBAFRestoreInfoReq_V3_t request;
     request.xml = requestXml.data();
-    getDataBuffer()->setExternalBuffer(&request, sizeof request);
     SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kLiveSyncAFilesRequest, kAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kLiveSyncAFilesRequest, kAFilesReply)) return false;
     EV_DEBUG(m_event, 1, "AFiles to restore for db [%s]:", databaseName.c_str());
     switch (reply.chainStatus) {
     case 1:
@@ -131,10 +127,8 @@ bool CSQLClientDll::getAFilesForAzureDb(unsigned long value1, unsigned long valu
     request.value2 = value2;
     request.value3 = value3;
     request.value1 = value1;
-    getDataBuffer()->setExternalBuffer(&request, sizeof request);
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
-    getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAzureAFilesRequest, kAzureAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kAzureAFilesRequest, kAzureAFilesReply)) return false;
     EV_DEBUG(m_event, 1, "AFile to restore for db [%s]:", databaseName.c_str());
     for (uint32_t i = 0; i < reply.count && reply.backups != nullptr; ++i) {
         const SQLDbAFileBackup_ver_3_t& entry = reply.backups[i];

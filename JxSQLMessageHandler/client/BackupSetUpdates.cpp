@@ -110,10 +110,8 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     SQLLastLogMarkInCSReq_t lastRequest;
     lastRequest.databaseName = database.data();
     lastRequest.instanceId = instanceId;
-    m_sendBuffer.setExternalBuffer(&lastRequest, sizeof lastRequest);
     SQLLastLogMarkInCSRsp_t lastReply;
-    m_receivedBuffer->setExternalBuffer(&lastReply, sizeof lastReply);
-    if (!sendAndReceiveMessage(2, kLastLogMarkRequest, kLastLogMarkReply)) return false;
+    if (!exchangeWithCentralServer(lastRequest, lastReply, kLastLogMarkRequest, kLastLogMarkReply)) return false;
     std::string lastMarkText = lastReply.markText != nullptr ? lastReply.markText : "0";
     long lastMarkValue = static_cast<long>(lastReply.markValue);
     if (FreeReceivedMessage(kLastLogMarkReply).IsError()) return false;

@@ -129,10 +129,8 @@ bool CSQLClientDll::getRestoreTaskOptions(int taskId, SqlRestoreTaskOptions_t& o
     request.restoreTaskId = static_cast<uint32_t>(taskId);
     options.snapDestination.instanceId = 0;
     options.snapDestination.clientId = 0;
-    getDataBuffer()->setExternalBuffer(&request, sizeof request);
     SQLRestoreTaskRsp_V1_t reply;
-    getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kRestoreTaskRequest, kRestoreTaskReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kRestoreTaskRequest, kRestoreTaskReply)) return false;
 
     options.archiveSelector = reply.archiveSelector;
     options.sourceClientId = reply.sourceClientId;
