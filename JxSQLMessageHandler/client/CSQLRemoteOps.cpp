@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -18,6 +19,7 @@
 #include "JxSession/JxCopyFile.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -245,7 +247,11 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
     }
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].getint64(SQLPmn::RemoteCopyFileInfo::kDeleteSource) != 0) {
-            ::unlink(JxCopyFile::SourcePath(copies[i]).c_str());
+            const std::string source = JxCopyFile::SourcePath(copies[i]);
+            // The copy arrived; a source left behind is logged, not a failed copy.
+            if (wz::Fs().Unlink(source) != 0) {
+                EV_WARN(log, "Cannot remove the copied source [%s]: %s", source.c_str(), std::strerror(errno));
+            }
         }
     }
     copy.Disconnect();
