@@ -13,6 +13,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLMessageHandler/client/CSQLRemoteOpsWorkerInfo.h"
+#include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/client/ProcessRemoteOpsMessage.h"
 #include "JxSQLMessageHandler/client/RemoteCopyAck.h"
 #include "JxSession/CJxNetwork.h"
@@ -221,6 +222,13 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
                            CheckPathText(destination, true, "destination folder"),
                            CheckPathText(name, false, "file name")}) {
             if (e.IsError()) return e;
+        }
+        // The request may send (and remove) only files where peers may read.
+        std::string why, resolved;
+        if (!SqlIsPeerPathAllowed(folder + (folder.back() == '/' ? "" : "/") + name, SqlPeerPathUse::kReadFile,
+                                  resolved, why)) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Refused source in the remote copy request: %s",
+                                             why.c_str());
         }
         _JXS_FILE_COPY_INFO& copy = copies[i];
         std::memcpy(copy.sourceFolder, folder.data(), folder.size());

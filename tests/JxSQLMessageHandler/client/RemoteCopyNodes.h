@@ -16,6 +16,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLMessageHandler/client/PeerPathRoots.h"
 #include "JxSQLMessageHandler/client/ProcessRemoteOpsMessage.h"
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/WzClock.h"
@@ -84,6 +85,7 @@ protected:
         source = root.path() + "/node1/JobResults/";
         destination = root.path() + "/node2/JobResults/restore";
         std::filesystem::create_directories(source);
+        JXPlatformInfo().setString(kPeerPathRootsSection, kPeerPathRootsKey, source);
     }
     void TearDown() override { host.Stop(); }
 

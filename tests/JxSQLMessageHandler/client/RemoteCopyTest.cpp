@@ -103,6 +103,19 @@ TEST_F(RemoteCopyTest, RefusesPathsThatLeaveTheirFolders) {
     EXPECT_FALSE(Exists(root.path() + "/a.dat"));
 }
 
+TEST_F(RemoteCopyTest, SourcesOutsideTheReachableFoldersAreRefusedAndKept) {
+    WriteSource("a.dat", "abc");
+    root.WriteFile("node1/private/secret.dat", "secret");
+    std::filesystem::create_directory_symlink(root.path() + "/node1/private", source + "away");
+    for (const std::string& folder : {root.path() + "/node1/private/", source + "away/"}) {
+        CWzError e = Pull(node, {CopyEntry(source, destination, "a.dat"), CopyEntry(folder, destination, "secret.dat", 1)});
+        ASSERT_TRUE(e.IsError()) << folder;
+        EXPECT_NE(std::string::npos, e.GetMessage().find("outside the folders peers may reach")) << e.GetMessage();
+    }
+    EXPECT_EQ("secret", root.ReadFile("node1/private/secret.dat"));
+    EXPECT_TRUE(Listing(destination).empty());
+}
+
 TEST_F(RemoteCopyTest, EmptyFileListIsReportedAsFailure) {
     CWzError e = Pull(node, {});
     ASSERT_TRUE(e.IsError());
