@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 
@@ -11,6 +13,8 @@
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
 #include "tests/JxSQLCommon/state/DumpFolderTest.h"
@@ -160,7 +164,48 @@ TEST_F(CLogInfoDBTest, SweepThatCannotMakeTheCollectFileSaysSo) {
     ASSERT_TRUE(wz::MakeDirectories(collect));  // a folder where the file should go
     CWzError error = db.GenerateCollectFileForSweep(collect);
     ASSERT_TRUE(error.IsError());
-    EXPECT_EQ(0u, error.GetMessage().find("Could not open collect file [" + collect + "]")) << error.AsString();
+    EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]")) << error.AsString();
+}
+
+TEST_F(CLogInfoDBTest, SweepThatMeetsAFullOrFailingDiskKeepsThePreviousCollectFile) {
+    CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
+    ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    for (const char* name : {"a_log_backup_1", "a_log_backup_2"}) {
+        AddLog(db, 1, std::string(name) + ".bak");
+        Touch(std::string(name) + ".bak");
+        Touch(std::string(name) + ".xml");
+    }
+    const std::string collect = Folder() + "/sweep.jxf";
+    using jxtest::FsCall;
+    struct Fault {
+        FsCall kind;
+        int error;
+        const char* text;
+    };
+    for (const Fault& fault : {Fault{FsCall::kOpen, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kWrite, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kFsync, EIO, "Input/output error"},
+                               Fault{FsCall::kRename, EIO, "Input/output error"}}) {
+        root.WriteFile("dump/sweep.jxf", "previous\n");
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(fault.kind, 1, fault.error);
+        CWzError error = db.GenerateCollectFileForSweep(collect);
+        ASSERT_TRUE(error.IsError());
+        EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]. Error: [" +
+                                              fault.text + "]"))
+            << error.GetMessage();
+        EXPECT_EQ("previous\n", jxtest::ReadWholeFile(collect));
+        EXPECT_NE(0, ::access((collect + ".tmp").c_str(), F_OK));
+    }
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailWritesAfter(Folder().size() + 5, ENOSPC);  // full in the middle of the first line
+    EXPECT_TRUE(db.GenerateCollectFileForSweep(collect).IsError());
+    EXPECT_EQ("previous\n", jxtest::ReadWholeFile(collect));
+    faulty.Heal();
+    ASSERT_FALSE(db.GenerateCollectFileForSweep(collect).IsError());
+    EXPECT_EQ(Folder() + "/a_log_backup_1.bak\n" + Folder() + "/a_log_backup_2.bak\n", jxtest::ReadWholeFile(collect));
 }
 
 TEST_F(CLogInfoDBTest, CallerHoldingALockerReadsRowsWithACursor) {
