@@ -103,8 +103,12 @@ bool WriteAll(int fd, const void* buf, size_t count) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
     FileSystem& fs = Fs();
-    const std::string temp = path + ".tmp";
-    int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_TRUNC, mode);
+    // A name of this call's own, so that writers of the same file never
+    // write into each other's temporary file.
+    static std::atomic<unsigned> s_sequence{0};
+    const std::string temp =
+        path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(s_sequence.fetch_add(1));
+    int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_EXCL, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, content.data(), content.size()) && fs.Fsync(fd) == 0;
     int saved = errno;

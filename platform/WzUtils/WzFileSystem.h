@@ -66,8 +66,8 @@ private:
 bool WriteAll(int fd, const void* buf, size_t count);
 
 // Replaces `path` with `content` so that a reader sees either the old file
-// or the whole new one: writes a temporary file beside it, syncs it and
-// renames it over `path`. On failure the temporary file is removed, `path`
+// or the whole new one: writes a temporary file of its own beside it
+// ("<path>.tmp.<pid>.<n>"), syncs it and renames it over `path`. On failure the temporary file is removed, `path`
 // is untouched, and errno holds the reason.
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode = 0644);
 
