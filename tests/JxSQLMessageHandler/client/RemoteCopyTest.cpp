@@ -2,6 +2,7 @@
 // the requester's CSQLRemoteOps against ProcessRemoteOpsMessage.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "tests/JxSQLMessageHandler/client/RemoteCopyNodes.h"
 #include "tools/requester/JxsRequester.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace jxtest {
 namespace {
@@ -47,6 +50,18 @@ TEST_F(RemoteCopyTest, DeletesOnlyTheSourcesMarkedForDeletion) {
     EXPECT_EQ("move", ReadWholeFile(destination + "/move.dat"));
     EXPECT_FALSE(Exists(source + "move.dat"));
     EXPECT_TRUE(Exists(source + "keep.dat"));
+}
+
+TEST_F(RemoteCopyTest, ASourceThatCannotBeRemovedAfterItsCopyStaysAndTheCopyStands) {
+    WriteSource("move.dat", "move");
+    FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailCall(FsCall::kUnlink, 1, EIO, true);
+    CWzError e = Pull(node, {CopyEntry(source, destination, "move.dat", 1)});
+    ASSERT_TRUE(e.IsSuccess()) << e.AsString();
+    EXPECT_EQ("move", ReadWholeFile(destination + "/move.dat"));
+    EXPECT_TRUE(Exists(source + "move.dat"));
+    EXPECT_EQ(1, faulty.Calls(FsCall::kUnlink));
 }
 
 TEST_F(RemoteCopyTest, SourceFolderWithoutTrailingSeparatorStillNamesTheFile) {
