@@ -230,6 +230,13 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
             return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Refused source in the remote copy request: %s",
                                              why.c_str());
         }
+        // Removing the source after the copy is for job results only, never
+        // for the instances' database files that peers may otherwise read.
+        if (files[i].getint64(SQLPmn::RemoteCopyFileInfo::kDeleteSource) != 0 &&
+            !SqlIsPeerPathAllowed(resolved, SqlPeerPathUse::kRemoveFile, resolved, why)) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
+                                             "Refused removal of a source in the remote copy request: %s", why.c_str());
+        }
         _JXS_FILE_COPY_INFO& copy = copies[i];
         std::memcpy(copy.sourceFolder, folder.data(), folder.size());
         std::memcpy(copy.request.fileName, name.data(), name.size());

@@ -41,12 +41,15 @@ bool SqlIsPeerPathAllowed(const std::string& path, SqlPeerPathUse use, std::stri
         const std::string real = wz::ResolveThroughLinks(root);
         if (real.empty() || !wz::PathIsUnder(resolved, real)) continue;
         // The job-results directory itself is never removed, only what lies in it.
-        if (use == SqlPeerPathUse::kRemoveDirectory && resolved.size() == real.size()) continue;
+        if (use != SqlPeerPathUse::kCreateDirectory && use != SqlPeerPathUse::kReadFile &&
+            resolved.size() == real.size()) {
+            continue;
+        }
         return true;
     }
     why = use == SqlPeerPathUse::kReadFile
               ? "The path [" + path + "] lies outside the folders peers may reach."
-              : "The directory [" + path + "] does not lie under the job-results directory.";
+              : "The path [" + path + "] does not lie under the job-results directory.";
     if (resolved != path) why += " It leads to [" + resolved + "].";
     return false;
 }

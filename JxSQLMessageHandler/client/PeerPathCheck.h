@@ -13,6 +13,7 @@ enum class SqlPeerPathUse {
     kCreateDirectory,  // at or under the job-results directory
     kRemoveDirectory,  // strictly under the job-results directory
     kReadFile,         // under one of the file roots (PeerPathRoots.h): sizes, copies, lists
+    kRemoveFile,       // strictly under the job-results directory: a copied source the peer asks to remove
 };
 
 // True when `path` is acceptable (above) and, with every link followed (the

@@ -131,6 +131,20 @@ TEST_F(RemoteCopyTest, SourcesOutsideTheReachableFoldersAreRefusedAndKept) {
     EXPECT_TRUE(Listing(destination).empty());
 }
 
+TEST_F(RemoteCopyTest, SourcesOutsideTheJobResultsMayBeCopiedButNeverRemoved) {
+    root.WriteFile("node1/data/db.mdf", "pages");
+    CWzError e = Pull(node, {CopyEntry(data, destination, "db.mdf", 1)});
+    ASSERT_TRUE(e.IsError());
+    EXPECT_NE(std::string::npos, e.GetMessage().find("does not lie under the job-results directory")) << e.GetMessage();
+    EXPECT_EQ("pages", root.ReadFile("node1/data/db.mdf"));
+    EXPECT_TRUE(Listing(destination).empty());
+
+    e = Pull(node, {CopyEntry(data, destination, "db.mdf", 0)});
+    ASSERT_TRUE(e.IsSuccess()) << e.AsString();
+    EXPECT_EQ("pages", ReadWholeFile(destination + "/db.mdf"));
+    EXPECT_EQ("pages", root.ReadFile("node1/data/db.mdf"));
+}
+
 TEST_F(RemoteCopyTest, EmptyFileListIsReportedAsFailure) {
     CWzError e = Pull(node, {});
     ASSERT_TRUE(e.IsError());
