@@ -15,7 +15,7 @@ CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind,
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
                                          location.FullName().c_str());
     }
-    CWzError err = db.Open(path, false);
+    CWzError err = db.OpenShared(path);
     if (err.IsError()) return err;
     SimSqlStatement q = db.Prepare("SELECT name FROM server");
     if (!q.Step()) {
@@ -32,7 +32,7 @@ std::vector<std::string> SqlSimListInstances(const char* area) {
     std::vector<std::string> names;
     for (const std::string& path : SqlSimInstanceName::CatalogPaths(area)) {
         SimSqlDb db;
-        if (db.Open(path, false).IsError()) continue;
+        if (db.OpenShared(path).IsError()) continue;
         SimSqlStatement q = db.Prepare("SELECT name FROM server");
         if (q.Step()) names.push_back(q.Text(0));
     }

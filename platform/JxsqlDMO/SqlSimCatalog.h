@@ -10,8 +10,9 @@
 #include "JxsqlDMO/SqlSimInstanceName.h"
 #include "WzUtils/CWzError.h"
 
-// Opens the catalogue of an existing instance and reads its full name;
-// `kind` ("SQL Server", "Analysis Services") names it in errors.
+// Opens the catalogue of an existing instance (on the connection the thread
+// keeps for it, see SimSqlDb::OpenShared) and reads its full name; `kind`
+// ("SQL Server", "Analysis Services") names it in errors.
 CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name);
 
 // Full names of every instance of an area, sorted; unreadable catalogues are
