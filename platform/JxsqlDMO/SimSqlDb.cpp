@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <list>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 
@@ -55,7 +59,22 @@ struct SimSqlConnection {
 
 namespace {
 
+// Counts forks, so a child does not go on with its parent's connections.
+std::atomic<uint64_t> g_forks{0};
+
+// SQLite's memory statistics take one process-wide mutex on every allocation,
+// which serialises the sessions of a host; nothing here reads them. The
+// setting only takes before SQLite initialises; later it is refused, harmlessly.
+void ConfigureSqliteOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; });
+    });
+}
+
 CWzError OpenConnection(const std::string& path, bool create, std::shared_ptr<SimSqlConnection>& out) {
+    ConfigureSqliteOnce();
     auto connection = std::make_shared<SimSqlConnection>();
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &connection->db, flags, nullptr);
@@ -84,7 +103,7 @@ struct SharedConnection {
 };
 
 struct SharedConnections {
-    pid_t owner = 0;                   // a forked child opens its own
+    uint64_t forks = 0;                // a forked child opens its own
     std::list<SharedConnection> list;  // most recently used first
 };
 
@@ -186,9 +205,9 @@ CWzError SimSqlDb::Open(const std::string& path, bool create) {
 CWzError SimSqlDb::OpenShared(const std::string& path) {
     Close();
     SharedConnections& shared = t_shared;
-    if (shared.owner != ::getpid()) {
+    if (shared.forks != g_forks) {
         shared.list.clear();
-        shared.owner = ::getpid();
+        shared.forks = g_forks;
     }
     auto it = std::find_if(shared.list.begin(), shared.list.end(),
                            [&](const SharedConnection& c) { return c.path == path; });

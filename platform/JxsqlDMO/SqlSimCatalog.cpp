@@ -4,19 +4,17 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
 
 #include "WzUtils/FXErrorUtil.h"
 
 CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name) {
-    std::string path = location.CatalogPath();
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    CWzError err = db.OpenShared(location.CatalogPath());
+    if (err.IsError()) {
+        if (FXErrorUtil::GetErrNo(err) != ENOENT) return err;
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
                                          location.FullName().c_str());
     }
-    CWzError err = db.OpenShared(path);
-    if (err.IsError()) return err;
     SimSqlStatement q = db.Prepare("SELECT name FROM server");
     if (!q.Step()) {
         CWzError e = q.Error().IsError() ? q.Error()
