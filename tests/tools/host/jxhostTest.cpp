@@ -22,6 +22,7 @@
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
+#include "tests/platform/JxSession/RawSession.h"
 #include "tests/support/TestRoot.h"
 #include "tools/host/HostBindings.h"
 #include "tools/requester/JxsRequester.h"
@@ -123,30 +124,19 @@ protected:
 
     // A raw connection attached to the echo plug-in; -1 on failure.
     int AttachRaw() {
-        int fd = Connect();
-        if (fd < 0) return -1;
-        jxsAttachRequest request{"sLNECHO", "sLPECHO", "test", 0};
-        std::string payload = jxsEncodeAttachRequest(request);
-        unsigned char reply[kJxsFrameHeaderBytes];
-        size_t got = 0;
-        int err = 0;
-        jxsFrameHeader header;
-        if (!SendHeader(fd, jxsFrameKind::Attach, 0, static_cast<uint32_t>(payload.size())) ||
-            jxsWriteAll(fd, payload.data(), payload.size(), jxsDeadline(5000), err) != jxsIoStatus::Done ||
-            jxsReadExact(fd, reply, sizeof reply, jxsDeadline(5000), got, err) != jxsIoStatus::Done ||
-            jxsDecodeFrameHeader(reply, header).IsError() || header.kind != jxsFrameKind::AttachReply) {
-            ::close(fd);
-            return -1;
+        return jxtest::AttachRawSession(static_cast<uint16_t>(std::stoul(root.ReadFile("host/port"))), "sLNECHO",
+                                        "sLPECHO", 5000);
+    }
+
+    // Whether a new session is served within a bounded number of tries: a
+    // session that just ended is counted until its thread has finished.
+    static bool ServedSoon() {
+        for (int i = 0; i < 200; ++i) {
+            JxsRequester next;
+            if (EchoOnce(next, 3).IsSuccess()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        std::string answer(header.length, '\0');
-        uint32_t code = 1;
-        std::string text;
-        if (jxsReadExact(fd, answer.data(), answer.size(), jxsDeadline(5000), got, err) != jxsIoStatus::Done ||
-            jxsDecodeAttachReply(answer, code, text).IsError() || code != 0) {
-            ::close(fd);
-            return -1;
-        }
-        return fd;
+        return false;
     }
 
     // Attaches to the echo plug-in and checks one round trip.
@@ -264,13 +254,7 @@ TEST_F(HostProgram, SessionsBeyondTheLimitAreAbortedAndTheOthersServed) {
 
     // The sessions already served go on; once one ends, a new one is taken.
     ASSERT_TRUE(first.Disconnect(5000).IsSuccess());
-    bool served = false;
-    for (int i = 0; i < 200 && !served; ++i) {
-        JxsRequester next;
-        served = EchoOnce(next, 3).IsSuccess();
-        if (!served) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(ServedSoon());
     EXPECT_FALSE(Exited());
 }
 
@@ -330,13 +314,7 @@ TEST_F(HostProgram, WhenNoThreadCanBeStartedTheConnectionIsRefusedAndTheHostLive
         CJxNetwork::FreeReceivedMessage(code, &in);
     }
     sessions.clear();
-    bool served = false;
-    for (int i = 0; i < 200 && !served; ++i) {
-        JxsRequester next;
-        served = EchoOnce(next, 3).IsSuccess();
-        if (!served) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(ServedSoon());
     EXPECT_FALSE(Exited());
 }
 
