@@ -237,8 +237,10 @@ TEST_F(HostProgram, HeadersAnnouncingHugePayloadsReserveNoMemory) {
     for (int fd : attached) ::close(fd);
     JxsRequester after;
     EXPECT_TRUE(EchoOnce(after, 7).IsSuccess());
+    // Back near its level (a sanitizer build keeps some freed memory aside),
+    // far from the 32 x 16 MiB that announcing alone used to leave behind.
     const long closed = PeakResidentKiB();
-    EXPECT_LT(closed - before, 8 * 1024) << "resident KiB before " << before << ", after " << closed;
+    EXPECT_LT(closed - before, 16 * 1024) << "resident KiB before " << before << ", after " << closed;
 }
 
 TEST_F(HostProgram, SessionsBeyondTheLimitAreAbortedAndTheOthersServed) {
