@@ -8,14 +8,15 @@
 
 #include "WzUtils/FXErrorUtil.h"
 
-CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name) {
+CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name,
+                           bool* running) {
     CWzError err = db.OpenShared(location.CatalogPath());
     if (err.IsError()) {
         if (FXErrorUtil::GetErrNo(err) != ENOENT) return err;
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
                                          location.FullName().c_str());
     }
-    SimSqlStatement q = db.Prepare("SELECT name FROM server");
+    SimSqlStatement q = db.Prepare("SELECT name, running FROM server");
     if (!q.Step()) {
         CWzError e = q.Error().IsError() ? q.Error()
                                          : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
@@ -23,6 +24,7 @@ CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind,
         return e.Push(FXCODELOC, "cannot open %s instance [%s]", kind, location.FullName().c_str());
     }
     name = q.Text(0);
+    if (running != nullptr) *running = q.Int(1) != 0;
     return CWzError::Success();
 }
 
@@ -49,9 +51,11 @@ CWzError SqlSimCheckRunning(SimSqlDb& db, const std::string& name, const char* k
         return q.Error().IsError() ? q.Error()
                                    : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
     }
-    if (q.Int(0) == 0) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The %s service of instance [%s] is not running.", kind,
-                                         name.c_str());
-    }
+    if (q.Int(0) == 0) return SqlSimNotRunning(name, kind);
     return CWzError::Success();
+}
+
+CWzError SqlSimNotRunning(const std::string& name, const char* kind) {
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The %s service of instance [%s] is not running.", kind,
+                                     name.c_str());
 }
