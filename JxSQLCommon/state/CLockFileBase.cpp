@@ -186,6 +186,7 @@ int CLockFileBase::WaitInTurn(const struct flock& region, sfTime_t seconds) {
     // The waiting thread needs a descriptor of its own (a new open file
     // description of the same file), so that its lock and its closing never
     // touch this object's descriptor.
+    if (seconds == 0) return ETIMEDOUT;  // no time to wait: no thread for it
     auto wait = std::make_shared<LockWait>();
     wait->fd = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDWR | O_CLOEXEC);
     if (wait->fd < 0) return errno;
