@@ -192,4 +192,33 @@ TEST_F(SqlSimInstanceTest, SharedCatalogueConnectionFollowsChangesAndReplacement
     EXPECT_EQ(version, "16.0.1000.6");
 }
 
+// Statements are kept for reuse once finished: a statement in use is never
+// handed out twice, and a reused one starts from its first row without the
+// previous bindings.
+TEST_F(SqlSimInstanceTest, ReusedStatementsStartAfreshAndAreNeverShared) {
+    const std::string byId = "SELECT name FROM databases WHERE id >= ? ORDER BY id";
+    SimSqlStatement first = instance.Db().Prepare(byId);
+    first.Bind(1, int64_t{1});
+    ASSERT_TRUE(first.Step());
+    EXPECT_EQ(first.Text(0), "master");
+    {
+        SimSqlStatement second = instance.Db().Prepare(byId);  // the same text while the first is in use
+        second.Bind(1, int64_t{3});
+        ASSERT_TRUE(second.Step());
+        EXPECT_EQ(second.Text(0), "model");
+    }
+    ASSERT_TRUE(first.Step());
+    EXPECT_EQ(first.Text(0), "tempdb");  // undisturbed by the second
+    first = SimSqlStatement();            // finished: kept for reuse
+
+    SimSqlStatement again = instance.Db().Prepare(byId);
+    // Unbound, the parameter is NULL and no row matches; the old binding would match.
+    EXPECT_FALSE(again.Step());
+    EXPECT_FALSE(again.Error().IsError());
+    SimSqlStatement bound = instance.Db().Prepare(byId);
+    bound.Bind(1, int64_t{4});
+    ASSERT_TRUE(bound.Step());
+    EXPECT_EQ(bound.Text(0), "msdb");
+}
+
 }  // namespace
