@@ -3,6 +3,9 @@
 
 #include <memory>
 
+#include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
@@ -143,6 +146,26 @@ bool ServeACLInfo(JxServeRequest& request) {
     return JxServeReply(request, 0x1e0000ee, reply);
 }
 
+// The job's information from the status-tab records its job stored; false
+// when it stored none (or they cannot be read back).
+bool StatusTabInfo(uint64_t jobId, uint64_t jxCellId, std::string& xml, JxServeRequest& request) {
+    std::vector<std::string> records = statustab::Records(jobId, jxCellId);
+    if (records.empty()) return false;
+    JobManager::SQLJobInfo info;
+    info.setint64(JobManager::SQLJobInfo::kJobId, Num(jobId));
+    info.setint64(JobManager::SQLJobInfo::kJxCellId, Num(jxCellId));
+    std::vector<JobManager::SQLStatusTab> tabs(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (tabs[i].unserialize(records[i]) != kMsgOk) {
+            EV_ERROR(request.log, "Stored status-tab record of job %llu unreadable.",
+                     static_cast<unsigned long long>(jobId));
+            return false;
+        }
+    }
+    info.setlistobject(JobManager::SQLJobInfo::kStatusTabs, tabs);
+    return info.serialize(xml) == kMsgOk;
+}
+
 bool ServeJobInfo(JxServeRequest& request) {
     const auto& ask = request.As<SqlGetJobInfoReq_t>();
     auto q = Store()->ExecQuerySetup({"SELECT code, info FROM job_info WHERE job_id = ? AND jxcell_id = ?",
@@ -152,6 +175,8 @@ bool ServeJobInfo(JxServeRequest& request) {
     if (q->NextRow()) {
         reply.code = static_cast<uint32_t>(q->GetInt64Field(0));
         info = q->GetStringField(1);
+        reply.jobInfo = info.data();
+    } else if (StatusTabInfo(ask.jobId, ask.jxCellId, info, request)) {
         reply.jobInfo = info.data();
     } else {
         reply.code = 3;  // nothing to tell of that job
