@@ -11,7 +11,8 @@
 // backup job and the multi-threaded job can replace parts of the road. The
 // operations are defined in files named for their concern:
 //   CSQLBackup.cpp                construction, destruction, free helpers
-//   CSQLBackupStart.cpp           startBackup, backup, phases, completion
+//   CSQLBackupStart.cpp           startBackup: set-up and completion
+//   CSQLBackupPhase.cpp           requested type, letters, backup
 //   CSQLBackupStreamInfo.cpp      stream counts and stream-info files
 //   CSQLBackupRestart.cpp         restart offsets, uncommitted databases
 //   CSQLBackupRestartFiles.cpp    restart and promoted collect files
@@ -345,6 +346,21 @@ protected:
     // client, after the given text argument.
     void RaisePendingCause(int cause, const std::string& argument);
     void RaisePendingCause(int cause);
+    // One database whose backup the media agent did not commit: promoted to
+    // full in a log phase, failed otherwise.
+    void HandleUncommittedDatabase(const std::string& name);
+    // One converted list: its names, its file, its conversion flag, its path.
+    struct ConvertedList {
+        std::set<std::string>* names;
+        JXFile* file;
+        bool* flag;
+        std::string path;
+    };
+    ConvertedList ConvertedListOf(JXSQLExeBackupType level);
+    // Opens a list file for appending and reads the names it holds.
+    bool OpenConvertedList(const ConvertedList& list);
+    // A promoted database that its list could not take: failed and counted.
+    CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 
@@ -363,6 +379,7 @@ protected:
     SqlBackupConversionRulesRsp_V2_t m_conversionRules{};
     std::map<std::string, SqlDatabaseBackupInfo_V2> m_conversionMap;
     std::string m_backupLevelName;              // "Full", "Differential", "Transaction Log"
+    std::string m_backupTypeText;               // the same texts for the requested type
     bool m_bFFG = false;                        // file/filegroup subclient (F/G)
     bool m_bDiffConversion = false;             // the DIFF converted list holds databases
     bool m_bFullConversion = false;             // the FULL converted list holds databases
@@ -399,6 +416,8 @@ protected:
     bool m_bJobFailed = false;                  // a refused record, failed commit or pipeline stop
     bool m_bStopOnFirstFailure = false;         // set by job programs or subclasses only
     std::vector<std::string> m_snapDatabases;   // filled by subclasses or job programs only
-    unsigned long m_firstFailedOffset = 0;      // restart point of the first failed database
+    unsigned long m_firstFailedOffset = 0;      // line of the first failed database to retry
+    uint64_t m_retryFailures = 0;               // failures of the earlier attempt from that line on
+    uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
     bool m_bMarkedSharePoint = false;           // the instance was marked as protecting SharePoint
 };
