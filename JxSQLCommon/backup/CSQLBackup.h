@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -361,6 +362,28 @@ protected:
     bool OpenConvertedList(const ConvertedList& list);
     // A promoted database that its list could not take: failed and counted.
     CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
+    // The walk over the collect file (CSQLBackupLoop.cpp).
+    bool ConnectToInstance(CsqlDMO& sqlConnection);
+    void ReadPromoteBrokenChainSetting();
+    // Applies the skip rules; true when the database was skipped (reported).
+    bool SkipDatabase(CsqlDMO& sqlConnection, const std::string& name);
+    // The lines from the current position on; false when the connection to
+    // SQL Server could not be renewed.
+    bool WalkCollectFile(JXFile& collectFile, std::unique_ptr<CsqlDMO>& sqlConnection, bool hasRBS);
+    // Counts and reports a database that doDbBackup handled; false when the
+    // job manager asked the job to stop.
+    bool AfterBackedUpDatabase(JobManager::SQLStatusTab& record, bool converted);
+    void EndWalk(JXFile& collectFile, CsqlDMO& sqlConnection, bool snapshotWithoutPipeline);
+    // Records a promotion of the database to `level` (CSQLBackupDatabase.cpp);
+    // false, with the database failed, when its list could not take it.
+    bool ConvertDatabase(JobManager::SQLStatusTab* record, const std::string& name, const std::string& reason,
+                         JXSQLExeBackupType level, bool& converted);
+    // Failure paths of the VDI streaming (CSQLBackupVDI.cpp): each writes
+    // the record's reason and failed status and answers false.
+    bool FailDatabase(JobManager::SQLStatusTab* record, const std::string& reason);
+    bool FailOnQuit(JobManager::SQLStatusTab* record);
+    bool FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusTab* record, const std::string& name,
+                           bool finalizeFailed, bool transferFailed);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 
@@ -413,11 +436,14 @@ protected:
     uint64_t m_successCount = 0;                // databases backed up in this phase
     uint64_t m_databasesToBackup = 0;           // lines of the collect file
     int32_t m_dataStreamCount = 2;              // data streams of the phase
+    int32_t m_streamCount = 0;                  // streams of the database being backed up
     bool m_bJobFailed = false;                  // a refused record, failed commit or pipeline stop
     bool m_bStopOnFirstFailure = false;         // set by job programs or subclasses only
     std::vector<std::string> m_snapDatabases;   // filled by subclasses or job programs only
     unsigned long m_firstFailedOffset = 0;      // line of the first failed database to retry
     uint64_t m_retryFailures = 0;               // failures of the earlier attempt from that line on
     uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
-    bool m_bMarkedSharePoint = false;           // the instance was marked as protecting SharePoint
+    bool m_bMarkedSharePoint = false;
+    uint64_t m_promoteBrokenChain = 1;
+    uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
 };
