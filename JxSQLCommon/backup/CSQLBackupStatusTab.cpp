@@ -302,8 +302,8 @@ bool CSQLBackup::GetDatabasesStatusInfo(JobManager::SQLJobInfo& info, SQLDatabas
         for (const CNMessageBase& record : info.getlistobject(JobManager::SQLJobInfo::kStatusTabs)) {
             SQLDatabaseMiniInfo mini;
             mini.status = static_cast<int32_t>(record.getint64(SQLStatusTab::kStatus));
-            mini.value = static_cast<int32_t>(record.getint64(SQLStatusTab::kDatabasePhase));
-            mini.phase = static_cast<int32_t>(record.getint64(SQLStatusTab::kBackupPhase));
+            mini.databasePhase = static_cast<int32_t>(record.getint64(SQLStatusTab::kDatabasePhase));
+            mini.backupPhase = static_cast<int32_t>(record.getint64(SQLStatusTab::kBackupPhase));
             // The first record of a name wins.
             statusMap.emplace(record.getstring(SQLStatusTab::kDatabaseName), mini);
         }

@@ -178,6 +178,9 @@ public:
     bool getDatabaseRBSStatus(const std::string& database, bool& enabled, std::string& blobPath);
     // Closes the connection of the last initialize().
     void releaseSqlConnection();
+    // Whether the database's recovery model changed since its last full or
+    // differential backup (the log chain then needs a full backup first).
+    bool hasRecoveryModelChanged(const std::string& database, bool* failed = nullptr);
 
     // The text of the last failure.
     std::wstring getErrorString() const;

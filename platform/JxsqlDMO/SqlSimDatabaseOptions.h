@@ -14,6 +14,7 @@ class SqlSimInstance;
 inline constexpr const char* kSqlSimOptionLogShipping = "log_shipping";          // "1" when configured
 inline constexpr const char* kSqlSimOptionSharePointVersion = "sharepoint_version";  // a number
 inline constexpr const char* kSqlSimOptionRemoteBlobStore = "rbs";               // "1" when enabled
+inline constexpr const char* kSqlSimOptionRecoveryModelChanged = "recovery_model_changed";  // "1" since the change
 
 CWzError SqlSimSetDatabaseOption(SqlSimInstance& instance, const std::string& database, const std::string& option,
                                  const std::string& value);

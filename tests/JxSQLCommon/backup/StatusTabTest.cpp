@@ -115,8 +115,8 @@ TEST_F(StatusTabTest, TabReadBackByARestartedJob) {
     EXPECT_FALSE(noJobInfo);
     ASSERT_EQ(map.size(), 3u);
     EXPECT_EQ(map.at("sales").status, 1);   // keys ignore case
-    EXPECT_EQ(map.at("HR").value, 3);       // database phase
-    EXPECT_EQ(map.at("HR").phase, 1);       // backup phase
+    EXPECT_EQ(map.at("HR").databasePhase, 3);       // database phase
+    EXPECT_EQ(map.at("HR").backupPhase, 1);       // backup phase
 
     // The restarted full phase takes its own databases; the differential
     // phase takes those converted to it; skipped ones never come back.
