@@ -53,6 +53,7 @@
 #include "WzUtils/CWzError.h"
 
 class BackupOptionsParser;
+class EvBkpTask;
 class CJxNetwork;
 class CJxSQLVDIBase;
 class CSQLClientDll;
@@ -63,6 +64,9 @@ struct JxSQLBackupFileInfo;
 struct SqlDatabaseFiles_t;
 struct SqlDatabaseVssFileInfo_t;
 struct SQLBackupSetInfoReq_VER5_t;
+
+// How a job ended, as the job manager takes it.
+enum JXSQLJobStatus : int { JXSQL_JOB_COMPLETED = 1, JXSQL_JOB_FAILED = 2, JXSQL_JOB_PARTIAL = 3 };
 
 // The database status map of a restarted job, keyed without regard to case.
 using SQLDatabaseStatusMap = std::map<std::string, SQLDatabaseMiniInfo, caseIgnoreCompare>;
@@ -384,6 +388,15 @@ protected:
     bool FailOnQuit(JobManager::SQLStatusTab* record);
     bool FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusTab* record, const std::string& name,
                            bool finalizeFailed, bool transferFailed);
+    // The job's set-up and end (CSQLBackupStart.cpp). SetUpJob is false when
+    // the job is to end failed (its pending cause raised).
+    bool SetUpJob(BackupOptionsParser& parser);
+    void SetPhase(JXSQLExeBackupType phase, const std::string& collectFileName, const char* levelName);
+    bool SetUpSnapshotAndVss(bool useVSS);
+    void ReadTaskOptions(EvBkpTask& task);
+    // Runs the phase and gives the job's status.
+    int RunPhase();
+    bool CompleteJob(int status);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 

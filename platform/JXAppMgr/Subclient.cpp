@@ -102,3 +102,17 @@ int MsSqlSubclient::isAutoDiscover(bool& value) const { return GetSwitch("autoDi
 int MsSqlSubclient::isDisableAutoDiscovery(bool& value) const { return GetSwitch("disableAutoDiscovery", value); }
 
 int MsSqlSubclient::isDisableLogConsistency(bool& value) const { return GetSwitch("disableLogConsistency", value); }
+
+int MsSqlSubclient::getDataBkpStream(int& value) const { return GetInt("dataBkpStreams", value); }
+
+int MsSqlSubclient::getLogBkpStream(int& value) const { return GetInt("logBkpStreams", value); }
+
+int MsSqlSubclient::getBkpCOnversion(uint64_t& value) const { return GetUnsigned("bkpConversion", value); }
+
+int MsSqlSubclient::isSnapBackupEnabled(bool& value) const { return GetSwitch("snapBackup", value); }
+
+int MsSqlSubclient::getSnapEngine(uint64_t& value) const { return GetUnsigned("snapEngine", value); }
+
+int MsSqlSubclient::getDDRRepSetId(uint64_t& value) const { return GetUnsigned("ddrRepSetId", value); }
+
+int MsSqlSubclient::isBlockLevelBackupOptimizeRecovery(bool& value) const { return GetSwitch("blockLevel", value); }

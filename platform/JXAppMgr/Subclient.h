@@ -77,6 +77,17 @@ public:
     int isAutoDiscover(bool& value) const;
     int isDisableAutoDiscovery(bool& value) const;
     int isDisableLogConsistency(bool& value) const;
+    // Backup settings: data and log streams ("dataBkpStreams",
+    // "logBkpStreams"), the backup-conversion switch ("bkpConversion"),
+    // snapshot backup ("snapBackup") and its engine ("snapEngine"), the DDR
+    // replica set ("ddrRepSetId") and block-level backup ("blockLevel").
+    int getDataBkpStream(int& value) const;
+    int getLogBkpStream(int& value) const;
+    int getBkpCOnversion(uint64_t& value) const;
+    int isSnapBackupEnabled(bool& value) const;
+    int getSnapEngine(uint64_t& value) const;
+    int getDDRRepSetId(uint64_t& value) const;
+    int isBlockLevelBackupOptimizeRecovery(bool& value) const;
 
 private:
     int GetSwitch(const std::string& key, bool& value) const;
