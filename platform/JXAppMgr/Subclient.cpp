@@ -36,6 +36,19 @@ int Subclient::getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const {
     return GetUnsigned("readBufferSizeKB", kiloBytes);
 }
 
+int Subclient::getSubclientName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
+
+int Subclient::isOnDemandSubclient(bool& value) const {
+    uint64_t number = 0;
+    const int rc = GetUnsigned("onDemand", number);
+    if (rc == JXAPPMGR_PROP_NOT_SET) {
+        value = false;
+        return 0;
+    }
+    if (rc == 0) value = number != 0;
+    return rc;
+}
+
 int Subclient::GetInt(const std::string& key, int& value) const {
     int64_t wide = 0;
     if (int rc = AppModel::GetSigned(Object(), key, wide); rc != 0) return rc;

@@ -31,6 +31,12 @@ public:
     int lookupProperties(const ChangeRefTime& when) const;
     // Data-pipe read buffer in kilobytes (property "readBufferSizeKB").
     int getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const;
+    // The subclient's name (property "name"); the instance's default
+    // subclient is named "default".
+    int getSubclientName(std::string& name) const;
+    // Whether the subclient backs up the databases of an on-demand list
+    // (property "onDemand", a number, not 0 = set).
+    int isOnDemandSubclient(bool& value) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;
