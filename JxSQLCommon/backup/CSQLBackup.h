@@ -364,6 +364,7 @@ protected:
     ConvertedList ConvertedListOf(JXSQLExeBackupType level);
     // Opens a list file for appending and reads the names it holds.
     bool OpenConvertedList(const ConvertedList& list);
+    void DropUnwrittenName(const ConvertedList& list);
     // A promoted database that its list could not take: failed and counted.
     CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
     // The walk over the collect file (CSQLBackupLoop.cpp).

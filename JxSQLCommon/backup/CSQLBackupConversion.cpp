@@ -64,10 +64,24 @@ bool CSQLBackup::AddConvertedDBToCollectFile(std::string databaseName, JXSQLExeB
     if (list.file->putLine(databaseName) < 0 || list.file->bufWriteFlush() != 0) {
         EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", databaseName.c_str(),
                  list.path.c_str(), static_cast<unsigned>(list.file->getLastError()));
+        DropUnwrittenName(list);
         return false;
     }
     list.names->insert(databaseName);
     return true;
+}
+
+// The line that could not be written must not reach the list later with
+// another name's flush: the caller fails that database. The file is closed
+// (which drops what is buffered) and put back to the names it holds.
+void CSQLBackup::DropUnwrittenName(const ConvertedList& list) {
+    (void)list.file->close();  // its result is the failure already reported
+    std::string content;
+    for (const std::string& name : *list.names) content += name + "\n";
+    if (!wz::WriteFileAtomically(list.path, content)) {
+        EV_ERROR(m_logger, "Failed to restore collect file [%s] with error [%u].", list.path.c_str(),
+                 static_cast<unsigned>(errno));
+    }
 }
 
 uint32_t CSQLBackup::GetConvertedDBCount(JXSQLExeBackupType level) {
