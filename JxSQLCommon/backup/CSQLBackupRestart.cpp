@@ -115,8 +115,9 @@ bool CSQLBackup::VerifyAndGenerateRestartOffset(std::string& restart, bool fromJ
 }
 
 bool CSQLBackup::initializeBackupRestartJob(SQLDatabaseStatusMap& statusMap) {
-    if (!VerifyAndGenerateRestartOffset(m_restartString, false)) return false;
-    const unsigned long offset = LeadingNumber(m_restartString);
+    // The job base reads the reduced text as the offset the walk starts at.
+    if (!VerifyAndGenerateRestartOffset(m_fullRestartString, false)) return false;
+    const unsigned long offset = LeadingNumber(m_fullRestartString);
     bool found = false;
     for (const auto& entry : statusMap) found = found || entry.second.status == JobManager::kDBStatusBackedUp;
     EV_DEBUG(m_logger, 3, "Collect file offset [%lu] and some databases [%s] in CS DB.", offset,

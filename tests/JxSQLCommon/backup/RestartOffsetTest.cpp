@@ -18,7 +18,7 @@ struct RestartJob : jxtest::BackupJobUnderTest {
     using CSQLBackup::m_retryFailures;
     using CSQLBackup::m_retrySuccesses;
     using CSQLBackup::m_successCount;
-    using CSQLCommon::m_restartString;
+    using CSQLCommon::m_fullRestartString;
     using CSQLBackup::CollectFilePath;
 };
 
