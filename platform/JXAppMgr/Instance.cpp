@@ -52,3 +52,8 @@ int MsSqlInstance::GetSwitch(const std::string& key, bool& value) const {
 int MsSqlInstance::isUseVSS(bool& value) const { return GetSwitch("useVSS", value); }
 
 int MsSqlInstance::isProtectingSPDBs(bool& value) const { return GetSwitch("protectingSPDBs", value); }
+
+int MsSqlInstance::setProtectingSPDBs(int value) {
+    if (!exists()) return JXAPPMGR_E_NO_OBJECT;
+    return AppModel::Set(Object(), "protectingSPDBs", value != 0 ? "1" : "0") ? 0 : JXAPPMGR_E_BAD_VALUE;
+}

@@ -43,6 +43,8 @@ public:
     // Switches (a number, not 0 = set): "useVSS", "protectingSPDBs".
     int isUseVSS(bool& value) const;
     int isProtectingSPDBs(bool& value) const;
+    // Marks the instance as protecting SharePoint databases (1) or not (0).
+    int setProtectingSPDBs(int value);
 
 private:
     int GetSwitch(const std::string& key, bool& value) const;

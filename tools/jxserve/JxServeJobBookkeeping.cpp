@@ -1,6 +1,7 @@
 // The jobs' bookkeeping requests served by the central-server stand-in.
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "JXAppMgr/StatusTabStore.h"
@@ -8,6 +9,7 @@
 #include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeStore.h"
 
@@ -103,6 +105,10 @@ bool ServeCleanup(JxServeRequest& request) {
     const auto& ask = request.As<SqlCleanupTablesReq_t>();
     auto db = Store();
     std::vector<std::string> names = Clean(*db, ask.jobId, Text(ask.databaseName));
+    // The job's backup sets whose data the media never committed go too.
+    for (const std::string& name : JxServeDropUncommittedSets(ask.jobId)) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
     std::vector<SqlCleanedEntry_t> entries(names.size());
     for (size_t i = 0; i < names.size(); ++i) entries[i].databaseName = names[i].data();
     SqlCleanupTablesRsp_V1_t reply;
