@@ -1,24 +1,162 @@
-// Whole backup jobs: the phases of a job as the job manager runs them, what
-// they leave with the job manager, the central server and the media.
+// Whole backup jobs: phases as the job manager runs them, and what they
+// leave with the job manager, the central server, SQL Server's history and
+// the media; restores of what they wrote give the source's bytes back.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 
 namespace {
 
-class BackupJobTest : public jxtest::BackupJobRun {};
+struct BackupSet {
+    int64_t id = 0;
+    std::string database;
+    std::string type;
+    int64_t files = 0;
+    std::list<RestoreArchiveInfo> archives;
+};
 
-TEST_F(BackupJobTest, FullJobOfThreeDatabasesCompletes) {
-    MakeDatabases({"Sales", "HR", "Stock"});
-    ASSERT_TRUE(RunPhase(42, "-D"));
-    for (const auto& e : Journal(42)) {
-        std::printf("%s", e.op.c_str());
-        for (const auto& [k, v] : e.values) std::printf(" %s=%s", k.c_str(), v.c_str());
-        std::printf("\n");
+class BackupJobTest : public jxtest::BackupJobRun {
+protected:
+    // The central server's backup sets of a job, in the order they came.
+    std::vector<BackupSet> Sets(uint64_t jobId) {
+        std::vector<BackupSet> sets;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT id, database_name, backup_type, (SELECT COUNT(*) FROM backup_set_files f WHERE "
+                           "f.set_id = s.id) FROM backup_sets s WHERE job_id = ? ORDER BY id",
+                           -1, &q, nullptr);
+        sqlite3_bind_int64(q, 1, static_cast<int64_t>(jobId));
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            BackupSet set;
+            set.id = sqlite3_column_int64(q, 0);
+            set.database = reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
+            set.type = reinterpret_cast<const char*>(sqlite3_column_text(q, 2));
+            set.files = sqlite3_column_int64(q, 3);
+            sets.push_back(set);
+        }
+        sqlite3_finalize(q);
+        for (BackupSet& set : sets) {
+            sqlite3_prepare_v2(db,
+                               "SELECT jxcell_id, archive_file_id, offset FROM backup_set_archives WHERE set_id = ? "
+                               "ORDER BY position",
+                               -1, &q, nullptr);
+            sqlite3_bind_int64(q, 1, set.id);
+            while (sqlite3_step(q) == SQLITE_ROW) {
+                RestoreArchiveInfo a;
+                a.jxCellId = static_cast<uint64_t>(sqlite3_column_int64(q, 0));
+                a.archiveFileId = static_cast<uint64_t>(sqlite3_column_int64(q, 1));
+                a.offset = static_cast<uint64_t>(sqlite3_column_int64(q, 2));
+                set.archives.push_back(a);
+            }
+            sqlite3_finalize(q);
+        }
+        sqlite3_close(db);
+        return sets;
     }
-    auto complete = Journal(42, "complete");
-    ASSERT_EQ(complete.size(), 1u);
-    EXPECT_EQ(complete[0].Get("status"), "1");
+
+    // SQL Server's backup history letters of a database, oldest first.
+    std::string History(const std::string& database) {
+        std::string letters;
+        SimSqlStatement q = instance.Db().Prepare("SELECT type FROM backup_history WHERE database_name = ? ORDER BY id");
+        q.Bind(1, database);
+        while (q.Step()) letters += q.Text(0);
+        return letters;
+    }
+
+    std::string CompleteStatus(uint64_t jobId) {
+        auto complete = Journal(jobId, "complete");
+        return complete.empty() ? "none" : complete.back().Get("status");
+    }
+
+    std::string DataBytes(const std::string& database) {
+        std::string bytes;
+        for (const std::string& path : vditest::DataFiles(instance, database)) bytes += vditest::ReadAll(path);
+        return bytes;
+    }
+
+    void Change(const std::string& database, uint32_t pages, uint64_t seed) {
+        SqlSimChangeSpec spec;
+        spec.database = database;
+        spec.pages = pages;
+        spec.seed = seed;
+        ASSERT_FALSE(SqlSimChanges(instance).Change(spec).IsError());
+    }
+
+    void Restore(const std::string& database, const BackupSet& set, bool recovery) {
+        SCOPED_TRACE(database + " " + set.type);
+        vditest::RestoreOptions options;
+        options.recovery = recovery;
+        options.replace = true;
+        const vditest::Outcome o = vditest::Restore(database, set.archives, options);
+        EXPECT_TRUE(o.ok) << o.text;
+    }
+};
+
+TEST_F(BackupJobTest, FullJobOfThreeDatabasesCommitsOneSetEachThatRestoresTheirBytes) {
+    MakeDatabases({"Sales", "HR", "Stock"});
+    const std::string before = DataBytes("Sales");
+    ASSERT_TRUE(RunPhase(42, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(42), "1");
+
+    const std::vector<BackupSet> sets = Sets(42);
+    ASSERT_EQ(sets.size(), 3u);
+    for (const BackupSet& set : sets) {
+        SCOPED_TRACE(set.database);
+        EXPECT_EQ(set.type, "D");
+        EXPECT_GT(set.files, 0);
+        EXPECT_EQ(set.archives.size(), 2u) << "one archive entry per stream";
+        EXPECT_EQ(History(set.database), "D");
+    }
+
+    Change("Sales", 3, 7);
+    ASSERT_NE(DataBytes("Sales"), before);
+    for (const BackupSet& set : sets) {
+        if (set.database == "Sales") Restore("Sales", set, true);
+    }
+    EXPECT_EQ(DataBytes("Sales"), before);
+}
+
+TEST_F(BackupJobTest, DifferentialAndLogJobsChainAndRestoreToTheSourceBytes) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(42, "-D", 1, {"-type", "1"}));
+    Change("Sales", 2, 1);
+    ASSERT_TRUE(RunPhase(43, "-I", 1, {"-type", "4"}));
+    Change("Sales", 1, 2);
+    ASSERT_TRUE(RunPhase(44, "-L", 1, {"-type", "2"}));
+    Change("Sales", 4, 3);
+    ASSERT_TRUE(RunPhase(45, "-L", 1, {"-type", "2"}));
+    for (uint64_t job : {43, 44, 45}) EXPECT_EQ(CompleteStatus(job), "1") << job;
+    EXPECT_EQ(History("Sales"), "DILL");
+    const std::string source = DataBytes("Sales");
+
+    const std::vector<BackupSet> full = Sets(42);
+    const std::vector<BackupSet> diff = Sets(43);
+    const std::vector<BackupSet> log1 = Sets(44);
+    const std::vector<BackupSet> log2 = Sets(45);
+    ASSERT_EQ(diff.size(), 1u);
+    ASSERT_EQ(log1.size(), 1u);
+    ASSERT_EQ(log2.size(), 1u);
+    EXPECT_EQ(diff[0].type, "I");
+    EXPECT_EQ(log1[0].type, "L");
+
+    Change("Sales", 8, 99);  // the source moves on; the restore must undo it
+    Restore("Sales", full[0], false);
+    Restore("Sales", diff[0], false);
+    Restore("Sales", log1[0], false);
+    Restore("Sales", log2[0], true);
+    EXPECT_EQ(DataBytes("Sales"), source);
 }
 
 }  // namespace
