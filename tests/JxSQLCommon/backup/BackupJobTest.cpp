@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
@@ -157,6 +160,62 @@ TEST_F(BackupJobTest, DifferentialAndLogJobsChainAndRestoreToTheSourceBytes) {
     Restore("Sales", log1[0], false);
     Restore("Sales", log2[0], true);
     EXPECT_EQ(DataBytes("Sales"), source);
+}
+
+// A log job over a database that never had a full backup, a SIMPLE one, an
+// offline and a read-only one: the first two move to the full and the
+// differential phase that the job manager is asked for, the others are
+// skipped with their reasons; the promoted phases back the converted ones up.
+TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackItUp) {
+    MakeDatabases({"Sales"});
+    SqlSimDatabaseSpec simple;
+    simple.name = "Simple";
+    simple.recoveryModel = "SIMPLE";
+    ASSERT_FALSE(instance.AddDatabase(simple).IsError());
+    AppModel::Set("subclient/1234", "property118_2", "Simple");
+    ASSERT_TRUE(RunPhase(49, "-D", 1, {"-type", "1"}));
+    ASSERT_EQ(CompleteStatus(49), "1");
+    SqlSimDatabaseSpec fresh;
+    fresh.name = "Fresh";
+    SqlSimDatabaseSpec dark;
+    dark.name = "Dark";
+    SqlSimDatabaseSpec locked;
+    locked.name = "Locked";
+    locked.readOnly = true;
+    int n = 2;
+    for (const SqlSimDatabaseSpec& spec : {fresh, dark, locked}) {
+        ASSERT_FALSE(instance.AddDatabase(spec).IsError());
+        AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), spec.name);
+    }
+    ASSERT_FALSE(instance.SetDatabaseState("Dark", SQLDB_STATE_OFFLINE).IsError());
+    JXPlatformInfo().setNumber("MSSQLAgent", "bSkipTLForSimpleRecoveryModelDB", 0);
+
+    ASSERT_TRUE(RunPhase(50, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(root.ReadFile("jobresults/50/FullDBList.jxf"), "Fresh\n");
+    EXPECT_EQ(root.ReadFile("jobresults/50/DiffDBList.jxf"), "Simple\n");
+    std::vector<std::string> requests;
+    for (const auto& e : Journal(50)) {
+        if (e.op == "runDifferentialPhase" || e.op == "convertToFull") requests.push_back(e.op);
+    }
+    EXPECT_EQ(requests, (std::vector<std::string>{"runDifferentialPhase", "convertToFull"}));
+    std::map<std::string, int64_t> skipReasons;
+    for (const std::string& xml : statustab::Records(50, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        const int64_t status = tab.getint64(JobManager::SQLStatusTab::kStatus);
+        if (status == JobManager::kDBStatusSkippedInPhase || status == JobManager::kDBStatusSkippedAtCollect) {
+            skipReasons[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] =
+                tab.getint64(JobManager::SQLStatusTab::kSkipReason);
+        }
+    }
+    EXPECT_EQ(skipReasons, (std::map<std::string, int64_t>{{"Dark", 1}, {"Locked", 2}}));
+    EXPECT_EQ(History("Sales"), "DL");
+
+    ASSERT_TRUE(RunPhase(50, "-I", 1, {"-type", "2"}));
+    ASSERT_TRUE(RunPhase(50, "-D", 1, {"-type", "2"}));
+    EXPECT_EQ(History("Simple"), "DI");
+    EXPECT_EQ(History("Fresh"), "D");
+    EXPECT_EQ(History("Sales"), "DL") << "the promoted phases back up only the converted databases";
 }
 
 }  // namespace
