@@ -45,6 +45,11 @@ protected:
 
     // Runs one phase ("-D", "-I" or "-L") of job `jobId` as attempt `attempt`.
     bool RunPhase(uint64_t jobId, const std::string& phase, int attempt = 1, std::vector<std::string> extra = {}) {
+        CSQLBackup job;
+        return RunPhaseOf(job, jobId, phase, attempt, std::move(extra));
+    }
+    bool RunPhaseOf(CSQLBackup& job, uint64_t jobId, const std::string& phase, int attempt,
+                    std::vector<std::string> extra) {
         const std::string id = std::to_string(jobId);
         const std::string token = id + ":1:" + std::to_string(attempt);
         std::vector<std::string> words = {"jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", "1234", phase};
@@ -53,7 +58,6 @@ protected:
         for (std::string& w : words) args.push_back(w.data());
         BackupOptionsParser parser;
         EXPECT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
-        CSQLBackup job;
         return job.startBackup(&parser, static_cast<int>(args.size()), args.data());
     }
 

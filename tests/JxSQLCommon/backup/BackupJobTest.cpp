@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "JXAppMgr/StatusTabStore.h"
+#include "JxJobClient/JXJobClient.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -216,6 +218,39 @@ TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackIt
     EXPECT_EQ(History("Simple"), "DI");
     EXPECT_EQ(History("Fresh"), "D");
     EXPECT_EQ(History("Sales"), "DL") << "the promoted phases back up only the converted databases";
+}
+
+// A job the job manager stops once `stopAfter` databases are backed up.
+struct StoppedJob : CSQLBackup {
+    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        if (ok && --remaining == 0) {
+            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
+        }
+        return ok;
+    }
+    int remaining;
+};
+
+TEST_F(BackupJobTest, ARestartedJobBacksUpNothingTwiceAndSkipsNothing) {
+    MakeDatabases({"db1", "db2", "db3", "db4"});
+    JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", 1);
+    StoppedJob first(2);
+    ASSERT_TRUE(RunPhaseOf(first, 60, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(60), "none") << "a stop without suspension reports no status";
+    EXPECT_EQ(Sets(60).size(), 2u);
+
+    ASSERT_TRUE(JXJobCtrlClient::withdrawStop(60));
+    const std::string restart = JXJobClient(60).getRestartString(0);
+    ASSERT_FALSE(restart.empty());
+    ASSERT_TRUE(RunPhase(60, "-D", 2, {"-type", "1", "-restart", restart}));
+    EXPECT_EQ(CompleteStatus(60), "1");
+    std::map<std::string, int> setsPerDatabase;
+    for (const BackupSet& set : Sets(60)) ++setsPerDatabase[set.database];
+    EXPECT_EQ(setsPerDatabase, (std::map<std::string, int>{{"db1", 1}, {"db2", 1}, {"db3", 1}, {"db4", 1}}));
+    for (const char* name : {"db1", "db2", "db3", "db4"}) EXPECT_EQ(History(name), "D") << name;
 }
 
 }  // namespace
