@@ -16,6 +16,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 
@@ -218,6 +219,19 @@ TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackIt
     EXPECT_EQ(History("Simple"), "DI");
     EXPECT_EQ(History("Fresh"), "D");
     EXPECT_EQ(History("Sales"), "DL") << "the promoted phases back up only the converted databases";
+}
+
+TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
+    MakeDatabases({"db1", "db2", "db3"});
+    JxServeRefuseBackupSets("db2", 1);
+    ASSERT_TRUE(RunPhase(61, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(61), "2");
+    const auto causes = Journal(61, "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    for (const auto& e : causes) EXPECT_EQ(e.Get("cause"), "0x1e000140");
+    ASSERT_EQ(Sets(61).size(), 1u);
+    EXPECT_EQ(Sets(61)[0].database, "db1");
+    EXPECT_EQ(History("db3"), "") << "the walk ended after db2";
 }
 
 // A job the job manager stops once `stopAfter` databases are backed up.
