@@ -234,6 +234,36 @@ TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
     EXPECT_EQ(History("db3"), "") << "the walk ended after db2";
 }
 
+// Records what the pipeline holds after each database.
+struct WatchedJob : CSQLBackup {
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        writersAfter.push_back(m_dataTransferHandler.getStreamWriterMap().size());
+        results.push_back(ok);
+        return ok;
+    }
+    std::vector<size_t> writersAfter;
+    std::vector<bool> results;
+};
+
+// SQL Server fails the first database's backup (error 3203, a read error);
+// the pipeline must be free of it (no engine, no writers) for the next one.
+TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
+    MakeDatabases({"db1", "db2"});
+    root.WriteFile("vdi/fail/db1", "3203");
+    WatchedJob job;
+    ASSERT_TRUE(RunPhaseOf(job, 62, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(job.results, (std::vector<bool>{false, true}));
+    EXPECT_EQ(job.writersAfter, (std::vector<size_t>{0, 0}));
+    EXPECT_EQ(CompleteStatus(62), "3");
+    const auto causes = Journal(62, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145") << "the transfer ended with the statement";
+    ASSERT_EQ(Sets(62).size(), 1u);
+    EXPECT_EQ(Sets(62)[0].database, "db2");
+}
+
 // A job the job manager stops once `stopAfter` databases are backed up.
 struct StoppedJob : CSQLBackup {
     explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
