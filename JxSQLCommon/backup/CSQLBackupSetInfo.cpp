@@ -18,6 +18,7 @@
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
@@ -320,6 +321,9 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
     }
     *errorCode = 0;
     if (m_pMetadataConnection == nullptr) m_pMetadataConnection = new CJxNetwork();
+    // The request object that borrows a session leaves the codecs to its
+    // owner: the record's codec must be known before the first send.
+    sqlRegisterRecordCodecs();
     jxsDatabuf_v2 received;
     CSQLClientDll requester(m_pMetadataConnection, &received, 0);
     SQLBackupSetInfoReq_VER5_t request;

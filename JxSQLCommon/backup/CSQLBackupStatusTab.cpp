@@ -29,6 +29,21 @@ bool CountsAsFailureStatus(int64_t status) {
            status == JobManager::kDBStatusSkippedAtCollect || status == JobManager::kDBStatusSkippedCountedFailed;
 }
 
+// The fields every record of this job starts with: the database, the
+// instance, no backup dates or LSNs yet, the job's origin and phase.
+void FillRecord(SQLStatusTab& tab, const std::string& database, const std::string& instance, int64_t initiatedFrom,
+                int64_t backupPhase) {
+    tab.setstring(SQLStatusTab::kDatabaseName, database);
+    tab.setstring(SQLStatusTab::kInstanceName, instance);
+    tab.setint64(SQLStatusTab::kBackupFinishDate, 0);
+    tab.setint64(SQLStatusTab::kBackupStartDate, 0);
+    tab.setint64(SQLStatusTab::kBackupValue, 0);
+    tab.setstring(SQLStatusTab::kFirstLsn, "");
+    tab.setstring(SQLStatusTab::kLastLsn, "");
+    tab.setint64(SQLStatusTab::kInitiatedFrom, initiatedFrom);
+    tab.setint64(SQLStatusTab::kBackupPhase, backupPhase);
+}
+
 }  // namespace
 
 bool CSQLBackup::UpdateStatusTabDBInfo(const char* databaseName, const char* reason, JobManager::SQLDBStatus status,
@@ -36,8 +51,7 @@ bool CSQLBackup::UpdateStatusTabDBInfo(const char* databaseName, const char* rea
     try {
         const std::string text = reason != nullptr ? reason : "";
         SQLStatusTab tab;
-        tab.setstring(SQLStatusTab::kDatabaseName, databaseName != nullptr ? databaseName : "");
-        tab.setstring(SQLStatusTab::kInstanceName, m_sServername);
+        FillRecord(tab, databaseName != nullptr ? databaseName : "", m_sServername, m_initiatedFrom, m_bkpPhase);
         if (status == JobManager::kDBStatusFailed || status == JobManager::kDBStatusSkippedCountedFailed) {
             tab.setstring(SQLStatusTab::kFailureReason, text);
         } else {
@@ -45,16 +59,9 @@ bool CSQLBackup::UpdateStatusTabDBInfo(const char* databaseName, const char* rea
             tab.setstring(SQLStatusTab::kFailureReason, "");
         }
         tab.setint64(SQLStatusTab::kStatus, status);
-        tab.setint64(SQLStatusTab::kBackupFinishDate, 0);
-        tab.setint64(SQLStatusTab::kBackupStartDate, 0);
-        tab.setint64(SQLStatusTab::kBackupValue, 0);
-        tab.setstring(SQLStatusTab::kFirstLsn, "");
-        tab.setstring(SQLStatusTab::kLastLsn, "");
         tab.setint64(SQLStatusTab::kSkipReason, reasonCode);
-        tab.setint64(SQLStatusTab::kInitiatedFrom, m_initiatedFrom);
         tab.setint64(SQLStatusTab::kSharePoint, 0);
         tab.setint64(SQLStatusTab::kDatabasePhase, phase);
-        tab.setint64(SQLStatusTab::kBackupPhase, m_bkpPhase);
         // A refused send is logged there; the job goes on either way.
         (void)UpdateStatusTabInformationToCS(&tab);
         return true;
@@ -67,20 +74,12 @@ bool CSQLBackup::UpdateStatusTabDBInfo(const char* databaseName, const char* rea
 bool CSQLBackup::UpdateStatusTabSkippedDBInfo(const char* databaseName, const char* reason, int sharePointVersion) {
     try {
         SQLStatusTab tab;
-        tab.setstring(SQLStatusTab::kDatabaseName, databaseName != nullptr ? databaseName : "");
-        tab.setstring(SQLStatusTab::kInstanceName, m_sServername);
+        FillRecord(tab, databaseName != nullptr ? databaseName : "", m_sServername, m_initiatedFrom, m_bkpPhase);
         tab.setstring(SQLStatusTab::kReason, reason != nullptr ? reason : "");
         tab.setstring(SQLStatusTab::kFailureReason, "");
         tab.setint64(SQLStatusTab::kStatus, JobManager::kDBStatusSkippedAtCollect);
-        tab.setint64(SQLStatusTab::kBackupFinishDate, 0);
-        tab.setint64(SQLStatusTab::kBackupStartDate, 0);
-        tab.setint64(SQLStatusTab::kBackupValue, 0);
-        tab.setstring(SQLStatusTab::kFirstLsn, "");
-        tab.setstring(SQLStatusTab::kLastLsn, "");
-        tab.setint64(SQLStatusTab::kInitiatedFrom, m_initiatedFrom);
         tab.setint64(SQLStatusTab::kSharePoint, sharePointVersion);
         tab.setint64(SQLStatusTab::kDatabasePhase, JobManager::kDBPhaseNone);
-        tab.setint64(SQLStatusTab::kBackupPhase, m_bkpPhase);
         (void)UpdateStatusTabInformationToCS(&tab);
         return true;
     } catch (...) {
@@ -95,19 +94,11 @@ CWzError CSQLBackup::InitializeDatabaseStatusRequest(JobManager::SQLStatusTab* t
         EV_ERROR(m_logger, "%s", error.GetMessage().c_str());
         return error;
     }
-    tab->setstring(SQLStatusTab::kDatabaseName, databaseName);
-    tab->setstring(SQLStatusTab::kInstanceName, m_sServername);
+    FillRecord(*tab, databaseName, m_sServername, m_initiatedFrom, m_bkpPhase);
     tab->setstring(SQLStatusTab::kReason, "");
     tab->setstring(SQLStatusTab::kFailureReason, "");
     tab->setint64(SQLStatusTab::kStatus, JobManager::kDBStatusListed);
-    tab->setint64(SQLStatusTab::kBackupFinishDate, 0);
-    tab->setint64(SQLStatusTab::kBackupStartDate, 0);
-    tab->setint64(SQLStatusTab::kBackupValue, 0);
-    tab->setstring(SQLStatusTab::kFirstLsn, "");
-    tab->setstring(SQLStatusTab::kLastLsn, "");
-    tab->setint64(SQLStatusTab::kBackupPhase, m_bkpPhase);
     tab->setint64(SQLStatusTab::kDatabasePhase, JobManager::kDBPhaseNone);
-    tab->setint64(SQLStatusTab::kInitiatedFrom, m_initiatedFrom);
     tab->setint64(SQLStatusTab::kSkipReason, 0);
     return CWzError::Success();
 }

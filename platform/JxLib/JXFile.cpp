@@ -177,7 +177,7 @@ int JXFile::getLine(char* buffer, size_t size) {
         const size_t pos = static_cast<size_t>(m_offset - m_readStart);
         const char* begin = m_read.data() + pos;
         const size_t available = m_read.size() - pos;
-        const void* nl = std::memchr(begin + scanned, '\n', available - scanned);
+        const void* nl = available > scanned ? std::memchr(begin + scanned, '\n', available - scanned) : nullptr;
         if (nl == nullptr) {
             // The line, and a "\r" before its break, must fit the buffer.
             if (available > size) {
