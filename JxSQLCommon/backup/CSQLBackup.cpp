@@ -66,15 +66,8 @@ bool CSQLBackup::isPromoteToFullSet() const { return m_bkpPhase == JXSQL_BACKUP_
 
 bool CSQLBackup::SetEnvironmentVariable(const char* name, const char* value) {
     if (name == nullptr || value == nullptr || *name == '\0' || std::strchr(name, '=') != nullptr) return false;
-    // putenv keeps the text it is given: the copy belongs to the environment.
-    std::string text = std::string(name) + "=" + value;
-    char* copy = strdup(text.c_str());
-    if (copy == nullptr) return false;
-    if (putenv(copy) != 0) {
-        free(copy);
-        return false;
-    }
-    return true;
+    // setenv keeps its own copy, so a replaced value is not left behind.
+    return setenv(name, value, 1) == 0;
 }
 
 bool CSQLBackup::compareNoCase(std::string first, std::string second) {
