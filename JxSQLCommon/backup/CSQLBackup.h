@@ -21,7 +21,10 @@
 //   CSQLBackupVDI.cpp             VDI streaming of one database
 //   CSQLBackupConversion.cpp      converted lists and job-level conversion
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
-//   CSQLBackupCollectFile*.cpp    collect files and their generation
+//   CSQLBackupCollectFile.cpp     collect files and their generation
+//   CSQLBackupCollectSelection.cpp  which databases a collect file lists
+//   CSQLBackupInitiatedFrom.cpp   plug-in and on-demand jobs
+//   CSQLBackupFileStream.cpp      FILESTREAM folder size
 //   CSQLBackupStatusTab.cpp       the job status tab
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
 //   CSQLBackupNotAvailable.cpp    operations of features this build lacks

@@ -360,7 +360,8 @@ bool CSQLBackup::CompleteJob(int status) {
     const bool quitRequested = quit();
     const bool suspended =
         quitRequested && m_pJobCtrlClnt != nullptr && m_pJobCtrlClnt->getJMControlOperation() == kSuspendOperation;
-    if (!suspended) HandleConversion();
+    // A job told to stop asks for no further phase.
+    if (!quitRequested) HandleConversion();
     if ((!quitRequested || suspended) && m_pBkpJobClnt != nullptr) {
         if (m_isSnapBackup && m_bkyType != JXSQL_BACKUP_LOG) {
             (void)m_pBkpJobClnt->setRCID(0);
