@@ -22,8 +22,9 @@ constexpr int kVssWriterMsde = 2;
 bool CSQLBackup::ConvertDatabase(JobManager::SQLStatusTab* record, const std::string& name, const std::string& reason,
                                  JXSQLExeBackupType level, bool& converted) {
     if (!AddConvertedDBToCollectFile(name, level)) {
-        // The database would be in no list and backed up by no phase.
-        (void)FailConversion(nullptr, name);
+        // The database would be in no list and backed up by no phase: it
+        // fails here, and the walk counts the failure.
+        EV_ERROR(m_logger, "Failed to add database [%s] to the collect file of its new level.", name.c_str());
         if (record != nullptr) {
             record->setstring(JobManager::SQLStatusTab::kFailureReason,
                               "Failed to add database [" + name + "] to the collect file of its new level.");

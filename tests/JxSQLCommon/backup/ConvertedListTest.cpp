@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 
+#include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
@@ -132,6 +133,36 @@ TEST_F(ConvertedListTest, APromotedDatabaseTheListCannotTakeFailsInsteadOfBeingL
     EXPECT_EQ(second.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusConverted);
     EXPECT_EQ(second.getint64(JobManager::SQLStatusTab::kDatabasePhase), 1);
     EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "HR\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConvertedListTest, AConversionTheListCannotTakeFailsTheDatabaseForTheWalkToCount) {
+    SqlSimDatabaseSpec simple;
+    simple.name = "Plain";
+    simple.recoveryModel = "SIMPLE";
+    ASSERT_FALSE(instance.AddDatabase(simple).IsError());
+    CsqlDMO sql;
+    ASSERT_TRUE(sql.initialize("HOST/INST"));
+    DiskFull disk;
+    wz::ScopedFileSystem scoped(disk);
+    disk.full = true;
+    JobManager::SQLStatusTab record;
+    bool connectionValid = true;
+    bool converted = false;
+    EXPECT_FALSE(job.doDbBackup(sql, L"Plain", 0, connectionValid, converted, &record));
+    EXPECT_FALSE(converted);
+    EXPECT_EQ(record.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(job.m_loggedDbCount, 0u) << "counted once, by the walk";
+
+    disk.full = false;
+    JobManager::SQLStatusTab second;
+    EXPECT_TRUE(job.doDbBackup(sql, L"Plain", 0, connectionValid, converted, &second));
+    EXPECT_TRUE(converted);
+    EXPECT_EQ(second.getint64(JobManager::SQLStatusTab::kDatabasePhase), 3);
+    EXPECT_EQ(root.ReadFile("results/DiffDBList.jxf"), "Plain\n");
 }
 
 }  // namespace
