@@ -10,7 +10,6 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
-#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeWireAFiles.h"
@@ -64,8 +63,6 @@ bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uin
 
 bool ServeAFiles(JxServeRequest& request) {
     const SQLDbAFileRestoreInfo_VER6_Req_t& req = request.As<SQLDbAFileRestoreInfo_VER6_Req_t>();
-    // Backups whose data the media has committed since the last request join the chain.
-    JxServePublishCommittedSets();
     auto db = JxServeOpenRestoreStore();
     std::vector<JxServeBackup> backups =
         JxServeBackupsOf(*db, req.sourceInstanceId, req.databaseName != nullptr ? req.databaseName : "",
