@@ -188,6 +188,8 @@ uint64_t NewSetId() {
 // A test switch: "vdi/fail/<database>" under the root, holding an error
 // number, fails the database's next backup with that number and is removed.
 bool SwitchedFailure(VdiStatement& s) {
+    // Only a plain file name: a database name never leads outside the folder.
+    if (s.database.find('/') != std::string::npos || s.database == "." || s.database == "..") return false;
     std::string path = wz::PlatformPath("vdi/fail/" + s.database);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
