@@ -2,6 +2,8 @@
 // database per line from the restart point on, the skip rules that apply
 // before any backup is tried, the progress counters and the stop rules, and
 // the end of the walk (pipeline, uncommitted databases, ACL information).
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -190,7 +192,16 @@ bool CSQLBackup::WalkCollectFile(JXFile& collectFile, std::unique_ptr<CsqlDMO>& 
     char line[kLineBuffer] = {};
     for (;;) {
         const auto lineOffset = static_cast<unsigned long>(collectFile.getCurOffset());
-        if (collectFile.getLine(line, sizeof line) != 1) return true;
+        const int read = collectFile.getLine(line, sizeof line);
+        if (read == 0) return true;
+        if (read != 1) {
+            // The databases after this line would silently go without a
+            // backup: the job fails instead of reporting success.
+            EV_ERROR(m_logger, "Failed to read the collect file at offset [%lu] with error [%d].", lineOffset,
+                     collectFile.getLastError());
+            m_bJobFailed = true;
+            return true;
+        }
         const std::string name = line;
         if (name.empty()) continue;
         if (renewConnection) {

@@ -85,6 +85,13 @@ TEST_F(BackupLoopTest, EachListedDatabaseIsHandedOnWithItsLineOffset) {
     EXPECT_TRUE(skipped);
 }
 
+TEST_F(BackupLoopTest, AnUnreadableLineFailsTheJobInsteadOfEndingTheWalkQuietly) {
+    CollectFile("db1\n" + std::string(2000, 'x') + "\ndb2\n");
+    ASSERT_TRUE(job.doDbSubclientBackup());
+    EXPECT_EQ(job.handed, (std::vector<std::string>{"db1"}));
+    EXPECT_TRUE(job.m_bJobFailed);
+}
+
 TEST_F(BackupLoopTest, AConvertedDatabaseIsNotCountedButMakesTheJobCommittable) {
     CollectFile("db1\n");
     job.outcomes["db1"] = [](bool&, bool& converted) {
