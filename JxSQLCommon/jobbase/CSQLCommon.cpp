@@ -20,7 +20,7 @@
 
 const std::string CSQLCommon::FULLCOLLECTFILENAME = "FullDBList.jxf";
 const std::string CSQLCommon::COLLECTFILEMAP = "CollectFileMap.jxf";
-const std::string CSQLCommon::COLLECTFILENAME;
+std::string CSQLCommon::COLLECTFILENAME;
 
 namespace {
 

@@ -59,7 +59,8 @@ class CSQLCommon {
 public:
     static const std::string FULLCOLLECTFILENAME;  // "FullDBList.jxf"
     static const std::string COLLECTFILEMAP;       // "CollectFileMap.jxf"
-    static const std::string COLLECTFILENAME;      // ""
+    // The collect file in use: the backup job sets it per phase.
+    static std::string COLLECTFILENAME;            // "" until then
 
     CSQLCommon();
     virtual ~CSQLCommon();

@@ -16,6 +16,8 @@ struct ProcedureEntry {
 
 constexpr ProcedureEntry kProcedures[] = {
     {kSpGetSqlClientAndInstance, &SpGetSqlClientAndInstance},
+    {kSpUpdateJobStatusTab, &SpUpdateJobStatusTab},
+    {kSpUpdateDatabaseInfo, &SpUpdateDatabaseInfo},
 };
 
 }  // namespace

@@ -3,7 +3,8 @@
 //
 // In the model a subclient's properties are keys "property<type>_<n>" whose
 // value is the property's text, numbered from 1 per type; a
-// property of type 118 is a SQL Server database named by its text.
+// property of type 118 is a SQL Server database named by its text, and the
+// key "auto118_<n>" = 1 marks one that auto-discovery added.
 #pragma once
 
 #include <cstdint>
@@ -15,23 +16,34 @@ constexpr int kApplPropertyTypeSqlDatabase = 118;
 
 class ApplProperty {
 public:
-    ApplProperty(int type, std::string value) : m_type(type), m_value(std::move(value)) {}
+    ApplProperty(int type, std::string value, long number = 0)
+        : m_type(type), m_value(std::move(value)), m_number(number) {}
     virtual ~ApplProperty() = default;
 
     int getType() const { return m_type; }
     const std::string& getValue() const { return m_value; }
+    // Its number among the subclient's properties of its type (0: not stored).
+    long getNumber() const { return m_number; }
 
 private:
     int m_type;
     std::string m_value;
+    long m_number;
 };
 
 // A database of a subclient's content.
 class MSSQLDBProperty : public ApplProperty {
 public:
-    explicit MSSQLDBProperty(std::string databaseName) : ApplProperty(kApplPropertyTypeSqlDatabase, std::move(databaseName)) {}
+    explicit MSSQLDBProperty(std::string databaseName, bool autoDiscovered = false, long number = 0)
+        : ApplProperty(kApplPropertyTypeSqlDatabase, std::move(databaseName), number),
+          m_autoDiscovered(autoDiscovered) {}
 
     const std::string& getDBName() const { return getValue(); }
+    // Whether auto-discovery added the database to the content.
+    bool isAutoDiscovered() const { return m_autoDiscovered; }
+
+private:
+    bool m_autoDiscovered;
 };
 
 class PropertiesList {
@@ -51,6 +63,12 @@ public:
     // JXAPPMGR_E_NO_OBJECT for a subclient the model does not have. The
     // second argument is accepted and not used.
     int getProperties(PropertiesList& list, void* reserved) const;
+    // Removes the listed properties (as getProperties numbered them) from
+    // the subclient's content; 0, or JXAPPMGR_E_NO_OBJECT.
+    int deleteProperties(const PropertiesList& list) const;
+    // Appends a database to the content unless it is there already (its
+    // name compared without regard to case); 0, or JXAPPMGR_E_NO_OBJECT.
+    int addDatabase(const std::string& databaseName, bool autoDiscovered) const;
 
 private:
     uint64_t m_subclientId;

@@ -36,3 +36,24 @@ int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::G
 int MsSqlInstance::getSQLVersion(std::string& version) const {
     return AppModel::GetText(Object(), "sqlVersion", version);
 }
+
+int MsSqlInstance::setSQLVersion(const std::string& version) {
+    if (!exists()) return JXAPPMGR_E_NO_OBJECT;
+    return AppModel::Set(Object(), "sqlVersion", version) ? 0 : JXAPPMGR_E_BAD_VALUE;
+}
+
+int MsSqlInstance::GetSwitch(const std::string& key, bool& value) const {
+    uint64_t v = 0;
+    if (int rc = AppModel::GetUnsigned(Object(), key, v); rc != 0) return rc;
+    value = v != 0;
+    return 0;
+}
+
+int MsSqlInstance::isUseVSS(bool& value) const { return GetSwitch("useVSS", value); }
+
+int MsSqlInstance::isProtectingSPDBs(bool& value) const { return GetSwitch("protectingSPDBs", value); }
+
+int MsSqlInstance::setProtectingSPDBs(int value) {
+    if (!exists()) return JXAPPMGR_E_NO_OBJECT;
+    return AppModel::Set(Object(), "protectingSPDBs", value != 0 ? "1" : "0") ? 0 : JXAPPMGR_E_BAD_VALUE;
+}

@@ -38,4 +38,14 @@ public:
     // its version text (property "sqlVersion").
     int getInstanceName(std::string& name) const;
     int getSQLVersion(std::string& version) const;
+    // Stores a new version text (the model file is the commit).
+    int setSQLVersion(const std::string& version);
+    // Switches (a number, not 0 = set): "useVSS", "protectingSPDBs".
+    int isUseVSS(bool& value) const;
+    int isProtectingSPDBs(bool& value) const;
+    // Marks the instance as protecting SharePoint databases (1) or not (0).
+    int setProtectingSPDBs(int value);
+
+private:
+    int GetSwitch(const std::string& key, bool& value) const;
 };

@@ -36,6 +36,19 @@ int Subclient::getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const {
     return GetUnsigned("readBufferSizeKB", kiloBytes);
 }
 
+int Subclient::getSubclientName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
+
+int Subclient::isOnDemandSubclient(bool& value) const {
+    uint64_t number = 0;
+    const int rc = GetUnsigned("onDemand", number);
+    if (rc == JXAPPMGR_PROP_NOT_SET) {
+        value = false;
+        return 0;
+    }
+    if (rc == 0) value = number != 0;
+    return rc;
+}
+
 int Subclient::GetInt(const std::string& key, int& value) const {
     int64_t wide = 0;
     if (int rc = AppModel::GetSigned(Object(), key, wide); rc != 0) return rc;
@@ -102,3 +115,17 @@ int MsSqlSubclient::isAutoDiscover(bool& value) const { return GetSwitch("autoDi
 int MsSqlSubclient::isDisableAutoDiscovery(bool& value) const { return GetSwitch("disableAutoDiscovery", value); }
 
 int MsSqlSubclient::isDisableLogConsistency(bool& value) const { return GetSwitch("disableLogConsistency", value); }
+
+int MsSqlSubclient::getDataBkpStream(int& value) const { return GetInt("dataBkpStreams", value); }
+
+int MsSqlSubclient::getLogBkpStream(int& value) const { return GetInt("logBkpStreams", value); }
+
+int MsSqlSubclient::getBkpCOnversion(uint64_t& value) const { return GetUnsigned("bkpConversion", value); }
+
+int MsSqlSubclient::isSnapBackupEnabled(bool& value) const { return GetSwitch("snapBackup", value); }
+
+int MsSqlSubclient::getSnapEngine(uint64_t& value) const { return GetUnsigned("snapEngine", value); }
+
+int MsSqlSubclient::getDDRRepSetId(uint64_t& value) const { return GetUnsigned("ddrRepSetId", value); }
+
+int MsSqlSubclient::isBlockLevelBackupOptimizeRecovery(bool& value) const { return GetSwitch("blockLevel", value); }

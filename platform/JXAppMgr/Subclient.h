@@ -31,6 +31,12 @@ public:
     int lookupProperties(const ChangeRefTime& when) const;
     // Data-pipe read buffer in kilobytes (property "readBufferSizeKB").
     int getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const;
+    // The subclient's name (property "name"); the instance's default
+    // subclient is named "default".
+    int getSubclientName(std::string& name) const;
+    // Whether the subclient backs up the databases of an on-demand list
+    // (property "onDemand", a number, not 0 = set).
+    int isOnDemandSubclient(bool& value) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;
@@ -77,6 +83,17 @@ public:
     int isAutoDiscover(bool& value) const;
     int isDisableAutoDiscovery(bool& value) const;
     int isDisableLogConsistency(bool& value) const;
+    // Backup settings: data and log streams ("dataBkpStreams",
+    // "logBkpStreams"), the backup-conversion switch ("bkpConversion"),
+    // snapshot backup ("snapBackup") and its engine ("snapEngine"), the DDR
+    // replica set ("ddrRepSetId") and block-level backup ("blockLevel").
+    int getDataBkpStream(int& value) const;
+    int getLogBkpStream(int& value) const;
+    int getBkpCOnversion(uint64_t& value) const;
+    int isSnapBackupEnabled(bool& value) const;
+    int getSnapEngine(uint64_t& value) const;
+    int getDDRRepSetId(uint64_t& value) const;
+    int isBlockLevelBackupOptimizeRecovery(bool& value) const;
 
 private:
     int GetSwitch(const std::string& key, bool& value) const;

@@ -17,6 +17,18 @@ BackupOptionsParser::Match BackupOptionsParser::TakeOption(const std::string& na
     } else if (name == "-dctm") {
         m_dctm = true;
         return Match::Switch;
+    } else if (name == "-D" || name == "-I" || name == "-L" || name == "-skipconversion" || name == "-alwayson") {
+        bool& flag = name == "-D"   ? m_dOption
+                     : name == "-I" ? m_iOption
+                     : name == "-L" ? m_lOption
+                     : name == "-skipconversion" ? m_skipConversion
+                                                 : m_alwaysOn;
+        flag = true;
+        return Match::Switch;
+    } else if (name == "-type") {
+        error = ReadNumber(name, value, m_backupType);
+    } else if (name == "-rbsstreams") {
+        error = ReadNumber(name, value, m_rbsStreams);
     } else {
         return Match::No;
     }

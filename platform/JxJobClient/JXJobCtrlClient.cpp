@@ -14,10 +14,18 @@ bool JXJobCtrlClient::checkQuitFlag() const {
     return ::stat(jobmanager::StopFilePath(m_jobId).c_str(), &st) == 0;
 }
 
-bool JXJobCtrlClient::requestStop(uint64_t jobId) {
+bool JXJobCtrlClient::requestStop(uint64_t jobId, int operation) {
     if (!wz::MakeDirectories(jobmanager::JobDirectory(jobId))) return false;
     std::ofstream out(jobmanager::StopFilePath(jobId), std::ios::trunc);
+    if (operation != 0) out << operation << "\n";
     return static_cast<bool>(out);
+}
+
+int JXJobCtrlClient::getJMControlOperation() const {
+    std::ifstream in(jobmanager::StopFilePath(m_jobId));
+    int operation = 0;
+    if (!(in >> operation)) return 0;
+    return operation;
 }
 
 bool JXJobCtrlClient::withdrawStop(uint64_t jobId) { return ::unlink(jobmanager::StopFilePath(jobId).c_str()) == 0; }

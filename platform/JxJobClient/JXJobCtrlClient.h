@@ -12,9 +12,12 @@ public:
 
     // True while the job manager asks the job to stop (its stop file exists).
     bool checkQuitFlag() const;
+    // The control operation that came with the stop request (the number in
+    // the stop file; 0 when none or no request).
+    int getJMControlOperation() const;
 
     // Raises or withdraws the stop request (the job manager's side).
-    static bool requestStop(uint64_t jobId);
+    static bool requestStop(uint64_t jobId, int operation = 0);
     static bool withdrawStop(uint64_t jobId);
 
 private:

@@ -149,6 +149,39 @@ public:
     // is missing or the name is taken.
     bool AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText);
 
+    // ---- Questions of the backup job (CsqlDMOBackupQueries.cpp) ------------
+    // Each asks the instance of the last initialize() unless it names one.
+    // When a question cannot be answered the answer is false and `*failed`
+    // (when given) is set, so a caller can tell "no" from "could not ask".
+    bool isDatabaseExists(const std::string& database, bool* failed = nullptr);
+    bool isDatabaseOffline(const std::string& instance, const std::string& database, bool* failed = nullptr);
+    bool isDatabaseInSingleUserMode(const std::string& database, bool* failed = nullptr);
+    bool isDatabaseConfiguredForLogShipping(const std::string& instance, const std::string& database,
+                                            bool* failed = nullptr);
+    // True for a SharePoint content database, with its SharePoint version.
+    bool isSharepointContentDB(const std::string& database, int& version);
+    bool isDBInFullRecoveryModel(const std::string& database, bool* failed = nullptr);
+    // A database in FULL recovery that has had no full backup yet: SQL
+    // Server truncates its log as in SIMPLE recovery until it has one.
+    bool isPseudoSimpleDB(uint64_t databaseId, bool* failed = nullptr);
+    // Whether the database belongs to an availability group (its name in `group`).
+    bool isDatabaseInAvailableGroup(const std::string& database, std::string& group, bool* failed = nullptr);
+    // Whether this instance is a secondary replica of the group.
+    bool isSecondaryReplica(const std::string& instance, const std::string& group);
+    // Whether this instance is the replica the group prefers for backups of
+    // the database: the readable replica (by the group's preference) with
+    // the highest backup priority.
+    bool isBackupPreferredReplica(const std::string& database);
+    // The instance's logins and their server roles, one "login:role,role" a line.
+    bool getACLInfo(const std::string& instance, std::string& text);
+    // Whether the database keeps blobs in a remote blob store, and its path.
+    bool getDatabaseRBSStatus(const std::string& database, bool& enabled, std::string& blobPath);
+    // Closes the connection of the last initialize().
+    void releaseSqlConnection();
+    // Whether the database's recovery model changed since its last full or
+    // differential backup (the log chain then needs a full backup first).
+    bool hasRecoveryModelChanged(const std::string& database, bool* failed = nullptr);
+
     // The text of the last failure.
     std::wstring getErrorString() const;
 
@@ -157,6 +190,11 @@ private:
     // again) and checks that its service runs.
     bool Connect(const std::string& instance, bool needRunning = true);
     bool Fail(const char* function, const std::string& text);
+    // One column of the database's catalogue row, as text, from the instance
+    // of the last initialize(); false (failure recorded, `*failed` set) when
+    // the database does not exist or the catalogue cannot be read.
+    bool DatabaseText(const char* function, const char* column, const std::string& database, std::string& value,
+                      bool* failed);
 
     unsigned long m_instanceId = 0;
     std::string m_userName;

@@ -74,6 +74,8 @@ FileSystem& RealFileSystem() {
     return fs;
 }
 
+ForwardingFileSystem::ForwardingFileSystem() : target_(Fs()) {}
+
 FileSystem& Fs() {
     FileSystem* fs = g_current.load(std::memory_order_acquire);
     return fs ? *fs : RealFileSystem();

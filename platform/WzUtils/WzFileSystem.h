@@ -45,6 +45,38 @@ public:
 // The POSIX file system.
 FileSystem& RealFileSystem();
 
+// A file system that hands every call to another one (the file system in
+// use when it was made, unless given): a test double overrides only the
+// calls it changes.
+class ForwardingFileSystem : public FileSystem {
+public:
+    ForwardingFileSystem();
+    explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
+
+    int Open(const std::string& p, int f, mode_t m) override { return target_.Open(p, f, m); }
+    ssize_t Read(int fd, void* b, size_t n) override { return target_.Read(fd, b, n); }
+    ssize_t Write(int fd, const void* b, size_t n) override { return target_.Write(fd, b, n); }
+    ssize_t PWrite(int fd, const void* b, size_t n, off_t o) override { return target_.PWrite(fd, b, n, o); }
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override { return target_.PRead(fd, b, n, o); }
+    int Fsync(int fd) override { return target_.Fsync(fd); }
+    int Close(int fd) override { return target_.Close(fd); }
+    int Rename(const std::string& a, const std::string& b) override { return target_.Rename(a, b); }
+    int Unlink(const std::string& p) override { return target_.Unlink(p); }
+    int Mkdir(const std::string& p, mode_t m) override { return target_.Mkdir(p, m); }
+    int Rmdir(const std::string& p) override { return target_.Rmdir(p); }
+    int Stat(const std::string& p, struct stat* st) override { return target_.Stat(p, st); }
+    int Lstat(const std::string& p, struct stat* st) override { return target_.Lstat(p, st); }
+    int Fstat(int fd, struct stat* st) override { return target_.Fstat(fd, st); }
+    int Fchmod(int fd, mode_t m) override { return target_.Fchmod(fd, m); }
+    int ReadDirectory(const std::string& p, std::vector<std::string>& n) override {
+        return target_.ReadDirectory(p, n);
+    }
+    int RealPath(const std::string& p, std::string& r) override { return target_.RealPath(p, r); }
+
+private:
+    FileSystem& target_;
+};
+
 // The file system in use (the real one unless a test installed another).
 FileSystem& Fs();
 

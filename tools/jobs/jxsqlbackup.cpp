@@ -1,26 +1,50 @@
-// jxsqlbackup: starts a backup job (see README.md for its options).
+// jxsqlbackup: runs one phase of a backup job (see README.md for its
+// options).
 //
-// Exit status: 0 when the job is initialised, 1 when initialisation failed
-// (the job manager's journal says why once the job is registered), 2 for a
-// bad command line.
+// Exit status: 0 when the job ran to its end and reported its status to the
+// job manager (the journal holds the status), 1 when it could not start
+// (before registration nothing is reported), 2 for a bad command line.
 #include <cstdio>
+#include <cstring>
 
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/jobbase/CSQLCommon.h"
+#include "JxSQLCommon/backup/CSQLBackup.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: jxsqlbackup -j <job id> -token <id:phase:attempt> -cell <id> -a <application>\n"
+    "                   (-D | -I | -L) [-type <flags>] [-skipconversion] [-restart <text>]\n"
+    "                   [-cn <client>] [-ma <media agent>] [-rbs [-rbsstreams <n>]]\n"
+    "  -D, -I, -L        full, differential or transaction-log phase\n"
+    "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
+    "  -skipconversion   do not apply the conversion rules\n"
+    "  -restart <text>   the job manager's restart string, e.g. \"-o 4096|1\"\n"
+    "Runs under the platform root named by JX_PLATFORM_ROOT; see tools/jobs/README.md.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     EvDebug::SetProgramName("jxsqlbackup");
     BackupOptionsParser parser;
     if (CWzError err = parser.parse(argc, argv); err.IsError()) {
-        std::fprintf(stderr, "jxsqlbackup: %s\n", err.GetMessage().c_str());
+        std::fprintf(stderr, "jxsqlbackup: %s\n%s", err.GetMessage().c_str(), kUsage);
         return 2;
     }
-    CSQLCommon job;
-    bool registered = false;
-    if (!job.initializeBackup(parser, registered)) {
-        std::fprintf(stderr, "jxsqlbackup: job initialisation failed%s\n",
-                     registered ? "; the job manager was told why" : " before registration");
+    if (!parser.isDOption() && !parser.isIOption() && !parser.isLOption()) {
+        std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
+        return 2;
+    }
+    CSQLBackup job;
+    if (!job.startBackup(&parser, argc, argv)) {
+        std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
         return 1;
     }
     return 0;

@@ -1,5 +1,7 @@
 // The stand-in's answer to database auto-discovery: stores the databases a
-// client adds to an instance's default subclient.
+// client adds to an instance's default subclient and adds them to that
+// subclient's content, marked as added by auto-discovery.
+#include "JXAppMgr/ApplProperties.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
@@ -27,6 +29,10 @@ bool ServeAutoDiscover(JxServeRequest& request) {
         db->ExecDML(FX::CSQLite3Sql("INSERT INTO discovered_databases VALUES(?, ?, ?, ?)",
                                     {appId, std::string(d.name != nullptr ? d.name : ""),
                                      static_cast<int64_t>(d.creationTime), static_cast<int64_t>(d.databaseId)}));
+        if (d.name != nullptr && *d.name != '\0') {
+            // A subclient the model does not have keeps the databases only here.
+            (void)ApplProperties(req.applicationId).addDatabase(d.name, true);
+        }
     }
     return JxServeReply(request, kAutoDiscoverReply, reply);
 }

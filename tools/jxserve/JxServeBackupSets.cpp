@@ -9,15 +9,23 @@
 
 namespace {
 
+constexpr unsigned long kBackupSetRequest = 0x1e00011b;
 constexpr unsigned long kBackupSetReply = 0x1e000096;
+constexpr uint64_t kBrokenChainError = 6;
 constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
 constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
 
 std::unique_ptr<FX::CSQLite3DB> Store() {
     return JxServeOpenStore({
         "CREATE TABLE IF NOT EXISTS backup_sets (id INTEGER PRIMARY KEY, code INTEGER, instance_id INTEGER, "
-        "database_name TEXT, backup_type TEXT, job_id INTEGER, backup_phase INTEGER, first_lsn TEXT, "
-        "last_lsn TEXT, file_count INTEGER, archive_count INTEGER)",
+        "database_name TEXT COLLATE NOCASE, backup_type TEXT, job_id INTEGER, backup_phase INTEGER, first_lsn TEXT, "
+        "last_lsn TEXT, file_count INTEGER, archive_count INTEGER, application_number INTEGER, database_id INTEGER, "
+        "start_date INTEGER, finish_date INTEGER, checkpoint_lsn TEXT, database_backup_lsn TEXT, "
+        "archive_group_id INTEGER, copy_only INTEGER, published INTEGER DEFAULT 0)",
+        "CREATE TABLE IF NOT EXISTS backup_set_files (set_id INTEGER, position INTEGER, physical_name TEXT, "
+        "logical_name TEXT, filegroup_name TEXT, file_number INTEGER, file_type INTEGER, file_size INTEGER)",
+        "CREATE TABLE IF NOT EXISTS backup_set_archives (set_id INTEGER, position INTEGER, jxcell_id INTEGER, "
+        "archive_file_id INTEGER, offset INTEGER, source_path TEXT)",
         "CREATE TABLE IF NOT EXISTS backup_set_refusals (database_name TEXT PRIMARY KEY, error INTEGER)",
         "CREATE TABLE IF NOT EXISTS databases (instance_id INTEGER, database_id INTEGER, database_name TEXT, "
         "PRIMARY KEY (instance_id, database_id))",
@@ -29,20 +37,63 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 int64_t Num(uint64_t value) { return static_cast<int64_t>(value); }
 
+// LSNs are decimal numbers of up to 25 digits: compared as numbers.
+bool SameLsn(const std::string& a, const std::string& b) {
+    const size_t za = a.find_first_not_of('0');
+    const size_t zb = b.find_first_not_of('0');
+    return (za == std::string::npos ? "" : a.substr(za)) == (zb == std::string::npos ? "" : b.substr(zb));
+}
+
+// A log backup continues its database's chain when it starts where a stored
+// log backup, or the full backup that began the chain, ended.
+bool ContinuesLogChain(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
+    auto q = db.ExecQuerySetup({"SELECT last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
+                                "database_name = ? AND backup_type IN ('L', 'D')",
+                                {Num(kBackupSetRequest), Num(set.instanceId), Text(set.databaseName)}});
+    while (q->NextRow()) {
+        if (SameLsn(q->GetStringField(0), Text(set.firstLsn))) return true;
+    }
+    return false;
+}
+
+void StoreSet(FX::CSQLite3DB& db, unsigned long code, const SQLBackupSetInfoReq_VER5_t& set) {
+    db.ExecDML({"INSERT OR REPLACE INTO databases (instance_id, database_id, database_name) VALUES (?, ?, ?)",
+                {Num(set.instanceId), Num(set.databaseId), Text(set.databaseName)}});
+    db.ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
+                "first_lsn, last_lsn, file_count, archive_count, application_number, database_id, start_date, "
+                "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only) VALUES "
+                "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {Num(code), Num(set.instanceId), Text(set.databaseName), Text(set.backupType), Num(set.jobId),
+                 Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn), Num(set.fileCount),
+                 Num(set.archiveCount), Num(set.applicationNumber), Num(set.databaseId), Num(set.startDate),
+                 Num(set.finishDate), Text(set.checkpointLsn), Text(set.databaseBackupLsn), Num(set.archiveGroupId),
+                 Num(set.copyOnly)}});
+    const int64_t id = db.ExecScalarInt64("SELECT MAX(id) FROM backup_sets", 0);
+    for (uint32_t i = 0; set.files != nullptr && i < set.fileCount; ++i) {
+        const JXSQLBackupFileInfo_V1_t& f = set.files[i];
+        db.ExecDML({"INSERT INTO backup_set_files VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                    {id, Num(i), Text(f.physicalName), Text(f.logicalName), Text(f.filegroupName), Num(f.fileNumber),
+                     Num(f.fileType), Num(f.fileSize)}});
+    }
+    for (uint32_t i = 0; set.archives != nullptr && i < set.archiveCount; ++i) {
+        const JXSQLBackupArchiveInfo_VER1_t& a = set.archives[i];
+        db.ExecDML({"INSERT INTO backup_set_archives VALUES (?, ?, ?, ?, ?, ?)",
+                    {id, Num(i), Num(a.jxCellId), Num(a.archiveFileId), Num(a.offset), Text(a.sourcePath)}});
+    }
+}
+
 bool ServeBackupSet(JxServeRequest& request) {
     const auto& set = request.As<SQLBackupSetInfoReq_VER5_t>();
     auto db = Store();
     uint64_t error = static_cast<uint64_t>(db->ExecScalarInt64(
         {"SELECT error FROM backup_set_refusals WHERE database_name = ?", {Text(set.databaseName)}}, 0));
-    if (error == 0) {
-        db->ExecDML({"INSERT OR REPLACE INTO databases (instance_id, database_id, database_name) VALUES (?, ?, ?)",
-                     {Num(set.instanceId), Num(set.databaseId), Text(set.databaseName)}});
-        db->ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
-                     "first_lsn, last_lsn, file_count, archive_count) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                     {Num(request.code), Num(set.instanceId), Text(set.databaseName), Text(set.backupType),
-                      Num(set.jobId), Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn),
-                      Num(set.fileCount), Num(set.archiveCount)}});
+    if (error == 0 && request.code == kBackupSetRequest && Text(set.backupType) == "L" &&
+        !ContinuesLogChain(*db, set)) {
+        EV_ERROR(request.log, "Log backup of [%s] starting at LSN [%s] does not continue its chain.",
+                 Text(set.databaseName).c_str(), Text(set.firstLsn).c_str());
+        error = kBrokenChainError;
     }
+    if (error == 0) StoreSet(*db, request.code, set);
     if (request.code == kAnalysisBackupSetRequest) {
         SQLAnalysisBackupSetInfoRsp_t reply;
         reply.ulError = error;
@@ -94,6 +145,12 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
     SQLLogMarkUpdateRsp_t reply;
     return JxServeReply(request, 0x1e0000a4, reply);
 }
+
+}  // namespace
+
+std::unique_ptr<FX::CSQLite3DB> JxServeOpenBackupSetStore() { return Store(); }
+
+namespace {
 
 const JxServeRegistration kBackupSetHandlers{
     {0x1e00011b, &ServeBackupSet},     {0x1e00011c, &ServeBackupSet},   {kAnalysisBackupSetRequest, &ServeBackupSet},

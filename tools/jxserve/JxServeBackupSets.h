@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "WzSQLite/CSQLite3DB.h"
 
 // One stored backup-set update.
 struct JxServeBackupSet {
@@ -30,6 +34,20 @@ struct JxServeLogMark {
     std::string markTime;
     int64_t value = 0;
 };
+
+// The store with the tables of the backup sets.
+std::unique_ptr<FX::CSQLite3DB> JxServeOpenBackupSetStore();
+// Makes each stored backup set whose data the disk library shows committed
+// known to restores (JxServeRestoreStore.h), once.
+void JxServePublishCommittedSets();
+// Drops the stored backup sets of job `jobId` whose data the disk library
+// does not show committed (commits keep the order of the data, so these are
+// the sets after the job's last commit); returns their database names, each
+// once, in the order stored.
+std::vector<std::string> JxServeDropUncommittedSets(uint64_t jobId);
+// The archive entries (archive file id, offset) of the stored sets of a
+// database, oldest set first.
+std::vector<std::vector<std::pair<uint32_t, uint64_t>>> JxServeStoredArchives(const std::string& databaseName);
 
 // Backup-set updates of `databaseName` are answered with `error` (0: stored;
 // 6: the backup chain is broken) and not stored.

@@ -1,10 +1,15 @@
 // The jobs' bookkeeping requests served by the central-server stand-in.
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
+#include <algorithm>
 #include <memory>
 
+#include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeStore.h"
 
@@ -100,6 +105,10 @@ bool ServeCleanup(JxServeRequest& request) {
     const auto& ask = request.As<SqlCleanupTablesReq_t>();
     auto db = Store();
     std::vector<std::string> names = Clean(*db, ask.jobId, Text(ask.databaseName));
+    // The job's backup sets whose data the media never committed go too.
+    for (const std::string& name : JxServeDropUncommittedSets(ask.jobId)) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
     std::vector<SqlCleanedEntry_t> entries(names.size());
     for (size_t i = 0; i < names.size(); ++i) entries[i].databaseName = names[i].data();
     SqlCleanupTablesRsp_V1_t reply;
@@ -143,6 +152,26 @@ bool ServeACLInfo(JxServeRequest& request) {
     return JxServeReply(request, 0x1e0000ee, reply);
 }
 
+// The job's information from the status-tab records its job stored; false
+// when it stored none (or they cannot be read back).
+bool StatusTabInfo(uint64_t jobId, uint64_t jxCellId, std::string& xml, JxServeRequest& request) {
+    std::vector<std::string> records = statustab::Records(jobId, jxCellId);
+    if (records.empty()) return false;
+    JobManager::SQLJobInfo info;
+    info.setint64(JobManager::SQLJobInfo::kJobId, Num(jobId));
+    info.setint64(JobManager::SQLJobInfo::kJxCellId, Num(jxCellId));
+    std::vector<JobManager::SQLStatusTab> tabs(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (tabs[i].unserialize(records[i]) != kMsgOk) {
+            EV_ERROR(request.log, "Stored status-tab record of job %llu unreadable.",
+                     static_cast<unsigned long long>(jobId));
+            return false;
+        }
+    }
+    info.setlistobject(JobManager::SQLJobInfo::kStatusTabs, tabs);
+    return info.serialize(xml) == kMsgOk;
+}
+
 bool ServeJobInfo(JxServeRequest& request) {
     const auto& ask = request.As<SqlGetJobInfoReq_t>();
     auto q = Store()->ExecQuerySetup({"SELECT code, info FROM job_info WHERE job_id = ? AND jxcell_id = ?",
@@ -152,6 +181,8 @@ bool ServeJobInfo(JxServeRequest& request) {
     if (q->NextRow()) {
         reply.code = static_cast<uint32_t>(q->GetInt64Field(0));
         info = q->GetStringField(1);
+        reply.jobInfo = info.data();
+    } else if (StatusTabInfo(ask.jobId, ask.jxCellId, info, request)) {
         reply.jobInfo = info.data();
     } else {
         reply.code = 3;  // nothing to tell of that job

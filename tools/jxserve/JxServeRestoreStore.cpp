@@ -1,6 +1,7 @@
 // The stand-in's discovery and restore records in its SQLite store.
 #include "tools/jxserve/JxServeRestoreStore.h"
 
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeStore.h"
 
 using FX::CSQLite3Sql;
@@ -177,6 +178,9 @@ void JxServePutAnalysisTask(uint64_t taskId, const JxServeAnalysisTask& t) {
 
 std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
                                             uint64_t pointInTime) {
+    // The jobs' backup sets whose data the media has committed since the
+    // last question join the backups first.
+    JxServePublishCommittedSets();
     auto rows = db.ExecQuerySetup(CSQLite3Sql(
         std::string(kBackupColumns) +
             "WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) ORDER BY restore_id",

@@ -106,7 +106,8 @@ void JxServePutAnalysisTask(uint64_t taskId, const JxServeAnalysisTask& task);
 // The store with the tables of these records.
 std::unique_ptr<FX::CSQLite3DB> JxServeOpenRestoreStore();
 // The backups of `database` of `instanceId` in the order added; with a
-// point in time (not 0) only those that ended by it.
+// point in time (not 0) only those that ended by it. The backup sets of jobs
+// join them once the media shows their data committed.
 std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
                                             uint64_t pointInTime);
 // The backup of a restore id; false when there is none.

@@ -19,7 +19,7 @@ protected:
         return status;
     }
     int Backup(const std::string& extra = "") {
-        return Run(JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -cn node1 " + extra);
+        return Run(JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -cn node1 -D " + extra);
     }
     std::string RegisteredOk() {
         auto entries = Journal();
@@ -28,34 +28,51 @@ protected:
     std::string lastError;
 };
 
-TEST_F(JobPrograms, BackupProgramInitialisesTheJob) {
+TEST_F(JobPrograms, BackupProgramRunsThePhaseToItsCompletion) {
     EXPECT_EQ(Backup(), 0) << lastError;
     EXPECT_EQ(RegisteredOk(), "true");
-    EXPECT_TRUE(Causes().empty());
+    const auto complete = jobmanager::JobJournalReader::WithOp(Journal(), "complete");
+    ASSERT_EQ(complete.size(), 1u);
+    EXPECT_EQ(complete[0].Get("status"), "2") << "the instance holds no databases to back up";
 }
 
 TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
+    // A job that registered reports its failure with the job manager and
+    // ends with 0; one that did not ends with 1.
     struct Case {
         const char* name;
         std::function<void()> breakIt;
         std::vector<std::string> causes;
+        int exitStatus;
     };
     const std::vector<Case> cases = {
-        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}},
-        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}},
-        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}},
-        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}},
+        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}, 1},
+        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}, 1},
+        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}, 0},
+        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Reset();
         c.breakIt();
-        EXPECT_EQ(Backup(), 1);
+        EXPECT_EQ(Backup(), c.exitStatus);
         EXPECT_EQ(Causes(), c.causes);
+        const auto complete = jobmanager::JobJournalReader::WithOp(Journal(), "complete");
+        EXPECT_EQ(complete.size(), c.exitStatus == 0 ? 1u : 0u);
+        if (!complete.empty()) {
+            EXPECT_EQ(complete[0].Get("status"), "2");
+        }
     }
     Reset();  // no subclient 99
-    EXPECT_EQ(Backup("-a 99"), 1);
+    EXPECT_EQ(Backup("-a 99"), 0);
     EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e00012f"}));
+}
+
+TEST_F(JobPrograms, BackupProgramNeedsAPhaseAndAnswersHelp) {
+    EXPECT_EQ(Run(JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234"), 2);
+    EXPECT_NE(lastError.find("-D"), std::string::npos);
+    EXPECT_TRUE(Journal().empty());
+    EXPECT_EQ(Run(JX_BACKUP_PROGRAM, "--help"), 0);
 }
 
 TEST_F(JobPrograms, BadCommandLineStartsNoJob) {

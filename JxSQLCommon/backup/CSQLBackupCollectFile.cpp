@@ -1,0 +1,247 @@
+// CSQLBackup: the collect file of a phase (one database name a line, the
+// byte offset of a line being the database's restart point), its writers
+// and readers, and generateCollectFile, which picks how the phase's list is
+// made.
+#include <algorithm>
+#include <cerrno>
+
+#include "JxJobClient/JXBkpJobClient.h"
+#include "JxSQLCommon/backup/CSQLBackup.h"
+#include "WzUtils/FXString.h"
+
+namespace {
+
+// Readers take a line into a buffer of this size: a name has at most 1023 bytes.
+constexpr size_t kLineBufferSize = 1024;
+
+constexpr int kCauseCollectFileOpen = 0x1E00017A;
+constexpr int kCauseCollectFileWrite = 0x1E000130;
+
+}  // namespace
+
+bool CSQLBackup::generateCollectFile() {
+    const std::string path = CollectFilePath();
+    long long size = 0;
+    const int sizeResult = JXFile::getFileSize(path.c_str(), &size);
+    if (sizeResult != 0 && sizeResult != 2) {
+        EV_ERROR(m_logger, "JXFile::getFileSize() returned error. ErrorCode[%d].", sizeResult);
+        RaisePendingCause(kCauseCollectFileOpen, path);
+        return false;
+    }
+    EV_DEBUG(m_logger, 1, "collectFilePath [%s] m_bkyType [%d] m_bkpPhase [%d].", path.c_str(),
+             static_cast<int>(m_bkyType), static_cast<int>(m_bkpPhase));
+    const long long oldSize = size;
+
+    const bool promoted = m_isRBSJob ? (m_bkyType == JXSQL_BACKUP_DIFF && m_bkpPhase == JXSQL_BACKUP_DIFF)
+                                     : m_bkyType != m_bkpPhase;
+    if (promoted || isRestartJob()) {
+        SQLDatabaseStatusMap statusMap;
+        JobManager::SQLJobInfo jobInfo;
+        bool noJobInfo = false;
+        if (!GetDatabasesStatusInfo(jobInfo, statusMap, noJobInfo)) return false;
+        if (!noJobInfo) {
+            if (!jobInfo.isSet(JobManager::SQLJobInfo::kStatusTabs) && oldSize == 0) {
+                EV_ERROR(m_logger, "Unexpected condition happened in retrieval of job info for job ID [%llu].",
+                         static_cast<unsigned long long>(m_jobId));
+                return false;
+            }
+            unsigned long rebuiltSize = static_cast<unsigned long>(oldSize);
+            const bool rebuilt = GenerateSQLRestartOrPromotedFile(rebuiltSize, jobInfo, !isRestartJob());
+            if (!rebuilt && promoted) {
+                EV_ERROR(m_logger, "Failed to generate collect file.");
+                return false;
+            }
+            if (rebuilt && m_isAGChild) {
+                int count = 0;
+                // The master's count is a preference; the stream-info file keeps the phase's own otherwise.
+                (void)FetchStreamCountFromMaster(count);
+                (void)GenerateStreamInfoFile(m_bkpPhase, count);
+            }
+            if (rebuilt && promoted && m_isAGChild) (void)SendStreamCountUpdateToMaster();
+            if (rebuilt && isRestartJob() && rebuiltSize != 0) {
+                SQLDatabaseStatusMap restartMap = statusMap;
+                if (!initializeBackupRestartJob(restartMap)) {
+                    EV_ERROR(m_logger,
+                             "Failed initialize for restarted job. Backup will start from begining for this "
+                             "collect file.");
+                    return false;
+                }
+                if (m_isAGChild) (void)SendStreamCountUpdateToMaster();
+                return true;
+            }
+            if (rebuilt && !isRestartJob()) return true;
+        }
+    }
+
+    // A new collect file.
+    if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
+    bool plugin = isJobInitiatedFromPlugin();
+    if (!m_isRBSJob && !plugin) {
+        // Without patterns every database is selected; the load logs its own failure.
+        (void)m_contentFilters.LoadBackupSelectionPatterns(m_pSubclient);
+    }
+    if (m_isSnapJob && m_bkpPhase == JXSQL_BACKUP_FULL) {
+        EV_INFO(m_logger, "Getting the list of databases from the subclient content for a snap FULL backup job");
+        plugin = false;
+    }
+    if (plugin && !m_isRBSJob) return CreateCollectFileForPlugin();
+    if (!m_isRBSJob && isJobInitiatedFromOSC()) {
+        if (CreateCollectFileForOSC()) return true;
+        return m_isAGChild ? GenerateCollectFileForAlwaysON() : generateSQLCollectFile();
+    }
+    if (m_isAGChild && m_isRBSJob) return generateRBSAlwaysOnCollectFile();
+    if (m_isAGChild) return GenerateCollectFileForAlwaysON();
+    if (m_isRBSJob) return generateRBSCollectFile();
+    return generateSQLCollectFile();
+}
+
+namespace {
+
+// Opens `path` for writing, from its start (`truncate`: emptied) or its end.
+bool OpenForWriting(JXFile& file, const std::string& path, bool truncate, EvEvent& log) {
+    int rc = file.open(path.c_str(), JXFile::kWrite);
+    if (rc == 0) {
+        if (truncate) {
+            rc = file.truncate();
+        } else if (file.seek(0, JXFile::kFromEnd) < 0) {
+            rc = file.getLastError();
+        }
+    }
+    if (rc != 0) {
+        EV_ERROR(log, "Failed to open the collect file [%s] for writing with error [%d].", path.c_str(),
+                 file.getLastError());
+        return false;
+    }
+    return true;
+}
+
+// Writes the names a line each. `stopAtFailure`: a line that cannot be
+// written ends the writing with false; otherwise it is skipped.
+template <typename Names, typename ToText>
+bool WriteNames(const std::string& path, const Names& names, bool truncate, bool stopAtFailure, ToText toText,
+                EvEvent& log) {
+    JXFile file;
+    if (!OpenForWriting(file, path, truncate, log)) return false;
+    for (const auto& entry : names) {
+        const std::string name = toText(entry);
+        EV_DEBUG(log, 2, "Adding database [%s] to collect file.", name.c_str());
+        if (file.putLine(name) < 0) {
+            EV_ERROR(log,
+                     "Failed to write db = [%s] to the collect file[%s] ErrorCode[%d]. Please check the permissions "
+                     "for user configured at the SQL instance.",
+                     name.c_str(), path.c_str(), file.getLastError());
+            if (stopAtFailure) return false;
+        }
+    }
+    // What putLine buffered is only on disk after the flush: a failed flush
+    // loses lines, so it fails the whole write.
+    if (file.bufWriteFlush() != 0 || file.close() != 0) {
+        EV_ERROR(log, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(), file.getLastError());
+        return false;
+    }
+    return true;
+}
+
+std::string Same(const std::string& name) { return name; }
+std::string Narrow(const std::wstring& name) { return FXString::ToString(name); }
+
+}  // namespace
+
+bool CSQLBackup::WriteToCollectFile(std::string path, std::vector<std::string> names, bool truncate) {
+    return WriteNames(path, names, truncate, true, Same, m_logger);
+}
+
+bool CSQLBackup::WriteToCollectFile(std::string path, std::list<std::wstring> names) {
+    return WriteNames(path, names, false, false, Narrow, m_logger);
+}
+
+bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::wstring>& names) {
+    return WriteNames(path, names, false, false, Narrow, m_logger);
+}
+
+bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::string>& names, bool truncate) {
+    return WriteNames(path, names, truncate, false, Same, m_logger);
+}
+
+bool CSQLBackup::ReadFromCollectFile(std::string path, std::vector<std::string>& names) {
+    JXFile file;
+    if (file.open(path.c_str(), JXFile::kRead) != 0) {
+        EV_ERROR(m_logger, "Failed to open the collect file [%s] for reading with error [%d].", path.c_str(),
+                 file.getLastError());
+        return false;
+    }
+    names.clear();
+    char buffer[kLineBufferSize];
+    int rc;
+    while ((rc = file.getLine(buffer, sizeof buffer)) == 1) {
+        EV_DEBUG(m_logger, 2, "Adding database [%s] from collect file.", buffer);
+        names.emplace_back(buffer);
+    }
+    (void)file.close();  // read only: nothing to lose
+    if (rc < 0) {
+        // A line too long for a name, or a read error: the list would be incomplete.
+        EV_ERROR(m_logger, "Failed to read the collect file [%s] with error [%d].", path.c_str(),
+                 file.getLastError());
+        return false;
+    }
+    return true;
+}
+
+bool CSQLBackup::populateDBNamesFromCollectFile(std::set<std::string>& names, std::string path) {
+    JXFile file;
+    if (file.open(path.c_str(), JXFile::kRead) != 0) {
+        EV_ERROR(m_logger, "Failed to open the collect file [%s]. ErrorCode [%d]", path.c_str(), file.getLastError());
+        return false;
+    }
+    char buffer[kLineBufferSize];
+    int rc;
+    while ((rc = file.getLine(buffer, sizeof buffer)) == 1) {
+        if (buffer[0] != '\0') names.insert(buffer);
+    }
+    (void)file.close();  // read only: nothing to lose
+    if (rc < 0) {
+        EV_ERROR(m_logger, "Failed to read the collect file [%s]. ErrorCode [%d]", path.c_str(), file.getLastError());
+        return false;
+    }
+    return true;
+}
+
+bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::string>& names, bool truncate) {
+    const std::string& name = m_bkpPhase == JXSQL_BACKUP_FULL   ? CSQLCommon::FULLCOLLECTFILENAME
+                              : m_bkpPhase == JXSQL_BACKUP_DIFF ? DIFFCOLLECTFILENAME
+                                                                : LOGCOLLECTFILENAME;
+    const std::string path = m_jobResultsDirectory + "/" + name;
+    if (names.empty()) {
+        if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
+        EV_WARN(m_logger, "List of databases for collect file is empty.");
+        return false;
+    }
+    if (file == nullptr) {
+        EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", path.c_str(),
+                 static_cast<unsigned>(EINVAL));
+        RaisePendingCause(kCauseCollectFileOpen, path);
+        return false;
+    }
+    if (!file->isOpened()) {
+        int rc = file->open(path.c_str(), JXFile::kWrite);
+        if (rc == 0 && truncate) rc = file->truncate();
+        if (rc != 0) {
+            EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", path.c_str(),
+                     static_cast<unsigned>(file->getLastError()));
+            RaisePendingCause(kCauseCollectFileOpen, path);
+            return false;
+        }
+    }
+    std::sort(names.begin(), names.end(), compareNoCase);
+    for (const std::string& database : names) {
+        if (file->putLine(database) < 0) {
+            EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", database.c_str(),
+                     path.c_str(), static_cast<unsigned>(file->getLastError()));
+            if (m_pJobClnt != nullptr) *m_pJobClnt << database.c_str();
+            RaisePendingCause(kCauseCollectFileWrite, path);
+            return false;
+        }
+        (void)UpdateStatusTabDBInfo(database.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+    }
+    return true;
+}

@@ -1,0 +1,197 @@
+// Converted-database lists and the job-level conversion.
+//
+// A database converted to another level during a phase is written to the
+// list of that level, which is at the same time the collect file of the
+// phase the job manager is asked to run next ("FullDBList.jxf" or
+// "DiffDBList.jxf" in the job-results directory). A list file stays open for
+// the rest of the job once it was written to.
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "JxJobClient/JXBkpJobClient.h"
+#include "JxSQLCommon/backup/CSQLBackup.h"
+#include "WzUtils/WzFileSystem.h"
+
+namespace {
+
+constexpr uint32_t kFreeTextEvent = 0x48000036;
+
+// Process-wide: the first append to a list also writes the stream-info file
+// of the target phase.
+bool bFullGenerateStreamInfo = true;
+bool bDiffGenerateStreamInfo = true;
+
+}  // namespace
+
+CSQLBackup::ConvertedList CSQLBackup::ConvertedListOf(JXSQLExeBackupType level) {
+    if (level == JXSQL_BACKUP_FULL) {
+        return {&m_fullConvertedNames, &m_fullConvertedFile, &m_bFullConversion,
+                m_jobResultsDirectory + "/" + CSQLCommon::FULLCOLLECTFILENAME};
+    }
+    return {&m_diffConvertedNames, &m_diffConvertedFile, &m_bDiffConversion,
+            m_jobResultsDirectory + "/" + DIFFCOLLECTFILENAME};
+}
+
+bool CSQLBackup::OpenConvertedList(const ConvertedList& list) {
+    if (list.file->open(list.path.c_str(), JXFile::kWrite) != 0) {
+        EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", list.path.c_str(),
+                 static_cast<unsigned>(list.file->getLastError()));
+        return false;
+    }
+    std::vector<std::string> names;
+    if (!populateDBNamesFromCollectFile(names, list.path) || list.file->seek(0, JXFile::kFromEnd) < 0) {
+        EV_ERROR(m_logger, "Failed to read the collect file [%s].", list.path.c_str());
+        (void)list.file->close();  // nothing was written to it
+        return false;
+    }
+    list.names->insert(names.begin(), names.end());
+    return true;
+}
+
+bool CSQLBackup::AddConvertedDBToCollectFile(std::string databaseName, JXSQLExeBackupType level) {
+    if (databaseName.empty() || (level != JXSQL_BACKUP_FULL && level != JXSQL_BACKUP_DIFF)) return false;
+    bool& generateStreamInfo = level == JXSQL_BACKUP_FULL ? bFullGenerateStreamInfo : bDiffGenerateStreamInfo;
+    if (generateStreamInfo) {
+        generateStreamInfo = false;
+        (void)GenerateStreamInfoFile(level, 0);  // the next phase writes it anew when this one failed
+    }
+    const ConvertedList list = ConvertedListOf(level);
+    *list.flag = true;
+    if (!list.file->isOpened() && !OpenConvertedList(list)) return false;
+    if (list.names->count(databaseName) != 0) return true;
+    if (list.file->putLine(databaseName) < 0 || list.file->bufWriteFlush() != 0) {
+        EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", databaseName.c_str(),
+                 list.path.c_str(), static_cast<unsigned>(list.file->getLastError()));
+        DropUnwrittenName(list);
+        return false;
+    }
+    list.names->insert(databaseName);
+    return true;
+}
+
+// The line that could not be written must not reach the list later with
+// another name's flush: the caller fails that database. The file is closed
+// (which drops what is buffered) and put back to the names it holds.
+void CSQLBackup::DropUnwrittenName(const ConvertedList& list) {
+    (void)list.file->close();  // its result is the failure already reported
+    std::string content;
+    for (const std::string& name : *list.names) content += name + "\n";
+    if (!wz::WriteFileAtomically(list.path, content)) {
+        EV_ERROR(m_logger, "Failed to restore collect file [%s] with error [%u].", list.path.c_str(),
+                 static_cast<unsigned>(errno));
+    }
+}
+
+uint32_t CSQLBackup::GetConvertedDBCount(JXSQLExeBackupType level) {
+    if (level != JXSQL_BACKUP_FULL && level != JXSQL_BACKUP_DIFF) return 0;
+    // A full phase converts nothing; in a differential phase the differential
+    // list is the running phase's own collect file.
+    if (m_bkpPhase == JXSQL_BACKUP_FULL) return 0;
+    if (m_bkpPhase == JXSQL_BACKUP_DIFF && level == JXSQL_BACKUP_DIFF) return 0;
+    const ConvertedList list = ConvertedListOf(level);
+    if (list.file->isOpened()) return static_cast<uint32_t>(list.names->size());
+    if (!OpenConvertedList(list)) return 0;
+    *list.flag = !list.names->empty();
+    return static_cast<uint32_t>(list.names->size());
+}
+
+bool CSQLBackup::DeleteConvertedDBCollectFile(JXSQLExeBackupType level) {
+    if (level != JXSQL_BACKUP_FULL && level != JXSQL_BACKUP_DIFF) return false;
+    const ConvertedList list = ConvertedListOf(level);
+    *list.flag = false;
+    if (list.file->isOpened() && list.file->close() != 0) {
+        EV_WARN(m_logger, "Failed to close collect file [%s].", list.path.c_str());
+    }
+    list.names->clear();
+    if (wz::Fs().Unlink(list.path) != 0 && errno != ENOENT) {
+        EV_WARN(m_logger, "Failed to delete collect [%s]. with error [%u].", list.path.c_str(),
+                static_cast<unsigned>(errno));
+        return false;
+    }
+    EV_DEBUG(m_logger, 2, "Successfully deleted collect file [%s].", list.path.c_str());
+    return true;
+}
+
+void CSQLBackup::HandleConversion() {
+    if (m_bkpPhase == JXSQL_BACKUP_FULL) return;
+    if (m_bLREP && m_bkpPhase == JXSQL_BACKUP_LOG) {
+        HandleLREPConversion();
+    } else if (m_bLREPVSA && m_bkpPhase == JXSQL_BACKUP_LOG) {
+        HandleLREPVSAConversion();
+    } else if (m_isSnapBackup && m_bkyType == JXSQL_BACKUP_LOG) {
+        HandleSNAPConversion();
+    } else if (m_blockLevelEnabled && m_bkpPhase == JXSQL_BACKUP_LOG) {
+        HandleBlockLevelConversion();
+    } else {
+        HandleNonSnapConversion();
+    }
+    (void)closeJobResults();  // the next phase reopens them
+    if (m_pBkpJobClnt == nullptr) return;
+    if (m_bDiffConversion) {
+        (void)m_pBkpJobClnt->runDifferentialPhase();
+        EV_DEBUG(m_logger, 2, "Updating job manager to run differential phase");
+    }
+    if (m_bFullConversion) {
+        (void)m_pBkpJobClnt->convertToFull();
+        EV_DEBUG(m_logger, 2, "Updating job manager to run Full phase");
+    }
+    (void)m_pBkpJobClnt->updateInfo(false, nullptr);
+}
+
+void CSQLBackup::HandleNonSnapConversion() {
+    if (m_bkpPhase != JXSQL_BACKUP_LOG && m_bkpPhase != JXSQL_BACKUP_DIFF) return;
+    if (!m_isAGChild) return;  // the lists are in place for the next phase
+    if (!m_fullConvertedNames.empty() &&
+        !SendGeneratedCollectFileForAlwaysONToMasterProcess(ConvertedListOf(JXSQL_BACKUP_FULL).path,
+                                                            JXSQL_BACKUP_FULL, true)) {
+        EV_ERROR(m_logger,
+                 "Failure while sending full collect file to master process. Databases in FULL collect file will "
+                 "not be backed up.");
+        m_fullConvertedNames.clear();
+    }
+    if (!m_diffConvertedNames.empty() &&
+        !SendGeneratedCollectFileForAlwaysONToMasterProcess(ConvertedListOf(JXSQL_BACKUP_DIFF).path,
+                                                            JXSQL_BACKUP_DIFF, true)) {
+        EV_ERROR(m_logger,
+                 "Failure while sending differential collect file to master process. Databases in differential "
+                 "collect file will not be backed up.");
+        m_diffConvertedNames.clear();
+    }
+}
+
+CWzError CSQLBackup::HandlePromoteToFullConversion(JobManager::SQLStatusTab* status, const std::string& databaseName) {
+    const std::string text = "The [" + m_backupLevelName + "] backup of [" + databaseName +
+                             "] is being converted because backup option is set to promote it to a FULL";
+    m_logger << text.c_str();
+    m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+    EV_INFO(m_logger, "%s", text.c_str());
+    if (!AddConvertedDBToCollectFile(databaseName, JXSQL_BACKUP_FULL)) {
+        // Nothing would back the database up: it fails in this phase.
+        return FailConversion(status, databaseName);
+    }
+    if (status != nullptr) {
+        status->setstring(JobManager::SQLStatusTab::kReason, text);
+        status->setint64(JobManager::SQLStatusTab::kDatabasePhase, JobManager::kDBPhaseFull);
+        status->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusConverted);
+        (void)UpdateStatusTabInformationToCS(status);
+    }
+    return CWzError();
+}
+
+CWzError CSQLBackup::FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName) {
+    const std::string reason = "Failed to add database [" + databaseName + "] to the collect file of its new level.";
+    EV_ERROR(m_logger, "%s", reason.c_str());
+    if (status != nullptr) {
+        status->setstring(JobManager::SQLStatusTab::kFailureReason, reason);
+        status->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusFailed);
+        (void)UpdateStatusTabInformationToCS(status);
+    }
+    logDatabaseBackupStatus(databaseName, false, true);
+    if (m_pBkpJobClnt != nullptr) {
+        (void)m_pBkpJobClnt->addBackupFileFailures(1);
+        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
+    }
+    return CWzError();
+}

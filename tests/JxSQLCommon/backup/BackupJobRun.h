@@ -1,0 +1,73 @@
+// Test support: a whole backup job as the backup program runs it, against
+// the simulated instance "HOST/INST" and the central-server stand-in, with
+// subclient 1234 of backup domain 2 holding the given databases.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "JXAppMgr/AppModel.h"
+#include "JxCommandLineParser/BackupOptionsParser.h"
+#include "JxJobClient/JobJournalReader.h"
+#include "JxLib/JxProcess.h"
+#include "JxSQLCommon/backup/CSQLBackup.h"
+#include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
+#include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+
+namespace jxtest {
+
+class BackupJobRun : public CentralServerTest {
+protected:
+    void SetUp() override {
+        CentralServerTest::SetUp();
+        AppModel::Set("subclient/1234", "instanceId", "7");
+        AppModel::Set("subclient/1234", "name", "daily");
+        AppModel::Set("subclient/1234", "dataBkpStreams", "2");
+        AppModel::Set("instance/7", "name", "HOST/INST");
+        AppModel::Set("instance/7", "serverType", "DataBase Engine");
+        AppModel::Set("instance/7", "sqlVersion", "15.0.2000.5");
+        root.WriteFile("bin/systemctl", "#!/bin/sh\necho 'Active: active (running)'\nexit 0\n");
+        const std::string systemctl = root.File("bin/systemctl");
+        ::chmod(systemctl.c_str(), 0755);
+        ASSERT_TRUE(JxProcess::SetProgramPath("systemctl", systemctl));
+    }
+
+    // The instance with `databases`, all of them in the subclient's content.
+    void MakeDatabases(const std::vector<std::string>& databases) {
+        MakeInstance(instance, databases);
+        int n = 0;
+        for (const std::string& name : databases) {
+            AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), name);
+        }
+    }
+
+    // Runs one phase ("-D", "-I" or "-L") of job `jobId` as attempt `attempt`.
+    bool RunPhase(uint64_t jobId, const std::string& phase, int attempt = 1, std::vector<std::string> extra = {}) {
+        CSQLBackup job;
+        return RunPhaseOf(job, jobId, phase, attempt, std::move(extra));
+    }
+    bool RunPhaseOf(CSQLBackup& job, uint64_t jobId, const std::string& phase, int attempt,
+                    std::vector<std::string> extra) {
+        const std::string id = std::to_string(jobId);
+        const std::string token = id + ":1:" + std::to_string(attempt);
+        std::vector<std::string> words = {"jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", "1234", phase};
+        words.insert(words.end(), extra.begin(), extra.end());
+        std::vector<char*> args;
+        for (std::string& w : words) args.push_back(w.data());
+        BackupOptionsParser parser;
+        EXPECT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
+        return job.startBackup(&parser, static_cast<int>(args.size()), args.data());
+    }
+
+    std::vector<jobmanager::JournalEntry> Journal(uint64_t jobId, const std::string& op = "") {
+        auto all = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
+        if (op.empty()) return all;
+        return jobmanager::JobJournalReader::WithOp(all, op);
+    }
+
+    SqlSimInstance instance;
+};
+
+}  // namespace jxtest

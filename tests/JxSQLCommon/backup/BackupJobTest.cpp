@@ -1,0 +1,300 @@
+// Whole backup jobs: phases as the job manager runs them, and what they
+// leave with the job manager, the central server, SQL Server's history and
+// the media; restores of what they wrote give the source's bytes back.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "JXAppMgr/StatusTabStore.h"
+#include "JxJobClient/JXJobClient.h"
+#include "JxJobClient/JXJobCtrlClient.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "WzUtils/PlatformRoot.h"
+#include "tools/jxserve/JxServeBackupSets.h"
+#include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+
+namespace {
+
+struct BackupSet {
+    int64_t id = 0;
+    std::string database;
+    std::string type;
+    int64_t files = 0;
+    std::list<RestoreArchiveInfo> archives;
+};
+
+class BackupJobTest : public jxtest::BackupJobRun {
+protected:
+    // The central server's backup sets of a job, in the order they came.
+    std::vector<BackupSet> Sets(uint64_t jobId) {
+        std::vector<BackupSet> sets;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT id, database_name, backup_type, (SELECT COUNT(*) FROM backup_set_files f WHERE "
+                           "f.set_id = s.id) FROM backup_sets s WHERE job_id = ? ORDER BY id",
+                           -1, &q, nullptr);
+        sqlite3_bind_int64(q, 1, static_cast<int64_t>(jobId));
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            BackupSet set;
+            set.id = sqlite3_column_int64(q, 0);
+            set.database = reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
+            set.type = reinterpret_cast<const char*>(sqlite3_column_text(q, 2));
+            set.files = sqlite3_column_int64(q, 3);
+            sets.push_back(set);
+        }
+        sqlite3_finalize(q);
+        for (BackupSet& set : sets) {
+            sqlite3_prepare_v2(db,
+                               "SELECT jxcell_id, archive_file_id, offset FROM backup_set_archives WHERE set_id = ? "
+                               "ORDER BY position",
+                               -1, &q, nullptr);
+            sqlite3_bind_int64(q, 1, set.id);
+            while (sqlite3_step(q) == SQLITE_ROW) {
+                RestoreArchiveInfo a;
+                a.jxCellId = static_cast<uint64_t>(sqlite3_column_int64(q, 0));
+                a.archiveFileId = static_cast<uint64_t>(sqlite3_column_int64(q, 1));
+                a.offset = static_cast<uint64_t>(sqlite3_column_int64(q, 2));
+                set.archives.push_back(a);
+            }
+            sqlite3_finalize(q);
+        }
+        sqlite3_close(db);
+        return sets;
+    }
+
+    // SQL Server's backup history letters of a database, oldest first.
+    std::string History(const std::string& database) {
+        std::string letters;
+        SimSqlStatement q = instance.Db().Prepare("SELECT type FROM backup_history WHERE database_name = ? ORDER BY id");
+        q.Bind(1, database);
+        while (q.Step()) letters += q.Text(0);
+        return letters;
+    }
+
+    std::string CompleteStatus(uint64_t jobId) {
+        auto complete = Journal(jobId, "complete");
+        return complete.empty() ? "none" : complete.back().Get("status");
+    }
+
+    std::string DataBytes(const std::string& database) {
+        std::string bytes;
+        for (const std::string& path : vditest::DataFiles(instance, database)) bytes += vditest::ReadAll(path);
+        return bytes;
+    }
+
+    void Change(const std::string& database, uint32_t pages, uint64_t seed) {
+        SqlSimChangeSpec spec;
+        spec.database = database;
+        spec.pages = pages;
+        spec.seed = seed;
+        ASSERT_FALSE(SqlSimChanges(instance).Change(spec).IsError());
+    }
+
+    void Restore(const std::string& database, const BackupSet& set, bool recovery) {
+        SCOPED_TRACE(database + " " + set.type);
+        vditest::RestoreOptions options;
+        options.recovery = recovery;
+        options.replace = true;
+        const vditest::Outcome o = vditest::Restore(database, set.archives, options);
+        EXPECT_TRUE(o.ok) << o.text;
+    }
+};
+
+TEST_F(BackupJobTest, FullJobOfThreeDatabasesCommitsOneSetEachThatRestoresTheirBytes) {
+    MakeDatabases({"Sales", "HR", "Stock"});
+    const std::string before = DataBytes("Sales");
+    ASSERT_TRUE(RunPhase(42, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(42), "1");
+
+    const std::vector<BackupSet> sets = Sets(42);
+    ASSERT_EQ(sets.size(), 3u);
+    for (const BackupSet& set : sets) {
+        SCOPED_TRACE(set.database);
+        EXPECT_EQ(set.type, "D");
+        EXPECT_GT(set.files, 0);
+        EXPECT_EQ(set.archives.size(), 2u) << "one archive entry per stream";
+        EXPECT_EQ(History(set.database), "D");
+    }
+
+    Change("Sales", 3, 7);
+    ASSERT_NE(DataBytes("Sales"), before);
+    for (const BackupSet& set : sets) {
+        if (set.database == "Sales") Restore("Sales", set, true);
+    }
+    EXPECT_EQ(DataBytes("Sales"), before);
+}
+
+TEST_F(BackupJobTest, DifferentialAndLogJobsChainAndRestoreToTheSourceBytes) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(42, "-D", 1, {"-type", "1"}));
+    Change("Sales", 2, 1);
+    ASSERT_TRUE(RunPhase(43, "-I", 1, {"-type", "4"}));
+    Change("Sales", 1, 2);
+    ASSERT_TRUE(RunPhase(44, "-L", 1, {"-type", "2"}));
+    Change("Sales", 4, 3);
+    ASSERT_TRUE(RunPhase(45, "-L", 1, {"-type", "2"}));
+    for (uint64_t job : {43, 44, 45}) EXPECT_EQ(CompleteStatus(job), "1") << job;
+    EXPECT_EQ(History("Sales"), "DILL");
+    const std::string source = DataBytes("Sales");
+
+    const std::vector<BackupSet> full = Sets(42);
+    const std::vector<BackupSet> diff = Sets(43);
+    const std::vector<BackupSet> log1 = Sets(44);
+    const std::vector<BackupSet> log2 = Sets(45);
+    ASSERT_EQ(diff.size(), 1u);
+    ASSERT_EQ(log1.size(), 1u);
+    ASSERT_EQ(log2.size(), 1u);
+    EXPECT_EQ(diff[0].type, "I");
+    EXPECT_EQ(log1[0].type, "L");
+
+    Change("Sales", 8, 99);  // the source moves on; the restore must undo it
+    Restore("Sales", full[0], false);
+    Restore("Sales", diff[0], false);
+    Restore("Sales", log1[0], false);
+    Restore("Sales", log2[0], true);
+    EXPECT_EQ(DataBytes("Sales"), source);
+}
+
+// A log job over a database that never had a full backup, a SIMPLE one, an
+// offline and a read-only one: the first two move to the full and the
+// differential phase that the job manager is asked for, the others are
+// skipped with their reasons; the promoted phases back the converted ones up.
+TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackItUp) {
+    MakeDatabases({"Sales"});
+    SqlSimDatabaseSpec simple;
+    simple.name = "Simple";
+    simple.recoveryModel = "SIMPLE";
+    ASSERT_FALSE(instance.AddDatabase(simple).IsError());
+    AppModel::Set("subclient/1234", "property118_2", "Simple");
+    ASSERT_TRUE(RunPhase(49, "-D", 1, {"-type", "1"}));
+    ASSERT_EQ(CompleteStatus(49), "1");
+    SqlSimDatabaseSpec fresh;
+    fresh.name = "Fresh";
+    SqlSimDatabaseSpec dark;
+    dark.name = "Dark";
+    SqlSimDatabaseSpec locked;
+    locked.name = "Locked";
+    locked.readOnly = true;
+    int n = 2;
+    for (const SqlSimDatabaseSpec& spec : {fresh, dark, locked}) {
+        ASSERT_FALSE(instance.AddDatabase(spec).IsError());
+        AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), spec.name);
+    }
+    ASSERT_FALSE(instance.SetDatabaseState("Dark", SQLDB_STATE_OFFLINE).IsError());
+    JXPlatformInfo().setNumber("MSSQLAgent", "bSkipTLForSimpleRecoveryModelDB", 0);
+
+    ASSERT_TRUE(RunPhase(50, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(root.ReadFile("jobresults/50/FullDBList.jxf"), "Fresh\n");
+    EXPECT_EQ(root.ReadFile("jobresults/50/DiffDBList.jxf"), "Simple\n");
+    std::vector<std::string> requests;
+    for (const auto& e : Journal(50)) {
+        if (e.op == "runDifferentialPhase" || e.op == "convertToFull") requests.push_back(e.op);
+    }
+    EXPECT_EQ(requests, (std::vector<std::string>{"runDifferentialPhase", "convertToFull"}));
+    std::map<std::string, int64_t> skipReasons;
+    for (const std::string& xml : statustab::Records(50, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        const int64_t status = tab.getint64(JobManager::SQLStatusTab::kStatus);
+        if (status == JobManager::kDBStatusSkippedInPhase || status == JobManager::kDBStatusSkippedAtCollect) {
+            skipReasons[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] =
+                tab.getint64(JobManager::SQLStatusTab::kSkipReason);
+        }
+    }
+    EXPECT_EQ(skipReasons, (std::map<std::string, int64_t>{{"Dark", 1}, {"Locked", 2}}));
+    EXPECT_EQ(History("Sales"), "DL");
+
+    ASSERT_TRUE(RunPhase(50, "-I", 1, {"-type", "2"}));
+    ASSERT_TRUE(RunPhase(50, "-D", 1, {"-type", "2"}));
+    EXPECT_EQ(History("Simple"), "DI");
+    EXPECT_EQ(History("Fresh"), "D");
+    EXPECT_EQ(History("Sales"), "DL") << "the promoted phases back up only the converted databases";
+}
+
+TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
+    MakeDatabases({"db1", "db2", "db3"});
+    JxServeRefuseBackupSets("db2", 1);
+    ASSERT_TRUE(RunPhase(61, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(61), "2");
+    const auto causes = Journal(61, "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    for (const auto& e : causes) EXPECT_EQ(e.Get("cause"), "0x1e000140");
+    ASSERT_EQ(Sets(61).size(), 1u);
+    EXPECT_EQ(Sets(61)[0].database, "db1");
+    EXPECT_EQ(History("db3"), "") << "the walk ended after db2";
+}
+
+// Records what the pipeline holds after each database.
+struct WatchedJob : CSQLBackup {
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        writersAfter.push_back(m_dataTransferHandler.getStreamWriterMap().size());
+        results.push_back(ok);
+        return ok;
+    }
+    std::vector<size_t> writersAfter;
+    std::vector<bool> results;
+};
+
+// SQL Server fails the first database's backup (error 3203, a read error);
+// the pipeline must be free of it (no engine, no writers) for the next one.
+TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
+    MakeDatabases({"db1", "db2"});
+    root.WriteFile("vdi/fail/db1", "3203");
+    WatchedJob job;
+    ASSERT_TRUE(RunPhaseOf(job, 62, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(job.results, (std::vector<bool>{false, true}));
+    EXPECT_EQ(job.writersAfter, (std::vector<size_t>{0, 0}));
+    EXPECT_EQ(CompleteStatus(62), "3");
+    const auto causes = Journal(62, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145") << "the transfer ended with the statement";
+    ASSERT_EQ(Sets(62).size(), 1u);
+    EXPECT_EQ(Sets(62)[0].database, "db2");
+}
+
+// A job the job manager stops once `stopAfter` databases are backed up.
+struct StoppedJob : CSQLBackup {
+    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        if (ok && --remaining == 0) {
+            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
+        }
+        return ok;
+    }
+    int remaining;
+};
+
+TEST_F(BackupJobTest, ARestartedJobBacksUpNothingTwiceAndSkipsNothing) {
+    MakeDatabases({"db1", "db2", "db3", "db4"});
+    JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", 1);
+    StoppedJob first(2);
+    ASSERT_TRUE(RunPhaseOf(first, 60, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(60), "none") << "a stop without suspension reports no status";
+    EXPECT_EQ(Sets(60).size(), 2u);
+
+    ASSERT_TRUE(JXJobCtrlClient::withdrawStop(60));
+    const std::string restart = JXJobClient(60).getRestartString(0);
+    ASSERT_FALSE(restart.empty());
+    ASSERT_TRUE(RunPhase(60, "-D", 2, {"-type", "1", "-restart", restart}));
+    EXPECT_EQ(CompleteStatus(60), "1");
+    std::map<std::string, int> setsPerDatabase;
+    for (const BackupSet& set : Sets(60)) ++setsPerDatabase[set.database];
+    EXPECT_EQ(setsPerDatabase, (std::map<std::string, int>{{"db1", 1}, {"db2", 1}, {"db3", 1}, {"db4", 1}}));
+    for (const char* name : {"db1", "db2", "db3", "db4"}) EXPECT_EQ(History(name), "D") << name;
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+// The backup-set record of a database: what reaches the central server, the
+// refusals and the broken chain, the media metadata, and what the central
+// server lets restores see.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "JxJobClient/JXJobClient.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tools/jxserve/JxServeBackupSets.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
+
+namespace {
+
+using JobManager::SQLStatusTab;
+
+// The metadata text of one backup as the VDI engine gives it.
+std::string Metadata(const std::string& database, const std::string& type, const std::string& first,
+                     const std::string& last, const std::string& checkpoint = "100") {
+    SQLPmn::SQLDBBackupInfo info;
+    info.setstring(SQLPmn::SQLDBBackupInfo::kDatabaseName, database);
+    info.setstring(SQLPmn::SQLDBBackupInfo::kBackupType, type);
+    info.setstring(SQLPmn::SQLDBBackupInfo::kFirstLsn, first);
+    info.setstring(SQLPmn::SQLDBBackupInfo::kLastLsn, last);
+    info.setstring(SQLPmn::SQLDBBackupInfo::kCheckpointLsn, checkpoint);
+    info.setstring(SQLPmn::SQLDBBackupInfo::kDatabaseBackupLsn, "100");
+    info.setint64(SQLPmn::SQLDBBackupInfo::kBackupStartDate, 1700000000);
+    info.setint64(SQLPmn::SQLDBBackupInfo::kBackupFinishDate, 1700000100);
+    SQLPmn::SQLFileBackupInfo file;
+    file.setstring(SQLPmn::SQLFileBackupInfo::kPhysicalName, "/data/" + database + ".mdf");
+    file.setstring(SQLPmn::SQLFileBackupInfo::kLogicalName, database);
+    file.setstring(SQLPmn::SQLFileBackupInfo::kFilegroupName, "PRIMARY");
+    file.setint64(SQLPmn::SQLFileBackupInfo::kFileSize, 65536);
+    SQLPmn::SQLDBBackupMetadata metadata;
+    metadata.setlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, std::vector<SQLPmn::SQLDBBackupInfo>{info});
+    metadata.setlistobject(SQLPmn::SQLDBBackupMetadata::kFiles, std::vector<SQLPmn::SQLFileBackupInfo>{file});
+    std::string xml;
+    EXPECT_EQ(metadata.serialize(xml), kMsgOk);
+    return xml;
+}
+
+// A job whose pipeline streams are replaced by fixed archive entries.
+struct RecordingJob : jxtest::BackupJobUnderTest {
+    using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::m_promoteBrokenChain;
+    bool setAfileInfoToRequestForVDI(SQLBackupSetInfoReq_VER5_t& request,
+                                     SQLPmn::SQLBackupDatabaseMediaMetaInfo&) override {
+        request.archives = new JXSQLBackupArchiveInfo_VER1_t[1];
+        request.archiveCount = 1;
+        request.archives[0].jxCellId = 2;
+        request.archives[0].archiveFileId = 1000;
+        request.archives[0].offset = 4096;
+        return true;
+    }
+};
+
+class BackupSetTest : public jxtest::BackupJobRun {
+protected:
+    void SetUp() override {
+        BackupJobRun::SetUp();
+        job.m_jobResultsDirectory = root.path() + "/results";
+        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+    }
+
+    std::vector<jobmanager::JournalEntry> Causes(uint64_t jobId) { return Journal(jobId, "setPendingCause"); }
+
+    RecordingJob job{71};
+};
+
+TEST_F(BackupSetTest, IncompleteMetadataSendsNothing) {
+    int code = -1;
+    EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200", ""), 0, "", &code, nullptr, true));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(job.sendBackupSetInfoToCS("<not metadata", 0, "", &code, nullptr, true));
+    EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", nullptr, nullptr, true));
+    EXPECT_TRUE(JxServeStoredBackupSets().empty());
+}
+
+TEST_F(BackupSetTest, AcceptedRecordFillsTheStatusRowAndIsStoredWithFilesAndArchives) {
+    SQLStatusTab tab;
+    int code = -1;
+    ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, &tab, true));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(tab.getstring(SQLStatusTab::kFirstLsn), "100");
+    EXPECT_EQ(tab.getstring(SQLStatusTab::kLastLsn), "200");
+    EXPECT_EQ(tab.getint64(SQLStatusTab::kBackupFinishDate), 1700000100);
+    auto sets = JxServeStoredBackupSets();
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].backupType, "D");
+    EXPECT_EQ(sets[0].fileCount, 1u);
+    EXPECT_EQ(sets[0].archiveCount, 1u);
+    EXPECT_EQ(JxServeStoredArchives("Sales"),
+              (std::vector<std::vector<std::pair<uint32_t, uint64_t>>>{{{1000u, 4096u}}}));
+}
+
+TEST_F(BackupSetTest, RefusedRecordStopsTheJobWithItsCause) {
+    JxServeRefuseBackupSets("Sales", 9);
+    int code = 0;
+    EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, nullptr, true));
+    EXPECT_EQ(code, 0x1E000140);
+    EXPECT_TRUE(job.m_bJobFailed);
+    auto causes = Causes(71);
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000140");
+    EXPECT_EQ(causes[0].List("args"), (std::vector<std::string>{"Sales"}));
+}
+
+TEST_F(BackupSetTest, LogOffTheChainIsConvertedToFullUnlessPromotionIsOff) {
+    int code = 0;
+    ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, nullptr, true));
+    ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "L", "200", "300"), 0, "", &code, nullptr, true));
+    // A log backup made elsewhere took 300..400: this one starts at 400.
+    SQLStatusTab tab;
+    ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "L", "400", "500"), 0, "", &code, &tab, true));
+    EXPECT_EQ(code, 0x1e00014d);
+    EXPECT_FALSE(job.m_bJobFailed);
+    EXPECT_EQ(tab.getint64(SQLStatusTab::kStatus), 4);
+    EXPECT_EQ(tab.getint64(SQLStatusTab::kSkipReason), 13);
+    EXPECT_EQ(tab.getint64(SQLStatusTab::kDatabasePhase), 1);
+    EXPECT_EQ(tab.getstring(SQLStatusTab::kReason), "Broken chain detected for database [Sales].");
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "Sales\n");
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 2u);
+
+    job.m_promoteBrokenChain = 0;
+    EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "L", "400", "500"), 0, "", &code, nullptr, true));
+    EXPECT_EQ(code, 0x1e00014d);
+    auto causes = Causes(71);
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e00014d");
+}
+
+TEST_F(BackupSetTest, ArchiveEntriesComeOnePerStreamWriterOrTheRecordIsNotSent) {
+    jxtest::BackupJobUnderTest plain(72);
+    int code = 0;
+    // No backup ran: the pipeline has no writer for the job's streams.
+    EXPECT_FALSE(plain.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, nullptr, true));
+    EXPECT_TRUE(JxServeStoredBackupSets().empty());
+}
+
+TEST_F(BackupSetTest, MediaMetadataIsQueuedAndSentOnFlush) {
+    EXPECT_TRUE(job.updateMetaInfoToMedia(nullptr, true));  // nothing queued: nothing sent
+    job.m_sendOptionalHeader = true;
+    int code = 0;
+    ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, nullptr, false));
+    ASSERT_EQ(job.m_mediaMetaInfo.size(), 1u);
+    const SQLPmn::SQLBackupDatabaseMediaMetaInfo& media = job.m_mediaMetaInfo[0];
+    EXPECT_EQ(media.getstring(SQLPmn::SQLBackupDatabaseMediaMetaInfo::kDatabaseName), "Sales");
+    EXPECT_EQ(media.getint64(SQLPmn::SQLBackupDatabaseMediaMetaInfo::kApplicationType), 81);
+    EXPECT_EQ(media.getlistobject(SQLPmn::SQLBackupDatabaseMediaMetaInfo::kFiles).size(), 1u);
+    EXPECT_EQ(media.getlistobject(SQLPmn::SQLBackupDatabaseMediaMetaInfo::kArchives).size(), 0u);
+    EXPECT_TRUE(job.updateMetaInfoToMedia(nullptr, true));
+    EXPECT_TRUE(job.m_mediaMetaInfo.empty());
+}
+
+TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheOthers) {
+    DiskLibrary media;
+    ASSERT_TRUE(media.Open().IsSuccess());
+    MediaArchiveFile afile;
+    ASSERT_TRUE(media.CreateArchiveFile(2, 81, 1, afile).IsSuccess());
+    MediaPiece committed;
+    committed.archiveFileId = afile.id.archiveFileId;
+    committed.offset = 0;
+    committed.jobId = 81;
+    committed.database = "HR";
+    ASSERT_TRUE(media.AddPiece(committed).IsSuccess());
+    ASSERT_TRUE(media.CommitPieces({committed.id}, 81, "0").IsSuccess());
+    MediaPiece pending = committed;
+    pending.offset = 4096;
+    pending.database = "Sales";
+    ASSERT_TRUE(media.AddPiece(pending).IsSuccess());
+
+    auto send = [&](const char* database, uint64_t offset) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s", database);
+        char type[] = "D";
+        JXSQLBackupArchiveInfo_VER1_t archive;
+        archive.jxCellId = 2;
+        archive.archiveFileId = afile.id.archiveFileId;
+        archive.offset = offset;
+        SQLBackupSetInfoReq_VER5_t set;
+        set.instanceId = 7;
+        set.jobId = 81;
+        set.databaseName = name;
+        set.backupType = type;
+        set.archiveCount = 1;
+        set.archives = &archive;
+        CSQLClientDll client;
+        client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+        return client.updateBackupSetInfo(nullptr);
+    };
+    ASSERT_TRUE(send("HR", 0));
+    ASSERT_TRUE(send("Sales", 4096));
+
+    JxServePublishCommittedSets();
+    auto restoreStore = JxServeOpenRestoreStore();
+    EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);
+    EXPECT_TRUE(JxServeBackupsOf(*restoreStore, 7, "Sales", 0).empty());
+
+    CSQLClientDll client;
+    std::vector<std::string> cleaned;
+    ASSERT_TRUE(client.cleanUncommitedEntries(81, 'D', "Sales", cleaned));
+    EXPECT_EQ(cleaned, (std::vector<std::string>{"Sales"}));
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 1u);
+
+    // Committed later, the set would have become visible; dropped, it never does.
+    ASSERT_TRUE(media.CommitPieces({pending.id}, 81, "1").IsSuccess());
+    JxServePublishCommittedSets();
+    EXPECT_TRUE(JxServeBackupsOf(*restoreStore, 7, "Sales", 0).empty());
+    EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);  // published once
+}
+
+TEST_F(BackupSetTest, FullJobLeavesOneCommittedSetPerDatabaseWithAnArchiveEntryPerStream) {
+    MakeDatabases({"Sales", "HR"});
+    JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", 1);
+    ASSERT_TRUE(RunPhase(42, "-D"));
+    auto sets = JxServeStoredBackupSets();
+    ASSERT_EQ(sets.size(), 2u);
+    for (const auto& set : sets) {
+        EXPECT_EQ(set.backupType, "D");
+        EXPECT_EQ(set.archiveCount, 2u);
+        EXPECT_EQ(set.fileCount, 2u);
+    }
+    JxServePublishCommittedSets();
+    auto restoreStore = JxServeOpenRestoreStore();
+    for (const char* name : {"Sales", "HR"}) {
+        auto backups = JxServeBackupsOf(*restoreStore, 7, name, 0);
+        ASSERT_EQ(backups.size(), 1u) << name;
+        EXPECT_EQ(backups[0].archiveFiles.size(), 2u);
+    }
+}
+
+}  // namespace
