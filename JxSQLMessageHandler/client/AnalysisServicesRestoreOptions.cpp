@@ -42,7 +42,7 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
     if (!exchangeWithCentralServer(request, reply, kAnalysisRestoreTaskRequest, kAnalysisRestoreTaskReply)) return false;
     if (reply.status != 0) {
         EV_ERROR(m_event, "Failed to get restore task options.");
-        FreeReceivedMessage(kAnalysisRestoreTaskReply);
+        (void)FreeReceivedMessage(kAnalysisRestoreTaskReply);  // logged there; the request failed anyway
         return false;
     }
     for (int i = 0; i < 8; ++i) options.words[i] = reply.words[i];
@@ -52,7 +52,7 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
     std::string instanceName;
     if (MsSqlInstance(options.words[4]).getInstanceName(instanceName) != 0) {
         EV_ERROR(m_event, "AppManager failed to get instance name.");
-        FreeReceivedMessage(kAnalysisRestoreTaskReply);
+        (void)FreeReceivedMessage(kAnalysisRestoreTaskReply);  // logged there; the request failed anyway
         return false;
     }
 

@@ -61,10 +61,11 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
         std::string target = MangleHostName(host, serverClientName, kCentralServerPort1, kCentralServerPort2);
         CWzError e = m_session->Attach_RemoteDLL(target, &descriptor, ownName, timeout, flag);
         if (e.IsError()) {
-            EV_ERROR(m_event, "Attach failed. Error:[%s]", e.AsString().c_str());
             unsigned long code = 0;
             std::string text;
-            m_session->GetLastErrorGenericText(&code, text, 0);
+            (void)m_session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
+            EV_ERROR(m_event, "Attach failed. Error:[%s], session error [%lu][%s]", e.AsString().c_str(), code,
+                     text.c_str());
             result = false;
         }
     }
@@ -80,6 +81,8 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
 
     if (result) result = receiveRemoteReply(replyCode, timeout);
 
-    if (m_ownsSession) m_session->Disconnect(timeout, flag);
+    // A session opened here is closed after every exchange; the reply, if any,
+    // is already in the receive buffer, so a failed close loses nothing.
+    if (m_ownsSession) (void)m_session->Disconnect(timeout, flag);
     return result;
 }

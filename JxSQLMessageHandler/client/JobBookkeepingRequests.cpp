@@ -44,7 +44,7 @@ CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
     if (e.IsSuccess()) return e;
     unsigned long last = 0;
     std::string sessionError;
-    m_session->GetLastErrorGenericText(&last, sessionError, 0);
+    (void)m_session->GetLastErrorGenericText(&last, sessionError, 0);  // only reads the session's record
     EV_ERROR(m_event, "Failed to free received message [%lu] with error [%s] and session error [%s].", code,
              e.AsString().c_str(), sessionError.c_str());
     return e.Push(FXCODELOC, "Releasing reply %lu", code);
@@ -137,7 +137,7 @@ bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::s
                 static_cast<int>(reply.errorCode));
         return false;
     }
-    FreeReceivedMessage(kACLInfoReply);  // logged there; the update itself went through
+    (void)FreeReceivedMessage(kACLInfoReply);  // logged there; the update itself went through
     return true;
 }
 
@@ -165,7 +165,7 @@ bool CSQLClientDll::getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, s
         if (CJxNetwork::FreeReceivedMessage(kJobInfoReply, m_receivedBuffer).IsError()) {
             unsigned long last = 0;
             std::string text;
-            m_session->GetLastErrorGenericText(&last, text, 0);
+            (void)m_session->GetLastErrorGenericText(&last, text, 0);  // only reads the session's record
             EV_ERROR(m_event, "Failed to free received message with error [%lu].", last);
             result = false;
         }
@@ -187,12 +187,12 @@ bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::str
     if (reply.error != 0) {
         EV_ERROR(m_event, "Failed to get the SharePoint subclients of client [%lu] with error [%lu].", sqlClientId,
                  static_cast<unsigned long>(reply.error));
-        FreeReceivedMessage(kSpContentReply);
+        (void)FreeReceivedMessage(kSpContentReply);  // logged there; the request failed anyway
         return false;
     }
     if (reply.count == 0 || reply.subclientIds == nullptr) {
         EV_WARN(m_event, "Empty database list received from server..");
-        FreeReceivedMessage(kSpContentReply);
+        (void)FreeReceivedMessage(kSpContentReply);  // logged there; the (empty) answer is read
         return true;
     }
     std::string hostName;
@@ -227,7 +227,7 @@ bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::str
             skipSet.insert(database);
         }
     }
-    FreeReceivedMessage(kSpContentReply);
+    (void)FreeReceivedMessage(kSpContentReply);  // logged there; the answer is read
     return true;
 }
 

@@ -94,7 +94,7 @@ int SqlPushFileToClient(const std::string& sourcePath, const std::string& destin
             code = kSqlCopyFailed;
         }
     }
-    copy.Disconnect();
+    (void)copy.Disconnect();  // the copy's own outcome is what the reply reports
     return code;
 }
 

@@ -24,7 +24,7 @@ void CSQLClientDll::walkFolder(const std::string& folder, const std::string& pat
                                const std::function<void(const std::string&, uint64_t)>& found) {
     CSimpleFolderIterator iterator;
     // A folder that cannot be opened yields no items, which ends the walk here.
-    iterator.Open(folder, std::make_shared<CSimpleFolderFilterByItemName>(pattern));
+    (void)iterator.Open(folder, std::make_shared<CSimpleFolderFilterByItemName>(pattern));
     CSimpleFolderItem item;
     while (iterator.GetNextItem(item).IsSuccess()) {
         if (item.IsFolder()) {

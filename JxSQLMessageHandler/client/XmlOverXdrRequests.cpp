@@ -34,7 +34,7 @@ CWzError ExchangeXml(CSQLClientDll& client, EvDebug& log, const std::string& req
     log.Tagged(where.file, where.line, EvDebug::kDebug, 3, "Xml response received [%s].", reply.c_str());
     if (reply.empty()) {
         log.Tagged(where.file, where.line, EvDebug::kError, 0, "Failed to recieve xml response.");
-        client.FreeReceivedMessage(kXmlReply);
+        (void)client.FreeReceivedMessage(kXmlReply);  // logged there; the exchange failed anyway
         return FXErrorUtil::ErrorJXResult(where, kXmlExchangeFailed, "Failed to recieve xml response.");
     }
     CWzError e = client.FreeReceivedMessage(kXmlReply);

@@ -55,27 +55,34 @@ bool CSQLClientDll::GetArchiveInfo() {
         errorReply = getResponseMessage(-2, "Failed to parse request XML.");
     } else {
         CJXSQLObjectLevelRestore restore;
-        restore.Initialize();
-        unsigned long tag = message->getTagID();
-        if (tag == kTagSchemaMapping) {
-            result = FetchAndSend<Pmn::GetSchemaTableMappingReq>(
-                restore, xml, m_session, m_event, "Failed to unserialize schema request xml [%s] with error [%d].",
-                errorReply);
-        } else if (tag == kTagTableHierarchy) {
-            result = FetchAndSend<App::GetTargetTableHierarchyReq>(
-                restore, xml, m_session, m_event,
-                "Failed to unserialize target table hierarchy request xml [%s] with error [%d].", errorReply);
+        CWzError init = restore.Initialize();
+        if (init.IsError()) {
+            EV_ERROR(m_event, "Failed to initialize the object-level restore with error [%s].",
+                     init.GetMessage().c_str());
+            errorReply = getResponseMessage(-1, "Failed to initialize the object-level restore.");
         } else {
-            EV_ERROR(m_event, "Failed to identify request type [%lu].", tag);
-            errorReply = getResponseMessage(-3, "Unhandled Xml message being sent to the client.");
+            unsigned long tag = message->getTagID();
+            if (tag == kTagSchemaMapping) {
+                result = FetchAndSend<Pmn::GetSchemaTableMappingReq>(
+                    restore, xml, m_session, m_event, "Failed to unserialize schema request xml [%s] with error [%d].",
+                    errorReply);
+            } else if (tag == kTagTableHierarchy) {
+                result = FetchAndSend<App::GetTargetTableHierarchyReq>(
+                    restore, xml, m_session, m_event,
+                    "Failed to unserialize target table hierarchy request xml [%s] with error [%d].", errorReply);
+            } else {
+                EV_ERROR(m_event, "Failed to identify request type [%lu].", tag);
+                errorReply = getResponseMessage(-3, "Unhandled Xml message being sent to the client.");
+            }
+            restore.DeInitialize();
         }
-        restore.DeInitialize();
     }
     // Without an answer the requester would wait for its time-out.
     if (!errorReply.empty()) {
         bool flag = false;
-        m_session->SendXMLMessage(errorReply, 0, kErrorTimeoutSeconds, flag,
-                                  SQLPmn::ErrorMessage().getTagID());
+        CWzError sent = m_session->SendXMLMessage(errorReply, 0, kErrorTimeoutSeconds, flag,
+                                                  SQLPmn::ErrorMessage().getTagID());
+        if (sent.IsError()) EV_ERROR(m_event, "Failed to send the error reply: %s", sent.GetMessage().c_str());
     }
     if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kArchiveInfoRequest)) return false;
     return result;

@@ -18,7 +18,7 @@ bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsign
     if (err.IsSuccess()) return true;
     unsigned long lastError = 0;
     std::string text;
-    session->GetLastErrorGenericText(&lastError, text, 0);
+    (void)session->GetLastErrorGenericText(&lastError, text, 0);  // only reads the session's record
     EvDebug log;
     if (failureLog != nullptr) {
         log.error(failureLog, text.c_str());

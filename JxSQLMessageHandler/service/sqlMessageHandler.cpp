@@ -35,14 +35,17 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
 
         group = header.messageGroup;
         if (group != kSqlRequestGroup) {
-            CJxNetwork::FreeReceivedMessage(code, &buffer);
+            // The receive area holds any record, so its release cannot fail.
+            (void)CJxNetwork::FreeReceivedMessage(code, &buffer);
             area.reset();
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {
-                session->ReplyDisconnect(kSqlRequestTimeoutSeconds, flag);
+                // The peer asked to end the session: a lost reply leaves nothing to do.
+                (void)session->ReplyDisconnect(kSqlRequestTimeoutSeconds, flag);
                 return;
             }
             jxsStatus status{2, kSqlForeignMessageStatus, 2};
-            session->AbortConnection(status, kSqlRequestTimeoutSeconds, flag);
+            // The session ends here whether or not the peer hears why.
+            (void)session->AbortConnection(status, kSqlRequestTimeoutSeconds, flag);
             return;
         }
 
@@ -50,7 +53,7 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
             if (sqlRequestWrapper wrapper = lookup(code)) wrapper(session, code, &buffer);
         }
 
-        CJxNetwork::FreeReceivedMessage(code, &buffer);
+        (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
         code = 0;
     }
 }

@@ -282,7 +282,9 @@ bool CsqlDMO::pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets) {
     }
     if (err.IsSuccess()) err = db.Exec("COMMIT");
     if (err.IsError()) {
-        db.Exec("ROLLBACK");
+        // The failure that led here is the one reported; a rollback that
+        // fails shows at the next BEGIN.
+        (void)db.Exec("ROLLBACK");
         return Fail("pruneMSDBEntries", err.GetMessage());
     }
     return true;

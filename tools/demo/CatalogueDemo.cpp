@@ -68,7 +68,7 @@ template <typename Reply>
 void Release(unsigned long code, Reply& reply) {
     jxsDatabuf_v2 in;
     in.setExternalBuffer(&reply, sizeof(reply));
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    (void)CJxNetwork::FreeReceivedMessage(code, &in);  // the reply record is the codec's own size
 }
 
 void AskServerList(JxsRequester& requester) {
@@ -207,7 +207,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
     AskServerList(requester);
     AskDatabases(requester);
     AskAvailabilityGroups(requester);
-    requester.Disconnect();
+    (void)requester.Disconnect();  // the demonstration is over either way
     host.Stop();
     std::printf("\nHost stopped.\n");
     return 0;

@@ -43,7 +43,8 @@ HandlerTable& Table() {
 
 void Abort(CJxNetwork* session, uint64_t code, bool& flag) {
     jxsStatus status{2, code, 2};
-    session->AbortConnection(status, kReceiveTimeoutSeconds, flag);
+    // The session ends here whether or not the peer hears why.
+    (void)session->AbortConnection(status, kReceiveTimeoutSeconds, flag);
 }
 
 // Runs the handler of one request; false when the session must end.
@@ -105,21 +106,21 @@ extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
             EV_ERROR(log, "Receive message failed. Error:[%s]", e.AsString().c_str());
             unsigned long last = 0;
             std::string text;
-            session->GetLastErrorGenericText(&last, text, 0);
+            (void)session->GetLastErrorGenericText(&last, text, 0);  // only reads the session's record
             Abort(session, last, flag);
             return;
         }
         if (header.messageGroup != kSqlAgentGroup) {
-            CJxNetwork::FreeReceivedMessage(code, &buffer);
+            (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {
-                session->ReplyDisconnect(kReceiveTimeoutSeconds, flag);
+                (void)session->ReplyDisconnect(kReceiveTimeoutSeconds, flag);  // the session ends either way
             } else {
                 Abort(session, kForeignMessageStatus, flag);
             }
             return;
         }
         bool goOn = Serve(session, code, buffer, log);
-        CJxNetwork::FreeReceivedMessage(code, &buffer);
+        (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
         if (!goOn) {
             Abort(session, kForeignMessageStatus, flag);
             return;

@@ -20,20 +20,21 @@
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"
 #include "JxSQLMessageHandler/service/sqlMessageHandler.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
+#include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "JxSession/CJxNetwork.h"
 
 namespace {
 
-void SendText(CJxNetwork* session, unsigned long code, std::string text) {
+CWzError SendText(CJxNetwork* session, unsigned long code, std::string text) {
     SQLXmlTextRecord_t record;
     record.xml = text.data();
     jxsDatabuf_v2 buffer;
     buffer.setExternalBuffer(&record, sizeof record);
     bool flag = false;
-    session->SendXDRMessage(code, &buffer, 0, kSqlRequestTimeoutSeconds, flag);
+    return session->SendXDRMessage(code, &buffer, 0, kSqlRequestTimeoutSeconds, flag);
 }
 
-void CopyMultiple(CJxNetwork* session, const SQLCopyMultipleRemoteFilesReq_t& request, EvDebug& log) {
+CWzError CopyMultiple(CJxNetwork* session, const SQLCopyMultipleRemoteFilesReq_t& request, EvDebug& log) {
     int code = kSqlCopyOk;
     for (uint32_t i = 0; i < request.count && code == kSqlCopyOk; ++i) {
         const SQLCopySingleRemoteFileReq_t& file = request.files[i];
@@ -45,10 +46,10 @@ void CopyMultiple(CJxNetwork* session, const SQLCopyMultipleRemoteFilesReq_t& re
     reply.setstring(SQLPmn::ErrorMessage::kMessage, SqlFileCopyText(code));
     std::string text;
     reply.serialize(text);
-    SendText(session, kSqlCopyMultipleFilesRsp, text);
+    return SendText(session, kSqlCopyMultipleFilesRsp, text);
 }
 
-void ListFileStreamFiles(CJxNetwork* session, const SQLXmlTextRecord_t& request) {
+CWzError ListFileStreamFiles(CJxNetwork* session, const SQLXmlTextRecord_t& request) {
     SQLPmn::SqlGetFileStreamInfoReq message;
     std::string text;
     if (request.xml == nullptr || message.unserialize(request.xml) != 0 ||
@@ -65,7 +66,7 @@ void ListFileStreamFiles(CJxNetwork* session, const SQLXmlTextRecord_t& request)
                                    message.getstring(SQLPmn::SqlGetFileStreamInfoReq::kPattern), reply);
         reply.serialize(text);
     }
-    SendText(session, kSqlFileStreamInfoV2Rsp, text);
+    return SendText(session, kSqlFileStreamInfoV2Rsp, text);
 }
 
 }  // namespace
@@ -84,22 +85,30 @@ extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNe
         bool flag = false;
         if (session->ReceiveXDRMessage(&code, &buffer, &header, 0, kSqlRequestTimeoutSeconds, flag).IsError()) return;
         if (header.messageGroup != kSqlRequestGroup) {
-            CJxNetwork::FreeReceivedMessage(code, &buffer);
+            (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
+            // The session ends here either way; a lost reply or abort changes nothing.
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {
-                session->ReplyDisconnect(kSqlRequestTimeoutSeconds, flag);
+                (void)session->ReplyDisconnect(kSqlRequestTimeoutSeconds, flag);
             } else {
                 jxsStatus status{2, kSqlForeignMessageStatus, 2};
-                session->AbortConnection(status, kSqlRequestTimeoutSeconds, flag);
+                (void)session->AbortConnection(status, kSqlRequestTimeoutSeconds, flag);
             }
             return;
         }
+        CWzError sent;
         if (code == kSqlCopyMultipleFilesReq) {
-            CopyMultiple(session, *reinterpret_cast<SQLCopyMultipleRemoteFilesReq_t*>(area.get()), log);
+            sent = CopyMultiple(session, *reinterpret_cast<SQLCopyMultipleRemoteFilesReq_t*>(area.get()), log);
         } else if (code == kSqlFileStreamInfoV2Req) {
-            ListFileStreamFiles(session, *reinterpret_cast<SQLXmlTextRecord_t*>(area.get()));
+            sent = ListFileStreamFiles(session, *reinterpret_cast<SQLXmlTextRecord_t*>(area.get()));
         } else if (sqlRequestWrapper wrapper = sqlFindRequestWrapper(code)) {
             wrapper(session, code, &buffer);
         }
-        CJxNetwork::FreeReceivedMessage(code, &buffer);
+        (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
+        if (sent.IsError()) {
+            // The requester did not get its reply: end the session as a failed receive does.
+            EV_ERROR(log, "Send of the reply to request [0x%lx] failed. Error:[%s]", code, sent.AsString().c_str());
+            sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
+            return;
+        }
     }
 }

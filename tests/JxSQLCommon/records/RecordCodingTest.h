@@ -32,7 +32,7 @@ protected:
     void Free(unsigned long code, Record& record) {
         jxsDatabuf_v2 buffer;
         buffer.setExternalBuffer(&record, sizeof(record));
-        jxsFreeRecord(code, buffer);
+        EXPECT_TRUE(jxsFreeRecord(code, buffer).IsSuccess());
     }
 };
 

@@ -62,7 +62,7 @@ TEST_F(PeerDirectoriesTest, RequestWithoutAPathIsAnsweredWithCodeOne) {
     ASSERT_EQ(message.unserialize(reply.xml), 0);
     EXPECT_EQ(message.getint64(SQLPmn::ErrorMessage::kErrorCode), 1);
     EXPECT_EQ(message.getstring(SQLPmn::ErrorMessage::kMessage), "Failed to get folder path for deletion request.");
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &in).IsSuccess());
 }
 
 }  // namespace

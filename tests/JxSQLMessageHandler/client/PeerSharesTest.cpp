@@ -42,8 +42,8 @@ protected:
         unsigned long replyCode = 0;
         EXPECT_TRUE(requester.Receive(replyCode, &in).IsSuccess());
         int32_t error = reply.error;
-        CJxNetwork::FreeReceivedMessage(replyCode, &in);
-        requester.Disconnect();
+        EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(replyCode, &in).IsSuccess());
+        EXPECT_TRUE(requester.Disconnect().IsSuccess());
         return error;
     }
 };

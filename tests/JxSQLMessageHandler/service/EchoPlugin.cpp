@@ -19,7 +19,7 @@ unsigned long EchoRequest(CJxNetwork* session, unsigned long code, jxsDatabuf_v2
     reply.count = request->count;
     reply.values = request->values;
     unsigned long sent = served.sendReply(kEchoReplyCode);
-    CJxNetwork::FreeReceivedMessage(code, received);
+    (void)CJxNetwork::FreeReceivedMessage(code, received);  // the host's receive area holds any record
     return sent;
 }
 

@@ -35,7 +35,7 @@ inline std::string ExchangeXml(JxsRequester& requester, unsigned long code, cons
     EXPECT_TRUE(received.IsSuccess()) << received.AsString();
     if (replyCode != nullptr) *replyCode = got;
     std::string text = reply.xml != nullptr ? reply.xml : "";
-    CJxNetwork::FreeReceivedMessage(got, &in);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(got, &in).IsSuccess());
     return text;
 }
 

@@ -37,7 +37,7 @@ void ExpectEcho(JxsRequester& requester, uint32_t number) {
     EXPECT_STREQ(reply.text, "master");
     ASSERT_EQ(reply.count, 2u);
     EXPECT_EQ(reply.values[1], 2 * uint64_t{number});
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &in).IsSuccess());
 }
 
 // Nothing comes back within a short wait, and the session is still open.

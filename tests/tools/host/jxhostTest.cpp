@@ -100,7 +100,7 @@ TEST_F(HostProgram, ServesSessionsAndStopsCleanlyOnSignal) {
             ASSERT_TRUE(requester.Send(kEchoRequestCode, &out).IsSuccess());
             ASSERT_TRUE(requester.Receive(code, &in).IsSuccess());
             EXPECT_EQ(reply.number, t + 1);
-            CJxNetwork::FreeReceivedMessage(code, &in);
+            EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &in).IsSuccess());
             EXPECT_TRUE(requester.Disconnect().IsSuccess());
         });
     }
