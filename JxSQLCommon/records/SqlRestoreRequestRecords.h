@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// Request 0x1e0000b0: the restore ids of a file or filegroup restore.
+// Request kSqlFFGListReq: the restore ids of a file or filegroup restore.
 struct SQLAFilesForFFGRstReq_t {
     char* databaseName = nullptr;
     uint64_t sourceInstanceId = 0;
@@ -16,7 +16,7 @@ struct SQLAFilesForFFGRstReq_t {
     char** files = nullptr;
 };
 
-// Request 0x1e0000a5: the backup of one restore id.
+// Request kSqlFFGInfoReq: the backup of one restore id.
 struct SQLFFGRestoreInfoReq_t {
     uint64_t restoreId = 0;
     char* fileList = nullptr;   // each name in single quotes, separated by ", "

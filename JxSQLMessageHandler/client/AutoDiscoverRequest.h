@@ -1,5 +1,5 @@
 // The request that adds databases to an instance's default subclient on the
-// central server (0x1e00009b / 0x1e00009c), shared by database auto-discovery
+// central server (kSqlAutoDiscoverReq / kSqlAutoDiscoverRsp), shared by database auto-discovery
 // and the explicit additions, and the backup-domain entities both read.
 #pragma once
 

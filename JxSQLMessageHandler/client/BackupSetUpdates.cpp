@@ -5,20 +5,12 @@
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
 namespace {
 
-constexpr unsigned long kBackupSetRequest = 0x1e00011b;
-constexpr unsigned long kAzureBackupSetRequest = 0x1e00011c;
-constexpr unsigned long kBackupSetReply = 0x1e000096;
-constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
-constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
-constexpr unsigned long kLastLogMarkRequest = 0x1e0000a1;
-constexpr unsigned long kLastLogMarkReply = 0x1e0000a2;
-constexpr unsigned long kLogMarkUpdateRequest = 0x1e0000a3;
-constexpr unsigned long kLogMarkUpdateReply = 0x1e0000a4;
 constexpr int kBrokenChainOutCode = 0x1e00014d;
 constexpr uint64_t kBrokenChainError = 6;
 
@@ -56,7 +48,7 @@ bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
     }
     SQLBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    bool exchanged = sendAndReceiveMessage(2, kBackupSetRequest, kBackupSetReply);
+    bool exchanged = sendAndReceiveMessage(2, kSqlBackupSetReq, kSqlBackupSetRsp);
     if (older) m_sendBuffer.setExternalBuffer(placed, placedLength);
     if (!exchanged) return false;
 
@@ -72,7 +64,7 @@ bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
         }
         result = false;
     }
-    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlBackupSetRsp).IsError()) result = false;
     return result;
 }
 
@@ -80,28 +72,28 @@ bool CSQLClientDll::updateAzureBackupSetInfo(int* outCode) {
     if (outCode != nullptr) *outCode = 0;
     SQLBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAzureBackupSetRequest, kBackupSetReply)) return false;
+    if (!sendAndReceiveMessage(2, kSqlAzureBackupSetReq, kSqlBackupSetRsp)) return false;
     bool result = true;
     if (reply.ulError != 0) {
         EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
                  static_cast<unsigned long>(reply.ulError));
         result = false;
     }
-    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlBackupSetRsp).IsError()) result = false;
     return result;
 }
 
 bool CSQLClientDll::updateAnalysisBackupSetInfo() {
     SQLAnalysisBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAnalysisBackupSetRequest, kAnalysisBackupSetReply)) return false;
+    if (!sendAndReceiveMessage(2, kSqlAnalysisBackupSetReq, kSqlAnalysisBackupSetRsp)) return false;
     bool result = true;
     if (reply.ulError != 0) {
         EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
                  static_cast<unsigned long>(reply.ulError));
         result = false;
     }
-    if (FreeReceivedMessage(kAnalysisBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlAnalysisBackupSetRsp).IsError()) result = false;
     return result;
 }
 
@@ -111,10 +103,10 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     lastRequest.databaseName = database.data();
     lastRequest.instanceId = instanceId;
     SQLLastLogMarkInCSRsp_t lastReply;
-    if (!exchangeWithCentralServer(lastRequest, lastReply, kLastLogMarkRequest, kLastLogMarkReply)) return false;
+    if (!exchangeWithCentralServer(lastRequest, lastReply, kSqlLastLogMarkReq, kSqlLastLogMarkRsp)) return false;
     std::string lastMarkText = lastReply.markText != nullptr ? lastReply.markText : "0";
     long lastMarkValue = static_cast<long>(lastReply.markValue);
-    if (FreeReceivedMessage(kLastLogMarkReply).IsError()) return false;
+    if (FreeReceivedMessage(kSqlLastLogMarkRsp).IsError()) return false;
 
     SQLLogMarkUpdateReq_t request;
     SQLLogMarkUpdateRsp_t reply;
@@ -133,8 +125,8 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     m_sendBuffer.setExternalBuffer(&request, sizeof request);
     if (request.count == 0) return true;
 
-    bool result = sendAndReceiveMessage(2, kLogMarkUpdateRequest, kLogMarkUpdateReply);
+    bool result = sendAndReceiveMessage(2, kSqlLogMarkUpdateReq, kSqlLogMarkUpdateRsp);
     FreeLogMarks(request);
-    if (FreeReceivedMessage(kLogMarkUpdateReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlLogMarkUpdateRsp).IsError()) result = false;
     return result;
 }

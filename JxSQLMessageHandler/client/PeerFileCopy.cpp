@@ -12,6 +12,7 @@
 #include "JxLib/JXFile.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/client/PeerRecordFrames.h"

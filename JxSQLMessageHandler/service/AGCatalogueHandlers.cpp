@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlAMO/CsqlAMO.h"
@@ -17,16 +18,8 @@
 
 namespace {
 
-constexpr unsigned long kGroupsReply = 0x1e0000dd;
-constexpr unsigned long kDatabasesReply = 0x1e0000df;
-constexpr unsigned long kReplicasReply = 0x1e0000e1;
-constexpr unsigned long kGroupReply = 0x1e0000e5;
-constexpr unsigned long kSharePointRequest = 0x1e0000c8;
-constexpr unsigned long kSharePointReply = 0x1e0000c9;
-constexpr unsigned long kRemotePartitionRequest = 0x1e0000d4;
 // The request has no reply code of its own: its code plus one, the rule of
 // the dispatch table.
-constexpr unsigned long kRemotePartitionReply = 0x1e0000d5;
 
 constexpr const char* kAnalysisServicesSuffix = "Analysis Services";
 
@@ -76,7 +69,7 @@ unsigned long CSQLClientDll::serveAGDocument(const char* unserializeFailure, uns
 
 unsigned long CSQLClientDll::GetAvailabilityGroups() {
     return serveAGDocument<App::GetAvailabilityGroupsReq>(
-        "Failed to unserialize message [%s] with error [%d].", kGroupsReply, [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo,
+        "Failed to unserialize message [%s] with error [%d].", kSqlAvailabilityGroupsRsp, [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo,
                                                       std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupsReq::kInstance,
                                                  App::GetAvailabilityGroupsReq::kInstance);
@@ -92,7 +85,7 @@ unsigned long CSQLClientDll::GetAvailabilityGroups() {
 
 unsigned long CSQLClientDll::GetAG() {
     return serveAGDocument<App::GetAGReq>(
-        "Failed to unserialize message [%s]", kGroupReply, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
+        "Failed to unserialize message [%s]", kSqlAvailabilityGroupRsp, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAGReq::kInstance, App::GetAGReq::kInstance);
             dmo.setInstanceId(instance.id);
             dmo.GetAG(FXString::ToWstring(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);
@@ -101,7 +94,7 @@ unsigned long CSQLClientDll::GetAG() {
 
 unsigned long CSQLClientDll::GetAvailabilityDatabases() {
     return serveAGDocument<App::GetAvailabilityDatabasesReq>(
-        "Failed to unserialize message [%s] with error code [%d].", kDatabasesReply,
+        "Failed to unserialize message [%s] with error code [%d].", kSqlAvailabilityDatabasesRsp,
         [](const App::GetAvailabilityDatabasesReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityDatabasesReq::kInstance,
                                                  App::GetAvailabilityDatabasesReq::kInstanceName);
@@ -113,7 +106,7 @@ unsigned long CSQLClientDll::GetAvailabilityDatabases() {
 
 unsigned long CSQLClientDll::GetAvailabilityGroupReplicas() {
     return serveAGDocument<App::GetAvailabilityGroupReplicasReq>(
-        "Failed to unserialize message [%s]", kReplicasReply,
+        "Failed to unserialize message [%s]", kSqlAvailabilityReplicasRsp,
         [](const App::GetAvailabilityGroupReplicasReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupReplicasReq::kInstance,
                                                  App::GetAvailabilityGroupReplicasReq::kInstance);
@@ -148,11 +141,11 @@ unsigned long CSQLClientDll::getSQLSPDatabaselist() {
         reply.databases[i].creationTime = *created++;
     }
     reply.count = static_cast<uint32_t>(filled);
-    sendReply(kSharePointReply);
+    sendReply(kSqlSharePointDatabasesRsp);
     for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
     delete[] reply.databases;
     reply.databases = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSharePointRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlSharePointDatabasesReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
@@ -186,7 +179,7 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
         }
         reply.count = i + 1;
     }
-    sendReply(kRemotePartitionReply);
+    sendReply(kSqlRemotePartitionRsp);
     for (uint32_t i = 0; i < reply.count; ++i) {
         AnalysisRemotePartitionInfo_t& out = reply.databases[i];
         for (uint32_t k = 0; k < out.count; ++k) {
@@ -200,7 +193,7 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
     }
     delete[] reply.databases;
     reply.databases = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kRemotePartitionRequest)) return 0;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlRemotePartitionReq)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/PmnMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -14,8 +15,6 @@
 
 namespace {
 
-constexpr unsigned long kArchiveInfoRequest = 0x1e0000f1;
-constexpr unsigned long kCheckSourceReply = 0x1e0000f3;
 constexpr int kErrorTimeoutSeconds = 120;
 
 constexpr unsigned long kTagSchemaMapping = 0x162f5de7;   // Pmn::GetSchemaTableMappingReq
@@ -84,7 +83,7 @@ bool CSQLClientDll::GetArchiveInfo() {
                                                   SQLPmn::ErrorMessage().getTagID());
         if (sent.IsError()) EV_ERROR(m_event, "Failed to send the error reply: %s", sent.GetMessage().c_str());
     }
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kArchiveInfoRequest)) return false;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlArchiveInfoReq)) return false;
     return result;
 }
 
@@ -129,6 +128,6 @@ unsigned long CSQLClientDll::CheckSourceConnectivity() {
                                       "Failed to serialize the check source connectivity response.");
     }
     bool released =
-        sendTextReply(kCheckSourceReply, text, nullptr, "Failed to send check source connectivity response.");
+        sendTextReply(kSqlCheckSourceRsp, text, nullptr, "Failed to send check source connectivity response.");
     return released ? 1 : 0;
 }

@@ -140,8 +140,8 @@ public:
     bool updateDatabaseStatus();
 
     // ---- XML request layer and the operations of its requests ----
-    // Sends `reply` in an SQLGenericErrorXmlRsp_t (0x1e000115 for request
-    // 0x1e000114, else 0x1e0000ff) and releases the received request; false
+    // Sends `reply` in an SQLGenericErrorXmlRsp_t (kSqlXmlRsp for request
+    // kSqlXmlReqV2, else kSqlXmlReq) and releases the received request; false
     // when the release failed.
     bool sendReplyXmlMsg(std::string reply);
     // Writes the on-demand collect file that an SQLPmn::SQLAGCollectFile
@@ -227,7 +227,7 @@ public:
     // `name` with every ', [ and ] doubled, for a T-SQL literal or identifier.
     static std::string getEscapedDbName(const char* name);
 
-    // XML documents over the XDR transport (0x1e000114 / 0x1e000115):
+    // XML documents over the XDR transport (kSqlXmlReqV2 / kSqlXmlRsp):
     // errors 116 (no exchange or empty reply), 118 (unparsable error reply),
     // 119 (the reply is an error message with a code of 1 or more).
     CWzError SendAndReceiveXmlViaXdrProtocol(const std::string& request, std::string& reply);

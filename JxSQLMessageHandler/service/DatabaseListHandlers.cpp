@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxsqlAMO/CsqlAMO.h"
@@ -12,17 +13,6 @@
 
 namespace {
 
-constexpr unsigned long kDatabaseListRequest = 0x1e000091;
-constexpr unsigned long kDatabaseListRequestV2 = 0x1e0000b5;
-constexpr unsigned long kDatabaseListRequestV3 = 0x1e0000cd;
-constexpr unsigned long kDatabaseListRequestV4 = 0x1e000108;
-constexpr unsigned long kDatabaseListReply = 0x1e0000ec;
-constexpr unsigned long kFileGroupRequest = 0x1e000093;
-constexpr unsigned long kFileGroupRequestV2 = 0x1e0000b6;
-constexpr unsigned long kFileGroupReply = 0x1e000094;
-constexpr unsigned long kStateRequest = 0x1e000097;
-constexpr unsigned long kStateRequestV2 = 0x1e0000b7;
-constexpr unsigned long kStateReply = 0x1e000098;
 
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 constexpr const char* kAnalysisServices = "Analysis Services";
@@ -36,20 +26,20 @@ struct DatabaseListRequest {
 DatabaseListRequest ReadDatabaseListRequest(jxsDatabuf_v2* received, unsigned long code) {
     DatabaseListRequest r;
     switch (code) {
-    case kDatabaseListRequestV2: {
+    case kSqlDatabaseListReqV2: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V2_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.instanceId = q->instanceId;
         break;
     }
-    case kDatabaseListRequestV3: {
+    case kSqlDatabaseListReqV3: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V3_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.serverType = TextOf(q->serverType);
         r.instanceId = q->instanceId;
         break;
     }
-    case kDatabaseListRequestV4: {
+    case kSqlDatabaseListReqV4: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V4_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.serverType = TextOf(q->serverType);
@@ -100,11 +90,11 @@ unsigned long CSQLClientDll::getDatabaseList() {
     }
     reply.count = static_cast<uint32_t>(filled);
 
-    sendReply(kDatabaseListReply);
+    sendReply(kSqlDatabaseListRsp);
     for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
     delete[] reply.databases;
     reply.databases = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kDatabaseListRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlDatabaseListReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseFileGroups() {
@@ -112,7 +102,7 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
     std::string databaseName;
     int number = 0;
     uint64_t instanceId = 0;
-    if (m_requestCode == kFileGroupRequestV2) {
+    if (m_requestCode == kSqlFileGroupReqV2) {
         auto* q = ReceivedRecord<SQLDatabaseFileGroupReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -162,7 +152,7 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
         ++group;
     }
 
-    sendReply(kFileGroupReply);
+    sendReply(kSqlFileGroupRsp);
     for (uint32_t g = 0; g < reply.count; ++g) {
         for (uint32_t f = 0; f < reply.groups[g].fileCount; ++f) {
             delete[] reply.groups[g].files[f].logicalName;
@@ -173,14 +163,14 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
     }
     delete[] reply.groups;
     delete[] reply.extra;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kFileGroupRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlFileGroupReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseState() {
     std::string instanceName;
     std::string databaseName;
     uint64_t instanceId = 0;
-    if (m_requestCode == kStateRequestV2) {
+    if (m_requestCode == kSqlDatabaseStateReqV2) {
         auto* q = ReceivedRecord<SQLDatabaseStateReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -203,7 +193,7 @@ unsigned long CSQLClientDll::getDatabaseState() {
     } else {
         reply.failed = 1;
     }
-    sendReply(kStateReply);
+    sendReply(kSqlDatabaseStateRsp);
     reply.stateText = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kStateRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlDatabaseStateReq) ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 // layer on one database and answers with an SQLPmn::GenericResp.
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr unsigned long kUpdateDbStatusReply = 0x1e00010e;
 
 }  // namespace
 
@@ -57,7 +57,7 @@ bool CSQLClientDll::updateDatabaseStatus() {
                                           : 2,
                                       "errorText", "Failed to serialize the response.");
     }
-    if (!sendTextReply(kUpdateDbStatusReply, text, "Fail to call FreeReceivedMessage()")) return false;
+    if (!sendTextReply(kSqlUpdateDbStatusRsp, text, "Fail to call FreeReceivedMessage()")) return false;
     EV_DEBUG(m_event, 1, "FreeReceivedMessage success.");
     return result;
 }

@@ -7,6 +7,7 @@
 #include "JXAppMgr/JXClient.h"
 #include "JxLib/EvEvent.h"
 #include "JxLib/JXPassword.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -17,14 +18,6 @@
 
 namespace {
 
-constexpr unsigned long kServerListRequest = 0x1e00008d;
-constexpr unsigned long kServerListReply = 0x1e0000cc;
-constexpr unsigned long kVerifyUserRequest = 0x1e00008f;
-constexpr unsigned long kVerifyUserReply = 0x1e000090;
-constexpr unsigned long kAnalysisVerifyUserRequest = 0x1e0000d2;
-constexpr unsigned long kAnalysisVerifyUserReply = 0x1e0000d3;
-constexpr unsigned long kInventoryRequest = 0x1e00011f;
-constexpr unsigned long kInventoryReply = 0x1e000120;
 
 constexpr uint32_t kLoginFailedEvent = 0x1e0001a8;
 constexpr int kPasswordCapacity = 511;
@@ -81,7 +74,7 @@ unsigned long CSQLClientDll::sendServerList(const SQLServerInfo_t& info) {
         reply.servers[i].state = NewTextCopy(*state++);
     }
     reply.count = static_cast<uint32_t>(filled);
-    unsigned long sent = sendReply(kServerListReply);
+    unsigned long sent = sendReply(kSqlServerListRsp);
     for (uint32_t i = 0; i < reply.count; ++i) {
         delete[] reply.servers[i].instanceName;
         delete[] reply.servers[i].version;
@@ -89,7 +82,7 @@ unsigned long CSQLClientDll::sendServerList(const SQLServerInfo_t& info) {
     }
     delete[] reply.servers;
     reply.servers = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kServerListRequest)) return 0;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlServerListReq)) return 0;
     return sent;
 }
 
@@ -141,9 +134,9 @@ unsigned long CSQLClientDll::verifyUser() {
         }
     }
     if (reply.failed == 1) reply.message = message.data();
-    sendReply(kVerifyUserReply);
+    sendReply(kSqlVerifyUserRsp);
     reply.message = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kVerifyUserRequest)) return 0;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlVerifyUserReq)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }
 
@@ -178,15 +171,15 @@ unsigned long CSQLClientDll::SqlAnalysisVerifyUser() {
         }
     }
     if (reply.failed == 1) reply.message = message.data();
-    sendReply(kAnalysisVerifyUserReply);
+    sendReply(kSqlAnalysisVerifyUserRsp);
     reply.message = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kAnalysisVerifyUserRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlAnalysisVerifyUserReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getAzureInventoryList() {
     SQLAzureInventoryInfoRsp_t reply;
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
-    unsigned long sent = sendReply(kInventoryReply);
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kInventoryRequest)) return 0;
+    unsigned long sent = sendReply(kSqlAzureInventoryRsp);
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlAzureInventoryReq)) return 0;
     return sent;
 }

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -13,9 +14,6 @@
 namespace {
 
 // Request codes of the layer and the reply code of the second one.
-constexpr unsigned long kXmlRequestCode = 0x1e0000ff;
-constexpr unsigned long kXmlRequestCodeV2 = 0x1e000114;
-constexpr unsigned long kXmlReplyCodeV2 = 0x1e000115;
 
 // Tag ids of the documents the layer dispatches.
 constexpr unsigned long kTagAppReadiness = 0x76479707;        // Api::SQLAppReadinessReq
@@ -36,7 +34,7 @@ bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& te
 }
 
 bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
-    return sendTextReply(m_requestCode == kXmlRequestCodeV2 ? kXmlReplyCodeV2 : kXmlRequestCode, reply,
+    return sendTextReply(m_requestCode == kSqlXmlReqV2 ? kSqlXmlRsp : kSqlXmlReq, reply,
                          "Failed to free message with error [%s].");
 }
 

@@ -2,6 +2,7 @@
 // backups for a step-by-step restore, and the pruning of backup sets.
 #include <map>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -9,10 +10,6 @@
 
 namespace {
 
-constexpr unsigned long kStepRestoreRequest = 0x1e0000a7;
-constexpr unsigned long kStepRestoreRequestV2 = 0x1e0000b8;
-constexpr unsigned long kStepRestoreReply = 0x1e0000a8;
-constexpr unsigned long kPruneReply = 0x1e0000ac;
 
 void FreeStepRestoreList(SQLStepRestoreListRsp_t& reply) {
     for (uint32_t i = 0; i < reply.count && reply.entries != nullptr; ++i) {
@@ -36,7 +33,7 @@ unsigned long CSQLClientDll::getSQLStepRestoreList() {
     std::string databaseName;
     uint64_t pointInTime = 0;
     uint64_t instanceId = 0;
-    if (m_requestCode == kStepRestoreRequestV2) {
+    if (m_requestCode == kSqlStepRestoreListReqV2) {
         auto* q = ReceivedRecord<SQLStepRestoreListReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -55,9 +52,9 @@ unsigned long CSQLClientDll::getSQLStepRestoreList() {
         m_event.Debug("getSQLStepRestoreList", "Failed to get step restore list");
     }
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
-    sendReply(kStepRestoreReply);
+    sendReply(kSqlStepRestoreListRsp);
     FreeStepRestoreList(reply);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kStepRestoreRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlStepRestoreListReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::pruneSqlMsdbEntries() {
@@ -79,7 +76,7 @@ unsigned long CSQLClientDll::pruneSqlMsdbEntries() {
         dmo.setInstanceId(instanceId);
         if (!dmo.pruneMSDBEntries(sets)) reply.failed = 1;
     }
-    sendReply(kPruneReply);
+    sendReply(kSqlPruneHistoryRsp);
     if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }

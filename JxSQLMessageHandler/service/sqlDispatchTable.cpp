@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 namespace {
@@ -52,58 +53,56 @@ constexpr sqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBack
 constexpr sqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
 constexpr sqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;
 
-struct DispatchRow {
-    unsigned long code;
-    sqlRequestWrapper wrapper;
-};
-
-// Reply codes are the handlers' own (noted per row).
-constexpr DispatchRow kDispatchTable[] = {
-    {0x1e00008d, reqSQLSeverList},                       // -> 0x1e0000cc
-    {0x1e0000b4, reqSQLSeverList},                       // -> 0x1e0000cc
-    {0x1e00008f, reqVerifyUser},                         // -> 0x1e000090
-    {0x1e0000d2, reqSqlAnalysisVerifyUser},              // -> 0x1e0000d3
-    {0x1e00011f, reqAzureInventoryList},                 // -> 0x1e000120
-    {0x1e000091, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e0000b5, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e0000cd, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e000108, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e000093, reqSQLDatabaseFileFileGroups},          // -> 0x1e000094
-    {0x1e0000b6, reqSQLDatabaseFileFileGroups},          // -> 0x1e000094
-    {0x1e000097, reqSQLDatabaseState},                   // -> 0x1e000098
-    {0x1e0000b7, reqSQLDatabaseState},                   // -> 0x1e000098
-    {0x1e0000a7, reqSQLGetStepRestoreList},              // -> 0x1e0000a8
-    {0x1e0000b8, reqSQLGetStepRestoreList},              // -> 0x1e0000a8
-    {0x1e0000ab, reqPruneSqlMSDBEntries},                // -> 0x1e0000ac
-    {0x1e0000b9, reqPruneSqlMSDBEntries},                // -> 0x1e0000ac
-    {0x1e0000c8, reqGetSpDatabaseList},                  // -> 0x1e0000c9
-    {0x1e0000d4, reqGetSqlAnalysisRemotePartitionInfo},  // reply code chosen by the handler
-    {0x1e0000dc, reqGetAvailabilityGroups},              // -> 0x1e0000dd
-    {0x1e0000de, reqGetAvailabilityDatabases},           // -> 0x1e0000df
-    {0x1e0000e0, reqGetAvailabilityGroupReplicas},       // -> 0x1e0000e1
-    {0x1e0000e4, reqGetAG},                              // -> 0x1e0000e5
-    {0x1e0000e6, reqAttachDatabaseOnInstance},           // -> 0x1e0000e7
-    {0x1e0000e8, reqCreateUNCPathOnMachine},             // -> 0x1e0000e9
-    {0x1e0000ea, reqDeleteUNCPathOnMachine},             // -> 0x1e0000eb
-    {0x1e0000f1, reqGetArchiveInfo},                     // answered by the object-level-restore library
-    {0x1e0000f2, reqCheckSourceConnectivity},            // -> 0x1e0000f3
-    {0x1e0000f8, reqCreateDirectoryOnRequest},           // -> 0x1e0000f9
-    {0x1e0000fa, reqDeleteDirectoryOnRequest},           // -> 0x1e0000fb
-    {0x1e0000fc, reqGetRemoteFileSize},                  // -> 0x1e0000fd
-    {0x1e0000fe, reqCopySingleRemoteFile},               // -> 0x1e0000ff
-    {0x1e0000ff, handleSqlXmlMsg},                       // -> 0x1e0000ff
-    {0x1e000100, reqGetFilestreamInfo},                  // -> 0x1e000101
-    {0x1e00010b, reqAGTLBackup},                         // -> 0x1e00010c
-    {0x1e00010d, reqUpdateDatabaseStatus},               // -> 0x1e00010e
-    {0x1e000114, handleSqlXmlMsg},                       // -> 0x1e000115
-    {0x1e000116, reqUpdateTLDumpCache},                  // -> 0x1e000117
+// Each row: request code, wrapper, the code the handler replies under (0:
+// the object-level restore layer answers in XML messages of its own).
+constexpr sqlDispatchRow kDispatchTable[] = {
+    {kSqlServerListReq, reqSQLSeverList, kSqlServerListRsp},
+    {kSqlServerListReqV2, reqSQLSeverList, kSqlServerListRsp},
+    {kSqlVerifyUserReq, reqVerifyUser, kSqlVerifyUserRsp},
+    {kSqlAnalysisVerifyUserReq, reqSqlAnalysisVerifyUser, kSqlAnalysisVerifyUserRsp},
+    {kSqlAzureInventoryReq, reqAzureInventoryList, kSqlAzureInventoryRsp},
+    {kSqlDatabaseListReq, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV2, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV3, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV4, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlFileGroupReq, reqSQLDatabaseFileFileGroups, kSqlFileGroupRsp},
+    {kSqlFileGroupReqV2, reqSQLDatabaseFileFileGroups, kSqlFileGroupRsp},
+    {kSqlDatabaseStateReq, reqSQLDatabaseState, kSqlDatabaseStateRsp},
+    {kSqlDatabaseStateReqV2, reqSQLDatabaseState, kSqlDatabaseStateRsp},
+    {kSqlStepRestoreListReq, reqSQLGetStepRestoreList, kSqlStepRestoreListRsp},
+    {kSqlStepRestoreListReqV2, reqSQLGetStepRestoreList, kSqlStepRestoreListRsp},
+    {kSqlPruneHistoryReq, reqPruneSqlMSDBEntries, kSqlPruneHistoryRsp},
+    {kSqlPruneHistoryReqV2, reqPruneSqlMSDBEntries, kSqlPruneHistoryRsp},
+    {kSqlSharePointDatabasesReq, reqGetSpDatabaseList, kSqlSharePointDatabasesRsp},
+    {kSqlRemotePartitionReq, reqGetSqlAnalysisRemotePartitionInfo, kSqlRemotePartitionRsp},
+    {kSqlAvailabilityGroupsReq, reqGetAvailabilityGroups, kSqlAvailabilityGroupsRsp},
+    {kSqlAvailabilityDatabasesReq, reqGetAvailabilityDatabases, kSqlAvailabilityDatabasesRsp},
+    {kSqlAvailabilityReplicasReq, reqGetAvailabilityGroupReplicas, kSqlAvailabilityReplicasRsp},
+    {kSqlAvailabilityGroupReq, reqGetAG, kSqlAvailabilityGroupRsp},
+    {kSqlAttachDatabaseReq, reqAttachDatabaseOnInstance, kSqlAttachDatabaseRsp},
+    {kSqlCreateUncPathReq, reqCreateUNCPathOnMachine, kSqlCreateUncPathRsp},
+    {kSqlDeleteUncPathReq, reqDeleteUNCPathOnMachine, kSqlDeleteUncPathRsp},
+    {kSqlArchiveInfoReq, reqGetArchiveInfo, 0},
+    {kSqlCheckSourceReq, reqCheckSourceConnectivity, kSqlCheckSourceRsp},
+    {kSqlCreateDirectoryReq, reqCreateDirectoryOnRequest, kSqlCreateDirectoryRsp},
+    {kSqlDeleteDirectoryReq, reqDeleteDirectoryOnRequest, kSqlDeleteDirectoryRsp},
+    {kSqlFileSizeReq, reqGetRemoteFileSize, kSqlFileSizeRsp},
+    {kSqlCopySingleFileReq, reqCopySingleRemoteFile, kSqlCopySingleFileRsp},
+    {kSqlXmlReq, handleSqlXmlMsg, kSqlXmlReq},
+    {kSqlFileStreamInfoReq, reqGetFilestreamInfo, kSqlFileStreamInfoRsp},
+    {kSqlAGTLBackupReq, reqAGTLBackup, kSqlAGTLBackupRsp},
+    {kSqlUpdateDbStatusReq, reqUpdateDatabaseStatus, kSqlUpdateDbStatusRsp},
+    {kSqlXmlReqV2, handleSqlXmlMsg, kSqlXmlRsp},
+    {kSqlTLDumpCacheReq, reqUpdateTLDumpCache, kSqlTLDumpCacheRsp},
 };
 
 }  // namespace
 
 sqlRequestWrapper sqlFindRequestWrapper(unsigned long code) {
-    for (const DispatchRow& row : kDispatchTable) {
-        if (row.code == code) return row.wrapper;
+    for (const sqlDispatchRow& row : kDispatchTable) {
+        if (row.requestCode == code) return row.wrapper;
     }
     return nullptr;
 }
+
+std::span<const sqlDispatchRow> sqlDispatchRows() { return kDispatchTable; }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsTypes.h"
@@ -34,7 +35,7 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
         }
 
         group = header.messageGroup;
-        if (group != kSqlRequestGroup) {
+        if (group != kSqlMessageGroup) {
             // The receive area holds any record, so its release cannot fail.
             (void)CJxNetwork::FreeReceivedMessage(code, &buffer);
             area.reset();

@@ -2,7 +2,7 @@
 //
 // sqlMessageHandler serves one conversation on a session the host accepted:
 // it receives one request after another (120-second receive time-out),
-// requires the request group 0x1e000000, runs the handler of each code
+// requires the request group kSqlMessageGroup, runs the handler of each code
 // through the dispatch table and releases every message. A disconnect
 // request ends the conversation with a disconnect reply; any other message
 // of a foreign group ends it with an abort {2, 0x900001d, 2}; a failed or

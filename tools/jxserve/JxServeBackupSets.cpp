@@ -4,14 +4,12 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeStore.h"
 
 namespace {
 
-constexpr unsigned long kBackupSetReply = 0x1e000096;
-constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
-constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
 
 std::unique_ptr<FX::CSQLite3DB> Store() {
     return JxServeOpenStore({
@@ -43,14 +41,14 @@ bool ServeBackupSet(JxServeRequest& request) {
                       Num(set.jobId), Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn),
                       Num(set.fileCount), Num(set.archiveCount)}});
     }
-    if (request.code == kAnalysisBackupSetRequest) {
+    if (request.code == kSqlAnalysisBackupSetReq) {
         SQLAnalysisBackupSetInfoRsp_t reply;
         reply.ulError = error;
-        return JxServeReply(request, kAnalysisBackupSetReply, reply);
+        return JxServeReply(request, kSqlAnalysisBackupSetRsp, reply);
     }
     SQLBackupSetInfoRsp_t reply;
     reply.ulError = error;
-    return JxServeReply(request, kBackupSetReply, reply);
+    return JxServeReply(request, kSqlBackupSetRsp, reply);
 }
 
 bool ServeLastLogMark(JxServeRequest& request) {
@@ -66,7 +64,7 @@ bool ServeLastLogMark(JxServeRequest& request) {
         reply.markText = name.data();
         reply.markValue = q->GetInt64Field(1);
     }
-    return JxServeReply(request, 0x1e0000a2, reply);
+    return JxServeReply(request, kSqlLastLogMarkRsp, reply);
 }
 
 bool ServeLogMarkUpdate(JxServeRequest& request) {
@@ -81,7 +79,7 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
                  static_cast<unsigned long long>(update.databaseId), static_cast<unsigned long long>(update.instanceId));
         SQLLogMarkUpdateRsp_t refused;
         refused.reserved1 = 1;
-        return JxServeReply(request, 0x1e0000a4, refused);
+        return JxServeReply(request, kSqlLogMarkUpdateRsp, refused);
     }
     std::string database = name->GetStringField(0);
     for (uint32_t i = 0; i < update.count; ++i) {
@@ -92,12 +90,12 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
                       Text(mark.markTime), mark.value}});
     }
     SQLLogMarkUpdateRsp_t reply;
-    return JxServeReply(request, 0x1e0000a4, reply);
+    return JxServeReply(request, kSqlLogMarkUpdateRsp, reply);
 }
 
 const JxServeRegistration kBackupSetHandlers{
-    {0x1e00011b, &ServeBackupSet},     {0x1e00011c, &ServeBackupSet},   {kAnalysisBackupSetRequest, &ServeBackupSet},
-    {0x1e0000a1, &ServeLastLogMark},   {0x1e0000a3, &ServeLogMarkUpdate},
+    {kSqlBackupSetReq, &ServeBackupSet},     {kSqlAzureBackupSetReq, &ServeBackupSet},   {kSqlAnalysisBackupSetReq, &ServeBackupSet},
+    {kSqlLastLogMarkReq, &ServeLastLogMark},   {kSqlLogMarkUpdateReq, &ServeLogMarkUpdate},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsCodecRegistry.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr uint64_t kSqlAgentGroup = 0x1e000000;
 constexpr int kReceiveTimeoutSeconds = 120;
 constexpr uint64_t kForeignMessageStatus = 0x900001d;
 // Every request record of the agent's protocol fits; a larger one is refused
@@ -110,7 +110,7 @@ extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
             Abort(session, last, flag);
             return;
         }
-        if (header.messageGroup != kSqlAgentGroup) {
+        if (header.messageGroup != kSqlMessageGroup) {
             (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {
                 (void)session->ReplyDisconnect(kReceiveTimeoutSeconds, flag);  // the session ends either way

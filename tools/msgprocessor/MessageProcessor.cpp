@@ -4,16 +4,17 @@
 // The requests that the SQL plug-in also serves (directory creation, file
 // size, single-file copy, FILESTREAM list) run through the plug-in's own
 // handlers; the two that only the message processor serves are answered
-// here: the multiple-file copy (0x1e000121, an SQLPmn::ErrorMessage reply
-// under 0x1e000122 with the first failure) and the XML FILESTREAM list
-// (0x1e00011d, an SQLPmn::SqlGetFileStreamInfoRsp or, for a request without
-// folder or pattern, an SQLPmn::GenericResp under 0x1e00011e).
+// here: the multiple-file copy (kSqlCopyMultipleFilesReq, an SQLPmn::ErrorMessage reply
+// under kSqlCopyMultipleFilesRsp with the first failure) and the XML FILESTREAM list
+// (kSqlFileStreamInfoV2Req, an SQLPmn::SqlGetFileStreamInfoRsp or, for a request without
+// folder or pattern, an SQLPmn::GenericResp under kSqlFileStreamInfoV2Rsp).
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerFileCopy.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -84,7 +85,7 @@ extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNe
         unsigned long code = 0;
         bool flag = false;
         if (session->ReceiveXDRMessage(&code, &buffer, &header, 0, kSqlRequestTimeoutSeconds, flag).IsError()) return;
-        if (header.messageGroup != kSqlRequestGroup) {
+        if (header.messageGroup != kSqlMessageGroup) {
             (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
             // The session ends here either way; a lost reply or abort changes nothing.
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {

@@ -1,3 +1,4 @@
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerCodecs.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"

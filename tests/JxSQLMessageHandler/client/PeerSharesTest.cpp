@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerShares.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
