@@ -44,6 +44,8 @@ constexpr uint32_t kCauseImpersonation = 0x1E000149;
 constexpr uint32_t kCauseSqlServerNotRunning = 0x1E00014C;
 constexpr uint32_t kCauseJxServerHostName = 0x1E000137;
 constexpr uint32_t kCauseAvailabilityGroup = 0x1E000134;
+// A job token without phase and attempt; its argument is the text that says so.
+constexpr uint32_t kCauseMalformedJobToken = 0x1E000196;
 constexpr int kPendingCauseEventType = 300;
 
 // The availability-group master answers the child within this bound
@@ -154,9 +156,11 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
     if (!RegisterBackupJob(parser, registered)) return false;
 
     if (!tokenComplete) {
-        EV_ERROR(m_logger, "Job token [%s] does not hold the job phase and attempt.", m_jobToken.c_str());
-        *m_pBkpJobClnt << m_jobToken.c_str();
-        return FailWithCause(kCauseSubclientProperties);
+        const std::string text =
+            "Malformed job token [" + m_jobToken + "]: it does not hold the job phase and attempt.";
+        EV_ERROR(m_logger, "%s", text.c_str());
+        *m_pBkpJobClnt << text.c_str();
+        return FailWithCause(kCauseMalformedJobToken);
     }
 
     if (m_isAGChild) {

@@ -137,15 +137,18 @@ bool CSQLClientDll::getAFilesForAzureDb(unsigned long value1, unsigned long valu
 unsigned long CSQLClientDll::getFFGRestoreList(std::list<unsigned long>& restoreIds) {
     SQLAFilesForFFGRstRsp_t reply;
     getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kSqlFFGListReq, kSqlFFGListRsp)) return 0;
+    // 0 would tell the file-group restore to go on with an empty list.
+    if (!sendAndReceiveMessage(2, kSqlFFGListReq, kSqlFFGListRsp)) return kFFGListExchangeFailed;
+    std::list<unsigned long> received;
     if (reply.status == 0) {
         for (uint32_t i = 0; i < reply.count && reply.restoreIds != nullptr; ++i) {
             EV_DEBUG(m_event, 1, "Restore List: %" PRIu64, reply.restoreIds[i]);
-            restoreIds.push_back(reply.restoreIds[i]);
+            received.push_back(reply.restoreIds[i]);
         }
     }
     unsigned long status = reply.status;
-    if (FreeReceivedMessage(kSqlFFGListRsp).IsError()) return 0;
+    if (FreeReceivedMessage(kSqlFFGListRsp).IsError()) return kFFGListExchangeFailed;
+    restoreIds.splice(restoreIds.end(), received);
     return status;
 }
 

@@ -21,6 +21,7 @@
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/CSQLPmnContentFilters.h"
+#include "JxSQLCommon/records/SqlConvert.h"
 #include "JxSQLMessageHandler/client/AutoDiscoverRequest.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -125,7 +126,9 @@ bool InstanceDiscovery::ReadConfiguredNames(std::unordered_set<std::string>& con
             RaiseEvent();
             return false;
         }
-        configured.insert(databases.begin(), databases.end());
+        // The instance's default collation ignores case, so "Sales" and
+        // "sales" name one database; both sides are compared in lower case.
+        for (const std::string& database : databases) configured.insert(SqlConvert::ToLower(database));
     }
     return true;
 }
@@ -169,7 +172,7 @@ bool InstanceDiscovery::Run(unsigned long jxCellId, unsigned long appId, const e
     for (uint32_t i = 0; i < candidates.count; ++i) {
         const SQL_DatabaseInfo_t& candidate = candidates.databases[i];
         const std::string name = candidate.name != nullptr ? candidate.name : "";
-        if (configured.count(name) != 0 || !m_filters.ShouldSelectDBForBackup(name)) continue;
+        if (configured.count(SqlConvert::ToLower(name)) != 0 || !m_filters.ShouldSelectDBForBackup(name)) continue;
         if (databaseEngine) {
             std::string group;
             if (dmo.GetAvailabiiltyGroupForDB(name, group) && !group.empty() &&

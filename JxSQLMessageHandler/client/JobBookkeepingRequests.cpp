@@ -120,7 +120,12 @@ bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::s
                 static_cast<int>(reply.errorCode));
         return false;
     }
-    (void)FreeReceivedMessage(kSqlACLInfoRsp);  // logged there; the update itself went through
+    const uint32_t error = reply.errorCode;
+    (void)FreeReceivedMessage(kSqlACLInfoRsp);  // logged there; the reply's code is already read
+    if (error != 0) {
+        EV_WARN(m_event, "The central server refused the ACL info with error code [%u].", error);
+        return false;
+    }
     return true;
 }
 

@@ -294,7 +294,10 @@ public:
                              std::string databaseName, std::list<SqlAFilesPerBackup_t>& backups);
     // File/filegroup restores; the caller first places its request record
     // (SQLAFilesForFFGRstReq_t, SQLFFGRestoreInfoReq_t) in getDataBuffer().
-    // getFFGRestoreList returns the reply's status (0 when the exchange failed).
+    // getFFGRestoreList returns the reply's status (0: go on with the list),
+    // or kFFGListExchangeFailed with the list untouched when the exchange or
+    // the release of the reply failed.
+    static constexpr unsigned long kFFGListExchangeFailed = ~0ul;
     unsigned long getFFGRestoreList(std::list<unsigned long>& restoreIds);
     bool getFFGAFileRestoreInfo(SqlFFGRestoreInfo_t& info);
     static bool isDatabaseInStandBy(int state) { return state == 64; }

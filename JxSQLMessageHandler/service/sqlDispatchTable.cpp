@@ -2,7 +2,9 @@
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"
 
 #include <cstdint>
+#include <exception>
 
+#include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
@@ -106,3 +108,18 @@ sqlRequestWrapper sqlFindRequestWrapper(unsigned long code) {
 }
 
 std::span<const sqlDispatchRow> sqlDispatchRows() { return kDispatchTable; }
+
+bool sqlRunRequestWrapper(sqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code,
+                          jxsDatabuf_v2* received) {
+    try {
+        wrapper(session, code, received);
+        return true;
+    } catch (const std::exception& e) {
+        EvDebug log;
+        EV_ERROR(log, "Request [0x%lx] failed with exception [%s]; the session ends.", code, e.what());
+    } catch (...) {
+        EvDebug log;
+        EV_ERROR(log, "Request [0x%lx] failed with an unknown exception; the session ends.", code);
+    }
+    return false;
+}

@@ -32,3 +32,10 @@ struct sqlDispatchRow {
 sqlRequestWrapper sqlFindRequestWrapper(unsigned long code);
 // Every row of the table.
 std::span<const sqlDispatchRow> sqlDispatchRows();
+
+// Runs `wrapper` on one received request. An exception a handler lets out (an
+// allocation failure while building a reply) must not cross the exported
+// entry and end the host with all its sessions: it is logged and false is
+// returned, and the caller ends only this session.
+bool sqlRunRequestWrapper(sqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code,
+                          jxsDatabuf_v2* received);

@@ -51,7 +51,12 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
         }
 
         if (code >= kSqlFirstRequestCode && code <= kSqlLastRequestCode) {
-            if (sqlRequestWrapper wrapper = lookup(code)) wrapper(session, code, &buffer);
+            sqlRequestWrapper wrapper = lookup(code);
+            if (wrapper != nullptr && !sqlRunRequestWrapper(wrapper, session, code, &buffer)) {
+                (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
+                sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
+                return;
+            }
         }
 
         (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record

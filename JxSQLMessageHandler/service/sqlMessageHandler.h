@@ -7,8 +7,8 @@
 // request ends the conversation with a disconnect reply; any other message
 // of a foreign group ends it with an abort {2, 0x900001d, 2}; a failed or
 // timed-out receive is logged and ends it with an abort carrying the
-// session's last error code. Codes of the group without a handler are
-// ignored. The host owns the session before and after the call.
+// session's last error code, as does a handler that throws (logged). Codes
+// of the group without a handler are ignored. The host owns the session before and after the call.
 #pragma once
 
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"

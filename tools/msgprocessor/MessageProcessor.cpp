@@ -8,7 +8,9 @@
 // under kSqlCopyMultipleFilesRsp with the first failure) and the XML FILESTREAM list
 // (kSqlFileStreamInfoV2Req, an SQLPmn::SqlGetFileStreamInfoRsp or, for a request without
 // folder or pattern, an SQLPmn::GenericResp under kSqlFileStreamInfoV2Rsp).
+#include <cerrno>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,7 @@
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "JxSession/CJxNetwork.h"
+#include "WzUtils/FXErrorUtil.h"
 
 namespace {
 
@@ -70,6 +73,21 @@ CWzError ListFileStreamFiles(CJxNetwork* session, const SQLXmlTextRecord_t& requ
     return SendText(session, kSqlFileStreamInfoV2Rsp, text);
 }
 
+// Runs one request's handling; an exception (an allocation failure while
+// building a reply) becomes an error that ends only this session.
+template <typename Handle>
+CWzError Guarded(unsigned long code, Handle&& handle) {
+    try {
+        return handle();
+    } catch (const std::exception& e) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, ECANCELED, "Request [0x%lx] failed with exception [%s].", code,
+                                       e.what());
+    } catch (...) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, ECANCELED, "Request [0x%lx] failed with an unknown exception.",
+                                       code);
+    }
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNetwork* session, unsigned long) {
@@ -96,18 +114,20 @@ extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNe
             }
             return;
         }
-        CWzError sent;
-        if (code == kSqlCopyMultipleFilesReq) {
-            sent = CopyMultiple(session, *reinterpret_cast<SQLCopyMultipleRemoteFilesReq_t*>(area.get()), log);
-        } else if (code == kSqlFileStreamInfoV2Req) {
-            sent = ListFileStreamFiles(session, *reinterpret_cast<SQLXmlTextRecord_t*>(area.get()));
-        } else if (sqlRequestWrapper wrapper = sqlFindRequestWrapper(code)) {
-            wrapper(session, code, &buffer);
-        }
+        CWzError served = Guarded(code, [&] {
+            if (code == kSqlCopyMultipleFilesReq) {
+                return CopyMultiple(session, *reinterpret_cast<SQLCopyMultipleRemoteFilesReq_t*>(area.get()), log);
+            }
+            if (code == kSqlFileStreamInfoV2Req) {
+                return ListFileStreamFiles(session, *reinterpret_cast<SQLXmlTextRecord_t*>(area.get()));
+            }
+            if (sqlRequestWrapper wrapper = sqlFindRequestWrapper(code)) wrapper(session, code, &buffer);
+            return CWzError::Success();
+        });
         (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
-        if (sent.IsError()) {
+        if (served.IsError()) {
             // The requester did not get its reply: end the session as a failed receive does.
-            EV_ERROR(log, "Send of the reply to request [0x%lx] failed. Error:[%s]", code, sent.AsString().c_str());
+            EV_ERROR(log, "Request [0x%lx] failed. Error:[%s]", code, served.AsString().c_str());
             sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
             return;
         }

@@ -2,6 +2,7 @@
 // EchoRecord_t (number + 1) through CSQLClientDll::sendReply and releases
 // the request itself, as served handlers do.
 #include <cstdint>
+#include <new>
 
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlMessageHandler.h"
@@ -23,7 +24,12 @@ unsigned long EchoRequest(CJxNetwork* session, unsigned long code, jxsDatabuf_v2
     return sent;
 }
 
-sqlRequestWrapper EchoLookup(unsigned long code) { return code == kEchoRequestCode ? &EchoRequest : nullptr; }
+unsigned long ThrowingRequest(CJxNetwork*, unsigned long, jxsDatabuf_v2*) { throw std::bad_alloc(); }
+
+sqlRequestWrapper EchoLookup(unsigned long code) {
+    if (code == kEchoThrowingRequestCode) return &ThrowingRequest;
+    return code == kEchoRequestCode ? &EchoRequest : nullptr;
+}
 
 }  // namespace
 

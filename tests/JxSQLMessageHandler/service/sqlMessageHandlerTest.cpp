@@ -115,6 +115,23 @@ TEST_F(ServiceHostTest, SilentRequesterIsLoggedAndAbortedWithTheLastError) {
               std::string::npos);
 }
 
+TEST_F(ServiceHostTest, HandlerExceptionEndsOnlyThatSessionAndIsLogged) {
+    JxsRequester failing;
+    AttachEcho(failing);
+    ASSERT_TRUE(failing.Send(kEchoThrowingRequestCode).IsSuccess());
+    unsigned long code = 0;
+    EXPECT_TRUE(failing.Receive(code, nullptr, 1000).IsError());
+    EXPECT_TRUE(failing.AbortStatus().has_value());
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("failed with exception [std::bad_alloc]"),
+              std::string::npos);
+
+    // The host and its other sessions go on.
+    JxsRequester other;
+    AttachEcho(other);
+    ExpectEcho(other, 3);
+    EXPECT_TRUE(other.Disconnect().IsSuccess());
+}
+
 TEST_F(ServiceHostTest, MalformedInputEndsOnlyThatSession) {
     auto frame = [](uint64_t code, uint32_t length, const std::string& payload) {
         jxsFrameHeader header;
