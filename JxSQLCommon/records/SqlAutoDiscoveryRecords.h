@@ -26,13 +26,3 @@ struct SQLAutoDiscoverRsp_t {
     uint64_t reserved = 0;
 };
 
-// Frees a list whose names and array the management layer allocated with
-// new[] (CsqlDMO::getDatabases and getDatabasebyType), and zeroes it.
-inline void SqlFreeDatabaseInfoList(SQLAutoDiscoverReq_t& list) {
-    if (list.databases != nullptr) {
-        for (uint32_t i = 0; i < list.count; ++i) delete[] list.databases[i].name;
-        delete[] list.databases;
-    }
-    list.databases = nullptr;
-    list.count = 0;
-}

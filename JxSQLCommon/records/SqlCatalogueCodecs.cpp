@@ -22,16 +22,7 @@ constexpr uint32_t kMaxEntries = 1u << 16;
 
 bool Text(XDR* x, char** text) { return jxsXdrString(x, text, kMaxNameLength); }
 
-bool NullableText(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? jxsXdrString(x, text, kMaxNameLength) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return jxsXdrString(x, text, kMaxNameLength);
-}
+bool NullableText(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxNameLength); }
 
 // ---- server list, logins, inventory ----
 bool xdr_SQLServerListReq_t(XDR* x, SQLServerListReq_t* r) {

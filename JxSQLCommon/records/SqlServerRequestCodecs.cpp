@@ -20,16 +20,7 @@ constexpr uint32_t kMaxEntries = 1u << 16;
 
 bool Text(XDR* x, char** text) { return jxsXdrString(x, text, kMaxTextLength); }
 
-bool NullableText(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? Text(x, text) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return Text(x, text);
-}
+bool NullableText(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxTextLength); }
 
 bool TextArray(XDR* x, char*** texts, uint32_t* count) { return jxsXdrArray(x, texts, count, kMaxEntries, Text); }
 

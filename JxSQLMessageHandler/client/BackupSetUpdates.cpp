@@ -7,6 +7,7 @@
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
 namespace {
@@ -14,16 +15,6 @@ namespace {
 constexpr int kBrokenChainOutCode = 0x1e00014d;
 constexpr uint64_t kBrokenChainError = 6;
 
-// Frees the mark entries the SQL layer's mark query allocated with new[].
-void FreeLogMarks(SQLLogMarkUpdateReq_t& request) {
-    for (uint32_t i = 0; request.marks != nullptr && i < request.count; ++i) {
-        SQLLogMarkInfo_t& mark = request.marks[i];
-        for (char* text : {mark.markName, mark.description, mark.lsn, mark.markTime}) delete[] text;
-    }
-    delete[] request.marks;
-    request.marks = nullptr;
-    request.count = 0;
-}
 
 }  // namespace
 
@@ -109,13 +100,14 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     if (FreeReceivedMessage(kSqlLastLogMarkRsp).IsError()) return false;
 
     SQLLogMarkUpdateReq_t request;
+    // The instance layer builds the marks with the record allocators.
+    jxsScopedRecordFree<SQLLogMarkUpdateReq_t> freeMarks(kSqlLogMarkUpdateReq, request);
     SQLLogMarkUpdateRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
     CsqlDMO dmo;
     if (!dmo.getLogMarkInfo(instanceName, database, lastMarkValue, lastMarkText, request)) {
         EV_ERROR(m_event, "Failed to get log mark names for database [%s] from server [%s].", database.c_str(),
                  instanceName.c_str());
-        FreeLogMarks(request);  // what a failing query may have allocated
         return false;
     }
     unsigned long databaseId = 0;
@@ -126,7 +118,6 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     if (request.count == 0) return true;
 
     bool result = sendAndReceiveMessage(2, kSqlLogMarkUpdateReq, kSqlLogMarkUpdateRsp);
-    FreeLogMarks(request);
     if (FreeReceivedMessage(kSqlLogMarkUpdateRsp).IsError()) result = false;
     return result;
 }

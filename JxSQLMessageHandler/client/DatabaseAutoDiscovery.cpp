@@ -22,8 +22,10 @@
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/CSQLPmnContentFilters.h"
 #include "JxSQLCommon/records/SqlConvert.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/client/AutoDiscoverRequest.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CTimeInterval.h"
 #include "WzUtils/FXString.h"
@@ -152,11 +154,10 @@ bool InstanceDiscovery::Run(unsigned long jxCellId, unsigned long appId, const e
     if (!ReadConfiguredNames(configured)) return false;
 
     CsqlDMO dmo;
+    // The instance layer builds the list with the record allocators; the
+    // request's codec frees it.
     SQLAutoDiscoverReq_t candidates;
-    struct FreeCandidates {
-        SQLAutoDiscoverReq_t& list;
-        ~FreeCandidates() { SqlFreeDatabaseInfoList(list); }
-    } freeCandidates{candidates};
+    jxsScopedRecordFree<SQLAutoDiscoverReq_t> freeCandidates(kSqlAutoDiscoverReq, candidates);
     if (subclientType != nullptr) {
         if (!dmo.getDatabasebyType(e.instanceName, candidates, kExclusion, *subclientType)) return false;
     } else if (databaseEngine) {

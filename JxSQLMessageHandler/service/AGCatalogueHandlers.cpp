@@ -12,9 +12,11 @@
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
 
@@ -131,20 +133,18 @@ unsigned long CSQLClientDll::getSQLSPDatabaselist() {
     if (dmo.initialize(instanceName, false)) dmo.getDatabases(instanceName, info);
 
     size_t filled = std::min({info.names.size(), info.ids.size(), info.creationTimes.size()});
-    if (filled > 0) reply.databases = new SPDataBaseInfo_t[filled];
+    jxsScopedRecordFree<SQLGetSPDatabaseListRSP_t> freeReply(kSqlSharePointDatabasesRsp, reply);
+    reply.databases = wz::NewRecordArray<SPDataBaseInfo_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto name = info.names.begin();
     auto id = info.ids.begin();
     auto created = info.creationTimes.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.databases[i].name = NewTextCopy(*name++);
+        reply.databases[i].name = wz::CopyText(*name++);
         reply.databases[i].databaseId = std::atoi((id++)->c_str());
         reply.databases[i].creationTime = *created++;
     }
-    reply.count = static_cast<uint32_t>(filled);
     sendReply(kSqlSharePointDatabasesRsp);
-    for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
-    delete[] reply.databases;
-    reply.databases = nullptr;
     return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlSharePointDatabasesReq) ? 1 : 0;
 }
 
@@ -153,7 +153,8 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
     SQLAnalysisGetRemotePartitionInfoRsp_t reply;
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
     uint32_t requested = request->entries != nullptr ? request->count : 0;
-    if (requested > 0) reply.databases = new AnalysisRemotePartitionInfo_t[requested];
+    jxsScopedRecordFree<SQLAnalysisGetRemotePartitionInfoRsp_t> freeReply(kSqlRemotePartitionRsp, reply);
+    reply.databases = wz::NewRecordArray<AnalysisRemotePartitionInfo_t>(requested);
 
     CsqlAMO amo;
     for (uint32_t i = 0; i < requested; ++i) {
@@ -165,34 +166,22 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
             reply.failed = 1;
             break;
         }
+        // Counted before it is filled, so the free pass reaches what is built.
+        reply.count = i + 1;
         AnalysisRemotePartitionInfo_t& out = reply.databases[i];
-        out.databaseName = NewTextCopy(TextOf(entry.databaseName));
+        out.databaseName = wz::CopyText(TextOf(entry.databaseName));
+        out.partitions = wz::NewRecordArray<AnalysisRemotePartitionInfoPerDb_t>(partitions.size());
         out.count = static_cast<uint32_t>(partitions.size());
-        if (out.count > 0) out.partitions = new AnalysisRemotePartitionInfoPerDb_t[out.count];
         AnalysisRemotePartitionInfoPerDb_t* p = out.partitions;
         for (const AnalysisRemotePartitionInfo& partition : partitions) {
-            p->cube = NewTextCopy(partition.cube);
-            p->measureGroup = NewTextCopy(partition.measureGroup);
-            p->partition = NewTextCopy(partition.partition);
-            p->remoteServer = NewTextCopy(partition.remoteServer);
+            p->cube = wz::CopyText(partition.cube);
+            p->measureGroup = wz::CopyText(partition.measureGroup);
+            p->partition = wz::CopyText(partition.partition);
+            p->remoteServer = wz::CopyText(partition.remoteServer);
             ++p;
         }
-        reply.count = i + 1;
     }
     sendReply(kSqlRemotePartitionRsp);
-    for (uint32_t i = 0; i < reply.count; ++i) {
-        AnalysisRemotePartitionInfo_t& out = reply.databases[i];
-        for (uint32_t k = 0; k < out.count; ++k) {
-            delete[] out.partitions[k].cube;
-            delete[] out.partitions[k].measureGroup;
-            delete[] out.partitions[k].partition;
-            delete[] out.partitions[k].remoteServer;
-        }
-        delete[] out.partitions;
-        delete[] out.databaseName;
-    }
-    delete[] reply.databases;
-    reply.databases = nullptr;
     if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlRemotePartitionReq)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }

@@ -8,8 +8,10 @@
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
 
@@ -74,27 +76,23 @@ unsigned long CSQLClientDll::getDatabaseList() {
     // The entries filled are those all four lists have; the count says how
     // many, so a requester never reads past them.
     size_t filled = std::min({info.names.size(), info.ids.size(), info.creationTimes.size(), info.states.size()});
-    if (filled > 0) {
-        reply.databases = new SQLDatabaseInfo_11_t[filled];
-        reply.result = 0;
-    }
+    if (filled > 0) reply.result = 0;
+    jxsScopedRecordFree<SQLDatabaseListRsp_11_t> freeReply(kSqlDatabaseListRsp, reply);
+    reply.databases = wz::NewRecordArray<SQLDatabaseInfo_11_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto name = info.names.begin();
     auto id = info.ids.begin();
     auto created = info.creationTimes.begin();
     auto state = info.states.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.databases[i].name = NewTextCopy(*name++);
+        reply.databases[i].name = wz::CopyText(*name++);
         reply.databases[i].value1 = *id++;
         reply.databases[i].value2 = *created++;
         reply.databases[i].value3 = *state++;
     }
-    reply.count = static_cast<uint32_t>(filled);
 
     sendReply(kSqlDatabaseListRsp);
-    for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
-    delete[] reply.databases;
-    reply.databases = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlDatabaseListReq) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseFileGroups() {
@@ -122,48 +120,37 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
     dmo.setInstanceId(instanceId);
     dmo.getDatabaseContents(instanceName, number, databaseName, contents);
 
+    jxsScopedRecordFree<SQLDatabaseFileGroupRsp_t> freeReply(kSqlFileGroupRsp, reply);
+    reply.groups = wz::NewRecordArray<SqlFileGroupItem_t>(contents.fileGroups.size());
     reply.count = static_cast<uint32_t>(contents.fileGroups.size());
-    reply.groups = new SqlFileGroupItem_t[reply.count];
     SqlFileGroupItem_t* group = reply.groups;
     for (const SqlFileGroup& source : contents.fileGroups) {
         group->groupNumber = source.number;
-        group->name = NewTextCopy(source.name);
+        group->name = wz::CopyText(source.name);
         m_event.debugLvl(2, "getDatabaseFileGroups: Found File Group : %s", source.name.c_str());
+        // A group without files is sent with one empty placeholder file.
+        const size_t files = source.files.empty() ? 1 : source.files.size();
+        group->files = wz::NewRecordArray<SqlFileItem_t>(files);
+        group->fileCount = static_cast<uint32_t>(files);
+        SqlFileItem_t* file = group->files;
+        for (const SqlDbFile& f : source.files) {
+            file->value1 = f.fileId;
+            file->value2 = f.type;
+            file->value3 = f.size;
+            file->value4 = f.fileGroupId;
+            file->logicalName = wz::CopyText(f.logicalName);
+            file->physicalName = wz::CopyText(f.physicalName);
+            ++file;
+        }
         if (source.files.empty()) {
-            // A group without files is sent with one empty placeholder file.
-            group->fileCount = 1;
-            group->files = new SqlFileItem_t[1];
-            group->files[0].logicalName = NewTextCopy("");
-            group->files[0].physicalName = NewTextCopy("");
-        } else {
-            group->fileCount = static_cast<uint32_t>(source.files.size());
-            group->files = new SqlFileItem_t[group->fileCount];
-            SqlFileItem_t* file = group->files;
-            for (const SqlDbFile& f : source.files) {
-                file->value1 = f.fileId;
-                file->value2 = f.type;
-                file->value3 = f.size;
-                file->value4 = f.fileGroupId;
-                file->logicalName = NewTextCopy(f.logicalName);
-                file->physicalName = NewTextCopy(f.physicalName);
-                ++file;
-            }
+            file->logicalName = wz::CopyText("");
+            file->physicalName = wz::CopyText("");
         }
         ++group;
     }
 
     sendReply(kSqlFileGroupRsp);
-    for (uint32_t g = 0; g < reply.count; ++g) {
-        for (uint32_t f = 0; f < reply.groups[g].fileCount; ++f) {
-            delete[] reply.groups[g].files[f].logicalName;
-            delete[] reply.groups[g].files[f].physicalName;
-        }
-        delete[] reply.groups[g].files;
-        delete[] reply.groups[g].name;
-    }
-    delete[] reply.groups;
-    delete[] reply.extra;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlFileGroupReq) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseState() {
@@ -195,5 +182,5 @@ unsigned long CSQLClientDll::getDatabaseState() {
     }
     sendReply(kSqlDatabaseStateRsp);
     reply.stateText = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlDatabaseStateReq) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }

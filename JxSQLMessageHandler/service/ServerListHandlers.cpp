@@ -11,10 +11,12 @@
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
 
@@ -64,25 +66,19 @@ unsigned long CSQLClientDll::sendServerList(const SQLServerInfo_t& info) {
     // The entries sent are those lists 1, 2 and 4 all have; the count says
     // how many.
     size_t filled = std::min({info.instances.size(), info.versions.size(), info.states.size()});
-    if (filled > 0) reply.servers = new SQL_ServerInfo_VER1_t[filled];
+    jxsScopedRecordFree<SQLServerListRsp_VER1_t> freeReply(kSqlServerListRsp, reply);
+    reply.servers = wz::NewRecordArray<SQL_ServerInfo_VER1_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto instance = info.instances.begin();
     auto version = info.versions.begin();
     auto state = info.states.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.servers[i].instanceName = NewTextCopy(*instance++);
-        reply.servers[i].version = NewTextCopy(*version++);
-        reply.servers[i].state = NewTextCopy(*state++);
+        reply.servers[i].instanceName = wz::CopyText(*instance++);
+        reply.servers[i].version = wz::CopyText(*version++);
+        reply.servers[i].state = wz::CopyText(*state++);
     }
-    reply.count = static_cast<uint32_t>(filled);
     unsigned long sent = sendReply(kSqlServerListRsp);
-    for (uint32_t i = 0; i < reply.count; ++i) {
-        delete[] reply.servers[i].instanceName;
-        delete[] reply.servers[i].version;
-        delete[] reply.servers[i].state;
-    }
-    delete[] reply.servers;
-    reply.servers = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlServerListReq)) return 0;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) return 0;
     return sent;
 }
 

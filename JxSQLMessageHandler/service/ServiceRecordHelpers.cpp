@@ -1,16 +1,9 @@
 // Helpers of the served requests.
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 
-#include <cstring>
 
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
-
-char* NewTextCopy(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code,
                             const char* failureLog) {

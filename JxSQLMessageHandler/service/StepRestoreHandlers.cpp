@@ -6,27 +6,8 @@
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
-
-namespace {
-
-
-void FreeStepRestoreList(SQLStepRestoreListRsp_t& reply) {
-    for (uint32_t i = 0; i < reply.count && reply.entries != nullptr; ++i) {
-        SQLStepRestoreInfo_t& entry = reply.entries[i];
-        delete[] entry.backupType;
-        delete[] entry.firstLSN;
-        delete[] entry.lastLSN;
-        delete[] entry.databaseBackupLSN;
-        delete[] entry.device;
-    }
-    delete[] reply.entries;
-    delete[] reply.errorMessage;
-    reply.entries = nullptr;
-    reply.errorMessage = nullptr;
-}
-
-}  // namespace
 
 unsigned long CSQLClientDll::getSQLStepRestoreList() {
     std::string instanceName;
@@ -46,6 +27,8 @@ unsigned long CSQLClientDll::getSQLStepRestoreList() {
         pointInTime = q->pointInTime;
     }
     SQLStepRestoreListRsp_t reply;
+    // The instance layer builds the list with the record allocators.
+    jxsScopedRecordFree<SQLStepRestoreListRsp_t> freeReply(kSqlStepRestoreListRsp, reply);
     CsqlDMO dmo;
     dmo.setInstanceId(instanceId);
     if (!dmo.getStepRestoreList(instanceName, databaseName, pointInTime, reply)) {
@@ -53,8 +36,7 @@ unsigned long CSQLClientDll::getSQLStepRestoreList() {
     }
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
     sendReply(kSqlStepRestoreListRsp);
-    FreeStepRestoreList(reply);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlStepRestoreListReq) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::pruneSqlMsdbEntries() {

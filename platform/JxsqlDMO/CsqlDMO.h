@@ -65,8 +65,9 @@ public:
     // (seconds since 1970; 0 = the latest): its newest full backup, the
     // newest differential on that full, then the unbroken chain of log
     // backups after them. Copy-only backups take no part. The reply's arrays
-    // are allocated with new[] (see SQLStepRestoreListRsp_t); on failure they
-    // stay empty and `failed` and `errorMessage` are set.
+    // and texts come from the record allocators (WzUtils/WzRecordMemory.h),
+    // so the reply's codec frees them; on failure they stay empty and
+    // `failed` and `errorMessage` are set.
     bool getStepRestoreList(const std::string& instance, const std::string& database, uint64_t pointInTime,
                             SQLStepRestoreListRsp_t& reply);
 
@@ -117,8 +118,9 @@ public:
     // ---- Database discovery (CsqlDMODiscovery.cpp) ---------------------------
     // The instance's databases as an auto-discovery list, in id order,
     // without those that `exclusion` names (a list of N'name' texts, e.g.
-    // "N'tempdb'"). The names and the array are allocated with new[]; free
-    // them with SqlFreeDatabaseInfoList. On failure the list stays empty.
+    // "N'tempdb'"). The names and the array come from the record allocators
+    // (WzUtils/WzRecordMemory.h): the request's codec frees them. On failure
+    // the list stays empty.
     bool getDatabases(const std::string& instance, SQLAutoDiscoverReq_t& list, const std::string& exclusion);
     // The same for one SQL subclient type; the simulated instance keeps no
     // per-type catalogue, so every type lists every database.
@@ -135,7 +137,7 @@ public:
 
     // The log marks of `database` whose value is above `lastMarkValue`, in
     // value order, into `request`'s count and marks (the array and its texts
-    // allocated with new[]; the caller frees them). `lastMarkText` names the
+    // from the record allocators; the request's codec frees them). `lastMarkText` names the
     // last mark the caller knows ("0" for none) and is only logged.
     // (CsqlDMOLogMarks.cpp)
     bool getLogMarkInfo(std::string instance, std::string database, long lastMarkValue, std::string lastMarkText,

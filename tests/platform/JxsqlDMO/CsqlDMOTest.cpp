@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "JxsqlDMO/SqlDbState.h"
@@ -19,10 +20,10 @@ std::vector<T> V(const std::list<T>& list) {
 void FreeReply(SQLStepRestoreListRsp_t& reply) {
     for (uint32_t i = 0; i < reply.count; ++i) {
         SQLStepRestoreInfo_t& e = reply.entries[i];
-        for (char* text : {e.backupType, e.firstLSN, e.lastLSN, e.databaseBackupLSN, e.device}) delete[] text;
+        for (char* text : {e.backupType, e.firstLSN, e.lastLSN, e.databaseBackupLSN, e.device}) std::free(text);
     }
-    delete[] reply.entries;
-    delete[] reply.errorMessage;
+    std::free(reply.entries);
+    std::free(reply.errorMessage);
     reply = SQLStepRestoreListRsp_t();
 }
 
