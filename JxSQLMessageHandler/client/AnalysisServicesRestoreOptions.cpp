@@ -15,7 +15,6 @@
 
 namespace {
 
-
 std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
 
 SqlAnalysisRestoreDbInfo_t DetailOf(const SQLAnalysisDbDetail_t& entry) {

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // The fields that the version-6 and version-3 backup entries share.
 template <typename Entry>
 SqlAFilesPerBackup_t BackupOf(const Entry& entry) {

@@ -9,11 +9,6 @@
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
-namespace {
-
-
-}  // namespace
-
 void AutoDiscoverRequest::Add(const std::string& name, uint64_t creationTime, uint64_t databaseId) {
     m_names.push_back(name);
     m_creationTimes.push_back(creationTime);

@@ -15,7 +15,6 @@ namespace {
 constexpr int kBrokenChainOutCode = 0x1e00014d;
 constexpr uint64_t kBrokenChainError = 6;
 
-
 }  // namespace
 
 // The older backup-set record travels as the newer one, whose members begin

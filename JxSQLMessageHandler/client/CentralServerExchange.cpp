@@ -1,5 +1,5 @@
 // CSQLClientDll::sendAndReceiveMessage: one request and its reply with the
-// central server's SQL message handler.
+// central server's SQL message handler, and the release of that reply.
 //
 // The exchange attaches when the session is not connected, sends, waits for
 // one reply (up to the process-wide receive time-out, RemoteReplyTimeout.h)
@@ -85,4 +85,15 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
     // is already in the receive buffer, so a failed close loses nothing.
     if (m_ownsSession) (void)m_session->Disconnect(timeout, flag);
     return result;
+}
+
+CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
+    CWzError e = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
+    if (e.IsSuccess()) return e;
+    unsigned long last = 0;
+    std::string sessionError;
+    (void)m_session->GetLastErrorGenericText(&last, sessionError, 0);  // only reads the session's record
+    EV_ERROR(m_event, "Failed to free received message [%lu] with error [%s] and session error [%s].", code,
+             e.AsString().c_str(), sessionError.c_str());
+    return e.Push(FXCODELOC, "Releasing reply %lu", code);
 }

@@ -1,6 +1,5 @@
 // Small questions and reports of the backup and restore jobs to the central
-// server, each one request through sendAndReceiveMessage, and the release of
-// a received reply that every requester operation shares.
+// server, each one request through sendAndReceiveMessage.
 #include <set>
 #include <string>
 #include <vector>
@@ -14,34 +13,12 @@
 
 namespace {
 
-
 // Job-information reply code meaning "nothing to tell": a success.
 constexpr uint32_t kJobInfoNothing = 3;
 
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
-
-CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
-    CWzError e = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
-    if (e.IsSuccess()) return e;
-    unsigned long last = 0;
-    std::string sessionError;
-    (void)m_session->GetLastErrorGenericText(&last, sessionError, 0);  // only reads the session's record
-    EV_ERROR(m_event, "Failed to free received message [%lu] with error [%s] and session error [%s].", code,
-             e.AsString().c_str(), sessionError.c_str());
-    return e.Push(FXCODELOC, "Releasing reply %lu", code);
-}
-
-std::string CSQLClientDll::getEscapedDbName(const char* name) {
-    std::string escaped = name != nullptr ? name : "";
-    for (char special : {'\'', '[', ']'}) {
-        for (size_t at = escaped.find(special); at != std::string::npos; at = escaped.find(special, at + 2)) {
-            escaped.insert(at, 1, special);
-        }
-    }
-    return escaped;
-}
 
 bool CSQLClientDll::getMarkName(std::string, unsigned long sourceInstanceId, std::string databaseName,
                                 unsigned long pointInTime, std::string& markName) {

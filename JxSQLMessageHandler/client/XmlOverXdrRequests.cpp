@@ -11,7 +11,6 @@
 
 namespace {
 
-
 constexpr int32_t kXmlExchangeFailed = 116;
 constexpr int32_t kXmlReplyUnparsable = 118;
 constexpr int32_t kXmlReplyReportsError = 119;

@@ -20,9 +20,6 @@
 
 namespace {
 
-// The request has no reply code of its own: its code plus one, the rule of
-// the dispatch table.
-
 constexpr const char* kAnalysisServicesSuffix = "Analysis Services";
 
 // The instance id and name of an entity nested in a request document.

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 constexpr const char* kAnalysisServices = "Analysis Services";
 

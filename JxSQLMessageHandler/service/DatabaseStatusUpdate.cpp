@@ -10,11 +10,6 @@
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 
-namespace {
-
-
-}  // namespace
-
 bool CSQLClientDll::updateDatabaseStatus() {
     SQLPmn::GenericResp response;
     bool result = true;

@@ -22,7 +22,6 @@
 
 namespace {
 
-
 constexpr const char* kDumpLibraryName = "libJxSQLPmnOSC.so";
 constexpr const char* kDumpEntryName = "PerformSQLDump";
 // The dump type of an availability-group dump (a log-dump job reports it as "AG").

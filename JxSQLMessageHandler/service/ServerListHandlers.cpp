@@ -20,7 +20,6 @@
 
 namespace {
 
-
 constexpr uint32_t kLoginFailedEvent = 0x1e0001a8;
 constexpr int kPasswordCapacity = 511;
 

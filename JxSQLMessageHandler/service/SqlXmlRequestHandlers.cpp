@@ -13,8 +13,6 @@
 
 namespace {
 
-// Request codes of the layer and the reply code of the second one.
-
 // Tag ids of the documents the layer dispatches.
 constexpr unsigned long kTagAppReadiness = 0x76479707;        // Api::SQLAppReadinessReq
 constexpr unsigned long kTagAGCollectFile = 0x22f2bad2;       // SQLPmn::SQLAGCollectFile
@@ -22,16 +20,6 @@ constexpr unsigned long kTagCloudCredentials = 0x1e7b41bf;    // App::ValidateSQ
 constexpr unsigned long kTagCreateSourceView = 0x22517466;    // SQLPmn::SqlCreateSourceViewInfoReq
 
 }  // namespace
-
-bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog,
-                                  const char* sendFailureLog) {
-    SQLXmlTextRecord_t record;
-    record.xml = const_cast<char*>(text.c_str());
-    m_sendBuffer.setExternalBuffer(&record, sizeof record);
-    if (sendReply(replyCode) == 0 && sendFailureLog != nullptr) m_event.error("%s", sendFailureLog);
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode, releaseFailureLog);
-}
 
 bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
     return sendTextReply(m_requestCode == kSqlXmlReqV2 ? kSqlXmlRsp : kSqlXmlReq, reply,

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // The database name of an entry: its text before the first 0x12.
 std::string NameOf(const std::string& entry) { return entry.substr(0, entry.find('\x12')); }
 

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 template <typename Entry>
 Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
     Entry e;

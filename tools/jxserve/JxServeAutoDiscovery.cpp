@@ -8,7 +8,6 @@
 
 namespace {
 
-
 bool ServeAutoDiscover(JxServeRequest& request) {
     const SQLAutoDiscoverReq_t& req = request.As<SQLAutoDiscoverReq_t>();
     const auto appId = static_cast<int64_t>(req.applicationId);

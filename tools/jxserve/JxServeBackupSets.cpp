@@ -10,7 +10,6 @@
 
 namespace {
 
-
 std::unique_ptr<FX::CSQLite3DB> Store() {
     return JxServeOpenStore({
         "CREATE TABLE IF NOT EXISTS backup_sets (id INTEGER PRIMARY KEY, code INTEGER, instance_id INTEGER, "

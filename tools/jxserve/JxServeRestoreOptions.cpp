@@ -16,7 +16,6 @@
 
 namespace {
 
-
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> out;
     for (std::string& text : texts) out.push_back(text.data());

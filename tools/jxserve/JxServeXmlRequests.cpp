@@ -14,7 +14,6 @@
 
 namespace {
 
-
 struct XmlHandlerTable {
     std::mutex mutex;
     std::map<unsigned long, JxServeXmlHandler> handlers;
