@@ -194,8 +194,7 @@ bool CSQLCommon::TellMasterStarted() {
     SQLPmn::SQLAGClientStartedFinish started;
     started.setint64(SQLPmn::SQLAGClientStartedFinish::kStarted, 1);
     if (CWzError err = SendToMaster(m_pMasterConnection, started); err.IsError()) {
-        EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].",
-                 err.AsString().c_str());
+        EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].", err.AsString().c_str());
         return FailAvailabilityGroup();
     }
     EV_DEBUG(m_logger, 1, "Sent start message to master process.");
@@ -243,8 +242,10 @@ bool CSQLCommon::CheckSqlServerRunning() {
 
 bool CSQLCommon::ReadSqlVersion(MsSqlInstance& instance) {
     if (m_isRBSJob || instance.getSQLVersion(m_sqlVersion) == 0) return true;
-    EV_ERROR(m_logger, "AppManager failed to get instance version. AppManager instanceprop lookup failed for "
-                       "instanceId = [%" PRIu64 "].", m_instanceId);
+    EV_ERROR(m_logger,
+             "AppManager failed to get instance version. AppManager instanceprop lookup failed for "
+             "instanceId = [%" PRIu64 "].",
+             m_instanceId);
     *m_pBkpJobClnt << static_cast<unsigned long>(m_instanceId);
     return FailWithCause(kCauseInstanceProperties);
 }
@@ -539,9 +540,8 @@ void CSQLCommon::doLoadBackupConfigs() {
     if (settings.getNumber(kAgentSection, "bSQLSetCWEOnSkippedCount", &value) != 0) {
         m_markSkippedItemFailed = value != 0;
     } else {
-        m_logger.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 2,
-                        "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
-                        settings.getLastError());
+        EV_WARN_AT(m_logger, 2, "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
+                   settings.getLastError());
     }
     EV_DEBUG(m_logger, 6, "Config to mark status failed for skipped database is [%s]",
              m_markSkippedItemFailed ? "SET" : "NOT SET");

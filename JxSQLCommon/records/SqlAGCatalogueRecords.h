@@ -11,14 +11,14 @@ struct SQLXmlTextRecord_t {
 
     SQLXmlTextRecord_t() : xml(nullptr) {}
 };
-using GetAvailabilityGroupsReq_t = SQLXmlTextRecord_t;          // kSqlAvailabilityGroupsReq
-using GetAvailabilityGroupsRsp_t = SQLXmlTextRecord_t;          // kSqlAvailabilityGroupsRsp
-using GetAGReq_t = SQLXmlTextRecord_t;                          // kSqlAvailabilityGroupReq
-using GetAGRsp_t = SQLXmlTextRecord_t;                          // kSqlAvailabilityGroupRsp
-using GetAvailabilityDatabasesReq_t = SQLXmlTextRecord_t;       // kSqlAvailabilityDatabasesReq
-using GetAvailabilityDatabasesRsp_t = SQLXmlTextRecord_t;       // kSqlAvailabilityDatabasesRsp
-using GetAvailabilityGroupReplicasReq_t = SQLXmlTextRecord_t;   // kSqlAvailabilityReplicasReq
-using GetAvailabilityGroupReplicasRsp_t = SQLXmlTextRecord_t;   // kSqlAvailabilityReplicasRsp
+using GetAvailabilityGroupsReq_t = SQLXmlTextRecord_t;         // kSqlAvailabilityGroupsReq
+using GetAvailabilityGroupsRsp_t = SQLXmlTextRecord_t;         // kSqlAvailabilityGroupsRsp
+using GetAGReq_t = SQLXmlTextRecord_t;                         // kSqlAvailabilityGroupReq
+using GetAGRsp_t = SQLXmlTextRecord_t;                         // kSqlAvailabilityGroupRsp
+using GetAvailabilityDatabasesReq_t = SQLXmlTextRecord_t;      // kSqlAvailabilityDatabasesReq
+using GetAvailabilityDatabasesRsp_t = SQLXmlTextRecord_t;      // kSqlAvailabilityDatabasesRsp
+using GetAvailabilityGroupReplicasReq_t = SQLXmlTextRecord_t;  // kSqlAvailabilityReplicasReq
+using GetAvailabilityGroupReplicasRsp_t = SQLXmlTextRecord_t;  // kSqlAvailabilityReplicasRsp
 
 // SharePoint database list request (kSqlSharePointDatabasesReq).
 struct SQLGetSPDatabaseListReq_t {

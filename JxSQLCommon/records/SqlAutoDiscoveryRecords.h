@@ -25,4 +25,3 @@ struct SQLAutoDiscoverRsp_t {
     uint64_t error = 0;          // 0: the central server stored the additions
     uint64_t reserved = 0;
 };
-

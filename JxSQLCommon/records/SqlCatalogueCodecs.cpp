@@ -177,7 +177,8 @@ void SqlRegisterCatalogueRecords() {
     JXS_REGISTER_RECORD(kSqlPruneHistoryRsp, SqlBackupsetListRsp_t);
 
     // The availability-group requests carry one XML document each.
-    SqlRegisterXmlTextRecords({kSqlAvailabilityGroupsReq, kSqlAvailabilityGroupsRsp, kSqlAvailabilityGroupReq, kSqlAvailabilityGroupRsp, kSqlAvailabilityDatabasesReq, kSqlAvailabilityDatabasesRsp,
+    SqlRegisterXmlTextRecords({kSqlAvailabilityGroupsReq, kSqlAvailabilityGroupsRsp, kSqlAvailabilityGroupReq,
+                               kSqlAvailabilityGroupRsp, kSqlAvailabilityDatabasesReq, kSqlAvailabilityDatabasesRsp,
                                kSqlAvailabilityReplicasReq, kSqlAvailabilityReplicasRsp});
     JXS_REGISTER_RECORD(kSqlSharePointDatabasesReq, SQLGetSPDatabaseListReq_t);
     JXS_REGISTER_RECORD(kSqlSharePointDatabasesRsp, SQLGetSPDatabaseListRSP_t);

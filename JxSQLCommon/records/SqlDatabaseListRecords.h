@@ -6,25 +6,25 @@
 #include <cstdint>
 
 // Database list requests, one layout per request code.
-struct SQLDatabaseListReq_t {   // kSqlDatabaseListReq
+struct SQLDatabaseListReq_t {  // kSqlDatabaseListReq
     char* instanceName;
 
     SQLDatabaseListReq_t() : instanceName(nullptr) {}
 };
-struct SQLDatabaseListReq_V2_t {   // kSqlDatabaseListReqV2
+struct SQLDatabaseListReq_V2_t {  // kSqlDatabaseListReqV2
     char* instanceName;
     uint64_t instanceId;
 
     SQLDatabaseListReq_V2_t() : instanceName(nullptr), instanceId(0) {}
 };
-struct SQLDatabaseListReq_V3_t {   // kSqlDatabaseListReqV3
+struct SQLDatabaseListReq_V3_t {  // kSqlDatabaseListReqV3
     char* instanceName;
     char* serverType;   // "DataBase Engine", "Analysis Services", cloud types
     uint64_t instanceId;
 
     SQLDatabaseListReq_V3_t() : instanceName(nullptr), serverType(nullptr), instanceId(0) {}
 };
-struct SQLDatabaseListReq_V4_t {   // kSqlDatabaseListReqV4
+struct SQLDatabaseListReq_V4_t {  // kSqlDatabaseListReqV4
     char* instanceName;
     char* serverType;
     uint64_t instanceId;

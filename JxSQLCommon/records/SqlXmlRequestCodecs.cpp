@@ -19,6 +19,7 @@ void SqlRegisterXmlTextRecords(std::initializer_list<unsigned long> codes) {
 }
 
 void SqlRegisterXmlRequestRecords() {
-    SqlRegisterXmlTextRecords({kSqlXmlReq, kSqlXmlReqV2, kSqlXmlRsp, kSqlAGTLBackupReq, kSqlAGTLBackupRsp, kSqlTLDumpCacheReq,
-                               kSqlTLDumpCacheRsp, kSqlArchiveInfoReq, kSqlCheckSourceReq, kSqlCheckSourceRsp, kSqlUpdateDbStatusReq, kSqlUpdateDbStatusRsp});
+    SqlRegisterXmlTextRecords({kSqlXmlReq, kSqlXmlReqV2, kSqlXmlRsp, kSqlAGTLBackupReq, kSqlAGTLBackupRsp,
+                               kSqlTLDumpCacheReq, kSqlTLDumpCacheRsp, kSqlArchiveInfoReq, kSqlCheckSourceReq,
+                               kSqlCheckSourceRsp, kSqlUpdateDbStatusReq, kSqlUpdateDbStatusRsp});
 }

@@ -6,14 +6,14 @@
 
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
 
-using SQLGenericXmlReq_t = SQLXmlTextRecord_t;             // kSqlXmlReq, kSqlXmlReqV2
-using SQLGenericErrorXmlRsp_t = SQLXmlTextRecord_t;        // kSqlXmlReq, kSqlXmlRsp
-using AGTLBackupReq_t = SQLXmlTextRecord_t;                // kSqlAGTLBackupReq
-using AGTLBackupRsp_t = SQLXmlTextRecord_t;                // kSqlAGTLBackupRsp
-using SQLTLDumpCacheReq_t = SQLXmlTextRecord_t;            // kSqlTLDumpCacheReq
-using SQLTLDumpCacheRsp_t = SQLXmlTextRecord_t;            // kSqlTLDumpCacheRsp
-using GetArchiveInfoReq_t = SQLXmlTextRecord_t;            // kSqlArchiveInfoReq
-using CheckSourceConnectivityReq_t = SQLXmlTextRecord_t;   // kSqlCheckSourceReq
-using CheckSourceConnectivityRsp_t = SQLXmlTextRecord_t;   // kSqlCheckSourceRsp
-using UpdateDbStatusReq_t = SQLXmlTextRecord_t;            // kSqlUpdateDbStatusReq
-using UpdateDbStatusRsp_t = SQLXmlTextRecord_t;            // kSqlUpdateDbStatusRsp
+using SQLGenericXmlReq_t = SQLXmlTextRecord_t;            // kSqlXmlReq, kSqlXmlReqV2
+using SQLGenericErrorXmlRsp_t = SQLXmlTextRecord_t;       // kSqlXmlReq, kSqlXmlRsp
+using AGTLBackupReq_t = SQLXmlTextRecord_t;               // kSqlAGTLBackupReq
+using AGTLBackupRsp_t = SQLXmlTextRecord_t;               // kSqlAGTLBackupRsp
+using SQLTLDumpCacheReq_t = SQLXmlTextRecord_t;           // kSqlTLDumpCacheReq
+using SQLTLDumpCacheRsp_t = SQLXmlTextRecord_t;           // kSqlTLDumpCacheRsp
+using GetArchiveInfoReq_t = SQLXmlTextRecord_t;           // kSqlArchiveInfoReq
+using CheckSourceConnectivityReq_t = SQLXmlTextRecord_t;  // kSqlCheckSourceReq
+using CheckSourceConnectivityRsp_t = SQLXmlTextRecord_t;  // kSqlCheckSourceRsp
+using UpdateDbStatusReq_t = SQLXmlTextRecord_t;           // kSqlUpdateDbStatusReq
+using UpdateDbStatusRsp_t = SQLXmlTextRecord_t;           // kSqlUpdateDbStatusRsp

@@ -37,7 +37,8 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
     SQLAnalysisRestoreTaskReq_t request;
     request.restoreTaskId = static_cast<uint32_t>(restoreTaskId);
     SQLAnalysisRestoreTaskRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kSqlAnalysisRestoreTaskReq, kSqlAnalysisRestoreTaskRsp)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlAnalysisRestoreTaskReq, kSqlAnalysisRestoreTaskRsp))
+        return false;
     if (reply.status != 0) {
         EV_ERROR(m_event, "Failed to get restore task options.");
         (void)FreeReceivedMessage(kSqlAnalysisRestoreTaskRsp);  // logged there; the request failed anyway

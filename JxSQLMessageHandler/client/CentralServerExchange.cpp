@@ -40,7 +40,7 @@ bool CSQLClientDll::receiveRemoteReply(unsigned long replyCode, int abortTimeout
     // "found".
     if (e.IsSuccess()) return true;
     EV_ERROR(m_event, "Receive message failed. Error:[%s]", e.AsString().c_str());
-    sqlAbortWithLastError(m_session, abortTimeout, flag);
+    SqlAbortWithLastError(m_session, abortTimeout, flag);
     return false;
 }
 
@@ -74,7 +74,7 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
         CWzError e = m_session->SendXDRMessage(requestCode, &m_sendBuffer, 0, timeout, flag);
         if (e.IsError()) {
             EV_ERROR(m_event, "Send message failed. Error:[%s]", e.AsString().c_str());
-            sqlAbortWithLastError(m_session, timeout, flag);
+            SqlAbortWithLastError(m_session, timeout, flag);
             result = false;
         }
     }

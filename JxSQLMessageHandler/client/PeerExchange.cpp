@@ -66,7 +66,7 @@ bool CSQLClientDll::sendAndReceiveMessageToFromRemoteMachine(unsigned long clien
                 std::string text;
                 (void)m_session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
                 EV_ERROR(m_event, "Send message failed. Error:[%s]", text.c_str());
-                sqlAbortWithLastError(m_session, sendTimeout, flag);
+                SqlAbortWithLastError(m_session, sendTimeout, flag);
                 result = false;
             }
         }

@@ -68,8 +68,8 @@ unsigned long CSQLClientDll::serveAGDocument(const char* unserializeFailure, uns
 
 unsigned long CSQLClientDll::GetAvailabilityGroups() {
     return serveAGDocument<App::GetAvailabilityGroupsReq>(
-        "Failed to unserialize message [%s] with error [%d].", kSqlAvailabilityGroupsRsp, [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo,
-                                                      std::string& xml) {
+        "Failed to unserialize message [%s] with error [%d].", kSqlAvailabilityGroupsRsp,
+        [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupsReq::kInstance,
                                                  App::GetAvailabilityGroupsReq::kInstance);
             dmo.setInstanceId(instance.id);
@@ -84,7 +84,8 @@ unsigned long CSQLClientDll::GetAvailabilityGroups() {
 
 unsigned long CSQLClientDll::GetAG() {
     return serveAGDocument<App::GetAGReq>(
-        "Failed to unserialize message [%s]", kSqlAvailabilityGroupRsp, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
+        "Failed to unserialize message [%s]", kSqlAvailabilityGroupRsp,
+        [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAGReq::kInstance, App::GetAGReq::kInstance);
             dmo.setInstanceId(instance.id);
             dmo.GetAG(FXString::ToWstring(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);

@@ -120,11 +120,11 @@ unsigned long CSQLClientDll::CheckSourceConnectivity() {
     }
 
     std::string text;
-    e = sqlSerializeReply(response, text);
+    e = SqlSerializeReply(response, text);
     if (e != kMsgOk) {
         EV_ERROR(m_event, "Failed to unserialize response object with error [%d].", e);
         // An empty document would read as a reachable source.
-        text = sqlXmlFallbackDocument("SQLPmn_CheckSourceConnectivityRsp", "errorCode", e, "errorText",
+        text = SqlXmlFallbackDocument("SQLPmn_CheckSourceConnectivityRsp", "errorCode", e, "errorText",
                                       "Failed to serialize the check source connectivity response.");
     }
     bool released =

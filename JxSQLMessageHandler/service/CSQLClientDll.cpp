@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
-#include "JxSQLMessageHandler/client/RestoreDateText.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
+#include "JxSQLMessageHandler/client/RestoreDateText.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
@@ -27,7 +27,7 @@ CSQLClientDll::CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsig
 
 CSQLClientDll::CSQLClientDll()
     : m_session(new CJxNetwork()), m_receivedBuffer(&m_receiveBuffer), m_ownsSession(true) {
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
 }
 
 CSQLClientDll::~CSQLClientDll() {
@@ -60,7 +60,7 @@ unsigned long CSQLClientDll::sendReply(unsigned long replyCode) {
     CWzError e = m_session->SendXDRMessage(replyCode, &m_sendBuffer, 0, timeout, flag);
     if (e.IsSuccess()) return 1;
     m_event.Error("CSQLClientDll::sendReply", "Sending message failed. Error:[%s]", e.AsString().c_str());
-    sqlAbortWithLastError(m_session, timeout, flag);
+    SqlAbortWithLastError(m_session, timeout, flag);
     return 0;
 }
 

@@ -228,9 +228,9 @@ public:
     // up from this instance.
     bool lookupSpContentDBbyClientId(unsigned long jxCellId, std::string instanceName, unsigned long sqlClientId,
                                      std::set<std::string>& skipSet);
-    bool getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance,
-                                bool cloudServer, unsigned long& authType, std::string& userName,
-                                std::string& password, unsigned long& level);
+    bool getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance, bool cloudServer,
+                                unsigned long& authType, std::string& userName, std::string& password,
+                                unsigned long& level);
 
     // ---- XML documents over the XDR transport (XmlOverXdrRequests.cpp) ----
     // XML documents over the XDR transport (kSqlXmlReqV2 / kSqlXmlRsp):
@@ -392,7 +392,6 @@ public:
     bool GetAllFilesInFolder(const std::string& folder, const std::string& pattern,
                              SQLPmn::SqlGetFileStreamInfoRsp& reply);
     bool RetrieveFilestreamInfo();
-
 
 private:
     // ---- Replies (CSQLClientDll.cpp) ----

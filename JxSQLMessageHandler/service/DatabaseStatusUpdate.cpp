@@ -44,13 +44,12 @@ bool CSQLClientDll::updateDatabaseStatus() {
     }
 
     std::string text;
-    if (sqlSerializeReply(response, text) != kMsgOk) {
+    if (SqlSerializeReply(response, text) != kMsgOk) {
         // An empty document would read as success.
-        text = sqlXmlFallbackDocument("SQLPmn_GenericResp", "errorCode",
-                                      response.isSet(SQLPmn::GenericResp::kErrorCode)
-                                          ? response.getint64(SQLPmn::GenericResp::kErrorCode)
-                                          : 2,
-                                      "errorText", "Failed to serialize the response.");
+        text = SqlXmlFallbackDocument(
+            "SQLPmn_GenericResp", "errorCode",
+            response.isSet(SQLPmn::GenericResp::kErrorCode) ? response.getint64(SQLPmn::GenericResp::kErrorCode) : 2,
+            "errorText", "Failed to serialize the response.");
     }
     if (!sendTextReply(kSqlUpdateDbStatusRsp, text, "Fail to call FreeReceivedMessage()")) return false;
     EV_DEBUG(m_event, 1, "FreeReceivedMessage success.");

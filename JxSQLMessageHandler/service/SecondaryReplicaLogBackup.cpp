@@ -181,8 +181,9 @@ bool CSQLClientDll::UpdateTLDumpCache() {
     if (cache.empty() || subclientId == 0 || operation != 1) {
         EV_ERROR(m_event, "Invalid cache update request: subclient id [%lu], operation [%lld], cache of %zu bytes.",
                  subclientId, static_cast<long long>(operation), cache.size());
-        sendTextReply(kSqlTLDumpCacheRsp,
-                      getResponseMessage(102, "The cache update needs a subclient id, the cache text and operation 1."));
+        sendTextReply(
+            kSqlTLDumpCacheRsp,
+            getResponseMessage(102, "The cache update needs a subclient id, the cache text and operation 1."));
         return false;
     }
 

@@ -1,7 +1,6 @@
 // Helpers of the served requests.
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 
-
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
 

@@ -18,46 +18,45 @@ unsigned long RunHandler(CJxNetwork* session, unsigned long code, jxsDatabuf_v2*
 }
 
 // The request wrappers, one per handler.
-constexpr sqlRequestWrapper reqSQLSeverList = &RunHandler<&CSQLClientDll::getServerList>;
-constexpr sqlRequestWrapper reqVerifyUser = &RunHandler<&CSQLClientDll::verifyUser>;
-constexpr sqlRequestWrapper reqSqlAnalysisVerifyUser = &RunHandler<&CSQLClientDll::SqlAnalysisVerifyUser>;
-constexpr sqlRequestWrapper reqAzureInventoryList = &RunHandler<&CSQLClientDll::getAzureInventoryList>;
-constexpr sqlRequestWrapper reqSQLDatabaseList = &RunHandler<&CSQLClientDll::getDatabaseList>;
-constexpr sqlRequestWrapper reqSQLDatabaseFileFileGroups = &RunHandler<&CSQLClientDll::getDatabaseFileGroups>;
-constexpr sqlRequestWrapper reqSQLDatabaseState = &RunHandler<&CSQLClientDll::getDatabaseState>;
-constexpr sqlRequestWrapper reqSQLGetStepRestoreList = &RunHandler<&CSQLClientDll::getSQLStepRestoreList>;
-constexpr sqlRequestWrapper reqPruneSqlMSDBEntries = &RunHandler<&CSQLClientDll::pruneSqlMsdbEntries>;
-constexpr sqlRequestWrapper reqGetSpDatabaseList = &RunHandler<&CSQLClientDll::getSQLSPDatabaselist>;
-constexpr sqlRequestWrapper reqGetSqlAnalysisRemotePartitionInfo =
+constexpr SqlRequestWrapper reqSQLSeverList = &RunHandler<&CSQLClientDll::getServerList>;
+constexpr SqlRequestWrapper reqVerifyUser = &RunHandler<&CSQLClientDll::verifyUser>;
+constexpr SqlRequestWrapper reqSqlAnalysisVerifyUser = &RunHandler<&CSQLClientDll::SqlAnalysisVerifyUser>;
+constexpr SqlRequestWrapper reqAzureInventoryList = &RunHandler<&CSQLClientDll::getAzureInventoryList>;
+constexpr SqlRequestWrapper reqSQLDatabaseList = &RunHandler<&CSQLClientDll::getDatabaseList>;
+constexpr SqlRequestWrapper reqSQLDatabaseFileFileGroups = &RunHandler<&CSQLClientDll::getDatabaseFileGroups>;
+constexpr SqlRequestWrapper reqSQLDatabaseState = &RunHandler<&CSQLClientDll::getDatabaseState>;
+constexpr SqlRequestWrapper reqSQLGetStepRestoreList = &RunHandler<&CSQLClientDll::getSQLStepRestoreList>;
+constexpr SqlRequestWrapper reqPruneSqlMSDBEntries = &RunHandler<&CSQLClientDll::pruneSqlMsdbEntries>;
+constexpr SqlRequestWrapper reqGetSpDatabaseList = &RunHandler<&CSQLClientDll::getSQLSPDatabaselist>;
+constexpr SqlRequestWrapper reqGetSqlAnalysisRemotePartitionInfo =
     &RunHandler<&CSQLClientDll::getSqlAnalysisRemotePartitionInfo>;
-constexpr sqlRequestWrapper reqGetAvailabilityGroups = &RunHandler<&CSQLClientDll::GetAvailabilityGroups>;
-constexpr sqlRequestWrapper reqGetAvailabilityDatabases = &RunHandler<&CSQLClientDll::GetAvailabilityDatabases>;
-constexpr sqlRequestWrapper reqGetAvailabilityGroupReplicas =
-    &RunHandler<&CSQLClientDll::GetAvailabilityGroupReplicas>;
-constexpr sqlRequestWrapper reqGetAG = &RunHandler<&CSQLClientDll::GetAG>;
-constexpr sqlRequestWrapper reqAttachDatabaseOnInstance = &RunHandler<&CSQLClientDll::AttachDatabaseOnInstance>;
-constexpr sqlRequestWrapper reqCreateUNCPathOnMachine = &RunHandler<&CSQLClientDll::CreateUNCPaths>;
+constexpr SqlRequestWrapper reqGetAvailabilityGroups = &RunHandler<&CSQLClientDll::GetAvailabilityGroups>;
+constexpr SqlRequestWrapper reqGetAvailabilityDatabases = &RunHandler<&CSQLClientDll::GetAvailabilityDatabases>;
+constexpr SqlRequestWrapper reqGetAvailabilityGroupReplicas = &RunHandler<&CSQLClientDll::GetAvailabilityGroupReplicas>;
+constexpr SqlRequestWrapper reqGetAG = &RunHandler<&CSQLClientDll::GetAG>;
+constexpr SqlRequestWrapper reqAttachDatabaseOnInstance = &RunHandler<&CSQLClientDll::AttachDatabaseOnInstance>;
+constexpr SqlRequestWrapper reqCreateUNCPathOnMachine = &RunHandler<&CSQLClientDll::CreateUNCPaths>;
 // Handlers that share their name with a requester are picked by their type.
 using ServedHandler = bool (CSQLClientDll::*)();
-constexpr sqlRequestWrapper reqDeleteUNCPathOnMachine =
+constexpr SqlRequestWrapper reqDeleteUNCPathOnMachine =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::DeleteUNCPaths)>;
-constexpr sqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetArchiveInfo>;
-constexpr sqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
-constexpr sqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqGetRemoteFileSize =
+constexpr SqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetArchiveInfo>;
+constexpr SqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
+constexpr SqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
+constexpr SqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
+constexpr SqlRequestWrapper reqGetRemoteFileSize =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::GetRemoteFileSize)>;
-constexpr sqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
-constexpr sqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
-constexpr sqlRequestWrapper reqGetFilestreamInfo =
+constexpr SqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
+constexpr SqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
+constexpr SqlRequestWrapper reqGetFilestreamInfo =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::RetrieveFilestreamInfo)>;
-constexpr sqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBackupStaging>;
-constexpr sqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
-constexpr sqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;
+constexpr SqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBackupStaging>;
+constexpr SqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
+constexpr SqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;
 
 // Each row: request code, wrapper, the code the handler replies under (0:
 // the object-level restore layer answers in XML messages of its own).
-constexpr sqlDispatchRow kDispatchTable[] = {
+constexpr SqlDispatchRow kDispatchTable[] = {
     {kSqlServerListReq, reqSQLSeverList, kSqlServerListRsp},
     {kSqlServerListReqV2, reqSQLSeverList, kSqlServerListRsp},
     {kSqlVerifyUserReq, reqVerifyUser, kSqlVerifyUserRsp},
@@ -100,17 +99,16 @@ constexpr sqlDispatchRow kDispatchTable[] = {
 
 }  // namespace
 
-sqlRequestWrapper sqlFindRequestWrapper(unsigned long code) {
-    for (const sqlDispatchRow& row : kDispatchTable) {
+SqlRequestWrapper SqlFindRequestWrapper(unsigned long code) {
+    for (const SqlDispatchRow& row : kDispatchTable) {
         if (row.requestCode == code) return row.wrapper;
     }
     return nullptr;
 }
 
-std::span<const sqlDispatchRow> sqlDispatchRows() { return kDispatchTable; }
+std::span<const SqlDispatchRow> SqlDispatchRows() { return kDispatchTable; }
 
-bool sqlRunRequestWrapper(sqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code,
-                          jxsDatabuf_v2* received) {
+bool SqlRunRequestWrapper(SqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received) {
     try {
         wrapper(session, code, received);
         return true;

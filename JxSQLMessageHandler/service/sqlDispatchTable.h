@@ -20,22 +20,21 @@ constexpr unsigned long kSqlLastRequestCode = kSqlAzureInventoryReq;
 
 // A wrapper's result is 1 or the handler's result cut to 32 bits; the loop
 // does not use it.
-using sqlRequestWrapper = unsigned long (*)(CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);
+using SqlRequestWrapper = unsigned long (*)(CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);
 
-struct sqlDispatchRow {
+struct SqlDispatchRow {
     unsigned long requestCode;
-    sqlRequestWrapper wrapper;
+    SqlRequestWrapper wrapper;
     unsigned long replyCode;  // 0 when the handler answers in XML messages of its own
 };
 
 // The wrapper of `code`, or null when the code has no row.
-sqlRequestWrapper sqlFindRequestWrapper(unsigned long code);
+SqlRequestWrapper SqlFindRequestWrapper(unsigned long code);
 // Every row of the table.
-std::span<const sqlDispatchRow> sqlDispatchRows();
+std::span<const SqlDispatchRow> SqlDispatchRows();
 
 // Runs `wrapper` on one received request. An exception a handler lets out (an
 // allocation failure while building a reply) must not cross the exported
 // entry and end the host with all its sessions: it is logged and false is
 // returned, and the caller ends only this session.
-bool sqlRunRequestWrapper(sqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code,
-                          jxsDatabuf_v2* received);
+bool SqlRunRequestWrapper(SqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);

@@ -6,13 +6,13 @@
 
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
+#include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsTypes.h"
-#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
-#include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 
-void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsigned long code)) {
+void SqlServeConversation(CJxNetwork* session, SqlRequestWrapper (*lookup)(unsigned long code)) {
     EvDebug log;
     jxsDatabuf_v2 buffer;
     // One byte more than is lent out, so a record that fills the lent area
@@ -30,7 +30,7 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
         CWzError received = session->ReceiveXDRMessage(&code, &buffer, &header, 0, kSqlRequestTimeoutSeconds, flag);
         if (received.IsError()) {
             log.Error("sqlMessageHandler", "Receive message failed. Error:[%s]", received.AsString().c_str());
-            sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
+            SqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
             return;
         }
 
@@ -51,10 +51,10 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
         }
 
         if (code >= kSqlFirstRequestCode && code <= kSqlLastRequestCode) {
-            sqlRequestWrapper wrapper = lookup(code);
-            if (wrapper != nullptr && !sqlRunRequestWrapper(wrapper, session, code, &buffer)) {
+            SqlRequestWrapper wrapper = lookup(code);
+            if (wrapper != nullptr && !SqlRunRequestWrapper(wrapper, session, code, &buffer)) {
                 (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
-                sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
+                SqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
                 return;
             }
         }
@@ -66,6 +66,6 @@ void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsig
 
 extern "C" __attribute__((visibility("default"))) void sqlMessageHandler(CJxNetwork* session, unsigned long) {
     if (session == nullptr) return;
-    sqlRegisterRecordCodecs();
-    sqlServeConversation(session, &sqlFindRequestWrapper);
+    SqlRegisterRecordCodecs();
+    SqlServeConversation(session, &SqlFindRequestWrapper);
 }

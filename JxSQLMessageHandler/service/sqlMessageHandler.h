@@ -23,8 +23,8 @@ constexpr int kSqlRequestTimeoutSeconds = 120;
 constexpr unsigned long kSqlReceiveAreaBytes = 8144;
 
 // The loop itself, with the handler lookup as a parameter (the entry passes
-// sqlFindRequestWrapper).
-void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsigned long code));
+// SqlFindRequestWrapper).
+void SqlServeConversation(CJxNetwork* session, SqlRequestWrapper (*lookup)(unsigned long code));
 
 extern "C" {
 // The exported entry; the second argument is not used.

@@ -6,7 +6,7 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsTypes.h"
 
-unsigned long sqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag) {
+unsigned long SqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag) {
     unsigned long code = 0;
     std::string text;
     (void)session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record

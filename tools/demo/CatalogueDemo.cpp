@@ -188,7 +188,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
     // The central server knows this machine as client DEMOHOST.
     AppModel::Set(AppModel::ObjectName("client", 1), "name", kHost);
 
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     JxHost host;
     err = host.Start(0);
     if (err.IsError() || !jxsRegisterTarget(kHost, host.Port()) ||

@@ -157,7 +157,7 @@ bool ServeFFGInfo(JxServeRequest& request) {
 }
 
 const JxServeRegistration kArchiveFiles{
-    {kSqlAFilesReq, &ServeAFiles},         {kSqlLiveSyncAFilesReq, &ServeLiveSyncAFiles},
+    {kSqlAFilesReq, &ServeAFiles},           {kSqlLiveSyncAFilesReq, &ServeLiveSyncAFiles},
     {kSqlAzureAFilesReq, &ServeAzureAFiles}, {kSqlFFGListReq, &ServeFFGList},
     {kSqlFFGInfoReq, &ServeFFGInfo},
 };

@@ -93,8 +93,9 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
 }
 
 const JxServeRegistration kBackupSetHandlers{
-    {kSqlBackupSetReq, &ServeBackupSet},     {kSqlAzureBackupSetReq, &ServeBackupSet},   {kSqlAnalysisBackupSetReq, &ServeBackupSet},
-    {kSqlLastLogMarkReq, &ServeLastLogMark},   {kSqlLogMarkUpdateReq, &ServeLogMarkUpdate},
+    {kSqlBackupSetReq, &ServeBackupSet},         {kSqlAzureBackupSetReq, &ServeBackupSet},
+    {kSqlAnalysisBackupSetReq, &ServeBackupSet}, {kSqlLastLogMarkReq, &ServeLastLogMark},
+    {kSqlLogMarkUpdateReq, &ServeLogMarkUpdate},
 };
 
 }  // namespace

@@ -194,10 +194,14 @@ bool ServeCredentials(JxServeRequest& request) {
 }
 
 const JxServeRegistration kJobBookkeepingHandlers{
-    {kSqlMarkNameReq, &ServeMarkName},        {kSqlConversionRulesReq, &ServeConversionRules},
-    {kSqlCleanupReq, &ServeCleanup},         {kSqlAzureCleanupReq, &ServeAzureCleanup},
-    {kSqlLastVssFullReq, &ServeLastVssFullTime}, {kSqlACLInfoReq, &ServeACLInfo},
-    {kSqlJobInfoReq, &ServeJobInfo},         {kSqlSpContentReq, &ServeSharePointSubclients},
+    {kSqlMarkNameReq, &ServeMarkName},
+    {kSqlConversionRulesReq, &ServeConversionRules},
+    {kSqlCleanupReq, &ServeCleanup},
+    {kSqlAzureCleanupReq, &ServeAzureCleanup},
+    {kSqlLastVssFullReq, &ServeLastVssFullTime},
+    {kSqlACLInfoReq, &ServeACLInfo},
+    {kSqlJobInfoReq, &ServeJobInfo},
+    {kSqlSpContentReq, &ServeSharePointSubclients},
     {kSqlAuthenticationReq, &ServeCredentials},
 };
 

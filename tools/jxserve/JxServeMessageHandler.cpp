@@ -93,7 +93,7 @@ bool JxServeReply(JxServeRequest& request, unsigned long replyCode, void* record
 
 extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
     EvDebug log("JxServe");
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     std::vector<std::max_align_t> area(kRequestAreaBytes / sizeof(std::max_align_t));
     jxsDatabuf_v2 buffer;
     buffer.setExternalBuffer(area.data(), area.size() * sizeof(std::max_align_t));

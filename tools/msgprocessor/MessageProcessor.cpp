@@ -83,8 +83,7 @@ CWzError Guarded(unsigned long code, Handle&& handle) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, ECANCELED, "Request [0x%lx] failed with exception [%s].", code,
                                        e.what());
     } catch (...) {
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, ECANCELED, "Request [0x%lx] failed with an unknown exception.",
-                                       code);
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, ECANCELED, "Request [0x%lx] failed with an unknown exception.", code);
     }
 }
 
@@ -92,7 +91,7 @@ CWzError Guarded(unsigned long code, Handle&& handle) {
 
 extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNetwork* session, unsigned long) {
     if (session == nullptr) return;
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     EvDebug log;
     std::unique_ptr<char[]> area(new char[kSqlReceiveAreaBytes]());
     jxsDatabuf_v2 buffer;
@@ -121,14 +120,14 @@ extern "C" __attribute__((visibility("default"))) void sqlMessageProcessor(CJxNe
             if (code == kSqlFileStreamInfoV2Req) {
                 return ListFileStreamFiles(session, *reinterpret_cast<SQLXmlTextRecord_t*>(area.get()));
             }
-            if (sqlRequestWrapper wrapper = sqlFindRequestWrapper(code)) wrapper(session, code, &buffer);
+            if (SqlRequestWrapper wrapper = SqlFindRequestWrapper(code)) wrapper(session, code, &buffer);
             return CWzError::Success();
         });
         (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
         if (served.IsError()) {
             // The requester did not get its reply: end the session as a failed receive does.
             EV_ERROR(log, "Request [0x%lx] failed. Error:[%s]", code, served.AsString().c_str());
-            sqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
+            SqlAbortWithLastError(session, kSqlRequestTimeoutSeconds, flag);
             return;
         }
     }

@@ -47,7 +47,7 @@ TEST_F(PeerDirectoriesTest, PathsOutsideWhatTheyNameAreRefused) {
 }
 
 TEST_F(PeerDirectoriesTest, RequestWithoutAPathIsAnsweredWithCodeOne) {
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     JxsRequester requester;
     ASSERT_TRUE(requester.Attach("host2", "sLNSQLClient61", "sLPSQLMSG").IsSuccess());
     SQLCreateDeleteDirectoryReq_t request;

@@ -7,8 +7,8 @@
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/WzClock.h"
-#include "tools/host/HostBindings.h"
 #include "tests/JxSQLMessageHandler/client/PeerHosts.h"
+#include "tools/host/HostBindings.h"
 
 namespace jxtest {
 namespace {

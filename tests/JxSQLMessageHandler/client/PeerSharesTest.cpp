@@ -33,7 +33,7 @@ protected:
     // Asks the peer's plug-in directly and returns the reply's error.
     template <typename Request, typename Reply>
     int32_t Ask(unsigned long code, Request& request, Reply& reply) {
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         JxsRequester requester;
         EXPECT_TRUE(requester.Attach("host2", "sLNSQLClient61", "sLPSQLMSG").IsSuccess());
         jxsDatabuf_v2 out, in;

@@ -33,7 +33,7 @@ class CatalogueRequestTest : public ServiceHostTest {
 protected:
     void SetUp() override {
         ServiceHostTest::SetUp();
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         AttachPlugin(requester);
     }
 

@@ -26,7 +26,7 @@ unsigned long EchoRequest(CJxNetwork* session, unsigned long code, jxsDatabuf_v2
 
 unsigned long ThrowingRequest(CJxNetwork*, unsigned long, jxsDatabuf_v2*) { throw std::bad_alloc(); }
 
-sqlRequestWrapper EchoLookup(unsigned long code) {
+SqlRequestWrapper EchoLookup(unsigned long code) {
     if (code == kEchoThrowingRequestCode) return &ThrowingRequest;
     return code == kEchoRequestCode ? &EchoRequest : nullptr;
 }
@@ -35,5 +35,5 @@ sqlRequestWrapper EchoLookup(unsigned long code) {
 
 extern "C" __attribute__((visibility("default"))) void echoMessageHandler(CJxNetwork* session, unsigned long) {
     RegisterEchoRecord();
-    sqlServeConversation(session, &EchoLookup);
+    SqlServeConversation(session, &EchoLookup);
 }

@@ -14,11 +14,11 @@ namespace {
 
 TEST(sqlDispatchTable, EachRequestCodeHasOneRowInsideTheServedRange) {
     std::set<unsigned long> seen;
-    for (const sqlDispatchRow& row : sqlDispatchRows()) {
+    for (const SqlDispatchRow& row : SqlDispatchRows()) {
         EXPECT_TRUE(seen.insert(row.requestCode).second) << std::hex << row.requestCode;
         EXPECT_GE(row.requestCode, kSqlFirstRequestCode) << std::hex << row.requestCode;
         EXPECT_LE(row.requestCode, kSqlLastRequestCode) << std::hex << row.requestCode;
-        EXPECT_EQ(sqlFindRequestWrapper(row.requestCode), row.wrapper);
+        EXPECT_EQ(SqlFindRequestWrapper(row.requestCode), row.wrapper);
         // Only the first XML request is answered under its own code.
         if (row.requestCode != kSqlXmlReq) {
             EXPECT_NE(row.replyCode, row.requestCode) << std::hex << row.requestCode;
@@ -27,8 +27,8 @@ TEST(sqlDispatchTable, EachRequestCodeHasOneRowInsideTheServedRange) {
 }
 
 TEST(sqlDispatchTable, EveryRequestButTheEmptyInventoryRequestHasACodec) {
-    sqlRegisterRecordCodecs();
-    for (const sqlDispatchRow& row : sqlDispatchRows()) {
+    SqlRegisterRecordCodecs();
+    for (const SqlDispatchRow& row : SqlDispatchRows()) {
         jxsRecordCodec codec;
         EXPECT_EQ(jxsFindRecordCodec(row.requestCode, codec), row.requestCode != kSqlAzureInventoryReq)
             << std::hex << row.requestCode;

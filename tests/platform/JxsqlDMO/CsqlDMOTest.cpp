@@ -1,10 +1,9 @@
-#include "JxsqlDMO/CsqlDMO.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDescription.h"
 #include "WzUtils/FXString.h"
