@@ -4,6 +4,17 @@
 
 #include <cstdint>
 
+// The restore chain of one database as a restore job asks for it; the
+// file/filegroup request below is this record followed by its file list.
+struct SQLDbAFileRestoreInfoReq_t {
+    char* databaseName = nullptr;
+    uint64_t sourceInstanceId = 0;
+    uint64_t toTime = 0;
+    uint64_t requestKind = 0;
+    uint64_t restoreTaskId = 0;
+    uint64_t word6 = 0;
+};
+
 // Request kSqlFFGListReq: the restore ids of a file or filegroup restore.
 struct SQLAFilesForFFGRstReq_t {
     char* databaseName = nullptr;
