@@ -119,6 +119,23 @@ TEST_F(RestoreCollectFileTest, ReadGivesBackWhatWasSavedAndSkipsSweptDumps) {
     EXPECT_TRUE(rcf.Read(none, path + ".missing").IsError());
 }
 
+TEST_F(RestoreCollectFileTest, AnEntryWithALineBreakIsRefusedInsteadOfForgingAnotherEntry) {
+    // The LSNs come from a dump's metadata file, which another program wrote.
+    const std::string mp = Folder("mp");
+    statetest::WriteDump(mp, "sales_log_backup_1", Dump("10", "20"));
+    statetest::WriteDump(mp, "sales_log_backup_2", Dump("20", "30\n[1] [2] /forged.bak"));
+    LSNS lsns;
+    ASSERT_FALSE(rcf.GetDatabaseFiles("Sales", mp, lsns).IsError());
+    for (auto& [key, info] : lsns) {
+        if (info.backupFile.find("backup_2") != std::string::npos) info.lastLSN = "30\n[1] [2] /forged.bak";
+    }
+    const std::string path = Folder("out") + "/Sales_1.rcf";
+    EXPECT_TRUE(rcf.Save(lsns, path, true).IsError());
+    LSNS read;
+    (void)rcf.Read(read, path);  // a refused file may be missing or hold only whole entries
+    for (const auto& [key, info] : read) EXPECT_EQ(std::string::npos, info.backupFile.find("forged")) << key;
+}
+
 TEST_F(RestoreCollectFileTest, FileNameKeepsTheDatabaseCase) {
     std::string out;
     ASSERT_FALSE(rcf.BuildFilePath(out, "Sales", "/f", "4711").IsError());

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsFrame.h"
 #include "Messages/CNMessageBase.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
@@ -24,6 +25,7 @@ protected:
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         a = std::make_unique<CJxNetwork>(fds[0]);
         b = std::make_unique<CJxNetwork>(fds[1]);
+        bFd = fds[1];
     }
 
     unsigned long LastError(CJxNetwork& session) {
@@ -34,6 +36,7 @@ protected:
     }
 
     std::unique_ptr<CJxNetwork> a, b;
+    int bFd = -1;  // b's socket, for bytes no session would send
     bool flag = false;
 };
 
@@ -189,6 +192,22 @@ TEST_F(SessionPair, ClosedPeerFailsTheReceive) {
     jxsStatus status{2, ECONNRESET, 2};
     (void)a->AbortConnection(status, 10, flag);  // the peer is gone; only the local close matters here
     EXPECT_FALSE(a->IsConnected());
+}
+
+TEST_F(SessionPair, UndecodableHeaderBreaksTheSessionEvenIfAGoodFrameFollows) {
+    unsigned char garbage[kJxsFrameHeaderBytes];
+    std::memset(garbage, 0x7f, sizeof garbage);
+    ASSERT_EQ(::write(bFd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
+    EchoRecord_t sent{1, nullptr, 0, nullptr};
+    jxsDatabuf_v2 out;
+    out.setExternalBuffer(&sent, sizeof sent);
+    ASSERT_TRUE(b->SendXDRMessage(kEchoRequestCode, &out, 0, 10, flag).IsSuccess());
+
+    unsigned long code = 0;
+    EXPECT_TRUE(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag).IsError());
+    // Where the garbage ended is not known, so the frame after it is not read.
+    EXPECT_EQ(FXErrorUtil::GetErrNo(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag)), EPROTO);
+    EXPECT_NE(code, kEchoRequestCode);
 }
 
 TEST_F(SessionPair, UnconnectedSessionRefusesEverythingButDisconnect) {
