@@ -19,16 +19,8 @@ namespace {
 constexpr uint32_t kMaxTextLength = 1u << 20;   // access-control lists and job texts can be long
 constexpr uint32_t kMaxEntries = 1u << 16;
 
-bool Text(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? jxsXdrString(x, text, kMaxTextLength) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return jxsXdrString(x, text, kMaxTextLength);
-}
+// The central server's texts may be missing: null stays null.
+bool Text(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxTextLength); }
 
 bool Byte(XDR* x, uint8_t* value) {
     uint32_t wide = *value;

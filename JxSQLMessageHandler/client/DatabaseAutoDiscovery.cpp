@@ -39,7 +39,6 @@ constexpr const char* kDoNotBackup = "Do Not Backup";
 constexpr unsigned int kDatabaseSubclientType = 1;
 constexpr uint64_t kDefaultLockTimeoutSeconds = 900;
 constexpr const char* kLockTimeoutKey = "nAutoDiscoverSQLDatabaseTimeout";
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 std::string MutexName(uint64_t instanceId) {
     return "Global\\jx_mssql_" + std::to_string(instanceId) + "_DatabaseAutoDiscover";

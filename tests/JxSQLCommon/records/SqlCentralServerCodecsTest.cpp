@@ -101,19 +101,10 @@ TEST_F(CentralServerCodecsTest, MalformedRepliesAreRefusedAndLeaveTheRecordZero)
     SqlCleanupTablesRsp_V1_t sent;
     sent.count = 1;
     sent.entries = &entry;
-    std::string payload = Encode(0x1e0000d6, sent);
-    for (size_t cut : {size_t{4}, payload.size() / 2, payload.size() - 4}) {
-        SqlCleanupTablesRsp_V1_t got;
-        EXPECT_FALSE(Decode(0x1e0000d6, payload.substr(0, cut), got)) << cut;
+    ExpectMalformedRefused<SqlCleanupTablesRsp_V1_t>(0x1e0000d6, Encode(0x1e0000d6, sent), [](const auto& got) {
         EXPECT_EQ(got.entries, nullptr);
         EXPECT_EQ(got.count, 0u);
-    }
-    // A count far above what the bytes could hold.
-    std::string huge = payload;
-    huge[0] = '\x7f';
-    SqlCleanupTablesRsp_V1_t got;
-    EXPECT_FALSE(Decode(0x1e0000d6, huge, got));
-    EXPECT_EQ(got.entries, nullptr);
+    });
 
     SQLLogMarkUpdateReq_t marks;
     EXPECT_FALSE(Decode(0x1e0000a3, std::string("\0\0\0\5", 4), marks));
