@@ -323,7 +323,7 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
     if (m_pMetadataConnection == nullptr) m_pMetadataConnection = new CJxNetwork();
     // The request object that borrows a session leaves the codecs to its
     // owner: the record's codec must be known before the first send.
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     jxsDatabuf_v2 received;
     CSQLClientDll requester(m_pMetadataConnection, &received, 0);
     SQLBackupSetInfoReq_VER5_t request;

@@ -302,13 +302,29 @@ private:
     // Lower-cases m_sqlEdition in place and looks for `text` in it.
     bool EditionContains(const char* text);
 
-    // Backup set-up steps (CSQLCommonBackupInit.cpp).
+    // Backup set-up steps (CSQLCommonBackupInit.cpp), in the order
+    // initializeBackup runs them. Each that can fail logs, sets the job's
+    // pending cause where the job is registered, and answers false.
+    void ReadJobParameters(BackupOptionsParser& parser);
+    // Reads the job phase and attempt; false when the token lacks them.
+    bool ReadJobToken(BackupOptionsParser& parser);
+    void ReadBackupSettings();
     bool RegisterBackupJob(BackupOptionsParser& parser, bool& registered);
+    bool FailMalformedJobToken();
+    // An availability-group child tells its master that it started.
+    bool TellMasterStarted();
     bool ReadSubclientAndInstance(BackupOptionsParser& parser, std::unique_ptr<MsSqlInstance>& ownedInstance,
                                   MsSqlInstance*& instance);
     bool ReadInstanceName(MsSqlInstance& instance);
     // Credential failures are logged and leave the user name empty.
     void ReadCredentials(BackupOptionsParser& parser, std::string& user, std::string& password);
+    // The instance name, which must not be empty.
+    bool ReadServerName(MsSqlInstance& instance);
+    // Keeps the credentials and impersonates the user (nothing for no user).
+    bool UseCredentials(const std::string& user, const std::string& password);
+    bool CheckSqlServerRunning();
+    bool ReadSqlVersion(MsSqlInstance& instance);
+    bool ReadCentralServerHostName();
     bool ReadAvailabilityGroup();
     // Asks the availability-group master which SQL Server to back up.
     bool AskMasterForSqlServer(uint64_t* instanceId);

@@ -44,6 +44,8 @@ constexpr uint32_t kCauseImpersonation = 0x1E000149;
 constexpr uint32_t kCauseSqlServerNotRunning = 0x1E00014C;
 constexpr uint32_t kCauseJxServerHostName = 0x1E000137;
 constexpr uint32_t kCauseAvailabilityGroup = 0x1E000134;
+// A job token without phase and attempt; its argument is the text that says so.
+constexpr uint32_t kCauseMalformedJobToken = 0x1E000196;
 constexpr int kPendingCauseEventType = 300;
 
 // The availability-group master answers the child within this bound
@@ -108,15 +110,39 @@ uint32_t ReadTunable(SQLTunableSetting&& reader, EvTask& task, MsSqlSubclient* s
 
 bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered) {
     registered = false;
-    JXPlatformInfo settings;
+    ReadJobParameters(parser);
+    const bool tokenComplete = ReadJobToken(parser);
+    ReadBackupSettings();
+    if (!RegisterBackupJob(parser, registered)) return false;
+    if (!tokenComplete) return FailMalformedJobToken();
+    if (m_isAGChild && !TellMasterStarted()) return false;
 
+    std::unique_ptr<MsSqlInstance> ownedInstance;
+    MsSqlInstance* instance = nullptr;
+    if (!ReadSubclientAndInstance(parser, ownedInstance, instance)) return false;
+    std::string user;
+    std::string password;
+    ReadCredentials(parser, user, password);
+    if (!ReadServerName(*instance)) return false;
+    if (!UseCredentials(user, password)) return false;
+    if (!CheckSqlServerRunning()) return false;
+    if (!ReadSqlVersion(*instance)) return false;
+    if (!ReadCentralServerHostName()) return false;
+    if (m_isAGChild && !ReadAvailabilityGroup()) return false;
+
+    m_initiatedFrom = GetInitiatedFrom(m_jobId, false);
+    m_sendOptionalHeader = isSendOptionalHeaderEnabled();
+    return true;
+}
+
+void CSQLCommon::ReadJobParameters(BackupOptionsParser& parser) {
     m_isRBSJob = parser.isRBSJob();
     if (m_isRBSJob) {
         EV_DEBUG(m_logger, 1, "This is a RBS JOB.");
     } else {
         EV_DEBUG(m_logger, 1, "Checking registry key bEnableRBSJob to see if RBS needs to be enabled.");
         int enable = 0;
-        m_isRBSJob = settings.getNumber(kAgentSection, "bEnableRBSJob", &enable) != 0 && enable != 0;
+        m_isRBSJob = JXPlatformInfo().getNumber(kAgentSection, "bEnableRBSJob", &enable) != 0 && enable != 0;
         EV_DEBUG(m_logger, 1, m_isRBSJob ? "This is a RBS JOB." : "This is not a RBS JOB.");
     }
 
@@ -135,7 +161,9 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
     } else {
         EV_INFO(m_logger, "Info only:MediaAgent not present in Commandline");
     }
+}
 
+bool CSQLCommon::ReadJobToken(BackupOptionsParser& parser) {
     // The phase and attempt are the token's second and third fields; a token
     // without them fails the job once it is registered.
     m_jobToken = parser.getJobToken();
@@ -144,78 +172,85 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
     m_jobPhase = tokenComplete ? FieldNumber(fields[1]) : 0;
     m_attempt = tokenComplete ? FieldNumber(fields[2]) : 0;
     EV_DEBUG(m_logger, 1, "Job Phase Number = [%u] attempt Number = [%u]", m_jobPhase, m_attempt);
+    return tokenComplete;
+}
 
+void CSQLCommon::ReadBackupSettings() {
     unsigned long genericOptions = 0;
     m_genericOptions.getOptionValue(genericOptions, true);
     EV_DEBUG(m_logger, 1, "Generic options [%lu].", genericOptions);
     ReadVdiTimeoutRetryLimit();
     doLoadBackupConfigs();
+}
 
-    if (!RegisterBackupJob(parser, registered)) return false;
+bool CSQLCommon::FailMalformedJobToken() {
+    const std::string text = "Malformed job token [" + m_jobToken + "]: it does not hold the job phase and attempt.";
+    EV_ERROR(m_logger, "%s", text.c_str());
+    *m_pBkpJobClnt << text.c_str();
+    return FailWithCause(kCauseMalformedJobToken);
+}
 
-    if (!tokenComplete) {
-        EV_ERROR(m_logger, "Job token [%s] does not hold the job phase and attempt.", m_jobToken.c_str());
-        *m_pBkpJobClnt << m_jobToken.c_str();
-        return FailWithCause(kCauseSubclientProperties);
+bool CSQLCommon::TellMasterStarted() {
+    SQLPmn::SQLAGClientStartedFinish started;
+    started.setint64(SQLPmn::SQLAGClientStartedFinish::kStarted, 1);
+    if (CWzError err = SendToMaster(m_pMasterConnection, started); err.IsError()) {
+        EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].", err.AsString().c_str());
+        return FailAvailabilityGroup();
     }
+    EV_DEBUG(m_logger, 1, "Sent start message to master process.");
+    return true;
+}
 
-    if (m_isAGChild) {
-        SQLPmn::SQLAGClientStartedFinish started;
-        started.setint64(SQLPmn::SQLAGClientStartedFinish::kStarted, 1);
-        if (CWzError err = SendToMaster(m_pMasterConnection, started); err.IsError()) {
-            EV_ERROR(m_logger, "Failed to send start message to master process with error [%s].",
-                     err.AsString().c_str());
-            return FailAvailabilityGroup();
-        }
-        EV_DEBUG(m_logger, 1, "Sent start message to master process.");
-    }
-
-    std::unique_ptr<MsSqlInstance> ownedInstance;
-    MsSqlInstance* instance = nullptr;
-    if (!ReadSubclientAndInstance(parser, ownedInstance, instance)) return false;
-
-    std::string user;
-    std::string password;
-    ReadCredentials(parser, user, password);
-    if (!ReadInstanceName(*instance)) return false;
+bool CSQLCommon::ReadServerName(MsSqlInstance& instance) {
+    if (!ReadInstanceName(instance)) return false;
     if (m_sServername.empty()) {
         *m_pBkpJobClnt << static_cast<unsigned long>(m_instanceId);
         return FailWithCause(kCauseInstanceProperties);
     }
     EV_DEBUG(m_logger, 2, "Retrieved SQL Server [%s]", m_sServername.c_str());
+    return true;
+}
 
-    if (!user.empty()) {
-        m_sqlUser = user;
-        m_sqlPassword = password;
-        setUserName(user);
-        setPassword(password);
-        std::string impersonated;
-        if (!jxImpersonateUser(impersonated)) {
-            EV_ERROR(m_logger, "Failed to Impersonate [%s]", impersonated.c_str());
-            *m_pBkpJobClnt << impersonated.c_str();
-            return FailWithCause(kCauseImpersonation);
-        }
-    } else {
+bool CSQLCommon::UseCredentials(const std::string& user, const std::string& password) {
+    if (user.empty()) {
         EV_DEBUG(m_logger, 2, "Empty USERNAME.");
         EV_DEBUG(m_logger, 2, "Using Local System authentication.");
+        return true;
     }
-
-    if (m_serverType == kDatabaseEngine && !isSqlServerRunning("")) {
-        EV_ERROR(m_logger,
-                 "Failed to check status of SQL Server services. Please check if the SQL Services are running for "
-                 "server [%s].",
-                 m_sServername.c_str());
-        *m_pBkpJobClnt << m_sServername.c_str();
-        return FailWithCause(kCauseSqlServerNotRunning);
+    m_sqlUser = user;
+    m_sqlPassword = password;
+    setUserName(user);
+    setPassword(password);
+    std::string impersonated;
+    if (!jxImpersonateUser(impersonated)) {
+        EV_ERROR(m_logger, "Failed to Impersonate [%s]", impersonated.c_str());
+        *m_pBkpJobClnt << impersonated.c_str();
+        return FailWithCause(kCauseImpersonation);
     }
+    return true;
+}
 
-    if (!m_isRBSJob && instance->getSQLVersion(m_sqlVersion) != 0) {
-        EV_ERROR(m_logger, "AppManager failed to get instance version. AppManager instanceprop lookup failed for "
-                           "instanceId = [%" PRIu64 "].", m_instanceId);
-        *m_pBkpJobClnt << static_cast<unsigned long>(m_instanceId);
-        return FailWithCause(kCauseInstanceProperties);
-    }
+bool CSQLCommon::CheckSqlServerRunning() {
+    if (m_serverType != kDatabaseEngine || isSqlServerRunning("")) return true;
+    EV_ERROR(m_logger,
+             "Failed to check status of SQL Server services. Please check if the SQL Services are running for "
+             "server [%s].",
+             m_sServername.c_str());
+    *m_pBkpJobClnt << m_sServername.c_str();
+    return FailWithCause(kCauseSqlServerNotRunning);
+}
 
+bool CSQLCommon::ReadSqlVersion(MsSqlInstance& instance) {
+    if (m_isRBSJob || instance.getSQLVersion(m_sqlVersion) == 0) return true;
+    EV_ERROR(m_logger,
+             "AppManager failed to get instance version. AppManager instanceprop lookup failed for "
+             "instanceId = [%" PRIu64 "].",
+             m_instanceId);
+    *m_pBkpJobClnt << static_cast<unsigned long>(m_instanceId);
+    return FailWithCause(kCauseInstanceProperties);
+}
+
+bool CSQLCommon::ReadCentralServerHostName() {
     std::string jxServer = JXPI_PlatformBase(4).getJxServerHostName();
     if (jxServer.empty()) {
         EV_ERROR(m_logger, "Failed to get the jxserver hostname from the registry under Base. Please check the "
@@ -224,11 +259,6 @@ bool CSQLCommon::initializeBackup(BackupOptionsParser& parser, bool& registered)
         return FailWithCause(kCauseJxServerHostName);
     }
     m_jxServerHostName = jxServer;
-
-    if (m_isAGChild && !ReadAvailabilityGroup()) return false;
-
-    m_initiatedFrom = GetInitiatedFrom(m_jobId, false);
-    m_sendOptionalHeader = isSendOptionalHeaderEnabled();
     return true;
 }
 
@@ -510,9 +540,8 @@ void CSQLCommon::doLoadBackupConfigs() {
     if (settings.getNumber(kAgentSection, "bSQLSetCWEOnSkippedCount", &value) != 0) {
         m_markSkippedItemFailed = value != 0;
     } else {
-        m_logger.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 2,
-                        "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
-                        settings.getLastError());
+        EV_WARN_AT(m_logger, 2, "Failed to read registry key [bSQLSetCWEOnSkippedCount] with last error [%d].",
+                   settings.getLastError());
     }
     EV_DEBUG(m_logger, 6, "Config to mark status failed for skipped database is [%s]",
              m_markSkippedItemFailed ? "SET" : "NOT SET");

@@ -29,7 +29,7 @@ bool CSQLCommon::initializeRestore(RestoreOptionsParser& parser) {
     // A repeated initialisation replaces the earlier registration.
     m_pJobCtrlClnt = nullptr;
     m_pJobResults = nullptr;
-    if (m_pRstJobClnt) m_pRstJobClnt->Set(nullptr);
+    if (m_pRstJobClnt) (void)m_pRstJobClnt->Set(nullptr);  // clearing the link cannot fail
     delete m_pJobRegistration;
     m_pJobRegistration = new JobRegistration(parser);
     CStopWatch watch;

@@ -3,18 +3,33 @@
 
 #include "JxSQLCommon/jobbase/SQLAdditionalSettings.h"
 
-// The agent's home directory (client setting "dHOME"); empty when unset.
-class MSSQLAgentHomeDirectory : public SQLAdditionalSettings {
+// A directory held in one client setting: getOptionValue empties the value,
+// reads the setting as text and gives it to the caller, found or not.
+class SQLDirectorySetting : public SQLAdditionalSettings {
 public:
-    MSSQLAgentHomeDirectory();
-
     bool getOptionValue(std::string& value, bool refresh);
     using SQLAdditionalSettings::getOptionValue;
+
+protected:
+    SQLDirectorySetting(std::string section, std::string name);
 
 private:
     std::string m_directory;
     std::string m_section;
     std::string m_name;
+};
+
+// The agent's home directory (client setting "dHOME"); empty when unset.
+class MSSQLAgentHomeDirectory : public SQLDirectorySetting {
+public:
+    MSSQLAgentHomeDirectory();
+};
+
+// The media agent's home directory, from the client setting the caller
+// names (no job of this library asks for it yet).
+class MediaAgentHomeDirectory : public SQLDirectorySetting {
+public:
+    MediaAgentHomeDirectory(std::string section, std::string name);
 };
 
 // The directory where snapshot volumes of production data are mounted,

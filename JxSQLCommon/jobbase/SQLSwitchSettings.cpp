@@ -1,6 +1,8 @@
 // On/off settings readers.
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
 
+#include <utility>
+
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/jobbase/SQLGenericOptionSettings.h"
 
@@ -55,6 +57,12 @@ IgnoreNonExistentDbSettings::IgnoreNonExistentDbSettings(bool cache)
 SkipTLForSimpleRmDbSettings::SkipTLForSimpleRmDbSettings(bool cache)
     : SQLSwitchSettings(kAgentSection, "bSkipTLForSimpleRecoveryModelDB", "SkipTLForSimpleRecoveryModelDB", cache,
                         true) {}
+
+BackupAgDbsViaInstanceSettings::BackupAgDbsViaInstanceSettings(std::string section, std::string clientSettingName,
+                                                               std::string globalParamName, bool defaultValue,
+                                                               bool cache)
+    : SQLSwitchSettings(std::move(section), std::move(clientSettingName), std::move(globalParamName), cache,
+                        defaultValue) {}
 
 void SQLReadOnlySkipSettings::ReadGenericOptions() {
     if (m_genericOptions != nullptr && m_genericOptions->isGlobalSettingSet()) {

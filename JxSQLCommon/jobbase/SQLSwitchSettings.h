@@ -50,6 +50,15 @@ public:
     explicit SkipTLForSimpleRmDbSettings(bool cache = false);
 };
 
+// Whether availability-group databases are backed up through the instance:
+// a global parameter, then a client setting. Their names and the default
+// are the caller's (no job of this library builds the reader yet).
+class BackupAgDbsViaInstanceSettings : public SQLSwitchSettings {
+public:
+    BackupAgDbsViaInstanceSettings(std::string section, std::string clientSettingName, std::string globalParamName,
+                                   bool defaultValue, bool cache = false);
+};
+
 // Readers that also take the read-only skip bits of the domain's option word.
 class SQLReadOnlySkipSettings : public SQLSwitchSettings {
 public:

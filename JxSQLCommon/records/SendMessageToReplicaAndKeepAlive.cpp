@@ -19,10 +19,11 @@ constexpr int kSliceTimeout = 600;
 void AbortWithLastError(CJxNetwork& network, int timeout) {
     unsigned long code = 0;
     std::string text;
-    network.GetLastErrorGenericText(&code, text, 0);
+    (void)network.GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
     jxsStatus status{2, code, 2};
     bool flag = false;
-    network.AbortConnection(status, timeout, flag);
+    // The session is given up either way; the caller logs the failure that led here.
+    (void)network.AbortConnection(status, timeout, flag);
 }
 
 bool Exchange(EvDebug& log, const std::string& machine, CJxNetwork& network, jxsDatabuf_v2* sendBuffer,
@@ -71,7 +72,8 @@ bool Exchange(EvDebug& log, const std::string& machine, CJxNetwork& network, jxs
 
         err = network.ReceiveXDRMessage(&replyCode, receiveBuffer, nullptr, 0, kSliceTimeout, timedOut);
         if (err.IsSuccess()) {
-            network.Disconnect(kSliceTimeout, flag);
+            // The reply is in hand; a failed close does not undo it.
+            (void)network.Disconnect(kSliceTimeout, flag);
             return true;
         }
         if (timedOut)

@@ -11,16 +11,16 @@ struct SQLXmlTextRecord_t {
 
     SQLXmlTextRecord_t() : xml(nullptr) {}
 };
-using GetAvailabilityGroupsReq_t = SQLXmlTextRecord_t;          // 0x1e0000dc
-using GetAvailabilityGroupsRsp_t = SQLXmlTextRecord_t;          // 0x1e0000dd
-using GetAGReq_t = SQLXmlTextRecord_t;                          // 0x1e0000e4
-using GetAGRsp_t = SQLXmlTextRecord_t;                          // 0x1e0000e5
-using GetAvailabilityDatabasesReq_t = SQLXmlTextRecord_t;       // 0x1e0000de
-using GetAvailabilityDatabasesRsp_t = SQLXmlTextRecord_t;       // 0x1e0000df
-using GetAvailabilityGroupReplicasReq_t = SQLXmlTextRecord_t;   // 0x1e0000e0
-using GetAvailabilityGroupReplicasRsp_t = SQLXmlTextRecord_t;   // 0x1e0000e1
+using GetAvailabilityGroupsReq_t = SQLXmlTextRecord_t;         // kSqlAvailabilityGroupsReq
+using GetAvailabilityGroupsRsp_t = SQLXmlTextRecord_t;         // kSqlAvailabilityGroupsRsp
+using GetAGReq_t = SQLXmlTextRecord_t;                         // kSqlAvailabilityGroupReq
+using GetAGRsp_t = SQLXmlTextRecord_t;                         // kSqlAvailabilityGroupRsp
+using GetAvailabilityDatabasesReq_t = SQLXmlTextRecord_t;      // kSqlAvailabilityDatabasesReq
+using GetAvailabilityDatabasesRsp_t = SQLXmlTextRecord_t;      // kSqlAvailabilityDatabasesRsp
+using GetAvailabilityGroupReplicasReq_t = SQLXmlTextRecord_t;  // kSqlAvailabilityReplicasReq
+using GetAvailabilityGroupReplicasRsp_t = SQLXmlTextRecord_t;  // kSqlAvailabilityReplicasRsp
 
-// SharePoint database list request (0x1e0000c8).
+// SharePoint database list request (kSqlSharePointDatabasesReq).
 struct SQLGetSPDatabaseListReq_t {
     char* instanceName;
     char* userName;
@@ -37,7 +37,7 @@ struct SPDataBaseInfo_t {
     SPDataBaseInfo_t() : name(nullptr), databaseId(0), creationTime(0) {}
 };
 
-// SharePoint database list reply (0x1e0000c9).
+// SharePoint database list reply (kSqlSharePointDatabasesRsp).
 struct SQLGetSPDatabaseListRSP_t {
     uint32_t count;
     SPDataBaseInfo_t* databases;
@@ -56,7 +56,7 @@ struct AnalysisRemotePartitionReqEntry_t {
     AnalysisRemotePartitionReqEntry_t() : serverName(nullptr), databaseName(nullptr) {}
 };
 
-// Remote-partition request (0x1e0000d4).
+// Remote-partition request (kSqlRemotePartitionReq).
 struct SQLAnalysisGetRemotePartitionInfoReq_t {
     uint32_t count;
     AnalysisRemotePartitionReqEntry_t* entries;
@@ -81,7 +81,7 @@ struct AnalysisRemotePartitionInfo_t {
     AnalysisRemotePartitionInfo_t() : databaseName(nullptr), count(0), partitions(nullptr) {}
 };
 
-// Remote-partition reply (0x1e0000d5).
+// Remote-partition reply (kSqlRemotePartitionRsp).
 struct SQLAnalysisGetRemotePartitionInfoRsp_t {
     uint32_t count;
     AnalysisRemotePartitionInfo_t* databases;

@@ -17,7 +17,7 @@ struct SQLAFileEntry_t {
     char* path = nullptr;
 };
 
-// Request 0x1e000118: the restore chain of one database.
+// Request kSqlAFilesReq: the restore chain of one database.
 struct SQLDbAFileRestoreInfo_VER6_Req_t {
     char* databaseName = nullptr;
     uint64_t sourceInstanceId = 0;
@@ -48,7 +48,7 @@ struct SQLDbAFileBackup_VER6_t {
     SQLAFileEntry_t* afiles = nullptr;
 };
 
-// Reply 0x1e000119 (to 0x1e000118 and to the live-sync request 0x1e00011a).
+// Reply kSqlAFilesRsp (to kSqlAFilesReq and to the live-sync request kSqlLiveSyncAFilesReq).
 struct SQLDbAFileRestoreInfo_VER6_Rsp_t {
     uint32_t count = 0;
     SQLDbAFileBackup_VER6_t* backups = nullptr;
@@ -56,10 +56,10 @@ struct SQLDbAFileRestoreInfo_VER6_Rsp_t {
     uint64_t reserved = 0;
 };
 
-// Request 0x1e00011a: one SQLPmn::DBAFRestoreInfoReq document.
+// Request kSqlLiveSyncAFilesReq: one SQLPmn::DBAFRestoreInfoReq document.
 using SQLLiveSyncDBAFRestoreInfoReq_V3_t = SQLXmlTextRecord_t;
 
-// Request 0x1e0000f7: the restore chain of an Azure database.
+// Request kSqlAzureAFilesReq: the restore chain of an Azure database.
 struct SQLAzureDbAFileRestoreInfoReq_t {
     char* databaseName = nullptr;
     uint64_t value2 = 0;
@@ -82,7 +82,7 @@ struct SQLDbAFileBackup_ver_3_t {
     SQLAFileEntry_t* afiles = nullptr;
 };
 
-// Reply 0x1e0000c6.
+// Reply kSqlAzureAFilesRsp.
 struct SQLDbAFileRestoreInfo_ver_3_Rsp_t {
     uint32_t count = 0;
     SQLDbAFileBackup_ver_3_t* backups = nullptr;
@@ -90,7 +90,7 @@ struct SQLDbAFileRestoreInfo_ver_3_Rsp_t {
     uint64_t reserved = 0;
 };
 
-// Reply 0x1e0000a0: the restore ids of a file/filegroup restore.
+// Reply kSqlFFGListRsp: the restore ids of a file/filegroup restore.
 struct SQLAFilesForFFGRstRsp_t {
     uint32_t count = 0;
     uint64_t* restoreIds = nullptr;
@@ -98,7 +98,7 @@ struct SQLAFilesForFFGRstRsp_t {
     uint64_t reserved = 0;
 };
 
-// Reply 0x1e0000ef: the backup of one restore id.
+// Reply kSqlFFGInfoRsp: the backup of one restore id.
 struct SQLFFGRestoreInfo_ver_3_Rsp_t {
     uint64_t applicationId = 0;
     uint64_t jobId = 0;

@@ -1,6 +1,6 @@
 // Wire records of database auto-discovery: the databases a client reports
 // to the central server for its instance's default subclient (request
-// 0x1e00009b, reply 0x1e00009c). Plain XDR records: members zero on
+// kSqlAutoDiscoverReq, reply kSqlAutoDiscoverRsp). Plain XDR records: members zero on
 // construction, texts NUL-terminated and owned by whoever filled the record.
 #pragma once
 
@@ -13,26 +13,15 @@ struct SQL_DatabaseInfo_t {
     uint64_t databaseId = 0;     // SQL Server database id
 };
 
-// Request 0x1e00009b: the databases to add.
+// Request kSqlAutoDiscoverReq: the databases to add.
 struct SQLAutoDiscoverReq_t {
     uint32_t count = 0;
     SQL_DatabaseInfo_t* databases = nullptr;
     uint64_t applicationId = 0;  // the instance's application in the backup domain
 };
 
-// Reply 0x1e00009c.
+// Reply kSqlAutoDiscoverRsp.
 struct SQLAutoDiscoverRsp_t {
     uint64_t error = 0;          // 0: the central server stored the additions
     uint64_t reserved = 0;
 };
-
-// Frees a list whose names and array the management layer allocated with
-// new[] (CsqlDMO::getDatabases and getDatabasebyType), and zeroes it.
-inline void SqlFreeDatabaseInfoList(SQLAutoDiscoverReq_t& list) {
-    if (list.databases != nullptr) {
-        for (uint32_t i = 0; i < list.count; ++i) delete[] list.databases[i].name;
-        delete[] list.databases;
-    }
-    list.databases = nullptr;
-    list.count = 0;
-}

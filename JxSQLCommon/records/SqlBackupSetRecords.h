@@ -55,7 +55,7 @@ struct SQLBackupSetInfoCommon_t {
     uint32_t logFromFileSystem = 0;
 };
 
-// Request 0x1e00011b.
+// Request kSqlBackupSetReq.
 struct SQLBackupSetInfoReq_VER5_t : SQLBackupSetInfoCommon_t {
     char* extraTexts[9] = {};    // metadata texts 23 to 31
     uint8_t flag86 = 0;

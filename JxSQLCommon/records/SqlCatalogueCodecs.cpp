@@ -7,6 +7,7 @@
 
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
@@ -21,16 +22,7 @@ constexpr uint32_t kMaxEntries = 1u << 16;
 
 bool Text(XDR* x, char** text) { return jxsXdrString(x, text, kMaxNameLength); }
 
-bool NullableText(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? jxsXdrString(x, text, kMaxNameLength) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return jxsXdrString(x, text, kMaxNameLength);
-}
+bool NullableText(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxNameLength); }
 
 // ---- server list, logins, inventory ----
 bool xdr_SQLServerListReq_t(XDR* x, SQLServerListReq_t* r) {
@@ -156,49 +148,40 @@ bool xdr_SQLAnalysisGetRemotePartitionInfoRsp_t(XDR* x, SQLAnalysisGetRemotePart
 }  // namespace
 
 void SqlRegisterCatalogueRecords() {
-    jxsRegisterRecord<SQLServerListReq_t, xdr_SQLServerListReq_t>(0x1e00008d, "SQLServerListReq_t");
-    jxsRegisterRecord<SQLServerListReq_t, xdr_SQLServerListReq_t>(0x1e0000b4, "SQLServerListReq_t");
-    jxsRegisterRecord<SQLServerListRsp_VER1_t, xdr_SQLServerListRsp_VER1_t>(0x1e0000cc, "SQLServerListRsp_VER1_t");
-    jxsRegisterRecord<SQLVerifyUserReq_t, xdr_SQLVerifyUserReq_t>(0x1e00008f, "SQLVerifyUserReq_t");
-    jxsRegisterRecord<SQLVerifyUserRsp_t, xdr_SQLVerifyUserRsp_t>(0x1e000090, "SQLVerifyUserRsp_t");
-    jxsRegisterRecord<SQLVerifyUserReq_t, xdr_SQLVerifyUserReq_t>(0x1e0000d2, "SQLAnalysisVerifyUserReq_t");
-    jxsRegisterRecord<SQLVerifyUserRsp_t, xdr_SQLVerifyUserRsp_t>(0x1e0000d3, "SQLAnalysisVerifyUserRsp_t");
-    jxsRegisterRecord<SQLAzureInventoryInfoRsp_t, xdr_SQLAzureInventoryInfoRsp_t>(0x1e000120,
-                                                                                "SQLAzureInventoryInfoRsp_t");
+    JXS_REGISTER_RECORD(kSqlServerListReq, SQLServerListReq_t);
+    JXS_REGISTER_RECORD(kSqlServerListReqV2, SQLServerListReq_t);
+    JXS_REGISTER_RECORD(kSqlServerListRsp, SQLServerListRsp_VER1_t);
+    JXS_REGISTER_RECORD(kSqlVerifyUserReq, SQLVerifyUserReq_t);
+    JXS_REGISTER_RECORD(kSqlVerifyUserRsp, SQLVerifyUserRsp_t);
+    JXS_REGISTER_RECORD(kSqlAnalysisVerifyUserReq, SQLVerifyUserReq_t);
+    JXS_REGISTER_RECORD(kSqlAnalysisVerifyUserRsp, SQLVerifyUserRsp_t);
+    JXS_REGISTER_RECORD(kSqlAzureInventoryRsp, SQLAzureInventoryInfoRsp_t);
 
-    jxsRegisterRecord<SQLDatabaseListReq_t, xdr_SQLDatabaseListReq_t>(0x1e000091, "SQLDatabaseListReq_t");
-    jxsRegisterRecord<SQLDatabaseListReq_V2_t, xdr_SQLDatabaseListReq_V2_t>(0x1e0000b5, "SQLDatabaseListReq_V2_t");
-    jxsRegisterRecord<SQLDatabaseListReq_V3_t, xdr_SQLDatabaseListReq_V3_t>(0x1e0000cd, "SQLDatabaseListReq_V3_t");
-    jxsRegisterRecord<SQLDatabaseListReq_V4_t, xdr_SQLDatabaseListReq_V4_t>(0x1e000108, "SQLDatabaseListReq_V4_t");
-    jxsRegisterRecord<SQLDatabaseListRsp_11_t, xdr_SQLDatabaseListRsp_11_t>(0x1e0000ec, "SQLDatabaseListRsp_11_t");
-    jxsRegisterRecord<SQLDatabaseFileGroupReq_t, xdr_SQLDatabaseFileGroupReq_t>(0x1e000093,
-                                                                              "SQLDatabaseFileGroupReq_t");
-    jxsRegisterRecord<SQLDatabaseFileGroupReq_V2_t, xdr_SQLDatabaseFileGroupReq_V2_t>(
-        0x1e0000b6, "SQLDatabaseFileGroupReq_V2_t");
-    jxsRegisterRecord<SQLDatabaseFileGroupRsp_t, xdr_SQLDatabaseFileGroupRsp_t>(0x1e000094,
-                                                                              "SQLDatabaseFileGroupRsp_t");
-    jxsRegisterRecord<SQLDatabaseStateReq_t, xdr_SQLDatabaseStateReq_t>(0x1e000097, "SQLDatabaseStateReq_t");
-    jxsRegisterRecord<SQLDatabaseStateReq_V2_t, xdr_SQLDatabaseStateReq_V2_t>(0x1e0000b7,
-                                                                            "SQLDatabaseStateReq_V2_t");
-    jxsRegisterRecord<SQLDatabaseStateRsp_t, xdr_SQLDatabaseStateRsp_t>(0x1e000098, "SQLDatabaseStateRsp_t");
+    JXS_REGISTER_RECORD(kSqlDatabaseListReq, SQLDatabaseListReq_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseListReqV2, SQLDatabaseListReq_V2_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseListReqV3, SQLDatabaseListReq_V3_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseListReqV4, SQLDatabaseListReq_V4_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseListRsp, SQLDatabaseListRsp_11_t);
+    JXS_REGISTER_RECORD(kSqlFileGroupReq, SQLDatabaseFileGroupReq_t);
+    JXS_REGISTER_RECORD(kSqlFileGroupReqV2, SQLDatabaseFileGroupReq_V2_t);
+    JXS_REGISTER_RECORD(kSqlFileGroupRsp, SQLDatabaseFileGroupRsp_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseStateReq, SQLDatabaseStateReq_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseStateReqV2, SQLDatabaseStateReq_V2_t);
+    JXS_REGISTER_RECORD(kSqlDatabaseStateRsp, SQLDatabaseStateRsp_t);
 
-    jxsRegisterRecord<SQLStepRestoreListReq_t, xdr_SQLStepRestoreListReq_t>(0x1e0000a7, "SQLStepRestoreListReq_t");
-    jxsRegisterRecord<SQLStepRestoreListReq_V2_t, xdr_SQLStepRestoreListReq_V2_t>(0x1e0000b8,
-                                                                                "SQLStepRestoreListReq_V2_t");
-    jxsRegisterRecord<SQLStepRestoreListRsp_t, xdr_SQLStepRestoreListRsp_t>(0x1e0000a8, "SQLStepRestoreListRsp_t");
-    jxsRegisterRecord<SqlBackupsetListReq_t, xdr_SqlBackupsetListReq_t>(0x1e0000ab, "SqlBackupsetListReq_t");
-    jxsRegisterRecord<SqlBackupsetListReq_t, xdr_SqlBackupsetListReq_t>(0x1e0000b9, "SqlBackupsetListReq_t");
-    jxsRegisterRecord<SqlBackupsetListRsp_t, xdr_SqlBackupsetListRsp_t>(0x1e0000ac, "SqlBackupsetListRsp_t");
+    JXS_REGISTER_RECORD(kSqlStepRestoreListReq, SQLStepRestoreListReq_t);
+    JXS_REGISTER_RECORD(kSqlStepRestoreListReqV2, SQLStepRestoreListReq_V2_t);
+    JXS_REGISTER_RECORD(kSqlStepRestoreListRsp, SQLStepRestoreListRsp_t);
+    JXS_REGISTER_RECORD(kSqlPruneHistoryReq, SqlBackupsetListReq_t);
+    JXS_REGISTER_RECORD(kSqlPruneHistoryReqV2, SqlBackupsetListReq_t);
+    JXS_REGISTER_RECORD(kSqlPruneHistoryRsp, SqlBackupsetListRsp_t);
 
     // The availability-group requests carry one XML document each.
-    SqlRegisterXmlTextRecords({0x1e0000dcul, 0x1e0000ddul, 0x1e0000e4ul, 0x1e0000e5ul, 0x1e0000deul, 0x1e0000dful,
-                               0x1e0000e0ul, 0x1e0000e1ul});
-    jxsRegisterRecord<SQLGetSPDatabaseListReq_t, xdr_SQLGetSPDatabaseListReq_t>(0x1e0000c8,
-                                                                              "SQLGetSPDatabaseListReq_t");
-    jxsRegisterRecord<SQLGetSPDatabaseListRSP_t, xdr_SQLGetSPDatabaseListRSP_t>(0x1e0000c9,
-                                                                              "SQLGetSPDatabaseListRSP_t");
-    jxsRegisterRecord<SQLAnalysisGetRemotePartitionInfoReq_t, xdr_SQLAnalysisGetRemotePartitionInfoReq_t>(
-        0x1e0000d4, "SQLAnalysisGetRemotePartitionInfoReq_t");
-    jxsRegisterRecord<SQLAnalysisGetRemotePartitionInfoRsp_t, xdr_SQLAnalysisGetRemotePartitionInfoRsp_t>(
-        0x1e0000d5, "SQLAnalysisGetRemotePartitionInfoRsp_t");
+    SqlRegisterXmlTextRecords({kSqlAvailabilityGroupsReq, kSqlAvailabilityGroupsRsp, kSqlAvailabilityGroupReq,
+                               kSqlAvailabilityGroupRsp, kSqlAvailabilityDatabasesReq, kSqlAvailabilityDatabasesRsp,
+                               kSqlAvailabilityReplicasReq, kSqlAvailabilityReplicasRsp});
+    JXS_REGISTER_RECORD(kSqlSharePointDatabasesReq, SQLGetSPDatabaseListReq_t);
+    JXS_REGISTER_RECORD(kSqlSharePointDatabasesRsp, SQLGetSPDatabaseListRSP_t);
+    JXS_REGISTER_RECORD(kSqlRemotePartitionReq, SQLAnalysisGetRemotePartitionInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlRemotePartitionRsp, SQLAnalysisGetRemotePartitionInfoRsp_t);
 }

@@ -5,5 +5,5 @@
 #pragma once
 
 // Registers the request and reply records of those codes with the network
-// layer's codec registry; called by sqlRegisterRecordCodecs.
+// layer's codec registry; called by SqlRegisterRecordCodecs.
 void SqlRegisterCatalogueRecords();

@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsXdr.h"
 
@@ -18,16 +19,8 @@ namespace {
 constexpr uint32_t kMaxTextLength = 1u << 20;   // access-control lists and job texts can be long
 constexpr uint32_t kMaxEntries = 1u << 16;
 
-bool Text(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? jxsXdrString(x, text, kMaxTextLength) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return jxsXdrString(x, text, kMaxTextLength);
-}
+// The central server's texts may be missing: null stays null.
+bool Text(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxTextLength); }
 
 bool Byte(XDR* x, uint8_t* value) {
     uint32_t wide = *value;
@@ -188,42 +181,31 @@ void SqlRegisterCentralServerRecords() {
     // The three backup-set updates carry the same record: the older
     // SQLBackupSetInfoReq_VER3_t travels in this form too (its members are
     // the first of the newer record's), see CSQLClientDll::updateBackupSetInfo.
-    for (unsigned long code : {0x1e00011bul, 0x1e00011cul, 0x1e0000ceul}) {
-        jxsRegisterRecord<SQLBackupSetInfoReq_VER5_t, xdr_SQLBackupSetInfoReq_VER5_t>(code, "SQLBackupSetInfoReq_VER5_t");
+    for (unsigned long code : {kSqlBackupSetReq, kSqlAzureBackupSetReq, kSqlAnalysisBackupSetReq}) {
+        JXS_REGISTER_RECORD(code, SQLBackupSetInfoReq_VER5_t);
     }
-    jxsRegisterRecord<SQLBackupSetInfoRsp_t, xdr_SQLBackupSetInfoRsp_t>(0x1e000096, "SQLBackupSetInfoRsp_t");
-    jxsRegisterRecord<SQLAnalysisBackupSetInfoRsp_t, xdr_SQLAnalysisBackupSetInfoRsp_t>(
-        0x1e0000cf, "SQLAnalysisBackupSetInfoRsp_t");
-    jxsRegisterRecord<SQLLastLogMarkInCSReq_t, xdr_SQLLastLogMarkInCSReq_t>(0x1e0000a1, "SQLLastLogMarkInCSReq_t");
-    jxsRegisterRecord<SQLLastLogMarkInCSRsp_t, xdr_SQLLastLogMarkInCSRsp_t>(0x1e0000a2, "SQLLastLogMarkInCSRsp_t");
-    jxsRegisterRecord<SQLLogMarkUpdateReq_t, xdr_SQLLogMarkUpdateReq_t>(0x1e0000a3, "SQLLogMarkUpdateReq_t");
-    jxsRegisterRecord<SQLLogMarkUpdateRsp_t, xdr_SQLLogMarkUpdateRsp_t>(0x1e0000a4, "SQLLogMarkUpdateRsp_t");
-    jxsRegisterRecord<SqlBackupConversionRulesReq_V4_t, xdr_SqlBackupConversionRulesReq_V4_t>(
-        0x1e0000d7, "SqlBackupConversionRulesReq_V4_t");
-    jxsRegisterRecord<SqlBackupConversionRulesRsp_V2_t, xdr_SqlBackupConversionRulesRsp_V2_t>(
-        0x1e0000cb, "SqlBackupConversionRulesRsp_V2_t");
-    jxsRegisterRecord<SQLLogMarkNameReq_t, xdr_SQLLogMarkNameReq_t>(0x1e0000a9, "SQLLogMarkNameReq_t");
-    jxsRegisterRecord<SQLLogMarkNameRsp_t, xdr_SQLLogMarkNameRsp_t>(0x1e0000aa, "SQLLogMarkNameRsp_t");
-    jxsRegisterRecord<SqlCleanupTablesReq_t, xdr_SqlCleanupTablesReq_t>(0x1e0000bd, "SqlCleanupTablesReq_t");
-    jxsRegisterRecord<SqlCleanupTablesRsp_V1_t, xdr_SqlCleanupTablesRsp_V1_t>(0x1e0000d6, "SqlCleanupTablesRsp_V1_t");
-    jxsRegisterRecord<SqlCleanupTablesReq_Azure_t, xdr_SqlCleanupTablesReq_Azure_t>(0x1e000104,
-                                                                                    "SqlCleanupTablesReq_Azure_t");
-    jxsRegisterRecord<SqlCleanupTablesRsp_Azure_t, xdr_SqlCleanupTablesRsp_Azure_t>(0x1e000105,
-                                                                                    "SqlCleanupTablesRsp_Azure_t");
-    jxsRegisterRecord<SqlGetLastVssFullTimeReq_t, xdr_SqlGetLastVssFullTimeReq_t>(0x1e0000c3,
-                                                                                  "SqlGetLastVssFullTimeReq_t");
-    jxsRegisterRecord<SqlGetLastVssFullTimeRsp_t, xdr_SqlGetLastVssFullTimeRsp_t>(0x1e0000c4,
-                                                                                  "SqlGetLastVssFullTimeRsp_t");
-    jxsRegisterRecord<SQLACLInfoReq_t, xdr_SQLACLInfoReq_t>(0x1e0000ed, "SQLACLInfoReq_t");
-    jxsRegisterRecord<SQLACLInfoRsp_t, xdr_SQLACLInfoRsp_t>(0x1e0000ee, "SQLACLInfoRsp_t");
-    jxsRegisterRecord<SqlGetJobInfoReq_t, xdr_SqlGetJobInfoReq_t>(0x1e0000f4, "SqlGetJobInfoReq_t");
-    jxsRegisterRecord<SqlGetJobInfoRsp_t, xdr_SqlGetJobInfoRsp_t>(0x1e0000f5, "SqlGetJobInfoRsp_t");
-    jxsRegisterRecord<SpContentDBSkipBackupListReq_t, xdr_SpContentDBSkipBackupListReq_t>(
-        0x1e000102, "SpContentDBSkipBackupListReq_t");
-    jxsRegisterRecord<SpContentDBSkipBackupListRsp_t, xdr_SpContentDBSkipBackupListRsp_t>(
-        0x1e000103, "SpContentDBSkipBackupListRsp_t");
-    jxsRegisterRecord<MSSQLAuthentication_Req_t, xdr_MSSQLAuthentication_Req_t>(0x1e00010f,
-                                                                                "MSSQLAuthentication_Req_t");
-    jxsRegisterRecord<MSSQLAuthentication_Rsp_t, xdr_MSSQLAuthentication_Rsp_t>(0x1e000110,
-                                                                                "MSSQLAuthentication_Rsp_t");
+    JXS_REGISTER_RECORD(kSqlBackupSetRsp, SQLBackupSetInfoRsp_t);
+    JXS_REGISTER_RECORD(kSqlAnalysisBackupSetRsp, SQLAnalysisBackupSetInfoRsp_t);
+    JXS_REGISTER_RECORD(kSqlLastLogMarkReq, SQLLastLogMarkInCSReq_t);
+    JXS_REGISTER_RECORD(kSqlLastLogMarkRsp, SQLLastLogMarkInCSRsp_t);
+    JXS_REGISTER_RECORD(kSqlLogMarkUpdateReq, SQLLogMarkUpdateReq_t);
+    JXS_REGISTER_RECORD(kSqlLogMarkUpdateRsp, SQLLogMarkUpdateRsp_t);
+    JXS_REGISTER_RECORD(kSqlConversionRulesReq, SqlBackupConversionRulesReq_V4_t);
+    JXS_REGISTER_RECORD(kSqlConversionRulesRsp, SqlBackupConversionRulesRsp_V2_t);
+    JXS_REGISTER_RECORD(kSqlMarkNameReq, SQLLogMarkNameReq_t);
+    JXS_REGISTER_RECORD(kSqlMarkNameRsp, SQLLogMarkNameRsp_t);
+    JXS_REGISTER_RECORD(kSqlCleanupReq, SqlCleanupTablesReq_t);
+    JXS_REGISTER_RECORD(kSqlCleanupRsp, SqlCleanupTablesRsp_V1_t);
+    JXS_REGISTER_RECORD(kSqlAzureCleanupReq, SqlCleanupTablesReq_Azure_t);
+    JXS_REGISTER_RECORD(kSqlAzureCleanupRsp, SqlCleanupTablesRsp_Azure_t);
+    JXS_REGISTER_RECORD(kSqlLastVssFullReq, SqlGetLastVssFullTimeReq_t);
+    JXS_REGISTER_RECORD(kSqlLastVssFullRsp, SqlGetLastVssFullTimeRsp_t);
+    JXS_REGISTER_RECORD(kSqlACLInfoReq, SQLACLInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlACLInfoRsp, SQLACLInfoRsp_t);
+    JXS_REGISTER_RECORD(kSqlJobInfoReq, SqlGetJobInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlJobInfoRsp, SqlGetJobInfoRsp_t);
+    JXS_REGISTER_RECORD(kSqlSpContentReq, SpContentDBSkipBackupListReq_t);
+    JXS_REGISTER_RECORD(kSqlSpContentRsp, SpContentDBSkipBackupListRsp_t);
+    JXS_REGISTER_RECORD(kSqlAuthenticationReq, MSSQLAuthentication_Req_t);
+    JXS_REGISTER_RECORD(kSqlAuthenticationRsp, MSSQLAuthentication_Rsp_t);
 }

@@ -3,5 +3,5 @@
 #pragma once
 
 // Registers their request and reply records with the network layer's codec
-// registry; called by sqlRegisterRecordCodecs.
+// registry; called by SqlRegisterRecordCodecs.
 void SqlRegisterCentralServerRecords();

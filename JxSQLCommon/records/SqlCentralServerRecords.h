@@ -12,25 +12,25 @@
 
 // ---- Backup-set and log-mark updates ----
 
-// Reply 0x1e000096 to the backup-set updates 0x1e00011b and 0x1e00011c.
+// Reply kSqlBackupSetRsp to the backup-set updates kSqlBackupSetReq and kSqlAzureBackupSetReq.
 struct SQLBackupSetInfoRsp_t {
     uint64_t ulError = 0;   // 0 stored, 6 the backup chain is broken, else failed
     uint64_t reserved = 0;
 };
 
-// Reply 0x1e0000cf to the Analysis Services backup-set update 0x1e0000ce.
+// Reply kSqlAnalysisBackupSetRsp to the Analysis Services backup-set update kSqlAnalysisBackupSetReq.
 struct SQLAnalysisBackupSetInfoRsp_t {
     uint64_t ulError = 0;   // 0 stored
     uint64_t reserved = 0;
 };
 
-// Request 0x1e0000a1: the last log mark the central server knows of a database.
+// Request kSqlLastLogMarkReq: the last log mark the central server knows of a database.
 struct SQLLastLogMarkInCSReq_t {
     char* databaseName = nullptr;
     uint64_t instanceId = 0;
 };
 
-// Reply 0x1e0000a2.
+// Reply kSqlLastLogMarkRsp.
 struct SQLLastLogMarkInCSRsp_t {
     int64_t markValue = 0;     // stored with the mark; handed back to the mark query
     char* markText = nullptr;  // null: no mark known
@@ -48,7 +48,7 @@ struct SQLLogMarkInfo_t {
     int64_t value = 0;
 };
 
-// Request 0x1e0000a3: the marks newer than the last known one.
+// Request kSqlLogMarkUpdateReq: the marks newer than the last known one.
 struct SQLLogMarkUpdateReq_t {
     uint32_t count = 0;
     SQLLogMarkInfo_t* marks = nullptr;
@@ -56,7 +56,7 @@ struct SQLLogMarkUpdateReq_t {
     uint64_t databaseId = 0;   // SQL Server's id of the database
 };
 
-// Reply 0x1e0000a4 (not read).
+// Reply kSqlLogMarkUpdateRsp (not read).
 struct SQLLogMarkUpdateRsp_t {
     uint64_t reserved1 = 0;
     uint64_t reserved2 = 0;
@@ -64,7 +64,7 @@ struct SQLLogMarkUpdateRsp_t {
 
 // ---- Job bookkeeping ----
 
-// Request 0x1e0000a9: the log mark name for a restore to a point in time.
+// Request kSqlMarkNameReq: the log mark name for a restore to a point in time.
 struct SQLLogMarkNameReq_t {
     uint64_t sourceInstanceId = 0;
     uint64_t pointInTime = 0;
@@ -72,13 +72,13 @@ struct SQLLogMarkNameReq_t {
     uint64_t reserved = 0;
 };
 
-// Reply 0x1e0000aa.
+// Reply kSqlMarkNameRsp.
 struct SQLLogMarkNameRsp_t {
     char* markName = nullptr;  // may be null
     uint64_t status = 0;       // 0 found
 };
 
-// Request 0x1e0000bd: clean the entries of a backup that did not commit.
+// Request kSqlCleanupReq: clean the entries of a backup that did not commit.
 struct SqlCleanupTablesReq_t {
     uint64_t jobId = 0;
     uint64_t backupType = 0;
@@ -86,7 +86,7 @@ struct SqlCleanupTablesReq_t {
     char* databaseName = nullptr;
 };
 
-// One cleaned database of reply 0x1e0000d6.
+// One cleaned database of reply kSqlCleanupRsp.
 struct SqlCleanedEntry_t {
     uint64_t reserved1 = 0;
     uint64_t reserved2 = 0;
@@ -95,7 +95,7 @@ struct SqlCleanedEntry_t {
     uint64_t reserved5 = 0;
 };
 
-// Reply 0x1e0000d6.
+// Reply kSqlCleanupRsp.
 struct SqlCleanupTablesRsp_V1_t {
     uint64_t count = 0;
     uint64_t reserved = 0;
@@ -103,7 +103,7 @@ struct SqlCleanupTablesRsp_V1_t {
     uint64_t status = 0;       // 0 success
 };
 
-// Request 0x1e000104 and reply 0x1e000105: the same clean-up for a cloud database.
+// Request kSqlAzureCleanupReq and reply kSqlAzureCleanupRsp: the same clean-up for a cloud database.
 struct SqlCleanupTablesReq_Azure_t {
     uint64_t jobId = 0;
     char* databaseName = nullptr;
@@ -112,7 +112,7 @@ struct SqlCleanupTablesRsp_Azure_t {
     uint64_t status = 0;       // 0 success
 };
 
-// Request 0x1e0000c3 and reply 0x1e0000c4: time of the last VSS full backup.
+// Request kSqlLastVssFullReq and reply kSqlLastVssFullRsp: time of the last VSS full backup.
 struct SqlGetLastVssFullTimeReq_t {
     uint64_t first = 0;
     uint64_t second = 0;
@@ -124,7 +124,7 @@ struct SqlGetLastVssFullTimeRsp_t {
     char* time = nullptr;      // may be null
 };
 
-// Request 0x1e0000ed and reply 0x1e0000ee: access-control information.
+// Request kSqlACLInfoReq and reply kSqlACLInfoRsp: access-control information.
 struct SQLACLInfoReq_t {
     int32_t instanceId = 0;
     uint64_t jxCellId = 0;
@@ -134,7 +134,7 @@ struct SQLACLInfoRsp_t {
     uint32_t errorCode = 0;
 };
 
-// Request 0x1e0000f4 and reply 0x1e0000f5: information on another job.
+// Request kSqlJobInfoReq and reply kSqlJobInfoRsp: information on another job.
 struct SqlGetJobInfoReq_t {
     uint64_t jobId = 0;
     uint64_t jxCellId = 0;
@@ -144,7 +144,7 @@ struct SqlGetJobInfoRsp_t {
     char* jobInfo = nullptr;   // may be null
 };
 
-// Request 0x1e000102 and reply 0x1e000103: SharePoint subclients of a SQL client.
+// Request kSqlSpContentReq and reply kSqlSpContentRsp: SharePoint subclients of a SQL client.
 struct SpContentDBSkipBackupListReq_t {
     uint64_t reserved = 0;
     uint64_t sqlClientId = 0;
@@ -155,7 +155,7 @@ struct SpContentDBSkipBackupListRsp_t {
     uint64_t* subclientIds = nullptr;
 };
 
-// Request 0x1e00010f and reply 0x1e000110: SQL credentials of a client and instance.
+// Request kSqlAuthenticationReq and reply kSqlAuthenticationRsp: SQL credentials of a client and instance.
 struct MSSQLAuthentication_Req_t {
     uint64_t clientId = 0;
     uint64_t instanceId = 0;

@@ -1,5 +1,5 @@
 // Wire records of the backup-conversion exchange with the central server
-// (request 0x1e0000d7, reply 0x1e0000cb). Every member zero until filled.
+// (request kSqlConversionRulesReq, reply kSqlConversionRulesRsp). Every member zero until filled.
 #pragma once
 
 #include <cstdint>

@@ -6,25 +6,25 @@
 #include <cstdint>
 
 // Database list requests, one layout per request code.
-struct SQLDatabaseListReq_t {   // 0x1e000091
+struct SQLDatabaseListReq_t {  // kSqlDatabaseListReq
     char* instanceName;
 
     SQLDatabaseListReq_t() : instanceName(nullptr) {}
 };
-struct SQLDatabaseListReq_V2_t {   // 0x1e0000b5
+struct SQLDatabaseListReq_V2_t {  // kSqlDatabaseListReqV2
     char* instanceName;
     uint64_t instanceId;
 
     SQLDatabaseListReq_V2_t() : instanceName(nullptr), instanceId(0) {}
 };
-struct SQLDatabaseListReq_V3_t {   // 0x1e0000cd
+struct SQLDatabaseListReq_V3_t {  // kSqlDatabaseListReqV3
     char* instanceName;
     char* serverType;   // "DataBase Engine", "Analysis Services", cloud types
     uint64_t instanceId;
 
     SQLDatabaseListReq_V3_t() : instanceName(nullptr), serverType(nullptr), instanceId(0) {}
 };
-struct SQLDatabaseListReq_V4_t {   // 0x1e000108
+struct SQLDatabaseListReq_V4_t {  // kSqlDatabaseListReqV4
     char* instanceName;
     char* serverType;
     uint64_t instanceId;
@@ -45,7 +45,7 @@ struct SQLDatabaseInfo_11_t {
     SQLDatabaseInfo_11_t() : name(nullptr), value1(0), value2(0), value3(0) {}
 };
 
-// Database list reply (0x1e0000ec).
+// Database list reply (kSqlDatabaseListRsp).
 struct SQLDatabaseListRsp_11_t {
     uint32_t count;
     SQLDatabaseInfo_11_t* databases;
@@ -55,7 +55,7 @@ struct SQLDatabaseListRsp_11_t {
     SQLDatabaseListRsp_11_t() : count(0), databases(nullptr), result(0), reserved(0) {}
 };
 
-// File-group requests (0x1e000093, and 0x1e0000b6 with the instance id).
+// File-group requests (kSqlFileGroupReq, and kSqlFileGroupReqV2 with the instance id).
 struct SQLDatabaseFileGroupReq_t {
     char* instanceName;
     uint64_t databaseNumber;   // used as a signed 32-bit value
@@ -94,7 +94,7 @@ struct SqlFileGroupItem_t {
     SqlFileGroupItem_t() : groupNumber(0), name(nullptr), fileCount(0), files(nullptr) {}
 };
 
-// File-group reply (0x1e000094).
+// File-group reply (kSqlFileGroupRsp).
 struct SQLDatabaseFileGroupRsp_t {
     uint32_t count;
     SqlFileGroupItem_t* groups;
@@ -104,7 +104,7 @@ struct SQLDatabaseFileGroupRsp_t {
     SQLDatabaseFileGroupRsp_t() : count(0), groups(nullptr), reserved(0), extra(nullptr) {}
 };
 
-// Database-state requests (0x1e000097, and 0x1e0000b7 with the instance id).
+// Database-state requests (kSqlDatabaseStateReq, and kSqlDatabaseStateReqV2 with the instance id).
 struct SQLDatabaseStateReq_t {
     char* instanceName;
     char* databaseName;
@@ -119,7 +119,7 @@ struct SQLDatabaseStateReq_V2_t {
     SQLDatabaseStateReq_V2_t() : instanceName(nullptr), databaseName(nullptr), instanceId(0) {}
 };
 
-// Database-state reply (0x1e000098).
+// Database-state reply (kSqlDatabaseStateRsp).
 struct SQLDatabaseStateRsp_t {
     int32_t state;      // state code of the management layer
     uint64_t failed;    // 1 when the query failed

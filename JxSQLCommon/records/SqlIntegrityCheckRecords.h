@@ -8,13 +8,13 @@
 constexpr uint32_t kIntegrityCheckInit = 1;   // text: SQLPmn::SQLIntegrityCheckInit
 constexpr uint32_t kIntegrityCheckData = 2;   // text: SQLPmn::AttachDBMsg
 
-// Message 0x1e0000da, source to proxy.
+// Message kSqlIntegrityCheckReq, source to proxy.
 struct SQLIntegrityCheckReq_t {
     uint32_t kind = 0;
     char* text = nullptr;
 };
 
-// Message 0x1e0000db, proxy to source: SQLPmn::SQLIntegrityCheckResponse text.
+// Message kSqlIntegrityCheckRsp, proxy to source: SQLPmn::SQLIntegrityCheckResponse text.
 struct SQLIntegrityCheckResponse_t {
     char* text = nullptr;
 };

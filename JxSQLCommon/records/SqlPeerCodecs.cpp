@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 #include "JxSession/jxsCodecRegistry.h"
@@ -106,29 +107,22 @@ bool xdr_SQLGetFileStreamInfoRsp_t(XDR* x, SQLGetFileStreamInfoRsp_t* r) {
 }  // namespace
 
 void SqlRegisterPeerRecords() {
-    jxsRegisterRecord<SqlUncPathCreateReq_t, xdr_SqlUncPathCreateReq_t>(kSqlCreateUncPathReq, "SqlUncPathCreateReq_t");
-    jxsRegisterRecord<SqlUncPathCreateRsp_t, xdr_SqlUncPathCreateRsp_t>(kSqlCreateUncPathRsp, "SqlUncPathCreateRsp_t");
-    jxsRegisterRecord<SqlDeleteUNCPathReq_t, xdr_SqlDeleteUNCPathReq_t>(kSqlDeleteUncPathReq, "SqlDeleteUNCPathReq_t");
-    jxsRegisterRecord<SqlDeleteUNCPathRsp_t, xdr_SqlDeleteUNCPathRsp_t>(kSqlDeleteUncPathRsp, "SqlDeleteUNCPathRsp_t");
-    jxsRegisterRecord<SqlAttachDatabaseRemoteReq_t, xdr_SqlAttachDatabaseRemoteReq_t>(
-        kSqlAttachDatabaseReq, "SqlAttachDatabaseRemoteReq_t");
-    jxsRegisterRecord<SqlAttachDatabaseRemoteRsp_t, xdr_SqlAttachDatabaseRemoteRsp_t>(
-        kSqlAttachDatabaseRsp, "SqlAttachDatabaseRemoteRsp_t");
+    JXS_REGISTER_RECORD(kSqlCreateUncPathReq, SqlUncPathCreateReq_t);
+    JXS_REGISTER_RECORD(kSqlCreateUncPathRsp, SqlUncPathCreateRsp_t);
+    JXS_REGISTER_RECORD(kSqlDeleteUncPathReq, SqlDeleteUNCPathReq_t);
+    JXS_REGISTER_RECORD(kSqlDeleteUncPathRsp, SqlDeleteUNCPathRsp_t);
+    JXS_REGISTER_RECORD(kSqlAttachDatabaseReq, SqlAttachDatabaseRemoteReq_t);
+    JXS_REGISTER_RECORD(kSqlAttachDatabaseRsp, SqlAttachDatabaseRemoteRsp_t);
     for (unsigned long code : {kSqlCreateDirectoryReq, kSqlDeleteDirectoryReq}) {
-        jxsRegisterRecord<SQLCreateDeleteDirectoryReq_t, xdr_SQLCreateDeleteDirectoryReq_t>(
-            code, "SQLCreateDeleteDirectoryReq_t");
+        JXS_REGISTER_RECORD(code, SQLCreateDeleteDirectoryReq_t);
     }
     for (unsigned long code : {kSqlFileSizeReq, kSqlFileSizeRsp}) {
-        jxsRegisterRecord<SQLGetFileSizeReqRsp_t, xdr_SQLGetFileSizeReqRsp_t>(code, "SQLGetFileSizeReqRsp_t");
+        JXS_REGISTER_RECORD(code, SQLGetFileSizeReqRsp_t);
     }
-    jxsRegisterRecord<SQLCopySingleRemoteFileReq_t, xdr_SQLCopySingleRemoteFileReq_t>(
-        kSqlCopySingleFileReq, "SQLCopySingleRemoteFileReq_t");
-    jxsRegisterRecord<SQLCopyMultipleRemoteFilesReq_t, xdr_SQLCopyMultipleRemoteFilesReq_t>(
-        kSqlCopyMultipleFilesReq, "SQLCopyMultipleRemoteFilesReq_t");
-    jxsRegisterRecord<SQLGetFileStreamInfoReq_t, xdr_SQLGetFileStreamInfoReq_t>(kSqlFileStreamInfoReq,
-                                                                               "SQLGetFileStreamInfoReq_t");
-    jxsRegisterRecord<SQLGetFileStreamInfoRsp_t, xdr_SQLGetFileStreamInfoRsp_t>(kSqlFileStreamInfoRsp,
-                                                                               "SQLGetFileStreamInfoRsp_t");
+    JXS_REGISTER_RECORD(kSqlCopySingleFileReq, SQLCopySingleRemoteFileReq_t);
+    JXS_REGISTER_RECORD(kSqlCopyMultipleFilesReq, SQLCopyMultipleRemoteFilesReq_t);
+    JXS_REGISTER_RECORD(kSqlFileStreamInfoReq, SQLGetFileStreamInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlFileStreamInfoRsp, SQLGetFileStreamInfoRsp_t);
     // The XML error replies and the second FILESTREAM form carry one text.
     SqlRegisterXmlTextRecords({kSqlCreateDirectoryRsp, kSqlDeleteDirectoryRsp, kSqlCopySingleFileRsp,
                                kSqlCopyMultipleFilesRsp, kSqlFileStreamInfoV2Req, kSqlFileStreamInfoV2Rsp});

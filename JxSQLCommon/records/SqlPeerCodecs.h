@@ -2,5 +2,5 @@
 #pragma once
 
 // Registers the request and reply records of the peer codes with the network
-// layer's codec registry; called by sqlRegisterRecordCodecs.
+// layer's codec registry; called by SqlRegisterRecordCodecs.
 void SqlRegisterPeerRecords();

@@ -1,6 +1,6 @@
 // Wire records of the restore-task options a restore job asks the central
-// server for: the database restore (request 0x1e000099, reply 0x1e0000c7)
-// and the Analysis Services restore (request 0x1e0000d1, reply 0x1e0000d0).
+// server for: the database restore (request kSqlRestoreTaskReq, reply kSqlRestoreTaskRsp)
+// and the Analysis Services restore (request kSqlAnalysisRestoreTaskReq, reply kSqlAnalysisRestoreTaskRsp).
 // Plain XDR records: members zero on construction, texts NUL-terminated and
 // owned by whoever filled the record. Entry texts separate their fields with
 // the control character 0x12.
@@ -10,12 +10,12 @@
 
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 
-// Request 0x1e000099.
+// Request kSqlRestoreTaskReq.
 struct SQLRestoreTaskReq_t {
     uint32_t restoreTaskId = 0;
 };
 
-// Reply 0x1e0000c7.
+// Reply kSqlRestoreTaskRsp.
 struct SQLRestoreTaskRsp_V1_t {
     uint64_t archiveSelector = 0;
     uint64_t sourceClientId = 0;
@@ -34,7 +34,7 @@ struct SQLRestoreTaskRsp_V1_t {
     uint64_t reserved2 = 0;
 };
 
-// Request 0x1e0000d1.
+// Request kSqlAnalysisRestoreTaskReq.
 struct SQLAnalysisRestoreTaskReq_t {
     uint32_t restoreTaskId = 0;
 };
@@ -76,7 +76,7 @@ struct SQLAnalysisDatabase_t {
     uint64_t unused6 = 0;
 };
 
-// Reply 0x1e0000d0.
+// Reply kSqlAnalysisRestoreTaskRsp.
 struct SQLAnalysisRestoreTaskRsp_t {
     uint64_t words[8] = {};             // the fifth is the Analysis Services instance id
     uint32_t databaseCount = 0;

@@ -4,7 +4,18 @@
 
 #include <cstdint>
 
-// Request 0x1e0000b0: the restore ids of a file or filegroup restore.
+// The restore chain of one database as a restore job asks for it; the
+// file/filegroup request below is this record followed by its file list.
+struct SQLDbAFileRestoreInfoReq_t {
+    char* databaseName = nullptr;
+    uint64_t sourceInstanceId = 0;
+    uint64_t toTime = 0;
+    uint64_t requestKind = 0;
+    uint64_t restoreTaskId = 0;
+    uint64_t word6 = 0;
+};
+
+// Request kSqlFFGListReq: the restore ids of a file or filegroup restore.
 struct SQLAFilesForFFGRstReq_t {
     char* databaseName = nullptr;
     uint64_t sourceInstanceId = 0;
@@ -16,7 +27,7 @@ struct SQLAFilesForFFGRstReq_t {
     char** files = nullptr;
 };
 
-// Request 0x1e0000a5: the backup of one restore id.
+// Request kSqlFFGInfoReq: the backup of one restore id.
 struct SQLFFGRestoreInfoReq_t {
     uint64_t restoreId = 0;
     char* fileList = nullptr;   // each name in single quotes, separated by ", "

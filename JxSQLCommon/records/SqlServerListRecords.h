@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-// Server list request (0x1e00008d, 0x1e0000b4).
+// Server list request (kSqlServerListReq, kSqlServerListReqV2).
 struct SQLServerListReq_t {
     uint64_t reserved;   // not read
     char* clientName;    // the client whose instances are wanted; also the host name
@@ -24,7 +24,7 @@ struct SQL_ServerInfo_VER1_t {
     SQL_ServerInfo_VER1_t() : instanceName(nullptr), version(nullptr), state(nullptr) {}
 };
 
-// Server list reply (0x1e0000cc).
+// Server list reply (kSqlServerListRsp).
 struct SQLServerListRsp_VER1_t {
     uint32_t count;
     SQL_ServerInfo_VER1_t* servers;
@@ -34,8 +34,8 @@ struct SQLServerListRsp_VER1_t {
     SQLServerListRsp_VER1_t() : count(0), servers(nullptr), reserved1(0), reserved2(0) {}
 };
 
-// SQL login check (0x1e00008f) and Analysis Services login check
-// (0x1e0000d2, password in the settings layer's encrypted form).
+// SQL login check (kSqlVerifyUserReq) and Analysis Services login check
+// (kSqlAnalysisVerifyUserReq, password in the settings layer's encrypted form).
 struct SQLVerifyUserReq_t {
     char* userName;       // may be null
     char* password;       // may be null
@@ -45,7 +45,7 @@ struct SQLVerifyUserReq_t {
 };
 using SQLAnalysisVerifyUserReq_t = SQLVerifyUserReq_t;
 
-// Login check replies (0x1e000090, 0x1e0000d3).
+// Login check replies (kSqlVerifyUserRsp, kSqlAnalysisVerifyUserRsp).
 struct SQLVerifyUserRsp_t {
     uint64_t failed;   // 0 accepted, 1 not
     char* message;     // why, when failed is 1; else null
@@ -54,7 +54,7 @@ struct SQLVerifyUserRsp_t {
 };
 using SQLAnalysisVerifyUserRsp_t = SQLVerifyUserRsp_t;
 
-// Cloud inventory reply (0x1e000120): never any inventory on this platform.
+// Cloud inventory reply (kSqlAzureInventoryRsp): never any inventory on this platform.
 struct SQLAzureInventoryInfoRsp_t {
     char* inventory;   // always null
 

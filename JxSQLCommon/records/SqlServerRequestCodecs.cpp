@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
@@ -19,16 +20,7 @@ constexpr uint32_t kMaxEntries = 1u << 16;
 
 bool Text(XDR* x, char** text) { return jxsXdrString(x, text, kMaxTextLength); }
 
-bool NullableText(XDR* x, char** text) {
-    bool_t present = *text != nullptr;
-    if (x->x_op == XDR_FREE) return present ? Text(x, text) : true;
-    if (!xdr_bool(x, &present)) return false;
-    if (!present) {
-        *text = nullptr;
-        return true;
-    }
-    return Text(x, text);
-}
+bool NullableText(XDR* x, char** text) { return jxsXdrNullableString(x, text, kMaxTextLength); }
 
 bool TextArray(XDR* x, char*** texts, uint32_t* count) { return jxsXdrArray(x, texts, count, kMaxEntries, Text); }
 
@@ -141,28 +133,21 @@ bool xdr_SQLAnalysisRestoreTaskRsp_t(XDR* x, SQLAnalysisRestoreTaskRsp_t* r) {
 }  // namespace
 
 void SqlRegisterServerRequestRecords() {
-    jxsRegisterRecord<SQLAutoDiscoverReq_t, xdr_SQLAutoDiscoverReq_t>(0x1e00009b, "SQLAutoDiscoverReq_t");
-    jxsRegisterRecord<SQLAutoDiscoverRsp_t, xdr_SQLAutoDiscoverRsp_t>(0x1e00009c, "SQLAutoDiscoverRsp_t");
+    JXS_REGISTER_RECORD(kSqlAutoDiscoverReq, SQLAutoDiscoverReq_t);
+    JXS_REGISTER_RECORD(kSqlAutoDiscoverRsp, SQLAutoDiscoverRsp_t);
 
-    jxsRegisterRecord<SQLRestoreTaskReq_t, xdr_SQLRestoreTaskReq_t>(0x1e000099, "SQLRestoreTaskReq_t");
-    jxsRegisterRecord<SQLRestoreTaskRsp_V1_t, xdr_SQLRestoreTaskRsp_V1_t>(0x1e0000c7, "SQLRestoreTaskRsp_V1_t");
-    jxsRegisterRecord<SQLAnalysisRestoreTaskReq_t, xdr_SQLAnalysisRestoreTaskReq_t>(0x1e0000d1,
-                                                                                     "SQLAnalysisRestoreTaskReq_t");
-    jxsRegisterRecord<SQLAnalysisRestoreTaskRsp_t, xdr_SQLAnalysisRestoreTaskRsp_t>(0x1e0000d0,
-                                                                                     "SQLAnalysisRestoreTaskRsp_t");
+    JXS_REGISTER_RECORD(kSqlRestoreTaskReq, SQLRestoreTaskReq_t);
+    JXS_REGISTER_RECORD(kSqlRestoreTaskRsp, SQLRestoreTaskRsp_V1_t);
+    JXS_REGISTER_RECORD(kSqlAnalysisRestoreTaskReq, SQLAnalysisRestoreTaskReq_t);
+    JXS_REGISTER_RECORD(kSqlAnalysisRestoreTaskRsp, SQLAnalysisRestoreTaskRsp_t);
 
-    jxsRegisterRecord<SQLDbAFileRestoreInfo_VER6_Req_t, xdr_SQLDbAFileRestoreInfo_VER6_Req_t>(
-        0x1e000118, "SQLDbAFileRestoreInfo_VER6_Req_t");
-    jxsRegisterRecord<SQLDbAFileRestoreInfo_VER6_Rsp_t, xdr_SQLDbAFileRestoreInfo_VER6_Rsp_t>(
-        0x1e000119, "SQLDbAFileRestoreInfo_VER6_Rsp_t");
-    SqlRegisterXmlTextRecords({0x1e00011aul});  // SQLLiveSyncDBAFRestoreInfoReq_V3_t
-    jxsRegisterRecord<SQLAzureDbAFileRestoreInfoReq_t, xdr_SQLAzureDbAFileRestoreInfoReq_t>(
-        0x1e0000f7, "SQLAzureDbAFileRestoreInfoReq_t");
-    jxsRegisterRecord<SQLDbAFileRestoreInfo_ver_3_Rsp_t, xdr_SQLDbAFileRestoreInfo_ver_3_Rsp_t>(
-        0x1e0000c6, "SQLDbAFileRestoreInfo_ver_3_Rsp_t");
-    jxsRegisterRecord<SQLAFilesForFFGRstReq_t, xdr_SQLAFilesForFFGRstReq_t>(0x1e0000b0, "SQLAFilesForFFGRstReq_t");
-    jxsRegisterRecord<SQLAFilesForFFGRstRsp_t, xdr_SQLAFilesForFFGRstRsp_t>(0x1e0000a0, "SQLAFilesForFFGRstRsp_t");
-    jxsRegisterRecord<SQLFFGRestoreInfoReq_t, xdr_SQLFFGRestoreInfoReq_t>(0x1e0000a5, "SQLFFGRestoreInfoReq_t");
-    jxsRegisterRecord<SQLFFGRestoreInfo_ver_3_Rsp_t, xdr_SQLFFGRestoreInfo_ver_3_Rsp_t>(
-        0x1e0000ef, "SQLFFGRestoreInfo_ver_3_Rsp_t");
+    JXS_REGISTER_RECORD(kSqlAFilesReq, SQLDbAFileRestoreInfo_VER6_Req_t);
+    JXS_REGISTER_RECORD(kSqlAFilesRsp, SQLDbAFileRestoreInfo_VER6_Rsp_t);
+    SqlRegisterXmlTextRecords({kSqlLiveSyncAFilesReq});  // SQLLiveSyncDBAFRestoreInfoReq_V3_t
+    JXS_REGISTER_RECORD(kSqlAzureAFilesReq, SQLAzureDbAFileRestoreInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlAzureAFilesRsp, SQLDbAFileRestoreInfo_ver_3_Rsp_t);
+    JXS_REGISTER_RECORD(kSqlFFGListReq, SQLAFilesForFFGRstReq_t);
+    JXS_REGISTER_RECORD(kSqlFFGListRsp, SQLAFilesForFFGRstRsp_t);
+    JXS_REGISTER_RECORD(kSqlFFGInfoReq, SQLFFGRestoreInfoReq_t);
+    JXS_REGISTER_RECORD(kSqlFFGInfoRsp, SQLFFGRestoreInfo_ver_3_Rsp_t);
 }

@@ -4,5 +4,5 @@
 #pragma once
 
 // Registers those request and reply records with the network layer's codec
-// registry; called by sqlRegisterRecordCodecs.
+// registry; called by SqlRegisterRecordCodecs.
 void SqlRegisterServerRequestRecords();

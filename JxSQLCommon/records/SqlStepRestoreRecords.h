@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// Step-restore list requests (0x1e0000a7, and 0x1e0000b8 with the instance id).
+// Step-restore list requests (kSqlStepRestoreListReq, and kSqlStepRestoreListReqV2 with the instance id).
 struct SQLStepRestoreListReq_t {
     char* instanceName;
     char* databaseName;
@@ -22,7 +22,7 @@ struct SQLStepRestoreListReq_V2_t {
     SQLStepRestoreListReq_V2_t() : instanceName(nullptr), databaseName(nullptr), pointInTime(0), instanceId(0) {}
 };
 
-// The reply (0x1e0000a8) lists the backups that restore one database step
+// The reply (kSqlStepRestoreListRsp) lists the backups that restore one database step
 // by step, oldest first. The management layer fills it; every text and the
 // entry array are allocated with new[] and freed by whoever sends the reply.
 
@@ -59,7 +59,7 @@ struct SqlBackupsetEntry_t {
     SqlBackupsetEntry_t() : backupSetId(0), reserved(0), instanceName(nullptr), instanceId(0) {}
 };
 
-// Pruning request (0x1e0000ab, 0x1e0000b9).
+// Pruning request (kSqlPruneHistoryReq, kSqlPruneHistoryReqV2).
 struct SqlBackupsetListReq_t {
     uint32_t count;
     SqlBackupsetEntry_t* entries;
@@ -67,7 +67,7 @@ struct SqlBackupsetListReq_t {
     SqlBackupsetListReq_t() : count(0), entries(nullptr) {}
 };
 
-// Pruning reply (0x1e0000ac).
+// Pruning reply (kSqlPruneHistoryRsp).
 struct SqlBackupsetListRsp_t {
     uint64_t failed;   // 1 when the pruning of at least one instance failed
 

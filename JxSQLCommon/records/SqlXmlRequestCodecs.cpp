@@ -1,6 +1,7 @@
 // XDR codec of the one-text XML records: the document travels as one string.
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsXdr.h"
@@ -13,11 +14,12 @@ bool xdr_SQLXmlTextRecord_t(XDR* x, SQLXmlTextRecord_t* r) { return jxsXdrString
 
 void SqlRegisterXmlTextRecords(std::initializer_list<unsigned long> codes) {
     for (unsigned long code : codes) {
-        jxsRegisterRecord<SQLXmlTextRecord_t, xdr_SQLXmlTextRecord_t>(code, "SQLXmlTextRecord_t");
+        JXS_REGISTER_RECORD(code, SQLXmlTextRecord_t);
     }
 }
 
 void SqlRegisterXmlRequestRecords() {
-    SqlRegisterXmlTextRecords({0x1e0000fful, 0x1e000114ul, 0x1e000115ul, 0x1e00010bul, 0x1e00010cul, 0x1e000116ul,
-                               0x1e000117ul, 0x1e0000f1ul, 0x1e0000f2ul, 0x1e0000f3ul, 0x1e00010dul, 0x1e00010eul});
+    SqlRegisterXmlTextRecords({kSqlXmlReq, kSqlXmlReqV2, kSqlXmlRsp, kSqlAGTLBackupReq, kSqlAGTLBackupRsp,
+                               kSqlTLDumpCacheReq, kSqlTLDumpCacheRsp, kSqlArchiveInfoReq, kSqlCheckSourceReq,
+                               kSqlCheckSourceRsp, kSqlUpdateDbStatusReq, kSqlUpdateDbStatusRsp});
 }

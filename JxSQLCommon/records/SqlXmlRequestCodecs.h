@@ -8,5 +8,5 @@
 void SqlRegisterXmlTextRecords(std::initializer_list<unsigned long> codes);
 
 // Registers the request and reply codes of SqlXmlRequestRecords.h with the
-// network layer's codec registry; called by sqlRegisterRecordCodecs.
+// network layer's codec registry; called by SqlRegisterRecordCodecs.
 void SqlRegisterXmlRequestRecords();

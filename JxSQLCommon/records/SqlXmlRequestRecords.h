@@ -6,14 +6,14 @@
 
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
 
-using SQLGenericXmlReq_t = SQLXmlTextRecord_t;             // 0x1e0000ff, 0x1e000114
-using SQLGenericErrorXmlRsp_t = SQLXmlTextRecord_t;        // 0x1e0000ff, 0x1e000115
-using AGTLBackupReq_t = SQLXmlTextRecord_t;                // 0x1e00010b
-using AGTLBackupRsp_t = SQLXmlTextRecord_t;                // 0x1e00010c
-using SQLTLDumpCacheReq_t = SQLXmlTextRecord_t;            // 0x1e000116
-using SQLTLDumpCacheRsp_t = SQLXmlTextRecord_t;            // 0x1e000117
-using GetArchiveInfoReq_t = SQLXmlTextRecord_t;            // 0x1e0000f1
-using CheckSourceConnectivityReq_t = SQLXmlTextRecord_t;   // 0x1e0000f2
-using CheckSourceConnectivityRsp_t = SQLXmlTextRecord_t;   // 0x1e0000f3
-using UpdateDbStatusReq_t = SQLXmlTextRecord_t;            // 0x1e00010d
-using UpdateDbStatusRsp_t = SQLXmlTextRecord_t;            // 0x1e00010e
+using SQLGenericXmlReq_t = SQLXmlTextRecord_t;            // kSqlXmlReq, kSqlXmlReqV2
+using SQLGenericErrorXmlRsp_t = SQLXmlTextRecord_t;       // kSqlXmlReq, kSqlXmlRsp
+using AGTLBackupReq_t = SQLXmlTextRecord_t;               // kSqlAGTLBackupReq
+using AGTLBackupRsp_t = SQLXmlTextRecord_t;               // kSqlAGTLBackupRsp
+using SQLTLDumpCacheReq_t = SQLXmlTextRecord_t;           // kSqlTLDumpCacheReq
+using SQLTLDumpCacheRsp_t = SQLXmlTextRecord_t;           // kSqlTLDumpCacheRsp
+using GetArchiveInfoReq_t = SQLXmlTextRecord_t;           // kSqlArchiveInfoReq
+using CheckSourceConnectivityReq_t = SQLXmlTextRecord_t;  // kSqlCheckSourceReq
+using CheckSourceConnectivityRsp_t = SQLXmlTextRecord_t;  // kSqlCheckSourceRsp
+using UpdateDbStatusReq_t = SQLXmlTextRecord_t;           // kSqlUpdateDbStatusReq
+using UpdateDbStatusRsp_t = SQLXmlTextRecord_t;           // kSqlUpdateDbStatusRsp

@@ -16,12 +16,6 @@
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 
-namespace {
-
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
-
-}  // namespace
-
 bool CSQLClientDll::isAGConfiguredAsPseudoClient(const std::string& instanceName, const std::string& agName,
                                                  CsqlDMO& dmo, std::unordered_map<std::string, bool>& agCache) {
     std::string guid = "N/A";

@@ -7,15 +7,13 @@
 
 #include "JXAppMgr/Instance.h"
 #include "JxSQLCommon/records/SqlAnalysisRestoreRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLMessageHandler/client/AFileEntries.h"
 #include "JxSQLMessageHandler/client/RestoreEntryFields.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 namespace {
-
-constexpr unsigned long kAnalysisRestoreTaskRequest = 0x1e0000d1;
-constexpr unsigned long kAnalysisRestoreTaskReply = 0x1e0000d0;
 
 std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
 
@@ -39,10 +37,11 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
     SQLAnalysisRestoreTaskReq_t request;
     request.restoreTaskId = static_cast<uint32_t>(restoreTaskId);
     SQLAnalysisRestoreTaskRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kAnalysisRestoreTaskRequest, kAnalysisRestoreTaskReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlAnalysisRestoreTaskReq, kSqlAnalysisRestoreTaskRsp))
+        return false;
     if (reply.status != 0) {
         EV_ERROR(m_event, "Failed to get restore task options.");
-        FreeReceivedMessage(kAnalysisRestoreTaskReply);
+        (void)FreeReceivedMessage(kSqlAnalysisRestoreTaskRsp);  // logged there; the request failed anyway
         return false;
     }
     for (int i = 0; i < 8; ++i) options.words[i] = reply.words[i];
@@ -52,7 +51,7 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
     std::string instanceName;
     if (MsSqlInstance(options.words[4]).getInstanceName(instanceName) != 0) {
         EV_ERROR(m_event, "AppManager failed to get instance name.");
-        FreeReceivedMessage(kAnalysisRestoreTaskReply);
+        (void)FreeReceivedMessage(kSqlAnalysisRestoreTaskRsp);  // logged there; the request failed anyway
         return false;
     }
 
@@ -87,5 +86,5 @@ bool CSQLClientDll::getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysis
         }
         options.databases.push_back(std::move(database));
     }
-    return FreeReceivedMessage(kAnalysisRestoreTaskReply).IsSuccess();
+    return FreeReceivedMessage(kSqlAnalysisRestoreTaskRsp).IsSuccess();
 }

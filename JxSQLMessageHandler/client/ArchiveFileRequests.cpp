@@ -7,21 +7,12 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLMessageHandler/client/AFileEntries.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 namespace {
-
-constexpr unsigned long kAFilesRequest = 0x1e000118;
-constexpr unsigned long kAFilesReply = 0x1e000119;
-constexpr unsigned long kLiveSyncAFilesRequest = 0x1e00011a;
-constexpr unsigned long kAzureAFilesRequest = 0x1e0000f7;
-constexpr unsigned long kAzureAFilesReply = 0x1e0000c6;
-constexpr unsigned long kFFGListRequest = 0x1e0000b0;
-constexpr unsigned long kFFGListReply = 0x1e0000a0;
-constexpr unsigned long kFFGInfoRequest = 0x1e0000a5;
-constexpr unsigned long kFFGInfoReply = 0x1e0000ef;
 
 // The fields that the version-6 and version-3 backup entries share.
 template <typename Entry>
@@ -76,10 +67,10 @@ bool CSQLClientDll::getAFilesForDb(unsigned long restoreTaskId, unsigned long so
     request.restoreTaskId = restoreTaskId;
     request.secondTime = secondTime;
     SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kAFilesRequest, kAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlAFilesReq, kSqlAFilesRsp)) return false;
     EV_DEBUG(m_event, 1, "AFile to restore for db [%s]:", databaseName.c_str());
     ReadVer6Backups(m_event, reply, backups);
-    return FreeReceivedMessage(kAFilesReply).IsSuccess();
+    return FreeReceivedMessage(kSqlAFilesRsp).IsSuccess();
 }
 
 bool CSQLClientDll::getAfilesForDBForLiveSync(unsigned long restoreTaskId, unsigned long sourceInstanceId,
@@ -98,7 +89,7 @@ bool CSQLClientDll::getAfilesForDBForLiveSync(unsigned long restoreTaskId, unsig
     SQLLiveSyncDBAFRestoreInfoReq_V3_t request;
     request.xml = requestXml.data();
     SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kLiveSyncAFilesRequest, kAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlLiveSyncAFilesReq, kSqlAFilesRsp)) return false;
     EV_DEBUG(m_event, 1, "AFiles to restore for db [%s]:", databaseName.c_str());
     switch (reply.chainStatus) {
     case 1:
@@ -117,7 +108,7 @@ bool CSQLClientDll::getAfilesForDBForLiveSync(unsigned long restoreTaskId, unsig
         break;
     }
     ReadVer6Backups(m_event, reply, backups);
-    return FreeReceivedMessage(kAFilesReply).IsSuccess();
+    return FreeReceivedMessage(kSqlAFilesRsp).IsSuccess();
 }
 
 bool CSQLClientDll::getAFilesForAzureDb(unsigned long value1, unsigned long value2, unsigned long value3,
@@ -128,7 +119,7 @@ bool CSQLClientDll::getAFilesForAzureDb(unsigned long value1, unsigned long valu
     request.value3 = value3;
     request.value1 = value1;
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kAzureAFilesRequest, kAzureAFilesReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlAzureAFilesReq, kSqlAzureAFilesRsp)) return false;
     EV_DEBUG(m_event, 1, "AFile to restore for db [%s]:", databaseName.c_str());
     for (uint32_t i = 0; i < reply.count && reply.backups != nullptr; ++i) {
         const SQLDbAFileBackup_ver_3_t& entry = reply.backups[i];
@@ -139,28 +130,31 @@ bool CSQLClientDll::getAFilesForAzureDb(unsigned long value1, unsigned long valu
         }
         backups.push_front(std::move(backup));
     }
-    return FreeReceivedMessage(kAzureAFilesReply).IsSuccess();
+    return FreeReceivedMessage(kSqlAzureAFilesRsp).IsSuccess();
 }
 
 unsigned long CSQLClientDll::getFFGRestoreList(std::list<unsigned long>& restoreIds) {
     SQLAFilesForFFGRstRsp_t reply;
     getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kFFGListRequest, kFFGListReply)) return 0;
+    // 0 would tell the file-group restore to go on with an empty list.
+    if (!sendAndReceiveMessage(2, kSqlFFGListReq, kSqlFFGListRsp)) return kFFGListExchangeFailed;
+    std::list<unsigned long> received;
     if (reply.status == 0) {
         for (uint32_t i = 0; i < reply.count && reply.restoreIds != nullptr; ++i) {
             EV_DEBUG(m_event, 1, "Restore List: %" PRIu64, reply.restoreIds[i]);
-            restoreIds.push_back(reply.restoreIds[i]);
+            received.push_back(reply.restoreIds[i]);
         }
     }
     unsigned long status = reply.status;
-    if (FreeReceivedMessage(kFFGListReply).IsError()) return 0;
+    if (FreeReceivedMessage(kSqlFFGListRsp).IsError()) return kFFGListExchangeFailed;
+    restoreIds.splice(restoreIds.end(), received);
     return status;
 }
 
 bool CSQLClientDll::getFFGAFileRestoreInfo(SqlFFGRestoreInfo_t& info) {
     SQLFFGRestoreInfo_ver_3_Rsp_t reply;
     getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kFFGInfoRequest, kFFGInfoReply)) return false;
+    if (!sendAndReceiveMessage(2, kSqlFFGInfoReq, kSqlFFGInfoRsp)) return false;
     info.applicationId = reply.applicationId;
     info.jobId = reply.jobId;
     info.backupType = static_cast<uint32_t>(reply.backupType);
@@ -181,5 +175,5 @@ bool CSQLClientDll::getFFGAFileRestoreInfo(SqlFFGRestoreInfo_t& info) {
     for (uint32_t i = 0; i < reply.fileCount && reply.files != nullptr; ++i) {
         info.fileGroups.push_back(reply.files[i] != nullptr ? reply.files[i] : "");
     }
-    return FreeReceivedMessage(kFFGInfoReply).IsSuccess();
+    return FreeReceivedMessage(kSqlFFGInfoRsp).IsSuccess();
 }

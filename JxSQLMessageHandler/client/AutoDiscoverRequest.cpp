@@ -6,14 +6,8 @@
 
 #include "JXAppMgr/ApplProperties.h"
 #include "JXAppMgr/ApplicationId.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
-
-namespace {
-
-constexpr unsigned long kAutoDiscoverRequest = 0x1e00009b;
-constexpr unsigned long kAutoDiscoverReply = 0x1e00009c;
-
-}  // namespace
 
 void AutoDiscoverRequest::Add(const std::string& name, uint64_t creationTime, uint64_t databaseId) {
     m_names.push_back(name);
@@ -43,9 +37,9 @@ AutoDiscoverRequest::Outcome AutoDiscoverRequest::Send(CSQLClientDll& client, ui
 
     SQLAutoDiscoverRsp_t reply;
     client.getReceiveDataBuffer()->setExternalBuffer(&reply, sizeof reply);
-    bool exchanged = client.sendAndReceiveMessage(2, kAutoDiscoverRequest, kAutoDiscoverReply);
+    bool exchanged = client.sendAndReceiveMessage(2, kSqlAutoDiscoverReq, kSqlAutoDiscoverRsp);
     bool stored = exchanged && reply.error == 0;
-    if (client.FreeReceivedMessage(kAutoDiscoverReply).IsError()) return Outcome::kReleaseFailed;
+    if (client.FreeReceivedMessage(kSqlAutoDiscoverRsp).IsError()) return Outcome::kReleaseFailed;
     return stored ? Outcome::kStored : Outcome::kNotStored;
 }
 

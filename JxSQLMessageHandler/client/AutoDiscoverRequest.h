@@ -1,5 +1,5 @@
 // The request that adds databases to an instance's default subclient on the
-// central server (0x1e00009b / 0x1e00009c), shared by database auto-discovery
+// central server (kSqlAutoDiscoverReq / kSqlAutoDiscoverRsp), shared by database auto-discovery
 // and the explicit additions, and the backup-domain entities both read.
 #pragma once
 
@@ -10,6 +10,10 @@
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
 
 class CSQLClientDll;
+
+// The critical event a failed or refused addition raises: an id of the
+// event catalogue, which numbers apart from the message codes.
+constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 // The databases chosen for the request, with copies of their names that
 // live as long as the object.

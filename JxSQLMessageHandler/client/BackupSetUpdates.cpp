@@ -5,33 +5,15 @@
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
 namespace {
 
-constexpr unsigned long kBackupSetRequest = 0x1e00011b;
-constexpr unsigned long kAzureBackupSetRequest = 0x1e00011c;
-constexpr unsigned long kBackupSetReply = 0x1e000096;
-constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
-constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
-constexpr unsigned long kLastLogMarkRequest = 0x1e0000a1;
-constexpr unsigned long kLastLogMarkReply = 0x1e0000a2;
-constexpr unsigned long kLogMarkUpdateRequest = 0x1e0000a3;
-constexpr unsigned long kLogMarkUpdateReply = 0x1e0000a4;
 constexpr int kBrokenChainOutCode = 0x1e00014d;
 constexpr uint64_t kBrokenChainError = 6;
-
-// Frees the mark entries the SQL layer's mark query allocated with new[].
-void FreeLogMarks(SQLLogMarkUpdateReq_t& request) {
-    for (uint32_t i = 0; request.marks != nullptr && i < request.count; ++i) {
-        SQLLogMarkInfo_t& mark = request.marks[i];
-        for (char* text : {mark.markName, mark.description, mark.lsn, mark.markTime}) delete[] text;
-    }
-    delete[] request.marks;
-    request.marks = nullptr;
-    request.count = 0;
-}
 
 }  // namespace
 
@@ -56,7 +38,7 @@ bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
     }
     SQLBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    bool exchanged = sendAndReceiveMessage(2, kBackupSetRequest, kBackupSetReply);
+    bool exchanged = sendAndReceiveMessage(2, kSqlBackupSetReq, kSqlBackupSetRsp);
     if (older) m_sendBuffer.setExternalBuffer(placed, placedLength);
     if (!exchanged) return false;
 
@@ -72,7 +54,7 @@ bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
         }
         result = false;
     }
-    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlBackupSetRsp).IsError()) result = false;
     return result;
 }
 
@@ -80,28 +62,28 @@ bool CSQLClientDll::updateAzureBackupSetInfo(int* outCode) {
     if (outCode != nullptr) *outCode = 0;
     SQLBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAzureBackupSetRequest, kBackupSetReply)) return false;
+    if (!sendAndReceiveMessage(2, kSqlAzureBackupSetReq, kSqlBackupSetRsp)) return false;
     bool result = true;
     if (reply.ulError != 0) {
         EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
                  static_cast<unsigned long>(reply.ulError));
         result = false;
     }
-    if (FreeReceivedMessage(kBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlBackupSetRsp).IsError()) result = false;
     return result;
 }
 
 bool CSQLClientDll::updateAnalysisBackupSetInfo() {
     SQLAnalysisBackupSetInfoRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
-    if (!sendAndReceiveMessage(2, kAnalysisBackupSetRequest, kAnalysisBackupSetReply)) return false;
+    if (!sendAndReceiveMessage(2, kSqlAnalysisBackupSetReq, kSqlAnalysisBackupSetRsp)) return false;
     bool result = true;
     if (reply.ulError != 0) {
         EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
                  static_cast<unsigned long>(reply.ulError));
         result = false;
     }
-    if (FreeReceivedMessage(kAnalysisBackupSetReply).IsError()) result = false;
+    if (FreeReceivedMessage(kSqlAnalysisBackupSetRsp).IsError()) result = false;
     return result;
 }
 
@@ -111,19 +93,20 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     lastRequest.databaseName = database.data();
     lastRequest.instanceId = instanceId;
     SQLLastLogMarkInCSRsp_t lastReply;
-    if (!exchangeWithCentralServer(lastRequest, lastReply, kLastLogMarkRequest, kLastLogMarkReply)) return false;
+    if (!exchangeWithCentralServer(lastRequest, lastReply, kSqlLastLogMarkReq, kSqlLastLogMarkRsp)) return false;
     std::string lastMarkText = lastReply.markText != nullptr ? lastReply.markText : "0";
     long lastMarkValue = static_cast<long>(lastReply.markValue);
-    if (FreeReceivedMessage(kLastLogMarkReply).IsError()) return false;
+    if (FreeReceivedMessage(kSqlLastLogMarkRsp).IsError()) return false;
 
     SQLLogMarkUpdateReq_t request;
+    // The instance layer builds the marks with the record allocators.
+    jxsScopedRecordFree<SQLLogMarkUpdateReq_t> freeMarks(kSqlLogMarkUpdateReq, request);
     SQLLogMarkUpdateRsp_t reply;
     m_receivedBuffer->setExternalBuffer(&reply, sizeof reply);
     CsqlDMO dmo;
     if (!dmo.getLogMarkInfo(instanceName, database, lastMarkValue, lastMarkText, request)) {
         EV_ERROR(m_event, "Failed to get log mark names for database [%s] from server [%s].", database.c_str(),
                  instanceName.c_str());
-        FreeLogMarks(request);  // what a failing query may have allocated
         return false;
     }
     unsigned long databaseId = 0;
@@ -133,8 +116,7 @@ bool CSQLClientDll::updateLogMarks(std::string instanceName, unsigned long insta
     m_sendBuffer.setExternalBuffer(&request, sizeof request);
     if (request.count == 0) return true;
 
-    bool result = sendAndReceiveMessage(2, kLogMarkUpdateRequest, kLogMarkUpdateReply);
-    FreeLogMarks(request);
-    if (FreeReceivedMessage(kLogMarkUpdateReply).IsError()) result = false;
+    bool result = sendAndReceiveMessage(2, kSqlLogMarkUpdateReq, kSqlLogMarkUpdateRsp);
+    if (FreeReceivedMessage(kSqlLogMarkUpdateRsp).IsError()) result = false;
     return result;
 }

@@ -65,17 +65,21 @@ private:
 
 }  // namespace
 
-CSQLRemoteOps::CSQLRemoteOps() { getCurrentNodeName(m_nodeName); }
+CSQLRemoteOps::CSQLRemoteOps() = default;
 
 CSQLRemoteOps::CSQLRemoteOps(JXJobCtrlClient* jobCtrl, JXJobClient* jobClient)
-    : m_jobCtrl(jobCtrl), m_jobClient(jobClient) {
-    getCurrentNodeName(m_nodeName);
-}
+    : m_jobCtrl(jobCtrl), m_jobClient(jobClient) {}
 
 CWzError CSQLRemoteOps::getCurrentNodeName(std::string& name) {
     if (m_nodeName.empty()) {
         JXPlatformInfo settings;
-        settings.getClientHostNameMangled(settings.getPhysicalMachine(), m_nodeName);
+        const std::string machine = settings.getPhysicalMachine();
+        std::string mangled;
+        if (settings.getClientHostNameMangled(machine, mangled) == 0 || mangled.empty()) {
+            return FXErrorUtil::ErrorJXResult(FXCODELOC, kRemoteCopyErrorCode,
+                                              "Cannot find the network name of this node [%s].", machine.c_str());
+        }
+        m_nodeName = mangled;
     }
     name = m_nodeName;
     return CWzError::Success();
@@ -86,12 +90,16 @@ bool CSQLRemoteOps::CheckQuitFlag() { return m_worker != nullptr && m_worker->m_
 CWzError CSQLRemoteOps::PullContentFromRemoteNode(std::string& remoteNode,
                                                   std::vector<SQLPmn::RemoteCopyFileInfo>& files,
                                                   eRemoteOpsContentType type, unsigned long id) {
+    // The node pushes the files back to the name given here.
+    std::string nodeName;
+    CWzError e = getCurrentNodeName(nodeName);
+    if (e.IsError()) return e.Push(FXCODELOC, "Remote copy from node [%s] failed.", remoteNode.c_str());
     SQLPmn::RemoteCopyInfo request;
-    request.setstring(SQLPmn::RemoteCopyInfo::kNodeName, m_nodeName);
+    request.setstring(SQLPmn::RemoteCopyInfo::kNodeName, nodeName);
     request.setint64(SQLPmn::RemoteCopyInfo::kContentType, type);
     request.setint64(SQLPmn::RemoteCopyInfo::kRequestId, static_cast<int64_t>(id));
     request.setlistobject(SQLPmn::RemoteCopyInfo::kFiles, files);
-    CWzError e = ExecuteRemoteOperation(remoteNode, request);
+    e = ExecuteRemoteOperation(remoteNode, request);
     if (e.IsError()) return e.Push(FXCODELOC, "Remote copy from node [%s] failed.", remoteNode.c_str());
     return CWzError::Success();
 }
@@ -104,8 +112,13 @@ CWzError CSQLRemoteOps::ExecuteRemoteOperation(const std::string& remoteNode, SQ
     std::strcpy(descriptor.entryName, kRemoteOpsEntryName);
     descriptor.option = kRemoteOpsAttachOption;
     bool timedOut = false;
-    CWzError e = network.Attach_RemoteDLL(remoteNode, &descriptor, m_nodeName.c_str(), kRemoteCopyTimeoutSeconds,
-                                          timedOut);
+    std::string nodeName;
+    CWzError e = getCurrentNodeName(nodeName);
+    if (e.IsError()) {
+        EV_ERROR(log, "%s", e.AsString().c_str());
+        return e;
+    }
+    e = network.Attach_RemoteDLL(remoteNode, &descriptor, nodeName.c_str(), kRemoteCopyTimeoutSeconds, timedOut);
     if (e.IsError()) {
         if (timedOut) e = RemoteCopyError(FXCODELOC, "Network timeout on trying to connect to " + remoteNode);
         else e.Push(FXCODELOC, "Could not contact server. Attach failed with error:[%s]", e.GetMessage().c_str());
@@ -119,8 +132,9 @@ CWzError CSQLRemoteOps::ExecuteRemoteOperation(const std::string& remoteNode, SQ
         if (timedOut) e = RemoteCopyError(FXCODELOC, "Network timeout on trying to communicate with" + remoteNode);
         else e.Push(FXCODELOC, "Sending the remote copy request to [%s] failed.", remoteNode.c_str());
         EV_ERROR(log, "%s", e.AsString().c_str());
-        // Drop the session without waiting for a peer that did not take the request.
-        network.Disconnect(0, timedOut);
+        // Drop the session without waiting for a peer that did not take the
+        // request; the send failure is what the caller needs to hear.
+        (void)network.Disconnect(0, timedOut);
         return e;
     }
 
@@ -169,11 +183,13 @@ CWzError CSQLRemoteOps::ExecuteRemoteOperation(const std::string& remoteNode, SQ
             break;
         }
         if (m_jobCtrl != nullptr && m_jobCtrl->checkQuitFlag()) {
-            SendRemoteCopyAck(network, REMOTE_COPY_SUSPEND, "Remote copy in Suspended");
+            // A lost suspend request shows as the next receive's failure.
+            (void)SendRemoteCopyAck(network, REMOTE_COPY_SUSPEND, "Remote copy in Suspended");
             EV_DEBUG(log, 0, "Request the client to suspend the remote copy operation");
         }
     }
-    network.Disconnect(0, timedOut);
+    // The conversation's outcome is settled; a failed close changes nothing.
+    (void)network.Disconnect(0, timedOut);
     if (result.IsError()) {
         EV_ERROR(log, "%s", result.AsString().c_str());
         return result.Push(FXCODELOC, "Remote operation with node [%s] failed.", remoteNode.c_str());
@@ -256,7 +272,7 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
     QuitMonitor monitor(*this);
     e = copy.CopyFiles(copies, false, &monitor, "", "");
     if (e.IsError()) {
-        copy.Disconnect();
+        (void)copy.Disconnect();  // the copy's failure is the one to report
         return FXErrorUtil::ErrorJXResult(FXCODELOC, kRemoteCopyErrorCode, "Unable local JR to remote machine [%s]",
                                           node.c_str());
     }
@@ -269,6 +285,7 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
             }
         }
     }
-    copy.Disconnect();
+    // Every file has arrived; a failed close of the copy session loses nothing.
+    (void)copy.Disconnect();
     return CWzError::Success();
 }

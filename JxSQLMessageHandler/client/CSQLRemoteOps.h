@@ -51,7 +51,8 @@ public:
     CWzError PushContentToRemoteNode(const std::string& node, std::vector<SQLPmn::RemoteCopyFileInfo>& files,
                                      const bool& copyFlag);
 
-    // This node's network name; always success.
+    // This node's network name, looked up once; an error when the platform
+    // names no network name for this machine.
     CWzError getCurrentNodeName(std::string& name);
 
     // Lets a worker's push see the quit flag of its worker record.

@@ -1,5 +1,5 @@
 // CSQLClientDll::sendAndReceiveMessage: one request and its reply with the
-// central server's SQL message handler.
+// central server's SQL message handler, and the release of that reply.
 //
 // The exchange attaches when the session is not connected, sends, waits for
 // one reply (up to the process-wide receive time-out, RemoteReplyTimeout.h)
@@ -40,7 +40,7 @@ bool CSQLClientDll::receiveRemoteReply(unsigned long replyCode, int abortTimeout
     // "found".
     if (e.IsSuccess()) return true;
     EV_ERROR(m_event, "Receive message failed. Error:[%s]", e.AsString().c_str());
-    sqlAbortWithLastError(m_session, abortTimeout, flag);
+    SqlAbortWithLastError(m_session, abortTimeout, flag);
     return false;
 }
 
@@ -61,10 +61,11 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
         std::string target = MangleHostName(host, serverClientName, kCentralServerPort1, kCentralServerPort2);
         CWzError e = m_session->Attach_RemoteDLL(target, &descriptor, ownName, timeout, flag);
         if (e.IsError()) {
-            EV_ERROR(m_event, "Attach failed. Error:[%s]", e.AsString().c_str());
             unsigned long code = 0;
             std::string text;
-            m_session->GetLastErrorGenericText(&code, text, 0);
+            (void)m_session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
+            EV_ERROR(m_event, "Attach failed. Error:[%s], session error [%lu][%s]", e.AsString().c_str(), code,
+                     text.c_str());
             result = false;
         }
     }
@@ -73,13 +74,26 @@ bool CSQLClientDll::sendAndReceiveMessage(int, unsigned long requestCode, unsign
         CWzError e = m_session->SendXDRMessage(requestCode, &m_sendBuffer, 0, timeout, flag);
         if (e.IsError()) {
             EV_ERROR(m_event, "Send message failed. Error:[%s]", e.AsString().c_str());
-            sqlAbortWithLastError(m_session, timeout, flag);
+            SqlAbortWithLastError(m_session, timeout, flag);
             result = false;
         }
     }
 
     if (result) result = receiveRemoteReply(replyCode, timeout);
 
-    if (m_ownsSession) m_session->Disconnect(timeout, flag);
+    // A session opened here is closed after every exchange; the reply, if any,
+    // is already in the receive buffer, so a failed close loses nothing.
+    if (m_ownsSession) (void)m_session->Disconnect(timeout, flag);
     return result;
+}
+
+CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
+    CWzError e = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
+    if (e.IsSuccess()) return e;
+    unsigned long last = 0;
+    std::string sessionError;
+    (void)m_session->GetLastErrorGenericText(&last, sessionError, 0);  // only reads the session's record
+    EV_ERROR(m_event, "Failed to free received message [%lu] with error [%s] and session error [%s].", code,
+             e.AsString().c_str(), sessionError.c_str());
+    return e.Push(FXCODELOC, "Releasing reply %lu", code);
 }

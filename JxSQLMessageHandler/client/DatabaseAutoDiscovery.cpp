@@ -21,8 +21,11 @@
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/CSQLPmnContentFilters.h"
+#include "JxSQLCommon/records/SqlConvert.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/client/AutoDiscoverRequest.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CTimeInterval.h"
 #include "WzUtils/FXString.h"
@@ -36,7 +39,6 @@ constexpr const char* kDoNotBackup = "Do Not Backup";
 constexpr unsigned int kDatabaseSubclientType = 1;
 constexpr uint64_t kDefaultLockTimeoutSeconds = 900;
 constexpr const char* kLockTimeoutKey = "nAutoDiscoverSQLDatabaseTimeout";
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 std::string MutexName(uint64_t instanceId) {
     return "Global\\jx_mssql_" + std::to_string(instanceId) + "_DatabaseAutoDiscover";
@@ -125,7 +127,9 @@ bool InstanceDiscovery::ReadConfiguredNames(std::unordered_set<std::string>& con
             RaiseEvent();
             return false;
         }
-        configured.insert(databases.begin(), databases.end());
+        // The instance's default collation ignores case, so "Sales" and
+        // "sales" name one database; both sides are compared in lower case.
+        for (const std::string& database : databases) configured.insert(SqlConvert::ToLower(database));
     }
     return true;
 }
@@ -149,11 +153,10 @@ bool InstanceDiscovery::Run(unsigned long jxCellId, unsigned long appId, const e
     if (!ReadConfiguredNames(configured)) return false;
 
     CsqlDMO dmo;
+    // The instance layer builds the list with the record allocators; the
+    // request's codec frees it.
     SQLAutoDiscoverReq_t candidates;
-    struct FreeCandidates {
-        SQLAutoDiscoverReq_t& list;
-        ~FreeCandidates() { SqlFreeDatabaseInfoList(list); }
-    } freeCandidates{candidates};
+    jxsScopedRecordFree<SQLAutoDiscoverReq_t> freeCandidates(kSqlAutoDiscoverReq, candidates);
     if (subclientType != nullptr) {
         if (!dmo.getDatabasebyType(e.instanceName, candidates, kExclusion, *subclientType)) return false;
     } else if (databaseEngine) {
@@ -169,7 +172,7 @@ bool InstanceDiscovery::Run(unsigned long jxCellId, unsigned long appId, const e
     for (uint32_t i = 0; i < candidates.count; ++i) {
         const SQL_DatabaseInfo_t& candidate = candidates.databases[i];
         const std::string name = candidate.name != nullptr ? candidate.name : "";
-        if (configured.count(name) != 0 || !m_filters.ShouldSelectDBForBackup(name)) continue;
+        if (configured.count(SqlConvert::ToLower(name)) != 0 || !m_filters.ShouldSelectDBForBackup(name)) continue;
         if (databaseEngine) {
             std::string group;
             if (dmo.GetAvailabiiltyGroupForDB(name, group) && !group.empty() &&

@@ -1,6 +1,5 @@
 // Small questions and reports of the backup and restore jobs to the central
-// server, each one request through sendAndReceiveMessage, and the release of
-// a received reply that every requester operation shares.
+// server, each one request through sendAndReceiveMessage.
 #include <set>
 #include <string>
 #include <vector>
@@ -8,29 +7,11 @@
 #include "JXAppMgr/ApplicationId.h"
 #include "JXAppMgr/JXClient.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
-
-constexpr unsigned long kMarkNameRequest = 0x1e0000a9;
-constexpr unsigned long kMarkNameReply = 0x1e0000aa;
-constexpr unsigned long kConversionRulesRequest = 0x1e0000d7;
-constexpr unsigned long kConversionRulesReply = 0x1e0000cb;
-constexpr unsigned long kCleanupRequest = 0x1e0000bd;
-constexpr unsigned long kCleanupReply = 0x1e0000d6;
-constexpr unsigned long kAzureCleanupRequest = 0x1e000104;
-constexpr unsigned long kAzureCleanupReply = 0x1e000105;
-constexpr unsigned long kLastVssFullRequest = 0x1e0000c3;
-constexpr unsigned long kLastVssFullReply = 0x1e0000c4;
-constexpr unsigned long kACLInfoRequest = 0x1e0000ed;
-constexpr unsigned long kACLInfoReply = 0x1e0000ee;
-constexpr unsigned long kJobInfoRequest = 0x1e0000f4;
-constexpr unsigned long kJobInfoReply = 0x1e0000f5;
-constexpr unsigned long kSpContentRequest = 0x1e000102;
-constexpr unsigned long kSpContentReply = 0x1e000103;
-constexpr unsigned long kAuthenticationRequest = 0x1e00010f;
-constexpr unsigned long kAuthenticationReply = 0x1e000110;
 
 // Job-information reply code meaning "nothing to tell": a success.
 constexpr uint32_t kJobInfoNothing = 3;
@@ -39,27 +20,6 @@ const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
 
-CWzError CSQLClientDll::FreeReceivedMessage(const unsigned long& code) {
-    CWzError e = CJxNetwork::FreeReceivedMessage(code, m_receivedBuffer);
-    if (e.IsSuccess()) return e;
-    unsigned long last = 0;
-    std::string sessionError;
-    m_session->GetLastErrorGenericText(&last, sessionError, 0);
-    EV_ERROR(m_event, "Failed to free received message [%lu] with error [%s] and session error [%s].", code,
-             e.AsString().c_str(), sessionError.c_str());
-    return e.Push(FXCODELOC, "Releasing reply %lu", code);
-}
-
-std::string CSQLClientDll::getEscapedDbName(const char* name) {
-    std::string escaped = name != nullptr ? name : "";
-    for (char special : {'\'', '[', ']'}) {
-        for (size_t at = escaped.find(special); at != std::string::npos; at = escaped.find(special, at + 2)) {
-            escaped.insert(at, 1, special);
-        }
-    }
-    return escaped;
-}
-
 bool CSQLClientDll::getMarkName(std::string, unsigned long sourceInstanceId, std::string databaseName,
                                 unsigned long pointInTime, std::string& markName) {
     SQLLogMarkNameReq_t request;
@@ -67,14 +27,14 @@ bool CSQLClientDll::getMarkName(std::string, unsigned long sourceInstanceId, std
     request.pointInTime = pointInTime;
     request.databaseName = databaseName.data();
     SQLLogMarkNameRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kMarkNameRequest, kMarkNameReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlMarkNameReq, kSqlMarkNameRsp)) return false;
     bool found = reply.status == 0;
     if (found) markName = reply.markName != nullptr ? reply.markName : "";
-    return FreeReceivedMessage(kMarkNameReply).IsSuccess() && found;
+    return FreeReceivedMessage(kSqlMarkNameRsp).IsSuccess() && found;
 }
 
 bool CSQLClientDll::checkBackupConversionRules() {
-    return sendAndReceiveMessage(2, kConversionRulesRequest, kConversionRulesReply);
+    return sendAndReceiveMessage(2, kSqlConversionRulesReq, kSqlConversionRulesRsp);
 }
 
 bool CSQLClientDll::cleanUncommitedEntries(unsigned long long jobId, unsigned long backupType,
@@ -86,7 +46,7 @@ bool CSQLClientDll::cleanUncommitedEntries(unsigned long long jobId, unsigned lo
     request.backupType = backupType;
     request.databaseName = databaseName.data();
     SqlCleanupTablesRsp_V1_t reply;
-    if (!exchangeWithCentralServer(request, reply, kCleanupRequest, kCleanupReply)) {
+    if (!exchangeWithCentralServer(request, reply, kSqlCleanupReq, kSqlCleanupRsp)) {
         EV_ERROR(m_event, "Failed to get the response");
         return false;
     }
@@ -96,7 +56,7 @@ bool CSQLClientDll::cleanUncommitedEntries(unsigned long long jobId, unsigned lo
         cleanedDatabases.push_back(name != nullptr ? name : "");
     }
     bool succeeded = reply.status == 0;
-    return FreeReceivedMessage(kCleanupReply).IsSuccess() && succeeded;
+    return FreeReceivedMessage(kSqlCleanupRsp).IsSuccess() && succeeded;
 }
 
 bool CSQLClientDll::cleanUncommitedEntriesForAzure(unsigned long long jobId, std::string databaseName) {
@@ -105,12 +65,12 @@ bool CSQLClientDll::cleanUncommitedEntriesForAzure(unsigned long long jobId, std
     request.jobId = jobId;
     request.databaseName = databaseName.data();
     SqlCleanupTablesRsp_Azure_t reply;
-    if (!exchangeWithCentralServer(request, reply, kAzureCleanupRequest, kAzureCleanupReply)) {
+    if (!exchangeWithCentralServer(request, reply, kSqlAzureCleanupReq, kSqlAzureCleanupRsp)) {
         EV_ERROR(m_event, "Failed to get the response");
         return false;
     }
     bool succeeded = reply.status == 0;
-    return FreeReceivedMessage(kAzureCleanupReply).IsSuccess() && succeeded;
+    return FreeReceivedMessage(kSqlAzureCleanupRsp).IsSuccess() && succeeded;
 }
 
 bool CSQLClientDll::getLastVssFullBackupTime(unsigned long first, std::string text, unsigned long second,
@@ -120,10 +80,10 @@ bool CSQLClientDll::getLastVssFullBackupTime(unsigned long first, std::string te
     request.second = second;
     request.text = text.data();
     SqlGetLastVssFullTimeRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kLastVssFullRequest, kLastVssFullReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlLastVssFullReq, kSqlLastVssFullRsp)) return false;
     time = reply.time != nullptr ? reply.time : "";
     bool succeeded = reply.status == 0;
-    return FreeReceivedMessage(kLastVssFullReply).IsSuccess() && succeeded;
+    return FreeReceivedMessage(kSqlLastVssFullRsp).IsSuccess() && succeeded;
 }
 
 bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::string aclInfo) {
@@ -132,12 +92,17 @@ bool CSQLClientDll::updateACLInfo(int instanceId, unsigned long jxCellId, std::s
     request.jxCellId = jxCellId;
     request.aclInfo = aclInfo.data();
     SQLACLInfoRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kACLInfoRequest, kACLInfoReply)) {
+    if (!exchangeWithCentralServer(request, reply, kSqlACLInfoReq, kSqlACLInfoRsp)) {
         EV_WARN(m_event, "Failed to update jxserve with ACL info with error code [%d].",
                 static_cast<int>(reply.errorCode));
         return false;
     }
-    FreeReceivedMessage(kACLInfoReply);  // logged there; the update itself went through
+    const uint32_t error = reply.errorCode;
+    (void)FreeReceivedMessage(kSqlACLInfoRsp);  // logged there; the reply's code is already read
+    if (error != 0) {
+        EV_WARN(m_event, "The central server refused the ACL info with error code [%u].", error);
+        return false;
+    }
     return true;
 }
 
@@ -149,7 +114,7 @@ bool CSQLClientDll::getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, s
         request.jobId = jobId;
         request.jxCellId = jxCellId;
         SqlGetJobInfoRsp_t reply;
-        if (!exchangeWithCentralServer(request, reply, kJobInfoRequest, kJobInfoReply)) {
+        if (!exchangeWithCentralServer(request, reply, kSqlJobInfoReq, kSqlJobInfoRsp)) {
             EV_ERROR(m_event, "Failed to send and receive message while fetching job info.");
             return false;
         }
@@ -162,10 +127,10 @@ bool CSQLClientDll::getSqlJobInfo(unsigned long jobId, unsigned long jxCellId, s
                      reply.jobInfo != nullptr ? reply.jobInfo : "");
             result = false;
         }
-        if (CJxNetwork::FreeReceivedMessage(kJobInfoReply, m_receivedBuffer).IsError()) {
+        if (CJxNetwork::FreeReceivedMessage(kSqlJobInfoRsp, m_receivedBuffer).IsError()) {
             unsigned long last = 0;
             std::string text;
-            m_session->GetLastErrorGenericText(&last, text, 0);
+            (void)m_session->GetLastErrorGenericText(&last, text, 0);  // only reads the session's record
             EV_ERROR(m_event, "Failed to free received message with error [%lu].", last);
             result = false;
         }
@@ -183,16 +148,16 @@ bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::str
     SpContentDBSkipBackupListReq_t request;
     request.sqlClientId = sqlClientId;
     SpContentDBSkipBackupListRsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kSpContentRequest, kSpContentReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlSpContentReq, kSqlSpContentRsp)) return false;
     if (reply.error != 0) {
         EV_ERROR(m_event, "Failed to get the SharePoint subclients of client [%lu] with error [%lu].", sqlClientId,
                  static_cast<unsigned long>(reply.error));
-        FreeReceivedMessage(kSpContentReply);
+        (void)FreeReceivedMessage(kSqlSpContentRsp);  // logged there; the request failed anyway
         return false;
     }
     if (reply.count == 0 || reply.subclientIds == nullptr) {
         EV_WARN(m_event, "Empty database list received from server..");
-        FreeReceivedMessage(kSpContentReply);
+        (void)FreeReceivedMessage(kSqlSpContentRsp);  // logged there; the (empty) answer is read
         return true;
     }
     std::string hostName;
@@ -227,7 +192,7 @@ bool CSQLClientDll::lookupSpContentDBbyClientId(unsigned long jxCellId, std::str
             skipSet.insert(database);
         }
     }
-    FreeReceivedMessage(kSpContentReply);
+    (void)FreeReceivedMessage(kSqlSpContentRsp);  // logged there; the answer is read
     return true;
 }
 
@@ -240,7 +205,7 @@ bool CSQLClientDll::getMSSQLAuthentication(unsigned long clientId, unsigned long
     request.skipInstance = skipInstance ? 1 : 0;
     request.cloudServer = cloudServer ? 1 : 0;
     MSSQLAuthentication_Rsp_t reply;
-    if (!exchangeWithCentralServer(request, reply, kAuthenticationRequest, kAuthenticationReply)) {
+    if (!exchangeWithCentralServer(request, reply, kSqlAuthenticationReq, kSqlAuthenticationRsp)) {
         EV_ERROR(m_event,
                  "Failed to get MSSQL authtication information, ClientId [%lu], InstanceId [%lu], SkipInstance [%s], "
                  "CloudServer [%s].",
@@ -251,5 +216,5 @@ bool CSQLClientDll::getMSSQLAuthentication(unsigned long clientId, unsigned long
     userName = reply.userName != nullptr ? reply.userName : "";
     password = reply.password != nullptr ? reply.password : "";
     level = reply.level;
-    return FreeReceivedMessage(kAuthenticationReply).IsSuccess();
+    return FreeReceivedMessage(kSqlAuthenticationRsp).IsSuccess();
 }

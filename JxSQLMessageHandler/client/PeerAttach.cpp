@@ -2,6 +2,7 @@
 // attach database files to one of its instances, and the handler that does it.
 #include <string>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"

@@ -53,7 +53,7 @@ bool CSQLClientDll::sendAndReceiveMessageToFromRemoteMachine(unsigned long clien
             if (err.IsError()) {
                 unsigned long code = 0;
                 std::string text;
-                m_session->GetLastErrorGenericText(&code, text, 0);
+                (void)m_session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
                 EV_ERROR(m_event, "Attach failed. Error:[%s]", text.c_str());
                 result = false;
             }
@@ -64,15 +64,16 @@ bool CSQLClientDll::sendAndReceiveMessageToFromRemoteMachine(unsigned long clien
             if (err.IsError()) {
                 unsigned long code = 0;
                 std::string text;
-                m_session->GetLastErrorGenericText(&code, text, 0);
+                (void)m_session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
                 EV_ERROR(m_event, "Send message failed. Error:[%s]", text.c_str());
-                sqlAbortWithLastError(m_session, sendTimeout, flag);
+                SqlAbortWithLastError(m_session, sendTimeout, flag);
                 result = false;
             }
         }
         int closingTimeout = ToTimeout(GetSQLSessionTimeout(600));
         if (result) result = receiveRemoteReply(replyCode, closingTimeout);
-        m_session->Disconnect(closingTimeout, flag);
+        // The reply, if any, is already in the receive buffer; a failed close loses nothing.
+        (void)m_session->Disconnect(closingTimeout, flag);
         return result;
     } catch (...) {
         EV_ERROR(m_event, "Unexpected exception happened when remote machine communication.");

@@ -12,6 +12,7 @@
 #include "JxLib/JXFile.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/OwnClientName.h"
@@ -96,7 +97,7 @@ int SqlPushFileToClient(const std::string& sourcePath, const std::string& destin
             code = kSqlCopyFailed;
         }
     }
-    copy.Disconnect();
+    (void)copy.Disconnect();  // the copy's own outcome is what the reply reports
     return code;
 }
 

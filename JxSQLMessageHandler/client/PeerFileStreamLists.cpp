@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/client/PeerRecordFrames.h"
@@ -24,7 +25,7 @@ void CSQLClientDll::walkFolder(const std::string& folder, const std::string& pat
                                const std::function<void(const std::string&, uint64_t)>& found) {
     CSimpleFolderIterator iterator;
     // A folder that cannot be opened yields no items, which ends the walk here.
-    iterator.Open(folder, std::make_shared<CSimpleFolderFilterByItemName>(pattern));
+    (void)iterator.Open(folder, std::make_shared<CSimpleFolderFilterByItemName>(pattern));
     CSimpleFolderItem item;
     while (iterator.GetNextItem(item).IsSuccess()) {
         if (item.IsFolder()) {

@@ -8,6 +8,7 @@
 
 #include "JXAppMgr/Instance.h"
 #include "JxSQLCommon/jobbase/JxSQLNetUtils.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"

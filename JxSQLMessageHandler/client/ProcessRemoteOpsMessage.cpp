@@ -107,7 +107,11 @@ CWzError ProcessSQLRemoteCopyMsg(CJxNetwork* network, CNMessageBase* message) {
         request.serialize(xml);
         EV_DEBUG(log, 2, "Incoming remote copy message: %s", xml.c_str());
     }
-    SendRemoteCopyAck(*network, REMOTE_COPY_STARTED, "Remote copy started");
+    if (CWzError sent = SendRemoteCopyAck(*network, REMOTE_COPY_STARTED, "Remote copy started"); sent.IsError()) {
+        // The requester is gone: a copy nobody waits for is not started.
+        EV_ERROR(log, "%s", sent.AsString().c_str());
+        return sent.Push(FXCODELOC, "Cannot acknowledge the remote copy request.");
+    }
 
     boost::shared_ptr<CSQLRemoteOpsWorkerInfo> worker;
     try {
@@ -122,7 +126,9 @@ CWzError ProcessSQLRemoteCopyMsg(CJxNetwork* network, CNMessageBase* message) {
         // No worker will report: tell the requester now instead of letting it wait.
         std::string text = wz::Format("Remote copy failed with error [%s]", e.GetMessage().c_str());
         EV_ERROR(log, "%s", text.c_str());
-        SendRemoteCopyAck(*network, REMOTE_COPY_FAILED, text);
+        // The worker's failure is the one reported; a lost acknowledgement ends the
+        // requester's wait through its receive time-out.
+        (void)SendRemoteCopyAck(*network, REMOTE_COPY_FAILED, text);
         return e.Push(FXCODELOC, "Cannot start the remote copy worker.");
     }
 
@@ -143,7 +149,9 @@ CWzError ProcessSQLRemoteCopyMsg(CJxNetwork* network, CNMessageBase* message) {
     }
     if (status == REMOTE_COPY_FAILED) EV_ERROR(log, "%s", text.c_str());
     else EV_DEBUG(log, 0, "%s", text.c_str());
-    SendRemoteCopyAck(*network, status, text);
+    if (CWzError sent = SendRemoteCopyAck(*network, status, text); sent.IsError()) {
+        EV_ERROR(log, "Cannot tell the requester the outcome of the remote copy: %s", sent.AsString().c_str());
+    }
     thread.Join();
     return CWzError::Success();
 }

@@ -10,6 +10,7 @@
 
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLMessageHandler/client/RestoreDateText.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr unsigned long kRestoreTaskRequest = 0x1e000099;
-constexpr unsigned long kRestoreTaskReply = 0x1e0000c7;
 constexpr uint64_t kMasterId = 1;
 constexpr uint64_t kModelId = 3;
 constexpr uint64_t kMsdbId = 4;
@@ -130,7 +129,7 @@ bool CSQLClientDll::getRestoreTaskOptions(int taskId, SqlRestoreTaskOptions_t& o
     options.snapDestination.instanceId = 0;
     options.snapDestination.clientId = 0;
     SQLRestoreTaskRsp_V1_t reply;
-    if (!exchangeWithCentralServer(request, reply, kRestoreTaskRequest, kRestoreTaskReply)) return false;
+    if (!exchangeWithCentralServer(request, reply, kSqlRestoreTaskReq, kSqlRestoreTaskRsp)) return false;
 
     options.archiveSelector = reply.archiveSelector;
     options.sourceClientId = reply.sourceClientId;
@@ -145,7 +144,7 @@ bool CSQLClientDll::getRestoreTaskOptions(int taskId, SqlRestoreTaskOptions_t& o
     }
     AppendReversed(options.databaseEntries, TextsOf(reply.databases, reply.databaseCount));
     AppendReversed(options.relocationEntries, TextsOf(reply.relocations, reply.relocationCount));
-    return FreeReceivedMessage(kRestoreTaskReply).IsSuccess();
+    return FreeReceivedMessage(kSqlRestoreTaskRsp).IsSuccess();
 }
 
 bool CSQLClientDll::populateRestoreTaskOptions(std::string instanceName, SqlRestoreTaskOptions_t& options,

@@ -1,17 +1,15 @@
 // XML documents sent to the central server inside the XDR exchange: the
-// document is the only text of the request record (0x1e000114) and the
-// reply's document the only text of the reply record (0x1e000115).
+// document is the only text of the request record (kSqlXmlReqV2) and the
+// reply's document the only text of the reply record (kSqlXmlRsp).
 #include <string>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
-
-constexpr unsigned long kXmlRequest = 0x1e000114;
-constexpr unsigned long kXmlReply = 0x1e000115;
 
 constexpr int32_t kXmlExchangeFailed = 116;
 constexpr int32_t kXmlReplyUnparsable = 118;
@@ -26,7 +24,7 @@ CWzError ExchangeXml(CSQLClientDll& client, EvDebug& log, const std::string& req
     client.getDataBuffer()->setExternalBuffer(&record, sizeof record);
     SQLGenericErrorXmlRsp_t replyRecord;
     client.getReceiveDataBuffer()->setExternalBuffer(&replyRecord, sizeof replyRecord);
-    if (!client.sendAndReceiveMessage(2, kXmlRequest, kXmlReply)) {
+    if (!client.sendAndReceiveMessage(2, kSqlXmlReqV2, kSqlXmlRsp)) {
         log.Tagged(where.file, where.line, EvDebug::kError, 0, "Failed to send or recieve message.");
         return FXErrorUtil::ErrorJXResult(where, kXmlExchangeFailed, "Failed to send or receive message.");
     }
@@ -34,10 +32,10 @@ CWzError ExchangeXml(CSQLClientDll& client, EvDebug& log, const std::string& req
     log.Tagged(where.file, where.line, EvDebug::kDebug, 3, "Xml response received [%s].", reply.c_str());
     if (reply.empty()) {
         log.Tagged(where.file, where.line, EvDebug::kError, 0, "Failed to recieve xml response.");
-        client.FreeReceivedMessage(kXmlReply);
+        (void)client.FreeReceivedMessage(kSqlXmlRsp);  // logged there; the exchange failed anyway
         return FXErrorUtil::ErrorJXResult(where, kXmlExchangeFailed, "Failed to recieve xml response.");
     }
-    CWzError e = client.FreeReceivedMessage(kXmlReply);
+    CWzError e = client.FreeReceivedMessage(kSqlXmlRsp);
     if (e.IsError()) return e.Push(where, "Releasing the XML reply");
     return e;
 }

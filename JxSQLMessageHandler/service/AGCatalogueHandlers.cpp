@@ -9,24 +9,16 @@
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
-
-constexpr unsigned long kGroupsReply = 0x1e0000dd;
-constexpr unsigned long kDatabasesReply = 0x1e0000df;
-constexpr unsigned long kReplicasReply = 0x1e0000e1;
-constexpr unsigned long kGroupReply = 0x1e0000e5;
-constexpr unsigned long kSharePointRequest = 0x1e0000c8;
-constexpr unsigned long kSharePointReply = 0x1e0000c9;
-constexpr unsigned long kRemotePartitionRequest = 0x1e0000d4;
-// The request has no reply code of its own: its code plus one, the rule of
-// the dispatch table.
-constexpr unsigned long kRemotePartitionReply = 0x1e0000d5;
 
 constexpr const char* kAnalysisServicesSuffix = "Analysis Services";
 
@@ -76,8 +68,8 @@ unsigned long CSQLClientDll::serveAGDocument(const char* unserializeFailure, uns
 
 unsigned long CSQLClientDll::GetAvailabilityGroups() {
     return serveAGDocument<App::GetAvailabilityGroupsReq>(
-        "Failed to unserialize message [%s] with error [%d].", kGroupsReply, [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo,
-                                                      std::string& xml) {
+        "Failed to unserialize message [%s] with error [%d].", kSqlAvailabilityGroupsRsp,
+        [this](const App::GetAvailabilityGroupsReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupsReq::kInstance,
                                                  App::GetAvailabilityGroupsReq::kInstance);
             dmo.setInstanceId(instance.id);
@@ -92,7 +84,8 @@ unsigned long CSQLClientDll::GetAvailabilityGroups() {
 
 unsigned long CSQLClientDll::GetAG() {
     return serveAGDocument<App::GetAGReq>(
-        "Failed to unserialize message [%s]", kGroupReply, [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
+        "Failed to unserialize message [%s]", kSqlAvailabilityGroupRsp,
+        [](const App::GetAGReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAGReq::kInstance, App::GetAGReq::kInstance);
             dmo.setInstanceId(instance.id);
             dmo.GetAG(FXString::ToWstring(instance.name), request.getstring(App::GetAGReq::kGroupName), xml);
@@ -101,7 +94,7 @@ unsigned long CSQLClientDll::GetAG() {
 
 unsigned long CSQLClientDll::GetAvailabilityDatabases() {
     return serveAGDocument<App::GetAvailabilityDatabasesReq>(
-        "Failed to unserialize message [%s] with error code [%d].", kDatabasesReply,
+        "Failed to unserialize message [%s] with error code [%d].", kSqlAvailabilityDatabasesRsp,
         [](const App::GetAvailabilityDatabasesReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityDatabasesReq::kInstance,
                                                  App::GetAvailabilityDatabasesReq::kInstanceName);
@@ -113,7 +106,7 @@ unsigned long CSQLClientDll::GetAvailabilityDatabases() {
 
 unsigned long CSQLClientDll::GetAvailabilityGroupReplicas() {
     return serveAGDocument<App::GetAvailabilityGroupReplicasReq>(
-        "Failed to unserialize message [%s]", kReplicasReply,
+        "Failed to unserialize message [%s]", kSqlAvailabilityReplicasRsp,
         [](const App::GetAvailabilityGroupReplicasReq& request, CsqlDMO& dmo, std::string& xml) {
             EntityInstance instance = InstanceOf(request, App::GetAvailabilityGroupReplicasReq::kInstance,
                                                  App::GetAvailabilityGroupReplicasReq::kInstance);
@@ -138,21 +131,19 @@ unsigned long CSQLClientDll::getSQLSPDatabaselist() {
     if (dmo.initialize(instanceName, false)) dmo.getDatabases(instanceName, info);
 
     size_t filled = std::min({info.names.size(), info.ids.size(), info.creationTimes.size()});
-    if (filled > 0) reply.databases = new SPDataBaseInfo_t[filled];
+    jxsScopedRecordFree<SQLGetSPDatabaseListRSP_t> freeReply(kSqlSharePointDatabasesRsp, reply);
+    reply.databases = wz::NewRecordArray<SPDataBaseInfo_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto name = info.names.begin();
     auto id = info.ids.begin();
     auto created = info.creationTimes.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.databases[i].name = NewTextCopy(*name++);
+        reply.databases[i].name = wz::CopyText(*name++);
         reply.databases[i].databaseId = std::atoi((id++)->c_str());
         reply.databases[i].creationTime = *created++;
     }
-    reply.count = static_cast<uint32_t>(filled);
-    sendReply(kSharePointReply);
-    for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
-    delete[] reply.databases;
-    reply.databases = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSharePointRequest) ? 1 : 0;
+    sendReply(kSqlSharePointDatabasesRsp);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlSharePointDatabasesReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
@@ -160,7 +151,8 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
     SQLAnalysisGetRemotePartitionInfoRsp_t reply;
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
     uint32_t requested = request->entries != nullptr ? request->count : 0;
-    if (requested > 0) reply.databases = new AnalysisRemotePartitionInfo_t[requested];
+    jxsScopedRecordFree<SQLAnalysisGetRemotePartitionInfoRsp_t> freeReply(kSqlRemotePartitionRsp, reply);
+    reply.databases = wz::NewRecordArray<AnalysisRemotePartitionInfo_t>(requested);
 
     CsqlAMO amo;
     for (uint32_t i = 0; i < requested; ++i) {
@@ -172,35 +164,23 @@ unsigned long CSQLClientDll::getSqlAnalysisRemotePartitionInfo() {
             reply.failed = 1;
             break;
         }
+        // Counted before it is filled, so the free pass reaches what is built.
+        reply.count = i + 1;
         AnalysisRemotePartitionInfo_t& out = reply.databases[i];
-        out.databaseName = NewTextCopy(TextOf(entry.databaseName));
+        out.databaseName = wz::CopyText(TextOf(entry.databaseName));
+        out.partitions = wz::NewRecordArray<AnalysisRemotePartitionInfoPerDb_t>(partitions.size());
         out.count = static_cast<uint32_t>(partitions.size());
-        if (out.count > 0) out.partitions = new AnalysisRemotePartitionInfoPerDb_t[out.count];
         AnalysisRemotePartitionInfoPerDb_t* p = out.partitions;
         for (const AnalysisRemotePartitionInfo& partition : partitions) {
-            p->cube = NewTextCopy(partition.cube);
-            p->measureGroup = NewTextCopy(partition.measureGroup);
-            p->partition = NewTextCopy(partition.partition);
-            p->remoteServer = NewTextCopy(partition.remoteServer);
+            p->cube = wz::CopyText(partition.cube);
+            p->measureGroup = wz::CopyText(partition.measureGroup);
+            p->partition = wz::CopyText(partition.partition);
+            p->remoteServer = wz::CopyText(partition.remoteServer);
             ++p;
         }
-        reply.count = i + 1;
     }
-    sendReply(kRemotePartitionReply);
-    for (uint32_t i = 0; i < reply.count; ++i) {
-        AnalysisRemotePartitionInfo_t& out = reply.databases[i];
-        for (uint32_t k = 0; k < out.count; ++k) {
-            delete[] out.partitions[k].cube;
-            delete[] out.partitions[k].measureGroup;
-            delete[] out.partitions[k].partition;
-            delete[] out.partitions[k].remoteServer;
-        }
-        delete[] out.partitions;
-        delete[] out.databaseName;
-    }
-    delete[] reply.databases;
-    reply.databases = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kRemotePartitionRequest)) return 0;
+    sendReply(kSqlRemotePartitionRsp);
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlRemotePartitionReq)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }
 

@@ -102,7 +102,7 @@ std::string CSQLClientDll::GetReadinessResp(int code, const std::string& message
     if (e != kMsgOk && text.empty()) {
         EV_ERROR(m_event, "Failed to serialize error xml with error [%d].", e);
         text = wz::Format("<Api_SQLAppReadinessResp>%s</Api_SQLAppReadinessResp>",
-                          sqlXmlFallbackDocument("error", "errorCode", code, "errorMessage", message).c_str());
+                          SqlXmlFallbackDocument("error", "errorCode", code, "errorMessage", message).c_str());
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/PmnMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -14,8 +15,6 @@
 
 namespace {
 
-constexpr unsigned long kArchiveInfoRequest = 0x1e0000f1;
-constexpr unsigned long kCheckSourceReply = 0x1e0000f3;
 constexpr int kErrorTimeoutSeconds = 120;
 
 constexpr unsigned long kTagSchemaMapping = 0x162f5de7;   // Pmn::GetSchemaTableMappingReq
@@ -55,29 +54,36 @@ bool CSQLClientDll::GetArchiveInfo() {
         errorReply = getResponseMessage(-2, "Failed to parse request XML.");
     } else {
         CJXSQLObjectLevelRestore restore;
-        restore.Initialize();
-        unsigned long tag = message->getTagID();
-        if (tag == kTagSchemaMapping) {
-            result = FetchAndSend<Pmn::GetSchemaTableMappingReq>(
-                restore, xml, m_session, m_event, "Failed to unserialize schema request xml [%s] with error [%d].",
-                errorReply);
-        } else if (tag == kTagTableHierarchy) {
-            result = FetchAndSend<App::GetTargetTableHierarchyReq>(
-                restore, xml, m_session, m_event,
-                "Failed to unserialize target table hierarchy request xml [%s] with error [%d].", errorReply);
+        CWzError init = restore.Initialize();
+        if (init.IsError()) {
+            EV_ERROR(m_event, "Failed to initialize the object-level restore with error [%s].",
+                     init.GetMessage().c_str());
+            errorReply = getResponseMessage(-1, "Failed to initialize the object-level restore.");
         } else {
-            EV_ERROR(m_event, "Failed to identify request type [%lu].", tag);
-            errorReply = getResponseMessage(-3, "Unhandled Xml message being sent to the client.");
+            unsigned long tag = message->getTagID();
+            if (tag == kTagSchemaMapping) {
+                result = FetchAndSend<Pmn::GetSchemaTableMappingReq>(
+                    restore, xml, m_session, m_event, "Failed to unserialize schema request xml [%s] with error [%d].",
+                    errorReply);
+            } else if (tag == kTagTableHierarchy) {
+                result = FetchAndSend<App::GetTargetTableHierarchyReq>(
+                    restore, xml, m_session, m_event,
+                    "Failed to unserialize target table hierarchy request xml [%s] with error [%d].", errorReply);
+            } else {
+                EV_ERROR(m_event, "Failed to identify request type [%lu].", tag);
+                errorReply = getResponseMessage(-3, "Unhandled Xml message being sent to the client.");
+            }
+            restore.DeInitialize();
         }
-        restore.DeInitialize();
     }
     // Without an answer the requester would wait for its time-out.
     if (!errorReply.empty()) {
         bool flag = false;
-        m_session->SendXMLMessage(errorReply, 0, kErrorTimeoutSeconds, flag,
-                                  SQLPmn::ErrorMessage().getTagID());
+        CWzError sent = m_session->SendXMLMessage(errorReply, 0, kErrorTimeoutSeconds, flag,
+                                                  SQLPmn::ErrorMessage().getTagID());
+        if (sent.IsError()) EV_ERROR(m_event, "Failed to send the error reply: %s", sent.GetMessage().c_str());
     }
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kArchiveInfoRequest)) return false;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlArchiveInfoReq)) return false;
     return result;
 }
 
@@ -114,14 +120,14 @@ unsigned long CSQLClientDll::CheckSourceConnectivity() {
     }
 
     std::string text;
-    e = sqlSerializeReply(response, text);
+    e = SqlSerializeReply(response, text);
     if (e != kMsgOk) {
         EV_ERROR(m_event, "Failed to unserialize response object with error [%d].", e);
         // An empty document would read as a reachable source.
-        text = sqlXmlFallbackDocument("SQLPmn_CheckSourceConnectivityRsp", "errorCode", e, "errorText",
+        text = SqlXmlFallbackDocument("SQLPmn_CheckSourceConnectivityRsp", "errorCode", e, "errorText",
                                       "Failed to serialize the check source connectivity response.");
     }
     bool released =
-        sendTextReply(kCheckSourceReply, text, nullptr, "Failed to send check source connectivity response.");
+        sendTextReply(kSqlCheckSourceRsp, text, nullptr, "Failed to send check source connectivity response.");
     return released ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 // The request object: construction in both roles, the session time-out,
-// sending replies, date conversions and the instance-name comparison.
+// sending replies (a record, or one text), the T-SQL name escaping, date
+// conversions and the instance-name comparison.
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 #include <strings.h>
@@ -9,7 +10,9 @@
 #include <cstring>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/RestoreDateText.h"
+#include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "Messages/XMLDecoder.h"
@@ -24,7 +27,7 @@ CSQLClientDll::CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsig
 
 CSQLClientDll::CSQLClientDll()
     : m_session(new CJxNetwork()), m_receivedBuffer(&m_receiveBuffer), m_ownsSession(true) {
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
 }
 
 CSQLClientDll::~CSQLClientDll() {
@@ -57,8 +60,28 @@ unsigned long CSQLClientDll::sendReply(unsigned long replyCode) {
     CWzError e = m_session->SendXDRMessage(replyCode, &m_sendBuffer, 0, timeout, flag);
     if (e.IsSuccess()) return 1;
     m_event.Error("CSQLClientDll::sendReply", "Sending message failed. Error:[%s]", e.AsString().c_str());
-    sqlAbortWithLastError(m_session, timeout, flag);
+    SqlAbortWithLastError(m_session, timeout, flag);
     return 0;
+}
+
+bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog,
+                                  const char* sendFailureLog) {
+    SQLXmlTextRecord_t record;
+    record.xml = const_cast<char*>(text.c_str());
+    m_sendBuffer.setExternalBuffer(&record, sizeof record);
+    if (sendReply(replyCode) == 0 && sendFailureLog != nullptr) m_event.error("%s", sendFailureLog);
+    m_sendBuffer.setExternalBuffer(nullptr, 0);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode, releaseFailureLog);
+}
+
+std::string CSQLClientDll::getEscapedDbName(const char* name) {
+    std::string escaped = name != nullptr ? name : "";
+    for (char special : {'\'', '[', ']'}) {
+        for (size_t at = escaped.find(special); at != std::string::npos; at = escaped.find(special, at + 2)) {
+            escaped.insert(at, 1, special);
+        }
+    }
+    return escaped;
 }
 
 time_t CSQLClientDll::convertAsciiDateToUnixTime(std::string text) {

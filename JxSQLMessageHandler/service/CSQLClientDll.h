@@ -56,6 +56,7 @@ class ValidateSQLCloudCredentialsReq;
 
 class CSQLClientDll {
 public:
+    // ---- The object, its session and its buffers (CSQLClientDll.cpp) ----
     // Served role: borrows the session and the received buffer.
     CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code);
     // Requester role: owns a new, unconnected session.
@@ -84,9 +85,10 @@ public:
     // Local date-time text of `time`: format 1 MM-DD-YYYY, 2 DD-MM-YYYY, any
     // other YYYY-MM-DD, each followed by " hh:mm:ss"; in single quotes when `quoted`.
     void convertUnixTimeToAsciiDate(long time, std::string& out, unsigned long format, bool quoted);
+    // `name` with every ', [ and ] doubled, for a T-SQL literal or identifier.
+    static std::string getEscapedDbName(const char* name);
 
-    // ---- Handlers run by the request loop (one per dispatch-table row) ----
-    // Server list and login verification
+    // ---- Server list and login verification (ServerListHandlers.cpp) ----
     unsigned long getServerList();
     unsigned long verifyUser();
     unsigned long SqlAnalysisVerifyUser();
@@ -100,14 +102,17 @@ public:
     bool getAwsSQLServerList(std::string host, SQLServerInfo_t& info);
     // The cloud form of the server-list reply (always empty here).
     unsigned long getAzureSqlServerList(std::string host);
-    // Database list, file groups and state
+
+    // ---- Database list, file groups and state (DatabaseListHandlers.cpp) ----
     unsigned long getDatabaseList();
     unsigned long getDatabaseFileGroups();
     unsigned long getDatabaseState();
-    // Step-restore list and msdb history
+
+    // ---- Step-restore list and backup history (StepRestoreHandlers.cpp) ----
     unsigned long getSQLStepRestoreList();
     unsigned long pruneSqlMsdbEntries();
-    // Availability groups, SharePoint and Analysis Services catalogue
+
+    // ---- AG, SharePoint and Analysis Services catalogue (AGCatalogueHandlers.cpp) ----
     // The Analysis Services server name of a configured instance name: the
     // name without its " Analysis Services" suffix.
     static std::string parseInstanceName(const std::string& name);
@@ -118,32 +123,22 @@ public:
     unsigned long GetAvailabilityDatabases();
     unsigned long GetAvailabilityGroupReplicas();
     unsigned long GetAG();
-    // Served peer operations
-    bool AttachDatabaseOnInstance();
-    bool CreateUNCPaths();
-    bool DeleteUNCPaths();
-    bool CreateDirectoryOnRequest();
-    bool DeleteDirectoryOnRequest();
-    bool GetRemoteFileSize();
-    bool CopySingleRemoteFile();
-    bool RetrieveFilestreamInfo();
-    // Archive information and source connectivity
+
+    // ---- Archive information and source connectivity (ArchiveInfoHandlers.cpp) ----
     bool GetArchiveInfo();
     unsigned long CheckSourceConnectivity();
+
+    // ---- XML request layer (SqlXmlRequestHandlers.cpp) ----
     // XML requests: dispatched by the tag id of the document; answered with
     // -1 (no document), -2 (not decodable), -3 (tag not handled) or -4 (a
     // handler failed with an exception) when no handler answers.
     unsigned long handleSqlXmlMsg();
-    // Log backup on a secondary replica, database status
-    bool AGTLBackupStaging();
-    bool UpdateTLDumpCache();
-    bool updateDatabaseStatus();
-
-    // ---- XML request layer and the operations of its requests ----
-    // Sends `reply` in an SQLGenericErrorXmlRsp_t (0x1e000115 for request
-    // 0x1e000114, else 0x1e0000ff) and releases the received request; false
+    // Sends `reply` in an SQLGenericErrorXmlRsp_t (kSqlXmlRsp for request
+    // kSqlXmlReqV2, else kSqlXmlReq) and releases the received request; false
     // when the release failed.
     bool sendReplyXmlMsg(std::string reply);
+
+    // ---- Availability-group collect files (AGCollectFileService.cpp) ----
     // Writes the on-demand collect file that an SQLPmn::SQLAGCollectFile
     // document lists; `reply` gets the SQLPmn::ErrorMessage text.
     bool ProcessAGCollectFile(std::string requestXml, std::string& reply);
@@ -154,6 +149,10 @@ public:
     // per line. On any failure nothing of the new content is left behind.
     bool WriteToCollectFile(const std::string& path, const std::vector<std::string>& databases,
                             const std::string& instance);
+
+    // ---- Log backup on a secondary replica (SecondaryReplicaLogBackup.cpp) ----
+    bool AGTLBackupStaging();
+    bool UpdateTLDumpCache();
     // Dumps the logs of the request's databases through the dump library;
     // `reply` gets the SQLPmn::ErrorMessage text (the message for the primary
     // on success).
@@ -161,6 +160,11 @@ public:
     // The dump library "libJxSQLPmnOSC.so" of the client's base home
     // directory, opened lazily; null when it cannot be opened (dlerror() tells).
     void* LoadSQLPmnOscLibrary() const;
+
+    // ---- Database status update (DatabaseStatusUpdate.cpp) ----
+    bool updateDatabaseStatus();
+
+    // ---- Application readiness and cloud validation (AppReadinessCheck.cpp) ----
     // Readiness of the instance an Api::SQLAppReadinessReq names: true with
     // `reply` untouched when ready, else false with the response document.
     bool RunSQLAppReadinessCheck(const std::string& requestXml, std::string& reply);
@@ -171,17 +175,19 @@ public:
     CWzError ValidateAwsCloudInstanceConfig(unsigned long& instanceId, unsigned long& clientId);
     // Accepted and answered with an empty document.
     int ValidateSQLCloudCredentials(std::string& requestXml, std::string& reply);
+
+    // ---- Create-source view (CreateSourceView.cpp) ----
     // Creates the active-source views an SQLPmn::SqlCreateSourceViewInfoReq
     // asks for; `reply` gets the SQLPmn::ErrorMessage text.
     bool GetSqlCreateSourceView(std::string& requestXml, std::string& reply);
 
-    // ==== Requests to the central server: exchange, backup-set and log-mark
-    // updates, job bookkeeping, XML over XDR (JxSQLMessageHandler/client) ====
+    // ==== Requests to the central server (JxSQLMessageHandler/client) ====
     // Every requester operation places its request record in getDataBuffer(),
     // lends its zeroed reply record to the receive buffer, exchanges, reads
     // the reply in place and releases it under the reply code. They return
     // false (or an error) and log on failure; they only append to outputs.
 
+    // ---- The exchange (CentralServerExchange.cpp) ----
     // One exchange with the central server: attaches the session when it is
     // not connected ("sLNSQLServer61"/"sLPSQLMSG"), sends the send buffer's
     // record under `requestCode`, receives one reply into the receive buffer
@@ -190,7 +196,10 @@ public:
     // within the process-wide receive time-out is a failure (the session is
     // aborted). The first argument is not read.
     bool sendAndReceiveMessage(int ignored, unsigned long requestCode, unsigned long replyCode);
+    // Releases what decoding the reply of `code` allocated in the receive buffer.
+    CWzError FreeReceivedMessage(const unsigned long& code);
 
+    // ---- Backup-set and log-mark updates (BackupSetUpdates.cpp) ----
     // Backup-set updates of the record the caller placed in the send buffer
     // (SQLBackupSetInfoReq_VER5_t, or _VER3_t for the first). True when the
     // central server stored it; `outCode` (may be null) becomes 0x1e00014d
@@ -202,7 +211,7 @@ public:
     // central server knows; true when stored or when there were none.
     bool updateLogMarks(std::string instanceName, unsigned long instanceId, const char* databaseName);
 
-    // Job bookkeeping.
+    // ---- Job bookkeeping (JobBookkeepingRequests.cpp) ----
     bool getMarkName(std::string instanceName, unsigned long sourceInstanceId, std::string databaseName,
                      unsigned long pointInTime, std::string& markName);
     // Exchanges the conversion-rule records the caller placed in both buffers;
@@ -219,24 +228,19 @@ public:
     // up from this instance.
     bool lookupSpContentDBbyClientId(unsigned long jxCellId, std::string instanceName, unsigned long sqlClientId,
                                      std::set<std::string>& skipSet);
-    bool getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance,
-                                bool cloudServer, unsigned long& authType, std::string& userName,
-                                std::string& password, unsigned long& level);
-    // Releases what decoding the reply of `code` allocated in the receive buffer.
-    CWzError FreeReceivedMessage(const unsigned long& code);
-    // `name` with every ', [ and ] doubled, for a T-SQL literal or identifier.
-    static std::string getEscapedDbName(const char* name);
+    bool getMSSQLAuthentication(unsigned long clientId, unsigned long instanceId, bool skipInstance, bool cloudServer,
+                                unsigned long& authType, std::string& userName, std::string& password,
+                                unsigned long& level);
 
-    // XML documents over the XDR transport (0x1e000114 / 0x1e000115):
+    // ---- XML documents over the XDR transport (XmlOverXdrRequests.cpp) ----
+    // XML documents over the XDR transport (kSqlXmlReqV2 / kSqlXmlRsp):
     // errors 116 (no exchange or empty reply), 118 (unparsable error reply),
     // 119 (the reply is an error message with a code of 1 or more).
     CWzError SendAndReceiveXmlViaXdrProtocol(const std::string& request, std::string& reply);
     CWzError UpdateBackupSetInfoInBulk(const std::string& request, std::string& reply);
     CWzError CheckGenericError(const std::string& reply);
-    // ==== end of the central-server requests block ====
 
-    // ==== Database auto-discovery, restore options and archive-file lists
-    // (JxSQLMessageHandler/client) ====
+    // ---- Database auto-discovery (DatabaseAutoDiscovery.cpp) ----
     // Reports to the central server the instance's databases that no
     // database subclient (type 1, or named "Do Not Backup") names, that the
     // exclusion patterns let through and whose availability group is not a
@@ -255,6 +259,8 @@ public:
     // compare without regard to case.
     bool AutoDiscoverForAlwaysON(unsigned long jxCellId, unsigned long appId, std::string instanceName,
                                  std::string agName, CSQLPmnContentFilters& filters);
+
+    // ---- Pseudo-clients and the default subclient (AGPseudoClientRequests.cpp) ----
     // Whether availability group `agName` is configured as a pseudo-client,
     // asked once per group through `agCache`; false also when it cannot be told.
     bool isAGConfiguredAsPseudoClient(const std::string& instanceName, const std::string& agName, CsqlDMO& dmo,
@@ -267,6 +273,8 @@ public:
     // The database name of a restore task's entry: its text before the first 0x12.
     static std::string ParseDatabase(std::string entry);
 
+    // ---- Restore-task options (RestoreOptionsRequests.cpp,
+    //      AnalysisServicesRestoreOptions.cpp) ----
     // Restore-task options through the XML request (errors 117, 118 or the
     // exchange's) or the older XDR request.
     CWzError GetRestoreTaskOptions(const unsigned long& taskId, SqlRestoreTaskOptions_t& options);
@@ -282,6 +290,7 @@ public:
                                    std::string& out);
     bool getAnalysisRestoreTaskOptions(int restoreTaskId, SqlAnalysisRestoreTaskOptions_t& options);
 
+    // ---- Archive-file lists (ArchiveFileRequests.cpp) ----
     // The backups of a database's restore chain, put at the front of
     // `backups` newest first (the reverse of the reply's order).
     bool getAFilesForDb(unsigned long restoreTaskId, unsigned long sourceInstanceId, unsigned long pointInTime,
@@ -294,18 +303,23 @@ public:
                              std::string databaseName, std::list<SqlAFilesPerBackup_t>& backups);
     // File/filegroup restores; the caller first places its request record
     // (SQLAFilesForFFGRstReq_t, SQLFFGRestoreInfoReq_t) in getDataBuffer().
-    // getFFGRestoreList returns the reply's status (0 when the exchange failed).
+    // getFFGRestoreList returns the reply's status (0: go on with the list),
+    // or kFFGListExchangeFailed with the list untouched when the exchange or
+    // the release of the reply failed.
+    static constexpr unsigned long kFFGListExchangeFailed = ~0ul;
     unsigned long getFFGRestoreList(std::list<unsigned long>& restoreIds);
     bool getFFGAFileRestoreInfo(SqlFFGRestoreInfo_t& info);
     static bool isDatabaseInStandBy(int state) { return state == 64; }
     static bool isDatabaseInLoading(int state) { return state == 2; }
-    // ==== end of the auto-discovery, restore-option and archive-file block ====
-    // ---- Peer requests: work asked of another client's agent ----------------
+
+    // ==== Peer requests: work asked of another client's agent, and its
+    // serving side (JxSQLMessageHandler/client) ====
     // Each requester builds one request record, exchanges it with the peer
     // (sendAndReceiveMessageToFromRemoteMachine), reads and releases the
     // reply. They return false (0 for the size) on any failure and log it;
     // they append to the caller's containers without clearing them.
 
+    // ---- The exchange (PeerExchange.cpp) ----
     // One exchange with the agent of client `clientId`: attaches to its SQL
     // plug-in ("sLNSQLClient61"/"sLPSQLMSG") or, with `toMessageProcessor`,
     // to its message processor ("sLNSQLCOMM"/"sLPSQLMSGPROCESSOR"), sends the
@@ -316,6 +330,7 @@ public:
     bool sendAndReceiveMessageToFromRemoteMachine(unsigned long clientId, unsigned long requestCode,
                                                   unsigned long replyCode, bool toMessageProcessor);
 
+    // ---- Network shares (PeerShares.cpp) ----
     // Publishes `paths` of instance `instanceId` on the peer as network shares
     // and adds (path, UNC path) pairs to `uncPaths`; later removed with
     // DeleteUNCPathOnRemoteMachine. An empty reply is a failure.
@@ -328,17 +343,25 @@ public:
     // Removes the shares of a path map on this machine: every value of the
     // form "\\host/share[/...]" removes "\\host/share" on host, once per share.
     bool DeleteUNCPaths(std::map<std::string, std::string, caseIgnoreCompare> uncPaths);
+    bool CreateUNCPaths();
+    bool DeleteUNCPaths();
 
+    // ---- Database attach (PeerAttach.cpp) ----
     // Attaches a database to instance `instanceName` of the peer; on a
     // reported failure `errorText` gets the peer's text when it sent one.
     bool AttachDatabaseOnRemoteMachine(unsigned long clientId, unsigned long instanceId, std::string instanceName,
                                        std::string attachInfo, std::string& errorText);
+    bool AttachDatabaseOnInstance();
 
+    // ---- Directories (PeerDirectories.cpp) ----
     // Creates (with its missing parents) or removes (with its contents) a
     // directory on the peer; a reported failure fills `errorText`.
     bool CreateDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
     bool DeleteDirectoryOnRemoteMachine(unsigned long clientId, std::string directory, std::string& errorText);
+    bool CreateDirectoryOnRequest();
+    bool DeleteDirectoryOnRequest();
 
+    // ---- File size and copies (PeerFileCopy.cpp) ----
     // The size in bytes of a file on the peer; 0 when it cannot be read.
     unsigned long GetRemoteFileSize(unsigned long clientId, std::string filePath);
     // Asks client `sourceClientId` to push one file into the folder
@@ -351,7 +374,10 @@ public:
     bool CopyMultipleRemoteFilesRequest(unsigned long sourceClientId,
                                         std::vector<std::pair<std::string, std::string>>& files,
                                         std::string& errorText);
+    bool GetRemoteFileSize();
+    bool CopySingleRemoteFile();
 
+    // ---- FILESTREAM file lists (PeerFileStreamLists.cpp) ----
     // The files under a folder of the peer whose names match `pattern`,
     // appended to `files`; a reported failure stores the peer's error.
     bool RetrieveFilestreamInfo(unsigned long clientId, std::string folder, std::string pattern,
@@ -365,8 +391,28 @@ public:
     bool GetAllFilesInFolder(std::string folder, std::string pattern, std::vector<std::string>& files);
     bool GetAllFilesInFolder(const std::string& folder, const std::string& pattern,
                              SQLPmn::SqlGetFileStreamInfoRsp& reply);
+    bool RetrieveFilestreamInfo();
 
 private:
+    // ---- Replies (CSQLClientDll.cpp) ----
+    // Lends the one-text reply record to the send buffer pointing at `text`,
+    // sends it under `replyCode` and releases the request under the request
+    // code; false when the release failed (logged with `releaseFailureLog`
+    // when given, see ReleaseReceivedRequest). A failed send is also logged
+    // with `sendFailureLog` when given.
+    bool sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog = nullptr,
+                       const char* sendFailureLog = nullptr);
+
+    // ---- Server list (ServerListHandlers.cpp) ----
+    // Sends the server-list reply of `info` and releases the request.
+    unsigned long sendServerList(const SQLServerInfo_t& info);
+
+    // ---- Availability-group documents (AGCatalogueHandlers.cpp) ----
+    // Serves one availability-group request.
+    template <typename Request, typename Query>
+    unsigned long serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query);
+
+    // ---- Central-server exchange (CentralServerExchange.cpp) ----
     // Lends `request` and the zeroed `reply` to the buffers and runs one
     // exchange with the central server.
     template <typename Request, typename Reply>
@@ -379,6 +425,8 @@ private:
     // receive time-out) into the receive buffer; on failure logs, aborts the
     // session with `abortTimeout` and answers false.
     bool receiveRemoteReply(unsigned long replyCode, int abortTimeout);
+
+    // ---- Peer exchange (PeerExchange.cpp; templates in PeerRecordFrames.h) ----
     // Lends `request` and the zeroed `reply` to the buffers and runs the
     // peer exchange.
     bool exchangeWithPeer(unsigned long clientId, void* request, size_t requestSize, void* reply, size_t replySize,
@@ -406,28 +454,17 @@ private:
     // Serialises `message` and sends it as the one-text reply under
     // `replyCode`, then releases the request; false when either step failed.
     bool sendErrorMessageReply(unsigned long replyCode, const CNMessageBase& message);
+
+    // ---- Directories (PeerDirectories.cpp) ----
     // The twin directory requesters and handlers (create when `create`).
     bool requestDirectoryChange(bool create, unsigned long clientId, const std::string& directory,
                                 std::string& errorText);
     bool serveDirectoryChange(bool create);
+
+    // ---- FILESTREAM walk (PeerFileStreamLists.cpp) ----
     // The walk of GetAllFilesInFolder, calling `found` for each file.
     void walkFolder(const std::string& folder, const std::string& pattern,
                     const std::function<void(const std::string&, uint64_t)>& found);
-    // ---- end of the peer requests --------------------------------------------
-
-private:
-    // Lends the one-text reply record to the send buffer pointing at `text`,
-    // sends it under `replyCode` and releases the request under the request
-    // code; false when the release failed (logged with `releaseFailureLog`
-    // when given, see ReleaseReceivedRequest). A failed send is also logged
-    // with `sendFailureLog` when given.
-    bool sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog = nullptr,
-                       const char* sendFailureLog = nullptr);
-    // Sends the server-list reply of `info` and releases the request.
-    unsigned long sendServerList(const SQLServerInfo_t& info);
-    // Serves one availability-group request (see AGCatalogueHandlers.cpp).
-    template <typename Request, typename Query>
-    unsigned long serveAGDocument(const char* unserializeFailure, unsigned long replyCode, Query query);
 
     CJxNetwork* m_session;             // borrowed (served) or owned (requester)
     jxsDatabuf_v2 m_sendBuffer;

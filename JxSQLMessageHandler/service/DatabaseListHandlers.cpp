@@ -5,24 +5,15 @@
 #include <algorithm>
 
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
-
-constexpr unsigned long kDatabaseListRequest = 0x1e000091;
-constexpr unsigned long kDatabaseListRequestV2 = 0x1e0000b5;
-constexpr unsigned long kDatabaseListRequestV3 = 0x1e0000cd;
-constexpr unsigned long kDatabaseListRequestV4 = 0x1e000108;
-constexpr unsigned long kDatabaseListReply = 0x1e0000ec;
-constexpr unsigned long kFileGroupRequest = 0x1e000093;
-constexpr unsigned long kFileGroupRequestV2 = 0x1e0000b6;
-constexpr unsigned long kFileGroupReply = 0x1e000094;
-constexpr unsigned long kStateRequest = 0x1e000097;
-constexpr unsigned long kStateRequestV2 = 0x1e0000b7;
-constexpr unsigned long kStateReply = 0x1e000098;
 
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 constexpr const char* kAnalysisServices = "Analysis Services";
@@ -36,20 +27,20 @@ struct DatabaseListRequest {
 DatabaseListRequest ReadDatabaseListRequest(jxsDatabuf_v2* received, unsigned long code) {
     DatabaseListRequest r;
     switch (code) {
-    case kDatabaseListRequestV2: {
+    case kSqlDatabaseListReqV2: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V2_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.instanceId = q->instanceId;
         break;
     }
-    case kDatabaseListRequestV3: {
+    case kSqlDatabaseListReqV3: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V3_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.serverType = TextOf(q->serverType);
         r.instanceId = q->instanceId;
         break;
     }
-    case kDatabaseListRequestV4: {
+    case kSqlDatabaseListReqV4: {
         auto* q = ReceivedRecord<SQLDatabaseListReq_V4_t>(received);
         r.instanceName = TextOf(q->instanceName);
         r.serverType = TextOf(q->serverType);
@@ -84,27 +75,23 @@ unsigned long CSQLClientDll::getDatabaseList() {
     // The entries filled are those all four lists have; the count says how
     // many, so a requester never reads past them.
     size_t filled = std::min({info.names.size(), info.ids.size(), info.creationTimes.size(), info.states.size()});
-    if (filled > 0) {
-        reply.databases = new SQLDatabaseInfo_11_t[filled];
-        reply.result = 0;
-    }
+    if (filled > 0) reply.result = 0;
+    jxsScopedRecordFree<SQLDatabaseListRsp_11_t> freeReply(kSqlDatabaseListRsp, reply);
+    reply.databases = wz::NewRecordArray<SQLDatabaseInfo_11_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto name = info.names.begin();
     auto id = info.ids.begin();
     auto created = info.creationTimes.begin();
     auto state = info.states.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.databases[i].name = NewTextCopy(*name++);
+        reply.databases[i].name = wz::CopyText(*name++);
         reply.databases[i].value1 = *id++;
         reply.databases[i].value2 = *created++;
         reply.databases[i].value3 = *state++;
     }
-    reply.count = static_cast<uint32_t>(filled);
 
-    sendReply(kDatabaseListReply);
-    for (uint32_t i = 0; i < reply.count; ++i) delete[] reply.databases[i].name;
-    delete[] reply.databases;
-    reply.databases = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kDatabaseListRequest) ? 1 : 0;
+    sendReply(kSqlDatabaseListRsp);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseFileGroups() {
@@ -112,7 +99,7 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
     std::string databaseName;
     int number = 0;
     uint64_t instanceId = 0;
-    if (m_requestCode == kFileGroupRequestV2) {
+    if (m_requestCode == kSqlFileGroupReqV2) {
         auto* q = ReceivedRecord<SQLDatabaseFileGroupReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -132,55 +119,44 @@ unsigned long CSQLClientDll::getDatabaseFileGroups() {
     dmo.setInstanceId(instanceId);
     dmo.getDatabaseContents(instanceName, number, databaseName, contents);
 
+    jxsScopedRecordFree<SQLDatabaseFileGroupRsp_t> freeReply(kSqlFileGroupRsp, reply);
+    reply.groups = wz::NewRecordArray<SqlFileGroupItem_t>(contents.fileGroups.size());
     reply.count = static_cast<uint32_t>(contents.fileGroups.size());
-    reply.groups = new SqlFileGroupItem_t[reply.count];
     SqlFileGroupItem_t* group = reply.groups;
     for (const SqlFileGroup& source : contents.fileGroups) {
         group->groupNumber = source.number;
-        group->name = NewTextCopy(source.name);
+        group->name = wz::CopyText(source.name);
         m_event.debugLvl(2, "getDatabaseFileGroups: Found File Group : %s", source.name.c_str());
+        // A group without files is sent with one empty placeholder file.
+        const size_t files = source.files.empty() ? 1 : source.files.size();
+        group->files = wz::NewRecordArray<SqlFileItem_t>(files);
+        group->fileCount = static_cast<uint32_t>(files);
+        SqlFileItem_t* file = group->files;
+        for (const SqlDbFile& f : source.files) {
+            file->value1 = f.fileId;
+            file->value2 = f.type;
+            file->value3 = f.size;
+            file->value4 = f.fileGroupId;
+            file->logicalName = wz::CopyText(f.logicalName);
+            file->physicalName = wz::CopyText(f.physicalName);
+            ++file;
+        }
         if (source.files.empty()) {
-            // A group without files is sent with one empty placeholder file.
-            group->fileCount = 1;
-            group->files = new SqlFileItem_t[1];
-            group->files[0].logicalName = NewTextCopy("");
-            group->files[0].physicalName = NewTextCopy("");
-        } else {
-            group->fileCount = static_cast<uint32_t>(source.files.size());
-            group->files = new SqlFileItem_t[group->fileCount];
-            SqlFileItem_t* file = group->files;
-            for (const SqlDbFile& f : source.files) {
-                file->value1 = f.fileId;
-                file->value2 = f.type;
-                file->value3 = f.size;
-                file->value4 = f.fileGroupId;
-                file->logicalName = NewTextCopy(f.logicalName);
-                file->physicalName = NewTextCopy(f.physicalName);
-                ++file;
-            }
+            file->logicalName = wz::CopyText("");
+            file->physicalName = wz::CopyText("");
         }
         ++group;
     }
 
-    sendReply(kFileGroupReply);
-    for (uint32_t g = 0; g < reply.count; ++g) {
-        for (uint32_t f = 0; f < reply.groups[g].fileCount; ++f) {
-            delete[] reply.groups[g].files[f].logicalName;
-            delete[] reply.groups[g].files[f].physicalName;
-        }
-        delete[] reply.groups[g].files;
-        delete[] reply.groups[g].name;
-    }
-    delete[] reply.groups;
-    delete[] reply.extra;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kFileGroupRequest) ? 1 : 0;
+    sendReply(kSqlFileGroupRsp);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getDatabaseState() {
     std::string instanceName;
     std::string databaseName;
     uint64_t instanceId = 0;
-    if (m_requestCode == kStateRequestV2) {
+    if (m_requestCode == kSqlDatabaseStateReqV2) {
         auto* q = ReceivedRecord<SQLDatabaseStateReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -203,7 +179,7 @@ unsigned long CSQLClientDll::getDatabaseState() {
     } else {
         reply.failed = 1;
     }
-    sendReply(kStateReply);
+    sendReply(kSqlDatabaseStateRsp);
     reply.stateText = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kStateRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }

@@ -2,18 +2,13 @@
 // layer on one database and answers with an SQLPmn::GenericResp.
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
-
-namespace {
-
-constexpr unsigned long kUpdateDbStatusReply = 0x1e00010e;
-
-}  // namespace
 
 bool CSQLClientDll::updateDatabaseStatus() {
     SQLPmn::GenericResp response;
@@ -49,15 +44,14 @@ bool CSQLClientDll::updateDatabaseStatus() {
     }
 
     std::string text;
-    if (sqlSerializeReply(response, text) != kMsgOk) {
+    if (SqlSerializeReply(response, text) != kMsgOk) {
         // An empty document would read as success.
-        text = sqlXmlFallbackDocument("SQLPmn_GenericResp", "errorCode",
-                                      response.isSet(SQLPmn::GenericResp::kErrorCode)
-                                          ? response.getint64(SQLPmn::GenericResp::kErrorCode)
-                                          : 2,
-                                      "errorText", "Failed to serialize the response.");
+        text = SqlXmlFallbackDocument(
+            "SQLPmn_GenericResp", "errorCode",
+            response.isSet(SQLPmn::GenericResp::kErrorCode) ? response.getint64(SQLPmn::GenericResp::kErrorCode) : 2,
+            "errorText", "Failed to serialize the response.");
     }
-    if (!sendTextReply(kUpdateDbStatusReply, text, "Fail to call FreeReceivedMessage()")) return false;
+    if (!sendTextReply(kSqlUpdateDbStatusRsp, text, "Fail to call FreeReceivedMessage()")) return false;
     EV_DEBUG(m_event, 1, "FreeReceivedMessage success.");
     return result;
 }

@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLCommon/records/SubClientCache.h"
 #include "JxSQLMessageHandler/service/AGCollectFileService.h"
@@ -20,9 +21,6 @@
 #include "WzUtils/WzFormat.h"
 
 namespace {
-
-constexpr unsigned long kAGTLBackupReply = 0x1e00010c;
-constexpr unsigned long kTLDumpCacheReply = 0x1e000117;
 
 constexpr const char* kDumpLibraryName = "libJxSQLPmnOSC.so";
 constexpr const char* kDumpEntryName = "PerformSQLDump";
@@ -41,13 +39,13 @@ bool CSQLClientDll::AGTLBackupStaging() {
     App::AGTLBackupReq request;
     if (request.unserialize(xml) != kMsgOk) {
         EV_ERROR(m_event, "Failed to unserialize message [%s]", xml.c_str());
-        sendTextReply(kAGTLBackupReply, getResponseMessage(118, "Failed to unserialize the request."));
+        sendTextReply(kSqlAGTLBackupRsp, getResponseMessage(118, "Failed to unserialize the request."));
         return false;
     }
     const CNMessageBase* entity = request.getObjectAccessor(App::AGTLBackupReq::kInstance);
     if (entity == nullptr) {
         EV_ERROR(m_event, "The log backup request names no instance.");
-        sendTextReply(kAGTLBackupReply, getResponseMessage(102, "No instance details found in the request."));
+        sendTextReply(kSqlAGTLBackupRsp, getResponseMessage(102, "No instance details found in the request."));
         return false;
     }
 
@@ -69,7 +67,7 @@ bool CSQLClientDll::AGTLBackupStaging() {
         reply = staged ? "Successfully finish AG TL Staging"
                        : wz::Format("%s AG instanceId[%lu], ClientId[%lu].", errorText.c_str(), instanceId, clientId);
     }
-    return sendTextReply(kAGTLBackupReply, reply);
+    return sendTextReply(kSqlAGTLBackupRsp, reply);
 }
 
 bool CSQLClientDll::DoTLDumpToRemoteStorage(App::AGTLBackupReq& request, std::string& reply) {
@@ -174,7 +172,7 @@ bool CSQLClientDll::UpdateTLDumpCache() {
     int e = request.unserialize(xml);
     if (e != kMsgOk) {
         EV_ERROR(m_event, "Failed to unserialize message [%s]. Error [%lu]", xml.c_str(), static_cast<unsigned long>(e));
-        sendTextReply(kTLDumpCacheReply, getResponseMessage(118, "Failed to unserialize the cache update request."));
+        sendTextReply(kSqlTLDumpCacheRsp, getResponseMessage(118, "Failed to unserialize the cache update request."));
         return false;
     }
     unsigned long subclientId = static_cast<unsigned long>(request.getint64(SQLPmn::SQLTLDumpCache::kSubclientId));
@@ -183,8 +181,9 @@ bool CSQLClientDll::UpdateTLDumpCache() {
     if (cache.empty() || subclientId == 0 || operation != 1) {
         EV_ERROR(m_event, "Invalid cache update request: subclient id [%lu], operation [%lld], cache of %zu bytes.",
                  subclientId, static_cast<long long>(operation), cache.size());
-        sendTextReply(kTLDumpCacheReply,
-                      getResponseMessage(102, "The cache update needs a subclient id, the cache text and operation 1."));
+        sendTextReply(
+            kSqlTLDumpCacheRsp,
+            getResponseMessage(102, "The cache update needs a subclient id, the cache text and operation 1."));
         return false;
     }
 
@@ -204,5 +203,5 @@ bool CSQLClientDll::UpdateTLDumpCache() {
         EV_DEBUG(m_event, 1, "Failed to persist subclient cache details on the primary replica for subclient id [%lu]",
                  subclientId);
     }
-    return sendTextReply(kTLDumpCacheReply, reply);
+    return sendTextReply(kSqlTLDumpCacheRsp, reply);
 }

@@ -7,24 +7,18 @@
 #include "JXAppMgr/JXClient.h"
 #include "JxLib/EvEvent.h"
 #include "JxLib/JXPassword.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlAMO/CsqlAMO.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
-
-constexpr unsigned long kServerListRequest = 0x1e00008d;
-constexpr unsigned long kServerListReply = 0x1e0000cc;
-constexpr unsigned long kVerifyUserRequest = 0x1e00008f;
-constexpr unsigned long kVerifyUserReply = 0x1e000090;
-constexpr unsigned long kAnalysisVerifyUserRequest = 0x1e0000d2;
-constexpr unsigned long kAnalysisVerifyUserReply = 0x1e0000d3;
-constexpr unsigned long kInventoryRequest = 0x1e00011f;
-constexpr unsigned long kInventoryReply = 0x1e000120;
 
 constexpr uint32_t kLoginFailedEvent = 0x1e0001a8;
 constexpr int kPasswordCapacity = 511;
@@ -71,25 +65,19 @@ unsigned long CSQLClientDll::sendServerList(const SQLServerInfo_t& info) {
     // The entries sent are those lists 1, 2 and 4 all have; the count says
     // how many.
     size_t filled = std::min({info.instances.size(), info.versions.size(), info.states.size()});
-    if (filled > 0) reply.servers = new SQL_ServerInfo_VER1_t[filled];
+    jxsScopedRecordFree<SQLServerListRsp_VER1_t> freeReply(kSqlServerListRsp, reply);
+    reply.servers = wz::NewRecordArray<SQL_ServerInfo_VER1_t>(filled);
+    reply.count = static_cast<uint32_t>(filled);
     auto instance = info.instances.begin();
     auto version = info.versions.begin();
     auto state = info.states.begin();
     for (size_t i = 0; i < filled; ++i) {
-        reply.servers[i].instanceName = NewTextCopy(*instance++);
-        reply.servers[i].version = NewTextCopy(*version++);
-        reply.servers[i].state = NewTextCopy(*state++);
+        reply.servers[i].instanceName = wz::CopyText(*instance++);
+        reply.servers[i].version = wz::CopyText(*version++);
+        reply.servers[i].state = wz::CopyText(*state++);
     }
-    reply.count = static_cast<uint32_t>(filled);
-    unsigned long sent = sendReply(kServerListReply);
-    for (uint32_t i = 0; i < reply.count; ++i) {
-        delete[] reply.servers[i].instanceName;
-        delete[] reply.servers[i].version;
-        delete[] reply.servers[i].state;
-    }
-    delete[] reply.servers;
-    reply.servers = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kServerListRequest)) return 0;
+    unsigned long sent = sendReply(kSqlServerListRsp);
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) return 0;
     return sent;
 }
 
@@ -141,9 +129,9 @@ unsigned long CSQLClientDll::verifyUser() {
         }
     }
     if (reply.failed == 1) reply.message = message.data();
-    sendReply(kVerifyUserReply);
+    sendReply(kSqlVerifyUserRsp);
     reply.message = nullptr;
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kVerifyUserRequest)) return 0;
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlVerifyUserReq)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }
 
@@ -178,15 +166,15 @@ unsigned long CSQLClientDll::SqlAnalysisVerifyUser() {
         }
     }
     if (reply.failed == 1) reply.message = message.data();
-    sendReply(kAnalysisVerifyUserReply);
+    sendReply(kSqlAnalysisVerifyUserRsp);
     reply.message = nullptr;
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kAnalysisVerifyUserRequest) ? 1 : 0;
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlAnalysisVerifyUserReq) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::getAzureInventoryList() {
     SQLAzureInventoryInfoRsp_t reply;
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
-    unsigned long sent = sendReply(kInventoryReply);
-    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kInventoryRequest)) return 0;
+    unsigned long sent = sendReply(kSqlAzureInventoryRsp);
+    if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, kSqlAzureInventoryReq)) return 0;
     return sent;
 }

@@ -1,16 +1,8 @@
 // Helpers of the served requests.
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
 
-#include <cstring>
-
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
-
-char* NewTextCopy(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code,
                             const char* failureLog) {
@@ -18,7 +10,7 @@ bool ReleaseReceivedRequest(CJxNetwork* session, jxsDatabuf_v2* received, unsign
     if (err.IsSuccess()) return true;
     unsigned long lastError = 0;
     std::string text;
-    session->GetLastErrorGenericText(&lastError, text, 0);
+    (void)session->GetLastErrorGenericText(&lastError, text, 0);  // only reads the session's record
     EvDebug log;
     if (failureLog != nullptr) {
         log.error(failureLog, text.c_str());

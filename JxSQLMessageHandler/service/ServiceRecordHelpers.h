@@ -11,9 +11,6 @@ class CJxNetwork;
 // A text of a received record, empty when null.
 inline std::string TextOf(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
 
-// A copy of `text` in an array of length + 1 allocated with new[].
-char* NewTextCopy(const std::string& text);
-
 // Releases the received request under `code`. On failure fetches the
 // session's last error (for the log) and returns false; the session is not
 // aborted. `failureLog`, when given, is the error line written instead of the

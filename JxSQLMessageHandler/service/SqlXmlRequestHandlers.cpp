@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -11,11 +12,6 @@
 #include "Messages/XMLDecoder.h"
 
 namespace {
-
-// Request codes of the layer and the reply code of the second one.
-constexpr unsigned long kXmlRequestCode = 0x1e0000ff;
-constexpr unsigned long kXmlRequestCodeV2 = 0x1e000114;
-constexpr unsigned long kXmlReplyCodeV2 = 0x1e000115;
 
 // Tag ids of the documents the layer dispatches.
 constexpr unsigned long kTagAppReadiness = 0x76479707;        // Api::SQLAppReadinessReq
@@ -25,18 +21,8 @@ constexpr unsigned long kTagCreateSourceView = 0x22517466;    // SQLPmn::SqlCrea
 
 }  // namespace
 
-bool CSQLClientDll::sendTextReply(unsigned long replyCode, const std::string& text, const char* releaseFailureLog,
-                                  const char* sendFailureLog) {
-    SQLXmlTextRecord_t record;
-    record.xml = const_cast<char*>(text.c_str());
-    m_sendBuffer.setExternalBuffer(&record, sizeof record);
-    if (sendReply(replyCode) == 0 && sendFailureLog != nullptr) m_event.error("%s", sendFailureLog);
-    m_sendBuffer.setExternalBuffer(nullptr, 0);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode, releaseFailureLog);
-}
-
 bool CSQLClientDll::sendReplyXmlMsg(std::string reply) {
-    return sendTextReply(m_requestCode == kXmlRequestCodeV2 ? kXmlReplyCodeV2 : kXmlRequestCode, reply,
+    return sendTextReply(m_requestCode == kSqlXmlReqV2 ? kSqlXmlRsp : kSqlXmlReq, reply,
                          "Failed to free message with error [%s].");
 }
 

@@ -33,13 +33,13 @@ std::string EscapeAttribute(const std::string& text) {
 
 }  // namespace
 
-std::string sqlXmlFallbackDocument(const char* element, const char* codeAttribute, long long code,
+std::string SqlXmlFallbackDocument(const char* element, const char* codeAttribute, long long code,
                                    const char* textAttribute, const std::string& text) {
     return wz::Format("<%s %s=\"%lld\" %s=\"%s\" > </%s>", element, codeAttribute, code, textAttribute,
                       EscapeAttribute(text).c_str(), element);
 }
 
-int sqlSerializeReply(const CNMessageBase& message, std::string& out) {
+int SqlSerializeReply(const CNMessageBase& message, std::string& out) {
     int rc = message.serialize(out);
     if (rc != kMsgOk) {
         EvDebug log;
@@ -55,8 +55,8 @@ std::string getResponseMessage(int errorCode, const std::string& message) {
     reply.setint64(SQLPmn::ErrorMessage::kErrorCode, errorCode);
     reply.setstring(SQLPmn::ErrorMessage::kMessage, message);
     std::string text;
-    if (sqlSerializeReply(reply, text) != kMsgOk) {
-        text = sqlXmlFallbackDocument("SQLPmn_ErrorMessage", "errorCode", errorCode, "message", message);
+    if (SqlSerializeReply(reply, text) != kMsgOk) {
+        text = SqlXmlFallbackDocument("SQLPmn_ErrorMessage", "errorCode", errorCode, "message", message);
     }
     return text;
 }
@@ -68,8 +68,8 @@ std::string getGenericResponseMessage(int errorCode, const std::string& message)
     std::string text;
     // An empty text would read as success: fall back to a document that
     // still carries the code.
-    if (sqlSerializeReply(reply, text) != kMsgOk) {
-        text = sqlXmlFallbackDocument("JXGui_GenericResp", "errorCode", errorCode, "errorText", message);
+    if (SqlSerializeReply(reply, text) != kMsgOk) {
+        text = SqlXmlFallbackDocument("JXGui_GenericResp", "errorCode", errorCode, "errorText", message);
     }
     return text;
 }

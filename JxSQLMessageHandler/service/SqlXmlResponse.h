@@ -19,9 +19,9 @@ std::string getGenericResponseMessage(int errorCode, const std::string& message)
 // "<element codeAttribute="code" textAttribute="text" > </element>" with the
 // text escaped for an XML attribute: the last resort of a reply whose
 // message cannot be serialised, so that it never goes out empty.
-std::string sqlXmlFallbackDocument(const char* element, const char* codeAttribute, long long code,
+std::string SqlXmlFallbackDocument(const char* element, const char* codeAttribute, long long code,
                                    const char* textAttribute, const std::string& text);
 
 // `message` serialised into `out`; on failure logs the warning with the
 // serialiser's code, leaves `out` empty and returns that code.
-int sqlSerializeReply(const CNMessageBase& message, std::string& out);
+int SqlSerializeReply(const CNMessageBase& message, std::string& out);

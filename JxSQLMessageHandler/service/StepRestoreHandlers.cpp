@@ -2,41 +2,19 @@
 // backups for a step-by-step restore, and the pruning of backup sets.
 #include <map>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlStepRestoreRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
+#include "JxSession/jxsFrame.h"
 #include "JxsqlDMO/CsqlDMO.h"
-
-namespace {
-
-constexpr unsigned long kStepRestoreRequest = 0x1e0000a7;
-constexpr unsigned long kStepRestoreRequestV2 = 0x1e0000b8;
-constexpr unsigned long kStepRestoreReply = 0x1e0000a8;
-constexpr unsigned long kPruneReply = 0x1e0000ac;
-
-void FreeStepRestoreList(SQLStepRestoreListRsp_t& reply) {
-    for (uint32_t i = 0; i < reply.count && reply.entries != nullptr; ++i) {
-        SQLStepRestoreInfo_t& entry = reply.entries[i];
-        delete[] entry.backupType;
-        delete[] entry.firstLSN;
-        delete[] entry.lastLSN;
-        delete[] entry.databaseBackupLSN;
-        delete[] entry.device;
-    }
-    delete[] reply.entries;
-    delete[] reply.errorMessage;
-    reply.entries = nullptr;
-    reply.errorMessage = nullptr;
-}
-
-}  // namespace
 
 unsigned long CSQLClientDll::getSQLStepRestoreList() {
     std::string instanceName;
     std::string databaseName;
     uint64_t pointInTime = 0;
     uint64_t instanceId = 0;
-    if (m_requestCode == kStepRestoreRequestV2) {
+    if (m_requestCode == kSqlStepRestoreListReqV2) {
         auto* q = ReceivedRecord<SQLStepRestoreListReq_V2_t>(m_receivedBuffer);
         instanceName = TextOf(q->instanceName);
         databaseName = TextOf(q->databaseName);
@@ -49,15 +27,16 @@ unsigned long CSQLClientDll::getSQLStepRestoreList() {
         pointInTime = q->pointInTime;
     }
     SQLStepRestoreListRsp_t reply;
+    // The instance layer builds the list with the record allocators.
+    jxsScopedRecordFree<SQLStepRestoreListRsp_t> freeReply(kSqlStepRestoreListRsp, reply);
     CsqlDMO dmo;
     dmo.setInstanceId(instanceId);
     if (!dmo.getStepRestoreList(instanceName, databaseName, pointInTime, reply)) {
         m_event.Debug("getSQLStepRestoreList", "Failed to get step restore list");
     }
     m_sendBuffer.setExternalBuffer(&reply, sizeof(reply));
-    sendReply(kStepRestoreReply);
-    FreeStepRestoreList(reply);
-    return ReleaseReceivedRequest(m_session, m_receivedBuffer, kStepRestoreRequest) ? 1 : 0;
+    sendReply(kSqlStepRestoreListRsp);
+    return ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode) ? 1 : 0;
 }
 
 unsigned long CSQLClientDll::pruneSqlMsdbEntries() {
@@ -79,7 +58,7 @@ unsigned long CSQLClientDll::pruneSqlMsdbEntries() {
         dmo.setInstanceId(instanceId);
         if (!dmo.pruneMSDBEntries(sets)) reply.failed = 1;
     }
-    sendReply(kPruneReply);
+    sendReply(kSqlPruneHistoryRsp);
     if (!ReleaseReceivedRequest(m_session, m_receivedBuffer, m_requestCode)) return 0;
     return reply.failed == 0 ? 1 : 0;
 }

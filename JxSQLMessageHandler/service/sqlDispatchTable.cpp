@@ -2,7 +2,10 @@
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"
 
 #include <cstdint>
+#include <exception>
 
+#include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 namespace {
@@ -15,95 +18,106 @@ unsigned long RunHandler(CJxNetwork* session, unsigned long code, jxsDatabuf_v2*
 }
 
 // The request wrappers, one per handler.
-constexpr sqlRequestWrapper reqSQLSeverList = &RunHandler<&CSQLClientDll::getServerList>;
-constexpr sqlRequestWrapper reqVerifyUser = &RunHandler<&CSQLClientDll::verifyUser>;
-constexpr sqlRequestWrapper reqSqlAnalysisVerifyUser = &RunHandler<&CSQLClientDll::SqlAnalysisVerifyUser>;
-constexpr sqlRequestWrapper reqAzureInventoryList = &RunHandler<&CSQLClientDll::getAzureInventoryList>;
-constexpr sqlRequestWrapper reqSQLDatabaseList = &RunHandler<&CSQLClientDll::getDatabaseList>;
-constexpr sqlRequestWrapper reqSQLDatabaseFileFileGroups = &RunHandler<&CSQLClientDll::getDatabaseFileGroups>;
-constexpr sqlRequestWrapper reqSQLDatabaseState = &RunHandler<&CSQLClientDll::getDatabaseState>;
-constexpr sqlRequestWrapper reqSQLGetStepRestoreList = &RunHandler<&CSQLClientDll::getSQLStepRestoreList>;
-constexpr sqlRequestWrapper reqPruneSqlMSDBEntries = &RunHandler<&CSQLClientDll::pruneSqlMsdbEntries>;
-constexpr sqlRequestWrapper reqGetSpDatabaseList = &RunHandler<&CSQLClientDll::getSQLSPDatabaselist>;
-constexpr sqlRequestWrapper reqGetSqlAnalysisRemotePartitionInfo =
+constexpr SqlRequestWrapper reqSQLSeverList = &RunHandler<&CSQLClientDll::getServerList>;
+constexpr SqlRequestWrapper reqVerifyUser = &RunHandler<&CSQLClientDll::verifyUser>;
+constexpr SqlRequestWrapper reqSqlAnalysisVerifyUser = &RunHandler<&CSQLClientDll::SqlAnalysisVerifyUser>;
+constexpr SqlRequestWrapper reqAzureInventoryList = &RunHandler<&CSQLClientDll::getAzureInventoryList>;
+constexpr SqlRequestWrapper reqSQLDatabaseList = &RunHandler<&CSQLClientDll::getDatabaseList>;
+constexpr SqlRequestWrapper reqSQLDatabaseFileFileGroups = &RunHandler<&CSQLClientDll::getDatabaseFileGroups>;
+constexpr SqlRequestWrapper reqSQLDatabaseState = &RunHandler<&CSQLClientDll::getDatabaseState>;
+constexpr SqlRequestWrapper reqSQLGetStepRestoreList = &RunHandler<&CSQLClientDll::getSQLStepRestoreList>;
+constexpr SqlRequestWrapper reqPruneSqlMSDBEntries = &RunHandler<&CSQLClientDll::pruneSqlMsdbEntries>;
+constexpr SqlRequestWrapper reqGetSpDatabaseList = &RunHandler<&CSQLClientDll::getSQLSPDatabaselist>;
+constexpr SqlRequestWrapper reqGetSqlAnalysisRemotePartitionInfo =
     &RunHandler<&CSQLClientDll::getSqlAnalysisRemotePartitionInfo>;
-constexpr sqlRequestWrapper reqGetAvailabilityGroups = &RunHandler<&CSQLClientDll::GetAvailabilityGroups>;
-constexpr sqlRequestWrapper reqGetAvailabilityDatabases = &RunHandler<&CSQLClientDll::GetAvailabilityDatabases>;
-constexpr sqlRequestWrapper reqGetAvailabilityGroupReplicas =
-    &RunHandler<&CSQLClientDll::GetAvailabilityGroupReplicas>;
-constexpr sqlRequestWrapper reqGetAG = &RunHandler<&CSQLClientDll::GetAG>;
-constexpr sqlRequestWrapper reqAttachDatabaseOnInstance = &RunHandler<&CSQLClientDll::AttachDatabaseOnInstance>;
-constexpr sqlRequestWrapper reqCreateUNCPathOnMachine = &RunHandler<&CSQLClientDll::CreateUNCPaths>;
+constexpr SqlRequestWrapper reqGetAvailabilityGroups = &RunHandler<&CSQLClientDll::GetAvailabilityGroups>;
+constexpr SqlRequestWrapper reqGetAvailabilityDatabases = &RunHandler<&CSQLClientDll::GetAvailabilityDatabases>;
+constexpr SqlRequestWrapper reqGetAvailabilityGroupReplicas = &RunHandler<&CSQLClientDll::GetAvailabilityGroupReplicas>;
+constexpr SqlRequestWrapper reqGetAG = &RunHandler<&CSQLClientDll::GetAG>;
+constexpr SqlRequestWrapper reqAttachDatabaseOnInstance = &RunHandler<&CSQLClientDll::AttachDatabaseOnInstance>;
+constexpr SqlRequestWrapper reqCreateUNCPathOnMachine = &RunHandler<&CSQLClientDll::CreateUNCPaths>;
 // Handlers that share their name with a requester are picked by their type.
 using ServedHandler = bool (CSQLClientDll::*)();
-constexpr sqlRequestWrapper reqDeleteUNCPathOnMachine =
+constexpr SqlRequestWrapper reqDeleteUNCPathOnMachine =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::DeleteUNCPaths)>;
-constexpr sqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetArchiveInfo>;
-constexpr sqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
-constexpr sqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
-constexpr sqlRequestWrapper reqGetRemoteFileSize =
+constexpr SqlRequestWrapper reqGetArchiveInfo = &RunHandler<&CSQLClientDll::GetArchiveInfo>;
+constexpr SqlRequestWrapper reqCheckSourceConnectivity = &RunHandler<&CSQLClientDll::CheckSourceConnectivity>;
+constexpr SqlRequestWrapper reqCreateDirectoryOnRequest = &RunHandler<&CSQLClientDll::CreateDirectoryOnRequest>;
+constexpr SqlRequestWrapper reqDeleteDirectoryOnRequest = &RunHandler<&CSQLClientDll::DeleteDirectoryOnRequest>;
+constexpr SqlRequestWrapper reqGetRemoteFileSize =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::GetRemoteFileSize)>;
-constexpr sqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
-constexpr sqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
-constexpr sqlRequestWrapper reqGetFilestreamInfo =
+constexpr SqlRequestWrapper reqCopySingleRemoteFile = &RunHandler<&CSQLClientDll::CopySingleRemoteFile>;
+constexpr SqlRequestWrapper handleSqlXmlMsg = &RunHandler<&CSQLClientDll::handleSqlXmlMsg>;
+constexpr SqlRequestWrapper reqGetFilestreamInfo =
     &RunHandler<static_cast<ServedHandler>(&CSQLClientDll::RetrieveFilestreamInfo)>;
-constexpr sqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBackupStaging>;
-constexpr sqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
-constexpr sqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;
+constexpr SqlRequestWrapper reqAGTLBackup = &RunHandler<&CSQLClientDll::AGTLBackupStaging>;
+constexpr SqlRequestWrapper reqUpdateDatabaseStatus = &RunHandler<&CSQLClientDll::updateDatabaseStatus>;
+constexpr SqlRequestWrapper reqUpdateTLDumpCache = &RunHandler<&CSQLClientDll::UpdateTLDumpCache>;
 
-struct DispatchRow {
-    unsigned long code;
-    sqlRequestWrapper wrapper;
-};
-
-// Reply codes are the handlers' own (noted per row).
-constexpr DispatchRow kDispatchTable[] = {
-    {0x1e00008d, reqSQLSeverList},                       // -> 0x1e0000cc
-    {0x1e0000b4, reqSQLSeverList},                       // -> 0x1e0000cc
-    {0x1e00008f, reqVerifyUser},                         // -> 0x1e000090
-    {0x1e0000d2, reqSqlAnalysisVerifyUser},              // -> 0x1e0000d3
-    {0x1e00011f, reqAzureInventoryList},                 // -> 0x1e000120
-    {0x1e000091, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e0000b5, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e0000cd, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e000108, reqSQLDatabaseList},                    // -> 0x1e0000ec
-    {0x1e000093, reqSQLDatabaseFileFileGroups},          // -> 0x1e000094
-    {0x1e0000b6, reqSQLDatabaseFileFileGroups},          // -> 0x1e000094
-    {0x1e000097, reqSQLDatabaseState},                   // -> 0x1e000098
-    {0x1e0000b7, reqSQLDatabaseState},                   // -> 0x1e000098
-    {0x1e0000a7, reqSQLGetStepRestoreList},              // -> 0x1e0000a8
-    {0x1e0000b8, reqSQLGetStepRestoreList},              // -> 0x1e0000a8
-    {0x1e0000ab, reqPruneSqlMSDBEntries},                // -> 0x1e0000ac
-    {0x1e0000b9, reqPruneSqlMSDBEntries},                // -> 0x1e0000ac
-    {0x1e0000c8, reqGetSpDatabaseList},                  // -> 0x1e0000c9
-    {0x1e0000d4, reqGetSqlAnalysisRemotePartitionInfo},  // reply code chosen by the handler
-    {0x1e0000dc, reqGetAvailabilityGroups},              // -> 0x1e0000dd
-    {0x1e0000de, reqGetAvailabilityDatabases},           // -> 0x1e0000df
-    {0x1e0000e0, reqGetAvailabilityGroupReplicas},       // -> 0x1e0000e1
-    {0x1e0000e4, reqGetAG},                              // -> 0x1e0000e5
-    {0x1e0000e6, reqAttachDatabaseOnInstance},           // -> 0x1e0000e7
-    {0x1e0000e8, reqCreateUNCPathOnMachine},             // -> 0x1e0000e9
-    {0x1e0000ea, reqDeleteUNCPathOnMachine},             // -> 0x1e0000eb
-    {0x1e0000f1, reqGetArchiveInfo},                     // answered by the object-level-restore library
-    {0x1e0000f2, reqCheckSourceConnectivity},            // -> 0x1e0000f3
-    {0x1e0000f8, reqCreateDirectoryOnRequest},           // -> 0x1e0000f9
-    {0x1e0000fa, reqDeleteDirectoryOnRequest},           // -> 0x1e0000fb
-    {0x1e0000fc, reqGetRemoteFileSize},                  // -> 0x1e0000fd
-    {0x1e0000fe, reqCopySingleRemoteFile},               // -> 0x1e0000ff
-    {0x1e0000ff, handleSqlXmlMsg},                       // -> 0x1e0000ff
-    {0x1e000100, reqGetFilestreamInfo},                  // -> 0x1e000101
-    {0x1e00010b, reqAGTLBackup},                         // -> 0x1e00010c
-    {0x1e00010d, reqUpdateDatabaseStatus},               // -> 0x1e00010e
-    {0x1e000114, handleSqlXmlMsg},                       // -> 0x1e000115
-    {0x1e000116, reqUpdateTLDumpCache},                  // -> 0x1e000117
+// Each row: request code, wrapper, the code the handler replies under (0:
+// the object-level restore layer answers in XML messages of its own).
+constexpr SqlDispatchRow kDispatchTable[] = {
+    {kSqlServerListReq, reqSQLSeverList, kSqlServerListRsp},
+    {kSqlServerListReqV2, reqSQLSeverList, kSqlServerListRsp},
+    {kSqlVerifyUserReq, reqVerifyUser, kSqlVerifyUserRsp},
+    {kSqlAnalysisVerifyUserReq, reqSqlAnalysisVerifyUser, kSqlAnalysisVerifyUserRsp},
+    {kSqlAzureInventoryReq, reqAzureInventoryList, kSqlAzureInventoryRsp},
+    {kSqlDatabaseListReq, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV2, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV3, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlDatabaseListReqV4, reqSQLDatabaseList, kSqlDatabaseListRsp},
+    {kSqlFileGroupReq, reqSQLDatabaseFileFileGroups, kSqlFileGroupRsp},
+    {kSqlFileGroupReqV2, reqSQLDatabaseFileFileGroups, kSqlFileGroupRsp},
+    {kSqlDatabaseStateReq, reqSQLDatabaseState, kSqlDatabaseStateRsp},
+    {kSqlDatabaseStateReqV2, reqSQLDatabaseState, kSqlDatabaseStateRsp},
+    {kSqlStepRestoreListReq, reqSQLGetStepRestoreList, kSqlStepRestoreListRsp},
+    {kSqlStepRestoreListReqV2, reqSQLGetStepRestoreList, kSqlStepRestoreListRsp},
+    {kSqlPruneHistoryReq, reqPruneSqlMSDBEntries, kSqlPruneHistoryRsp},
+    {kSqlPruneHistoryReqV2, reqPruneSqlMSDBEntries, kSqlPruneHistoryRsp},
+    {kSqlSharePointDatabasesReq, reqGetSpDatabaseList, kSqlSharePointDatabasesRsp},
+    {kSqlRemotePartitionReq, reqGetSqlAnalysisRemotePartitionInfo, kSqlRemotePartitionRsp},
+    {kSqlAvailabilityGroupsReq, reqGetAvailabilityGroups, kSqlAvailabilityGroupsRsp},
+    {kSqlAvailabilityDatabasesReq, reqGetAvailabilityDatabases, kSqlAvailabilityDatabasesRsp},
+    {kSqlAvailabilityReplicasReq, reqGetAvailabilityGroupReplicas, kSqlAvailabilityReplicasRsp},
+    {kSqlAvailabilityGroupReq, reqGetAG, kSqlAvailabilityGroupRsp},
+    {kSqlAttachDatabaseReq, reqAttachDatabaseOnInstance, kSqlAttachDatabaseRsp},
+    {kSqlCreateUncPathReq, reqCreateUNCPathOnMachine, kSqlCreateUncPathRsp},
+    {kSqlDeleteUncPathReq, reqDeleteUNCPathOnMachine, kSqlDeleteUncPathRsp},
+    {kSqlArchiveInfoReq, reqGetArchiveInfo, 0},
+    {kSqlCheckSourceReq, reqCheckSourceConnectivity, kSqlCheckSourceRsp},
+    {kSqlCreateDirectoryReq, reqCreateDirectoryOnRequest, kSqlCreateDirectoryRsp},
+    {kSqlDeleteDirectoryReq, reqDeleteDirectoryOnRequest, kSqlDeleteDirectoryRsp},
+    {kSqlFileSizeReq, reqGetRemoteFileSize, kSqlFileSizeRsp},
+    {kSqlCopySingleFileReq, reqCopySingleRemoteFile, kSqlCopySingleFileRsp},
+    {kSqlXmlReq, handleSqlXmlMsg, kSqlXmlReq},
+    {kSqlFileStreamInfoReq, reqGetFilestreamInfo, kSqlFileStreamInfoRsp},
+    {kSqlAGTLBackupReq, reqAGTLBackup, kSqlAGTLBackupRsp},
+    {kSqlUpdateDbStatusReq, reqUpdateDatabaseStatus, kSqlUpdateDbStatusRsp},
+    {kSqlXmlReqV2, handleSqlXmlMsg, kSqlXmlRsp},
+    {kSqlTLDumpCacheReq, reqUpdateTLDumpCache, kSqlTLDumpCacheRsp},
 };
 
 }  // namespace
 
-sqlRequestWrapper sqlFindRequestWrapper(unsigned long code) {
-    for (const DispatchRow& row : kDispatchTable) {
-        if (row.code == code) return row.wrapper;
+SqlRequestWrapper SqlFindRequestWrapper(unsigned long code) {
+    for (const SqlDispatchRow& row : kDispatchTable) {
+        if (row.requestCode == code) return row.wrapper;
     }
     return nullptr;
+}
+
+std::span<const SqlDispatchRow> SqlDispatchRows() { return kDispatchTable; }
+
+bool SqlRunRequestWrapper(SqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received) {
+    try {
+        wrapper(session, code, received);
+        return true;
+    } catch (const std::exception& e) {
+        EvDebug log;
+        EV_ERROR(log, "Request [0x%lx] failed with exception [%s]; the session ends.", code, e.what());
+    } catch (...) {
+        EvDebug log;
+        EV_ERROR(log, "Request [0x%lx] failed with an unknown exception; the session ends.", code);
+    }
+    return false;
 }

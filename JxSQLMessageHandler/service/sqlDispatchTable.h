@@ -7,17 +7,34 @@
 // sqlDispatchTable.cpp.
 #pragma once
 
+#include <span>
+
+#include "JxSQLCommon/records/SqlMessageCodes.h"
+
 class CJxNetwork;
 class jxsDatabuf_v2;
 
-// The request group, and the range of request codes the table may hold.
-constexpr unsigned long kSqlRequestGroup = 0x1e000000;
-constexpr unsigned long kSqlFirstRequestCode = 0x1e00008d;
-constexpr unsigned long kSqlLastRequestCode = 0x1e00011f;
+// The range of request codes the table may hold.
+constexpr unsigned long kSqlFirstRequestCode = kSqlServerListReq;
+constexpr unsigned long kSqlLastRequestCode = kSqlAzureInventoryReq;
 
 // A wrapper's result is 1 or the handler's result cut to 32 bits; the loop
 // does not use it.
-using sqlRequestWrapper = unsigned long (*)(CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);
+using SqlRequestWrapper = unsigned long (*)(CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);
+
+struct SqlDispatchRow {
+    unsigned long requestCode;
+    SqlRequestWrapper wrapper;
+    unsigned long replyCode;  // 0 when the handler answers in XML messages of its own
+};
 
 // The wrapper of `code`, or null when the code has no row.
-sqlRequestWrapper sqlFindRequestWrapper(unsigned long code);
+SqlRequestWrapper SqlFindRequestWrapper(unsigned long code);
+// Every row of the table.
+std::span<const SqlDispatchRow> SqlDispatchRows();
+
+// Runs `wrapper` on one received request. An exception a handler lets out (an
+// allocation failure while building a reply) must not cross the exported
+// entry and end the host with all its sessions: it is logged and false is
+// returned, and the caller ends only this session.
+bool SqlRunRequestWrapper(SqlRequestWrapper wrapper, CJxNetwork* session, unsigned long code, jxsDatabuf_v2* received);

@@ -2,13 +2,13 @@
 //
 // sqlMessageHandler serves one conversation on a session the host accepted:
 // it receives one request after another (120-second receive time-out),
-// requires the request group 0x1e000000, runs the handler of each code
+// requires the request group kSqlMessageGroup, runs the handler of each code
 // through the dispatch table and releases every message. A disconnect
 // request ends the conversation with a disconnect reply; any other message
 // of a foreign group ends it with an abort {2, 0x900001d, 2}; a failed or
 // timed-out receive is logged and ends it with an abort carrying the
-// session's last error code. Codes of the group without a handler are
-// ignored. The host owns the session before and after the call.
+// session's last error code, as does a handler that throws (logged). Codes
+// of the group without a handler are ignored. The host owns the session before and after the call.
 #pragma once
 
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"
@@ -23,8 +23,8 @@ constexpr int kSqlRequestTimeoutSeconds = 120;
 constexpr unsigned long kSqlReceiveAreaBytes = 8144;
 
 // The loop itself, with the handler lookup as a parameter (the entry passes
-// sqlFindRequestWrapper).
-void sqlServeConversation(CJxNetwork* session, sqlRequestWrapper (*lookup)(unsigned long code));
+// SqlFindRequestWrapper).
+void SqlServeConversation(CJxNetwork* session, SqlRequestWrapper (*lookup)(unsigned long code));
 
 extern "C" {
 // The exported entry; the second argument is not used.

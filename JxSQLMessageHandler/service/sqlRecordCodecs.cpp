@@ -9,7 +9,7 @@
 #include "JxSQLCommon/records/SqlServerRequestCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
 
-void sqlRegisterRecordCodecs() {
+void SqlRegisterRecordCodecs() {
     static std::once_flag once;
     std::call_once(once, [] {
         // One call per feature that carries records, each declared in the

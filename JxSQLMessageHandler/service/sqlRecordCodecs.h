@@ -5,4 +5,4 @@
 // job code builds a requester: loading the library registers nothing.
 #pragma once
 
-void sqlRegisterRecordCodecs();
+void SqlRegisterRecordCodecs();

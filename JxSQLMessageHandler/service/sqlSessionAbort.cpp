@@ -6,11 +6,12 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsTypes.h"
 
-unsigned long sqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag) {
+unsigned long SqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag) {
     unsigned long code = 0;
     std::string text;
-    session->GetLastErrorGenericText(&code, text, 0);
+    (void)session->GetLastErrorGenericText(&code, text, 0);  // only reads the session's record
     jxsStatus status{2, code, 2};
-    session->AbortConnection(status, timeout, flag);
+    // The session is given up either way; the caller logs what led here.
+    (void)session->AbortConnection(status, timeout, flag);
     return code;
 }

@@ -5,4 +5,4 @@ class CJxNetwork;
 
 // Aborts `session` with the status {2, the session's last error code, 2}
 // (result ignored, as every caller does) and returns that code.
-unsigned long sqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag);
+unsigned long SqlAbortWithLastError(CJxNetwork* session, int timeout, bool& flag);

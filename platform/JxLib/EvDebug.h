@@ -59,3 +59,8 @@ private:
     (log).Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, format __VA_OPT__(, ) __VA_ARGS__)
 #define EV_DEBUG(log, level, format, ...) \
     (log).Tagged(__FILE_NAME__, __LINE__, EvDebug::kDebug, level, format __VA_OPT__(, ) __VA_ARGS__)
+// Warnings and information written only from a debug level on.
+#define EV_WARN_AT(log, level, format, ...) \
+    (log).Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, level, format __VA_OPT__(, ) __VA_ARGS__)
+#define EV_INFO_AT(log, level, format, ...) \
+    (log).Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, level, format __VA_OPT__(, ) __VA_ARGS__)

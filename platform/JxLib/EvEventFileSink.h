@@ -1,7 +1,7 @@
 // EvEventFileSink: records job events in a file under the platform root.
 //
 // One JSON line per event in "events/<program>.jsonl":
-//   {"pid":123,"job":42,"level":"critical","id":"0x1e0000f7",
+//   {"pid":123,"job":42,"level":"critical","id":"0x1e000132",
 //    "args":[{"type":11,"value":"N'tempdb'"},{"type":5,"value":"7"}]}
 // (values as text; wide text as UTF-8). Each event also goes to the debug log.
 #pragma once

@@ -31,8 +31,8 @@ struct jxsRecordCodec {
 // Registers (or replaces) the codec of `code`. Thread-safe.
 void jxsRegisterRecordCodec(uint64_t code, const jxsRecordCodec& codec);
 
-// Registers the typed routine `Proc` of `Record` under `code`, e.g.
-//   jxsRegisterRecord<SQLVerifyUserReq_t, xdr_SQLVerifyUserReq_t>(0x1e00008f, "SQLVerifyUserReq_t");
+// Registers the typed routine `Proc` of `Record` under `code`; `name` is the
+// codec's name. Callers use JXS_REGISTER_RECORD, which names the type once.
 template <typename Record, bool (*Proc)(XDR*, Record*)>
 bool jxsRecordProcOf(XDR* xdrs, void* record) {
     return Proc(xdrs, static_cast<Record*>(record));
@@ -41,6 +41,11 @@ template <typename Record, bool (*Proc)(XDR*, Record*)>
 void jxsRegisterRecord(uint64_t code, const char* name) {
     jxsRegisterRecordCodec(code, jxsRecordCodec{name, &jxsRecordProcOf<Record, Proc>, sizeof(Record)});
 }
+
+// Registers `Record` with its routine xdr_<Record> under `code`, the type's
+// name becoming the codec's name:
+//   JXS_REGISTER_RECORD(kSqlVerifyUserReq, SQLVerifyUserReq_t);
+#define JXS_REGISTER_RECORD(code, Record) jxsRegisterRecord<Record, xdr_##Record>((code), #Record)
 
 // The codec of `code`; false when none is registered.
 bool jxsFindRecordCodec(uint64_t code, jxsRecordCodec& codec);

@@ -54,6 +54,33 @@ CWzError jxsEncodeRecord(uint64_t code, const jxsDatabuf_v2& buffer, std::string
 CWzError jxsDecodeRecord(uint64_t code, const std::string& payload, jxsDatabuf_v2& buffer);
 // Frees what decoding allocated and clears it; harmless on a zeroed record.
 CWzError jxsFreeRecord(uint64_t code, jxsDatabuf_v2& buffer);
+// The same for a record built in place with the allocators of
+// "WzUtils/WzRecordMemory.h" (or decoded), held in `record`.
+template <typename Record>
+CWzError jxsFreeRecord(uint64_t code, Record& record) {
+    jxsDatabuf_v2 buffer;
+    buffer.setExternalBuffer(&record, sizeof record);
+    return jxsFreeRecord(code, buffer);
+}
+
+// Frees a record built in place with the allocators of
+// "WzUtils/WzRecordMemory.h" through the free pass of its codec when the
+// scope ends, also when building it threw halfway.
+template <typename Record>
+class jxsScopedRecordFree {
+public:
+    jxsScopedRecordFree(unsigned long code, Record& record) : m_code(code), m_record(record) {}
+    ~jxsScopedRecordFree() {
+        // The record is the codec's own type, so the free pass cannot refuse it.
+        (void)jxsFreeRecord(m_code, m_record);
+    }
+    jxsScopedRecordFree(const jxsScopedRecordFree&) = delete;
+    jxsScopedRecordFree& operator=(const jxsScopedRecordFree&) = delete;
+
+private:
+    unsigned long m_code;
+    Record& m_record;
+};
 
 struct jxsAttachRequest {
     std::string libraryName;

@@ -13,7 +13,7 @@ constexpr uint32_t kJxsMaxArrayCount = 1u << 20;
 struct jxsHostProtocolHeader {
     uint64_t protocolVersion = 0;  // version of the frame format the peer sent
     uint64_t messageCode = 0;      // code of the received message
-    uint64_t messageGroup = 0;     // the code's group (its top byte), e.g. 0x1e000000
+    uint64_t messageGroup = 0;     // the code's group (its top byte)
     uint64_t payloadLength = 0;    // bytes of encoded payload that followed the header
 };
 

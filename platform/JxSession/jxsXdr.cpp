@@ -27,6 +27,17 @@ bool jxsXdrString(XDR* xdrs, char** text, uint32_t maxLength) {
     return xdr_string(xdrs, text, maxLength);
 }
 
+bool jxsXdrNullableString(XDR* xdrs, char** text, uint32_t maxLength) {
+    bool_t present = *text != nullptr;
+    if (xdrs->x_op == XDR_FREE) return present ? jxsXdrString(xdrs, text, maxLength) : true;
+    if (!xdr_bool(xdrs, &present)) return false;
+    if (!present) {
+        *text = nullptr;
+        return true;
+    }
+    return jxsXdrString(xdrs, text, maxLength);
+}
+
 bool jxsXdrU32(XDR* xdrs, uint32_t* value) { return xdr_uint32_t(xdrs, value); }
 bool jxsXdrI32(XDR* xdrs, int32_t* value) { return xdr_int32_t(xdrs, value); }
 bool jxsXdrU64(XDR* xdrs, uint64_t* value) { return xdr_uint64_t(xdrs, value); }

@@ -22,6 +22,9 @@ inline uint32_t jxsXdrRemaining(XDR* xdrs) { return xdrs->x_handy; }
 // A zero-terminated string; null encodes as the empty string, and decodes as
 // an allocated empty string.
 bool jxsXdrString(XDR* xdrs, char** text, uint32_t maxLength = kJxsMaxPayloadBytes);
+// A string that may be missing: a presence flag, then the string when the
+// flag is set. Null stays null both ways, unlike jxsXdrString.
+bool jxsXdrNullableString(XDR* xdrs, char** text, uint32_t maxLength = kJxsMaxPayloadBytes);
 
 // Fixed-width numbers under the names the records use.
 bool jxsXdrU32(XDR* xdrs, uint32_t* value);

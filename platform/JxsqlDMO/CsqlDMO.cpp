@@ -4,7 +4,6 @@
 
 #include <strings.h>
 
-#include <cstring>
 #include <vector>
 
 #include "JxsqlDMO/SqlAGDocuments.h"
@@ -12,14 +11,9 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
-
-char* CopyText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 struct HistoryRow {
     int64_t id = 0;
@@ -222,7 +216,7 @@ bool CsqlDMO::getStepRestoreList(const std::string& instance, const std::string&
                                  SQLStepRestoreListRsp_t& reply) {
     auto failed = [&](const std::string& text) {
         reply.failed = 1;
-        reply.errorMessage = CopyText(text);
+        reply.errorMessage = wz::CopyText(text);
         return Fail("getStepRestoreList", text);
     };
     if (!Connect(instance)) return failed(m_lastError);
@@ -262,17 +256,17 @@ bool CsqlDMO::getStepRestoreList(const std::string& instance, const std::string&
     }
     if (full.Error().IsError()) return failed(full.Error().GetMessage());
 
+    reply.entries = wz::NewRecordArray<SQLStepRestoreInfo_t>(chain.size());
     reply.count = static_cast<uint32_t>(chain.size());
-    reply.entries = chain.empty() ? nullptr : new SQLStepRestoreInfo_t[chain.size()];
     for (size_t i = 0; i < chain.size(); ++i) {
         SQLStepRestoreInfo_t& entry = reply.entries[i];
         entry.backupSetId = static_cast<uint64_t>(chain[i].id);
         entry.finishTime = static_cast<uint64_t>(chain[i].finishTime);
-        entry.backupType = CopyText(chain[i].type);
-        entry.firstLSN = CopyText(std::to_string(chain[i].firstLsn));
-        entry.lastLSN = CopyText(std::to_string(chain[i].lastLsn));
-        entry.databaseBackupLSN = CopyText(std::to_string(chain[i].databaseBackupLsn));
-        entry.device = CopyText(chain[i].device);
+        entry.backupType = wz::CopyText(chain[i].type);
+        entry.firstLSN = wz::CopyText(std::to_string(chain[i].firstLsn));
+        entry.lastLSN = wz::CopyText(std::to_string(chain[i].lastLsn));
+        entry.databaseBackupLSN = wz::CopyText(std::to_string(chain[i].databaseBackupLsn));
+        entry.device = wz::CopyText(chain[i].device);
     }
     return true;
 }
@@ -287,7 +281,9 @@ bool CsqlDMO::pruneMSDBEntries(const InstanceNameAndBackupSetIds& sets) {
     }
     if (err.IsSuccess()) err = db.Exec("COMMIT");
     if (err.IsError()) {
-        db.Exec("ROLLBACK");
+        // The failure that led here is the one reported; a rollback that
+        // fails shows at the next BEGIN.
+        (void)db.Exec("ROLLBACK");
         return Fail("pruneMSDBEntries", err.GetMessage());
     }
     return true;

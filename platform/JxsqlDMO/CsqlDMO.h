@@ -28,6 +28,7 @@ public:
     CsqlDMO(const CsqlDMO&) = delete;
     CsqlDMO& operator=(const CsqlDMO&) = delete;
 
+    // ---- Connection, catalogue, history and availability groups (CsqlDMO.cpp) ----
     // The backup domain's id of the instance the next queries are about
     // (0 when the request names none); only logged.
     void setInstanceId(unsigned long id) { m_instanceId = id; }
@@ -65,8 +66,9 @@ public:
     // (seconds since 1970; 0 = the latest): its newest full backup, the
     // newest differential on that full, then the unbroken chain of log
     // backups after them. Copy-only backups take no part. The reply's arrays
-    // are allocated with new[] (see SQLStepRestoreListRsp_t); on failure they
-    // stay empty and `failed` and `errorMessage` are set.
+    // and texts come from the record allocators (WzUtils/WzRecordMemory.h),
+    // so the reply's codec frees them; on failure they stay empty and
+    // `failed` and `errorMessage` are set.
     bool getStepRestoreList(const std::string& instance, const std::string& database, uint64_t pointInTime,
                             SQLStepRestoreListRsp_t& reply);
 
@@ -82,9 +84,10 @@ public:
     bool GetAvailabilityDatabases(const std::wstring& instance, const std::string& group, std::string& xml);
     bool GetAvailabilityGroupReplicas(const std::wstring& instance, const std::string& group, std::string& xml);
 
-    // ---- Instance version, cluster and database ids, log shrink ----------
-    // (CsqlDMOVersion.cpp, CsqlDMOShrink.cpp)
+    // The text of the last failure.
+    std::wstring getErrorString() const;
 
+    // ---- Instance version, cluster and database ids (CsqlDMOVersion.cpp) ----
     // The instance's version text ("15.0.4123.1"), its product level
     // ("RTM") and its edition ("Developer Edition (64-bit)").
     bool getInstanceVersion(const std::string& instance, std::string& version, std::string& productLevel,
@@ -99,6 +102,7 @@ public:
     // The database's id; false when it does not exist.
     bool getDatabaseId(const std::string& instance, const std::string& database, unsigned long& id);
 
+    // ---- Log shrink (CsqlDMOShrink.cpp) ----
     // Conditions that guard a log shrink. Each answers the condition; when
     // it cannot be read the answer is false and `*failed` (when given) is
     // set, so a caller can tell "no" from "could not ask".
@@ -112,13 +116,12 @@ public:
     // Shrinks the database's log to the part in use.
     bool RunShrinkDatabaseQuery(const std::string& instance, const std::string& database);
 
-    // ---- end of the version and log-shrink block ---------------------------
-
-    // ---- Database discovery (CsqlDMODiscovery.cpp) ---------------------------
+    // ---- Database discovery (CsqlDMODiscovery.cpp) ----
     // The instance's databases as an auto-discovery list, in id order,
     // without those that `exclusion` names (a list of N'name' texts, e.g.
-    // "N'tempdb'"). The names and the array are allocated with new[]; free
-    // them with SqlFreeDatabaseInfoList. On failure the list stays empty.
+    // "N'tempdb'"). The names and the array come from the record allocators
+    // (WzUtils/WzRecordMemory.h): the request's codec frees them. On failure
+    // the list stays empty.
     bool getDatabases(const std::string& instance, SQLAutoDiscoverReq_t& list, const std::string& exclusion);
     // The same for one SQL subclient type; the simulated instance keeps no
     // per-type catalogue, so every type lists every database.
@@ -131,16 +134,17 @@ public:
     // (empty when it has none); false when no instance is connected or the
     // database does not exist.
     bool GetAvailabiiltyGroupForDB(const std::string& database, std::string& group);
-    // ---- end of the database discovery block ---------------------------------
 
+    // ---- Log marks (CsqlDMOLogMarks.cpp) ----
     // The log marks of `database` whose value is above `lastMarkValue`, in
     // value order, into `request`'s count and marks (the array and its texts
-    // allocated with new[]; the caller frees them). `lastMarkText` names the
-    // last mark the caller knows ("0" for none) and is only logged.
-    // (CsqlDMOLogMarks.cpp)
+    // from the record allocators; the request's codec frees them).
+    // `lastMarkText` names the last mark the caller knows ("0" for none) and
+    // is only logged.
     bool getLogMarkInfo(std::string instance, std::string database, long lastMarkValue, std::string lastMarkText,
                         SQLLogMarkUpdateReq_t& request);
 
+    // ---- Database attach (CsqlDMOAttach.cpp) ----
     // Attaches the database an attach description names to `instanceName`.
     // The description is text, one item a line: the database name, then the
     // absolute paths of its existing files, the primary data file first; a
@@ -182,10 +186,37 @@ public:
     // differential backup (the log chain then needs a full backup first).
     bool hasRecoveryModelChanged(const std::string& database, bool* failed = nullptr);
 
-    // The text of the last failure.
-    std::wstring getErrorString() const;
+    // ---- Archiving and active-source views (CsqlDMOArchive.cpp) ----
+    // True when the instance runs and `database` is ONLINE.
+    bool isDatabaseOnline(const std::string& instanceName, const std::string& databaseName);
+    // Whether rows of `databaseName` on the connected instance (initialize
+    // first) qualify for archiving. `condition` names the table the archive
+    // reads ("schema.table", or "table" in dbo); true with the number of its
+    // qualifying rows in `result` when there are any.
+    bool CheckIfRowsToArchive(const std::string& databaseName, const std::string& condition, std::string& result);
+    // Creates or replaces, on the connected instance, the active-source view
+    // "JX_SV_<table name>" in `viewSchema` (the table's schema when empty) of
+    // `database`, showing the rows of `tableName` ("schema.table" or "table")
+    // whose `column` is below `cutoff`. The database must be ONLINE and the
+    // table exist.
+    bool CreateSourceView(const std::string& database, const std::string& column, const std::string& cutoff,
+                          const std::string& viewSchema, const std::string& tableName);
+
+    // ---- Database status and log staging (CsqlDMOStatus.cpp) ----
+    // Puts the database into the state whose SqlDbState code is `operation`
+    // (1 ONLINE, 0x80 OFFLINE, ...); any other number fails.
+    bool updateDatabaseStatus(std::wstring instanceName, std::string databaseName, int operation);
+    // Stages the transaction-log backup of availability group `group` on
+    // this instance (a replica of the group). A group without a replica here
+    // replaces `errorText` with the reason; a failed connection leaves it
+    // (getErrorString() tells why).
+    bool AGTLBackupStaging(const std::string& instanceName, const std::string& group, unsigned long instanceId,
+                           unsigned long clientId, const std::string& instanceDetail1,
+                           const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
+                           std::string& errorText);
 
 private:
+    // ---- Connection and failures (CsqlDMO.cpp) ----
     // Opens the instance's catalogue (kept while the same instance is asked
     // again) and checks that its service runs.
     bool Connect(const std::string& instance, bool needRunning = true);
@@ -202,32 +233,4 @@ private:
     std::unique_ptr<SqlSimInstance> m_instance;
     std::string m_lastError;
     EvDebug m_log;
-
-public:
-    // ---- Database status, archiving and log staging ----
-    // True when the instance runs and `database` is ONLINE.
-    bool isDatabaseOnline(const std::string& instanceName, const std::string& databaseName);
-    // Whether rows of `databaseName` on the connected instance (initialize
-    // first) qualify for archiving. `condition` names the table the archive
-    // reads ("schema.table", or "table" in dbo); true with the number of its
-    // qualifying rows in `result` when there are any.
-    bool CheckIfRowsToArchive(const std::string& databaseName, const std::string& condition, std::string& result);
-    // Puts the database into the state whose SqlDbState code is `operation`
-    // (1 ONLINE, 0x80 OFFLINE, ...); any other number fails.
-    bool updateDatabaseStatus(std::wstring instanceName, std::string databaseName, int operation);
-    // Creates or replaces, on the connected instance, the active-source view
-    // "JX_SV_<table name>" in `viewSchema` (the table's schema when empty) of
-    // `database`, showing the rows of `tableName` ("schema.table" or "table")
-    // whose `column` is below `cutoff`. The database must be ONLINE and the
-    // table exist.
-    bool CreateSourceView(const std::string& database, const std::string& column, const std::string& cutoff,
-                          const std::string& viewSchema, const std::string& tableName);
-    // Stages the transaction-log backup of availability group `group` on
-    // this instance (a replica of the group). A group without a replica here
-    // replaces `errorText` with the reason; a failed connection leaves it
-    // (getErrorString() tells why).
-    bool AGTLBackupStaging(const std::string& instanceName, const std::string& group, unsigned long instanceId,
-                           unsigned long clientId, const std::string& instanceDetail1,
-                           const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
-                           std::string& errorText);
 };

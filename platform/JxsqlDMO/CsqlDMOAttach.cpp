@@ -77,12 +77,12 @@ bool CsqlDMO::AttachDatabase(std::string instanceName, std::string attachInfo, s
                   .Run();
     }
     if (err.IsError()) {
-        db.Exec("ROLLBACK");
+        (void)db.Exec("ROLLBACK");  // the failure before it is the one reported
         return fail(err.GetMessage());
     }
     err = db.Exec("COMMIT");
     if (err.IsError()) {
-        db.Exec("ROLLBACK");
+        (void)db.Exec("ROLLBACK");  // the failure before it is the one reported
         return fail(err.GetMessage());
     }
     return true;

@@ -1,7 +1,7 @@
 // Database discovery queries: the candidate databases of an auto-discovery,
 // creation times and the availability group of a database.
 #include <cctype>
-#include <cstring>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/WzRecordMemory.h"
 
 namespace {
 
@@ -53,18 +54,17 @@ bool CsqlDMO::getDatabases(const std::string& instance, SQLAutoDiscoverReq_t& li
         std::string name = q.Text(0);
         if (excluded.count(Lower(name)) != 0) continue;
         SQL_DatabaseInfo_t entry;
-        entry.name = new char[name.size() + 1];
-        std::memcpy(entry.name, name.c_str(), name.size() + 1);
+        entry.name = wz::CopyText(name);
         entry.databaseId = static_cast<uint64_t>(q.Int(1));
         entry.creationTime = static_cast<uint64_t>(q.Int(2));
         found.push_back(entry);
     }
     if (q.Error().IsError()) {
-        for (SQL_DatabaseInfo_t& entry : found) delete[] entry.name;
+        for (SQL_DatabaseInfo_t& entry : found) std::free(entry.name);
         return Fail("getDatabases", q.Error().GetMessage());
     }
     if (found.empty()) return true;
-    list.databases = new SQL_DatabaseInfo_t[found.size()];
+    list.databases = wz::NewRecordArray<SQL_DatabaseInfo_t>(found.size());
     for (size_t i = 0; i < found.size(); ++i) list.databases[i] = found[i];
     list.count = static_cast<uint32_t>(found.size());
     return true;

@@ -1,22 +1,11 @@
 // Log marks of the simulated instances and CsqlDMO::getLogMarkInfo.
-#include <cstring>
-
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
 #include "WzUtils/FXErrorUtil.h"
-
-namespace {
-
-char* NewText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-}  // namespace
+#include "WzUtils/WzRecordMemory.h"
 
 CWzError SqlSimEnsureLogMarks(SimSqlDb& db) {
     return db.Exec(
@@ -52,18 +41,18 @@ bool CsqlDMO::getLogMarkInfo(std::string instance, std::string database, long la
     };
     SimSqlStatement count = query("SELECT COUNT(*) FROM log_marks WHERE database_id = ? AND value > ?");
     if (!count.Step()) return Fail("getLogMarkInfo", count.Error().GetMessage());
+    request.marks = wz::NewRecordArray<SQLLogMarkInfo_t>(static_cast<size_t>(count.Int(0)));
     request.count = static_cast<uint32_t>(count.Int(0));
-    request.marks = request.count > 0 ? new SQLLogMarkInfo_t[request.count] : nullptr;
     SimSqlStatement rows = query(
         "SELECT mark_name, description, lsn, mark_time, value FROM log_marks WHERE database_id = ? AND value > ? "
         "ORDER BY value");
     uint32_t filled = 0;
     while (filled < request.count && rows.Step()) {
         SQLLogMarkInfo_t& mark = request.marks[filled++];
-        mark.markName = NewText(rows.Text(0));
-        mark.description = NewText(rows.Text(1));
-        mark.lsn = NewText(rows.Text(2));
-        mark.markTime = NewText(rows.Text(3));
+        mark.markName = wz::CopyText(rows.Text(0));
+        mark.description = wz::CopyText(rows.Text(1));
+        mark.lsn = wz::CopyText(rows.Text(2));
+        mark.markTime = wz::CopyText(rows.Text(3));
         mark.value = rows.Int(4);
     }
     request.count = filled;

@@ -162,7 +162,7 @@ CWzError SqlSimInstance::InTransaction(const std::function<CWzError()>& body) {
     m_newFiles.clear();
     err = body();
     if (err.IsError()) {
-        m_db.Exec("ROLLBACK");
+        (void)m_db.Exec("ROLLBACK");  // the body's failure is the one reported
         // Files written for rows that were rolled back go too.
         for (const std::string& path : m_newFiles) ::unlink(path.c_str());
         m_newFiles.clear();

@@ -12,7 +12,7 @@
 
 #include "WzUtils/FXCodeLocation.h"
 
-class CWzError {
+class [[nodiscard]] CWzError {
 public:
     // The family of the code the error was built from; the readers of
     // FXErrorUtil give the original code back only for their own kind.

@@ -6,7 +6,7 @@
 
 CWzError FXPath::SplitParentPath(const std::string& path, std::string& parent, std::string& name) {
     std::string trimmed = path;
-    RemoveTrailingDelimiter(trimmed);
+    (void)RemoveTrailingDelimiter(trimmed);  // cannot fail
     std::string::size_type slash = trimmed.rfind('/');
     if (slash == std::string::npos || slash + 1 == trimmed.size())
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "path [%s] has no parent folder",

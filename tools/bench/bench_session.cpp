@@ -323,7 +323,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     JxHost host;
     if (host.Start(0).IsError() || !jxsRegisterTarget(kTarget, host.Port()) ||
         !SetHostBinding("sLNSQLClient61", "sLPSQLMSG", {JX_SQL_LIBRARY, "sqlMessageHandler"})) {

@@ -14,6 +14,7 @@
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SqlAGCatalogueRecords.h"
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/jxsTargets.h"
@@ -68,7 +69,7 @@ template <typename Reply>
 void Release(unsigned long code, Reply& reply) {
     jxsDatabuf_v2 in;
     in.setExternalBuffer(&reply, sizeof(reply));
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    (void)CJxNetwork::FreeReceivedMessage(code, &in);  // the reply record is the codec's own size
 }
 
 void AskServerList(JxsRequester& requester) {
@@ -77,7 +78,7 @@ void AskServerList(JxsRequester& requester) {
     request.clientName = client.data();
     SQLServerListRsp_VER1_t reply;
     unsigned long code = 0;
-    if (!Exchange(requester, 0x1e00008d, request, reply, code)) return;
+    if (!Exchange(requester, kSqlServerListReq, request, reply, code)) return;
     std::printf("\nServer list (reply 0x%lx): %u instance(s)\n", code, reply.count);
     for (uint32_t i = 0; i < reply.count; ++i) {
         std::printf("  %-20s version %-14s %s\n", reply.servers[i].instanceName, reply.servers[i].version,
@@ -95,7 +96,7 @@ void AskDatabase(JxsRequester& requester, const std::string& database) {
     stateRequest.instanceId = 1;
     SQLDatabaseStateRsp_t state;
     unsigned long code = 0;
-    if (!Exchange(requester, 0x1e0000b7, stateRequest, state, code)) return;
+    if (!Exchange(requester, kSqlDatabaseStateReqV2, stateRequest, state, code)) return;
     std::printf("\n  Database %s: state %s (code 0x%x)%s\n", database.c_str(),
                 state.stateText != nullptr ? state.stateText : "?", static_cast<unsigned>(state.state),
                 state.failed != 0 ? " - query failed" : "");
@@ -106,7 +107,7 @@ void AskDatabase(JxsRequester& requester, const std::string& database) {
     groupRequest.databaseName = name.data();
     groupRequest.instanceId = 1;
     SQLDatabaseFileGroupRsp_t groups;
-    if (!Exchange(requester, 0x1e0000b6, groupRequest, groups, code)) return;
+    if (!Exchange(requester, kSqlFileGroupReqV2, groupRequest, groups, code)) return;
     for (uint32_t g = 0; g < groups.count; ++g) {
         const SqlFileGroupItem_t& group = groups.groups[g];
         std::printf("    file group %llu %s\n", static_cast<unsigned long long>(group.groupNumber), group.name);
@@ -132,7 +133,7 @@ void AskDatabases(JxsRequester& requester) {
     request.instanceId = 1;
     SQLDatabaseListRsp_11_t reply;
     unsigned long code = 0;
-    if (!Exchange(requester, 0x1e0000cd, request, reply, code)) return;
+    if (!Exchange(requester, kSqlDatabaseListReqV3, request, reply, code)) return;
     std::printf("\nDatabases of %s (reply 0x%lx): %u\n", kInstance, code, reply.count);
     std::printf("  %-4s %-14s %s\n", "id", "name", "state");
     std::vector<std::string> names;
@@ -158,7 +159,7 @@ void AskAvailabilityGroups(JxsRequester& requester) {
     request.xml = text.data();
     SQLXmlTextRecord_t reply;
     unsigned long code = 0;
-    if (!Exchange(requester, 0x1e0000dc, request, reply, code)) return;
+    if (!Exchange(requester, kSqlAvailabilityGroupsReq, request, reply, code)) return;
     App::SQLAvailabilityGroups groups;
     std::vector<App::SQLAvailabilityGroup> list;
     if (reply.xml == nullptr || groups.unserialize(reply.xml) != kMsgOk ||
@@ -187,7 +188,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
     // The central server knows this machine as client DEMOHOST.
     AppModel::Set(AppModel::ObjectName("client", 1), "name", kHost);
 
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     JxHost host;
     err = host.Start(0);
     if (err.IsError() || !jxsRegisterTarget(kHost, host.Port()) ||
@@ -207,7 +208,7 @@ int RunCatalogueDemo(const std::string& pluginPath) {
     AskServerList(requester);
     AskDatabases(requester);
     AskAvailabilityGroups(requester);
-    requester.Disconnect();
+    (void)requester.Disconnect();  // the demonstration is over either way
     host.Stop();
     std::printf("\nHost stopped.\n");
     return 0;

@@ -15,6 +15,7 @@
 #include "JxLib/EvEventFileSink.h"
 #include "JxLib/FXNamedMutex.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLMessageHandler/client/AutoDiscoverRequest.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/auto_lock.h"
@@ -58,7 +59,7 @@ int main() {
 
     EvEvent events;
     events << "N'tempdb'" << "Instance001" << "client1";
-    events.CriticalEvent(0x1e0000f7);
+    events.CriticalEvent(kAutoDiscoverEvent);
     std::printf("Event file: %s\n", EvEventFileSink::FilePath().c_str());
     std::printf("Log file: %s\n", EvDebug::LogFilePath().c_str());
     return RunCatalogueDemo(JX_SQL_LIBRARY);

@@ -143,8 +143,9 @@ void JxHost::Serve(uint64_t id, int fd) {
             if (e.IsError()) {
                 EV_ERROR(Log(), "Session %" PRIu64 ": attach of [%s]/[%s] by [%s] refused: %s", id,
                          descriptor.libraryName, descriptor.entryName, caller.c_str(), e.GetMessage().c_str());
-                session.ReplyAttach(static_cast<uint32_t>(FXErrorUtil::GetErrNo(e)), e.GetMessage(),
-                                    kAttachTimeoutSeconds);
+                // The refusal is logged; the session ends whether or not the caller hears it.
+                (void)session.ReplyAttach(static_cast<uint32_t>(FXErrorUtil::GetErrNo(e)), e.GetMessage(),
+                                          kAttachTimeoutSeconds);
             } else if (session.ReplyAttach(0, "", kAttachTimeoutSeconds).IsSuccess()) {
                 EV_DEBUG(Log(), 2, "Session %" PRIu64 ": [%s] runs %s in %s.", id, caller.c_str(),
                          binding.symbol.c_str(), binding.libraryPath.c_str());

@@ -1,20 +1,18 @@
 // The stand-in's answer to the Analysis Services restore-task request
-// (0x1e0000d1): the task's words, its databases with their details and
+// (kSqlAnalysisRestoreTaskReq): the task's words, its databases with their details and
 // backups, and its relocation entries.
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeWireAFiles.h"
 
 namespace {
-
-constexpr unsigned long kAnalysisRestoreTaskRequest = 0x1e0000d1;
-constexpr unsigned long kAnalysisRestoreTaskReply = 0x1e0000d0;
 
 // The database name of an entry: its text before the first 0x12.
 std::string NameOf(const std::string& entry) { return entry.substr(0, entry.find('\x12')); }
@@ -42,7 +40,7 @@ bool ServeAnalysisRestoreTask(JxServeRequest& request) {
     if (!JxServeGetAnalysisTask(*db, taskId, task)) {
         EV_ERROR(request.log, "Analysis restore task %llu is not known.", static_cast<unsigned long long>(taskId));
         reply.status = 1;
-        return JxServeReply(request, kAnalysisRestoreTaskReply, reply);
+        return JxServeReply(request, kSqlAnalysisRestoreTaskRsp, reply);
     }
 
     // Storage the wire records point into; deques keep addresses stable.
@@ -83,9 +81,9 @@ bool ServeAnalysisRestoreTask(JxServeRequest& request) {
     reply.relocations = relocations.empty() ? nullptr : relocations.data();
     if (task.standbyUndoFile) reply.standbyUndoFile = task.standbyUndoFile->data();
     reply.status = task.status;
-    return JxServeReply(request, kAnalysisRestoreTaskReply, reply);
+    return JxServeReply(request, kSqlAnalysisRestoreTaskRsp, reply);
 }
 
-const JxServeRegistration kAnalysisRestore{{kAnalysisRestoreTaskRequest, &ServeAnalysisRestoreTask}};
+const JxServeRegistration kAnalysisRestore{{kSqlAnalysisRestoreTaskReq, &ServeAnalysisRestoreTask}};
 
 }  // namespace

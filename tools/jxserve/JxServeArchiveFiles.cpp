@@ -1,7 +1,7 @@
 // The stand-in's answers to the archive-file requests of a restore: the
-// backups of a database's chain with their archive files (0x1e000118, the
-// live-sync form 0x1e00011a, the Azure form 0x1e0000f7) and the file/filegroup
-// restore lists (0x1e0000b0, 0x1e0000a5).
+// backups of a database's chain with their archive files (kSqlAFilesReq, the
+// live-sync form kSqlLiveSyncAFilesReq, the Azure form kSqlAzureAFilesReq) and the file/filegroup
+// restore lists (kSqlFFGListReq, kSqlFFGInfoReq).
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -9,22 +9,13 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeWireAFiles.h"
 
 namespace {
-
-constexpr unsigned long kAFilesRequest = 0x1e000118;
-constexpr unsigned long kAFilesReply = 0x1e000119;
-constexpr unsigned long kLiveSyncAFilesRequest = 0x1e00011a;
-constexpr unsigned long kAzureAFilesRequest = 0x1e0000f7;
-constexpr unsigned long kAzureAFilesReply = 0x1e0000c6;
-constexpr unsigned long kFFGListRequest = 0x1e0000b0;
-constexpr unsigned long kFFGListReply = 0x1e0000a0;
-constexpr unsigned long kFFGInfoRequest = 0x1e0000a5;
-constexpr unsigned long kFFGInfoReply = 0x1e0000ef;
 
 template <typename Entry>
 Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
@@ -58,7 +49,7 @@ bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uin
     reply.count = static_cast<uint32_t>(entries.size());
     reply.backups = entries.empty() ? nullptr : entries.data();
     reply.chainStatus = chainStatus;
-    return JxServeReply(request, kAFilesReply, reply);
+    return JxServeReply(request, kSqlAFilesRsp, reply);
 }
 
 bool ServeAFiles(JxServeRequest& request) {
@@ -110,7 +101,7 @@ bool ServeAzureAFiles(JxServeRequest& request) {
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
     reply.count = static_cast<uint32_t>(entries.size());
     reply.backups = entries.empty() ? nullptr : entries.data();
-    return JxServeReply(request, kAzureAFilesReply, reply);
+    return JxServeReply(request, kSqlAzureAFilesRsp, reply);
 }
 
 bool ServeFFGList(JxServeRequest& request) {
@@ -126,7 +117,7 @@ bool ServeFFGList(JxServeRequest& request) {
     SQLAFilesForFFGRstRsp_t reply;
     reply.count = static_cast<uint32_t>(ids.size());
     reply.restoreIds = ids.empty() ? nullptr : ids.data();
-    return JxServeReply(request, kFFGListReply, reply);
+    return JxServeReply(request, kSqlFFGListRsp, reply);
 }
 
 // The backup of one restore id, with the files the request lists ("'a', 'b'").
@@ -137,7 +128,7 @@ bool ServeFFGInfo(JxServeRequest& request) {
     SQLFFGRestoreInfo_ver_3_Rsp_t reply;
     if (!JxServeBackupById(*db, req.restoreId, backup)) {
         EV_ERROR(request.log, "Restore id %llu is not known.", static_cast<unsigned long long>(req.restoreId));
-        return JxServeReply(request, kFFGInfoReply, reply);
+        return JxServeReply(request, kSqlFFGInfoRsp, reply);
     }
     std::vector<std::string> files;
     const std::string list = req.fileList != nullptr ? req.fileList : "";
@@ -162,13 +153,13 @@ bool ServeFFGInfo(JxServeRequest& request) {
     reply.afiles = afiles.Of(backup.archiveFiles);
     reply.fileCount = static_cast<uint32_t>(filePointers.size());
     reply.files = filePointers.empty() ? nullptr : filePointers.data();
-    return JxServeReply(request, kFFGInfoReply, reply);
+    return JxServeReply(request, kSqlFFGInfoRsp, reply);
 }
 
 const JxServeRegistration kArchiveFiles{
-    {kAFilesRequest, &ServeAFiles},         {kLiveSyncAFilesRequest, &ServeLiveSyncAFiles},
-    {kAzureAFilesRequest, &ServeAzureAFiles}, {kFFGListRequest, &ServeFFGList},
-    {kFFGInfoRequest, &ServeFFGInfo},
+    {kSqlAFilesReq, &ServeAFiles},           {kSqlLiveSyncAFilesReq, &ServeLiveSyncAFiles},
+    {kSqlAzureAFilesReq, &ServeAzureAFiles}, {kSqlFFGListReq, &ServeFFGList},
+    {kSqlFFGInfoReq, &ServeFFGInfo},
 };
 
 }  // namespace

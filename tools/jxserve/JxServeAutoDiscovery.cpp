@@ -4,13 +4,11 @@
 #include "JXAppMgr/ApplProperties.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
-
-constexpr unsigned long kAutoDiscoverRequest = 0x1e00009b;
-constexpr unsigned long kAutoDiscoverReply = 0x1e00009c;
 
 bool ServeAutoDiscover(JxServeRequest& request) {
     const SQLAutoDiscoverReq_t& req = request.As<SQLAutoDiscoverReq_t>();
@@ -22,7 +20,7 @@ bool ServeAutoDiscover(JxServeRequest& request) {
         EV_ERROR(request.log, "Refusing the databases discovered for application %lld.",
                  static_cast<long long>(appId));
         reply.error = 1;
-        return JxServeReply(request, kAutoDiscoverReply, reply);
+        return JxServeReply(request, kSqlAutoDiscoverRsp, reply);
     }
     for (uint32_t i = 0; i < req.count && req.databases != nullptr; ++i) {
         const SQL_DatabaseInfo_t& d = req.databases[i];
@@ -34,9 +32,9 @@ bool ServeAutoDiscover(JxServeRequest& request) {
             (void)ApplProperties(req.applicationId).addDatabase(d.name, true);
         }
     }
-    return JxServeReply(request, kAutoDiscoverReply, reply);
+    return JxServeReply(request, kSqlAutoDiscoverRsp, reply);
 }
 
-const JxServeRegistration kAutoDiscovery{{kAutoDiscoverRequest, &ServeAutoDiscover}};
+const JxServeRegistration kAutoDiscovery{{kSqlAutoDiscoverReq, &ServeAutoDiscover}};
 
 }  // namespace

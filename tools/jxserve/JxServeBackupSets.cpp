@@ -4,16 +4,13 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeStore.h"
 
 namespace {
 
-constexpr unsigned long kBackupSetRequest = 0x1e00011b;
-constexpr unsigned long kBackupSetReply = 0x1e000096;
 constexpr uint64_t kBrokenChainError = 6;
-constexpr unsigned long kAnalysisBackupSetRequest = 0x1e0000ce;
-constexpr unsigned long kAnalysisBackupSetReply = 0x1e0000cf;
 
 std::unique_ptr<FX::CSQLite3DB> Store() {
     return JxServeOpenStore({
@@ -49,7 +46,7 @@ bool SameLsn(const std::string& a, const std::string& b) {
 bool ContinuesLogChain(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
     auto q = db.ExecQuerySetup({"SELECT last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
                                 "database_name = ? AND backup_type IN ('L', 'D')",
-                                {Num(kBackupSetRequest), Num(set.instanceId), Text(set.databaseName)}});
+                                {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
     while (q->NextRow()) {
         if (SameLsn(q->GetStringField(0), Text(set.firstLsn))) return true;
     }
@@ -87,21 +84,21 @@ bool ServeBackupSet(JxServeRequest& request) {
     auto db = Store();
     uint64_t error = static_cast<uint64_t>(db->ExecScalarInt64(
         {"SELECT error FROM backup_set_refusals WHERE database_name = ?", {Text(set.databaseName)}}, 0));
-    if (error == 0 && request.code == kBackupSetRequest && Text(set.backupType) == "L" &&
+    if (error == 0 && request.code == kSqlBackupSetReq && Text(set.backupType) == "L" &&
         !ContinuesLogChain(*db, set)) {
         EV_ERROR(request.log, "Log backup of [%s] starting at LSN [%s] does not continue its chain.",
                  Text(set.databaseName).c_str(), Text(set.firstLsn).c_str());
         error = kBrokenChainError;
     }
     if (error == 0) StoreSet(*db, request.code, set);
-    if (request.code == kAnalysisBackupSetRequest) {
+    if (request.code == kSqlAnalysisBackupSetReq) {
         SQLAnalysisBackupSetInfoRsp_t reply;
         reply.ulError = error;
-        return JxServeReply(request, kAnalysisBackupSetReply, reply);
+        return JxServeReply(request, kSqlAnalysisBackupSetRsp, reply);
     }
     SQLBackupSetInfoRsp_t reply;
     reply.ulError = error;
-    return JxServeReply(request, kBackupSetReply, reply);
+    return JxServeReply(request, kSqlBackupSetRsp, reply);
 }
 
 bool ServeLastLogMark(JxServeRequest& request) {
@@ -117,7 +114,7 @@ bool ServeLastLogMark(JxServeRequest& request) {
         reply.markText = name.data();
         reply.markValue = q->GetInt64Field(1);
     }
-    return JxServeReply(request, 0x1e0000a2, reply);
+    return JxServeReply(request, kSqlLastLogMarkRsp, reply);
 }
 
 bool ServeLogMarkUpdate(JxServeRequest& request) {
@@ -132,7 +129,7 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
                  static_cast<unsigned long long>(update.databaseId), static_cast<unsigned long long>(update.instanceId));
         SQLLogMarkUpdateRsp_t refused;
         refused.reserved1 = 1;
-        return JxServeReply(request, 0x1e0000a4, refused);
+        return JxServeReply(request, kSqlLogMarkUpdateRsp, refused);
     }
     std::string database = name->GetStringField(0);
     for (uint32_t i = 0; i < update.count; ++i) {
@@ -143,7 +140,7 @@ bool ServeLogMarkUpdate(JxServeRequest& request) {
                       Text(mark.markTime), mark.value}});
     }
     SQLLogMarkUpdateRsp_t reply;
-    return JxServeReply(request, 0x1e0000a4, reply);
+    return JxServeReply(request, kSqlLogMarkUpdateRsp, reply);
 }
 
 }  // namespace
@@ -153,8 +150,9 @@ std::unique_ptr<FX::CSQLite3DB> JxServeOpenBackupSetStore() { return Store(); }
 namespace {
 
 const JxServeRegistration kBackupSetHandlers{
-    {0x1e00011b, &ServeBackupSet},     {0x1e00011c, &ServeBackupSet},   {kAnalysisBackupSetRequest, &ServeBackupSet},
-    {0x1e0000a1, &ServeLastLogMark},   {0x1e0000a3, &ServeLogMarkUpdate},
+    {kSqlBackupSetReq, &ServeBackupSet},         {kSqlAzureBackupSetReq, &ServeBackupSet},
+    {kSqlAnalysisBackupSetReq, &ServeBackupSet}, {kSqlLastLogMarkReq, &ServeLastLogMark},
+    {kSqlLogMarkUpdateReq, &ServeLogMarkUpdate},
 };
 
 }  // namespace

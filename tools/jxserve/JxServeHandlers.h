@@ -5,8 +5,8 @@
 // file-scope object:
 //
 //   static const JxServeRegistration kMarks{
-//       {0x1e0000a9, &ServeGetMarkName},
-//       {0x1e0000bd, &ServeCleanUncommitted},
+//       {kSqlMarkNameReq, &ServeGetMarkName},
+//       {kSqlCleanupReq, &ServeCleanUncommitted},
 //   };
 //
 // The message loop (JxServeMessageHandler.cpp) decodes a request into memory

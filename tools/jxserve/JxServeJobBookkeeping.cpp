@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeStore.h"
@@ -54,7 +55,7 @@ bool ServeMarkName(JxServeRequest& request) {
     } else {
         reply.status = 1;
     }
-    return JxServeReply(request, 0x1e0000aa, reply);
+    return JxServeReply(request, kSqlMarkNameRsp, reply);
 }
 
 bool ServeConversionRules(JxServeRequest& request) {
@@ -81,7 +82,7 @@ bool ServeConversionRules(JxServeRequest& request) {
     SqlBackupConversionRulesRsp_V2_t reply;
     reply.databaseCount = ask.databaseCount;
     reply.databases = databases.data();
-    return JxServeReply(request, 0x1e0000cb, reply);
+    return JxServeReply(request, kSqlConversionRulesRsp, reply);
 }
 
 // Removes the job's uncommitted entries (of one database, or all when the
@@ -115,7 +116,7 @@ bool ServeCleanup(JxServeRequest& request) {
     reply.count = entries.size();
     reply.entries = entries.data();
     reply.status = CleanupStatus(*db, ask.jobId);
-    return JxServeReply(request, 0x1e0000d6, reply);
+    return JxServeReply(request, kSqlCleanupRsp, reply);
 }
 
 bool ServeAzureCleanup(JxServeRequest& request) {
@@ -124,7 +125,7 @@ bool ServeAzureCleanup(JxServeRequest& request) {
     Clean(*db, ask.jobId, Text(ask.databaseName));
     SqlCleanupTablesRsp_Azure_t reply;
     reply.status = CleanupStatus(*db, ask.jobId);
-    return JxServeReply(request, 0x1e000105, reply);
+    return JxServeReply(request, kSqlAzureCleanupRsp, reply);
 }
 
 bool ServeLastVssFullTime(JxServeRequest& request) {
@@ -139,7 +140,7 @@ bool ServeLastVssFullTime(JxServeRequest& request) {
     } else {
         reply.status = 1;
     }
-    return JxServeReply(request, 0x1e0000c4, reply);
+    return JxServeReply(request, kSqlLastVssFullRsp, reply);
 }
 
 bool ServeACLInfo(JxServeRequest& request) {
@@ -149,7 +150,7 @@ bool ServeACLInfo(JxServeRequest& request) {
                  {static_cast<int64_t>(ask.instanceId), Num(ask.jxCellId), Text(ask.aclInfo)}});
     SQLACLInfoRsp_t reply;
     reply.errorCode = static_cast<uint32_t>(db->ExecScalarInt64("SELECT error FROM acl_reply WHERE id = 1", 0));
-    return JxServeReply(request, 0x1e0000ee, reply);
+    return JxServeReply(request, kSqlACLInfoRsp, reply);
 }
 
 // The job's information from the status-tab records its job stored; false
@@ -187,7 +188,7 @@ bool ServeJobInfo(JxServeRequest& request) {
     } else {
         reply.code = 3;  // nothing to tell of that job
     }
-    return JxServeReply(request, 0x1e0000f5, reply);
+    return JxServeReply(request, kSqlJobInfoRsp, reply);
 }
 
 bool ServeSharePointSubclients(JxServeRequest& request) {
@@ -199,7 +200,7 @@ bool ServeSharePointSubclients(JxServeRequest& request) {
     SpContentDBSkipBackupListRsp_t reply;
     reply.count = ids.size();
     reply.subclientIds = ids.data();
-    return JxServeReply(request, 0x1e000103, reply);
+    return JxServeReply(request, kSqlSpContentRsp, reply);
 }
 
 bool ServeCredentials(JxServeRequest& request) {
@@ -220,15 +221,19 @@ bool ServeCredentials(JxServeRequest& request) {
     }
     reply.userName = user.data();
     reply.password = password.data();
-    return JxServeReply(request, 0x1e000110, reply);
+    return JxServeReply(request, kSqlAuthenticationRsp, reply);
 }
 
 const JxServeRegistration kJobBookkeepingHandlers{
-    {0x1e0000a9, &ServeMarkName},        {0x1e0000d7, &ServeConversionRules},
-    {0x1e0000bd, &ServeCleanup},         {0x1e000104, &ServeAzureCleanup},
-    {0x1e0000c3, &ServeLastVssFullTime}, {0x1e0000ed, &ServeACLInfo},
-    {0x1e0000f4, &ServeJobInfo},         {0x1e000102, &ServeSharePointSubclients},
-    {0x1e00010f, &ServeCredentials},
+    {kSqlMarkNameReq, &ServeMarkName},
+    {kSqlConversionRulesReq, &ServeConversionRules},
+    {kSqlCleanupReq, &ServeCleanup},
+    {kSqlAzureCleanupReq, &ServeAzureCleanup},
+    {kSqlLastVssFullReq, &ServeLastVssFullTime},
+    {kSqlACLInfoReq, &ServeACLInfo},
+    {kSqlJobInfoReq, &ServeJobInfo},
+    {kSqlSpContentReq, &ServeSharePointSubclients},
+    {kSqlAuthenticationReq, &ServeCredentials},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsCodecRegistry.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr uint64_t kSqlAgentGroup = 0x1e000000;
 constexpr int kReceiveTimeoutSeconds = 120;
 constexpr uint64_t kForeignMessageStatus = 0x900001d;
 // Every request record of the agent's protocol fits; a larger one is refused
@@ -43,7 +43,8 @@ HandlerTable& Table() {
 
 void Abort(CJxNetwork* session, uint64_t code, bool& flag) {
     jxsStatus status{2, code, 2};
-    session->AbortConnection(status, kReceiveTimeoutSeconds, flag);
+    // The session ends here whether or not the peer hears why.
+    (void)session->AbortConnection(status, kReceiveTimeoutSeconds, flag);
 }
 
 // Runs the handler of one request; false when the session must end.
@@ -92,7 +93,7 @@ bool JxServeReply(JxServeRequest& request, unsigned long replyCode, void* record
 
 extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
     EvDebug log("JxServe");
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     std::vector<std::max_align_t> area(kRequestAreaBytes / sizeof(std::max_align_t));
     jxsDatabuf_v2 buffer;
     buffer.setExternalBuffer(area.data(), area.size() * sizeof(std::max_align_t));
@@ -105,21 +106,21 @@ extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
             EV_ERROR(log, "Receive message failed. Error:[%s]", e.AsString().c_str());
             unsigned long last = 0;
             std::string text;
-            session->GetLastErrorGenericText(&last, text, 0);
+            (void)session->GetLastErrorGenericText(&last, text, 0);  // only reads the session's record
             Abort(session, last, flag);
             return;
         }
-        if (header.messageGroup != kSqlAgentGroup) {
-            CJxNetwork::FreeReceivedMessage(code, &buffer);
+        if (header.messageGroup != kSqlMessageGroup) {
+            (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
             if (code == JXS_MSG_DISCONNECT || code == JXS_MSG_DISCONNECT_V2) {
-                session->ReplyDisconnect(kReceiveTimeoutSeconds, flag);
+                (void)session->ReplyDisconnect(kReceiveTimeoutSeconds, flag);  // the session ends either way
             } else {
                 Abort(session, kForeignMessageStatus, flag);
             }
             return;
         }
         bool goOn = Serve(session, code, buffer, log);
-        CJxNetwork::FreeReceivedMessage(code, &buffer);
+        (void)CJxNetwork::FreeReceivedMessage(code, &buffer);  // the receive area holds any record
         if (!goOn) {
             Abort(session, kForeignMessageStatus, flag);
             return;

@@ -1,11 +1,12 @@
 // The stand-in's answers to the restore-task option requests: the XDR form
-// (0x1e000099) and the XML form (SQLPmn::GetSqlRestoreOptionsReq under
-// 0x1e000114).
+// (kSqlRestoreTaskReq) and the XML form (SQLPmn::GetSqlRestoreOptionsReq under
+// kSqlXmlReqV2).
 #include <vector>
 
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "Messages/MessageCatalogue.h"
@@ -14,9 +15,6 @@
 #include "tools/jxserve/JxServeXmlHandlers.h"
 
 namespace {
-
-constexpr unsigned long kRestoreTaskRequest = 0x1e000099;
-constexpr unsigned long kRestoreTaskReply = 0x1e0000c7;
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> out;
@@ -33,7 +31,7 @@ bool ServeRestoreTask(JxServeRequest& request) {
     auto db = JxServeOpenRestoreStore();
     if (!JxServeGetRestoreTask(*db, taskId, task)) {
         EV_ERROR(request.log, "Restore task %llu is not known.", static_cast<unsigned long long>(taskId));
-        return JxServeReply(request, kRestoreTaskReply, reply);
+        return JxServeReply(request, kSqlRestoreTaskRsp, reply);
     }
     reply.archiveSelector = task.archiveSelector;
     reply.sourceClientId = task.sourceClientId;
@@ -50,7 +48,7 @@ bool ServeRestoreTask(JxServeRequest& request) {
     reply.relocationCount = static_cast<uint32_t>(relocations.size());
     reply.relocations = relocations.data();
     if (task.standbyUndoFile) reply.standbyUndoFile = task.standbyUndoFile->data();
-    return JxServeReply(request, kRestoreTaskReply, reply);
+    return JxServeReply(request, kSqlRestoreTaskRsp, reply);
 }
 
 JxEntities::GenericEntity Entity(uint64_t clientId, uint64_t instanceId) {
@@ -89,7 +87,7 @@ std::string ServeRestoreOptionsXml(const std::string& requestXml, EvDebug& log) 
     return text;
 }
 
-const JxServeRegistration kRestoreTask{{kRestoreTaskRequest, &ServeRestoreTask}};
+const JxServeRegistration kRestoreTask{{kSqlRestoreTaskReq, &ServeRestoreTask}};
 const JxServeXmlRegistration kRestoreOptionsXml{
     {messages::TagIdOf(34, 103), &ServeRestoreOptionsXml},
 };

@@ -1,5 +1,5 @@
 // XML requests the central-server stand-in answers under request code
-// 0x1e000114 (reply 0x1e000115): the document is handed to the handler
+// kSqlXmlReqV2 (reply kSqlXmlRsp): the document is handed to the handler
 // registered for its message tag id. Each request group registers its XML
 // handlers with one file-scope object, as for the XDR handlers:
 //

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
@@ -12,9 +13,6 @@
 #include "tools/jxserve/JxServeXmlHandlers.h"
 
 namespace {
-
-constexpr unsigned long kXmlRequest = 0x1e000114;
-constexpr unsigned long kXmlReply = 0x1e000115;
 
 struct XmlHandlerTable {
     std::mutex mutex;
@@ -47,10 +45,10 @@ bool ServeXmlRequest(JxServeRequest& request) {
     }
     SQLGenericErrorXmlRsp_t reply;
     reply.xml = replyText.data();
-    return JxServeReply(request, kXmlReply, reply);
+    return JxServeReply(request, kSqlXmlRsp, reply);
 }
 
-const JxServeRegistration kXmlRequests{{kXmlRequest, &ServeXmlRequest}};
+const JxServeRegistration kXmlRequests{{kSqlXmlReqV2, &ServeXmlRequest}};
 
 }  // namespace
 

@@ -61,7 +61,7 @@ void ServeChild(int fd, bool answer, const std::string& server, int64_t instance
         SQLPmn::SQLAGSQLServerToUseForBackup reply;
         reply.setstring(SQLPmn::SQLAGSQLServerToUseForBackup::kServerName, server);
         reply.setint64(SQLPmn::SQLAGSQLServerToUseForBackup::kInstanceId, instanceId);
-        master.SendXMLMessage(reply, 0, 5000, flag);
+        EXPECT_TRUE(master.SendXMLMessage(reply, 0, 5000, flag).IsSuccess());
     }
 }
 

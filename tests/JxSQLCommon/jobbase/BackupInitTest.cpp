@@ -111,13 +111,16 @@ TEST_F(BackupInit, FailuresAfterRegistrationReachTheJobManager) {
     }
 }
 
-TEST_F(BackupInit, ShortJobTokenFailsWithACauseInsteadOfCrashing) {
+TEST_F(BackupInit, ShortJobTokenFailsWithAMalformedTokenCauseInsteadOfCrashing) {
     bool registered = false;
     EXPECT_FALSE(InitializeWithToken(registered, "42:1"));
     EXPECT_TRUE(registered);
     auto causes = CauseEntries();
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].List("args"), (std::vector<std::string>{"42:1"}));
+    // Not the cause of a failed properties look-up: the token itself is wrong.
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000196");
+    EXPECT_EQ(causes[0].List("args"),
+              (std::vector<std::string>{"Malformed job token [42:1]: it does not hold the job phase and attempt."}));
     EXPECT_EQ(Job().m_attempt, 0u);
 }
 

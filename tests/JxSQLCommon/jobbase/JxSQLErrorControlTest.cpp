@@ -118,6 +118,17 @@ TEST_F(ErrorControl, MixOfJobAndDatabaseRules) {
     EXPECT_TRUE(control.IsEmptyCollectRuleSet()) << "empty collect with decision 0";
 }
 
+TEST_F(ErrorControl, DecisionsBeyond32BitsAreNotTakenForKnownOnes) {
+    // Cut to 32 bits these would read as "fail" (2) and "complete" (0).
+    constexpr int64_t kFailPlus2To32 = (int64_t{1} << 32) + 2, k2To32 = int64_t{1} << 32;
+    Rules(kClient,
+          RulesXml({{.databaseDecision = &kFailPlus2To32, .skipped = 1}, {.jobDecision = &k2To32, .emptyCollect = 1}}));
+    JxSQLErrorControl control;
+    ASSERT_TRUE(Init(control));
+    EXPECT_FALSE(control.DoMarkSkippedDatabaseFailed());
+    EXPECT_FALSE(control.IsEmptyCollectRuleSet());
+}
+
 TEST_F(ErrorControl, DecisionsAreTakenOncePerJob) {
     Rules(kClient, RulesXml({{.databaseDecision = &kOne, .offline = 1}}));
     JxSQLErrorControl control;

@@ -34,10 +34,15 @@ struct SwitchCase {
 
 bool ReadIgnore() { return IgnoreNonExistentDbSettings().isEnabled(); }
 bool ReadSkipTL() { return SkipTLForSimpleRmDbSettings().isEnabled(); }
+// Its names and default are the caller's; these are the test's own.
+bool ReadAgViaInstance() {
+    return BackupAgDbsViaInstanceSettings("MSSQLAgent", "bTestAgViaInstance", "TestAgViaInstance", true).isEnabled();
+}
 
 const SwitchCase kSwitches[] = {
     {"IgnoreNonExistentDB", "nIgnoreNonExistentDB", ReadIgnore},
     {"SkipTLForSimpleRecoveryModelDB", "bSkipTLForSimpleRecoveryModelDB", ReadSkipTL},
+    {"TestAgViaInstance", "bTestAgViaInstance", ReadAgViaInstance},
 };
 
 TEST_F(SettingsReaders, SwitchDefaultsOnWithNoSource) {
@@ -311,7 +316,7 @@ TEST_F(SettingsReaders, CloneMountDirectoryFromRestoreOptionMessage) {
     EXPECT_EQ(path, "/mnt/clone");
 }
 
-TEST_F(SettingsReaders, AgentHomeDirectoryIsEmptyWhenUnset) {
+TEST_F(SettingsReaders, HomeDirectoriesAreEmptyWhenUnset) {
     std::string home = "stale";
     MSSQLAgentHomeDirectory reader;
     reader.getOptionValue(home, true);
@@ -319,6 +324,13 @@ TEST_F(SettingsReaders, AgentHomeDirectoryIsEmptyWhenUnset) {
     JXPlatformInfo().setString("MSSQLAgent", "dHOME", "/opt/agent");
     reader.getOptionValue(home, true);
     EXPECT_EQ(home, "/opt/agent");
+
+    MediaAgentHomeDirectory mediaAgent("MediaAgent", "dHOME");
+    mediaAgent.getOptionValue(home, true);
+    EXPECT_EQ(home, "");
+    JXPlatformInfo().setString("MediaAgent", "dHOME", "/opt/ma");
+    mediaAgent.getOptionValue(home, true);
+    EXPECT_EQ(home, "/opt/ma");
 }
 
 TEST_F(SettingsReaders, SnapMountDirectoryIsRegisteredForCleanUp) {

@@ -43,7 +43,7 @@ TEST_F(CSQLPmnContentFiltersTest, SettingPatternsAreTriedInOrderAndTheFirstMatch
 TEST_F(CSQLPmnContentFiltersTest, ANameTestedTwiceIsRecordedTwice) {
     SetPatterns("test?");
     CSQLPmnContentFilters filters;
-    filters.LoadBackupSelectionPatterns(nullptr);
+    ASSERT_TRUE(filters.LoadBackupSelectionPatterns(nullptr).IsSuccess());
     EXPECT_FALSE(filters.ShouldSelectDBForBackup("test1"));
     EXPECT_FALSE(filters.ShouldSelectDBForBackup("test1"));
     EXPECT_EQ(Excluded(filters), (Names{"test1", "test1"}));

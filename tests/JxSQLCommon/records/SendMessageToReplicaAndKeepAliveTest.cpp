@@ -55,7 +55,7 @@ protected:
             CWzError e = s->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10000, flag);
             if (e.IsSuccess() && code == JXS_MSG_DISCONNECT) {
                 disconnected = true;
-                s->ReplyDisconnect(10, flag);
+                EXPECT_TRUE(s->ReplyDisconnect(10, flag).IsSuccess());
             }
             peerAbort = s->GetPeerAbortStatus();
         });
@@ -178,7 +178,7 @@ TEST_F(KeepAliveTest, AnUnconnectedSessionAttachesToThePeersAgentLibrary) {
         if (session->ReadAttachRequest(descriptor, ownName, 10).IsError()) return;
         library = descriptor.libraryName;
         entry = descriptor.entryName;
-        session->ReplyAttach(0, "", 10);
+        EXPECT_TRUE(session->ReplyAttach(0, "", 10).IsSuccess());
         Serve(std::move(session), Peer::AnswerAfter, 0);
     });
     CJxNetwork network;

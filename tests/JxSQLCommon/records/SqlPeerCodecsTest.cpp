@@ -1,9 +1,9 @@
-#include "JxSQLCommon/records/SqlPeerCodecs.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
+#include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSession/jxsFrame.h"
 #include "tests/JxSQLCommon/records/RecordCodingTest.h"

@@ -1,10 +1,10 @@
 // Restore and snapshot value records: zero numbers, deep copies.
 #include <gtest/gtest.h>
 
-
-#include "RecordOnDirtyMemory.h"
+#include "JxSQLCommon/records/SqlArchiveManagerRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
+#include "RecordOnDirtyMemory.h"
 
 namespace {
 
@@ -84,6 +84,54 @@ TEST(SqlRestoreRecordTest, AFileGroupRestoreServesAsItsBackup) {
     copy.archiveFiles.front().offset = 1;
     EXPECT_EQ(2u, ffg.fileGroups.size());
     EXPECT_EQ(0u, ffg.archiveFiles.front().offset);
+}
+
+TEST(SqlRestoreRecordTest, ArchiveManagerAndSnapshotRecordsStartZeroAndEmpty) {
+    OnDirtyMemory<GetArchFileInfoForSnapJob_Ret_t>([](const GetArchFileInfoForSnapJob_Ret_t& r) {
+        EXPECT_EQ(0u, r.value1 + r.value2 + r.value3 + r.value4 + r.value5 + r.value6);
+        EXPECT_TRUE(r.mediaAgentName.empty());
+        EXPECT_TRUE(r.archiveFiles.empty());
+    });
+    OnDirtyMemory<GetArchFileListForJobRetCC_t>([](const GetArchFileListForJobRetCC_t& r) {
+        EXPECT_EQ(0u, r.value1 + r.value2 + r.value3 + r.archiveFileId + r.value5 + r.value6 + r.archiveFileType +
+                          r.metadataValue);
+    });
+    OnDirtyMemory<GetLastAfileOfCycleRet_t>(
+        [](const GetLastAfileOfCycleRet_t& r) { EXPECT_EQ(0u, r.archiveFileId + r.value2 + r.timeStamp); });
+    OnDirtyMemory<CreateArgs_t>([](const CreateArgs_t& r) {
+        EXPECT_STREQ("", r.text);
+        EXPECT_EQ(0u, r.backupType + r.flag + r.applicationNumber + r.clientId + r.applicationType + r.instanceId);
+    });
+    OnDirtyMemory<MountpathInfo_t>([](const MountpathInfo_t& r) { EXPECT_EQ(0u, r.mountPathId + r.value2); });
+    OnDirtyMemory<ClientDetails>([](const ClientDetails& r) { EXPECT_EQ(0u, r.clientId + r.value2); });
+    OnDirtyMemory<SnapCopyIndexFileInfo>([](const SnapCopyIndexFileInfo& r) {
+        EXPECT_EQ(0u, r.value1 + r.value2 + r.value3 + r.value4 + r.value5 + r.value6 + r.value7);
+    });
+    OnDirtyMemory<FSIndexRestoreInit>([](const FSIndexRestoreInit& r) {
+        EXPECT_EQ(0u, r.jobId + r.value2);
+        EXPECT_EQ(0, r.restoreLevel);
+        EXPECT_TRUE(r.paths.empty());
+    });
+    OnDirtyMemory<FSRProgressReport_5_9>([](const FSRProgressReport_5_9& r) {
+        for (uint64_t counter : r.counters) EXPECT_EQ(0u, counter);
+    });
+    static_assert(sizeof(FSRProgressReport_5_9) == sizeof(FSRProgressReport) + sizeof(uint64_t));
+    OnDirtyMemory<SqlVssFileArch_t>([](const SqlVssFileArch_t& r) { EXPECT_EQ(0u, r.archiveFileId + r.offset); });
+}
+
+TEST(SqlRestoreRecordTest, CopiesOfListHoldingRecordsAreDeep) {
+    GetArchFileInfoForSnapJob_Ret_t job;
+    job.archiveFiles.resize(1);
+    job.archiveFiles[0].text = "one";
+    GetArchFileInfoForSnapJob_Ret_t copy = job;
+    copy.archiveFiles[0].text = "changed";
+    EXPECT_EQ("one", job.archiveFiles[0].text);
+
+    SqlVssMapFile_t map;
+    map.files.push_back(SqlVssFileArch_t{"/data/a.mdf", 7, 0});
+    SqlVssMapFile_t mapCopy = map;
+    mapCopy.files.front().archiveFileId = 8;
+    EXPECT_EQ(7u, map.files.front().archiveFileId);
 }
 
 TEST(SqlRestoreRecordTest, SnapshotFileMapsIgnoreCase) {

@@ -1,13 +1,14 @@
 // Wire records: zero until filled, copied byte-wise, sizes peers rely on.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <type_traits>
 
-#include "RecordOnDirtyMemory.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
+#include "RecordOnDirtyMemory.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ static_assert(std::is_trivially_copyable_v<SQLBackupSetInfoReq_VER3_t>);
 static_assert(std::is_trivially_copyable_v<SqlBackupConversionRulesReq_V4_t>);
 static_assert(std::is_trivially_copyable_v<SQLIntegrityCheckReq_t>);
 static_assert(sizeof(SQLAFilesForFFGRstReq_t) == 64);
+// The file/filegroup request is the restore-chain request followed by its file list.
+static_assert(sizeof(SQLDbAFileRestoreInfoReq_t) == 48);
+static_assert(offsetof(SQLAFilesForFFGRstReq_t, fileCount) == sizeof(SQLDbAFileRestoreInfoReq_t));
 static_assert(sizeof(SQLFFGRestoreInfoReq_t) == 16);
 
 TEST(WireRecordTest, FreshRecordsHaveZeroCountsAndNullPointers) {
@@ -51,6 +55,10 @@ TEST(WireRecordTest, FreshRecordsHaveZeroCountsAndNullPointers) {
         EXPECT_EQ(0u, r.fileCount);
         EXPECT_EQ(nullptr, r.files);
         EXPECT_EQ(nullptr, r.databaseName);
+    });
+    OnDirtyMemory<SQLDbAFileRestoreInfoReq_t>([](const SQLDbAFileRestoreInfoReq_t& r) {
+        EXPECT_EQ(nullptr, r.databaseName);
+        EXPECT_EQ(0u, r.sourceInstanceId + r.toTime + r.requestKind + r.restoreTaskId + r.word6);
     });
     OnDirtyMemory<SQLIntegrityCheckReq_t>([](const SQLIntegrityCheckReq_t& r) {
         EXPECT_EQ(0u, r.kind);

@@ -148,6 +148,13 @@ TEST_F(ArchiveFileRequestsTest, FileGroupRestoreListAndBackupOfARestoreId) {
     EXPECT_EQ(info.backupSize, 0u);
     EXPECT_EQ(info.archiveFiles.size(), 2u);
     EXPECT_EQ(info.fileGroups, (std::list<std::string>{"primary", "fg2"}));
+
+    // Without the central server the list is not "go on" (0): the restore must stop.
+    host.Stop();
+    client.getDataBuffer()->setExternalBuffer(&listRequest, sizeof listRequest);
+    ids = {99};
+    EXPECT_EQ(client.getFFGRestoreList(ids), CSQLClientDll::kFFGListExchangeFailed);
+    EXPECT_EQ(ids, (std::list<unsigned long>{99}));
 }
 
 TEST(DatabaseStateTest, StandbyAndLoadingStates) {

@@ -1,6 +1,7 @@
 // The central-server exchange against the host serving the stand-in.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsTypes.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tools/jxserve/JxServeHandlers.h"
 
@@ -20,6 +22,7 @@ constexpr unsigned long kEchoRequest = 0x1e0001f0;
 constexpr unsigned long kEchoReply = 0x1e0001f1;
 constexpr unsigned long kSilentRequest = 0x1e0001f2;
 constexpr unsigned long kUnservedRequest = 0x1e0001f4;
+constexpr unsigned long kProbeRequest = 0x1e0001f6;
 
 bool ServeEcho(JxServeRequest& request) {
     std::string text = "echo:" + std::string(request.As<SQLGenericXmlReq_t>().xml);
@@ -31,13 +34,31 @@ bool ServeEcho(JxServeRequest& request) {
 // Answers nothing: the requester's receive runs into its time-out.
 bool ServeSilently(JxServeRequest&) { return true; }
 
-const JxServeRegistration kTestHandlers{{kEchoRequest, &ServeEcho}, {kSilentRequest, &ServeSilently}};
+// How many probe exchanges the requester ended with a disconnect request.
+std::atomic<int> gProbesDisconnected{0};
+
+// Answers like ServeEcho, then waits for what the requester sends next on
+// the same session: a requester that closes its session sends a disconnect.
+bool ServeProbe(JxServeRequest& request) {
+    if (!ServeEcho(request)) return false;
+    unsigned long code = 0;
+    bool flag = false;
+    if (request.session->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 100, flag).IsSuccess() &&
+        code == JXS_MSG_DISCONNECT) {
+        ++gProbesDisconnected;
+        (void)request.session->ReplyDisconnect(100, flag);  // the requester's close needs no answer to succeed
+    }
+    return true;
+}
+
+const JxServeRegistration kTestHandlers{
+    {kEchoRequest, &ServeEcho}, {kSilentRequest, &ServeSilently}, {kProbeRequest, &ServeProbe}};
 
 class CentralServerExchangeTest : public jxtest::CentralServerTest {
 protected:
     void SetUp() override {
         CentralServerTest::SetUp();
-        SqlRegisterXmlTextRecords({kEchoRequest, kEchoReply, kSilentRequest, kUnservedRequest});
+        SqlRegisterXmlTextRecords({kEchoRequest, kEchoReply, kSilentRequest, kUnservedRequest, kProbeRequest});
     }
 
     // One exchange of `text` under `code` on `client`; the reply text in `reply`.
@@ -63,6 +84,17 @@ TEST_F(CentralServerExchangeTest, ExchangesAndDisconnectsSoEachExchangeAttachesA
     EXPECT_EQ(reply, "echo:one");
     ASSERT_TRUE(Exchange(client, kEchoRequest, "two", reply));
     EXPECT_EQ(reply, "echo:two");
+}
+
+TEST_F(CentralServerExchangeTest, EveryExchangeOnItsOwnSessionEndsWithADisconnect) {
+    gProbesDisconnected = 0;
+    CSQLClientDll client;
+    std::string reply;
+    ASSERT_TRUE(Exchange(client, kProbeRequest, "one", reply));
+    EXPECT_EQ(reply, "echo:one");
+    EXPECT_EQ(gProbesDisconnected, 1);
+    ASSERT_TRUE(Exchange(client, kProbeRequest, "two", reply));
+    EXPECT_EQ(gProbesDisconnected, 2);
 }
 
 TEST_F(CentralServerExchangeTest, FirstArgumentHasNoEffect) {

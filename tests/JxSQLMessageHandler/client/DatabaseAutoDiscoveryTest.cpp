@@ -50,10 +50,17 @@ TEST_F(DatabaseAutoDiscoveryTest, ReportsEveryUnconfiguredDatabaseButTempdbWithI
 TEST_F(DatabaseAutoDiscoveryTest, DatabasesOfDatabaseSubclientsAndDoNotBackupAreNotRediscovered) {
     AddSubclient(101, "daily", 1, {"sales", "master", "model", "msdb"});
     AddSubclient(102, "DO NOT BACKUP", 0, {"hr"});
-    AddSubclient(103, "other", 2, {"stock"});   // neither: its content does not count
-    AddSubclient(104, "daily2", 1, {"STOCK"});  // names compare with case
+    AddSubclient(103, "other", 2, {"stock"});  // neither: its content does not count
     ASSERT_TRUE(Discover());
     EXPECT_EQ(Discovered(), (std::vector<std::string>{"stock"}));
+}
+
+TEST_F(DatabaseAutoDiscoveryTest, ConfiguredNamesInOtherLetterCaseAreNotDiscoveredAgain) {
+    // Discovering "sales" again would back it up twice, once per subclient.
+    AddSubclient(101, "daily", 1, {"SALES", "Master", "model", "msdb", "hr", "sToCk"});
+    JxServeRefuseAutoDiscovery(kApp);  // would fail a request
+    EXPECT_TRUE(Discover());
+    EXPECT_TRUE(Discovered().empty());
 }
 
 TEST_F(DatabaseAutoDiscoveryTest, NothingNewMakesNoRequest) {

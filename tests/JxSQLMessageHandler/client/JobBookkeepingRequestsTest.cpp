@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/support/TestRoot.h"
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
 namespace {
@@ -96,11 +98,16 @@ TEST_F(JobBookkeepingTest, LastVssFullBackupTime) {
     EXPECT_FALSE(client.getLastVssFullBackupTime(1, "text", 3, time));
 }
 
-TEST_F(JobBookkeepingTest, ACLUpdateSucceedsWhateverTheReplyErrorCode) {
-    JxServeSetACLReplyError(5);
+TEST_F(JobBookkeepingTest, ACLUpdateFailsWhenTheCentralServerAnswersWithAnErrorCode) {
     CSQLClientDll client;
     EXPECT_TRUE(client.updateACLInfo(-3, 8, "acl text"));
     EXPECT_EQ(JxServeACLInfo(-3, 8), "acl text");
+
+    JxServeSetACLReplyError(5);
+    EXPECT_FALSE(client.updateACLInfo(-3, 8, "other text"));
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath())
+                  .find("The central server refused the ACL info with error code [5]."),
+              std::string::npos);
 }
 
 TEST_F(JobBookkeepingTest, JobInfoCodesZeroAndThreeSucceed) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
@@ -64,7 +65,7 @@ struct DirectoryReply {
 
 // Sends one directory request straight to the peer and reads the reply.
 DirectoryReply SendDirectoryRequest(unsigned long requestCode, const char* directory) {
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     JxsRequester requester;
     DirectoryReply result;
     if (!requester.Attach("host2", "sLNSQLClient61", "sLPSQLMSG").IsSuccess()) return result;
@@ -82,7 +83,7 @@ DirectoryReply SendDirectoryRequest(unsigned long requestCode, const char* direc
         result.code = message.getint64(SQLPmn::ErrorMessage::kErrorCode);
         result.text = message.getstring(SQLPmn::ErrorMessage::kMessage);
     }
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    (void)CJxNetwork::FreeReceivedMessage(code, &in);  // the reply was read; a failed release changes no result
     return result;
 }
 

@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/RemoteReplyTimeout.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/WzClock.h"
-#include "tools/host/HostBindings.h"
 #include "tests/JxSQLMessageHandler/client/PeerHosts.h"
+#include "tools/host/HostBindings.h"
 
 namespace jxtest {
 namespace {

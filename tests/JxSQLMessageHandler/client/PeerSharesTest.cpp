@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerShares.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -32,7 +33,7 @@ protected:
     // Asks the peer's plug-in directly and returns the reply's error.
     template <typename Request, typename Reply>
     int32_t Ask(unsigned long code, Request& request, Reply& reply) {
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         JxsRequester requester;
         EXPECT_TRUE(requester.Attach("host2", "sLNSQLClient61", "sLPSQLMSG").IsSuccess());
         jxsDatabuf_v2 out, in;
@@ -42,8 +43,8 @@ protected:
         unsigned long replyCode = 0;
         EXPECT_TRUE(requester.Receive(replyCode, &in).IsSuccess());
         int32_t error = reply.error;
-        CJxNetwork::FreeReceivedMessage(replyCode, &in);
-        requester.Disconnect();
+        EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(replyCode, &in).IsSuccess());
+        EXPECT_TRUE(requester.Disconnect().IsSuccess());
         return error;
     }
 };

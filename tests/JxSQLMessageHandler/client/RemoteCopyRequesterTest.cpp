@@ -100,13 +100,14 @@ private:
         // Wait for the requester's disconnect request (longer than its own
         // receive time-out) before closing.
         CNMessageBase* rest = nullptr;
-        session.ReceiveXMLMessage(nullptr, rest, nullptr, 0, 200, timedOut);
+        (void)session.ReceiveXMLMessage(nullptr, rest, nullptr, 0, 200, timedOut);  // a close ends it too
         delete rest;
     }
     static std::unique_ptr<CNMessageBase> Receive(CJxNetwork& session, int timeout) {
         CNMessageBase* message = nullptr;
         bool timedOut = false;
-        session.ReceiveXMLMessage(nullptr, message, nullptr, 0, timeout, timedOut);
+        // A failed receive leaves `message` null, which the callers check.
+        (void)session.ReceiveXMLMessage(nullptr, message, nullptr, 0, timeout, timedOut);
         return std::unique_ptr<CNMessageBase>(message);
     }
 

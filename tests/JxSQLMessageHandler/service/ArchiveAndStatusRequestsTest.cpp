@@ -38,7 +38,7 @@ class ArchiveAndStatusTest : public jxtest::ServiceHostTest {
 protected:
     void SetUp() override {
         ServiceHostTest::SetUp();
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         jxtest::CreateSimInstance(instance, "HOST/INST", {"Sales", "Closed"});
         ASSERT_TRUE(instance.SetDatabaseState("Closed", SQLDB_STATE_OFFLINE).IsSuccess());
         SqlSimUserTables tables(instance.Db());

@@ -79,7 +79,7 @@ TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
 class UnreleasableRequest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds), 0);
         m_session = std::make_unique<CJxNetwork>(m_fds[0]);
         m_peer = std::make_unique<CJxNetwork>(m_fds[1]);
@@ -107,7 +107,7 @@ TEST_F(UnreleasableRequest, StatusUpdateLogsTheFailedRelease) {
 }
 
 TEST_F(RequestObject, ConnectivityCheckLogsAFailedSend) {
-    sqlRegisterRecordCodecs();
+    SqlRegisterRecordCodecs();
     std::unique_ptr<CJxNetwork> session = SessionWithoutPeer();
     ASSERT_NE(session, nullptr);
     SQLXmlTextRecord_t request;

@@ -24,7 +24,7 @@ struct ReceivedReply {
         if (!received) return;
         jxsDatabuf_v2 buffer;
         buffer.setExternalBuffer(&record, sizeof(record));
-        CJxNetwork::FreeReceivedMessage(code, &buffer);
+        EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &buffer).IsSuccess());
     }
     Reply* operator->() { return &record; }
 };
@@ -33,7 +33,7 @@ class CatalogueRequestTest : public ServiceHostTest {
 protected:
     void SetUp() override {
         ServiceHostTest::SetUp();
-        sqlRegisterRecordCodecs();
+        SqlRegisterRecordCodecs();
         AttachPlugin(requester);
     }
 

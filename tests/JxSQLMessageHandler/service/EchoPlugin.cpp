@@ -2,6 +2,7 @@
 // EchoRecord_t (number + 1) through CSQLClientDll::sendReply and releases
 // the request itself, as served handlers do.
 #include <cstdint>
+#include <new>
 
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlMessageHandler.h"
@@ -19,15 +20,20 @@ unsigned long EchoRequest(CJxNetwork* session, unsigned long code, jxsDatabuf_v2
     reply.count = request->count;
     reply.values = request->values;
     unsigned long sent = served.sendReply(kEchoReplyCode);
-    CJxNetwork::FreeReceivedMessage(code, received);
+    (void)CJxNetwork::FreeReceivedMessage(code, received);  // the host's receive area holds any record
     return sent;
 }
 
-sqlRequestWrapper EchoLookup(unsigned long code) { return code == kEchoRequestCode ? &EchoRequest : nullptr; }
+unsigned long ThrowingRequest(CJxNetwork*, unsigned long, jxsDatabuf_v2*) { throw std::bad_alloc(); }
+
+SqlRequestWrapper EchoLookup(unsigned long code) {
+    if (code == kEchoThrowingRequestCode) return &ThrowingRequest;
+    return code == kEchoRequestCode ? &EchoRequest : nullptr;
+}
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void echoMessageHandler(CJxNetwork* session, unsigned long) {
     RegisterEchoRecord();
-    sqlServeConversation(session, &EchoLookup);
+    SqlServeConversation(session, &EchoLookup);
 }

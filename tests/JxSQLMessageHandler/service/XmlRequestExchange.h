@@ -21,7 +21,7 @@ namespace jxtest {
 // code it came under. A failed exchange fails the test and returns "".
 inline std::string ExchangeXml(JxsRequester& requester, unsigned long code, const std::string& xml,
                                unsigned long* replyCode = nullptr) {
-    sqlRegisterRecordCodecs();  // the requester's end needs the codecs too
+    SqlRegisterRecordCodecs();  // the requester's end needs the codecs too
     SQLXmlTextRecord_t request;
     request.xml = const_cast<char*>(xml.c_str());
     jxsDatabuf_v2 out;
@@ -35,7 +35,7 @@ inline std::string ExchangeXml(JxsRequester& requester, unsigned long code, cons
     EXPECT_TRUE(received.IsSuccess()) << received.AsString();
     if (replyCode != nullptr) *replyCode = got;
     std::string text = reply.xml != nullptr ? reply.xml : "";
-    CJxNetwork::FreeReceivedMessage(got, &in);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(got, &in).IsSuccess());
     return text;
 }
 

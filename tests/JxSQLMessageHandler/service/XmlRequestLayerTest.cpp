@@ -97,7 +97,7 @@ TEST(XmlResponseTest, ErrorAndGenericDocumentsCarryCodeAndText) {
 }
 
 TEST(XmlResponseTest, FallbackDocumentEscapesTheText) {
-    EXPECT_EQ(sqlXmlFallbackDocument("SQLPmn_ErrorMessage", "errorCode", -7, "message", "a\"b<c>&'d\ne\x01"),
+    EXPECT_EQ(SqlXmlFallbackDocument("SQLPmn_ErrorMessage", "errorCode", -7, "message", "a\"b<c>&'d\ne\x01"),
               "<SQLPmn_ErrorMessage errorCode=\"-7\" message=\"a&quot;b&lt;c&gt;&amp;&apos;d&#10;e?\" > "
               "</SQLPmn_ErrorMessage>");
 }

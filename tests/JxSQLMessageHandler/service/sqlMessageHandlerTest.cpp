@@ -37,7 +37,7 @@ void ExpectEcho(JxsRequester& requester, uint32_t number) {
     EXPECT_STREQ(reply.text, "master");
     ASSERT_EQ(reply.count, 2u);
     EXPECT_EQ(reply.values[1], 2 * uint64_t{number});
-    CJxNetwork::FreeReceivedMessage(code, &in);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &in).IsSuccess());
 }
 
 // Nothing comes back within a short wait, and the session is still open.
@@ -113,6 +113,23 @@ TEST_F(ServiceHostTest, SilentRequesterIsLoggedAndAbortedWithTheLastError) {
     EXPECT_EQ(requester.AbortStatus()->errorCode, static_cast<uint64_t>(ETIMEDOUT));
     EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("Receive message failed. Error:["),
               std::string::npos);
+}
+
+TEST_F(ServiceHostTest, HandlerExceptionEndsOnlyThatSessionAndIsLogged) {
+    JxsRequester failing;
+    AttachEcho(failing);
+    ASSERT_TRUE(failing.Send(kEchoThrowingRequestCode).IsSuccess());
+    unsigned long code = 0;
+    EXPECT_TRUE(failing.Receive(code, nullptr, 1000).IsError());
+    EXPECT_TRUE(failing.AbortStatus().has_value());
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("failed with exception [std::bad_alloc]"),
+              std::string::npos);
+
+    // The host and its other sessions go on.
+    JxsRequester other;
+    AttachEcho(other);
+    ExpectEcho(other, 3);
+    EXPECT_TRUE(other.Disconnect().IsSuccess());
 }
 
 TEST_F(ServiceHostTest, MalformedInputEndsOnlyThatSession) {

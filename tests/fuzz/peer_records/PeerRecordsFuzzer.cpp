@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "tests/fuzz/RecordDecoderFuzz.h"

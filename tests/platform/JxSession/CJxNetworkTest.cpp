@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsFrame.h"
 #include "Messages/CNMessageBase.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
@@ -24,16 +25,18 @@ protected:
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         a = std::make_unique<CJxNetwork>(fds[0]);
         b = std::make_unique<CJxNetwork>(fds[1]);
+        bFd = fds[1];
     }
 
     unsigned long LastError(CJxNetwork& session) {
         unsigned long code = 0;
         std::string text;
-        session.GetLastErrorGenericText(&code, text, 0);
+        EXPECT_TRUE(session.GetLastErrorGenericText(&code, text, 0).IsSuccess());
         return code;
     }
 
     std::unique_ptr<CJxNetwork> a, b;
+    int bFd = -1;  // b's socket, for bytes no session would send
     bool flag = false;
 };
 
@@ -136,7 +139,7 @@ TEST_F(SessionPair, DisconnectIsAnsweredAndClosesBothEnds) {
         bool peerFlag = false;
         if (b->ReceiveXDRMessage(&code, nullptr, &header, 0, 100, peerFlag).IsSuccess() &&
             code == JXS_MSG_DISCONNECT && header.messageGroup == 0x9000000) {
-            b->ReplyDisconnect(100, peerFlag);
+            EXPECT_TRUE(b->ReplyDisconnect(100, peerFlag).IsSuccess());
         }
     });
     EXPECT_TRUE(a->Disconnect(100, flag).IsSuccess());
@@ -187,8 +190,24 @@ TEST_F(SessionPair, ClosedPeerFailsTheReceive) {
     // Nothing more is read; an abort still closes the session.
     EXPECT_EQ(FXErrorUtil::GetErrNo(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag)), EPROTO);
     jxsStatus status{2, ECONNRESET, 2};
-    a->AbortConnection(status, 10, flag);
+    (void)a->AbortConnection(status, 10, flag);  // the peer is gone; only the local close matters here
     EXPECT_FALSE(a->IsConnected());
+}
+
+TEST_F(SessionPair, UndecodableHeaderBreaksTheSessionEvenIfAGoodFrameFollows) {
+    unsigned char garbage[kJxsFrameHeaderBytes];
+    std::memset(garbage, 0x7f, sizeof garbage);
+    ASSERT_EQ(::write(bFd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
+    EchoRecord_t sent{1, nullptr, 0, nullptr};
+    jxsDatabuf_v2 out;
+    out.setExternalBuffer(&sent, sizeof sent);
+    ASSERT_TRUE(b->SendXDRMessage(kEchoRequestCode, &out, 0, 10, flag).IsSuccess());
+
+    unsigned long code = 0;
+    EXPECT_TRUE(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag).IsError());
+    // Where the garbage ended is not known, so the frame after it is not read.
+    EXPECT_EQ(FXErrorUtil::GetErrNo(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag)), EPROTO);
+    EXPECT_NE(code, kEchoRequestCode);
 }
 
 TEST_F(SessionPair, UnconnectedSessionRefusesEverythingButDisconnect) {

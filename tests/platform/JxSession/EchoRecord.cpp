@@ -10,6 +10,6 @@ bool xdr_EchoRecord_t(XDR* xdrs, EchoRecord_t* record) {
 }
 
 void RegisterEchoRecord() {
-    jxsRegisterRecord<EchoRecord_t, xdr_EchoRecord_t>(kEchoRequestCode, "EchoRecord_t");
-    jxsRegisterRecord<EchoRecord_t, xdr_EchoRecord_t>(kEchoReplyCode, "EchoRecord_t");
+    JXS_REGISTER_RECORD(kEchoRequestCode, EchoRecord_t);
+    JXS_REGISTER_RECORD(kEchoReplyCode, EchoRecord_t);
 }

@@ -17,6 +17,8 @@ struct EchoRecord_t {
 // take their codecs in a process that runs both plug-ins.
 constexpr unsigned long kEchoRequestCode = 0x1e000109;
 constexpr unsigned long kEchoReplyCode = 0x1e00010a;
+// The echo plug-in's handler of this code throws std::bad_alloc.
+constexpr unsigned long kEchoThrowingRequestCode = 0x1e000106;
 constexpr unsigned long kEchoBoundedCount = 16;  // arrays above this are refused
 
 bool xdr_EchoRecord_t(XDR* xdrs, EchoRecord_t* record);

@@ -2,6 +2,7 @@
 // payload under a registered code, and the layer's own payloads.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -23,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A decoded record must encode again and release twice harmlessly.
         std::string again;
         (void)jxsEncodeRecord(kEchoRequestCode, buffer, again);
-        jxsFreeRecord(kEchoRequestCode, buffer);
+        if (jxsFreeRecord(kEchoRequestCode, buffer).IsError()) std::abort();
     }
-    jxsFreeRecord(kEchoRequestCode, buffer);
+    if (jxsFreeRecord(kEchoRequestCode, buffer).IsError()) std::abort();
 
     jxsAttachRequest request;
     (void)jxsDecodeAttachRequest(payload, request);

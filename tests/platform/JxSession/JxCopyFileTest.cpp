@@ -53,7 +53,7 @@ TEST_F(JxCopyFileTest, ConnectsOnlyToKnownClients) {
     EXPECT_TRUE(copy.CopyFiles(none, false, nullptr, "", "").IsError());
     ASSERT_TRUE(copy.GetConnection("client2", "client1", false).IsSuccess());
     EXPECT_TRUE(copy.CopyFiles(none, false, nullptr, "", "").IsSuccess());
-    copy.Disconnect();
+    EXPECT_TRUE(copy.Disconnect().IsSuccess());
     EXPECT_FALSE(copy.IsConnected());
 }
 

@@ -104,7 +104,7 @@ TEST_F(RecordCoding, NullStringAndEmptyArraySendAsEmpty) {
     EXPECT_STREQ(record.text, "");
     EXPECT_EQ(record.count, 0u);
     EXPECT_EQ(record.values, nullptr);
-    jxsFreeRecord(kEchoRequestCode, buffer);
+    EXPECT_TRUE(jxsFreeRecord(kEchoRequestCode, buffer).IsSuccess());
 }
 
 TEST_F(RecordCoding, ReleaseClearsPointersSoASecondReleaseDoesNothing) {

@@ -1,9 +1,9 @@
-#include "JxsqlDMO/CsqlDMO.h"
-
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
+#include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDescription.h"
 #include "WzUtils/FXString.h"
@@ -19,10 +19,10 @@ std::vector<T> V(const std::list<T>& list) {
 void FreeReply(SQLStepRestoreListRsp_t& reply) {
     for (uint32_t i = 0; i < reply.count; ++i) {
         SQLStepRestoreInfo_t& e = reply.entries[i];
-        for (char* text : {e.backupType, e.firstLSN, e.lastLSN, e.databaseBackupLSN, e.device}) delete[] text;
+        for (char* text : {e.backupType, e.firstLSN, e.lastLSN, e.databaseBackupLSN, e.device}) std::free(text);
     }
-    delete[] reply.entries;
-    delete[] reply.errorMessage;
+    std::free(reply.entries);
+    std::free(reply.errorMessage);
     reply = SQLStepRestoreListRsp_t();
 }
 

@@ -45,6 +45,6 @@ TEST(FXPath, RemoveTrailingDelimiterKeepsTheRoot) {
     EXPECT_FALSE(FXPath::RemoveTrailingDelimiter(path).IsError());
     EXPECT_EQ(path, "/a/b");
     path = "/";
-    FXPath::RemoveTrailingDelimiter(path);
+    EXPECT_TRUE(FXPath::RemoveTrailingDelimiter(path).IsSuccess());
     EXPECT_EQ(path, "/");
 }

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "WzUtils/CWzString.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzJson.h"
 
@@ -63,17 +62,6 @@ TEST(FXString, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(FXString::ToWstring("\xED\xA0\x80").front(), wchar_t(0xFFFD));
     EXPECT_EQ(FXString::ToString(std::wstring{static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)}),
               "\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(CWzString, NothingHeldReadsAsEmptyText) {
-    CWzString none;
-    EXPECT_STREQ(none.c_str(), "");
-    CWzString fromNull(static_cast<const char*>(nullptr));
-    const char* asPointer = fromNull;
-    ASSERT_NE(asPointer, nullptr);
-    EXPECT_STREQ(asPointer, "");
-    CWzString held("text");
-    EXPECT_STREQ(static_cast<const char*>(held), "text");
 }
 
 TEST(WzJson, EscapesWhatWouldBreakAJsonLine) {

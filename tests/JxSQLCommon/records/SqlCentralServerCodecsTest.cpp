@@ -7,29 +7,14 @@
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
-#include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsFrame.h"
+#include "tests/JxSQLCommon/records/RecordCodingTest.h"
 
 namespace {
 
-class CentralServerCodecsTest : public ::testing::Test {
+class CentralServerCodecsTest : public jxtest::RecordCodingTest {
 protected:
-    void SetUp() override { sqlRegisterRecordCodecs(); }
-
-    template <typename Record>
-    std::string Encode(unsigned long code, Record& record) {
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(&record, sizeof record);
-        std::string payload;
-        EXPECT_TRUE(jxsEncodeRecord(code, buffer, payload).IsSuccess());
-        return payload;
-    }
-
-    template <typename Record>
-    CWzError Decode(unsigned long code, const std::string& payload, Record& record, jxsDatabuf_v2& buffer) {
-        buffer.setExternalBuffer(&record, sizeof record);
-        return jxsDecodeRecord(code, payload, buffer);
-    }
+    void SetUp() override { SqlRegisterRecordCodecs(); }
 };
 
 TEST_F(CentralServerCodecsTest, BackupSetRoundTripKeepsNullTextsNull) {
@@ -53,8 +38,7 @@ TEST_F(CentralServerCodecsTest, BackupSetRoundTripKeepsNullTextsNull) {
     std::string payload = Encode(0x1e00011b, sent);
 
     SQLBackupSetInfoReq_VER5_t got;
-    jxsDatabuf_v2 buffer;
-    ASSERT_TRUE(Decode(0x1e00011b, payload, got, buffer).IsSuccess());
+    ASSERT_TRUE(Decode(0x1e00011b, payload, got));
     EXPECT_STREQ(got.databaseName, "sales");
     EXPECT_STREQ(got.firstLsn, "42000000001");
     EXPECT_EQ(got.lastLsn, nullptr);
@@ -67,10 +51,10 @@ TEST_F(CentralServerCodecsTest, BackupSetRoundTripKeepsNullTextsNull) {
     EXPECT_EQ(got.files[1].fileSize, 1ull << 40);
     ASSERT_EQ(got.archiveCount, 1u);
     EXPECT_STREQ(got.archives[0].sourcePath, "/vol");
-    EXPECT_TRUE(jxsFreeRecord(0x1e00011b, buffer).IsSuccess());
+    Free(0x1e00011b, got);
     EXPECT_EQ(got.files, nullptr);
     EXPECT_EQ(got.databaseName, nullptr);
-    EXPECT_TRUE(jxsFreeRecord(0x1e00011b, buffer).IsSuccess());  // a second release does nothing
+    Free(0x1e00011b, got);  // a second release does nothing
 }
 
 TEST_F(CentralServerCodecsTest, SixtyFourBitCountsRoundTrip) {
@@ -82,13 +66,12 @@ TEST_F(CentralServerCodecsTest, SixtyFourBitCountsRoundTrip) {
     sent.entries = entries;
     sent.status = 2;
     SqlCleanupTablesRsp_V1_t got;
-    jxsDatabuf_v2 buffer;
-    ASSERT_TRUE(Decode(0x1e0000d6, Encode(0x1e0000d6, sent), got, buffer).IsSuccess());
+    ASSERT_TRUE(Decode(0x1e0000d6, Encode(0x1e0000d6, sent), got));
     ASSERT_EQ(got.count, 2u);
     EXPECT_EQ(got.entries[0].databaseName, nullptr);
     EXPECT_STREQ(got.entries[1].databaseName, "a");
     EXPECT_EQ(got.status, 2u);
-    EXPECT_TRUE(jxsFreeRecord(0x1e0000d6, buffer).IsSuccess());
+    Free(0x1e0000d6, got);
     EXPECT_EQ(got.count, 0u);
 
     uint64_t ids[3] = {4, 5, 1ull << 50};
@@ -96,10 +79,10 @@ TEST_F(CentralServerCodecsTest, SixtyFourBitCountsRoundTrip) {
     list.count = 3;
     list.subclientIds = ids;
     SpContentDBSkipBackupListRsp_t gotList;
-    ASSERT_TRUE(Decode(0x1e000103, Encode(0x1e000103, list), gotList, buffer).IsSuccess());
+    ASSERT_TRUE(Decode(0x1e000103, Encode(0x1e000103, list), gotList));
     ASSERT_EQ(gotList.count, 3u);
     EXPECT_EQ(gotList.subclientIds[2], 1ull << 50);
-    EXPECT_TRUE(jxsFreeRecord(0x1e000103, buffer).IsSuccess());
+    Free(0x1e000103, gotList);
 }
 
 TEST_F(CentralServerCodecsTest, CountBeyondTheBoundIsNotEncoded) {
@@ -118,23 +101,13 @@ TEST_F(CentralServerCodecsTest, MalformedRepliesAreRefusedAndLeaveTheRecordZero)
     SqlCleanupTablesRsp_V1_t sent;
     sent.count = 1;
     sent.entries = &entry;
-    std::string payload = Encode(0x1e0000d6, sent);
-    jxsDatabuf_v2 buffer;
-    for (size_t cut : {size_t{4}, payload.size() / 2, payload.size() - 4}) {
-        SqlCleanupTablesRsp_V1_t got;
-        EXPECT_TRUE(Decode(0x1e0000d6, payload.substr(0, cut), got, buffer).IsError()) << cut;
+    ExpectMalformedRefused<SqlCleanupTablesRsp_V1_t>(0x1e0000d6, Encode(0x1e0000d6, sent), [](const auto& got) {
         EXPECT_EQ(got.entries, nullptr);
         EXPECT_EQ(got.count, 0u);
-    }
-    // A count far above what the bytes could hold.
-    std::string huge = payload;
-    huge[0] = '\x7f';
-    SqlCleanupTablesRsp_V1_t got;
-    EXPECT_TRUE(Decode(0x1e0000d6, huge, got, buffer).IsError());
-    EXPECT_EQ(got.entries, nullptr);
+    });
 
     SQLLogMarkUpdateReq_t marks;
-    EXPECT_TRUE(Decode(0x1e0000a3, std::string("\0\0\0\5", 4), marks, buffer).IsError());
+    EXPECT_FALSE(Decode(0x1e0000a3, std::string("\0\0\0\5", 4), marks));
     EXPECT_EQ(marks.marks, nullptr);
 }
 

@@ -8,30 +8,14 @@
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
 #include "JxSQLCommon/records/SqlRestoreOptionsRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
-#include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsFrame.h"
+#include "tests/JxSQLCommon/records/RecordCodingTest.h"
 
 namespace {
 
-class ServerRequestCodecsTest : public ::testing::Test {
+class ServerRequestCodecsTest : public jxtest::RecordCodingTest {
 protected:
-    void SetUp() override { sqlRegisterRecordCodecs(); }
-
-    template <typename Record>
-    std::string Encode(unsigned long code, Record& record) {
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(&record, sizeof record);
-        std::string payload;
-        EXPECT_TRUE(jxsEncodeRecord(code, buffer, payload).IsSuccess());
-        return payload;
-    }
-    template <typename Record>
-    CWzError Decode(unsigned long code, const std::string& payload, Record& record) {
-        buffer.setExternalBuffer(&record, sizeof record);
-        return jxsDecodeRecord(code, payload, buffer);
-    }
-
-    jxsDatabuf_v2 buffer;
+    void SetUp() override { SqlRegisterRecordCodecs(); }
 };
 
 TEST_F(ServerRequestCodecsTest, RestoreTaskReplyKeepsANullStandbyTextNull) {
@@ -42,13 +26,13 @@ TEST_F(ServerRequestCodecsTest, RestoreTaskReplyKeepsANullStandbyTextNull) {
     sent.databaseCount = 2;
     sent.databases = databases;
     SQLRestoreTaskRsp_V1_t got;
-    ASSERT_TRUE(Decode(0x1e0000c7, Encode(0x1e0000c7, sent), got).IsSuccess());
+    ASSERT_TRUE(Decode(0x1e0000c7, Encode(0x1e0000c7, sent), got));
     EXPECT_EQ(got.pointInTime, 1ull << 40);
     ASSERT_EQ(got.databaseCount, 2u);
     EXPECT_STREQ(got.databases[1], "b");
     EXPECT_EQ(got.relocationCount, 0u);
     EXPECT_EQ(got.standbyUndoFile, nullptr);
-    EXPECT_TRUE(jxsFreeRecord(0x1e0000c7, buffer).IsSuccess());
+    Free(0x1e0000c7, got);
     EXPECT_EQ(got.databases, nullptr);
 }
 
@@ -76,7 +60,7 @@ TEST_F(ServerRequestCodecsTest, AnalysisReplyRoundTripsItsNestedArrays) {
     sent.databases = &database;
     sent.status = 0;
     SQLAnalysisRestoreTaskRsp_t got;
-    ASSERT_TRUE(Decode(0x1e0000d0, Encode(0x1e0000d0, sent), got).IsSuccess());
+    ASSERT_TRUE(Decode(0x1e0000d0, Encode(0x1e0000d0, sent), got));
     EXPECT_EQ(got.words[4], 12u);
     ASSERT_EQ(got.databaseCount, 1u);
     EXPECT_STREQ(got.databases[0].entry, "cube");
@@ -85,7 +69,7 @@ TEST_F(ServerRequestCodecsTest, AnalysisReplyRoundTripsItsNestedArrays) {
     EXPECT_EQ(got.databases[0].backups[0].word1, 3u);
     EXPECT_EQ(got.databases[0].backups[0].afiles[0].jxCellId, -1);
     EXPECT_EQ(got.databases[0].backups[0].afiles[0].offset, 7u);
-    EXPECT_TRUE(jxsFreeRecord(0x1e0000d0, buffer).IsSuccess());
+    Free(0x1e0000d0, got);
     EXPECT_EQ(got.databases, nullptr);
 }
 
@@ -99,21 +83,13 @@ TEST_F(ServerRequestCodecsTest, TruncatedOrOversizedChainRepliesAreRefused) {
     SQLDbAFileRestoreInfo_VER6_Rsp_t sent;
     sent.count = 1;
     sent.backups = &backup;
-    std::string payload = Encode(0x1e000119, sent);
-    for (size_t cut : {size_t{4}, payload.size() / 2, payload.size() - 4}) {
-        SQLDbAFileRestoreInfo_VER6_Rsp_t got;
-        EXPECT_TRUE(Decode(0x1e000119, payload.substr(0, cut), got).IsError()) << cut;
+    ExpectMalformedRefused<SQLDbAFileRestoreInfo_VER6_Rsp_t>(0x1e000119, Encode(0x1e000119, sent), [](const auto& got) {
         EXPECT_EQ(got.backups, nullptr);
         EXPECT_EQ(got.count, 0u);
-    }
-    std::string huge = payload;
-    huge[0] = '\x7f';
-    SQLDbAFileRestoreInfo_VER6_Rsp_t got;
-    EXPECT_TRUE(Decode(0x1e000119, huge, got).IsError());
-    EXPECT_EQ(got.backups, nullptr);
+    });
 
     SQLAutoDiscoverReq_t discovered;
-    EXPECT_TRUE(Decode(0x1e00009b, std::string("\0\0\0\5", 4), discovered).IsError());
+    EXPECT_FALSE(Decode(0x1e00009b, std::string("\0\0\0\5", 4), discovered));
     EXPECT_EQ(discovered.databases, nullptr);
 }
 
