@@ -33,6 +33,7 @@ class CJxSQLVDIBase;
 class DataReaderWriter;
 class JXBkpJobClient;
 class JXJobCtrlClient;
+class JXRstJobClient;
 class RestorePipelineSetup;
 struct SqlTransferState;
 
@@ -59,6 +60,7 @@ public:
     void setBufferSizeInKB(unsigned long kb);
     void setJobControllerObject(JXJobCtrlClient* control);
     void setBkpJobControllerObject(JXBkpJobClient* client);
+    void setRstJobControllerObject(JXRstJobClient* client);
     void setDbName(const std::string& name);
     void setOriginalDBName(const std::string& name);
     void setCollectFileOffset(unsigned long offset);
@@ -70,6 +72,10 @@ public:
     void setIgnoreArchiveFileOffset(bool ignore);
     bool getIgnoreArchiveFileOffset() const;
     void setRestoreStageFolder(const std::string& folder);
+    // Restore to disk: a transfer without an engine copies each archive
+    // file's piece to "<path>/<database>/<backup set>_<type>_<i>of<n>.bak".
+    void setRestoreToDiskPath(const std::string& path);
+    void setRestoreToDisk(bool on);
     void disableAuxCopyRestore();
     void disableRestoreOptimization();
 
