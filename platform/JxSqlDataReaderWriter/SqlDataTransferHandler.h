@@ -15,6 +15,10 @@
 // backup (one per stream); startTransfer() reads their committed pieces into
 // the engine's devices.
 //
+// A failure of the media (offline, quota reached, a failed write) or the job
+// manager's stop request ends the engine's statement at once with the
+// pipeline's reason; isStopJob() then tells the job to stop.
+//
 // After startTransfer() returns the handler no longer uses the engine, so
 // the caller may release it. removeDataReaderWriters() and reset() may run
 // while startTransfer() still runs on another thread: they stop it and the
