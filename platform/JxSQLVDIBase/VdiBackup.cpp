@@ -264,8 +264,9 @@ struct FileChunkTask {
 };
 
 // Full: every byte of every file; differential: the changed extents of the
-// data files (runs of adjacent extents as one range). Chunk k goes to stream
-// k mod n, and each stream is read by a thread of its own.
+// data files (runs of adjacent extents as one range). Each stream takes an
+// equal run of consecutive chunks, read by a thread of its own, so that a
+// restore writes each stream's part of the files apart from the others.
 bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>& files, char type,
                const std::vector<std::pair<int64_t, uint64_t>>& extents) {
     const uint64_t capacity = out.ChunkCapacity();
@@ -303,7 +304,8 @@ bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>&
         const size_t streams = s.devices.size();
         std::vector<char> results(streams, 1);
         auto run = [&](size_t stream) {
-            for (size_t k = stream; k < tasks.size(); k += streams) {
+            const size_t first = tasks.size() * stream / streams, last = tasks.size() * (stream + 1) / streams;
+            for (size_t k = first; k < last; ++k) {
                 const FileChunkTask& t = tasks[k];
                 if (!out.FileChunk(stream, fds[t.file], files[t.file], t.offset, t.length)) {
                     results[stream] = 0;

@@ -67,6 +67,9 @@ bool SqlOptionalHeadersEnabled() { return g_sendOptionalHeaders.load(); }
 void SqlDataTransferHandler::setBufferSizeInKB(unsigned long kb) { WITH_STATE; m_state->bufferKb = kb; }
 void SqlDataTransferHandler::setJobControllerObject(JXJobCtrlClient* control) { WITH_STATE; m_state->control = control; }
 void SqlDataTransferHandler::setBkpJobControllerObject(JXBkpJobClient* client) { WITH_STATE; m_state->bkpClient = client; }
+void SqlDataTransferHandler::setRstJobControllerObject(JXRstJobClient* client) { WITH_STATE; m_state->rstClient = client; }
+void SqlDataTransferHandler::setRestoreToDiskPath(const std::string& path) { WITH_STATE; m_state->restoreToDiskPath = path; }
+void SqlDataTransferHandler::setRestoreToDisk(bool on) { WITH_STATE; m_state->restoreToDisk = on; }
 void SqlDataTransferHandler::setDbName(const std::string& name) { WITH_STATE; m_state->dbName = name; }
 void SqlDataTransferHandler::setOriginalDBName(const std::string& name) { WITH_STATE; m_state->originalDbName = name; }
 void SqlDataTransferHandler::setCollectFileOffset(unsigned long offset) { WITH_STATE; m_state->collectFileOffset = offset; }

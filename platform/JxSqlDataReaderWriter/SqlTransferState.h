@@ -21,6 +21,7 @@ class CJxSQLVDIBase;
 class DataReaderWriter;
 class JXBkpJobClient;
 class JXJobCtrlClient;
+class JXRstJobClient;
 
 struct SqlTransferState {
     SqlTransferState() = default;
@@ -51,6 +52,9 @@ struct SqlTransferState {
     std::list<RestoreArchiveInfo> archives;
     bool ignoreOffset = false;
     std::string stageFolder;
+    JXRstJobClient* rstClient = nullptr;
+    std::string restoreToDiskPath;
+    bool restoreToDisk = false;
     bool setupCompleted = false;
     bool stopJob = false;
     bool transferFailed = false;

@@ -16,8 +16,8 @@ namespace {
 
 using namespace vditest;
 
-// The real file system, except that writes to archive files wait until the
-// test lets them go.
+// The file system in use (the test root's), except that positioned writes
+// wait until the test lets them go.
 class GatedFileSystem : public wz::ForwardingFileSystem {
 public:
     ssize_t PWrite(int fd, const void* b, size_t n, off_t o) override {

@@ -2,6 +2,8 @@
 // order, standby, stop points, and what the media must prove first.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "VdiHarness.h"
@@ -255,6 +257,31 @@ TEST_F(RestoreChainTest, StreamsOfAnotherSetOrAMissingStreamAreRefused) {
     EXPECT_NE(r.text.find("missing from the media"), std::string::npos) << r.text;
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(DatabaseState(sim, "Copy"), -1);
+}
+
+TEST_F(RestoreChainTest, RestoreToDiskCopiesEachStreamsPieceToAFileOfItsOwn) {
+    auto full = Take('D', 2);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    SqlDataTransferHandler toDisk(false, 78, 7, 2, "cs", 1, 0);
+    toDisk.setRestoreToDisk(true);
+    toDisk.setRestoreToDiskPath(root.File("dump"));
+    toDisk.setDbName("Sales");
+    toDisk.setStreams(2);
+    toDisk.setRestoreArchiveFileInfoList(full);
+    ASSERT_TRUE(toDisk.startTransfer()) << toDisk.getLastErrorString();
+    uint64_t bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root.File("dump/Sales"))) {
+        EXPECT_EQ(entry.path().extension(), ".bak");
+        bytes += entry.file_size();
+    }
+    EXPECT_EQ(bytes, toDisk.getBytesTransferred());
+    EXPECT_GT(bytes, 2u * 1024 * 1024);
+
+    SqlDataTransferHandler nowhere(false, 79, 7, 2, "cs", 1, 0);
+    nowhere.setDbName("Sales");
+    nowhere.setRestoreArchiveFileInfoList(full);
+    EXPECT_FALSE(nowhere.startTransfer());
+    EXPECT_NE(nowhere.getLastErrorString().find("restore-to-disk"), std::string::npos);
 }
 
 TEST_F(RestoreChainTest, VerifyOnlyReadsEverythingAndWritesNothing) {
