@@ -1,0 +1,5 @@
+// The engine object the jobs make.
+#include "JxSQLVDIBase/CJxSQLVDI.h"
+
+CJxSQLVDI::CJxSQLVDI() = default;
+CJxSQLVDI::~CJxSQLVDI() = default;

@@ -1,0 +1,156 @@
+// CJxSQLVDIBase: the virtual-device engine. It builds one BACKUP or RESTORE
+// statement from the options set on it, runs the statement against the
+// simulated instance on a thread of its own, and exchanges the data with the
+// data pipeline through one VdiDevice per stream.
+//
+// Use: set the options, Initialize(), SetServerName(instance, database); the
+// pipeline then starts the statement (StartVDIOperation) and serves the
+// devices; Finalize(stop) waits for the statement and tells its outcome,
+// which queryFailed(), isVdiTimeOut(), getJXErrorCode() and
+// getJXErrorString() describe. After a backup, getXMLBackupSetInfo_10()
+// gives the backup set as a SQLPmn::SQLDBBackupMetadata message text.
+//
+// The destructor stops and joins a statement still running, whatever the
+// caller did before.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JxSQLVDIBase/JxSQLBackupSetInfo.h"
+
+class VdiDevice;
+struct VdiStatement;
+
+class CJxSQLVDIBase {
+public:
+    CJxSQLVDIBase();
+    virtual ~CJxSQLVDIBase();
+    CJxSQLVDIBase(const CJxSQLVDIBase&) = delete;
+    CJxSQLVDIBase& operator=(const CJxSQLVDIBase&) = delete;
+
+    // --- Options of the next statement ---------------------------------
+    void setVDIBlockSize(unsigned long bytes);
+    void setVDIBuffercount(unsigned long count);
+    void setVDIMaxTransferSize(unsigned long bytes);
+    void setNumberOfStreams(int streams);
+    // The SQL Server history letter: 'D' full, 'I' differential, 'L' log
+    // (also 'P', 'Q', 'F', 'G', backed up as full or differential).
+    void setBackupType(int type);
+    void setLoadingState();               // RESTORE ... WITH NORECOVERY
+    void setVDITimeOut(int seconds);
+    void SetVDITimeoutRetryCountLimit(unsigned int retries);
+    void setCopyOnlyBackup(bool on);
+    void setPartialBackup(bool on);
+    void setSqlCompression(bool on);
+    void setChecksum(bool on);
+    void setContinueAfterError(bool on);
+    void setNoTruncateLog(bool on = true);  // log backup keeps its records
+    void setJxcellNumber(unsigned long id);
+    void setJobId(unsigned long id);
+    void setMajorVersion(unsigned long version);
+    // Files and file groups of a file/file-group backup or restore.
+    void SetFFGList(const std::list<std::wstring>& files, const std::list<std::wstring>& fileGroups);
+    void SetFFGList(const std::list<std::string>& files, const std::list<std::string>& fileGroups);
+
+    void SetRestore();
+    void setPartialRestore();
+    void setDBOState();
+    void setReplace();
+    void setStopAtMark();
+    void setStopBeforeMark();
+    void setStandBy(const wchar_t* undoFile);
+    // Stop time of a point-in-time restore, as the job writes it:
+    // "YYYY-MM-DD HH:MM:SS" or, with a date format, "MM/DD/YYYY HH:MM:SS"
+    // (mdy), "DD/MM/YYYY HH:MM:SS" (dmy), optionally followed by a zone
+    // "+HH:MM" / "-HH:MM"; without a zone the time is UTC.
+    void setPointInTime(std::wstring stopAt);
+    void setPointInTime(const std::string& stopAt);
+    void setMarkTime(std::wstring time);
+    void setMarkTime(const std::string& time);
+    void setMarkName(std::wstring name);
+    void setMarkName(const std::string& name);
+    void setKeepReplication(bool on);
+    void setKeepCDC(bool on);
+    void setVerifyOnly(bool on);
+    void SetDropDBConnections(bool on);
+    void SetAppendRestartInQuery(bool on);
+    void setDBFiles(std::vector<std::wstring> files);
+    void setRestoreFromFiles(bool on);
+    // Resets the statement flags (recovery state, stop points, REPLACE, ...)
+    // before a restore sets them.
+    void initializeTSqlFlags();
+    // WITH MOVE: the file of this logical name goes to this path.
+    void addFileToRename(const std::string& logicalName, const std::string& newPath);
+    void addFileToRename(const std::wstring& logicalName, const std::wstring& newPath);
+
+    // --- Set-up and the statement ---------------------------------------
+    // Checks the options; false with an error text when they cannot work.
+    bool Initialize();
+    // Connects to the instance; false when it is unknown or not running.
+    bool SetServerName(const std::string& instance, const std::string& database);
+
+    // Virtual operations in this slot order.
+    // Makes the devices and starts the statement on its thread.
+    virtual bool StartVDIOperation();
+    virtual bool InitializeVDI();
+    // Waits for the statement (after stopping it when `stop` is set); false
+    // when it failed or was stopped.
+    virtual bool Finalize(bool stop);
+    // Backup: whether the statement has produced a block for `stream` yet
+    // (`done` set once the stream ended). Restore: the bytes the statement
+    // has taken from `stream` so far.
+    virtual bool GetBkpData(bool& done, int stream);
+    virtual bool GetBytesForRestore(unsigned long& bytes, int stream);
+
+    // Ends a running statement at once with the pipeline's reason; the
+    // statement then fails with that text (not as a time-out).
+    void AbortOperation(const std::string& reason);
+    // The job manager asked the job to stop.
+    void setQuit(bool quit);
+    // Releases the devices and the connection; a running statement is
+    // stopped first.
+    void Close();
+
+    // Recovery only: brings a RESTORING (or STANDBY) database ONLINE.
+    bool recoverOnly(const std::wstring& database, const std::string& instance, const std::wstring& fileGroup);
+
+    // --- What the pipeline uses -------------------------------------------
+    int getNumberOfStreams() const;
+    bool isRestore() const;
+    // The device of stream `stream` (0-based) once the statement started;
+    // null otherwise.
+    VdiDevice* getDevice(int stream);
+    int getVDITimeOut() const;
+    unsigned int getVDITimeoutRetryCountLimit() const;
+    unsigned long getVDIMaxTransferSize() const;
+    unsigned long getVDIBuffercount() const;
+    const std::string& getDatabaseName() const;
+    const std::string& getServerName() const;
+
+    // --- Outcome -------------------------------------------------------------
+    long getJXErrorCode() const;
+    std::string getJXErrorString() const;
+    std::string getCVErrorString() const;
+    bool queryFailed() const;
+    bool isVdiTimeOut() const;
+    std::string getQueryInfoMessages() const;
+    std::list<JxSQLBackupFileInfo> getBackupFileList() const;
+    JxSQLBackupSetInfo getBackupSetInfo() const;
+    std::string getXMLBackupSetInfo_10() const;
+    bool isLoadingState() const;
+    bool isStandbyState() const;
+    bool isQuit() const;
+
+protected:
+    std::unique_ptr<VdiStatement> m_statement;
+
+private:
+    void JoinStatement();
+    std::thread m_thread;
+};
