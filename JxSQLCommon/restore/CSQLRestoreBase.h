@@ -36,6 +36,7 @@
 #include "JxSnapRestoreHandler/SnapRestoreHandlerCallback.h"
 #include "WzUtils/CWzError.h"
 
+class CsqlDMO;
 class EvRstTask;
 class RestoreOptionsParser;
 namespace databrowse {
@@ -211,6 +212,10 @@ public:
     virtual bool PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t& db, bool recover);
     virtual bool DoUserImpersonation(uint64_t clientId);
 
+    // The status the job reported to the job manager at its end (one of
+    // kJob*); 0 while it has reported none (initialisation failed).
+    int getReportedJobStatus() const { return m_reportedJobStatus; }
+
     // ---- Order rule and helpers of the sequence ---------------------------
     // Orders databases by the job id of their full backup, oldest first.
     static bool SortDbInfoBackupJob(const SqlRestoreDbInfo_t& a, const SqlRestoreDbInfo_t& b);
@@ -235,6 +240,36 @@ protected:
     // The owner that files SQL Server writes must belong to (the setting
     // "sSQLServerUser", default "mssql").
     std::string SqlServerUser();
+    // The job status the counters give when the sequence returned `result`
+    // (which turns false when no database was restored).
+    int JobStatusFromCounters(bool& result) const;
+    // Closes the job results and reports the status (4 when the job manager
+    // asked the job to stop); answers `result`.
+    bool CompleteJob(int status, bool result);
+    bool StartCloudRestore(RestoreOptionsParser& parser, bool azure);
+    // Connects the management layer to the job's instance with the job's
+    // SQL login.
+    bool InitializeDmo(CsqlDMO& dmo);
+    // The restore stage folder: the GUI's, the setting's, or the job-results
+    // directory when neither is set or the chosen one does not exist.
+    std::string ChooseStageFolder();
+    // Switches of the data-transfer handler and the chain requests.
+    void ReadIgnoreArchiveFileOffset();
+    void ReadNzdstHandling();
+    // Counters, per-object status and job-manager reports of one database
+    // that failed, was left out because the job stops, or was skipped with a
+    // critical pending cause.
+    void RecordFailedDatabase(const std::string& target);
+    void RecordSkippedDatabase(const std::string& target);
+    void SkipDatabase(const std::string& target, int cause);
+    // The final recovery of a restored chain (by instance version and
+    // database); answers the database's result.
+    bool FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& target, bool chainResult);
+    // Runs a service command through the process runner: its exit code
+    // (-1 when it could not run) and its output.
+    int RunServiceCommand(const std::string& command, std::string& output);
+    // End of the loop: unmounts, closes the pipeline, detaches the clients.
+    void FinishRestoreLoop();
 
     SqlRestoreTaskOptions_t m_restoreOptions;
     std::list<SqlRestoreDbInfo_t> m_restoreDbList;
@@ -287,4 +322,5 @@ protected:
     // The instance's date format (1 month-day-year, 2 day-month-year, other
     // year-month-day), read before the databases are restored.
     uint64_t m_dateFormat = 0;
+    int m_reportedJobStatus = 0;
 };

@@ -1,0 +1,320 @@
+// Changes of simulated databases: data pages, log records and the LSN state.
+#include "JxsqlDMO/SqlSimChanges.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <chrono>
+#include <ctime>
+
+#include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimLogMarks.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+constexpr const char* kTables = R"sql(
+CREATE TABLE IF NOT EXISTS db_lsn_state(
+    database_id INTEGER PRIMARY KEY, current_lsn INTEGER NOT NULL, last_full_lsn INTEGER NOT NULL,
+    log_backup_lsn INTEGER NOT NULL, broken_chain INTEGER NOT NULL, log_end INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS changed_extents(
+    database_id INTEGER NOT NULL, file_id INTEGER NOT NULL, extent INTEGER NOT NULL,
+    PRIMARY KEY(database_id, file_id, extent));
+CREATE TABLE IF NOT EXISTS log_records(
+    database_id INTEGER NOT NULL, lsn INTEGER NOT NULL, time_ms INTEGER NOT NULL, mark TEXT NOT NULL,
+    log_offset INTEGER NOT NULL, length INTEGER NOT NULL, PRIMARY KEY(database_id, lsn));
+)sql";
+
+uint64_t SplitMix(uint64_t& state) {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string UtcText(int64_t timeMs) {
+    time_t seconds = static_cast<time_t>(timeMs / 1000);
+    struct tm parts {};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+CWzError WriteAt(const std::string& path, const std::string& bytes, uint64_t offset) {
+    int fd = wz::Fs().Open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open [%s]", path.c_str());
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = wz::Fs().PWrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = errno;
+            (void)wz::Fs().Close(fd);  // the write error is the one to report
+            return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "cannot write [%s]", path.c_str());
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (wz::Fs().Close(fd) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot close [%s]", path.c_str());
+    return CWzError::Success();
+}
+
+}  // namespace
+
+CWzError SqlSimChanges::Ensure() { return m_instance.Db().Exec(kTables); }
+
+CWzError SqlSimChanges::Files(int64_t databaseId, std::vector<SqlSimFileRow>& files) {
+    files.clear();
+    SimSqlStatement q = m_instance.Db().Prepare(
+        "SELECT f.id, f.type, f.logical_name, COALESCE(g.name, ''), f.physical_path, f.size FROM files f "
+        "LEFT JOIN filegroups g ON g.database_id = f.database_id AND g.id = f.filegroup_id "
+        "WHERE f.database_id = ? ORDER BY f.id");
+    q.Bind(1, databaseId);
+    while (q.Step()) {
+        SqlSimFileRow row;
+        row.id = q.Int(0);
+        row.type = static_cast<int>(q.Int(1));
+        row.logicalName = q.Text(2);
+        row.fileGroup = q.Text(3);
+        row.path = q.Text(4);
+        row.size = static_cast<uint64_t>(q.Int(5));
+        files.push_back(row);
+    }
+    return q.Error();
+}
+
+CWzError SqlSimChanges::LogFile(int64_t databaseId, SqlSimFileRow& file) {
+    std::vector<SqlSimFileRow> files;
+    if (CWzError e = Files(databaseId, files); e.IsError()) return e;
+    for (const SqlSimFileRow& f : files) {
+        if (f.type == 1) {
+            file = f;
+            return CWzError::Success();
+        }
+    }
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database %lld has no log file",
+                                     static_cast<long long>(databaseId));
+}
+
+CWzError SqlSimChanges::RecoveryModel(int64_t databaseId, std::string& model) {
+    SimSqlStatement q = m_instance.Db().Prepare("SELECT recovery_model FROM databases WHERE id = ?");
+    q.Bind(1, databaseId);
+    if (q.Step()) {
+        model = q.Text(0);
+        return CWzError::Success();
+    }
+    if (q.Error().IsError()) return q.Error();
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database %lld does not exist",
+                                     static_cast<long long>(databaseId));
+}
+
+CWzError SqlSimChanges::State(int64_t databaseId, SqlSimLsnState& state) {
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    SimSqlStatement q = m_instance.Db().Prepare(
+        "SELECT current_lsn, last_full_lsn, log_backup_lsn, broken_chain, log_end FROM db_lsn_state "
+        "WHERE database_id = ?");
+    q.Bind(1, databaseId);
+    if (q.Step()) {
+        state.currentLsn = static_cast<uint64_t>(q.Int(0));
+        state.lastFullLsn = static_cast<uint64_t>(q.Int(1));
+        state.logBackupLsn = static_cast<uint64_t>(q.Int(2));
+        state.brokenChain = q.Int(3) != 0;
+        state.logEnd = static_cast<uint64_t>(q.Int(4));
+        return CWzError::Success();
+    }
+    if (q.Error().IsError()) return q.Error();
+    // A database nobody changed yet: its log holds no records.
+    SqlSimFileRow log;
+    if (CWzError e = LogFile(databaseId, log); e.IsError()) return e;
+    state = SqlSimLsnState{};
+    state.currentLsn = kFirstLsn;
+    state.logEnd = log.size;
+    return SetState(databaseId, state);
+}
+
+CWzError SqlSimChanges::SetState(int64_t databaseId, const SqlSimLsnState& s) {
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    return m_instance.Db()
+        .Prepare("INSERT OR REPLACE INTO db_lsn_state VALUES(?, ?, ?, ?, ?, ?)")
+        .Bind(1, databaseId)
+        .Bind(2, static_cast<int64_t>(s.currentLsn))
+        .Bind(3, static_cast<int64_t>(s.lastFullLsn))
+        .Bind(4, static_cast<int64_t>(s.logBackupLsn))
+        .Bind(5, int64_t{s.brokenChain})
+        .Bind(6, static_cast<int64_t>(s.logEnd))
+        .Run();
+}
+
+CWzError SqlSimChanges::ChangedExtents(int64_t databaseId, std::vector<std::pair<int64_t, uint64_t>>& extents) {
+    extents.clear();
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    SimSqlStatement q = m_instance.Db().Prepare(
+        "SELECT file_id, extent FROM changed_extents WHERE database_id = ? ORDER BY file_id, extent");
+    q.Bind(1, databaseId);
+    while (q.Step()) extents.emplace_back(q.Int(0), static_cast<uint64_t>(q.Int(1)));
+    return q.Error();
+}
+
+CWzError SqlSimChanges::ClearChangedExtents(int64_t databaseId) {
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    return m_instance.Db().Prepare("DELETE FROM changed_extents WHERE database_id = ?").Bind(1, databaseId).Run();
+}
+
+CWzError SqlSimChanges::MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length) {
+    if (length == 0) return CWzError::Success();
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    for (uint64_t extent = offset / kExtentSize; extent <= (offset + length - 1) / kExtentSize; ++extent) {
+        CWzError e = m_instance.Db()
+                         .Prepare("INSERT OR IGNORE INTO changed_extents VALUES(?, ?, ?)")
+                         .Bind(1, databaseId)
+                         .Bind(2, fileId)
+                         .Bind(3, static_cast<int64_t>(extent))
+                         .Run();
+        if (e.IsError()) return e;
+    }
+    return CWzError::Success();
+}
+
+CWzError SqlSimChanges::LogRecords(int64_t databaseId, uint64_t fromLsn, std::vector<SqlSimLogIndexRow>& rows) {
+    rows.clear();
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    SimSqlStatement q = m_instance.Db().Prepare(
+        "SELECT lsn, time_ms, mark, log_offset, length FROM log_records WHERE database_id = ? AND lsn >= ? "
+        "ORDER BY lsn");
+    q.Bind(1, databaseId).Bind(2, static_cast<int64_t>(fromLsn));
+    while (q.Step()) {
+        SqlSimLogIndexRow row;
+        row.lsn = static_cast<uint64_t>(q.Int(0));
+        row.timeMs = q.Int(1);
+        row.mark = q.Text(2);
+        row.logOffset = static_cast<uint64_t>(q.Int(3));
+        row.length = static_cast<uint64_t>(q.Int(4));
+        rows.push_back(row);
+    }
+    return q.Error();
+}
+
+CWzError SqlSimChanges::TruncateLog(int64_t databaseId, uint64_t lsn) {
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    return m_instance.Db()
+        .Prepare("DELETE FROM log_records WHERE database_id = ? AND lsn < ?")
+        .Bind(1, databaseId)
+        .Bind(2, static_cast<int64_t>(lsn))
+        .Run();
+}
+
+CWzError SqlSimChanges::AppendLogRecord(int64_t databaseId, const SqlSimLogRecord& record) {
+    SqlSimLsnState state;
+    if (CWzError e = State(databaseId, state); e.IsError()) return e;
+    SqlSimFileRow log;
+    if (CWzError e = LogFile(databaseId, log); e.IsError()) return e;
+    std::string encoded = SqlSimEncodeLogRecord(record);
+    if (CWzError e = WriteAt(log.path, encoded, state.logEnd); e.IsError()) return e;
+    CWzError e = m_instance.Db()
+                     .Prepare("INSERT OR REPLACE INTO log_records VALUES(?, ?, ?, ?, ?, ?)")
+                     .Bind(1, databaseId)
+                     .Bind(2, static_cast<int64_t>(record.lsn))
+                     .Bind(3, record.timeMs)
+                     .Bind(4, record.mark)
+                     .Bind(5, static_cast<int64_t>(state.logEnd))
+                     .Bind(6, static_cast<int64_t>(encoded.size()))
+                     .Run();
+    if (e.IsError()) return e;
+    state.logEnd += encoded.size();
+    if (record.lsn > state.currentLsn) state.currentLsn = record.lsn;
+    return SetState(databaseId, state);
+}
+
+CWzError SqlSimChanges::Forget(int64_t databaseId) {
+    if (CWzError e = Ensure(); e.IsError()) return e;
+    for (const char* sql : {"DELETE FROM db_lsn_state WHERE database_id = ?",
+                            "DELETE FROM changed_extents WHERE database_id = ?",
+                            "DELETE FROM log_records WHERE database_id = ?"}) {
+        if (CWzError e = m_instance.Db().Prepare(sql).Bind(1, databaseId).Run(); e.IsError()) return e;
+    }
+    return CWzError::Success();
+}
+
+CWzError SqlSimChanges::Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn) {
+    if (spec.pages == 0 || spec.pages > kMaxPagesPerChange) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "pages must be 1 to %u", kMaxPagesPerChange);
+    }
+    if (spec.mark.size() > SqlSimLogRecord::kMaxMark) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "mark name longer than %u characters",
+                                         SqlSimLogRecord::kMaxMark);
+    }
+    int64_t databaseId = 0;
+    if (CWzError e = m_instance.DatabaseId(spec.database, databaseId); e.IsError()) return e;
+    std::vector<SqlSimFileRow> files, data;
+    if (CWzError e = Files(databaseId, files); e.IsError()) return e;
+    for (const SqlSimFileRow& f : files) {
+        if (f.type == 0 && f.size >= kPageSize) data.push_back(f);
+    }
+    if (data.empty()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database [%s] has no data page to change",
+                                         spec.database.c_str());
+    }
+    std::string model;
+    if (CWzError e = RecoveryModel(databaseId, model); e.IsError()) return e;
+    SqlSimLsnState state;
+    if (CWzError e = State(databaseId, state); e.IsError()) return e;
+
+    const int64_t timeMs = spec.timeMs != 0 ? spec.timeMs : NowMs();
+    uint64_t rng = spec.seed ^ (state.currentLsn * 0x9E3779B97F4A7C15ull);
+    if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
+    CWzError err;
+    uint64_t lsn = state.currentLsn;
+    for (uint32_t page = 0; page < spec.pages && err.IsSuccess(); ++page) {
+        const SqlSimFileRow& file = data[SplitMix(rng) % data.size()];
+        SqlSimLogRecord record;
+        record.lsn = ++lsn;
+        record.timeMs = timeMs;
+        record.fileId = static_cast<uint32_t>(file.id);
+        record.offset = (SplitMix(rng) % (file.size / kPageSize)) * kPageSize;
+        record.data.resize(kPageSize);
+        for (size_t i = 0; i < kPageSize; i += 8) {
+            uint64_t word = SplitMix(rng);
+            std::memcpy(&record.data[i], &word, 8);
+        }
+        if (page + 1 == spec.pages) record.mark = spec.mark;
+        err = WriteAt(file.path, record.data, record.offset);
+        if (err.IsSuccess()) err = AppendLogRecord(databaseId, record);
+        if (err.IsSuccess()) err = MarkExtentChanged(databaseId, file.id, record.offset, kPageSize);
+    }
+    if (err.IsSuccess() && !spec.mark.empty()) {
+        SqlSimLogMarkSpec mark;
+        mark.database = spec.database;
+        mark.markName = spec.mark;
+        mark.lsn = std::to_string(lsn);
+        mark.markTime = UtcText(timeMs);
+        mark.value = static_cast<int64_t>(lsn);
+        err = SqlSimAddLogMark(m_instance, mark);
+    }
+    if (err.IsSuccess() && model == "SIMPLE") {
+        // The log is truncated at once; no log backup can follow these records.
+        err = TruncateLog(databaseId, lsn + 1);
+        SqlSimLsnState after;
+        if (err.IsSuccess()) err = State(databaseId, after);
+        if (err.IsSuccess()) {
+            after.brokenChain = true;
+            after.logBackupLsn = 0;
+            err = SetState(databaseId, after);
+        }
+    }
+    if (err.IsError()) {
+        (void)m_instance.Db().Exec("ROLLBACK");  // the change's own error is the one to report
+        return err.Push(FXCODELOC, "cannot change database [%s]", spec.database.c_str());
+    }
+    if (CWzError e = m_instance.Db().Exec("COMMIT"); e.IsError()) return e;
+    if (lastLsn != nullptr) *lastLsn = lsn;
+    return CWzError::Success();
+}

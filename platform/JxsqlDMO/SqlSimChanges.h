@@ -1,0 +1,95 @@
+// SqlSimChanges: the changes of a simulated database and what backups and
+// restores need to know about them.
+//
+// A change writes data pages (8 KB) in place in the database's data files
+// and appends one log record per page to its log file (SqlSimLogRecord).
+// The catalogue keeps per database (tables added beside the catalogue's own
+// the first time they are needed): the LSN state (current LSN, the LSN of
+// the last full backup, the LSN up to which log backups have taken the log,
+// a broken-chain flag, the end of the log file's records), the extents
+// (64 KB) changed since the last full backup, and an index of the log
+// records still in the log. In the SIMPLE recovery model every change
+// truncates the log at once, which also breaks the log chain.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimLogRecord.h"
+#include "WzUtils/CWzError.h"
+
+struct SqlSimChangeSpec {
+    std::string database;
+    uint32_t pages = 1;
+    uint64_t seed = 0;
+    std::string mark;     // marks the change's last record when not empty
+    int64_t timeMs = 0;   // time of the records, ms since 1970; 0 = now
+};
+
+struct SqlSimLsnState {
+    uint64_t currentLsn = 0;     // LSN of the last record written
+    uint64_t lastFullLsn = 0;    // checkpoint LSN of the last full backup, 0 = none
+    uint64_t logBackupLsn = 0;   // log backups have taken records below this LSN; 0 = no chain
+    bool brokenChain = false;
+    uint64_t logEnd = 0;         // where the next record goes in the log file
+};
+
+struct SqlSimFileRow {
+    int64_t id = 0;
+    int type = 0;  // 0 data, 1 log
+    std::string logicalName;
+    std::string fileGroup;  // empty for a log file
+    std::string path;
+    uint64_t size = 0;
+};
+
+struct SqlSimLogIndexRow {
+    uint64_t lsn = 0;
+    int64_t timeMs = 0;
+    std::string mark;
+    uint64_t logOffset = 0;   // of the encoded record in the log file
+    uint64_t length = 0;      // encoded length
+};
+
+class SqlSimChanges {
+public:
+    static constexpr uint64_t kPageSize = 8192;
+    static constexpr uint64_t kExtentSize = 65536;
+    static constexpr uint64_t kFirstLsn = 1000;
+    static constexpr uint32_t kMaxPagesPerChange = 65536;
+
+    explicit SqlSimChanges(SqlSimInstance& instance) : m_instance(instance) {}
+
+    // Writes `pages` pages and their log records; `lastLsn` (may be null)
+    // receives the LSN of the last record.
+    CWzError Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn = nullptr);
+
+    CWzError Files(int64_t databaseId, std::vector<SqlSimFileRow>& files);
+    CWzError State(int64_t databaseId, SqlSimLsnState& state);
+    CWzError SetState(int64_t databaseId, const SqlSimLsnState& state);
+    CWzError RecoveryModel(int64_t databaseId, std::string& model);
+
+    // (file id, extent number) of every extent changed since the last full.
+    CWzError ChangedExtents(int64_t databaseId, std::vector<std::pair<int64_t, uint64_t>>& extents);
+    CWzError ClearChangedExtents(int64_t databaseId);
+    CWzError MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length);
+
+    // Records still in the log with an LSN of at least `fromLsn`, by LSN.
+    CWzError LogRecords(int64_t databaseId, uint64_t fromLsn, std::vector<SqlSimLogIndexRow>& rows);
+    // Drops the records below `lsn` from the log.
+    CWzError TruncateLog(int64_t databaseId, uint64_t lsn);
+    // Appends an encoded record to the database's log file and indexes it.
+    CWzError AppendLogRecord(int64_t databaseId, const SqlSimLogRecord& record);
+
+    // Removes every row this file keeps about a database (before it is
+    // dropped or replaced).
+    CWzError Forget(int64_t databaseId);
+
+private:
+    CWzError Ensure();
+    CWzError LogFile(int64_t databaseId, SqlSimFileRow& file);
+
+    SqlSimInstance& m_instance;
+};
