@@ -7,6 +7,8 @@ struct TestRestoreJob : CSQLRestoreBase {
     using CSQLRestoreBase::m_applessRestore;
     using CSQLRestoreBase::m_dataTransferHandler;
     using CSQLRestoreBase::m_dumpLocation;
+    using CSQLRestoreBase::m_isFirstBackupOfChain;
+    using CSQLRestoreBase::m_isLastBackupOfChain;
     using CSQLRestoreBase::m_restoreDbList;
     using CSQLRestoreBase::m_restoreOptions;
     using CSQLRestoreBase::m_restoreToDisk;
@@ -19,4 +21,5 @@ struct TestRestoreJob : CSQLRestoreBase {
     using CSQLCommon::m_pRstJobClnt;
     using CSQLCommon::m_restoreTaskId;
     using CSQLCommon::m_sServername;
+    using CSQLCommon::m_sqlMajorVersion;
 };
