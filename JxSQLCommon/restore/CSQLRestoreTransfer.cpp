@@ -60,7 +60,12 @@ bool CSQLRestoreBase::transferData() {
             lastBytes = bytes;
             lastMoveMs = wz::ClockMs();
         }
-        if (stopRequested || stalled) continue;  // stopped: wait for the thread to end
+        if (stopRequested || stalled) {
+            // Asked again at every interval: a stop that came before the
+            // transfer had started finds nothing to stop yet.
+            m_dataTransferHandler.removeDataReaderWriters();
+            continue;
+        }
         if (QuitRequested()) {
             EV_INFO(m_logger, "The job was asked to stop: stopping the data transfer of [%s].",
                     m_sServername.c_str());

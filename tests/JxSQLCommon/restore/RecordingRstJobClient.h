@@ -1,6 +1,7 @@
 // A restore link that records what the job reports instead of sending it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,5 +37,5 @@ struct RecordingRstJobClient : SqlRstJobClient {
     std::vector<int> infoEvents;
     std::vector<int> rcids;
     std::vector<int64_t> bytesAdded;
-    int updates = 0;
+    std::atomic<int> updates{0};  // read while the job's transfer wait runs
 };
