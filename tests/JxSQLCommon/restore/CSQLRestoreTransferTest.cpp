@@ -10,7 +10,11 @@
 #include <numeric>
 #include <thread>
 
+#include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxSQLCommon/restore/SqlServerAccount.h"
+#include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
 #include "JxLib/JXGlobalParam.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
@@ -107,7 +111,7 @@ protected:
 
     SqlSimInstance sim;
     std::list<RestoreArchiveInfo> archives;
-    TestRestoreJob job;
+    HookCountingJob job;
     std::shared_ptr<RecordingRstJobClient> client = std::make_shared<RecordingRstJobClient>();
     CJxSQLVDI engine;
     std::thread transfer;
@@ -182,6 +186,66 @@ TEST_F(CSQLRestoreTransferTest, ProgressWithoutARestoreLinkIsSkipped) {
     job.m_pRstJobClnt.reset();
     std::vector<unsigned long long> counts(64, 0);
     EXPECT_FALSE(job.updateByteTransferredInRestoreJobDetails(counts));
+}
+
+// The whole of one backup's restore: the archive files the chain names, the
+// files relocated into directories made for SQL Server, the database left
+// restoring for the next backup, the bytes counted.
+class CSQLRestoreOneBackupTest : public CSQLRestoreTransferTest {
+protected:
+    void SetUp() override {
+        CSQLRestoreTransferTest::SetUp();
+        account.writable.insert(dir);
+        ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("subclient", 7), "tunableBufferCount", "4"));
+        job.m_dataTransferHandler.reset();  // the job gives the handler the backup itself
+        job.m_sServername = kServer;
+        job.m_sqlMajorVersion = 15;
+        job.m_vdiTimeout = 3000;
+        db.sDbName = "A";
+        db.newDbName = "ACopy2";
+        db.databaseId = 9;
+        db.relocationList = {"A", "A_log"};
+        db.newFiles = {dir + "/a.mdf", dir + "/a.ldf"};
+        backup.backupType = 'D';
+        backup.applicationId = 7;
+        for (const RestoreArchiveInfo& a : archives) {
+            backup.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, ""});
+        }
+    }
+
+    FakeSqlServerAccount account;
+    ScopedSqlServerAccount installed{account};
+    const std::string dir = root.path() + "/relocated/copy";
+    SqlRestoreDbInfo_t db;
+    SqlAFilesPerBackup_t backup;
+};
+
+TEST_F(CSQLRestoreOneBackupTest, ItIsRestoredUnderANewNameIntoItsRelocatedFiles) {
+    ASSERT_TRUE(job.restoreVDIBackup(db, backup, {}, {}));
+    EXPECT_EQ(job.preHooks, 1);
+    EXPECT_EQ(job.postHooks, 1);
+    EXPECT_EQ(DatabaseState(sim, "ACopy2"), 2);  // RESTORING: the chain goes on
+    EXPECT_EQ(ReadAll(dir + "/a.mdf"), ReadAll(DataFiles(sim, "A").front()));
+    EXPECT_GT(job.m_bytesRestored, 0u);
+    EXPECT_TRUE(job.m_dataTransferHandler.getStreamWriterMap().empty());
+    EXPECT_TRUE(client->causes.empty());
+}
+
+TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSqlServerIsGoneAfterwards) {
+    // The statement fails (another database of that name, no REPLACE), and
+    // SQL Server has stopped, so it cannot be asked whether the database was
+    // left in single-user mode.
+    SqlSimDatabaseSpec other;
+    other.name = "B";
+    ASSERT_FALSE(sim.AddDatabase(other).IsError());
+    db.newDbName = "B";
+    job.m_restoreOptions.optionFlags = kRstDropDbConnections;
+    ASSERT_FALSE(sim.SetServiceRunning(false).IsError());
+    EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
+    EXPECT_EQ(job.preHooks, 1);
+    EXPECT_EQ(job.postHooks, 1);
+    EXPECT_TRUE(job.m_dataTransferHandler.getStreamWriterMap().empty());
+    EXPECT_EQ(job.m_bytesRestored, 0u);
 }
 
 }  // namespace

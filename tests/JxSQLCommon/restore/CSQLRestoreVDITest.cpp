@@ -17,13 +17,6 @@
 
 namespace {
 
-struct HookCountingJob : TestRestoreJob {
-    void initializeForPreDBRestore(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) override { ++preHooks; }
-    void initializeForPostDBRestore(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) override { ++postHooks; }
-    int preHooks = 0;
-    int postHooks = 0;
-};
-
 class CSQLRestoreVDITest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
@@ -109,16 +102,6 @@ TEST_F(CSQLRestoreVDITest, BackupWithoutItsSubclientFailsWithoutTransferOrHooksA
     CsqlDMO dmo;
     ASSERT_TRUE(dmo.isDatabaseInSingleUserMode("host1", "sales", singleUser));
     EXPECT_FALSE(singleUser);
-}
-
-TEST_F(CSQLRestoreVDITest, PostHookRunsWheneverThePreHookRanEvenWhenSqlServerIsGoneAfterwards) {
-    // No archive files: the transfer fails at once; SQL Server then cannot be
-    // reached for the multi-user check.
-    job.m_restoreOptions.optionFlags = kRstDropDbConnections;
-    ASSERT_TRUE(instance.SetServiceRunning(false).IsSuccess());
-    EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
-    EXPECT_EQ(job.preHooks, 1);
-    EXPECT_EQ(job.postHooks, 1);
 }
 
 }  // namespace

@@ -23,3 +23,11 @@ struct TestRestoreJob : CSQLRestoreBase {
     using CSQLCommon::m_sServername;
     using CSQLCommon::m_sqlMajorVersion;
 };
+
+// Counts the hooks around each backup's restore instead of running them.
+struct HookCountingJob : TestRestoreJob {
+    void initializeForPreDBRestore(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) override { ++preHooks; }
+    void initializeForPostDBRestore(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) override { ++postHooks; }
+    int preHooks = 0;
+    int postHooks = 0;
+};
