@@ -12,6 +12,22 @@
 //
 // The destructor stops and joins a statement still running, whatever the
 // caller did before.
+//
+// Against the simulated instance: a full backup reads every file, a
+// differential the extents changed since the last full, a log backup the log
+// records since the last log backup (and then drops them unless copy-only or
+// no-truncate). Refusals carry SQL Server's numbers: 4208 log backup in
+// SIMPLE, 4214 log backup without a full (or after a broken chain), 3035
+// differential without a full, 3203 an unreadable file; a file
+// "vdi/fail/<database>" under the platform root holding a number fails the
+// database's next backup with that number. A restore needs every stream of
+// one set (3241 otherwise), lays a differential only on its base (3136),
+// applies log records in LSN order (4305 too recent, 4326 too early), goes
+// over an ONLINE database only with REPLACE (3159), never onto another
+// database's files (1834), and writes nothing when a stream is short or
+// damaged (3183). A device not served within the VDI time-out, repeated up
+// to the retry limit, ends the statement as a time-out; a device the
+// pipeline aborts ends it at once with the pipeline's reason.
 #pragma once
 
 #include <atomic>

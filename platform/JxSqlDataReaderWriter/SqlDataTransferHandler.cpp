@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
 #include "WzUtils/WzFileSystem.h"
@@ -47,6 +48,18 @@ SqlDataTransferHandler& SqlDataTransferHandler::operator=(SqlDataTransferHandler
 
 void SqlDataTransferHandler::CanSendOptionalHeaders(bool enabled) { g_sendOptionalHeaders = enabled; }
 
+bool SqlTransferStopAsked(SqlTransferState& state, JXJobCtrlClient* control, uint64_t block, std::string& reason) {
+    if (state.cancel->load()) {
+        reason = "The data transfer was stopped.";
+        return true;
+    }
+    if (control != nullptr && block % 16 == 0 && control->checkQuitFlag()) {
+        reason = "The job manager asked the job to stop.";
+        return true;
+    }
+    return false;
+}
+
 bool SqlOptionalHeadersEnabled() { return g_sendOptionalHeaders.load(); }
 
 #define WITH_STATE std::lock_guard<std::mutex> lock(m_state->mutex)
@@ -54,6 +67,9 @@ bool SqlOptionalHeadersEnabled() { return g_sendOptionalHeaders.load(); }
 void SqlDataTransferHandler::setBufferSizeInKB(unsigned long kb) { WITH_STATE; m_state->bufferKb = kb; }
 void SqlDataTransferHandler::setJobControllerObject(JXJobCtrlClient* control) { WITH_STATE; m_state->control = control; }
 void SqlDataTransferHandler::setBkpJobControllerObject(JXBkpJobClient* client) { WITH_STATE; m_state->bkpClient = client; }
+void SqlDataTransferHandler::setRstJobControllerObject(JXRstJobClient* client) { WITH_STATE; m_state->rstClient = client; }
+void SqlDataTransferHandler::setRestoreToDiskPath(const std::string& path) { WITH_STATE; m_state->restoreToDiskPath = path; }
+void SqlDataTransferHandler::setRestoreToDisk(bool on) { WITH_STATE; m_state->restoreToDisk = on; }
 void SqlDataTransferHandler::setDbName(const std::string& name) { WITH_STATE; m_state->dbName = name; }
 void SqlDataTransferHandler::setOriginalDBName(const std::string& name) { WITH_STATE; m_state->originalDbName = name; }
 void SqlDataTransferHandler::setCollectFileOffset(unsigned long offset) { WITH_STATE; m_state->collectFileOffset = offset; }

@@ -15,6 +15,10 @@
 // backup (one per stream); startTransfer() reads their committed pieces into
 // the engine's devices.
 //
+// A failure of the media (offline, quota reached, a failed write) or the job
+// manager's stop request ends the engine's statement at once with the
+// pipeline's reason; isStopJob() then tells the job to stop.
+//
 // After startTransfer() returns the handler no longer uses the engine, so
 // the caller may release it. removeDataReaderWriters() and reset() may run
 // while startTransfer() still runs on another thread: they stop it and the
@@ -33,6 +37,7 @@ class CJxSQLVDIBase;
 class DataReaderWriter;
 class JXBkpJobClient;
 class JXJobCtrlClient;
+class JXRstJobClient;
 class RestorePipelineSetup;
 struct SqlTransferState;
 
@@ -59,6 +64,7 @@ public:
     void setBufferSizeInKB(unsigned long kb);
     void setJobControllerObject(JXJobCtrlClient* control);
     void setBkpJobControllerObject(JXBkpJobClient* client);
+    void setRstJobControllerObject(JXRstJobClient* client);
     void setDbName(const std::string& name);
     void setOriginalDBName(const std::string& name);
     void setCollectFileOffset(unsigned long offset);
@@ -70,6 +76,10 @@ public:
     void setIgnoreArchiveFileOffset(bool ignore);
     bool getIgnoreArchiveFileOffset() const;
     void setRestoreStageFolder(const std::string& folder);
+    // Restore to disk: a transfer without an engine copies each archive
+    // file's piece to "<path>/<database>/<backup set>_<type>_<i>of<n>.bak".
+    void setRestoreToDiskPath(const std::string& path);
+    void setRestoreToDisk(bool on);
     void disableAuxCopyRestore();
     void disableRestoreOptimization();
 

@@ -34,7 +34,8 @@ bool SqlDataTransferHandler::startTransfer() {
         st->transferFailed = false;
         st->lastError.clear();
         st->cancel = std::make_shared<std::atomic<bool>>(false);
-        backup = st->backup && !(st->engine != nullptr && st->engine->isRestore());
+        // Without an engine a restore transfer copies the pieces to disk.
+        backup = st->engine != nullptr ? !st->engine->isRestore() : (st->backup && !st->restoreToDisk);
     }
     bool ok = backup ? SqlRunBackupTransfer(st) : SqlRunRestoreTransfer(st);
     std::lock_guard<std::mutex> lock(st->mutex);

@@ -7,13 +7,16 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiDevice.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
+#include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
@@ -29,7 +32,8 @@ struct ReadRun {
     std::string error;
 };
 
-void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, VdiDevice* device, ReadRun& run) {
+void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, JXJobCtrlClient* control,
+                VdiDevice* device, ReadRun& run) {
     const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
                            (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
     uint64_t done = 0;
@@ -37,8 +41,12 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
         run.error = text;
         engine->AbortOperation(text);
     };
-    while (done < run.piece.length) {
-        if (st->cancel->load()) return fail("The data transfer was stopped.");
+    std::string stop;
+    for (uint64_t blocks = 0; done < run.piece.length; ++blocks) {
+        if (SqlTransferStopAsked(*st, control, blocks, stop)) {
+            if (control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
+            return fail(stop);
+        }
         VdiBlock block;
         VdiWait w = device->Acquire(block, waitMs);
         if (w == VdiWait::Aborted) {
@@ -70,15 +78,60 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
     run.ok = true;
 }
 
+// Restore to disk: the piece goes to a file of its own under `folder`.
+void CopyToDisk(const std::shared_ptr<SqlTransferState>& st, JXJobCtrlClient* control, const std::string& folder,
+                size_t streams, ReadRun& run) {
+    const std::string path = folder + wz::Format("/%s_%s_%dof%zu.bak", run.piece.backupSetId.c_str(),
+                                                 run.piece.type.c_str(), run.stream, streams);
+    int out = wz::Fs().Open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        run.error = "Cannot create [" + path + "]: " + std::strerror(errno);
+        return;
+    }
+    std::vector<char> buffer(1024 * 1024);
+    uint64_t done = 0;
+    std::string stop;
+    for (uint64_t blocks = 0; done < run.piece.length && run.error.empty(); ++blocks) {
+        if (SqlTransferStopAsked(*st, control, blocks, stop)) {
+            run.error = stop;
+            break;
+        }
+        size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), run.piece.length - done));
+        ssize_t n = wz::Fs().PRead(run.fd, buffer.data(), want, static_cast<off_t>(run.piece.offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            run.error = "Archive file " + std::to_string(run.piece.archiveFileId) + " is damaged: it ends before its piece";
+        } else if (!wz::WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
+            run.error = "Cannot write [" + path + "]: " + std::strerror(errno);
+        } else {
+            done += static_cast<uint64_t>(n);
+            run.reader->addBytesTransferred(static_cast<uint64_t>(n));
+        }
+    }
+    if (run.error.empty() && wz::Fs().Fsync(out) != 0) run.error = "Cannot sync [" + path + "]: " + std::strerror(errno);
+    if (wz::Fs().Close(out) != 0 && run.error.empty()) run.error = "Cannot close [" + path + "]: " + std::strerror(errno);
+    if (!run.error.empty()) {
+        (void)wz::Fs().Unlink(path);  // a partial copy is no backup
+        return;
+    }
+    run.ok = true;
+}
+
 }  // namespace
 
 bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
     CJxSQLVDIBase* engine = nullptr;
+    JXJobCtrlClient* control = nullptr;
     std::list<RestoreArchiveInfo> archives;
     bool ignoreOffset = false;
+    std::string toDisk;
+    std::string dbName;
     {
         std::lock_guard<std::mutex> lock(st->mutex);
         engine = st->engine;
+        toDisk = st->restoreToDiskPath;
+        dbName = st->dbName;
+        control = st->control;
         archives = st->archives;
         ignoreOffset = st->ignoreOffset;
         st->setupCompleted = false;
@@ -91,8 +144,17 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
         st->lastError = text;
         return false;
     };
-    if (engine == nullptr) return fail("No virtual-device engine was given to the data pipeline.");
-    if (archives.empty() || static_cast<int>(archives.size()) != engine->getNumberOfStreams()) {
+    if (engine == nullptr && toDisk.empty()) {
+        return fail("Neither a virtual-device engine nor a restore-to-disk location was given to the data pipeline.");
+    }
+    if (engine == nullptr) {
+        if (archives.empty()) return fail("The restore names no archive files.");
+        if (dbName.empty() || dbName.find('/') != std::string::npos || dbName == "." || dbName == "..") {
+            return fail("Invalid database name [" + dbName + "] for a restore to disk.");
+        }
+        toDisk += "/" + dbName;
+        if (!wz::MakeDirectories(toDisk)) return fail("Cannot create [" + toDisk + "]: " + std::strerror(errno));
+    } else if (archives.empty() || static_cast<int>(archives.size()) != engine->getNumberOfStreams()) {
         return fail(wz::Format("The restore names %zu archive files for %d streams.", archives.size(),
                                engine->getNumberOfStreams()));
     }
@@ -147,12 +209,18 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
         st->setupCompleted = true;
     }
 
-    bool ok = engine->StartVDIOperation();
+    bool ok = engine == nullptr || engine->StartVDIOperation();
     std::string error = ok ? "" : engine->getJXErrorString();
-    if (ok) {
+    if (ok && engine == nullptr) {
+        for (ReadRun& run : runs) {
+            CopyToDisk(st, control, toDisk, runs.size(), run);
+            if (!run.ok && ok) error = run.error;
+            ok = ok && run.ok;
+        }
+    } else if (ok) {
         std::vector<std::thread> threads;
         for (size_t i = 0; i < runs.size(); ++i) {
-            threads.emplace_back(ReadStream, st, engine, engine->getDevice(static_cast<int>(i)), std::ref(runs[i]));
+            threads.emplace_back(ReadStream, st, engine, control, engine->getDevice(static_cast<int>(i)), std::ref(runs[i]));
         }
         for (std::thread& t : threads) t.join();
         for (const ReadRun& run : runs) {

@@ -21,6 +21,7 @@ class CJxSQLVDIBase;
 class DataReaderWriter;
 class JXBkpJobClient;
 class JXJobCtrlClient;
+class JXRstJobClient;
 
 struct SqlTransferState {
     SqlTransferState() = default;
@@ -51,6 +52,9 @@ struct SqlTransferState {
     std::list<RestoreArchiveInfo> archives;
     bool ignoreOffset = false;
     std::string stageFolder;
+    JXRstJobClient* rstClient = nullptr;
+    std::string restoreToDiskPath;
+    bool restoreToDisk = false;
     bool setupCompleted = false;
     bool stopJob = false;
     bool transferFailed = false;
@@ -79,3 +83,8 @@ struct SqlTransferState {
 
 // Whether SendOptionalMediaHeaders keeps what it is given (process-wide).
 bool SqlOptionalHeadersEnabled();
+
+// Whether the transfer must stop: reset() asked it to, or the job manager
+// asked the job to stop (looked at every few blocks, as it costs a file
+// lookup). Sets `reason`.
+bool SqlTransferStopAsked(SqlTransferState& state, JXJobCtrlClient* control, uint64_t block, std::string& reason);

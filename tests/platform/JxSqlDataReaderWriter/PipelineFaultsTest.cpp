@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "VdiHarness.h"
 #include "WzUtils/WzFileSystem.h"
@@ -15,8 +16,8 @@ namespace {
 
 using namespace vditest;
 
-// The real file system, except that writes to archive files wait until the
-// test lets them go.
+// The file system in use, except that positioned writes wait until the test
+// lets them go.
 class GatedFileSystem : public wz::FileSystem {
 public:
     int Open(const std::string& p, int f, mode_t m) override { return real.Open(p, f, m); }
@@ -37,6 +38,13 @@ public:
     int Mkdir(const std::string& p, mode_t m) override { return real.Mkdir(p, m); }
     int Rmdir(const std::string& p) override { return real.Rmdir(p); }
     int Stat(const std::string& p, struct stat* st) override { return real.Stat(p, st); }
+    int Lstat(const std::string& p, struct stat* st) override { return real.Lstat(p, st); }
+    int Fstat(int fd, struct stat* st) override { return real.Fstat(fd, st); }
+    int Fchmod(int fd, mode_t m) override { return real.Fchmod(fd, m); }
+    int ReadDirectory(const std::string& p, std::vector<std::string>& names) override {
+        return real.ReadDirectory(p, names);
+    }
+    int RealPath(const std::string& p, std::string& resolved) override { return real.RealPath(p, resolved); }
 
     void WaitBlocked() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -48,7 +56,7 @@ public:
         changed.notify_all();
     }
 
-    wz::FileSystem& real = wz::RealFileSystem();
+    wz::FileSystem& real = wz::Fs();  // the test root's, which keeps every call inside the root
     std::mutex mutex;
     std::condition_variable changed;
     bool blocked = false;
@@ -164,21 +172,37 @@ TEST_F(PipelineFaultsTest, AFailedDatabasesPiecesNeverReachALaterCommit) {
     EXPECT_TRUE(pieces[0].committed);
 }
 
-TEST_F(PipelineFaultsTest, TheStopRequestEndsARestoreAndLeavesTheDatabaseAsItWas) {
+TEST_F(PipelineFaultsTest, AStopRequestEndsBackupAndRestoreAtOnceAndLeavesTheDatabaseAsItWas) {
     SqlDataTransferHandler backup(true, 95, 7, 2, "cs", 1, 0);
     std::list<RestoreArchiveInfo> full;
     ASSERT_TRUE(Backup(backup, "A", 'D', 1, &full).ok);
     ASSERT_TRUE(backup.closePipeline(1, false));
+
+    JXJobCtrlClient control(96);
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(96));
+    SqlDataTransferHandler stopped(true, 96, 7, 2, "cs", 1, 0);
+    stopped.setJobControllerObject(&control);
+    Outcome o = Backup(stopped, "B", 'D', 1);
+    EXPECT_FALSE(o.ok);
+    EXPECT_FALSE(o.timedOut);
+    EXPECT_EQ(o.code, 3013) << o.text;
+    EXPECT_NE(o.text.find("asked the job to stop"), std::string::npos) << o.text;
+
+    SqlDataTransferHandler handler;
+    handler.setJobControllerObject(&control);
     CJxSQLVDI engine;
     engine.SetRestore();
     Configure(engine, 1);
-    engine.setLoadingState();
     engine.addFileToRename("A", root.File("r/a.mdf"));
     engine.addFileToRename("A_log", root.File("r/a.ldf"));
     ASSERT_TRUE(engine.Initialize());
     ASSERT_TRUE(engine.SetServerName(kServer, "ACopy"));
-    engine.setQuit(true);
+    handler.setVDIBase(&engine);
+    handler.setStreams(1);
+    handler.setRestoreArchiveFileInfoList(full);
+    EXPECT_FALSE(handler.startTransfer());
     EXPECT_FALSE(engine.Finalize(true));
+    EXPECT_TRUE(engine.isQuit());
     EXPECT_EQ(DatabaseState(sim, "ACopy"), -1);
 }
 

@@ -2,6 +2,8 @@
 // order, standby, stop points, and what the media must prove first.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "VdiHarness.h"
@@ -152,6 +154,31 @@ TEST_F(RestoreChainTest, StopAtAMarkMatchesTheSourceAtThatMark) {
     ExpectCopyEquals(atMark);
 }
 
+TEST_F(RestoreChainTest, StopBeforeAMarkLeavesTheMarkedChangeOutAndAMissingMarkKeepsRestoring) {
+    auto full = Take('D', 1);
+    Change(3, 1);
+    std::vector<std::string> beforeMark = Snapshot();
+    Change(1, 2, "release");
+    Change(2, 3);
+    auto log1 = Take('L', 1);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    RestoreOptions o = Moved();
+    ASSERT_TRUE(Restore("Copy", full, o).ok);
+    o.recovery = true;
+    o.stopBeforeMark = "release";
+    Outcome r = Restore("Copy", log1, o);
+    ASSERT_TRUE(r.ok) << r.text;
+    ExpectCopyEquals(beforeMark);
+
+    RestoreOptions other;
+    other.moves = {{"Sales", root.File("o/s.mdf")}, {"Sales2", root.File("o/s2.ndf")}, {"Sales_log", root.File("o/s.ldf")}};
+    ASSERT_TRUE(Restore("Other", full, other).ok);
+    other.recovery = true;
+    other.stopBeforeMark = "no-such-mark";
+    ASSERT_TRUE((r = Restore("Other", log1, other)).ok) << r.text;
+    EXPECT_EQ(DatabaseState(sim, "Other"), SQLDB_STATE_RESTORING);
+}
+
 TEST_F(RestoreChainTest, StopAtATimeAppliesTheChangesUpToIt) {
     auto full = Take('D', 1);
     Change(3, 1, "", 1700000000000);  // 2023-11-14 22:13:20 UTC
@@ -230,6 +257,31 @@ TEST_F(RestoreChainTest, StreamsOfAnotherSetOrAMissingStreamAreRefused) {
     EXPECT_NE(r.text.find("missing from the media"), std::string::npos) << r.text;
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(DatabaseState(sim, "Copy"), -1);
+}
+
+TEST_F(RestoreChainTest, RestoreToDiskCopiesEachStreamsPieceToAFileOfItsOwn) {
+    auto full = Take('D', 2);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    SqlDataTransferHandler toDisk(false, 78, 7, 2, "cs", 1, 0);
+    toDisk.setRestoreToDisk(true);
+    toDisk.setRestoreToDiskPath(root.File("dump"));
+    toDisk.setDbName("Sales");
+    toDisk.setStreams(2);
+    toDisk.setRestoreArchiveFileInfoList(full);
+    ASSERT_TRUE(toDisk.startTransfer()) << toDisk.getLastErrorString();
+    uint64_t bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root.File("dump/Sales"))) {
+        EXPECT_EQ(entry.path().extension(), ".bak");
+        bytes += entry.file_size();
+    }
+    EXPECT_EQ(bytes, toDisk.getBytesTransferred());
+    EXPECT_GT(bytes, 2u * 1024 * 1024);
+
+    SqlDataTransferHandler nowhere(false, 79, 7, 2, "cs", 1, 0);
+    nowhere.setDbName("Sales");
+    nowhere.setRestoreArchiveFileInfoList(full);
+    EXPECT_FALSE(nowhere.startTransfer());
+    EXPECT_NE(nowhere.getLastErrorString().find("restore-to-disk"), std::string::npos);
 }
 
 TEST_F(RestoreChainTest, VerifyOnlyReadsEverythingAndWritesNothing) {

@@ -78,6 +78,7 @@ struct RestoreOptions {
     std::string standbyUndo;
     std::string stopAt;
     std::string stopAtMark;
+    std::string stopBeforeMark;
     bool verifyOnly = false;
     std::list<std::pair<std::string, std::string>> moves;
 };
@@ -101,9 +102,13 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
         engine.setStopAtMark();
         engine.setMarkName(options.stopAtMark);
     }
+    if (!options.stopBeforeMark.empty()) {
+        engine.setStopBeforeMark();
+        engine.setMarkName(options.stopBeforeMark);
+    }
     if (options.replace) engine.setReplace();
     engine.setVerifyOnly(options.verifyOnly);
-    EXPECT_TRUE(engine.Initialize());
+    // As the restore job does: no Initialize(), the server last.
     EXPECT_TRUE(engine.SetServerName(kServer, database));
     handler.setDbName(database);
     handler.setVDIBase(&engine);
