@@ -64,6 +64,8 @@ struct ScriptedRestoreJob : CSQLRestoreBase {
     using CSQLRestoreBase::m_totalBytesToRestore;
     using CSQLRestoreBase::m_verifyOnly;
 
+    std::string ChooseStageFolderForTest() { return ChooseStageFolder(); }
+
     // ---- What the test scripts ----
     bool optionsOk = true;
     uint64_t optionFlags = 0x2;  // OVERWRITE: the test databases exist
