@@ -137,11 +137,24 @@ uint64_t EvTask::getOriginalJobId() const {
     return value;
 }
 
-int EvRstTask::getInstanceId(uint64_t& id) const {
-    auto text = Property("instanceId");
+int EvRstTask::getInstanceId(uint64_t& id) const { return UnsignedProperty("instanceId", id); }
+
+int EvRstTask::UnsignedProperty(const char* name, uint64_t& value) const {
+    auto text = Property(name);
     if (!text) return EVTASK_ERR_NOT_FOUND;
     unsigned long long v = 0;
     if (!ParseUnsigned(*text, v)) return EVTASK_ERR_BAD_VALUE;
-    id = v;
+    value = v;
     return 0;
 }
+
+int EvRstTask::getXMLOptions(uint64_t, std::string& xml) const {
+    auto text = Property("xmlOptions");
+    if (!text) return EVTASK_ERR_NOT_FOUND;
+    xml = *text;
+    return 0;
+}
+
+int EvRstTask::getDestinationClientId(uint64_t& id) const { return UnsignedProperty("destinationClientId", id); }
+
+int EvRstTask::getAppId(uint64_t& id) const { return UnsignedProperty("appId", id); }

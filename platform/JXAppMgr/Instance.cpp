@@ -36,3 +36,15 @@ int MsSqlInstance::getInstanceName(std::string& name) const { return AppModel::G
 int MsSqlInstance::getSQLVersion(std::string& version) const {
     return AppModel::GetText(Object(), "sqlVersion", version);
 }
+
+int MsSqlInstance::isUseVSS(bool& useVss) const {
+    uint64_t v = 0;
+    int rc = AppModel::GetUnsigned(Object(), "useVSS", v);
+    if (rc == JXAPPMGR_PROP_NOT_SET) {
+        useVss = false;
+        return 0;
+    }
+    if (rc != 0) return rc;
+    useVss = v != 0;
+    return 0;
+}

@@ -37,5 +37,8 @@ public:
     // The instance's name, "host" or "host/instance" (property "name"), and
     // its version text (property "sqlVersion").
     int getInstanceName(std::string& name) const;
+    // Whether the instance is backed up through VSS (property "useVSS", a
+    // number, not 0 = set; absent = not set).
+    int isUseVSS(bool& useVss) const;
     int getSQLVersion(std::string& version) const;
 };

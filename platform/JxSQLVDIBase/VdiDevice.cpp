@@ -7,6 +7,7 @@
 
 VdiDevice::VdiDevice(size_t buffers, size_t blockSize) : m_blockSize(blockSize) {
     if (buffers == 0) buffers = 1;
+    m_buffers = buffers;
     m_free.resize(buffers);
     for (VdiBlock& b : m_free) {
         b.data.reset(new char[blockSize]);
@@ -60,6 +61,14 @@ void VdiDevice::Release(VdiBlock&& used) {
     used.size = 0;
     m_free.push_back(std::move(used));
     m_changed.notify_all();
+}
+
+VdiWait VdiDevice::WaitDrained(int64_t timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool ready = m_changed.wait_for(lock, std::chrono::milliseconds(wz::RealMs(timeoutMs)),
+                                    [&] { return m_aborted || m_free.size() == m_buffers; });
+    if (m_aborted) return VdiWait::Aborted;
+    return ready ? VdiWait::Ok : VdiWait::TimedOut;
 }
 
 void VdiDevice::Abort(const std::string& reason) {

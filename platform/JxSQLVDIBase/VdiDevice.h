@@ -43,6 +43,10 @@ public:
     VdiWait Get(VdiBlock& full, int64_t timeoutMs);
     void Release(VdiBlock&& used);
 
+    // Producer side, after Close: waits until the consumer has given back
+    // every block; Aborted when the stream was aborted.
+    VdiWait WaitDrained(int64_t timeoutMs);
+
     // Either side: ends the stream; the first reason stands.
     void Abort(const std::string& reason);
     bool IsAborted() const;
@@ -50,6 +54,7 @@ public:
 
 private:
     const size_t m_blockSize;
+    size_t m_buffers = 0;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<VdiBlock> m_free;

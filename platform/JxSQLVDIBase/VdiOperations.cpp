@@ -1,35 +1,199 @@
-// The engine's statement: set-up, start and end.
+// The engine's statement: set-up, start, end, and recovery only.
+#include <algorithm>
+
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
-#include "JxSQLVDIBase/VdiStatement.h"
+#include "JxSQLVDIBase/VdiRun.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/FXString.h"
 
 namespace {
 
-void Fail(VdiStatement& s, long code, const std::string& text) {
+constexpr unsigned long kMinBlock = 64 * 1024;
+constexpr unsigned long kMaxBlock = 16 * 1024 * 1024;
+
+}  // namespace
+
+void VdiFail(VdiStatement& s, long code, const std::string& text) {
     std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.outcome.failed) return;
     s.outcome.failed = true;
     s.outcome.errorCode = code;
     s.outcome.errorText = text;
 }
 
+void VdiTimeOut(VdiStatement& s, int stream) {
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!s.outcome.failed) s.outcome.timedOut = true;
+    }
+    VdiFail(s, 0,
+            "VDI timeout: stream " + std::to_string(stream + 1) + " of database [" + s.database +
+                "] was not served in time.");
+}
+
+void VdiInfo(VdiStatement& s, const std::string& text) {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.outcome.infoMessages.empty()) s.outcome.infoMessages += "\n";
+    s.outcome.infoMessages += text;
+}
+
+void VdiAbortDevices(VdiStatement& s) {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        text = s.outcome.errorText.empty() ? "The statement ended." : s.outcome.errorText;
+    }
+    for (auto& device : s.devices) device->Abort(text);
+}
+
+namespace {
+
+// A device aborted by the pipeline ends the statement with the pipeline's
+// own reason; the job's stop request ends it as stopped.
+VdiWait Waited(VdiStatement& s, VdiDevice& device, VdiWait w) {
+    if (w == VdiWait::Aborted) {
+        std::string reason;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            reason = s.abortReason;
+        }
+        if (reason.empty()) reason = device.AbortReason();
+        VdiFail(s, s.quit ? static_cast<long>(kSqlErrStopped) : 0L, reason);
+    }
+    return w;
+}
+
+template <typename Wait>
+VdiWait WithRetries(VdiStatement& s, VdiDevice& device, Wait wait) {
+    const int64_t timeoutMs = static_cast<int64_t>(std::max(1, s.options.timeoutSeconds)) * 1000;
+    for (unsigned int attempt = 0;; ++attempt) {
+        VdiWait w = wait(timeoutMs);
+        if (w != VdiWait::TimedOut) return Waited(s, device, w);
+        if (s.stop) return Waited(s, device, VdiWait::Aborted);
+        if (attempt >= s.options.retryLimit) return VdiWait::TimedOut;
+    }
+}
+
 }  // namespace
 
+VdiWait VdiAcquire(VdiStatement& s, VdiDevice& device, VdiBlock& block) {
+    return WithRetries(s, device, [&](int64_t ms) { return device.Acquire(block, ms); });
+}
+
+VdiWait VdiGet(VdiStatement& s, VdiDevice& device, VdiBlock& block) {
+    return WithRetries(s, device, [&](int64_t ms) { return device.Get(block, ms); });
+}
+
+VdiWait VdiDrain(VdiStatement& s, VdiDevice& device) {
+    return WithRetries(s, device, [&](int64_t ms) { return device.WaitDrained(ms); });
+}
+
 bool CJxSQLVDIBase::Initialize() {
-    Fail(*m_statement, -1, "The virtual-device engine is not available yet.");
-    return false;
+    VdiOptions& o = m_statement->options;
+    if (o.streams < 1 || o.streams > 64) {
+        VdiFail(*m_statement, -1, "The number of streams must be 1 to 64, not " + std::to_string(o.streams) + ".");
+        return false;
+    }
+    if (o.timeoutSeconds <= 0) o.timeoutSeconds = 300;
+    o.maxTransferSize = std::clamp(o.maxTransferSize, kMinBlock, kMaxBlock);
+    if (o.bufferCount == 0) o.bufferCount = 1;
+    m_statement->initialized = true;
+    return true;
 }
 
 bool CJxSQLVDIBase::SetServerName(const std::string& instance, const std::string& database) {
     m_statement->server = instance;
     m_statement->database = database;
-    return false;
+    SqlSimInstance sim;
+    CWzError err = sim.Open(instance);
+    if (err.IsError()) {
+        VdiFail(*m_statement, -1, "Cannot connect to SQL Server [" + instance + "]: " + err.GetMessage());
+        return false;
+    }
+    if (database.empty()) {
+        VdiFail(*m_statement, -1, "No database name given.");
+        return false;
+    }
+    m_statement->connected = true;
+    return true;
 }
 
-bool CJxSQLVDIBase::StartVDIOperation() { return false; }
+bool CJxSQLVDIBase::StartVDIOperation() {
+    VdiStatement& s = *m_statement;
+    if (!s.initialized || !s.connected || m_thread.joinable()) {
+        VdiFail(s, -1, "The virtual-device engine is not ready for a statement.");
+        return false;
+    }
+    size_t streams = static_cast<size_t>(s.options.streams);
+    size_t perDevice = std::max<size_t>(2, s.options.bufferCount / streams);
+    s.devices.clear();
+    for (size_t i = 0; i < streams; ++i) {
+        s.devices.push_back(std::make_unique<VdiDevice>(perDevice, s.options.maxTransferSize));
+    }
+    s.streamBytes = std::vector<std::atomic<uint64_t>>(streams);
+    s.running = true;
+    m_thread = std::thread([&s] {
+        if (s.options.restore) {
+            VdiRunRestore(s);
+        } else {
+            VdiRunBackup(s);
+        }
+        bool failed = false;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.outcome.finished = true;
+            failed = s.outcome.failed;
+        }
+        if (failed) VdiAbortDevices(s);
+        s.running = false;
+    });
+    return true;
+}
 
 bool CJxSQLVDIBase::Finalize(bool stop) {
-    if (stop) AbortOperation("The job was stopped.");
+    if (stop) {
+        m_statement->quit = true;
+        AbortOperation("The job was stopped.");
+    }
+    if (!m_thread.joinable()) {
+        VdiFail(*m_statement, -1, "No statement was started.");
+        return false;
+    }
     JoinStatement();
-    return false;
+    return !queryFailed();
 }
 
-bool CJxSQLVDIBase::recoverOnly(const std::wstring&, const std::string&, const std::wstring&) { return false; }
+bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string& instance, const std::wstring&) {
+    std::string name = FXString::ToString(database);
+    SqlSimInstance sim;
+    CWzError err = sim.Open(instance);
+    int64_t id = 0;
+    if (err.IsSuccess()) err = sim.DatabaseId(name, id);
+    if (err.IsError()) {
+        VdiFail(*m_statement, kSqlErrDatabaseMissing, "RESTORE DATABASE [" + name + "] WITH RECOVERY: " + err.GetMessage());
+        return false;
+    }
+    SimSqlStatement q = sim.Db().Prepare("SELECT state FROM databases WHERE id = ?");
+    q.Bind(1, id);
+    if (!q.Step()) {
+        VdiFail(*m_statement, -1, q.Error().GetMessage());
+        return false;
+    }
+    int state = static_cast<int>(q.Int(0));
+    if (state == SQLDB_STATE_ONLINE) return true;
+    if (state != SQLDB_STATE_RESTORING && state != SQLDB_STATE_STANDBY) {
+        VdiFail(*m_statement, kSqlErrNotReadyToRollForward,
+                "The database [" + name + "] is not in a restoring state and cannot be recovered.");
+        return false;
+    }
+    err = sim.Db().Prepare("UPDATE databases SET state = ?, read_only = 0 WHERE id = ?")
+              .Bind(1, int64_t{SQLDB_STATE_ONLINE})
+              .Bind(2, id)
+              .Run();
+    if (err.IsError()) {
+        VdiFail(*m_statement, -1, err.GetMessage());
+        return false;
+    }
+    return true;
+}

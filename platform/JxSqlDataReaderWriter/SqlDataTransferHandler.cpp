@@ -5,10 +5,17 @@
 
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 std::atomic<bool> g_sendOptionalHeaders{true};
 }  // namespace
+
+SqlTransferState::~SqlTransferState() {
+    for (auto& [stream, a] : archiveFiles) {
+        if (a.fd >= 0) (void)wz::Fs().Close(a.fd);  // nothing is committed here; a failed close loses nothing
+    }
+}
 
 SqlDataTransferHandler::SqlDataTransferHandler() : m_state(std::make_shared<SqlTransferState>()) {}
 
@@ -40,6 +47,8 @@ SqlDataTransferHandler& SqlDataTransferHandler::operator=(SqlDataTransferHandler
 
 void SqlDataTransferHandler::CanSendOptionalHeaders(bool enabled) { g_sendOptionalHeaders = enabled; }
 
+bool SqlOptionalHeadersEnabled() { return g_sendOptionalHeaders.load(); }
+
 #define WITH_STATE std::lock_guard<std::mutex> lock(m_state->mutex)
 
 void SqlDataTransferHandler::setBufferSizeInKB(unsigned long kb) { WITH_STATE; m_state->bufferKb = kb; }
@@ -63,13 +72,6 @@ void SqlDataTransferHandler::setRestoreStageFolder(const std::string& folder) { 
 void SqlDataTransferHandler::disableAuxCopyRestore() {}
 void SqlDataTransferHandler::disableRestoreOptimization() {}
 
-bool SqlDataTransferHandler::startTransfer() {
-    WITH_STATE;
-    m_state->engine = nullptr;
-    m_state->lastError = "The data pipeline is not available yet.";
-    return false;
-}
-
 bool SqlDataTransferHandler::getbSetupPipelineCompleted() const { WITH_STATE; return m_state->setupCompleted; }
 bool SqlDataTransferHandler::isStopJob() const { WITH_STATE; return m_state->stopJob; }
 void SqlDataTransferHandler::setTransferFailed(bool failed) { WITH_STATE; m_state->transferFailed = failed; }
@@ -82,16 +84,8 @@ std::map<int, std::shared_ptr<DataReaderWriter>> SqlDataTransferHandler::getStre
     return m_state->writers;
 }
 
+RestorePipelineSetup* SqlDataTransferHandler::getRestorePipeLine() { return &m_state->restorePipeline; }
+
 std::shared_ptr<DataReaderWriter> SqlDataTransferHandler::getStreamWriterForFile(const std::string&) const {
     return nullptr;
 }
-
-RestorePipelineSetup* SqlDataTransferHandler::getRestorePipeLine() { return &m_state->restorePipeline; }
-
-bool SqlDataTransferHandler::commitData() { return false; }
-bool SqlDataTransferHandler::SendOptionalMediaHeaders(const std::string&) { return g_sendOptionalHeaders.load(); }
-bool SqlDataTransferHandler::closePipeline(unsigned long, bool) { return false; }
-
-void SqlDataTransferHandler::removeDataReaderWriters() { WITH_STATE; m_state->writers.clear(); }
-void SqlDataTransferHandler::reset() {}
-void SqlDataTransferHandler::cleanUpStageFolder() {}

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxPipelineSetupUtility/RestoreArchiveInfo.h"
 #include "JxPipelineSetupUtility/RestorePipelineSetup.h"
 
@@ -22,6 +23,12 @@ class JXBkpJobClient;
 class JXJobCtrlClient;
 
 struct SqlTransferState {
+    SqlTransferState() = default;
+    // Closes archive files left open; what they hold stays uncommitted.
+    ~SqlTransferState();
+    SqlTransferState(const SqlTransferState&) = delete;
+    SqlTransferState& operator=(const SqlTransferState&) = delete;
+
     // Fixed by the constructor.
     bool backup = true;
     uint64_t jobId = 0;
@@ -52,7 +59,23 @@ struct SqlTransferState {
     uint64_t bytesTransferred = 0;
     std::map<int, std::shared_ptr<DataReaderWriter>> writers;
     RestorePipelineSetup restorePipeline;
+    // The job's archive files, one per stream (1-based), kept open across
+    // databases until the pipeline is closed.
+    struct ArchiveStream {
+        MediaArchiveFile file;
+        int fd = -1;
+        uint64_t size = 0;  // bytes written so far
+    };
+    std::map<int, ArchiveStream> archiveFiles;
+    // Pieces written but not yet committed, and the collect-file offset of
+    // the line after the last database they hold.
+    std::vector<int64_t> pendingPieces;
+    unsigned long pendingNextLine = 0;
+    std::string mediaHeaders;
     // A stop asked by reset() or removeDataReaderWriters() of the running
     // transfer.
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
 };
+
+// Whether SendOptionalMediaHeaders keeps what it is given (process-wide).
+bool SqlOptionalHeadersEnabled();

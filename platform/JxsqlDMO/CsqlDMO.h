@@ -149,6 +149,20 @@ public:
     // is missing or the name is taken.
     bool AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText);
 
+    // ---- Database user access (CsqlDMOUserAccess.cpp) ----------------------
+    // Whether the database is in SINGLE_USER access; false when it cannot be
+    // asked (getErrorString() tells why).
+    bool isDatabaseInSingleUserMode(const std::string& instance, const std::string& database, bool& singleUser);
+
+    // ---- Restore history (CsqlDMORestoreHistory.cpp) -----------------------
+    // When the backup last restored into the database ended (seconds since
+    // 1970), from the instance's restore history (table restore_history:
+    // database_name, backup_finish_time, newest row last). The switch of
+    // non-zero-offset time zones is accepted and not needed: times are UTC.
+    // False when the database has no restore in its history.
+    bool getLastDatabaseRestoreTime(const std::string& instance, const std::string& database, uint64_t nzdstHandling,
+                                    unsigned long& time);
+
     // The text of the last failure.
     std::wstring getErrorString() const;
 

@@ -1,7 +1,7 @@
 // The stand-in's answers to the archive-file requests of a restore: the
-// backups of a database's chain with their archive files (0x1e000118, the
-// live-sync form 0x1e00011a, the Azure form 0x1e0000f7) and the file/filegroup
-// restore lists (0x1e0000b0, 0x1e0000a5).
+// live-sync chain (0x1e00011a), the Azure form (0x1e0000f7) and the
+// file/filegroup restore lists (0x1e0000b0, 0x1e0000a5). The chain of an
+// ordinary restore (0x1e000118) is JxServeRestoreChains.cpp's.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr unsigned long kAFilesRequest = 0x1e000118;
 constexpr unsigned long kAFilesReply = 0x1e000119;
 constexpr unsigned long kLiveSyncAFilesRequest = 0x1e00011a;
 constexpr unsigned long kAzureAFilesRequest = 0x1e0000f7;
@@ -42,41 +41,13 @@ Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
     return e;
 }
 
-bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
-    JxServeWireAFiles afiles;
-    std::vector<SQLDbAFileBackup_VER6_t> entries;
-    for (JxServeBackup& b : backups) {
-        SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
-        e.startTime = b.startTime;
-        e.endTime = b.endTime;
-        e.firstLsn = b.firstLsn.data();
-        e.lastLsn = b.lastLsn.data();
-        e.backupSize = b.backupSize;
-        entries.push_back(e);
-    }
-    SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    reply.count = static_cast<uint32_t>(entries.size());
-    reply.backups = entries.empty() ? nullptr : entries.data();
-    reply.chainStatus = chainStatus;
-    return JxServeReply(request, kAFilesReply, reply);
-}
-
-bool ServeAFiles(JxServeRequest& request) {
-    const SQLDbAFileRestoreInfo_VER6_Req_t& req = request.As<SQLDbAFileRestoreInfo_VER6_Req_t>();
-    auto db = JxServeOpenRestoreStore();
-    std::vector<JxServeBackup> backups =
-        JxServeBackupsOf(*db, req.sourceInstanceId, req.databaseName != nullptr ? req.databaseName : "",
-                         req.pointInTime);
-    return ReplyVer6(request, backups, 0);
-}
-
 // The chain after the last restored point: backups whose last LSN is beyond
 // the last LSN of the restore the request describes.
 bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const char* xml = request.As<SQLLiveSyncDBAFRestoreInfoReq_V3_t>().xml;
     SQLPmn::DBAFRestoreInfoReq message;
     std::vector<JxServeBackup> none;
-    if (message.unserialize(xml != nullptr ? xml : "") != kMsgOk) return ReplyVer6(request, none, 1);
+    if (message.unserialize(xml != nullptr ? xml : "") != kMsgOk) return JxServeReplyChain(request, none, 1);
     const auto instanceId = static_cast<uint64_t>(message.getint64(SQLPmn::DBAFRestoreInfoReq::kSourceInstanceId));
     const std::string database = message.getstring(SQLPmn::DBAFRestoreInfoReq::kDatabaseName);
     SQLPmn::DBLastRestoreInfo last;
@@ -95,7 +66,7 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
         FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",
                         {static_cast<int64_t>(instanceId), database}),
         0);
-    return ReplyVer6(request, chain, static_cast<uint64_t>(status));
+    return JxServeReplyChain(request, chain, static_cast<uint64_t>(status));
 }
 
 // The Azure form names the instance by its first number.
@@ -166,9 +137,29 @@ bool ServeFFGInfo(JxServeRequest& request) {
 }
 
 const JxServeRegistration kArchiveFiles{
-    {kAFilesRequest, &ServeAFiles},         {kLiveSyncAFilesRequest, &ServeLiveSyncAFiles},
-    {kAzureAFilesRequest, &ServeAzureAFiles}, {kFFGListRequest, &ServeFFGList},
+    {kLiveSyncAFilesRequest, &ServeLiveSyncAFiles},
+    {kAzureAFilesRequest, &ServeAzureAFiles},
+    {kFFGListRequest, &ServeFFGList},
     {kFFGInfoRequest, &ServeFFGInfo},
 };
 
 }  // namespace
+
+bool JxServeReplyChain(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
+    JxServeWireAFiles afiles;
+    std::vector<SQLDbAFileBackup_VER6_t> entries;
+    for (JxServeBackup& b : backups) {
+        SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
+        e.startTime = b.startTime;
+        e.endTime = b.endTime;
+        e.firstLsn = b.firstLsn.data();
+        e.lastLsn = b.lastLsn.data();
+        e.backupSize = b.backupSize;
+        entries.push_back(e);
+    }
+    SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
+    reply.count = static_cast<uint32_t>(entries.size());
+    reply.backups = entries.empty() ? nullptr : entries.data();
+    reply.chainStatus = chainStatus;
+    return JxServeReply(request, kAFilesReply, reply);
+}

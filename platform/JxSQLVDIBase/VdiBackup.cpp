@@ -1,0 +1,423 @@
+// The engine's BACKUP statement against a simulated instance: full reads
+// the database's files, differential its changed extents, log its records
+// since the last log backup. Blocks go round-robin over the streams; each
+// stream starts with the set's header and ends with its totals.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLVDIBase/VdiRun.h"
+#include "JxSQLVDIBase/VdiStreamFormat.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+// One piece of data to send: a range of a file, or encoded log records.
+struct Piece {
+    VdiChunkKind kind;
+    const SqlSimFileRow* file = nullptr;  // FileData: read from here
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    std::string records;  // LogRecords
+};
+
+class Streamer {
+public:
+    explicit Streamer(VdiStatement& s) : m_s(s), m_totals(s.devices.size()) {}
+
+    bool Header(const VdiStreamHeader& header) {
+        for (size_t i = 0; i < m_s.devices.size(); ++i) {
+            VdiStreamHeader h = header;
+            h.stream = static_cast<uint32_t>(i);
+            std::string encoded = VdiEncodeStreamHeader(h);
+            if (!SendBytes(i, encoded.data(), encoded.size())) return false;
+        }
+        return true;
+    }
+
+    // Sends file data [offset, offset + length) as chunks, each filling one
+    // block; reads straight into the block.
+    bool FileRange(int fd, const SqlSimFileRow& file, uint64_t offset, uint64_t length) {
+        while (length > 0) {
+            size_t stream = Next();
+            VdiDevice& device = *m_s.devices[stream];
+            VdiBlock block;
+            if (!Acquire(stream, block)) return false;
+            uint64_t n = std::min<uint64_t>(length, block.capacity - VdiChunkHead::kSize);
+            char* payload = block.data.get() + VdiChunkHead::kSize;
+            uint64_t got = 0;
+            while (got < n) {
+                ssize_t r = wz::Fs().PRead(fd, payload + got, n - got, static_cast<off_t>(offset + got));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) {
+                    device.Release(std::move(block));
+                    VdiFail(m_s, kSqlErrReadFailed,
+                            "Read on \"" + file.path + "\" failed: " + (r < 0 ? std::strerror(errno) : "end of file") +
+                                ". BACKUP DATABASE is terminating abnormally.");
+                    return false;
+                }
+                got += static_cast<uint64_t>(r);
+            }
+            VdiChunkHead head;
+            head.kind = VdiChunkKind::FileData;
+            head.fileId = static_cast<uint32_t>(file.id);
+            head.offset = offset;
+            head.length = n;
+            VdiEncodeChunkHead(head, payload, block.data.get());
+            block.size = VdiChunkHead::kSize + n;
+            if (!Put(stream, std::move(block), n)) return false;
+            offset += n;
+            length -= n;
+        }
+        return true;
+    }
+
+    bool Records(const std::string& records) {
+        size_t stream = Next();
+        VdiBlock block;
+        if (!Acquire(stream, block)) return false;
+        VdiChunkHead head;
+        head.kind = VdiChunkKind::LogRecords;
+        head.length = records.size();
+        std::memcpy(block.data.get() + VdiChunkHead::kSize, records.data(), records.size());
+        VdiEncodeChunkHead(head, block.data.get() + VdiChunkHead::kSize, block.data.get());
+        block.size = VdiChunkHead::kSize + records.size();
+        return Put(stream, std::move(block), records.size());
+    }
+
+    // Ends every stream with its totals and waits until the pipeline took
+    // everything.
+    bool Finish() {
+        for (size_t i = 0; i < m_s.devices.size(); ++i) {
+            char payload[VdiStreamTotals::kSize];
+            std::memcpy(payload, &m_totals[i].chunks, 8);
+            std::memcpy(payload + 8, &m_totals[i].bytes, 8);
+            VdiBlock block;
+            if (!Acquire(i, block)) return false;
+            VdiChunkHead head;
+            head.kind = VdiChunkKind::End;
+            head.length = VdiStreamTotals::kSize;
+            std::memcpy(block.data.get() + VdiChunkHead::kSize, payload, sizeof payload);
+            VdiEncodeChunkHead(head, payload, block.data.get());
+            block.size = VdiChunkHead::kSize + sizeof payload;
+            if (m_s.devices[i]->Put(std::move(block)) != VdiWait::Ok) return Aborted(i);
+            m_s.devices[i]->Close();
+        }
+        for (size_t i = 0; i < m_s.devices.size(); ++i) {
+            VdiWait w = VdiDrain(m_s, *m_s.devices[i]);
+            if (w == VdiWait::TimedOut) {
+                VdiTimeOut(m_s, static_cast<int>(i));
+                return false;
+            }
+            if (w != VdiWait::Ok) return false;
+        }
+        return true;
+    }
+
+    size_t ChunkCapacity() const { return m_s.devices[0]->BlockSize() - VdiChunkHead::kSize; }
+
+private:
+    size_t Next() { return m_next++ % m_s.devices.size(); }
+
+    bool Acquire(size_t stream, VdiBlock& block) {
+        VdiWait w = VdiAcquire(m_s, *m_s.devices[stream], block);
+        if (w == VdiWait::Ok) return true;
+        if (w == VdiWait::TimedOut) VdiTimeOut(m_s, static_cast<int>(stream));
+        return false;
+    }
+
+    bool Put(size_t stream, VdiBlock&& block, uint64_t payload) {
+        if (m_s.devices[stream]->Put(std::move(block)) != VdiWait::Ok) return Aborted(stream);
+        m_totals[stream].chunks += 1;
+        m_totals[stream].bytes += payload;
+        m_s.streamBytes[stream] += payload;
+        return true;
+    }
+
+    bool Aborted(size_t stream) {
+        VdiFail(m_s, 0, m_s.devices[stream]->AbortReason());
+        return false;
+    }
+
+    bool SendBytes(size_t stream, const char* data, size_t size) {
+        VdiBlock block;
+        if (!Acquire(stream, block)) return false;
+        if (size > block.capacity) {
+            m_s.devices[stream]->Release(std::move(block));
+            VdiFail(m_s, -1, "The backup's header does not fit in one block.");
+            return false;
+        }
+        std::memcpy(block.data.get(), data, size);
+        block.size = size;
+        if (m_s.devices[stream]->Put(std::move(block)) != VdiWait::Ok) return Aborted(stream);
+        return true;
+    }
+
+    VdiStatement& m_s;
+    std::vector<VdiStreamTotals> m_totals;
+    size_t m_next = 0;
+};
+
+char TypeLetter(int type) {
+    switch (type) {
+        case 'I':
+        case 'Q':
+        case 'G':
+        case 3:
+        case 4:
+            return 'I';
+        case 'L':
+        case 2:
+            return 'L';
+        default:
+            return 'D';
+    }
+}
+
+uint64_t NewSetId() {
+    std::random_device device;
+    uint64_t id = (static_cast<uint64_t>(device()) << 32) ^ device();
+    id ^= static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return id == 0 ? 1 : id;
+}
+
+// A test switch: "vdi/fail/<database>" under the root, holding an error
+// number, fails the database's next backup with that number and is removed.
+bool SwitchedFailure(VdiStatement& s) {
+    std::string path = wz::PlatformPath("vdi/fail/" + s.database);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char text[32] = {0};
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    (void)wz::Fs().Unlink(path);  // one failure per switch; a leftover file fails the next backup too
+    long code = n > 0 ? std::strtol(text, nullptr, 10) : 0;
+    if (code == 0) code = kSqlErrReadFailed;
+    VdiFail(s, code, wz::Format("BACKUP DATABASE [%s] failed with error %ld (test switch).", s.database.c_str(), code));
+    return true;
+}
+
+void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, int64_t finish, const std::string& device) {
+    using Info = SQLPmn::SQLDBBackupInfo;
+    Info info;
+    info.setstring(Info::kDatabaseName, h.database);
+    info.setstring(Info::kFirstLsn, std::to_string(h.firstLsn));
+    info.setstring(Info::kLastLsn, std::to_string(h.lastLsn));
+    info.setstring(Info::kCheckpointLsn, std::to_string(h.checkpointLsn));
+    info.setstring(Info::kDatabaseBackupLsn, std::to_string(h.databaseBackupLsn));
+    info.setstring(Info::kBackupType, std::string(1, h.type));
+    info.setint64(Info::kBackupStartDate, h.startTime);
+    info.setint64(Info::kBackupFinishDate, finish);
+    info.setint64(Info::kValue64, static_cast<int64_t>(h.backupSetId));
+    SQLPmn::SQLDBBackupMetadata metadata;
+    metadata.addlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, info);
+    JxSQLBackupSetInfo set;
+    set.startDate = std::to_string(h.startTime);
+    set.finishDate = std::to_string(finish);
+    set.value64 = h.backupSetId;
+    set.firstLSN = std::to_string(h.firstLsn);
+    set.lastLSN = std::to_string(h.lastLsn);
+    set.checkpointLSN = std::to_string(h.checkpointLsn);
+    set.databaseBackupLSN = std::to_string(h.databaseBackupLsn);
+    set.databaseName = h.database;
+    set.backupType = std::string(1, h.type);
+    set.deviceName = device;
+    set.copyOnly = h.copyOnly ? 1 : 0;
+    std::list<JxSQLBackupFileInfo> files;
+    for (const VdiStreamFile& f : h.files) {
+        SQLPmn::SQLFileBackupInfo file;
+        file.setstring(SQLPmn::SQLFileBackupInfo::kPhysicalName, f.path);
+        file.setstring(SQLPmn::SQLFileBackupInfo::kLogicalName, f.logicalName);
+        file.setstring(SQLPmn::SQLFileBackupInfo::kFilegroupName, f.fileGroup);
+        file.setint64(SQLPmn::SQLFileBackupInfo::kFileNumber, f.id);
+        file.setint64(SQLPmn::SQLFileBackupInfo::kFileType, f.type);
+        file.setint64(SQLPmn::SQLFileBackupInfo::kFileSize, static_cast<int64_t>(f.size));
+        metadata.addlistobject(SQLPmn::SQLDBBackupMetadata::kFiles, file);
+        JxSQLBackupFileInfo fi;
+        fi.physicalName = std::wstring(f.path.begin(), f.path.end());
+        fi.logicalName = std::wstring(f.logicalName.begin(), f.logicalName.end());
+        fi.fileGroupName = std::wstring(f.fileGroup.begin(), f.fileGroup.end());
+        fi.fileNumber = f.id;
+        fi.fileType = f.type;
+        fi.fileSize = f.size;
+        files.push_back(fi);
+    }
+    std::string xml;
+    metadata.serialize(xml);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.outcome.metadataXml = xml;
+    s.outcome.setInfo = set;
+    s.outcome.files = files;
+}
+
+}  // namespace
+
+void VdiRunBackup(VdiStatement& s) {
+    SqlSimInstance sim;
+    if (CWzError e = sim.Open(s.server); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    int64_t id = 0;
+    if (CWzError e = sim.DatabaseId(s.database, id); e.IsError()) {
+        return VdiFail(s, kSqlErrDatabaseMissing,
+                       "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
+    }
+    SqlSimChanges changes(sim);
+    SqlSimLsnState state;
+    std::string model;
+    std::vector<SqlSimFileRow> files;
+    if (CWzError e = changes.State(id, state); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    if (CWzError e = changes.RecoveryModel(id, model); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    if (CWzError e = changes.Files(id, files); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    if (SwitchedFailure(s)) return;
+
+    const char type = TypeLetter(s.options.backupType);
+    const uint64_t next = state.currentLsn + 1;
+    if (type == 'L' && model == "SIMPLE") {
+        return VdiFail(s, kSqlErrLogInSimple,
+                       "The statement BACKUP LOG is not allowed while the recovery model is SIMPLE. Use BACKUP "
+                       "DATABASE or change the recovery model using ALTER DATABASE.");
+    }
+    if (type == 'L' && (state.lastFullLsn == 0 || state.logBackupLsn == 0 || state.brokenChain)) {
+        return VdiFail(s, kSqlErrNoCurrentBackup,
+                       "BACKUP LOG cannot be performed because there is no current database backup.");
+    }
+    if (type == 'I' && state.lastFullLsn == 0) {
+        return VdiFail(s, kSqlErrDiffWithoutFull,
+                       "Cannot perform a differential backup for database \"" + s.database +
+                           "\", because a current database backup does not exist.");
+    }
+
+    VdiStreamHeader h;
+    h.backupSetId = NewSetId();
+    h.streams = static_cast<uint32_t>(s.devices.size());
+    h.type = type;
+    h.copyOnly = s.options.copyOnly;
+    h.database = s.database;
+    h.startTime = static_cast<int64_t>(std::time(nullptr));
+    h.firstLsn = type == 'L' ? state.logBackupLsn : next;
+    h.lastLsn = next;
+    h.checkpointLsn = type == 'L' ? state.lastFullLsn : next;
+    h.databaseBackupLsn = state.lastFullLsn;
+    for (const SqlSimFileRow& f : files) {
+        VdiStreamFile sf;
+        sf.id = static_cast<uint32_t>(f.id);
+        sf.type = static_cast<uint32_t>(f.type);
+        sf.size = f.size;
+        sf.logicalName = f.logicalName;
+        sf.fileGroup = f.fileGroup;
+        sf.path = f.path;
+        h.files.push_back(sf);
+    }
+
+    Streamer out(s);
+    if (!out.Header(h)) return;
+    if (type == 'L') {
+        std::vector<SqlSimLogIndexRow> rows;
+        if (CWzError e = changes.LogRecords(id, h.firstLsn, rows); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+        SqlSimFileRow log;
+        for (const SqlSimFileRow& f : files) {
+            if (f.type == 1) log = f;
+        }
+        int fd = wz::Fs().Open(log.path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: " + std::strerror(errno));
+        }
+        std::string batch;
+        bool ok = true;
+        for (const SqlSimLogIndexRow& row : rows) {
+            if (row.lsn >= next) break;
+            std::string record(row.length, '\0');
+            ssize_t n = wz::Fs().PRead(fd, record.data(), record.size(), static_cast<off_t>(row.logOffset));
+            SqlSimLogRecord decoded;
+            size_t used = 0;
+            if (n != static_cast<ssize_t>(record.size()) ||
+                SqlSimDecodeLogRecord(record.data(), record.size(), decoded, used).IsError()) {
+                VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: damaged log record at LSN " +
+                                                  std::to_string(row.lsn) + ".");
+                ok = false;
+                break;
+            }
+            if (!batch.empty() && batch.size() + record.size() > out.ChunkCapacity()) {
+                if (!(ok = out.Records(batch))) break;
+                batch.clear();
+            }
+            batch += record;
+        }
+        (void)wz::Fs().Close(fd);  // read-only descriptor
+        if (!ok || (!batch.empty() && !out.Records(batch))) return;
+    } else {
+        std::vector<std::pair<int64_t, uint64_t>> extents;
+        if (type == 'I') {
+            if (CWzError e = changes.ChangedExtents(id, extents); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+        }
+        for (const SqlSimFileRow& f : files) {
+            int fd = wz::Fs().Open(f.path, O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                return VdiFail(s, kSqlErrReadFailed, "Read on \"" + f.path + "\" failed: " + std::strerror(errno) +
+                                                         ". BACKUP DATABASE is terminating abnormally.");
+            }
+            bool ok = true;
+            if (type == 'D') {
+                ok = out.FileRange(fd, f, 0, f.size);
+            } else if (f.type == 0) {
+                // Runs of adjacent changed extents go as one range.
+                for (size_t i = 0; ok && i < extents.size(); ++i) {
+                    if (extents[i].first != f.id) continue;
+                    uint64_t first = extents[i].second, last = first;
+                    while (i + 1 < extents.size() && extents[i + 1].first == f.id && extents[i + 1].second == last + 1) {
+                        ++i;
+                        ++last;
+                    }
+                    uint64_t from = first * SqlSimChanges::kExtentSize;
+                    uint64_t to = std::min(f.size, (last + 1) * SqlSimChanges::kExtentSize);
+                    if (from < to) ok = out.FileRange(fd, f, from, to - from);
+                }
+            }
+            (void)wz::Fs().Close(fd);  // read-only descriptor
+            if (!ok) return;
+        }
+    }
+    if (!out.Finish()) return;
+
+    // The backup reached the pipeline: history and LSN state.
+    const std::string device = wz::Format("JxSQLVDI_%016llx", static_cast<unsigned long long>(h.backupSetId));
+    const int64_t finish = static_cast<int64_t>(std::time(nullptr));
+    SqlSimBackupSpec history;
+    history.database = s.database;
+    history.type = type;
+    history.firstLsn = h.firstLsn;
+    history.lastLsn = h.lastLsn;
+    history.checkpointLsn = h.checkpointLsn;
+    history.databaseBackupLsn = h.databaseBackupLsn;
+    history.startTime = h.startTime;
+    history.finishTime = finish;
+    history.copyOnly = h.copyOnly;
+    history.device = device;
+    if (CWzError e = sim.AddBackupHistory(history); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    if (!h.copyOnly) {
+        if (type == 'D') {
+            state.lastFullLsn = next;
+            state.brokenChain = false;
+            if (state.logBackupLsn == 0 && model != "SIMPLE") state.logBackupLsn = next;
+            CWzError e = changes.ClearChangedExtents(id);
+            if (e.IsSuccess() && model == "SIMPLE") e = changes.TruncateLog(id, next);
+            if (e.IsError()) return VdiFail(s, -1, e.GetMessage());
+        } else if (type == 'L' && !s.options.noTruncateLog) {
+            state.logBackupLsn = next;
+            if (CWzError e = changes.TruncateLog(id, next); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+        }
+        if (CWzError e = changes.SetState(id, state); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    }
+    FillMetadata(s, h, finish, device);
+}

@@ -1,0 +1,44 @@
+// What the engine's statement thread runs, and the helpers its backup and
+// restore share. Internal to the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiStatement.h"
+
+// SQL Server's error numbers for the refusals the engine makes.
+enum VdiSqlError : long {
+    kSqlErrDatabaseMissing = 911,
+    kSqlErrFileInUse = 1834,
+    kSqlErrReadFailed = 3203,
+    kSqlErrDiffWithoutFull = 3035,
+    kSqlErrNotReadyToRollForward = 3117,
+    kSqlErrDiffWrongBase = 3136,
+    kSqlErrTailNotBackedUp = 3159,
+    kSqlErrBackupSetMismatch = 3241,
+    kSqlErrBackupDamaged = 3183,
+    kSqlErrLogInSimple = 4208,
+    kSqlErrNoCurrentBackup = 4214,
+    kSqlErrLogTooRecent = 4305,
+    kSqlErrLogTooEarly = 4326,
+    kSqlErrWriteFailed = 3202,
+    kSqlErrStopped = 3013,
+};
+
+void VdiRunBackup(VdiStatement& s);
+void VdiRunRestore(VdiStatement& s);
+
+// Records the statement's failure; the first failure stands.
+void VdiFail(VdiStatement& s, long code, const std::string& text);
+void VdiTimeOut(VdiStatement& s, int stream);
+void VdiInfo(VdiStatement& s, const std::string& text);
+// Ends every device with the statement's failure text.
+void VdiAbortDevices(VdiStatement& s);
+
+// Waits for a device the way the engine does: the VDI time-out, repeated up
+// to the retry limit. TimedOut after the last retry.
+VdiWait VdiAcquire(VdiStatement& s, VdiDevice& device, VdiBlock& block);
+VdiWait VdiGet(VdiStatement& s, VdiDevice& device, VdiBlock& block);
+VdiWait VdiDrain(VdiStatement& s, VdiDevice& device);

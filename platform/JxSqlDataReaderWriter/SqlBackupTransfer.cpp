@@ -1,0 +1,247 @@
+// The backup transfer: one thread per stream writes the engine's blocks to
+// the stream's archive file, the database's piece appended at its end.
+#include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "JxJobClient/JXJobClient.h"
+#include "JxSQLVDIBase/CJxSQLVDIBase.h"
+#include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiStreamFormat.h"
+#include "JxSqlDataReaderWriter/DataReaderWriter.h"
+#include "JxSqlDataReaderWriter/SqlTransferState.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+// The outcome of one stream's thread.
+struct StreamRun {
+    int stream = 0;
+    std::shared_ptr<DataReaderWriter> writer;
+    int fd = -1;
+    uint64_t offset = 0;
+    uint64_t written = 0;
+    MediaPiece piece;
+    bool ok = false;
+    bool stopJob = false;
+    std::string error;
+};
+
+void Fail(SqlTransferState& st, CJxSQLVDIBase* engine, StreamRun& run, const std::string& text, bool stopJob) {
+    run.ok = false;
+    run.error = text;
+    run.stopJob = stopJob;
+    if (engine != nullptr) engine->AbortOperation(text);
+    (void)st;
+}
+
+void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, VdiDevice* device,
+                uint64_t quota, std::atomic<uint64_t>* mediaBytes, StreamRun& run) {
+    // The engine gives up after its time-out and retries; the pipeline waits
+    // a little longer so that the engine's own verdict comes first.
+    const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
+                           (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
+    bool first = true;
+    for (;;) {
+        if (st->cancel->load()) return Fail(*st, engine, run, "The data transfer was stopped.", false);
+        VdiBlock block;
+        VdiWait w = device->Get(block, waitMs);
+        if (w == VdiWait::End) break;
+        if (w == VdiWait::Aborted) {
+            run.ok = false;
+            run.error = device->AbortReason();
+            return;
+        }
+        if (w == VdiWait::TimedOut) {
+            return Fail(*st, engine, run, "The virtual device of stream " + std::to_string(run.stream) + " gave no data.",
+                        false);
+        }
+        if (first) {
+            first = false;
+            VdiStreamHeader header;
+            if (block.size >= 16 && VdiDecodeStreamHeader(block.data.get(), block.size, header).IsSuccess()) {
+                run.piece.database = header.database;
+                run.piece.type = std::string(1, header.type);
+                run.piece.backupSetId = wz::Format("%016llx", static_cast<unsigned long long>(header.backupSetId));
+                run.piece.firstLsn = std::to_string(header.firstLsn);
+                run.piece.lastLsn = std::to_string(header.lastLsn);
+                run.piece.streams = header.streams;
+            }
+        }
+        if (quota > 0 && mediaBytes->fetch_add(block.size) + block.size > quota) {
+            device->Release(std::move(block));
+            return Fail(*st, engine, run,
+                        wz::Format("The media is full: the disk library's quota of %llu bytes was reached.",
+                                   static_cast<unsigned long long>(quota)),
+                        true);
+        }
+        size_t done = 0;
+        while (done < block.size) {
+            ssize_t n = wz::Fs().PWrite(run.fd, block.data.get() + done, block.size - done,
+                                        static_cast<off_t>(run.offset + run.written + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                std::string text = "Cannot write archive file [" + run.writer->getArchiveFilePath() +
+                                   "]: " + std::strerror(n < 0 ? errno : EIO);
+                device->Release(std::move(block));
+                return Fail(*st, engine, run, text, true);
+            }
+            done += static_cast<size_t>(n);
+        }
+        run.written += block.size;
+        run.writer->addBytesTransferred(block.size);
+        device->Release(std::move(block));
+    }
+    run.ok = true;
+}
+
+}  // namespace
+
+bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
+    CJxSQLVDIBase* engine = nullptr;
+    int streams = 0;
+    std::string dbName;
+    unsigned long collectOffset = 0;
+    {
+        std::lock_guard<std::mutex> lock(st->mutex);
+        engine = st->engine;
+        streams = st->streams;
+        dbName = st->dbName;
+        collectOffset = st->collectFileOffset;
+        st->setupCompleted = false;
+        st->writers.clear();
+    }
+    auto fail = [&](const std::string& text, bool stopJob) {
+        std::lock_guard<std::mutex> lock(st->mutex);
+        st->lastError = text;
+        if (stopJob) st->stopJob = true;
+        return false;
+    };
+    if (engine == nullptr) return fail("No virtual-device engine was given to the data pipeline.", false);
+    if (streams < 1 || streams > 64 || streams != engine->getNumberOfStreams()) {
+        std::string text = wz::Format("The data pipeline has %d streams, the engine %d.", streams,
+                                      engine->getNumberOfStreams());
+        engine->AbortOperation(text);
+        return fail(text, false);
+    }
+
+    // Set-up: one archive file per stream for the job, opened once.
+    DiskLibrary library;
+    std::vector<StreamRun> runs(static_cast<size_t>(streams));
+    {
+        std::lock_guard<std::mutex> lock(st->mutex);
+        for (int i = 1; i <= streams; ++i) {
+            SqlTransferState::ArchiveStream& a = st->archiveFiles[i];
+            if (a.fd < 0) {
+                CWzError e = library.CreateArchiveFile(static_cast<uint32_t>(st->jxCellId), st->jobId,
+                                                       static_cast<uint32_t>(i), a.file);
+                if (e.IsSuccess()) {
+                    a.fd = wz::Fs().Open(a.file.path, O_WRONLY | O_CLOEXEC);
+                    if (a.fd < 0) {
+                        e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open archive file [%s]",
+                                                    a.file.path.c_str());
+                    }
+                }
+                if (e.IsError()) {
+                    st->archiveFiles.erase(i);
+                    st->lastError = "Cannot set up the pipeline to the media: " + e.GetMessage();
+                    st->stopJob = true;
+                    return false;
+                }
+                a.size = 0;
+            }
+            StreamRun& run = runs[static_cast<size_t>(i - 1)];
+            run.stream = i;
+            run.fd = a.fd;
+            run.offset = a.size;
+            run.writer = std::make_shared<DataReaderWriter>(i, a.file.id, a.size, a.file.path);
+            run.piece.archiveFileId = a.file.id.archiveFileId;
+            run.piece.offset = a.size;
+            run.piece.jobId = st->jobId;
+            run.piece.database = dbName;
+            run.piece.stream = static_cast<uint32_t>(i);
+            run.piece.streams = static_cast<uint32_t>(streams);
+            st->writers[i] = run.writer;
+        }
+        st->setupCompleted = true;
+    }
+
+    if (!engine->StartVDIOperation()) return fail(engine->getJXErrorString(), false);
+    const uint64_t quota = DiskLibrary::QuotaBytes();
+    std::atomic<uint64_t> mediaBytes{0};
+    uint64_t used = 0;
+    if (quota > 0 && library.TotalBytes(used).IsSuccess()) mediaBytes = used;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < streams; ++i) {
+        threads.emplace_back(MoveStream, st, engine, engine->getDevice(i), quota, &mediaBytes,
+                             std::ref(runs[static_cast<size_t>(i)]));
+    }
+    for (std::thread& t : threads) t.join();
+
+    bool ok = true;
+    bool stopJob = false;
+    std::string error;
+    for (const StreamRun& run : runs) {
+        if (!run.ok && ok) error = run.error;
+        ok = ok && run.ok;
+        stopJob = stopJob || run.stopJob;
+    }
+    std::lock_guard<std::mutex> lock(st->mutex);
+    for (StreamRun& run : runs) {
+        SqlTransferState::ArchiveStream& a = st->archiveFiles[run.stream];
+        // The file grows even by a failed piece; the next piece goes after it.
+        a.size = run.offset + run.written;
+        st->bytesTransferred += run.written;
+        if (!ok) continue;
+        run.piece.length = run.written;
+        if (CWzError e = library.AddPiece(run.piece); e.IsError()) {
+            ok = false;
+            error = "Cannot index the piece of stream " + std::to_string(run.stream) + ": " + e.GetMessage();
+            continue;
+        }
+        st->pendingPieces.push_back(run.piece.id);
+    }
+    if (!ok) {
+        // A failed database leaves nothing for a later commit.
+        st->writers.clear();
+        st->lastError = error;
+        if (stopJob) st->stopJob = true;
+        return false;
+    }
+    st->pendingNextLine = collectOffset + static_cast<unsigned long>(dbName.size()) + 1;
+    return true;
+}
+
+bool SqlCommitPending(SqlTransferState& st) {
+    std::string restart;
+    for (auto& [stream, a] : st.archiveFiles) {
+        if (a.fd >= 0 && wz::Fs().Fsync(a.fd) != 0) {
+            st.lastError = "Cannot sync archive file [" + a.file.path + "]: " + std::strerror(errno);
+            st.stopJob = true;
+            return false;
+        }
+        if (!restart.empty()) restart += " ";
+        restart += wz::Format("-o %lu|%llu", st.pendingNextLine, static_cast<unsigned long long>(a.size));
+    }
+    if (st.pendingPieces.empty()) return true;
+    DiskLibrary library;
+    if (CWzError e = library.CommitPieces(st.pendingPieces, st.jobId, restart); e.IsError()) {
+        st.lastError = "Cannot commit the data on the media: " + e.GetMessage();
+        st.stopJob = true;
+        return false;
+    }
+    st.pendingPieces.clear();
+    // A restarted attempt reads it where the job manager keeps it.
+    if (!JXJobClient::setRestartString(st.jobId, restart)) {
+        st.lastError = "Cannot store the restart string of job " + std::to_string(st.jobId) + ".";
+        return false;
+    }
+    return true;
+}
