@@ -71,6 +71,9 @@ public:
     // "+HH:MM" / "-HH:MM"; without a zone the time is UTC.
     void setPointInTime(std::wstring stopAt);
     void setPointInTime(const std::string& stopAt);
+    // How a stop time of the form NN-NN-YYYY reads: 2 day first (dmy),
+    // otherwise month first (mdy). YYYY-MM-DD always reads as such.
+    void setDateFormat(int kind);
     void setMarkTime(std::wstring time);
     void setMarkTime(const std::string& time);
     void setMarkName(std::wstring name);

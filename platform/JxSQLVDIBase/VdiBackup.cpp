@@ -304,6 +304,7 @@ void VdiRunBackup(VdiStatement& s) {
     h.type = type;
     h.copyOnly = s.options.copyOnly;
     h.database = s.database;
+    h.recoveryModel = model;
     h.startTime = static_cast<int64_t>(std::time(nullptr));
     h.firstLsn = type == 'L' ? state.logBackupLsn : next;
     h.lastLsn = next;

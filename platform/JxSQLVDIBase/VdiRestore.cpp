@@ -1,4 +1,521 @@
 // The engine's RESTORE statement against a simulated instance.
-#include "JxSQLVDIBase/VdiRun.h"
+//
+// Every stream of one backup set is read; the files are written to
+// temporary files beside their targets (copies of the current files for a
+// differential or log restore), and only when every stream was read whole
+// with intact checksums are they synced and renamed into place and the
+// catalogue changed. A damaged, short or foreign stream therefore never
+// writes into the database nor brings it ONLINE.
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
 
-void VdiRunRestore(VdiStatement& s) { VdiFail(s, -1, "RESTORE is not available yet."); }
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "JxSQLVDIBase/VdiRun.h"
+#include "JxSQLVDIBase/VdiStopTime.h"
+#include "JxSQLVDIBase/VdiStreamFormat.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+// Reads the bytes of one device across its blocks.
+class StreamReader {
+public:
+    StreamReader(VdiStatement& s, size_t index) : m_s(s), m_index(index), m_device(*s.devices[index]) {}
+    ~StreamReader() {
+        if (m_have) m_device.Release(std::move(m_block));
+    }
+    StreamReader(const StreamReader&) = delete;
+    StreamReader& operator=(const StreamReader&) = delete;
+
+    bool Read(char* out, size_t n) {
+        while (n > 0) {
+            if (!Fill()) return false;
+            size_t take = std::min(n, m_block.size - m_pos);
+            std::memcpy(out, m_block.data.get() + m_pos, take);
+            m_pos += take;
+            out += take;
+            n -= take;
+        }
+        return true;
+    }
+
+private:
+    bool Fill() {
+        if (m_have && m_pos < m_block.size) return true;
+        if (m_have) {
+            m_device.Release(std::move(m_block));
+            m_have = false;
+        }
+        VdiWait w = VdiGet(m_s, m_device, m_block);
+        if (w == VdiWait::Ok) {
+            m_have = true;
+            m_pos = 0;
+            m_s.streamBytes[m_index] += m_block.size;
+            return m_block.size > 0 || Fill();
+        }
+        if (w == VdiWait::End) {
+            VdiFail(m_s, kSqlErrBackupDamaged,
+                    wz::Format("The backup stream %zu ended early: the backup is incomplete or damaged.", m_index + 1));
+        } else if (w == VdiWait::TimedOut) {
+            VdiTimeOut(m_s, static_cast<int>(m_index));
+        }
+        return false;
+    }
+
+    VdiStatement& m_s;
+    size_t m_index;
+    VdiDevice& m_device;
+    VdiBlock m_block;
+    size_t m_pos = 0;
+    bool m_have = false;
+};
+
+struct Target {
+    VdiStreamFile file;
+    std::string path;
+    std::string temp;
+    int fd = -1;
+};
+
+bool Damaged(VdiStatement& s, const std::string& what) {
+    VdiFail(s, kSqlErrBackupDamaged, "RESTORE detected an error in the backup: " + what +
+                                         ". RESTORE DATABASE is terminating abnormally.");
+    return false;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+bool WriteAll(VdiStatement& s, const Target& t, const char* data, size_t size, uint64_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = wz::Fs().PWrite(t.fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            VdiFail(s, kSqlErrWriteFailed, "Write on \"" + t.path + "\" failed: " + std::strerror(n < 0 ? errno : EIO));
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CopyFile(VdiStatement& s, const std::string& from, int toFd) {
+    int in = wz::Fs().Open(from, O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        VdiFail(s, kSqlErrReadFailed, "Read on \"" + from + "\" failed: " + std::strerror(errno));
+        return false;
+    }
+    std::vector<char> buffer(1024 * 1024);
+    bool ok = true;
+    for (;;) {
+        ssize_t n = wz::Fs().Read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            VdiFail(s, kSqlErrReadFailed, "Read on \"" + from + "\" failed: " + std::strerror(errno));
+            ok = false;
+        }
+        if (n <= 0) break;
+        if (!wz::WriteAll(toFd, buffer.data(), static_cast<size_t>(n))) {
+            VdiFail(s, kSqlErrWriteFailed, "Cannot copy \"" + from + "\": " + std::strerror(errno));
+            ok = false;
+            break;
+        }
+    }
+    (void)wz::Fs().Close(in);  // read-only descriptor
+    return ok;
+}
+
+class Restore {
+public:
+    explicit Restore(VdiStatement& s) : m_s(s) {}
+    ~Restore() { Discard(); }
+
+    void Run() {
+        if (!ReadHeaders() || !Open() || !Decide() || !Prepare() || !ReadChunks()) return;
+        if (m_h.type == 'L' && !ApplyLog()) return;
+        if (m_s.options.verifyOnly) {
+            VdiInfo(m_s, wz::Format("The backup set of database [%s] (%c) is valid.", m_h.database.c_str(), m_h.type));
+            return;
+        }
+        Commit();
+    }
+
+private:
+    bool ReadHeaders() {
+        for (size_t i = 0; i < m_s.devices.size(); ++i) m_readers.push_back(std::make_unique<StreamReader>(m_s, i));
+        std::vector<bool> seen(m_s.devices.size(), false);
+        for (size_t i = 0; i < m_readers.size(); ++i) {
+            char first[16];
+            if (!m_readers[i]->Read(first, sizeof first)) return false;
+            size_t length = VdiStreamHeaderLength(first);
+            if (length == 0) return Foreign(wz::Format("stream %zu is not a backup of this engine", i + 1));
+            std::string bytes(first, sizeof first);
+            bytes.resize(length);
+            if (!m_readers[i]->Read(&bytes[16], length - 16)) return false;
+            VdiStreamHeader h;
+            if (CWzError e = VdiDecodeStreamHeader(bytes.data(), bytes.size(), h); e.IsError()) {
+                return Damaged(m_s, wz::Format("stream %zu: ", i + 1) + e.GetMessage());
+            }
+            if (i == 0) {
+                m_h = h;
+            } else if (h.backupSetId != m_h.backupSetId) {
+                return Foreign(wz::Format("stream %zu belongs to another backup set", i + 1));
+            }
+            if (h.streams != m_s.devices.size()) {
+                return Foreign(wz::Format("the backup set has %u streams but %zu were given", h.streams,
+                                          m_s.devices.size()));
+            }
+            if (seen[h.stream]) return Foreign(wz::Format("stream %u of the set was given twice", h.stream + 1));
+            seen[h.stream] = true;
+        }
+        return true;
+    }
+
+    bool Foreign(const std::string& what) {
+        VdiFail(m_s, kSqlErrBackupSetMismatch,
+                "The media family is incorrectly formed: " + what + ". RESTORE DATABASE is terminating abnormally.");
+        return false;
+    }
+
+    bool Open() {
+        if (CWzError e = m_sim.Open(m_s.server); e.IsError()) {
+            VdiFail(m_s, -1, e.GetMessage());
+            return false;
+        }
+        return true;
+    }
+
+    bool Fail(long code, const std::string& text) {
+        VdiFail(m_s, code, text);
+        return false;
+    }
+
+    // Checks the restore against the database and picks every file's place.
+    bool Decide() {
+        int state = 0;
+        if (CWzError e = SqlSimDatabaseState(m_sim, m_s.database, m_exists, m_id, state); e.IsError()) {
+            return Fail(-1, e.GetMessage());
+        }
+        std::vector<SqlSimFileRow> current;
+        if (m_exists) {
+            SqlSimChanges changes(m_sim);
+            if (CWzError e = changes.Files(m_id, current); e.IsError()) return Fail(-1, e.GetMessage());
+            if (CWzError e = changes.State(m_id, m_state); e.IsError()) return Fail(-1, e.GetMessage());
+        }
+        if (m_h.type == 'D') {
+            if (m_exists && state == SQLDB_STATE_ONLINE && !m_s.options.replace && !m_s.options.verifyOnly) {
+                return Fail(kSqlErrTailNotBackedUp,
+                            "The tail of the log for the database \"" + m_s.database +
+                                "\" has not been backed up. Use WITH REPLACE to overwrite it. RESTORE DATABASE is "
+                                "terminating abnormally.");
+            }
+        } else {
+            bool ready = m_exists && (state == SQLDB_STATE_RESTORING || (m_h.type == 'L' && state == SQLDB_STATE_STANDBY));
+            if (!ready) {
+                return Fail(kSqlErrNotReadyToRollForward,
+                            "The log or differential backup cannot be restored because no files are ready to "
+                            "rollforward (database \"" + m_s.database + "\").");
+            }
+            if (m_h.type == 'I' && m_h.databaseBackupLsn != m_state.lastFullLsn) {
+                return Fail(kSqlErrDiffWrongBase,
+                            "This differential backup cannot be restored because the database has not been restored "
+                            "to the correct earlier state.");
+            }
+            const uint64_t next = m_state.currentLsn + 1;
+            if (m_h.type == 'L' && m_h.firstLsn > next) {
+                return Fail(kSqlErrLogTooRecent,
+                            wz::Format("The log in this backup set begins at LSN %llu, which is too recent to apply to "
+                                       "the database. An earlier log backup that includes LSN %llu can be restored.",
+                                       static_cast<unsigned long long>(m_h.firstLsn),
+                                       static_cast<unsigned long long>(next)));
+            }
+            if (m_h.type == 'L' && m_h.lastLsn < next) {
+                return Fail(kSqlErrLogTooEarly,
+                            wz::Format("The log in this backup set terminates at LSN %llu, which is too early to apply "
+                                       "to the database.",
+                                       static_cast<unsigned long long>(m_h.lastLsn)));
+            }
+        }
+        for (const VdiStreamFile& f : m_h.files) {
+            Target t;
+            t.file = f;
+            t.path = f.path;
+            bool placed = false;
+            for (const auto& [logical, path] : m_s.options.moves) {
+                if (SameName(logical, f.logicalName)) t.path = path, placed = true;
+            }
+            if (!placed || m_h.type != 'D') {
+                for (const SqlSimFileRow& c : current) {
+                    if (SameName(c.logicalName, f.logicalName) && (!placed || m_h.type != 'D')) t.path = c.path;
+                }
+            }
+            if (m_h.type != 'D' && !std::any_of(current.begin(), current.end(),
+                                                [&](const SqlSimFileRow& c) { return SameName(c.logicalName, f.logicalName); })) {
+                return Fail(kSqlErrNotReadyToRollForward,
+                            "File '" + f.logicalName + "' of the backup is not part of database \"" + m_s.database + "\".");
+            }
+            if (t.path.empty() || t.path.front() != '/' || t.path.find("/../") != std::string::npos) {
+                return Fail(-1, "Invalid target path [" + t.path + "] for file '" + f.logicalName + "'.");
+            }
+            std::string owner;
+            if (CWzError e = SqlSimFileOwner(m_sim, t.path, owner); e.IsError()) return Fail(-1, e.GetMessage());
+            if (!owner.empty() && !SameName(owner, m_s.database)) {
+                return Fail(kSqlErrFileInUse, "The file '" + t.path + "' cannot be overwritten. It is being used by "
+                                              "database '" + owner + "'.");
+            }
+            for (const Target& other : m_targets) {
+                if (other.path == t.path) {
+                    return Fail(kSqlErrFileInUse, "Two files of the backup would be restored to '" + t.path + "'.");
+                }
+            }
+            t.temp = t.path + ".jxrestore";
+            m_targets.push_back(t);
+        }
+        return true;
+    }
+
+    bool Prepare() {
+        if (m_s.options.verifyOnly) return true;
+        for (Target& t : m_targets) {
+            size_t slash = t.path.find_last_of('/');
+            if (slash != std::string::npos && slash > 0 && !wz::MakeDirectories(t.path.substr(0, slash))) {
+                return Fail(kSqlErrWriteFailed, "Cannot create the directory of \"" + t.path + "\": " + std::strerror(errno));
+            }
+            t.fd = wz::Fs().Open(t.temp, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (t.fd < 0) return Fail(kSqlErrWriteFailed, "Cannot create \"" + t.temp + "\": " + std::strerror(errno));
+            if (m_h.type != 'D' && !CopyFile(m_s, t.path, t.fd)) return false;
+        }
+        return true;
+    }
+
+    Target* TargetOf(uint32_t fileId) {
+        for (Target& t : m_targets) {
+            if (t.file.id == fileId) return &t;
+        }
+        return nullptr;
+    }
+
+    // Reads the chunks of every stream, one chunk of each stream in turn.
+    bool ReadChunks() {
+        std::vector<bool> done(m_readers.size(), false);
+        std::vector<VdiStreamTotals> seen(m_readers.size());
+        std::vector<char> payload;
+        size_t left = m_readers.size();
+        while (left > 0) {
+            for (size_t i = 0; i < m_readers.size(); ++i) {
+                if (done[i]) continue;
+                if (m_s.stop) return Fail(m_s.quit ? static_cast<long>(kSqlErrStopped) : 0L, "The restore was stopped.");
+                char headBytes[VdiChunkHead::kSize];
+                if (!m_readers[i]->Read(headBytes, sizeof headBytes)) return false;
+                VdiChunkHead head;
+                if (!VdiDecodeChunkHead(headBytes, head)) return Damaged(m_s, wz::Format("stream %zu: bad chunk", i + 1));
+                payload.resize(static_cast<size_t>(head.length));
+                if (!m_readers[i]->Read(payload.data(), payload.size())) return false;
+                if (!VdiChunkIntact(headBytes, head, payload.data())) {
+                    return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
+                }
+                if (head.kind == VdiChunkKind::End) {
+                    VdiStreamTotals totals;
+                    std::memcpy(&totals.chunks, payload.data(), 8);
+                    std::memcpy(&totals.bytes, payload.data() + 8, 8);
+                    if (totals.chunks != seen[i].chunks || totals.bytes != seen[i].bytes) {
+                        return Damaged(m_s, wz::Format("stream %zu: pieces missing", i + 1));
+                    }
+                    done[i] = true;
+                    --left;
+                    continue;
+                }
+                seen[i].chunks += 1;
+                seen[i].bytes += head.length;
+                if (head.kind == VdiChunkKind::FileData) {
+                    Target* t = TargetOf(head.fileId);
+                    if (t == nullptr || head.offset + head.length > t->file.size) {
+                        return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
+                    }
+                    if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, payload.data(), payload.size(), head.offset)) {
+                        return false;
+                    }
+                } else if (!Records(i, payload)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    bool Records(size_t stream, const std::vector<char>& payload) {
+        if (m_h.type != 'L') return Damaged(m_s, wz::Format("stream %zu: log records in a data backup", stream + 1));
+        size_t at = 0;
+        while (at < payload.size()) {
+            SqlSimLogRecord r;
+            size_t used = 0;
+            if (CWzError e = SqlSimDecodeLogRecord(payload.data() + at, payload.size() - at, r, used); e.IsError()) {
+                return Damaged(m_s, wz::Format("stream %zu: ", stream + 1) + e.GetMessage());
+            }
+            at += used;
+            m_records.push_back(std::move(r));
+        }
+        return true;
+    }
+
+    bool ApplyLog() {
+        std::sort(m_records.begin(), m_records.end(),
+                  [](const SqlSimLogRecord& a, const SqlSimLogRecord& b) { return a.lsn < b.lsn; });
+        const VdiOptions& o = m_s.options;
+        int64_t stopMs = 0;
+        const bool byTime = !o.pointInTime.empty();
+        if (byTime && !VdiParseStopTime(o.pointInTime, o.dateFormat, stopMs)) {
+            return Fail(-1, "The stop time [" + o.pointInTime + "] is not a valid date and time.");
+        }
+        const bool byMark = (o.stopAtMark || o.stopBeforeMark) && !o.markName.empty();
+        m_stopAsked = byTime || byMark;
+        uint64_t applied = m_state.currentLsn;
+        for (const SqlSimLogRecord& r : m_records) {
+            if (r.lsn <= applied || r.lsn >= m_h.lastLsn) continue;
+            if (r.lsn < m_h.firstLsn || r.lsn != applied + 1) {
+                return Damaged(m_s, wz::Format("log record %llu is missing", static_cast<unsigned long long>(applied + 1)));
+            }
+            if (byTime && r.timeMs > stopMs) {
+                m_stopReached = true;
+                break;
+            }
+            if (byMark && o.stopBeforeMark && r.mark == o.markName) {
+                m_stopReached = true;
+                break;
+            }
+            Target* t = TargetOf(r.fileId);
+            if (t == nullptr || r.offset + r.data.size() > t->file.size) {
+                return Damaged(m_s, "a log record names no file of the database");
+            }
+            if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) return false;
+            applied = r.lsn;
+            m_applied.push_back(&r);
+            if (byMark && o.stopAtMark && r.mark == o.markName) {
+                m_stopReached = true;
+                break;
+            }
+        }
+        if (!m_stopReached && applied + 1 < m_h.lastLsn) {
+            return Damaged(m_s, wz::Format("log record %llu is missing", static_cast<unsigned long long>(applied + 1)));
+        }
+        m_appliedLsn = applied;
+        return true;
+    }
+
+    void Commit() {
+        for (Target& t : m_targets) {
+            if (wz::Fs().Fsync(t.fd) != 0) {
+                VdiFail(m_s, kSqlErrWriteFailed, "Cannot sync \"" + t.temp + "\": " + std::strerror(errno));
+                return;
+            }
+        }
+        for (Target& t : m_targets) {
+            (void)wz::Fs().Close(t.fd);  // synced above
+            t.fd = -1;
+            if (wz::Fs().Rename(t.temp, t.path) != 0) {
+                VdiFail(m_s, kSqlErrWriteFailed, "Cannot place \"" + t.path + "\": " + std::strerror(errno));
+                return;
+            }
+            t.temp.clear();
+        }
+        const VdiOptions& o = m_s.options;
+        SqlSimChanges changes(m_sim);
+        if (m_h.type == 'D') {
+            std::vector<SqlSimRestoredFile> files;
+            for (const Target& t : m_targets) {
+                files.push_back({t.file.logicalName, t.file.fileGroup, t.path, static_cast<int>(t.file.type), t.file.size});
+            }
+            if (CWzError e = SqlSimReplaceDatabase(m_sim, m_s.database, m_h.recoveryModel, files, m_id); e.IsError()) {
+                VdiFail(m_s, -1, e.GetMessage());
+                return;
+            }
+            m_state = SqlSimLsnState{};
+            if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+            m_state.currentLsn = m_h.lastLsn - 1;
+            m_state.lastFullLsn = m_h.checkpointLsn;
+        } else if (m_h.type == 'I') {
+            m_state.currentLsn = m_h.lastLsn - 1;
+        } else {
+            // The records now in the data go to the database's own log too.
+            for (const SqlSimLogRecord* r : m_applied) {
+                if (CWzError e = changes.AppendLogRecord(m_id, *r); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+            }
+            if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+            m_state.currentLsn = m_appliedLsn;
+        }
+        m_state.logBackupLsn = 0;
+        m_state.brokenChain = false;
+        if (CWzError e = changes.SetState(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+
+        // A stop point this log does not reach leaves the database restoring.
+        int state = SQLDB_STATE_ONLINE;
+        bool readOnly = false;
+        if (m_stopAsked && !m_stopReached) {
+            state = SQLDB_STATE_RESTORING;
+        } else if (o.standby) {
+            state = SQLDB_STATE_STANDBY;
+            readOnly = true;
+            if (o.undoFile.empty()) return (void)VdiFail(m_s, -1, "STANDBY needs an undo file.");
+            std::string undo = wz::Format("undo file of database [%s], LSN %llu\n", m_s.database.c_str(),
+                                          static_cast<unsigned long long>(m_state.currentLsn));
+            if (!wz::WriteFileAtomically(o.undoFile, undo)) {
+                return (void)VdiFail(m_s, kSqlErrWriteFailed,
+                                     "Cannot write the undo file \"" + o.undoFile + "\": " + std::strerror(errno));
+            }
+        } else if (o.loadingState) {
+            state = SQLDB_STATE_RESTORING;
+        }
+        if (CWzError e = SqlSimSetRestoredState(m_sim, m_id, state, readOnly); e.IsError()) {
+            return (void)VdiFail(m_s, -1, e.GetMessage());
+        }
+        SqlSimRestoreHistorySpec history;
+        history.database = m_s.database;
+        history.type = m_h.type;
+        history.backupSetId = wz::Format("%016llx", static_cast<unsigned long long>(m_h.backupSetId));
+        history.firstLsn = m_h.firstLsn;
+        history.lastLsn = m_h.lastLsn;
+        history.stopAt = !o.pointInTime.empty() ? o.pointInTime : o.markName;
+        history.replace = o.replace;
+        history.state = state;
+        if (CWzError e = SqlSimAddRestoreHistory(m_sim, history); e.IsError()) VdiFail(m_s, -1, e.GetMessage());
+    }
+
+    // Removes what a failed restore wrote; the database stays as it was.
+    void Discard() {
+        for (Target& t : m_targets) {
+            if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
+            t.fd = -1;
+            if (!t.temp.empty() && !m_s.options.verifyOnly) (void)wz::Fs().Unlink(t.temp);  // may not exist
+        }
+    }
+
+    VdiStatement& m_s;
+    SqlSimInstance m_sim;
+    std::vector<std::unique_ptr<StreamReader>> m_readers;
+    VdiStreamHeader m_h;
+    bool m_exists = false;
+    int64_t m_id = 0;
+    SqlSimLsnState m_state;
+    std::vector<Target> m_targets;
+    std::vector<SqlSimLogRecord> m_records;
+    std::vector<const SqlSimLogRecord*> m_applied;
+    uint64_t m_appliedLsn = 0;
+    bool m_stopAsked = false;
+    bool m_stopReached = false;
+};
+
+}  // namespace
+
+void VdiRunRestore(VdiStatement& s) { Restore(s).Run(); }

@@ -68,6 +68,7 @@ std::string VdiEncodeStreamHeader(const VdiStreamHeader& h) {
     w.Put<char>(h.type);
     w.Put<char>(h.copyOnly ? 1 : 0);
     w.Text(h.database);
+    w.Text(h.recoveryModel);
     w.Put<uint64_t>(h.firstLsn);
     w.Put<uint64_t>(h.lastLsn);
     w.Put<uint64_t>(h.checkpointLsn);
@@ -111,7 +112,7 @@ CWzError VdiDecodeStreamHeader(const char* data, size_t size, VdiStreamHeader& h
     uint32_t count = 0;
     char copyOnly = 0;
     bool ok = r.Get(h.backupSetId) && r.Get(h.stream) && r.Get(h.streams) && r.Get(h.type) && r.Get(copyOnly) &&
-              r.Text(h.database) && r.Get(h.firstLsn) && r.Get(h.lastLsn) && r.Get(h.checkpointLsn) &&
+              r.Text(h.database) && r.Text(h.recoveryModel) && r.Get(h.firstLsn) && r.Get(h.lastLsn) && r.Get(h.checkpointLsn) &&
               r.Get(h.databaseBackupLsn) && r.Get(h.startTime) && r.Get(count);
     if (!ok || count > 32767) return Bad(FXCODELOC, "bad fields");
     h.copyOnly = copyOnly != 0;

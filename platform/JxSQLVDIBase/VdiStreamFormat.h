@@ -36,6 +36,7 @@ struct VdiStreamHeader {
     char type = 'D';       // 'D', 'I' or 'L'
     bool copyOnly = false;
     std::string database;
+    std::string recoveryModel = "FULL";
     uint64_t firstLsn = 0;
     uint64_t lastLsn = 0;
     uint64_t checkpointLsn = 0;

@@ -1,9 +1,172 @@
-// The restore transfer (placeholder).
+// The restore transfer: one thread per stream reads the committed piece of
+// its archive file into the engine's device.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "JxSQLVDIBase/CJxSQLVDIBase.h"
+#include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+struct ReadRun {
+    int stream = 0;
+    MediaPiece piece;
+    std::string path;
+    int fd = -1;
+    std::shared_ptr<DataReaderWriter> reader;
+    bool ok = false;
+    std::string error;
+};
+
+void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, VdiDevice* device, ReadRun& run) {
+    const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
+                           (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
+    uint64_t done = 0;
+    auto fail = [&](const std::string& text) {
+        run.error = text;
+        engine->AbortOperation(text);
+    };
+    while (done < run.piece.length) {
+        if (st->cancel->load()) return fail("The data transfer was stopped.");
+        VdiBlock block;
+        VdiWait w = device->Acquire(block, waitMs);
+        if (w == VdiWait::Aborted) {
+            run.error = device->AbortReason();
+            return;
+        }
+        if (w != VdiWait::Ok) return fail(wz::Format("The engine took no data of stream %d.", run.stream));
+        size_t want = static_cast<size_t>(std::min<uint64_t>(block.capacity, run.piece.length - done));
+        ssize_t n = wz::Fs().PRead(run.fd, block.data.get(), want, static_cast<off_t>(run.piece.offset + done));
+        if (n < 0 && errno == EINTR) {
+            device->Release(std::move(block));
+            continue;
+        }
+        if (n <= 0) {
+            device->Release(std::move(block));
+            return fail("Archive file " + std::to_string(run.piece.archiveFileId) + " [" + run.path +
+                        "] is damaged: " + (n < 0 ? std::strerror(errno) : "it ends before its piece"));
+        }
+        block.size = static_cast<size_t>(n);
+        if (device->Put(std::move(block)) != VdiWait::Ok) {
+            run.error = device->AbortReason();
+            return;
+        }
+        done += static_cast<uint64_t>(n);
+        run.reader->addBytesTransferred(static_cast<uint64_t>(n));
+        st->restorePipeline.setStreamBytes(run.stream, done);
+    }
+    device->Close();
+    run.ok = true;
+}
+
+}  // namespace
 
 bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
+    CJxSQLVDIBase* engine = nullptr;
+    std::list<RestoreArchiveInfo> archives;
+    bool ignoreOffset = false;
+    {
+        std::lock_guard<std::mutex> lock(st->mutex);
+        engine = st->engine;
+        archives = st->archives;
+        ignoreOffset = st->ignoreOffset;
+        st->setupCompleted = false;
+        st->writers.clear();
+        st->bytesTransferred = 0;
+    }
+    auto fail = [&](const std::string& text) {
+        if (engine != nullptr) engine->AbortOperation(text);
+        std::lock_guard<std::mutex> lock(st->mutex);
+        st->lastError = text;
+        return false;
+    };
+    if (engine == nullptr) return fail("No virtual-device engine was given to the data pipeline.");
+    if (archives.empty() || static_cast<int>(archives.size()) != engine->getNumberOfStreams()) {
+        return fail(wz::Format("The restore names %zu archive files for %d streams.", archives.size(),
+                               engine->getNumberOfStreams()));
+    }
+    if (CWzError e = st->restorePipeline.Setup(archives); e.IsError()) return fail(e.GetMessage());
+
+    // Every archive file and its committed piece before anything moves.
+    DiskLibrary library;
+    std::vector<ReadRun> runs;
+    int stream = 0;
+    for (const RestoreArchiveInfo& a : archives) {
+        ReadRun run;
+        run.stream = ++stream;
+        if (a.archiveFileId == 0 || a.archiveFileId > 0xFFFFFFFFull) {
+            return fail(wz::Format("Invalid archive file id %llu.", static_cast<unsigned long long>(a.archiveFileId)));
+        }
+        uint32_t id = static_cast<uint32_t>(a.archiveFileId);
+        MediaArchiveFile file;
+        if (DiskLibrary::IsOffline()) return fail("The media (disk library) is offline.");
+        if (CWzError e = library.FindArchiveFile(id, file); e.IsError()) {
+            return fail(wz::Format("Archive file %u is missing from the media.", id));
+        }
+        if (CWzError e = library.FindPiece(id, a.offset, a.ignoreOffset || ignoreOffset, run.piece); e.IsError()) {
+            return fail(wz::Format("Archive file %u holds no backup at offset %llu.", id,
+                                   static_cast<unsigned long long>(a.offset)));
+        }
+        if (!run.piece.committed) {
+            return fail(wz::Format("The backup in archive file %u at offset %llu was never committed to the media.",
+                                   id, static_cast<unsigned long long>(run.piece.offset)));
+        }
+        struct stat info {};
+        if (wz::Fs().Stat(file.path, &info) != 0) return fail(wz::Format("Archive file %u is missing from the media.", id));
+        if (static_cast<uint64_t>(info.st_size) < run.piece.offset + run.piece.length) {
+            return fail(wz::Format("Archive file %u is damaged: it is shorter than its backup.", id));
+        }
+        run.path = file.path;
+        run.reader = std::make_shared<DataReaderWriter>(run.stream, file.id, run.piece.offset, file.path);
+        runs.push_back(run);
+    }
+    for (ReadRun& run : runs) {
+        run.fd = wz::Fs().Open(run.path, O_RDONLY | O_CLOEXEC);
+        if (run.fd < 0) {
+            std::string text = wz::Format("Cannot open archive file %u: %s", run.piece.archiveFileId, std::strerror(errno));
+            for (ReadRun& r : runs) {
+                if (r.fd >= 0) (void)wz::Fs().Close(r.fd);  // read-only descriptors
+            }
+            return fail(text);
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(st->mutex);
+        for (ReadRun& run : runs) st->writers[run.stream] = run.reader;
+        st->setupCompleted = true;
+    }
+
+    bool ok = engine->StartVDIOperation();
+    std::string error = ok ? "" : engine->getJXErrorString();
+    if (ok) {
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            threads.emplace_back(ReadStream, st, engine, engine->getDevice(static_cast<int>(i)), std::ref(runs[i]));
+        }
+        for (std::thread& t : threads) t.join();
+        for (const ReadRun& run : runs) {
+            if (!run.ok && ok) error = run.error;
+            ok = ok && run.ok;
+        }
+    }
+    uint64_t bytes = 0;
+    for (ReadRun& run : runs) {
+        bytes += run.reader->getBytesTransferred();
+        (void)wz::Fs().Close(run.fd);  // read-only descriptor
+    }
     std::lock_guard<std::mutex> lock(st->mutex);
-    st->lastError = "Restore is not available yet.";
-    return false;
+    st->bytesTransferred = bytes;
+    if (!ok) st->lastError = error;
+    return ok;
 }

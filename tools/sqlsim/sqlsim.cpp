@@ -58,6 +58,7 @@ int Change(int argc, char** argv) {
             if (key == "pages") {
                 if (number == 0 || number > SqlSimChanges::kMaxPagesPerChange) {
                     std::fprintf(stderr, "sqlsim: pages must be 1 to %u\n", SqlSimChanges::kMaxPagesPerChange);
+                    Usage(stderr, argv[0]);
                     return 2;
                 }
                 spec.pages = static_cast<uint32_t>(number);

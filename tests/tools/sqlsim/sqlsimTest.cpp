@@ -52,3 +52,30 @@ TEST_F(SqlsimTest, ReportsMistakesAndUnreadableFilesWithAFailureStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+class SqlsimChangeTest : public SqlsimTest {};
+
+TEST_F(SqlsimChangeTest, ChangesADatabaseAndExplainsItsArguments) {
+    root.WriteFile("desc.txt", "instance h/one\ndatabase sales\n");
+    std::string output;
+    ASSERT_EQ(Run(root.File("desc.txt"), output), 0) << output;
+    output.clear();
+    ASSERT_EQ(Run("change h/one sales pages=3 seed=9 mark=m1", output), 0) << output;
+    EXPECT_NE(output.find("last LSN 1003"), std::string::npos) << output;
+    std::string help;
+    EXPECT_EQ(Run("--help", help), 0);
+    EXPECT_NE(help.find("change INSTANCE DATABASE"), std::string::npos) << help;
+    for (const char* bad : {"change h/one", "change h/one sales pages=0", "change h/one sales pages=x",
+                            "change h/one sales colour=red"}) {
+        std::string out;
+        EXPECT_EQ(Run(bad, out), 2) << bad;
+        EXPECT_NE(out.find("usage"), std::string::npos) << bad << out;
+    }
+    std::string missing;
+    EXPECT_EQ(Run("change h/one nosuch", missing), 1);
+    EXPECT_NE(missing.find("nosuch"), std::string::npos) << missing;
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The catalogue side of restores into a simulated instance.
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
+
+#include <ctime>
+#include <map>
+
+#include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "WzUtils/FXErrorUtil.h"
+
+namespace {
+
+CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name, const std::string& model,
+                 const std::vector<SqlSimRestoredFile>& files, int64_t& id) {
+    bool exists = false;
+    int state = 0;
+    if (CWzError e = SqlSimDatabaseState(instance, name, exists, id, state); e.IsError()) return e;
+    if (exists) {
+        for (const char* sql : {"DELETE FROM files WHERE database_id = ?", "DELETE FROM filegroups WHERE database_id = ?"}) {
+            if (CWzError e = db.Prepare(sql).Bind(1, id).Run(); e.IsError()) return e;
+        }
+        if (CWzError e = SqlSimChanges(instance).Forget(id); e.IsError()) return e;
+        CWzError e = db.Prepare("UPDATE databases SET recovery_model = ? WHERE id = ?").Bind(1, model).Bind(2, id).Run();
+        if (e.IsError()) return e;
+    } else {
+        SimSqlStatement next = db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, 5) FROM databases");
+        if (!next.Step()) return next.Error();
+        id = next.Int(0);
+        CWzError e = db.Prepare("INSERT INTO databases VALUES(?, ?, ?, ?, 0, 'MULTI_USER', ?, NULL, NULL)")
+                         .Bind(1, id)
+                         .Bind(2, name)
+                         .Bind(3, int64_t{0x2})
+                         .Bind(4, model)
+                         .Bind(5, static_cast<int64_t>(std::time(nullptr)))
+                         .Run();
+        if (e.IsError()) return e;
+    }
+    std::map<std::string, int64_t> groups;
+    int64_t fileId = 0;
+    for (const SqlSimRestoredFile& f : files) {
+        int64_t groupId = 0;
+        if (f.type == 0) {
+            std::string group = f.fileGroup.empty() ? "PRIMARY" : f.fileGroup;
+            auto it = groups.find(group);
+            if (it == groups.end()) {
+                groupId = static_cast<int64_t>(groups.size()) + 1;
+                groups[group] = groupId;
+                CWzError e = db.Prepare("INSERT INTO filegroups VALUES(?, ?, ?, ?)")
+                                 .Bind(1, id)
+                                 .Bind(2, groupId)
+                                 .Bind(3, group)
+                                 .Bind(4, int64_t{groupId == 1})
+                                 .Run();
+                if (e.IsError()) return e;
+            } else {
+                groupId = it->second;
+            }
+        }
+        SimSqlStatement insert = db.Prepare("INSERT INTO files VALUES(?, ?, ?, ?, ?, ?, ?)");
+        insert.Bind(1, id).Bind(2, ++fileId);
+        if (groupId > 0) {
+            insert.Bind(3, groupId);
+        } else {
+            insert.BindNull(3);
+        }
+        insert.Bind(4, f.logicalName).Bind(5, f.path).Bind(6, int64_t{f.type}).Bind(7, static_cast<int64_t>(f.size));
+        if (CWzError e = insert.Run(); e.IsError()) return e.Push(FXCODELOC, "cannot add file [%s]", f.path.c_str());
+    }
+    return CWzError::Success();
+}
+
+}  // namespace
+
+CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
+                               const std::vector<SqlSimRestoredFile>& files, int64_t& id) {
+    SimSqlDb& db = instance.Db();
+    if (CWzError e = db.Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
+    CWzError err = Replace(db, instance, name, recoveryModel, files, id);
+    if (err.IsError()) {
+        (void)db.Exec("ROLLBACK");  // the failure itself is the error to report
+        return err;
+    }
+    return db.Exec("COMMIT");
+}
+
+CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly) {
+    return instance.Db()
+        .Prepare("UPDATE databases SET state = ?, read_only = ? WHERE id = ?")
+        .Bind(1, int64_t{state})
+        .Bind(2, int64_t{readOnly})
+        .Bind(3, id)
+        .Run();
+}
+
+CWzError SqlSimFileOwner(SqlSimInstance& instance, const std::string& path, std::string& database) {
+    database.clear();
+    SimSqlStatement q = instance.Db().Prepare(
+        "SELECT d.name FROM files f JOIN databases d ON d.id = f.database_id WHERE f.physical_path = ?");
+    q.Bind(1, path);
+    if (q.Step()) database = q.Text(0);
+    return q.Error();
+}
+
+CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, bool& exists, int64_t& id,
+                             int& state) {
+    SimSqlStatement q = instance.Db().Prepare("SELECT id, state FROM databases WHERE name = ?");
+    q.Bind(1, name);
+    exists = q.Step();
+    if (exists) {
+        id = q.Int(0);
+        state = static_cast<int>(q.Int(1));
+    }
+    return q.Error();
+}
+
+CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistorySpec& spec) {
+    CWzError e = instance.Db().Exec(
+        "CREATE TABLE IF NOT EXISTS restore_history(id INTEGER PRIMARY KEY, destination_database TEXT NOT NULL, "
+        "type TEXT NOT NULL, restore_date INTEGER NOT NULL, backup_set_id TEXT NOT NULL, first_lsn INTEGER NOT NULL, "
+        "last_lsn INTEGER NOT NULL, stop_at TEXT NOT NULL, replace INTEGER NOT NULL, state INTEGER NOT NULL)");
+    if (e.IsError()) return e;
+    return instance.Db()
+        .Prepare("INSERT INTO restore_history VALUES(NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        .Bind(1, spec.database)
+        .Bind(2, std::string(1, spec.type))
+        .Bind(3, static_cast<int64_t>(std::time(nullptr)))
+        .Bind(4, spec.backupSetId)
+        .Bind(5, static_cast<int64_t>(spec.firstLsn))
+        .Bind(6, static_cast<int64_t>(spec.lastLsn))
+        .Bind(7, spec.stopAt)
+        .Bind(8, int64_t{spec.replace})
+        .Bind(9, int64_t{spec.state})
+        .Run();
+}

@@ -1,0 +1,42 @@
+// What a restore changes in a simulated instance's catalogue: the restored
+// database's rows, its state, and the restore history that msdb would keep.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/CWzError.h"
+
+struct SqlSimRestoredFile {
+    std::string logicalName;
+    std::string fileGroup;  // empty for a log file
+    std::string path;
+    int type = 0;           // 0 data, 1 log
+    uint64_t size = 0;
+};
+
+struct SqlSimRestoreHistorySpec {
+    std::string database;
+    char type = 'D';
+    std::string backupSetId;
+    uint64_t firstLsn = 0;
+    uint64_t lastLsn = 0;
+    std::string stopAt;
+    bool replace = false;
+    int state = 0;  // the database's state afterwards
+};
+
+// Gives `name` exactly these files (creating the database, or replacing the
+// rows of an existing one of that name); `id` receives its id. The caller
+// has placed the files and checked that REPLACE allows it.
+CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
+                               const std::vector<SqlSimRestoredFile>& files, int64_t& id);
+CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly);
+// The name of the database that has a file at `path`, empty when none.
+CWzError SqlSimFileOwner(SqlSimInstance& instance, const std::string& path, std::string& database);
+// The state of a database; `exists` false when there is none of that name.
+CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, bool& exists, int64_t& id,
+                             int& state);
+CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistorySpec& spec);

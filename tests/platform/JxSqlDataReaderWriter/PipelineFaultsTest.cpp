@@ -1,0 +1,185 @@
+// The pipeline and the engine when things go wrong: a reset while a
+// transfer runs, an engine released after a failed transfer, time-outs, and
+// failed databases that must not reach a later commit.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "VdiHarness.h"
+#include "WzUtils/WzFileSystem.h"
+
+namespace {
+
+using namespace vditest;
+
+// The real file system, except that writes to archive files wait until the
+// test lets them go.
+class GatedFileSystem : public wz::FileSystem {
+public:
+    int Open(const std::string& p, int f, mode_t m) override { return real.Open(p, f, m); }
+    ssize_t Read(int fd, void* b, size_t n) override { return real.Read(fd, b, n); }
+    ssize_t Write(int fd, const void* b, size_t n) override { return real.Write(fd, b, n); }
+    ssize_t PWrite(int fd, const void* b, size_t n, off_t o) override {
+        std::unique_lock<std::mutex> lock(mutex);
+        blocked = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
+        return real.PWrite(fd, b, n, o);
+    }
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override { return real.PRead(fd, b, n, o); }
+    int Fsync(int fd) override { return real.Fsync(fd); }
+    int Close(int fd) override { return real.Close(fd); }
+    int Rename(const std::string& a, const std::string& b) override { return real.Rename(a, b); }
+    int Unlink(const std::string& p) override { return real.Unlink(p); }
+    int Mkdir(const std::string& p, mode_t m) override { return real.Mkdir(p, m); }
+    int Rmdir(const std::string& p) override { return real.Rmdir(p); }
+    int Stat(const std::string& p, struct stat* st) override { return real.Stat(p, st); }
+
+    void WaitBlocked() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return blocked; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+
+    wz::FileSystem& real = wz::RealFileSystem();
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool blocked = false;
+    bool open = false;
+};
+
+class PipelineFaultsTest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        SqlSimServerSpec server;
+        server.name = kServer;
+        ASSERT_FALSE(sim.Create(server).IsError());
+        for (const char* name : {"A", "B"}) {
+            SqlSimDatabaseSpec db;
+            db.name = name;
+            db.dataSize = 1024 * 1024;
+            ASSERT_FALSE(sim.AddDatabase(db).IsError());
+        }
+    }
+
+    SqlSimInstance sim;
+};
+
+TEST_F(PipelineFaultsTest, ResetWhileATransferRunsStopsItWithoutPullingAnythingFromUnderIt) {
+    GatedFileSystem gate;
+    wz::ScopedFileSystem installed(gate);
+    SqlDataTransferHandler handler(true, 91, 7, 2, "cs", 1, 0);
+    auto engine = std::make_unique<CJxSQLVDI>();
+    Configure(*engine, 2);
+    engine->setBackupType('D');
+    ASSERT_TRUE(engine->Initialize());
+    ASSERT_TRUE(engine->SetServerName(kServer, "A"));
+    handler.setDbName("A");
+    handler.setVDIBase(engine.get());
+    handler.setStreams(2);
+    bool transferred = true;
+    std::thread transfer([&] { transferred = handler.startTransfer(); });
+    gate.WaitBlocked();
+    // The job gave up waiting: it resets the handler while the transfer
+    // still runs, then lets the write go on.
+    handler.removeDataReaderWriters();
+    handler.reset();
+    EXPECT_TRUE(handler.getStreamWriterMap().empty());
+    gate.Release();
+    transfer.join();
+    EXPECT_FALSE(transferred);
+    EXPECT_FALSE(engine->Finalize(false));
+    engine.reset();
+    EXPECT_TRUE(handler.closePipeline(0, false));
+}
+
+TEST_F(PipelineFaultsTest, AfterAFailedTransferTheReleasedEngineIsNeverTouched) {
+    root.WriteFile("media/quota", "50000");
+    SqlDataTransferHandler handler(true, 92, 7, 2, "cs", 1, 0);
+    auto* engine = new CJxSQLVDI;
+    Configure(*engine, 1);
+    engine->setBackupType('D');
+    ASSERT_TRUE(engine->Initialize());
+    ASSERT_TRUE(engine->SetServerName(kServer, "A"));
+    handler.setDbName("A");
+    handler.setVDIBase(engine);
+    handler.setStreams(1);
+    EXPECT_FALSE(handler.startTransfer());
+    EXPECT_TRUE(handler.isStopJob());
+    // Released without Finalize: its destructor ends the statement itself.
+    delete engine;
+    EXPECT_FALSE(handler.getStreamWriterMap().size() > 0);
+    EXPECT_TRUE(handler.commitData());
+    handler.removeDataReaderWriters();
+    handler.reset();
+    EXPECT_TRUE(handler.closePipeline(1, false));
+}
+
+TEST_F(PipelineFaultsTest, APipelineFailureEndsTheStatementAtOnceWithItsOwnText) {
+    root.WriteFile("media/quota", "50000");
+    SqlDataTransferHandler handler(true, 93, 7, 2, "cs", 1, 0);
+    Outcome o = Backup(handler, "A", 'D', 2);
+    EXPECT_FALSE(o.ok);
+    EXPECT_FALSE(o.timedOut);
+    EXPECT_NE(o.text.find("quota"), std::string::npos) << o.text;
+}
+
+TEST_F(PipelineFaultsTest, AStreamNobodyServesEndsTheStatementAsAVdiTimeOut) {
+    CJxSQLVDI engine;
+    engine.setVDIMaxTransferSize(64 * 1024);
+    engine.setVDIBuffercount(2);
+    engine.setNumberOfStreams(1);
+    engine.setVDITimeOut(20);  // platform seconds: 20 ms of real time in tests
+    engine.SetVDITimeoutRetryCountLimit(2);
+    engine.setBackupType('D');
+    ASSERT_TRUE(engine.Initialize());
+    ASSERT_TRUE(engine.SetServerName(kServer, "A"));
+    ASSERT_TRUE(engine.StartVDIOperation());
+    EXPECT_FALSE(engine.Finalize(false));
+    EXPECT_TRUE(engine.queryFailed());
+    EXPECT_TRUE(engine.isVdiTimeOut());
+}
+
+TEST_F(PipelineFaultsTest, AFailedDatabasesPiecesNeverReachALaterCommit) {
+    SqlDataTransferHandler handler(true, 94, 7, 2, "cs", 1, 0);
+    std::list<RestoreArchiveInfo> a;
+    ASSERT_TRUE(Backup(handler, "A", 'D', 1, &a).ok);
+    root.WriteFile("vdi/fail/B", "3203");
+    EXPECT_FALSE(Backup(handler, "B", 'D', 1).ok);
+    root.WriteFile("media/quota", "1");
+    EXPECT_FALSE(Backup(handler, "B", 'D', 1).ok);
+    ASSERT_EQ(std::remove(root.File("media/quota").c_str()), 0);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    std::vector<MediaPiece> pieces;
+    ASSERT_FALSE(DiskLibrary().PiecesOf(static_cast<uint32_t>(a.front().archiveFileId), pieces).IsError());
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].database, "A");
+    EXPECT_TRUE(pieces[0].committed);
+}
+
+TEST_F(PipelineFaultsTest, TheStopRequestEndsARestoreAndLeavesTheDatabaseAsItWas) {
+    SqlDataTransferHandler backup(true, 95, 7, 2, "cs", 1, 0);
+    std::list<RestoreArchiveInfo> full;
+    ASSERT_TRUE(Backup(backup, "A", 'D', 1, &full).ok);
+    ASSERT_TRUE(backup.closePipeline(1, false));
+    CJxSQLVDI engine;
+    engine.SetRestore();
+    Configure(engine, 1);
+    engine.setLoadingState();
+    engine.addFileToRename("A", root.File("r/a.mdf"));
+    engine.addFileToRename("A_log", root.File("r/a.ldf"));
+    ASSERT_TRUE(engine.Initialize());
+    ASSERT_TRUE(engine.SetServerName(kServer, "ACopy"));
+    engine.setQuit(true);
+    EXPECT_FALSE(engine.Finalize(true));
+    EXPECT_EQ(DatabaseState(sim, "ACopy"), -1);
+}
+
+}  // namespace
