@@ -209,6 +209,11 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         }
         engine->SetFFGList(std::list<std::string>{}, fileGroups);
     }
+    // The engine checks its options before it takes a statement.
+    if (!engine->Initialize()) {
+        EV_ERROR(m_logger, "The restore options do not fit the engine: %s", engine->getJXErrorString().c_str());
+        return false;
+    }
     if (!engine->SetServerName(m_sServername, dbName)) {
         EV_ERROR(m_logger, "Failed to connect to server [%s].", m_sServername.c_str());
         return false;
