@@ -24,6 +24,7 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzCrc32c.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
@@ -38,6 +39,20 @@ public:
     }
     StreamReader(const StreamReader&) = delete;
     StreamReader& operator=(const StreamReader&) = delete;
+
+    // Hands the next `n` bytes to `take(data, size)` as they lie in the
+    // blocks, without copying them; stops when `take` returns false.
+    template <typename Take>
+    bool Consume(uint64_t n, Take take) {
+        while (n > 0) {
+            if (!Fill()) return false;
+            size_t part = static_cast<size_t>(std::min<uint64_t>(n, m_block.size - m_pos));
+            if (!take(m_block.data.get() + m_pos, part)) return false;
+            m_pos += part;
+            n -= part;
+        }
+        return true;
+    }
 
     bool Read(char* out, size_t n) {
         while (n > 0) {
@@ -321,6 +336,27 @@ private:
                 if (!m_readers[i]->Read(headBytes, sizeof headBytes)) return false;
                 VdiChunkHead head;
                 if (!VdiDecodeChunkHead(headBytes, head)) return Damaged(m_s, wz::Format("stream %zu: bad chunk", i + 1));
+                if (head.kind == VdiChunkKind::FileData) {
+                    // Written to the temporary file straight from the blocks;
+                    // a bad checksum discards the file with everything else.
+                    Target* t = TargetOf(head.fileId);
+                    if (t == nullptr || head.offset + head.length > t->file.size) {
+                        return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
+                    }
+                    uint32_t crc = VdiChunkHeadCrc(headBytes);
+                    uint64_t at = head.offset;
+                    bool read = m_readers[i]->Consume(head.length, [&](const char* data, size_t size) {
+                        crc = wz::Crc32c(crc, data, size);
+                        if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, data, size, at)) return false;
+                        at += size;
+                        return true;
+                    });
+                    if (!read) return false;
+                    if (crc != head.crc) return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
+                    seen[i].chunks += 1;
+                    seen[i].bytes += head.length;
+                    continue;
+                }
                 payload.resize(static_cast<size_t>(head.length));
                 if (!m_readers[i]->Read(payload.data(), payload.size())) return false;
                 if (!VdiChunkIntact(headBytes, head, payload.data())) {
@@ -339,17 +375,7 @@ private:
                 }
                 seen[i].chunks += 1;
                 seen[i].bytes += head.length;
-                if (head.kind == VdiChunkKind::FileData) {
-                    Target* t = TargetOf(head.fileId);
-                    if (t == nullptr || head.offset + head.length > t->file.size) {
-                        return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
-                    }
-                    if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, payload.data(), payload.size(), head.offset)) {
-                        return false;
-                    }
-                } else if (!Records(i, payload)) {
-                    return false;
-                }
+                if (!Records(i, payload)) return false;
             }
         }
         return true;

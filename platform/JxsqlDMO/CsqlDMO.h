@@ -155,11 +155,10 @@ public:
     bool isDatabaseInSingleUserMode(const std::string& instance, const std::string& database, bool& singleUser);
 
     // ---- Restore history (CsqlDMORestoreHistory.cpp) -----------------------
-    // When the backup last restored into the database ended (seconds since
-    // 1970), from the instance's restore history (table restore_history:
-    // database_name, backup_finish_time, newest row last). The switch of
-    // non-zero-offset time zones is accepted and not needed: times are UTC.
-    // False when the database has no restore in its history.
+    // When the database was last restored into (seconds since 1970), from
+    // the instance's restore history, which the engine's restores write. The
+    // time-zone switch is accepted and not needed: times are UTC. False when
+    // the database has no restore in its history.
     bool getLastDatabaseRestoreTime(const std::string& instance, const std::string& database, uint64_t nzdstHandling,
                                     unsigned long& time);
 

@@ -8,7 +8,7 @@ bool CsqlDMO::getLastDatabaseRestoreTime(const std::string& instance, const std:
                                          unsigned long& time) {
     if (!Connect(instance)) return false;
     SimSqlStatement q = m_instance->Db().Prepare(
-        "SELECT backup_finish_time FROM restore_history WHERE database_name = ? ORDER BY rowid DESC LIMIT 1");
+        "SELECT restore_date FROM restore_history WHERE destination_database = ? ORDER BY id DESC LIMIT 1");
     q.Bind(1, database);
     if (!q.Step()) {
         return Fail("getLastDatabaseRestoreTime",

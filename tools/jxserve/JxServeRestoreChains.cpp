@@ -7,10 +7,12 @@
 // latest): the newest full backup that ended by then, the newest
 // differential on it that ended by then, and the log backups after those
 // up to the first one that reaches the to-time. Kind 4 asks for what follows
-// the database's last restore (the request's second time, when that
-// restore's backup ended; 0 = nothing restored yet, the latest chain): the
-// newest differential and the log backups that ended after it, on the full
-// backup the last restore belongs to.
+// the database's last restore (the request's second time, when the database
+// was last restored into or the last restore point recorded; 0 = nothing
+// restored yet, the latest chain): on the full backup that ended by then,
+// its newest differential and the log backups that ended after that time.
+// Times are whole seconds: a backup that ended in the very second of the
+// last restore counts as restored.
 //
 // Log backups are passed on as stored, gaps included: refusing a broken
 // chain is SQL Server's part.
@@ -61,7 +63,7 @@ std::vector<JxServeBackup> ChainAt(const std::vector<JxServeBackup>& history, ui
     return chain;
 }
 
-// What follows a restore whose backup ended at `restoredUpTo`, oldest first.
+// What follows a restore made at `restoredUpTo`, oldest first.
 std::vector<JxServeBackup> ChainAfter(const std::vector<JxServeBackup>& history, uint64_t restoredUpTo) {
     auto endedBy = [restoredUpTo](const JxServeBackup& b) { return b.endTime <= restoredUpTo; };
     auto endedAfter = [restoredUpTo](const JxServeBackup& b) { return b.endTime > restoredUpTo; };
