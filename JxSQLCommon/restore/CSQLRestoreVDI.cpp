@@ -209,11 +209,6 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         }
         engine->SetFFGList(std::list<std::string>{}, fileGroups);
     }
-    // The engine checks its options before it takes a statement.
-    if (!engine->Initialize()) {
-        EV_ERROR(m_logger, "The restore options do not fit the engine: %s", engine->getJXErrorString().c_str());
-        return false;
-    }
     if (!engine->SetServerName(m_sServername, dbName)) {
         EV_ERROR(m_logger, "Failed to connect to server [%s].", m_sServername.c_str());
         return false;
@@ -290,7 +285,12 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
                         static_cast<char>(backup.backupType), dbName.c_str(), first, last);
         }
 
-        if (!transferData()) {
+        // The engine checks its options (tunables included) before it
+        // takes the statement.
+        if (!engine->InitializeVDI()) {
+            EV_ERROR(m_logger, "The restore options do not fit the engine: %s", engine->getJXErrorString().c_str());
+            result = false;
+        } else if (!transferData()) {
             EV_ERROR(m_logger, "Data transfer failed.");
             result = false;
         }

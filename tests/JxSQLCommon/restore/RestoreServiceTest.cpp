@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "WzUtils/WzClock.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimService.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -25,6 +26,9 @@ struct ServiceJob : ScriptedRestoreJob {
 class RestoreService : public RestoreJobTest {
 protected:
     void SetUp() override {
+        // The commands start real programs: 1 platform second = 10 real ms,
+        // so their bounds outlast a loaded sanitizer build.
+        wz::SetTimeScale(0.01);
         RestoreJobTest::SetUp();
         InstallServiceScripts(root);
         service.m_sServername = "node1/INST";
