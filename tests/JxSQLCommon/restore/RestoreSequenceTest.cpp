@@ -102,6 +102,31 @@ TEST_F(RestoreSequence, PathsThatRestoreNothing) {
     EXPECT_TRUE(job.restored.empty());
 }
 
+TEST_F(RestoreSequence, OutOfPlaceSnapshotDestinationFailsBeforeAnythingIsRestored) {
+    EvTask::setOption(kJob, 460525918, "3");  // destination client only: no destination
+    job.readSnapDestinationRestoreOptionsIfPresent();
+    EXPECT_EQ(job.m_restoreOptions.snapDestination.instanceId, 0u);
+
+    EvTask::setOption(kJob, 383853076, "9");
+    JXPlatformInfo().setString("MSSQLAgent", "SnapOopStageFolder", "/stage");
+    job.readSnapDestinationRestoreOptionsIfPresent();
+    EXPECT_EQ(job.m_restoreOptions.snapDestination.clientId, 3u);
+    EXPECT_EQ(job.m_restoreOptions.snapDestination.instanceId, 9u);
+    EXPECT_EQ(job.m_restoreOptions.snapDestination.stageFolder, "/stage");
+
+    struct SnapshotJob : ScriptedRestoreJob {
+        bool getRestoreOptions() override {
+            const bool ok = ScriptedRestoreJob::getRestoreOptions();
+            readSnapDestinationRestoreOptionsIfPresent();
+            return ok;
+        }
+    } snapshot;
+    snapshot.databases = {Database("sales", 5)};
+    snapshot.chains["sales"] = {Backup('D', 10)};
+    EXPECT_FALSE(StartJob(snapshot, kJob));
+    EXPECT_TRUE(snapshot.restored.empty());
+}
+
 TEST_F(RestoreSequence, LiveSyncAndLogShippingForceOverwrite) {
     job.optionFlags = kRstLogShippingOnly;
     ASSERT_TRUE(job.getRestoreOptions());
