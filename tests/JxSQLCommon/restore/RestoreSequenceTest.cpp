@@ -3,6 +3,7 @@
 #include "JxJobClient/JobRegistration.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "tests/JxSQLCommon/restore/RestoreJobFixture.h"
 
@@ -196,6 +197,17 @@ TEST_F(RestoreStart, TaskOptionsAndSwitches) {
     EXPECT_EQ(toDisk.m_skipBackupTypes, "L");
     EXPECT_FALSE(toDisk.m_appendRestartInQuery);
     EXPECT_FALSE(toDisk.m_multiStreamRestore);
+}
+
+TEST_F(RestoreStart, EmptyReplicationListIsAnOrdinaryRestore) {
+    std::string xml;
+    ASSERT_EQ(TMMsg::EntityListResp().serialize(xml), 0);
+    EvTask::setOption(kJob, 120012, xml);
+    job.databases = {Database("sales", 5)};
+    job.chains["sales"] = {Backup('D', 1)};
+    EXPECT_TRUE(Start());
+    EXPECT_EQ(CompletedStatus(), "1");
+    EXPECT_EQ(job.m_restoreOptions.optionFlags, kRstOverwrite) << "no options forced";
 }
 
 TEST_F(RestoreStart, LiveSyncTaskThatCannotBeSetUpFailsWithItsCause) {
