@@ -285,12 +285,7 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
                         static_cast<char>(backup.backupType), dbName.c_str(), first, last);
         }
 
-        // The engine checks its options (tunables included) before it
-        // takes the statement.
-        if (!engine->InitializeVDI()) {
-            EV_ERROR(m_logger, "The restore options do not fit the engine: %s", engine->getJXErrorString().c_str());
-            result = false;
-        } else if (!transferData()) {
+        if (!transferData()) {
             EV_ERROR(m_logger, "Data transfer failed.");
             result = false;
         }
