@@ -123,7 +123,9 @@ bool CJxSQLVDIBase::SetServerName(const std::string& instance, const std::string
 
 bool CJxSQLVDIBase::StartVDIOperation() {
     VdiStatement& s = *m_statement;
-    if (!s.initialized || !s.connected || m_thread.joinable()) {
+    // A restore is set up without Initialize(); the checks run here then.
+    if (!s.initialized && !Initialize()) return false;
+    if (!s.connected || m_thread.joinable()) {
         VdiFail(s, -1, "The virtual-device engine is not ready for a statement.");
         return false;
     }

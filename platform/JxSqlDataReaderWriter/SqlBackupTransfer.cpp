@@ -14,6 +14,7 @@
 #include "JxSQLVDIBase/VdiDevice.h"
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFileSystem.h"
@@ -42,15 +43,19 @@ void Fail(SqlTransferState& st, CJxSQLVDIBase* engine, StreamRun& run, const std
     (void)st;
 }
 
-void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, VdiDevice* device,
-                uint64_t quota, std::atomic<uint64_t>* mediaBytes, StreamRun& run) {
+void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, JXJobCtrlClient* control,
+                VdiDevice* device, uint64_t quota, std::atomic<uint64_t>* mediaBytes, StreamRun& run) {
     // The engine gives up after its time-out and retries; the pipeline waits
     // a little longer so that the engine's own verdict comes first.
     const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
                            (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
     bool first = true;
-    for (;;) {
-        if (st->cancel->load()) return Fail(*st, engine, run, "The data transfer was stopped.", false);
+    std::string stop;
+    for (uint64_t blocks = 0;; ++blocks) {
+        if (SqlTransferStopAsked(*st, control, blocks, stop)) {
+            if (control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
+            return Fail(*st, engine, run, stop, false);
+        }
         VdiBlock block;
         VdiWait w = device->Get(block, waitMs);
         if (w == VdiWait::End) break;
@@ -106,12 +111,14 @@ void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
 
 bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     CJxSQLVDIBase* engine = nullptr;
+    JXJobCtrlClient* control = nullptr;
     int streams = 0;
     std::string dbName;
     unsigned long collectOffset = 0;
     {
         std::lock_guard<std::mutex> lock(st->mutex);
         engine = st->engine;
+        control = st->control;
         streams = st->streams;
         dbName = st->dbName;
         collectOffset = st->collectFileOffset;
@@ -180,7 +187,7 @@ bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     if (quota > 0 && library.TotalBytes(used).IsSuccess()) mediaBytes = used;
     std::vector<std::thread> threads;
     for (int i = 0; i < streams; ++i) {
-        threads.emplace_back(MoveStream, st, engine, engine->getDevice(i), quota, &mediaBytes,
+        threads.emplace_back(MoveStream, st, engine, control, engine->getDevice(i), quota, &mediaBytes,
                              std::ref(runs[static_cast<size_t>(i)]));
     }
     for (std::thread& t : threads) t.join();

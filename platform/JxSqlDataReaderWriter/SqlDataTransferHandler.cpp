@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
 #include "WzUtils/WzFileSystem.h"
@@ -46,6 +47,18 @@ SqlDataTransferHandler& SqlDataTransferHandler::operator=(SqlDataTransferHandler
 }
 
 void SqlDataTransferHandler::CanSendOptionalHeaders(bool enabled) { g_sendOptionalHeaders = enabled; }
+
+bool SqlTransferStopAsked(SqlTransferState& state, JXJobCtrlClient* control, uint64_t block, std::string& reason) {
+    if (state.cancel->load()) {
+        reason = "The data transfer was stopped.";
+        return true;
+    }
+    if (control != nullptr && block % 16 == 0 && control->checkQuitFlag()) {
+        reason = "The job manager asked the job to stop.";
+        return true;
+    }
+    return false;
+}
 
 bool SqlOptionalHeadersEnabled() { return g_sendOptionalHeaders.load(); }
 

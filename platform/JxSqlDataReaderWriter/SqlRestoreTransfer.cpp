@@ -13,6 +13,7 @@
 #include "JxSQLVDIBase/VdiDevice.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
@@ -29,7 +30,8 @@ struct ReadRun {
     std::string error;
 };
 
-void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, VdiDevice* device, ReadRun& run) {
+void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, JXJobCtrlClient* control,
+                VdiDevice* device, ReadRun& run) {
     const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
                            (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
     uint64_t done = 0;
@@ -37,8 +39,12 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
         run.error = text;
         engine->AbortOperation(text);
     };
-    while (done < run.piece.length) {
-        if (st->cancel->load()) return fail("The data transfer was stopped.");
+    std::string stop;
+    for (uint64_t blocks = 0; done < run.piece.length; ++blocks) {
+        if (SqlTransferStopAsked(*st, control, blocks, stop)) {
+            if (control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
+            return fail(stop);
+        }
         VdiBlock block;
         VdiWait w = device->Acquire(block, waitMs);
         if (w == VdiWait::Aborted) {
@@ -74,11 +80,13 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
 
 bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
     CJxSQLVDIBase* engine = nullptr;
+    JXJobCtrlClient* control = nullptr;
     std::list<RestoreArchiveInfo> archives;
     bool ignoreOffset = false;
     {
         std::lock_guard<std::mutex> lock(st->mutex);
         engine = st->engine;
+        control = st->control;
         archives = st->archives;
         ignoreOffset = st->ignoreOffset;
         st->setupCompleted = false;
@@ -152,7 +160,7 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
     if (ok) {
         std::vector<std::thread> threads;
         for (size_t i = 0; i < runs.size(); ++i) {
-            threads.emplace_back(ReadStream, st, engine, engine->getDevice(static_cast<int>(i)), std::ref(runs[i]));
+            threads.emplace_back(ReadStream, st, engine, control, engine->getDevice(static_cast<int>(i)), std::ref(runs[i]));
         }
         for (std::thread& t : threads) t.join();
         for (const ReadRun& run : runs) {

@@ -79,3 +79,8 @@ struct SqlTransferState {
 
 // Whether SendOptionalMediaHeaders keeps what it is given (process-wide).
 bool SqlOptionalHeadersEnabled();
+
+// Whether the transfer must stop: reset() asked it to, or the job manager
+// asked the job to stop (looked at every few blocks, as it costs a file
+// lookup). Sets `reason`.
+bool SqlTransferStopAsked(SqlTransferState& state, JXJobCtrlClient* control, uint64_t block, std::string& reason);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "JxJobClient/JXJobClient.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLVDIBase/CJxSQLVDI.h"
 #include "JxSQLVDIBase/VdiStreamFormat.h"
@@ -166,6 +167,66 @@ TEST_F(BackupStreamingTest, SwitchFileFailsTheNextBackupWithItsNumber) {
     EXPECT_FALSE(Backup('D', 1, &error));
     EXPECT_NE(error.find("|3049"), std::string::npos) << error;
     EXPECT_TRUE(Backup('D', 1));
+}
+
+TEST_F(BackupStreamingTest, MetadataNamesTheSetItsLsnsAndFiles) {
+    ASSERT_TRUE(Backup('D', 1));
+    SQLPmn::SQLDBBackupMetadata parsed;
+    ASSERT_EQ(parsed.unserialize(metadata), 0) << metadata;
+    std::vector<SQLPmn::SQLDBBackupInfo> sets;
+    ASSERT_TRUE(parsed.getlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, sets));
+    ASSERT_EQ(sets.size(), 1u);
+    SQLPmn::SQLDBBackupInfo full = sets[0];
+    std::vector<SQLPmn::SQLFileBackupInfo> files;
+    ASSERT_TRUE(parsed.getlistobject(SQLPmn::SQLDBBackupMetadata::kFiles, files));
+    using Info = SQLPmn::SQLDBBackupInfo;
+    EXPECT_EQ(full.getstring(Info::kDatabaseName), "Sales");
+    EXPECT_EQ(full.getstring(Info::kBackupType), "D");
+    EXPECT_EQ(full.getstring(Info::kDatabaseBackupLsn), "0");  // the first full has no base
+    std::string checkpoint = full.getstring(Info::kCheckpointLsn);
+    EXPECT_FALSE(full.getstring(Info::kFirstLsn).empty());
+    EXPECT_GT(full.getint64(Info::kBackupStartDate), 0);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].getstring(SQLPmn::SQLFileBackupInfo::kLogicalName), "Sales");
+    EXPECT_EQ(files[1].getint64(SQLPmn::SQLFileBackupInfo::kFileType), 1);
+
+    Change(1, 3);
+    ASSERT_TRUE(Backup('L', 1));
+    SQLPmn::SQLDBBackupMetadata parsedLog;
+    ASSERT_EQ(parsedLog.unserialize(metadata), 0);
+    ASSERT_TRUE(parsedLog.getlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, sets));
+    ASSERT_EQ(sets.size(), 1u);
+    SQLPmn::SQLDBBackupInfo log = sets[0];
+    EXPECT_EQ(log.getstring(Info::kBackupType), "L");
+    EXPECT_EQ(log.getstring(Info::kDatabaseBackupLsn), checkpoint);
+    EXPECT_EQ(log.getstring(Info::kFirstLsn), full.getstring(Info::kLastLsn));
+}
+
+TEST_F(BackupStreamingTest, SimpleRecoveryRefusesLogBackupsAndCopyOnlyLeavesTheChainAlone) {
+    SqlSimDatabaseSpec db;
+    db.name = "Quick";
+    db.recoveryModel = "SIMPLE";
+    ASSERT_FALSE(sim.AddDatabase(db).IsError());
+    CJxSQLVDI engine;
+    engine.setNumberOfStreams(1);
+    engine.setBackupType('L');
+    ASSERT_TRUE(engine.Initialize());
+    ASSERT_TRUE(engine.SetServerName(kServer, "Quick"));
+    handler.setDbName("Quick");
+    handler.setVDIBase(&engine);
+    handler.setStreams(1);
+    EXPECT_FALSE(handler.startTransfer());
+    EXPECT_FALSE(engine.Finalize(false));
+    EXPECT_EQ(engine.getJXErrorCode(), 4208);
+
+    ASSERT_TRUE(Backup('D', 1));
+    Change(2, 5);
+    ASSERT_TRUE(Backup('L', 1, nullptr, true));  // copy-only: the records stay for the next log backup
+    uint64_t copyOnly = writers[1]->getBytesTransferred();
+    ASSERT_TRUE(Backup('L', 1));
+    EXPECT_EQ(writers[1]->getBytesTransferred(), copyOnly);
+    ASSERT_TRUE(Backup('L', 1));
+    EXPECT_LT(writers[1]->getBytesTransferred(), copyOnly);  // the previous one took them
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "VdiHarness.h"
 #include "WzUtils/WzFileSystem.h"
@@ -164,21 +165,37 @@ TEST_F(PipelineFaultsTest, AFailedDatabasesPiecesNeverReachALaterCommit) {
     EXPECT_TRUE(pieces[0].committed);
 }
 
-TEST_F(PipelineFaultsTest, TheStopRequestEndsARestoreAndLeavesTheDatabaseAsItWas) {
+TEST_F(PipelineFaultsTest, AStopRequestEndsBackupAndRestoreAtOnceAndLeavesTheDatabaseAsItWas) {
     SqlDataTransferHandler backup(true, 95, 7, 2, "cs", 1, 0);
     std::list<RestoreArchiveInfo> full;
     ASSERT_TRUE(Backup(backup, "A", 'D', 1, &full).ok);
     ASSERT_TRUE(backup.closePipeline(1, false));
+
+    JXJobCtrlClient control(96);
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(96));
+    SqlDataTransferHandler stopped(true, 96, 7, 2, "cs", 1, 0);
+    stopped.setJobControllerObject(&control);
+    Outcome o = Backup(stopped, "B", 'D', 1);
+    EXPECT_FALSE(o.ok);
+    EXPECT_FALSE(o.timedOut);
+    EXPECT_EQ(o.code, 3013) << o.text;
+    EXPECT_NE(o.text.find("asked the job to stop"), std::string::npos) << o.text;
+
+    SqlDataTransferHandler handler;
+    handler.setJobControllerObject(&control);
     CJxSQLVDI engine;
     engine.SetRestore();
     Configure(engine, 1);
-    engine.setLoadingState();
     engine.addFileToRename("A", root.File("r/a.mdf"));
     engine.addFileToRename("A_log", root.File("r/a.ldf"));
     ASSERT_TRUE(engine.Initialize());
     ASSERT_TRUE(engine.SetServerName(kServer, "ACopy"));
-    engine.setQuit(true);
+    handler.setVDIBase(&engine);
+    handler.setStreams(1);
+    handler.setRestoreArchiveFileInfoList(full);
+    EXPECT_FALSE(handler.startTransfer());
     EXPECT_FALSE(engine.Finalize(true));
+    EXPECT_TRUE(engine.isQuit());
     EXPECT_EQ(DatabaseState(sim, "ACopy"), -1);
 }
 

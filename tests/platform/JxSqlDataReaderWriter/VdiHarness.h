@@ -103,7 +103,7 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
     }
     if (options.replace) engine.setReplace();
     engine.setVerifyOnly(options.verifyOnly);
-    EXPECT_TRUE(engine.Initialize());
+    // As the restore job does: no Initialize(), the server last.
     EXPECT_TRUE(engine.SetServerName(kServer, database));
     handler.setDbName(database);
     handler.setVDIBase(&engine);
