@@ -35,7 +35,7 @@ protected:
         ASSERT_FALSE(sim.Create(server).IsError());
         SqlSimDatabaseSpec db;
         db.name = "Sales";
-        db.dataSize = 512 * 1024;
+        db.dataSize = dataSize;
         ASSERT_FALSE(sim.AddDatabase(db).IsError());
         SqlSimFileSpec extra;
         extra.database = "Sales";
@@ -101,18 +101,22 @@ protected:
 
     // Runs the job: its result, and the status it reported.
     bool Run(uint64_t jobId, int* status = nullptr) {
+        CSQLRestoreBase job;
+        return Run(job, jobId, status);
+    }
+    bool Run(CSQLRestoreBase& job, uint64_t jobId, int* status = nullptr) {
         JxServePutRestoreTask(kTask, task);
         const std::string id = std::to_string(jobId);
         const std::string token = id + ":1:1";
         const char* args[] = {"jxsqlrestore", "-j", id.c_str(), "-token", token.c_str(), "-rt", "77"};
         RestoreOptionsParser parser;
         EXPECT_TRUE(parser.parse(7, args).IsSuccess());
-        CSQLRestoreBase job;
         const bool result = job.startRestore(parser);
         if (status != nullptr) *status = job.getReportedJobStatus();
         return result;
     }
 
+    uint64_t dataSize = 512 * 1024;  // of Sales' primary file, set before SetUp
     SqlSimInstance sim;
     JxServeRestoreTask task;
     FakeSqlServerAccount account;

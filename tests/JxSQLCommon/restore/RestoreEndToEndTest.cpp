@@ -5,8 +5,11 @@
 
 #include <cerrno>
 #include <ctime>
+#include <filesystem>
 
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxLib/JXGlobalParam.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimService.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -163,6 +166,45 @@ TEST_F(RestoreEndToEnd, MasterRestoreRunsTheSingleUserServerAndBringsTheServiceB
     // Every process the job started has been reaped.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+// A job asked to stop while its log backup is transferred.
+struct StopDuringTransferJob : CSQLRestoreBase {
+    void initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) override {
+        CSQLRestoreBase::initializeForPreDBRestore(db, backup);
+        if (backup.backupType == kBackupTypeLog) JXJobCtrlClient::requestStop(m_jobId);
+    }
+};
+
+size_t ThreadCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+class RestoreEndToEndLarge : public RestoreEndToEnd {
+protected:
+    void SetUp() override {
+        dataSize = 32 * 1024 * 1024;
+        RestoreEndToEnd::SetUp();
+    }
+};
+
+TEST_F(RestoreEndToEndLarge, StopDuringTheTransferEndsTheJobKilledAndLeavesTheDatabaseRestoring) {
+    JXGlobalParam::setProperty("RecoveryUpdateSecs_81", "1");
+    Take('D', 100, 1000, 2);
+    Change(2048, 1);  // 16 MiB of log: a transfer longer than the progress interval
+    Take('L', 200, 2000);
+    RelocateToCopy();
+    const size_t threadsBefore = ThreadCount();
+    StopDuringTransferJob job;
+    int status = 0;
+    EXPECT_FALSE(Run(job, 42, &status));
+    EXPECT_EQ(status, 4);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_RESTORING);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    auto statuses = vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt");
+    EXPECT_EQ(statuses, "3\tCopy\n");
 }
 
 }  // namespace
