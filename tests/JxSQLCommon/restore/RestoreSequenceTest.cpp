@@ -126,6 +126,10 @@ TEST_F(RestoreSequence, OutOfPlaceSnapshotDestinationFailsBeforeAnythingIsRestor
     snapshot.chains["sales"] = {Backup('D', 10)};
     EXPECT_FALSE(StartJob(snapshot, kJob));
     EXPECT_TRUE(snapshot.restored.empty());
+    auto causes = Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].List("args"),
+              (std::vector<std::string>{"Out-of-place snapshot restore is not available on this platform."}));
 }
 
 TEST_F(RestoreSequence, LiveSyncAndLogShippingForceOverwrite) {
