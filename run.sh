@@ -4,6 +4,7 @@
 #   ./run.sh test   install what is missing, build, run every test (normal and sanitizer builds)
 #   ./run.sh setup  only install what is missing
 #   ./run.sh build  only build (normal build in build/)
+#   ./run.sh bench  build, then run every benchmark program build/tools/bench/bench_* in turn
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -51,6 +52,18 @@ run_fuzzers() {
     done
 }
 
+# Runs each benchmark program in turn (they print their own figures);
+# arguments after "bench" go to every program.
+run_benchmarks() {
+    local status=0
+    for b in build/tools/bench/bench_*; do
+        [ -x "$b" ] || continue
+        echo "== $(basename "$b")"
+        "$b" "$@" || { echo "$(basename "$b") failed" >&2; status=1; }
+    done
+    return $status
+}
+
 case "${1:-}" in
     setup) setup ;;
     build) setup; build build ;;
@@ -67,8 +80,14 @@ case "${1:-}" in
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
         run_fuzzers
         ;;
+    bench)
+        shift
+        setup
+        build build
+        run_benchmarks "$@"
+        ;;
     *)
-        echo "usage: $0 demo|test|setup|build" >&2
+        echo "usage: $0 demo|test|setup|build|bench" >&2
         exit 2
         ;;
 esac

@@ -1,6 +1,5 @@
 // CSQLCommon: job-results staging folder, folder listings, folder creation,
 // free space and file-name helpers.
-#include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -11,10 +10,13 @@
 #include <cwchar>
 #include <strings.h>
 
+#include <string>
+#include <vector>
+
 #include "JxLib/JXPIAgent.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "WzUtils/FXErrorUtil.h"
-#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -22,36 +24,25 @@ constexpr int kAgentAppType = 81;
 
 // Creates one directory level (0755); an existing directory is fine.
 bool MakeLevel(const std::string& path) {
-    if (::mkdir(path.c_str(), 0755) == 0) return true;
+    wz::FileSystem& fs = wz::Fs();
+    if (fs.Mkdir(path, 0755) == 0) return true;
     struct stat st {};
-    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return errno == EEXIST && fs.Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsFolder(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return wz::Fs().Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
-
-bool IsRelativeFolder(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 // Calls `visit(name)` for every entry of `folder` but "." and "..". False when
 // the folder cannot be opened or read to its end.
 template <typename Visit>
 bool ListFolder(const std::string& folder, Visit visit) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            ok = errno == 0;
-            break;
-        }
-        if (!IsRelativeFolder(entry->d_name)) visit(std::string(entry->d_name));
-    }
-    ::closedir(dir);
-    return ok;
+    std::vector<std::string> names;
+    if (wz::Fs().ReadDirectory(folder, names) != 0) return false;
+    for (const std::string& name : names) visit(name);
+    return true;
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
@@ -71,7 +62,7 @@ uint64_t CSQLCommon::GetJobresultsDir(std::string& path, uint64_t id1, uint64_t 
         return 1;
     }
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    if (!wz::MakeDirectories(directory)) {
+    if (wz::MakeDirectoryTree(directory) != 0) {
         EV_ERROR(m_logger, "Failed to create staging directory [%s] with error [%d].", directory.c_str(), errno);
         return 1;
     }
@@ -138,7 +129,7 @@ bool CSQLCommon::CreateFolderInDirectory(std::string& parent, std::string name) 
         return false;
     }
     std::string path = parent + (parent.back() == '/' ? "" : "/") + name;
-    if (!wz::MakeDirectories(path)) {
+    if (wz::MakeDirectoryTree(path) != 0) {
         EV_ERROR(m_logger, "Failed to create folder [%s] in parent folder [%s] with error [%s].", name.c_str(),
                  parent.c_str(), std::strerror(errno));
         return false;

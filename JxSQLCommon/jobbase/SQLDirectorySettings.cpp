@@ -14,7 +14,7 @@ bool MSSQLAgentHomeDirectory::getOptionValue(std::string& value, bool) {
 }
 
 SnapMountProdDirectory::SnapMountProdDirectory()
-    : m_libraryName("JXSnapHandler"), m_mountKind("SnapVolumeMounts"), m_cleanupEntry("CleanupSnapMounts") {}
+    : m_libraryName("JXSnapHandler"), m_mountKind(kMountKind), m_cleanupEntry("CleanupSnapMounts") {}
 
 bool SnapMountProdDirectory::getOptionValue(std::string& value, bool) {
     std::string library = CWzLibrary(true).GetLibraryNameForName(m_libraryName);

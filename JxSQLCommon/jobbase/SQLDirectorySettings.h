@@ -23,6 +23,9 @@ class SnapMountProdDirectory : public SQLAdditionalSettings {
 public:
     SnapMountProdDirectory();
 
+    // The mount kind the directory is registered under.
+    static constexpr const char* kMountKind = "SnapVolumeMounts";
+
     bool getOptionValue(std::string& value, bool refresh);
     using SQLAdditionalSettings::getOptionValue;
 

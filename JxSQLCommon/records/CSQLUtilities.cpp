@@ -9,6 +9,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxLib/JxProcess.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -16,15 +17,16 @@ namespace {
 // tells whether this call made it.
 int MakeOneDirectory(const std::string& path, bool& made) {
     made = false;
+    wz::FileSystem& fs = wz::Fs();
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (::mkdir(path.c_str(), 0755) == 0) {
+    if (fs.Stat(path, &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (fs.Mkdir(path, 0755) == 0) {
         made = true;
         return 0;
     }
     const int err = errno;
     // Another process may have made it meanwhile.
-    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 0;
+    if (err == EEXIST && fs.Stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return 0;
     return err;
 }
 

@@ -5,10 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "JxLib/EvDebug.h"
 #include "WzUtils/FXErrorUtil.h"
@@ -18,18 +26,80 @@ namespace {
 
 constexpr size_t kOwnerTextWidth = 50;
 constexpr uint32_t kOpenRetryMs = 1000;
-constexpr uint32_t kLockRetryMs = 200;
+// Waiters line up on this byte, far beyond the owner text, before they ask for
+// the lock itself (see DoLocking).
+constexpr off_t kQueueByte = off_t{1} << 40;
+// Longest single wait for the waiting thread, so the deadline is looked at
+// again even if a wake-up were lost.
+constexpr int64_t kWaitSliceMs = 60000;
 
-// The region of a lock: from the start of the file over `length` bytes
-// (0 = the whole file, however far it grows).
-struct flock LockRegion(short type, off_t length) {
+// The region of a lock: from the start of the file over `length` bytes.
+struct flock LockRegion(short type, off_t start, off_t length) {
     struct flock region {};
     region.l_type = type;
     region.l_whence = SEEK_SET;
-    region.l_start = 0;
+    region.l_start = start;
     region.l_len = length;
     region.l_pid = 0;  // required for open-file-description locks
     return region;
+}
+
+// One lock call; 0 or the errno value. A blocking call interrupted by a
+// signal is made again.
+int SetLock(int fd, int command, struct flock region) {
+    for (;;) {
+        if (::fcntl(fd, command, &region) == 0) return 0;
+        if (errno != EINTR) return errno;
+    }
+}
+
+int ReleaseQueueByte(int fd) { return SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, kQueueByte, 1)); }
+
+// Takes the queue byte, then the lock, without waiting; EAGAIN when either
+// is taken. A process that just released the lock thus cannot retake it
+// ahead of a waiter who already holds the queue byte.
+int TryLockInTurn(int fd, const struct flock& region) {
+    int err = SetLock(fd, F_OFD_SETLK, LockRegion(F_WRLCK, kQueueByte, 1));
+    if (err != 0) return err;
+    err = SetLock(fd, F_OFD_SETLK, region);
+    (void)ReleaseQueueByte(fd);  // a failure leaves a byte no one else uses locked until close
+    return err;
+}
+
+// Waits in the kernel's queue: first for the queue byte, where waiters are
+// served in the order they came, then for the lock, which only the head of
+// the queue asks for.
+int WaitForLockInTurn(int fd, const struct flock& region) {
+    int err = SetLock(fd, F_OFD_SETLKW, LockRegion(F_WRLCK, kQueueByte, 1));
+    if (err != 0) return err;
+    err = SetLock(fd, F_OFD_SETLKW, region);
+    (void)ReleaseQueueByte(fd);
+    return err;
+}
+
+// What the caller and its waiting thread share. The thread waits on a
+// descriptor of its own; when the caller gives up first, the thread closes
+// that descriptor as soon as its wait ends, which passes the turn on.
+struct LockWait {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    int error = 0;
+    int fd = -1;
+};
+
+void WaitInThread(const std::shared_ptr<LockWait>& wait, struct flock region) {
+    int err = WaitForLockInTurn(wait->fd, region);
+    std::lock_guard<std::mutex> lock(wait->mutex);
+    wait->error = err;
+    wait->done = true;
+    if (wait->abandoned) {
+        ::close(wait->fd);
+        wait->fd = -1;
+        return;
+    }
+    wait->finished.notify_one();
 }
 
 }  // namespace
@@ -72,9 +142,7 @@ CWzError CLockFileBase::Lock(sfTime_t seconds) {
     if (m_locked) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Already locked");
     if (m_fd < 0) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "File is not opened");
 
-    const sfTime_t tries = seconds > std::numeric_limits<sfTime_t>::max() / 5 ? std::numeric_limits<sfTime_t>::max()
-                                                                              : seconds * 5;
-    CWzError result = DoLocking(F_WRLCK, tries);
+    CWzError result = DoLocking(F_WRLCK, seconds);
     if (m_locked && !result.IsError() && !m_ownerText.empty()) {
         result = Truncate();
         if (!result.IsError()) {
@@ -86,40 +154,81 @@ CWzError CLockFileBase::Lock(sfTime_t seconds) {
     return result;
 }
 
-CWzError CLockFileBase::DoLocking(unsigned long lockType, sfTime_t tries) {
+CWzError CLockFileBase::DoLocking(unsigned long lockType, sfTime_t seconds) {
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to determine the file size");
     }
-    struct flock region = LockRegion(static_cast<short>(lockType), info.st_size);
+    // The file's present content, or everything before the queue byte while
+    // it is empty.
+    const struct flock region =
+        LockRegion(static_cast<short>(lockType), 0, info.st_size > 0 ? info.st_size : kQueueByte);
 
     EvDebug log;
     log.setJobId(static_cast<uint64_t>(m_jobId));
-    for (sfTime_t attempt = 0;; ) {
-        if (attempt >= tries) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Failed to get a lock");
-        if (::fcntl(m_fd, F_OFD_SETLK, &region) == 0) {
-            m_locked = true;
-            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "Successfully got a lock");
-            return CWzError::Success();
-        }
-        const int err = errno;
-        if (err == EACCES || err == EAGAIN) {
-            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2,
-                       "Some other process has it locked. Sleeping 200 milliseconds");
-            WZSLEEP_InTeRnAl(kLockRetryMs);
-            ++attempt;
-        } else if (err == EINTR) {
-            ++attempt;
-        } else {
-            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Failed to get a lock");
-        }
+    int err = TryLockInTurn(m_fd, region);
+    if (err == EACCES || err == EAGAIN) {
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "Some other process has it locked. Waiting for our turn");
+        err = WaitInTurn(region, seconds);
     }
+    if (err != 0) {
+        if (err != ETIMEDOUT) {
+            log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Lock wait failed: %s", std::strerror(err));
+        }
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Failed to get a lock");
+    }
+    m_locked = true;
+    log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "Successfully got a lock");
+    return CWzError::Success();
+}
+
+int CLockFileBase::WaitInTurn(const struct flock& region, sfTime_t seconds) {
+    // The waiting thread needs a descriptor of its own (a new open file
+    // description of the same file), so that its lock and its closing never
+    // touch this object's descriptor.
+    if (seconds == 0) return ETIMEDOUT;  // no time to wait: no thread for it
+    auto wait = std::make_shared<LockWait>();
+    wait->fd = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDWR | O_CLOEXEC);
+    if (wait->fd < 0) return errno;
+    const sfTime_t maxSeconds = static_cast<sfTime_t>(std::numeric_limits<int64_t>::max() / 4000);
+    const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(std::min(seconds, maxSeconds)) * 1000;
+    std::thread waiter;
+    try {
+        waiter = std::thread(WaitInThread, wait, region);
+    } catch (const std::system_error& error) {
+        ::close(wait->fd);
+        return error.code().value() != 0 ? error.code().value() : EAGAIN;
+    }
+
+    std::unique_lock<std::mutex> lock(wait->mutex);
+    while (!wait->done) {
+        const int64_t left = deadline - wz::ClockMs();
+        if (left <= 0) break;
+        wait->finished.wait_for(lock, std::chrono::milliseconds(wz::RealMs(std::min(left, kWaitSliceMs))));
+    }
+    if (!wait->done) {
+        // Still queued: the thread gives the lock up the moment it gets it.
+        wait->abandoned = true;
+        lock.unlock();
+        waiter.detach();
+        return ETIMEDOUT;
+    }
+    lock.unlock();
+    waiter.join();
+    if (wait->error != 0) {
+        ::close(wait->fd);
+        return wait->error;
+    }
+    // The lock belongs to the new descriptor: it becomes this object's.
+    ::close(m_fd);
+    m_fd = wait->fd;
+    return 0;
 }
 
 CWzError CLockFileBase::Unlock() {
     // Release the whole file: a lock taken while the file was empty covers
     // everything, and releasing only the bytes written since would keep the rest.
-    struct flock region = LockRegion(F_UNLCK, 0);
+    struct flock region = LockRegion(F_UNLCK, 0, 0);
     if (::fcntl(m_fd, F_OFD_SETLK, &region) == -1) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to unlock the file.");
     }

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+struct flock;
+
 #include "WzUtils/CWzError.h"
 
 typedef uint64_t sfTime_t;
@@ -30,8 +32,10 @@ public:
     virtual CWzError Open(const std::string& path, int attempts, int mode);
     // Releases a lock this object holds, then closes the descriptor.
     virtual CWzError Close();
-    // Takes the exclusive lock, trying every 200 ms for up to `seconds`, then
+    // Takes the exclusive lock, waiting up to `seconds` (platform time), then
     // writes the owner text, blank-padded to 50 characters, into the file.
+    // Waiters are served in the order they came: one that releases the lock
+    // and asks again queues behind those already waiting.
     virtual CWzError Lock(sfTime_t seconds);
     // Releases the lock; the file's content stays for the next holder to see.
     virtual CWzError Unlock();
@@ -42,14 +46,19 @@ public:
     virtual CWzError Write(const std::string& data) const;
     // Empties the file and moves the position back to its start.
     virtual CWzError Truncate() const;
-    // The non-blocking retry loop behind Lock: `tries` attempts, 200 ms apart.
-    virtual CWzError DoLocking(unsigned long lockType, sfTime_t tries);
+    // The wait behind Lock: takes the lock at once when no one holds or
+    // waits for it, else waits in the kernel's queue for up to `seconds`.
+    virtual CWzError DoLocking(unsigned long lockType, sfTime_t seconds);
 
     void SetJobId(long long jobId) { m_jobId = jobId; }
     bool IsOpened() const { return m_opened; }
     bool IsLocked() const { return m_locked; }
 
 private:
+    // Waits on a thread of its own (the kernel's lock wait cannot be bounded
+    // otherwise); 0 once locked, else an errno value (ETIMEDOUT).
+    int WaitInTurn(const struct flock& region, sfTime_t seconds);
+
     int m_fd = -1;
     bool m_opened = false;
     bool m_locked = false;

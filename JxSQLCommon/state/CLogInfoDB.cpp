@@ -1,9 +1,7 @@
 // CLogInfoDB: schema and fixed queries of the log-information database.
 #include "JxSQLCommon/state/CLogInfoDB.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -16,8 +14,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
 #include "WzUtils/FXString.h"
-#include "WzUtils/WzAppendFile.h"
-#include "WzUtils/auto_handle.h"
+#include "WzUtils/WzFileSystem.h"
 
 const char* const CLogInfoDB::kDatabasesSchema =
     "    SerialNo        INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT,"
@@ -48,7 +45,7 @@ constexpr int32_t E_COLLECT_FILE_WRITE = static_cast<int32_t>(0x80070306u);  // 
 
 bool FileExists(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    return wz::Fs().Stat(path, &info) == 0;
 }
 
 // The metadata file beside a dump: a trailing ".jxf", then a trailing ".bak"
@@ -168,15 +165,17 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
     std::string collectName;
     CWzError error = FXPath::SplitParentPath(collectFilePath, folder, collectName);
     if (error.IsError()) return error.Push(FXCODELOC, "FXPath::SplitParentPath failed %s", collectFilePath.c_str());
-    (void)::unlink(collectFilePath.c_str());  // a missing file is fine
-
     DBLocker locker(this, GetLocality(), GetJobId(), true);
     if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
     std::unique_ptr<SQueryHandle> query =
         ExecuteQuery("SELECT FileName FROM Logs WHERE Swept = 0 ORDER BY DBSerialNo_FK, FileName");
     if (!query) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null");
 
+    // The whole list is gathered first and then replaces the collect file in
+    // one step, so a failure leaves the previous file as it was and never a
+    // list cut short.
     EvDebug log = Log();
+    std::string content;
     unsigned int added = 0;
     try {
         while (query->m_query->NextRow()) {
@@ -200,25 +199,7 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                            metadataPath.c_str());
                 continue;
             }
-            if (added == 0) {
-                // Made once, before the first line, so that a collect file
-                // that cannot be made is reported as such.
-                auto_handle collect(::open(collectFilePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-                if (!collect.is_valid()) {
-                    return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open collect file [%s]",
-                                                   collectFilePath.c_str());
-                }
-                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]",
-                           collectFilePath.c_str());
-            }
-            if (!wz::AppendToFile(collectFilePath, backupPath + "\n")) {
-                const std::string text = std::strerror(errno);
-                log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "  Failed to add [%s]. Error: [%s]",
-                           fileName.c_str(), text.c_str());
-                return FXErrorUtil::ErrorHResult(FXCODELOC, E_COLLECT_FILE_WRITE,
-                                                 "Failed to add [%s] entry into the collect file [%s]. Error: [%s]",
-                                                 fileName.c_str(), collectFilePath.c_str(), text.c_str());
-            }
+            content += backupPath + "\n";
             log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, " Added [%s]", fileName.c_str());
             ++added;
         }
@@ -228,13 +209,27 @@ CWzError CLogInfoDB::GenerateCollectFileForSweep(const std::string& collectFileP
                                        e.what());
     }
     if (added == 0) {
+        // No entry: no collect file, as a sweep with nothing to do expects.
+        if (wz::Fs().Unlink(collectFilePath) != 0 && errno != ENOENT) {
+            return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not remove the previous collect file [%s]",
+                                           collectFilePath.c_str());
+        }
         log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0,
                    "No log entry found in [%s] for sweeping. Nothing added to collect file [%s]",
                    GetFullDatabaseName().c_str(), collectName.c_str());
-    } else {
-        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Added %u entries to collect file [%s]", added,
-                   collectName.c_str());
+        return CWzError::Success();
     }
+    log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Populating collect file [%s]", collectFilePath.c_str());
+    if (!wz::WriteFileAtomically(collectFilePath, content)) {
+        const std::string text = std::strerror(errno);
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Failed to write the collect file [%s]. Error: [%s]",
+                   collectFilePath.c_str(), text.c_str());
+        return FXErrorUtil::ErrorHResult(FXCODELOC, E_COLLECT_FILE_WRITE,
+                                         "Could not write collect file [%s]. Error: [%s]", collectFilePath.c_str(),
+                                         text.c_str());
+    }
+    log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Added %u entries to collect file [%s]", added,
+               collectName.c_str());
     return CWzError::Success();
 }
 

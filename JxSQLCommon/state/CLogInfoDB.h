@@ -48,7 +48,8 @@ public:
     CWzError GetLogRecords(const FX::CSQLite3Sql& condition, unsigned int serial) const;
     // Writes the absolute paths of the unswept dumps whose .bak and .xml
     // files both exist, one per line, into the collect file (which lies in
-    // the dump folder); no such dump leaves no collect file.
+    // the dump folder); no such dump leaves no collect file. The file is
+    // replaced whole: a failure leaves the previous one as it was.
     CWzError GenerateCollectFileForSweep(const std::string& collectFilePath) const;
     // Deletes rows of Logs.
     CWzError Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const;

@@ -8,6 +8,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ EvDebug CSQLiteBase::Log() const {
 
 bool CSQLiteBase::Exists() const {
     struct stat info {};
-    return ::stat(m_fullName.c_str(), &info) == 0;
+    return wz::Fs().Stat(m_fullName, &info) == 0;
 }
 
 CWzError CSQLiteBase::Open(bool create) const {

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr uint32_t ERROR_INVALID_METADATA = 1465;
 
 bool IsFile(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    return wz::Fs().Stat(path, &info) == 0;
 }
 
 }  // namespace
@@ -47,8 +47,9 @@ bool DumpXMLFile::DoesXMLFileExists(const std::string& bak) const {
 
 CWzError DumpXMLFile::ReadInXmlFileContents(const std::string& xml, std::string& contents) const {
     if (xml.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "strXmlFile is empty");
+    wz::FileSystem& fs = wz::Fs();
     struct stat info {};
-    if (::stat(xml.c_str(), &info) != 0) {
+    if (fs.Stat(xml, &info) != 0) {
         return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_FILE_NOT_FOUND, "XML file %s not found", xml.c_str());
     }
     if (info.st_size == 0) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "File size is 0 %s", xml.c_str());
@@ -56,7 +57,7 @@ CWzError DumpXMLFile::ReadInXmlFileContents(const std::string& xml, std::string&
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "File %s is too large (%lld bytes)", xml.c_str(),
                                          static_cast<long long>(info.st_size));
     }
-    const int fd = ::open(xml.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = fs.Open(xml, O_RDONLY);
     if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "CreateFileW failed");
 
     // The size was taken before the open: a file that grew meanwhile is read
@@ -64,17 +65,17 @@ CWzError DumpXMLFile::ReadInXmlFileContents(const std::string& xml, std::string&
     std::vector<char> buffer(static_cast<size_t>(info.st_size));
     size_t total = 0;
     while (total < buffer.size()) {
-        ssize_t n = ::read(fd, buffer.data() + total, buffer.size() - total);
+        ssize_t n = fs.Read(fd, buffer.data() + total, buffer.size() - total);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int err = errno;
-            ::close(fd);
+            (void)fs.Close(fd);  // the read error is the one to report
             return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "ReadFile failed for %s", xml.c_str());
         }
         if (n == 0) break;
         total += static_cast<size_t>(n);
     }
-    ::close(fd);
+    (void)fs.Close(fd);  // read-only: everything wanted has been read
     const void* zero = std::memchr(buffer.data(), '\0', total);
     contents.assign(buffer.data(), zero ? static_cast<const char*>(zero) - buffer.data() : total);
     return CWzError::Success();

@@ -3,6 +3,6 @@
 
 CWzError JX1MinRPOLockFile::Unlock() { return CLockFileBase::Unlock(); }
 
-CWzError JX1MinRPOLockFile::DoLocking(unsigned long lockType, sfTime_t tries) {
-    return CLockFileBase::DoLocking(lockType, tries);
+CWzError JX1MinRPOLockFile::DoLocking(unsigned long lockType, sfTime_t seconds) {
+    return CLockFileBase::DoLocking(lockType, seconds);
 }

@@ -9,5 +9,5 @@ public:
     using CLockFileBase::CLockFileBase;
 
     CWzError Unlock() override;
-    CWzError DoLocking(unsigned long lockType, sfTime_t tries) override;
+    CWzError DoLocking(unsigned long lockType, sfTime_t seconds) override;
 };

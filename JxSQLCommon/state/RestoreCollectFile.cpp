@@ -2,13 +2,11 @@
 // restore collect file.
 #include "JxSQLCommon/state/RestoreCollectFile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "JxSQLCommon/state/DumpXMLFile.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -35,7 +34,7 @@ std::string Join(std::string folder, const std::string& name) {
 
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return wz::Fs().Stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool IsDumpOf(const std::string& name, const std::string& prefix) {
@@ -47,10 +46,7 @@ bool IsDumpOf(const std::string& name, const std::string& prefix) {
 // The names in a folder, sorted, so that scans do not depend on the order
 // the file system lists them in.
 CWzError ListFolder(const std::string& path, std::vector<std::string>& names) {
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "opendir failed");
-    while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
-    ::closedir(dir);
+    if (wz::Fs().ReadDirectory(path, names) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "opendir failed");
     std::sort(names.begin(), names.end());
     return CWzError::Success();
 }
@@ -167,27 +163,22 @@ CWzError RestoreCollectFile::Save(const LSNS& lsns, const std::string& fullPath,
     if (fullPath.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "fullPath is empty");
     if (lsns.empty()) return CWzError::Success().Push(FXCODELOC, "LSNs empty");
 
-    const int fd = ::open(fullPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s Count not open", fullPath.c_str());
+    std::string content;
     for (const auto& [key, info] : lsns) {
         std::string line = withLSNs ? "[" + info.firstLSN + "] [" + info.lastLSN + "] " + info.backupFile
                                     : info.backupFile;
-        bool ok = line.find_first_of("\r\n") == std::string::npos;  // one dump, one line
-        line += '\n';
-        size_t done = 0;
-        while (ok && done < line.size()) {
-            ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            ok = n > 0;
-            if (ok) done += static_cast<size_t>(n);
+        // One dump, one line: a line break (the LSNs come from a dump's
+        // metadata file) would make a reader see a dump that is not there.
+        if (line.find_first_of("\r\n") != std::string::npos) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s Failed to putline: the entry of [%s] breaks the line",
+                                             fullPath.c_str(), info.backupFile.c_str());
         }
-        if (!ok) {
-            ::close(fd);
-            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s Failed to putline", fullPath.c_str());
-        }
+        content += line + '\n';
     }
-    if (::close(fd) != 0 && errno != EINTR) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s Failed to putline", fullPath.c_str());
+    if (!wz::WriteFileAtomically(fullPath, content)) {
+        const int error = errno;
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s Failed to putline: %s", fullPath.c_str(),
+                                         std::strerror(error));
     }
     return CWzError::Success();
 }

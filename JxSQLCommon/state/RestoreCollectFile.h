@@ -24,7 +24,9 @@ public:
     virtual CWzError Save(const DB_LSNS& databases, const std::string& folder, const std::string& jobID,
                           bool withLSNs) const;
     // Writes one restore collect file; an empty map writes nothing and gives
-    // a success carrying "LSNs empty".
+    // a success carrying "LSNs empty". The file is replaced whole: an entry
+    // that would break a line, or a failed write, leaves the previous file
+    // as it was.
     virtual CWzError Save(const LSNS& lsns, const std::string& fullPath, bool withLSNs) const;
     // Reads a restore collect file into `lsns`, checking each dump again;
     // dumps swept meanwhile are skipped. Fails when the map stays empty.

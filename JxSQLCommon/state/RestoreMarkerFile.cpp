@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -12,6 +11,7 @@
 #include "JxSQLCommon/records/SqlConvert.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ struct flock WholeFile(short type) {
 RestoreMarkerFile::~RestoreMarkerFile() {
     // Remove before the handle closes: once the lock goes with the descriptor
     // another job could take the name over, and its marker must stay.
-    if (m_handle.is_valid()) ::unlink(m_path.c_str());
+    // A marker that cannot be removed is one IsStale() recognises later.
+    if (m_handle.is_valid()) (void)wz::Fs().Unlink(m_path);
 }
 
 CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string& database, const std::string& jobID) {
@@ -40,8 +41,9 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
     if (database.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbName is empty");
     if (jobID.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "jobID is empty");
     if (m_handle.is_valid()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "File handle already setup");
+    wz::FileSystem& fs = wz::Fs();
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (fs.Stat(folder, &info) != 0 || !S_ISDIR(info.st_mode)) {
         return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_PATH_NOT_FOUND_CODE, "Path %s not found", folder.c_str());
     }
 
@@ -51,14 +53,18 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
                                            : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "%s", name.c_str());
     if (error.IsError()) return error.Push(FXCODELOC, "Could not append fileName to marker path");
 
-    m_handle.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!m_handle.is_valid()) m_handle.reset(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    // A marker of the same name left by a job that is gone is taken over;
+    // one this call made is removed again when it cannot be held.
+    m_handle.reset(fs.Open(path, O_RDWR | O_CREAT | O_EXCL, 0644));
+    const bool made = m_handle.is_valid();
+    if (!made && errno == EEXIST) m_handle.reset(fs.Open(path, O_RDWR | O_TRUNC));
     if (!m_handle.is_valid()) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not make marker %s", path.c_str());
     }
     struct flock region = WholeFile(F_RDLCK);
     if (::fcntl(m_handle.get(), F_OFD_SETLK, &region) != 0) {
         const int err = errno;
+        if (made) (void)fs.Unlink(path);  // the lock error is the one to report
         m_handle.reset();
         return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Could not make marker %s", path.c_str());
     }
@@ -70,7 +76,7 @@ CWzError RestoreMarkerFile::Create(const std::string& folder, const std::string&
 
 CWzError RestoreMarkerFile::IsStale(const std::string& path, bool& stale) {
     stale = false;
-    auto_handle handle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    auto_handle handle(wz::Fs().Open(path, O_RDONLY));
     if (!handle.is_valid()) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Could not open marker %s", path.c_str());
     struct flock region = WholeFile(F_WRLCK);
     if (::fcntl(handle.get(), F_OFD_GETLK, &region) != 0) {

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -12,12 +13,14 @@
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLMessageHandler/client/CSQLRemoteOpsWorkerInfo.h"
+#include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/client/ProcessRemoteOpsMessage.h"
 #include "JxSQLMessageHandler/client/RemoteCopyAck.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/JxCopyFile.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -220,6 +223,20 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
                            CheckPathText(name, false, "file name")}) {
             if (e.IsError()) return e;
         }
+        // The request may send (and remove) only files where peers may read.
+        std::string why, resolved;
+        if (!SqlIsPeerPathAllowed(folder + (folder.back() == '/' ? "" : "/") + name, SqlPeerPathUse::kReadFile,
+                                  resolved, why)) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Refused source in the remote copy request: %s",
+                                             why.c_str());
+        }
+        // Removing the source after the copy is for job results only, never
+        // for the instances' database files that peers may otherwise read.
+        if (files[i].getint64(SQLPmn::RemoteCopyFileInfo::kDeleteSource) != 0 &&
+            !SqlIsPeerPathAllowed(resolved, SqlPeerPathUse::kRemoveFile, resolved, why)) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
+                                             "Refused removal of a source in the remote copy request: %s", why.c_str());
+        }
         _JXS_FILE_COPY_INFO& copy = copies[i];
         std::memcpy(copy.sourceFolder, folder.data(), folder.size());
         std::memcpy(copy.request.fileName, name.data(), name.size());
@@ -245,7 +262,11 @@ CWzError CSQLRemoteOps::PushContentToRemoteNode(const std::string& node,
     }
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].getint64(SQLPmn::RemoteCopyFileInfo::kDeleteSource) != 0) {
-            ::unlink(JxCopyFile::SourcePath(copies[i]).c_str());
+            const std::string source = JxCopyFile::SourcePath(copies[i]);
+            // The copy arrived; a source left behind is logged, not a failed copy.
+            if (wz::Fs().Unlink(source) != 0) {
+                EV_WARN(log, "Cannot remove the copied source [%s]: %s", source.c_str(), std::strerror(errno));
+            }
         }
     }
     copy.Disconnect();

@@ -1,15 +1,12 @@
 // Directories on a peer: the requesters that ask another client to create
 // or remove a directory, and the handlers that do it on this machine. The
 // two directions differ only in their codes, target and words.
-#include <filesystem>
 #include <string>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
-#include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/client/PeerPathCheck.h"
-#include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/client/PeerRecordFrames.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/ServiceRecordHelpers.h"
@@ -86,15 +83,16 @@ bool CSQLClientDll::serveDirectoryChange(bool create) {
     try {
         const auto* request = ReceivedRecord<SQLCreateDeleteDirectoryReq_t>(m_receivedBuffer);
         std::string directory = TextOf(request->directory);
-        std::string why;
+        std::string why, resolved;
         if (directory.empty()) {
             message.setint64(SQLPmn::ErrorMessage::kErrorCode, 1);
             message.setstring(SQLPmn::ErrorMessage::kMessage, op.noPathText);
             result = false;
-        } else if (!SqlIsAcceptablePeerPath(directory, why) ||
-                   (!create && std::filesystem::path(directory).lexically_normal() == "/")) {
-            // A peer's path names nothing outside what it says, and never the root.
-            if (why.empty()) why = "The root folder cannot be removed.";
+        } else if (!SqlIsPeerPathAllowed(directory,
+                                         create ? SqlPeerPathUse::kCreateDirectory : SqlPeerPathUse::kRemoveDirectory,
+                                         resolved, why)) {
+            // Peers create and remove directories only inside the job-results
+            // directory, wherever links in the path lead.
             EV_ERROR(m_event, op.failedLine, directory.c_str(), why.c_str());
             message.setint64(SQLPmn::ErrorMessage::kErrorCode, 2);
             message.setstring(SQLPmn::ErrorMessage::kMessage, why);
@@ -102,8 +100,9 @@ bool CSQLClientDll::serveDirectoryChange(bool create) {
         }
         if (TextOf(request->extraOptions).empty()) EV_WARN(m_event, "No xml options set for extra options.");
         if (result) {
-            CWzError err = create ? CWzDirectory::Create(directory.c_str(), true)
-                                  : CWzDirectory::Remove(directory.c_str(), true, false);
+            // The resolved path holds no link left to redirect the change.
+            CWzError err = create ? CWzDirectory::Create(resolved.c_str(), true)
+                                  : CWzDirectory::Remove(resolved.c_str(), true, false);
             if (err.IsError()) {
                 EV_ERROR(m_event, op.failedLine, directory.c_str(), err.AsString().c_str());
                 message.setint64(SQLPmn::ErrorMessage::kErrorCode, 2);

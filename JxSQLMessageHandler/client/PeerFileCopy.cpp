@@ -64,9 +64,11 @@ int SqlPushFileToClient(const std::string& sourcePath, const std::string& destin
     EV_INFO(log, "Restore file information is folder [%s], file [%s] - [%s]", folder.c_str(), file.c_str(),
             destinationPath.c_str());
     // Both paths come from a peer: neither may lead elsewhere than it says,
-    // and neither may be cut to fit the copy record.
-    std::string why;
-    if (!SqlIsAcceptablePeerPath(sourcePath, why) || !SqlIsAcceptablePeerPath(destinationPath, why) ||
+    // the source lies where peers may read, and neither may be cut to fit
+    // the copy record.
+    std::string why, resolved;
+    if (!SqlIsPeerPathAllowed(sourcePath, SqlPeerPathUse::kReadFile, resolved, why) ||
+        !SqlIsAcceptablePeerPath(destinationPath, why) ||
         folder.size() >= kJxsFileCopyPathBytes || file.size() >= kJxsFileCopyPathBytes ||
         destinationPath.size() >= kJxsFileCopyPathBytes) {
         EV_ERROR(log, "File copy failed. %s", why.empty() ? "A path is too long for the copy record." : why.c_str());
@@ -130,8 +132,8 @@ bool CSQLClientDll::GetRemoteFileSize() {
             reply.filePath = request.filePath;
             // An unreadable file answers 0 and is no failure of the request.
             long long size = 0;
-            std::string why;
-            if (!SqlIsAcceptablePeerPath(path, why)) {
+            std::string why, resolved;
+            if (!SqlIsPeerPathAllowed(path, SqlPeerPathUse::kReadFile, resolved, why)) {
                 EV_ERROR(m_event, "%s", why.c_str());
             } else if (int rc = JXFile::getFileSize(path.c_str(), &size); rc != 0 && rc != 2) {
                 EV_ERROR(m_event, "JXFile::getFileSize() returned error. ErrorCode[%d].", rc);

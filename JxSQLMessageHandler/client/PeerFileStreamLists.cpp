@@ -85,13 +85,13 @@ bool CSQLClientDll::RetrieveFilestreamInfo() {
         [&](const SQLGetFileStreamInfoReq_t& request, SQLGetFileStreamInfoRsp_t& reply) {
             std::string folder = TextOf(request.folder);
             std::string pattern = TextOf(request.pattern);
-            std::string why;
+            std::string why, resolved;
             if (folder.empty() || pattern.empty()) {
                 reply.error = 1;
                 return false;
             }
-            if (!SqlIsAcceptablePeerPath(folder, why)) {
-                // A folder that could name something else than it says is no folder.
+            if (!SqlIsPeerPathAllowed(folder, SqlPeerPathUse::kReadFile, resolved, why)) {
+                // Peers list only the folders they may reach.
                 EV_ERROR(m_event, "%s", why.c_str());
                 reply.error = 1;
                 return false;

@@ -3,12 +3,7 @@
 // node's job-results directory.
 #include "JxSQLMessageHandler/service/AGCollectFileService.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +11,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
+#include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -29,20 +25,6 @@ bool ParseJobId(const std::string& text, unsigned long long& id) {
     errno = 0;
     id = std::strtoull(text.c_str(), nullptr, 10);
     return errno == 0;
-}
-
-// Writes every line to `fd`; false (errno set) on the first failure.
-bool WriteLines(int fd, const std::vector<std::string>& lines) {
-    std::string content;
-    for (const std::string& line : lines) content += line + "\n";
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return ::fsync(fd) == 0;
 }
 
 // The first item that cannot stand on a line of its own, or null.
@@ -143,28 +125,16 @@ bool CSQLClientDll::WriteToCollectFile(const std::string& path, const std::vecto
         return false;
     }
 
-    // The new content goes to a file of its own beside the target and
-    // replaces it only once complete, so a failure leaves no half-written file.
-    std::string temporary = path + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        EV_ERROR(m_event, "Failed to open the collect file [%s] for writing with error [%d].", path.c_str(), errno);
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    bool written = WriteLines(fd, lines);
-    int err = errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        err = errno;
-    }
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (written) err = errno;
+    // The new content replaces the file only once complete, so a failure
+    // leaves the previous file and no half-written one.
+    std::string content;
+    for (const std::string& line : lines) content += line + "\n";
+    if (!wz::WriteFileAtomically(path, content, 0644)) {
+        const int err = errno;
         EV_ERROR(m_event,
-                 "Failed to write the collect file[%s]. Error: [%d]. Please check the permissions for user configured "
-                 "at the SQL instance.",
-                 path.c_str(), err);
-        ::unlink(temporary.c_str());
+                 "Failed to write the collect file[%s]. Error: [%d] [%s]. Please check the permissions for user "
+                 "configured at the SQL instance.",
+                 path.c_str(), err, std::strerror(err));
         return false;
     }
     EV_DEBUG(m_event, 1, "Processed collect file request successfully.");

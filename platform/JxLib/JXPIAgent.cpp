@@ -54,13 +54,17 @@ bool JXPI_JxServer::invalidJXPlatform() const {
 
 std::string JXPI_Production::RegisterProductionDataMount(const std::string& kind, const std::string& libraryName,
                                                         const std::string& cleanupEntry) {
-    if (kind.empty() || kind == "." || kind == ".." || kind.find('/') != std::string::npos) return {};
-    std::string directory = wz::PlatformPath("ProductionDataMounts/" + kind);
-    if (!wz::MakeDirectories(directory)) return {};
+    std::string directory = ProductionDataMountDirectory(kind);
+    if (directory.empty() || !wz::MakeDirectories(directory)) return {};
     JXPlatformInfo settings;
     const std::string section = "ProductionDataMounts/" + kind;
     if (!settings.setString(section, "library", libraryName) || !settings.setString(section, "cleanup", cleanupEntry)) {
         return {};
     }
     return directory;
+}
+
+std::string JXPI_Production::ProductionDataMountDirectory(const std::string& kind) {
+    if (kind.empty() || kind == "." || kind == ".." || kind.find('/') != std::string::npos) return {};
+    return wz::PlatformPath("ProductionDataMounts/" + kind);
 }

@@ -46,4 +46,8 @@ public:
     // kind that is not a single path level.
     std::string RegisterProductionDataMount(const std::string& kind, const std::string& libraryName,
                                             const std::string& cleanupEntry);
+
+    // The directory of a mount kind, registered or not, without creating it;
+    // empty for a kind that is not a single path level.
+    static std::string ProductionDataMountDirectory(const std::string& kind);
 };

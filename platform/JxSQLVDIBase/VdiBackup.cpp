@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <thread>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLVDIBase/VdiRun.h"
@@ -47,45 +48,38 @@ public:
         return true;
     }
 
-    // Sends file data [offset, offset + length) as chunks, each filling one
-    // block; reads straight into the block.
-    bool FileRange(int fd, const SqlSimFileRow& file, uint64_t offset, uint64_t length) {
-        while (length > 0) {
-            size_t stream = Next();
-            VdiDevice& device = *m_s.devices[stream];
-            VdiBlock block;
-            if (!Acquire(stream, block)) return false;
-            uint64_t n = std::min<uint64_t>(length, block.capacity - VdiChunkHead::kSize);
-            char* payload = block.data.get() + VdiChunkHead::kSize;
-            uint64_t got = 0;
-            while (got < n) {
-                ssize_t r = wz::Fs().PRead(fd, payload + got, n - got, static_cast<off_t>(offset + got));
-                if (r < 0 && errno == EINTR) continue;
-                if (r <= 0) {
-                    device.Release(std::move(block));
-                    VdiFail(m_s, kSqlErrReadFailed,
-                            "Read on \"" + file.path + "\" failed: " + (r < 0 ? std::strerror(errno) : "end of file") +
-                                ". BACKUP DATABASE is terminating abnormally.");
-                    return false;
-                }
-                got += static_cast<uint64_t>(r);
+    // Sends one chunk of file data [offset, offset + length) on `stream`,
+    // read straight into the block; `length` fits one block.
+    bool FileChunk(size_t stream, int fd, const SqlSimFileRow& file, uint64_t offset, uint64_t length) {
+        VdiDevice& device = *m_s.devices[stream];
+        VdiBlock block;
+        if (!Acquire(stream, block)) return false;
+        char* payload = block.data.get() + VdiChunkHead::kSize;
+        uint64_t got = 0;
+        while (got < length) {
+            ssize_t r = wz::Fs().PRead(fd, payload + got, length - got, static_cast<off_t>(offset + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                device.Release(std::move(block));
+                VdiFail(m_s, kSqlErrReadFailed,
+                        "Read on \"" + file.path + "\" failed: " + (r < 0 ? std::strerror(errno) : "end of file") +
+                            ". BACKUP DATABASE is terminating abnormally.");
+                return false;
             }
-            VdiChunkHead head;
-            head.kind = VdiChunkKind::FileData;
-            head.fileId = static_cast<uint32_t>(file.id);
-            head.offset = offset;
-            head.length = n;
-            VdiEncodeChunkHead(head, payload, block.data.get());
-            block.size = VdiChunkHead::kSize + n;
-            if (!Put(stream, std::move(block), n)) return false;
-            offset += n;
-            length -= n;
+            got += static_cast<uint64_t>(r);
         }
-        return true;
+        VdiChunkHead head;
+        head.kind = VdiChunkKind::FileData;
+        head.fileId = static_cast<uint32_t>(file.id);
+        head.offset = offset;
+        head.length = length;
+        VdiEncodeChunkHead(head, payload, block.data.get());
+        block.size = VdiChunkHead::kSize + length;
+        return Put(stream, std::move(block), length);
     }
 
     bool Records(const std::string& records) {
-        size_t stream = Next();
+        size_t stream = m_next++ % m_s.devices.size();
         VdiBlock block;
         if (!Acquire(stream, block)) return false;
         VdiChunkHead head;
@@ -129,8 +123,6 @@ public:
     size_t ChunkCapacity() const { return m_s.devices[0]->BlockSize() - VdiChunkHead::kSize; }
 
 private:
-    size_t Next() { return m_next++ % m_s.devices.size(); }
-
     bool Acquire(size_t stream, VdiBlock& block) {
         VdiWait w = VdiAcquire(m_s, *m_s.devices[stream], block);
         if (w == VdiWait::Ok) return true;
@@ -196,6 +188,8 @@ uint64_t NewSetId() {
 // A test switch: "vdi/fail/<database>" under the root, holding an error
 // number, fails the database's next backup with that number and is removed.
 bool SwitchedFailure(VdiStatement& s) {
+    // Only a plain file name: a database name never leads outside the folder.
+    if (s.database.find('/') != std::string::npos || s.database == "." || s.database == "..") return false;
     std::string path = wz::PlatformPath("vdi/fail/" + s.database);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -260,6 +254,82 @@ void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, int64_t finish, con
     s.outcome.metadataXml = xml;
     s.outcome.setInfo = set;
     s.outcome.files = files;
+}
+
+// One chunk of the data to send.
+struct FileChunkTask {
+    size_t file;  // index into the file list
+    uint64_t offset;
+    uint64_t length;
+};
+
+// Full: every byte of every file; differential: the changed extents of the
+// data files (runs of adjacent extents as one range). Each stream takes an
+// equal run of consecutive chunks, read by a thread of its own, so that a
+// restore writes each stream's part of the files apart from the others.
+bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>& files, char type,
+               const std::vector<std::pair<int64_t, uint64_t>>& extents) {
+    const uint64_t capacity = out.ChunkCapacity();
+    std::vector<FileChunkTask> tasks;
+    auto add = [&](size_t file, uint64_t from, uint64_t to) {
+        for (uint64_t at = from; at < to; at += capacity) tasks.push_back({file, at, std::min(capacity, to - at)});
+    };
+    for (size_t f = 0; f < files.size(); ++f) {
+        if (type == 'D') {
+            add(f, 0, files[f].size);
+            continue;
+        }
+        if (files[f].type != 0) continue;
+        for (size_t i = 0; i < extents.size(); ++i) {
+            if (extents[i].first != files[f].id) continue;
+            uint64_t first = extents[i].second, last = first;
+            while (i + 1 < extents.size() && extents[i + 1].first == files[f].id && extents[i + 1].second == last + 1) {
+                ++i;
+                ++last;
+            }
+            add(f, first * SqlSimChanges::kExtentSize, std::min(files[f].size, (last + 1) * SqlSimChanges::kExtentSize));
+        }
+    }
+    std::vector<int> fds(files.size(), -1);
+    bool ok = true;
+    for (size_t f = 0; f < files.size() && ok; ++f) {
+        fds[f] = wz::Fs().Open(files[f].path, O_RDONLY | O_CLOEXEC);
+        if (fds[f] < 0) {
+            VdiFail(s, kSqlErrReadFailed, "Read on \"" + files[f].path + "\" failed: " + std::strerror(errno) +
+                                              ". BACKUP DATABASE is terminating abnormally.");
+            ok = false;
+        }
+    }
+    if (ok) {
+        const size_t streams = s.devices.size();
+        std::vector<char> results(streams, 1);
+        auto run = [&](size_t stream) {
+            const size_t first = tasks.size() * stream / streams, last = tasks.size() * (stream + 1) / streams;
+            for (size_t k = first; k < last; ++k) {
+                const FileChunkTask& t = tasks[k];
+                if (!out.FileChunk(stream, fds[t.file], files[t.file], t.offset, t.length)) {
+                    results[stream] = 0;
+                    // The other streams stop at their next wait.
+                    s.stop = true;
+                    return;
+                }
+                if (s.stop) return;
+            }
+        };
+        if (streams == 1) {
+            run(0);
+        } else {
+            std::vector<std::thread> readers;
+            for (size_t i = 0; i < streams; ++i) readers.emplace_back(run, i);
+            for (std::thread& t : readers) t.join();
+        }
+        for (char r : results) ok = ok && r != 0;
+        ok = ok && !s.stop;
+    }
+    for (int fd : fds) {
+        if (fd >= 0) (void)wz::Fs().Close(fd);  // read-only descriptors
+    }
+    return ok;
 }
 
 }  // namespace
@@ -362,32 +432,7 @@ void VdiRunBackup(VdiStatement& s) {
         if (type == 'I') {
             if (CWzError e = changes.ChangedExtents(id, extents); e.IsError()) return VdiFail(s, -1, e.GetMessage());
         }
-        for (const SqlSimFileRow& f : files) {
-            int fd = wz::Fs().Open(f.path, O_RDONLY | O_CLOEXEC);
-            if (fd < 0) {
-                return VdiFail(s, kSqlErrReadFailed, "Read on \"" + f.path + "\" failed: " + std::strerror(errno) +
-                                                         ". BACKUP DATABASE is terminating abnormally.");
-            }
-            bool ok = true;
-            if (type == 'D') {
-                ok = out.FileRange(fd, f, 0, f.size);
-            } else if (f.type == 0) {
-                // Runs of adjacent changed extents go as one range.
-                for (size_t i = 0; ok && i < extents.size(); ++i) {
-                    if (extents[i].first != f.id) continue;
-                    uint64_t first = extents[i].second, last = first;
-                    while (i + 1 < extents.size() && extents[i + 1].first == f.id && extents[i + 1].second == last + 1) {
-                        ++i;
-                        ++last;
-                    }
-                    uint64_t from = first * SqlSimChanges::kExtentSize;
-                    uint64_t to = std::min(f.size, (last + 1) * SqlSimChanges::kExtentSize);
-                    if (from < to) ok = out.FileRange(fd, f, from, to - from);
-                }
-            }
-            (void)wz::Fs().Close(fd);  // read-only descriptor
-            if (!ok) return;
-        }
+        if (!SendFiles(s, out, files, type, extents)) return;
     }
     if (!out.Finish()) return;
 

@@ -11,9 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "JxSQLVDIBase/VdiRun.h"
@@ -102,7 +105,20 @@ struct Target {
     std::string path;
     std::string temp;
     int fd = -1;
+    std::shared_ptr<std::atomic<uint64_t>> unflushed = std::make_shared<std::atomic<uint64_t>>(0);
 };
+
+// Starts the disk writing a target's data while the restore goes on, so the
+// sync at the end has little left to wait for. Only a hint: a failure
+// changes nothing, the final sync reports real trouble.
+constexpr uint64_t kWritebackEvery = 32ull * 1024 * 1024;
+
+void StartWriteback(const Target& t, uint64_t written) {
+    if (t.unflushed->fetch_add(written) + written >= kWritebackEvery) {
+        t.unflushed->store(0);
+        (void)::sync_file_range(t.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+}
 
 bool Damaged(VdiStatement& s, const std::string& what) {
     VdiFail(s, kSqlErrBackupDamaged, "RESTORE detected an error in the backup: " + what +
@@ -123,6 +139,7 @@ bool WriteAll(VdiStatement& s, const Target& t, const char* data, size_t size, u
         }
         done += static_cast<size_t>(n);
     }
+    StartWriteback(t, size);
     return true;
 }
 
@@ -322,63 +339,78 @@ private:
         return nullptr;
     }
 
-    // Reads the chunks of every stream, one chunk of each stream in turn.
+    // Reads the chunks of every stream, each stream on a thread of its own;
+    // the first failure stops the others.
     bool ReadChunks() {
-        std::vector<bool> done(m_readers.size(), false);
-        std::vector<VdiStreamTotals> seen(m_readers.size());
-        std::vector<char> payload;
-        size_t left = m_readers.size();
-        while (left > 0) {
-            for (size_t i = 0; i < m_readers.size(); ++i) {
-                if (done[i]) continue;
-                if (m_s.stop) return Fail(m_s.quit ? static_cast<long>(kSqlErrStopped) : 0L, "The restore was stopped.");
-                char headBytes[VdiChunkHead::kSize];
-                if (!m_readers[i]->Read(headBytes, sizeof headBytes)) return false;
-                VdiChunkHead head;
-                if (!VdiDecodeChunkHead(headBytes, head)) return Damaged(m_s, wz::Format("stream %zu: bad chunk", i + 1));
-                if (head.kind == VdiChunkKind::FileData) {
-                    // Written to the temporary file straight from the blocks;
-                    // a bad checksum discards the file with everything else.
-                    Target* t = TargetOf(head.fileId);
-                    if (t == nullptr || head.offset + head.length > t->file.size) {
-                        return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
-                    }
-                    uint32_t crc = VdiChunkHeadCrc(headBytes);
-                    uint64_t at = head.offset;
-                    bool read = m_readers[i]->Consume(head.length, [&](const char* data, size_t size) {
-                        crc = wz::Crc32c(crc, data, size);
-                        if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, data, size, at)) return false;
-                        at += size;
-                        return true;
-                    });
-                    if (!read) return false;
-                    if (crc != head.crc) return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
-                    seen[i].chunks += 1;
-                    seen[i].bytes += head.length;
-                    continue;
-                }
-                payload.resize(static_cast<size_t>(head.length));
-                if (!m_readers[i]->Read(payload.data(), payload.size())) return false;
-                if (!VdiChunkIntact(headBytes, head, payload.data())) {
-                    return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
-                }
-                if (head.kind == VdiChunkKind::End) {
-                    VdiStreamTotals totals;
-                    std::memcpy(&totals.chunks, payload.data(), 8);
-                    std::memcpy(&totals.bytes, payload.data() + 8, 8);
-                    if (totals.chunks != seen[i].chunks || totals.bytes != seen[i].bytes) {
-                        return Damaged(m_s, wz::Format("stream %zu: pieces missing", i + 1));
-                    }
-                    done[i] = true;
-                    --left;
-                    continue;
-                }
-                seen[i].chunks += 1;
-                seen[i].bytes += head.length;
-                if (!Records(i, payload)) return false;
+        std::vector<char> results(m_readers.size(), 0);
+        auto run = [&](size_t i) {
+            results[i] = ReadStream(i) ? 1 : 0;
+            if (!results[i]) {
+                m_s.stop = true;
+                VdiAbortDevices(m_s);
             }
+        };
+        if (m_readers.size() == 1) {
+            run(0);
+        } else {
+            std::vector<std::thread> threads;
+            for (size_t i = 0; i < m_readers.size(); ++i) threads.emplace_back(run, i);
+            for (std::thread& t : threads) t.join();
+        }
+        for (char r : results) {
+            if (!r) return false;
         }
         return true;
+    }
+
+    bool ReadStream(size_t i) {
+        VdiStreamTotals seen;
+        std::vector<char> payload;
+        for (;;) {
+            if (m_s.stop) return Fail(m_s.quit ? static_cast<long>(kSqlErrStopped) : 0L, "The restore was stopped.");
+            char headBytes[VdiChunkHead::kSize];
+            if (!m_readers[i]->Read(headBytes, sizeof headBytes)) return false;
+            VdiChunkHead head;
+            if (!VdiDecodeChunkHead(headBytes, head)) return Damaged(m_s, wz::Format("stream %zu: bad chunk", i + 1));
+            if (head.kind == VdiChunkKind::FileData) {
+                // Written to the temporary file straight from the blocks; a
+                // bad checksum discards the file with everything else.
+                Target* t = TargetOf(head.fileId);
+                if (t == nullptr || head.offset + head.length > t->file.size) {
+                    return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
+                }
+                uint32_t crc = VdiChunkHeadCrc(headBytes);
+                uint64_t at = head.offset;
+                bool read = m_readers[i]->Consume(head.length, [&](const char* data, size_t size) {
+                    crc = wz::Crc32c(crc, data, size);
+                    if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, data, size, at)) return false;
+                    at += size;
+                    return true;
+                });
+                if (!read) return false;
+                if (crc != head.crc) return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
+                seen.chunks += 1;
+                seen.bytes += head.length;
+                continue;
+            }
+            payload.resize(static_cast<size_t>(head.length));
+            if (!m_readers[i]->Read(payload.data(), payload.size())) return false;
+            if (!VdiChunkIntact(headBytes, head, payload.data())) {
+                return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
+            }
+            if (head.kind == VdiChunkKind::End) {
+                VdiStreamTotals totals;
+                std::memcpy(&totals.chunks, payload.data(), 8);
+                std::memcpy(&totals.bytes, payload.data() + 8, 8);
+                if (totals.chunks != seen.chunks || totals.bytes != seen.bytes) {
+                    return Damaged(m_s, wz::Format("stream %zu: pieces missing", i + 1));
+                }
+                return true;
+            }
+            seen.chunks += 1;
+            seen.bytes += head.length;
+            if (!Records(i, payload)) return false;
+        }
     }
 
     bool Records(size_t stream, const std::vector<char>& payload) {
@@ -391,6 +423,7 @@ private:
                 return Damaged(m_s, wz::Format("stream %zu: ", stream + 1) + e.GetMessage());
             }
             at += used;
+            std::lock_guard<std::mutex> lock(m_recordsMutex);
             m_records.push_back(std::move(r));
         }
         return true;
@@ -535,6 +568,7 @@ private:
     int64_t m_id = 0;
     SqlSimLsnState m_state;
     std::vector<Target> m_targets;
+    std::mutex m_recordsMutex;  // the stream threads add to m_records
     std::vector<SqlSimLogRecord> m_records;
     std::vector<const SqlSimLogRecord*> m_applied;
     uint64_t m_appliedLsn = 0;

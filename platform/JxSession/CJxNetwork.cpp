@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +23,9 @@ EvDebug& Log() {
     static EvDebug log("JxSession");
     return log;
 }
+
+// How far ahead of the bytes that arrived a payload buffer may grow.
+constexpr size_t kPayloadStepBytes = 64 * 1024;
 
 // Copies a zero-terminated name out of a fixed descriptor field.
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -140,12 +144,24 @@ CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& 
 }
 
 CWzError CJxNetwork::ReadPayload(const jxsFrameHeader& header, std::string& payload, int64_t deadline, bool& flag) {
-    payload.assign(header.length, '\0');
-    if (header.length == 0) return CWzError::Success();
+    // The buffer grows with what has arrived, never ahead of it by more than
+    // one step: a header alone must not reserve the memory it announces.
+    payload.clear();
     size_t got = 0;
     int err = 0;
-    jxsIoStatus status = jxsReadExact(m_fd, payload.data(), payload.size(), deadline, got, err);
+    jxsIoStatus status = jxsIoStatus::Done;
+    while (payload.size() < header.length) {
+        const size_t have = payload.size();
+        const size_t step = std::min<size_t>(header.length - have, kPayloadStepBytes);
+        payload.resize(have + step);
+        size_t part = 0;
+        status = jxsReadExact(m_fd, payload.data() + have, step, deadline, part, err);
+        got = have + part;
+        if (status != jxsIoStatus::Done) break;
+    }
     if (status == jxsIoStatus::Done) return CWzError::Success();
+    payload.clear();
+    payload.shrink_to_fit();
     m_inputBroken = true;
     if (status == jxsIoStatus::TimedOut) {
         flag = true;
@@ -215,7 +231,17 @@ CWzError CJxNetwork::Attach_RemoteDLL(const std::string& target, const jxsExecut
         Close();
         return e;
     }
-    if (header.kind == jxsFrameKind::Abort) return PeerAborted(payload);
+    if (header.kind == jxsFrameKind::Abort) {
+        e = PeerAborted(payload);
+        if (m_peerAbort && m_peerAbort->errorCode == EBUSY) {
+            return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EBUSY,
+                                                "The host of [%s] refused the session: it serves as many sessions as "
+                                                "it can; try again later.",
+                                                target.c_str()),
+                        EBUSY);
+        }
+        return e;
+    }
     uint32_t code = 0;
     std::string text;
     if (header.kind != jxsFrameKind::AttachReply) {
@@ -409,15 +435,19 @@ CWzError CJxNetwork::GetLastErrorGenericText(unsigned long* code, std::string& t
 
 CWzError CJxNetwork::ReadAttachRequest(jxsExecuteRemoteDllType& descriptor, std::string& ownName, int timeout) {
     bool flag = false;
+    int64_t deadline = jxsDeadline(timeout);
     jxsFrameHeader header;
-    std::string payload;
-    CWzError e = ReadFrame(header, payload, timeout, flag);
+    CWzError e = ReadHeader(header, deadline, flag);
     if (e.IsError()) return e;
+    // Anything else is refused before its payload is read.
     if (header.kind != jxsFrameKind::Attach) {
         Close();
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "A session must open with an attach request."),
                     EPROTO);
     }
+    std::string payload;
+    e = ReadPayload(header, payload, deadline, flag);
+    if (e.IsError()) return e;
     jxsAttachRequest request;
     e = jxsDecodeAttachRequest(payload, request);
     if (e.IsError()) {

@@ -55,6 +55,8 @@ public:
     // Connects to the host of `target` (resolved through jxsTargets.h) and asks
     // it to run the handler that `descriptor` names; succeeds once the host has
     // bound the handler. `ownName` (may be null) tells the host who asks.
+    // A host that cannot take another session aborts it with status
+    // {2, EBUSY, 2}: the attach then fails with EBUSY.
     CWzError Attach_RemoteDLL(const std::string& target, const jxsExecuteRemoteDllType* descriptor,
                               const char* ownName, int timeout, bool& flag);
 

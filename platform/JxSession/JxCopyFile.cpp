@@ -1,11 +1,13 @@
 // File copy to another client of the simulated domain: resolve the client,
-// then copy through a temporary file and a rename.
+// then copy through a temporary file and a rename, all through the
+// file-system seam.
 #include "JxSession/JxCopyFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +15,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/FXErrorUtil.h"
-#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -39,7 +41,7 @@ public:
     ScopedFd& operator=(const ScopedFd&) = delete;
     int get() const { return m_fd; }
     int Close() {
-        int rc = m_fd >= 0 ? ::close(m_fd) : 0;
+        int rc = m_fd >= 0 ? wz::Fs().Close(m_fd) : 0;
         m_fd = -1;
         return rc;
     }
@@ -48,15 +50,16 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<size_t>(n);
+// A new file beside `target` that no other copy uses; its descriptor, or -1.
+int CreateTemporary(const std::string& folder, const std::string& name, std::string& temporary) {
+    static std::atomic<unsigned> s_sequence{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = JoinPath(folder, "." + name + "." + std::to_string(::getpid()) + "." +
+                                         std::to_string(s_sequence.fetch_add(1)));
+        int fd = wz::Fs().Open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
-    return true;
+    return -1;
 }
 
 // Copies the bytes of `in` into `out`; an error names `source` or `target`.
@@ -67,11 +70,11 @@ CWzError CopyBytes(int in, int out, const std::string& source, const std::string
         if (monitor != nullptr && monitor->IsCancelled()) {
             return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_ABORT, "Copy of [%s] cancelled.", source.c_str());
         }
-        ssize_t n = ::read(in, block.data(), block.size());
+        ssize_t n = wz::Fs().Read(in, block.data(), block.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot read [%s].", source.c_str());
         if (n == 0) return CWzError::Success();
-        if (!WriteAll(out, block.data(), static_cast<size_t>(n))) {
+        if (!wz::WriteAll(out, block.data(), static_cast<size_t>(n))) {
             return FXErrorUtil::ErrorErrNo(FXCODELOC, errno != 0 ? errno : EIO, "Cannot write [%s].", target.c_str());
         }
     }
@@ -126,32 +129,33 @@ CWzError JxCopyFile::CopyOne(const _JXS_FILE_COPY_INFO& file, JxCopyFileMonitor*
     const std::string source = SourcePath(file);
     const std::string target = JoinPath(destinationFolder, name);
 
-    ScopedFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    wz::FileSystem& fs = wz::Fs();
+    ScopedFd in(fs.Open(source, O_RDONLY));
     if (in.get() < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot open [%s].", source.c_str());
     struct stat st {};
-    if (::fstat(in.get(), &st) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot stat [%s].", source.c_str());
+    if (fs.Fstat(in.get(), &st) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot stat [%s].", source.c_str());
     if (S_ISDIR(st.st_mode)) return FXErrorUtil::ErrorErrNo(FXCODELOC, EISDIR, "[%s] is a directory.", source.c_str());
 
-    if (!wz::MakeDirectories(destinationFolder)) {
+    if (wz::MakeDirectoryTree(destinationFolder) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno != 0 ? errno : EIO, "Cannot create folder [%s].",
                                        destinationFolder.c_str());
     }
-    std::string temporary = JoinPath(destinationFolder, "." + name + ".XXXXXX");
-    ScopedFd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    std::string temporary;
+    ScopedFd out(CreateTemporary(destinationFolder, name, temporary));
     if (out.get() < 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot create a file in [%s].", destinationFolder.c_str());
     }
     CWzError e = CopyBytes(in.get(), out.get(), source, target, monitor);
-    if (e.IsSuccess() && (::fchmod(out.get(), st.st_mode & 0777) != 0 || ::fsync(out.get()) != 0)) {
+    if (e.IsSuccess() && (fs.Fchmod(out.get(), st.st_mode & 0777) != 0 || fs.Fsync(out.get()) != 0)) {
         e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot write [%s].", target.c_str());
     }
     if (out.Close() != 0 && e.IsSuccess()) e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot write [%s].", target.c_str());
     if (e.IsSuccess() && monitor != nullptr && monitor->IsCancelled()) {
         e = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_ABORT, "Copy of [%s] cancelled.", source.c_str());
     }
-    if (e.IsSuccess() && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (e.IsSuccess() && fs.Rename(temporary, target) != 0) {
         e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot replace [%s].", target.c_str());
     }
-    if (e.IsError()) ::unlink(temporary.c_str());
+    if (e.IsError()) (void)fs.Unlink(temporary);  // the copy's own error is the one to report
     return e;
 }

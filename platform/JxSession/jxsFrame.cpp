@@ -3,31 +3,25 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsXdr.h"
+#include "JxSession/jxsXdrAppend.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
 
-// Runs `proc` over `record` in encode mode into a buffer that grows until the
-// record fits or the payload bound is reached.
+// Runs `proc` once in encode mode over a stream that grows as the record is
+// written, up to the payload bound.
 template <typename Proc>
 bool EncodeWith(Proc proc, std::string& out) {
-    for (uint32_t size = 4096;; size *= 2) {
-        std::vector<char> memory(size);
-        XDR xdrs;
-        xdrmem_create(&xdrs, memory.data(), size, XDR_ENCODE);
-        bool ok = proc(&xdrs);
-        u_int used = xdr_getpos(&xdrs);
-        XDR_DESTROY(&xdrs);
-        if (ok) {
-            out.assign(memory.data(), used);
-            return true;
-        }
-        if (size >= kJxsMaxPayloadBytes) return false;
-    }
+    out.clear();
+    XDR xdrs;
+    jxsXdrAppendCreate(&xdrs, &out, kJxsMaxPayloadBytes);
+    bool ok = proc(&xdrs);
+    XDR_DESTROY(&xdrs);
+    if (!ok) out.clear();
+    return ok;
 }
 
 // Decodes `payload` with `proc`; the whole payload must be consumed.
@@ -66,6 +60,14 @@ constexpr uint32_t kMaxReplyText = 4096;
 
 }  // namespace
 
+uint32_t jxsFramePayloadLimit(jxsFrameKind kind, uint64_t code) {
+    if (kind == jxsFrameKind::Xdr || kind == jxsFrameKind::Xml) {
+        return jxsMessageGroup(code) == jxsMessageGroup(JXS_MSG_DISCONNECT) ? kJxsMaxLayerPayloadBytes
+                                                                             : kJxsMaxPayloadBytes;
+    }
+    return kJxsMaxLayerPayloadBytes;
+}
+
 void jxsEncodeFrameHeader(const jxsFrameHeader& header, unsigned char out[kJxsFrameHeaderBytes]) {
     XDR xdrs;
     xdrmem_create(&xdrs, reinterpret_cast<char*>(out), kJxsFrameHeaderBytes, XDR_ENCODE);
@@ -95,9 +97,11 @@ CWzError jxsDecodeFrameHeader(const unsigned char in[kJxsFrameHeaderBytes], jxsF
     if (kind < static_cast<uint32_t>(jxsFrameKind::Xdr) || kind > static_cast<uint32_t>(jxsFrameKind::Abort)) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "Unknown frame kind %u.", kind);
     }
-    if (length > kJxsMaxPayloadBytes) {
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, EMSGSIZE, "Frame payload of %u bytes is above the limit of %u.",
-                                       length, kJxsMaxPayloadBytes);
+    const uint32_t limit = jxsFramePayloadLimit(static_cast<jxsFrameKind>(kind), code);
+    if (length > limit) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, EMSGSIZE,
+                                       "Frame of kind %u under code 0x%llx announces %u bytes, above its limit of %u.",
+                                       kind, static_cast<unsigned long long>(code), length, limit);
     }
     header.kind = static_cast<jxsFrameKind>(kind);
     header.code = code;

@@ -5,7 +5,8 @@
 // by the payload. Record payloads are coded by the codec registered for the
 // message code; the layer's own payloads (attach, attach reply, abort status)
 // are coded here. Everything from the peer is checked before use: a bad
-// magic or kind, an oversized length, a malformed or truncated payload, or
+// magic or kind, a length above the frame's bound (see
+// jxsFramePayloadLimit), a malformed or truncated payload, or
 // trailing bytes after a record are refused with an error.
 #pragma once
 
@@ -35,6 +36,13 @@ struct jxsFrameHeader {
 constexpr size_t kJxsFrameHeaderBytes = 28;
 constexpr uint32_t kJxsFrameMagic = 0x4a585331;  // "JXS1"
 constexpr uint64_t kJxsProtocolVersion = 1;
+
+// The layer's own frames (attach, attach reply, abort, and the session-control
+// codes of group 0x09000000) are small: they get a bound of their own, so a
+// peer cannot make the other end wait for, or hold, megabytes with them.
+constexpr uint32_t kJxsMaxLayerPayloadBytes = 8u * 1024u;
+// The largest payload a frame of `kind` under `code` may announce.
+uint32_t jxsFramePayloadLimit(jxsFrameKind kind, uint64_t code);
 
 void jxsEncodeFrameHeader(const jxsFrameHeader& header, unsigned char out[kJxsFrameHeaderBytes]);
 CWzError jxsDecodeFrameHeader(const unsigned char in[kJxsFrameHeaderBytes], jxsFrameHeader& header);

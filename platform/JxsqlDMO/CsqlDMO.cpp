@@ -64,6 +64,7 @@ bool CsqlDMO::Fail(const char* function, const std::string& text) {
 std::wstring CsqlDMO::getErrorString() const { return FXString::ToWstring(m_lastError); }
 
 bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
+    bool justOpened = false;
     if (!m_instance || m_instance->Name().empty() || strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
         auto opened = std::make_unique<SqlSimInstance>();
         CWzError err = opened->Open(instance);
@@ -73,9 +74,13 @@ bool CsqlDMO::Connect(const std::string& instance, bool needRunning) {
                                               instance.c_str(), m_instanceId, err.GetMessage().c_str()));
         }
         m_instance = std::move(opened);
+        justOpened = true;
     }
     if (!needRunning) return true;
-    CWzError err = SqlSimCheckRunning(m_instance->Db(), instance, "SQL Server");
+    // Opening read the service state already; a kept instance asks again.
+    CWzError err = justOpened ? (m_instance->RunningWhenOpened() ? CWzError::Success()
+                                                                 : SqlSimNotRunning(instance, "SQL Server"))
+                              : SqlSimCheckRunning(m_instance->Db(), instance, "SQL Server");
     if (err.IsError()) return Fail("Connect", err.GetMessage());
     return true;
 }

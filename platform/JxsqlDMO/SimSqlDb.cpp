@@ -2,7 +2,17 @@
 #include "JxsqlDMO/SimSqlDb.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <list>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "WzUtils/FXErrorUtil.h"
@@ -11,21 +21,121 @@ namespace {
 // A busy catalogue (another process of the test writing) is waited for,
 // bounded: SQLite's own busy handler, in real milliseconds.
 constexpr int kBusyTimeoutMs = 5000;
+// Finished statements a connection keeps for reuse.
+constexpr size_t kIdleStatements = 64;
+// Files a thread keeps a shared connection to.
+constexpr size_t kSharedPerThread = 8;
 }  // namespace
 
-SimSqlStatement::~SimSqlStatement() {
-    if (m_stmt != nullptr) sqlite3_finalize(m_stmt);
+// An open SQLite connection and the finished statements kept for reuse.
+struct SimSqlConnection {
+    sqlite3* db = nullptr;
+    std::unordered_multimap<std::string, sqlite3_stmt*> idle;
+
+    ~SimSqlConnection() {
+        for (auto& [sql, stmt] : idle) sqlite3_finalize(stmt);
+        sqlite3_close_v2(db);
+    }
+
+    sqlite3_stmt* TakeIdle(const std::string& sql) {
+        auto it = idle.find(sql);
+        if (it == idle.end()) return nullptr;
+        sqlite3_stmt* stmt = it->second;
+        idle.erase(it);
+        return stmt;
+    }
+
+    void GiveBack(sqlite3_stmt* stmt) {
+        // A reset ends the statement's read, so a kept statement holds no lock.
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        if (idle.size() >= kIdleStatements) {
+            sqlite3_finalize(stmt);
+            return;
+        }
+        idle.emplace(sqlite3_sql(stmt), stmt);
+    }
+};
+
+namespace {
+
+// Counts forks, so a child does not go on with its parent's connections.
+std::atomic<uint64_t> g_forks{0};
+
+// SQLite's memory statistics take one process-wide mutex on every allocation,
+// which serialises the sessions of a host; nothing here reads them. The
+// setting only takes before SQLite initialises; later it is refused, harmlessly.
+void ConfigureSqliteOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; });
+    });
+}
+
+CWzError OpenConnection(const std::string& path, bool create, std::shared_ptr<SimSqlConnection>& out) {
+    ConfigureSqliteOnce();
+    auto connection = std::make_shared<SimSqlConnection>();
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &connection->db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        return FXErrorUtil::ErrorSQLite(FXCODELOC, rc, "cannot open catalogue [%s]: %s", path.c_str(),
+                                        connection->db != nullptr ? sqlite3_errmsg(connection->db) : sqlite3_errstr(rc));
+    }
+    sqlite3_busy_timeout(connection->db, kBusyTimeoutMs);
+    char* message = nullptr;
+    rc = sqlite3_exec(connection->db, "PRAGMA foreign_keys = ON", nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        CWzError err = FXErrorUtil::ErrorSQLite(FXCODELOC, rc, "%s", message != nullptr ? message : sqlite3_errstr(rc));
+        sqlite3_free(message);
+        return err;
+    }
+    out = std::move(connection);
+    return CWzError::Success();
+}
+
+// A thread's shared connection to one file, and which file it was opened on.
+struct SharedConnection {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::shared_ptr<SimSqlConnection> connection;
+};
+
+struct SharedConnections {
+    uint64_t forks = 0;                // a forked child opens its own
+    std::list<SharedConnection> list;  // most recently used first
+};
+
+thread_local SharedConnections t_shared;
+
+}  // namespace
+
+SimSqlStatement::SimSqlStatement(std::shared_ptr<SimSqlConnection> connection)
+    : m_connection(std::move(connection)) {}
+
+SimSqlStatement::~SimSqlStatement() { Release(); }
+
+void SimSqlStatement::Release() {
+    if (m_stmt != nullptr) {
+        if (m_connection) {
+            m_connection->GiveBack(m_stmt);
+        } else {
+            sqlite3_finalize(m_stmt);
+        }
+    }
+    m_stmt = nullptr;
 }
 
 SimSqlStatement::SimSqlStatement(SimSqlStatement&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)),
+    : m_connection(std::move(other.m_connection)),
       m_stmt(std::exchange(other.m_stmt, nullptr)),
       m_error(std::move(other.m_error)) {}
 
 SimSqlStatement& SimSqlStatement::operator=(SimSqlStatement&& other) noexcept {
     if (this != &other) {
-        if (m_stmt != nullptr) sqlite3_finalize(m_stmt);
-        m_db = std::exchange(other.m_db, nullptr);
+        Release();
+        m_connection = std::move(other.m_connection);
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_error = std::move(other.m_error);
     }
@@ -35,7 +145,7 @@ SimSqlStatement& SimSqlStatement::operator=(SimSqlStatement&& other) noexcept {
 void SimSqlStatement::Fail(int rc, const char* what) {
     if (m_error.IsError()) return;  // keep the first failure
     m_error = FXErrorUtil::ErrorSQLite(FXCODELOC, rc, "%s failed: %s", what,
-                                       m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+                                       m_connection ? sqlite3_errmsg(m_connection->db) : sqlite3_errstr(rc));
 }
 
 SimSqlStatement& SimSqlStatement::Bind(int index, const std::string& text) {
@@ -85,29 +195,51 @@ bool SimSqlStatement::IsNull(int column) const { return sqlite3_column_type(m_st
 
 SimSqlDb::~SimSqlDb() { Close(); }
 
-void SimSqlDb::Close() {
-    if (m_db != nullptr) sqlite3_close(m_db);
-    m_db = nullptr;
-}
+void SimSqlDb::Close() { m_connection.reset(); }
 
 CWzError SimSqlDb::Open(const std::string& path, bool create) {
     Close();
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        CWzError err = FXErrorUtil::ErrorSQLite(FXCODELOC, rc, "cannot open catalogue [%s]: %s", path.c_str(),
-                                                m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
-        Close();
-        return err;
+    return OpenConnection(path, create, m_connection);
+}
+
+CWzError SimSqlDb::OpenShared(const std::string& path) {
+    Close();
+    SharedConnections& shared = t_shared;
+    if (shared.forks != g_forks) {
+        shared.list.clear();
+        shared.forks = g_forks;
     }
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-    return Exec("PRAGMA foreign_keys = ON");
+    auto it = std::find_if(shared.list.begin(), shared.list.end(),
+                           [&](const SharedConnection& c) { return c.path == path; });
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int err = errno;
+        if (it != shared.list.end()) shared.list.erase(it);
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "cannot open catalogue [%s]", path.c_str());
+    }
+    // The connection holds the file open, so its inode number cannot be
+    // reused: another number means the file was replaced.
+    if (it != shared.list.end() && (it->device != info.st_dev || it->inode != info.st_ino)) {
+        shared.list.erase(it);
+        it = shared.list.end();
+    }
+    if (it == shared.list.end()) {
+        SharedConnection opened{path, info.st_dev, info.st_ino, nullptr};
+        CWzError err = OpenConnection(path, false, opened.connection);
+        if (err.IsError()) return err;
+        shared.list.push_front(std::move(opened));
+        if (shared.list.size() > kSharedPerThread) shared.list.pop_back();
+    } else if (it != shared.list.begin()) {
+        shared.list.splice(shared.list.begin(), shared.list, it);
+    }
+    m_connection = shared.list.front().connection;
+    return CWzError::Success();
 }
 
 CWzError SimSqlDb::Exec(const std::string& sql) {
-    if (m_db == nullptr) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
+    if (!m_connection) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
     char* message = nullptr;
-    int rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message);
+    int rc = sqlite3_exec(m_connection->db, sql.c_str(), nullptr, nullptr, &message);
     if (rc == SQLITE_OK) return CWzError::Success();
     CWzError err = FXErrorUtil::ErrorSQLite(FXCODELOC, rc, "%s", message != nullptr ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
@@ -115,16 +247,18 @@ CWzError SimSqlDb::Exec(const std::string& sql) {
 }
 
 SimSqlStatement SimSqlDb::Prepare(const std::string& sql) {
-    SimSqlStatement statement(m_db, nullptr);
-    if (m_db == nullptr) {
+    SimSqlStatement statement(m_connection);
+    if (!m_connection) {
         statement.m_error = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
         return statement;
     }
-    int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &statement.m_stmt, nullptr);
+    statement.m_stmt = m_connection->TakeIdle(sql);
+    if (statement.m_stmt != nullptr) return statement;
+    int rc = sqlite3_prepare_v2(m_connection->db, sql.c_str(), -1, &statement.m_stmt, nullptr);
     if (rc != SQLITE_OK) statement.Fail(rc, "prepare");
     return statement;
 }
 
-int64_t SimSqlDb::LastInsertId() const { return m_db != nullptr ? sqlite3_last_insert_rowid(m_db) : 0; }
+int64_t SimSqlDb::LastInsertId() const { return m_connection ? sqlite3_last_insert_rowid(m_connection->db) : 0; }
 
-int SimSqlDb::Changes() const { return m_db != nullptr ? sqlite3_changes(m_db) : 0; }
+int SimSqlDb::Changes() const { return m_connection ? sqlite3_changes(m_connection->db) : 0; }

@@ -3,6 +3,10 @@
 // One open database file and prepared statements whose parameters are always
 // bound, never pasted into the SQL text, so any name is harmless. Failures
 // come back as CWzError values carrying SQLite's code and message.
+//
+// A connection keeps the statements it prepared once they are finished, so
+// the same SQL text is prepared once per connection. A catalogue opened with
+// OpenShared uses the connection its thread already has for that file.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +19,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 class SimSqlDb;
+struct SimSqlConnection;
 
 // One prepared statement. Bind parameters by 1-based index, then Step()
 // through the rows.
@@ -44,10 +49,12 @@ public:
 
 private:
     friend class SimSqlDb;
-    SimSqlStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    explicit SimSqlStatement(std::shared_ptr<SimSqlConnection> connection);
     void Fail(int rc, const char* what);
+    // Hands the statement back to its connection for the next use.
+    void Release();
 
-    sqlite3* m_db = nullptr;
+    std::shared_ptr<SimSqlConnection> m_connection;
     sqlite3_stmt* m_stmt = nullptr;
     CWzError m_error;
 };
@@ -59,9 +66,14 @@ public:
     SimSqlDb(const SimSqlDb&) = delete;
     SimSqlDb& operator=(const SimSqlDb&) = delete;
 
-    // Opens an existing file, or creates it when `create` is set.
+    // Opens an existing file, or creates it when `create` is set, on a
+    // connection of this object's own.
     CWzError Open(const std::string& path, bool create);
-    bool IsOpen() const { return m_db != nullptr; }
+    // Opens an existing file on the connection this thread keeps for it
+    // (at most a few files a thread), opening one when there is none or when
+    // the file was replaced since.
+    CWzError OpenShared(const std::string& path);
+    bool IsOpen() const { return m_connection != nullptr; }
     void Close();
 
     // Runs statements that take no parameters (schema, transactions).
@@ -74,5 +86,5 @@ public:
     int Changes() const;
 
 private:
-    sqlite3* m_db = nullptr;
+    std::shared_ptr<SimSqlConnection> m_connection;
 };

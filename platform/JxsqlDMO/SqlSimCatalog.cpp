@@ -4,20 +4,19 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
 
 #include "WzUtils/FXErrorUtil.h"
 
-CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name) {
-    std::string path = location.CatalogPath();
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name,
+                           bool* running) {
+    CWzError err = db.OpenShared(location.CatalogPath());
+    if (err.IsError()) {
+        if (FXErrorUtil::GetErrNo(err) != ENOENT) return err;
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "%s instance [%s] does not exist", kind,
                                          location.FullName().c_str());
     }
-    CWzError err = db.Open(path, false);
-    if (err.IsError()) return err;
-    SimSqlStatement q = db.Prepare("SELECT name FROM server");
+    SimSqlStatement q = db.Prepare("SELECT name, running FROM server");
     if (!q.Step()) {
         CWzError e = q.Error().IsError() ? q.Error()
                                          : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
@@ -25,6 +24,7 @@ CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind,
         return e.Push(FXCODELOC, "cannot open %s instance [%s]", kind, location.FullName().c_str());
     }
     name = q.Text(0);
+    if (running != nullptr) *running = q.Int(1) != 0;
     return CWzError::Success();
 }
 
@@ -32,7 +32,7 @@ std::vector<std::string> SqlSimListInstances(const char* area) {
     std::vector<std::string> names;
     for (const std::string& path : SqlSimInstanceName::CatalogPaths(area)) {
         SimSqlDb db;
-        if (db.Open(path, false).IsError()) continue;
+        if (db.OpenShared(path).IsError()) continue;
         SimSqlStatement q = db.Prepare("SELECT name FROM server");
         if (q.Step()) names.push_back(q.Text(0));
     }
@@ -51,9 +51,11 @@ CWzError SqlSimCheckRunning(SimSqlDb& db, const std::string& name, const char* k
         return q.Error().IsError() ? q.Error()
                                    : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "catalogue has no server");
     }
-    if (q.Int(0) == 0) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The %s service of instance [%s] is not running.", kind,
-                                         name.c_str());
-    }
+    if (q.Int(0) == 0) return SqlSimNotRunning(name, kind);
     return CWzError::Success();
+}
+
+CWzError SqlSimNotRunning(const std::string& name, const char* kind) {
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The %s service of instance [%s] is not running.", kind,
+                                     name.c_str());
 }

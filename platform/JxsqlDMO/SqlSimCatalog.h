@@ -10,9 +10,12 @@
 #include "JxsqlDMO/SqlSimInstanceName.h"
 #include "WzUtils/CWzError.h"
 
-// Opens the catalogue of an existing instance and reads its full name;
-// `kind` ("SQL Server", "Analysis Services") names it in errors.
-CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name);
+// Opens the catalogue of an existing instance (on the connection the thread
+// keeps for it, see SimSqlDb::OpenShared) and reads its full name; `kind`
+// ("SQL Server", "Analysis Services") names it in errors.
+// `running` (may be null) gets whether its service runs, read in the same query.
+CWzError SqlSimOpenCatalog(const SqlSimInstanceName& location, const char* kind, SimSqlDb& db, std::string& name,
+                           bool* running = nullptr);
 
 // Full names of every instance of an area, sorted; unreadable catalogues are
 // left out.
@@ -24,3 +27,5 @@ bool SqlSimOnHost(const std::string& instanceName, const std::string& host);
 
 // Fails unless the instance's service runs.
 CWzError SqlSimCheckRunning(SimSqlDb& db, const std::string& name, const char* kind);
+// The failure of a query to an instance whose service does not run.
+CWzError SqlSimNotRunning(const std::string& name, const char* kind);

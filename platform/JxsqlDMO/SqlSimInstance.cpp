@@ -217,7 +217,7 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& desc) {
 CWzError SqlSimInstance::Open(const std::string& name) {
     CWzError err = SqlSimInstanceName::Parse(name, m_location);
     if (err.IsError()) return err;
-    return SqlSimOpenCatalog(m_location, "SQL Server", m_db, m_name);
+    return SqlSimOpenCatalog(m_location, "SQL Server", m_db, m_name, &m_runningWhenOpened);
 }
 
 std::vector<std::string> SqlSimInstance::ListInstances() { return SqlSimListInstances("mssql"); }

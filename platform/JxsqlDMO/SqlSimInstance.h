@@ -111,6 +111,8 @@ public:
     static std::vector<std::string> ListInstances();
 
     const std::string& Name() const { return m_name; }
+    // Whether the service ran when Open read the catalogue.
+    bool RunningWhenOpened() const { return m_runningWhenOpened; }
     const SqlSimInstanceName& Location() const { return m_location; }
     SimSqlDb& Db() { return m_db; }
 
@@ -145,6 +147,7 @@ private:
 
     SqlSimInstanceName m_location;
     std::string m_name;
+    bool m_runningWhenOpened = false;
     SimSqlDb m_db;
     std::vector<std::string> m_newFiles;  // written by the running transaction
 };

@@ -53,6 +53,14 @@ std::string SqlSimInstanceName::CatalogPath() const { return wz::PlatformPath(Re
 
 std::string SqlSimInstanceName::DataDirectory() const { return wz::PlatformPath(RelativeDirectory() + "/data"); }
 
+std::vector<std::string> SqlSimInstanceName::DataDirectories(const char* area) {
+    std::vector<std::string> folders;
+    for (const std::string& catalog : CatalogPaths(area)) {
+        folders.push_back((std::filesystem::path(catalog).parent_path() / "data").string());
+    }
+    return folders;
+}
+
 std::vector<std::string> SqlSimInstanceName::CatalogPaths(const char* area) {
     // Walked with error codes throughout: an unreadable directory is skipped,
     // never thrown.

@@ -35,6 +35,9 @@ struct SqlSimInstanceName {
 
     // The catalogue files of every instance of an area, absolute.
     static std::vector<std::string> CatalogPaths(const char* area);
+    // The data folders (which hold the log files too) of every instance of
+    // an area, absolute.
+    static std::vector<std::string> DataDirectories(const char* area);
 };
 
 // ASCII upper case; instance and host names are ASCII by the rule above.

@@ -1,24 +1,26 @@
-// Directory creation and removal over std::filesystem.
+// Directory creation and removal through the file-system seam.
 #include "WzUtils/CWzDirectory.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
+#include <string>
 
 #include "WzUtils/FXErrorUtil.h"
-
-namespace fs = std::filesystem;
+#include "WzUtils/WzFileSystem.h"
 
 CWzError CWzDirectory::Create(const char* path, bool parents) {
     if (path == nullptr || *path == '\0') return FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "no directory path");
-    std::error_code ec;
-    if (parents) {
-        fs::create_directories(path, ec);
-    } else {
-        fs::create_directory(path, ec);
+    wz::FileSystem& fs = wz::Fs();
+    int rc = parents ? wz::MakeDirectoryTree(path) : fs.Mkdir(path);
+    if (rc != 0 && !parents && errno == EEXIST) rc = 0;
+    if (rc != 0) {
+        const int error = errno;
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, error, "cannot create [%s]: %s", path, std::strerror(error));
     }
-    if (ec) return FXErrorUtil::ErrorErrNo(FXCODELOC, ec.value(), "cannot create [%s]: %s", path, ec.message().c_str());
-    if (!fs::is_directory(path, ec)) {
+    struct stat st {};
+    if (fs.Stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOTDIR, "[%s] exists and is not a directory", path);
     }
     return CWzError::Success();
@@ -26,15 +28,13 @@ CWzError CWzDirectory::Create(const char* path, bool parents) {
 
 CWzError CWzDirectory::Remove(const char* path, bool recursive, bool) {
     if (path == nullptr || *path == '\0') return FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "no directory path");
-    std::error_code ec;
-    fs::file_status status = fs::symlink_status(path, ec);
-    if (ec || !fs::exists(status)) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOENT, "[%s] does not exist", path);
-    if (!fs::is_directory(status)) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOTDIR, "[%s] is not a directory", path);
-    if (recursive) {
-        fs::remove_all(path, ec);
-    } else {
-        fs::remove(path, ec);
+    wz::FileSystem& fs = wz::Fs();
+    struct stat st {};
+    if (fs.Lstat(path, &st) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOENT, "[%s] does not exist", path);
+    if (!S_ISDIR(st.st_mode)) return FXErrorUtil::ErrorErrNo(FXCODELOC, ENOTDIR, "[%s] is not a directory", path);
+    if ((recursive ? wz::RemoveTree(path) : fs.Rmdir(path)) != 0) {
+        const int error = errno;
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, error, "cannot remove [%s]: %s", path, std::strerror(error));
     }
-    if (ec) return FXErrorUtil::ErrorErrNo(FXCODELOC, ec.value(), "cannot remove [%s]: %s", path, ec.message().c_str());
     return CWzError::Success();
 }

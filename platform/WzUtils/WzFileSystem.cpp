@@ -1,11 +1,15 @@
 // The POSIX file system behind the seam, and the helpers built on the seam.
 #include "WzUtils/WzFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 namespace wz {
 namespace {
@@ -34,6 +38,31 @@ public:
     int Mkdir(const std::string& path, mode_t mode) override { return ::mkdir(path.c_str(), mode); }
     int Rmdir(const std::string& path) override { return ::rmdir(path.c_str()); }
     int Stat(const std::string& path, struct stat* st) override { return ::stat(path.c_str(), st); }
+    int Lstat(const std::string& path, struct stat* st) override { return ::lstat(path.c_str(), st); }
+    int Fstat(int fd, struct stat* st) override { return ::fstat(fd, st); }
+    int Fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
+    int ReadDirectory(const std::string& path, std::vector<std::string>& names) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr) return -1;
+        names.clear();
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                names.emplace_back(entry->d_name);
+            }
+            errno = 0;
+        }
+        const int failure = errno;
+        ::closedir(dir);
+        errno = failure;
+        return failure == 0 ? 0 : -1;
+    }
+    int RealPath(const std::string& path, std::string& resolved) override {
+        char buffer[PATH_MAX];
+        if (::realpath(path.c_str(), buffer) == nullptr) return -1;
+        resolved = buffer;
+        return 0;
+    }
 };
 
 std::atomic<FileSystem*> g_current{nullptr};
@@ -74,8 +103,12 @@ bool WriteAll(int fd, const void* buf, size_t count) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
     FileSystem& fs = Fs();
-    const std::string temp = path + ".tmp";
-    int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_TRUNC, mode);
+    // A name of this call's own, so that writers of the same file never
+    // write into each other's temporary file.
+    static std::atomic<unsigned> s_sequence{0};
+    const std::string temp =
+        path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(s_sequence.fetch_add(1));
+    int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_EXCL, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, content.data(), content.size()) && fs.Fsync(fd) == 0;
     int saved = errno;
@@ -88,6 +121,80 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, mo
     (void)fs.Unlink(temp);
     errno = saved;
     return false;
+}
+
+int MakeDirectoryTree(const std::string& path, mode_t mode) {
+    FileSystem& fs = Fs();
+    if (path.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    struct stat st {};
+    if (fs.Stat(path, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return 0;
+        errno = ENOTDIR;
+        return -1;
+    }
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && MakeDirectoryTree(path.substr(0, slash), mode) != 0) return -1;
+    if (fs.Mkdir(path, mode) != 0 && errno != EEXIST) return -1;
+    if (fs.Stat(path, &st) != 0) return -1;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return -1;
+    }
+    return 0;
+}
+
+int RemoveTree(const std::string& path) {
+    FileSystem& fs = Fs();
+    struct stat st {};
+    if (fs.Lstat(path, &st) != 0) return -1;
+    if (!S_ISDIR(st.st_mode)) return fs.Unlink(path);
+    std::vector<std::string> names;
+    if (fs.ReadDirectory(path, names) != 0) return -1;
+    for (const std::string& name : names) {
+        if (RemoveTree(path + "/" + name) != 0) return -1;
+    }
+    return fs.Rmdir(path);
+}
+
+std::string ResolveThroughLinks(const std::string& path, FileSystem& fs) {
+    if (path.empty() || path[0] != '/') return {};
+    std::vector<std::string> levels;
+    for (size_t start = 1; start <= path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        std::string level = path.substr(start, end - start);
+        if (level == "..") return {};
+        if (!level.empty() && level != ".") levels.push_back(std::move(level));
+        start = end + 1;
+    }
+    // The deepest ancestor that exists decides where the path really leads;
+    // the levels below it do not exist yet, so none of them is a link.
+    for (size_t existing = levels.size() + 1; existing-- > 0;) {
+        std::string ancestor;
+        for (size_t i = 0; i < existing; ++i) ancestor += "/" + levels[i];
+        if (ancestor.empty()) ancestor = "/";
+        struct stat st {};
+        if (fs.Lstat(ancestor, &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) continue;
+            return {};
+        }
+        std::string resolved;
+        if (fs.RealPath(ancestor, resolved) != 0) return {};
+        for (size_t i = existing; i < levels.size(); ++i) {
+            if (resolved.back() != '/') resolved += '/';
+            resolved += levels[i];
+        }
+        return resolved;
+    }
+    return {};
+}
+
+bool PathIsUnder(const std::string& path, const std::string& root) {
+    if (root.empty() || path.compare(0, root.size(), root) != 0) return false;
+    return path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
 }
 
 }  // namespace wz

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace wz {
 
@@ -31,6 +32,14 @@ public:
     virtual int Mkdir(const std::string& path, mode_t mode = 0755) = 0;
     virtual int Rmdir(const std::string& path) = 0;
     virtual int Stat(const std::string& path, struct stat* st) = 0;
+    // Like Stat, but a symbolic link is described itself, not followed.
+    virtual int Lstat(const std::string& path, struct stat* st) = 0;
+    virtual int Fstat(int fd, struct stat* st) = 0;
+    virtual int Fchmod(int fd, mode_t mode) = 0;
+    // The names in a directory, without "." and "..", in no set order.
+    virtual int ReadDirectory(const std::string& path, std::vector<std::string>& names) = 0;
+    // The absolute path of an existing `path` with every link followed.
+    virtual int RealPath(const std::string& path, std::string& resolved) = 0;
 };
 
 // The POSIX file system.
@@ -57,9 +66,28 @@ private:
 bool WriteAll(int fd, const void* buf, size_t count);
 
 // Replaces `path` with `content` so that a reader sees either the old file
-// or the whole new one: writes a temporary file beside it, syncs it and
-// renames it over `path`. On failure the temporary file is removed, `path`
+// or the whole new one: writes a temporary file of its own beside it
+// ("<path>.tmp.<pid>.<n>"), syncs it and renames it over `path`. On failure the temporary file is removed, `path`
 // is untouched, and errno holds the reason.
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode = 0644);
+
+// Creates the directory `path` and every missing one above it. 0 when it is
+// a directory afterwards; -1 with errno set otherwise (ENOTDIR when a file
+// stands where a directory should be).
+int MakeDirectoryTree(const std::string& path, mode_t mode = 0755);
+
+// Removes `path` and, when it is a directory, everything in it. Symbolic
+// links are removed, never followed, so nothing outside `path` is touched.
+// 0 on success; -1 with errno set at the first failure.
+int RemoveTree(const std::string& path);
+
+// `path` with "." levels and doubled "/" dropped and every symbolic link
+// followed: the real path of its deepest existing ancestor followed by the
+// levels that do not exist yet. `path` must be absolute and hold no ".."
+// level; empty when it does not, or when the ancestor cannot be resolved.
+std::string ResolveThroughLinks(const std::string& path, FileSystem& fs = Fs());
+
+// True when `path` is `root` or lies under it (both already resolved).
+bool PathIsUnder(const std::string& path, const std::string& root);
 
 }  // namespace wz

@@ -7,9 +7,11 @@
 #include <sstream>
 
 #include "JxLib/EvDebug.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace jxtest {
 
@@ -21,9 +23,14 @@ TestRoot::TestRoot(double timeScale) {
     wz::SetPlatformRoot(m_path);
     wz::SetTimeScale(timeScale);
     JXPlatformInfo::SetCurrentInstance("Instance001");
+    m_guard = std::make_unique<FaultyFileSystem>();
+    m_guard->ConfineTo(m_path);
+    m_useGuard = std::make_unique<wz::ScopedFileSystem>(*m_guard);
 }
 
 TestRoot::~TestRoot() {
+    m_useGuard.reset();
+    m_guard.reset();
     if (std::getenv("JX_KEEP_TEST_ROOT") != nullptr) return;
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
@@ -43,6 +50,8 @@ void TestRoot::WriteFile(const std::string& relative, const std::string& content
 std::string TestRoot::ReadFile(const std::string& relative) const {
     return ReadWholeFile((std::filesystem::path(m_path) / relative).string());
 }
+
+std::vector<std::string> TestRoot::Escapes() const { return m_guard->Escapes(); }
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

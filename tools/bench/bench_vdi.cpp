@@ -1,10 +1,17 @@
 // bench_vdi: throughput of the virtual-device engine and the data pipeline
-// against `cp` of the same files on the same disk. Makes a database of the
-// given size under a scratch platform root, then times: cp of its files, a
-// full backup on 1 and on 4 streams (the commit, which syncs, timed apart),
-// and a full restore under a new name.
-#include <unistd.h>
-
+// against `cp` of the same files on the same disk.
+//
+//   bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B]
+//
+// Makes a database of --size-mb (default 1024, in files of 256 MB) under a
+// scratch platform root, then each run times: cp of its data files (alone
+// and followed by sync), a full backup on 1 and on 4 streams (the transfer,
+// and the transfer with its commit, which syncs the archive files), and a
+// full restore under a new name from each (which syncs the restored files).
+// Ratios are cp's time over the operation's: 1.0 is as fast as cp, above is
+// faster. Minimum and median of --runs runs (default 3). K (default 2048)
+// and B (default 20) are the engine's maximum transfer size and buffer
+// count, the restore jobs' defaults.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,25 +19,33 @@
 #include <filesystem>
 #include <list>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include "JxSQLVDIBase/CJxSQLVDI.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
-#include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
-#include "WzUtils/PlatformRoot.h"
+#include "tools/bench/BenchRoot.h"
+#include "tools/bench/BenchStats.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr const char* kServer = "bench/inst";
 constexpr uint64_t kFileBytes = 256ull * 1024 * 1024;
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+unsigned long g_transfer = 2 * 1024 * 1024;
+unsigned long g_buffers = 20;
+
+int Usage(FILE* out, int code) {
+    std::fprintf(out, "usage: bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B]\n");
+    return code;
 }
 
-unsigned long g_transfer = 2 * 1024 * 1024;  // the restore jobs' defaults
-unsigned long g_buffers = 20;
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 void Configure(CJxSQLVDIBase& e, int streams) {
     e.setVDIMaxTransferSize(g_transfer);
@@ -48,7 +63,7 @@ bool Backup(uint64_t job, int streams, std::list<RestoreArchiveInfo>& archives, 
     handler.setDbName("Big");
     handler.setVDIBase(&engine);
     handler.setStreams(streams);
-    auto start = std::chrono::steady_clock::now();
+    Clock::time_point start = Clock::now();
     bool ok = handler.startTransfer();
     ok = engine.Finalize(false) && ok;
     transfer = Seconds(start);
@@ -64,27 +79,29 @@ bool Backup(uint64_t job, int streams, std::list<RestoreArchiveInfo>& archives, 
         a.offset = w->getArchiveFileOffset();
         archives.push_back(a);
     }
-    start = std::chrono::steady_clock::now();
+    start = Clock::now();
     ok = handler.closePipeline(1, false);
     commit = Seconds(start);
     return ok;
 }
 
-bool Restore(const std::list<RestoreArchiveInfo>& archives, const std::string& folder, double& seconds) {
+bool Restore(const std::list<RestoreArchiveInfo>& archives, const std::string& folder, int files, double& seconds) {
     SqlDataTransferHandler handler;
     CJxSQLVDI engine;
     engine.SetRestore();
     Configure(engine, static_cast<int>(archives.size()));
     engine.addFileToRename("Big", folder + "/big.mdf");
     engine.addFileToRename("Big_log", folder + "/big.ldf");
-    for (int i = 2; i <= 4; ++i) engine.addFileToRename("Big" + std::to_string(i), folder + "/big" + std::to_string(i) + ".ndf");
+    for (int i = 2; i <= files; ++i) {
+        engine.addFileToRename("Big" + std::to_string(i), folder + "/big" + std::to_string(i) + ".ndf");
+    }
     engine.setReplace();
-    if (!engine.Initialize() || !engine.SetServerName(kServer, "BigCopy")) return false;
+    if (!engine.SetServerName(kServer, "BigCopy")) return false;
     handler.setDbName("BigCopy");
     handler.setVDIBase(&engine);
     handler.setStreams(static_cast<int>(archives.size()));
     handler.setRestoreArchiveFileInfoList(archives);
-    auto start = std::chrono::steady_clock::now();
+    Clock::time_point start = Clock::now();
     bool ok = handler.startTransfer();
     ok = engine.Finalize(false) && ok;
     seconds = Seconds(start);
@@ -92,89 +109,98 @@ bool Restore(const std::list<RestoreArchiveInfo>& archives, const std::string& f
     return ok;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    uint64_t sizeMb = 1024;
-    std::string dir;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::printf("usage: bench_vdi [--size-mb N] [--dir SCRATCH-DIR] [--transfer-kb K] [--buffers B]\n"
-                        "Times cp of a database's files, its full backup on 1 and 4 streams and its\n"
-                        "restore, on the disk of SCRATCH-DIR (default a new folder under /var/tmp,\n"
-                        "removed afterwards). N (default 1024) is rounded up to 256 MB files; K (default\n"
-                        "2048) is the engine's maximum transfer size, B (default 20) its buffer count.\n");
-            return 0;
-        } else if (a == "--size-mb" && i + 1 < argc) {
-            sizeMb = std::strtoull(argv[++i], nullptr, 10);
-        } else if (a == "--transfer-kb" && i + 1 < argc) {
-            g_transfer = std::strtoul(argv[++i], nullptr, 10) * 1024;
-        } else if (a == "--buffers" && i + 1 < argc) {
-            g_buffers = std::strtoul(argv[++i], nullptr, 10);
-        } else if (a == "--dir" && i + 1 < argc) {
-            dir = argv[++i];
-        } else {
-            std::fprintf(stderr, "bench_vdi: unknown argument %s (see --help)\n", a.c_str());
-            return 2;
-        }
-    }
-    if (sizeMb == 0) sizeMb = 256;
-    bool removeDir = dir.empty();
-    if (dir.empty()) {
-        char pattern[] = "/var/tmp/bench_vdi.XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) return std::perror("mkdtemp"), 1;
-        dir = pattern;
-    }
-    wz::SetPlatformRoot(dir + "/root");
-    int files = static_cast<int>((sizeMb * 1024 * 1024 + kFileBytes - 1) / kFileBytes);
-    if (files > 4) files = 4;
-    double mb = static_cast<double>(files) * static_cast<double>(kFileBytes) / (1024.0 * 1024.0);
-
+bool MakeDatabase(int files, std::string& paths) {
     SqlSimInstance sim;
     SqlSimServerSpec server;
     server.name = kServer;
     SqlSimDatabaseSpec db;
     db.name = "Big";
     db.dataSize = kFileBytes;
-    if (sim.Create(server).IsError() || sim.AddDatabase(db).IsError()) return std::fprintf(stderr, "setup failed\n"), 1;
+    if (sim.Create(server).IsError() || sim.AddDatabase(db).IsError()) return false;
     for (int i = 2; i <= files; ++i) {
         SqlSimFileSpec f;
         f.database = "Big";
         f.fileGroup = "PRIMARY";
         f.logicalName = "Big" + std::to_string(i);
         f.size = kFileBytes;
-        if (sim.AddFile(f).IsError()) return std::fprintf(stderr, "setup failed\n"), 1;
+        if (sim.AddFile(f).IsError()) return false;
     }
-    std::string paths;
     for (const auto& entry : std::filesystem::directory_iterator(sim.Location().DataDirectory())) {
         if (entry.path().extension() != ".ldf") paths += " '" + entry.path().string() + "'";
     }
-    std::printf("database: %d file(s), %.0f MB, under %s\n", files, mb, dir.c_str());
+    return true;
+}
 
-    std::string cpDir = dir + "/cp";
-    std::filesystem::create_directories(cpDir);
-    auto start = std::chrono::steady_clock::now();
-    if (std::system(("cp" + paths + " '" + cpDir + "'").c_str()) != 0) return 1;
-    double cp = Seconds(start);
-    ::sync();
-    double cpSync = Seconds(start);
-    std::filesystem::remove_all(cpDir);
-    ::sync();
-    std::printf("cp of the data files     %7.2f s  %8.1f MB/s  (with sync %.2f s)\n", cp, mb / cp, cpSync);
+}  // namespace
 
-    std::list<RestoreArchiveInfo> one, four;
-    double t1 = 0, c1 = 0, t4 = 0, c4 = 0, r = 0;
-    if (!Backup(1, 1, one, t1, c1)) return 1;
-    std::printf("full backup, 1 stream    %7.2f s  %8.1f MB/s  (%.2f x cp; with its commit %.2f x cp with sync)\n",
-                t1, mb / t1, cp / t1, cpSync / (t1 + c1));
-    if (!Backup(2, 4, four, t4, c4)) return 1;
-    std::printf("full backup, 4 streams   %7.2f s  %8.1f MB/s  (%.2f x cp; with its commit %.2f x cp with sync)\n",
-                t4, mb / t4, cp / t4, cpSync / (t4 + c4));
-    std::filesystem::create_directories(dir + "/restored");
-    if (!Restore(four, dir + "/restored", r)) return 1;
-    std::printf("full restore, 4 streams  %7.2f s  %8.1f MB/s  (%.2f x cp with sync; it syncs its files)\n", r,
-                mb / r, cpSync / r);
-    if (removeDir) std::filesystem::remove_all(dir);
+int main(int argc, char** argv) {
+    int runs = 3;
+    uint64_t sizeMb = 1024;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") return Usage(stdout, 0);
+        if (i + 1 >= argc) return Usage(stderr, 2);
+        const char* value = argv[++i];
+        if (a == "--runs") {
+            runs = std::atoi(value);
+        } else if (a == "--size-mb") {
+            sizeMb = std::strtoull(value, nullptr, 10);
+        } else if (a == "--transfer-kb") {
+            g_transfer = std::strtoul(value, nullptr, 10) * 1024;
+        } else if (a == "--buffers") {
+            g_buffers = std::strtoul(value, nullptr, 10);
+        } else {
+            return Usage(stderr, 2);
+        }
+    }
+    if (runs < 1 || sizeMb == 0) return Usage(stderr, 2);
+    bench::BenchRoot root;
+    if (!root.ok()) return std::fprintf(stderr, "bench_vdi: no scratch folder\n"), 1;
+    int files = static_cast<int>(std::min<uint64_t>(4, (sizeMb * 1024 * 1024 + kFileBytes - 1) / kFileBytes));
+    double mb = static_cast<double>(files) * static_cast<double>(kFileBytes) / (1024.0 * 1024.0);
+    std::string paths;
+    if (!MakeDatabase(files, paths)) return std::fprintf(stderr, "bench_vdi: cannot make the database\n"), 1;
+
+    bench::Figure cpRate{"cp of the data files", "MB/s", {}};
+    bench::Figure backup1{"full backup, 1 stream (x cp)", "ratio", {}};
+    bench::Figure backup4{"full backup, 4 streams (x cp)", "ratio", {}};
+    bench::Figure backup1Sync{"full backup and commit, 1 stream (x cp + sync)", "ratio", {}};
+    bench::Figure backup4Sync{"full backup and commit, 4 streams (x cp + sync)", "ratio", {}};
+    bench::Figure fourOverOne{"4 streams over 1 stream, backup speed", "ratio", {}};
+    bench::Figure restore1{"full restore, 1 stream (x cp + sync)", "ratio", {}};
+    bench::Figure restore4{"full restore, 4 streams (x cp + sync)", "ratio", {}};
+    const std::string cpDir = root.path() + "/cp";
+    const std::string restored = root.path() + "/restored";
+    for (int run = 0; run < runs; ++run) {
+        std::filesystem::create_directories(cpDir);
+        Clock::time_point start = Clock::now();
+        if (std::system(("cp" + paths + " '" + cpDir + "'").c_str()) != 0) return 1;
+        double cp = Seconds(start);
+        ::sync();
+        double cpSync = Seconds(start);
+        std::filesystem::remove_all(cpDir);
+        ::sync();
+        std::list<RestoreArchiveInfo> one, four;
+        double t1 = 0, c1 = 0, t4 = 0, c4 = 0, r1 = 0, r4 = 0;
+        std::filesystem::create_directories(restored);
+        if (!Backup(10 + run * 2, 1, one, t1, c1) || !Backup(11 + run * 2, 4, four, t4, c4) ||
+            !Restore(one, restored, files, r1) || !Restore(four, restored, files, r4)) {
+            return 1;
+        }
+        cpRate.runs.push_back(mb / cp);
+        backup1.runs.push_back(cp / t1);
+        backup4.runs.push_back(cp / t4);
+        backup1Sync.runs.push_back(cpSync / (t1 + c1));
+        backup4Sync.runs.push_back(cpSync / (t4 + c4));
+        fourOverOne.runs.push_back(t1 / t4);
+        restore1.runs.push_back(cpSync / r1);
+        restore4.runs.push_back(cpSync / r4);
+        // The archive files of this run go; the next run starts as empty.
+        std::filesystem::remove_all(root.path() + "/media");
+    }
+    std::string title = "bench_vdi: " + std::to_string(static_cast<int>(mb)) + " MB database, " +
+                        std::to_string(runs) + " run(s)";
+    bench::Print(title.c_str(),
+                 {cpRate, backup1, backup4, backup1Sync, backup4Sync, fourOverOne, restore1, restore4});
     return 0;
 }

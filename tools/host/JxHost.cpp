@@ -13,6 +13,7 @@
 #include <cinttypes>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "JxLib/EvDebug.h"
 #include "JxSession/CJxNetwork.h"
@@ -31,6 +32,8 @@ EvDebug& Log() {
 
 }  // namespace
 
+JxHost::JxHost(uint32_t maxSessions) : m_maxSessions(maxSessions == 0 ? 1 : maxSessions) {}
+
 JxHost::~JxHost() { Stop(); }
 
 CWzError JxHost::Start(uint16_t port) {
@@ -44,7 +47,7 @@ CWzError JxHost::Start(uint16_t port) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listenFd, 64) != 0) {
+        ::listen(m_listenFd, SOMAXCONN) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot listen on port %u.", static_cast<unsigned>(port));
     }
     socklen_t length = sizeof address;
@@ -71,17 +74,45 @@ void JxHost::AcceptLoop() {
             WZSLEEP_InTeRnAl(100);  // e.g. out of descriptors: do not spin
             continue;
         }
-        int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_stopping || own < 0) {
+        if (m_stopping) {
             ::close(fd);
-            if (own >= 0) ::close(own);
+            continue;
+        }
+        if (m_sessionFds.size() >= m_maxSessions) {
+            EV_ERROR(Log(), "Connection refused: the host already serves its limit of %u sessions.", m_maxSessions);
+            Refuse(fd, "session limit");
+            continue;
+        }
+        int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (own < 0) {
+            EV_ERROR(Log(), "Connection refused: no descriptor left to track it: %s", std::strerror(errno));
+            Refuse(fd, "no descriptor");
             continue;
         }
         uint64_t id = ++m_nextId;
+        try {
+            m_sessions[id] = std::thread(&JxHost::Serve, this, id, fd);
+        } catch (const std::system_error& error) {
+            // Out of threads or memory: this connection goes, the others stay.
+            EV_ERROR(Log(), "Connection refused: cannot start a session thread (%s); %zu sessions are open.",
+                     error.what(), m_sessionFds.size());
+            m_sessions.erase(id);
+            ::close(own);
+            Refuse(fd, "no thread");
+            continue;
+        }
         m_sessionFds[id] = own;
-        m_sessions[id] = std::thread(&JxHost::Serve, this, id, fd);
     }
+}
+
+void JxHost::Refuse(int fd, const char* why) {
+    CJxNetwork session(fd);
+    jxsStatus status{2, EBUSY, 2};
+    bool flag = false;
+    // A fresh socket takes the few bytes at once; the accept loop never waits.
+    CWzError e = session.AbortConnection(status, 0, flag);
+    if (e.IsError()) EV_DEBUG(Log(), 2, "Abort of a refused connection (%s) not sent: %s", why, e.GetMessage().c_str());
 }
 
 void JxHost::Serve(uint64_t id, int fd) {

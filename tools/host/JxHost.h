@@ -8,6 +8,10 @@
 // stays loaded, since the record codecs it registered point into it. Stop() closes
 // the listener, ends the open sessions (their pending receives fail) and
 // joins every session thread.
+//
+// A connection the host cannot serve (beyond its session limit, or when the
+// system refuses a thread for it) is answered with the layer's abort, status
+// {2, EBUSY, 2}, and closed; the host logs why and goes on serving the others.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +24,8 @@
 
 class JxHost {
 public:
-    JxHost() = default;
+    // At most `maxSessions` sessions are served at once (at least one).
+    explicit JxHost(uint32_t maxSessions = kDefaultMaxSessions);
     ~JxHost();
     JxHost(const JxHost&) = delete;
     JxHost& operator=(const JxHost&) = delete;
@@ -35,11 +40,16 @@ public:
 
     // Seconds a new session has to send its attach request.
     static constexpr int kAttachTimeoutSeconds = 240;
+    static constexpr uint32_t kDefaultMaxSessions = 256;
 
 private:
     void AcceptLoop();
     void Serve(uint64_t id, int fd);
     void ReapFinished();
+    // Answers a connection the host will not serve with an abort and closes it.
+    static void Refuse(int fd, const char* why);
+
+    const uint32_t m_maxSessions;
 
     int m_listenFd = -1;
     int m_stopPipe[2] = {-1, -1};

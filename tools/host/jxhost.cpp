@@ -1,11 +1,13 @@
 // jxhost: runs the communication-service host until SIGTERM or SIGINT.
 //
-//   jxhost [--port N] [--port-file REL] [--target NAME]...
+//   jxhost [--port N] [--port-file REL] [--target NAME]... [--max-sessions N]
 //
 // Listens on 127.0.0.1:N (default 0: any free port), writes the port it got
 // to REL under the platform root (default "host/port"), and records each
 // --target NAME as served on that port in the targets file, so requesters
 // can attach to NAME. Bindings come from "host/bindings.ini" under the root.
+// At most --max-sessions sessions (default 256) are served at once; further
+// connections are refused with an abort until sessions end.
 #include <signal.h>
 
 #include <cerrno>
@@ -23,9 +25,24 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: jxhost [--port N] [--port-file REL] [--target NAME]... [--max-sessions N]\n"
+    "  --port N          listen on 127.0.0.1:N (default 0: any free port)\n"
+    "  --port-file REL   write the port to REL under the platform root (default host/port)\n"
+    "  --target NAME     record NAME as served on this port (repeatable)\n"
+    "  --max-sessions N  serve at most N sessions at once (default 256)\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: jxhost [--port N] [--port-file REL] [--target NAME]...\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+// A decimal number in [low, high].
+bool ParseNumber(const std::string& text, unsigned long low, unsigned long high, unsigned long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoul(text.c_str(), &end, 10);
+    return !text.empty() && text[0] != '-' && *end == '\0' && errno == 0 && value >= low && value <= high;
 }
 
 // Writes the port through a temporary file, so a reader never sees half of it.
@@ -45,15 +62,20 @@ bool WritePortFile(const std::string& relative, uint16_t port) {
 int main(int argc, char** argv) {
     unsigned long port = 0;
     std::string portFile = "host/port";
+    unsigned long maxSessions = JxHost::kDefaultMaxSessions;
     std::vector<std::string> targets;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (i + 1 >= argc) return Usage();
         std::string value = argv[++i];
         if (arg == "--port") {
-            char* end = nullptr;
-            port = std::strtoul(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || port > 65535) return Usage();
+            if (!ParseNumber(value, 0, 65535, port)) return Usage();
+        } else if (arg == "--max-sessions") {
+            if (!ParseNumber(value, 1, 1u << 20, maxSessions)) return Usage();
         } else if (arg == "--port-file") {
             if (value.empty() || value[0] == '/' || value.find("..") != std::string::npos) return Usage();
             portFile = value;
@@ -73,7 +95,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    JxHost host;
+    JxHost host(static_cast<uint32_t>(maxSessions));
     CWzError e = host.Start(static_cast<uint16_t>(port));
     if (e.IsError()) {
         std::fprintf(stderr, "jxhost: %s\n", e.GetMessage().c_str());

@@ -16,6 +16,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlPeerRecords.h"
 #include "JxSQLMessageHandler/client/PeerFileCopy.h"
+#include "JxSQLMessageHandler/client/PeerPathCheck.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlDispatchTable.h"
 #include "JxSQLMessageHandler/service/sqlMessageHandler.h"
@@ -57,6 +58,13 @@ void ListFileStreamFiles(CJxNetwork* session, const SQLXmlTextRecord_t& request)
         SQLPmn::GenericResp failure;
         failure.setint64(SQLPmn::GenericResp::kErrorCode, 1);
         failure.setstring(SQLPmn::GenericResp::kErrorText, "The request names no folder or no pattern.");
+        failure.serialize(text);
+    } else if (std::string why, resolved;
+               !SqlIsPeerPathAllowed(message.getstring(SQLPmn::SqlGetFileStreamInfoReq::kFolder),
+                                     SqlPeerPathUse::kReadFile, resolved, why)) {
+        SQLPmn::GenericResp failure;
+        failure.setint64(SQLPmn::GenericResp::kErrorCode, 1);
+        failure.setstring(SQLPmn::GenericResp::kErrorText, why);
         failure.serialize(text);
     } else {
         CSQLClientDll walker;

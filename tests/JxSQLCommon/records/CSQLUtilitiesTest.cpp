@@ -5,11 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "JxLib/EvDebug.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/CSQLUtilities.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 using jxtest::RootedTest;
@@ -57,12 +60,16 @@ TEST_F(CSQLUtilitiesTest, RefusesNullEmptyAndUnencodablePaths) {
 }
 
 TEST_F(CSQLUtilitiesTest, ReportsTheErrnoOfAFailedCreation) {
-    const std::string locked = root.path() + "/locked";
-    ASSERT_EQ(::mkdir(locked.c_str(), 0555), 0);
-    unsigned int error = 0;
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
-    EXPECT_FALSE(Create(locked + "/x/y", error));
-    EXPECT_EQ(error, static_cast<unsigned int>(EACCES));
+    for (int failure : {EACCES, ENOSPC, EIO}) {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(jxtest::FsCall::kMkdir, 2, failure);  // the second level fails
+        unsigned int error = 0;
+        EXPECT_FALSE(Create(root.path() + "/made/x/y", error));
+        EXPECT_EQ(error, static_cast<unsigned int>(failure));
+        std::error_code ec;
+        std::filesystem::remove_all(root.path() + "/made", ec);
+    }
 }
 
 TEST_F(CSQLUtilitiesTest, StartedProcessRunsWithoutBeingWaitedFor) {

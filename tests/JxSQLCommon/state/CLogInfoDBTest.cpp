@@ -4,13 +4,20 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
 
 #include "JxSQLCommon/state/DBLocker.h"
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
 #include "tests/JxSQLCommon/state/DumpFolderTest.h"
@@ -160,7 +167,50 @@ TEST_F(CLogInfoDBTest, SweepThatCannotMakeTheCollectFileSaysSo) {
     ASSERT_TRUE(wz::MakeDirectories(collect));  // a folder where the file should go
     CWzError error = db.GenerateCollectFileForSweep(collect);
     ASSERT_TRUE(error.IsError());
-    EXPECT_EQ(0u, error.GetMessage().find("Could not open collect file [" + collect + "]")) << error.AsString();
+    EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]")) << error.AsString();
+}
+
+TEST_F(CLogInfoDBTest, SweepThatMeetsAFullOrFailingDiskKeepsThePreviousCollectFile) {
+    CLogInfoDB db(Folder(), DB_LOCALITY_1MIN_RPO);
+    ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    for (const char* name : {"a_log_backup_1", "a_log_backup_2"}) {
+        AddLog(db, 1, std::string(name) + ".bak");
+        Touch(std::string(name) + ".bak");
+        Touch(std::string(name) + ".xml");
+    }
+    const std::string collect = Folder() + "/sweep.jxf";
+    using jxtest::FsCall;
+    struct Fault {
+        FsCall kind;
+        int error;
+        const char* text;
+    };
+    for (const Fault& fault : {Fault{FsCall::kOpen, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kWrite, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kFsync, EIO, "Input/output error"},
+                               Fault{FsCall::kRename, EIO, "Input/output error"}}) {
+        root.WriteFile("dump/sweep.jxf", "previous\n");
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(fault.kind, 1, fault.error);
+        CWzError error = db.GenerateCollectFileForSweep(collect);
+        ASSERT_TRUE(error.IsError());
+        EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]. Error: [" +
+                                              fault.text + "]"))
+            << error.GetMessage();
+        EXPECT_EQ("previous\n", jxtest::ReadWholeFile(collect));
+        for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
+            EXPECT_NE(0u, entry.path().filename().string().find("sweep.jxf.")) << entry.path();
+        }
+    }
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailWritesAfter(Folder().size() + 5, ENOSPC);  // full in the middle of the first line
+    EXPECT_TRUE(db.GenerateCollectFileForSweep(collect).IsError());
+    EXPECT_EQ("previous\n", jxtest::ReadWholeFile(collect));
+    faulty.Heal();
+    ASSERT_FALSE(db.GenerateCollectFileForSweep(collect).IsError());
+    EXPECT_EQ(Folder() + "/a_log_backup_1.bak\n" + Folder() + "/a_log_backup_2.bak\n", jxtest::ReadWholeFile(collect));
 }
 
 TEST_F(CLogInfoDBTest, CallerHoldingALockerReadsRowsWithACursor) {
@@ -174,6 +224,59 @@ TEST_F(CLogInfoDBTest, CallerHoldingALockerReadsRowsWithACursor) {
     ASSERT_NE(nullptr, query);
     ASSERT_TRUE(query->m_query->NextRow());
     EXPECT_EQ("x_log_backup_1.bak", query->m_query->GetStringField(0));
+}
+
+// Four processes add rows at once, each statement under its own lock: all
+// rows arrive, and the writers take turns instead of one starving the rest.
+TEST_F(CLogInfoDBTest, ConcurrentWritersTakeTurnsAndLoseNothing) {
+    constexpr int kWriters = 4;
+    constexpr int kRows = 40;
+    const std::string folder = Folder();
+    {
+        CLogInfoDB db(folder, DB_LOCALITY_1MIN_RPO);
+        ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    }
+    int start[2];
+    ASSERT_EQ(0, ::pipe(start));
+    std::vector<pid_t> children;
+    for (int w = 1; w <= kWriters; ++w) {
+        children.push_back(statetest::StartChild([&, w] {
+            ::close(start[1]);
+            char c;
+            if (::read(start[0], &c, 1) != 0) return 3;  // runs when the parent closes its end
+            CLogInfoDB db(folder, DB_LOCALITY_1MIN_RPO);
+            for (int i = 0; i < kRows; ++i) {
+                if (db.Insert("Logs", "DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime",
+                              FX::CSQLite3Sql("?,?,'1','2',0,0",
+                                              {int64_t{w}, "w" + std::to_string(w) + "_" + std::to_string(i)}))
+                        .IsError()) {
+                    return 1;
+                }
+            }
+            return 0;
+        }));
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (pid_t child : children) EXPECT_EQ(0, statetest::WaitChild(child));
+
+    CLogInfoDB db(folder, DB_LOCALITY_1MIN_RPO);
+    DBLocker locker(&db, DB_LOCALITY_1MIN_RPO, 1, true);
+    ASSERT_TRUE(locker.IsDbLocked());
+    std::unique_ptr<SQueryHandle> query = db.ExecuteQuery("SELECT DBSerialNo_FK FROM Logs ORDER BY Id");
+    ASSERT_NE(nullptr, query);
+    std::vector<int> rows(kWriters + 1, 0);
+    int turns = 0, last = 0;
+    while (query->m_query->NextRow()) {
+        int writer = static_cast<int>(query->m_query->GetIntField(0));
+        ASSERT_TRUE(writer >= 1 && writer <= kWriters);
+        ++rows[writer];
+        if (writer != last) ++turns;
+        last = writer;
+    }
+    for (int w = 1; w <= kWriters; ++w) EXPECT_EQ(kRows, rows[w]) << "writer " << w;
+    // One writer after another would make 4 turns; taking turns makes about 4 x 40.
+    EXPECT_GT(turns, kWriters * kRows / 4) << "turns between writers: " << turns;
 }
 
 }  // namespace

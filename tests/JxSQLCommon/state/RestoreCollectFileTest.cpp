@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/state/DumpFiles.h"
 #include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
@@ -117,6 +122,58 @@ TEST_F(RestoreCollectFileTest, ReadGivesBackWhatWasSavedAndSkipsSweptDumps) {
     LSNS none;
     EXPECT_EQ("No LSN files found", rcf.Read(none, path).GetMessage());
     EXPECT_TRUE(rcf.Read(none, path + ".missing").IsError());
+}
+
+TEST_F(RestoreCollectFileTest, AFailedSaveLeavesThePreviousFileWholeAndNothingBeside) {
+    const std::string mp = Folder("mp");
+    statetest::WriteDump(mp, "sales_log_backup_1", Dump("10", "20"));
+    statetest::WriteDump(mp, "sales_log_backup_2", Dump("20", "30"));
+    LSNS saved;
+    ASSERT_FALSE(rcf.GetDatabaseFiles("Sales", mp, saved).IsError());
+    const std::string folder = Folder("out");
+    const std::string path = folder + "/Sales_1.rcf";
+    root.WriteFile("out/Sales_1.rcf", "previous\n");
+    using jxtest::FsCall;
+    struct Fault {
+        FsCall kind;
+        int error;
+        const char* text;
+    };
+    for (const Fault& fault : {Fault{FsCall::kOpen, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kWrite, ENOSPC, "No space left on device"},
+                               Fault{FsCall::kFsync, EIO, "Input/output error"},
+                               Fault{FsCall::kRename, EIO, "Input/output error"}}) {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(fault.kind, 1, fault.error);
+        CWzError e = rcf.Save(saved, path, true);
+        ASSERT_TRUE(e.IsError());
+        EXPECT_NE(std::string::npos, e.GetMessage().find(fault.text)) << e.GetMessage();
+        EXPECT_EQ("previous\n", jxtest::ReadWholeFile(path));
+        EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+    }
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailWritesAfter(10, ENOSPC);  // the disk fills in the middle of the first line
+    EXPECT_TRUE(rcf.Save(saved, path, true).IsError());
+    EXPECT_EQ("previous\n", jxtest::ReadWholeFile(path));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+TEST_F(RestoreCollectFileTest, AnEntryWithALineBreakIsRefusedBeforeAnythingIsWritten) {
+    const std::string mp = Folder("mp");
+    statetest::WriteDump(mp, "sales_log_backup_1", Dump("10", "20"));
+    statetest::WriteDump(mp, "sales_log_backup_2", Dump("20", "30"));
+    LSNS saved;
+    ASSERT_FALSE(rcf.GetDatabaseFiles("Sales", mp, saved).IsError());
+    saved.rbegin()->second.lastLSN = "30\n" + mp + "/forged.bak";
+    const std::string path = Folder("out") + "/Sales_1.rcf";
+    root.WriteFile("out/Sales_1.rcf", "previous\n");
+    CWzError e = rcf.Save(saved, path, true);
+    ASSERT_TRUE(e.IsError());
+    EXPECT_NE(std::string::npos, e.GetMessage().find("breaks the line")) << e.GetMessage();
+    EXPECT_EQ("previous\n", jxtest::ReadWholeFile(path));
+    EXPECT_FALSE(rcf.Save(saved, path, false).IsError());  // without LSNs the entry is one line
 }
 
 TEST_F(RestoreCollectFileTest, FileNameKeepsTheDatabaseCase) {

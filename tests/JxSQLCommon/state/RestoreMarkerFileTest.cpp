@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
@@ -29,6 +34,22 @@ TEST_F(RestoreMarkerFileTest, MarkerLivesExactlyAsLongAsItsObject) {
         EXPECT_EQ("File handle already setup", marker.Create(Folder("mp"), "Sales", "4711").GetMessage());
     }
     EXPECT_FALSE(Exists(path));
+}
+
+TEST_F(RestoreMarkerFileTest, AMarkerThatCannotBeMadeSaysWhyAndLeavesNothing) {
+    const std::string folder = Folder("mp");
+    for (int error : {ENOSPC, EIO}) {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(jxtest::FsCall::kOpen, 1, error);
+        RestoreMarkerFile marker;
+        CWzError e = marker.Create(folder, "Sales", "4711");
+        ASSERT_TRUE(e.IsError());
+        EXPECT_EQ(error, FXErrorUtil::GetErrNo(e)) << e.AsString();
+        EXPECT_NE(std::string::npos, e.GetMessage().find("Could not make marker")) << e.GetMessage();
+        EXPECT_TRUE(marker.GetPath().empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 TEST_F(RestoreMarkerFileTest, NamesDifferingOnlyInCaseShareAMarker) {

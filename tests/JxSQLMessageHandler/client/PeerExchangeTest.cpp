@@ -57,10 +57,10 @@ TEST_F(PeerExchangeTest, EachRequestGoesToItsOwnTarget) {
     ASSERT_TRUE(SetHostBinding("sLNSQLCOMM", "sLPSQLMSGPROCESSOR", {root.File("none.so"), "missing"}));
     CSQLClientDll client;
     std::string error;
-    std::string made = MakeFile("made/file", "x");
-    EXPECT_FALSE(client.CreateDirectoryOnRemoteMachine(kPeerClient, root.File("other"), error));
+    std::string made = MakeFile("jobs/made/file", "x");
+    EXPECT_FALSE(client.CreateDirectoryOnRemoteMachine(kPeerClient, root.File("jobs/other"), error));
     EXPECT_EQ(client.GetRemoteFileSize(kPeerClient, made), 0u);
-    EXPECT_TRUE(client.DeleteDirectoryOnRemoteMachine(kPeerClient, root.File("made"), error)) << error;
+    EXPECT_TRUE(client.DeleteDirectoryOnRemoteMachine(kPeerClient, root.File("jobs/made"), error)) << error;
 }
 
 TEST_F(PeerExchangeTest, OneObjectCarriesSeveralExchanges) {
@@ -69,7 +69,7 @@ TEST_F(PeerExchangeTest, OneObjectCarriesSeveralExchanges) {
     EXPECT_EQ(client.GetRemoteFileSize(kPeerClient, file), 5u);
     EXPECT_EQ(client.GetRemoteFileSize(kPeerClient, file), 5u);
     std::string error;
-    EXPECT_TRUE(client.CreateDirectoryOnRemoteMachine(kPeerClient, root.File("d1/d2"), error)) << error;
+    EXPECT_TRUE(client.CreateDirectoryOnRemoteMachine(kPeerClient, root.File("jobs/d1/d2"), error)) << error;
 }
 
 }  // namespace

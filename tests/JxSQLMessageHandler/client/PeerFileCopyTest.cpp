@@ -6,7 +6,9 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLMessageHandler/client/PeerHosts.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -74,6 +76,29 @@ TEST_F(PeerFileCopyTest, FailedCopiesLeaveTheDestinationAsItWas) {
                                                     folder, error));
     EXPECT_EQ(ReadWholeFile(folder + "/keep.mdf"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);  // nothing left behind
+}
+
+TEST_F(PeerFileCopyTest, FilesOutsideTheReachableFoldersAreNeitherSizedNorCopied) {
+    std::string secret = MakeFile("outside/secret.mdf", "secret");
+    fs::create_symlink(secret, root.File("peer/link.mdf"));
+    fs::create_directory_symlink(root.path() + "/outside", root.File("peer/dir"));
+    std::string folder = root.File("own/in");
+    CSQLClientDll client;
+    FaultyFileSystem watched;
+    wz::ScopedFileSystem use(watched);
+    for (const std::string& source : {secret, root.path() + "/peer/link.mdf", root.path() + "/peer/dir/secret.mdf"}) {
+        EXPECT_EQ(client.GetRemoteFileSize(kPeerClient, source), 0u) << source;
+        std::string error;
+        EXPECT_FALSE(client.CopySingleRemoteFileRequest(kPeerClient, kOwnClient, source, folder, error)) << source;
+        EXPECT_EQ(error, "Failed to copy file to destination.");
+    }
+    std::vector<std::pair<std::string, std::string>> files{{secret, folder}};
+    std::string error;
+    EXPECT_FALSE(client.CopyMultipleRemoteFilesRequest(kPeerClient, files, error));
+    EXPECT_EQ(watched.Calls(FsCall::kOpen), 0);
+    EXPECT_EQ(watched.ChangingCalls(), 0);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_EQ(ReadWholeFile(secret), "secret");
 }
 
 TEST_F(PeerFileCopyTest, DestinationOutsideTheModelFailsBeforeSending) {

@@ -65,5 +65,23 @@ TEST_F(PeerFileStreamListsTest, SecondFormCarriesSizesAndKeepsTheReplyOnFailure)
     EXPECT_TRUE(reply == before);
 }
 
+TEST_F(PeerFileStreamListsTest, FoldersOutsideTheReachableFoldersAreNotListed) {
+    MakeFile("outside/secret.dat", "1");
+    std::filesystem::create_directory_symlink(root.path() + "/outside", folder + "/away");
+    CSQLClientDll client;
+    for (const std::string& refused : {root.path() + "/outside", folder + "/away", std::string("/")}) {
+        std::vector<std::string> files;
+        int error = 0;
+        EXPECT_FALSE(client.RetrieveFilestreamInfo(kPeerClient, refused, "*", files, error)) << refused;
+        EXPECT_EQ(error, 1);
+        EXPECT_TRUE(files.empty());
+        SQLPmn::SqlGetFileStreamInfoRsp reply;
+        EXPECT_FALSE(client.RetrieveFileStreamInfo_V2(kPeerClient, refused, "*", reply)) << refused;
+        std::vector<SQLPmn::SqlFileStreamInfo> listed;
+        reply.getlistobject(SQLPmn::SqlGetFileStreamInfoRsp::kFiles, listed);
+        EXPECT_TRUE(listed.empty());
+    }
+}
+
 }  // namespace
 }  // namespace jxtest

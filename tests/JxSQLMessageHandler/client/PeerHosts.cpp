@@ -3,6 +3,7 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLMessageHandler/client/PeerPathRoots.h"
 #include "JxSession/jxsTargets.h"
 #include "tools/host/HostBindings.h"
 
@@ -20,6 +21,10 @@ void PeerHostsTest::SetUp() {
     ASSERT_TRUE(AppModel::Set("client/2", "name", "client2"));
     ASSERT_TRUE(AppModel::Set("client/2", "hostName", "host2"));
     ASSERT_TRUE(JXPlatformInfo().setString("", "sPhysicalNodeName", "client1"));
+    ASSERT_TRUE(JXPlatformInfo().setString("Machines/client1", "dJOBRESULTSDIR", root.path() + "/jobs"));
+    std::string roots;
+    for (const char* folder : {"/jobs", "/peer", "/fs", "/data"}) roots += (roots.empty() ? "" : ":") + root.path() + folder;
+    ASSERT_TRUE(JXPlatformInfo().setString(kPeerPathRootsSection, kPeerPathRootsKey, roots));
 }
 
 void PeerHostsTest::TearDown() {

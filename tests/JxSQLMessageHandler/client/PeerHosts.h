@@ -6,6 +6,8 @@
 // ("client2", target "host2") is the peer. Each host serves the SQL plug-in
 // and the message-processor stand-in. File copies between the two write on
 // the one file system, as the file-copy stand-in does for every client.
+// Peers may change directories under "jobs" (the job-results directory) and
+// read files under "jobs", "peer", "fs" and "data" of the root.
 #pragma once
 
 #include <gtest/gtest.h>

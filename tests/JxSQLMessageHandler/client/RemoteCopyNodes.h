@@ -16,6 +16,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLMessageHandler/client/PeerPathRoots.h"
 #include "JxSQLMessageHandler/client/ProcessRemoteOpsMessage.h"
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/WzClock.h"
@@ -84,6 +85,12 @@ protected:
         source = root.path() + "/node1/JobResults/";
         destination = root.path() + "/node2/JobResults/restore";
         std::filesystem::create_directories(source);
+        data = root.path() + "/node1/data/";
+        std::filesystem::create_directories(data);
+        // Both nodes live in this process: the serving side's job results are
+        // the source folder; peers may also read (not remove) the data folder.
+        JXPlatformInfo().setString("Machines/node2", "dJOBRESULTSDIR", source);
+        JXPlatformInfo().setString(kPeerPathRootsSection, kPeerPathRootsKey, source + ":" + data);
     }
     void TearDown() override { host.Stop(); }
 
@@ -93,6 +100,7 @@ protected:
     JxHost host;
     std::string node = "node1";
     std::string source;
+    std::string data;
     std::string destination;
 };
 

@@ -2,6 +2,7 @@
 // the requester's CSQLRemoteOps against ProcessRemoteOpsMessage.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "tests/JxSQLMessageHandler/client/RemoteCopyNodes.h"
 #include "tools/requester/JxsRequester.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace jxtest {
 namespace {
@@ -47,6 +50,18 @@ TEST_F(RemoteCopyTest, DeletesOnlyTheSourcesMarkedForDeletion) {
     EXPECT_EQ("move", ReadWholeFile(destination + "/move.dat"));
     EXPECT_FALSE(Exists(source + "move.dat"));
     EXPECT_TRUE(Exists(source + "keep.dat"));
+}
+
+TEST_F(RemoteCopyTest, ASourceThatCannotBeRemovedAfterItsCopyStaysAndTheCopyStands) {
+    WriteSource("move.dat", "move");
+    FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailCall(FsCall::kUnlink, 1, EIO, true);
+    CWzError e = Pull(node, {CopyEntry(source, destination, "move.dat", 1)});
+    ASSERT_TRUE(e.IsSuccess()) << e.AsString();
+    EXPECT_EQ("move", ReadWholeFile(destination + "/move.dat"));
+    EXPECT_TRUE(Exists(source + "move.dat"));
+    EXPECT_EQ(1, faulty.Calls(FsCall::kUnlink));
 }
 
 TEST_F(RemoteCopyTest, SourceFolderWithoutTrailingSeparatorStillNamesTheFile) {
@@ -101,6 +116,33 @@ TEST_F(RemoteCopyTest, RefusesPathsThatLeaveTheirFolders) {
     EXPECT_TRUE(Listing(destination).empty());
     EXPECT_FALSE(Exists(escaped));
     EXPECT_FALSE(Exists(root.path() + "/a.dat"));
+}
+
+TEST_F(RemoteCopyTest, SourcesOutsideTheReachableFoldersAreRefusedAndKept) {
+    WriteSource("a.dat", "abc");
+    root.WriteFile("node1/private/secret.dat", "secret");
+    std::filesystem::create_directory_symlink(root.path() + "/node1/private", source + "away");
+    for (const std::string& folder : {root.path() + "/node1/private/", source + "away/"}) {
+        CWzError e = Pull(node, {CopyEntry(source, destination, "a.dat"), CopyEntry(folder, destination, "secret.dat", 1)});
+        ASSERT_TRUE(e.IsError()) << folder;
+        EXPECT_NE(std::string::npos, e.GetMessage().find("outside the folders peers may reach")) << e.GetMessage();
+    }
+    EXPECT_EQ("secret", root.ReadFile("node1/private/secret.dat"));
+    EXPECT_TRUE(Listing(destination).empty());
+}
+
+TEST_F(RemoteCopyTest, SourcesOutsideTheJobResultsMayBeCopiedButNeverRemoved) {
+    root.WriteFile("node1/data/db.mdf", "pages");
+    CWzError e = Pull(node, {CopyEntry(data, destination, "db.mdf", 1)});
+    ASSERT_TRUE(e.IsError());
+    EXPECT_NE(std::string::npos, e.GetMessage().find("does not lie under the job-results directory")) << e.GetMessage();
+    EXPECT_EQ("pages", root.ReadFile("node1/data/db.mdf"));
+    EXPECT_TRUE(Listing(destination).empty());
+
+    e = Pull(node, {CopyEntry(data, destination, "db.mdf", 0)});
+    ASSERT_TRUE(e.IsSuccess()) << e.AsString();
+    EXPECT_EQ("pages", ReadWholeFile(destination + "/db.mdf"));
+    EXPECT_EQ("pages", root.ReadFile("node1/data/db.mdf"));
 }
 
 TEST_F(RemoteCopyTest, EmptyFileListIsReportedAsFailure) {

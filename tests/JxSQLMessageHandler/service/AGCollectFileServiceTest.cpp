@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tests/JxSQLMessageHandler/service/XmlRequestExchange.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -115,6 +118,32 @@ TEST_F(AGCollectFileTest, AFailedWriteLeavesNothingBehind) {
     EXPECT_EQ(reply.code, 122);
     EXPECT_EQ(reply.message, "Failed to create collect file.");
     EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(AGCollectFileTest, AFullOrFailingDiskKeepsThePreviousFileWhole) {
+    ASSERT_EQ(Collect({"7|INST", "old"}).code, 0);
+    using jxtest::FsCall;
+    struct Fault {
+        FsCall kind;
+        int error;
+    };
+    for (const Fault& fault : {Fault{FsCall::kOpen, ENOSPC}, Fault{FsCall::kWrite, ENOSPC}, Fault{FsCall::kFsync, EIO},
+                               Fault{FsCall::kClose, EIO}, Fault{FsCall::kRename, EIO}}) {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(fault.kind, 1, fault.error);
+        jxtest::ErrorReply reply = Collect({"7|INST", "new1", "new2"});
+        EXPECT_EQ(reply.code, 122);
+        EXPECT_EQ(reply.message, "Failed to create collect file.");
+        EXPECT_EQ(root.ReadFile("JobResults/7_OSCCollectFile.jxf"), "INST\nold\n");
+        EXPECT_EQ(Files(), std::vector<std::string>{"7_OSCCollectFile.jxf"});
+    }
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailWritesAfter(6, ENOSPC);  // full after "INST\nn"
+    EXPECT_EQ(Collect({"7|INST", "new1", "new2"}).code, 122);
+    EXPECT_EQ(root.ReadFile("JobResults/7_OSCCollectFile.jxf"), "INST\nold\n");
+    EXPECT_EQ(Files(), std::vector<std::string>{"7_OSCCollectFile.jxf"});
 }
 
 }  // namespace

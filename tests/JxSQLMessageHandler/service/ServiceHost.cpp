@@ -5,11 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "JxSession/jxsFrame.h"
-#include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/WzClock.h"
 #include "tests/platform/JxSession/EchoRecord.h"
+#include "tests/platform/JxSession/RawSession.h"
 #include "tools/host/HostBindings.h"
 
 namespace jxtest {
@@ -30,35 +29,7 @@ void ServiceHostTest::AttachEcho(JxsRequester& requester) {
     ASSERT_TRUE(requester.Attach("client1", "sLNECHO", "sLPECHO").IsSuccess());
 }
 
-int ServiceHostTest::RawAttachedSocket() {
-    int fd = -1;
-    if (jxsConnectLoopback(host.Port(), jxsDeadline(100), fd).IsError()) return -1;
-    std::string payload = jxsEncodeAttachRequest({"sLNSQLClient61", "sLPSQLMSG", "raw", 0});
-    jxsFrameHeader header;
-    header.kind = jxsFrameKind::Attach;
-    header.length = static_cast<uint32_t>(payload.size());
-    std::string frame(kJxsFrameHeaderBytes, '\0');
-    jxsEncodeFrameHeader(header, reinterpret_cast<unsigned char*>(frame.data()));
-    frame += payload;
-    int err = 0;
-    size_t got = 0;
-    unsigned char reply[kJxsFrameHeaderBytes];
-    if (jxsWriteAll(fd, frame.data(), frame.size(), jxsDeadline(100), err) != jxsIoStatus::Done ||
-        jxsReadExact(fd, reply, sizeof reply, jxsDeadline(100), got, err) != jxsIoStatus::Done ||
-        jxsDecodeFrameHeader(reply, header).IsError() || header.kind != jxsFrameKind::AttachReply) {
-        ::close(fd);
-        return -1;
-    }
-    std::string body(header.length, '\0');
-    uint32_t code = 1;
-    std::string text;
-    if (jxsReadExact(fd, body.data(), body.size(), jxsDeadline(100), got, err) != jxsIoStatus::Done ||
-        jxsDecodeAttachReply(body, code, text).IsError() || code != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
+int ServiceHostTest::RawAttachedSocket() { return AttachRawSession(host.Port(), "sLNSQLClient61", "sLPSQLMSG", 100); }
 
 std::string ServiceHostTest::ReadUntilClosed(int fd) {
     std::string bytes;

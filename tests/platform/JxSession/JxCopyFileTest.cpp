@@ -4,12 +4,16 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "JxSession/JxCopyFile.h"
 #include "JxSession/jxsTargets.h"
+#include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -95,6 +99,32 @@ TEST_F(JxCopyFileTest, RefusesIncompleteRecordsAndDirectories) {
         EXPECT_TRUE(copy.CopyFiles(files, false, nullptr, "", "").IsError());
     }
     EXPECT_FALSE(std::filesystem::exists(root.path() + "/dst/dir"));
+}
+
+TEST_F(JxCopyFileTest, AFullOrFailingDiskLeavesTheDestinationAsItWas) {
+    root.WriteFile("src/a.bin", std::string(200 * 1024, 'n'));  // several blocks
+    root.WriteFile("dst/a.bin", "old");
+    using jxtest::FsCall;
+    struct Fault {
+        FsCall kind;
+        int nth;
+        int error;
+    };
+    for (const Fault& fault : {Fault{FsCall::kWrite, 2, ENOSPC}, Fault{FsCall::kFchmod, 1, EIO},
+                               Fault{FsCall::kFsync, 1, EIO}, Fault{FsCall::kRename, 1, EIO},
+                               Fault{FsCall::kRead, 2, EIO}}) {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(fault.kind, fault.nth, fault.error);
+        JxCopyFile copy;
+        ASSERT_TRUE(copy.GetConnection("client2", "client1", false).IsSuccess());
+        std::vector<_JXS_FILE_COPY_INFO> files{Record(root.path() + "/src", "a.bin", root.path() + "/dst")};
+        CWzError e = copy.CopyFiles(files, false, nullptr, "", "");
+        ASSERT_TRUE(e.IsError());
+        EXPECT_EQ(FXErrorUtil::GetErrNo(e), fault.error) << e.AsString();
+        EXPECT_EQ(root.ReadFile("dst/a.bin"), "old");
+        EXPECT_EQ(Names(root.path() + "/dst"), std::vector<std::string>{"a.bin"});
+    }
 }
 
 }  // namespace

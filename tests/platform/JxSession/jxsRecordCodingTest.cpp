@@ -7,7 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsFrame.h"
+#include "JxSession/jxsXdr.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 
@@ -58,6 +60,38 @@ TEST_F(RecordCoding, RoundTripsStringsAndArrays) {
     ASSERT_EQ(record.count, 3u);
     EXPECT_EQ(record.values[1], 0xffffffffffffULL);
     EXPECT_TRUE(jxsFreeRecord(kEchoRequestCode, buffer).IsSuccess());
+}
+
+// A record of one long text, for sizes the echo record's bounds refuse.
+struct LongText_t {
+    char* text;
+};
+bool xdr_LongText_t(XDR* xdrs, LongText_t* record) { return jxsXdrString(xdrs, &record->text, 1u << 30); }
+constexpr unsigned long kLongTextCode = 0x1e0001f0;
+
+TEST(LargeRecords, EncodeWholeOrNotAtAll) {
+    jxsRegisterRecord<LongText_t, xdr_LongText_t>(kLongTextCode, "LongText_t");
+    // Far above any first guess of a buffer size, and not a multiple of four.
+    std::string big(40003, 'x');
+    big[0] = 'a';
+    big.back() = 'z';
+    LongText_t sent{big.data()}, received{};
+    jxsDatabuf_v2 out, in;
+    out.setExternalBuffer(&sent, sizeof sent);
+    in.setExternalBuffer(&received, sizeof received);
+    std::string payload;
+    ASSERT_TRUE(jxsEncodeRecord(kLongTextCode, out, payload).IsSuccess());
+    EXPECT_EQ(payload.size(), 4u + 40004u);
+    ASSERT_TRUE(jxsDecodeRecord(kLongTextCode, payload, in).IsSuccess());
+    EXPECT_EQ(std::string(received.text), big);
+    EXPECT_TRUE(jxsFreeRecord(kLongTextCode, in).IsSuccess());
+
+    // A record above the payload bound is refused and leaves no partial payload.
+    std::string huge(kJxsMaxPayloadBytes, 'y');
+    sent.text = huge.data();
+    CWzError e = jxsEncodeRecord(kLongTextCode, out, payload);
+    EXPECT_EQ(FXErrorUtil::GetErrNo(e), EMSGSIZE);
+    EXPECT_TRUE(payload.empty());
 }
 
 TEST_F(RecordCoding, NullStringAndEmptyArraySendAsEmpty) {
@@ -170,6 +204,26 @@ TEST(FrameHeader, RoundTripsAndRefusesForeignOrOversizedFrames) {
     header.length = kJxsMaxPayloadBytes + 1;
     jxsEncodeFrameHeader(header, bad);
     EXPECT_EQ(FXErrorUtil::GetErrNo(jxsDecodeFrameHeader(bad, back)), EMSGSIZE);
+}
+
+TEST(FrameHeader, TheLayersOwnFramesHaveASmallBound) {
+    auto decode = [](jxsFrameKind kind, uint64_t code, uint32_t length) {
+        jxsFrameHeader header;
+        header.kind = kind;
+        header.code = code;
+        header.length = length;
+        unsigned char bytes[kJxsFrameHeaderBytes];
+        jxsEncodeFrameHeader(header, bytes);
+        jxsFrameHeader back;
+        return FXErrorUtil::GetErrNo(jxsDecodeFrameHeader(bytes, back));
+    };
+    for (jxsFrameKind kind : {jxsFrameKind::Attach, jxsFrameKind::AttachReply, jxsFrameKind::Abort}) {
+        EXPECT_EQ(decode(kind, 0, kJxsMaxLayerPayloadBytes), 0);
+        EXPECT_EQ(decode(kind, 0, kJxsMaxLayerPayloadBytes + 1), EMSGSIZE);
+    }
+    EXPECT_EQ(decode(jxsFrameKind::Xdr, JXS_MSG_DISCONNECT, kJxsMaxLayerPayloadBytes + 1), EMSGSIZE);
+    EXPECT_EQ(decode(jxsFrameKind::Xdr, kEchoRequestCode, kJxsMaxPayloadBytes), 0);
+    EXPECT_EQ(decode(jxsFrameKind::Xml, 0x4000001, kJxsMaxPayloadBytes), 0);
 }
 
 TEST(LayerPayloads, AttachRequestReplyAndStatusRoundTrip) {

@@ -16,8 +16,8 @@ namespace {
 
 using namespace vditest;
 
-// The real file system, except that writes to archive files wait until the
-// test lets them go.
+// The file system in use, except that positioned writes wait until the test
+// lets them go.
 class GatedFileSystem : public wz::FileSystem {
 public:
     int Open(const std::string& p, int f, mode_t m) override { return real.Open(p, f, m); }
@@ -38,6 +38,13 @@ public:
     int Mkdir(const std::string& p, mode_t m) override { return real.Mkdir(p, m); }
     int Rmdir(const std::string& p) override { return real.Rmdir(p); }
     int Stat(const std::string& p, struct stat* st) override { return real.Stat(p, st); }
+    int Lstat(const std::string& p, struct stat* st) override { return real.Lstat(p, st); }
+    int Fstat(int fd, struct stat* st) override { return real.Fstat(fd, st); }
+    int Fchmod(int fd, mode_t m) override { return real.Fchmod(fd, m); }
+    int ReadDirectory(const std::string& p, std::vector<std::string>& names) override {
+        return real.ReadDirectory(p, names);
+    }
+    int RealPath(const std::string& p, std::string& resolved) override { return real.RealPath(p, resolved); }
 
     void WaitBlocked() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -49,7 +56,7 @@ public:
         changed.notify_all();
     }
 
-    wz::FileSystem& real = wz::RealFileSystem();
+    wz::FileSystem& real = wz::Fs();  // the test root's, which keeps every call inside the root
     std::mutex mutex;
     std::condition_variable changed;
     bool blocked = false;

@@ -152,6 +152,31 @@ TEST_F(RestoreChainTest, StopAtAMarkMatchesTheSourceAtThatMark) {
     ExpectCopyEquals(atMark);
 }
 
+TEST_F(RestoreChainTest, StopBeforeAMarkLeavesTheMarkedChangeOutAndAMissingMarkKeepsRestoring) {
+    auto full = Take('D', 1);
+    Change(3, 1);
+    std::vector<std::string> beforeMark = Snapshot();
+    Change(1, 2, "release");
+    Change(2, 3);
+    auto log1 = Take('L', 1);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    RestoreOptions o = Moved();
+    ASSERT_TRUE(Restore("Copy", full, o).ok);
+    o.recovery = true;
+    o.stopBeforeMark = "release";
+    Outcome r = Restore("Copy", log1, o);
+    ASSERT_TRUE(r.ok) << r.text;
+    ExpectCopyEquals(beforeMark);
+
+    RestoreOptions other;
+    other.moves = {{"Sales", root.File("o/s.mdf")}, {"Sales2", root.File("o/s2.ndf")}, {"Sales_log", root.File("o/s.ldf")}};
+    ASSERT_TRUE(Restore("Other", full, other).ok);
+    other.recovery = true;
+    other.stopBeforeMark = "no-such-mark";
+    ASSERT_TRUE((r = Restore("Other", log1, other)).ok) << r.text;
+    EXPECT_EQ(DatabaseState(sim, "Other"), SQLDB_STATE_RESTORING);
+}
+
 TEST_F(RestoreChainTest, StopAtATimeAppliesTheChangesUpToIt) {
     auto full = Take('D', 1);
     Change(3, 1, "", 1700000000000);  // 2023-11-14 22:13:20 UTC

@@ -78,6 +78,7 @@ struct RestoreOptions {
     std::string standbyUndo;
     std::string stopAt;
     std::string stopAtMark;
+    std::string stopBeforeMark;
     bool verifyOnly = false;
     std::list<std::pair<std::string, std::string>> moves;
 };
@@ -100,6 +101,10 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
     if (!options.stopAtMark.empty()) {
         engine.setStopAtMark();
         engine.setMarkName(options.stopAtMark);
+    }
+    if (!options.stopBeforeMark.empty()) {
+        engine.setStopBeforeMark();
+        engine.setMarkName(options.stopBeforeMark);
     }
     if (options.replace) engine.setReplace();
     engine.setVerifyOnly(options.verifyOnly);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "JxsqlDMO/CsqlDMO.h"
 #include "tests/support/TestRoot.h"
@@ -148,6 +149,76 @@ TEST_F(SqlSimInstanceTest, SettingsOutsideTheirRangeAreRefused) {
     backup.firstLsn = 10;
     backup.lastLsn = 5;
     EXPECT_TRUE(instance.AddBackupHistory(backup).IsError());
+}
+
+// Requests of one thread share a connection to the catalogue; it must still
+// show what other connections wrote, and follow a catalogue that was replaced.
+TEST_F(SqlSimInstanceTest, SharedCatalogueConnectionFollowsChangesAndReplacement) {
+    SqlSimInstance reader;
+    ASSERT_FALSE(reader.Open("host1/prod").IsError());
+    int64_t id = 0;
+    EXPECT_TRUE(reader.DatabaseId("sales", id).IsError());
+    SqlSimDatabaseSpec sales;
+    sales.name = "sales";
+    ASSERT_FALSE(instance.AddDatabase(sales).IsError());  // through the instance's own connection
+    EXPECT_FALSE(reader.DatabaseId("sales", id).IsError());
+
+    // Another thread's write is seen too.
+    std::thread([] {
+        SqlSimInstance other;
+        ASSERT_FALSE(other.Open("host1/prod").IsError());
+        SqlSimDatabaseSpec hr;
+        hr.name = "hr";
+        ASSERT_FALSE(other.AddDatabase(hr).IsError());
+    }).join();
+    EXPECT_FALSE(reader.DatabaseId("hr", id).IsError());
+
+    // The instance is removed and made again under the same name.
+    reader.Db().Close();
+    instance.Db().Close();
+    std::filesystem::remove_all(root.path() + "/mssql/HOST1/PROD");
+    SqlSimInstance again;
+    EXPECT_TRUE(again.Open("host1/prod").IsError());
+    SqlSimServerSpec desc;
+    desc.name = "host1/prod";
+    desc.version = "16.0.1000.6";
+    SqlSimInstance remade;
+    ASSERT_FALSE(remade.Create(desc).IsError());
+    ASSERT_FALSE(again.Open("host1/prod").IsError());
+    EXPECT_TRUE(again.DatabaseId("sales", id).IsError());
+    CsqlDMO dmo;
+    std::string version, level, edition;
+    ASSERT_TRUE(dmo.getInstanceVersion("host1/prod", version, level, edition));
+    EXPECT_EQ(version, "16.0.1000.6");
+}
+
+// Statements are kept for reuse once finished: a statement in use is never
+// handed out twice, and a reused one starts from its first row without the
+// previous bindings.
+TEST_F(SqlSimInstanceTest, ReusedStatementsStartAfreshAndAreNeverShared) {
+    const std::string byId = "SELECT name FROM databases WHERE id >= ? ORDER BY id";
+    SimSqlStatement first = instance.Db().Prepare(byId);
+    first.Bind(1, int64_t{1});
+    ASSERT_TRUE(first.Step());
+    EXPECT_EQ(first.Text(0), "master");
+    {
+        SimSqlStatement second = instance.Db().Prepare(byId);  // the same text while the first is in use
+        second.Bind(1, int64_t{3});
+        ASSERT_TRUE(second.Step());
+        EXPECT_EQ(second.Text(0), "model");
+    }
+    ASSERT_TRUE(first.Step());
+    EXPECT_EQ(first.Text(0), "tempdb");  // undisturbed by the second
+    first = SimSqlStatement();            // finished: kept for reuse
+
+    SimSqlStatement again = instance.Db().Prepare(byId);
+    // Unbound, the parameter is NULL and no row matches; the old binding would match.
+    EXPECT_FALSE(again.Step());
+    EXPECT_FALSE(again.Error().IsError());
+    SimSqlStatement bound = instance.Db().Prepare(byId);
+    bound.Bind(1, int64_t{4});
+    ASSERT_TRUE(bound.Step());
+    EXPECT_EQ(bound.Text(0), "msdb");
 }
 
 }  // namespace

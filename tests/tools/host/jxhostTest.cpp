@@ -1,18 +1,28 @@
 // The jxhost program: port file, targets, plug-ins by binding, several
-// sessions, and a clean stop on a signal.
+// sessions, a clean stop on a signal, and what hostile or too many peers can
+// take from it: memory for announced payloads, sessions, threads.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "JxSession/jxsFrame.h"
+#include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTargets.h"
+#include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
+#include "tests/platform/JxSession/RawSession.h"
 #include "tests/support/TestRoot.h"
 #include "tools/host/HostBindings.h"
 #include "tools/requester/JxsRequester.h"
@@ -73,6 +83,78 @@ protected:
         return -1;
     }
 
+    // The host's resident memory in KiB, from /proc.
+    long ResidentKiB() const {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+        }
+        return -1;
+    }
+
+    // The largest resident size seen over a short while: the host works on
+    // what it was sent in its own time.
+    long PeakResidentKiB() const {
+        long peak = 0;
+        for (int i = 0; i < 30; ++i) {
+            peak = std::max(peak, ResidentKiB());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return peak;
+    }
+
+    // A raw connection to the host's port; -1 on failure.
+    int Connect() {
+        uint16_t port = static_cast<uint16_t>(std::stoul(root.ReadFile("host/port")));
+        int fd = -1;
+        if (jxsConnectLoopback(port, jxsDeadline(5000), fd).IsError()) return -1;
+        return fd;
+    }
+
+    static bool SendHeader(int fd, jxsFrameKind kind, uint64_t code, uint32_t length) {
+        jxsFrameHeader header;
+        header.kind = kind;
+        header.code = code;
+        header.length = length;
+        unsigned char bytes[kJxsFrameHeaderBytes];
+        jxsEncodeFrameHeader(header, bytes);
+        return ::write(fd, bytes, sizeof bytes) == static_cast<ssize_t>(sizeof bytes);
+    }
+
+    // A raw connection attached to the echo plug-in; -1 on failure.
+    int AttachRaw() {
+        return jxtest::AttachRawSession(static_cast<uint16_t>(std::stoul(root.ReadFile("host/port"))), "sLNECHO",
+                                        "sLPECHO", 5000);
+    }
+
+    // Whether a new session is served within a bounded number of tries: a
+    // session that just ended is counted until its thread has finished.
+    static bool ServedSoon() {
+        for (int i = 0; i < 200; ++i) {
+            JxsRequester next;
+            if (EchoOnce(next, 3).IsSuccess()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    // Attaches to the echo plug-in and checks one round trip.
+    static CWzError EchoOnce(JxsRequester& requester, uint32_t number) {
+        CWzError e = requester.Attach("client2", "sLNECHO", "sLPECHO", 5000);
+        if (e.IsError()) return e;
+        EchoRecord_t request{number, nullptr, 0, nullptr}, reply{};
+        jxsDatabuf_v2 out, in;
+        out.setExternalBuffer(&request, sizeof request);
+        in.setExternalBuffer(&reply, sizeof reply);
+        unsigned long code = 0;
+        e = requester.Send(kEchoRequestCode, &out, 5000);
+        if (e.IsSuccess()) e = requester.Receive(code, &in, 5000);
+        if (e.IsSuccess() && reply.number != number + 1) e = FXErrorUtil::ErrorErrNo(FXCODELOC, EBADMSG, "bad echo");
+        CJxNetwork::FreeReceivedMessage(code, &in);
+        return e;
+    }
+
     jxtest::TestRoot root;
     pid_t pid = -1;
     int exitStatus = -1;
@@ -115,6 +197,127 @@ TEST_F(HostProgram, ServesSessionsAndStopsCleanlyOnSignal) {
 TEST_F(HostProgram, RefusesBadArguments) {
     ASSERT_FALSE(Start({"--port", "70000"}));
     EXPECT_EQ(WaitExit(), 2);
+    ASSERT_FALSE(Start({"--max-sessions", "0"}));
+    EXPECT_EQ(WaitExit(), 2);
+}
+
+TEST_F(HostProgram, HeadersAnnouncingHugePayloadsReserveNoMemory) {
+    ASSERT_TRUE(Start({"--target", "client2"}));
+    JxsRequester warm;  // loads the plug-in and starts the allocator's arenas
+    ASSERT_TRUE(EchoOnce(warm, 1).IsSuccess());
+    ASSERT_TRUE(warm.Disconnect(5000).IsSuccess());
+    const long before = PeakResidentKiB();
+    ASSERT_GT(before, 0);
+
+    // 32 unattached connections whose first frame announces 16 MiB, as an
+    // attach and as a record, and 32 attached ones that announce a 16 MiB record.
+    std::vector<int> raw, attached;
+    for (int i = 0; i < 32; ++i) {
+        int fd = Connect();
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(SendHeader(fd, i % 2 == 0 ? jxsFrameKind::Attach : jxsFrameKind::Xdr, kEchoRequestCode,
+                               kJxsMaxPayloadBytes));
+        raw.push_back(fd);
+    }
+    for (int i = 0; i < 32; ++i) {
+        int fd = AttachRaw();
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(SendHeader(fd, jxsFrameKind::Xdr, kEchoRequestCode, kJxsMaxPayloadBytes));
+        attached.push_back(fd);
+    }
+    const long during = PeakResidentKiB();
+    EXPECT_LT(during - before, 32 * 1024) << "resident KiB before " << before << ", during " << during;
+
+    // Pre-attach frames other than a small attach are refused and closed.
+    for (int fd : raw) {
+        char byte = 0;
+        EXPECT_LE(::read(fd, &byte, 1), 0);
+        ::close(fd);
+    }
+    for (int fd : attached) ::close(fd);
+    JxsRequester after;
+    EXPECT_TRUE(EchoOnce(after, 7).IsSuccess());
+    // Back near its level (a sanitizer build keeps some freed memory aside),
+    // far from the 32 x 16 MiB that announcing alone used to leave behind.
+    const long closed = PeakResidentKiB();
+    EXPECT_LT(closed - before, 16 * 1024) << "resident KiB before " << before << ", after " << closed;
+}
+
+TEST_F(HostProgram, SessionsBeyondTheLimitAreAbortedAndTheOthersServed) {
+    ASSERT_TRUE(Start({"--target", "client2", "--max-sessions", "2"}));
+    JxsRequester first, second, third;
+    ASSERT_TRUE(EchoOnce(first, 1).IsSuccess());
+    ASSERT_TRUE(EchoOnce(second, 2).IsSuccess());
+    CWzError refused = third.Attach("client2", "sLNECHO", "sLPECHO", 5000);
+    ASSERT_TRUE(refused.IsError());
+    EXPECT_EQ(FXErrorUtil::GetErrNo(refused), EBUSY);
+    ASSERT_TRUE(third.AbortStatus().has_value());
+    EXPECT_EQ(third.AbortStatus()->errorCode, static_cast<uint64_t>(EBUSY));
+
+    // The sessions already served go on; once one ends, a new one is taken.
+    ASSERT_TRUE(first.Disconnect(5000).IsSuccess());
+    EXPECT_TRUE(ServedSoon());
+    EXPECT_FALSE(Exited());
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define JX_ADDRESS_SPACE_LIMITS_WORK 0  // the sanitizer's shadow memory needs the address space
+#else
+#define JX_ADDRESS_SPACE_LIMITS_WORK 1
+#endif
+
+TEST_F(HostProgram, WhenNoThreadCanBeStartedTheConnectionIsRefusedAndTheHostLives) {
+    if (!JX_ADDRESS_SPACE_LIMITS_WORK) GTEST_SKIP() << "address-space limits do not apply under the sanitizer";
+    ASSERT_TRUE(Start({"--target", "client2", "--max-sessions", "1000"}));
+    JxsRequester warm;
+    ASSERT_TRUE(EchoOnce(warm, 1).IsSuccess());
+    ASSERT_TRUE(warm.Disconnect(5000).IsSuccess());
+
+    // Room for a few more session threads (8 MiB of stack each), no more.
+    long sizeKiB = -1;
+    {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmSize:", 0) == 0) sizeKiB = std::stol(line.substr(7));
+        }
+    }
+    ASSERT_GT(sizeKiB, 0);
+    const rlim_t limit = static_cast<rlim_t>(sizeKiB + 64 * 1024) * 1024;
+    struct rlimit addressSpace {limit, limit};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_AS, &addressSpace, nullptr), 0) << std::strerror(errno);
+
+    std::vector<std::unique_ptr<JxsRequester>> sessions;
+    int servedCount = 0, refusedCount = 0;
+    for (int i = 0; i < 40; ++i) {
+        sessions.push_back(std::make_unique<JxsRequester>());
+        CWzError e = EchoOnce(*sessions.back(), static_cast<uint32_t>(i));
+        if (e.IsSuccess()) {
+            ++servedCount;
+        } else {
+            ++refusedCount;
+            EXPECT_EQ(FXErrorUtil::GetErrNo(e), EBUSY) << e.GetMessage();
+        }
+    }
+    EXPECT_GT(servedCount, 0);
+    EXPECT_GT(refusedCount, 0);
+    ASSERT_FALSE(Exited());
+    // The sessions that were served still are.
+    for (auto& session : sessions) {
+        if (!session->session().IsConnected()) continue;
+        EchoRecord_t request{5, nullptr, 0, nullptr}, reply{};
+        jxsDatabuf_v2 out, in;
+        out.setExternalBuffer(&request, sizeof request);
+        in.setExternalBuffer(&reply, sizeof reply);
+        unsigned long code = 0;
+        EXPECT_TRUE(session->Send(kEchoRequestCode, &out, 5000).IsSuccess());
+        EXPECT_TRUE(session->Receive(code, &in, 5000).IsSuccess());
+        EXPECT_EQ(reply.number, 6u);
+        CJxNetwork::FreeReceivedMessage(code, &in);
+    }
+    sessions.clear();
+    EXPECT_TRUE(ServedSoon());
+    EXPECT_FALSE(Exited());
 }
 
 }  // namespace
