@@ -251,7 +251,7 @@ pid_t JxProcess::StartChild(const std::string& command, std::string& error, bool
             ::dup2(devnull, STDERR_FILENO);
         }
         if (emptyEnvironment) {
-            ::execve(argv[0], argv.data(), noEnvironment);
+            ::execvpe(argv[0], argv.data(), noEnvironment);
         } else {
             ::execvp(argv[0], argv.data());
         }
