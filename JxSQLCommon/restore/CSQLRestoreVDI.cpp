@@ -209,11 +209,6 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         }
         engine->SetFFGList(std::list<std::string>{}, fileGroups);
     }
-    if (!engine->Initialize()) {
-        EV_ERROR(m_logger, "The restore options of database [%s] cannot be used: %s", dbName.c_str(),
-                 engine->getJXErrorString().c_str());
-        return false;
-    }
     if (!engine->SetServerName(m_sServername, dbName)) {
         EV_ERROR(m_logger, "Failed to connect to server [%s].", m_sServername.c_str());
         return false;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <numeric>
 #include <thread>
+#include <vector>
 
 #include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JXJobCtrlClient.h"
@@ -27,8 +28,8 @@ using namespace vditest;
 
 constexpr uint64_t kJob = 77;
 
-// The real file system, except that reads of archive files after the first
-// `freeReads` wait until the test lets them go.
+// The file system in use, except that reads after the first `freeReads`
+// wait until the test lets them go.
 class GatedReads : public wz::FileSystem {
 public:
     explicit GatedReads(int freeReads) : m_freeReads(freeReads) {}
@@ -53,6 +54,13 @@ public:
     int Mkdir(const std::string& p, mode_t m) override { return real.Mkdir(p, m); }
     int Rmdir(const std::string& p) override { return real.Rmdir(p); }
     int Stat(const std::string& p, struct stat* st) override { return real.Stat(p, st); }
+    int Lstat(const std::string& p, struct stat* st) override { return real.Lstat(p, st); }
+    int Fstat(int fd, struct stat* st) override { return real.Fstat(fd, st); }
+    int Fchmod(int fd, mode_t m) override { return real.Fchmod(fd, m); }
+    int ReadDirectory(const std::string& p, std::vector<std::string>& names) override {
+        return real.ReadDirectory(p, names);
+    }
+    int RealPath(const std::string& p, std::string& resolved) override { return real.RealPath(p, resolved); }
 
     void Open() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -61,7 +69,7 @@ public:
     }
 
 private:
-    wz::FileSystem& real = wz::RealFileSystem();
+    wz::FileSystem& real = wz::Fs();  // the test root's, which keeps every call inside the root
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_freeReads;
