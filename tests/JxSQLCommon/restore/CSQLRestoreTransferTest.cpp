@@ -18,6 +18,7 @@
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
 #include "JxLib/JXGlobalParam.h"
 #include "WzUtils/WzFileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
@@ -28,15 +29,10 @@ using namespace vditest;
 
 constexpr uint64_t kJob = 77;
 
-// The file system in use, except that reads after the first `freeReads`
-// wait until the test lets them go.
-class GatedReads : public wz::FileSystem {
+// Reads after the first `freeReads` wait until the test lets them go.
+class GatedReads : public jxtest::ForwardingFileSystem {
 public:
     explicit GatedReads(int freeReads) : m_freeReads(freeReads) {}
-    int Open(const std::string& p, int f, mode_t m) override { return real.Open(p, f, m); }
-    ssize_t Read(int fd, void* b, size_t n) override { return real.Read(fd, b, n); }
-    ssize_t Write(int fd, const void* b, size_t n) override { return real.Write(fd, b, n); }
-    ssize_t PWrite(int fd, const void* b, size_t n, off_t o) override { return real.PWrite(fd, b, n, o); }
     ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
         std::unique_lock<std::mutex> lock(m_mutex);
         if (m_freeReads > 0) {
@@ -45,22 +41,8 @@ public:
             m_changed.wait(lock, [&] { return m_open; });
         }
         lock.unlock();
-        return real.PRead(fd, b, n, o);
+        return m_next.PRead(fd, b, n, o);
     }
-    int Fsync(int fd) override { return real.Fsync(fd); }
-    int Close(int fd) override { return real.Close(fd); }
-    int Rename(const std::string& a, const std::string& b) override { return real.Rename(a, b); }
-    int Unlink(const std::string& p) override { return real.Unlink(p); }
-    int Mkdir(const std::string& p, mode_t m) override { return real.Mkdir(p, m); }
-    int Rmdir(const std::string& p) override { return real.Rmdir(p); }
-    int Stat(const std::string& p, struct stat* st) override { return real.Stat(p, st); }
-    int Lstat(const std::string& p, struct stat* st) override { return real.Lstat(p, st); }
-    int Fstat(int fd, struct stat* st) override { return real.Fstat(fd, st); }
-    int Fchmod(int fd, mode_t m) override { return real.Fchmod(fd, m); }
-    int ReadDirectory(const std::string& p, std::vector<std::string>& names) override {
-        return real.ReadDirectory(p, names);
-    }
-    int RealPath(const std::string& p, std::string& resolved) override { return real.RealPath(p, resolved); }
 
     void Open() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -69,7 +51,6 @@ public:
     }
 
 private:
-    wz::FileSystem& real = wz::Fs();  // the test root's, which keeps every call inside the root
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_freeReads;
