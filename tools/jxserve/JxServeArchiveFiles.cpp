@@ -1,7 +1,10 @@
 // The stand-in's answers to the archive-file requests of a restore: the
 // live-sync chain (0x1e00011a), the Azure form (0x1e0000f7) and the
 // file/filegroup restore lists (0x1e0000b0, 0x1e0000a5). The chain of an
-// ordinary restore (0x1e000118) is JxServeRestoreChains.cpp's.
+// ordinary restore (0x1e000118) is JxServeRestoreChains.cpp's. Chains go out
+// newest first, as the central server sends them: the requester puts each
+// backup in front of the ones before it.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -62,6 +65,7 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
             chain.push_back(std::move(b));
         }
     }
+    std::reverse(chain.begin(), chain.end());
     int64_t status = db->ExecScalarInt64(
         FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",
                         {static_cast<int64_t>(instanceId), database}),
@@ -77,6 +81,7 @@ bool ServeAzureAFiles(JxServeRequest& request) {
         JxServeBackupsOf(*db, req.value1, req.databaseName != nullptr ? req.databaseName : "", 0);
     JxServeWireAFiles afiles;
     std::vector<SQLDbAFileBackup_ver_3_t> entries;
+    std::reverse(backups.begin(), backups.end());
     for (JxServeBackup& b : backups) entries.push_back(CommonFields<SQLDbAFileBackup_ver_3_t>(b, afiles));
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
     reply.count = static_cast<uint32_t>(entries.size());

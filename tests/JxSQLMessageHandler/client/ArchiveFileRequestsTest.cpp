@@ -110,17 +110,17 @@ TEST_F(ArchiveFileRequestsTest, LiveSyncChainStartsAfterTheLastRestoreWhateverIt
     last.setstring(SQLPmn::DBLastRestoreInfo::kLastLsn, "2000");
     std::list<SqlAFilesPerBackup_t> backups;
     ASSERT_TRUE(client.getAfilesForDBForLiveSync(5, kInstance, "sales", last, backups));
-    EXPECT_EQ(Types(backups), "LI");
+    EXPECT_EQ(Types(backups), "IL");
 }
 
 TEST_F(ArchiveFileRequestsTest, AzureChainCarriesNoTimesOrLsns) {
     std::list<SqlAFilesPerBackup_t> backups;
     ASSERT_TRUE(client.getAFilesForAzureDb(kInstance, 0, 0, "sales", backups));
-    ASSERT_EQ(Types(backups), "LID");
-    EXPECT_EQ(backups.back().archiveFiles.size(), 2u);
-    EXPECT_EQ(backups.back().endTime, 0u);
-    EXPECT_EQ(backups.back().sLastLsn, "");
-    EXPECT_EQ(backups.back().referenceTime, 99u);
+    ASSERT_EQ(Types(backups), "DIL");
+    EXPECT_EQ(backups.front().archiveFiles.size(), 2u);
+    EXPECT_EQ(backups.front().endTime, 0u);
+    EXPECT_EQ(backups.front().sLastLsn, "");
+    EXPECT_EQ(backups.front().referenceTime, 99u);
 }
 
 TEST_F(ArchiveFileRequestsTest, FileGroupRestoreListAndBackupOfARestoreId) {
