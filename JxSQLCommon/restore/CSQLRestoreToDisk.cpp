@@ -6,6 +6,7 @@
 
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreArchiveList.h"
+#include "JxSQLCommon/restore/SqlServerRestoreDirectory.h"
 
 bool CSQLRestoreBase::restoreVDIBackupToDisk(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) {
     const char type = static_cast<char>(backup.backupType);
@@ -13,8 +14,16 @@ bool CSQLRestoreBase::restoreVDIBackupToDisk(SqlRestoreDbInfo_t& db, SqlAFilesPe
         EV_INFO(m_logger, "Skipping backup of type [%c]", type);
         return true;
     }
+    // The location comes from the restore task: the pipeline writes below it.
+    if (!SqlServerRestoreDirectory::IsAcceptablePath(m_dumpLocation)) {
+        EV_ERROR(m_logger, "Restore to disk location [%s] is not an absolute path without \"..\" levels.",
+                 m_dumpLocation.c_str());
+        return false;
+    }
     bool result = false;
     try {
+        m_dataTransferHandler.setRestoreToDisk(true);
+        m_dataTransferHandler.setRestoreToDiskPath(m_dumpLocation);
         m_dataTransferHandler.setBkpType(static_cast<int>(backup.backupType));
         m_dataTransferHandler.setDbName(TargetName(db));
         m_dataTransferHandler.setStreams(static_cast<int>(backup.archiveFiles.size()));

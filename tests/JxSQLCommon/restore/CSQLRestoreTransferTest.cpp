@@ -237,4 +237,23 @@ TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSql
     EXPECT_EQ(job.m_bytesRestored, 0u);
 }
 
+TEST_F(CSQLRestoreOneBackupTest, ToDiskTheBackupBecomesFilesBelowTheLocationUnlessItsTypeIsSkipped) {
+    job.m_restoreToDisk = true;
+    job.m_dumpLocation = root.path() + "/dump";
+    ASSERT_TRUE(job.restoreVDIBackupToDisk(db, backup));
+    std::vector<std::string> names;
+    ASSERT_EQ(wz::Fs().ReadDirectory(root.path() + "/dump/ACopy2", names), 0);
+    EXPECT_EQ(names.size(), 1u);
+    EXPECT_GT(job.m_bytesRestored, 0u);
+    EXPECT_EQ(DatabaseState(sim, "ACopy2"), -1);  // nothing reached SQL Server
+
+    job.m_skipBackupTypes = "LD";
+    job.m_dumpLocation = "relative/dump";  // not even looked at for a skipped type
+    EXPECT_TRUE(job.restoreVDIBackupToDisk(db, backup));
+    job.m_skipBackupTypes.clear();
+    EXPECT_FALSE(job.restoreVDIBackupToDisk(db, backup));
+    job.m_dumpLocation = root.path() + "/dump/../elsewhere";
+    EXPECT_FALSE(job.restoreVDIBackupToDisk(db, backup));
+}
+
 }  // namespace

@@ -13,6 +13,7 @@ struct TestRestoreJob : CSQLRestoreBase {
     using CSQLRestoreBase::m_restoreOptions;
     using CSQLRestoreBase::m_restoreToDisk;
     using CSQLRestoreBase::m_restoreToDiskAttach;
+    using CSQLRestoreBase::m_skipBackupTypes;
     using CSQLRestoreBase::m_updateIntervalSecs;
     using CSQLRestoreBase::m_vdiTimeout;
     using CSQLCommon::m_bytesRestored;
