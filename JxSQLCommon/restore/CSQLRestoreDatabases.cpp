@@ -33,12 +33,17 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     m_dataTransferHandler =
         SqlDataTransferHandler(false, m_jobId, m_appNumber, m_jxCellId, m_jxServerHostName, getBkpType(), 0);
     m_dataTransferHandler.setJobControllerObject(m_pJobCtrlClnt);
+    m_dataTransferHandler.setRstJobControllerObject(m_pRstJobClnt ? m_pRstJobClnt->Get() : nullptr);
     m_dataTransferHandler.setRestoreStageFolder(ChooseStageFolder());
     if (m_disableAuxCopyRestore != 0) {
         m_dataTransferHandler.disableAuxCopyRestore();
         EV_DEBUG(m_logger, 2, "Disabling new approach of restore for Combined AuxCopy.");
     }
     if (m_disableRestoreOptimization != 0) m_dataTransferHandler.disableRestoreOptimization();
+    if (m_restoreToDisk) {
+        m_dataTransferHandler.setRestoreToDiskPath(m_dumpLocation);
+        m_dataTransferHandler.setRestoreToDisk(true);
+    }
 
     if ((m_restoreOptions.optionFlags & kRstRecoveryOnly) != 0) return recoverDbsOnly(dbs);
 
