@@ -27,6 +27,8 @@
 //   CSQLBackupFileStream.cpp      FILESTREAM folder size
 //   CSQLBackupStatusTab.cpp       the job status tab
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
+//   CSQLBackupSnapshot.cpp        snapshot backup: records and snapshot volumes
+//   CSQLBackupSnapIndex.cpp       snapshot metadata files to the index
 //   CSQLBackupNotAvailable.cpp    operations of features this build lacks
 //   CSQLBackupEmpty.cpp           operations that do nothing on this platform
 //
@@ -463,4 +465,5 @@ protected:
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
+    bool m_bIntegrityCheck = false;             // task option: check the snapshot copy afterwards
 };

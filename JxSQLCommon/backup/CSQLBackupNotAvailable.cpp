@@ -11,11 +11,6 @@ bool CSQLBackup::NotAvailable(const char* operation) {
 }
 
 bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase*, int*) { return NotAvailable("updateBackupSetInfo"); }
-bool CSQLBackup::doVSSSnapBackup(std::vector<std::string>&) { return NotAvailable("doVSSSnapBackup"); }
-bool CSQLBackup::reserveArchFileForVolume(std::vector<std::string>&) {
-    return NotAvailable("reserveArchFileForVolume");
-}
-bool CSQLBackup::encodeXMLAndinitiateHandshake() { return NotAvailable("encodeXMLAndinitiateHandshake"); }
 bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo&, const std::list<JxSQLBackupFileInfo>&, int*) {
     return NotAvailable("updateVSSBackupSetInfo");
 }
@@ -47,25 +42,11 @@ uint32_t CSQLBackup::doFFGSubclientBackup() {
 bool CSQLBackup::validateSubclientContent(std::wstring&, std::list<std::wstring>&, std::list<std::wstring>&) {
     return NotAvailable("validateSubclientContent");
 }
-bool CSQLBackup::getLastVssFullBackupTime(unsigned long, std::string, unsigned long, std::string&) {
-    return NotAvailable("getLastVssFullBackupTime");
-}
 bool CSQLBackup::isLogThreshHoldKeyPresent(unsigned long&) { return NotAvailable("isLogThreshHoldKeyPresent"); }
-bool CSQLBackup::updateIndex(std::vector<std::string>*) { return NotAvailable("updateIndex"); }
-bool CSQLBackup::uploadMetadataToIndexCache(std::vector<std::string>&) {
-    return NotAvailable("uploadMetadataToIndexCache");
-}
-bool CSQLBackup::uploadMetadataToIndex(std::vector<std::string>&) { return NotAvailable("uploadMetadataToIndex"); }
-bool CSQLBackup::updateSnapBackupInfo(std::string, std::string, std::string, JobManager::SQLStatusTab*) {
-    return NotAvailable("updateSnapBackupInfo");
-}
-bool CSQLBackup::DeleteVolumeSnapshots() { return NotAvailable("DeleteVolumeSnapshots"); }
-bool CSQLBackup::updateSnapshotInfo() { return NotAvailable("updateSnapshotInfo"); }
 bool CSQLBackup::populateFFGForBackup(std::string, std::wstring&, std::list<std::wstring>&,
                                       std::list<std::wstring>&) {
     return NotAvailable("populateFFGForBackup");
 }
-bool CSQLBackup::cleanupSnapMetaDataFiles() { return NotAvailable("cleanupSnapMetaDataFiles"); }
 bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobManager::SQLStatusTab*, bool&) {
     return NotAvailable("doDBBackupFromFileSystem");
 }
@@ -93,9 +74,6 @@ void CSQLBackup::HandleBlockLevelConversion() { (void)NotAvailable("HandleBlockL
 bool CSQLBackup::setAfileInfoToRequestForVSS(SQLBackupSetInfoReq_VER5_t&, SQLPmn::SQLBackupDatabaseMediaMetaInfo&,
                                              std::vector<SqlDatabaseFiles_t>&) {
     return NotAvailable("setAfileInfoToRequestForVSS");
-}
-bool CSQLBackup::setAfileInfoToRequestForSnap(SQLBackupSetInfoReq_VER5_t&) {
-    return NotAvailable("setAfileInfoToRequestForSnap");
 }
 bool CSQLBackup::FetchStreamCountFromMaster(int&) { return NotAvailable("FetchStreamCountFromMaster"); }
 bool CSQLBackup::getStageFolderForFsBackup(std::string& folder, std::string& error) {

@@ -10,6 +10,7 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "tools/jobs/SnapshotBackupJob.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
         return 2;
     }
-    CSQLBackup job;
+    SnapshotBackupJob job;
     if (!job.startBackup(&parser, argc, argv)) {
         std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
         return 1;
