@@ -82,44 +82,6 @@ bool CSQLBackup::getStageFolderForFsBackup(std::string& folder, std::string& err
     return NotAvailable("getStageFolderForFsBackup");
 }
 bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() { return NotAvailable("CreateCollectFileForAlwaysOnOSC"); }
-bool CSQLBackup::performIntegrityCheck(int, char**) { return NotAvailable("performIntegrityCheck"); }
-bool CSQLBackup::mountSnapsForIntegrityCheck(SQLPmn::SQLIntegrityCheckInit&, SMVolSnapInfo&, std::string,
-                                             std::map<std::string, std::string>&) {
-    return NotAvailable("mountSnapsForIntegrityCheck");
-}
-bool CSQLBackup::replaceFileNamesWithMountPath(SQLPmn::AttachDBMsg&, std::map<std::string, std::string>&) {
-    return NotAvailable("replaceFileNamesWithMountPath");
-}
-bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg&) {
-    return NotAvailable("attachDatabasesForIntegrityCheck");
-}
-bool CSQLBackup::checkIfDatabaseExists(CsqlDMO&, SQLPmn::AttachDBMsg&) {
-    return NotAvailable("checkIfDatabaseExists");
-}
-bool CSQLBackup::checkIfDatabaseFilesExists(SQLPmn::AttachDBMsg&) {
-    return NotAvailable("checkIfDatabaseFilesExists");
-}
-bool CSQLBackup::readMessages(CJxNetwork&, jxsDatabuf_v2&, unsigned long&, unsigned long&) {
-    return NotAvailable("readMessages");
-}
-bool CSQLBackup::readIntegCheckInitMsg(CJxNetwork&, SQLPmn::SQLIntegrityCheckInit&) {
-    return NotAvailable("readIntegCheckInitMsg");
-}
-bool CSQLBackup::readIntegCheckDataMsg(CJxNetwork&, SQLPmn::AttachDBMsg&) {
-    return NotAvailable("readIntegCheckDataMsg");
-}
-bool CSQLBackup::sendIntegCheckRspMsg(CJxNetwork&, bool, SQLPmn::SQLIntegrityCheckResponse&, std::string&) {
-    return NotAvailable("sendIntegCheckRspMsg");
-}
-bool CSQLBackup::launchSQLIntegrityCheck(std::string&) { return NotAvailable("launchSQLIntegrityCheck"); }
-bool CSQLBackup::formSQLDBAttachMsg(std::string&) { return NotAvailable("formSQLDBAttachMsg"); }
-bool CSQLBackup::sendIntegrityCheckInitMsg(CJxNetwork&) { return NotAvailable("sendIntegrityCheckInitMsg"); }
-bool CSQLBackup::sendIntegrityCheckDataMsg(CJxNetwork&) { return NotAvailable("sendIntegrityCheckDataMsg"); }
-bool CSQLBackup::handleMessagesFromProxy(CJxNetwork&) { return NotAvailable("handleMessagesFromProxy"); }
-bool CSQLBackup::performSQLVersionCompatibilityCheck(std::string, int, int, int, std::string) {
-    return NotAvailable("performSQLVersionCompatibilityCheck");
-}
-bool CSQLBackup::performIntegrityCheckOnSrc(std::string&) { return NotAvailable("performIntegrityCheckOnSrc"); }
 bool CSQLBackup::GetFilesForVssBackup(std::vector<std::string>, std::vector<std::string>,
                                       std::list<SqlDatabaseVssFileInfo_t>&, unsigned int&) {
     return NotAvailable("GetFilesForVssBackup");
