@@ -154,6 +154,7 @@ TEST_F(IntegrityCheckTest, CheckNotConfiguredFailsWithoutLookingForAProxy) {
 
 struct StepsJob : jxtest::BackupJobUnderTest {
     using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLCommon::m_pSubclient;
 };
 
 SQLPmn::AttachDBMsg OneDatabase(const std::vector<std::string>& files) {
@@ -197,6 +198,35 @@ TEST_F(IntegrityCheckTest, VersionTestAndMissingFiles) {
     auto missing = OneDatabase({root.path() + "/gone.ndf"});
     EXPECT_FALSE(job.checkIfDatabaseFilesExists(missing));
     EXPECT_EQ(job.Journal("setPendingCause").size(), 4u);
+}
+
+TEST_F(IntegrityCheckTest, SnapshotMetadataWithoutDatabasesIsNotCheckedNotPassed) {
+    MakeDatabases({"Sales"});
+    StepsJob job(93);
+    MsSqlSubclient subclient(1234);
+    job.m_pSubclient = &subclient;
+    job.m_jxCellId = 2;
+    job.m_appNumber = 1234;
+    JXSnapClientAPI::SnapRequest request;
+    request.jobId = 93;
+    request.instance = "HOST/INST";
+    request.databases = {"Sales"};
+    request.metadataDirectory = Results(93);
+    ASSERT_EQ(wz::MakeDirectoryTree(request.metadataDirectory), 0);
+    std::vector<std::string> volumes;
+    std::string error;
+    ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+    SQLPmn::AttachDBMsg empty;
+    std::string xml;
+    ASSERT_EQ(empty.serialize(xml), kMsgOk);
+    root.WriteFile("JX_JobResults/Pelmanode/MSSQLAgent/2/1234/93__BCD.xml", xml);
+
+    std::string user;
+    EXPECT_FALSE(job.performIntegrityCheckOnSrc(user));
+    ASSERT_EQ(job.Journal("setPendingCause").size(), 1u);
+    EXPECT_EQ(job.Journal("setPendingCause")[0].Get("cause"), "0x1e00016a");
+    EXPECT_FALSE(Exists(Results(93) + "/93__BCD.xml")) << "removed once the check is over";
+    job.m_pSubclient = nullptr;
 }
 
 TEST_F(IntegrityCheckTest, MetadataReaderRefusesMalformedEntries) {
