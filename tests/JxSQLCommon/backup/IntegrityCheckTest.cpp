@@ -13,7 +13,9 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/backup/SqlVersionParts.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
@@ -142,6 +144,32 @@ TEST_F(IntegrityCheckTest, CheckAimedAtTheLiveInstanceFailsAndKeepsItsDatabases)
     DatabaseContents_t contents;
     ASSERT_TRUE(sql.getDatabaseContents("HOST/INST", 0, "Sales", contents));
     EXPECT_EQ(contents.fileGroups.front().files.front().physicalName.find(job.m_integrityMountBase), std::string::npos);
+}
+
+TEST_F(IntegrityCheckTest, DbccSwitchedOffStillAttachesConfirmsAndDetaches) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(JXGlobalParam::setProperty("RunDBCCCheckForDB", " 0 "));
+    CsqlDMO sql;
+    DatabaseContents_t contents;
+    ASSERT_TRUE(sql.getDatabaseContents("HOST/INST", 0, "Sales", contents));
+    const std::string dataFile = contents.fileGroups.front().files.front().physicalName;
+    ASSERT_EQ(::truncate(dataFile.c_str(), 1000), 0);  // a DBCC would catch it
+    OpenCheckJob job;
+    ASSERT_TRUE(RunCheckedJob(job, 98));
+    const auto events = Events(Journal(98));
+    EXPECT_TRUE(Has(events, "0x1e000171")) << ::testing::PrintToString(events);
+    EXPECT_FALSE(HasDatabase("HOST/CHK", "Sales"));
+}
+
+TEST_F(IntegrityCheckTest, VersionTextsGiveTheirLeadingNumbers) {
+    auto parts = [](const std::string& text) {
+        const SqlVersionParts p = ParseSqlVersionParts(text);
+        return std::vector<int>{p.major, p.minor, p.build};
+    };
+    EXPECT_EQ(parts("15.0.4153.1"), (std::vector<int>{15, 0, 4153}));
+    EXPECT_EQ(parts("16.2"), (std::vector<int>{16, 2, 0}));
+    EXPECT_EQ(parts("\"15.1\".7"), (std::vector<int>{15, 7, 0})) << "a quoted dot does not split";
+    EXPECT_EQ(parts("x.9abc.99999999999"), (std::vector<int>{0, 9, INT_MAX}));
 }
 
 TEST_F(IntegrityCheckTest, CheckNotConfiguredFailsWithoutLookingForAProxy) {
