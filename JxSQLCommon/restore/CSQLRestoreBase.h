@@ -38,6 +38,7 @@
 
 class CsqlDMO;
 class EvRstTask;
+class JXFile;
 class RestoreOptionsParser;
 namespace databrowse {
 class BrowseRequest;
@@ -270,6 +271,11 @@ protected:
     int RunServiceCommand(const std::string& command, std::string& output);
     // End of the loop: unmounts, closes the pipeline, detaches the clients.
     void FinishRestoreLoop();
+    // Restore map files (CSQLRestoreMapFile.cpp): the job's file of that
+    // suffix in its job-results directory; opening one emptied or at its end.
+    std::string RestoreMapFileName(const char* suffix) const;
+    bool OpenRestoreMapFile(JXFile& file, const std::string& path, bool empty);
+    bool CloseRestoreMapFile(JXFile& file, const std::string& path);
 
     SqlRestoreTaskOptions_t m_restoreOptions;
     std::list<SqlRestoreDbInfo_t> m_restoreDbList;
@@ -323,4 +329,6 @@ protected:
     // year-month-day), read before the databases are restored.
     uint64_t m_dateFormat = 0;
     int m_reportedJobStatus = 0;
+    // Set once this job's restore map file was emptied; later databases append.
+    bool m_restoreMapFileStarted = false;
 };

@@ -82,8 +82,6 @@ bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::s
     return NotAvailable("Revert to snapshot");
 }
 
-bool CSQLRestoreBase::generateRestoreMapFile(SqlRestoreDbInfo_t&, bool) { return NotAvailable("Restore map file"); }
-
 void CSQLRestoreBase::SetRestoreStatusForFFG(RESTORE_STATUS_STRING_MAPPING) {
     (void)NotAvailable("File and file-group restore status");  // nothing to record without the restore
 }
