@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@
 
 class CsqlDMO;
 class EvRstTask;
+class JXFile;
 class RestoreOptionsParser;
 namespace databrowse {
 class BrowseRequest;
@@ -270,12 +272,28 @@ protected:
     int RunServiceCommand(const std::string& command, std::string& output);
     // End of the loop: unmounts, closes the pipeline, detaches the clients.
     void FinishRestoreLoop();
+    // The loop's file or file-group restore of the whole list, with its
+    // job-manager reports and per-object statuses.
+    bool RestoreFilesOfDatabase(std::list<SqlRestoreDbInfo_t>& dbs, const std::string& target);
+    // Restore map files (CSQLRestoreMapFile.cpp): the job's file of that
+    // suffix in its job-results directory; opening one emptied or at its end.
+    std::string RestoreMapFileName(const char* suffix) const;
+    bool OpenRestoreMapFile(JXFile& file, const std::string& path, bool empty);
+    bool CloseRestoreMapFile(JXFile& file, const std::string& path);
+    // Checks the entries of a file or file-group restore: each names a file
+    // or file group, and all name one database (returned); a bad list is
+    // logged and reported to the job manager.
+    bool CheckFileGroupEntries(const std::list<SqlRestoreDbInfo_t>& dbs, std::string& database);
 
     SqlRestoreTaskOptions_t m_restoreOptions;
     std::list<SqlRestoreDbInfo_t> m_restoreDbList;
     bool m_isLastBackupOfChain = false;
     bool m_isFirstBackupOfChain = false;
     SqlFFGRestoreInfo_t m_ffgRestoreInfo;
+    // Names of a file or file-group restore that name files for certain
+    // (entries of three parts); the others are file groups when the backup
+    // has a group of that name.
+    std::set<std::string> m_ffgFileNames;
     bool m_stopSqlAgent = false;
     bool m_stopSqlServer = false;
     bool m_singleUserMode = false;
@@ -323,4 +341,6 @@ protected:
     // year-month-day), read before the databases are restored.
     uint64_t m_dateFormat = 0;
     int m_reportedJobStatus = 0;
+    // Set once this job's restore map file was emptied; later databases append.
+    bool m_restoreMapFileStarted = false;
 };

@@ -104,10 +104,6 @@ bool CSQLRestoreBase::getAFilesToRestore(bool, SqlRestoreDbInfo_t db, std::list<
     return true;
 }
 
-bool CSQLRestoreBase::getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t, std::list<SqlAFilesPerBackup_t>&) {
-    return NotAvailable("Archive-file chain");
-}
-
 CWzError CSQLRestoreBase::AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>&) {
     return CWzError::Success();
 }
@@ -132,9 +128,5 @@ CWzError CSQLRestoreBase::GetLastRestorePointForRTD(const std::string& db, unsig
         return CWzError::Success();
     }
     point = static_cast<unsigned long>(value);
-    return CWzError::Success();
-}
-
-CWzError CSQLRestoreBase::GetLastRestorePointForLiveSync(const std::string&, std::string&) {
     return CWzError::Success();
 }

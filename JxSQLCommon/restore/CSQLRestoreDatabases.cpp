@@ -107,6 +107,13 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
             continue;
         }
 
+        if ((m_restoreOptions.optionFlags & kRstFileFileGroup) != 0) {
+            // The whole list is one file or file-group restore of one database.
+            const bool result = RestoreFilesOfDatabase(dbs, target);
+            FinishRestoreLoop();
+            return result;
+        }
+
         std::list<SqlAFilesPerBackup_t> chain;
         if (!db.restoreChain.empty()) {
             chain = db.restoreChain;
@@ -134,6 +141,24 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     }
     FinishRestoreLoop();
     return true;
+}
+
+bool CSQLRestoreBase::RestoreFilesOfDatabase(std::list<SqlRestoreDbInfo_t>& dbs, const std::string& target) {
+    EV_INFO(m_logger, "This is a FFG restore for [%s].", target.substr(0, target.find('\x12')).c_str());
+    const std::string watchName = "Time taken to restore FFG for Db " + target;
+    CStopWatch watch;
+    const bool result = restoreFileFileGroups(dbs);
+    if (!result) {
+        if (m_pRstJobClnt) m_pRstJobClnt->setNumFailures2Add(1);
+        SetRestoreStatusForFFG(RESTORE_STATUS_FAILED);
+    } else {
+        watch.Stop();
+        EV_DEBUG(m_logger, 2, "%s = %f", watchName.c_str(), watch.Time());
+        if (m_pRstJobClnt) (void)m_pRstJobClnt->setNoDBsRestoredSoFar(static_cast<int64_t>(m_restoredDbCount));
+        SetRestoreStatusForFFG(RESTORE_STATUS_RESTORED);
+    }
+    if (m_pRstJobClnt) (void)m_pRstJobClnt->updateInfo(false, nullptr);  // progress only
+    return result;
 }
 
 void CSQLRestoreBase::FinishRestoreLoop() {

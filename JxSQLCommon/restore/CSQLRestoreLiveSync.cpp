@@ -1,12 +1,15 @@
-// CSQLRestoreBase: whether the job is a live-sync restore, from the
-// replication ids its task carries, and the replication status of each
-// restored database. A task without replication entities is an ordinary
-// restore; keeping standby databases current through site replication
-// records is not carried out on this platform, so a task that asks for it
-// fails at set-up, before anything is restored.
+// CSQLRestoreBase: live-sync restores. A task of a live-sync schedule names,
+// in its replication-ids XML, the replication entities it keeps current
+// (replication id and restore source database). The job then restores each
+// database's live-sync chain (what followed its last restore) and, after each
+// database, marks that database's site replication record complete. A task
+// without replication entities is an ordinary restore.
 #include <cinttypes>
+#include <map>
 
 #include "EvTaskApiNet/EvRstTask.h"
+#include "JxEntityLib/LiveSyncReplication.h"
+#include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "WzUtils/FXString.h"
@@ -14,6 +17,7 @@
 namespace {
 // The replication-ids XML of a live-sync task.
 constexpr unsigned long kOptReplicationIds = 120012;
+constexpr int64_t kStatusComplete = 1;
 }  // namespace
 
 bool CSQLRestoreBase::InitializeLiveSyncJob(EvRstTask& task, std::string& error) {
@@ -44,22 +48,60 @@ bool CSQLRestoreBase::InitializeLiveSyncJob(EvRstTask& task, std::string& error)
                  "first sync after schedule creation..");
         return true;
     }
+
+    m_liveSyncRestore = true;
+    EV_INFO(m_logger, "This is a live sync restore job.");
+    std::map<int64_t, std::wstring> sources;  // replication id -> restore source name
     for (const TMMsg::IdIdName& entity : list) {
-        EV_DEBUG(m_logger, 1, "Found restore source [%s] with replication id [%" PRId64 "].",
-                 entity.getstring(TMMsg::IdIdName::kName).c_str(), entity.getint64(TMMsg::IdIdName::kId));
+        const int64_t id = entity.getint64(TMMsg::IdIdName::kId);
+        const std::string name = entity.getstring(TMMsg::IdIdName::kName);
+        EV_INFO(m_logger, "Found restore source [%s] with replication id [%" PRId64 "].", name.c_str(), id);
+        sources[id] = FXString::ToWstring(name);
     }
-    error = "Live sync restore is not available on this platform.";
-    EV_ERROR(m_logger, "%s", error.c_str());
-    return false;
+
+    App::LiveSyncReplicationInfo request;
+    JxEntities::SubtaskEntity subtask;
+    subtask.setint64(JxEntities::SubtaskEntity::kSubtaskId, static_cast<int64_t>(m_restoreTaskId));
+    request.setObjectAccessor(App::LiveSyncReplicationInfo::kSubtask, subtask);
+    std::vector<App::LiveSyncReplicationInfo> records;
+    std::string text;
+    if (LiveSyncReplication().getSiteReplication(request, records, text, nullptr) != 0) {
+        error = "Failed to get site replication info for task id [" + std::to_string(m_restoreTaskId) +
+                "] with error [" + text + "]";
+        EV_ERROR(m_logger, "%s.", error.c_str());
+        return false;
+    }
+    if (records.empty()) EV_INFO(m_logger, "Empty site replication vector.");
+    for (const App::LiveSyncReplicationInfo& record : records) {
+        const int64_t id = record.getint64(App::LiveSyncReplicationInfo::kReplicationId);
+        auto source = sources.find(id);
+        if (source == sources.end()) {
+            EV_INFO(m_logger, "Replication id [%" PRId64 "] is not part of this live sync restore. Skipping...", id);
+            continue;
+        }
+        EV_INFO(m_logger, "Adding replication site info for replication id [%" PRId64 "] and database [%s] in the cache.",
+                id, FXString::ToString(source->second).c_str());
+        m_liveSyncReplicationInfo.insert_or_assign(source->second, record);
+    }
+    return true;
 }
 
 bool CSQLRestoreBase::UpdateDBLiveSyncStatus(std::string dbName) {
     if (!m_liveSyncRestore) return true;
-    if (m_liveSyncReplicationInfo.find(FXString::ToWstring(dbName)) == m_liveSyncReplicationInfo.end()) {
+    auto found = m_liveSyncReplicationInfo.find(FXString::ToWstring(dbName));
+    if (found == m_liveSyncReplicationInfo.end()) {
         EV_WARN(m_logger, "No site replication info found for database [%s]. Cannot update the status.",
                 dbName.c_str());
         return false;
     }
-    EV_WARN(m_logger, "Failed to update live sync status to complete for database [%s].", dbName.c_str());
-    return false;
+    App::LiveSyncReplicationInfo record = found->second;
+    record.setint64(App::LiveSyncReplicationInfo::kStatus, kStatusComplete);
+    std::string error;
+    if (LiveSyncReplication().setSiteReplication(record, error, nullptr) != 0) {
+        EV_WARN(m_logger, "Failed to update live sync status to complete for database [%s]: %s", dbName.c_str(),
+                error.c_str());
+        return false;
+    }
+    EV_INFO(m_logger, "Updated live sync status for restore source DB [%s] to complete.", dbName.c_str());
+    return true;
 }

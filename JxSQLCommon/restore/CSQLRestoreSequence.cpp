@@ -31,7 +31,6 @@ bool CSQLRestoreBase::restore70() {
 
     // Restores this platform does not carry out yet must fail before any
     // database is touched.
-    if ((m_restoreOptions.optionFlags & kRstFileFileGroup) != 0) return NotAvailable("File and file-group restore");
     if (m_restoreOptions.snapDestination.instanceId != 0) return NotAvailable("Out-of-place snapshot restore");
 
     // The chain requests use the daylight-saving switch: read it first.

@@ -1,5 +1,5 @@
-// CSQLRestoreBase: the snapshot, revert, mount, clone, recovery-point and
-// file-group operations that this platform does not carry out yet. Each one
+// CSQLRestoreBase: the snapshot, revert, mount, clone and recovery-point
+// operations that this platform does not carry out yet. Each one
 // logs that it is not available, tells the job manager, and fails, so a job
 // that needs one ends failed before anything is detached or restored.
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
@@ -46,26 +46,6 @@ bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::
     return NotAvailable("Snapshot metadata");
 }
 
-bool CSQLRestoreBase::getFFGAFileRestoreInfo(uint64_t) { return NotAvailable("File and file-group restore"); }
-
-bool CSQLRestoreBase::getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>&, std::list<std::string>&,
-                                             std::list<SqlFFGRestoreInfo_t>&) {
-    return NotAvailable("File and file-group restore");
-}
-
-bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>&) {
-    return NotAvailable("File and file-group restore");
-}
-
-bool CSQLRestoreBase::getAFileRestoreInfoList(std::list<uint64_t>&, std::list<std::string>&,
-                                              std::list<SqlFFGRestoreInfo_t>&) {
-    return NotAvailable("File and file-group restore");
-}
-
-bool CSQLRestoreBase::getFFGAFileRestoreInfo(uint64_t, std::list<std::string>&, std::list<SqlFFGRestoreInfo_t>&) {
-    return NotAvailable("File and file-group restore");
-}
-
 bool CSQLRestoreBase::validateIfRevertPossible() { return NotAvailable("Revert to snapshot"); }
 
 bool CSQLRestoreBase::checkIfSystemDbsArePresent() { return NotAvailable("Revert to snapshot"); }
@@ -80,12 +60,6 @@ bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::str
 
 bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
     return NotAvailable("Revert to snapshot");
-}
-
-bool CSQLRestoreBase::generateRestoreMapFile(SqlRestoreDbInfo_t&, bool) { return NotAvailable("Restore map file"); }
-
-void CSQLRestoreBase::SetRestoreStatusForFFG(RESTORE_STATUS_STRING_MAPPING) {
-    (void)NotAvailable("File and file-group restore status");  // nothing to record without the restore
 }
 
 bool CSQLRestoreBase::attachToSQLServer() { return NotAvailable("Attach from snapshot metadata"); }

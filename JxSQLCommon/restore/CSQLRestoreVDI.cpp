@@ -7,6 +7,7 @@
 // statement is finished. Whatever happens once the handler has been given
 // the backup, it is reset at the end, and the post-restore hook runs exactly
 // when the pre-restore hook ran.
+#include <algorithm>
 #include <cinttypes>
 #include <list>
 #include <memory>
@@ -198,16 +199,16 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
     engine->setVDITimeOut(static_cast<int>(m_vdiTimeout));
 
     if (!selected.empty()) {
+        // A name from an entry of three parts is a file; another is a file
+        // group when the backup has a group of that name, else a file.
+        std::list<std::string> files;
         std::list<std::string> fileGroups;
-        for (const std::string& name : names) {
-            for (const std::string& chosen : selected) {
-                if (name == chosen) {
-                    fileGroups.push_back(name);
-                    break;
-                }
-            }
+        for (const std::string& chosen : selected) {
+            const bool group = m_ffgFileNames.count(chosen) == 0 &&
+                               std::find(names.begin(), names.end(), chosen) != names.end();
+            (group ? fileGroups : files).push_back(chosen);
         }
-        engine->SetFFGList(std::list<std::string>{}, fileGroups);
+        engine->SetFFGList(files, fileGroups);
     }
     if (!engine->SetServerName(m_sServername, dbName)) {
         EV_ERROR(m_logger, "Failed to connect to server [%s].", m_sServername.c_str());

@@ -5,6 +5,7 @@
 #include "JxSQLVDIBase/VdiRun.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "WzUtils/FXString.h"
 
 namespace {
@@ -186,6 +187,17 @@ bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string&
     }
     int state = static_cast<int>(q.Int(0));
     if (state == SQLDB_STATE_ONLINE) return true;
+    SqlSimPendingFiles pending;
+    if (err = SqlSimGetPendingFiles(sim, name, pending); err.IsError()) {
+        VdiFail(*m_statement, -1, err.GetMessage());
+        return false;
+    }
+    if (!pending.logicalNames.empty()) {
+        VdiFail(*m_statement, kSqlErrNotReadyToRollForward,
+                "The database [" + name + "] cannot be recovered: the restored files are not yet level with the "
+                "rest of the database. Restore the later log backups first.");
+        return false;
+    }
     if (state != SQLDB_STATE_RESTORING && state != SQLDB_STATE_STANDBY) {
         VdiFail(*m_statement, kSqlErrNotReadyToRollForward,
                 "The database [" + name + "] is not in a restoring state and cannot be recovered.");

@@ -6,6 +6,12 @@
 // with intact checksums are they synced and renamed into place and the
 // catalogue changed. A damaged, short or foreign stream therefore never
 // writes into the database nor brings it ONLINE.
+//
+// A full backup restored with a FILE or FILEGROUP list writes back only the
+// files named (the others keep their bytes); those files are then pending:
+// later log and differential restores write only to them, replaying the log
+// records that touch them, and the database stays RESTORING until the log
+// has brought them level with the rest of the database.
 #include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
@@ -16,6 +22,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -25,6 +32,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzCrc32c.h"
@@ -245,7 +253,17 @@ private:
             SqlSimChanges changes(m_sim);
             if (CWzError e = changes.Files(m_id, current); e.IsError()) return Fail(-1, e.GetMessage());
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return Fail(-1, e.GetMessage());
+            if (CWzError e = SqlSimGetPendingFiles(m_sim, m_s.database, m_pending); e.IsError()) {
+                return Fail(-1, e.GetMessage());
+            }
         }
+        const bool selection = !m_s.options.ffgFiles.empty() || !m_s.options.ffgGroups.empty();
+        if (selection && !m_exists) {
+            return Fail(kSqlErrDatabaseMissing, "A FILE or FILEGROUP restore needs the existing database \"" +
+                                                    m_s.database + "\".");
+        }
+        m_partial = m_h.type == 'D' ? selection : !m_pending.logicalNames.empty();
+        if (m_h.type == 'D' && selection && !SelectionMatches()) return false;
         if (m_h.type == 'D') {
             if (m_exists && state == SQLDB_STATE_ONLINE && !m_s.options.replace && !m_s.options.verifyOnly) {
                 return Fail(kSqlErrTailNotBackedUp,
@@ -265,7 +283,7 @@ private:
                             "This differential backup cannot be restored because the database has not been restored "
                             "to the correct earlier state.");
             }
-            const uint64_t next = m_state.currentLsn + 1;
+            const uint64_t next = (m_partial ? m_pending.lsn : m_state.currentLsn) + 1;
             if (m_h.type == 'L' && m_h.firstLsn > next) {
                 return Fail(kSqlErrLogTooRecent,
                             wz::Format("The log in this backup set begins at LSN %llu, which is too recent to apply to "
@@ -281,6 +299,7 @@ private:
             }
         }
         for (const VdiStreamFile& f : m_h.files) {
+            if (m_partial && !Chosen(f)) continue;
             Target t;
             t.file = f;
             t.path = f.path;
@@ -288,6 +307,7 @@ private:
             for (const auto& [logical, path] : m_s.options.moves) {
                 if (SameName(logical, f.logicalName)) t.path = path, placed = true;
             }
+            if (m_partial) placed = false;  // files go back in place
             if (!placed || m_h.type != 'D') {
                 for (const SqlSimFileRow& c : current) {
                     if (SameName(c.logicalName, f.logicalName) && (!placed || m_h.type != 'D')) t.path = c.path;
@@ -316,6 +336,42 @@ private:
             m_targets.push_back(t);
         }
         return true;
+    }
+
+    // Whether the file is one this restore writes when it restores files.
+    bool Chosen(const VdiStreamFile& f) const {
+        if (m_h.type != 'D') return m_pending.logicalNames.count(f.logicalName) != 0;
+        auto named = [](const std::list<std::string>& names, const std::string& name) {
+            return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+        };
+        return named(m_s.options.ffgFiles, f.logicalName) ||
+               (!f.fileGroup.empty() && named(m_s.options.ffgGroups, f.fileGroup));
+    }
+
+    // Every FILE and FILEGROUP named must be in the backup.
+    bool SelectionMatches() {
+        auto check = [&](const std::list<std::string>& names, bool group) {
+            for (const std::string& n : names) {
+                const bool found = std::any_of(m_h.files.begin(), m_h.files.end(), [&](const VdiStreamFile& f) {
+                    return SameName(group ? f.fileGroup : f.logicalName, n);
+                });
+                if (!found) {
+                    return Fail(kSqlErrFileNotInBackup,
+                                std::string(group ? "The filegroup '" : "The file '") + n +
+                                    "' is not part of the backup set of database \"" + m_s.database +
+                                    "\". RESTORE DATABASE is terminating abnormally.");
+                }
+            }
+            return true;
+        };
+        return check(m_s.options.ffgFiles, false) && check(m_s.options.ffgGroups, true);
+    }
+
+    const VdiStreamFile* BackupFile(uint32_t fileId) const {
+        for (const VdiStreamFile& f : m_h.files) {
+            if (f.id == fileId) return &f;
+        }
+        return nullptr;
     }
 
     bool Prepare() {
@@ -375,15 +431,17 @@ private:
             if (head.kind == VdiChunkKind::FileData) {
                 // Written to the temporary file straight from the blocks; a
                 // bad checksum discards the file with everything else.
+                // A file this restore does not write is read and checked only.
                 Target* t = TargetOf(head.fileId);
-                if (t == nullptr || head.offset + head.length > t->file.size) {
+                const VdiStreamFile* f = t != nullptr ? &t->file : m_partial ? BackupFile(head.fileId) : nullptr;
+                if (f == nullptr || head.offset + head.length > f->size) {
                     return Damaged(m_s, wz::Format("stream %zu: data outside the database's files", i + 1));
                 }
                 uint32_t crc = VdiChunkHeadCrc(headBytes);
                 uint64_t at = head.offset;
                 bool read = m_readers[i]->Consume(head.length, [&](const char* data, size_t size) {
                     crc = wz::Crc32c(crc, data, size);
-                    if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, data, size, at)) return false;
+                    if (t != nullptr && !m_s.options.verifyOnly && !WriteAll(m_s, *t, data, size, at)) return false;
                     at += size;
                     return true;
                 });
@@ -440,7 +498,7 @@ private:
         }
         const bool byMark = (o.stopAtMark || o.stopBeforeMark) && !o.markName.empty();
         m_stopAsked = byTime || byMark;
-        uint64_t applied = m_state.currentLsn;
+        uint64_t applied = m_partial ? m_pending.lsn : m_state.currentLsn;
         for (const SqlSimLogRecord& r : m_records) {
             if (r.lsn <= applied || r.lsn >= m_h.lastLsn) continue;
             if (r.lsn < m_h.firstLsn || r.lsn != applied + 1) {
@@ -454,11 +512,16 @@ private:
                 m_stopReached = true;
                 break;
             }
+            // Records of files a file restore left alone are passed over.
             Target* t = TargetOf(r.fileId);
-            if (t == nullptr || r.offset + r.data.size() > t->file.size) {
+            const VdiStreamFile* f = t != nullptr ? &t->file : m_partial ? BackupFile(r.fileId) : nullptr;
+            if (f == nullptr || r.offset + r.data.size() > f->size) {
                 return Damaged(m_s, "a log record names no file of the database");
             }
-            if (!m_s.options.verifyOnly && !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) return false;
+            if (t != nullptr && !m_s.options.verifyOnly &&
+                !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) {
+                return false;
+            }
             applied = r.lsn;
             m_applied.push_back(&r);
             if (byMark && o.stopAtMark && r.mark == o.markName) {
@@ -491,7 +554,20 @@ private:
         }
         const VdiOptions& o = m_s.options;
         SqlSimChanges changes(m_sim);
-        if (m_h.type == 'D') {
+        bool level = true;
+        if (m_partial) {
+            // The restored files have reached the end of this backup; the
+            // rest of the database keeps its own state and log.
+            SqlSimPendingFiles pending;
+            pending.lsn = m_h.type == 'L' ? m_appliedLsn : m_h.lastLsn - 1;
+            level = pending.lsn >= m_state.currentLsn;
+            if (!level) {
+                for (const Target& t : m_targets) pending.logicalNames.insert(t.file.logicalName);
+            }
+            if (CWzError e = SqlSimSetPendingFiles(m_sim, m_s.database, pending); e.IsError()) {
+                return (void)VdiFail(m_s, -1, e.GetMessage());
+            }
+        } else if (m_h.type == 'D') {
             std::vector<SqlSimRestoredFile> files;
             for (const Target& t : m_targets) {
                 files.push_back({t.file.logicalName, t.file.fileGroup, t.path, static_cast<int>(t.file.type), t.file.size});
@@ -504,6 +580,9 @@ private:
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_h.lastLsn - 1;
             m_state.lastFullLsn = m_h.checkpointLsn;
+            if (CWzError e = SqlSimSetPendingFiles(m_sim, m_s.database, SqlSimPendingFiles{}); e.IsError()) {
+                return (void)VdiFail(m_s, -1, e.GetMessage());
+            }
         } else if (m_h.type == 'I') {
             m_state.currentLsn = m_h.lastLsn - 1;
         } else {
@@ -514,14 +593,17 @@ private:
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_appliedLsn;
         }
-        m_state.logBackupLsn = 0;
-        m_state.brokenChain = false;
-        if (CWzError e = changes.SetState(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+        if (!m_partial) {
+            m_state.logBackupLsn = 0;
+            m_state.brokenChain = false;
+            if (CWzError e = changes.SetState(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+        }
 
-        // A stop point this log does not reach leaves the database restoring.
+        // A stop point this log does not reach, or restored files the log
+        // has not yet brought level, leave the database restoring.
         int state = SQLDB_STATE_ONLINE;
         bool readOnly = false;
-        if (m_stopAsked && !m_stopReached) {
+        if ((m_stopAsked && !m_stopReached) || !level) {
             state = SQLDB_STATE_RESTORING;
         } else if (o.standby) {
             state = SQLDB_STATE_STANDBY;
@@ -574,6 +656,8 @@ private:
     uint64_t m_appliedLsn = 0;
     bool m_stopAsked = false;
     bool m_stopReached = false;
+    SqlSimPendingFiles m_pending;  // of an earlier file restore
+    bool m_partial = false;        // only some files of the database are written
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 enum VdiSqlError : long {
     kSqlErrDatabaseMissing = 911,
     kSqlErrFileInUse = 1834,
+    kSqlErrFileNotInBackup = 3234,
     kSqlErrReadFailed = 3203,
     kSqlErrDiffWithoutFull = 3035,
     kSqlErrNotReadyToRollForward = 3117,

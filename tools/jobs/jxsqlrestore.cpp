@@ -5,7 +5,7 @@
 
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
-    CSQLRestoreBase job;
+    SqlRestoreProgramJob job;
     (void)job.startRestore(parser);  // the outcome is the status the job reported
     if (job.getReportedJobStatus() == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");

@@ -85,6 +85,15 @@ bool ServeFFGList(JxServeRequest& request) {
     const SQLAFilesForFFGRstReq_t& req = request.As<SQLAFilesForFFGRstReq_t>();
     auto db = JxServeOpenRestoreStore();
     std::vector<uint64_t> ids;
+    const std::string database = req.databaseName != nullptr ? req.databaseName : "";
+    if (db->ExecScalarInt64(FX::CSQLite3Sql("SELECT COUNT(*) FROM log_tail_not_backed_up WHERE instance_id = ? AND "
+                                            "database = ?",
+                                            {static_cast<int64_t>(req.sourceInstanceId), database}),
+                            0) != 0) {
+        SQLAFilesForFFGRstRsp_t tailFirst;
+        tailFirst.status = 3;
+        return JxServeReply(request, kSqlFFGListRsp, tailFirst);
+    }
     auto rows = db->ExecQuerySetup(FX::CSQLite3Sql(
         "SELECT restore_id FROM backups WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) "
         "ORDER BY restore_id",
@@ -115,6 +124,13 @@ bool ServeFFGInfo(JxServeRequest& request) {
         files.push_back(list.substr(open + 1, close - open - 1));
         open = close + 1;
     }
+    // The backup's file groups when the store knows them.
+    std::vector<std::string> groups;
+    auto groupRows = db->ExecQuerySetup(FX::CSQLite3Sql(
+        "SELECT name FROM backup_file_groups WHERE restore_id = ? ORDER BY position",
+        {static_cast<int64_t>(req.restoreId)}));
+    while (groupRows->NextRow()) groups.push_back(groupRows->GetStringField(0));
+    if (!groups.empty()) files = std::move(groups);
     std::vector<char*> filePointers;
     for (std::string& f : files) filePointers.push_back(f.data());
     JxServeWireAFiles afiles;

@@ -27,6 +27,10 @@ const char* const kSchema[] = {
     "first_lsn TEXT, last_lsn TEXT, backup_size INTEGER)",
     "CREATE TABLE IF NOT EXISTS archive_files(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
     "jxcell_id INTEGER, archive_file_id INTEGER, offset INTEGER, path TEXT)",
+    "CREATE TABLE IF NOT EXISTS backup_file_groups(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
+    "name TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS log_tail_not_backed_up(instance_id INTEGER, database TEXT COLLATE NOCASE, "
+    "PRIMARY KEY(instance_id, database))",
     "CREATE TABLE IF NOT EXISTS live_sync_status(instance_id INTEGER, database TEXT COLLATE NOCASE, "
     "status INTEGER, PRIMARY KEY(instance_id, database))",
     "CREATE TABLE IF NOT EXISTS analysis_tasks(task_id INTEGER PRIMARY KEY, w1 INTEGER, w2 INTEGER, w3 INTEGER, "
@@ -149,6 +153,25 @@ uint64_t JxServePutBackup(const JxServeBackup& b) {
 void JxServeSetLiveSyncStatus(uint64_t instanceId, const std::string& database, uint64_t status) {
     JxServeOpenRestoreStore()->ExecDML(CSQLite3Sql("INSERT OR REPLACE INTO live_sync_status VALUES(?, ?, ?)",
                                                    {Int(instanceId), database, Int(status)}));
+}
+
+void JxServeSetBackupFileGroups(uint64_t restoreId, const std::vector<std::string>& names) {
+    auto db = JxServeOpenRestoreStore();
+    db->ExecDML(CSQLite3Sql("DELETE FROM backup_file_groups WHERE restore_id = ?", {Int(restoreId)}));
+    for (size_t i = 0; i < names.size(); ++i) {
+        db->ExecDML(CSQLite3Sql("INSERT INTO backup_file_groups VALUES(?, ?, ?)", {Int(restoreId), Int(i), names[i]}));
+    }
+}
+
+void JxServeSetLogTailNotBackedUp(uint64_t instanceId, const std::string& database, bool notBackedUp) {
+    auto db = JxServeOpenRestoreStore();
+    if (notBackedUp) {
+        db->ExecDML(CSQLite3Sql("INSERT OR REPLACE INTO log_tail_not_backed_up VALUES(?, ?)",
+                                {Int(instanceId), database}));
+    } else {
+        db->ExecDML(CSQLite3Sql("DELETE FROM log_tail_not_backed_up WHERE instance_id = ? AND database = ?",
+                                {Int(instanceId), database}));
+    }
 }
 
 void JxServePutAnalysisTask(uint64_t taskId, const JxServeAnalysisTask& t) {

@@ -77,6 +77,12 @@ struct JxServeBackup {
 // Adds a backup; the chain lists backups in the order added. Returns its
 // restore id (the id a file/filegroup restore asks by).
 uint64_t JxServePutBackup(const JxServeBackup& backup);
+// The file-group names a file/filegroup restore learns for a restore id;
+// without them it is answered with the file names it asked about.
+void JxServeSetBackupFileGroups(uint64_t restoreId, const std::vector<std::string>& names);
+// While set, the file/filegroup list of `database` is answered with status 3:
+// the tail of its log must be backed up first.
+void JxServeSetLogTailNotBackedUp(uint64_t instanceId, const std::string& database, bool notBackedUp);
 // The status the live-sync chain request answers for `database` of `instanceId`.
 void JxServeSetLiveSyncStatus(uint64_t instanceId, const std::string& database, uint64_t status);
 
