@@ -403,6 +403,12 @@ protected:
     bool CompleteJob(int status);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
+    // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
+    // the phase's collect file from the job's offset on; one conversion with
+    // its event, its message and its converted-list entry (always true).
+    bool ReadConversionDatabases(std::vector<std::string>& databases);
+    bool ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, const std::string& text, bool textIsArgument,
+                        const std::string& name, std::string& message, JXSQLExeBackupType& level);
 
     // ---- Own members -------------------------------------------------------
     BackupOptionsParser* m_pParser = nullptr;   // not owned

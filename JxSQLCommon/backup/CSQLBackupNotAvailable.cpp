@@ -1,5 +1,5 @@
 // Operations of features this build of the backup job does not have yet:
-// availability-group exchange, conversion rules, file and filegroup
+// availability-group exchange, file and filegroup
 // subclients, snapshots, staged log dumps, plug-in and on-demand jobs and
 // the integrity check. Each logs that it is not available and fails, so a
 // job that needs one ends failed instead of backing up the wrong thing.
@@ -18,12 +18,6 @@ bool CSQLBackup::reserveArchFileForVolume(std::vector<std::string>&) {
 bool CSQLBackup::encodeXMLAndinitiateHandshake() { return NotAvailable("encodeXMLAndinitiateHandshake"); }
 bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo&, const std::list<JxSQLBackupFileInfo>&, int*) {
     return NotAvailable("updateVSSBackupSetInfo");
-}
-bool CSQLBackup::isDatabaseNeedConversion(CsqlDMO&, std::wstring, std::string&, JXSQLExeBackupType&) {
-    return NotAvailable("isDatabaseNeedConversion");
-}
-void CSQLBackup::populateBackupConversionRulesMap(std::wstring) {
-    (void)NotAvailable("populateBackupConversionRulesMap");
 }
 bool CSQLBackup::generateRBSCollectFile() { return NotAvailable("generateRBSCollectFile"); }
 bool CSQLBackup::generateRBSAlwaysOnCollectFile() { return NotAvailable("generateRBSAlwaysOnCollectFile"); }
@@ -50,7 +44,6 @@ bool CSQLBackup::validateSubclientContent(std::wstring&, std::list<std::wstring>
 bool CSQLBackup::getLastVssFullBackupTime(unsigned long, std::string, unsigned long, std::string&) {
     return NotAvailable("getLastVssFullBackupTime");
 }
-bool CSQLBackup::isLogThreshHoldKeyPresent(unsigned long&) { return NotAvailable("isLogThreshHoldKeyPresent"); }
 bool CSQLBackup::updateIndex(std::vector<std::string>*) { return NotAvailable("updateIndex"); }
 bool CSQLBackup::uploadMetadataToIndexCache(std::vector<std::string>&) {
     return NotAvailable("uploadMetadataToIndexCache");

@@ -56,7 +56,7 @@ TEST_F(SqlSimDescriptionTest, MistakesNameTheirLineAndKeepEarlierLines) {
         {"database \"x", "unterminated quote"},
         {"database x recovery=full recovery=simple", "given twice"},
         {"database", "usage: database"},
-        {"backup d1 type=Q first=1 last=2", "invalid backup type"},
+        {"backup d1 type=X first=1 last=2", "invalid backup type"},
         {"replica AG h priority=101", "between 0 and 100"},
         {"frobnicate x", "unknown statement"},
     };
