@@ -14,6 +14,7 @@
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
 namespace {
@@ -136,6 +137,20 @@ TEST_F(ConversionRulesTest, MapCopiesTheReplyAndKeepsTheFirstEntryOfAName) {
     Phase(JXSQL_BACKUP_LOG, "LogDBList.jxf", "sales\nsimple\n");
     EXPECT_EQ(job.m_conversionMap.size(), 3u);
     EXPECT_EQ(job.m_conversionMap.at("sales").logBackupsSinceFull, 3u);
+}
+
+TEST_F(ConversionRulesTest, CentralServerAnswersFromTheBackupSetsItStored) {
+    auto sets = JxServeOpenBackupSetStore();
+    for (const char* type : {"L", "D", "L", "L"}) {
+        sets->ExecDML({"INSERT INTO backup_sets (instance_id, database_name, backup_type, finish_date) VALUES "
+                       "(7, 'sales', ?, 500)",
+                       {std::string(type)}});
+    }
+    Phase(JXSQL_BACKUP_LOG, "LogDBList.jxf", "sales\nstock\n");
+    EXPECT_EQ(job.m_conversionMap.at("sales").previousBackup, 4u);
+    EXPECT_EQ(job.m_conversionMap.at("sales").lastBackupTime, 500u);
+    EXPECT_EQ(job.m_conversionMap.at("sales").logBackupsSinceFull, 2u);
+    EXPECT_EQ(job.m_conversionMap.at("stock").previousBackup, 0u);
 }
 
 TEST_F(ConversionRulesTest, FirstBackupAndBrokenChainConvertToFullIntoTheFullList) {
