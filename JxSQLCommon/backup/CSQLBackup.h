@@ -20,6 +20,8 @@
 //   CSQLBackupDatabase.cpp        one database: promotions, conversion, route
 //   CSQLBackupVDI.cpp             VDI streaming of one database
 //   CSQLBackupConversion.cpp      converted lists and job-level conversion
+//   CSQLBackupConversionRules.cpp the central server's conversion rules
+//   CSQLBackupFFG.cpp             file and filegroup subclients
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
 //   CSQLBackupCollectFile.cpp     collect files and their generation
 //   CSQLBackupCollectSelection.cpp  which databases a collect file lists
@@ -409,6 +411,10 @@ protected:
     bool ReadConversionDatabases(std::vector<std::string>& databases);
     bool ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, const std::string& text, bool textIsArgument,
                         const std::string& name, std::string& message, JXSQLExeBackupType& level);
+    // File and filegroup subclients (CSQLBackupFFG.cpp): the fields of one
+    // on-demand line; a failed database counted once and reported.
+    static std::vector<std::string> SplitOnDemandLine(const std::string& line);
+    void FailFFGDatabase(const std::string& database);
 
     // ---- Own members -------------------------------------------------------
     BackupOptionsParser* m_pParser = nullptr;   // not owned

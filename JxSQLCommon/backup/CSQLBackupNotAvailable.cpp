@@ -1,6 +1,5 @@
 // Operations of features this build of the backup job does not have yet:
-// availability-group exchange, file and filegroup
-// subclients, snapshots, staged log dumps, plug-in and on-demand jobs and
+// availability-group exchange, snapshots, staged log dumps, plug-in and on-demand jobs and
 // the integrity check. Each logs that it is not available and fails, so a
 // job that needs one ends failed instead of backing up the wrong thing.
 #include "JxSQLCommon/backup/CSQLBackup.h"
@@ -34,13 +33,6 @@ bool CSQLBackup::SendGeneratedCollectFileForAlwaysONToMasterProcess(std::string,
     return NotAvailable("SendGeneratedCollectFileForAlwaysONToMasterProcess");
 }
 bool CSQLBackup::SendJobCompletionStatusToMaster(int) { return NotAvailable("SendJobCompletionStatusToMaster"); }
-uint32_t CSQLBackup::doFFGSubclientBackup() {
-    (void)NotAvailable("doFFGSubclientBackup");
-    return 0;
-}
-bool CSQLBackup::validateSubclientContent(std::wstring&, std::list<std::wstring>&, std::list<std::wstring>&) {
-    return NotAvailable("validateSubclientContent");
-}
 bool CSQLBackup::getLastVssFullBackupTime(unsigned long, std::string, unsigned long, std::string&) {
     return NotAvailable("getLastVssFullBackupTime");
 }
@@ -54,10 +46,6 @@ bool CSQLBackup::updateSnapBackupInfo(std::string, std::string, std::string, Job
 }
 bool CSQLBackup::DeleteVolumeSnapshots() { return NotAvailable("DeleteVolumeSnapshots"); }
 bool CSQLBackup::updateSnapshotInfo() { return NotAvailable("updateSnapshotInfo"); }
-bool CSQLBackup::populateFFGForBackup(std::string, std::wstring&, std::list<std::wstring>&,
-                                      std::list<std::wstring>&) {
-    return NotAvailable("populateFFGForBackup");
-}
 bool CSQLBackup::cleanupSnapMetaDataFiles() { return NotAvailable("cleanupSnapMetaDataFiles"); }
 bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobManager::SQLStatusTab*, bool&) {
     return NotAvailable("doDBBackupFromFileSystem");
