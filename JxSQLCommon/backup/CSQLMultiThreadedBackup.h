@@ -87,6 +87,9 @@ public:
     // The pool's wait limit in platform milliseconds ("BlbThreadTimeout",
     // minutes).
     int64_t ThreadTimeoutMs() const;
+    // Whether a worker the wait gave up on may still run: the object (and
+    // what it holds) must then outlive the process's use of it.
+    bool WorkersOutstanding() const { return !m_params.empty(); }
 
 protected:
     std::string m_poolName = "BlockLevelBackupThreadPool";

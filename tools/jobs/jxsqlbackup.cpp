@@ -65,13 +65,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: -mt runs full backups only (-D)\n%s", kUsage);
         return 2;
     }
-    std::unique_ptr<CSQLBackup> job;
     if (multiThreaded) {
-        job = std::make_unique<MultiThreadedBackupJob>();
-    } else {
-        job = std::make_unique<CSQLBackup>();
+        auto job = std::make_unique<MultiThreadedBackupJob>();
+        const bool started = job->startBackup(&parser, argc, argv);
+        // A worker that outlived the job's wait still uses the job object:
+        // it is left to the end of the process instead of being freed.
+        if (job->WorkersOutstanding()) (void)job.release();
+        if (!started) {
+            std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
+            return 1;
+        }
+        return 0;
     }
-    if (!job->startBackup(&parser, argc, argv)) {
+    CSQLBackup job;
+    if (!job.startBackup(&parser, argc, argv)) {
         std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
         return 1;
     }

@@ -150,6 +150,7 @@ TEST_F(MultiThreadedBackupTest, AWorkerThatNeverReturnsEndsTheJobFailedWithinThe
     job.hang = true;
     ASSERT_TRUE(RunPhaseOf(job, 405, "-D", 1, {}));
     EXPECT_EQ(CompleteStatus(405), "2");
+    EXPECT_TRUE(job.WorkersOutstanding());
     // The hung worker still holds its element and the job object; both are
     // alive until it ends.
     job.release = true;
