@@ -20,6 +20,8 @@
 //   CSQLBackupDatabase.cpp        one database: promotions, conversion, route
 //   CSQLBackupVDI.cpp             VDI streaming of one database
 //   CSQLBackupConversion.cpp      converted lists and job-level conversion
+//   CSQLBackupConversionRules.cpp the central server's conversion rules
+//   CSQLBackupFFG.cpp             file and filegroup subclients
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
 //   CSQLBackupCollectFile.cpp     collect files and their generation
 //   CSQLBackupCollectSelection.cpp  which databases a collect file lists
@@ -411,6 +413,16 @@ protected:
     // Whether every data file of `database` on `instance` lies under this
     // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
+    // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
+    // the phase's collect file from the job's offset on; one conversion with
+    // its event, its message and its converted-list entry (always true).
+    bool ReadConversionDatabases(std::vector<std::string>& databases);
+    bool ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, const std::string& text, bool textIsArgument,
+                        const std::string& name, std::string& message, JXSQLExeBackupType& level);
+    // File and filegroup subclients (CSQLBackupFFG.cpp): the fields of one
+    // on-demand line; a failed database counted once and reported.
+    static std::vector<std::string> SplitOnDemandLine(const std::string& line);
+    void FailFFGDatabase(const std::string& database);
 
     // ---- Own members -------------------------------------------------------
     BackupOptionsParser* m_pParser = nullptr;   // not owned

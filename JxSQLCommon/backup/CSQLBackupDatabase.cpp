@@ -2,6 +2,7 @@
 // instead of being backed up in this phase, and which method backs it up.
 #include <string>
 
+#include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
@@ -108,6 +109,17 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
             std::string reason;
             JXSQLExeBackupType level = JXSQL_BACKUP_NONE;
             converted = isDatabaseNeedConversion(sqlConnection, FXString::ToWstring(name), reason, level);
+            if (converted && level == JXSQL_BACKUP_NONE) {
+                // Dropped since the collect file was written: no level backs
+                // it up, so it is counted as skipped, not as backed up.
+                if (record != nullptr) {
+                    record->setstring(JobManager::SQLStatusTab::kReason, reason);
+                    record->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusSkippedInPhase);
+                }
+                if (m_pBkpJobClnt != nullptr) (void)m_pBkpJobClnt->setSkippedItemsToAdd(1);
+                EV_DEBUG(m_logger, 2, "The database [%s] is skipped: %s", name.c_str(), reason.c_str());
+                return true;
+            }
             if (converted) {
                 if (record != nullptr) {
                     record->setstring(JobManager::SQLStatusTab::kReason, reason);

@@ -1,6 +1,5 @@
 // Operations of features this build of the backup job does not have yet:
-// availability-group exchange, conversion rules, file and filegroup
-// subclients, snapshots, staged log dumps, plug-in and on-demand jobs and
+// availability-group exchange, snapshots, staged log dumps, plug-in and on-demand jobs and
 // the integrity check. Each logs that it is not available and fails, so a
 // job that needs one ends failed instead of backing up the wrong thing.
 #include "JxSQLCommon/backup/CSQLBackup.h"
@@ -13,12 +12,6 @@ bool CSQLBackup::NotAvailable(const char* operation) {
 bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase*, int*) { return NotAvailable("updateBackupSetInfo"); }
 bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo&, const std::list<JxSQLBackupFileInfo>&, int*) {
     return NotAvailable("updateVSSBackupSetInfo");
-}
-bool CSQLBackup::isDatabaseNeedConversion(CsqlDMO&, std::wstring, std::string&, JXSQLExeBackupType&) {
-    return NotAvailable("isDatabaseNeedConversion");
-}
-void CSQLBackup::populateBackupConversionRulesMap(std::wstring) {
-    (void)NotAvailable("populateBackupConversionRulesMap");
 }
 bool CSQLBackup::generateRBSCollectFile() { return NotAvailable("generateRBSCollectFile"); }
 bool CSQLBackup::generateRBSAlwaysOnCollectFile() { return NotAvailable("generateRBSAlwaysOnCollectFile"); }
@@ -35,18 +28,6 @@ bool CSQLBackup::SendGeneratedCollectFileForAlwaysONToMasterProcess(std::string,
     return NotAvailable("SendGeneratedCollectFileForAlwaysONToMasterProcess");
 }
 bool CSQLBackup::SendJobCompletionStatusToMaster(int) { return NotAvailable("SendJobCompletionStatusToMaster"); }
-uint32_t CSQLBackup::doFFGSubclientBackup() {
-    (void)NotAvailable("doFFGSubclientBackup");
-    return 0;
-}
-bool CSQLBackup::validateSubclientContent(std::wstring&, std::list<std::wstring>&, std::list<std::wstring>&) {
-    return NotAvailable("validateSubclientContent");
-}
-bool CSQLBackup::isLogThreshHoldKeyPresent(unsigned long&) { return NotAvailable("isLogThreshHoldKeyPresent"); }
-bool CSQLBackup::populateFFGForBackup(std::string, std::wstring&, std::list<std::wstring>&,
-                                      std::list<std::wstring>&) {
-    return NotAvailable("populateFFGForBackup");
-}
 bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobManager::SQLStatusTab*, bool&) {
     return NotAvailable("doDBBackupFromFileSystem");
 }

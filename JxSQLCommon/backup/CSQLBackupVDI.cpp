@@ -114,7 +114,7 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
     engine->SetVDITimeoutRetryCountLimit(GetVDITimeoutRetryCountLimit());
     if (m_bLoadingState) engine->setLoadingState();
     engine->setBackupType(getSqlBackupType(false));
-    if ((!fileGroups.empty() || !files.empty()) && m_bkpPhase != JXSQL_BACKUP_LOG) engine->SetFFGList(fileGroups, files);
+    if ((!fileGroups.empty() || !files.empty()) && m_bkpPhase != JXSQL_BACKUP_LOG) engine->SetFFGList(files, fileGroups);
     if (m_bNoTruncateLog) engine->setNoTruncateLog();
 
     const std::string setupReason =

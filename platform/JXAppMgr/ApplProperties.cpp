@@ -52,6 +52,8 @@ int ApplProperties::getProperties(PropertiesList& list, void* /*reserved*/) cons
             auto flag = section->second.find(AutoKey(position.first, position.second));
             const bool autoDiscovered = flag != section->second.end() && flag->second == "1";
             list.addToPropList(std::make_shared<MSSQLDBProperty>(value, autoDiscovered, position.second));
+        } else if (position.first == kApplPropertyTypeSqlFileGroup) {
+            list.addToPropList(std::make_shared<MSSQLFFGProperty>(value, position.second));
         } else {
             list.addToPropList(std::make_shared<ApplProperty>(position.first, value, position.second));
         }

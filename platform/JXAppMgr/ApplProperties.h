@@ -13,6 +13,8 @@
 #include <string>
 
 constexpr int kApplPropertyTypeSqlDatabase = 118;
+// A file group ("group") or one file of it ("group:file").
+constexpr int kApplPropertyTypeSqlFileGroup = 119;
 
 class ApplProperty {
 public:
@@ -44,6 +46,15 @@ public:
 
 private:
     bool m_autoDiscovered;
+};
+
+// A file group or a file of a file/filegroup subclient's content.
+class MSSQLFFGProperty : public ApplProperty {
+public:
+    explicit MSSQLFFGProperty(std::string text, long number = 0)
+        : ApplProperty(kApplPropertyTypeSqlFileGroup, std::move(text), number) {}
+
+    const std::string& getFFGName() const { return getValue(); }
 };
 
 class PropertiesList {

@@ -2,6 +2,8 @@
 // the database's files, differential its changed extents, log its records
 // since the last log backup. Blocks go round-robin over the streams; each
 // stream starts with the set's header and ends with its totals.
+#include <strings.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -352,6 +354,28 @@ void VdiRunBackup(VdiStatement& s) {
     if (SwitchedFailure(s)) return;
 
     const char type = TypeLetter(s.options.backupType);
+    // A file or filegroup backup reads only the listed files and file groups
+    // (the log file is no part of it) and is recorded as F or G.
+    const bool fileBackup = type != 'L' && (!s.options.ffgFiles.empty() || !s.options.ffgGroups.empty());
+    if (fileBackup) {
+        std::vector<SqlSimFileRow> chosen;
+        auto listed = [](const std::list<std::string>& names, const std::string& name) {
+            for (const std::string& n : names) {
+                if (strcasecmp(n.c_str(), name.c_str()) == 0) return true;
+            }
+            return false;
+        };
+        for (const SqlSimFileRow& f : files) {
+            if (f.type == 0 && (listed(s.options.ffgGroups, f.fileGroup) || listed(s.options.ffgFiles, f.logicalName))) {
+                chosen.push_back(f);
+            }
+        }
+        if (chosen.empty()) {
+            return VdiFail(s, kSqlErrDatabaseMissing,
+                           "None of the listed files or file groups exists in database '" + s.database + "'.");
+        }
+        files = std::move(chosen);
+    }
     const uint64_t next = state.currentLsn + 1;
     if (type == 'L' && model == "SIMPLE") {
         return VdiFail(s, kSqlErrLogInSimple,
@@ -441,7 +465,7 @@ void VdiRunBackup(VdiStatement& s) {
     const int64_t finish = static_cast<int64_t>(std::time(nullptr));
     SqlSimBackupSpec history;
     history.database = s.database;
-    history.type = type;
+    history.type = fileBackup ? (type == 'I' ? 'G' : 'F') : type;
     history.firstLsn = h.firstLsn;
     history.lastLsn = h.lastLsn;
     history.checkpointLsn = h.checkpointLsn;
@@ -451,7 +475,12 @@ void VdiRunBackup(VdiStatement& s) {
     history.copyOnly = h.copyOnly;
     history.device = device;
     if (CWzError e = sim.AddBackupHistory(history); e.IsError()) return VdiFail(s, -1, e.GetMessage());
-    if (!h.copyOnly) {
+    if (!h.copyOnly && fileBackup && type == 'D' && state.lastFullLsn == 0) {
+        // A file backup is the base its file differentials build on; the
+        // changes of the files it left out stay recorded.
+        state.lastFullLsn = next;
+        if (CWzError e = changes.SetState(id, state); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    } else if (!h.copyOnly && !fileBackup) {
         if (type == 'D') {
             state.lastFullLsn = next;
             state.brokenChain = false;

@@ -90,6 +90,10 @@ void SqlDataTransferHandler::disableRestoreOptimization() {}
 
 bool SqlDataTransferHandler::getbSetupPipelineCompleted() const { WITH_STATE; return m_state->setupCompleted; }
 bool SqlDataTransferHandler::isStopJob() const { WITH_STATE; return m_state->stopJob; }
+bool SqlDataTransferHandler::setupBackupPipeline(bool backup) {
+    WITH_STATE;
+    return backup && m_state->backup && m_state->jobId != 0 && !m_state->stopJob;
+}
 void SqlDataTransferHandler::setTransferFailed(bool failed) { WITH_STATE; m_state->transferFailed = failed; }
 bool SqlDataTransferHandler::isTransferFailed() const { WITH_STATE; return m_state->transferFailed; }
 std::string SqlDataTransferHandler::getLastErrorString() const { WITH_STATE; return m_state->lastError; }

@@ -88,6 +88,10 @@ public:
     // was moved. On failure the engine's statement has been ended with the
     // pipeline's reason.
     bool startTransfer();
+    // Readies the handler for backups (`backup` true): false when it was made
+    // for a restore or for no job, or the pipeline asked the job to stop. The
+    // archive files themselves open with the first transfer.
+    bool setupBackupPipeline(bool backup);
     // Whether the pipeline to the media was set up by the last transfer.
     bool getbSetupPipelineCompleted() const;
     // The pipeline asked the job to stop (media offline, quota reached, a

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
@@ -246,6 +247,31 @@ public:
                            unsigned long clientId, const std::string& instanceDetail1,
                            const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
                            std::string& errorText);
+
+    // ---- Conversion-rule questions of the backup job (CsqlDMOConversionQueries.cpp) ----
+    // Each asks the instance of the last initialize(); a question that cannot
+    // be answered (no instance, unknown database) answers false.
+    // Whether the newest backup-history row of `letter` ('D', 'I', 'L', 'F',
+    // 'G', 'P', 'Q') was written by this backup software's VDI engine;
+    // copy-only rows count only when `copyOnly` is non-zero. `value` is
+    // carried from the central server and not needed here.
+    bool IsthePreviousBackupTypedoneusingOrvane(const char* database, int letter, unsigned long value, int copyOnly);
+    // Whether a full-text catalog was added after `time` (seconds since 1970).
+    bool isFullTextCatalogAdded(const wchar_t* database, unsigned long time);
+    // Whether the newest log backup of the database was taken outside this
+    // backup software, which breaks the chain the central server knows.
+    virtual bool isLogBackupTakenOutside(const char* database, unsigned long instanceId);
+    // Whether the database was created after `time`.
+    virtual bool isDatabaseCreatedAfter(const char* database, unsigned long time);
+    // Whether files or file groups of the database changed after `time`.
+    virtual bool isFileOrFileGroupChangedAfter(const char* database, unsigned long time);
+    // Whether the file group exists in the database (an empty `file`), or
+    // the file exists in that file group.
+    bool isFileorFileGroupsExists(const std::string& database, const std::string& fileGroup, const std::string& file);
+    // The sizes in bytes of the named databases, as the XML text of an
+    // SQLPmn::SQLDatabaseSizesResp in the order of the names; false when a
+    // database does not exist or the catalogue cannot be read.
+    bool getDatabaseSizes(const std::vector<std::string>& databases, std::string& xml);
 
     // ---- Restore support (CsqlDMORestore.cpp) ----
     // The instance's date format: 1 month-day-year, 2 day-month-year, 3

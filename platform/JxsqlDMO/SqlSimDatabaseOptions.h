@@ -15,6 +15,8 @@ inline constexpr const char* kSqlSimOptionLogShipping = "log_shipping";         
 inline constexpr const char* kSqlSimOptionSharePointVersion = "sharepoint_version";  // a number
 inline constexpr const char* kSqlSimOptionRemoteBlobStore = "rbs";               // "1" when enabled
 inline constexpr const char* kSqlSimOptionRecoveryModelChanged = "recovery_model_changed";  // "1" since the change
+inline constexpr const char* kSqlSimOptionFullTextCatalogAdded = "fulltext_catalog_added";  // seconds since 1970
+inline constexpr const char* kSqlSimOptionFilesChanged = "files_changed";  // seconds since 1970 of the last file change
 
 CWzError SqlSimSetDatabaseOption(SqlSimInstance& instance, const std::string& database, const std::string& option,
                                  const std::string& value);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFormat.h"
@@ -271,6 +272,22 @@ CWzError ApplyBackup(const Statement& s, SqlSimInstance& instance) {
     return instance.AddBackupHistory(desc);
 }
 
+// "fulltextcatalog DATABASE at=SECONDS" and "fileschanged DATABASE at=SECONDS":
+// when a full-text catalog was added, when files or file groups changed.
+CWzError ApplyChangeTime(const Statement& s, SqlSimInstance& instance, const char* option) {
+    CWzError err = NeedWords(s, 2, (s.words[0] + " DATABASE at=SECONDS").c_str());
+    if (err.IsError()) return err;
+    int64_t at = 0;
+    Options o(s.options);
+    err = First({o.Signed("at", at), o.Finish()});
+    if (err.IsError()) return err;
+    if (at <= 0) return Invalid(s.words[0] + " needs at=SECONDS");
+    int64_t id = 0;
+    err = instance.DatabaseId(s.words[1], id);
+    if (err.IsError()) return err;
+    return SqlSimSetDatabaseOption(instance, s.words[1], option, std::to_string(at));
+}
+
 CWzError ApplyStatement(const Statement& s, std::unique_ptr<SqlSimInstance>& instance,
                         std::vector<std::string>* created) {
     const std::string& verb = s.words[0];
@@ -294,6 +311,8 @@ CWzError ApplyStatement(const Statement& s, std::unique_ptr<SqlSimInstance>& ins
     if (verb == "replica") return ApplyReplica(s, *instance);
     if (verb == "agdatabase") return ApplyGroupDatabase(s, *instance);
     if (verb == "backup") return ApplyBackup(s, *instance);
+    if (verb == "fulltextcatalog") return ApplyChangeTime(s, *instance, kSqlSimOptionFullTextCatalogAdded);
+    if (verb == "fileschanged") return ApplyChangeTime(s, *instance, kSqlSimOptionFilesChanged);
     return Invalid("unknown statement [" + verb + "]");
 }
 

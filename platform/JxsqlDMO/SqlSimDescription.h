@@ -16,8 +16,11 @@
 //   replica GROUP SERVER [role=secondary] [mode=synchronous_commit] [failover=automatic]
 //                 [priority=50] [endpoint=URL]
 //   agdatabase GROUP DATABASE [sync=synchronized]
-//   backup DATABASE type=D|I|L first=LSN last=LSN [checkpoint=LSN] [base=LSN]
+//   backup DATABASE type=D|I|L|F|G|P|Q first=LSN last=LSN [checkpoint=LSN] [base=LSN]
 //                 [start=SECONDS] [finish=SECONDS] [copyonly=no] [device=TEXT]
+//                 (a device not named "JxSQLVDI_..." is a backup made outside)
+//   fulltextcatalog DATABASE at=SECONDS     a full-text catalog added then
+//   fileschanged DATABASE at=SECONDS        files or file groups changed then
 //
 // Every mistake is reported with its line number; what the lines before it
 // created stays.

@@ -458,7 +458,8 @@ CWzError SqlSimInstance::JoinAvailabilityGroup(const std::string& group, const s
 }
 
 CWzError SqlSimInstance::AddBackupHistory(const SqlSimBackupSpec& desc, int64_t* id) {
-    if (desc.type != 'D' && desc.type != 'I' && desc.type != 'L') {
+    // Full, differential and log; file (F, G) and partial (P, Q) backups.
+    if (std::string("DILFGPQ").find(desc.type) == std::string::npos || desc.type == '\0') {
         return InvalidArg(FXCODELOC, wz::Format("invalid backup type [%c]", desc.type));
     }
     if (desc.lastLsn < desc.firstLsn) return InvalidArg(FXCODELOC, "backup's last LSN is before its first LSN");

@@ -81,7 +81,7 @@ struct SqlSimReplicaSpec {
 // One backup set of the msdb-like history.
 struct SqlSimBackupSpec {
     std::string database;
-    char type = 'D';  // 'D' full, 'I' differential, 'L' log
+    char type = 'D';  // 'D' full, 'I' differential, 'L' log; 'F', 'G' file, 'P', 'Q' partial
     uint64_t firstLsn = 0;
     uint64_t lastLsn = 0;
     uint64_t checkpointLsn = 0;

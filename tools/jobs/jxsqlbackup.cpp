@@ -6,11 +6,14 @@
 // (before registration nothing is reported), 2 for a bad command line.
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "tools/jobs/SnapshotBackupJob.h"
+#include "tools/jobs/MultiThreadedBackupJob.h"
 
 namespace {
 
@@ -18,12 +21,16 @@ const char* const kUsage =
     "usage: jxsqlbackup -j <job id> -token <id:phase:attempt> -cell <id> -a <application>\n"
     "                   (-D | -I | -L) [-type <flags>] [-skipconversion] [-restart <text>]\n"
     "                   [-cn <client>] [-ma <media agent>] [-rbs [-rbsstreams <n>]]\n"
+    "       jxsqlbackup -mt -j <job id> -token <id:phase:attempt> -cell <id> -a <application> -D\n"
     "  -D, -I, -L        full, differential or transaction-log phase\n"
     "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
     "  -skipconversion   do not apply the conversion rules\n"
     "  -restart <text>   the job manager's restart string, e.g. \"-o 4096|1\"\n"
     "       jxsqlbackup -a <cell>:<application> -j <job id> -jt <token> -scid <client> -integcheck\n"
     "  -integcheck       check a snapshot job's copy for the source job that started this program\n"
+    "  -mt               multi-threaded full backup: the subclient's databases in size-balanced\n"
+    "                    collect files, each backed up by a worker of its own (settings\n"
+    "                    BlbThreadCount, BlbDbsPerCollect, BlbMinCollectFiles, BlbThreadTimeout)\n"
     "Runs under the platform root named by JX_PLATFORM_ROOT; see tools/jobs/README.md.\n";
 
 }  // namespace
@@ -44,6 +51,18 @@ int main(int argc, char** argv) {
             return check.performIntegrityCheck(argc, argv) ? 0 : 1;
         }
     }
+    // -mt selects the job; the option parser does not know it.
+    bool multiThreaded = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "-mt") == 0) {
+            multiThreaded = true;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     BackupOptionsParser parser;
     if (CWzError err = parser.parse(argc, argv); err.IsError()) {
         std::fprintf(stderr, "jxsqlbackup: %s\n%s", err.GetMessage().c_str(), kUsage);
@@ -52,6 +71,22 @@ int main(int argc, char** argv) {
     if (!parser.isDOption() && !parser.isIOption() && !parser.isLOption()) {
         std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
         return 2;
+    }
+    if (multiThreaded && !parser.isDOption()) {
+        std::fprintf(stderr, "jxsqlbackup: -mt runs full backups only (-D)\n%s", kUsage);
+        return 2;
+    }
+    if (multiThreaded) {
+        auto job = std::make_unique<MultiThreadedBackupJob>();
+        const bool started = job->startBackup(&parser, argc, argv);
+        // A worker that outlived the job's wait still uses the job object:
+        // it is left to the end of the process instead of being freed.
+        if (job->WorkersOutstanding()) (void)job.release();
+        if (!started) {
+            std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
+            return 1;
+        }
+        return 0;
     }
     SnapshotBackupJob job;
     if (!job.startBackup(&parser, argc, argv)) {

@@ -58,6 +58,23 @@ bool ServeMarkName(JxServeRequest& request) {
     return JxServeReply(request, kSqlMarkNameRsp, reply);
 }
 
+// A database without a set-up row is answered from the backup sets the jobs
+// stored: whether there is one, the finish time of the newest, and the log
+// backups since the newest full (database or file) backup.
+void FromStoredSets(int64_t instanceId, const std::string& name, SqlDatabaseBackupInfo_V2& d) {
+    auto sets = JxServeOpenBackupSetStore();
+    auto q = sets->ExecQuerySetup(
+        {"SELECT COUNT(*), COALESCE(MAX(finish_date), 0), (SELECT COUNT(*) FROM backup_sets l WHERE "
+         "l.instance_id = ?1 AND l.database_name = ?2 AND l.backup_type = 'L' AND l.id > COALESCE((SELECT MAX(id) "
+         "FROM backup_sets f WHERE f.instance_id = ?1 AND f.database_name = ?2 AND f.backup_type IN ('D', 'F', "
+         "'P')), 0)) FROM backup_sets WHERE instance_id = ?1 AND database_name = ?2",
+         {instanceId, name}});
+    if (!q->NextRow()) return;
+    d.previousBackup = static_cast<uint64_t>(q->GetInt64Field(0));
+    d.lastBackupTime = static_cast<uint64_t>(q->GetInt64Field(1));
+    d.logBackupsSinceFull = static_cast<uint64_t>(q->GetInt64Field(2));
+}
+
 bool ServeConversionRules(JxServeRequest& request) {
     const auto& ask = request.As<SqlBackupConversionRulesReq_V4_t>();
     auto db = Store();
@@ -71,7 +88,10 @@ bool ServeConversionRules(JxServeRequest& request) {
                                      "log_backups, history_value FROM conversion_rules WHERE instance_id = ? AND "
                                      "database_name = ?",
                                      {ask.instanceId, names[i]}});
-        if (!q->NextRow()) continue;
+        if (!q->NextRow()) {
+            FromStoredSets(ask.instanceId, names[i], d);
+            continue;
+        }
         d.systemDatabaseRestored = static_cast<uint32_t>(q->GetInt64Field(0));
         d.pointInTimeRestored = static_cast<uint32_t>(q->GetInt64Field(1));
         d.previousBackup = static_cast<uint64_t>(q->GetInt64Field(2));

@@ -56,6 +56,10 @@ bool Serve(CJxNetwork* session, unsigned long code, jxsDatabuf_v2& buffer, EvDeb
     }
     jxsRecordCodec codec;
     JxServeRequest request{session, code, jxsFindRecordCodec(code, codec) ? buffer.getDataBuffer() : nullptr, log};
+    // The stores are SQLite files that refuse a busy writer at once: the
+    // requests of concurrent sessions (parallel backup workers) take turns.
+    static std::mutex storeTurn;
+    std::lock_guard<std::mutex> turn(storeTurn);
     try {
         return handler(request);
     } catch (const std::exception& e) {

@@ -25,6 +25,40 @@ TEST_F(SqlSimDescriptionTest, CreatesEveryInstanceItNames) {
     EXPECT_FALSE(dmo.initialize("h/two"));
 }
 
+// What the backup job's conversion rules ask of SQL Server, described.
+TEST_F(SqlSimDescriptionTest, ConversionQuestionsFollowTheDescribedHistoryAndChanges) {
+    ASSERT_FALSE(SqlSimApplyDescription("instance h/c\n"
+                                        "database d1 created=500\n"
+                                        "filegroup d1 FG2\n"
+                                        "file d1 FG2 f2\n"
+                                        "backup d1 type=D first=1 last=2 finish=10 device=JxSQLVDI_01\n"
+                                        "backup d1 type=L first=2 last=3 finish=20 device=JxSQLVDI_02\n"
+                                        "backup d1 type=L first=3 last=4 finish=30 device=/mnt/outside.trn\n"
+                                        "fulltextcatalog d1 at=900\n"
+                                        "fileschanged d1 at=700\n")
+                     .IsError());
+    CsqlDMO dmo;
+    ASSERT_TRUE(dmo.initialize("h/c"));
+    EXPECT_TRUE(dmo.IsthePreviousBackupTypedoneusingOrvane("d1", 'D', 0, 0));
+    EXPECT_FALSE(dmo.IsthePreviousBackupTypedoneusingOrvane("d1", 'L', 0, 0));
+    EXPECT_FALSE(dmo.IsthePreviousBackupTypedoneusingOrvane("d1", 'I', 0, 0));  // none at all
+    EXPECT_TRUE(dmo.isLogBackupTakenOutside("d1", 0));
+    EXPECT_TRUE(dmo.isDatabaseCreatedAfter("d1", 499));
+    EXPECT_FALSE(dmo.isDatabaseCreatedAfter("d1", 500));
+    EXPECT_TRUE(dmo.isFullTextCatalogAdded(L"d1", 899));
+    EXPECT_FALSE(dmo.isFullTextCatalogAdded(L"d1", 900));
+    EXPECT_TRUE(dmo.isFileOrFileGroupChangedAfter("d1", 600));
+    EXPECT_FALSE(dmo.isFileOrFileGroupChangedAfter("d1", 700));
+    EXPECT_TRUE(dmo.isFileorFileGroupsExists("d1", "FG2", ""));
+    EXPECT_TRUE(dmo.isFileorFileGroupsExists("d1", "FG2", "f2"));
+    EXPECT_FALSE(dmo.isFileorFileGroupsExists("d1", "PRIMARY", "f2"));
+    EXPECT_FALSE(dmo.isFileorFileGroupsExists("d1", "FG9", ""));
+    std::string xml;
+    EXPECT_TRUE(dmo.getDatabaseSizes({"d1"}, xml));
+    EXPECT_FALSE(dmo.getDatabaseSizes({"d1", "missing"}, xml));
+    EXPECT_TRUE(SqlSimApplyDescription("instance h/c2\ndatabase d\nfileschanged d\n").IsError());
+}
+
 TEST_F(SqlSimDescriptionTest, QuotesKeepBlanksQuotesAndEqualSigns) {
     ASSERT_FALSE(SqlSimApplyDescription("instance h\n"
                                         "database \"my db\"\n"
@@ -56,7 +90,7 @@ TEST_F(SqlSimDescriptionTest, MistakesNameTheirLineAndKeepEarlierLines) {
         {"database \"x", "unterminated quote"},
         {"database x recovery=full recovery=simple", "given twice"},
         {"database", "usage: database"},
-        {"backup d1 type=Q first=1 last=2", "invalid backup type"},
+        {"backup d1 type=X first=1 last=2", "invalid backup type"},
         {"replica AG h priority=101", "between 0 and 100"},
         {"frobnicate x", "unknown statement"},
     };
