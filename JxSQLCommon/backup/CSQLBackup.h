@@ -23,7 +23,9 @@
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
 //   CSQLBackupCollectFile.cpp     collect files and their generation
 //   CSQLBackupCollectSelection.cpp  which databases a collect file lists
-//   CSQLBackupInitiatedFrom.cpp   plug-in and on-demand jobs
+//   CSQLBackupPluginCollect.cpp   plug-in jobs and how a job was started
+//   CSQLBackupOnDemandCollect.cpp on-demand (OSC) jobs
+//   CSQLBackupListedCollect.cpp   steps shared by explicit-list collect files
 //   CSQLBackupFileStream.cpp      FILESTREAM folder size
 //   CSQLBackupStatusTab.cpp       the job status tab
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
@@ -401,6 +403,16 @@ protected:
     // Runs the phase and gives the job's status.
     int RunPhase();
     bool CompleteJob(int status);
+    // Explicit-list collect files (CSQLBackupListedCollect.cpp): the
+    // SharePoint skip set (warning on failure), the report of a database the
+    // SharePoint agent protects, and the close of the collect file with its
+    // empty-collect rule (`failEmptyCollect`: pending cause and empty-collect
+    // failure; otherwise an event naming the file).
+    void LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning);
+    void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
+    bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
+    // Renames a consumed on-demand list so that it is not used again.
+    void RetireOnDemandList(const std::string& path);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 

@@ -72,20 +72,6 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobMana
 bool CSQLBackup::getFilesForBackup(const char*, const char*, std::map<std::wstring, std::wstring>&) {
     return NotAvailable("getFilesForBackup");
 }
-bool CSQLBackup::CreateCollectFileForPlugin() { return NotAvailable("CreateCollectFileForPlugin"); }
-bool CSQLBackup::CreateCollectFileForOSC() { return NotAvailable("CreateCollectFileForOSC"); }
-bool CSQLBackup::getSQLDatabasesForBackup(const std::string&, std::set<std::string>&) {
-    return NotAvailable("getSQLDatabasesForBackup");
-}
-bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string>) {
-    return NotAvailable("generateSQLCollectFileForPlugin");
-}
-bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>&) {
-    return NotAvailable("generateSQLCollectFileForOSCJob");
-}
-bool CSQLBackup::generateSQLFullCollectFileForOSCJob(std::set<std::string>) {
-    return NotAvailable("generateSQLFullCollectFileForOSCJob");
-}
 void CSQLBackup::HandleLREPConversion() { (void)NotAvailable("HandleLREPConversion"); }
 void CSQLBackup::HandleLREPVSAConversion() { (void)NotAvailable("HandleLREPVSAConversion"); }
 void CSQLBackup::HandleSNAPConversion() { (void)NotAvailable("HandleSNAPConversion"); }
