@@ -27,6 +27,8 @@
 //   CSQLBackupOnDemandCollect.cpp on-demand (OSC) jobs
 //   CSQLBackupListedCollect.cpp   steps shared by explicit-list collect files
 //   CSQLBackupFileStream.cpp      FILESTREAM folder size
+//   CSQLBackupStagedLogs.cpp      staged log dumps: decision, folder, search
+//   CSQLBackupFromStagedDumps.cpp one database from its staged log dumps
 //   CSQLBackupStatusTab.cpp       the job status tab
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
 //   CSQLBackupNotAvailable.cpp    operations of features this build lacks
@@ -413,6 +415,11 @@ protected:
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.
     void RetireOnDemandList(const std::string& path);
+    // Staged log dumps (CSQLBackupStagedLogs.cpp): the whole text of a
+    // metadata twin (0; 1 cannot open, 2 empty, 3 read failure), and the
+    // database and first LSN it describes (false when it cannot be read).
+    int ReadStagedMetadata(const std::string& path, std::string& text);
+    bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 
@@ -474,5 +481,6 @@ protected:
     uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
+    bool m_bNothingBackedUp = false;            // the last database had nothing to back up (no staged dumps)
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
 };

@@ -66,12 +66,6 @@ bool CSQLBackup::populateFFGForBackup(std::string, std::wstring&, std::list<std:
     return NotAvailable("populateFFGForBackup");
 }
 bool CSQLBackup::cleanupSnapMetaDataFiles() { return NotAvailable("cleanupSnapMetaDataFiles"); }
-bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobManager::SQLStatusTab*, bool&) {
-    return NotAvailable("doDBBackupFromFileSystem");
-}
-bool CSQLBackup::getFilesForBackup(const char*, const char*, std::map<std::wstring, std::wstring>&) {
-    return NotAvailable("getFilesForBackup");
-}
 void CSQLBackup::HandleLREPConversion() { (void)NotAvailable("HandleLREPConversion"); }
 void CSQLBackup::HandleLREPVSAConversion() { (void)NotAvailable("HandleLREPVSAConversion"); }
 void CSQLBackup::HandleSNAPConversion() { (void)NotAvailable("HandleSNAPConversion"); }
@@ -84,11 +78,6 @@ bool CSQLBackup::setAfileInfoToRequestForSnap(SQLBackupSetInfoReq_VER5_t&) {
     return NotAvailable("setAfileInfoToRequestForSnap");
 }
 bool CSQLBackup::FetchStreamCountFromMaster(int&) { return NotAvailable("FetchStreamCountFromMaster"); }
-bool CSQLBackup::getStageFolderForFsBackup(std::string& folder, std::string& error) {
-    folder.clear();
-    error = "Log backup from staged log dumps is not available.";
-    return NotAvailable("getStageFolderForFsBackup");
-}
 bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() { return NotAvailable("CreateCollectFileForAlwaysOnOSC"); }
 bool CSQLBackup::performIntegrityCheck(int, char**) { return NotAvailable("performIntegrityCheck"); }
 bool CSQLBackup::mountSnapsForIntegrityCheck(SQLPmn::SQLIntegrityCheckInit&, SMVolSnapInfo&, std::string,
@@ -135,8 +124,4 @@ bool CSQLBackup::GetFilesForVssBackup(std::vector<std::string>, std::vector<std:
 bool CSQLBackup::isReplicationEnabledAtSPLevel(int, int) {
     // No snapshot engine on this platform reports replication.
     return false;
-}
-bool CSQLBackup::ShouldProceedVDIBackup() {
-    EV_WARN(m_logger, "Log backup from staged log dumps is not available in this build; logs are backed up through VDI.");
-    return true;
 }
