@@ -30,6 +30,8 @@
 //   CSQLBackupStagedLogs.cpp      staged log dumps: decision, folder, search
 //   CSQLBackupFromStagedDumps.cpp one database from its staged log dumps
 //   CSQLBackupStatusTab.cpp       the job status tab
+//   CSQLBackupMasterExchange.cpp  availability-group child and master
+//   CSQLBackupAlwaysOnCollect.cpp availability-group collect files
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
 //   CSQLBackupNotAvailable.cpp    operations of features this build lacks
 //   CSQLBackupEmpty.cpp           operations that do nothing on this platform
@@ -420,6 +422,22 @@ protected:
     // database and first LSN it describes (false when it cannot be read).
     int ReadStagedMetadata(const std::string& path, std::string& text);
     bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
+    // The availability-group master exchange (CSQLBackupMasterExchange.cpp):
+    // bounded sends and receives on the master connection, which is not used
+    // again after a failed or unexpected receive; one collect-file request
+    // with its reply checked (status, names, stream count); the FINISH message.
+    int MasterTimeoutSeconds() const;
+    CWzError SendToMasterProcess(const CNMessageBase& message);
+    CWzError ReceiveFromMasterProcess(CNMessageBase& reply);
+    bool RequestCollectFileFromMaster(SQLPmn::SQLAGCollectFile& request, SQLPmn::SQLAGCollectFile& reply);
+    bool SendFinishToMaster();
+    // Availability-group collect files (CSQLBackupAlwaysOnCollect.cpp): the
+    // report of a database of another group (true when it differs), the
+    // write of the checked names, and the hand-over of a non-empty file to
+    // the master (the empty-collect rule otherwise).
+    bool AgGroupDiffers(const std::string& name, const std::string& group);
+    bool WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names);
+    bool HandOverAlwaysOnCollectFile(const std::string& path);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
 
@@ -481,6 +499,7 @@ protected:
     uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
-    bool m_bNothingBackedUp = false;            // the last database had nothing to back up (no staged dumps)
+    bool m_bNothingBackedUp = false;
+    bool m_bMasterConnectionSpent = false;      // a receive from the master failed: no further use            // the last database had nothing to back up (no staged dumps)
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
 };

@@ -26,20 +26,7 @@ void CSQLBackup::populateBackupConversionRulesMap(std::wstring) {
     (void)NotAvailable("populateBackupConversionRulesMap");
 }
 bool CSQLBackup::generateRBSCollectFile() { return NotAvailable("generateRBSCollectFile"); }
-bool CSQLBackup::generateRBSAlwaysOnCollectFile() { return NotAvailable("generateRBSAlwaysOnCollectFile"); }
-bool CSQLBackup::GenerateCollectFileForAlwaysON() { return NotAvailable("GenerateCollectFileForAlwaysON"); }
-bool CSQLBackup::GeneratePromotedCollectFileForAlwaysON(std::string) {
-    return NotAvailable("GeneratePromotedCollectFileForAlwaysON");
-}
-bool CSQLBackup::GenerateRestartCollectFileForAlwaysON(std::string) {
-    return NotAvailable("GenerateRestartCollectFileForAlwaysON");
-}
-bool CSQLBackup::SendStreamCountUpdateToMaster() { return NotAvailable("SendStreamCountUpdateToMaster"); }
 bool CSQLBackup::GenerateTLToSnapCollectFile() { return NotAvailable("GenerateTLToSnapCollectFile"); }
-bool CSQLBackup::SendGeneratedCollectFileForAlwaysONToMasterProcess(std::string, unsigned int, bool) {
-    return NotAvailable("SendGeneratedCollectFileForAlwaysONToMasterProcess");
-}
-bool CSQLBackup::SendJobCompletionStatusToMaster(int) { return NotAvailable("SendJobCompletionStatusToMaster"); }
 uint32_t CSQLBackup::doFFGSubclientBackup() {
     (void)NotAvailable("doFFGSubclientBackup");
     return 0;
@@ -77,8 +64,6 @@ bool CSQLBackup::setAfileInfoToRequestForVSS(SQLBackupSetInfoReq_VER5_t&, SQLPmn
 bool CSQLBackup::setAfileInfoToRequestForSnap(SQLBackupSetInfoReq_VER5_t&) {
     return NotAvailable("setAfileInfoToRequestForSnap");
 }
-bool CSQLBackup::FetchStreamCountFromMaster(int&) { return NotAvailable("FetchStreamCountFromMaster"); }
-bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() { return NotAvailable("CreateCollectFileForAlwaysOnOSC"); }
 bool CSQLBackup::performIntegrityCheck(int, char**) { return NotAvailable("performIntegrityCheck"); }
 bool CSQLBackup::mountSnapsForIntegrityCheck(SQLPmn::SQLIntegrityCheckInit&, SMVolSnapInfo&, std::string,
                                              std::map<std::string, std::string>&) {

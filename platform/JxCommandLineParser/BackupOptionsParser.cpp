@@ -27,6 +27,9 @@ BackupOptionsParser::Match BackupOptionsParser::TakeOption(const std::string& na
         return Match::Switch;
     } else if (name == "-type") {
         error = ReadNumber(name, value, m_backupType);
+    } else if (name == "-masterport") {
+        // Read by CJxNetwork::AttachBackToCaller; checked here so a bad value fails early.
+        error = ReadNumber(name, value, m_masterPort);
     } else if (name == "-rbsstreams") {
         error = ReadNumber(name, value, m_rbsStreams);
     } else {

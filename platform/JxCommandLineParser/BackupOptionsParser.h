@@ -51,4 +51,5 @@ private:
     bool m_skipConversion = false;
     bool m_alwaysOn = false;
     uint64_t m_rbsStreams = 0;
+    uint64_t m_masterPort = 0;
 };
