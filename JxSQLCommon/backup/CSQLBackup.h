@@ -21,6 +21,8 @@
 //   CSQLBackupVDI.cpp             VDI streaming of one database
 //   CSQLBackupConversion.cpp      converted lists and job-level conversion
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
+//   CSQLBackupRBSCollectFile.cpp  the collect file of a remote-blob-store subclient
+//   CSQLBackupTLToSnap.cpp        the full collect file of a log-to-snapshot job
 //   CSQLBackupCollectFile.cpp     collect files and their generation
 //   CSQLBackupCollectSelection.cpp  which databases a collect file lists
 //   CSQLBackupPluginCollect.cpp   plug-in jobs and how a job was started
@@ -500,6 +502,8 @@ protected:
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
     bool m_bNothingBackedUp = false;
-    bool m_bMasterConnectionSpent = false;      // a receive from the master failed: no further use            // the last database had nothing to back up (no staged dumps)
+    bool m_bMasterConnectionSpent = false;
+    std::string m_tlToSnapDirectory;            // where a log job left its log-to-snapshot list
+    uint64_t m_tlToSnapSourceJobId = 0;         // the log job that left it      // a receive from the master failed: no further use            // the last database had nothing to back up (no staged dumps)
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
 };

@@ -25,8 +25,6 @@ bool CSQLBackup::isDatabaseNeedConversion(CsqlDMO&, std::wstring, std::string&, 
 void CSQLBackup::populateBackupConversionRulesMap(std::wstring) {
     (void)NotAvailable("populateBackupConversionRulesMap");
 }
-bool CSQLBackup::generateRBSCollectFile() { return NotAvailable("generateRBSCollectFile"); }
-bool CSQLBackup::GenerateTLToSnapCollectFile() { return NotAvailable("GenerateTLToSnapCollectFile"); }
 uint32_t CSQLBackup::doFFGSubclientBackup() {
     (void)NotAvailable("doFFGSubclientBackup");
     return 0;

@@ -29,6 +29,8 @@ constexpr unsigned long kOptionPluginDatabases = 0x4D8831B6;
 
 struct ListingJob : jxtest::BackupJobUnderTest {
     using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::m_tlToSnapDirectory;
+    using CSQLBackup::m_tlToSnapSourceJobId;
     using CSQLBackup::m_bNeedsFull;
     using CSQLBackup::m_backupTypeText;
     using CSQLCommon::m_applicationId;
@@ -186,6 +188,33 @@ TEST_F(OnDemandCollectTest, ListOfOnlyMissingDatabasesFailsTheCollect) {
     EXPECT_FALSE(job.CreateCollectFileForOSC());
     // A list that made no collect file is kept for the next attempt.
     EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+}
+
+TEST_F(ListedCollectTest, RemoteBlobStoreSubclientListsItsContentDatabasesThatExistAndAreOnline) {
+    ASSERT_FALSE(instance.SetDatabaseState("db2", SQLDB_STATE_OFFLINE).IsError());
+    AppModel::Set("subclient/11", "spContentDBName_1", "db2");
+    AppModel::Set("subclient/11", "spContentDBName_2", "Gone");
+    AppModel::Set("subclient/11", "spContentDBName_3", "db1");
+    ASSERT_TRUE(job.generateRBSCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\n");
+    auto tab = Tab();
+    EXPECT_EQ(tab["db2"].getint64(SQLStatusTab::kSkipReason), 1);
+    EXPECT_EQ(tab["Gone"].getint64(SQLStatusTab::kSkipReason), 6);
+}
+
+TEST_F(ListedCollectTest, LogToSnapshotListIsAppendedOnceAndConsumed) {
+    job.m_tlToSnapDirectory = root.path() + "/tl2snap";
+    job.m_tlToSnapSourceJobId = 12;
+    root.WriteFile("results/FullDBList.jxf", "db1\n");
+    root.WriteFile("tl2snap/TLToSnap_12.jxf", "db2\n\ndb1\ndb2\n");
+    ASSERT_TRUE(job.GenerateTLToSnapCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\ndb2\n");
+    EXPECT_FALSE(Exists("tl2snap/TLToSnap_12.jxf"));
+    // Nothing left to take: the full list stays as it is.
+    EXPECT_FALSE(job.GenerateTLToSnapCollectFile());
+    root.WriteFile("tl2snap/TLToSnap_12.jxf", "\n");
+    EXPECT_FALSE(job.GenerateTLToSnapCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\ndb2\n");
 }
 
 }  // namespace
