@@ -49,8 +49,11 @@ protected:
         EXPECT_TRUE(master->Listen(port));
         std::thread serving([this] { (void)master->Serve(); });
         extra.insert(extra.end(), {"-alwayson", "-masterport", std::to_string(port)});
-        CSQLBackup job;
-        const bool ran = RunPhaseOf(job, jobId, phase, 1, extra);
+        bool ran = false;
+        {
+            CSQLBackup job;  // its end closes the connection, which ends the master's service
+            ran = RunPhaseOf(job, jobId, phase, 1, extra);
+        }
         serving.join();
         return ran;
     }
