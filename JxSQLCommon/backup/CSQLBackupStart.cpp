@@ -70,7 +70,8 @@ bool CSQLBackup::startBackup(BackupOptionsParser* parser, int argc, char** argv)
         EV_DEBUG(m_logger, 1, "Backup is running in always on mode.");
         delete m_pMasterConnection;
         m_pMasterConnection = new CJxNetwork();
-        if (CWzError err = m_pMasterConnection->AttachBackToCaller(argc, argv); err.IsError()) {
+        bool timedOut = false;
+        if (CWzError err = m_pMasterConnection->AttachBackToCaller(argc, argv, timedOut); err.IsError()) {
             EV_ERROR(m_logger, "Failed to attached with master process with error [%s].", err.AsString().c_str());
             return false;
         }

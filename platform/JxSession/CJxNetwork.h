@@ -60,10 +60,10 @@ public:
     CWzError Attach_RemoteDLL(const std::string& target, const jxsExecuteRemoteDllType* descriptor,
                               const char* ownName, int timeout, bool& flag);
 
-    // Child side of a process started by a master process: connects to the
-    // loopback port that the command line names after "-masterport". No
-    // attach handshake: the master speaks first-come on that connection.
-    CWzError AttachBackToCaller(int argc, char** argv);
+    // In a program started by a caller that listens for it: connects this
+    // session to the caller named by the call-back arguments of `argv`
+    // ("-jxscallerport <port> -jxscallerkey <key>") and presents the key.
+    CWzError AttachBackToCaller(int argc, char** argv, bool& flag);
     // Sends the record lent to `buffer` under `code`, encoded by the codec
     // registered for the code (a code without a codec sends no payload and
     // needs an empty buffer).

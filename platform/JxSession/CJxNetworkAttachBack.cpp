@@ -1,9 +1,12 @@
-// CJxNetwork::AttachBackToCaller: the connection of a child process back to
-// the master process that started it, on the loopback port its command line
-// names.
+// CJxNetwork::AttachBackToCaller: the connection of a started program back
+// to the caller that listens for it, on the loopback port and with the
+// one-time key its command line names.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsSocket.h"
@@ -11,28 +14,40 @@
 
 namespace {
 
-constexpr int kConnectTimeoutSeconds = 60;
+const char* const kCallerPort = "-jxscallerport";
+const char* const kCallerKey = "-jxscallerkey";
+constexpr size_t kKeyLength = 32;
+constexpr int kConnectTimeoutSeconds = 120;
 
 }  // namespace
 
-CWzError CJxNetwork::AttachBackToCaller(int argc, char** argv) {
-    const char* text = nullptr;
+CWzError CJxNetwork::AttachBackToCaller(int argc, char** argv, bool& flag) {
+    flag = false;
+    std::string portText, key;
     for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
-        if (argv[i] != nullptr && std::strcmp(argv[i], "-masterport") == 0) text = argv[i + 1];
-    }
-    if (text == nullptr) {
-        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "The command line names no master port."), EINVAL);
+        if (argv[i] == nullptr || argv[i + 1] == nullptr) continue;
+        if (std::strcmp(argv[i], kCallerPort) == 0) portText = argv[i + 1];
+        if (std::strcmp(argv[i], kCallerKey) == 0) key = argv[i + 1];
     }
     char* end = nullptr;
     errno = 0;
-    const unsigned long port = std::strtoul(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || port == 0 || port > 65535) {
-        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "Invalid master port [%s].", text), EINVAL);
+    const unsigned long port = portText.empty() ? 0 : std::strtoul(portText.c_str(), &end, 10);
+    if (errno != 0 || port == 0 || port > 65535 || *end != '\0' || key.size() != kKeyLength) {
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "No caller to connect back to."), EINVAL);
     }
     Close();
+    const int64_t deadline = jxsDeadline(kConnectTimeoutSeconds);
     int fd = -1;
-    CWzError e = jxsConnectLoopback(static_cast<uint16_t>(port), jxsDeadline(kConnectTimeoutSeconds), fd);
-    if (e.IsError()) return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
+    if (CWzError e = jxsConnectLoopback(static_cast<uint16_t>(port), deadline, fd); e.IsError()) {
+        return Fail(e, ECONNREFUSED);
+    }
+    int err = 0;
+    if (jxsWriteAll(fd, key.data(), key.size(), deadline, err) != jxsIoStatus::Done) {
+        ::close(fd);
+        flag = err == 0;
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, err != 0 ? err : ETIMEDOUT, "Cannot reach the caller."),
+                    static_cast<uint64_t>(err != 0 ? err : ETIMEDOUT));
+    }
     m_fd = fd;
     m_peerAbort.reset();
     return CWzError();

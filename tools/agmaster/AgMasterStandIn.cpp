@@ -10,9 +10,11 @@
 
 #include <fstream>
 #include <memory>
+#include <random>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSession/CJxNetwork.h"
+#include "JxSession/jxsSocket.h"
 #include "WzUtils/WzClock.h"
 
 namespace {
@@ -54,7 +56,7 @@ AgMasterStandIn::~AgMasterStandIn() {
     if (m_listener >= 0) ::close(m_listener);
 }
 
-bool AgMasterStandIn::Listen(uint16_t& port) {
+bool AgMasterStandIn::Listen(uint16_t& port, std::string& key) {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listener < 0) return false;
     sockaddr_in addr{};
@@ -66,22 +68,38 @@ bool AgMasterStandIn::Listen(uint16_t& port) {
         return false;
     }
     port = ntohs(addr.sin_port);
+    std::random_device random;
+    m_key.clear();
+    for (int i = 0; i < 32; ++i) m_key += "0123456789abcdef"[random() % 16];
+    key = m_key;
     return true;
 }
 
-bool AgMasterStandIn::Serve() {
-    if (m_listener < 0) return false;
+std::unique_ptr<CJxNetwork> AgMasterStandIn::AcceptChild() {
+    if (m_listener < 0) return nullptr;
+    const int64_t deadline = jxsDeadline(m_options.timeoutSeconds);
     pollfd waiting{m_listener, POLLIN, 0};
     const int64_t waitMs = wz::RealMs(static_cast<int64_t>(m_options.timeoutSeconds) * 1000);
-    if (::poll(&waiting, 1, static_cast<int>(std::min<int64_t>(waitMs, 1 << 30))) != 1) return false;
-    const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return false;
-    CJxNetwork child(fd);
+    if (::poll(&waiting, 1, static_cast<int>(std::min<int64_t>(waitMs, 1 << 30))) != 1) return nullptr;
+    const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) return nullptr;
+    std::string presented(m_key.size(), '\0');
+    size_t got = 0;
+    int err = 0;
+    if (jxsReadExact(fd, presented.data(), presented.size(), deadline, got, err) != jxsIoStatus::Done ||
+        presented != m_key) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<CJxNetwork>(fd);
+}
+
+void AgMasterStandIn::Serve(CJxNetwork& child) {
     for (;;) {
         CNMessageBase* received = nullptr;
         bool timedOut = false;
         if (child.ReceiveXMLMessage(nullptr, received, nullptr, 0, m_options.timeoutSeconds, timedOut).IsError()) {
-            return true;  // the child hung up (or went silent past the bound)
+            return;  // the child hung up (or went silent past the bound)
         }
         std::unique_ptr<CNMessageBase> message(received);
         std::unique_ptr<CNMessageBase> reply;
@@ -151,7 +169,7 @@ bool AgMasterStandIn::Serve() {
         }
         if (reply != nullptr && m_options.mode != AgMasterOptions::Mode::Silent) {
             bool flag = false;
-            if (child.SendXMLMessage(*reply, 0, m_options.timeoutSeconds, flag).IsError()) return true;
+            if (child.SendXMLMessage(*reply, 0, m_options.timeoutSeconds, flag).IsError()) return;
         }
     }
 }

@@ -1,7 +1,7 @@
 // AgMasterStandIn: the master process of an availability-group backup, as
-// far as one child backup process needs it. It listens on a loopback port
-// (the child's "-masterport"), takes the child's one connection and answers
-// its messages in order:
+// far as one child backup process needs it. It serves the child's one
+// connection (the child connects back to the call-back address it was
+// started with) and answers its messages in order:
 //   - SQLAGSQLServerToUseForBackup: the configured server name and instance id;
 //   - SQLAGCollectFile asking for a promoted, restart or on-demand list: the
 //     configured databases and stream count; carrying the child's own list:
@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct AgMasterOptions {
     int timeoutSeconds = 600;            // bound of every wait (platform seconds)
 };
 
+class CJxNetwork;
+
 class AgMasterStandIn {
 public:
     explicit AgMasterStandIn(AgMasterOptions options);
@@ -35,11 +38,15 @@ public:
     AgMasterStandIn(const AgMasterStandIn&) = delete;
     AgMasterStandIn& operator=(const AgMasterStandIn&) = delete;
 
-    // Starts listening on 127.0.0.1; `port` gets the port. False on failure.
-    bool Listen(uint16_t& port);
-    // Accepts the child's connection and serves it until the child hangs up
-    // or a wait passes its bound. False when no child connected.
-    bool Serve();
+    // A call-back address on 127.0.0.1 for a child started in this process:
+    // `port` and `key` are what its "-jxscallerport" and "-jxscallerkey"
+    // name. False on failure.
+    bool Listen(uint16_t& port, std::string& key);
+    // Accepts the connection that presents the key, within the time-out;
+    // null when none did.
+    std::unique_ptr<CJxNetwork> AcceptChild();
+    // Serves the connected child until it hangs up or a wait passes its bound.
+    void Serve(CJxNetwork& child);
     // The journal lines written so far.
     std::vector<std::string> Journal() const;
 
@@ -48,6 +55,7 @@ private:
 
     AgMasterOptions m_options;
     int m_listener = -1;
+    std::string m_key;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_journal;
 };

@@ -1,15 +1,16 @@
 // agmaster: the master process of an availability-group backup for one
-// child. Starts the backup program as its child through the process runner,
-// with "-alwayson -masterport <port>" added to its arguments, and answers the
+// child. Starts the backup program with "-alwayson" added to its arguments
+// through the process runner, takes its connection back and answers the
 // child's messages (see AgMasterStandIn.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "JxLib/JxProcess.h"
+#include "JxSession/CJxNetwork.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tools/agmaster/AgMasterStandIn.h"
@@ -19,12 +20,14 @@ namespace {
 const char* const kUsage =
     "usage: agmaster [--silent | --refuse] [--databases NAME,NAME...] [--streams N]\n"
     "                [--server NAME] [--instance-id N] [--journal PATH] -- PROGRAM [ARGS...]\n"
-    "Starts PROGRAM ARGS -alwayson -masterport <port> as the child of an availability-group\n"
-    "backup and answers it: the databases and stream count for its collect-file and\n"
+    "Starts PROGRAM ARGS -alwayson through the process runner as the child of an\n"
+    "availability-group backup (it connects back to the call-back address it is given)\n"
+    "and answers it: the databases and stream count for its collect-file and\n"
     "stream-count requests, the server to use. --silent records and never answers;\n"
     "--refuse answers every request with a failure. Every message is recorded as one\n"
     "JSON line in the journal (default <platform root>/agmaster/journal.jsonl).\n"
-    "Exit status: the child's, or 2 for a bad command line, 1 when the child never connected.\n";
+    "Prints the journal lines when the child hangs up. Exit status: 0, 2 for a bad\n"
+    "command line, 1 when the child never connected.\n";
 
 bool Number(const char* text, long long& value) {
     char* end = nullptr;
@@ -38,7 +41,6 @@ bool Number(const char* text, long long& value) {
 int main(int argc, char** argv) {
     AgMasterOptions options;
     options.journalPath = wz::PlatformFilePath("agmaster/journal.jsonl");
-    std::string command;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -76,27 +78,34 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    for (; i < argc; ++i) command += (command.empty() ? "" : " ") + std::string(argv[i]);
-    if (command.empty()) {
+    if (i >= argc) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const size_t slash = options.journalPath.rfind('/');
     if (slash != std::string::npos && slash > 0) (void)wz::MakeDirectoryTree(options.journalPath.substr(0, slash));
     AgMasterStandIn master(options);
+    // The child is started through the process runner and connects back.
     uint16_t port = 0;
-    if (!master.Listen(port)) {
+    std::string key;
+    if (!master.Listen(port, key)) {
         std::fprintf(stderr, "agmaster: cannot listen on loopback: %s\n", std::strerror(errno));
         return 1;
     }
-    command += " -alwayson -masterport " + std::to_string(port);
-    int status = -1;
-    std::string output, error;
-    std::thread child([&] { status = JxProcess::system(command, output, error, options.timeoutSeconds); });
-    const bool served = master.Serve();
-    child.join();
-    std::fputs(output.c_str(), stdout);
-    std::fputs(error.c_str(), stderr);
-    if (!served) return 1;
-    return status < 0 ? 1 : status;
+    std::string command;
+    for (int k = i; k < argc; ++k) command += std::string(argv[k]) + " ";
+    command += "-alwayson -jxscallerport " + std::to_string(port) + " -jxscallerkey " + key;
+    std::string error;
+    if (JxProcess::StartProcess("", command, error, 0) != 1) {
+        std::fprintf(stderr, "agmaster: cannot start the child: %s\n", error.c_str());
+        return 1;
+    }
+    std::unique_ptr<CJxNetwork> child = master.AcceptChild();
+    if (child == nullptr) {
+        std::fprintf(stderr, "agmaster: the child did not connect back.\n");
+        return 1;
+    }
+    master.Serve(*child);
+    for (const std::string& line : master.Journal()) std::printf("%s\n", line.c_str());
+    return 0;
 }

@@ -17,12 +17,12 @@ const char* const kUsage =
     "usage: jxsqlbackup -j <job id> -token <id:phase:attempt> -cell <id> -a <application>\n"
     "                   (-D | -I | -L) [-type <flags>] [-skipconversion] [-restart <text>]\n"
     "                   [-cn <client>] [-ma <media agent>] [-rbs [-rbsstreams <n>]]\n"
-    "                   [-alwayson -masterport <port>]\n"
+    "                   [-alwayson -jxscallerport <port> -jxscallerkey <key>]\n"
     "  -D, -I, -L        full, differential or transaction-log phase\n"
     "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
     "  -skipconversion   do not apply the conversion rules\n"
     "  -restart <text>   the job manager's restart string, e.g. \"-o 4096|1\"\n"
-    "  -alwayson         availability-group child of the master listening on -masterport\n"
+    "  -alwayson         availability-group child: connects back to the master that started it\n"
     "Runs under the platform root named by JX_PLATFORM_ROOT; see tools/jobs/README.md.\n";
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JxSQLCommon/records/AppMessages.h"
+#include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/agmaster/AgMasterStandIn.h"
@@ -46,9 +47,13 @@ protected:
         options.timeoutSeconds = 600;
         master = std::make_unique<AgMasterStandIn>(options);
         uint16_t port = 0;
-        EXPECT_TRUE(master->Listen(port));
-        std::thread serving([this] { (void)master->Serve(); });
-        extra.insert(extra.end(), {"-alwayson", "-masterport", std::to_string(port)});
+        std::string key;
+        EXPECT_TRUE(master->Listen(port, key));
+        std::thread serving([this] {
+            std::unique_ptr<CJxNetwork> child = master->AcceptChild();
+            if (child != nullptr) master->Serve(*child);
+        });
+        extra.insert(extra.end(), {"-alwayson", "-jxscallerport", std::to_string(port), "-jxscallerkey", key});
         bool ran = false;
         {
             CSQLBackup job;  // its end closes the connection, which ends the master's service

@@ -1,9 +1,7 @@
 // An availability-group child's exchange with its master over loopback: the
 // collect-file requests and hand-overs, stream counts, the job status, and a
 // master that answers late, wrongly or not at all; the group's collect file.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -98,26 +96,10 @@ protected:
     }
 
     void StartMaster(Answer answer) {
-        int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(listener, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-        ASSERT_EQ(::listen(listener, 1), 0);
-        socklen_t len = sizeof addr;
-        ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-        // The child attaches back the way the backup program does.
-        std::string port = std::to_string(ntohs(addr.sin_port));
-        std::vector<std::string> words = {"jxsqlbackup", "-alwayson", "-masterport", port};
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        job.m_pMasterConnection = new CJxNetwork();
-        ASSERT_TRUE(job.m_pMasterConnection->AttachBackToCaller(static_cast<int>(argv.size()), argv.data()).IsSuccess());
-        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        ::close(listener);
-        ASSERT_GE(fd, 0);
-        master = std::make_unique<Master>(fd, std::move(answer));
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        job.m_pMasterConnection = new CJxNetwork(fds[0]);
+        master = std::make_unique<Master>(fds[1], std::move(answer));
     }
     // Ends the exchange and gives what the master saw.
     const std::vector<std::unique_ptr<CNMessageBase>>& Seen() {
