@@ -23,11 +23,19 @@
 //   CSQLBackupConversionRules.cpp the central server's conversion rules
 //   CSQLBackupFFG.cpp             file and filegroup subclients
 //   CSQLBackupRBS.cpp             remote-blob-store paths of the collect file
+//   CSQLBackupRBSCollectFile.cpp  the collect file of a remote-blob-store subclient
+//   CSQLBackupTLToSnap.cpp        the full collect file of a log-to-snapshot job
 //   CSQLBackupCollectFile.cpp     collect files and their generation
 //   CSQLBackupCollectSelection.cpp  which databases a collect file lists
-//   CSQLBackupInitiatedFrom.cpp   plug-in and on-demand jobs
+//   CSQLBackupPluginCollect.cpp   plug-in jobs and how a job was started
+//   CSQLBackupOnDemandCollect.cpp on-demand (OSC) jobs
+//   CSQLBackupListedCollect.cpp   steps shared by explicit-list collect files
 //   CSQLBackupFileStream.cpp      FILESTREAM folder size
+//   CSQLBackupStagedLogs.cpp      staged log dumps: decision, folder, search
+//   CSQLBackupFromStagedDumps.cpp one database from its staged log dumps
 //   CSQLBackupStatusTab.cpp       the job status tab
+//   CSQLBackupMasterExchange.cpp  availability-group child and master
+//   CSQLBackupAlwaysOnCollect.cpp availability-group collect files
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
 //   CSQLBackupSnapshot.cpp        snapshot backup: records and snapshot volumes
 //   CSQLBackupSnapIndex.cpp       snapshot metadata files to the index
@@ -408,6 +416,37 @@ protected:
     // Runs the phase and gives the job's status.
     int RunPhase();
     bool CompleteJob(int status);
+    // Explicit-list collect files (CSQLBackupListedCollect.cpp): the
+    // SharePoint skip set (warning on failure), the report of a database the
+    // SharePoint agent protects, and the close of the collect file with its
+    // empty-collect rule (`failEmptyCollect`: pending cause and empty-collect
+    // failure; otherwise an event naming the file).
+    void LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning);
+    void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
+    bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
+    // Renames a consumed on-demand list so that it is not used again.
+    void RetireOnDemandList(const std::string& path);
+    // Staged log dumps (CSQLBackupStagedLogs.cpp): the whole text of a
+    // metadata twin (0; 1 cannot open, 2 empty, 3 read failure), and the
+    // database and first LSN it describes (false when it cannot be read).
+    int ReadStagedMetadata(const std::string& path, std::string& text);
+    bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
+    // The availability-group master exchange (CSQLBackupMasterExchange.cpp):
+    // bounded sends and receives on the master connection, which is not used
+    // again after a failed or unexpected receive; one collect-file request
+    // with its reply checked (status, names, stream count); the FINISH message.
+    int MasterTimeoutSeconds() const;
+    CWzError SendToMasterProcess(const CNMessageBase& message);
+    CWzError ReceiveFromMasterProcess(CNMessageBase& reply);
+    bool RequestCollectFileFromMaster(SQLPmn::SQLAGCollectFile& request, SQLPmn::SQLAGCollectFile& reply);
+    bool SendFinishToMaster();
+    // Availability-group collect files (CSQLBackupAlwaysOnCollect.cpp): the
+    // report of a database of another group (true when it differs), the
+    // write of the checked names, and the hand-over of a non-empty file to
+    // the master (the empty-collect rule otherwise).
+    bool AgGroupDiffers(const std::string& name, const std::string& group);
+    bool WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names);
+    bool HandOverAlwaysOnCollectFile(const std::string& path);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
     // Whether every data file of `database` on `instance` lies under this
@@ -482,6 +521,10 @@ protected:
     uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
+    bool m_bNothingBackedUp = false;
+    bool m_bMasterConnectionSpent = false;
+    std::string m_tlToSnapDirectory;            // where a log job left its log-to-snapshot list
+    uint64_t m_tlToSnapSourceJobId = 0;         // the log job that left it      // a receive from the master failed: no further use            // the last database had nothing to back up (no staged dumps)
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
     bool m_bIntegrityCheck = false;             // task option: check the snapshot copy afterwards
     std::string m_integrityMountBase;           // where this check mounts its snapshots

@@ -156,7 +156,10 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
     if (m_bLogFromFileSystem) {
         EV_DEBUG(m_logger, 2, "Backup Logs from FileSystem is ENABLED.");
         bool fallBack = false;
-        return doDBBackupFromFileSystem(databaseName, collectFileOffset, record, fallBack);
+        const bool done = doDBBackupFromFileSystem(databaseName, collectFileOffset, record, fallBack);
+        // A database without dumps was reported skipped: not a success of the walk.
+        if (done && m_bNothingBackedUp) converted = true;
+        return done;
     }
     return doVDIBackup(databaseName, collectFileOffset, record, {}, {});
 }

@@ -60,15 +60,24 @@ bool PropertyRead(int rc) { return rc == 0 || rc == JXAPPMGR_PROP_NOT_SET; }
 }  // namespace
 
 bool CSQLBackup::startBackup(BackupOptionsParser* parser, int argc, char** argv) {
-    (void)argc;
-    (void)argv;
     CStopWatch setupWatch;
     if (parser == nullptr) {
         EV_ERROR(m_logger, "Empty backup option parser object.");
         return false;
     }
     m_pParser = parser;
-    if (parser->isAlwaysONJob()) return NotAvailable("availability-group child job");
+    if (parser->isAlwaysONJob()) {
+        m_isAGChild = true;
+        EV_DEBUG(m_logger, 1, "Backup is running in always on mode.");
+        delete m_pMasterConnection;
+        m_pMasterConnection = new CJxNetwork();
+        bool timedOut = false;
+        if (CWzError err = m_pMasterConnection->AttachBackToCaller(argc, argv, timedOut); err.IsError()) {
+            EV_ERROR(m_logger, "Failed to attached with master process with error [%s].", err.AsString().c_str());
+            return false;
+        }
+        EV_DEBUG(m_logger, 1, "Successfully attached with master process.");
+    }
 
     bool registered = false;
     int status = JXSQL_JOB_COMPLETED;
@@ -372,6 +381,8 @@ bool CSQLBackup::CompleteJob(int status) {
             }
             (void)m_pBkpJobClnt->updateInfo(false, nullptr);
         }
+        // The master learns the outcome even when the job manager's call fails.
+        if (m_isAGChild) (void)SendJobCompletionStatusToMaster(status);
         if ((m_bLREP || m_bLREPVSA) && m_bReplicationFailure) {
             EV_ERROR(m_logger, "Failing the job because the replication engine asked us to.");
             (void)m_pBkpJobClnt->complete(JXSQL_JOB_FAILED, 2, 0, 0);
@@ -380,5 +391,6 @@ bool CSQLBackup::CompleteJob(int status) {
         }
     }
     cleanup(status);
+    if (m_isAGChild) return SendFinishToMaster();
     return true;
 }

@@ -27,6 +27,9 @@ BackupOptionsParser::Match BackupOptionsParser::TakeOption(const std::string& na
         return Match::Switch;
     } else if (name == "-type") {
         error = ReadNumber(name, value, m_backupType);
+    } else if (name == "-jxscallerport" || name == "-jxscallerkey") {
+        // The master's call-back address: CJxNetwork::AttachBackToCaller reads it.
+        error = ReadText(name, value, name == "-jxscallerport" ? m_callerPort : m_callerKey);
     } else if (name == "-rbsstreams") {
         error = ReadNumber(name, value, m_rbsStreams);
     } else {

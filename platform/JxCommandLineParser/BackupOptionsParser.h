@@ -51,4 +51,6 @@ private:
     bool m_skipConversion = false;
     bool m_alwaysOn = false;
     uint64_t m_rbsStreams = 0;
+    std::string m_callerPort;
+    std::string m_callerKey;
 };

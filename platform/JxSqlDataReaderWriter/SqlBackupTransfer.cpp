@@ -109,6 +109,25 @@ void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
 
 }  // namespace
 
+bool SqlOpenArchiveStream(SqlTransferState& st, DiskLibrary& library, int stream) {
+    SqlTransferState::ArchiveStream& a = st.archiveFiles[stream];
+    if (a.fd >= 0) return true;
+    CWzError e = library.CreateArchiveFile(static_cast<uint32_t>(st.jxCellId), st.jobId,
+                                           static_cast<uint32_t>(stream), a.file);
+    if (e.IsSuccess()) {
+        a.fd = wz::Fs().Open(a.file.path, O_WRONLY | O_CLOEXEC);
+        if (a.fd < 0) e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open archive file [%s]", a.file.path.c_str());
+    }
+    if (e.IsError()) {
+        st.archiveFiles.erase(stream);
+        st.lastError = "Cannot set up the pipeline to the media: " + e.GetMessage();
+        st.stopJob = true;
+        return false;
+    }
+    a.size = 0;
+    return true;
+}
+
 bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     CJxSQLVDIBase* engine = nullptr;
     JXJobCtrlClient* control = nullptr;
@@ -145,25 +164,8 @@ bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     {
         std::lock_guard<std::mutex> lock(st->mutex);
         for (int i = 1; i <= streams; ++i) {
+            if (!SqlOpenArchiveStream(*st, library, i)) return false;
             SqlTransferState::ArchiveStream& a = st->archiveFiles[i];
-            if (a.fd < 0) {
-                CWzError e = library.CreateArchiveFile(static_cast<uint32_t>(st->jxCellId), st->jobId,
-                                                       static_cast<uint32_t>(i), a.file);
-                if (e.IsSuccess()) {
-                    a.fd = wz::Fs().Open(a.file.path, O_WRONLY | O_CLOEXEC);
-                    if (a.fd < 0) {
-                        e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open archive file [%s]",
-                                                    a.file.path.c_str());
-                    }
-                }
-                if (e.IsError()) {
-                    st->archiveFiles.erase(i);
-                    st->lastError = "Cannot set up the pipeline to the media: " + e.GetMessage();
-                    st->stopJob = true;
-                    return false;
-                }
-                a.size = 0;
-            }
             StreamRun& run = runs[static_cast<size_t>(i - 1)];
             run.stream = i;
             run.fd = a.fd;

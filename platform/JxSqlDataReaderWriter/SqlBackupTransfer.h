@@ -4,7 +4,13 @@
 
 #include <memory>
 
+class DiskLibrary;
 struct SqlTransferState;
+
+// Opens the job's archive file of `stream` (1-based) unless it is open;
+// called with the state's lock held. On failure the state's lastError says
+// why and stopJob is set.
+bool SqlOpenArchiveStream(SqlTransferState& state, DiskLibrary& library, int stream);
 
 // Both run the whole transfer and return whether every stream was moved.
 // On failure the engine's statement has been ended with the reason, which

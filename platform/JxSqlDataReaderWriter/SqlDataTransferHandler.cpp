@@ -106,6 +106,8 @@ std::map<int, std::shared_ptr<DataReaderWriter>> SqlDataTransferHandler::getStre
 
 RestorePipelineSetup* SqlDataTransferHandler::getRestorePipeLine() { return &m_state->restorePipeline; }
 
-std::shared_ptr<DataReaderWriter> SqlDataTransferHandler::getStreamWriterForFile(const std::string&) const {
-    return nullptr;
+std::shared_ptr<DataReaderWriter> SqlDataTransferHandler::getStreamWriterForFile(const std::string& file) const {
+    WITH_STATE;
+    auto it = m_state->fileWriters.find(file);
+    return it == m_state->fileWriters.end() ? nullptr : it->second;
 }

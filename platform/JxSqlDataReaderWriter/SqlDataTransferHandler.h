@@ -92,6 +92,12 @@ public:
     // for a restore or for no job, or the pipeline asked the job to stop. The
     // archive files themselves open with the first transfer.
     bool setupBackupPipeline(bool backup);
+    // Moves staged log dumps of the bound database, in the given order, onto
+    // stream 1 of the job: each dump becomes a piece of its own, appended to
+    // the stream's archive file, that getStreamWriterForFile finds by the
+    // dump's path. True when every dump was moved. Runs on the caller's
+    // thread; the job manager's stop request ends it between blocks.
+    bool backupDBLogFiles(const std::list<std::string>& files);
     // Whether the pipeline to the media was set up by the last transfer.
     bool getbSetupPipelineCompleted() const;
     // The pipeline asked the job to stop (media offline, quota reached, a

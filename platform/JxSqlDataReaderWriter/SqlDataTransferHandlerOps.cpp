@@ -95,12 +95,14 @@ void SqlDataTransferHandler::removeDataReaderWriters() {
     std::unique_lock<std::mutex> lock(m_state->mutex);
     StopRunning(*m_state, lock);
     m_state->writers.clear();
+    m_state->fileWriters.clear();
 }
 
 void SqlDataTransferHandler::reset() {
     std::unique_lock<std::mutex> lock(m_state->mutex);
     StopRunning(*m_state, lock);
     m_state->writers.clear();
+    m_state->fileWriters.clear();
     m_state->engine = nullptr;
     m_state->dbName.clear();
     m_state->originalDbName.clear();

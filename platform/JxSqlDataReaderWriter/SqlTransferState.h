@@ -62,6 +62,9 @@ struct SqlTransferState {
     std::string lastError;
     uint64_t bytesTransferred = 0;
     std::map<int, std::shared_ptr<DataReaderWriter>> writers;
+    // Staged log dumps moved by backupDBLogFiles: dump path to the writer
+    // that holds its piece.
+    std::map<std::string, std::shared_ptr<DataReaderWriter>> fileWriters;
     RestorePipelineSetup restorePipeline;
     // The job's archive files, one per stream (1-based), kept open across
     // databases until the pipeline is closed.

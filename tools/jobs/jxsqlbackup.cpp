@@ -21,6 +21,7 @@ const char* const kUsage =
     "usage: jxsqlbackup -j <job id> -token <id:phase:attempt> -cell <id> -a <application>\n"
     "                   (-D | -I | -L) [-type <flags>] [-skipconversion] [-restart <text>]\n"
     "                   [-cn <client>] [-ma <media agent>] [-rbs [-rbsstreams <n>]]\n"
+    "                   [-alwayson -jxscallerport <port> -jxscallerkey <key>]\n"
     "       jxsqlbackup -mt -j <job id> -token <id:phase:attempt> -cell <id> -a <application> -D\n"
     "  -D, -I, -L        full, differential or transaction-log phase\n"
     "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  -mt               multi-threaded full backup: the subclient's databases in size-balanced\n"
     "                    collect files, each backed up by a worker of its own (settings\n"
     "                    BlbThreadCount, BlbDbsPerCollect, BlbMinCollectFiles, BlbThreadTimeout)\n"
+    "  -alwayson         availability-group child: connects back to the master that started it\n"
     "Runs under the platform root named by JX_PLATFORM_ROOT; see tools/jobs/README.md.\n";
 
 }  // namespace

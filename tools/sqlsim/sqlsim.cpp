@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "JxSQLVDIBase/VdiLogStaging.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimDescription.h"
 #include "JxsqlDMO/SqlSimInstance.h"
@@ -23,14 +24,18 @@ void Usage(FILE* out, const char* program) {
     std::fprintf(out,
                  "usage: %s DESCRIPTION-FILE|-\n"
                  "       %s change INSTANCE DATABASE [pages=N] [seed=S] [mark=NAME] [time=MS]\n"
+                 "       %s stage INSTANCE DATABASE FOLDER\n"
                  "\n"
                  "The first form creates the instances a description names (\"-\" reads it from\n"
                  "standard input). The second writes N data pages (8 KB, default 1) of DATABASE in\n"
                  "place, with content following from seed S, and appends one log record per page to\n"
                  "its log file; mark=NAME marks the last record as a log mark, time=MS dates the\n"
                  "records (milliseconds since 1970, default now). It prints the last LSN written.\n"
+                 "The third takes a log backup of DATABASE and stages it in FOLDER as\n"
+                 "<name>_Log_Backup_<n>.bak with its metadata twin <name>_Log_Backup_<n>.xml, and\n"
+                 "prints the dump's path.\n"
                  "Everything lives under the platform root, $JX_PLATFORM_ROOT.\n",
-                 program, program);
+                 program, program, program);
 }
 
 bool ParseNumber(const std::string& text, unsigned long long& value) {
@@ -88,12 +93,28 @@ int Change(int argc, char** argv) {
 
 }  // namespace
 
+int Stage(int argc, char** argv) {
+    if (argc != 5) {
+        Usage(stderr, argv[0]);
+        return 2;
+    }
+    std::string dump;
+    CWzError err = VdiStageLogBackup(argv[2], argv[3], argv[4], dump);
+    if (err.IsError()) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], err.GetMessage().c_str());
+        return 1;
+    }
+    std::printf("%s\n", dump.c_str());
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         Usage(stdout, argv[0]);
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "change") == 0) return Change(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "stage") == 0) return Stage(argc, argv);
     if (argc != 2) {
         Usage(stderr, argv[0]);
         return 2;

@@ -1,0 +1,22 @@
+// Log staging: what the outside staging process does on a real server, here
+// for the simulated instance. A transaction-log backup of one database is
+// taken by the virtual-device engine on one stream and kept in a staging
+// folder as a dump ("<file-safe name>_Log_Backup_<n>.bak", the stream as the
+// engine wrote it) and its metadata twin (".xml", the engine's backup-set
+// metadata text). Both are written under temporary names and renamed into
+// place when complete, the dump before its twin, so a reader that sees the
+// twin finds a whole dump. <n> is one more than the highest number already
+// staged for the database, without zero padding.
+#pragma once
+
+#include <string>
+
+#include "WzUtils/CWzError.h"
+
+// The database name with each of : \ / * ? " < > | replaced by "_".
+std::string VdiFileSafeName(const std::string& name);
+
+// Stages one log backup of `database` on `instance` in `folder` (created
+// when missing). `dumpPath` gets the dump's path.
+CWzError VdiStageLogBackup(const std::string& instance, const std::string& database, const std::string& folder,
+                           std::string& dumpPath);

@@ -1,0 +1,220 @@
+// Collect files of jobs that name their databases: the SQL plug-in's list
+// option and the on-demand lists the request service leaves behind.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "EvTaskApiNet/EvTask.h"
+#include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/JobManagerMessages.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
+#include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+
+namespace {
+
+using JobManager::SQLStatusTab;
+
+constexpr uint64_t kJob = 73;
+constexpr unsigned long kOptionPluginBackup = 0x14EB33C6;
+constexpr unsigned long kOptionPluginDatabases = 0x4D8831B6;
+
+struct ListingJob : jxtest::BackupJobUnderTest {
+    using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::m_tlToSnapDirectory;
+    using CSQLBackup::m_tlToSnapSourceJobId;
+    using CSQLBackup::m_bNeedsFull;
+    using CSQLBackup::m_backupTypeText;
+    using CSQLCommon::m_applicationId;
+    using CSQLCommon::m_disableAutoDiscovery;
+    using CSQLCommon::m_pSubclient;
+    bool GenerateStreamInfoFile(unsigned int, int) override { return true; }
+};
+
+class ListedCollectTest : public jxtest::CentralServerTest {
+protected:
+    void SetUp() override {
+        CentralServerTest::SetUp();
+        jxtest::MakeInstance(instance, {"db1", "db2"});
+        AppModel::Set("subclient/11", "name", "daily");
+        AppModel::Set("subclient/11", "property118_1", "master");
+        AppModel::Set("subclient/11", "property118_2", "DB1");
+        JXPlatformInfo().setNumber("MSSQLAgent", "nSkipSpDb", 0);
+        JXPlatformInfo().setString("", "sPhysicalNodeName", "node1");
+        job.m_jobResultsDirectory = root.path() + "/results";
+        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        JXPlatformInfo().setString("Machines/node1", "dJOBRESULTSDIR", job.m_jobResultsDirectory);
+        CSQLCommon::COLLECTFILENAME = "FullDBList.jxf";
+        job.m_applicationId = ApplicationId(2, 11);
+        job.m_pSubclient = job.m_applicationId.getSubclient();
+        ASSERT_NE(job.m_pSubclient, nullptr);
+    }
+
+    void Plugin(const std::string& option) {
+        EvTask::setOption(kJob, kOptionPluginBackup, "1");
+        EvTask::setOption(kJob, kOptionPluginDatabases, option);
+    }
+
+    std::map<std::string, SQLStatusTab> Tab() {
+        std::map<std::string, SQLStatusTab> out;
+        for (const std::string& xml : statustab::Records(kJob, 2)) {
+            SQLStatusTab tab;
+            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
+            out[tab.getstring(SQLStatusTab::kDatabaseName)] = tab;
+        }
+        return out;
+    }
+
+    bool Exists(const std::string& relative) { return access(root.File(relative).c_str(), F_OK) == 0; }
+
+    SqlSimInstance instance;
+    ListingJob job{kJob};
+};
+
+TEST_F(ListedCollectTest, PluginListIsSplitAndTempdbIsRefusedAsOneNameAmongOthers) {
+    Plugin("master\x12tempdb\x12" "db1\x12");
+    EXPECT_TRUE(job.isJobInitiatedFromPlugin());
+    EXPECT_FALSE(job.isJobInitiatedFromOSC());
+    ASSERT_TRUE(job.CreateCollectFileForPlugin());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\nmaster\n");
+    auto tab = Tab();
+    EXPECT_EQ(tab["tempdb"].getint64(SQLStatusTab::kSkipReason), 12);
+    EXPECT_EQ(tab["master"].getint64(SQLStatusTab::kStatus), 5);
+    EXPECT_EQ(tab["db1"].getint64(SQLStatusTab::kStatus), 5);
+    EXPECT_EQ(tab.count(""), 0u);  // the empty piece after the last separator names nothing
+}
+
+TEST_F(ListedCollectTest, PluginListOfOnlyTempdbOrNothingFails) {
+    Plugin("tempdb");
+    EXPECT_FALSE(job.CreateCollectFileForPlugin());
+    EXPECT_EQ(Tab()["tempdb"].getint64(SQLStatusTab::kSkipReason), 12);
+    Plugin("");
+    EXPECT_FALSE(job.CreateCollectFileForPlugin());
+    ASSERT_FALSE(job.Journal("setPendingCause").empty());
+    EXPECT_EQ(job.Journal("setPendingCause").back().Get("cause"), "0x1e000188");
+}
+
+TEST_F(ListedCollectTest, PluginNameOutsideTheContentIsReportedWhenAutoDiscoveryIsOff) {
+    job.m_disableAutoDiscovery = true;
+    Plugin("master\x12" "db2");
+    ASSERT_TRUE(job.CreateCollectFileForPlugin());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "master\n");
+    auto tab = Tab();
+    ASSERT_EQ(tab.count("db2"), 1u);
+    EXPECT_EQ(tab["db2"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusSkippedAtCollect);
+}
+
+TEST_F(ListedCollectTest, PluginNamesThatCannotBeALineAreRefused) {
+    Plugin(std::string("master\x12") + std::string(1100, 'x'));
+    ASSERT_TRUE(job.CreateCollectFileForPlugin());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "master\n");
+}
+
+TEST_F(ListedCollectTest, PluginMissingDatabaseIsSkippedWithCodeSix) {
+    job.m_disableAutoDiscovery = true;
+    AppModel::Set("subclient/11", "property118_3", "Gone");
+    Plugin("Gone\x12master");
+    ASSERT_TRUE(job.CreateCollectFileForPlugin());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "master\n");
+    EXPECT_EQ(Tab()["Gone"].getint64(SQLStatusTab::kSkipReason), 6);
+}
+
+class OnDemandCollectTest : public ListedCollectTest {
+protected:
+    void SetUp() override {
+        ListedCollectTest::SetUp();
+        EvTask::setOption(kJob, 140030, "6");
+        CSQLCommon::COLLECTFILENAME = "LogDBList.jxf";
+        job.m_bkpPhase = JXSQL_BACKUP_LOG;
+        job.m_backupTypeText = "Transaction Log";
+    }
+    // Writes the log list the way the request service does.
+    void WriteLogList(const std::vector<std::string>& databases) {
+        CSQLClientDll service;
+        ASSERT_TRUE(service.WriteToCollectFile(LogList(), databases, "HOST/INST"));
+    }
+    std::string LogList() { return root.path() + "/results/73_OSCCollectFile.jxf"; }
+};
+
+TEST_F(OnDemandCollectTest, ListWrittenByTheServiceIsUsedOnceWithDuplicatesOnce) {
+    EXPECT_TRUE(job.isJobInitiatedFromOSC());
+    WriteLogList({"db2", "db1", "db2", "Ghost"});
+    ASSERT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_FALSE(job.m_bNeedsFull);
+    EXPECT_EQ(root.ReadFile("results/LogDBList.jxf"), "db1\ndb2\n");
+    EXPECT_EQ(Tab()["Ghost"].getint64(SQLStatusTab::kSkipReason), 6);
+    // Used: the next run finds no log list and the phase is skipped.
+    EXPECT_FALSE(Exists("results/73_OSCCollectFile.jxf"));
+    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf.used"));
+    ASSERT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_TRUE(job.m_bNeedsFull);
+}
+
+TEST_F(OnDemandCollectTest, ListOfAnotherInstanceOrWithAnOverlongLineIsNotUsed) {
+    CSQLClientDll service;
+    ASSERT_TRUE(service.WriteToCollectFile(LogList(), {"db1"}, "OTHER/INST"));
+    ASSERT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_TRUE(job.m_bNeedsFull);
+    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+    root.WriteFile("results/73_OSCCollectFile.jxf", "HOST/INST\ndb1\n" + std::string(1500, 'y') + "\n");
+    std::set<std::string> names;
+    EXPECT_FALSE(job.getSQLDatabasesForBackup(LogList(), names));
+    EXPECT_TRUE(names.empty());
+}
+
+TEST_F(OnDemandCollectTest, FullListOnlyConvertsItsDatabasesAndMarksNeedsFull) {
+    root.WriteFile("results/73_OSCFullCollectFile.jxf", "HOST/INST\ndb1\ndb2\n");
+    ASSERT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_TRUE(job.m_bNeedsFull);
+    auto tab = Tab();
+    for (const char* name : {"db1", "db2"}) {
+        EXPECT_EQ(tab[name].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusConverted);
+        EXPECT_EQ(tab[name].getint64(SQLStatusTab::kSkipReason), 2);
+    }
+    EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 2u);
+    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf.used"));
+}
+
+TEST_F(OnDemandCollectTest, ListOfOnlyMissingDatabasesFailsTheCollect) {
+    WriteLogList({"Ghost"});
+    EXPECT_FALSE(job.CreateCollectFileForOSC());
+    // A list that made no collect file is kept for the next attempt.
+    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+}
+
+TEST_F(ListedCollectTest, RemoteBlobStoreSubclientListsItsContentDatabasesThatExistAndAreOnline) {
+    ASSERT_FALSE(instance.SetDatabaseState("db2", SQLDB_STATE_OFFLINE).IsError());
+    AppModel::Set("subclient/11", "spContentDBName_1", "db2");
+    AppModel::Set("subclient/11", "spContentDBName_2", "Gone");
+    AppModel::Set("subclient/11", "spContentDBName_3", "db1");
+    ASSERT_TRUE(job.generateRBSCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\n");
+    auto tab = Tab();
+    EXPECT_EQ(tab["db2"].getint64(SQLStatusTab::kSkipReason), 1);
+    EXPECT_EQ(tab["Gone"].getint64(SQLStatusTab::kSkipReason), 6);
+}
+
+TEST_F(ListedCollectTest, LogToSnapshotListIsAppendedOnceAndConsumed) {
+    job.m_tlToSnapDirectory = root.path() + "/tl2snap";
+    job.m_tlToSnapSourceJobId = 12;
+    root.WriteFile("results/FullDBList.jxf", "db1\n");
+    root.WriteFile("tl2snap/TLToSnap_12.jxf", "db2\n\ndb1\ndb2\n");
+    ASSERT_TRUE(job.GenerateTLToSnapCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\ndb2\n");
+    EXPECT_FALSE(Exists("tl2snap/TLToSnap_12.jxf"));
+    // Nothing left to take: the full list stays as it is.
+    EXPECT_FALSE(job.GenerateTLToSnapCollectFile());
+    root.WriteFile("tl2snap/TLToSnap_12.jxf", "\n");
+    EXPECT_FALSE(job.GenerateTLToSnapCollectFile());
+    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "db1\ndb2\n");
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// Log jobs that take the log dumps a staging process left on disk: the
+// order they are registered in, what is deleted and what stays staged, whose
+// dumps a database takes, and restores that replay them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <list>
+#include <string>
+#include <vector>
+
+#include "JxLib/JXPlatformInfo.h"
+#include "JxSQLVDIBase/VdiLogStaging.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+#include "tools/jxserve/JxServeBackupSets.h"
+
+namespace {
+
+class StagedLogBackupTest : public jxtest::BackupJobRun {
+protected:
+    void SetUp() override {
+        BackupJobRun::SetUp();
+        stage = root.path() + "/stage/HOST_INST";
+        JXPlatformInfo().setNumber("MSSQLAgent", "backupFromFSForLog", 1);
+        JXPlatformInfo().setString("MSSQLAgent", "SqlLogBackupStageFolder", root.path() + "/stage");
+    }
+
+    void Change(const std::string& database, uint32_t pages, uint64_t seed) {
+        SqlSimChangeSpec spec;
+        spec.database = database;
+        spec.pages = pages;
+        spec.seed = seed;
+        ASSERT_FALSE(SqlSimChanges(instance).Change(spec).IsError());
+    }
+
+    // Stages a log dump of `database` and renames it to number `n`.
+    void Stage(const std::string& database, int n) {
+        std::string dump;
+        ASSERT_FALSE(VdiStageLogBackup("HOST/INST", database, stage, dump).IsError());
+        const std::string stem = dump.substr(0, dump.size() - 4);
+        const std::string target = stage + "/" + VdiFileSafeName(database) + "_Log_Backup_" + std::to_string(n);
+        ASSERT_EQ(::rename(dump.c_str(), (target + ".bak").c_str()), 0);
+        ASSERT_EQ(::rename((stem + ".xml").c_str(), (target + ".xml").c_str()), 0);
+    }
+
+    bool Staged(const std::string& name) { return access((stage + "/" + name).c_str(), F_OK) == 0; }
+
+    std::vector<JxServeBackupSet> SetsOf(const std::string& database) {
+        std::vector<JxServeBackupSet> out;
+        for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
+            if (set.databaseName == database) out.push_back(set);
+        }
+        return out;
+    }
+
+    std::string DataBytes(const std::string& database) {
+        std::string bytes;
+        for (const std::string& path : vditest::DataFiles(instance, database)) bytes += vditest::ReadAll(path);
+        return bytes;
+    }
+
+    std::string CompleteStatus(uint64_t jobId) {
+        auto complete = Journal(jobId, "complete");
+        return complete.empty() ? "none" : complete.back().Get("status");
+    }
+
+    std::string stage;
+};
+
+TEST_F(StagedLogBackupTest, DumpsAreRegisteredInLogOrderDeletedAndRestoreToTheSourceBytes) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(80, "-D", 1, {"-type", "1"}));
+    Change("Sales", 2, 1);
+    Stage("Sales", 9);
+    Change("Sales", 1, 2);
+    Stage("Sales", 10);
+    Change("Sales", 3, 3);
+    Stage("Sales", 11);
+    const std::string source = DataBytes("Sales");
+
+    ASSERT_TRUE(RunPhase(81, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(81), "1");
+    const auto sets = SetsOf("Sales");
+    ASSERT_EQ(sets.size(), 4u);
+    EXPECT_EQ(sets[0].backupType, "D");
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(sets[i].backupType, "L");
+        EXPECT_EQ(sets[i].jobId, 81u);
+        // Each set starts where the one before ended: 9, 10, 11 in that order.
+        if (i > 1) {
+            EXPECT_EQ(sets[i].firstLsn, sets[i - 1].lastLsn);
+        }
+    }
+    for (const char* n : {"9", "10", "11"}) {
+        EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+        EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
+    }
+
+    Change("Sales", 8, 99);  // the source moves on; the restore must undo it
+    const auto archives = JxServeStoredArchives("Sales");
+    ASSERT_EQ(archives.size(), 4u);
+    for (size_t i = 0; i < archives.size(); ++i) {
+        std::list<RestoreArchiveInfo> list;
+        for (const auto& [file, offset] : archives[i]) {
+            RestoreArchiveInfo a;
+            a.jxCellId = 2;
+            a.archiveFileId = file;
+            a.offset = offset;
+            list.push_back(a);
+        }
+        vditest::RestoreOptions options;
+        options.recovery = i + 1 == archives.size();
+        options.replace = true;
+        const vditest::Outcome o = vditest::Restore("Sales", list, options);
+        ASSERT_TRUE(o.ok) << i << ": " << o.text;
+    }
+    EXPECT_EQ(DataBytes("Sales"), source);
+}
+
+// Refuses the second backup-set record of the job.
+struct RefusingJob : CSQLBackup {
+    bool sendBackupSetInfoToCS(std::string xml, int method, std::string caller, int* errorCode,
+                               JobManager::SQLStatusTab* tab, bool flush) override {
+        if (++records == 2) {
+            *errorCode = 0x1E000140;
+            return false;
+        }
+        return CSQLBackup::sendBackupSetInfoToCS(xml, method, caller, errorCode, tab, flush);
+    }
+    int records = 0;
+};
+
+TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(82, "-D", 1, {"-type", "1"}));
+    for (int n : {9, 10, 11}) {
+        Change("Sales", 1, static_cast<uint64_t>(n));
+        Stage("Sales", n);
+    }
+    RefusingJob job;
+    (void)RunPhaseOf(job, 83, "-L", 1, {"-type", "2"});
+    EXPECT_NE(CompleteStatus(83), "1");
+    EXPECT_FALSE(Staged("Sales_Log_Backup_9.bak"));
+    for (const char* n : {"10", "11"}) {
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
+    }
+}
+
+TEST_F(StagedLogBackupTest, ADatabaseTakesOnlyItsOwnDumpsAndWithoutDumpsIsSkipped) {
+    MakeDatabases({"a", "a_Log_Backup_x", "a:b", "a_b"});
+    ASSERT_TRUE(RunPhase(84, "-D", 1, {"-type", "1"}));
+    Change("a_Log_Backup_x", 1, 5);
+    Stage("a_Log_Backup_x", 1);
+    Change("a:b", 1, 6);
+    Stage("a:b", 1);  // a_b_Log_Backup_1, which "a_b" must not take
+    ASSERT_TRUE(RunPhase(85, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(SetsOf("a").size(), 1u) << "only its full backup";
+    EXPECT_EQ(SetsOf("a_b").size(), 1u) << "only its full backup";
+    EXPECT_EQ(SetsOf("a_Log_Backup_x").size(), 2u);
+    EXPECT_EQ(SetsOf("a:b").size(), 2u);
+    EXPECT_FALSE(Staged("a_Log_Backup_x_Log_Backup_1.bak"));
+    EXPECT_FALSE(Staged("a_b_Log_Backup_1.bak"));
+    // The two without dumps are skipped, the two with dumps backed up.
+    auto skipped = Journal(85, "setSkippedItemsToAdd");
+    EXPECT_EQ(skipped.size(), 2u);
+}
+
+TEST_F(StagedLogBackupTest, TheDecisionAndTheStagingFolder) {
+    MakeDatabases({"Sales"});
+    struct Probe : jxtest::BackupJobUnderTest {
+        using BackupJobUnderTest::BackupJobUnderTest;
+        using CSQLCommon::m_agName;
+        using CSQLCommon::m_isAGChild;
+    } job(86);
+    std::string folder, error;
+    ASSERT_TRUE(job.getStageFolderForFsBackup(folder, error));
+    EXPECT_EQ(folder, stage);
+    // Without the switch the staged dumps are used; with it, only while the folder is empty.
+    EXPECT_FALSE(job.ShouldProceedVDIBackup());
+    JXPlatformInfo().setNumber("MSSQLAgent", "DisableTlog_HOST/INST", 1);
+    EXPECT_TRUE(job.ShouldProceedVDIBackup());
+    ASSERT_EQ(wz::MakeDirectoryTree(stage), 0);
+    EXPECT_TRUE(job.ShouldProceedVDIBackup());
+    root.WriteFile("stage/HOST_INST/Sales_Log_Backup_1.bak", "x");
+    EXPECT_FALSE(job.ShouldProceedVDIBackup());
+
+    job.m_isAGChild = true;
+    job.m_agName = "grp/lsn";
+    JXPlatformInfo().setString("MSSQLAgent", "SqlAGLogBackupStageFolder", root.path() + "/ag");
+    ASSERT_TRUE(job.getStageFolderForFsBackup(folder, error));
+    EXPECT_EQ(folder, root.path() + "/ag/lsn_grp");
+    JXPlatformInfo().setString("MSSQLAgent", "SqlAGLogBackupStageFolder", "");
+    EXPECT_FALSE(job.getStageFolderForFsBackup(folder, error));
+    EXPECT_NE(error.find("SqlLogBackupStageFolder or"), std::string::npos);
+}
+
+}  // namespace
