@@ -18,6 +18,7 @@
 #else
 inline constexpr uint64_t kRstPointInTime = 0x8;
 inline constexpr uint64_t kRstStandby = 0x80;
+inline constexpr uint64_t kRstOverwrite = 0x2;
 #endif
 #include "JxSession/jxsTargets.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -151,9 +152,13 @@ std::vector<std::string> RoundTrip::BackupArguments(uint64_t jobId, char phase) 
 }
 
 JobSummary RoundTrip::Backup(uint64_t jobId, char phase) {
-    const JobProgramRun run = JobLauncher::Run(m_programs.backup, BackupArguments(jobId, phase));
-    m_jobs.push_back(SummarizeJob(jobId, LevelName(phase), run));
+    m_lastRun = JobLauncher::Run(m_programs.backup, BackupArguments(jobId, phase));
+    m_jobs.push_back(SummarizeJob(jobId, LevelName(phase), m_lastRun));
     return m_jobs.back();
+}
+
+bool RoundTrip::SetDataStreams(int streams) {
+    return AppModel::Set(AppModel::ObjectName("subclient", kSubclient), "dataBkpStreams", std::to_string(streams));
 }
 
 CWzError RoundTrip::Change(uint32_t pages, uint64_t seed, int64_t timeMs) {
@@ -163,13 +168,14 @@ CWzError RoundTrip::Change(uint32_t pages, uint64_t seed, int64_t timeMs) {
 }
 
 JobSummary RoundTrip::Restore(uint64_t jobId, uint64_t taskId, const std::string& newName,
-                              const std::string& folder, uint64_t pointInTime, bool standby) {
+                              const std::string& folder, uint64_t pointInTime, bool standby, bool overwrite) {
     JxServeRestoreTask task;
     task.sourceInstanceId = kInstanceId;
     task.destinationInstanceId = kInstanceId;
     task.databases = {kDatabase};
     task.pointInTime = pointInTime;
-    task.optionFlags = (pointInTime != 0 ? kRstPointInTime : 0) | (standby ? kRstStandby : 0);
+    task.optionFlags = (pointInTime != 0 ? kRstPointInTime : 0) | (standby ? kRstStandby : 0) |
+                       (overwrite ? kRstOverwrite : 0);
     if (standby) task.standbyUndoFile = folder + "/" + newName + "_undo.dat";
     // Each file keeps its logical name and moves to `folder`.
     const char sep = '\x12';
@@ -181,9 +187,9 @@ JobSummary RoundTrip::Restore(uint64_t jobId, uint64_t taskId, const std::string
     }
     JxServePutRestoreTask(taskId, task);
     const std::string id = std::to_string(jobId);
-    const JobProgramRun run = JobLauncher::Run(
-        m_programs.restore, {"-j", id, "-token", id + ":1:1", "-rt", std::to_string(taskId), "-cn", kClient});
-    m_jobs.push_back(SummarizeJob(jobId, pointInTime != 0 ? "restore (PIT)" : "restore", run));
+    m_lastRun = JobLauncher::Run(m_programs.restore,
+                                 {"-j", id, "-token", id + ":1:1", "-rt", std::to_string(taskId), "-cn", kClient});
+    m_jobs.push_back(SummarizeJob(jobId, pointInTime != 0 ? "restore (PIT)" : "restore", m_lastRun));
     return m_jobs.back();
 }
 

@@ -51,14 +51,17 @@ public:
     std::vector<std::string> BackupArguments(uint64_t jobId, char phase) const;
     // Runs the phase; the job's summary is kept.
     JobSummary Backup(uint64_t jobId, char phase);
+    // Sets the number of data streams of the subclient's backups.
+    bool SetDataStreams(int streams);
     // Writes `pages` pages of the database; `timeMs` as SqlSimChangeSpec.
     CWzError Change(uint32_t pages, uint64_t seed, int64_t timeMs = 0);
 
     // Restores the database under `newName` with every file moved to
     // `folder`, as restore task `taskId`; `pointInTime` (seconds, 0 for the
-    // latest) and STANDBY with its undo file when `standby`.
+    // latest), STANDBY with its undo file when `standby`, replacing a
+    // database of that name when `overwrite`.
     JobSummary Restore(uint64_t jobId, uint64_t taskId, const std::string& newName, const std::string& folder,
-                       uint64_t pointInTime, bool standby);
+                       uint64_t pointInTime, bool standby, bool overwrite = false);
 
     // The bytes of each of a database's files (data files, then the log),
     // by file id; empty when it has none.
@@ -72,10 +75,13 @@ public:
     int RunDemo(FILE* out);
 
     const std::vector<JobSummary>& Jobs() const { return m_jobs; }
+    // How the last job program run ended (its time and peak memory).
+    const JobProgramRun& LastRun() const { return m_lastRun; }
 
 private:
     RoundTripPrograms m_programs;
     uint64_t m_dataBytes;
     std::unique_ptr<JxHost> m_host;
     std::vector<JobSummary> m_jobs;
+    JobProgramRun m_lastRun;
 };
