@@ -297,6 +297,8 @@ protected:
     bool m_sendOptionalHeader = false;
     bool m_markSkippedItemFailed = false;
     uint32_t m_vdiTimeoutRetryLimit = 3;
+    // Bytes a restore job has restored so far (every backup it restored).
+    uint64_t m_bytesRestored = 0;
 
 private:
     // Lower-cases m_sqlEdition in place and looks for `text` in it.

@@ -13,12 +13,17 @@
 
 namespace {
 
-// 0 when `path` is a directory afterwards, else the errno value.
-int MakeOneDirectory(const std::string& path) {
+// 0 when `path` is a directory afterwards, else the errno value; `made`
+// tells whether this call made it.
+int MakeOneDirectory(const std::string& path, bool& made) {
+    made = false;
     wz::FileSystem& fs = wz::Fs();
     struct stat st {};
     if (fs.Stat(path, &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (fs.Mkdir(path, 0755) == 0) return 0;
+    if (fs.Mkdir(path, 0755) == 0) {
+        made = true;
+        return 0;
+    }
     const int err = errno;
     // Another process may have made it meanwhile.
     if (err == EEXIST && fs.Stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return 0;
@@ -36,7 +41,8 @@ bool IsEncodable(const wchar_t* path) {
 
 }  // namespace
 
-bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& error) {
+bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& error,
+                                             std::vector<std::string>* created) {
     error = 0;
     if (path == nullptr || *path == L'\0' || !IsEncodable(path)) {
         error = EINVAL;
@@ -47,7 +53,9 @@ bool CSQLUtilities::createRecursiveDirectory(const wchar_t* path, unsigned int& 
     for (std::string::size_type slash = target.find('/', 1);; slash = target.find('/', slash + 1)) {
         const std::string level = target.substr(0, slash);
         if (!level.empty() && level.back() != '/') {
-            const int err = MakeOneDirectory(level);
+            bool made = false;
+            const int err = MakeOneDirectory(level, made);
+            if (made && created != nullptr) created->push_back(level);
             if (err != 0) {
                 error = static_cast<unsigned int>(err);
                 return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CSQLUtilities {
 public:
@@ -14,6 +15,8 @@ public:
     // directory afterwards (one that already existed counts); false with the
     // errno value in `error` otherwise (ENOTDIR when the path or a parent is
     // an existing non-directory, EINVAL for a null or empty path or one with a
-    // character that UTF-8 cannot carry).
-    static bool createRecursiveDirectory(const wchar_t* path, unsigned int& error);
+    // character that UTF-8 cannot carry). With `created`, the levels this
+    // call made are appended to it, the topmost first.
+    static bool createRecursiveDirectory(const wchar_t* path, unsigned int& error,
+                                         std::vector<std::string>* created = nullptr);
 };

@@ -72,6 +72,7 @@ struct SqlSnapDestinationInstance_t {
     uint64_t instanceId = 0;
     uint64_t clientId = 0;
     std::string instanceName;
+    std::string stageFolder;   // stages the database on the source for the copy
 };
 
 // The options of a restore task.

@@ -47,6 +47,19 @@ int ReadSigned(const std::optional<std::string>& text, T& value) {
     return 0;
 }
 
+// "1"/"true" and "0"/"false"; the target is written only on success.
+int ReadBool(const std::optional<std::string>& text, bool& value) {
+    if (!text) return EVTASK_ERR_NOT_FOUND;
+    if (*text == "1" || *text == "true") {
+        value = true;
+    } else if (*text == "0" || *text == "false") {
+        value = false;
+    } else {
+        return EVTASK_ERR_BAD_VALUE;
+    }
+    return 0;
+}
+
 }  // namespace
 
 EvTask::EvTask(uint64_t jobId) : m_jobId(jobId) {}
@@ -70,17 +83,10 @@ std::optional<std::string> EvTask::Property(const std::string& name) const {
 }
 
 int EvTask::getOptionBool(unsigned long id, bool& value, void*) const {
-    auto text = Option(std::to_string(id));
-    if (!text) return EVTASK_ERR_NOT_FOUND;
-    if (*text == "1" || *text == "true") {
-        value = true;
-    } else if (*text == "0" || *text == "false") {
-        value = false;
-    } else {
-        return EVTASK_ERR_BAD_VALUE;
-    }
-    return 0;
+    return ReadBool(Option(std::to_string(id)), value);
 }
+
+int EvTask::getPropertyBool(const std::string& name, bool& value) const { return ReadBool(Property(name), value); }
 
 int EvTask::getOptionInt(unsigned long id, int& value, void*) const {
     return ReadSigned(Option(std::to_string(id)), value);
@@ -137,11 +143,24 @@ uint64_t EvTask::getOriginalJobId() const {
     return value;
 }
 
-int EvRstTask::getInstanceId(uint64_t& id) const {
-    auto text = Property("instanceId");
+int EvRstTask::getInstanceId(uint64_t& id) const { return UnsignedProperty("instanceId", id); }
+
+int EvRstTask::UnsignedProperty(const char* name, uint64_t& value) const {
+    auto text = Property(name);
     if (!text) return EVTASK_ERR_NOT_FOUND;
     unsigned long long v = 0;
     if (!ParseUnsigned(*text, v)) return EVTASK_ERR_BAD_VALUE;
-    id = v;
+    value = v;
     return 0;
 }
+
+int EvRstTask::getXMLOptions(uint64_t, std::string& xml) const {
+    auto text = Property("xmlOptions");
+    if (!text) return EVTASK_ERR_NOT_FOUND;
+    xml = *text;
+    return 0;
+}
+
+int EvRstTask::getDestinationClientId(uint64_t& id) const { return UnsignedProperty("destinationClientId", id); }
+
+int EvRstTask::getAppId(uint64_t& id) const { return UnsignedProperty("appId", id); }

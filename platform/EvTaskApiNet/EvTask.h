@@ -30,6 +30,8 @@ public:
 
     // "1"/"true" and "0"/"false".
     int getOptionBool(unsigned long id, bool& value, void* reserved = nullptr) const;
+    // A property of the task itself (the [task] section), read the same way.
+    int getPropertyBool(const std::string& name, bool& value) const;
     // Decimal numbers in the range of the target type.
     int getOptionInt(unsigned long id, int& value, void* reserved = nullptr) const;
     int getOptionLong(unsigned long id, long& value, void* reserved = nullptr) const;

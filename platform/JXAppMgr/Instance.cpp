@@ -49,7 +49,15 @@ int MsSqlInstance::GetSwitch(const std::string& key, bool& value) const {
     return 0;
 }
 
-int MsSqlInstance::isUseVSS(bool& value) const { return GetSwitch("useVSS", value); }
+// An instance whose model never set the switch does not use VSS.
+int MsSqlInstance::isUseVSS(bool& value) const {
+    int rc = GetSwitch("useVSS", value);
+    if (rc == JXAPPMGR_PROP_NOT_SET) {
+        value = false;
+        return 0;
+    }
+    return rc;
+}
 
 int MsSqlInstance::isProtectingSPDBs(bool& value) const { return GetSwitch("protectingSPDBs", value); }
 

@@ -40,7 +40,8 @@ public:
     int getSQLVersion(std::string& version) const;
     // Stores a new version text (the model file is the commit).
     int setSQLVersion(const std::string& version);
-    // Switches (a number, not 0 = set): "useVSS", "protectingSPDBs".
+    // Switches (a number, not 0 = set): "useVSS" (absent = not set),
+    // "protectingSPDBs".
     int isUseVSS(bool& value) const;
     int isProtectingSPDBs(bool& value) const;
     // Marks the instance as protecting SharePoint databases (1) or not (0).

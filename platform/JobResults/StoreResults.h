@@ -25,6 +25,16 @@ public:
     // Closes the current file; true when it was open and closed cleanly.
     bool closeFile();
 
+    // Records the restore status of one object (a database, a file group, a
+    // file) as one line "<status>\t<name>" of kRestoreStatusFile. With
+    // `replace` an earlier line of the same object is replaced, so the file
+    // holds the object's last status; otherwise the line is added. A line
+    // break or backslash in the name is written as "\n" or "\\". True when
+    // the file was written.
+    bool setRestoreStatusOnObject(const std::string& name, int status, bool replace);
+    std::string restoreStatusFilePath() const { return m_directory + "/" + kRestoreStatusFile; }
+    static constexpr const char* kRestoreStatusFile = "RestoreStatus.txt";
+
 private:
     std::string m_directory;
     std::string m_fileName;

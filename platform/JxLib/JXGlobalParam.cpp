@@ -18,3 +18,7 @@ bool JXGlobalParam::setProperty(const std::string& name, const std::string& valu
 }
 
 bool JXGlobalParam::removeProperty(const std::string& name) { return SettingsFile(FilePath()).Remove("", name); }
+
+int JXGlobalParam::getUpdateRecoverySec(unsigned long appType, std::string& value) {
+    return getProperty("RecoveryUpdateSecs_" + std::to_string(appType), value);
+}

@@ -13,6 +13,10 @@ public:
     // Writes a parameter (tests and the demo set the domain up this way).
     static bool setProperty(const std::string& name, const std::string& value);
     static bool removeProperty(const std::string& name);
+    // The seconds between progress updates of a restore of application
+    // type `appType` (parameter "RecoveryUpdateSecs_<appType>"), as text; 0
+    // when it is set, nonzero otherwise.
+    static int getUpdateRecoverySec(unsigned long appType, std::string& value);
 
     static std::string FilePath();
 };

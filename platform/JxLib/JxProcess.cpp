@@ -225,6 +225,93 @@ int JxProcess::StartProcess(const std::string& /*workingFolder*/, const std::str
     return 1;
 }
 
+pid_t JxProcess::StartChild(const std::string& command, std::string& error, bool emptyEnvironment) {
+    std::vector<std::string> words = SplitBlanks(command);
+    if (words.empty()) {
+        error = "empty command";
+        return -1;
+    }
+    words[0] = ProgramPath(words[0]);
+    std::vector<char*> argv = ArgumentVector(words);
+    char* noEnvironment[] = {nullptr};
+
+    // The exec failure (its errno) comes back through this pipe; a
+    // successful exec closes it empty.
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        error = std::string("pipe failed: ") + std::strerror(errno);
+        return -1;
+    }
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int devnull = ::open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            ::dup2(devnull, STDIN_FILENO);
+            ::dup2(devnull, STDOUT_FILENO);
+            ::dup2(devnull, STDERR_FILENO);
+        }
+        if (emptyEnvironment) {
+            ::execvpe(argv[0], argv.data(), noEnvironment);
+        } else {
+            ::execvp(argv[0], argv.data());
+        }
+        int err = errno;
+        ssize_t ignored = ::write(status[1], &err, sizeof err);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(status[1]);
+    if (pid < 0) {
+        error = std::string("fork failed: ") + std::strerror(errno);
+        ::close(status[0]);
+        return -1;
+    }
+    int execError = 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(status[0], &execError, sizeof execError);
+    } while (n < 0 && errno == EINTR);
+    ::close(status[0]);
+    if (n == static_cast<ssize_t>(sizeof execError)) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        error = "cannot execute program [" + words[0] + "]: " + std::strerror(execError);
+        return -1;
+    }
+    return pid;
+}
+
+bool JxProcess::ChildEnded(pid_t pid, int* exitCode) {
+    if (pid <= 0) return true;
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0) return false;
+    if (done == pid && exitCode != nullptr) {
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    }
+    return true;
+}
+
+bool JxProcess::EndChild(pid_t pid, int signal, uint32_t timeoutSeconds) {
+    if (ChildEnded(pid)) return true;
+    if (::kill(pid, signal) != 0) return false;
+    const int64_t deadline =
+        wz::ClockMs() + int64_t(timeoutSeconds == 0 ? kDefaultTimeoutSeconds : timeoutSeconds) * 1000;
+    while (!ChildEnded(pid)) {
+        if (wz::ClockMs() >= deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        WZSLEEP_InTeRnAl(10);
+    }
+    return true;
+}
+
 int JxProcess::StartProcess(const char* workingFolder, const char* command, char* errorText, int errorSize,
                             int flags) {
     if (errorText != nullptr && errorSize > 0) errorText[0] = '\0';

@@ -10,6 +10,8 @@
 // killed and the run fails.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -36,6 +38,23 @@ public:
     // errorSize - 1 characters, always terminated when errorSize > 0).
     static int StartProcess(const char* workingFolder, const char* command, char* errorText, int errorSize,
                             int flags);
+
+    // Starts the command as a child of this process and keeps it: the caller
+    // learns when it ends through ChildEnded or ends it with EndChild, both
+    // of which reap it, so no zombie is left. With `emptyEnvironment` the
+    // program starts without environment variables. Returns the child's pid,
+    // or -1 with the reason in `error` when the program could not be started
+    // (a failed exec is reported here; the child then ends with 127).
+    static pid_t StartChild(const std::string& command, std::string& error, bool emptyEnvironment);
+    // Whether the child has ended; an ended child is reaped and its exit
+    // status (or 128 + signal) goes to `exitCode` when given. A pid that is
+    // not a child of this process (already reaped) counts as ended.
+    static bool ChildEnded(pid_t pid, int* exitCode = nullptr);
+    // Sends `signal` to the child and waits for it to end, at most
+    // `timeoutSeconds` platform seconds (0: the default), then kills it;
+    // reaps it either way. False when the signal could not be sent to a
+    // running child.
+    static bool EndChild(pid_t pid, int signal, uint32_t timeoutSeconds = 0);
 
     // The path a program name resolves to (the name itself when the table
     // does not list it).

@@ -186,6 +186,19 @@ public:
     // differential backup (the log chain then needs a full backup first).
     bool hasRecoveryModelChanged(const std::string& database, bool* failed = nullptr);
 
+    // ---- Database user access (CsqlDMOUserAccess.cpp) ----------------------
+    // Whether the database is in SINGLE_USER access; false when it cannot be
+    // asked (getErrorString() tells why).
+    bool isDatabaseInSingleUserMode(const std::string& instance, const std::string& database, bool& singleUser);
+
+    // ---- Restore history (CsqlDMORestoreHistory.cpp) -----------------------
+    // When the database was last restored into (seconds since 1970), from
+    // the instance's restore history, which the engine's restores write. The
+    // time-zone switch is accepted and not needed: times are UTC. False when
+    // the database has no restore in its history.
+    bool getLastDatabaseRestoreTime(const std::string& instance, const std::string& database, uint64_t nzdstHandling,
+                                    unsigned long& time);
+
     // ---- Archiving and active-source views (CsqlDMOArchive.cpp) ----
     // True when the instance runs and `database` is ONLINE.
     bool isDatabaseOnline(const std::string& instanceName, const std::string& databaseName);
@@ -214,6 +227,29 @@ public:
                            unsigned long clientId, const std::string& instanceDetail1,
                            const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,
                            std::string& errorText);
+
+    // ---- Restore support (CsqlDMORestore.cpp) ----
+    // The instance's date format: 1 month-day-year, 2 day-month-year, 3
+    // year-month-day (server property "dateFormat": "mdy", "dmy" or "ymd";
+    // "mdy" when never set).
+    bool getDateFormat(const std::string& instanceName, unsigned long& format);
+    // Whether `database` of the connected instance belongs to an
+    // availability group; its group goes to `group` and the instance to
+    // `replica`. False too when nothing is connected or it does not exist.
+    bool isDatabaseInAvailableGroup(const std::string& database, std::string& group, std::string& replica);
+    // Whether the database is in STANDBY (read-only between log restores).
+    bool isDatabaseStandby(const std::string& instanceName, const std::string& databaseName);
+    // Ends every other connection to the database; the simulated server
+    // keeps none, so this succeeds whenever the database exists.
+    bool dropAllConnectionsToDb(const std::string& instanceName, const std::string& databaseName);
+    // Removes the database from the instance and leaves its files where
+    // they are; false with `errorText` filled when it cannot.
+    bool DetachDB(const std::string& instanceName, const std::string& databaseName, std::string& errorText);
+    // Opens the database to every user again (MULTI_USER).
+    bool SetDatabaseInMultiUserMode(const std::string& instanceName, const std::string& databaseName);
+    // Whether the server runs in single-user mode (server property
+    // "userMode" is "single"); false when it cannot be read.
+    bool isServerInSingleUserMode(const std::string& instanceName);
 
 private:
     // ---- Connection and failures (CsqlDMO.cpp) ----

@@ -1,24 +1,59 @@
-// jxsqlrestore: starts a restore job (see README.md for its options).
-//
-// Exit status: 0 when the job is initialised, 1 when initialisation failed,
-// 2 for a bad command line.
+// jxsqlrestore: runs one restore job (see README.md for its options and
+// exit status).
 #include <cstdio>
+#include <cstring>
 
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
-#include "JxSQLCommon/jobbase/CSQLCommon.h"
+#include "JxSQLCommon/restore/CSQLRestoreBase.h"
+
+namespace {
+
+// Exit status of a job that reported its end, by the status it reported.
+int ExitCodeOf(int jobStatus) {
+    switch (jobStatus) {
+        case CSQLRestoreBase::kJobCompleted:
+            return 0;
+        case CSQLRestoreBase::kJobCompletedWithErrors:
+            return 3;
+        case CSQLRestoreBase::kJobFailed:
+            return 4;
+        case CSQLRestoreBase::kJobKilled:
+            return 5;
+        default:
+            return 4;
+    }
+}
+
+void Usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
+                 "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
+                 "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
+                 "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+    }
     EvDebug::SetProgramName("jxsqlrestore");
     RestoreOptionsParser parser;
     if (CWzError err = parser.parse(argc, argv); err.IsError()) {
         std::fprintf(stderr, "jxsqlrestore: %s\n", err.GetMessage().c_str());
+        Usage(stderr);
         return 2;
     }
-    CSQLCommon job;
-    if (!job.initializeRestore(parser)) {
+    CSQLRestoreBase job;
+    (void)job.startRestore(parser);  // the outcome is the status the job reported
+    if (job.getReportedJobStatus() == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
         return 1;
     }
-    return 0;
+    return ExitCodeOf(job.getReportedJobStatus());
 }

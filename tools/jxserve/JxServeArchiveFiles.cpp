@@ -1,7 +1,10 @@
 // The stand-in's answers to the archive-file requests of a restore: the
-// backups of a database's chain with their archive files (kSqlAFilesReq, the
-// live-sync form kSqlLiveSyncAFilesReq, the Azure form kSqlAzureAFilesReq) and the file/filegroup
-// restore lists (kSqlFFGListReq, kSqlFFGInfoReq).
+// live-sync chain (kSqlLiveSyncAFilesReq), the Azure form (kSqlAzureAFilesReq)
+// and the file/filegroup restore lists (kSqlFFGListReq, kSqlFFGInfoReq). The
+// chain of an ordinary restore (kSqlAFilesReq) is JxServeRestoreChains.cpp's.
+// Chains go out newest first, as the central server sends them: the
+// requester puts each backup in front of the ones before it.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -33,41 +36,13 @@ Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
     return e;
 }
 
-bool ReplyVer6(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
-    JxServeWireAFiles afiles;
-    std::vector<SQLDbAFileBackup_VER6_t> entries;
-    for (JxServeBackup& b : backups) {
-        SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
-        e.startTime = b.startTime;
-        e.endTime = b.endTime;
-        e.firstLsn = b.firstLsn.data();
-        e.lastLsn = b.lastLsn.data();
-        e.backupSize = b.backupSize;
-        entries.push_back(e);
-    }
-    SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
-    reply.count = static_cast<uint32_t>(entries.size());
-    reply.backups = entries.empty() ? nullptr : entries.data();
-    reply.chainStatus = chainStatus;
-    return JxServeReply(request, kSqlAFilesRsp, reply);
-}
-
-bool ServeAFiles(JxServeRequest& request) {
-    const SQLDbAFileRestoreInfo_VER6_Req_t& req = request.As<SQLDbAFileRestoreInfo_VER6_Req_t>();
-    auto db = JxServeOpenRestoreStore();
-    std::vector<JxServeBackup> backups =
-        JxServeBackupsOf(*db, req.sourceInstanceId, req.databaseName != nullptr ? req.databaseName : "",
-                         req.pointInTime);
-    return ReplyVer6(request, backups, 0);
-}
-
 // The chain after the last restored point: backups whose last LSN is beyond
 // the last LSN of the restore the request describes.
 bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const char* xml = request.As<SQLLiveSyncDBAFRestoreInfoReq_V3_t>().xml;
     SQLPmn::DBAFRestoreInfoReq message;
     std::vector<JxServeBackup> none;
-    if (message.unserialize(xml != nullptr ? xml : "") != kMsgOk) return ReplyVer6(request, none, 1);
+    if (message.unserialize(xml != nullptr ? xml : "") != kMsgOk) return JxServeReplyChain(request, none, 1);
     const auto instanceId = static_cast<uint64_t>(message.getint64(SQLPmn::DBAFRestoreInfoReq::kSourceInstanceId));
     const std::string database = message.getstring(SQLPmn::DBAFRestoreInfoReq::kDatabaseName);
     SQLPmn::DBLastRestoreInfo last;
@@ -82,11 +57,12 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
             chain.push_back(std::move(b));
         }
     }
+    std::reverse(chain.begin(), chain.end());
     int64_t status = db->ExecScalarInt64(
         FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",
                         {static_cast<int64_t>(instanceId), database}),
         0);
-    return ReplyVer6(request, chain, static_cast<uint64_t>(status));
+    return JxServeReplyChain(request, chain, static_cast<uint64_t>(status));
 }
 
 // The Azure form names the instance by its first number.
@@ -97,6 +73,7 @@ bool ServeAzureAFiles(JxServeRequest& request) {
         JxServeBackupsOf(*db, req.value1, req.databaseName != nullptr ? req.databaseName : "", 0);
     JxServeWireAFiles afiles;
     std::vector<SQLDbAFileBackup_ver_3_t> entries;
+    std::reverse(backups.begin(), backups.end());
     for (JxServeBackup& b : backups) entries.push_back(CommonFields<SQLDbAFileBackup_ver_3_t>(b, afiles));
     SQLDbAFileRestoreInfo_ver_3_Rsp_t reply;
     reply.count = static_cast<uint32_t>(entries.size());
@@ -157,9 +134,29 @@ bool ServeFFGInfo(JxServeRequest& request) {
 }
 
 const JxServeRegistration kArchiveFiles{
-    {kSqlAFilesReq, &ServeAFiles},           {kSqlLiveSyncAFilesReq, &ServeLiveSyncAFiles},
-    {kSqlAzureAFilesReq, &ServeAzureAFiles}, {kSqlFFGListReq, &ServeFFGList},
+    {kSqlLiveSyncAFilesReq, &ServeLiveSyncAFiles},
+    {kSqlAzureAFilesReq, &ServeAzureAFiles},
+    {kSqlFFGListReq, &ServeFFGList},
     {kSqlFFGInfoReq, &ServeFFGInfo},
 };
 
 }  // namespace
+
+bool JxServeReplyChain(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus) {
+    JxServeWireAFiles afiles;
+    std::vector<SQLDbAFileBackup_VER6_t> entries;
+    for (JxServeBackup& b : backups) {
+        SQLDbAFileBackup_VER6_t e = CommonFields<SQLDbAFileBackup_VER6_t>(b, afiles);
+        e.startTime = b.startTime;
+        e.endTime = b.endTime;
+        e.firstLsn = b.firstLsn.data();
+        e.lastLsn = b.lastLsn.data();
+        e.backupSize = b.backupSize;
+        entries.push_back(e);
+    }
+    SQLDbAFileRestoreInfo_VER6_Rsp_t reply;
+    reply.count = static_cast<uint32_t>(entries.size());
+    reply.backups = entries.empty() ? nullptr : entries.data();
+    reply.chainStatus = chainStatus;
+    return JxServeReply(request, kSqlAFilesRsp, reply);
+}

@@ -8,6 +8,12 @@
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
+struct JxServeRequest;
+
+// Answers a chain request (reply 0x1e000119) with `backups` in the order
+// given and the chain status; false when the reply could not be sent.
+bool JxServeReplyChain(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus);
+
 // Keeps the entry lists of one reply; the entries point into the archive
 // files they were made from, which must outlive the reply.
 class JxServeWireAFiles {

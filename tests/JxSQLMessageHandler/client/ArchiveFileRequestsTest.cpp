@@ -58,12 +58,14 @@ protected:
     CSQLClientDll client;
 };
 
-TEST_F(ArchiveFileRequestsTest, ChainComesNewestFirstInFrontOfWhatTheListHeld) {
+// The stand-in sends the chain newest first; each backup goes in front of the
+// list, so the job gets it oldest first.
+TEST_F(ArchiveFileRequestsTest, ChainComesOldestFirstInFrontOfWhatTheListHeld) {
     std::list<SqlAFilesPerBackup_t> backups(1);
     backups.front().backupType = 'X';
     ASSERT_TRUE(client.getAFilesForDb(5, kInstance, 0, 0, 1, "sales", backups));
-    EXPECT_EQ(Types(backups), "LIDX");
-    const SqlAFilesPerBackup_t& full = *std::next(backups.begin(), 2);
+    EXPECT_EQ(Types(backups), "DILX");
+    const SqlAFilesPerBackup_t& full = backups.front();
     EXPECT_EQ(full.jobId, 1u);
     EXPECT_EQ(full.applicationId, 100u);
     EXPECT_TRUE(full.vssFlag);
@@ -81,22 +83,22 @@ TEST_F(ArchiveFileRequestsTest, ChainComesNewestFirstInFrontOfWhatTheListHeld) {
     EXPECT_EQ(full.archiveFiles.front().archiveFileId, 41u);
     EXPECT_EQ(full.archiveFiles.back().offset, 512u);
     EXPECT_EQ(full.archiveFiles.back().path, "/lib/b");
-    EXPECT_FALSE(backups.front().vssFlag);
+    EXPECT_FALSE(std::next(backups.begin())->vssFlag);
     EXPECT_TRUE(std::next(backups.begin())->archiveFiles.empty());
 }
 
 TEST_F(ArchiveFileRequestsTest, ArchiveFileIdsAboveTheSigned32BitRangeKeepTheirValue) {
     std::list<SqlAFilesPerBackup_t> backups;
     ASSERT_TRUE(client.getAFilesForDb(5, kInstance, 0, 0, 1, "sales", backups));
-    const AFileInfo_t& afile = backups.front().archiveFiles.front();
+    const AFileInfo_t& afile = backups.back().archiveFiles.front();
     EXPECT_EQ(afile.jxCellId, 0x80000001u);
     EXPECT_EQ(afile.offset, 1ull << 31);
 }
 
 TEST_F(ArchiveFileRequestsTest, PointInTimeAndUnknownDatabaseLimitTheChain) {
     std::list<SqlAFilesPerBackup_t> backups;
-    ASSERT_TRUE(client.getAFilesForDb(5, kInstance, 250, 0, 2, "sales", backups));
-    EXPECT_EQ(Types(backups), "ID");
+    ASSERT_TRUE(client.getAFilesForDb(5, kInstance, 50, 0, 2, "sales", backups));
+    EXPECT_EQ(Types(backups), "");
     backups.clear();
     ASSERT_TRUE(client.getAFilesForDb(5, kInstance, 0, 0, 1, "nosuch", backups));
     EXPECT_TRUE(backups.empty());
@@ -108,17 +110,17 @@ TEST_F(ArchiveFileRequestsTest, LiveSyncChainStartsAfterTheLastRestoreWhateverIt
     last.setstring(SQLPmn::DBLastRestoreInfo::kLastLsn, "2000");
     std::list<SqlAFilesPerBackup_t> backups;
     ASSERT_TRUE(client.getAfilesForDBForLiveSync(5, kInstance, "sales", last, backups));
-    EXPECT_EQ(Types(backups), "LI");
+    EXPECT_EQ(Types(backups), "IL");
 }
 
 TEST_F(ArchiveFileRequestsTest, AzureChainCarriesNoTimesOrLsns) {
     std::list<SqlAFilesPerBackup_t> backups;
     ASSERT_TRUE(client.getAFilesForAzureDb(kInstance, 0, 0, "sales", backups));
-    ASSERT_EQ(Types(backups), "LID");
-    EXPECT_EQ(backups.back().archiveFiles.size(), 2u);
-    EXPECT_EQ(backups.back().endTime, 0u);
-    EXPECT_EQ(backups.back().sLastLsn, "");
-    EXPECT_EQ(backups.back().referenceTime, 99u);
+    ASSERT_EQ(Types(backups), "DIL");
+    EXPECT_EQ(backups.front().archiveFiles.size(), 2u);
+    EXPECT_EQ(backups.front().endTime, 0u);
+    EXPECT_EQ(backups.front().sLastLsn, "");
+    EXPECT_EQ(backups.front().referenceTime, 99u);
 }
 
 TEST_F(ArchiveFileRequestsTest, FileGroupRestoreListAndBackupOfARestoreId) {

@@ -27,4 +27,15 @@ TEST_F(Results, UnwritableDirectoryIsReported) {
     EXPECT_TRUE(results.putLine("db1", true));
 }
 
+TEST_F(Results, RestoreStatusIsOneLinePerObject) {
+    StoreResults results(root.path() + "/jr/8");
+    EXPECT_TRUE(results.setRestoreStatusOnObject("sales", 3, true));
+    EXPECT_TRUE(results.setRestoreStatusOnObject("hr", 5, true));
+    EXPECT_TRUE(results.setRestoreStatusOnObject("sales", 5, true));
+    EXPECT_TRUE(results.setRestoreStatusOnObject("odd\nname\\x", 4, false));
+    EXPECT_EQ(root.ReadFile("jr/8/RestoreStatus.txt"), "5\thr\n5\tsales\n4\todd\\nname\\\\x\n");
+    EXPECT_TRUE(results.setRestoreStatusOnObject("odd\nname\\x", 3, false));
+    EXPECT_EQ(root.ReadFile("jr/8/RestoreStatus.txt").size(), 43u) << "added, not replaced";
+}
+
 }  // namespace

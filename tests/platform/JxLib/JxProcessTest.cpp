@@ -1,7 +1,9 @@
 // The process runner: exit status, captured output, program table, bound.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "JxLib/JxProcess.h"
 #include "WzUtils/WzClock.h"
@@ -59,6 +61,41 @@ TEST_F(Process, ProgramThatClosesItsOutputIsStillBounded) {
     std::string out;
     std::string err;
     EXPECT_EQ(JxProcess::system("detach", out, err, 2), -1);
+}
+
+TEST_F(Process, KeptChildIsReapedWhenItEnds) {
+    JxProcess::SetProgramPath("quick", Script("quick", "exit 7"));
+    std::string err;
+    const pid_t pid = JxProcess::StartChild("quick", err, false);
+    ASSERT_GT(pid, 0) << err;
+    int code = -1;
+    while (!JxProcess::ChildEnded(pid, &code)) WZSLEEP_InTeRnAl(10);
+    EXPECT_EQ(code, 7);
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "already reaped";
+}
+
+TEST_F(Process, KeptChildStartsWithAnEmptyEnvironmentWhenAsked) {
+    const std::string marker = root.File("env.txt");
+    JxProcess::SetProgramPath("envdump", Script("envdump", "echo \"[$JX_PLATFORM_ROOT]\" > " + marker));
+    std::string err;
+    const pid_t pid = JxProcess::StartChild("envdump", err, true);
+    ASSERT_GT(pid, 0) << err;
+    while (!JxProcess::ChildEnded(pid)) WZSLEEP_InTeRnAl(10);
+    EXPECT_EQ(root.ReadFile("env.txt"), "[]\n");
+}
+
+TEST_F(Process, KeptChildThatCannotRunIsReportedAndRunningOneIsEnded) {
+    JxProcess::SetProgramPath("gone", root.path() + "/bin/gone");
+    std::string err;
+    EXPECT_EQ(JxProcess::StartChild("gone", err, true), -1);
+    EXPECT_NE(err.find("cannot execute"), std::string::npos);
+
+    JxProcess::SetProgramPath("hang", Script("hang", "exec sleep 30"));
+    const pid_t pid = JxProcess::StartChild("hang", err, false);
+    ASSERT_GT(pid, 0);
+    EXPECT_FALSE(JxProcess::ChildEnded(pid));
+    EXPECT_TRUE(JxProcess::EndChild(pid, SIGTERM, 5));
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "ended and reaped";
 }
 
 }  // namespace

@@ -81,10 +81,19 @@ TEST_F(JobPrograms, BadCommandLineStartsNoJob) {
     EXPECT_TRUE(Journal().empty());
 }
 
-TEST_F(JobPrograms, RestoreProgramRegistersTheRestore) {
-    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77"), 0) << lastError;
+TEST_F(JobPrograms, RestoreProgramRunsTheJobAndExitsWithItsStatus) {
+    // No restore options for this task: the job runs, fails and says so.
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77"), 4) << lastError;
     EXPECT_EQ(RegisteredOk(), "true");
     EXPECT_EQ(Journal().at(0).Get("restoreTaskId"), "77");
+    auto completes = jobmanager::JobJournalReader::WithOp(Journal(), "complete");
+    ASSERT_EQ(completes.size(), 1u);
+    EXPECT_EQ(completes[0].Get("status"), "2");
+
+    JobRegistration::SetRegistrationFailure(5);
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -rt 77"), 1);
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -bogus"), 2);
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "--help"), 0);
 }
 
 }  // namespace

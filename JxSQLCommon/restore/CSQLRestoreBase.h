@@ -1,0 +1,326 @@
+// CSQLRestoreBase: the restore job, one object per restore job process.
+//
+// A restore program (or a dump-restore subclass) constructs it and calls
+// startRestore with the parsed command line. The job then reads its task
+// options and restore options, fetches the backup chain of every database
+// from the central server, orders the databases (master, msdb, model first;
+// the others by the job id of their full backup), restores each database
+// backup by backup through the virtual device while a data-transfer thread
+// feeds it from the pipeline, brings the databases online and reports the
+// job's status to the job manager.
+//
+// The virtual operations keep one slot order, which the dump-restore
+// classes extend; operations that belong to restores this platform does not
+// carry out yet (snapshot reverts, mounts, clones, recovery points) log that
+// they are not available and fail, so a job that needs one fails clearly
+// before it changes anything.
+//
+// Threads: the job runs on its program's thread; while one backup is being
+// restored a data-transfer thread feeds the pipeline, and touches only the
+// transfer handler. No operation takes a lock of the job object.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "JXSnapHandler/SMVolSnapInfo.h"
+#include "JobResults/RestoreStatus.h"
+#include "JxSQLCommon/jobbase/CSQLBase.h"
+#include "JxSQLCommon/records/AppMessages.h"
+#include "JxSQLCommon/records/SqlRestoreRecords.h"
+#include "JxSQLCommon/records/SqlSnapshotRecords.h"
+#include "JxSnapRestoreHandler/SnapCopyRestoreHandler.h"
+#include "JxSnapRestoreHandler/SnapRestoreHandlerCallback.h"
+#include "WzUtils/CWzError.h"
+
+class CsqlDMO;
+class EvRstTask;
+class RestoreOptionsParser;
+namespace databrowse {
+class BrowseRequest;
+}  // namespace databrowse
+namespace SQLPmn {
+class AttachDBMsg;
+}  // namespace SQLPmn
+// Records of the snapshot restores, defined where those restores live.
+struct SqlSnapJobDetails_t;
+struct GetArchFileInfoForSnapJob_Ret_t;
+struct SnapBackupInfo_t;
+
+class CSQLRestoreBase : public CSQLBase, public SnapRestoreHandlerCallback {
+public:
+    // Job status codes given to the job manager at the end of a job.
+    static constexpr int kJobCompleted = 1;
+    static constexpr int kJobFailed = 2;
+    static constexpr int kJobCompletedWithErrors = 3;
+    static constexpr int kJobKilled = 4;
+
+    CSQLRestoreBase();
+    ~CSQLRestoreBase() override;
+    CSQLRestoreBase(const CSQLRestoreBase&) = delete;
+    CSQLRestoreBase& operator=(const CSQLRestoreBase&) = delete;
+
+    // ---- Virtual operations, in slot order --------------------------------
+    // The restore sequence: options, chains, order, then exactly one of the
+    // clone, revert and per-database paths (CSQLRestoreSequence.cpp).
+    virtual bool restore70();
+    virtual bool revertDBS(std::list<SqlRestoreDbInfo_t>& dbs);
+    // The per-database loop (CSQLRestoreDatabases.cpp).
+    virtual bool restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs);
+    // One database's chain, oldest backup first (CSQLRestoreDatabase.cpp).
+    virtual bool restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain);
+    // Recovery-only restores (CSQLRestoreRecovery.cpp).
+    virtual bool doDbRecoverOnly(SqlRestoreDbInfo_t& db, bool omitFileGroup, bool forceRecovery, bool ffgRecovery);
+    virtual bool recoverDbsOnly(std::list<SqlRestoreDbInfo_t>& dbs);
+    // Hooks around one backup's restore (CSQLRestoreHooks.cpp).
+    virtual void initializeForPreFFGRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual void initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual void initializeForPostDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual bool prepareForRestore();
+    // One backup through the virtual device, to disk or into SQL Server.
+    virtual bool restoreVDIBackupToDisk(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual bool restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup,
+                                  const std::list<std::string>& names, const std::list<std::string>& selected);
+    virtual bool restoreVSSBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual bool restoreSnapBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
+    virtual bool createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, void* recoveryPoint);
+    virtual bool CheckIfAllVolumesCanCreateTestClone(void* record);
+    virtual bool downloadMetadata(uint64_t snapJobId, uint64_t appId, uint64_t backupDomainId,
+                                  GetArchFileInfoForSnapJob_Ret_t& archiveInfo);
+    virtual bool downloadMetadata(uint64_t clientId, SqlSnapJobDetails_t& details,
+                                  GetArchFileInfoForSnapJob_Ret_t& archiveInfo);
+    virtual bool downloadMetadataFromIndexCache(uint64_t snapJobId, uint64_t appId, uint64_t backupDomainId,
+                                                GetArchFileInfoForSnapJob_Ret_t& archiveInfo);
+    virtual bool downloadMetadataFromIndex(uint64_t snapJobId, uint64_t appId, uint64_t backupDomainId,
+                                           GetArchFileInfoForSnapJob_Ret_t& archiveInfo);
+    virtual bool getDBInfoFromMetadata(std::string bcdPath, std::string writerPath, std::string folder,
+                                       SQLPmn::AttachDBMsg& message,
+                                       const std::map<std::string, SqlSMVolInfo>& volumes);
+    virtual bool getDBFilePathsFromMetadata(std::string bcdPath, std::string writerPath, std::string database,
+                                            std::vector<std::string>& paths);
+    // Restore options and chains (the options and chain files).
+    virtual bool getRestoreOptions();
+    virtual bool getAFilesToRestore(bool unused, SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain);
+    virtual bool getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain);
+    virtual CWzError AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>& dbs);
+    virtual bool getFFGAFileRestoreInfo(uint64_t restoreId);
+    // SQL Server service control and user modes (CSQLRestoreService.cpp).
+    virtual bool stopSSA();
+    virtual bool startSSA();
+    virtual bool stopSqlServer();
+    virtual bool startSqlServer();
+    virtual bool isSqlAgentServiceStopped();
+    virtual void getNameofNamedInstance(std::string& name);
+    virtual bool activateSingleUserMode();
+    virtual bool activateMultiUserMode(SqlRestoreDbInfo_t& db);
+    virtual bool isStopSSARequired(SqlRestoreDbInfo_t& db);
+    virtual bool getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>& dbs, std::list<std::string>& files,
+                                        std::list<SqlFFGRestoreInfo_t>& infoList);
+    virtual bool restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs);
+    virtual bool getAFileRestoreInfoList(std::list<uint64_t>& restoreIds, std::list<std::string>& files,
+                                         std::list<SqlFFGRestoreInfo_t>& infoList);
+    virtual bool getFFGAFileRestoreInfo(uint64_t restoreId, std::list<std::string>& files,
+                                        std::list<SqlFFGRestoreInfo_t>& infoList);
+    // The data-transfer thread of one backup and its progress interval.
+    virtual bool transferData();
+    virtual int64_t getUpdateIntervalSecs();
+    virtual bool validateIfRevertPossible();
+    virtual bool checkIfSystemDbsArePresent();
+    virtual bool getBackupJobAppId(uint32_t type, uint64_t& jobId, uint64_t& appId, uint64_t& cellId,
+                                   std::list<SqlAFilesPerBackup_t>& backups);
+    virtual bool revertJob(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& dbNames);
+    virtual bool RevertJobV2(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& dbNames);
+    virtual bool generateRestoreMapFile(SqlRestoreDbInfo_t& db, bool snapshot);
+    // Per-object status in the job results (CSQLRestoreStatus.cpp).
+    virtual void SetRestoreStatus(std::string objectName, RESTORE_STATUS_STRING_MAPPING status);
+    virtual void SetRestoreStatusForFFG(RESTORE_STATUS_STRING_MAPPING status);
+    virtual bool attachToSQLServer();
+    virtual bool getBCDAndWriterXML(std::string folder, std::string& bcdName, std::string& writerName);
+    virtual bool addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg& message);
+    virtual bool downloadMetadata(std::string database, int kind, uint64_t jobId, SnapBackupInfo_t& info);
+    virtual bool getAttachMessageForDB(SqlRestoreDbInfo_t db, std::string& xml);
+    virtual bool CleanupSnapBackupRestoreOnSource(std::string databaseName, bool dropSource);
+    virtual bool doCopyAndAttachDatabaseOnDestination(SqlRestoreDbInfo_t db);
+    virtual bool CopyDatabaseFilesToDestination(SqlRestoreDbInfo_t db, std::string& errorText);
+    // Out-of-place snapshot set-up shared by every job (CSQLRestoreSnapSetup.cpp).
+    virtual void readSnapDestinationRestoreOptionsIfPresent();
+    virtual bool isDatabaseFileStream(std::string fileName);
+    virtual void CheckForMultiStreamRestore();
+    virtual bool getAFilesForMountDatabase(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain,
+                                           int instanceId, unsigned int toTime);
+    virtual bool GetMountDrive(SMVolSnapInfo* info, std::string sourceVolume, std::string& mountedDrive);
+    // Cloud restores do nothing on this platform (CSQLRestoreCloud.cpp).
+    virtual bool restoreAzure();
+    virtual bool restoreAws();
+    virtual bool restoreOnpremToAws();
+    virtual void GetAfilesForAllDatabases();
+    virtual int getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest* request);
+    virtual int browseShareFolder(std::string folder);
+    virtual bool OnRestoreFile(std::string source, std::string destination);
+    virtual bool OnRestoreMultiFiles(std::list<std::string>& sources, std::string destination);
+    virtual bool OnCreateJRTempDirectory(std::string& folder);
+    virtual bool OnGetPhysicalFileSize(std::string path, uint64_t& size);
+    virtual bool OnGetFileStreamFiles(std::string database, std::list<std::string>& files);
+    virtual bool OnGetFileStreamFiles_V2(std::string database, std::list<std::string>& files);
+    virtual bool TranslatePath(const char* sourcePath, std::string& mountPath, uint64_t unused,
+                               std::string databaseName);
+    // Live sync (CSQLRestoreLiveSync.cpp).
+    virtual bool InitializeLiveSyncJob(EvRstTask& task, std::string& error);
+    virtual bool UpdateDBLiveSyncStatus(std::string dbName);
+    virtual bool GetSnapJobDetailsFromBackupList(uint32_t type, SqlSnapJobDetails_t& details,
+                                                 std::list<SqlAFilesPerBackup_t>& backups);
+    virtual void modifyRestoreOptions();
+    virtual bool CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t& db);
+    virtual bool GetSnapJobIdForDatabase(SqlRestoreDbInfo_t& db, uint64_t& snapJobId);
+    virtual bool OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>& dbs);
+    virtual bool GetCloneTaskOptions();
+    virtual bool GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>& dbs);
+    virtual bool PerformVssOperationForBLRestore(SqlRestoreDbInfo_t& db);
+    virtual bool PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t& db);
+    virtual bool InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t& db, bool start);
+    virtual bool restoreFromOnPremToAzureOrManagedAzure(std::string databaseName, std::string newName);
+    virtual bool setupStagingForExport(std::string database, std::string& stagingInstance,
+                                       std::string& stagingDatabase);
+    virtual void handleExportFailure(std::string database, std::string stagingInstance,
+                                     std::string stagingDatabase, bool dropped);
+    virtual void cleanupDBFromStagingInstance(std::string database, std::string stagingInstance,
+                                              std::string stagingDatabase);
+    virtual bool updateByteTransferredInRestoreJobDetails(std::vector<unsigned long long>& lastCounts);
+    // (the destructor takes its slots here)
+    virtual bool MountDbSnap(databrowse::BrowseRequest* request, uint64_t& mountId);
+    virtual bool RevertVSSSnap(GetArchFileInfoForSnapJob_Ret_t& archiveInfo, uint64_t id, std::string& error);
+    virtual bool GetSnapBackupInfo(databrowse::BrowseRequest* request, SnapBackupInfo_t& info);
+    virtual bool addClonedDBsToDonotBackupSC(std::list<std::string>& names, std::list<uint64_t>& ids);
+    virtual bool removeClonedDBsFromDoNotBackupSC(std::list<std::string>& names);
+    // Runs the whole job and reports its end (CSQLRestoreStart.cpp).
+    virtual bool startRestore(RestoreOptionsParser& parser);
+    virtual bool startAzureRestore(RestoreOptionsParser& parser);
+    virtual bool startAwsRestore(RestoreOptionsParser& parser);
+    virtual bool GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest* request);
+    virtual bool PrepareRestoreOptionsForRP();
+    virtual bool GetSnapVolumeInformation();
+    virtual bool UpdateMountPathAndReserveTime();
+    virtual bool CreateCloneForRecoveryPoint();
+    virtual bool GetBackupInformationFromRequest(SqlRestoreDbInfo_t& db);
+    virtual bool CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, void* recoveryPoint);
+    virtual bool InitializeCloneOperation();
+    virtual bool GetAttachXmlMessage(std::string& xml);
+    virtual bool DoCloneOperation();
+    virtual bool PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t& db, bool recover);
+    virtual bool DoUserImpersonation(uint64_t clientId);
+
+    // The status the job reported to the job manager at its end (one of
+    // kJob*); 0 while it has reported none (initialisation failed).
+    int getReportedJobStatus() const { return m_reportedJobStatus; }
+
+    // ---- Order rule and helpers of the sequence ---------------------------
+    // Orders databases by the job id of their full backup, oldest first.
+    static bool SortDbInfoBackupJob(const SqlRestoreDbInfo_t& a, const SqlRestoreDbInfo_t& b);
+    // Puts master, msdb and model first (each when present) and drops
+    // tempdb when any of them is there.
+    static void RectifyDBOrderForRestore(std::list<SqlRestoreDbInfo_t>& dbs);
+    static bool isSystemDb_predicate(const SqlRestoreDbInfo_t& db);
+    bool IsRestoreToDiskLogShipping() const;
+    // Last restore points of restore-to-disk log shipping.
+    CWzError RecordLastRestorePointForRTD(const std::string& db, unsigned long& point);
+    CWzError GetLastRestorePointForRTD(const std::string& db, unsigned long& point);
+    CWzError GetLastRestorePointForLiveSync(const std::string& db, std::string& info);
+
+protected:
+    // The target name of a database: its new name, else its name.
+    static std::string TargetName(const SqlRestoreDbInfo_t& db);
+    // Whether the job-control client asked the job to stop.
+    bool QuitRequested();
+    // Logs that an operation of a restore this platform does not carry out
+    // was asked for, and tells the job manager; answers false.
+    bool NotAvailable(const char* operation);
+    // The owner that files SQL Server writes must belong to (the setting
+    // "sSQLServerUser", default "mssql").
+    std::string SqlServerUser();
+    // The job status the counters give when the sequence returned `result`
+    // (which turns false when no database was restored).
+    int JobStatusFromCounters(bool& result) const;
+    // Closes the job results and reports the status (4 when the job manager
+    // asked the job to stop); answers `result`.
+    bool CompleteJob(int status, bool result);
+    bool StartCloudRestore(RestoreOptionsParser& parser, bool azure);
+    // Connects the management layer to the job's instance with the job's
+    // SQL login.
+    bool InitializeDmo(CsqlDMO& dmo);
+    // The restore stage folder: the GUI's, the setting's, or the job-results
+    // directory when neither is set or the chosen one does not exist.
+    std::string ChooseStageFolder();
+    // Switches of the data-transfer handler and the chain requests.
+    void ReadIgnoreArchiveFileOffset();
+    void ReadNzdstHandling();
+    // Counters, per-object status and job-manager reports of one database
+    // that failed, was left out because the job stops, or was skipped with a
+    // critical pending cause.
+    void RecordFailedDatabase(const std::string& target);
+    void RecordSkippedDatabase(const std::string& target);
+    void SkipDatabase(const std::string& target, int cause);
+    // The final recovery of a restored chain (by instance version and
+    // database); answers the database's result.
+    bool FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& target, bool chainResult);
+    // Runs a service command through the process runner: its exit code
+    // (-1 when it could not run) and its output.
+    int RunServiceCommand(const std::string& command, std::string& output);
+    // End of the loop: unmounts, closes the pipeline, detaches the clients.
+    void FinishRestoreLoop();
+
+    SqlRestoreTaskOptions_t m_restoreOptions;
+    std::list<SqlRestoreDbInfo_t> m_restoreDbList;
+    bool m_isLastBackupOfChain = false;
+    bool m_isFirstBackupOfChain = false;
+    SqlFFGRestoreInfo_t m_ffgRestoreInfo;
+    bool m_stopSqlAgent = false;
+    bool m_stopSqlServer = false;
+    bool m_singleUserMode = false;
+    bool m_revertRestore = false;
+    bool m_fullRestoredByRevert = false;
+    bool m_diffRestoredByRevert = false;
+    bool m_restoreToDisk = false;
+    std::string m_dumpLocation;
+    bool m_verifyOnly = false;
+    bool m_restoreToDiskAttach = false;
+    std::string m_skipBackupTypes;
+    bool m_snapStagedOnSource = false;
+    bool m_snapCopyToDestination = false;
+    SqlSnapFileMapInfo_t m_snapFileMap;
+    uint64_t m_nzdstHandling = 0;
+    uint64_t m_disableAuxCopyRestore = 0;
+    uint64_t m_disableRestoreOptimization = 0;
+    bool m_cloneEnvironment = false;
+    uint64_t m_updateIntervalSecs = 0;
+    bool m_multiStreamRestore = true;
+    bool m_vsaBackupMount = false;
+    bool m_azureRestoreJob = false;
+    bool m_awsRestoreJob = false;
+    SnapCopyRestoreHandler m_snapCopyRestoreHandler;
+    std::map<std::string, SqlSMVolInfo> m_mountedVolumeMap;
+    SMVolSnapInfo m_mountedSnapInfo;
+    bool m_applessRestore = false;
+    bool m_liveSyncRestore = false;
+    std::map<std::wstring, App::LiveSyncReplicationInfo> m_liveSyncReplicationInfo;
+    bool m_impersonated = false;
+    uint64_t m_totalBytesToRestore = 0;
+    bool m_appendRestartInQuery = false;
+    uint32_t m_singleUserServerPid = 0;
+    bool m_destinationAzure = false;
+    bool m_destinationAzureManaged = false;
+    bool m_destinationAws = false;
+
+    // Job-context counters of this job's databases (they decide the status).
+    uint64_t m_failedDbCount = 0;
+    uint64_t m_restoredDbCount = 0;
+    // Set when a restore or recovery failed in a way that must stop the job
+    // after the current database ("System.IO.FileNotFoundException").
+    bool m_stopJob = false;
+    // The instance's date format (1 month-day-year, 2 day-month-year, other
+    // year-month-day), read before the databases are restored.
+    uint64_t m_dateFormat = 0;
+    int m_reportedJobStatus = 0;
+};

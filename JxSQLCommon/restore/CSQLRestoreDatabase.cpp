@@ -1,0 +1,193 @@
+// CSQLRestoreBase: the restore of one database from its backup chain,
+// oldest backup first, then its final recovery and, when the options ask
+// for it, its move to another instance.
+#include <strings.h>
+
+#include <ctime>
+
+#include "JXAppMgr/Instance.h"
+#include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/CsqlDMO.h"
+
+namespace {
+
+constexpr int kCauseDatabaseExists = 0x1E000151;
+constexpr int kCauseDropConnections = 0x1E000161;
+constexpr uint64_t kLastVersionWithoutSystemRecovery = 8;
+constexpr const char* kNoOverwriteText =
+    "Skipping Restore because the user has not selected unconditional overwrite option.";
+
+// Backup methods of snapshot and VSS backups, which this platform cannot restore.
+bool IsSnapshotMethod(uint64_t method) { return method == 1 || method == 2 || method == 3 || method == 5; }
+
+const char* BackupKindText(uint32_t type) { return type == kBackupTypeDifferential ? "differential" : "log"; }
+
+}  // namespace
+
+bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) {
+    std::string target = TargetName(db);
+    const std::string nameBeforeSuffix = target;
+    if ((m_destinationAzure || m_destinationAzureManaged) && !m_azureRestoreJob) {
+        target += "_" + std::to_string(static_cast<long long>(std::time(nullptr)));
+        db.newDbName = target;
+    }
+    bool result = true;
+    m_snapFileMap.mappedPaths.clear();
+    m_snapFileMap.sourceFolders.clear();
+    m_snapFileMap.destinationFolders.clear();
+    const uint64_t flags = m_restoreOptions.optionFlags;
+
+    if (!m_applessRestore) {
+        CsqlDMO dmo;
+        if (!InitializeDmo(dmo)) {
+            EV_DEBUG(m_logger, 1, "Failed to initialize SQL server. Check if SQL Services [%s] are offline.",
+                     m_sServername.c_str());
+            return false;
+        }
+        if ((flags & kRstOverwrite) == 0 && !m_verifyOnly && !m_restoreToDisk) {
+            if (dmo.isDatabaseExists(target)) {
+                EV_ERROR(m_logger, "%s", kNoOverwriteText);
+                if (m_pRstJobClnt) {
+                    *m_pRstJobClnt << kNoOverwriteText;
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDatabaseExists);
+                }
+                return false;
+            }
+            EV_DEBUG(m_logger, 1, "Database [%s] does not exist", target.c_str());
+        }
+        if ((flags & kRstDropDbConnections) != 0 && dmo.isDatabaseStandby(m_sServername, target)) {
+            if (!dmo.dropAllConnectionsToDb(m_sServername, target)) {
+                EV_ERROR(m_logger,
+                         "Failed to drop connections to database [%s] during restore. Please close all connections "
+                         "manually and re-run restore.",
+                         target.c_str());
+                if (m_pRstJobClnt) {
+                    *m_pRstJobClnt << target.c_str();
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDropConnections);
+                }
+                return false;
+            }
+            EV_DEBUG(m_logger, 1, "Successfully dropped connections to database [%s] during restore.",
+                     target.c_str());
+        }
+    }
+
+    JXPlatformInfo settings;
+    int64_t restoreFilter = 0;
+    int64_t ignoreErrorType = 0;
+    (void)settings.getNumber("MSSQLAgent", "nSQLRestoreFilter", &restoreFilter);  // absent: 0, nothing skipped
+    (void)settings.getNumber("MSSQLAgent", "nIgnoreSQLRestoreError", &ignoreErrorType);
+
+    bool stopped = false;
+    const size_t count = chain.size();
+    size_t index = 0;
+    for (SqlAFilesPerBackup_t& backup : chain) {
+        ++index;
+        if (QuitRequested()) {
+            EV_ERROR(m_logger, "Stop requested; the restore of database [%s] ends before backup [%zu] of [%zu].",
+                     target.c_str(), index, count);
+            result = false;
+            stopped = true;
+            break;
+        }
+        m_isFirstBackupOfChain = index == 1;
+        m_isLastBackupOfChain = index == count;
+        const bool full = backup.backupType == kBackupTypeFull;
+        if ((flags & kRstSkipFull) != 0 && full) continue;
+        if ((flags & kRstOnlyFull) != 0 && !full) {
+            EV_DEBUG(m_logger, 1, "Skipping %s backup because [Restore Only Full Backup] option is set.",
+                     BackupKindText(backup.backupType));
+            continue;
+        }
+        if (m_revertRestore && full && m_fullRestoredByRevert) {
+            EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
+            continue;
+        }
+        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert) {
+            EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
+            continue;
+        }
+        if (IsSnapshotMethod(backup.backupMethod) || backup.vssFlag) {
+            EV_ERROR(m_logger, "Restore from Backup method [%d] is not supported on Unix.",
+                     static_cast<int>(backup.backupMethod));
+            return false;
+        }
+        if (static_cast<int64_t>(backup.backupType) == restoreFilter) {
+            EV_DEBUG(m_logger, 1, "nSQLRestoreFilter is set to [%ld] skipping restoring backup of type [%d]",
+                     static_cast<long>(restoreFilter), static_cast<int>(backup.backupType));
+            continue;
+        }
+        if (m_restoreToDisk) {
+            // Every backup must reach the disk: one that failed keeps the
+            // database failed even when a later one succeeds.
+            if (!restoreVDIBackupToDisk(db, backup)) {
+                result = false;
+                if (IsRestoreToDiskLogShipping()) break;
+                continue;
+            }
+            if (IsRestoreToDiskLogShipping()) {
+                unsigned long point = static_cast<unsigned long>(backup.endTime);
+                CWzError err = RecordLastRestorePointForRTD(target, point);
+                if (err.IsError()) {
+                    EV_ERROR(m_logger, "Failed to record the last restore point of [%s]: %s", target.c_str(),
+                             err.AsString().c_str());
+                }
+            }
+            continue;
+        }
+        if (!restoreVDIBackup(db, backup, {}, {})) {
+            if (static_cast<int64_t>(backup.backupType) == ignoreErrorType) {
+                EV_DEBUG(m_logger, 1,
+                         "nIgnoreSqlRestoreError is set to [%ld] ignoring error during restore of backup type [%d]",
+                         static_cast<long>(ignoreErrorType), static_cast<int>(backup.backupType));
+                continue;
+            }
+            result = false;
+            break;
+        }
+    }
+    if (m_restoreToDisk || stopped) return result;
+
+    result = FinalRecovery(db, target, result);
+    if (!result) return false;
+
+    const SqlSnapDestinationInstance_t& destination = m_restoreOptions.snapDestination;
+    if (destination.instanceId != 0 && destination.instanceId != m_restoreOptions.sourceInstanceId) {
+        std::string sourceName;
+        (void)MsSqlInstance(m_restoreOptions.sourceInstanceId).getInstanceName(sourceName);  // checked by DetachDB
+        CsqlDMO dmo;
+        std::string error;
+        if (!dmo.DetachDB(sourceName, target, error)) {
+            EV_ERROR(m_logger, "Failed to detach DB from source instance with error [%s].", error.c_str());
+            return false;
+        }
+        if (!doCopyAndAttachDatabaseOnDestination(db)) return false;
+    }
+    if (!m_azureRestoreJob && !m_awsRestoreJob && (m_destinationAzure || m_destinationAzureManaged)) {
+        result = restoreFromOnPremToAzureOrManagedAzure(nameBeforeSuffix, target);
+    }
+    return result;
+}
+
+bool CSQLRestoreBase::FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& target, bool chainResult) {
+    const uint64_t flags = m_restoreOptions.optionFlags;
+    const bool leaveUnrecovered = (flags & (kRstNoRecovery | kRstStandby)) != 0;
+    if (m_sqlMajorVersion <= kLastVersionWithoutSystemRecovery) {
+        if (chainResult && !isSystemDb(db.databaseId) && !leaveUnrecovered) {
+            return doDbRecoverOnly(db, false, false, false);
+        }
+        return chainResult;
+    }
+    if (strcasecmp(target.c_str(), "model") == 0 || strcasecmp(target.c_str(), "msdb") == 0) {
+        // These must come back online whatever happened to their chain, but
+        // a failed chain keeps the database failed.
+        const bool recovered = doDbRecoverOnly(db, false, false, false);
+        if (m_stopSqlAgent) (void)startSSA();  // does nothing on this platform
+        return chainResult && recovered;
+    }
+    if (chainResult && !leaveUnrecovered) return doDbRecoverOnly(db, false, false, false);
+    return chainResult;
+}

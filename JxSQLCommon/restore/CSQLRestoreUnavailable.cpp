@@ -1,0 +1,230 @@
+// CSQLRestoreBase: the snapshot, revert, mount, clone, recovery-point and
+// file-group operations that this platform does not carry out yet. Each one
+// logs that it is not available, tells the job manager, and fails, so a job
+// that needs one ends failed before anything is detached or restored.
+#include "JxSQLCommon/restore/CSQLRestoreBase.h"
+
+bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Revert to snapshot"); }
+
+bool CSQLRestoreBase::restoreVSSBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {
+    return NotAvailable("Restore from a VSS backup");
+}
+
+bool CSQLRestoreBase::restoreSnapBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {
+    return NotAvailable("Restore from a snapshot backup");
+}
+
+bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void*) {
+    return NotAvailable("Test environment");
+}
+
+bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
+
+bool CSQLRestoreBase::downloadMetadata(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
+    return NotAvailable("Snapshot metadata download");
+}
+
+bool CSQLRestoreBase::downloadMetadata(uint64_t, SqlSnapJobDetails_t&, GetArchFileInfoForSnapJob_Ret_t&) {
+    return NotAvailable("Snapshot metadata download");
+}
+
+bool CSQLRestoreBase::downloadMetadataFromIndexCache(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
+    return NotAvailable("Snapshot metadata download");
+}
+
+bool CSQLRestoreBase::downloadMetadataFromIndex(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
+    return NotAvailable("Snapshot metadata download");
+}
+
+bool CSQLRestoreBase::getDBInfoFromMetadata(std::string, std::string, std::string, SQLPmn::AttachDBMsg&,
+                                            const std::map<std::string, SqlSMVolInfo>&) {
+    return NotAvailable("Snapshot metadata");
+}
+
+bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::string,
+                                                 std::vector<std::string>&) {
+    return NotAvailable("Snapshot metadata");
+}
+
+bool CSQLRestoreBase::getFFGAFileRestoreInfo(uint64_t) { return NotAvailable("File and file-group restore"); }
+
+bool CSQLRestoreBase::getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>&, std::list<std::string>&,
+                                             std::list<SqlFFGRestoreInfo_t>&) {
+    return NotAvailable("File and file-group restore");
+}
+
+bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>&) {
+    return NotAvailable("File and file-group restore");
+}
+
+bool CSQLRestoreBase::getAFileRestoreInfoList(std::list<uint64_t>&, std::list<std::string>&,
+                                              std::list<SqlFFGRestoreInfo_t>&) {
+    return NotAvailable("File and file-group restore");
+}
+
+bool CSQLRestoreBase::getFFGAFileRestoreInfo(uint64_t, std::list<std::string>&, std::list<SqlFFGRestoreInfo_t>&) {
+    return NotAvailable("File and file-group restore");
+}
+
+bool CSQLRestoreBase::validateIfRevertPossible() { return NotAvailable("Revert to snapshot"); }
+
+bool CSQLRestoreBase::checkIfSystemDbsArePresent() { return NotAvailable("Revert to snapshot"); }
+
+bool CSQLRestoreBase::getBackupJobAppId(uint32_t, uint64_t&, uint64_t&, uint64_t&, std::list<SqlAFilesPerBackup_t>&) {
+    return NotAvailable("Revert to snapshot");
+}
+
+bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
+    return NotAvailable("Revert to snapshot");
+}
+
+bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
+    return NotAvailable("Revert to snapshot");
+}
+
+bool CSQLRestoreBase::generateRestoreMapFile(SqlRestoreDbInfo_t&, bool) { return NotAvailable("Restore map file"); }
+
+void CSQLRestoreBase::SetRestoreStatusForFFG(RESTORE_STATUS_STRING_MAPPING) {
+    (void)NotAvailable("File and file-group restore status");  // nothing to record without the restore
+}
+
+bool CSQLRestoreBase::attachToSQLServer() { return NotAvailable("Attach from snapshot metadata"); }
+
+bool CSQLRestoreBase::getBCDAndWriterXML(std::string, std::string&, std::string&) {
+    return NotAvailable("Attach from snapshot metadata");
+}
+
+bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
+    return NotAvailable("Do-not-back-up subclient");
+}
+
+bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
+    return NotAvailable("Snapshot metadata download");
+}
+
+bool CSQLRestoreBase::getAttachMessageForDB(SqlRestoreDbInfo_t, std::string&) {
+    return NotAvailable("Attach from snapshot metadata");
+}
+
+bool CSQLRestoreBase::CleanupSnapBackupRestoreOnSource(std::string, bool) {
+    return NotAvailable("Out-of-place snapshot restore");
+}
+
+bool CSQLRestoreBase::doCopyAndAttachDatabaseOnDestination(SqlRestoreDbInfo_t) {
+    return NotAvailable("Out-of-place snapshot restore");
+}
+
+bool CSQLRestoreBase::CopyDatabaseFilesToDestination(SqlRestoreDbInfo_t, std::string& errorText) {
+    errorText = "Out-of-place snapshot restore is not available on this platform.";
+    return NotAvailable("Out-of-place snapshot restore");
+}
+
+bool CSQLRestoreBase::isDatabaseFileStream(std::string) { return false; }
+
+bool CSQLRestoreBase::getAFilesForMountDatabase(SqlRestoreDbInfo_t, std::list<SqlAFilesPerBackup_t>&, int,
+                                                unsigned int) {
+    return NotAvailable("Mount for live browse");
+}
+
+bool CSQLRestoreBase::GetMountDrive(SMVolSnapInfo*, std::string, std::string&) {
+    return NotAvailable("Mount for live browse");
+}
+
+int CSQLRestoreBase::getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest*) {
+    (void)NotAvailable("Mount for live browse");  // the failure is the result below
+    return 1;
+}
+
+int CSQLRestoreBase::browseShareFolder(std::string) {
+    (void)NotAvailable("Mount for live browse");  // the failure is the result below
+    return 1;
+}
+
+bool CSQLRestoreBase::OnRestoreFile(std::string, std::string) { return NotAvailable("Snapshot copy restore"); }
+
+bool CSQLRestoreBase::OnRestoreMultiFiles(std::list<std::string>&, std::string) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::OnCreateJRTempDirectory(std::string&) { return NotAvailable("Snapshot copy restore"); }
+
+bool CSQLRestoreBase::OnGetPhysicalFileSize(std::string, uint64_t&) { return NotAvailable("Snapshot copy restore"); }
+
+bool CSQLRestoreBase::OnGetFileStreamFiles(std::string, std::list<std::string>&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::OnGetFileStreamFiles_V2(std::string, std::list<std::string>&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
+    return NotAvailable("Mount for live browse");
+}
+
+bool CSQLRestoreBase::GetSnapJobDetailsFromBackupList(uint32_t, SqlSnapJobDetails_t&,
+                                                      std::list<SqlAFilesPerBackup_t>&) {
+    return NotAvailable("Revert to snapshot");
+}
+
+bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }
+
+bool CSQLRestoreBase::GetSnapJobIdForDatabase(SqlRestoreDbInfo_t&, uint64_t&) { return NotAvailable("Clone"); }
+
+bool CSQLRestoreBase::OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
+
+bool CSQLRestoreBase::GetCloneTaskOptions() { return NotAvailable("Clone"); }
+
+bool CSQLRestoreBase::GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
+
+bool CSQLRestoreBase::PerformVssOperationForBLRestore(SqlRestoreDbInfo_t&) { return true; }
+
+bool CSQLRestoreBase::PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t&, bool) { return true; }
+
+bool CSQLRestoreBase::MountDbSnap(databrowse::BrowseRequest*, uint64_t&) {
+    return NotAvailable("Mount for live browse");
+}
+
+bool CSQLRestoreBase::RevertVSSSnap(GetArchFileInfoForSnapJob_Ret_t&, uint64_t, std::string&) { return true; }
+
+bool CSQLRestoreBase::GetSnapBackupInfo(databrowse::BrowseRequest*, SnapBackupInfo_t&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(std::list<std::string>&, std::list<uint64_t>&) {
+    return NotAvailable("Do-not-back-up subclient");
+}
+
+bool CSQLRestoreBase::removeClonedDBsFromDoNotBackupSC(std::list<std::string>&) {
+    return NotAvailable("Do-not-back-up subclient");
+}
+
+bool CSQLRestoreBase::GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest*) {
+    return NotAvailable("Recovery point");
+}
+
+bool CSQLRestoreBase::PrepareRestoreOptionsForRP() { return NotAvailable("Recovery point"); }
+
+bool CSQLRestoreBase::GetSnapVolumeInformation() { return NotAvailable("Recovery point"); }
+
+bool CSQLRestoreBase::UpdateMountPathAndReserveTime() { return NotAvailable("Recovery point"); }
+
+bool CSQLRestoreBase::CreateCloneForRecoveryPoint() { return NotAvailable("Recovery point"); }
+
+bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>&, void*) {
+    return NotAvailable("Clone environment");
+}
+
+bool CSQLRestoreBase::InitializeCloneOperation() { return NotAvailable("Clone environment"); }
+
+bool CSQLRestoreBase::GetAttachXmlMessage(std::string&) { return NotAvailable("Clone environment"); }
+
+bool CSQLRestoreBase::DoCloneOperation() { return NotAvailable("Clone environment"); }
+
+bool CSQLRestoreBase::PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t&, bool) { return true; }
+
+bool CSQLRestoreBase::DoUserImpersonation(uint64_t) { return NotAvailable("User impersonation"); }

@@ -1,0 +1,15 @@
+// SchedularInterfaceNet: the scheduler's options of a job's task.
+//
+// Kept in the job's task file (EvTask.h) as properties "schedulerOption<n>"
+// ("1"/"true" or "0"/"false").
+#pragma once
+
+#include <cstdint>
+
+class SchedularInterfaceNet {
+public:
+    // Option `option` of job `jobId`: 0 with `value` written (an absent
+    // option is false), EVTASK_ERR_BAD_VALUE for a text that is no boolean.
+    // `flags` is accepted and not used.
+    static int GetTaskOptionBoolean(uint64_t jobId, int option, bool& value, int flags);
+};

@@ -1,0 +1,259 @@
+// The data-transfer wait of one backup's restore: progress at every
+// interval until the transfer ends, a stop request and a stalled transfer,
+// and the progress interval setting.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <thread>
+#include <vector>
+
+#include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JXJobCtrlClient.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxSQLCommon/restore/SqlServerAccount.h"
+#include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
+#include "JxLib/JXGlobalParam.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
+#include "tests/JxSQLCommon/restore/TestRestoreJob.h"
+#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+
+namespace {
+
+using namespace vditest;
+
+constexpr uint64_t kJob = 77;
+
+// Reads after the first `freeReads` wait until the test lets them go.
+class GatedReads : public wz::ForwardingFileSystem {
+public:
+    explicit GatedReads(int freeReads) : m_freeReads(freeReads) {}
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_freeReads > 0) {
+            --m_freeReads;
+        } else {
+            m_changed.wait(lock, [&] { return m_open; });
+        }
+        lock.unlock();
+        return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+    }
+
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_freeReads;
+    bool m_open = false;
+};
+
+class CSQLRestoreTransferTest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        SqlSimServerSpec server;
+        server.name = kServer;
+        ASSERT_FALSE(sim.Create(server).IsError());
+        SqlSimDatabaseSpec db;
+        db.name = "A";
+        db.dataSize = 1024 * 1024;
+        ASSERT_FALSE(sim.AddDatabase(db).IsError());
+        SqlDataTransferHandler backup(true, 70, 7, 2, "cs", 1, 0);
+        ASSERT_TRUE(Backup(backup, "A", 'D', 1, &archives).ok);
+        ASSERT_TRUE(backup.closePipeline(1, false));
+
+        job.m_jobId = kJob;
+        job.m_updateIntervalSecs = 1;
+        job.m_pRstJobClnt = client;
+        engine.SetRestore();
+        Configure(engine, 1);
+        engine.initializeTSqlFlags();
+        engine.setLoadingState();
+        engine.addFileToRename("A", root.File("r/a.mdf"));
+        engine.addFileToRename("A_log", root.File("r/a.ldf"));
+        ASSERT_TRUE(engine.Initialize());
+        ASSERT_TRUE(engine.SetServerName(kServer, "ACopy"));
+        SqlDataTransferHandler& handler = job.m_dataTransferHandler;
+        handler.setDbName("ACopy");
+        handler.setVDIBase(&engine);
+        handler.setStreams(1);
+        handler.setRestoreArchiveFileInfoList(archives);
+    }
+
+    // Runs the job's transfer on a thread of its own, as the job's thread.
+    void StartTransfer() {
+        transfer = std::thread([this] { transferred = job.transferData(); });
+    }
+    void WaitUntilTheTransferWasStopped() {
+        while (!job.m_dataTransferHandler.getStreamWriterMap().empty() || !started()) std::this_thread::yield();
+    }
+    bool started() { return job.m_dataTransferHandler.getbSetupPipelineCompleted(); }
+
+    SqlSimInstance sim;
+    std::list<RestoreArchiveInfo> archives;
+    HookCountingJob job;
+    std::shared_ptr<RecordingRstJobClient> client = std::make_shared<RecordingRstJobClient>();
+    CJxSQLVDI engine;
+    std::thread transfer;
+    bool transferred = false;
+};
+
+TEST_F(CSQLRestoreTransferTest, ProgressIsReportedEveryIntervalUntilTheTransferEnds) {
+    GatedReads gate(1);
+    wz::ScopedFileSystem installed(gate);
+    StartTransfer();
+    while (client->updates < 3) std::this_thread::yield();  // three intervals while the reads are held
+    gate.Open();
+    transfer.join();
+    EXPECT_TRUE(transferred);
+    EXPECT_TRUE(engine.Finalize(false));
+    const uint64_t moved = job.m_dataTransferHandler.getBytesTransferred();
+    EXPECT_GT(moved, 0u);
+    EXPECT_EQ(std::accumulate(client->bytesAdded.begin(), client->bytesAdded.end(), int64_t{0}),
+              static_cast<int64_t>(moved));
+    ASSERT_FALSE(client->rcids.empty());
+    EXPECT_EQ(client->rcids.front(), static_cast<int>(archives.front().archiveFileId));
+    EXPECT_EQ(DatabaseState(sim, "ACopy"), 2);  // RESTORING, as the options asked
+}
+
+TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntilItEnded) {
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    JXJobCtrlClient control(kJob);
+    job.m_pJobCtrlClnt = &control;
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
+    StartTransfer();
+    WaitUntilTheTransferWasStopped();
+    gate.Open();
+    transfer.join();
+    job.m_pJobCtrlClnt = nullptr;
+    EXPECT_FALSE(transferred);
+    EXPECT_FALSE(engine.Finalize(true));
+    EXPECT_NE(DatabaseState(sim, "ACopy"), 1);
+    EXPECT_TRUE(client->causes.empty());
+}
+
+TEST_F(CSQLRestoreTransferTest, NoByteMovedForTheVdiTimeOutFailsAsATimeOut) {
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    job.m_vdiTimeout = 3;
+    job.m_sServername = kServer;
+    StartTransfer();
+    WaitUntilTheTransferWasStopped();
+    gate.Open();
+    transfer.join();
+    EXPECT_FALSE(transferred);
+    EXPECT_EQ(client->causes, (std::vector<int>{0x1E00012C}));
+    EXPECT_EQ(client->arguments, (std::vector<std::string>{kServer}));
+    EXPECT_FALSE(engine.Finalize(false));
+}
+
+TEST_F(CSQLRestoreTransferTest, AnIntervalThatIsNoPositiveNumberIsFiveMinutes) {
+    job.m_updateIntervalSecs = 0;  // waits 300 platform seconds at most, and returns as soon as the transfer ends
+    EXPECT_TRUE(job.transferData());
+    EXPECT_TRUE(engine.Finalize(false));
+
+    EXPECT_EQ(job.getUpdateIntervalSecs(), 300);
+    for (const char* text : {"0", "-5", "soon"}) {
+        ASSERT_TRUE(JXGlobalParam::setProperty("RecoveryUpdateSecs_81", text));
+        EXPECT_EQ(job.getUpdateIntervalSecs(), 300) << text;
+    }
+    ASSERT_TRUE(JXGlobalParam::setProperty("RecoveryUpdateSecs_81", "45"));
+    EXPECT_EQ(job.getUpdateIntervalSecs(), 45);
+}
+
+TEST_F(CSQLRestoreTransferTest, ProgressWithoutARestoreLinkIsSkipped) {
+    job.m_pRstJobClnt.reset();
+    std::vector<unsigned long long> counts(64, 0);
+    EXPECT_FALSE(job.updateByteTransferredInRestoreJobDetails(counts));
+}
+
+// The whole of one backup's restore: the archive files the chain names, the
+// files relocated into directories made for SQL Server, the database left
+// restoring for the next backup, the bytes counted.
+class CSQLRestoreOneBackupTest : public CSQLRestoreTransferTest {
+protected:
+    void SetUp() override {
+        CSQLRestoreTransferTest::SetUp();
+        account.writable.insert(dir);
+        ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("subclient", 7), "tunableBufferCount", "4"));
+        job.m_dataTransferHandler.reset();  // the job gives the handler the backup itself
+        job.m_sServername = kServer;
+        job.m_sqlMajorVersion = 15;
+        job.m_vdiTimeout = 3000;
+        db.sDbName = "A";
+        db.newDbName = "ACopy2";
+        db.databaseId = 9;
+        db.relocationList = {"A", "A_log"};
+        db.newFiles = {dir + "/a.mdf", dir + "/a.ldf"};
+        backup.backupType = 'D';
+        backup.applicationId = 7;
+        for (const RestoreArchiveInfo& a : archives) {
+            backup.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, ""});
+        }
+    }
+
+    FakeSqlServerAccount account;
+    ScopedSqlServerAccount installed{account};
+    const std::string dir = root.path() + "/relocated/copy";
+    SqlRestoreDbInfo_t db;
+    SqlAFilesPerBackup_t backup;
+};
+
+TEST_F(CSQLRestoreOneBackupTest, ItIsRestoredUnderANewNameIntoItsRelocatedFiles) {
+    ASSERT_TRUE(job.restoreVDIBackup(db, backup, {}, {}));
+    EXPECT_EQ(job.preHooks, 1);
+    EXPECT_EQ(job.postHooks, 1);
+    EXPECT_EQ(DatabaseState(sim, "ACopy2"), 2);  // RESTORING: the chain goes on
+    EXPECT_EQ(ReadAll(dir + "/a.mdf"), ReadAll(DataFiles(sim, "A").front()));
+    EXPECT_GT(job.m_bytesRestored, 0u);
+    EXPECT_TRUE(job.m_dataTransferHandler.getStreamWriterMap().empty());
+    EXPECT_TRUE(client->causes.empty());
+}
+
+TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSqlServerIsGoneAfterwards) {
+    // The statement fails (another database of that name, no REPLACE), and
+    // SQL Server has stopped, so it cannot be asked whether the database was
+    // left in single-user mode.
+    SqlSimDatabaseSpec other;
+    other.name = "B";
+    ASSERT_FALSE(sim.AddDatabase(other).IsError());
+    db.newDbName = "B";
+    job.m_restoreOptions.optionFlags = kRstDropDbConnections;
+    ASSERT_FALSE(sim.SetServiceRunning(false).IsError());
+    EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
+    EXPECT_EQ(job.preHooks, 1);
+    EXPECT_EQ(job.postHooks, 1);
+    EXPECT_TRUE(job.m_dataTransferHandler.getStreamWriterMap().empty());
+    EXPECT_EQ(job.m_bytesRestored, 0u);
+}
+
+TEST_F(CSQLRestoreOneBackupTest, ToDiskTheBackupBecomesFilesBelowTheLocationUnlessItsTypeIsSkipped) {
+    job.m_restoreToDisk = true;
+    job.m_dumpLocation = root.path() + "/dump";
+    ASSERT_TRUE(job.restoreVDIBackupToDisk(db, backup));
+    std::vector<std::string> names;
+    ASSERT_EQ(wz::Fs().ReadDirectory(root.path() + "/dump/ACopy2", names), 0);
+    EXPECT_EQ(names.size(), 1u);
+    EXPECT_GT(job.m_bytesRestored, 0u);
+    EXPECT_EQ(DatabaseState(sim, "ACopy2"), -1);  // nothing reached SQL Server
+
+    job.m_skipBackupTypes = "LD";
+    job.m_dumpLocation = "relative/dump";  // not even looked at for a skipped type
+    EXPECT_TRUE(job.restoreVDIBackupToDisk(db, backup));
+    job.m_skipBackupTypes.clear();
+    EXPECT_FALSE(job.restoreVDIBackupToDisk(db, backup));
+    job.m_dumpLocation = root.path() + "/dump/../elsewhere";
+    EXPECT_FALSE(job.restoreVDIBackupToDisk(db, backup));
+}
+
+}  // namespace

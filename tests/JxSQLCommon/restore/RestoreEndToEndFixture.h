@@ -1,0 +1,124 @@
+// A whole restore job against real backups: a simulated instance
+// vditest::kServer (id 8) with a database "Sales" of two data files, backups
+// taken through the engine and the pipeline into the disk library, the
+// central-server stand-in knowing those backups and the restore task 77,
+// and the service scripts of the instance.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+#include <vector>
+
+#include "JXAppMgr/AppModel.h"
+#include "JxCommandLineParser/RestoreOptionsParser.h"
+#include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
+#include "tests/JxSQLCommon/restore/ServiceScripts.h"
+#include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
+
+class RestoreEndToEnd : public jxtest::CentralServerTest {
+protected:
+    static constexpr uint64_t kInstanceId = 8;
+    static constexpr uint64_t kTask = 77;
+    static constexpr uint64_t kSubclient = 1234;
+    static constexpr const char* kInstance = vditest::kServer;  // where the harness backs up
+
+    void SetUp() override {
+        CentralServerTest::SetUp();
+        SqlSimServerSpec server;
+        server.name = kInstance;
+        ASSERT_FALSE(sim.Create(server).IsError());
+        SqlSimDatabaseSpec db;
+        db.name = "Sales";
+        db.dataSize = dataSize;
+        ASSERT_FALSE(sim.AddDatabase(db).IsError());
+        SqlSimFileSpec extra;
+        extra.database = "Sales";
+        extra.fileGroup = "PRIMARY";
+        extra.logicalName = "Sales2";
+        extra.size = 256 * 1024;
+        ASSERT_FALSE(sim.AddFile(extra).IsError());
+        const std::string object = AppModel::ObjectName("instance", kInstanceId);
+        ASSERT_TRUE(AppModel::Set(object, "name", kInstance));
+        ASSERT_TRUE(AppModel::Set(object, "serverType", "DataBase Engine"));
+        ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("subclient", kSubclient), "instanceId", "8"));
+        InstallServiceScripts(root, kInstance);
+        task.sourceInstanceId = kInstanceId;
+        task.destinationInstanceId = kInstanceId;
+        task.optionFlags = 0;
+        task.databases = {"Sales"};
+        account.writable = {root.File("moved"), root.path() + "/moved"};
+    }
+
+    // Changes `pages` pages of Sales at `timeMs` (ms since 1970).
+    void Change(uint32_t pages, uint64_t seed, int64_t timeMs = 0) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({"Sales", pages, seed, "", timeMs}).IsError());
+    }
+
+    // Backs Sales up as job `jobId` ending at `endTime` (seconds) and tells
+    // the central server.
+    void Take(char type, uint64_t jobId, uint64_t endTime, int streams = 1) {
+        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
+        std::list<RestoreArchiveInfo> archives;
+        vditest::Outcome o = vditest::Backup(handler, "Sales", type, streams, &archives);
+        ASSERT_TRUE(o.ok) << o.text;
+        ASSERT_TRUE(handler.closePipeline(1, false));
+        JxServeBackup b;
+        b.instanceId = kInstanceId;
+        b.database = "Sales";
+        b.jobId = jobId;
+        b.applicationId = kSubclient;
+        b.backupType = type;
+        b.startTime = endTime;
+        b.endTime = endTime;
+        b.backupSize = 4096;
+        for (const RestoreArchiveInfo& a : archives) {
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
+        }
+        JxServePutBackup(b);
+    }
+
+    // Restore as "Copy" with every file moved under the root.
+    void RelocateToCopy() {
+        const char sep = '\x12';
+        auto entry = [&](const std::string& logical, const std::string& file) {
+            return std::string("Sales") + sep + "Copy" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
+        };
+        task.relocations = {entry("Sales", "copy.mdf"), entry("Sales2", "copy2.ndf"), entry("Sales_log", "copy.ldf")};
+    }
+
+    std::vector<std::string> Contents(const std::string& database) {
+        std::vector<std::string> out;
+        for (const std::string& p : vditest::DataFiles(sim, database)) out.push_back(vditest::ReadAll(p));
+        return out;
+    }
+
+    // Runs the job: its result, and the status it reported.
+    bool Run(uint64_t jobId, int* status = nullptr) {
+        CSQLRestoreBase job;
+        return Run(job, jobId, status);
+    }
+    bool Run(CSQLRestoreBase& job, uint64_t jobId, int* status = nullptr) {
+        JxServePutRestoreTask(kTask, task);
+        const std::string id = std::to_string(jobId);
+        const std::string token = id + ":1:1";
+        const char* args[] = {"jxsqlrestore", "-j", id.c_str(), "-token", token.c_str(), "-rt", "77"};
+        RestoreOptionsParser parser;
+        EXPECT_TRUE(parser.parse(7, args).IsSuccess());
+        const bool result = job.startRestore(parser);
+        if (status != nullptr) *status = job.getReportedJobStatus();
+        return result;
+    }
+
+    uint64_t dataSize = 512 * 1024;  // of Sales' primary file, set before SetUp
+    SqlSimInstance sim;
+    JxServeRestoreTask task;
+    FakeSqlServerAccount account;
+    ScopedSqlServerAccount installed{account};
+};

@@ -1,0 +1,210 @@
+// Whole restore jobs over real backups: chains to a new name with
+// relocation, points in time, standby and recovery-only follow-ups, and
+// broken chains.
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+
+#include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournalReader.h"
+#include "JxLib/JXGlobalParam.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/SqlSimService.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+
+namespace {
+
+using vditest::DatabaseState;
+
+TEST_F(RestoreEndToEnd, FullDifferentialAndLogsToANewNameMatchTheSource) {
+    const std::vector<std::string> before = Contents("Sales");
+    Take('D', 100, 1000, 2);
+    Change(5, 1);
+    Take('I', 200, 2000);
+    Change(3, 2);
+    Take('L', 300, 3000);
+    Change(4, 3);
+    Take('L', 400, 4000);
+    const std::vector<std::string> source = Contents("Sales");
+    ASSERT_NE(source, before);
+
+    RelocateToCopy();
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Contents("Copy"), source);
+    EXPECT_EQ(Contents("Sales"), source);  // the source is untouched
+    EXPECT_EQ(vditest::DataFiles(sim, "Copy")[0], root.File("moved/copy.mdf"));
+}
+
+TEST_F(RestoreEndToEnd, PointInTimeBetweenTwoLogsGivesTheContentAtThatTime) {
+    Take('D', 100, 1000);
+    Change(3, 1, 1500 * 1000LL);
+    Take('L', 200, 2000);
+    Change(2, 2, 2500 * 1000LL);
+    const std::vector<std::string> atThreeThousand = Contents("Sales");
+    Change(4, 3, 3500 * 1000LL);
+    Take('L', 300, 4000);
+    ASSERT_NE(Contents("Sales"), atThreeThousand);
+
+    RelocateToCopy();
+    task.optionFlags = kRstPointInTime;
+    task.pointInTime = 3000;
+    ASSERT_TRUE(Run(42));
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Contents("Copy"), atThreeThousand);
+}
+
+TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
+    // Backups end at real times: a later job asks for what ended after the
+    // last restore of the database.
+    const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+    Take('D', 100, now - 30);
+    Change(3, 1);
+    Take('L', 200, now - 20);
+    const std::vector<std::string> afterFirstLog = Contents("Sales");
+
+    RelocateToCopy();
+    task.optionFlags = kRstStandby;
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    ASSERT_TRUE(Run(42));
+    bool readOnly = false;
+    EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(readOnly);
+    EXPECT_FALSE(vditest::ReadAll(root.File("moved/undo.dat")).empty());
+    EXPECT_EQ(Contents("Copy"), afterFirstLog);
+
+    Change(2, 2);
+    Take('L', 300, now + 60);
+    task.optionFlags = kRstStandby | kRstOverwrite;
+    int status = 0;
+    ASSERT_TRUE(Run(43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    EXPECT_EQ(Contents("Copy"), Contents("Sales"));
+}
+
+TEST_F(RestoreEndToEnd, NoRecoveryThenARecoveryOnlyTaskEndsOnline) {
+    Take('D', 100, 1000);
+    Change(3, 1);
+    Take('L', 200, 2000);
+    RelocateToCopy();
+    task.optionFlags = kRstNoRecovery;
+    ASSERT_TRUE(Run(42));
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_RESTORING);
+
+    task.optionFlags = kRstRecoveryOnly;
+    int status = 0;
+    ASSERT_TRUE(Run(43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Contents("Copy"), Contents("Sales"));
+}
+
+TEST_F(RestoreEndToEnd, GapBetweenLogsIsRefusedWithTheEngineText) {
+    Take('D', 100, 1000);
+    Change(3, 1);
+    Take('L', 200, 2000);
+    Change(3, 2);
+    {
+        // A log backup the central server never hears of leaves a gap.
+        SqlDataTransferHandler handler(true, 250, 7, 2, "cs", 1, 0);
+        ASSERT_TRUE(vditest::Backup(handler, "Sales", 'L', 1).ok);
+        ASSERT_TRUE(handler.closePipeline(1, false));
+    }
+    Change(3, 3);
+    Take('L', 300, 3000);
+
+    RelocateToCopy();
+    int status = 0;
+    EXPECT_FALSE(Run(42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_RESTORING);
+    auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                       "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.back().Get("cause"), "0x1e00012b");
+    ASSERT_FALSE(causes.back().List("args").empty());
+    EXPECT_NE(causes.back().List("args").back().find("too recent to apply"), std::string::npos)
+        << causes.back().List("args").back();
+}
+
+TEST_F(RestoreEndToEnd, MasterRestoreRunsTheSingleUserServerAndBringsTheServiceBack) {
+    SqlDataTransferHandler handler(true, 100, 7, 2, "cs", 1, 0);
+    std::list<RestoreArchiveInfo> archives;
+    ASSERT_TRUE(vditest::Backup(handler, "master", 'D', 1, &archives).ok);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    JxServeBackup b;
+    b.instanceId = kInstanceId;
+    b.database = "master";
+    b.jobId = 100;
+    b.applicationId = kSubclient;
+    b.endTime = 1000;
+    for (const RestoreArchiveInfo& a : archives) {
+        b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                  a.offset, ""});
+    }
+    JxServePutBackup(b);
+
+    task.databases = {"master"};
+    task.optionFlags = kRstOverwrite;
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    bool active = false;
+    bool singleUser = true;
+    ASSERT_TRUE(SqlSimService(sim).IsActive(active).IsSuccess());
+    ASSERT_TRUE(SqlSimService(sim).IsSingleUser(singleUser).IsSuccess());
+    EXPECT_TRUE(active);
+    EXPECT_FALSE(singleUser);
+    EXPECT_EQ(DatabaseState(sim, "master"), SQLDB_STATE_ONLINE);
+    EXPECT_NE(root.ReadFile("chown.log").find("mssql:mssql"), std::string::npos);
+    // Every process the job started has been reaped.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+// A job asked to stop while its log backup is transferred.
+struct StopDuringTransferJob : CSQLRestoreBase {
+    void initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) override {
+        CSQLRestoreBase::initializeForPreDBRestore(db, backup);
+        if (backup.backupType == kBackupTypeLog) JXJobCtrlClient::requestStop(m_jobId);
+    }
+};
+
+size_t ThreadCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+class RestoreEndToEndLarge : public RestoreEndToEnd {
+protected:
+    void SetUp() override {
+        dataSize = 32 * 1024 * 1024;
+        RestoreEndToEnd::SetUp();
+    }
+};
+
+TEST_F(RestoreEndToEndLarge, StopDuringTheTransferEndsTheJobKilledAndLeavesTheDatabaseRestoring) {
+    JXGlobalParam::setProperty("RecoveryUpdateSecs_81", "1");
+    Take('D', 100, 1000, 2);
+    Change(2048, 1);  // 16 MiB of log: a transfer longer than the progress interval
+    Take('L', 200, 2000);
+    RelocateToCopy();
+    const size_t threadsBefore = ThreadCount();
+    StopDuringTransferJob job;
+    int status = 0;
+    EXPECT_FALSE(Run(job, 42, &status));
+    EXPECT_EQ(status, 4);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_RESTORING);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    auto statuses = vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt");
+    EXPECT_EQ(statuses, "3\tCopy\n");
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// What a restore job asks the management layer around its restores.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimServerInfo.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+class CsqlDMORestore : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        SqlSimServerSpec server;
+        server.name = "srv1/prod";
+        ASSERT_TRUE(sim.Create(server).IsSuccess());
+        SqlSimDatabaseSpec sales;
+        sales.name = "sales";
+        sales.state = SQLDB_STATE_STANDBY;
+        sales.userAccess = "SINGLE_USER";
+        ASSERT_TRUE(sim.AddDatabase(sales).IsSuccess());
+        ASSERT_TRUE(dmo.initialize("srv1/prod"));
+    }
+    SqlSimInstance sim;
+    CsqlDMO dmo;
+};
+
+TEST_F(CsqlDMORestore, DateFormatOfTheInstance) {
+    unsigned long format = 0;
+    ASSERT_TRUE(dmo.getDateFormat("srv1/prod", format));
+    EXPECT_EQ(format, 1u);
+    ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty("dateFormat", "DMY").IsSuccess());
+    ASSERT_TRUE(dmo.getDateFormat("srv1/prod", format));
+    EXPECT_EQ(format, 2u);
+    ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty("dateFormat", "julian").IsSuccess());
+    EXPECT_FALSE(dmo.getDateFormat("srv1/prod", format));
+}
+
+TEST_F(CsqlDMORestore, DatabaseFactsAndModes) {
+    EXPECT_TRUE(dmo.isDatabaseExists("SALES"));
+    EXPECT_FALSE(dmo.isDatabaseExists("nosuch"));
+    EXPECT_TRUE(dmo.isDatabaseStandby("srv1/prod", "sales"));
+    EXPECT_FALSE(dmo.isDatabaseStandby("srv1/prod", "msdb"));
+    std::string group;
+    std::string replica;
+    EXPECT_FALSE(dmo.isDatabaseInAvailableGroup("sales", group, replica));
+    SqlSimAvailabilityGroupSpec ag;
+    ag.name = "ag1";
+    ASSERT_TRUE(sim.AddAvailabilityGroup(ag).IsSuccess());
+    ASSERT_TRUE(sim.JoinAvailabilityGroup("ag1", "sales").IsSuccess());
+    EXPECT_TRUE(dmo.isDatabaseInAvailableGroup("sales", group, replica));
+    EXPECT_EQ(group, "ag1");
+
+    EXPECT_TRUE(dmo.dropAllConnectionsToDb("srv1/prod", "sales"));
+    EXPECT_FALSE(dmo.dropAllConnectionsToDb("srv1/prod", "nosuch"));
+    EXPECT_TRUE(dmo.SetDatabaseInMultiUserMode("srv1/prod", "sales"));
+    EXPECT_FALSE(dmo.SetDatabaseInMultiUserMode("srv1/prod", "nosuch"));
+}
+
+TEST_F(CsqlDMORestore, DetachKeepsTheFilesAndRefusesSystemDatabases) {
+    std::string error;
+    EXPECT_FALSE(dmo.DetachDB("srv1/prod", "master", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(dmo.DetachDB("srv1/prod", "sales", error)) << error;
+    EXPECT_FALSE(dmo.isDatabaseExists("sales"));
+    int64_t count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
+        if (entry.path().filename().string().rfind("sales", 0) == 0) ++count;
+    }
+    EXPECT_EQ(count, 2) << "data and log file stay";
+}
+
+}  // namespace
