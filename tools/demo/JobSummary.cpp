@@ -2,9 +2,11 @@
 #include "tools/demo/JobSummary.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "JxJobClient/JobJournalReader.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "WzUtils/PlatformRoot.h"
 
 namespace {
 
@@ -62,7 +64,7 @@ JobSummary SummarizeJob(uint64_t jobId, const std::string& level, const JobProgr
     uint64_t restoredBytes = 0;
     for (const jobmanager::JournalEntry& e : *entries) {
         if (e.op == "setActiveFile" || e.op == "setCurrentDatabase") AddOnce(s.databases, e.Get("value"));
-        if (e.op == "setUnCompBytesSoFar") restoredBytes = std::max(restoredBytes, Number(e.Get("value")));
+        if (e.op == "setUncompBytes2Add") restoredBytes += Number(e.Get("value"));
         if (e.op == "setPendingCause") {
             s.cause = e.Get("cause");
             s.causeArgs = e.List("args");
@@ -76,6 +78,15 @@ JobSummary SummarizeJob(uint64_t jobId, const std::string& level, const JobProgr
     const bool isRestore = JobJournalReader::WithOp(*entries, "registerJob").empty() ||
                            JobJournalReader::WithOp(*entries, "registerJob").front().Get("kind") != "backup";
     s.bytes = isRestore ? restoredBytes : CommittedBytes(jobId);
+    if (isRestore) {
+        // A restore names its databases in its status file, one "<status>\t<name>" a line.
+        std::ifstream statuses(wz::PlatformPath("jobresults/" + std::to_string(jobId) + "/RestoreStatus.txt"));
+        std::string line;
+        while (std::getline(statuses, line)) {
+            const size_t tab = line.find('\t');
+            if (tab != std::string::npos) AddOnce(s.databases, line.substr(tab + 1));
+        }
+    }
     return s;
 }
 

@@ -1,6 +1,7 @@
 // JobSummary: what the job manager saw of one job, read back from its
-// journal (databases, final status, cause) and from the disk library (the
-// bytes a backup wrote), with the wall time its launcher measured.
+// journal (databases, final status, cause, the bytes a restore read), from
+// the disk library (the bytes a backup committed) and from a restore's status
+// file (its databases), with the wall time its launcher measured.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,7 @@ struct JobSummary {
     std::string StatusText() const;
 };
 
-// Reads the journal of `jobId`; `bytes` of a backup are its committed
-// pieces in the disk library, of a restore what it reported transferred.
+// Reads what `jobId` left behind.
 JobSummary SummarizeJob(uint64_t jobId, const std::string& level, const JobProgramRun& run);
 
 // One line a job: id, level, databases, bytes, time, throughput, status.

@@ -13,13 +13,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
 #include "JxLib/MangleHostName.h"
-#if __has_include("JxSQLCommon/restore/RestoreOptionBits.h")
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
-#else
-inline constexpr uint64_t kRstPointInTime = 0x8;
-inline constexpr uint64_t kRstStandby = 0x80;
-inline constexpr uint64_t kRstOverwrite = 0x2;
-#endif
 #include "JxSession/jxsTargets.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -193,10 +187,10 @@ JobSummary RoundTrip::Restore(uint64_t jobId, uint64_t taskId, const std::string
     return m_jobs.back();
 }
 
-std::vector<std::string> RoundTrip::Contents(const std::string& database, bool withLog) const {
+std::vector<std::string> RoundTrip::Contents(const std::string& database) const {
     std::vector<std::string> out;
     for (const DatabaseFile& f : FilesOf(database)) {
-        if (!f.log || withLog) out.push_back(ReadAll(f.path));
+        if (!f.log) out.push_back(ReadAll(f.path));
     }
     return out;
 }
@@ -237,7 +231,7 @@ int RoundTrip::RunDemo(FILE* out) {
     // backup takes: the first is before it, the second a second after it.
     change(16, 3);
     const uint64_t pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 1;
-    const std::vector<std::string> atPointInTime = Contents(kDatabase, false);
+    const std::vector<std::string> atPointInTime = Contents(kDatabase);
     change(24, 4, static_cast<int64_t>(pointInTime + 1) * 1000);
     step("16 + 24 pages changed, log backup", Backup(4, 'L'));
     if (!ok) {
@@ -246,7 +240,7 @@ int RoundTrip::RunDemo(FILE* out) {
         PrintJobSummaries(out, m_jobs);
         return 1;
     }
-    const std::vector<std::string> source = Contents(kDatabase, true);
+    const std::vector<std::string> source = Contents(kDatabase);
 
     const std::string copy = std::string(kDatabase) + "Copy";
     const std::string standby = std::string(kDatabase) + "Standby";
@@ -256,10 +250,10 @@ int RoundTrip::RunDemo(FILE* out) {
                   static_cast<unsigned long long>(pointInTime));
     step(what, Restore(6, 2, standby, wz::PlatformPath("restored/standby"), pointInTime, true));
 
-    const bool sameFiles = Contents(copy, true) == source;
-    const bool samePoint = Contents(standby, false) == atPointInTime && atPointInTime != Contents(kDatabase, false);
+    const bool sameFiles = Contents(copy) == source;
+    const bool samePoint = Contents(standby) == atPointInTime && atPointInTime != Contents(kDatabase);
     std::fprintf(out, "\nComparison:\n");
-    std::fprintf(out, "  %s (%s) against %s: %zu files %s\n", copy.c_str(), State(copy).c_str(), kDatabase,
+    std::fprintf(out, "  %s (%s) against %s: %zu data files %s\n", copy.c_str(), State(copy).c_str(), kDatabase,
                  source.size(), sameFiles ? "equal byte for byte" : "DIFFERENT");
     std::fprintf(out, "  %s (%s) against %s at %llu: data files %s\n", standby.c_str(), State(standby).c_str(),
                  kDatabase, static_cast<unsigned long long>(pointInTime),

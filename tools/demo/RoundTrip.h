@@ -63,9 +63,9 @@ public:
     JobSummary Restore(uint64_t jobId, uint64_t taskId, const std::string& newName, const std::string& folder,
                        uint64_t pointInTime, bool standby, bool overwrite = false);
 
-    // The bytes of each of a database's files (data files, then the log),
-    // by file id; empty when it has none.
-    std::vector<std::string> Contents(const std::string& database, bool withLog) const;
+    // The bytes of each of a database's data files, by file id; empty when
+    // it has none. (A log file is not compared: a restore writes its own.)
+    std::vector<std::string> Contents(const std::string& database) const;
     // Its state text ("ONLINE", "STANDBY", ...), empty when unknown.
     std::string State(const std::string& database) const;
 
