@@ -138,7 +138,8 @@ TEST_F(RoundTripTest, MissingLogArchiveFileFailsTheRestoreNamingTheBackup) {
     std::string args;
     for (const std::string& a : restore.causeArgs) args += a + "|";
     EXPECT_FALSE(restore.cause.empty());
-    EXPECT_NE(args.find(std::to_string(files[0].id.archiveFileId)), std::string::npos) << args;
+    EXPECT_NE(args.find("Archive file " + std::to_string(files[0].id.archiveFileId)), std::string::npos) << args;
+    EXPECT_NE(args.find("type L of database [Shop] by job 2"), std::string::npos) << args;
     EXPECT_NE(trip.State("ShopCopy"), "ONLINE");
 }
 
