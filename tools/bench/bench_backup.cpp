@@ -5,8 +5,8 @@
 //   bench_backup [--runs N] [--size-mb N] [--databases M] [--dir SCRATCH-DIR]
 //
 // Under a scratch platform root the round trip's set-up (tools/demo/
-// RoundTrip.h) makes a database of --size-mb (default 1024) in three data
-// files. Each run times: cp of the data files with sync (the disk's own
+// RoundTrip.h) makes a database of --size-mb (default 1024) in data files of
+// at most 256 MB. Each run times: cp of the data files with sync (the disk's own
 // ceiling); a full backup job on 2, 4 and 1 streams (each job commits, which
 // syncs its archive files); a restore job of the last of them under a new
 // name; and cp of the copied files back with sync. Ratios are cp's time over
@@ -181,7 +181,9 @@ int main(int argc, char** argv) {
 
     wz::SetPlatformRoot(dir + "/root");
     RoundTrip trip(Programs(), sizeMb * 1024 * 1024);
-    if (trip.SetUp().IsError()) return std::fprintf(stderr, "bench_backup: platform set-up failed\n"), 1;
+    if (CWzError err = trip.SetUp(); err.IsError()) {
+        return std::fprintf(stderr, "bench_backup: platform set-up failed: %s\n", err.GetMessage().c_str()), 1;
+    }
     const std::string paths = QuotedDataFiles();
     const double mb = static_cast<double>(sizeMb);
 
@@ -194,14 +196,15 @@ int main(int argc, char** argv) {
     bench::Figure cpBack{"cp back with sync", "MB/s", {}};
     bench::Figure restore{"restore job of the 1-stream backup", "MB/s", {}};
     bench::Figure restoreRatio{"restore (x cp back)", "ratio", {}};
-    bench::Figure backupMemory{"peak memory, backup job program", "MiB", {}};
+    bench::Figure backupMemory{"peak memory, backup job program, 1 stream", "MiB", {}};
+    bench::Figure backupMemory4{"peak memory, backup job program, 4 streams", "MiB", {}};
     bench::Figure restoreMemory{"peak memory, restore job program", "MiB", {}};
     uint64_t job = 10;
     for (int run = 0; run < runs; ++run) {
         const double cp = TimedCopy(paths, dir + "/cp");
         if (cp < 0) return std::fprintf(stderr, "bench_backup: cp failed\n"), 1;
         double seconds[5] = {};
-        long peak = 0;
+        long peak[5] = {};
         for (int streams : {2, 4, 1}) {
             DropArchiveFiles();
             trip.SetDataStreams(streams);
@@ -210,7 +213,7 @@ int main(int argc, char** argv) {
                                     static_cast<unsigned long long>(job), dir.c_str()), 1;
             }
             seconds[streams] = trip.LastRun().seconds;
-            peak = std::max(peak, trip.LastRun().peakRssKb);
+            peak[streams] = trip.LastRun().peakRssKb;
         }
         if (trip.Restore(++job, 1, "ShopCopy", dir + "/restored", 0, false, true).status != 1) {
             return std::fprintf(stderr, "bench_backup: restore job %llu failed (root %s/root)\n",
@@ -233,14 +236,15 @@ int main(int argc, char** argv) {
         cpBack.runs.push_back(mb / back);
         restore.runs.push_back(mb / restored);
         restoreRatio.runs.push_back(back / restored);
-        backupMemory.runs.push_back(static_cast<double>(peak) / 1024.0);
+        backupMemory.runs.push_back(static_cast<double>(peak[1]) / 1024.0);
+        backupMemory4.runs.push_back(static_cast<double>(peak[4]) / 1024.0);
         restoreMemory.runs.push_back(static_cast<double>(restorePeak) / 1024.0);
     }
     const std::string title = "bench_backup: job programs on a " + std::to_string(sizeMb) + " MB database, " +
                               std::to_string(runs) + " run(s)";
     bench::Print(title.c_str(), {cpRate, backup1, backup2, backup4, ratio1, fourOverOne, cpBack, restore,
-                                 restoreRatio, backupMemory, restoreMemory});
-    std::printf("peak memory on a 64 MB database: backup job %.1f MiB, restore job %.1f MiB\n",
+                                 restoreRatio, backupMemory, backupMemory4, restoreMemory});
+    std::printf("peak memory on a 64 MB database: backup job (1 stream) %.1f MiB, restore job %.1f MiB\n",
                 static_cast<double>(small.backupKb) / 1024.0, static_cast<double>(small.restoreKb) / 1024.0);
     std::fflush(stdout);
     DropArchiveFiles();

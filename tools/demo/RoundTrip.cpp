@@ -91,17 +91,20 @@ RoundTrip::~RoundTrip() {
 }
 
 CWzError RoundTrip::SetUp() {
-    // Half of the data in the primary file group, the rest in two files of
-    // the ARCHIVE group; sizes in whole pages.
+    // The data in at least three files of equal size, one in the PRIMARY
+    // file group and the others in ARCHIVE; sizes in whole pages.
     const uint64_t page = SqlSimChanges::kPageSize;
-    const uint64_t primary = std::max<uint64_t>(m_dataBytes / 2 / page, 16) * page;
-    const uint64_t archive = std::max<uint64_t>(m_dataBytes / 4 / page, 16) * page;
+    const uint64_t maxFile = SqlSimInstance::kMaxFileSize;
+    const uint64_t files = std::max<uint64_t>(3, (m_dataBytes + maxFile - 1) / maxFile);
+    const uint64_t fileSize = std::max<uint64_t>(m_dataBytes / files / page, 16) * page;
     std::ostringstream description;
     description << "instance " << kInstance << " version=16.0.4105.2\n"
-                << "database " << kDatabase << " recovery=full data=" << primary << "\n"
-                << "filegroup " << kDatabase << " ARCHIVE\n"
-                << "file " << kDatabase << " ARCHIVE " << kDatabase << "_2025 size=" << archive << "\n"
-                << "file " << kDatabase << " ARCHIVE " << kDatabase << "_2026 size=" << archive << "\n";
+                << "database " << kDatabase << " recovery=full data=" << fileSize << "\n"
+                << "filegroup " << kDatabase << " ARCHIVE\n";
+    for (uint64_t i = 1; i < files; ++i) {
+        description << "file " << kDatabase << " ARCHIVE " << kDatabase << "_archive" << i << " size=" << fileSize
+                    << "\n";
+    }
     if (CWzError err = SqlSimApplyDescription(description.str()); err.IsError()) return err;
 
     const std::string instance = AppModel::ObjectName("instance", kInstanceId);

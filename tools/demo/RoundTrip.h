@@ -3,8 +3,8 @@
 // them.
 //
 // Under the current platform root it makes a simulated instance with one
-// user database in the FULL recovery model (two file groups, three data
-// files and a log), the backup domain's model of it (instance 7, subclient
+// user database in the FULL recovery model (two file groups, three or more
+// data files and a log), the backup domain's model of it (instance 7, subclient
 // 1234 of backup domain 2), the settings that lead the jobs to the central
 // server's stand-in, and an in-process host serving that stand-in and the
 // plug-in on loopback. Then each step is one job program run, and what
@@ -38,7 +38,8 @@ public:
     static constexpr uint64_t kSubclient = 1234;
     static constexpr const char* kDatabase = "Shop";
 
-    // `dataBytes`: the size of the database's three data files together.
+    // `dataBytes`: the size of the database's data files together (three
+    // files, more when a file would pass the simulated instance's limit).
     RoundTrip(RoundTripPrograms programs, uint64_t dataBytes);
     ~RoundTrip();
     RoundTrip(const RoundTrip&) = delete;
