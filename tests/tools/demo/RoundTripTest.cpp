@@ -156,12 +156,19 @@ TEST_F(RoundTripTest, StopRequestDuringABackupEndsTheJobWithoutACommittedSet) {
         if (!transferring) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_TRUE(transferring);
-    ASSERT_TRUE(JXJobCtrlClient::requestStop(1, 0));
+    constexpr int kKillOperation = 1;
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(1, kKillOperation));
     const JobProgramRun run = job.Wait();
     EXPECT_EQ(run.exitStatus, 0);
+    // How long the job took, for the record (no timed assertion).
+    RecordProperty("jobSeconds", std::to_string(run.seconds));
 
-    // The job reports itself terminated, and nothing claims success.
+    // The journal shows the request with its control operation, then the
+    // job reporting itself terminated; nothing claims success.
     const auto entries = JobJournalReader::Read(1).value();
+    const auto requests = JobJournalReader::WithOp(entries, "requestStop");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Get("operation"), "1");
     const auto causes = JobJournalReader::WithOp(entries, "setPendingCause");
     ASSERT_FALSE(causes.empty());
     EXPECT_EQ(causes.back().Get("cause"), "0x1e00013a");
