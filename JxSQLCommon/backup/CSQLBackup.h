@@ -27,6 +27,11 @@
 //   CSQLBackupFileStream.cpp      FILESTREAM folder size
 //   CSQLBackupStatusTab.cpp       the job status tab
 //   CSQLBackupSetInfo.cpp         backup-set records to the central server
+//   CSQLBackupSnapshot.cpp        snapshot backup: records and snapshot volumes
+//   CSQLBackupSnapIndex.cpp       snapshot metadata files to the index
+//   CSQLBackupIntegritySteps.cpp  integrity check: mount, rewrite, attach, DBCC
+//   CSQLBackupIntegrityCheck.cpp  integrity check from the source job
+//   CSQLBackupIntegrityProxy.cpp  integrity check in the proxy process
 //   CSQLBackupNotAvailable.cpp    operations of features this build lacks
 //   CSQLBackupEmpty.cpp           operations that do nothing on this platform
 //
@@ -403,6 +408,9 @@ protected:
     bool CompleteJob(int status);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
+    // Whether every data file of `database` on `instance` lies under this
+    // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
+    bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
 
     // ---- Own members -------------------------------------------------------
     BackupOptionsParser* m_pParser = nullptr;   // not owned
@@ -463,4 +471,6 @@ protected:
     bool m_bMarkedSharePoint = false;
     uint64_t m_promoteBrokenChain = 1;
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
+    bool m_bIntegrityCheck = false;             // task option: check the snapshot copy afterwards
+    std::string m_integrityMountBase;           // where this check mounts its snapshots
 };

@@ -11,11 +11,6 @@ bool CSQLBackup::NotAvailable(const char* operation) {
 }
 
 bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase*, int*) { return NotAvailable("updateBackupSetInfo"); }
-bool CSQLBackup::doVSSSnapBackup(std::vector<std::string>&) { return NotAvailable("doVSSSnapBackup"); }
-bool CSQLBackup::reserveArchFileForVolume(std::vector<std::string>&) {
-    return NotAvailable("reserveArchFileForVolume");
-}
-bool CSQLBackup::encodeXMLAndinitiateHandshake() { return NotAvailable("encodeXMLAndinitiateHandshake"); }
 bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo&, const std::list<JxSQLBackupFileInfo>&, int*) {
     return NotAvailable("updateVSSBackupSetInfo");
 }
@@ -47,25 +42,11 @@ uint32_t CSQLBackup::doFFGSubclientBackup() {
 bool CSQLBackup::validateSubclientContent(std::wstring&, std::list<std::wstring>&, std::list<std::wstring>&) {
     return NotAvailable("validateSubclientContent");
 }
-bool CSQLBackup::getLastVssFullBackupTime(unsigned long, std::string, unsigned long, std::string&) {
-    return NotAvailable("getLastVssFullBackupTime");
-}
 bool CSQLBackup::isLogThreshHoldKeyPresent(unsigned long&) { return NotAvailable("isLogThreshHoldKeyPresent"); }
-bool CSQLBackup::updateIndex(std::vector<std::string>*) { return NotAvailable("updateIndex"); }
-bool CSQLBackup::uploadMetadataToIndexCache(std::vector<std::string>&) {
-    return NotAvailable("uploadMetadataToIndexCache");
-}
-bool CSQLBackup::uploadMetadataToIndex(std::vector<std::string>&) { return NotAvailable("uploadMetadataToIndex"); }
-bool CSQLBackup::updateSnapBackupInfo(std::string, std::string, std::string, JobManager::SQLStatusTab*) {
-    return NotAvailable("updateSnapBackupInfo");
-}
-bool CSQLBackup::DeleteVolumeSnapshots() { return NotAvailable("DeleteVolumeSnapshots"); }
-bool CSQLBackup::updateSnapshotInfo() { return NotAvailable("updateSnapshotInfo"); }
 bool CSQLBackup::populateFFGForBackup(std::string, std::wstring&, std::list<std::wstring>&,
                                       std::list<std::wstring>&) {
     return NotAvailable("populateFFGForBackup");
 }
-bool CSQLBackup::cleanupSnapMetaDataFiles() { return NotAvailable("cleanupSnapMetaDataFiles"); }
 bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t*, unsigned long, JobManager::SQLStatusTab*, bool&) {
     return NotAvailable("doDBBackupFromFileSystem");
 }
@@ -94,9 +75,6 @@ bool CSQLBackup::setAfileInfoToRequestForVSS(SQLBackupSetInfoReq_VER5_t&, SQLPmn
                                              std::vector<SqlDatabaseFiles_t>&) {
     return NotAvailable("setAfileInfoToRequestForVSS");
 }
-bool CSQLBackup::setAfileInfoToRequestForSnap(SQLBackupSetInfoReq_VER5_t&) {
-    return NotAvailable("setAfileInfoToRequestForSnap");
-}
 bool CSQLBackup::FetchStreamCountFromMaster(int&) { return NotAvailable("FetchStreamCountFromMaster"); }
 bool CSQLBackup::getStageFolderForFsBackup(std::string& folder, std::string& error) {
     folder.clear();
@@ -104,44 +82,6 @@ bool CSQLBackup::getStageFolderForFsBackup(std::string& folder, std::string& err
     return NotAvailable("getStageFolderForFsBackup");
 }
 bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() { return NotAvailable("CreateCollectFileForAlwaysOnOSC"); }
-bool CSQLBackup::performIntegrityCheck(int, char**) { return NotAvailable("performIntegrityCheck"); }
-bool CSQLBackup::mountSnapsForIntegrityCheck(SQLPmn::SQLIntegrityCheckInit&, SMVolSnapInfo&, std::string,
-                                             std::map<std::string, std::string>&) {
-    return NotAvailable("mountSnapsForIntegrityCheck");
-}
-bool CSQLBackup::replaceFileNamesWithMountPath(SQLPmn::AttachDBMsg&, std::map<std::string, std::string>&) {
-    return NotAvailable("replaceFileNamesWithMountPath");
-}
-bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg&) {
-    return NotAvailable("attachDatabasesForIntegrityCheck");
-}
-bool CSQLBackup::checkIfDatabaseExists(CsqlDMO&, SQLPmn::AttachDBMsg&) {
-    return NotAvailable("checkIfDatabaseExists");
-}
-bool CSQLBackup::checkIfDatabaseFilesExists(SQLPmn::AttachDBMsg&) {
-    return NotAvailable("checkIfDatabaseFilesExists");
-}
-bool CSQLBackup::readMessages(CJxNetwork&, jxsDatabuf_v2&, unsigned long&, unsigned long&) {
-    return NotAvailable("readMessages");
-}
-bool CSQLBackup::readIntegCheckInitMsg(CJxNetwork&, SQLPmn::SQLIntegrityCheckInit&) {
-    return NotAvailable("readIntegCheckInitMsg");
-}
-bool CSQLBackup::readIntegCheckDataMsg(CJxNetwork&, SQLPmn::AttachDBMsg&) {
-    return NotAvailable("readIntegCheckDataMsg");
-}
-bool CSQLBackup::sendIntegCheckRspMsg(CJxNetwork&, bool, SQLPmn::SQLIntegrityCheckResponse&, std::string&) {
-    return NotAvailable("sendIntegCheckRspMsg");
-}
-bool CSQLBackup::launchSQLIntegrityCheck(std::string&) { return NotAvailable("launchSQLIntegrityCheck"); }
-bool CSQLBackup::formSQLDBAttachMsg(std::string&) { return NotAvailable("formSQLDBAttachMsg"); }
-bool CSQLBackup::sendIntegrityCheckInitMsg(CJxNetwork&) { return NotAvailable("sendIntegrityCheckInitMsg"); }
-bool CSQLBackup::sendIntegrityCheckDataMsg(CJxNetwork&) { return NotAvailable("sendIntegrityCheckDataMsg"); }
-bool CSQLBackup::handleMessagesFromProxy(CJxNetwork&) { return NotAvailable("handleMessagesFromProxy"); }
-bool CSQLBackup::performSQLVersionCompatibilityCheck(std::string, int, int, int, std::string) {
-    return NotAvailable("performSQLVersionCompatibilityCheck");
-}
-bool CSQLBackup::performIntegrityCheckOnSrc(std::string&) { return NotAvailable("performIntegrityCheckOnSrc"); }
 bool CSQLBackup::GetFilesForVssBackup(std::vector<std::string>, std::vector<std::string>,
                                       std::list<SqlDatabaseVssFileInfo_t>&, unsigned int&) {
     return NotAvailable("GetFilesForVssBackup");

@@ -40,6 +40,7 @@ constexpr unsigned long kPartialOption = 27;
 constexpr unsigned long kLoadingStateOption = 33;
 constexpr unsigned long kCopyOnlyOption = 39;
 constexpr unsigned long kCompressionOption = 64;
+constexpr unsigned long kIntegrityCheckOption = 0x1D02AC87;
 // Entity type of a job's error rules.
 constexpr int kErrorRuleEntityType = 3;
 // Snapshot engines with their own conversion refusal.
@@ -322,6 +323,7 @@ void CSQLBackup::ReadTaskOptions(EvBkpTask& task) {
         if (allowed && !read(kCompressionOption, m_bCompression)) m_bCompression = false;
     }
     if (getSqlBackupType(true) == 'L') (void)read(kLoadingStateOption, m_bLoadingState);
+    if (!read(kIntegrityCheckOption, m_bIntegrityCheck)) m_bIntegrityCheck = false;
 }
 
 int CSQLBackup::RunPhase() {

@@ -176,8 +176,11 @@ public:
     int GetIndexingVersion(uint64_t entityId, uint64_t entityType);
     int GetClientIndexingVersion(uint64_t clientId, uint64_t timeSeconds);
     static std::string getGUID();
-    // This platform keeps no snapshot metadata files to attach from: true,
-    // with the message left as it was (no database added).
+    // Adds to `message` the databases (name and source file paths) that the
+    // snapshot's backup-components file lists, after reading its writer file
+    // (CSQLCommonSnapMetadata.cpp). False, with nothing added, when a file
+    // cannot be read or holds a malformed entry: no name, too many files, a
+    // path that is not absolute or has "." or ".." levels.
     bool getAttachMsgFromMetadata(std::string componentFile, std::string writerFile, SQLPmn::AttachDBMsg& message,
                                   std::string jobTag);
 

@@ -285,4 +285,3 @@ int CSQLCommon::GetClientIndexingVersion(uint64_t clientId, uint64_t timeSeconds
 
 std::string CSQLCommon::getGUID() { return CGuidFactory::get_guid_nosalt(""); }
 
-bool CSQLCommon::getAttachMsgFromMetadata(std::string, std::string, SQLPmn::AttachDBMsg&, std::string) { return true; }

@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SqlCatalogueCodecs.h"
 #include "JxSQLCommon/records/SqlCentralServerCodecs.h"
+#include "JxSQLCommon/records/SqlIntegrityCheckCodecs.h"
 #include "JxSQLCommon/records/SqlPeerCodecs.h"
 #include "JxSQLCommon/records/SqlServerRequestCodecs.h"
 #include "JxSQLCommon/records/SqlXmlRequestCodecs.h"
@@ -19,5 +20,6 @@ void SqlRegisterRecordCodecs() {
         SqlRegisterServerRequestRecords();
         SqlRegisterCentralServerRecords();
         SqlRegisterPeerRecords();
+        SqlRegisterIntegrityCheckRecords();
     });
 }

@@ -94,6 +94,18 @@ public:
     int getSnapEngine(uint64_t& value) const;
     int getDDRRepSetId(uint64_t& value) const;
     int isBlockLevelBackupOptimizeRecovery(bool& value) const;
+    // Integrity check of snapshot copies (SubclientIntegrityCheck.cpp):
+    // whether it is configured ("useIntegrityProxy"), the client that runs
+    // it ("integrityProxy"), the SQL Server there ("integritySQLServer") and
+    // the account it runs under ("integrityProxyUser", and
+    // "integrityProxyPassword" in its stored encrypted form).
+    int getUseProxy(bool& value) const;
+    int getIntegritySQLProxy(unsigned long& clientId) const;
+    int getIntegritySQLServer(std::string& instance) const;
+    int getUserNameforProxyServer(std::string& user) const;
+    int getUserPasswordforProxyServer(std::string& password) const;
+    // The text of a code these getters return.
+    static std::string getErrorText(int code);
 
 private:
     int GetSwitch(const std::string& key, bool& value) const;

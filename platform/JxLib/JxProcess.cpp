@@ -151,7 +151,10 @@ int JxProcess::system(const std::string& command, std::string& output, std::stri
 
 int JxProcess::StartProcess(const std::string& /*workingFolder*/, const std::string& command, std::string& error,
                             int /*flags*/) {
-    std::vector<std::string> words = SplitBlanks(command);
+    return StartProcess(SplitBlanks(command), error);
+}
+
+int JxProcess::StartProcess(std::vector<std::string> words, std::string& error) {
     if (words.empty()) {
         error = "empty command";
         return 0;

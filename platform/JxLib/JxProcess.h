@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class JxProcess {
 public:
@@ -34,6 +35,9 @@ public:
     // `workingFolder` and `flags` are accepted and not used.
     static int StartProcess(const std::string& workingFolder, const std::string& command, std::string& error,
                             int flags);
+    // The same for a program name and its arguments given word by word, so
+    // an argument may hold blanks.
+    static int StartProcess(std::vector<std::string> words, std::string& error);
     // The same with the reason copied into `errorText` (at most
     // errorSize - 1 characters, always terminated when errorSize > 0).
     static int StartProcess(const char* workingFolder, const char* command, char* errorText, int errorSize,

@@ -60,6 +60,17 @@ public:
     CWzError Attach_RemoteDLL(const std::string& target, const jxsExecuteRemoteDllType* descriptor,
                               const char* ownName, int timeout, bool& flag);
 
+    // Starts `command`'s program on `host` through the process runner (the
+    // program name is looked up in its program table) with the command's
+    // arguments, each its own word, and a call-back address, and waits up
+    // to `timeout` for the program to connect back (AttachBackToCaller).
+    // Only this machine is reachable: the host name is logged, not used.
+    CWzError Attach_RemoteCommand(const std::string& host, const jxsExecuteRemoteCommandType* command,
+                                  const char* ownName, void* reserved, int timeout, bool& flag);
+    // In a program started by Attach_RemoteCommand: connects this session to
+    // the caller named by the call-back arguments of `argv`.
+    CWzError AttachBackToCaller(int argc, char** argv, bool& flag);
+
     // Sends the record lent to `buffer` under `code`, encoded by the codec
     // registered for the code (a code without a codec sends no payload and
     // needs an empty buffer).

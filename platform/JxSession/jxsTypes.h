@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Upper bounds of one message; a frame or field above them is refused.
 constexpr uint32_t kJxsMaxPayloadBytes = 16u * 1024u * 1024u;
@@ -31,6 +33,16 @@ struct jxsExecuteRemoteDllType {
     char libraryName[257] = {};
     char entryName[257] = {};
     uint64_t option = 0;  // passed through; the host does not read it
+};
+
+// A program to start on a client (CJxNetwork::Attach_RemoteCommand): its
+// name and its arguments, each argument its own word.
+struct jxsExecuteRemoteCommandType {
+    uint32_t value1 = 0;
+    std::string program;
+    std::vector<std::string> arguments;
+    uint32_t value4 = 1;
+    uint32_t value5 = 0;
 };
 
 // The group of a message code is its top byte.

@@ -153,6 +153,18 @@ public:
     // is missing or the name is taken.
     bool AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText);
 
+    // ---- Snapshot backups and their check (CsqlDMOSnapshot.cpp) ----
+    // The backup metadata (SQLPmn::SQLDBBackupMetadata XML) of the newest
+    // backup-history row of `database` with history letter `type`, with the
+    // database's files, from the instance of the last initialize().
+    bool updateBackupSetInfo_10(const std::wstring& database, std::string& xml, char type);
+    // Removes the database from the instance's catalogue; its files stay.
+    bool DetachDB(const std::string& instance, const std::string& database, std::string& errorText);
+    // The consistency check of a database of the instance last connected by
+    // initialize, AttachDatabase or DetachDB: every file must be readable
+    // and as large as recorded, and a data file holds whole 8 KB pages.
+    bool runDBCCCheck(const std::string& database, std::string& errorText);
+
     // ---- Questions of the backup job (CsqlDMOBackupQueries.cpp) ------------
     // Each asks the instance of the last initialize() unless it names one.
     // When a question cannot be answered the answer is false and `*failed`

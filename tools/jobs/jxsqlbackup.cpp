@@ -10,6 +10,7 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "tools/jobs/SnapshotBackupJob.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ const char* const kUsage =
     "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
     "  -skipconversion   do not apply the conversion rules\n"
     "  -restart <text>   the job manager's restart string, e.g. \"-o 4096|1\"\n"
+    "       jxsqlbackup -a <cell>:<application> -j <job id> -jt <token> -scid <client> -integcheck\n"
+    "  -integcheck       check a snapshot job's copy for the source job that started this program\n"
     "Runs under the platform root named by JX_PLATFORM_ROOT; see tools/jobs/README.md.\n";
 
 }  // namespace
@@ -33,6 +36,14 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlbackup");
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-integcheck") == 0) {
+            // Started on the integrity proxy by a snapshot job: exit 0 when
+            // the check passed, 1 otherwise (the source has its answer).
+            SnapshotBackupJob check;
+            return check.performIntegrityCheck(argc, argv) ? 0 : 1;
+        }
+    }
     BackupOptionsParser parser;
     if (CWzError err = parser.parse(argc, argv); err.IsError()) {
         std::fprintf(stderr, "jxsqlbackup: %s\n%s", err.GetMessage().c_str(), kUsage);
@@ -42,7 +53,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
         return 2;
     }
-    CSQLBackup job;
+    SnapshotBackupJob job;
     if (!job.startBackup(&parser, argc, argv)) {
         std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
         return 1;

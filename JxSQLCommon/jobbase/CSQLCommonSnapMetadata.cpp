@@ -1,0 +1,90 @@
+// CSQLCommon::getAttachMsgFromMetadata: the databases of a snapshot backup
+// as its metadata files describe them. The writer file names the instance;
+// the backup-components file lists each database with the paths its files
+// had on the source. Both come from the snapshot engine, so they are
+// checked before anything of them is used.
+#include <fcntl.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "JxSQLCommon/jobbase/CSQLCommon.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "WzUtils/WzFileSystem.h"
+
+namespace {
+
+constexpr size_t kMaxMetadataBytes = 16u * 1024 * 1024;
+constexpr size_t kMaxDatabases = 32767;
+constexpr size_t kMaxFilesPerDatabase = 32767;
+constexpr size_t kMaxPath = 4096;
+
+bool ReadSmallFile(const std::string& path, std::string& text) {
+    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0 && text.size() <= kMaxMetadataBytes) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    (void)wz::Fs().Close(fd);
+    return n == 0 && text.size() <= kMaxMetadataBytes;
+}
+
+bool IsCleanAbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] != '/' || path.size() > kMaxPath || path.find('\0') != std::string::npos) {
+        return false;
+    }
+    std::istringstream levels(path);
+    std::string level;
+    while (std::getline(levels, level, '/')) {
+        if (level == "." || level == "..") return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CSQLCommon::getAttachMsgFromMetadata(std::string componentFile, std::string writerFile,
+                                          SQLPmn::AttachDBMsg& message, std::string jobTag) {
+    std::string writerText, componentText;
+    SQLPmn::AttachDBMsg writer, components;
+    if (!ReadSmallFile(writerFile, writerText) || writer.unserialize(writerText) != kMsgOk) {
+        EV_ERROR(m_logger, "Cannot read the writer metadata file [%s] of [%s].", writerFile.c_str(), jobTag.c_str());
+        return false;
+    }
+    if (!ReadSmallFile(componentFile, componentText) || components.unserialize(componentText) != kMsgOk) {
+        EV_ERROR(m_logger, "Cannot read the backup-components metadata file [%s] of [%s].", componentFile.c_str(),
+                 jobTag.c_str());
+        return false;
+    }
+    std::vector<SQLPmn::AttachDB> databases;
+    if (components.isSet(SQLPmn::AttachDBMsg::kDatabases) &&
+        !components.getlistobject(SQLPmn::AttachDBMsg::kDatabases, databases)) {
+        EV_ERROR(m_logger, "The metadata file [%s] holds an unreadable database list.", componentFile.c_str());
+        return false;
+    }
+    if (databases.size() > kMaxDatabases) {
+        EV_ERROR(m_logger, "The metadata file [%s] lists [%zu] databases.", componentFile.c_str(), databases.size());
+        return false;
+    }
+    std::vector<SQLPmn::AttachDB> checked;
+    for (const SQLPmn::AttachDB& entry : databases) {
+        const std::string name = entry.getstring(SQLPmn::AttachDB::kAttachName);
+        const std::vector<std::string> files = entry.getliststring(SQLPmn::AttachDB::kFilePaths);
+        bool clean = !name.empty() && name.size() <= 128 && !files.empty() && files.size() <= kMaxFilesPerDatabase;
+        for (const std::string& file : files) clean = clean && IsCleanAbsolutePath(file);
+        if (!clean) {
+            EV_ERROR(m_logger, "The metadata file [%s] holds a malformed entry for database [%s].",
+                     componentFile.c_str(), name.c_str());
+            return false;
+        }
+        SQLPmn::AttachDB copy;
+        copy.setstring(SQLPmn::AttachDB::kAttachName, name);
+        copy.setliststring(SQLPmn::AttachDB::kFilePaths, files);
+        checked.push_back(copy);
+    }
+    for (const SQLPmn::AttachDB& entry : checked) message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
+    return true;
+}

@@ -1,0 +1,261 @@
+// JXSnapClientAPI over directories: snapshots are copies in the store under
+// the platform root.
+#include "JXSnapHandler/JXSnapClientAPI.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <sstream>
+
+#include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+
+namespace {
+
+constexpr const char* kVolumeList = "volumes";
+
+std::string Parent(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// True for an absolute path without "." or ".." levels.
+bool IsPlainAbsolute(const std::string& path) {
+    if (path.empty() || path[0] != '/') return false;
+    std::istringstream levels(path);
+    std::string level;
+    while (std::getline(levels, level, '/')) {
+        if (level == "." || level == "..") return false;
+    }
+    return true;
+}
+
+bool UnderRoot(const std::string& path) {
+    if (!IsPlainAbsolute(path)) return false;
+    const std::string resolved = wz::ResolveThroughLinks(path);
+    const std::string root = wz::ResolveThroughLinks(wz::PlatformRoot());
+    return !resolved.empty() && !root.empty() && resolved != root && wz::PathIsUnder(resolved, root);
+}
+
+bool CopyFile(const std::string& from, const std::string& to, std::string& error) {
+    wz::FileSystem& fs = wz::Fs();
+    const int in = fs.Open(from, O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = "Cannot open [" + from + "]: " + std::strerror(errno);
+        return false;
+    }
+    const int out = fs.Open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        error = "Cannot create [" + to + "]: " + std::strerror(errno);
+        (void)fs.Close(in);
+        return false;
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = fs.Read(in, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 || !wz::WriteAll(out, buffer, static_cast<size_t>(n))) {
+            error = "Cannot copy [" + from + "] to [" + to + "]: " + std::strerror(errno);
+            ok = false;
+            break;
+        }
+    }
+    (void)fs.Close(in);
+    if (fs.Close(out) != 0 && ok) {
+        error = "Cannot close [" + to + "]: " + std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+// Copies the regular files of `from` (not its sub-directories: a volume's
+// database files lie at its top) into the directory `to`, made as needed.
+bool CopyDirectory(const std::string& from, const std::string& to, std::string& error) {
+    if (wz::MakeDirectoryTree(to) != 0) {
+        error = "Cannot create [" + to + "]: " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> names;
+    if (wz::Fs().ReadDirectory(from, names) != 0) {
+        error = "Cannot list [" + from + "]: " + std::strerror(errno);
+        return false;
+    }
+    for (const std::string& name : names) {
+        struct stat st {};
+        const std::string source = from + "/" + name;
+        if (wz::Fs().Lstat(source, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (!CopyFile(source, to + "/" + name, error)) return false;
+    }
+    return true;
+}
+
+// The database files of `database` on the instance, in file-id order.
+bool DatabaseFiles(SqlSimInstance& instance, const std::string& database, std::vector<std::string>& files,
+                   std::string& error) {
+    SimSqlStatement q = instance.Db().Prepare(
+        "SELECT f.physical_path FROM files f JOIN databases d ON d.id = f.database_id WHERE d.name = ? "
+        "ORDER BY f.id");
+    q.Bind(1, database);
+    while (q.Step()) files.push_back(q.Text(0));
+    if (q.Error().IsError()) {
+        error = q.Error().GetMessage();
+        return false;
+    }
+    if (files.empty()) {
+        error = "Database [" + database + "] does not exist or has no files.";
+        return false;
+    }
+    return true;
+}
+
+bool RecordHistory(SqlSimInstance& instance, const std::string& database, char type, std::string& error) {
+    SimSqlStatement q =
+        instance.Db().Prepare("SELECT COALESCE(MAX(last_lsn), 1000) FROM backup_history WHERE database_name = ?");
+    q.Bind(1, database);
+    const uint64_t last = q.Step() ? static_cast<uint64_t>(q.Int(0)) : 1000;
+    SqlSimBackupSpec row;
+    row.database = database;
+    row.type = type;
+    row.firstLsn = last + 1;
+    row.lastLsn = last + 2;
+    row.checkpointLsn = last + 1;
+    row.startTime = static_cast<int64_t>(::time(nullptr));
+    row.finishTime = row.startTime;
+    row.device = "snapshot";
+    if (CWzError e = instance.AddBackupHistory(row); e.IsError()) {
+        error = e.GetMessage();
+        return false;
+    }
+    return true;
+}
+
+bool WriteMessage(const std::string& path, const CNMessageBase& message, std::string& error) {
+    std::string xml;
+    if (message.serialize(xml) != kMsgOk || !wz::WriteFileAtomically(path, xml)) {
+        error = "Cannot write the metadata file [" + path + "].";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string JXSnapClientAPI::StoreDirectory(uint64_t jobId) {
+    return wz::PlatformPath("snapshots/" + std::to_string(jobId));
+}
+
+bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std::string>& volumes,
+                                    std::string& error) {
+    volumes.clear();
+    SqlSimInstance instance;
+    if (CWzError e = instance.Open(request.instance); e.IsError()) {
+        error = e.GetMessage();
+        return false;
+    }
+    SQLPmn::AttachDBMsg components;
+    std::set<std::string> seen;
+    for (const std::string& database : request.databases) {
+        std::vector<std::string> files;
+        if (!DatabaseFiles(instance, database, files, error)) return false;
+        SQLPmn::AttachDB entry;
+        entry.setstring(SQLPmn::AttachDB::kAttachName, database);
+        entry.setstring(SQLPmn::AttachDB::kSourceName, database);
+        entry.setliststring(SQLPmn::AttachDB::kFilePaths, files);
+        components.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
+        for (const std::string& file : files) {
+            if (seen.insert(Parent(file)).second) volumes.push_back(Parent(file));
+        }
+    }
+    const std::string store = StoreDirectory(request.jobId);
+    std::string list;
+    for (size_t i = 0; i < volumes.size(); ++i) {
+        if (volumes[i].find('\n') != std::string::npos ||
+            !CopyDirectory(volumes[i], store + "/" + std::to_string(i + 1), error)) {
+            if (error.empty()) error = "Volume path [" + volumes[i] + "] cannot be recorded.";
+            (void)wz::RemoveTree(store);  // a partial snapshot is no snapshot
+            volumes.clear();
+            return false;
+        }
+        list += std::to_string(i + 1) + "\t" + volumes[i] + "\n";
+    }
+    if (!wz::WriteFileAtomically(store + "/" + kVolumeList, list)) {
+        error = "Cannot write the snapshot list of job " + std::to_string(request.jobId) + ".";
+        (void)wz::RemoveTree(store);
+        volumes.clear();
+        return false;
+    }
+    for (const std::string& database : request.databases) {
+        if (!RecordHistory(instance, database, request.historyType, error)) return false;
+    }
+    SQLPmn::AttachDBMsg writer;
+    writer.setstring(SQLPmn::AttachDBMsg::kInstanceName, request.instance);
+    const std::string base =
+        request.metadataDirectory + "/" + std::to_string(request.jobId) + "_" + request.levelName;
+    return WriteMessage(base + "_WRT.xml", writer, error) && WriteMessage(base + "_BCD.xml", components, error);
+}
+
+bool JXSnapClientAPI::getVolumeSnaps(SMVolSnapInfo& snaps) {
+    const uint64_t jobId = snaps.getSnapJobId() != 0 ? snaps.getSnapJobId() : snaps.getJobId();
+    const std::string store = StoreDirectory(jobId);
+    const int fd = wz::Fs().Open(store + "/" + kVolumeList, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        snaps.setNumOfSnap(0);
+        return errno == ENOENT;
+    }
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    (void)wz::Fs().Close(fd);
+    if (n < 0) return false;
+    std::istringstream lines(text);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0 || line.find_first_not_of("0123456789") != tab) return false;
+        SMVolumeInfo volume;
+        volume.setSourcePath(line.substr(tab + 1));
+        volume.setSnapPath(store + "/" + line.substr(0, tab));
+        volume.setJobId(jobId);
+        volume.setJxCellId(snaps.getJxCellId());
+        volume.setSourceClientId(snaps.getSourceClientId());
+        snaps.addVolume(volume);
+        ++count;
+    }
+    snaps.setNumOfSnap(count);
+    return true;
+}
+
+bool JXSnapClientAPI::mountVolumes(SMVolSnapInfo& snaps) {
+    for (auto v = snaps.volumeListBegin(); v != snaps.volumeListEnd(); ++v) {
+        std::string error;
+        if (v->getSnapPath().empty() || !UnderRoot(v->getMountPath()) ||
+            !CopyDirectory(v->getSnapPath(), v->getMountPath(), error)) {
+            (void)unmountVolumes(snaps);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool JXSnapClientAPI::unmountVolumes(SMVolSnapInfo& snaps) {
+    bool ok = true;
+    for (auto v = snaps.volumeListBegin(); v != snaps.volumeListEnd(); ++v) {
+        if (v->getMountPath().empty()) continue;
+        if (!UnderRoot(v->getMountPath()) || (wz::RemoveTree(v->getMountPath()) != 0 && errno != ENOENT)) ok = false;
+    }
+    return ok;
+}
+
+bool JXSnapClientAPI::deleteVolumeSnaps(SMVolSnapInfo& snaps) {
+    const uint64_t jobId = snaps.getSnapJobId() != 0 ? snaps.getSnapJobId() : snaps.getJobId();
+    return wz::RemoveTree(StoreDirectory(jobId)) == 0 || errno == ENOENT;
+}

@@ -1,0 +1,91 @@
+// The snapshot engine stand-in: mounts stay under the platform root, a
+// failed mount leaves nothing mounted, and a program started for a session
+// must present its key to be taken.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxLib/JxProcess.h"
+#include "JxSession/CJxNetwork.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "tests/support/TestRoot.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+class SnapEngineTest : public jxtest::RootedTest {
+protected:
+    void SetUp() override {
+        SqlSimServerSpec server;
+        server.name = "HOST/INST";
+        ASSERT_FALSE(instance.Create(server).IsError());
+        SqlSimDatabaseSpec db;
+        db.name = "Sales";
+        ASSERT_FALSE(instance.AddDatabase(db).IsError());
+        JXSnapClientAPI::SnapRequest request;
+        request.jobId = 7;
+        request.instance = "HOST/INST";
+        request.databases = {"Sales"};
+        request.metadataDirectory = root.path();
+        request.levelName = "Full";
+        std::vector<std::string> volumes;
+        std::string error;
+        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        ASSERT_EQ(volumes.size(), 1u);
+        EXPECT_TRUE(Exists(root.path() + "/7_Full_WRT.xml"));
+        EXPECT_TRUE(Exists(root.path() + "/7_Full_BCD.xml"));
+        snaps.setSnapJobId(7);
+        ASSERT_TRUE(JXSnapClientAPI::getVolumeSnaps(snaps));
+        ASSERT_EQ(snaps.numOfSnap(), 1);
+    }
+
+    SqlSimInstance instance;
+    SMVolSnapInfo snaps;
+};
+
+TEST_F(SnapEngineTest, MountsOnlyUnderTheRootAndUnmountsAgain) {
+    const std::vector<std::string> outside = {"/tmp/elsewhere/", "relative/", root.path() + "/a/../../x/",
+                                              root.path()};
+    for (const std::string& bad : outside) {
+        snaps.volumeListBegin()->setMountPath(bad);
+        EXPECT_FALSE(JXSnapClientAPI::mountVolumes(snaps)) << bad;
+    }
+    EXPECT_FALSE(Exists("/tmp/elsewhere"));
+    EXPECT_TRUE(root.Escapes().empty());
+
+    const std::string mount = root.path() + "/mounts/g1/";
+    snaps.volumeListBegin()->setMountPath(mount);
+    ASSERT_TRUE(JXSnapClientAPI::mountVolumes(snaps));
+    EXPECT_TRUE(Exists(mount + "Sales.mdf"));
+    ASSERT_TRUE(JXSnapClientAPI::unmountVolumes(snaps));
+    EXPECT_FALSE(Exists(mount));
+    EXPECT_TRUE(Exists(snaps.volumeListBegin()->getSnapPath() + "/Sales.mdf")) << "the snapshot itself stays";
+}
+
+TEST_F(SnapEngineTest, ProgramThatNeverConnectsBackFailsTheAttach) {
+    root.WriteFile("bin/silent", "#!/bin/sh\nexit 0\n");
+    ASSERT_EQ(::chmod(root.File("bin/silent").c_str(), 0755), 0);
+    ASSERT_TRUE(JxProcess::SetProgramPath("SQLBackup.exe", root.File("bin/silent")));
+    jxsExecuteRemoteCommandType command;
+    command.program = "SQLBackup.exe";
+    command.arguments = {"-jt", "a token with blanks"};
+    CJxNetwork session;
+    bool timedOut = false;
+    EXPECT_TRUE(session.Attach_RemoteCommand("proxy1", &command, nullptr, nullptr, 5, timedOut).IsError());
+    EXPECT_TRUE(timedOut);
+    EXPECT_FALSE(session.IsConnected());
+
+    char name[] = "prog";
+    char* noCaller[] = {name};
+    EXPECT_TRUE(session.AttachBackToCaller(1, noCaller, timedOut).IsError());
+}
+
+}  // namespace
