@@ -158,7 +158,9 @@ public:
     // backup-history row of `database` with history letter `type`, with the
     // database's files, from the instance of the last initialize().
     bool updateBackupSetInfo_10(const std::wstring& database, std::string& xml, char type);
-    // Removes the database from the instance's catalogue; its files stay.
+    // Removes the database from the instance's catalogue; its files stay. A
+    // database that is not there is nothing to detach; a system database is
+    // refused (false with `errorText` filled, as for any failure).
     bool DetachDB(const std::string& instance, const std::string& database, std::string& errorText);
     // The consistency check of a database of the instance last connected by
     // initialize, AttachDatabase or DetachDB: every file must be readable
@@ -254,9 +256,6 @@ public:
     // Ends every other connection to the database; the simulated server
     // keeps none, so this succeeds whenever the database exists.
     bool dropAllConnectionsToDb(const std::string& instanceName, const std::string& databaseName);
-    // Removes the database from the instance and leaves its files where
-    // they are; false with `errorText` filled when it cannot.
-    bool DetachDB(const std::string& instanceName, const std::string& databaseName, std::string& errorText);
     // Opens the database to every user again (MULTI_USER).
     bool SetDatabaseInMultiUserMode(const std::string& instanceName, const std::string& databaseName);
     // Whether the server runs in single-user mode (server property

@@ -54,25 +54,6 @@ bool CsqlDMO::dropAllConnectionsToDb(const std::string& instanceName, const std:
     return true;
 }
 
-bool CsqlDMO::DetachDB(const std::string& instanceName, const std::string& databaseName, std::string& errorText) {
-    if (!Connect(instanceName)) {
-        errorText = m_lastError;
-        return false;
-    }
-    SimSqlStatement q = m_instance->Db().Prepare("DELETE FROM databases WHERE name = ? AND id > 4");
-    q.Bind(1, databaseName);
-    CWzError err = q.Run();
-    if (err.IsSuccess() && m_instance->Db().Changes() == 0) {
-        errorText = wz::Format("Database [%s] does not exist or is a system database.", databaseName.c_str());
-        return Fail("DetachDB", errorText);
-    }
-    if (err.IsError()) {
-        errorText = err.GetMessage();
-        return Fail("DetachDB", errorText);
-    }
-    return true;
-}
-
 bool CsqlDMO::SetDatabaseInMultiUserMode(const std::string& instanceName, const std::string& databaseName) {
     if (!Connect(instanceName)) return false;
     SimSqlStatement q = m_instance->Db().Prepare("UPDATE databases SET user_access = 'MULTI_USER' WHERE name = ?");

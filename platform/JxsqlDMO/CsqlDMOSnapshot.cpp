@@ -78,6 +78,7 @@ bool CsqlDMO::DetachDB(const std::string& instance, const std::string& database,
     if (!Connect(instance)) return fail(m_lastError);
     int64_t id = 0;
     if (m_instance->DatabaseId(database, id).IsError()) return true;  // nothing to detach
+    if (id <= 4) return fail(wz::Format("Database [%s] is a system database and cannot be detached.", database.c_str()));
     SimSqlDb& db = m_instance->Db();
     CWzError err = db.Exec("BEGIN IMMEDIATE");
     if (err.IsError()) return fail(err.GetMessage());
