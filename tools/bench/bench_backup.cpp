@@ -38,6 +38,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+std::string g_scratch;  // the scratch folder this run made, if any
+
+void RemoveScratch() {
+    std::error_code ec;
+    if (!g_scratch.empty()) std::filesystem::remove_all(g_scratch, ec);
+}
+
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 RoundTripPrograms Programs() { return {JX_BACKUP_PROGRAM, JX_RESTORE_PROGRAM, JX_SERVE_LIBRARY, JX_SQL_LIBRARY}; }
@@ -166,11 +173,12 @@ int main(int argc, char** argv) {
         }
     }
     if (runs < 1 || runs > 100 || sizeMb < 4 || databases < 1 || databases > 10000) return Usage(stderr);
-    const bool removeDir = dir.empty();
     if (dir.empty()) {
         char pattern[] = "/var/tmp/bench_backup.XXXXXX";
         if (::mkdtemp(pattern) == nullptr) return std::perror("mkdtemp"), 1;
         dir = pattern;
+        std::atexit(RemoveScratch);
+        g_scratch = dir;  // a folder of our own goes however the run ends
     }
     wz::SetTimeScale(1.0);
 
@@ -248,7 +256,5 @@ int main(int argc, char** argv) {
                 static_cast<double>(small.backupKb) / 1024.0, static_cast<double>(small.restoreKb) / 1024.0);
     std::fflush(stdout);
     DropArchiveFiles();
-    const bool smallOk = SmallDatabases(databases);
-    if (removeDir) std::filesystem::remove_all(dir);
-    return smallOk ? 0 : 1;
+    return SmallDatabases(databases) ? 0 : 1;
 }
