@@ -143,8 +143,9 @@ bool SmallDatabases(int databases) {
 }
 
 int Usage(FILE* out) {
-    std::fprintf(out, "usage: bench_backup [--runs N] [--size-mb N] [--databases M] [--dir SCRATCH-DIR]\n"
-                      "SCRATCH-DIR defaults to a new folder under /var/tmp, removed afterwards.\n");
+    std::fprintf(out,
+                 "usage: bench_backup [--runs N] [--size-mb N] [--databases M] [--dir SCRATCH-DIR]\n"
+                 "SCRATCH-DIR defaults to a new folder under /var/tmp, removed afterwards.\n");
     return out == stdout ? 0 : 2;
 }
 
@@ -218,14 +219,16 @@ int main(int argc, char** argv) {
             trip.SetDataStreams(streams);
             if (trip.Backup(++job, 'D').status != 1) {
                 return std::fprintf(stderr, "bench_backup: backup job %llu failed (root %s/root)\n",
-                                    static_cast<unsigned long long>(job), dir.c_str()), 1;
+                                    static_cast<unsigned long long>(job), dir.c_str()),
+                       1;
             }
             seconds[streams] = trip.LastRun().seconds;
             peak[streams] = trip.LastRun().peakRssKb;
         }
         if (trip.Restore(++job, 1, "ShopCopy", dir + "/restored", 0, false, true).status != 1) {
             return std::fprintf(stderr, "bench_backup: restore job %llu failed (root %s/root)\n",
-                                static_cast<unsigned long long>(job), dir.c_str()), 1;
+                                static_cast<unsigned long long>(job), dir.c_str()),
+                   1;
         }
         const double restored = trip.LastRun().seconds;
         const long restorePeak = trip.LastRun().peakRssKb;
@@ -250,8 +253,8 @@ int main(int argc, char** argv) {
     }
     const std::string title = "bench_backup: job programs on a " + std::to_string(sizeMb) + " MB database, " +
                               std::to_string(runs) + " run(s)";
-    bench::Print(title.c_str(), {cpRate, backup1, backup2, backup4, ratio1, fourOverOne, cpBack, restore,
-                                 restoreRatio, backupMemory, backupMemory4, restoreMemory});
+    bench::Print(title.c_str(), {cpRate, backup1, backup2, backup4, ratio1, fourOverOne, cpBack, restore, restoreRatio,
+                                 backupMemory, backupMemory4, restoreMemory});
     std::printf("peak memory on a 64 MB database: backup job (1 stream) %.1f MiB, restore job %.1f MiB\n",
                 static_cast<double>(small.backupKb) / 1024.0, static_cast<double>(small.restoreKb) / 1024.0);
     std::fflush(stdout);

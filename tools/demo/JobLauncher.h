@@ -9,9 +9,9 @@
 #include <vector>
 
 struct JobProgramRun {
-    int exitStatus = -1;    // 0..255; -1 when it did not start or ended by a signal
-    double seconds = 0;     // from start to end
-    long peakRssKb = 0;     // its maximum resident set size
+    int exitStatus = -1;  // 0..255; -1 when it did not start or ended by a signal
+    double seconds = 0;   // from start to end
+    long peakRssKb = 0;   // its maximum resident set size
 };
 
 class JobLauncher {

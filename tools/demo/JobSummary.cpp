@@ -46,11 +46,16 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
 
 std::string JobSummary::StatusText() const {
     switch (status) {
-    case 1: return "completed";
-    case 2: return "failed";
-    case 3: return "completed with errors";
-    case 4: return "stopped";
-    default: return "no status";
+    case 1:
+        return "completed";
+    case 2:
+        return "failed";
+    case 3:
+        return "completed with errors";
+    case 4:
+        return "stopped";
+    default:
+        return "no status";
     }
 }
 

@@ -31,7 +31,9 @@ constexpr const char* kCentralServer = "cs1";
 constexpr const char* kCentralServerClient = "cs1client";
 constexpr const char* kBackupDomain = "2";
 
-CWzError Failure(const std::string& what) { return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s", what.c_str()); }
+CWzError Failure(const std::string& what) {
+    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s", what.c_str());
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -75,9 +77,12 @@ std::vector<DatabaseFile> FilesOf(const std::string& database) {
 
 const char* LevelName(char phase) {
     switch (phase) {
-    case 'D': return "full";
-    case 'I': return "differential";
-    default: return "log";
+    case 'D':
+        return "full";
+    case 'I':
+        return "differential";
+    default:
+        return "log";
     }
 }
 
@@ -109,15 +114,13 @@ CWzError RoundTrip::SetUp() {
 
     const std::string instance = AppModel::ObjectName("instance", kInstanceId);
     const std::string subclient = AppModel::ObjectName("subclient", kSubclient);
-    const bool modelled = AppModel::Set(AppModel::ObjectName("client", 1), "name", kClient) &&
-                          AppModel::Set(instance, "name", kInstance) &&
-                          AppModel::Set(instance, "serverType", "DataBase Engine") &&
-                          AppModel::Set(instance, "sqlVersion", "16.0.4105.2") &&
-                          AppModel::Set(subclient, "instanceId", std::to_string(kInstanceId)) &&
-                          AppModel::Set(subclient, "name", "daily") &&
-                          AppModel::Set(subclient, "dataBkpStreams", "1") &&
-                          AppModel::Set(subclient, "logBkpStreams", "1") &&
-                          AppModel::Set(subclient, "property118_1", kDatabase);
+    const bool modelled =
+        AppModel::Set(AppModel::ObjectName("client", 1), "name", kClient) &&
+        AppModel::Set(instance, "name", kInstance) && AppModel::Set(instance, "serverType", "DataBase Engine") &&
+        AppModel::Set(instance, "sqlVersion", "16.0.4105.2") &&
+        AppModel::Set(subclient, "instanceId", std::to_string(kInstanceId)) &&
+        AppModel::Set(subclient, "name", "daily") && AppModel::Set(subclient, "dataBkpStreams", "1") &&
+        AppModel::Set(subclient, "logBkpStreams", "1") && AppModel::Set(subclient, "property118_1", kDatabase);
     if (!modelled) return Failure("cannot write the backup domain's model");
 
     JXPlatformInfo settings;
@@ -144,8 +147,19 @@ CWzError RoundTrip::SetUp() {
 std::vector<std::string> RoundTrip::BackupArguments(uint64_t jobId, char phase) const {
     const std::string id = std::to_string(jobId);
     const char* type = phase == 'D' ? "1" : phase == 'I' ? "4" : "2";
-    return {"-j", id, "-token", id + ":1:1", "-cell", kBackupDomain, "-a", std::to_string(kSubclient),
-            "-cn", kClient, std::string("-") + phase, "-type", type};
+    return {"-j",
+            id,
+            "-token",
+            id + ":1:1",
+            "-cell",
+            kBackupDomain,
+            "-a",
+            std::to_string(kSubclient),
+            "-cn",
+            kClient,
+            std::string("-") + phase,
+            "-type",
+            type};
 }
 
 JobSummary RoundTrip::Backup(uint64_t jobId, char phase) {
@@ -164,15 +178,15 @@ CWzError RoundTrip::Change(uint32_t pages, uint64_t seed, int64_t timeMs) {
     return SqlSimChanges(sim).Change({kDatabase, pages, seed, "", timeMs});
 }
 
-JobSummary RoundTrip::Restore(uint64_t jobId, uint64_t taskId, const std::string& newName,
-                              const std::string& folder, uint64_t pointInTime, bool standby, bool overwrite) {
+JobSummary RoundTrip::Restore(uint64_t jobId, uint64_t taskId, const std::string& newName, const std::string& folder,
+                              uint64_t pointInTime, bool standby, bool overwrite) {
     JxServeRestoreTask task;
     task.sourceInstanceId = kInstanceId;
     task.destinationInstanceId = kInstanceId;
     task.databases = {kDatabase};
     task.pointInTime = pointInTime;
-    task.optionFlags = (pointInTime != 0 ? kRstPointInTime : 0) | (standby ? kRstStandby : 0) |
-                       (overwrite ? kRstOverwrite : 0);
+    task.optionFlags =
+        (pointInTime != 0 ? kRstPointInTime : 0) | (standby ? kRstStandby : 0) | (overwrite ? kRstOverwrite : 0);
     if (standby) task.standbyUndoFile = folder + "/" + newName + "_undo.dat";
     // Each file keeps its logical name and moves to `folder`.
     const char sep = '\x12';
@@ -211,8 +225,9 @@ int RoundTrip::RunDemo(FILE* out) {
         std::fprintf(out, "set-up failed: %s\n", err.AsString().c_str());
         return 1;
     }
-    std::fprintf(out, "Simulated instance %s with database %s (FULL recovery; PRIMARY and ARCHIVE file groups,\n"
-                      "three data files and a log); host serving the plug-in and the central server's stand-in.\n\n",
+    std::fprintf(out,
+                 "Simulated instance %s with database %s (FULL recovery; PRIMARY and ARCHIVE file groups,\n"
+                 "three data files and a log); host serving the plug-in and the central server's stand-in.\n\n",
                  kInstance, kDatabase);
     bool ok = true;
     auto step = [&](const char* what, const JobSummary& job) {
