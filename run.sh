@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The project's one entry point.
-#   ./run.sh demo   install what is missing, build, run the demo on the embedded defaults
+#   ./run.sh demo   install what is missing, build, run the demo on the embedded defaults:
+#                   a backup and restore round trip through the job programs
+#   ./run.sh demo catalogue   the same for the catalogue demo (what a new client is asked)
 #   ./run.sh test   install what is missing, build, run every test (normal and sanitizer builds)
 #   ./run.sh setup  only install what is missing
 #   ./run.sh build  only build (normal build in build/)
@@ -70,7 +72,8 @@ case "${1:-}" in
     demo)
         setup
         build build
-        ./build/tools/demo/jxdemo
+        shift
+        ./build/tools/demo/jxdemo "$@"
         ;;
     test)
         setup
@@ -87,7 +90,7 @@ case "${1:-}" in
         run_benchmarks "$@"
         ;;
     *)
-        echo "usage: $0 demo|test|setup|build|bench" >&2
+        echo "usage: $0 demo [catalogue]|test|setup|build|bench [--runs N]" >&2
         exit 2
         ;;
 esac

@@ -6,6 +6,7 @@
 
 #include <fstream>
 
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobManagerFiles.h"
 #include "WzUtils/PlatformRoot.h"
 
@@ -18,7 +19,11 @@ bool JXJobCtrlClient::requestStop(uint64_t jobId, int operation) {
     if (!wz::MakeDirectories(jobmanager::JobDirectory(jobId))) return false;
     std::ofstream out(jobmanager::StopFilePath(jobId), std::ios::trunc);
     if (operation != 0) out << operation << "\n";
-    return static_cast<bool>(out);
+    out.close();
+    if (!out) return false;
+    // The job manager's record of the job shows the request and its control
+    // operation before what the job did about it.
+    return jobmanager::JournalLine(jobId, "requestStop").Number("operation", operation).Append();
 }
 
 int JXJobCtrlClient::getJMControlOperation() const {

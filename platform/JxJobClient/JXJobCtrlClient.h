@@ -16,7 +16,8 @@ public:
     // the stop file; 0 when none or no request).
     int getJMControlOperation() const;
 
-    // Raises or withdraws the stop request (the job manager's side).
+    // Raises or withdraws the stop request (the job manager's side); a
+    // request is also a "requestStop" line of the job's journal.
     static bool requestStop(uint64_t jobId, int operation = 0);
     static bool withdrawStop(uint64_t jobId);
 

@@ -1,5 +1,7 @@
 // The engine's statement: set-up, start, end, and recovery only.
 #include <algorithm>
+#include <mutex>
+#include <string>
 
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiRun.h"
@@ -162,7 +164,13 @@ bool CJxSQLVDIBase::Finalize(bool stop) {
         AbortOperation("The job was stopped.");
     }
     if (!m_thread.joinable()) {
-        VdiFail(*m_statement, -1, "No statement was started.");
+        // A pipeline that gave up before the statement started left its reason.
+        std::string reason;
+        {
+            std::lock_guard<std::mutex> lock(m_statement->mutex);
+            reason = m_statement->abortReason;
+        }
+        VdiFail(*m_statement, -1, reason.empty() ? "No statement was started." : reason);
         return false;
     }
     JoinStatement();

@@ -185,7 +185,14 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
                                    id, static_cast<unsigned long long>(run.piece.offset)));
         }
         struct stat info {};
-        if (wz::Fs().Stat(file.path, &info) != 0) return fail(wz::Format("Archive file %u is missing from the media.", id));
+        if (wz::Fs().Stat(file.path, &info) != 0) {
+            // The index still knows the piece: the message names the backup that is gone.
+            return fail(
+                wz::Format("Archive file %u [%s] is missing from the media: it holds the backup of type %s "
+                           "of database [%s] by job %llu.",
+                           id, file.path.c_str(), run.piece.type.c_str(), run.piece.database.c_str(),
+                           static_cast<unsigned long long>(run.piece.jobId)));
+        }
         if (static_cast<uint64_t>(info.st_size) < run.piece.offset + run.piece.length) {
             return fail(wz::Format("Archive file %u is damaged: it is shorter than its backup.", id));
         }

@@ -114,26 +114,31 @@ TEST_F(CLockFileBaseTest, SecondObjectInTheSameProcessIsExcludedUntilUnlock) {
 
 TEST_F(CLockFileBaseTest, LockHeldByAnotherProcessIsWaitedFor) {
     int ready[2];
+    int release[2];
     ASSERT_EQ(0, ::pipe(ready));
+    ASSERT_EQ(0, ::pipe(release));
     const std::string path = LockPath();
     pid_t child = statetest::StartChild([&] {
         CLockFileBase lock("child");
         if (lock.Open(path, 1, 0).IsError() || lock.Lock(1).IsError()) return 1;
         char c = 'x';
         if (::write(ready[1], &c, 1) != 1) return 2;
+        // Holds the lock until the parent has seen it refused, then a little
+        // longer, so that the parent's second attempt has to wait for it.
+        if (::read(release[0], &c, 1) != 1) return 3;
         WZSLEEP_InTeRnAl(20000);  // 20 ms of real time, then release by exiting
         return 0;
     });
-    char c;
+    char c = 'x';
     ASSERT_EQ(1, ::read(ready[0], &c, 1));
 
     CLockFileBase lock("parent");
     ASSERT_FALSE(lock.Open(path, 1, 0).IsError());
     EXPECT_EQ("Failed to get a lock", lock.Lock(1).GetMessage());  // 1 s: 1 ms here
-    EXPECT_FALSE(lock.Lock(1200).IsError());                       // waits for the child to end
+    ASSERT_EQ(1, ::write(release[1], &c, 1));
+    EXPECT_FALSE(lock.Lock(1200).IsError());  // waits for the child to end
     EXPECT_EQ(0, statetest::WaitChild(child));
-    ::close(ready[0]);
-    ::close(ready[1]);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
 }
 
 TEST_F(CLockFileBaseTest, ClassicRecordLockOfAnOutsideProgramConflicts) {
