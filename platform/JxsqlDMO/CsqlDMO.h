@@ -198,6 +198,11 @@ public:
     // the database has no restore in its history.
     bool getLastDatabaseRestoreTime(const std::string& instance, const std::string& database, uint64_t nzdstHandling,
                                     unsigned long& time);
+    // The last restore of `database` on the instance of the last
+    // initialize() as SQLPmn::DBLastRestoreInfo text: what was restored and
+    // when (field 2), its first (4) and last LSN (5). False when the
+    // database has no restore in its history (CsqlDMOLastRestoreInfo.cpp).
+    bool getDBLastRestoreInfo(const std::wstring& database, uint64_t nzdstHandling, std::string& xml);
 
     // ---- Archiving and active-source views (CsqlDMOArchive.cpp) ----
     // True when the instance runs and `database` is ONLINE.
