@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
@@ -223,6 +224,36 @@ TEST_F(DumpRestoreJob, AMountFolderLeftByAKilledJobIsReusedAndNoDumpIsDeleted) {
     EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectDiskLibraryIntact();
     ExpectNoMountOrMarker();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DumpRestoreJob, APointInTimeInsideTheSecondDumpStopsThere) {
+    Take('D', 100, 1000);
+    const int64_t t0 = static_cast<int64_t>(std::time(nullptr));
+    Change(3, 1, (t0 - 100) * 1000);
+    Dump(mpA);
+    // The dumps' finish dates are whole seconds of the wall clock.
+    while (std::time(nullptr) < t0 + 2) ::usleep(50 * 1000);
+    Change(2, 2, (t0 + 1) * 1000);
+    const std::vector<std::string> atPointInTime = Contents("Sales");
+    Change(2, 3, (t0 + 3) * 1000);
+    Dump(mpB);
+    Change(2, 4, (t0 + 4) * 1000);
+    Dump(mpA);
+
+    RelocateToCopy();
+    task.optionFlags = kRstPointInTime;
+    task.pointInTime = static_cast<uint64_t>(t0 + 2);
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_EQ(2u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_EQ(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    EXPECT_TRUE(atPointInTime == Contents("Copy"));
 }
 
 }  // namespace
