@@ -21,7 +21,7 @@ bool CJxSQLVDIDumpRestore::WaitUntilDoneLinux() {
     // A restore may run far longer than any fixed bound; only a statement that
     // stops moving data is given up on.
     const int64_t idleLimitMs = static_cast<int64_t>(getVDITimeOut() > 0 ? getVDITimeOut() : 300) * 1000;
-    uint64_t lastBytes = getTransferredBytes();
+    uint64_t lastWork = getWorkDone();
     int64_t lastProgress = wz::ClockMs();
     bool ended = true;
     while (isStatementRunning()) {
@@ -32,9 +32,9 @@ bool CJxSQLVDIDumpRestore::WaitUntilDoneLinux() {
             ended = false;
             break;
         }
-        const uint64_t bytes = getTransferredBytes();
-        if (bytes != lastBytes) {
-            lastBytes = bytes;
+        const uint64_t work = getWorkDone();
+        if (work != lastWork) {
+            lastWork = work;
             lastProgress = wz::ClockMs();
         } else if (wz::ClockMs() - lastProgress > idleLimitMs) {
             EV_ERROR(Log(), "Failed waiting Query thread: no progress for %lld ms",

@@ -176,6 +176,8 @@ protected:
     bool isStatementRunning() const;
     // Bytes the statement has moved through its devices so far.
     uint64_t getTransferredBytes() const;
+    // Grows while the statement works (bytes moved, log records applied).
+    uint64_t getWorkDone() const;
     // The statement's thread has ended.
     bool isFinished() const;
     void clearDBFiles();

@@ -181,6 +181,9 @@ uint64_t CJxSQLVDIBase::getTransferredBytes() const {
     return total;
 }
 
+uint64_t CJxSQLVDIBase::getWorkDone() const { return getTransferredBytes() + m_statement->workDone;
+}
+
 bool CJxSQLVDIBase::isFinished() const {
     std::lock_guard<std::mutex> lock(m_statement->mutex);
     return m_statement->outcome.finished;

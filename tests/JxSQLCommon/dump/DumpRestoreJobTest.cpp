@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -254,6 +255,54 @@ TEST_F(DumpRestoreJob, APointInTimeInsideTheSecondDumpStopsThere) {
     }
     EXPECT_EQ(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
     EXPECT_TRUE(atPointInTime == Contents("Copy"));
+}
+
+}  // namespace
+
+namespace {
+
+// A dump restore asked to stop as its dump starts.
+struct StopDuringDumpJob : CSQLDumpRestore {
+    void initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) override {
+        CSQLDumpRestore::initializeForPreDBRestore(db, backup);
+        if (backup.afileType == AFileType_RestoreFromMediaAgentDump) JXJobCtrlClient::requestStop(m_jobId);
+    }
+};
+
+class LargeDumpRestoreJob : public DumpRestoreJob {
+protected:
+    void SetUp() override {
+        dataSize = 8 * 1024 * 1024;
+        DumpRestoreJob::SetUp();
+        Take('D', 100, 1000);
+        Change(512, 1);  // 4 MiB of log in one dump: well beyond 300 platform seconds to restore
+        Dump(mpA);
+        atDump = Contents("Sales");
+        RelocateToCopy();
+    }
+    std::vector<std::string> atDump;
+};
+
+TEST_F(LargeDumpRestoreJob, ALongDumpRestoreIsWaitedFor) {
+    int status = 0;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42, &status));
+    }
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(atDump == Contents("Copy"));
+}
+
+TEST_F(LargeDumpRestoreJob, AStopDuringADumpRestoreLeavesTheDatabaseRestoring) {
+    int status = 0;
+    {
+        StopDuringDumpJob job;
+        EXPECT_FALSE(Run(job, 42, &status));
+    }
+    EXPECT_EQ(4, status);
+    EXPECT_EQ(SQLDB_STATE_RESTORING, DatabaseState(sim, "Copy"));
+    ExpectNoMountOrMarker();
+    ExpectDiskLibraryIntact();
 }
 
 }  // namespace
