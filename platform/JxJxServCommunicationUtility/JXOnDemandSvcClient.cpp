@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int64_t kStartTimeoutMs = 60000;   // platform time for the service to register
+constexpr int64_t kStartTimeoutMs = 600000;  // platform time for the service to start and register
 constexpr uint32_t kPollMs = 50;
 constexpr int kAttachTimeoutSeconds = 60;
 std::atomic<unsigned> g_instances{0};

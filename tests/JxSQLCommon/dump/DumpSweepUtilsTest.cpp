@@ -15,8 +15,10 @@
 
 namespace {
 
-class DumpSweepUtilsTest : public jxtest::RootedTest {
+class DumpSweepUtilsTest : public ::testing::Test {
 protected:
+    // Slow enough for the service program to start on a loaded machine.
+    jxtest::TestRoot root{0.01};
     void SetUp() override { JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, JX_MOUNT_SERVICE_PROGRAM); }
 
     // A disk-library mount path of `subclient` holding one dump.
@@ -72,7 +74,7 @@ TEST_F(DumpSweepUtilsTest, ServiceErrorsComeBackWithTheirCode) {
     // No mount paths at all: the service answers 4306.
     CWzError error = utils.GetMountedRemoteStorages(9, root.path() + "/jr/dump/9", paths);
     ASSERT_TRUE(error.IsError());
-    EXPECT_EQ(kNoMountPointsCode, FXErrorUtil::GetWin32(error));
+    EXPECT_EQ(kNoMountPointsCode, FXErrorUtil::GetWin32(error)) << error.AsString();
 
     // A scripted answer, also for an unmount; the service still ends.
     AddMountPath(10, "mp");
