@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
+#include "JXAppMgr/App_ExecuteSP.h"
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/CNSessionMessages.h"
+#include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/PmnMessages.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSession/CJxNetwork.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXFile.h"
@@ -238,4 +241,32 @@ bool DumpSweepUtils::HasValidMountPoints(uint64_t subclientId, uint64_t otherId,
         EV_WARN(Log(), "No active mps for sub client [%" PRIu64 "][%s]", subclientId, error.GetMessage().c_str());
     }
     return valid;
+}
+
+bool DumpSweepUtils::SendSLAInfoToCS(uint64_t subclientId, std::vector<SQLPmn::SqlUpdateBackupInfo>& records) const {
+    if (records.empty()) return true;
+    static constexpr const char* kLabel = "SP: SqlUpdateBackupDumpInfo(to send SLA info to CS)";
+    SQLPmn::SqlUpdateBackupDumpInfoReq request;
+    JxEntities::GenericEntity entity;
+    entity.setint64(JxEntities::GenericEntity::kSubclientId, static_cast<int64_t>(subclientId));
+    request.setObjectAccessor(SQLPmn::SqlUpdateBackupDumpInfoReq::kEntity, entity);
+    request.setlistobject(SQLPmn::SqlUpdateBackupDumpInfoReq::kBackupInfos, records);
+    std::string input;
+    request.serialize(input);
+    EV_DEBUG(Log(), 3, "Input XML - %s: [%s].", kLabel, input.c_str());
+    std::string output;
+    const int result = App_ExecuteSP().executeStoredProcedure(request.getTagID(), input, output, nullptr);
+    if (result != 0) {
+        EV_ERROR(Log(), "Execution of %s failed with error [%d].", kLabel, result);
+        return false;
+    }
+    SQLPmn::GenericResp answer;
+    if (answer.unserialize(output) != 0 || answer.getint64(SQLPmn::GenericResp::kErrorCode) != 0) {
+        EV_ERROR(Log(), "Executed %s. Failed with error [%lld: %s].", kLabel,
+                 static_cast<long long>(answer.getint64(SQLPmn::GenericResp::kErrorCode)),
+                 answer.getstring(SQLPmn::GenericResp::kErrorText).c_str());
+        return false;
+    }
+    EV_DEBUG(Log(), 3, "Output XML - %s: [%s].", kLabel, output.c_str());
+    return true;
 }

@@ -10,9 +10,14 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "JxJxServCommunicationUtility/JXOnDemandSvcClient.h"
 #include "WzUtils/CWzError.h"
+
+namespace SQLPmn {
+class SqlUpdateBackupInfo;
+}
 
 // Folder name of the staging mount point, and the mounting service's name.
 inline constexpr const char* MOUNTPOINT_NAME = "csless";
@@ -57,6 +62,10 @@ public:
     // Whether the archive manager lists an active mount path of the subclient.
     CWzError HasValidMountPoints(bool& valid, uint64_t subclientId, uint64_t otherId, bool flag1, bool flag2) const;
     bool HasValidMountPoints(uint64_t subclientId, uint64_t otherId, bool flag1, bool flag2) const;
+
+    // Sends the dumps' service-level records of the subclient to the central
+    // server through its stored procedure; an empty list sends nothing.
+    bool SendSLAInfoToCS(uint64_t subclientId, std::vector<SQLPmn::SqlUpdateBackupInfo>& records) const;
 
 private:
     std::string m_clientName;

@@ -10,6 +10,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/dump/DumpSweepUtils.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/support/TestRoot.h"
 
@@ -102,6 +103,15 @@ TEST_F(DumpSweepUtilsTest, ValidMountPointsNeedAnActiveMountPath) {
     EXPECT_FALSE(utils.HasValidMountPoints(3, 0, true, true));
     AddMountPath(3, "mp2");
     EXPECT_TRUE(utils.HasValidMountPoints(3, 0, true, true));
+}
+
+TEST_F(DumpSweepUtilsTest, ServiceLevelRecordsNeedTheCentralServersProcedure) {
+    DumpSweepUtils utils;
+    std::vector<SQLPmn::SqlUpdateBackupInfo> records;
+    EXPECT_TRUE(utils.SendSLAInfoToCS(7, records));  // nothing to send
+    records.emplace_back();
+    records.back().setstring(SQLPmn::SqlUpdateBackupInfo::kDatabaseName, "Sales");
+    EXPECT_FALSE(utils.SendSLAInfoToCS(7, records));  // no procedure answers it here
 }
 
 }  // namespace
