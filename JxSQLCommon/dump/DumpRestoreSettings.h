@@ -1,11 +1,15 @@
 // DumpRestoreSettings: the dump-restore state of one restore job.
 #pragma once
 
+#include <cstdint>
+#include <set>
 #include <string>
 
 #include "JxSQLCommon/dump/DbInfo.h"
 
 struct DumpRestoreSettings {
-    DB_LSNS databases;   // one entry per database to restore
-    std::string jobID;   // the job id as decimal text
+    std::set<uint64_t> AppIDs;   // application ids to mount; after mounting, those mounted
+    DB_LSNS databases;           // one entry per database to restore, by source name
+    std::string jobID;           // the job id as decimal text
+    std::string mountRoot;       // <job-results directory>/dump
 };

@@ -22,4 +22,18 @@ public:
     static constexpr CNFieldId kRefreshCache{7, 7};    // int64
 };
 
+// The mounting service's result: field 1 the error code, 0 for success.
+class MAMountPointError : public CNMessageBase {
+public:
+    MAMountPointError() : CNMessageBase(22, 422) {}
+    static constexpr CNFieldId kErrorCode{1, 1};       // int64
+};
+
+// The mounting service's answer to MAMountPointReq; field 1 holds the result.
+class MAMountPointResp : public CNMessageBase {
+public:
+    MAMountPointResp() : CNMessageBase(22, 691) {}
+    static constexpr CNFieldId kError{1, 1};           // MAMountPointError
+};
+
 }  // namespace Pmn

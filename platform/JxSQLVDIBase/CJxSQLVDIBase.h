@@ -166,6 +166,22 @@ public:
     bool isStandbyState() const;
     bool isQuit() const;
 
+    // RESTORE <database> FROM DISK = the files of setDBFiles, each one stream
+    // of the set, on the statement's thread (after SetServerName for the same
+    // database). False when it could not start.
+    bool StartDBRestore(const std::string& database);
+
+protected:
+    // For engines that wait for their own statement.
+    bool isStatementRunning() const;
+    // Bytes the statement has moved through its devices so far.
+    uint64_t getTransferredBytes() const;
+    // Grows while the statement works (bytes moved, log records applied).
+    uint64_t getWorkDone() const;
+    // The statement's thread has ended.
+    bool isFinished() const;
+    void clearDBFiles();
+
 protected:
     std::unique_ptr<VdiStatement> m_statement;
 

@@ -141,7 +141,9 @@ bool CJxSQLVDIBase::StartVDIOperation() {
     s.streamBytes = std::vector<std::atomic<uint64_t>>(streams);
     s.running = true;
     m_thread = std::thread([&s] {
-        if (s.options.restore) {
+        if (s.options.restore && s.options.restoreFromFiles) {
+            VdiRunRestoreFromFiles(s);
+        } else if (s.options.restore) {
             VdiRunRestore(s);
         } else {
             VdiRunBackup(s);
@@ -157,6 +159,40 @@ bool CJxSQLVDIBase::StartVDIOperation() {
     });
     return true;
 }
+
+bool CJxSQLVDIBase::StartDBRestore(const std::string& database) {
+    VdiStatement& s = *m_statement;
+    if (s.options.dbFiles.empty() || s.options.dbFiles.size() > 64) {
+        VdiFail(s, -1, "RESTORE [" + database + "] FROM DISK needs 1 to 64 files.");
+        return false;
+    }
+    if (database != s.database) {
+        VdiFail(s, -1, "RESTORE [" + database + "] was set up for [" + s.database + "].");
+        return false;
+    }
+    s.options.restore = true;
+    s.options.restoreFromFiles = true;
+    s.options.streams = static_cast<int>(s.options.dbFiles.size());
+    return StartVDIOperation();
+}
+
+bool CJxSQLVDIBase::isStatementRunning() const { return m_statement->running; }
+
+uint64_t CJxSQLVDIBase::getTransferredBytes() const {
+    uint64_t total = 0;
+    for (const auto& bytes : m_statement->streamBytes) total += bytes;
+    return total;
+}
+
+uint64_t CJxSQLVDIBase::getWorkDone() const { return getTransferredBytes() + m_statement->workDone;
+}
+
+bool CJxSQLVDIBase::isFinished() const {
+    std::lock_guard<std::mutex> lock(m_statement->mutex);
+    return m_statement->outcome.finished;
+}
+
+void CJxSQLVDIBase::clearDBFiles() { m_statement->options.dbFiles.clear(); }
 
 bool CJxSQLVDIBase::Finalize(bool stop) {
     if (stop) {

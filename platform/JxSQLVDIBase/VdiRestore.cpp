@@ -518,10 +518,12 @@ private:
             if (f == nullptr || r.offset + r.data.size() > f->size) {
                 return Damaged(m_s, "a log record names no file of the database");
             }
+            if (m_s.stop) return Fail(kSqlErrStopped, "The restore was stopped while the log was applied.");
             if (t != nullptr && !m_s.options.verifyOnly &&
                 !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) {
                 return false;
             }
+            ++m_s.workDone;
             applied = r.lsn;
             m_applied.push_back(&r);
             if (byMark && o.stopAtMark && r.mark == o.markName) {
@@ -589,6 +591,7 @@ private:
             // The records now in the data go to the database's own log too.
             for (const SqlSimLogRecord* r : m_applied) {
                 if (CWzError e = changes.AppendLogRecord(m_id, *r); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+                ++m_s.workDone;
             }
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_appliedLsn;

@@ -30,6 +30,8 @@ enum VdiSqlError : long {
 
 void VdiRunBackup(VdiStatement& s);
 void VdiRunRestore(VdiStatement& s);
+// The restore of a set whose streams are the files of options.dbFiles.
+void VdiRunRestoreFromFiles(VdiStatement& s);
 
 // Records the statement's failure; the first failure stands.
 void VdiFail(VdiStatement& s, long code, const std::string& text);

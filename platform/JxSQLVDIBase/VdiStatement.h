@@ -81,6 +81,9 @@ struct VdiStatement {
     std::atomic<bool> running{false};
     std::vector<std::unique_ptr<VdiDevice>> devices;
     std::vector<std::atomic<uint64_t>> streamBytes = std::vector<std::atomic<uint64_t>>(0);
+    // Grows with every piece of work the statement does (bytes and log
+    // records), so a waiter can tell a busy statement from a stuck one.
+    std::atomic<uint64_t> workDone{0};
 
     mutable std::mutex mutex;  // guards outcome and abortReason
     VdiOutcome outcome;

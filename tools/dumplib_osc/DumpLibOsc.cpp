@@ -5,7 +5,9 @@
 // The collect file is the cache's own when set, else
 // <job-results directory>/<subclient id>_DS_OSCCollectFile.jxf: the instance
 // name, then one database per line. A database dumps when it is ONLINE on
-// the simulated instance. Each call appends one line describing the cache to
+// the simulated instance; its log dump goes to the first active disk-library
+// mount path of the subclient (when it has one) as a .bak, .xml and
+// loginfo.db row. Each call appends one line describing the cache to
 // <platform root>/dumplib/PerformSQLDump.log, so tests can check what the
 // library was given.
 #include <cinttypes>
@@ -15,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JxLib/JXPIAgent.h"
+#include "LogDumpWriter.h"
 #include "JxSQLCommon/records/SubClientCache.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/PlatformRoot.h"
@@ -54,6 +58,16 @@ void Record(const SubClientCache& cache, const std::string& collectFile, const s
     out << line;
 }
 
+// The first active mount path of the subclient; empty when it has none.
+std::string DumpFolder(uint64_t subclientId) {
+    std::vector<ArMgrMountPath> paths;
+    if (ArMgrClientAPI::getSubclientMountpathList(subclientId, 0, true, true, paths) != 0) return "";
+    for (const ArMgrMountPath& path : paths) {
+        if (path.status == 0 || path.status == -1) return path.path;
+    }
+    return "";
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) bool PerformSQLDump(SubClientCache* cache) {
@@ -69,6 +83,12 @@ extern "C" __attribute__((visibility("default"))) bool PerformSQLDump(SubClientC
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::string& database = lines[i];
         if (!dmo.isDatabaseOnline(lines[0], database)) {
+            all = false;
+            continue;
+        }
+        const std::string folder = DumpFolder(cache->m_subclientId);
+        std::string dump;
+        if (!folder.empty() && WriteLogDump(lines[0], database, folder, dump).IsError()) {
             all = false;
             continue;
         }

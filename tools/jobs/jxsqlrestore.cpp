@@ -2,9 +2,12 @@
 // exit status).
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -27,8 +30,9 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
+                 "-dump also restores the log dumps on the subclients' disk libraries.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -43,17 +47,34 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlrestore");
+    // "-dump" chooses the job class; the option parser sees the rest.
+    bool dumpRestore = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
+            dumpRestore = true;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
     RestoreOptionsParser parser;
-    if (CWzError err = parser.parse(argc, argv); err.IsError()) {
+    if (CWzError err = parser.parse(static_cast<int>(args.size()), args.data()); err.IsError()) {
         std::fprintf(stderr, "jxsqlrestore: %s\n", err.GetMessage().c_str());
         Usage(stderr);
         return 2;
     }
-    SqlRestoreProgramJob job;
-    (void)job.startRestore(parser);  // the outcome is the status the job reported
-    if (job.getReportedJobStatus() == 0) {
+    std::unique_ptr<CSQLRestoreBase> job;
+    if (dumpRestore) {
+        job = std::make_unique<CSQLDumpRestore>();
+    } else {
+        job = std::make_unique<SqlRestoreProgramJob>();  // writes the restore maps
+    }
+    (void)job->startRestore(parser);  // the outcome is the status the job reported
+    const int status = job->getReportedJobStatus();
+    job.reset();  // a dump restore drops its markers and mounts here
+    if (status == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
         return 1;
     }
-    return ExitCodeOf(job.getReportedJobStatus());
+    return ExitCodeOf(status);
 }

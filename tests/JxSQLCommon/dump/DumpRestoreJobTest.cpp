@@ -1,0 +1,308 @@
+// Whole dump-restore jobs: the central server's full and differential, log
+// dumps on the subclient's disk library, mounted, marked, merged and
+// restored from the files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "ArMgrClientAPI/ArMgrClientAPI.h"
+#include "JxJobClient/JXJobCtrlClient.h"
+#include "JxLib/JxProcess.h"
+#include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "LogDumpWriter.h"
+#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+
+namespace {
+
+using vditest::DatabaseState;
+
+class DumpRestoreJob : public RestoreEndToEnd {
+protected:
+    void SetUp() override {
+        RestoreEndToEnd::SetUp();
+        JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, JX_MOUNT_SERVICE_PROGRAM);
+        mpA = MountPath("mpA");
+        mpB = MountPath("mpB");
+    }
+    std::string MountPath(const std::string& name) {
+        const std::string path = ArMgrClientAPI::MountPathsFolder(kSubclient) + "/" + name;
+        std::filesystem::create_directories(path);
+        return path;
+    }
+    // A backup the central server knows with its LSN range, as the merge
+    // with the dumps needs it.
+    void Take(char type, uint64_t jobId, uint64_t endTime) {
+        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
+        std::list<RestoreArchiveInfo> archives;
+        vditest::Outcome o = vditest::Backup(handler, "Sales", type, 1, &archives);
+        ASSERT_TRUE(o.ok) << o.text;
+        ASSERT_TRUE(handler.closePipeline(1, false));
+        SimSqlStatement q = sim.Db().Prepare("SELECT first_lsn, last_lsn FROM backup_history ORDER BY id DESC LIMIT 1");
+        ASSERT_TRUE(q.Step());
+        JxServeBackup b;
+        b.instanceId = kInstanceId;
+        b.database = "Sales";
+        b.jobId = jobId;
+        b.applicationId = kSubclient;
+        b.backupType = type;
+        b.referenceTime = endTime;
+        b.startTime = endTime;
+        b.endTime = endTime;
+        b.backupSize = 4096;
+        b.firstLsn = std::to_string(q.Int(0));
+        b.lastLsn = std::to_string(q.Int(1));
+        for (const RestoreArchiveInfo& a : archives) {
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
+        }
+        JxServePutBackup(b);
+    }
+    std::string Dump(const std::string& folder) {
+        std::string bak;
+        CWzError e = WriteLogDump(kInstance, "Sales", folder, bak);
+        EXPECT_TRUE(e.IsSuccess()) << e.AsString();
+        return bak;
+    }
+    // Full and differential at the central server, then three log dumps on
+    // two mount paths; the content at the last dump is returned.
+    std::vector<std::string> ChainWithDumps() {
+        Take('D', 100, 1000);
+        Change(5, 1);
+        Take('I', 200, 2000);
+        Change(3, 2, 2500 * 1000LL);
+        dumps.push_back(Dump(mpA));
+        Change(2, 3, 3500 * 1000LL);
+        dumps.push_back(Dump(mpB));
+        Change(4, 4, 4500 * 1000LL);
+        dumps.push_back(Dump(mpA));
+        return Contents("Sales");
+    }
+    // Every file that was on the disk library is still there.
+    void ExpectDiskLibraryIntact() {
+        for (const std::string& bak : dumps) {
+            struct stat info {};
+            const bool there = ::stat(bak.c_str(), &info) == 0 ||
+                               ::stat((bak + ".jxf").c_str(), &info) == 0;
+            EXPECT_TRUE(there) << bak;
+        }
+    }
+    // Nothing of the job is left under its mount root but empty folders.
+    void ExpectNoMountOrMarker() {
+        for (const std::string& folder : {mpA, mpB}) {
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                EXPECT_NE(".rmf", entry.path().extension().string()) << entry.path();
+            }
+        }
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
+            if (entry.path().string().find("/dump/") != std::string::npos) {
+                EXPECT_FALSE(entry.is_symlink()) << entry.path();
+            }
+        }
+    }
+
+    // The mount folder of the subclient that an earlier run of the job made.
+    std::string DumpMountFolder() {
+        const std::string tail = "/dump/" + std::to_string(kSubclient);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
+            const std::string path = entry.path().string();
+            if (entry.is_directory() && !entry.is_symlink() && path.size() > tail.size() &&
+                path.compare(path.size() - tail.size(), tail.size(), tail) == 0) {
+                return path;
+            }
+        }
+        ADD_FAILURE() << "no mount folder";
+        return root.path() + "/none";
+    }
+
+    std::string mpA, mpB;
+    std::vector<std::string> dumps;
+};
+
+TEST_F(DumpRestoreJob, DumpsAreMountedMergedAndRestoredUnderANewName) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    Change(6, 5);  // after the last dump: not restored
+    RelocateToCopy();
+    int status = 0;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42, &status));
+        EXPECT_TRUE(job.RestoringFromDump());
+        const DbInfo& info = job.Settings().databases.at("Sales");
+        EXPECT_EQ(3u, info.restoredCount);
+        EXPECT_EQ(2u, info.mountPaths.size());
+    }
+    EXPECT_EQ(1, status);
+    EXPECT_EQ(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    ExpectNoMountOrMarker();
+    ExpectDiskLibraryIntact();
+}
+
+// A job whose dump is renamed (as the sweep does) once the chain is built.
+class RenamingJob : public CSQLDumpRestore {
+public:
+    explicit RenamingJob(std::string bak) : m_bak(std::move(bak)) {}
+    CWzError AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>& dbs) override {
+        CWzError e = CSQLDumpRestore::AddBackupInfoFromMountedShare(dbs);
+        EXPECT_EQ(0, ::rename(m_bak.c_str(), (m_bak + ".jxf").c_str()));
+        return e;
+    }
+    using CSQLDumpRestore::AddBackupInfoFromMountedShare;
+
+private:
+    std::string m_bak;
+};
+
+TEST_F(DumpRestoreJob, ADumpRenamedDuringTheJobIsRestoredFromItsNewName) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    RelocateToCopy();
+    {
+        RenamingJob job(dumps[1]);
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_EQ(3u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    ExpectDiskLibraryIntact();
+}
+
+TEST_F(DumpRestoreJob, AMissingDumpFailsTheDatabaseWithTheEnginesText) {
+    ChainWithDumps();
+    ASSERT_EQ(0, ::unlink(dumps[1].c_str()));
+    ASSERT_EQ(0, ::unlink((dumps[1].substr(0, dumps[1].size() - 4) + ".xml").c_str()));
+    RelocateToCopy();
+    int status = 0;
+    {
+        CSQLDumpRestore job;
+        EXPECT_FALSE(Run(job, 42, &status));
+    }
+    EXPECT_NE(1, status);
+    ExpectNoMountOrMarker();
+}
+
+TEST_F(DumpRestoreJob, FailingMountsTurnTheDumpRestoreOffAndTheCentralServersChainIsRestored) {
+    Take('D', 100, 1000);
+    Change(5, 1);
+    Take('L', 200, 2000);
+    const std::vector<std::string> atLog = Contents("Sales");
+    Change(3, 2);
+    Dump(mpA);  // never read: the mount fails
+    root.WriteFile("media/mountsvc/" + std::to_string(kSubclient) + ".error", "4306");
+    RelocateToCopy();
+    int status = 0;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42, &status));
+        EXPECT_FALSE(job.RestoringFromDump());
+    }
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(atLog == Contents("Copy"));
+}
+
+TEST_F(DumpRestoreJob, AMountFolderLeftByAKilledJobIsReusedAndNoDumpIsDeleted) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    RelocateToCopy();
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+    }
+    // The same job again, its mounts left in place by hand.
+    const std::string folder = DumpMountFolder();
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(0, ::symlink(mpA.c_str(), (folder + "/1").c_str()));
+    ASSERT_EQ(0, ::symlink(mpB.c_str(), (folder + "/2").c_str()));
+    task.relocations.clear();
+    RelocateToCopy();
+    task.optionFlags = kRstOverwrite;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_TRUE(job.RestoringFromDump());
+    }
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    ExpectDiskLibraryIntact();
+    ExpectNoMountOrMarker();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DumpRestoreJob, APointInTimeInsideTheSecondDumpStopsThere) {
+    Take('D', 100, 1000);
+    const int64_t t0 = static_cast<int64_t>(std::time(nullptr));
+    Change(3, 1, (t0 - 100) * 1000);
+    Dump(mpA);
+    // The dumps' finish dates are whole seconds of the wall clock.
+    while (std::time(nullptr) < t0 + 2) ::usleep(50 * 1000);
+    Change(2, 2, (t0 + 1) * 1000);
+    const std::vector<std::string> atPointInTime = Contents("Sales");
+    Change(2, 3, (t0 + 3) * 1000);
+    Dump(mpB);
+    Change(2, 4, (t0 + 4) * 1000);
+    Dump(mpA);
+
+    RelocateToCopy();
+    task.optionFlags = kRstPointInTime;
+    task.pointInTime = static_cast<uint64_t>(t0 + 2);
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_EQ(2u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_EQ(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    EXPECT_TRUE(atPointInTime == Contents("Copy"));
+}
+
+}  // namespace
+
+namespace {
+
+// A dump restore asked to stop as its dump starts.
+struct StopDuringDumpJob : CSQLDumpRestore {
+    void initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) override {
+        CSQLDumpRestore::initializeForPreDBRestore(db, backup);
+        if (backup.afileType == AFileType_RestoreFromMediaAgentDump) JXJobCtrlClient::requestStop(m_jobId);
+    }
+};
+
+class LargeDumpRestoreJob : public DumpRestoreJob {
+protected:
+    void SetUp() override {
+        dataSize = 8 * 1024 * 1024;
+        DumpRestoreJob::SetUp();
+        Take('D', 100, 1000);
+        Change(512, 1);  // 4 MiB of log in one dump: well beyond 300 platform seconds to restore
+        Dump(mpA);
+        atDump = Contents("Sales");
+        RelocateToCopy();
+    }
+    std::vector<std::string> atDump;
+};
+
+TEST_F(LargeDumpRestoreJob, ALongDumpRestoreIsWaitedFor) {
+    int status = 0;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42, &status));
+    }
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(atDump == Contents("Copy"));
+}
+
+TEST_F(LargeDumpRestoreJob, AStopDuringADumpRestoreLeavesTheDatabaseRestoring) {
+    int status = 0;
+    {
+        StopDuringDumpJob job;
+        EXPECT_FALSE(Run(job, 42, &status));
+    }
+    EXPECT_EQ(4, status);
+    EXPECT_EQ(SQLDB_STATE_RESTORING, DatabaseState(sim, "Copy"));
+    ExpectNoMountOrMarker();
+    ExpectDiskLibraryIntact();
+}
+
+}  // namespace
