@@ -87,7 +87,7 @@ protected:
         CSQLCommon::COLLECTFILENAME = "FullDBList.jxf";
         job.m_isAGChild = true;
         job.m_agName = "AG1";
-        job.m_vdiTimeout = 30;  // platform seconds: 30 ms at the tests' time scale
+        job.m_vdiTimeout = 30;  // platform seconds: 300 ms at the tests' time scale
     }
     void TearDown() override {
         delete job.m_pMasterConnection;  // the master sees the hang-up and ends
@@ -146,10 +146,11 @@ TEST_F(MasterExchangeTest, ARefusalOrABadNameChangesNoFile) {
 
 TEST_F(MasterExchangeTest, ASilentMasterIsGivenUpOnAndItsLateReplyIsNeverTakenForAnother) {
     int calls = 0;
+    job.m_vdiTimeout = 3;  // the child gives up after 30 ms, far before the late answer
     StartMaster([&calls](const CNMessageBase&) -> std::unique_ptr<CNMessageBase> {
         if (++calls == 1) {
             // Answers long after the child's bound.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
             auto late = std::make_unique<SC>();
             late->setint64(SC::kStreamCount, 9);
             return late;
