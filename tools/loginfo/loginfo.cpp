@@ -24,10 +24,13 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: loginfo print <dump folder>\n"
+    "       loginfo add <dump folder> <instance> <dump file name>\n"
+    "Prints a dump folder's log-information database, or registers a dump in it.\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: loginfo print <dump folder>\n"
-                 "       loginfo add <dump folder> <instance> <dump file name>\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -121,6 +124,10 @@ int Add(const std::string& folder, const std::string& instance, const std::strin
 
 int main(int argc, char** argv) {
     EvDebug::SetProgramName("loginfo");
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 3 && std::strcmp(argv[1], "print") == 0) return Print(argv[2]);
     if (argc == 5 && std::strcmp(argv[1], "add") == 0) return Add(argv[2], argv[3], argv[4]);
     return Usage();

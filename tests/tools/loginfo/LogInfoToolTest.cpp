@@ -43,6 +43,8 @@ TEST_F(LogInfoToolTest, AddsDumpsAndPrintsThem) {
 TEST_F(LogInfoToolTest, RefusesWhatItCannotUse) {
     std::string out;
     EXPECT_EQ(2, Run("", out));
+    EXPECT_EQ(0, Run("--help", out));
+    EXPECT_NE(std::string::npos, out.find("usage: loginfo print")) << out;
     EXPECT_EQ(1, Run("print " + Folder(), out));  // no database yet
     EXPECT_FALSE(CLogInfoDB(Folder(), DB_LOCALITY_1MIN_RPO).Exists());
     statetest::WriteDump(Folder(), "x_log_backup_1", {}, false);
