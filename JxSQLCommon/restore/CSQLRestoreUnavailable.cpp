@@ -20,22 +20,6 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void
 
 bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
 
-bool CSQLRestoreBase::downloadMetadata(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadata(uint64_t, SqlSnapJobDetails_t&, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadataFromIndexCache(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadataFromIndex(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
 bool CSQLRestoreBase::getDBInfoFromMetadata(std::string, std::string, std::string, SQLPmn::AttachDBMsg&,
                                             const std::map<std::string, SqlSMVolInfo>&) {
     return NotAvailable("Snapshot metadata");
