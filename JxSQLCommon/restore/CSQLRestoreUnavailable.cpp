@@ -20,11 +20,6 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void
 
 bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
 
-bool CSQLRestoreBase::getDBInfoFromMetadata(std::string, std::string, std::string, SQLPmn::AttachDBMsg&,
-                                            const std::map<std::string, SqlSMVolInfo>&) {
-    return NotAvailable("Snapshot metadata");
-}
-
 bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::string,
                                                  std::vector<std::string>&) {
     return NotAvailable("Snapshot metadata");
@@ -46,11 +41,6 @@ bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::s
     return NotAvailable("Revert to snapshot");
 }
 
-bool CSQLRestoreBase::attachToSQLServer() { return NotAvailable("Attach from snapshot metadata"); }
-
-bool CSQLRestoreBase::getBCDAndWriterXML(std::string, std::string&, std::string&) {
-    return NotAvailable("Attach from snapshot metadata");
-}
 
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
     return NotAvailable("Do-not-back-up subclient");
@@ -58,10 +48,6 @@ bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
 
 bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::getAttachMessageForDB(SqlRestoreDbInfo_t, std::string&) {
-    return NotAvailable("Attach from snapshot metadata");
 }
 
 bool CSQLRestoreBase::CleanupSnapBackupRestoreOnSource(std::string, bool) {
