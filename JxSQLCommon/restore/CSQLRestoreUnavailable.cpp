@@ -25,14 +25,6 @@ bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::
     return NotAvailable("Snapshot metadata");
 }
 
-bool CSQLRestoreBase::validateIfRevertPossible() { return NotAvailable("Revert to snapshot"); }
-
-bool CSQLRestoreBase::checkIfSystemDbsArePresent() { return NotAvailable("Revert to snapshot"); }
-
-bool CSQLRestoreBase::getBackupJobAppId(uint32_t, uint64_t&, uint64_t&, uint64_t&, std::list<SqlAFilesPerBackup_t>&) {
-    return NotAvailable("Revert to snapshot");
-}
-
 bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
     return NotAvailable("Revert to snapshot");
 }
@@ -104,11 +96,6 @@ bool CSQLRestoreBase::OnGetFileStreamFiles_V2(std::string, std::list<std::string
 
 bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
     return NotAvailable("Mount for live browse");
-}
-
-bool CSQLRestoreBase::GetSnapJobDetailsFromBackupList(uint32_t, SqlSnapJobDetails_t&,
-                                                      std::list<SqlAFilesPerBackup_t>&) {
-    return NotAvailable("Revert to snapshot");
 }
 
 bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }
