@@ -4,6 +4,8 @@
 #include <fnmatch.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "JobResults/IndexFileCopy.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -15,6 +17,7 @@ int GetIndexFiles(const std::string&, uint64_t, uint64_t, uint64_t, uint64_t, in
     const std::string cache = wz::PlatformPath("index/cache");
     std::vector<std::string> jobs;
     if (fs.ReadDirectory(cache, jobs) != 0) return -1;
+    std::sort(jobs.begin(), jobs.end());
     std::vector<std::string> copied;
     auto undo = [&]() {
         for (const std::string& file : copied) (void)fs.Unlink(file);  // best effort: the call fails anyway
@@ -26,6 +29,7 @@ int GetIndexFiles(const std::string&, uint64_t, uint64_t, uint64_t, uint64_t, in
         struct stat st {};
         if (fs.Stat(directory, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
         if (fs.ReadDirectory(directory, names) != 0) return undo();
+        std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
             bool wanted = false;
             for (const std::string& filter : *filters) {
