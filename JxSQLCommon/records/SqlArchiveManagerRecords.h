@@ -36,6 +36,14 @@ struct GetArchFileInfoForSnapJob_Ret_t {
     std::vector<GetArchFileListForJobRetCC_t> archiveFiles;
 };
 
+// The question for the last archive file of a cycle.
+struct GetLastAfileOfCycleArgs_t {
+    uint64_t archiveFileId = 0;
+    uint64_t value2 = 0;
+    uint64_t value3 = 0;         // the archive-file entry's first field
+    uint64_t archiveFileType = 0;
+};
+
 // The last archive file of a cycle.
 struct GetLastAfileOfCycleRet_t {
     uint64_t archiveFileId = 0;

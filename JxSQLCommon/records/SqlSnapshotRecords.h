@@ -21,6 +21,16 @@ struct SqlDatabaseFiles_t {
     uint8_t isDirectory = 0;
 };
 
+// One snapshot backup job of a database's chain; job id 0 when the chain
+// has no such backup.
+struct SqlSnapJobDetails_t {
+    uint64_t jobId = 0;
+    char jobType = 0;          // 'D' full, 'I' differential
+    uint64_t jobEndTime = 0;   // seconds since 1970
+    uint64_t appId = 0;
+    uint64_t jxCellId = 0;     // backup domain
+};
+
 // One mounted snapshot volume.
 struct SqlSMVolInfo {
     std::string mountPath;

@@ -20,38 +20,9 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void
 
 bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
 
-bool CSQLRestoreBase::downloadMetadata(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadata(uint64_t, SqlSnapJobDetails_t&, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadataFromIndexCache(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::downloadMetadataFromIndex(uint64_t, uint64_t, uint64_t, GetArchFileInfoForSnapJob_Ret_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::getDBInfoFromMetadata(std::string, std::string, std::string, SQLPmn::AttachDBMsg&,
-                                            const std::map<std::string, SqlSMVolInfo>&) {
-    return NotAvailable("Snapshot metadata");
-}
-
 bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::string,
                                                  std::vector<std::string>&) {
     return NotAvailable("Snapshot metadata");
-}
-
-bool CSQLRestoreBase::validateIfRevertPossible() { return NotAvailable("Revert to snapshot"); }
-
-bool CSQLRestoreBase::checkIfSystemDbsArePresent() { return NotAvailable("Revert to snapshot"); }
-
-bool CSQLRestoreBase::getBackupJobAppId(uint32_t, uint64_t&, uint64_t&, uint64_t&, std::list<SqlAFilesPerBackup_t>&) {
-    return NotAvailable("Revert to snapshot");
 }
 
 bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
@@ -62,11 +33,6 @@ bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::s
     return NotAvailable("Revert to snapshot");
 }
 
-bool CSQLRestoreBase::attachToSQLServer() { return NotAvailable("Attach from snapshot metadata"); }
-
-bool CSQLRestoreBase::getBCDAndWriterXML(std::string, std::string&, std::string&) {
-    return NotAvailable("Attach from snapshot metadata");
-}
 
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
     return NotAvailable("Do-not-back-up subclient");
@@ -74,10 +40,6 @@ bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
 
 bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::getAttachMessageForDB(SqlRestoreDbInfo_t, std::string&) {
-    return NotAvailable("Attach from snapshot metadata");
 }
 
 bool CSQLRestoreBase::CleanupSnapBackupRestoreOnSource(std::string, bool) {
@@ -134,11 +96,6 @@ bool CSQLRestoreBase::OnGetFileStreamFiles_V2(std::string, std::list<std::string
 
 bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
     return NotAvailable("Mount for live browse");
-}
-
-bool CSQLRestoreBase::GetSnapJobDetailsFromBackupList(uint32_t, SqlSnapJobDetails_t&,
-                                                      std::list<SqlAFilesPerBackup_t>&) {
-    return NotAvailable("Revert to snapshot");
 }
 
 bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }

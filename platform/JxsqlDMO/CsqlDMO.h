@@ -152,7 +152,14 @@ public:
     // path ending in ".ldf" is a log file. False with `errorText` filled when
     // the instance cannot be reached, the description is malformed, a file
     // is missing or the name is taken.
+    // The description may also be a serialised attach entry (message class
+    // 34/20: field 1 the name, field 3 the file paths).
     bool AttachDatabase(std::string instanceName, std::string attachInfo, std::string& errorText);
+    // The physical paths of a database's files, in file order (the primary
+    // data file first); false with `errorText` filled when the instance or
+    // the database cannot be found.
+    bool getDatabaseFilePaths(const std::string& instance, const std::string& database,
+                              std::vector<std::string>& paths, std::string& errorText);
 
     // ---- Snapshot backups and their check (CsqlDMOSnapshot.cpp) ----
     // The backup metadata (SQLPmn::SQLDBBackupMetadata XML) of the newest

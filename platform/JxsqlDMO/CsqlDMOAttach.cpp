@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "JxsqlDMO/CsqlDMO.h"
+#include "Messages/CNMessageBase.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFormat.h"
 
@@ -12,6 +13,28 @@ namespace {
 
 constexpr int kFileData = 0;
 constexpr int kFileLog = 1;
+
+// The attach entry of a database (message class 34/20) as XML text: field 1
+// the name to attach under, field 3 the paths of its files.
+constexpr int kAttachEntryModule = 34;
+constexpr int kAttachEntryMessage = 20;
+
+// Turns a serialised attach entry into the line form; false when the text
+// is not one.
+bool LinesFromAttachEntry(const std::string& xml, std::string& lines) {
+    CNMessageBase entry(kAttachEntryModule, kAttachEntryMessage);
+    if (entry.unserialize(xml) != kMsgOk || entry.getModule() != kAttachEntryModule ||
+        entry.getMessage() != kAttachEntryMessage) {
+        return false;
+    }
+    lines = entry.getstring(1, 1);
+    if (lines.find('\n') != std::string::npos) return false;
+    for (const std::string& file : entry.getliststring(3, 3)) {
+        if (file.find('\n') != std::string::npos) return false;
+        lines += "\n" + file;
+    }
+    return true;
+}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -25,6 +48,12 @@ bool CsqlDMO::AttachDatabase(std::string instanceName, std::string attachInfo, s
         return Fail("AttachDatabase", text);
     };
     if (!Connect(instanceName)) return fail(m_lastError);
+    const size_t start = attachInfo.find_first_not_of(" \t\r\n");
+    if (start != std::string::npos && attachInfo[start] == '<') {
+        std::string converted;
+        if (!LinesFromAttachEntry(attachInfo, converted)) return fail("The attach description cannot be read.");
+        attachInfo = converted;
+    }
     std::istringstream lines(attachInfo);
     std::string database, line;
     std::vector<std::string> files;
