@@ -201,3 +201,53 @@ TEST(SubClientCacheTextTest, EveryMemberTheDumpNeedsSurvivesTheTextAndBadTextCha
 }
 
 }  // namespace
+
+namespace {
+
+struct AgDumpChild : DumpJobUnderTest {
+    using CSQLCommon::m_isAGChild;
+    using CSQLCommon::m_pMasterConnection;
+    using CSQLDump::m_subClientCache;
+    AgDumpChild() : DumpJobUnderTest(80) { m_isAGChild = true; }
+};
+
+TEST_F(LogDumpJobTest, AnAvailabilityGroupChildHandsItsCacheToTheMaster) {
+    AgMasterOptions options;
+    options.timeoutSeconds = 600;
+    AgMasterStandIn master(options);
+    uint16_t port = 0;
+    std::string key;
+    ASSERT_TRUE(master.Listen(port, key));
+    std::thread serving([&master] {
+        std::unique_ptr<CJxNetwork> child = master.AcceptChild();
+        if (child != nullptr) master.Serve(*child);
+    });
+    {
+        AgDumpChild job;
+        std::vector<std::string> words = {"jxsqlbackup", "-jxscallerport", std::to_string(port), "-jxscallerkey", key};
+        std::vector<char*> args;
+        for (std::string& w : words) args.push_back(w.data());
+        job.m_pMasterConnection = new CJxNetwork();
+        bool timedOut = false;
+        ASSERT_TRUE(job.m_pMasterConnection->AttachBackToCaller(static_cast<int>(args.size()), args.data(), timedOut)
+                        .IsSuccess());
+        job.m_subClientCache.StoreSubClientDetails(1234, "daily", 2);
+        job.m_subClientCache.m_dbBackupInfo["Alpha"].resultText = "Log dump completed";
+        EXPECT_TRUE(job.PostTLDump());
+    }  // the job's end closes the connection, which ends the master's service
+    serving.join();
+    const std::vector<std::string> journal = master.Journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].rfind("{\"event\":\"dumpCache\",\"subclient\":1234,\"operation\":1,\"cache\":\"", 0), 0u)
+        << journal[0];
+    EXPECT_NE(journal[0].find(";result=Alpha|0|0||Log dump completed"), std::string::npos) << journal[0];
+}
+
+TEST_F(LogDumpJobTest, AChildWithoutAMasterConnectionFailsTheSendAtOnce) {
+    AgDumpChild job;
+    EXPECT_FALSE(job.SendDumpInfoToMasterProcess());
+    DumpJobUnderTest notAChild(81);
+    EXPECT_FALSE(notAChild.SendDumpInfoToMasterProcess());
+}
+
+}  // namespace
