@@ -93,8 +93,14 @@ public:
     // per-database results to the primary replica; empty when there are none.
     std::string GetReplyMessageToPrimary() const;
 
-    // The cache as text: nothing is rendered, so always empty.
-    std::string GetCacheAsString() const { return std::string(); }
+    // The cache as one line of text: a version word, then one ";key=value"
+    // entry per member the dump needs (subclient, instance, client, options,
+    // group, replica, collect file, flags, databases and per-database
+    // results), with "\\", ";", "|", tab and line breaks escaped by "\\".
+    // SetCacheFromString reads that text back into the same members; false,
+    // with the cache unchanged, when an entry cannot be read.
+    std::string GetCacheAsString() const;
+    bool SetCacheFromString(const std::string& text);
 
     bool m_valid = false;
     uint64_t m_backupSetId = 0;

@@ -43,6 +43,13 @@ int JXClient::getjobResultDirectory(std::string& directory) const {
     return AppModel::GetText(AppModel::ObjectName(kClient, id), "jobResultsDir", directory);
 }
 
+bool JXClient::isMSSQLAGClient() const {
+    uint64_t id = 0;
+    if (getClientId(id) != 0) return false;
+    int64_t value = 0;
+    return AppModel::GetSigned(AppModel::ObjectName(kClient, id), "isMSSQLAGClient", value) == 0 && value != 0;
+}
+
 int ClientProperties::getUseIndexingV2ForMSSQL(bool& useV2) const {
     int64_t v = 0;
     if (int rc = AppModel::GetSigned(AppModel::ObjectName(kClient, m_clientId), "useIndexingV2ForMSSQL", v); rc != 0) {

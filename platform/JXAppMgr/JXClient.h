@@ -20,6 +20,9 @@ public:
     int getNetworkHostname(std::string& hostName) const { return getNetworkHostnameMangled(hostName); }
     // The client's job-results directory (property "jobResultsDir").
     int getjobResultDirectory(std::string& directory) const;
+    // Whether the client stands for an availability group (property
+    // "isMSSQLAGClient", a number; not set means no).
+    bool isMSSQLAGClient() const;
 
 private:
     std::string m_name;

@@ -38,6 +38,17 @@ int Subclient::getReadBufferSizeInKiloBytes(uint64_t& kiloBytes) const {
 
 int Subclient::getSubclientName(std::string& name) const { return AppModel::GetText(Object(), "name", name); }
 
+int Subclient::isSubclientAssociatedToDumpSweepSchedule(bool& associated) const {
+    uint64_t number = 0;
+    const int rc = GetUnsigned("dumpSweepSchedule", number);
+    if (rc == JXAPPMGR_PROP_NOT_SET) {
+        associated = false;
+        return 0;
+    }
+    if (rc == 0) associated = number != 0;
+    return rc;
+}
+
 int Subclient::isOnDemandSubclient(bool& value) const {
     uint64_t number = 0;
     const int rc = GetUnsigned("onDemand", number);

@@ -37,6 +37,9 @@ public:
     // Whether the subclient backs up the databases of an on-demand list
     // (property "onDemand", a number, not 0 = set).
     int isOnDemandSubclient(bool& value) const;
+    // Property "dumpSweepSchedule" (a number; not set means none): whether the
+    // subclient runs on a dump-sweep schedule that needs no central server.
+    int isSubclientAssociatedToDumpSweepSchedule(bool& associated) const;
 
 protected:
     int GetInt(const std::string& key, int& value) const;

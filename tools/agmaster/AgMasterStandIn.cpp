@@ -141,6 +141,13 @@ void AgMasterStandIn::Serve(CJxNetwork& child) {
                 reply = std::move(answer);
                 break;
             }
+            case 101: {
+                using TC = SQLPmn::SQLTLDumpCache;
+                Record("{\"event\":\"dumpCache\",\"subclient\":" + std::to_string(message->getint64(TC::kSubclientId)) +
+                       ",\"operation\":" + std::to_string(message->getint64(TC::kOperation)) +
+                       ",\"cache\":" + Quoted(message->getstring(TC::kCacheText)) + "}");
+                break;
+            }
             case 61: {
                 const std::string phase = PhaseOf(*message, SC::kPhaseFull, SC::kPhaseDiff, SC::kPhaseLog);
                 if (message->isSet(SC::kStreamCount)) {

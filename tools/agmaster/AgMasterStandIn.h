@@ -7,6 +7,7 @@
 //     configured databases and stream count; carrying the child's own list:
 //     status 1;
 //   - SQLAGStreamCount without a count (a query): the configured count;
+//   - SQLTLDumpCache of a log-dump child: recorded with its cache text;
 // and records every start, finish, collect file, stream-count update and job
 // status as one JSON line in its journal. Told to stay silent it records and
 // never answers; told to refuse it answers every request with status 0.

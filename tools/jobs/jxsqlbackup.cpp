@@ -12,6 +12,7 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/backup/CSQLDump.h"
 #include "tools/jobs/SnapshotBackupJob.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
 
@@ -27,6 +28,9 @@ const char* const kUsage =
     "  -type <flags>     requested type: 1 full, 2 log, 256 log without truncation, 4 differential\n"
     "  -skipconversion   do not apply the conversion rules\n"
     "  -restart <text>   the job manager's restart string, e.g. \"-o 4096|1\"\n"
+    "       jxsqlbackup -logdump -j <job id> -token <id:phase:attempt> -cell <id> -a <application> -L\n"
+    "  -logdump          log backup taken as transaction-log dumps by the dump library\n"
+    "                    (libJxSQLPmnOSC.so in the base directory) onto the disk library\n"
     "       jxsqlbackup -a <cell>:<application> -j <job id> -jt <token> -scid <client> -integcheck\n"
     "  -integcheck       check a snapshot job's copy for the source job that started this program\n"
     "  -mt               multi-threaded full backup: the subclient's databases in size-balanced\n"
@@ -53,12 +57,15 @@ int main(int argc, char** argv) {
             return check.performIntegrityCheck(argc, argv) ? 0 : 1;
         }
     }
-    // -mt selects the job; the option parser does not know it.
+    // -mt and -logdump select the job; the option parser does not know them.
     bool multiThreaded = false;
+    bool logDump = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-mt") == 0) {
             multiThreaded = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-logdump") == 0) {
+            logDump = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -77,6 +84,18 @@ int main(int argc, char** argv) {
     if (multiThreaded && !parser.isDOption()) {
         std::fprintf(stderr, "jxsqlbackup: -mt runs full backups only (-D)\n%s", kUsage);
         return 2;
+    }
+    if (logDump && (multiThreaded || !parser.isLOption())) {
+        std::fprintf(stderr, "jxsqlbackup: -logdump runs log backups only (-L)\n%s", kUsage);
+        return 2;
+    }
+    if (logDump) {
+        CSQLDump job;
+        if (!job.startBackup(&parser, argc, argv)) {
+            std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
+            return 1;
+        }
+        return 0;
     }
     if (multiThreaded) {
         auto job = std::make_unique<MultiThreadedBackupJob>();
