@@ -1,6 +1,6 @@
 // CSQLDump: the collect file of the dump, the dump through the dump library,
 // the per-database results and the keeping of the cache.
-#include "JxSQLCommon/backup/CSQLDump.h"
+#include "JxSQLCommon/dump/CSQLDump.h"
 
 #include <dlfcn.h>
 

@@ -5,7 +5,7 @@
 
 #include "JXAppMgr/ApplicationId.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "JxSQLCommon/backup/CSQLDump.h"
+#include "JxSQLCommon/dump/CSQLDump.h"
 
 bool CSQLDump::isCSLessDumpSubClient(unsigned long jxCellId, unsigned long subclientId) {
     ApplicationId application(jxCellId, subclientId);

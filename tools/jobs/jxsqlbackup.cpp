@@ -12,7 +12,7 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
-#include "JxSQLCommon/backup/CSQLDump.h"
+#include "JxSQLCommon/dump/CSQLDump.h"
 #include "tools/jobs/SnapshotBackupJob.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
 

@@ -17,7 +17,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "JxSQLCommon/backup/CSQLDump.h"
+#include "JxSQLCommon/dump/CSQLDump.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
