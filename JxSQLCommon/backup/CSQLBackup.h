@@ -76,6 +76,7 @@ class CJxNetwork;
 class CJxSQLVDIBase;
 class CSQLClientDll;
 class CsqlDMO;
+class PropertiesList;
 class jxsDatabuf_v2;
 struct JxSQLBackupSetInfo;
 struct JxSQLBackupFileInfo;
@@ -422,6 +423,23 @@ protected:
     // empty-collect rule (`failEmptyCollect`: pending cause and empty-collect
     // failure; otherwise an event naming the file).
     void LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning);
+    // Steps shared by every collect-file generator (same file): open and
+    // truncate the collect file (pending cause on failure); connect to the
+    // instance (counted as a logged failure); write one listed database and
+    // its status-tab row; write (skipped for no names unless
+    // `writeWhenEmpty`) and close the selected names; record the count of
+    // databases to back up with the job client; fetch the subclient again;
+    // remove vanished databases from the content, then fetch it again; the
+    // empty-collect rule (logged as a warning when `warnOnly`).
+    bool OpenCollectFileForWriting(JXFile& collectFile, const std::string& path);
+    bool InitializeCollectConnection(CsqlDMO& sql);
+    bool ListDatabaseInCollectFile(JXFile& collectFile, const std::string& path, const std::string& name);
+    bool WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names,
+                                  bool writeWhenEmpty);
+    void SetDatabasesToBackup(uint64_t count);
+    bool RefreshSubclient();
+    bool RemoveFromSubclientContent(PropertiesList& toDelete);
+    bool CollectFileHoldsData(const std::string& path, bool warnOnly);
     void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.
