@@ -77,6 +77,8 @@ class CJxSQLVDIBase;
 class CSQLClientDll;
 class CsqlDMO;
 class PropertiesList;
+class ApplProperty;
+class MSSQLDBProperty;
 class jxsDatabuf_v2;
 struct JxSQLBackupSetInfo;
 struct JxSQLBackupFileInfo;
@@ -440,6 +442,15 @@ protected:
     bool RefreshSubclient();
     bool RemoveFromSubclientContent(PropertiesList& toDelete);
     bool CollectFileHoldsData(const std::string& path, bool warnOnly);
+    // Closes the collect file; a failed flush is logged.
+    bool CloseCollectFile(JXFile& collectFile, const std::string& path);
+    // The database a content property names when it passes the subclient's
+    // filters (a filtered-out name goes to `excluded`); null otherwise.
+    const MSSQLDBProperty* SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
+                                                     std::list<std::string>& excluded);
+    // The SharePoint content databases of a remote-blob-store subclient
+    // (CSQLBackupRBSCollectFile.cpp); a failure raises the collect-file cause.
+    bool ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names);
     void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.

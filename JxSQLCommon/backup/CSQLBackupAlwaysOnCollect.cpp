@@ -97,15 +97,9 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     const bool keepContent = m_genericOptions.isDonotDeleteNonExistentDB();
     for (const auto& property : content.getList()) {
-        if (property->getType() != kApplPropertyTypeSqlDatabase) continue;
-        const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+        const MSSQLDBProperty* database = SelectableContentDatabase(property, excluded);
         if (database == nullptr) continue;
         const std::string name = database->getDBName();
-        EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
-        if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
-            excluded.push_back(name);
-            continue;
-        }
         bool unanswered = false;
         std::string group;
         if ((ignoreNonExistent || database->isAutoDiscovered()) && !sql.isDatabaseExists(name, &unanswered)) {
@@ -169,18 +163,8 @@ bool CSQLBackup::generateRBSAlwaysOnCollectFile() {
     CStopWatch watch;
     JXFile collectFile;
     if (!OpenCollectFileForWriting(collectFile, path)) return false;
-    if (m_pSubclient == nullptr) {
-        EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
     std::vector<std::string> candidates;
-    if (const int rc = m_pSubclient->getSharepointContentDBName(candidates); rc != 0) {
-        EV_ERROR(m_logger, "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
-                 rc, path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!ReadRBSContentDatabases(path, candidates)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     std::vector<std::string> selected;

@@ -172,11 +172,7 @@ bool CSQLBackup::generateSQLCollectFile() {
                      list.getLastError());
             return false;
         }
-        if (collectFile.close() != 0) {
-            EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                     collectFile.getLastError());
-            return false;
-        }
+        if (!CloseCollectFile(collectFile, path)) return false;
         (void)list.close();  // read only
         watch.Stop();
         EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
@@ -206,16 +202,9 @@ bool CSQLBackup::generateSQLCollectFile() {
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
 
     for (const auto& property : content.getList()) {
-        if (property->getType() != kApplPropertyTypeSqlDatabase) continue;
-        const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+        const MSSQLDBProperty* database = SelectableContentDatabase(property, excluded);
         if (database == nullptr) continue;
         const std::string name = database->getDBName();
-        EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
-
-        if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
-            excluded.push_back(name);
-            continue;
-        }
         std::string reason;
         int code = -1;
         if (ignoreNonExistent || database->isAutoDiscovered()) {

@@ -1,9 +1,12 @@
 // CSQLBackup: steps shared by the collect-file generators: opening the
 // collect file and the instance connection, listing a database, the write
-// and close of the selected names, the count of databases to back up, the
+// and close of the selected names, the content databases that pass the
+// subclient's filters, the count of databases to back up, the
 // refresh of the subclient and the removal of vanished databases from its
 // content, the SharePoint skip set, the report of a SharePoint-protected
 // database and the final check that the collect file holds something.
+#include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,12 +59,28 @@ bool CSQLBackup::WriteAndCloseCollectFile(JXFile& collectFile, const std::string
                  path.c_str());
         return false;
     }
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
+    if (!CloseCollectFile(collectFile, path)) return false;
     return true;
+}
+
+bool CSQLBackup::CloseCollectFile(JXFile& collectFile, const std::string& path) {
+    if (collectFile.close() == 0) return true;
+    EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(), collectFile.getLastError());
+    return false;
+}
+
+const MSSQLDBProperty* CSQLBackup::SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
+                                                             std::list<std::string>& excluded) {
+    if (property->getType() != kApplPropertyTypeSqlDatabase) return nullptr;
+    const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+    if (database == nullptr) return nullptr;
+    const std::string& name = database->getDBName();
+    EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
+    if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
+        excluded.push_back(name);
+        return nullptr;
+    }
+    return database;
 }
 
 void CSQLBackup::SetDatabasesToBackup(uint64_t count) {
@@ -125,11 +144,7 @@ void CSQLBackup::SkipSharePointDatabase(CsqlDMO& sql, const std::string& name) {
 }
 
 bool CSQLBackup::CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect) {
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
+    if (!CloseCollectFile(collectFile, path)) return false;
     if (failEmptyCollect) return CollectFileHoldsData(path, false);
     long long size = 0;
     const int rc = JXFile::getFileSize(path.c_str(), &size);

@@ -17,6 +17,22 @@ constexpr int kSkipMissing = 6;
 
 }  // namespace
 
+bool CSQLBackup::ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names) {
+    if (m_pSubclient == nullptr) {
+        EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
+        RaisePendingCause(kCauseCollectFileOpen, path);
+        return false;
+    }
+    if (const int rc = m_pSubclient->getSharepointContentDBName(names); rc != 0) {
+        EV_ERROR(m_logger,
+                 "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
+                 rc, path.c_str());
+        RaisePendingCause(kCauseCollectFileOpen, path);
+        return false;
+    }
+    return true;
+}
+
 bool CSQLBackup::generateRBSCollectFile() {
     const std::string path = CollectFilePath();
     CsqlDMO sql;
@@ -25,19 +41,8 @@ bool CSQLBackup::generateRBSCollectFile() {
     CStopWatch watch;
     JXFile collectFile;
     if (!OpenCollectFileForWriting(collectFile, path)) return false;
-    if (m_pSubclient == nullptr) {
-        EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
     std::vector<std::string> candidates;
-    if (const int rc = m_pSubclient->getSharepointContentDBName(candidates); rc != 0) {
-        EV_ERROR(m_logger,
-                 "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
-                 rc, path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!ReadRBSContentDatabases(path, candidates)) return false;
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     std::vector<std::string> selected;
     for (const std::string& name : candidates) {
