@@ -468,6 +468,8 @@ protected:
     CWzError SendToMasterProcess(const CNMessageBase& message);
     CWzError ReceiveFromMasterProcess(CNMessageBase& reply);
     bool RequestCollectFileFromMaster(SQLPmn::SQLAGCollectFile& request, SQLPmn::SQLAGCollectFile& reply);
+    // The promoted or restart list (`want`) of the current phase.
+    bool RequestPhaseCollectFileFromMaster(CNFieldId want, SQLPmn::SQLAGCollectFile& reply);
     bool SendFinishToMaster();
     // Availability-group collect files (CSQLBackupAlwaysOnCollect.cpp): the
     // report of a database of another group (true when it differs), the
