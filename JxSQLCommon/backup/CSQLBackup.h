@@ -442,6 +442,11 @@ protected:
     bool RefreshSubclient();
     bool RemoveFromSubclientContent(PropertiesList& toDelete);
     bool CollectFileHoldsData(const std::string& path, bool warnOnly);
+    // Skip reports that several generators give in the same words: a
+    // missing, not online or group-less database of an availability-group
+    // list, and a database that is offline.
+    enum class CollectSkip { kAgMissing, kAgNotOnline, kOffline, kAgGroupUnknown };
+    void ReportCollectSkip(CollectSkip why, const std::string& name);
     // Closes the collect file; a failed flush is logged.
     bool CloseCollectFile(JXFile& collectFile, const std::string& path);
     // The database a content property names when it passes the subclient's

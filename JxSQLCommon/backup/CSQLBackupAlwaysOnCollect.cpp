@@ -23,7 +23,6 @@ constexpr int kCauseAutoDiscoverFailed = 0x1E00012E;
 constexpr int kCauseContentUnreadable = 0x1E00012F;
 constexpr int kCauseCollectFileOpen = 0x1E00017A;
 
-constexpr int kSkipGroupUnknown = 0;
 constexpr int kSkipNotOnline = 1;
 constexpr int kSkipOtherGroup = 4;
 constexpr int kSkipMissing = 6;
@@ -103,9 +102,7 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
         bool unanswered = false;
         std::string group;
         if ((ignoreNonExistent || database->isAutoDiscovered()) && !sql.isDatabaseExists(name, &unanswered)) {
-            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgMissing, name);
             // Only a definite "no" removes the database from the content.
             if (!keepContent && !unanswered) {
                 EV_DEBUG(m_logger, 1, "Database (%s) doesn't exist, deleting it from subclient content.",
@@ -113,20 +110,12 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
                 toDelete.addToPropList(property);
             }
         } else if (ignoreNonExistent && !sql.isDatabaseOnline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
-                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgNotOnline, name);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else if (!sql.GetAvailabiiltyGroupForDB(name, group)) {
             // A lookup that failed says nothing about the database: it stays in the content.
-            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
-                    name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(
-                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
-                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgGroupUnknown, name);
         } else if (AgGroupDiffers(name, group)) {
             if (ignoreNonExistent && !keepContent) {
                 EV_DEBUG(m_logger, 1, "Database (%s) is no longer part of this AG, deleting it from subclient content.",
@@ -222,23 +211,13 @@ bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() {
         EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
         std::string group;
         if (!sql.isDatabaseExists(name)) {
-            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgMissing, name);
         } else if (!sql.isDatabaseOnline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
-                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgNotOnline, name);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else if (!sql.GetAvailabiiltyGroupForDB(name, group)) {
-            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
-                    name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(
-                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
-                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgGroupUnknown, name);
         } else if (AgGroupDiffers(name, group)) {
             continue;
         } else if (sharePointDatabases.count(name) != 0) {

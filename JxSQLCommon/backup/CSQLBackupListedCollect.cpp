@@ -1,10 +1,11 @@
 // CSQLBackup: steps shared by the collect-file generators: opening the
 // collect file and the instance connection, listing a database, the write
 // and close of the selected names, the content databases that pass the
-// subclient's filters, the count of databases to back up, the
-// refresh of the subclient and the removal of vanished databases from its
-// content, the SharePoint skip set, the report of a SharePoint-protected
-// database and the final check that the collect file holds something.
+// subclient's filters, the skip reports several generators give alike, the
+// count of databases to back up, the refresh of the subclient and the
+// removal of vanished databases from its content, the SharePoint skip set,
+// the report of a SharePoint-protected database and the final check that
+// the collect file holds something.
 #include <list>
 #include <memory>
 #include <set>
@@ -22,6 +23,10 @@ namespace {
 constexpr int kCauseCollectFileEmpty = 0x1E00015D;
 constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kEventOnDemandCollectEmpty = 0x1E00018B;
+
+constexpr int kSkipGroupUnknown = 0;
+constexpr int kSkipNotOnline = 1;
+constexpr int kSkipMissing = 6;
 
 }  // namespace
 
@@ -61,6 +66,33 @@ bool CSQLBackup::WriteAndCloseCollectFile(JXFile& collectFile, const std::string
     }
     if (!CloseCollectFile(collectFile, path)) return false;
     return true;
+}
+
+void CSQLBackup::ReportCollectSkip(CollectSkip why, const std::string& name) {
+    switch (why) {
+        case CollectSkip::kAgMissing:
+            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
+                                                     JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kAgNotOnline:
+            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
+                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kOffline:
+            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
+                                                     JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kAgGroupUnknown:
+            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
+                    name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(
+                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
+                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            return;
+    }
 }
 
 bool CSQLBackup::CloseCollectFile(JXFile& collectFile, const std::string& path) {

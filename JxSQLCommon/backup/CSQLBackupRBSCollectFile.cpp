@@ -56,9 +56,7 @@ bool CSQLBackup::generateRBSCollectFile() {
             (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online. Skipped from backup.",
                                                      kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else {
             selected.push_back(name);
         }
