@@ -76,6 +76,9 @@ class CJxNetwork;
 class CJxSQLVDIBase;
 class CSQLClientDll;
 class CsqlDMO;
+class PropertiesList;
+class ApplProperty;
+class MSSQLDBProperty;
 class jxsDatabuf_v2;
 struct JxSQLBackupSetInfo;
 struct JxSQLBackupFileInfo;
@@ -422,6 +425,37 @@ protected:
     // empty-collect rule (`failEmptyCollect`: pending cause and empty-collect
     // failure; otherwise an event naming the file).
     void LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning);
+    // Steps shared by every collect-file generator (same file): open and
+    // truncate the collect file (pending cause on failure); connect to the
+    // instance (counted as a logged failure); write one listed database and
+    // its status-tab row; write (skipped for no names unless
+    // `writeWhenEmpty`) and close the selected names; record the count of
+    // databases to back up with the job client; fetch the subclient again;
+    // remove vanished databases from the content, then fetch it again; the
+    // empty-collect rule (logged as a warning when `warnOnly`).
+    bool OpenCollectFileForWriting(JXFile& collectFile, const std::string& path);
+    bool InitializeCollectConnection(CsqlDMO& sql);
+    bool ListDatabaseInCollectFile(JXFile& collectFile, const std::string& path, const std::string& name);
+    bool WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names,
+                                  bool writeWhenEmpty);
+    void SetDatabasesToBackup(uint64_t count);
+    bool RefreshSubclient();
+    bool RemoveFromSubclientContent(PropertiesList& toDelete);
+    bool CollectFileHoldsData(const std::string& path, bool warnOnly);
+    // Skip reports that several generators give in the same words: a
+    // missing, not online or group-less database of an availability-group
+    // list, and a database that is offline.
+    enum class CollectSkip { kAgMissing, kAgNotOnline, kOffline, kAgGroupUnknown };
+    void ReportCollectSkip(CollectSkip why, const std::string& name);
+    // Closes the collect file; a failed flush is logged.
+    bool CloseCollectFile(JXFile& collectFile, const std::string& path);
+    // The database a content property names when it passes the subclient's
+    // filters (a filtered-out name goes to `excluded`); null otherwise.
+    const MSSQLDBProperty* SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
+                                                     std::list<std::string>& excluded);
+    // The SharePoint content databases of a remote-blob-store subclient
+    // (CSQLBackupRBSCollectFile.cpp); a failure raises the collect-file cause.
+    bool ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names);
     void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.
@@ -439,6 +473,8 @@ protected:
     CWzError SendToMasterProcess(const CNMessageBase& message);
     CWzError ReceiveFromMasterProcess(CNMessageBase& reply);
     bool RequestCollectFileFromMaster(SQLPmn::SQLAGCollectFile& request, SQLPmn::SQLAGCollectFile& reply);
+    // The promoted or restart list (`want`) of the current phase.
+    bool RequestPhaseCollectFileFromMaster(CNFieldId want, SQLPmn::SQLAGCollectFile& reply);
     bool SendFinishToMaster();
     // Availability-group collect files (CSQLBackupAlwaysOnCollect.cpp): the
     // report of a database of another group (true when it differs), the

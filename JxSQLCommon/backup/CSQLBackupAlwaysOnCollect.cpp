@@ -21,10 +21,8 @@ namespace {
 
 constexpr int kCauseAutoDiscoverFailed = 0x1E00012E;
 constexpr int kCauseContentUnreadable = 0x1E00012F;
-constexpr int kCauseCollectFileEmpty = 0x1E00015D;
 constexpr int kCauseCollectFileOpen = 0x1E00017A;
 
-constexpr int kSkipGroupUnknown = 0;
 constexpr int kSkipNotOnline = 1;
 constexpr int kSkipOtherGroup = 4;
 constexpr int kSkipMissing = 6;
@@ -44,18 +42,11 @@ bool CSQLBackup::AgGroupDiffers(const std::string& name, const std::string& grou
 }
 
 bool CSQLBackup::HandOverAlwaysOnCollectFile(const std::string& path) {
-    long long size = 0;
-    const int rc = JXFile::getFileSize(path.c_str(), &size);
-    if (rc == 0 && size != 0) {
-        if (!SendGeneratedCollectFileForAlwaysONToMasterProcess(path, m_bkpPhase, false)) {
-            EV_WARN(m_logger, "Failure while sending collect file to master process.");
-        }
-        return true;
+    if (!CollectFileHoldsData(path, false)) return false;
+    if (!SendGeneratedCollectFileForAlwaysONToMasterProcess(path, m_bkpPhase, false)) {
+        EV_WARN(m_logger, "Failure while sending collect file to master process.");
     }
-    EV_ERROR(m_logger, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
-    RaisePendingCause(kCauseCollectFileEmpty);
-    if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
-    return false;
+    return true;
 }
 
 bool CSQLBackup::GenerateCollectFileForAlwaysON() {
@@ -74,20 +65,10 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
             RaisePendingCause(kCauseAutoDiscoverFailed);
             return false;
         }
-        // The application model is read afresh by every call: the subclient is fetched again.
-        m_applicationId = ApplicationId(m_jxCellId, m_appNumber);
-        m_pSubclient = m_applicationId.getSubclient();
-        if (m_pSubclient == nullptr) {
-            EV_DEBUG(m_logger, 1, "m_applicationId.getSubclient() failed. Check for JXSession connection errors!");
-            return false;
-        }
+        if (!RefreshSubclient()) return false;
     }
     CsqlDMO sql;
-    if (!sql.initialize(m_sServername, false)) {
-        EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
-        ++m_loggedDbCount;
-        return false;
-    }
+    if (!InitializeCollectConnection(sql)) return false;
     JXFile collectFile;
     if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d].", path.c_str(),
@@ -115,21 +96,13 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     const bool keepContent = m_genericOptions.isDonotDeleteNonExistentDB();
     for (const auto& property : content.getList()) {
-        if (property->getType() != kApplPropertyTypeSqlDatabase) continue;
-        const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+        const MSSQLDBProperty* database = SelectableContentDatabase(property, excluded);
         if (database == nullptr) continue;
         const std::string name = database->getDBName();
-        EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
-        if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
-            excluded.push_back(name);
-            continue;
-        }
         bool unanswered = false;
         std::string group;
         if ((ignoreNonExistent || database->isAutoDiscovered()) && !sql.isDatabaseExists(name, &unanswered)) {
-            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgMissing, name);
             // Only a definite "no" removes the database from the content.
             if (!keepContent && !unanswered) {
                 EV_DEBUG(m_logger, 1, "Database (%s) doesn't exist, deleting it from subclient content.",
@@ -137,20 +110,12 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
                 toDelete.addToPropList(property);
             }
         } else if (ignoreNonExistent && !sql.isDatabaseOnline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
-                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgNotOnline, name);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else if (!sql.GetAvailabiiltyGroupForDB(name, group)) {
             // A lookup that failed says nothing about the database: it stays in the content.
-            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
-                    name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(
-                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
-                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgGroupUnknown, name);
         } else if (AgGroupDiffers(name, group)) {
             if (ignoreNonExistent && !keepContent) {
                 EV_DEBUG(m_logger, 1, "Database (%s) is no longer part of this AG, deleting it from subclient content.",
@@ -164,39 +129,15 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
         }
     }
     (void)CheckAndAddFilteredDBsToStatusTab(excluded);
-    if (!toDelete.getList().empty()) {
-        // The content keeps what could not be removed; the next job tries again.
-        (void)ApplProperties(m_pSubclient->getId()).deleteProperties(toDelete);
-        m_applicationId = ApplicationId(m_jxCellId, m_appNumber);
-        m_pSubclient = m_applicationId.getSubclient();
-        if (m_pSubclient == nullptr) {
-            EV_DEBUG(m_logger, 1, "m_applicationId.getSubclient() failed. Check for JXSession connection errors!");
-            return false;
-        }
-    }
+    if (!RemoveFromSubclientContent(toDelete)) return false;
     return WriteAlwaysOnCollectFile(collectFile, path, selected);
 }
 
 bool CSQLBackup::WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path,
                                           std::vector<std::string>& names) {
     const uint64_t count = names.size();
-    if (!names.empty() && !CreateCollectFileForSQLBackup(&collectFile, names, true)) {
-        EV_ERROR(m_logger,
-                 "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
-                 "instance.",
-                 path.c_str());
-        return false;
-    }
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
-    m_databasesToBackup = count;
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->setFilesToXfer(static_cast<int64_t>(count));
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
+    if (!WriteAndCloseCollectFile(collectFile, path, names, false)) return false;
+    SetDatabasesToBackup(count);
     return HandOverAlwaysOnCollectFile(path);
 }
 
@@ -210,24 +151,9 @@ bool CSQLBackup::generateRBSAlwaysOnCollectFile() {
     }
     CStopWatch watch;
     JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                 collectFile.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
-    if (m_pSubclient == nullptr) {
-        EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     std::vector<std::string> candidates;
-    if (const int rc = m_pSubclient->getSharepointContentDBName(candidates); rc != 0) {
-        EV_ERROR(m_logger, "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
-                 rc, path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!ReadRBSContentDatabases(path, candidates)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     std::vector<std::string> selected;
@@ -271,11 +197,7 @@ bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() {
     CF reply;
     if (!RequestCollectFileFromMaster(request, reply)) return false;
     CsqlDMO sql;
-    if (!sql.initialize(m_sServername, false)) {
-        EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
-        ++m_loggedDbCount;
-        return false;
-    }
+    if (!InitializeCollectConnection(sql)) return false;
     const std::vector<std::string> names = reply.getliststring(CF::kDatabases);
     if (names.empty()) {
         EV_ERROR(m_logger, "Master process encountered error while returning collect file.");
@@ -289,23 +211,13 @@ bool CSQLBackup::CreateCollectFileForAlwaysOnOSC() {
         EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
         std::string group;
         if (!sql.isDatabaseExists(name)) {
-            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgMissing, name);
         } else if (!sql.isDatabaseOnline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
-                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgNotOnline, name);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else if (!sql.GetAvailabiiltyGroupForDB(name, group)) {
-            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
-                    name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(
-                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
-                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kAgGroupUnknown, name);
         } else if (AgGroupDiffers(name, group)) {
             continue;
         } else if (sharePointDatabases.count(name) != 0) {

@@ -5,7 +5,6 @@
 // that names an on-demand list takes its databases from that list instead.
 #include <strings.h>
 
-#include <functional>
 #include <list>
 #include <memory>
 #include <set>
@@ -25,7 +24,6 @@ namespace {
 
 constexpr int kCauseAutoDiscoverFailed = 0x1E00012E;
 constexpr int kCauseContentUnreadable = 0x1E00012F;
-constexpr int kCauseCollectFileEmpty = 0x1E00015D;
 constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kCauseOnDemandFile = 0x1E000099;
 constexpr unsigned long kOptionOnDemandFile = 0x405D3654;
@@ -86,24 +84,6 @@ bool CSQLBackup::getOnDemandFilePath(std::string& path) {
     return true;
 }
 
-namespace {
-
-// The empty-collect rule: a collect file without data ends the phase.
-bool CollectFileHoldsData(const std::string& path, bool snapshot, JxSQLErrorControl& errorControl, EvEvent& log,
-                          const std::function<void(int)>& raise) {
-    long long size = 0;
-    const int rc = JXFile::getFileSize(path.c_str(), &size);
-    if (rc != 0 || size == 0) {
-        EV_WARN(log, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
-        raise(kCauseCollectFileEmpty);
-        if (!snapshot) errorControl.setEmptyCollectFilaure();
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool CSQLBackup::generateSQLCollectFile() {
     const std::string path = CollectFilePath();
     CStopWatch watch;
@@ -144,13 +124,8 @@ bool CSQLBackup::generateSQLCollectFile() {
     }
     if (refreshed) {
         // The application model is read afresh by every call, so there is no
-        // message cache to switch off; the subclient is fetched again.
-        m_applicationId = ApplicationId(m_jxCellId, m_appNumber);
-        m_pSubclient = m_applicationId.getSubclient();
-        if (m_pSubclient == nullptr) {
-            EV_DEBUG(m_logger, 1, "m_applicationId.getSubclient() failed. Check for JXSession connection errors!");
-            return false;
-        }
+        // message cache to switch off.
+        if (!RefreshSubclient()) return false;
     }
     watch.Stop();
     EV_DEBUG(m_logger, 1, "Time taken to auto-discover databases = %f", watch.Time());
@@ -159,19 +134,13 @@ bool CSQLBackup::generateSQLCollectFile() {
 
     watch.Start();
     JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                 collectFile.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     CsqlDMO sql;
     if (!sql.initialize(m_sServername, false)) {
         EV_WARN(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
         ++m_loggedDbCount;
         return false;
     }
-    auto raise = [this](int cause) { RaisePendingCause(cause); };
 
     std::string onDemandPath;
     if (getOnDemandFilePath(onDemandPath) && !onDemandPath.empty()) {
@@ -188,12 +157,7 @@ bool CSQLBackup::generateSQLCollectFile() {
             if (line[0] == '\0') continue;  // no database on an empty line
             if (sql.isDatabaseExists(line)) {
                 EV_DEBUG(m_logger, 1, "Adding DB %s to collect file", line);
-                if (collectFile.putLine(line) < 0) {
-                    EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", line,
-                             path.c_str(), static_cast<unsigned>(collectFile.getLastError()));
-                    return false;
-                }
-                (void)UpdateStatusTabDBInfo(line, "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+                if (!ListDatabaseInCollectFile(collectFile, path, line)) return false;
             } else {
                 EV_DEBUG(m_logger, 1, "database (%s) doesn't exist . It will not be included in On-Demand SC backup",
                          line);
@@ -208,15 +172,11 @@ bool CSQLBackup::generateSQLCollectFile() {
                      list.getLastError());
             return false;
         }
-        if (collectFile.close() != 0) {
-            EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                     collectFile.getLastError());
-            return false;
-        }
+        if (!CloseCollectFile(collectFile, path)) return false;
         (void)list.close();  // read only
         watch.Stop();
         EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
-        return CollectFileHoldsData(path, m_isSnapBackup, m_errorControl, m_logger, raise);
+        return CollectFileHoldsData(path, true);
     }
 
     PropertiesList content;
@@ -242,16 +202,9 @@ bool CSQLBackup::generateSQLCollectFile() {
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
 
     for (const auto& property : content.getList()) {
-        if (property->getType() != kApplPropertyTypeSqlDatabase) continue;
-        const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+        const MSSQLDBProperty* database = SelectableContentDatabase(property, excluded);
         if (database == nullptr) continue;
         const std::string name = database->getDBName();
-        EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
-
-        if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
-            excluded.push_back(name);
-            continue;
-        }
         std::string reason;
         int code = -1;
         if (ignoreNonExistent || database->isAutoDiscovered()) {
@@ -329,34 +282,10 @@ bool CSQLBackup::generateSQLCollectFile() {
     }
 
     (void)CheckAndAddFilteredDBsToStatusTab(excluded);
-    if (!toDelete.getList().empty()) {
-        // The content keeps what could not be removed; the next job tries again.
-        (void)ApplProperties(m_pSubclient->getId()).deleteProperties(toDelete);
-        m_applicationId = ApplicationId(m_jxCellId, m_appNumber);
-        m_pSubclient = m_applicationId.getSubclient();
-        if (m_pSubclient == nullptr) {
-            EV_DEBUG(m_logger, 1, "m_applicationId.getSubclient() failed. Check for JXSession connection errors!");
-            return false;
-        }
-    }
-    if (!CreateCollectFileForSQLBackup(&collectFile, selected, true)) {
-        EV_ERROR(m_logger,
-                 "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
-                 "instance.",
-                 path.c_str());
-        return false;
-    }
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
+    if (!RemoveFromSubclientContent(toDelete)) return false;
+    if (!WriteAndCloseCollectFile(collectFile, path, selected, true)) return false;
     watch.Stop();
-    m_databasesToBackup = count;
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->setFilesToXfer(static_cast<int64_t>(count));
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
+    SetDatabasesToBackup(count);
     EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
-    return CollectFileHoldsData(path, m_isSnapBackup, m_errorControl, m_logger, raise);
+    return CollectFileHoldsData(path, true);
 }

@@ -1,10 +1,18 @@
-// CSQLBackup: steps shared by the generators that write an explicit list of
-// databases (plug-in, on-demand and availability-group lists): the
-// SharePoint skip set, the report of a SharePoint-protected database and the
-// final check that the collect file holds something.
+// CSQLBackup: steps shared by the collect-file generators: opening the
+// collect file and the instance connection, listing a database, the write
+// and close of the selected names, the content databases that pass the
+// subclient's filters, the skip reports several generators give alike, the
+// count of databases to back up, the refresh of the subclient and the
+// removal of vanished databases from its content, the SharePoint skip set,
+// the report of a SharePoint-protected database and the final check that
+// the collect file holds something.
+#include <list>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "JXAppMgr/ApplProperties.h"
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -13,9 +21,137 @@
 namespace {
 
 constexpr int kCauseCollectFileEmpty = 0x1E00015D;
+constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kEventOnDemandCollectEmpty = 0x1E00018B;
 
+constexpr int kSkipGroupUnknown = 0;
+constexpr int kSkipNotOnline = 1;
+constexpr int kSkipMissing = 6;
+
 }  // namespace
+
+bool CSQLBackup::OpenCollectFileForWriting(JXFile& collectFile, const std::string& path) {
+    if (collectFile.open(path.c_str(), JXFile::kWrite) == 0 && collectFile.truncate() == 0) return true;
+    EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
+             collectFile.getLastError());
+    RaisePendingCause(kCauseCollectFileOpen, path);
+    return false;
+}
+
+bool CSQLBackup::InitializeCollectConnection(CsqlDMO& sql) {
+    if (sql.initialize(m_sServername, false)) return true;
+    EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
+    ++m_loggedDbCount;
+    return false;
+}
+
+bool CSQLBackup::ListDatabaseInCollectFile(JXFile& collectFile, const std::string& path, const std::string& name) {
+    if (collectFile.putLine(name) < 0) {
+        EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", name.c_str(), path.c_str(),
+                 static_cast<unsigned>(collectFile.getLastError()));
+        return false;
+    }
+    (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+    return true;
+}
+
+bool CSQLBackup::WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path,
+                                          std::vector<std::string>& names, bool writeWhenEmpty) {
+    if ((writeWhenEmpty || !names.empty()) && !CreateCollectFileForSQLBackup(&collectFile, names, true)) {
+        EV_ERROR(m_logger,
+                 "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
+                 "instance.",
+                 path.c_str());
+        return false;
+    }
+    if (!CloseCollectFile(collectFile, path)) return false;
+    return true;
+}
+
+void CSQLBackup::ReportCollectSkip(CollectSkip why, const std::string& name) {
+    switch (why) {
+        case CollectSkip::kAgMissing:
+            EV_WARN(m_logger, "database (%s) doesn't exist. Skipping the database.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] does not exists.", kSkipMissing,
+                                                     JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kAgNotOnline:
+            EV_WARN(m_logger, "Database [%s] is not online. Skipping database.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database[" + name + "] is not online. Skipped from backup.",
+                                                     kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kOffline:
+            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
+                                                     JobManager::kDBStatusSkippedAtCollect);
+            return;
+        case CollectSkip::kAgGroupUnknown:
+            EV_WARN(m_logger, "Failed to fetch avalability group name of database [%s]. Skipping the database.",
+                    name.c_str());
+            (void)UpdateSkippedFailedCountAndJobInfo(
+                name, "Failed to fetch avalability group name of database [" + name + "]. Skipped from backup.",
+                kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
+            return;
+    }
+}
+
+bool CSQLBackup::CloseCollectFile(JXFile& collectFile, const std::string& path) {
+    if (collectFile.close() == 0) return true;
+    EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(), collectFile.getLastError());
+    return false;
+}
+
+const MSSQLDBProperty* CSQLBackup::SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
+                                                             std::list<std::string>& excluded) {
+    if (property->getType() != kApplPropertyTypeSqlDatabase) return nullptr;
+    const auto* database = dynamic_cast<const MSSQLDBProperty*>(property.get());
+    if (database == nullptr) return nullptr;
+    const std::string& name = database->getDBName();
+    EV_DEBUG(m_logger, 1, "Database [%s] found in content.", name.c_str());
+    if (!m_contentFilters.ShouldSelectDBForBackup(name)) {
+        excluded.push_back(name);
+        return nullptr;
+    }
+    return database;
+}
+
+void CSQLBackup::SetDatabasesToBackup(uint64_t count) {
+    m_databasesToBackup = count;
+    if (m_pBkpJobClnt != nullptr) {
+        (void)m_pBkpJobClnt->setFilesToXfer(static_cast<int64_t>(count));
+        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
+    }
+}
+
+bool CSQLBackup::RefreshSubclient() {
+    // The application model is read afresh by every call: the subclient is fetched again.
+    m_applicationId = ApplicationId(m_jxCellId, m_appNumber);
+    m_pSubclient = m_applicationId.getSubclient();
+    if (m_pSubclient != nullptr) return true;
+    EV_DEBUG(m_logger, 1, "m_applicationId.getSubclient() failed. Check for JXSession connection errors!");
+    return false;
+}
+
+bool CSQLBackup::RemoveFromSubclientContent(PropertiesList& toDelete) {
+    if (toDelete.getList().empty()) return true;
+    // The content keeps what could not be removed; the next job tries again.
+    (void)ApplProperties(m_pSubclient->getId()).deleteProperties(toDelete);
+    return RefreshSubclient();
+}
+
+bool CSQLBackup::CollectFileHoldsData(const std::string& path, bool warnOnly) {
+    long long size = 0;
+    const int rc = JXFile::getFileSize(path.c_str(), &size);
+    if (rc == 0 && size != 0) return true;
+    if (warnOnly) {
+        EV_WARN(m_logger, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
+    } else {
+        EV_ERROR(m_logger, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
+    }
+    RaisePendingCause(kCauseCollectFileEmpty);
+    if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
+    return false;
+}
 
 void CSQLBackup::LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning) {
     if (!isSkipSharepointContentDB()) return;
@@ -40,19 +176,13 @@ void CSQLBackup::SkipSharePointDatabase(CsqlDMO& sql, const std::string& name) {
 }
 
 bool CSQLBackup::CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect) {
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
+    if (!CloseCollectFile(collectFile, path)) return false;
+    if (failEmptyCollect) return CollectFileHoldsData(path, false);
     long long size = 0;
     const int rc = JXFile::getFileSize(path.c_str(), &size);
     if (rc == 0 && size != 0) return true;
     EV_ERROR(m_logger, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
-    if (failEmptyCollect) {
-        RaisePendingCause(kCauseCollectFileEmpty);
-        if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
-    } else if (m_pJobClnt != nullptr) {
+    if (m_pJobClnt != nullptr) {
         *m_pJobClnt << path.c_str();
         (void)m_pJobClnt->setPendingCauseAndEvent(0, kEventOnDemandCollectEmpty, 0, false, 300, false, 0, 0, 0, 0);
     }

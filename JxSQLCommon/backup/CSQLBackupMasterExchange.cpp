@@ -23,13 +23,15 @@ constexpr int kDefaultMasterTimeoutSeconds = 300;
 using CF = SQLPmn::SQLAGCollectFile;
 using SC = SQLPmn::SQLAGStreamCount;
 
-// The phase fields of the two messages; false for an unknown phase.
-bool PhaseField(unsigned int phase, CNFieldId full, CNFieldId diff, CNFieldId log, CNFieldId& field) {
+// Sets the phase field of the message (one of the fields of the full,
+// differential and log phases); an unknown phase is logged and false.
+bool MarkPhase(EvEvent& logger, CNMessageBase& message, unsigned int phase, CNFieldId full, CNFieldId diff,
+               CNFieldId log) {
     switch (phase) {
-        case JXSQL_BACKUP_FULL: field = full; return true;
-        case JXSQL_BACKUP_DIFF: field = diff; return true;
-        case JXSQL_BACKUP_LOG: field = log; return true;
-        default: return false;
+        case JXSQL_BACKUP_FULL: message.setint64(full, 1); return true;
+        case JXSQL_BACKUP_DIFF: message.setint64(diff, 1); return true;
+        case JXSQL_BACKUP_LOG: message.setint64(log, 1); return true;
+        default: EV_ERROR(logger, "UNKNOWN backup phase type."); return false;
     }
 }
 
@@ -98,17 +100,16 @@ bool CSQLBackup::RequestCollectFileFromMaster(CF& request, CF& reply) {
     return true;
 }
 
-bool CSQLBackup::GeneratePromotedCollectFileForAlwaysON(std::string path) {
+bool CSQLBackup::RequestPhaseCollectFileFromMaster(CNFieldId want, CF& reply) {
     CF request;
-    request.setint64(CF::kWantPromoted, 1);
-    CNFieldId phase{};
-    if (!PhaseField(m_bkpPhase, CF::kPhaseFull, CF::kPhaseDiff, CF::kPhaseLog, phase)) {
-        EV_ERROR(m_logger, "UNKNOWN backup phase type.");
-        return false;
-    }
-    request.setint64(phase, 1);
+    request.setint64(want, 1);
+    if (!MarkPhase(m_logger, request, m_bkpPhase, CF::kPhaseFull, CF::kPhaseDiff, CF::kPhaseLog)) return false;
+    return RequestCollectFileFromMaster(request, reply);
+}
+
+bool CSQLBackup::GeneratePromotedCollectFileForAlwaysON(std::string path) {
     CF reply;
-    if (!RequestCollectFileFromMaster(request, reply)) return false;
+    if (!RequestPhaseCollectFileFromMaster(CF::kWantPromoted, reply)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, static_cast<int>(reply.getint64(CF::kStreamCount)))) return false;
     if (!WriteToCollectFile(path, reply.getliststring(CF::kDatabases), true)) return false;
     (void)SendStreamCountUpdateToMaster();  // the master's own count stands without it
@@ -117,16 +118,8 @@ bool CSQLBackup::GeneratePromotedCollectFileForAlwaysON(std::string path) {
 }
 
 bool CSQLBackup::GenerateRestartCollectFileForAlwaysON(std::string path) {
-    CF request;
-    request.setint64(CF::kWantRestart, 1);
-    CNFieldId phase{};
-    if (!PhaseField(m_bkpPhase, CF::kPhaseFull, CF::kPhaseDiff, CF::kPhaseLog, phase)) {
-        EV_ERROR(m_logger, "UNKNOWN backup phase type.");
-        return false;
-    }
-    request.setint64(phase, 1);
     CF reply;
-    if (!RequestCollectFileFromMaster(request, reply)) return false;
+    if (!RequestPhaseCollectFileFromMaster(CF::kWantRestart, reply)) return false;
     if (!WriteToCollectFile(path, reply.getliststring(CF::kDatabases), true)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, static_cast<int>(reply.getint64(CF::kStreamCount)))) return false;
     EV_DEBUG(m_logger, 1, "Generate collect file successfully.");
@@ -143,12 +136,7 @@ bool CSQLBackup::SendGeneratedCollectFileForAlwaysONToMasterProcess(std::string 
     CF message;
     message.setint64(CF::kOwnCollectFile, 1);
     message.setint64(CF::kConvertedList, convertedList ? 1 : 0);
-    CNFieldId phase{};
-    if (!PhaseField(level, CF::kPhaseFull, CF::kPhaseDiff, CF::kPhaseLog, phase)) {
-        EV_ERROR(m_logger, "UNKNOWN backup phase type.");
-        return false;
-    }
-    message.setint64(phase, 1);
+    if (!MarkPhase(m_logger, message, level, CF::kPhaseFull, CF::kPhaseDiff, CF::kPhaseLog)) return false;
     message.setliststring(CF::kDatabases, names);
     message.setint64(CF::kStreamCount, GetStreamCount(level));
     if (CWzError err = SendToMasterProcess(message); err.IsError()) {
@@ -171,12 +159,7 @@ bool CSQLBackup::SendGeneratedCollectFileForAlwaysONToMasterProcess(std::string 
 
 bool CSQLBackup::FetchStreamCountFromMaster(int& count) {
     SC request;
-    CNFieldId phase{};
-    if (!PhaseField(m_bkpPhase, SC::kPhaseFull, SC::kPhaseDiff, SC::kPhaseLog, phase)) {
-        EV_ERROR(m_logger, "UNKNOWN backup phase type.");
-        return false;
-    }
-    request.setint64(phase, 1);
+    if (!MarkPhase(m_logger, request, m_bkpPhase, SC::kPhaseFull, SC::kPhaseDiff, SC::kPhaseLog)) return false;
     if (CWzError err = SendToMasterProcess(request); err.IsError()) {
         EV_ERROR(m_logger, "Failed to send stream count update to master process with error [%s].",
                  err.AsString().c_str());
@@ -202,12 +185,7 @@ bool CSQLBackup::FetchStreamCountFromMaster(int& count) {
 
 bool CSQLBackup::SendStreamCountUpdateToMaster() {
     SC message;
-    CNFieldId phase{};
-    if (!PhaseField(m_bkpPhase, SC::kPhaseFull, SC::kPhaseDiff, SC::kPhaseLog, phase)) {
-        EV_ERROR(m_logger, "UNKNOWN backup phase type.");
-        return false;
-    }
-    message.setint64(phase, 1);
+    if (!MarkPhase(m_logger, message, m_bkpPhase, SC::kPhaseFull, SC::kPhaseDiff, SC::kPhaseLog)) return false;
     message.setint64(SC::kStreamCount, GetStreamCount(m_bkpPhase));
     if (CWzError err = SendToMasterProcess(message); err.IsError()) {
         EV_ERROR(m_logger, "Failed to send stream count update to master process with error [%s].",

@@ -143,11 +143,7 @@ bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>& na
     }
     EV_INFO(m_logger, "Creating collect file [%s]", path.c_str());
     CsqlDMO sql;
-    if (!sql.initialize(m_sServername, false)) {
-        EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
-        ++m_loggedDbCount;
-        return false;
-    }
+    if (!InitializeCollectConnection(sql)) return false;
     std::set<std::string> sharePointDatabases;
     LoadSharePointSkipSet(sharePointDatabases,
                           "Failed to get sharepoing content databases list (skip list), we are going to backup the sp "
@@ -170,12 +166,7 @@ bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>& na
                 kSkipPseudoInstance, JobManager::kDBStatusSkippedAtCollect);
         } else {
             EV_INFO(m_logger, "    Adding DB [%s] to collect file", name.c_str());
-            if (collectFile.putLine(name) < 0) {
-                EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", name.c_str(),
-                         path.c_str(), static_cast<unsigned>(collectFile.getLastError()));
-                return false;
-            }
-            (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+            if (!ListDatabaseInCollectFile(collectFile, path, name)) return false;
         }
     }
     return CloseListedCollectFile(collectFile, path, false);

@@ -25,7 +25,6 @@ constexpr char kNameSeparator = 0x12;
 
 constexpr int kCauseContentUnreadable = 0x1E00012F;
 constexpr int kCauseCollectFileEmpty = 0x1E00015D;
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kCauseNoDatabases = 0x1E000188;
 
 constexpr int kSkipPseudoInstance = 4;
@@ -182,18 +181,9 @@ bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string> requested
 
     const std::string path = CollectFilePath();
     JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                 collectFile.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     CsqlDMO sql;
-    if (!sql.initialize(m_sServername, false)) {
-        EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
-        ++m_loggedDbCount;
-        return false;
-    }
+    if (!InitializeCollectConnection(sql)) return false;
     std::set<std::string> sharePointDatabases;
     LoadSharePointSkipSet(sharePointDatabases,
                           "Failed to get sharepoing content databases list (skip list), continue to backup sharepoint "
@@ -207,12 +197,7 @@ bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string> requested
             SkipSharePointDatabase(sql, name);
         } else {
             EV_DEBUG(m_logger, 1, "Adding DB [%s] to collect file.", name.c_str());
-            if (collectFile.putLine(name) < 0) {
-                EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", name.c_str(),
-                         path.c_str(), static_cast<unsigned>(collectFile.getLastError()));
-                return false;
-            }
-            (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+            if (!ListDatabaseInCollectFile(collectFile, path, name)) return false;
         }
     }
     return CloseListedCollectFile(collectFile, path, true);

@@ -11,43 +11,38 @@
 
 namespace {
 
-constexpr int kCauseCollectFileEmpty = 0x1E00015D;
 constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kSkipNotOnline = 1;
 constexpr int kSkipMissing = 6;
 
 }  // namespace
 
-bool CSQLBackup::generateRBSCollectFile() {
-    const std::string path = CollectFilePath();
-    CsqlDMO sql;
-    if (!sql.initialize(m_sServername, false)) {
-        EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
-        ++m_loggedDbCount;
-        return false;
-    }
-    if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
-    CStopWatch watch;
-    JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                 collectFile.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
-        return false;
-    }
+bool CSQLBackup::ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names) {
     if (m_pSubclient == nullptr) {
         EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
         RaisePendingCause(kCauseCollectFileOpen, path);
         return false;
     }
-    std::vector<std::string> candidates;
-    if (const int rc = m_pSubclient->getSharepointContentDBName(candidates); rc != 0) {
+    if (const int rc = m_pSubclient->getSharepointContentDBName(names); rc != 0) {
         EV_ERROR(m_logger,
                  "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
                  rc, path.c_str());
         RaisePendingCause(kCauseCollectFileOpen, path);
         return false;
     }
+    return true;
+}
+
+bool CSQLBackup::generateRBSCollectFile() {
+    const std::string path = CollectFilePath();
+    CsqlDMO sql;
+    if (!InitializeCollectConnection(sql)) return false;
+    if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
+    CStopWatch watch;
+    JXFile collectFile;
+    if (!OpenCollectFileForWriting(collectFile, path)) return false;
+    std::vector<std::string> candidates;
+    if (!ReadRBSContentDatabases(path, candidates)) return false;
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
     std::vector<std::string> selected;
     for (const std::string& name : candidates) {
@@ -61,40 +56,15 @@ bool CSQLBackup::generateRBSCollectFile() {
             (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online. Skipped from backup.",
                                                      kSkipNotOnline, JobManager::kDBStatusSkippedAtCollect);
         } else if (sql.isDatabaseOffline(m_sServername, name)) {
-            EV_WARN(m_logger, "Database [%s] is not online.", name.c_str());
-            (void)UpdateSkippedFailedCountAndJobInfo(name, "Database [" + name + "] is not online.", kSkipNotOnline,
-                                                     JobManager::kDBStatusSkippedAtCollect);
+            ReportCollectSkip(CollectSkip::kOffline, name);
         } else {
             selected.push_back(name);
         }
     }
     const uint64_t count = selected.size();
-    if (!CreateCollectFileForSQLBackup(&collectFile, selected, true)) {
-        EV_ERROR(m_logger,
-                 "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
-                 "instance.",
-                 path.c_str());
-        return false;
-    }
-    if (collectFile.close() != 0) {
-        EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
+    if (!WriteAndCloseCollectFile(collectFile, path, selected, true)) return false;
     watch.Stop();
-    m_databasesToBackup = count;
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->setFilesToXfer(static_cast<int64_t>(count));
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
+    SetDatabasesToBackup(count);
     EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
-    long long size = 0;
-    const int rc = JXFile::getFileSize(path.c_str(), &size);
-    if (rc != 0 || size == 0) {
-        EV_ERROR(m_logger, "The Collect file content is empty[%d]. There are no databases to be backed up.", rc);
-        RaisePendingCause(kCauseCollectFileEmpty);
-        if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
-        return false;
-    }
-    return true;
+    return CollectFileHoldsData(path, false);
 }

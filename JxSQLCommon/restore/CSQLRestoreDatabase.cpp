@@ -9,13 +9,13 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/RestoreDropConnections.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
 namespace {
 
 constexpr int kCauseDatabaseExists = 0x1E000151;
-constexpr int kCauseDropConnections = 0x1E000161;
 constexpr uint64_t kLastVersionWithoutSystemRecovery = 8;
 constexpr const char* kNoOverwriteText =
     "Skipping Restore because the user has not selected unconditional overwrite option.";
@@ -59,19 +59,9 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
             EV_DEBUG(m_logger, 1, "Database [%s] does not exist", target.c_str());
         }
         if ((flags & kRstDropDbConnections) != 0 && dmo.isDatabaseStandby(m_sServername, target)) {
-            if (!dmo.dropAllConnectionsToDb(m_sServername, target)) {
-                EV_ERROR(m_logger,
-                         "Failed to drop connections to database [%s] during restore. Please close all connections "
-                         "manually and re-run restore.",
-                         target.c_str());
-                if (m_pRstJobClnt) {
-                    *m_pRstJobClnt << target.c_str();
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDropConnections);
-                }
+            if (!jxsql::DropConnectionsForRestore(dmo, m_sServername, target, m_logger, m_pRstJobClnt.get())) {
                 return false;
             }
-            EV_DEBUG(m_logger, 1, "Successfully dropped connections to database [%s] during restore.",
-                     target.c_str());
         }
     }
 

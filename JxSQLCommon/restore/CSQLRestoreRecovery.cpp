@@ -1,10 +1,12 @@
 // CSQLRestoreBase: recovery-only restores. One database restored without
 // recovery (RESTORING or STANDBY) is brought online, and a recovery-only job
-// does that for every database of its list.
+// does that for every database of its list. Also the drop of a database's
+// connections that a restore or a recovery needs first.
 #include <strings.h>
 
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/RestoreDropConnections.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -20,6 +22,23 @@ constexpr uint64_t kFirstVersionKeepingCdc = 10;
 constexpr uint64_t kFirstVersionKeepingReplication = 9;
 
 }  // namespace
+
+bool jxsql::DropConnectionsForRestore(CsqlDMO& dmo, const std::string& server, const std::string& target,
+                                      EvEvent& logger, SqlRstJobClient* client) {
+    if (!dmo.dropAllConnectionsToDb(server, target)) {
+        EV_ERROR(logger,
+                 "Failed to drop connections to database [%s] during restore. Please close all connections manually "
+                 "and re-run restore.",
+                 target.c_str());
+        if (client != nullptr) {
+            *client << target.c_str();
+            (void)client->setPendingCauseAndCriticalEvent(kCauseDropConnections);
+        }
+        return false;
+    }
+    EV_DEBUG(logger, 1, "Successfully dropped connections to database [%s] during restore.", target.c_str());
+    return true;
+}
 
 bool CSQLRestoreBase::doDbRecoverOnly(SqlRestoreDbInfo_t& db, bool omitFileGroup, bool forceRecovery,
                                       bool ffgRecovery) {
@@ -98,19 +117,9 @@ bool CSQLRestoreBase::recoverDbsOnly(std::list<SqlRestoreDbInfo_t>& dbs) {
             const bool mustDrop =
                 dmo.isDatabaseOnline(m_sServername, target) || dmo.isDatabaseStandby(m_sServername, target);
             if (mustDrop) {
-                if (!dmo.dropAllConnectionsToDb(m_sServername, target)) {
-                    EV_ERROR(m_logger,
-                             "Failed to drop connections to database [%s] during restore. Please close all "
-                             "connections manually and re-run restore.",
-                             target.c_str());
-                    if (m_pRstJobClnt) {
-                        *m_pRstJobClnt << target.c_str();
-                        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDropConnections);
-                    }
+                if (!jxsql::DropConnectionsForRestore(dmo, m_sServername, target, m_logger, m_pRstJobClnt.get())) {
                     return false;
                 }
-                EV_DEBUG(m_logger, 1, "Successfully dropped connections to database [%s] during restore.",
-                         target.c_str());
                 dropped = true;
             }
         }
