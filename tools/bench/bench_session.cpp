@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/jxsFrame.h"
@@ -39,8 +40,6 @@
 
 namespace {
 
-constexpr unsigned long kDatabaseListRequest = 0x1e000091;
-constexpr unsigned long kDatabaseListReply = 0x1e0000ec;
 constexpr const char* kInstance = "BENCHHOST";
 constexpr const char* kTarget = "benchclient";
 
@@ -185,9 +184,9 @@ double CatalogueRate(int sessions, int requests) {
                 jxsDatabuf_v2 in;
                 in.setExternalBuffer(&reply, sizeof reply);
                 unsigned long code = 0;
-                CWzError e = requesters[s].Send(kDatabaseListRequest, &out);
+                CWzError e = requesters[s].Send(kSqlDatabaseListReq, &out);
                 if (e.IsSuccess()) e = requesters[s].Receive(code, &in);
-                const bool listed = e.IsSuccess() && code == kDatabaseListReply && reply.count > 0;
+                const bool listed = e.IsSuccess() && code == kSqlDatabaseListRsp && reply.count > 0;
                 (void)CJxNetwork::FreeReceivedMessage(code, &in);  // only fails on a buffer too small
                 if (!listed) {
                     std::fprintf(stderr, "bench_session: request failed: %s\n", e.GetMessage().c_str());
@@ -253,7 +252,7 @@ void CodecRates(double& encodesPerSecond, double& decodesPerSecond, size_t& payl
     const int rounds = 400;
     Clock::time_point start = Clock::now();
     for (int i = 0; i < rounds; ++i) {
-        if (jxsEncodeRecord(kDatabaseListReply, out, payload).IsError()) return;
+        if (jxsEncodeRecord(kSqlDatabaseListRsp, out, payload).IsError()) return;
     }
     encodesPerSecond = rounds / Seconds(start);
     payloadBytes = payload.size();
@@ -262,8 +261,8 @@ void CodecRates(double& encodesPerSecond, double& decodesPerSecond, size_t& payl
         SQLDatabaseListRsp_11_t decoded;
         jxsDatabuf_v2 in;
         in.setExternalBuffer(&decoded, sizeof decoded);
-        if (jxsDecodeRecord(kDatabaseListReply, payload, in).IsError()) return;
-        (void)jxsFreeRecord(kDatabaseListReply, in);  // only fails on a buffer too small
+        if (jxsDecodeRecord(kSqlDatabaseListRsp, payload, in).IsError()) return;
+        (void)jxsFreeRecord(kSqlDatabaseListRsp, in);  // only fails on a buffer too small
     }
     decodesPerSecond = rounds / Seconds(start);
 }
@@ -344,18 +343,18 @@ int main(int argc, char** argv) {
         jxsDatabuf_v2 in;
         in.setExternalBuffer(&reply, sizeof reply);
         unsigned long code = 0;
-        if (jxsEncodeRecord(kDatabaseListRequest, out, requestPayload).IsError() ||
+        if (jxsEncodeRecord(kSqlDatabaseListReq, out, requestPayload).IsError() ||
             requester.Attach(kTarget, "sLNSQLClient61", "sLPSQLMSG").IsError() ||
-            requester.Send(kDatabaseListRequest, &out).IsError() || requester.Receive(code, &in).IsError() ||
-            jxsEncodeRecord(kDatabaseListReply, in, replyPayload).IsError()) {
+            requester.Send(kSqlDatabaseListReq, &out).IsError() || requester.Receive(code, &in).IsError() ||
+            jxsEncodeRecord(kSqlDatabaseListRsp, in, replyPayload).IsError()) {
             std::fprintf(stderr, "bench_session: the database list request failed\n");
             return 1;
         }
         (void)CJxNetwork::FreeReceivedMessage(code, &in);  // only fails on a buffer too small
         (void)requester.Disconnect();                         // nothing depends on a clean end
     }
-    const std::string requestFrame = Frame(kDatabaseListRequest, requestPayload);
-    EchoServer echo(Frame(kDatabaseListReply, replyPayload));
+    const std::string requestFrame = Frame(kSqlDatabaseListReq, requestPayload);
+    EchoServer echo(Frame(kSqlDatabaseListRsp, replyPayload));
 
     bench::Figure cost1{"request / raw echo time, 1 session", "x (at most 1.5)", {}};
     bench::Figure scale8{"requests/s on 8 sessions / on 1", "x (at least 4)", {}};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
@@ -18,7 +19,7 @@ struct StoredArchive {
     std::string sourcePath;
 };
 
-constexpr int64_t kBackupSetRequest = 0x1e00011b;
+constexpr int64_t kBackupSetRequest = static_cast<int64_t>(kSqlBackupSetReq);
 
 std::vector<StoredArchive> ArchivesOf(FX::CSQLite3DB& db, int64_t setId) {
     auto q = db.ExecQuerySetup({"SELECT jxcell_id, archive_file_id, offset, source_path FROM backup_set_archives "

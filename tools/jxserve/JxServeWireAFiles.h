@@ -10,7 +10,7 @@
 
 struct JxServeRequest;
 
-// Answers a chain request (reply 0x1e000119) with `backups` in the order
+// Answers a chain request (reply kSqlAFilesRsp) with `backups` in the order
 // given and the chain status; false when the reply could not be sent.
 bool JxServeReplyChain(JxServeRequest& request, std::vector<JxServeBackup>& backups, uint64_t chainStatus);
 
