@@ -249,6 +249,30 @@ struct WatchedJob : CSQLBackup {
 
 // SQL Server fails the first database's backup (error 3203, a read error);
 // the pipeline must be free of it (no engine, no writers) for the next one.
+TEST_F(BackupJobTest, ALogThatDoesNotContinueTheKnownChainIsConvertedAndKeptOnMedia) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(52, "-D", 1, {"-type", "1"}));
+    Change("Sales", 1, 1);
+    ASSERT_TRUE(RunPhase(53, "-L", 1, {"-type", "2"}));
+    // The central server loses the first log backup, as if it had been taken
+    // outside: the next log no longer continues the chain it knows.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DELETE FROM backup_sets WHERE job_id = 53", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    Change("Sales", 1, 2);
+    ASSERT_TRUE(RunPhase(54, "-L", 1, {"-type", "2"}));
+
+    bool brokenChain = false;
+    for (const auto& e : Journal(54, "event")) brokenChain |= e.Get("id") == "0x1e00017d";
+    EXPECT_TRUE(brokenChain) << "the conversion is announced";
+    EXPECT_EQ(Journal(54, "convertToFull").size(), 1u);
+    EXPECT_EQ(CompleteStatus(54), "1");
+    EXPECT_NE(root.ReadFile("jobresults/54/FullDBList.jxf").find("Sales"), std::string::npos);
+    EXPECT_EQ(History("Sales"), "DLL");
+    EXPECT_TRUE(Sets(54).empty()) << "the refused log is not registered";
+}
+
 TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     MakeDatabases({"db1", "db2"});
     root.WriteFile("vdi/fail/db1", "3203");
