@@ -263,9 +263,13 @@ int RoundTrip::RunDemo(FILE* out) {
     const std::string copy = std::string(kDatabase) + "Copy";
     const std::string standby = std::string(kDatabase) + "Standby";
     step("restore of the whole chain as ShopCopy", Restore(5, 1, copy, wz::PlatformPath("restored/copy"), 0, false));
+    // The point in time as a reader knows it (UTC), not as seconds.
+    char when[32] = "";
+    const std::time_t stamp = static_cast<std::time_t>(pointInTime);
+    std::tm utc{};
+    if (gmtime_r(&stamp, &utc) != nullptr) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
     char what[96];
-    std::snprintf(what, sizeof what, "restore to %llu as ShopStandby, STANDBY",
-                  static_cast<unsigned long long>(pointInTime));
+    std::snprintf(what, sizeof what, "restore to %s as ShopStandby, STANDBY", when);
     step(what, Restore(6, 2, standby, wz::PlatformPath("restored/standby"), pointInTime, true));
 
     const bool sameFiles = Contents(copy) == source;
@@ -273,8 +277,8 @@ int RoundTrip::RunDemo(FILE* out) {
     std::fprintf(out, "\nComparison:\n");
     std::fprintf(out, "  %s (%s) against %s: %zu data files %s\n", copy.c_str(), State(copy).c_str(), kDatabase,
                  source.size(), sameFiles ? "equal byte for byte" : "DIFFERENT");
-    std::fprintf(out, "  %s (%s) against %s at %llu: data files %s\n", standby.c_str(), State(standby).c_str(),
-                 kDatabase, static_cast<unsigned long long>(pointInTime),
+    std::fprintf(out, "  %s (%s) against %s at %s: data files %s\n", standby.c_str(), State(standby).c_str(),
+                 kDatabase, when,
                  samePoint ? "hold exactly the changes up to that time" : "DIFFERENT");
     std::fprintf(out, "\nJobs as the job manager saw them:\n");
     PrintJobSummaries(out, m_jobs);
