@@ -624,7 +624,7 @@ private:
         if (CWzError e = SqlSimSetRestoredState(m_sim, m_id, state, readOnly); e.IsError()) {
             return (void)VdiFail(m_s, -1, e.GetMessage());
         }
-        SqlSimRestoreHistorySpec history;
+        SqlSimRestoreHistoryRow history;
         history.database = m_s.database;
         history.type = m_h.type;
         history.backupSetId = wz::Format("%016llx", static_cast<unsigned long long>(m_h.backupSetId));

@@ -244,16 +244,16 @@ CWzError SqlSimChanges::Forget(int64_t databaseId) {
     return CWzError::Success();
 }
 
-CWzError SqlSimChanges::Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn) {
-    if (spec.pages == 0 || spec.pages > kMaxPagesPerChange) {
+CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* lastLsn) {
+    if (request.pages == 0 || request.pages > kMaxPagesPerChange) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "pages must be 1 to %u", kMaxPagesPerChange);
     }
-    if (spec.mark.size() > SqlSimLogRecord::kMaxMark) {
+    if (request.mark.size() > SqlSimLogRecord::kMaxMark) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "mark name longer than %u characters",
                                          SqlSimLogRecord::kMaxMark);
     }
     int64_t databaseId = 0;
-    if (CWzError e = m_instance.DatabaseId(spec.database, databaseId); e.IsError()) return e;
+    if (CWzError e = m_instance.DatabaseId(request.database, databaseId); e.IsError()) return e;
     std::vector<SqlSimFileRow> files, data;
     if (CWzError e = Files(databaseId, files); e.IsError()) return e;
     for (const SqlSimFileRow& f : files) {
@@ -261,19 +261,19 @@ CWzError SqlSimChanges::Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn) 
     }
     if (data.empty()) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database [%s] has no data page to change",
-                                         spec.database.c_str());
+                                         request.database.c_str());
     }
     std::string model;
     if (CWzError e = RecoveryModel(databaseId, model); e.IsError()) return e;
     SqlSimLsnState state;
     if (CWzError e = State(databaseId, state); e.IsError()) return e;
 
-    const int64_t timeMs = spec.timeMs != 0 ? spec.timeMs : NowMs();
-    uint64_t rng = spec.seed ^ (state.currentLsn * 0x9E3779B97F4A7C15ull);
+    const int64_t timeMs = request.timeMs != 0 ? request.timeMs : NowMs();
+    uint64_t rng = request.seed ^ (state.currentLsn * 0x9E3779B97F4A7C15ull);
     if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
     CWzError err;
     uint64_t lsn = state.currentLsn;
-    for (uint32_t page = 0; page < spec.pages && err.IsSuccess(); ++page) {
+    for (uint32_t page = 0; page < request.pages && err.IsSuccess(); ++page) {
         const SqlSimFileRow& file = data[SplitMix(rng) % data.size()];
         SqlSimLogRecord record;
         record.lsn = ++lsn;
@@ -285,15 +285,15 @@ CWzError SqlSimChanges::Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn) 
             uint64_t word = SplitMix(rng);
             std::memcpy(&record.data[i], &word, 8);
         }
-        if (page + 1 == spec.pages) record.mark = spec.mark;
+        if (page + 1 == request.pages) record.mark = request.mark;
         err = WriteAt(file.path, record.data, record.offset);
         if (err.IsSuccess()) err = AppendLogRecord(databaseId, record);
         if (err.IsSuccess()) err = MarkExtentChanged(databaseId, file.id, record.offset, kPageSize);
     }
-    if (err.IsSuccess() && !spec.mark.empty()) {
+    if (err.IsSuccess() && !request.mark.empty()) {
         SqlSimLogMarkSpec mark;
-        mark.database = spec.database;
-        mark.markName = spec.mark;
+        mark.database = request.database;
+        mark.markName = request.mark;
         mark.lsn = std::to_string(lsn);
         mark.markTime = UtcText(timeMs);
         mark.value = static_cast<int64_t>(lsn);
@@ -312,7 +312,7 @@ CWzError SqlSimChanges::Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn) 
     }
     if (err.IsError()) {
         (void)m_instance.Db().Exec("ROLLBACK");  // the change's own error is the one to report
-        return err.Push(FXCODELOC, "cannot change database [%s]", spec.database.c_str());
+        return err.Push(FXCODELOC, "cannot change database [%s]", request.database.c_str());
     }
     if (CWzError e = m_instance.Db().Exec("COMMIT"); e.IsError()) return e;
     if (lastLsn != nullptr) *lastLsn = lsn;

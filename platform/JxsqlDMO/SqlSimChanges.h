@@ -20,7 +20,7 @@
 #include "JxsqlDMO/SqlSimLogRecord.h"
 #include "WzUtils/CWzError.h"
 
-struct SqlSimChangeSpec {
+struct SqlSimChangeRequest {
     std::string database;
     uint32_t pages = 1;
     uint64_t seed = 0;
@@ -64,7 +64,7 @@ public:
 
     // Writes `pages` pages and their log records; `lastLsn` (may be null)
     // receives the LSN of the last record.
-    CWzError Change(const SqlSimChangeSpec& spec, uint64_t* lastLsn = nullptr);
+    CWzError Change(const SqlSimChangeRequest& request, uint64_t* lastLsn = nullptr);
 
     CWzError Files(int64_t databaseId, std::vector<SqlSimFileRow>& files);
     CWzError State(int64_t databaseId, SqlSimLsnState& state);

@@ -113,7 +113,7 @@ CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, 
     return q.Error();
 }
 
-CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistorySpec& spec) {
+CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistoryRow& row) {
     CWzError e = instance.Db().Exec(
         "CREATE TABLE IF NOT EXISTS restore_history(id INTEGER PRIMARY KEY, destination_database TEXT NOT NULL, "
         "type TEXT NOT NULL, restore_date INTEGER NOT NULL, backup_set_id TEXT NOT NULL, first_lsn INTEGER NOT NULL, "
@@ -121,14 +121,14 @@ CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHi
     if (e.IsError()) return e;
     return instance.Db()
         .Prepare("INSERT INTO restore_history VALUES(NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-        .Bind(1, spec.database)
-        .Bind(2, std::string(1, spec.type))
+        .Bind(1, row.database)
+        .Bind(2, std::string(1, row.type))
         .Bind(3, static_cast<int64_t>(std::time(nullptr)))
-        .Bind(4, spec.backupSetId)
-        .Bind(5, static_cast<int64_t>(spec.firstLsn))
-        .Bind(6, static_cast<int64_t>(spec.lastLsn))
-        .Bind(7, spec.stopAt)
-        .Bind(8, int64_t{spec.replace})
-        .Bind(9, int64_t{spec.state})
+        .Bind(4, row.backupSetId)
+        .Bind(5, static_cast<int64_t>(row.firstLsn))
+        .Bind(6, static_cast<int64_t>(row.lastLsn))
+        .Bind(7, row.stopAt)
+        .Bind(8, int64_t{row.replace})
+        .Bind(9, int64_t{row.state})
         .Run();
 }

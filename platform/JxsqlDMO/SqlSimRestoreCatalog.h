@@ -17,7 +17,7 @@ struct SqlSimRestoredFile {
     uint64_t size = 0;
 };
 
-struct SqlSimRestoreHistorySpec {
+struct SqlSimRestoreHistoryRow {
     std::string database;
     char type = 'D';
     std::string backupSetId;
@@ -39,4 +39,4 @@ CWzError SqlSimFileOwner(SqlSimInstance& instance, const std::string& path, std:
 // The state of a database; `exists` false when there is none of that name.
 CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, bool& exists, int64_t& id,
                              int& state);
-CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistorySpec& spec);
+CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistoryRow& row);

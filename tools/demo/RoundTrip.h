@@ -54,7 +54,7 @@ public:
     JobSummary Backup(uint64_t jobId, char phase);
     // Sets the number of data streams of the subclient's backups.
     bool SetDataStreams(int streams);
-    // Writes `pages` pages of the database; `timeMs` as SqlSimChangeSpec.
+    // Writes `pages` pages of the database; `timeMs` as SqlSimChangeRequest.
     CWzError Change(uint32_t pages, uint64_t seed, int64_t timeMs = 0);
 
     // Restores the database under `newName` with every file moved to

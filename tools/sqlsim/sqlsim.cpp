@@ -50,15 +50,15 @@ int Change(int argc, char** argv) {
         Usage(stderr, argv[0]);
         return 2;
     }
-    SqlSimChangeSpec spec;
-    spec.database = argv[3];
+    SqlSimChangeRequest request;
+    request.database = argv[3];
     for (int i = 4; i < argc; ++i) {
         std::string arg = argv[i];
         size_t eq = arg.find('=');
         std::string key = arg.substr(0, eq), value = eq == std::string::npos ? "" : arg.substr(eq + 1);
         unsigned long long number = 0;
         if (key == "mark" && eq != std::string::npos && !value.empty()) {
-            spec.mark = value;
+            request.mark = value;
         } else if ((key == "pages" || key == "seed" || key == "time") && ParseNumber(value, number)) {
             if (key == "pages") {
                 if (number == 0 || number > SqlSimChanges::kMaxPagesPerChange) {
@@ -66,11 +66,11 @@ int Change(int argc, char** argv) {
                     Usage(stderr, argv[0]);
                     return 2;
                 }
-                spec.pages = static_cast<uint32_t>(number);
+                request.pages = static_cast<uint32_t>(number);
             } else if (key == "seed") {
-                spec.seed = number;
+                request.seed = number;
             } else {
-                spec.timeMs = static_cast<int64_t>(number);
+                request.timeMs = static_cast<int64_t>(number);
             }
         } else {
             std::fprintf(stderr, "sqlsim: unknown or malformed argument [%s]\n", arg.c_str());
@@ -81,12 +81,12 @@ int Change(int argc, char** argv) {
     SqlSimInstance instance;
     CWzError err = instance.Open(argv[2]);
     uint64_t lsn = 0;
-    if (err.IsSuccess()) err = SqlSimChanges(instance).Change(spec, &lsn);
+    if (err.IsSuccess()) err = SqlSimChanges(instance).Change(request, &lsn);
     if (err.IsError()) {
         std::fprintf(stderr, "sqlsim: %s\n", err.AsString().c_str());
         return 1;
     }
-    std::printf("changed %u page(s) of %s on %s, last LSN %llu\n", spec.pages, spec.database.c_str(), argv[2],
+    std::printf("changed %u page(s) of %s on %s, last LSN %llu\n", request.pages, request.database.c_str(), argv[2],
                 static_cast<unsigned long long>(lsn));
     return 0;
 }

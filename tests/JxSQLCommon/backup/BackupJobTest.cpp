@@ -93,11 +93,11 @@ protected:
     }
 
     void Change(const std::string& database, uint32_t pages, uint64_t seed) {
-        SqlSimChangeSpec spec;
-        spec.database = database;
-        spec.pages = pages;
-        spec.seed = seed;
-        ASSERT_FALSE(SqlSimChanges(instance).Change(spec).IsError());
+        SqlSimChangeRequest request;
+        request.database = database;
+        request.pages = pages;
+        request.seed = seed;
+        ASSERT_FALSE(SqlSimChanges(instance).Change(request).IsError());
     }
 
     void Restore(const std::string& database, const BackupSet& set, bool recovery) {
@@ -186,9 +186,9 @@ TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackIt
     locked.name = "Locked";
     locked.readOnly = true;
     int n = 2;
-    for (const SqlSimDatabaseSpec& spec : {fresh, dark, locked}) {
-        ASSERT_FALSE(instance.AddDatabase(spec).IsError());
-        AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), spec.name);
+    for (const SqlSimDatabaseSpec& database : {fresh, dark, locked}) {
+        ASSERT_FALSE(instance.AddDatabase(database).IsError());
+        AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), database.name);
     }
     ASSERT_FALSE(instance.SetDatabaseState("Dark", SQLDB_STATE_OFFLINE).IsError());
     JXPlatformInfo().setNumber("MSSQLAgent", "bSkipTLForSimpleRecoveryModelDB", 0);

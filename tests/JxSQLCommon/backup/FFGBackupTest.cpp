@@ -30,11 +30,11 @@ protected:
         ASSERT_FALSE(instance.AddFileGroup("sales", "FG3").IsError());
         for (const auto& [group, file] : std::vector<std::pair<std::string, std::string>>{
                  {"FG2", "f2a"}, {"FG2", "f2b"}, {"FG3", "f3"}, {"FG3", "f3x"}}) {
-            SqlSimFileSpec spec;
-            spec.database = "sales";
-            spec.fileGroup = group;
-            spec.logicalName = file;
-            ASSERT_FALSE(instance.AddFile(spec).IsError());
+            SqlSimFileSpec entry;
+            entry.database = "sales";
+            entry.fileGroup = group;
+            entry.logicalName = file;
+            ASSERT_FALSE(instance.AddFile(entry).IsError());
         }
         AppModel::Set("subclient/1234", "sqlSubclientType", "2");
         AppModel::Set("subclient/1234", "specialSubclientType", "2");

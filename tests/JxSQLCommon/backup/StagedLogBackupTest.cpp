@@ -28,11 +28,11 @@ protected:
     }
 
     void Change(const std::string& database, uint32_t pages, uint64_t seed) {
-        SqlSimChangeSpec spec;
-        spec.database = database;
-        spec.pages = pages;
-        spec.seed = seed;
-        ASSERT_FALSE(SqlSimChanges(instance).Change(spec).IsError());
+        SqlSimChangeRequest request;
+        request.database = database;
+        request.pages = pages;
+        request.seed = seed;
+        ASSERT_FALSE(SqlSimChanges(instance).Change(request).IsError());
     }
 
     // Stages a log dump of `database` and renames it to number `n`.
