@@ -109,12 +109,14 @@ bool StartSnapRestore::onMsgRestore(std::string& error) {
         return false;
     };
     if (m_helper == nullptr) return stepFailed("The indexed restore session was not initialized.");
+    for (const std::string& path : m_init.paths) {
+        if (path.empty()) return stepFailed("An empty path cannot be restored.");
+    }
     if (!m_helper->connectToFSIndexRestore()) return stepFailed("Failed to connect to fsindexrestore process on MA.");
     m_connected = true;
     m_session = m_helper->getJXSession();
     if (!m_helper->initFSIndexRestore()) return stepFailed("Failed to initialize fsindexrestore process on MA.");
     for (const std::string& path : m_init.paths) {
-        if (path.empty()) return stepFailed("An empty path cannot be restored.");
         // Paths are sent rooted; one that already is keeps its single "/".
         const std::string rooted = path.front() == '/' ? path : "/" + path;
         if (!m_helper->restorePath(rooted, m_init.restoreLevel)) {
@@ -144,8 +146,7 @@ bool StartSnapRestore::succeeded() const {
     // A session succeeds only by the media agent's end of the restore (or a
     // partial end the caller asked for); every other way out of the loop is
     // a failure, as is a job failure reported on the way.
-    return (m_restoreEnd || m_partialRestoreEnd) && !m_jobFailed && !m_restoreFailed && !m_noRestore &&
-           !m_noBackup;
+    return (m_restoreEnd || m_partialRestoreEnd) && !m_jobFailed && !m_restoreFailed && !m_noRestore && !m_noBackup;
 }
 
 void StartSnapRestore::fail(bool endLoop, const std::string& reason) {
@@ -199,10 +200,7 @@ void StartSnapRestore::InitializeFSIndexedRestoreSessionKeepAlives() {
 void StartSnapRestore::KeepAliveFSIndexedRestoreSession() {
     if (!m_keepAliveEnabled || m_lastUseMs == 0 || m_keepAliveIntervalSeconds <= 0 || m_session == nullptr) return;
     if (wz::ClockMs() - m_lastUseMs <= m_keepAliveIntervalSeconds * 1000) return;
-    jxsDatabuf_v2 empty;
-    bool timedOut = false;
-    if (CWzError e = m_session->SendXDRMessage(FSR_MSG_KEEP_ALIVE, &empty, 0, kSendTimeoutSeconds, timedOut);
-        e.IsError()) {
+    if (CWzError e = sendBare(FSR_MSG_KEEP_ALIVE); e.IsError()) {
         debug(1, "Failed to Send Keep Alive Message to Client. Error:[%s]", e.AsString().c_str());
         return;
     }
@@ -210,11 +208,14 @@ void StartSnapRestore::KeepAliveFSIndexedRestoreSession() {
     UpdateFSIndexedRestoreSessionUsage();
 }
 
-void StartSnapRestore::sendStop() {
+CWzError StartSnapRestore::sendBare(unsigned long code) {
     jxsDatabuf_v2 empty;
     bool timedOut = false;
-    if (CWzError e = m_session->SendXDRMessage(FSR_MSG_STOP, &empty, 0, kSendTimeoutSeconds, timedOut);
-        e.IsError()) {
+    return m_session->SendXDRMessage(code, &empty, 0, kSendTimeoutSeconds, timedOut);
+}
+
+void StartSnapRestore::sendStop() {
+    if (CWzError e = sendBare(FSR_MSG_STOP); e.IsError()) {
         debug(1, "Failed to send FSR_MSG_STOP to FsIndexedRestore. Error:[%s]", e.AsString().c_str());
         return;
     }
@@ -252,8 +253,7 @@ void StartSnapRestore::feedbackProc(std::vector<std::string>& sourcePaths, bool 
         if (m_loopEnd) break;
 
         FSRReceiveBuffer received;
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(received.bytes, sizeof received.bytes);
+        jxsDatabuf_v2 buffer = received.lend();
         unsigned long code = 0;
         bool timedOut = false;
         if (CWzError e = m_session->ReceiveXDRMessage(&code, &buffer, nullptr, 0, kReceiveTimeoutSeconds, timedOut);
@@ -457,7 +457,8 @@ void StartSnapRestore::updateJobMgrProgress_5_9(const MsgJobProgress_5_9& report
         if (report.totalFiles > 0) {
             m_restoreClient->setTotFiles2Xfer(static_cast<int64_t>(std::min<uint64_t>(report.totalFiles, INT64_MAX)));
         }
-        if (int64_t n = Growth(report.succeeded, m_lastReport.succeeded); n > 0) m_restoreClient->setNumSuccessful2Add(n);
+        if (int64_t n = Growth(report.succeeded, m_lastReport.succeeded); n > 0)
+            m_restoreClient->setNumSuccessful2Add(n);
         if (int64_t n = Growth(report.skipped, m_lastReport.skipped); n > 0) m_restoreClient->setNumSkipped2Add(n);
         if (int64_t n = Growth(report.failed, m_lastReport.failed); n > 0) m_restoreClient->setNumFailures2Add(n);
         if (int64_t n = Growth(report.compressedBytes, m_lastReport.compressedBytes); n > 0) {
@@ -499,8 +500,7 @@ void StartSnapRestore::disconnect() {
     const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(kStopWaitSeconds) * 1000;
     while (m_session->IsConnected()) {
         FSRReceiveBuffer received;
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(received.bytes, sizeof received.bytes);
+        jxsDatabuf_v2 buffer = received.lend();
         unsigned long code = 0;
         bool timedOut = false;
         if (CWzError e = m_session->ReceiveXDRMessage(&code, &buffer, nullptr, 0, kDrainTimeoutSeconds, timedOut);

@@ -18,6 +18,7 @@
 #include "JxLib/TDebuggable.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSnapRestoreHandler/FSRMessages.h"
+#include "WzUtils/CWzError.h"
 
 class CJxNetwork;
 class JXJobCtrlClient;
@@ -95,6 +96,8 @@ private:
     void onRestoreItem(const FSRRestoreItem& item, bool single);
     void onRestoreItemArray(const FSRRestoreItemArray& array);
     void onPercentProgress(const FSRPercentProgress& progress);
+    // Sends a message without payload.
+    CWzError sendBare(unsigned long code);
     void sendStop();
     // Ends the loop as failed once the media agent let the stop wait pass.
     void checkStopWait();

@@ -2,6 +2,7 @@
 #include "JxSnapRestoreHandler/FSRMessages.h"
 
 #include <mutex>
+#include <utility>
 
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsTypes.h"
@@ -74,29 +75,32 @@ void FSRRegisterRecordCodecs() {
 }
 
 std::string FSRMessageName(unsigned long code) {
-    switch (code) {
-    case FSR_MSG_RESTORE_END: return "FSR_MSG_RESTORE_END";
-    case FSR_MSG_SRC_PATH: return "FSR_MSG_SRC_PATH";
-    case FSR_MSG_JOB_PROGRESS: return "FSR_MSG_JOB_PROGRESS";
-    case FSR_MSG_RESTORE_ITEM: return "FSR_MSG_RESTORE_ITEM";
-    case FSR_MSG_REBOOT_CLIENT: return "FSR_MSG_REBOOT_CLIENT";
-    case FSR_MSG_STOP: return "FSR_MSG_STOP";
-    case FSR_MSG_RESTORE_FAILED: return "FSR_MSG_RESTORE_FAILED";
-    case FSR_MSG_RESTORE_ITEM_ARRAY: return "FSR_MSG_RESTORE_ITEM_ARRAY";
-    case FSR_MSG_NO_RESTORE: return "FSR_MSG_NO_RESTORE";
-    case FSR_MSG_PERCENT_PROGRESS: return "FSR_MSG_PERCENT_PROGRESS";
-    case FSR_MSG_PARTIAL_RESTORE_END: return "FSR_MSG_PARTIAL_RESTORE_END";
-    case FSR_MSG_KEEP_ALIVE: return "FSR_MSG_KEEP_ALIVE";
-    case FSR_MSG_STATUS_NOTE: return "FSR_MSG_STATUS_NOTE";
-    case FSR_MSG_NO_BACKUP: return "FSR_MSG_NO_BACKUP";
-    case FSR_MSG_JOB_PROGRESS_5_9: return "FSR_MSG_JOB_PROGRESS_5_9";
-    case FSR_MSG_STATUS_NOTE_2: return "FSR_MSG_STATUS_NOTE_2";
-    case FSR_MSG_RESTORE_JOB_FAILED: return "FSR_MSG_RESTORE_JOB_FAILED";
-    case FSR_MSG_INIT_REQ: return "FSR_MSG_INIT_REQ";
-    case FSR_MSG_RESTORE_PATH_REQ: return "FSR_MSG_RESTORE_PATH_REQ";
-    case FSR_MSG_RESTORE_FROM_SNAP_REQ: return "FSR_MSG_RESTORE_FROM_SNAP_REQ";
-    case FSR_MSG_REPLY: return "FSR_MSG_REPLY";
-    case JXS_MSG_DISCONNECT: return "JXS_PM_DISCONNECT_REQ";
-    default: return wz::Format("0x%lx", code);
+    static const std::pair<unsigned long, const char*> kNames[] = {
+        {FSR_MSG_RESTORE_END, "FSR_MSG_RESTORE_END"},
+        {FSR_MSG_SRC_PATH, "FSR_MSG_SRC_PATH"},
+        {FSR_MSG_JOB_PROGRESS, "FSR_MSG_JOB_PROGRESS"},
+        {FSR_MSG_RESTORE_ITEM, "FSR_MSG_RESTORE_ITEM"},
+        {FSR_MSG_REBOOT_CLIENT, "FSR_MSG_REBOOT_CLIENT"},
+        {FSR_MSG_STOP, "FSR_MSG_STOP"},
+        {FSR_MSG_RESTORE_FAILED, "FSR_MSG_RESTORE_FAILED"},
+        {FSR_MSG_RESTORE_ITEM_ARRAY, "FSR_MSG_RESTORE_ITEM_ARRAY"},
+        {FSR_MSG_NO_RESTORE, "FSR_MSG_NO_RESTORE"},
+        {FSR_MSG_PERCENT_PROGRESS, "FSR_MSG_PERCENT_PROGRESS"},
+        {FSR_MSG_PARTIAL_RESTORE_END, "FSR_MSG_PARTIAL_RESTORE_END"},
+        {FSR_MSG_KEEP_ALIVE, "FSR_MSG_KEEP_ALIVE"},
+        {FSR_MSG_STATUS_NOTE, "FSR_MSG_STATUS_NOTE"},
+        {FSR_MSG_NO_BACKUP, "FSR_MSG_NO_BACKUP"},
+        {FSR_MSG_JOB_PROGRESS_5_9, "FSR_MSG_JOB_PROGRESS_5_9"},
+        {FSR_MSG_STATUS_NOTE_2, "FSR_MSG_STATUS_NOTE_2"},
+        {FSR_MSG_RESTORE_JOB_FAILED, "FSR_MSG_RESTORE_JOB_FAILED"},
+        {FSR_MSG_INIT_REQ, "FSR_MSG_INIT_REQ"},
+        {FSR_MSG_RESTORE_PATH_REQ, "FSR_MSG_RESTORE_PATH_REQ"},
+        {FSR_MSG_RESTORE_FROM_SNAP_REQ, "FSR_MSG_RESTORE_FROM_SNAP_REQ"},
+        {FSR_MSG_REPLY, "FSR_MSG_REPLY"},
+        {JXS_MSG_DISCONNECT, "JXS_PM_DISCONNECT_REQ"},
+    };
+    for (const auto& [known, name] : kNames) {
+        if (known == code) return name;
     }
+    return wz::Format("0x%lx", code);
 }

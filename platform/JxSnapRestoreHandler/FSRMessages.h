@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "JxSession/jxsDatabuf_v2.h"
+
 // ---- media agent -> client ----
 inline constexpr unsigned long FSR_MSG_RESTORE_END = 0x18000005;          // no payload
 inline constexpr unsigned long FSR_MSG_SRC_PATH = 0x1800000d;             // FSRPathMsg
@@ -121,6 +123,13 @@ struct FSRPercentProgress {
 inline constexpr size_t kFsrMaxRecordBytes = 128;
 struct FSRReceiveBuffer {
     alignas(std::max_align_t) unsigned char bytes[kFsrMaxRecordBytes] = {};
+
+    // The memory lent to a receive.
+    jxsDatabuf_v2 lend() {
+        jxsDatabuf_v2 buffer;
+        buffer.setExternalBuffer(bytes, sizeof bytes);
+        return buffer;
+    }
 
     // The received record of type `Record` (the type of the code received).
     template <typename Record>

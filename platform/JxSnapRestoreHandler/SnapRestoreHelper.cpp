@@ -31,8 +31,8 @@ bool SnapRestoreHelper::connectToFSIndexRestore() {
     command.arguments = {"-j", std::to_string(m_init.jobId)};
     auto session = std::make_unique<CJxNetwork>();
     bool timedOut = false;
-    if (CWzError e = session->Attach_RemoteCommand("localhost", &command, nullptr, nullptr, kRequestTimeoutSeconds,
-                                                   timedOut);
+    if (CWzError e =
+            session->Attach_RemoteCommand("localhost", &command, nullptr, nullptr, kRequestTimeoutSeconds, timedOut);
         e.IsError()) {
         EV_ERROR(m_logger, "Cannot start [%s] for job [%" PRIu64 "]: %s", kProgramName, m_init.jobId,
                  e.AsString().c_str());
@@ -83,8 +83,7 @@ bool SnapRestoreHelper::Request(unsigned long code, void* record, unsigned long 
         return false;
     }
     FSRReceiveBuffer received;
-    jxsDatabuf_v2 in;
-    in.setExternalBuffer(received.bytes, sizeof received.bytes);
+    jxsDatabuf_v2 in = received.lend();
     unsigned long replyCode = 0;
     if (CWzError e = m_session->ReceiveXDRMessage(&replyCode, &in, nullptr, 0, kRequestTimeoutSeconds, timedOut);
         e.IsError()) {

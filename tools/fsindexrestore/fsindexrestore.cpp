@@ -155,16 +155,10 @@ public:
     }
 
 private:
-    static jxsDatabuf_v2 Lend(FSRReceiveBuffer& received) {
-        jxsDatabuf_v2 buffer;
-        buffer.setExternalBuffer(received.bytes, sizeof received.bytes);
-        return buffer;
-    }
-
     // Frees what decoding the last message allocated; the record is one of
     // our own codecs, whose free pass cannot fail.
     static void Free(unsigned long code, FSRReceiveBuffer& received) {
-        jxsDatabuf_v2 buffer = Lend(received);
+        jxsDatabuf_v2 buffer = received.lend();
         (void)CJxNetwork::FreeReceivedMessage(code, &buffer);
     }
 
@@ -191,7 +185,7 @@ private:
     // Reads one message (logging its name); false when the session is over.
     bool Read(FSRReceiveBuffer& received, unsigned long& code, int timeoutSeconds, bool* timedOut = nullptr) {
         bool flag = false;
-        jxsDatabuf_v2 buffer = Lend(received);
+        jxsDatabuf_v2 buffer = received.lend();
         CWzError e = m_session.ReceiveXDRMessage(&code, &buffer, nullptr, 0, timeoutSeconds, flag);
         if (timedOut != nullptr) *timedOut = flag;
         if (e.IsError()) return false;
@@ -253,10 +247,11 @@ private:
 
     bool Play(const Step& step) {
         const std::string& what = step[0];
-        static const std::map<std::string, unsigned long> plain = {
-            {"end", FSR_MSG_RESTORE_END},          {"partialend", FSR_MSG_PARTIAL_RESTORE_END},
-            {"norestore", FSR_MSG_NO_RESTORE},     {"nobackup", FSR_MSG_NO_BACKUP},
-            {"reboot", FSR_MSG_REBOOT_CLIENT}};
+        static const std::map<std::string, unsigned long> plain = {{"end", FSR_MSG_RESTORE_END},
+                                                                   {"partialend", FSR_MSG_PARTIAL_RESTORE_END},
+                                                                   {"norestore", FSR_MSG_NO_RESTORE},
+                                                                   {"nobackup", FSR_MSG_NO_BACKUP},
+                                                                   {"reboot", FSR_MSG_REBOOT_CLIENT}};
         uint64_t value = 0;
         if (auto it = plain.find(what); it != plain.end() && step.size() == 1) return Send(it->second);
         if (what == "srcpath" && step.size() == 2) {

@@ -32,23 +32,26 @@ protected:
         ASSERT_TRUE(JxProcess::SetProgramPath("fsindexrestore", JX_FSINDEXRESTORE_PROGRAM));
     }
 
-    void Script(const std::string& text) { root.WriteFile("fsindexrestore/" + std::to_string(kJobId) + ".script", text); }
+    void Script(const std::string& text) {
+        root.WriteFile("fsindexrestore/" + std::to_string(kJobId) + ".script", text);
+    }
 
-    // Runs one session over `paths`; the session object stays for inspection.
-    bool Run(std::vector<std::string> paths = {"db/Sales.mdf"}) {
+    // Runs one session of `restore` over `paths`; the object stays for inspection.
+    bool RunSession(StartSnapRestore& restore, std::vector<std::string> paths = {"db/Sales.mdf"}) {
         FSIndexRestoreInit init;
         init.jobId = kJobId;
         init.restoreLevel = 2;
         init.paths = std::move(paths);
-        session.setRestoreObject(&restoreClient);
-        session.setJobControlObject(&jobControl);
+        restore.setRestoreObject(&restoreClient);
+        restore.setJobControlObject(&jobControl);
         std::string initError;
-        if (!session.Initialize(init, initError)) {
+        if (!restore.Initialize(init, initError)) {
             error = initError;
             return false;
         }
-        return session.onMsgRestore(error);
+        return restore.onMsgRestore(error);
     }
+    bool Run(std::vector<std::string> paths = {"db/Sales.mdf"}) { return RunSession(session, std::move(paths)); }
 
     // Names of the messages the stand-in read, in order.
     std::vector<std::string> Received() const {
@@ -84,12 +87,13 @@ protected:
 };
 
 TEST_F(StartSnapRestoreTest, NormalEndRelaysItemsProgressAndSourcePaths) {
-    Script("srcpath /snap/vol1\n"
-           "item /db/Sales.mdf 4096\n"
-           "items 3\n"
-           "progress 4 2 0 0\n"
-           "progress 4 3 0 1 final\n"
-           "end\n");
+    Script(
+        "srcpath /snap/vol1\n"
+        "item /db/Sales.mdf 4096\n"
+        "items 3\n"
+        "progress 4 2 0 0\n"
+        "progress 4 3 0 1 final\n"
+        "end\n");
     ASSERT_TRUE(Run()) << error;
     EXPECT_EQ(session.itemsReturned(), 4u);
     EXPECT_EQ(session.sourcePaths(), std::vector<std::string>{"/snap/vol1"});
@@ -123,8 +127,7 @@ struct FailingEnd {
 
 void PrintTo(const FailingEnd& end, std::ostream* out) { *out << end.name; }
 
-class StartSnapRestoreFailingEndTest : public StartSnapRestoreTest,
-                                       public ::testing::WithParamInterface<FailingEnd> {};
+class StartSnapRestoreFailingEndTest : public StartSnapRestoreTest, public ::testing::WithParamInterface<FailingEnd> {};
 
 TEST_P(StartSnapRestoreFailingEndTest, EndsAsFailure) {
     Script(GetParam().script);
@@ -148,12 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailingEnd>& info) { return std::string(info.param.name); });
 
 TEST_F(StartSnapRestoreTest, JobFailureAndUnknownCodesDoNotEndTheLoop) {
-    Script("jobfail 9\n"
-           "send 18000099\n"
-           "item /after/failure\n"
-           "items 3 5\n"
-           "items 2\n"
-           "end\n");
+    Script(
+        "jobfail 9\n"
+        "send 18000099\n"
+        "item /after/failure\n"
+        "items 3 5\n"
+        "items 2\n"
+        "end\n");
     EXPECT_FALSE(Run());
     EXPECT_TRUE(session.isJobFailed());
     EXPECT_FALSE(session.isRestoreFailed());
@@ -169,9 +173,10 @@ TEST_F(StartSnapRestoreTest, AcceptedNotesAndRebootRequestKeepTheRestoreGood) {
 }
 
 TEST_F(StartSnapRestoreTest, PercentageWithZeroTotalIsIgnored) {
-    Script("percent 0 0\n"
-           "percent 10 5\n"
-           "end\n");
+    Script(
+        "percent 0 0\n"
+        "percent 10 5\n"
+        "end\n");
     EXPECT_TRUE(Run()) << error;
     ASSERT_EQ(Journal("setPercentage").size(), 1u);
     EXPECT_EQ(Journal("setPercentage")[0].Get("value"), "50");
@@ -190,31 +195,32 @@ TEST_F(StartSnapRestoreTest, RefusedInitOrSnapRestoreAndMissingProgramFail) {
     EXPECT_EQ(error, "Failed to initialize fsindexrestore process on MA.");
 
     StartSnapRestore second;
-    FSIndexRestoreInit init;
-    init.jobId = kJobId;
-    init.paths = {"x"};
     Script("refuse snap\n");
-    ASSERT_TRUE(second.Initialize(init, error));
-    EXPECT_FALSE(second.onMsgRestore(error));
+    EXPECT_FALSE(RunSession(second));
     EXPECT_EQ(error, "restoreFromSnap API failed.");
 
     ASSERT_TRUE(JxProcess::SetProgramPath("fsindexrestore", root.File("bin/none")));
     StartSnapRestore third;
-    ASSERT_TRUE(third.Initialize(init, error));
-    EXPECT_FALSE(third.onMsgRestore(error));
+    EXPECT_FALSE(RunSession(third));
     EXPECT_EQ(error, "Failed to connect to fsindexrestore process on MA.");
 
-    init.jobId = 0;
+    StartSnapRestore emptyPath;
+    EXPECT_FALSE(RunSession(emptyPath, {"db/a.mdf", ""}));
+    EXPECT_EQ(error, "An empty path cannot be restored.");
+
+    FSIndexRestoreInit noJob;
+    noJob.paths = {"x"};
     StartSnapRestore fourth;
-    EXPECT_FALSE(fourth.Initialize(init, error));
+    EXPECT_FALSE(fourth.Initialize(noJob, error));
     EXPECT_FALSE(error.empty());
 }
 
 TEST_F(StartSnapRestoreTest, StopIsSentOnceAndAcknowledged) {
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJobId));
-    Script("onstop ackend\n"
-           "waitfor FSR_MSG_STOP 1\n"
-           "silent\n");
+    Script(
+        "onstop ackend\n"
+        "waitfor FSR_MSG_STOP 1\n"
+        "silent\n");
     EXPECT_TRUE(Run()) << error;
     EXPECT_TRUE(session.isStopped());
     EXPECT_FALSE(session.isStopUnacknowledged());
@@ -225,9 +231,10 @@ TEST_F(StartSnapRestoreTest, StopIsSentOnceAndAcknowledged) {
 
 TEST_F(StartSnapRestoreTest, UnansweredStopIsLoggedAsUnacknowledged) {
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJobId));
-    Script("onstop ignore\n"
-           "waitfor FSR_MSG_STOP 1\n"
-           "end\n");
+    Script(
+        "onstop ignore\n"
+        "waitfor FSR_MSG_STOP 1\n"
+        "end\n");
     EXPECT_TRUE(Run()) << error;
     EXPECT_TRUE(session.isStopUnacknowledged());
     EXPECT_EQ(ReceivedCount("FSR_MSG_STOP"), 1);
@@ -236,8 +243,9 @@ TEST_F(StartSnapRestoreTest, UnansweredStopIsLoggedAsUnacknowledged) {
 
 TEST_F(StartSnapRestoreTest, SilentPeerAfterStopEndsWithinTheBound) {
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJobId));
-    Script("onstop ignore\n"
-           "silent\n");
+    Script(
+        "onstop ignore\n"
+        "silent\n");
     EXPECT_FALSE(Run());
     EXPECT_NE(error.find("stop"), std::string::npos) << error;
     // The quit flag stays raised all along: the stop still goes out once.
@@ -247,22 +255,20 @@ TEST_F(StartSnapRestoreTest, SilentPeerAfterStopEndsWithinTheBound) {
 
 TEST_F(StartSnapRestoreTest, KeepAlivesGoOutOnlyForNewerSessions) {
     ASSERT_NE(JXPlatformInfo().setNumber("Jxd", "nKEEPALIVEINTERVAL", 1), 0);
-    Script("waitfor FSR_MSG_KEEP_ALIVE 2\n"
-           "end\n");
+    Script(
+        "waitfor FSR_MSG_KEEP_ALIVE 2\n"
+        "end\n");
     EXPECT_TRUE(Run()) << error;
     EXPECT_TRUE(session.isKeepAliveEnabled());
     EXPECT_EQ(session.keepAliveIntervalSeconds(), 60);
     EXPECT_EQ(ReceivedCount("FSR_MSG_KEEP_ALIVE"), 2);
 
     StartSnapRestore old;
-    FSIndexRestoreInit init;
-    init.jobId = kJobId;
-    init.paths = {"x"};
-    Script("version 5\n"
-           "pause 300\n"
-           "end\n");
-    ASSERT_TRUE(old.Initialize(init, error));
-    EXPECT_TRUE(old.onMsgRestore(error)) << error;
+    Script(
+        "version 5\n"
+        "pause 300\n"
+        "end\n");
+    EXPECT_TRUE(RunSession(old)) << error;
     EXPECT_FALSE(old.isKeepAliveEnabled());
     EXPECT_EQ(ReceivedCount("FSR_MSG_KEEP_ALIVE"), 2) << "none from the version-5 session";
     EXPECT_TRUE(LogHas("FSIndexedRestore Session will not be kept alive because session version is 5"));
