@@ -68,7 +68,7 @@ MsgJobProgress_5_9 To5_9(const MsgJobProgress& r) {
 }
 
 // How much a counter grew since the last report, as the job manager's
-// signed count (0 when it did not grow).
+// signed count.
 int64_t Growth(uint64_t now, uint64_t before) {
     if (now <= before) return 0;
     return static_cast<int64_t>(std::min<uint64_t>(now - before, INT64_MAX));
@@ -223,11 +223,12 @@ void StartSnapRestore::sendStop() {
 }
 
 void StartSnapRestore::checkStopWait() {
-    if (m_stopSentMs == 0 || wz::ClockMs() - m_stopSentMs <= static_cast<int64_t>(kStopWaitSeconds) * 1000) return;
-    debug(1, "FsIndexedRestore did not end the session within %d seconds of the stop request", kStopWaitSeconds);
+    if (m_stopWaitStartMs == 0 || wz::ClockMs() - m_stopWaitStartMs <= static_cast<int64_t>(kStopWaitSeconds) * 1000)
+        return;
+    debug(1, "FsIndexedRestore did not end the session within %d seconds of the stop", kStopWaitSeconds);
     m_restoreFailed = true;
     m_jobFailed = true;
-    fail(true, "The media agent did not end the restore after the stop request.");
+    fail(true, "The media agent did not end the restore after the stop.");
 }
 
 void StartSnapRestore::feedbackProc(std::vector<std::string>& sourcePaths, bool partialRestoreEndWanted) {
@@ -240,14 +241,14 @@ void StartSnapRestore::feedbackProc(std::vector<std::string>& sourcePaths, bool 
     InitializeFSIndexedRestoreSessionKeepAlives();
     if (m_stopSentUnacknowledged) {
         sendStop();
-        m_stopSentMs = wz::ClockMs();
+        m_stopWaitStartMs = wz::ClockMs();
     }
     while (!m_loopEnd) {
         if (!m_stopSentUnacknowledged && !m_stopped && m_jobControl != nullptr && m_jobControl->checkQuitFlag()) {
             debug(1, "Received stop request from Job Manager");
             sendStop();
             m_stopSentUnacknowledged = true;
-            m_stopSentMs = wz::ClockMs();
+            m_stopWaitStartMs = wz::ClockMs();
         }
         checkStopWait();
         if (m_loopEnd) break;
@@ -308,6 +309,8 @@ void StartSnapRestore::handleMessage(unsigned long code, const FSRReceiveBuffer&
         debug(1, "Received FSR_MSG_STOP");
         m_stopped = true;
         m_stopSentUnacknowledged = false;
+        // A stop the media agent starts itself bounds the rest of the session too.
+        if (m_stopWaitStartMs == 0) m_stopWaitStartMs = wz::ClockMs();
         break;
     case FSR_MSG_RESTORE_FAILED: {
         const int64_t reason = received.as<FSRReasonMsg>().reason;
@@ -443,28 +446,38 @@ void StartSnapRestore::updateJobMgrProgress(const MsgJobProgress& report) {
 void StartSnapRestore::updateJobMgrProgress_5_9(const MsgJobProgress_5_9& report, bool noRestartString) {
     const bool isFinal = report.isFinal != 0;
     if (!isFinal && m_currentPercent < m_lastSentPercent + 1) return;
-    uint64_t restartCount = m_restartBase + report.succeeded + report.skipped + report.failed;
+    // Counts only grow within a part: a report with lower ones (one made of
+    // a percentage message, say) neither takes back what was reported nor
+    // makes the next report count it again.
+    MsgJobProgress_5_9 counts = report;
+    counts.succeeded = std::max(report.succeeded, m_lastReport.succeeded);
+    counts.skipped = std::max(report.skipped, m_lastReport.skipped);
+    counts.failed = std::max(report.failed, m_lastReport.failed);
+    counts.compressedBytes = std::max(report.compressedBytes, m_lastReport.compressedBytes);
+    counts.uncompressedBytes = std::max(report.uncompressedBytes, m_lastReport.uncompressedBytes);
+    const uint64_t restartCount = m_restartBase + counts.succeeded + counts.skipped + counts.failed;
     if (isFinal) {
         debug(1, "File Statistics: Succeeded [%lld], Skipped [%lld] Failed [%lld]",
-              static_cast<long long>(report.succeeded), static_cast<long long>(report.skipped),
-              static_cast<long long>(report.failed));
+              static_cast<long long>(counts.succeeded), static_cast<long long>(counts.skipped),
+              static_cast<long long>(counts.failed));
         // The part's counts are carried into the base, so the restart point
         // counts them once.
         m_restartBase = restartCount;
     }
     if (m_restoreClient != nullptr) {
         if (isFinal) m_restoreClient->setActiveFile("");
-        if (report.totalFiles > 0) {
-            m_restoreClient->setTotFiles2Xfer(static_cast<int64_t>(std::min<uint64_t>(report.totalFiles, INT64_MAX)));
+        if (counts.totalFiles > 0) {
+            m_restoreClient->setTotFiles2Xfer(static_cast<int64_t>(std::min<uint64_t>(counts.totalFiles, INT64_MAX)));
         }
-        if (int64_t n = Growth(report.succeeded, m_lastReport.succeeded); n > 0)
+        if (int64_t n = Growth(counts.succeeded, m_lastReport.succeeded); n > 0) {
             m_restoreClient->setNumSuccessful2Add(n);
-        if (int64_t n = Growth(report.skipped, m_lastReport.skipped); n > 0) m_restoreClient->setNumSkipped2Add(n);
-        if (int64_t n = Growth(report.failed, m_lastReport.failed); n > 0) m_restoreClient->setNumFailures2Add(n);
-        if (int64_t n = Growth(report.compressedBytes, m_lastReport.compressedBytes); n > 0) {
+        }
+        if (int64_t n = Growth(counts.skipped, m_lastReport.skipped); n > 0) m_restoreClient->setNumSkipped2Add(n);
+        if (int64_t n = Growth(counts.failed, m_lastReport.failed); n > 0) m_restoreClient->setNumFailures2Add(n);
+        if (int64_t n = Growth(counts.compressedBytes, m_lastReport.compressedBytes); n > 0) {
             m_restoreClient->setCompBytes2Add(n);
         }
-        if (int64_t n = Growth(report.uncompressedBytes, m_lastReport.uncompressedBytes); n > 0) {
+        if (int64_t n = Growth(counts.uncompressedBytes, m_lastReport.uncompressedBytes); n > 0) {
             m_restoreClient->setUncompBytes2Add(n);
         }
     }
@@ -475,7 +488,7 @@ void StartSnapRestore::updateJobMgrProgress_5_9(const MsgJobProgress_5_9& report
         }
         if (!m_restoreClient->updateInfo(false, nullptr)) debug(1, "JM updateInfo failed");
     }
-    m_lastReport = isFinal ? MsgJobProgress_5_9{} : report;
+    m_lastReport = isFinal ? MsgJobProgress_5_9{} : counts;
     m_lastSentPercent = m_currentPercent;
 }
 

@@ -6,8 +6,8 @@
 // once: it starts the session, asks for each path and relays what the media
 // agent reports (items, progress, the end or a failure) to the job manager,
 // keeping the session alive and passing on a stop request of the job
-// manager. Every wait is bounded: a media agent that falls silent after a
-// stop request ends the session after kStopWaitSeconds.
+// manager. A media agent that falls silent after a stop ends the session
+// after kStopWaitSeconds.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +27,9 @@ class SnapRestoreHelper;
 
 class StartSnapRestore : public TDebuggable {
 public:
-    // Longest time (platform seconds) the session may go on after this side
-    // sent FSR_MSG_STOP; a media agent that has not ended it by then is
-    // given up on and the restore fails.
+    // Longest time (platform seconds) the session may go on after a stop
+    // (FSR_MSG_STOP sent or received); a media agent that has not ended it by
+    // then is given up on and the restore fails.
     static constexpr int kStopWaitSeconds = 120;
     static constexpr int kReceiveTimeoutSeconds = 1;
     static constexpr int kSendTimeoutSeconds = 120;
@@ -137,6 +137,6 @@ private:
     bool m_keepAliveEnabled = false;
     int64_t m_lastUseMs = 0;
     int64_t m_keepAliveIntervalSeconds = 0;
-    int64_t m_stopSentMs = 0;  // 0: no stop sent
+    int64_t m_stopWaitStartMs = 0;  // when a stop went either way; 0: none
     std::string m_failure;
 };
