@@ -49,8 +49,8 @@ bool FitInto(char (&area)[kJxsFileCopyPathBytes], const std::string& text) {
     return true;
 }
 
-// The file list and the attach entry of a database, as the attach of a
-// database back to its instance needs them.
+// The serialised attach entry of a database with its files; empty when it
+// cannot be serialised.
 std::string AttachEntryText(const std::string& name, const std::string& sourceName,
                             const std::vector<std::string>& files) {
     SQLPmn::AttachDB entry;
@@ -121,8 +121,10 @@ bool CSQLRestoreBase::MoveDatabaseToSnapDestination(SqlRestoreDbInfo_t db, const
 
     const std::string entry = AttachEntryText(target, db.sDbName, files);
     if (entry.empty() || !dmo.AttachDatabase(m_sServername, entry, error)) {
-        EV_ERROR(m_logger, "Failed to attach DB [%s] back to instance [%s] with error [%s].", target.c_str(),
-                 m_sServername.c_str(), error.c_str());
+        std::string list;
+        for (const std::string& file : files) list += (list.empty() ? "" : ", ") + file;
+        EV_ERROR(m_logger, "Failed to attach DB [%s] back to instance [%s] with error [%s]; its files are [%s].",
+                 target.c_str(), m_sServername.c_str(), error.c_str(), list.c_str());
     } else {
         EV_INFO(m_logger, "Attached DB [%s] back to instance [%s].", target.c_str(), m_sServername.c_str());
     }

@@ -184,16 +184,6 @@ TEST_F(DatabaseFileCopy, NamesLongerThanTheCopyRecordFailBeforeAnythingIsCopied)
     EXPECT_FALSE(fs::exists(root.path() + "/dest"));
 }
 
-TEST_F(DatabaseFileCopy, NothingToCopyOrNoDestinationHostFails) {
-    move.m_snapFileMap.destinationFolders.clear();
-    EXPECT_FALSE(Copy());
-    EXPECT_EQ(error, "No file found for copy on the source machine stage folder and copy database files failed with error.");
-
-    move.m_restoreOptions.snapDestination.clientId = 77;  // not in the model
-    EXPECT_FALSE(Copy());
-    EXPECT_EQ(error, "Copy database files failed with error while retrieving host name for destination client.");
-}
-
 TEST_F(OutOfPlaceRestore, CopiedFilesAreAttachedOnTheDestination) {
     const std::vector<std::string> files = SalesFilesBefore();
     SqlRestoreDbInfo_t db = Database("sales", 5);
