@@ -71,8 +71,10 @@ protected:
 
 TEST_F(SnapCopyCallbacks, SingleFileGoesToItsTargetOrTheIndexedFolder) {
     // "bDisableAsyncCopySnapRestore" is not set: the single-file request.
+    // The handler reaches the job through its call-back interface.
+    SnapRestoreHandlerCallback& callbacks = job;
     SnapCopyIndexFileInfo file = PeerFile("a.mdf", root.path() + "/own/indexed");
-    ASSERT_TRUE(job.OnRestoreFile(kPeerClient, &file, error)) << error;
+    ASSERT_TRUE(callbacks.OnRestoreFile(kPeerClient, &file, error)) << error;
     EXPECT_EQ(root.ReadFile("own/indexed/a.mdf"), "content of a.mdf");
     EXPECT_EQ(LogLines("Send copy file [").size(), 1u);
 
