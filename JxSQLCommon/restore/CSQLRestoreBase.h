@@ -161,12 +161,17 @@ public:
     virtual void GetAfilesForAllDatabases();
     virtual int getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest* request);
     virtual int browseShareFolder(std::string folder);
-    virtual bool OnRestoreFile(std::string source, std::string destination);
-    virtual bool OnRestoreMultiFiles(std::list<std::string>& sources, std::string destination);
-    virtual bool OnCreateJRTempDirectory(std::string& folder);
-    virtual bool OnGetPhysicalFileSize(std::string path, uint64_t& size);
-    virtual bool OnGetFileStreamFiles(std::string database, std::list<std::string>& files);
-    virtual bool OnGetFileStreamFiles_V2(std::string database, std::list<std::string>& files);
+    // The snapshot copy-restore handler's file call-backs, each one peer
+    // request to the node that holds the file (CSQLRestoreSnapCallbacks.cpp).
+    bool OnRestoreFile(uint64_t nodeId, SnapCopyIndexFileInfo* file, std::string& errorText) override;
+    bool OnRestoreMultiFiles(uint64_t nodeId, std::vector<SnapCopyIndexFileInfo>* files,
+                             std::string& errorText) override;
+    bool OnCreateJRTempDirectory(uint64_t nodeId, std::string directory, std::string& errorText) override;
+    uint64_t OnGetPhysicalFileSize(uint64_t nodeId, std::string filePath) override;
+    bool OnGetFileStreamFiles(uint64_t nodeId, std::string folder, std::string pattern,
+                              std::vector<std::string>& files, int& error) override;
+    bool OnGetFileStreamFiles_V2(uint64_t nodeId, std::string folder, std::string pattern,
+                                 SQLPmn::SqlGetFileStreamInfoRsp& reply) override;
     virtual bool TranslatePath(const char* sourcePath, std::string& mountPath, uint64_t unused,
                                std::string databaseName);
     // Live sync (CSQLRestoreLiveSync.cpp).
@@ -284,6 +289,15 @@ protected:
     // or file group, and all name one database (returned); a bad list is
     // logged and reported to the job manager.
     bool CheckFileGroupEntries(const std::list<SqlRestoreDbInfo_t>& dbs, std::string& database);
+    // Out-of-place snapshot move (CSQLRestoreCopyAttach.cpp): detaches the
+    // restored database `target` from the instance the restore went to and
+    // has doCopyAndAttachDatabaseOnDestination bring it to the snapshot
+    // destination; a database that does not arrive there is attached back
+    // where it was. False when the database did not move.
+    bool MoveDatabaseToSnapDestination(SqlRestoreDbInfo_t db, const std::string& target);
+    // Records a database whose move failed (status failed, `text` for the
+    // user, critical event); the restore loop counts it.
+    void ReportMoveFailure(const std::string& name, const std::string& text);
 
     SqlRestoreTaskOptions_t m_restoreOptions;
     std::list<SqlRestoreDbInfo_t> m_restoreDbList;

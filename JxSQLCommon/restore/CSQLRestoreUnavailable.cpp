@@ -20,11 +20,6 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void
 
 bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
 
-bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::string,
-                                                 std::vector<std::string>&) {
-    return NotAvailable("Snapshot metadata");
-}
-
 bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
     return NotAvailable("Revert to snapshot");
 }
@@ -37,25 +32,6 @@ bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::s
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
     return NotAvailable("Do-not-back-up subclient");
 }
-
-bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
-    return NotAvailable("Snapshot metadata download");
-}
-
-bool CSQLRestoreBase::CleanupSnapBackupRestoreOnSource(std::string, bool) {
-    return NotAvailable("Out-of-place snapshot restore");
-}
-
-bool CSQLRestoreBase::doCopyAndAttachDatabaseOnDestination(SqlRestoreDbInfo_t) {
-    return NotAvailable("Out-of-place snapshot restore");
-}
-
-bool CSQLRestoreBase::CopyDatabaseFilesToDestination(SqlRestoreDbInfo_t, std::string& errorText) {
-    errorText = "Out-of-place snapshot restore is not available on this platform.";
-    return NotAvailable("Out-of-place snapshot restore");
-}
-
-bool CSQLRestoreBase::isDatabaseFileStream(std::string) { return false; }
 
 bool CSQLRestoreBase::getAFilesForMountDatabase(SqlRestoreDbInfo_t, std::list<SqlAFilesPerBackup_t>&, int,
                                                 unsigned int) {
@@ -74,24 +50,6 @@ int CSQLRestoreBase::getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRe
 int CSQLRestoreBase::browseShareFolder(std::string) {
     (void)NotAvailable("Mount for live browse");  // the failure is the result below
     return 1;
-}
-
-bool CSQLRestoreBase::OnRestoreFile(std::string, std::string) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnRestoreMultiFiles(std::list<std::string>&, std::string) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::OnCreateJRTempDirectory(std::string&) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnGetPhysicalFileSize(std::string, uint64_t&) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnGetFileStreamFiles(std::string, std::list<std::string>&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::OnGetFileStreamFiles_V2(std::string, std::list<std::string>&) {
-    return NotAvailable("Snapshot copy restore");
 }
 
 bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
@@ -121,10 +79,6 @@ bool CSQLRestoreBase::MountDbSnap(databrowse::BrowseRequest*, uint64_t&) {
 }
 
 bool CSQLRestoreBase::RevertVSSSnap(GetArchFileInfoForSnapJob_Ret_t&, uint64_t, std::string&) { return true; }
-
-bool CSQLRestoreBase::GetSnapBackupInfo(databrowse::BrowseRequest*, SnapBackupInfo_t&) {
-    return NotAvailable("Snapshot copy restore");
-}
 
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(std::list<std::string>&, std::list<uint64_t>&) {
     return NotAvailable("Do-not-back-up subclient");

@@ -300,6 +300,12 @@ public:
     // "userMode" is "single"); false when it cannot be read.
     bool isServerInSingleUserMode(const std::string& instanceName);
 
+    // ---- Database drop of an out-of-place snapshot restore (CsqlDMODelete.cpp) ----
+    // Drops a user database from the instance: its catalogue entry and its
+    // files. A system database, or one that is not there, is refused (false;
+    // getErrorString() tells why).
+    bool DeleteDatabase(const std::string& instanceName, const std::string& databaseName);
+
 private:
     // ---- Connection and failures (CsqlDMO.cpp) ----
     // Opens the instance's catalogue (kept while the same instance is asked
