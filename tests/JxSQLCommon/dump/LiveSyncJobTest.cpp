@@ -275,6 +275,17 @@ TEST_F(LiveSyncJob, AStopDuringTheWaitEndsTheJobAtTheNextStepWithStorageUnmounte
     ExpectNoMountOrMarker();
 }
 
+TEST_F(LiveSyncJob, AStopBeforeARunFailsTheLoopAndRestoresNothing) {
+    Chains();
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
+    CSQLDumpLiveSync job;
+    int status = 0;
+    EXPECT_FALSE(Run(job, kJob, &status));
+    EXPECT_EQ(4, status);
+    EXPECT_EQ(0, Restores("SalesDR", "D"));
+    ExpectNoMountOrMarker();
+}
+
 TEST_F(LiveSyncJob, ADumpMissingFromTheMiddleSkipsItsDatabaseUntilTheDumpIsBack) {
     Chains();
     std::string missing;
