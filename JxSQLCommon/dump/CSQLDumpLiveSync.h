@@ -57,6 +57,10 @@ public:
     // Subclasses that fall back to the file system call this one.
     CWzError AddAFilesFromMountedShare(const DB_LSNS::const_iterator& dbEntry, std::string& lastLSN,
                                        std::map<std::string, SqlAFilesPerBackup_t>& items) override;
+    // The subclients whose disk libraries hold a database's dumps: those of
+    // its chains in this and earlier runs (after the first run the central
+    // server's chain may be empty).
+    CWzError GetApplicationIDsFromAfiles(const SqlRestoreDbInfo_t& db, std::set<uint64_t>& ids) override;
     // Cuts the merged list to what continues the database's last restore.
     CWzError BuildArchiveList(const std::string& dbName, std::map<std::string, SqlAFilesPerBackup_t>& items,
                               std::list<SqlAFilesPerBackup_t>& chain) override;
@@ -98,4 +102,6 @@ private:
     // Why BuildArchiveList left a database out of this run (by source name);
     // a database with nothing new has no entry.
     std::map<std::string, std::string> m_skipReasons;
+    // Application ids of each database's chains over the job (by source name).
+    std::map<std::string, std::set<uint64_t>> m_appIDsOfDatabase;
 };

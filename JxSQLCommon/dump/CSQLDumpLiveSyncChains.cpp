@@ -209,9 +209,16 @@ bool CSQLDumpLiveSync::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
         SetRestoreStatus(target, RESTORE_STATUS_SKIPPED);
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << target.c_str() << reason.c_str();
-            m_pRstJobClnt->InfoEvent(kEventLiveSyncDbSkipped);
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kEventLiveSyncDbSkipped);  // a report only
         }
     }
     m_skippedThisRun.clear();
     return result;
+}
+
+CWzError CSQLDumpLiveSync::GetApplicationIDsFromAfiles(const SqlRestoreDbInfo_t& db, std::set<uint64_t>& ids) {
+    std::set<uint64_t>& known = m_appIDsOfDatabase[SourceName(db)];
+    CWzError error = CSQLDumpRestore::GetApplicationIDsFromAfiles(db, known);
+    ids.insert(known.begin(), known.end());
+    return error;
 }

@@ -7,6 +7,7 @@
 
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
@@ -30,9 +31,11 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump | -livesync]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
+                 "-livesync keeps standby copies current: dump restores run again and again for\n"
+                 "LiveSyncHoursToStayAlive hours, LiveSyncWaitDurationMinutes apart.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -47,12 +50,16 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlrestore");
-    // "-dump" chooses the job class; the option parser sees the rest.
+    // "-dump" and "-livesync" choose the job class; the option parser sees
+    // the rest.
     bool dumpRestore = false;
+    bool liveSync = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
             dumpRestore = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-livesync") == 0) {
+            liveSync = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -63,15 +70,22 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    if (dumpRestore && liveSync) {
+        std::fprintf(stderr, "jxsqlrestore: -dump and -livesync choose different jobs; give one\n");
+        Usage(stderr);
+        return 2;
+    }
     std::unique_ptr<CSQLRestoreBase> job;
-    if (dumpRestore) {
+    if (liveSync) {
+        job = std::make_unique<CSQLDumpLiveSync>();
+    } else if (dumpRestore) {
         job = std::make_unique<CSQLDumpRestore>();
     } else {
         job = std::make_unique<SqlRestoreProgramJob>();  // writes the restore maps
     }
     (void)job->startRestore(parser);  // the outcome is the status the job reported
     const int status = job->getReportedJobStatus();
-    job.reset();  // a dump restore drops its markers and mounts here
+    job.reset();  // a dump restore or live sync drops its markers and mounts here
     if (status == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
         return 1;
