@@ -9,6 +9,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/dump/HighAvailLiveSync.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -31,11 +32,13 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump | -livesync]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
+                 "                    [-dump | -livesync | -halivesync]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
                  "-livesync keeps standby copies current: dump restores run again and again for\n"
                  "LiveSyncHoursToStayAlive hours, LiveSyncWaitDurationMinutes apart.\n"
+                 "-halivesync is live sync that reads the dumps from loginfo.db in the dump folders.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -54,12 +57,15 @@ int main(int argc, char** argv) {
     // the rest.
     bool dumpRestore = false;
     bool liveSync = false;
+    bool highAvailLiveSync = false;  // live sync from loginfo.db
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
             dumpRestore = true;
         } else if (i > 0 && std::strcmp(argv[i], "-livesync") == 0) {
             liveSync = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-halivesync") == 0) {
+            highAvailLiveSync = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -70,13 +76,15 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
-    if (dumpRestore && liveSync) {
-        std::fprintf(stderr, "jxsqlrestore: -dump and -livesync choose different jobs; give one\n");
+    if (int{dumpRestore} + int{liveSync} + int{highAvailLiveSync} > 1) {
+        std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
         Usage(stderr);
         return 2;
     }
     std::unique_ptr<CSQLRestoreBase> job;
-    if (liveSync) {
+    if (highAvailLiveSync) {
+        job = std::make_unique<HighAvailLiveSync>();
+    } else if (liveSync) {
         job = std::make_unique<CSQLDumpLiveSync>();
     } else if (dumpRestore) {
         job = std::make_unique<CSQLDumpRestore>();

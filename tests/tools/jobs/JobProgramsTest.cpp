@@ -114,3 +114,20 @@ TEST_F(JobPrograms, LiveSyncOptionRunsTheLiveSyncJob) {
 }
 
 }  // namespace
+
+// Live sync from loginfo.db.
+namespace {
+
+TEST_F(JobPrograms, HighAvailLiveSyncOptionRunsTheLiveSyncJobThatReadsLogInfo) {
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77 -halivesync"), 4) << lastError;
+    auto causes = jobmanager::JobJournalReader::WithOp(Journal(), "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
+    EXPECT_NE(jxtest::ReadWholeFile(Root().File("logs/jxsqlrestore.log")).find("Started High availability Live Sync"),
+              std::string::npos);
+
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -livesync -halivesync"), 2);
+    EXPECT_NE(lastError.find("-halivesync"), std::string::npos);
+}
+
+}  // namespace
