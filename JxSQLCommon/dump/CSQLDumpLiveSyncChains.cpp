@@ -6,9 +6,7 @@
 
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
-#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlStringUtils.h"
-#include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
@@ -24,30 +22,7 @@ std::string SourceName(const SqlRestoreDbInfo_t& db) { return db.sDbName.substr(
 }  // namespace
 
 bool CSQLDumpLiveSync::getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) {
-    std::string text;
-    if (CWzError err = GetLastRestorePointForLiveSync(TargetName(db), text); err.IsError()) {
-        EV_ERROR(m_logger, "Failed to get last restore point for server [%s] with error [%s].",
-                 m_sServername.c_str(), err.GetMessage().c_str());
-        return false;
-    }
-    SQLPmn::DBLastRestoreInfo last;
-    if (!text.empty()) {
-        if (const int rc = last.unserialize(text); rc != 0) {
-            EV_WARN(m_logger, "Failed to unserialize the last restore info for database [%s] with error [%d].",
-                    db.sDbName.c_str(), rc);
-            last = SQLPmn::DBLastRestoreInfo();
-        }
-    }
-    bool fetched = false;
-    {
-        CSQLClientDll client;
-        fetched = client.getAfilesForDBForLiveSync(m_restoreTaskId, m_restoreOptions.sourceInstanceId, db.sDbName,
-                                                   last, chain);
-    }
-    if (!fetched) {
-        EV_ERROR(m_logger, "Failed to get AFiles to restore for database [%s].", db.sDbName.c_str());
-        return false;
-    }
+    if (!FetchAFilesForLiveSync(db, chain)) return false;
     if (chain.empty()) {
         // After the first run the standby has everything the central server
         // knows; its dumps may still carry it further.
@@ -129,6 +104,8 @@ CWzError CSQLDumpLiveSync::BuildArchiveList(const std::string& dbName,
                 EV_ERROR(m_logger, "PaddLSN failed %s", (refFirst.empty() ? entry.FirstLSN : entry.LastLSN).c_str());
                 entry.selected = false;
                 paddingFailed = true;
+                m_skipReasons[dbName] = "The LSNs of the last restore [" + entry.FirstLSN + ", " + entry.LastLSN +
+                                        "] cannot be compared with the dumps";
             }
         }
         for (auto it = items.begin(); !paddingFailed && it != items.end(); ++it) {

@@ -11,13 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "EvTaskApiNet/EvTask.h"
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "JxLib/JxProcess.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/TMMsgMessages.h"
@@ -25,7 +23,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
 #include "WzUtils/WzClock.h"
-#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+#include "tests/JxSQLCommon/dump/DumpJobFixture.h"
 
 namespace {
 
@@ -51,19 +49,16 @@ private:
     std::function<void(int)> m_atWait;
 };
 
-class LiveSyncJob : public RestoreEndToEnd {
+class LiveSyncJob : public DumpJobEndToEnd {
 protected:
     void SetUp() override {
-        RestoreEndToEnd::SetUp();
+        DumpJobEndToEnd::SetUp();
         // The hour passes in about 11 s; the central server's receive still
         // lasts a third of a second.
         wz::SetTimeScale(0.003);
-        JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, JX_MOUNT_SERVICE_PROGRAM);
         SqlSimDatabaseSpec hr;
         hr.name = "Hr";
         ASSERT_FALSE(sim.AddDatabase(hr).IsError());
-        mpA = MountPath("mpA");
-        mpB = MountPath("mpB");
         const char sep = '\x12';
         auto entry = [&](const std::string& db, const std::string& logical, const std::string& file) {
             return db + sep + db + "DR" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
@@ -98,40 +93,6 @@ protected:
         JXPlatformInfo settings;
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 1));
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncWaitDurationMinutes", 10));
-    }
-    std::string MountPath(const std::string& name) {
-        const std::string path = ArMgrClientAPI::MountPathsFolder(kSubclient) + "/" + name;
-        std::filesystem::create_directories(path);
-        return path;
-    }
-    // A backup of `database` the central server knows (unless not `told`),
-    // with its LSNs.
-    void TakeOf(const std::string& database, char type, uint64_t jobId, bool told = true) {
-        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        if (!told) return;
-        SimSqlStatement q = sim.Db().Prepare(
-            "SELECT first_lsn, last_lsn FROM backup_history WHERE database_name = ? ORDER BY id DESC LIMIT 1");
-        q.Bind(1, database);
-        ASSERT_TRUE(q.Step());
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = database;
-        b.jobId = jobId;
-        b.applicationId = kSubclient;
-        b.backupType = type;
-        b.referenceTime = b.startTime = b.endTime = 1000 + jobId;
-        b.backupSize = 4096;
-        b.firstLsn = std::to_string(q.Int(0));
-        b.lastLsn = std::to_string(q.Int(1));
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
     }
     void ChangeOf(const std::string& database, uint64_t seed) {
         ASSERT_FALSE(SqlSimChanges(sim).Change({database, 3, seed, "", 0}).IsError());
@@ -181,18 +142,6 @@ protected:
         }
         return out;
     }
-    void ExpectNoMountOrMarker() {
-        for (const std::string& folder : {mpA, mpB}) {
-            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-                EXPECT_NE(".rmf", entry.path().extension().string()) << entry.path();
-            }
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (entry.path().string().find("/dump/") != std::string::npos) {
-                EXPECT_FALSE(entry.is_symlink()) << entry.path();
-            }
-        }
-    }
     // The counters one run would add to the job manager's totals.
     void ExpectNoPerRunCounters() {
         for (const char* op : {"setNoDBsRestoredSoFar", "setNoDBsToRestore", "setTotBytes2Xfer",
@@ -202,7 +151,6 @@ protected:
         }
     }
 
-    std::string mpA, mpB;
     std::vector<std::string> salesDumps, hrDumps;
 };
 

@@ -256,6 +256,15 @@ TEST_F(LiveSyncChain, NothingNewIsNoRestoreAndNoSkip) {
     AddDump("200", "300");
     EXPECT_TRUE(Run({}).empty());
     EXPECT_FALSE(Selected());
+    // Its empty chain is not fetched again in this run (there is no central
+    // server here: a fetch would fail).
+    SqlRestoreDbInfo_t db;
+    db.sDbName = "Sales";
+    std::list<SqlAFilesPerBackup_t> chain;
+    EXPECT_TRUE(job.getAFilesToRestore(false, db, chain));
+    EXPECT_TRUE(chain.empty());
+    db.sDbName = "Hr";  // not merged: fetched as usual
+    EXPECT_FALSE(job.getAFilesToRestore(false, db, chain));
 }
 
 TEST_F(LiveSyncChain, ABrokenLogChainDropsEveryLogButKeepsAFullBackup) {
