@@ -9,21 +9,17 @@
 #include <functional>
 #include <map>
 
-#include "ArMgrClientAPI/ArMgrClientAPI.h"
-#include "EvTaskApiNet/EvTask.h"
-#include "JxEntityLib/LiveSyncReplication.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "JxLib/JxProcess.h"
 #include "JxSQLCommon/dump/HighAvailLiveSync.h"
-#include "JxSQLCommon/records/JxEntitiesMessages.h"
-#include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLCommon/state/CLogInfoDB.h"
 #include "JxSQLCommon/state/DBLocker.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
 #include "WzSQLite/CSQLite3Query.h"
-#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+#include "WzUtils/WzClock.h"
+#include "tests/JxSQLCommon/dump/DumpJobFixture.h"
+#include "tests/JxSQLCommon/dump/LiveSyncTaskSetup.h"
 
 namespace {
 
@@ -72,13 +68,12 @@ public:
     int waits = 0;
 };
 
-class HighAvailLiveSyncJob : public RestoreEndToEnd {
+class HighAvailLiveSyncJob : public DumpJobEndToEnd {
 protected:
     void SetUp() override {
-        RestoreEndToEnd::SetUp();
-        JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, JX_MOUNT_SERVICE_PROGRAM);
-        mpA = MountPath("mpA");
-        mpB = MountPath("mpB");
+        DumpJobEndToEnd::SetUp();
+        // The hour passes in about 11 s.
+        wz::SetTimeScale(0.003);
         // The LSNs of Sales start just below 10000, so that the dumps of a
         // later run have one digit more than those of the first.
         int64_t id = 0;
@@ -97,55 +92,10 @@ protected:
         task.relocations = {entry("Sales", "s.mdf"), entry("Sales2", "s2.ndf"), entry("Sales_log", "s.ldf")};
         task.optionFlags = kRstStandby;
         task.standbyUndoFile = root.File("moved/undo.dat");
-        // A live-sync task: its replication entity and site record.
-        std::string error;
-        App::LiveSyncReplicationInfo record;
-        JxEntities::SubtaskEntity subtask;
-        subtask.setint64(JxEntities::SubtaskEntity::kSubtaskId, kTask);
-        record.setObjectAccessor(App::LiveSyncReplicationInfo::kSubtask, subtask);
-        record.setint64(App::LiveSyncReplicationInfo::kReplicationId, 11);
-        ASSERT_EQ(LiveSyncReplication().setSiteReplication(record, error, nullptr), 0) << error;
-        std::vector<TMMsg::IdIdName> list(1);
-        list[0].setint64(TMMsg::IdIdName::kId, 11);
-        list[0].setstring(TMMsg::IdIdName::kName, "Sales");
-        TMMsg::EntityListResp message;
-        message.setlistobject(TMMsg::EntityListResp::kEntities, list);
-        std::string xml;
-        ASSERT_EQ(message.serialize(xml), 0);
-        ASSERT_TRUE(EvTask::setOption(kJob, 120012, xml));
+        MakeLiveSyncTask(kTask, kJob, {"Sales"});
         JXPlatformInfo settings;
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 1));
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncWaitDurationMinutes", 30));  // three runs in the hour
-    }
-    std::string MountPath(const std::string& name) {
-        const std::string path = ArMgrClientAPI::MountPathsFolder(kSubclient) + "/" + name;
-        std::filesystem::create_directories(path);
-        return path;
-    }
-    // The central server's full backup of Sales, with its LSNs.
-    void TakeFull() {
-        SqlDataTransferHandler handler(true, 100, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, "Sales", 'D', 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        SimSqlStatement q = sim.Db().Prepare("SELECT first_lsn, last_lsn FROM backup_history ORDER BY id DESC LIMIT 1");
-        ASSERT_TRUE(q.Step());
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = "Sales";
-        b.jobId = 100;
-        b.applicationId = kSubclient;
-        b.backupType = 'D';
-        b.referenceTime = b.startTime = b.endTime = 1100;
-        b.backupSize = 4096;
-        b.firstLsn = std::to_string(q.Int(0));
-        b.lastLsn = std::to_string(q.Int(1));
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
     }
     // The dump writer: a change, then a log dump of it (with its loginfo.db row).
     std::string DumpOf(const std::string& folder, uint64_t seed) {
@@ -177,19 +127,10 @@ protected:
             "SELECT COUNT(*) FROM restore_history WHERE destination_database = 'SalesDR' AND type = 'L'");
         return q.Step() ? q.Int(0) : 0;
     }
-    void ExpectNoMountOrMarker() {
-        for (const std::string& folder : {mpA, mpB}) {
-            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-                EXPECT_NE(".rmf", entry.path().extension().string()) << entry.path();
-            }
-        }
-    }
-
-    std::string mpA, mpB;
 };
 
 TEST_F(HighAvailLiveSyncJob, RowsAfterTheStandbysLastLSNAreTakenReleasedAndEveryCountEndsWhereItStarted) {
-    TakeFull();
+    TakeOf("Sales", 'D', 100);
     std::vector<std::string> dumps = {DumpOf(mpA, 2), DumpOf(mpB, 3)};
     // Another job already holds the first dump.
     {
@@ -257,7 +198,7 @@ TEST_F(HighAvailLiveSyncJob, RowsAfterTheStandbysLastLSNAreTakenReleasedAndEvery
 }
 
 TEST_F(HighAvailLiveSyncJob, AFailedReleaseKeepsTheRestoreAndIsRetriedAtTheEndOfTheJob) {
-    TakeFull();
+    TakeOf("Sales", 'D', 100);
     DumpOf(mpA, 2);
     DumpOf(mpB, 3);
     JXPlatformInfo().setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 0);
@@ -285,7 +226,7 @@ TEST_F(HighAvailLiveSyncJob, AFailedReleaseKeepsTheRestoreAndIsRetriedAtTheEndOf
 }
 
 TEST_F(HighAvailLiveSyncJob, APathWithoutLogInfoMakesTheRunWalkTheFileSystemAndCreatesNone) {
-    TakeFull();
+    TakeOf("Sales", 'D', 100);
     DumpOf(mpA, 2);
     DumpOf(mpB, 3);
     DumpOf(mpA, 4);
