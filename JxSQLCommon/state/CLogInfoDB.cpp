@@ -366,21 +366,21 @@ CWzError CLogInfoDB::ReferenceRowsAfter(unsigned int serial, const std::string& 
     for (int64_t id : held) {
         if (read.count(id) == 0) dropped.push_back(id);
     }
-    const FX::CSQLite3Sql takeHead(
-        "UPDATE \"Logs\" SET ReferenceCount = ReferenceCount + 1, ReferenceTime = CASE WHEN ReferenceTime IS NULL OR "
-        "ReferenceTime <= ? THEN ? ELSE ReferenceTime END WHERE ",
-        {now, now});
-    for (size_t begin = 0; begin < taken.size(); begin += kIdsPerStatement) {
-        error = RunWithBusyRetry(IdsIn(takeHead, taken, begin, std::min(taken.size(), begin + kIdsPerStatement)),
-                                 changed, false);
-        if (error.IsError()) return rollback(error.Push(FXCODELOC, "Failed to update the records in SQLite DB: [%s]",
-                                                        GetFullDatabaseName().c_str()));
-    }
-    for (size_t begin = 0; begin < dropped.size(); begin += kIdsPerStatement) {
-        error = RunWithBusyRetry(IdsIn(kReleaseHead, dropped, begin, std::min(dropped.size(), begin + kIdsPerStatement)),
-                                 changed, false);
-        if (error.IsError()) return rollback(error.Push(FXCODELOC, "Failed to update the records in SQLite DB: [%s]",
-                                                        GetFullDatabaseName().c_str()));
+    // Every listed row carries the time of the latest run that listed it;
+    // the rows not held yet get their reference, the held ones no longer
+    // listed lose it.
+    std::vector<int64_t> listed(read.begin(), read.end());
+    const FX::CSQLite3Sql stampHead(
+        "UPDATE \"Logs\" SET ReferenceTime = ? WHERE (ReferenceTime IS NULL OR ReferenceTime <= ?) AND ", {now, now});
+    const FX::CSQLite3Sql takeHead("UPDATE \"Logs\" SET ReferenceCount = ReferenceCount + 1 WHERE ");
+    for (const auto& [head, ids] :
+         {std::pair{&stampHead, &listed}, std::pair{&takeHead, &taken}, std::pair{&kReleaseHead, &dropped}}) {
+        for (size_t begin = 0; begin < ids->size(); begin += kIdsPerStatement) {
+            error = RunWithBusyRetry(IdsIn(*head, *ids, begin, std::min(ids->size(), begin + kIdsPerStatement)),
+                                     changed, false);
+            if (error.IsError()) return rollback(error.Push(FXCODELOC, "Failed to update the records in SQLite DB: [%s]",
+                                                            GetFullDatabaseName().c_str()));
+        }
     }
     error = RunWithBusyRetry("COMMIT", changed, false);
     if (error.IsError()) return rollback(error.Push(FXCODELOC, "Could not commit to [%s]", GetFullDatabaseName().c_str()));

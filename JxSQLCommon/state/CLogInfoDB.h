@@ -73,9 +73,10 @@ public:
     // Under one lock, on an existing database only (a missing file is an
     // error and is not created): reads the rows of database `serial` whose
     // LastLSN is after `afterLSN` by value (all its rows when empty), in LSN
-    // order, into `rows`; adds one reference stamped `now` to each row read
-    // whose id is not in `held` (listed in `taken`) and removes one from each
-    // id of `held` that was not read (listed in `dropped`). Rows whose file
+    // order, into `rows`; stamps each row read with `now` (ReferenceTime,
+    // never moved back), adds one reference to each whose id is not in `held`
+    // (listed in `taken`) and removes one from each id of `held` that was not
+    // read (listed in `dropped`). Rows whose file
     // name would leave the dump folder are left out. Creates the index the
     // read uses when it is missing.
     CWzError ReferenceRowsAfter(unsigned int serial, const std::string& afterLSN, const std::set<int64_t>& held,

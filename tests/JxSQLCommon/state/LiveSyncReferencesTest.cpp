@@ -92,6 +92,18 @@ TEST_F(LiveSyncReferencesTest, RowsAfterTheLSNAreListedInValueOrderAlsoWhenTheLS
     EXPECT_EQ(1, Count("d.bak"));
     EXPECT_EQ(0, Count("b.bak"));
     EXPECT_EQ(0, Count("x.bak"));
+    // Listed rows carry the time they were listed at; a later stamp stays.
+    int64_t changed = 0;
+    ASSERT_FALSE(db->Update("Logs", "ReferenceTime = 4000000000", changed, "FileName = 'd.bak'").IsError());
+    LiveSyncReferences again;
+    ASSERT_FALSE(again.TakeAndCollect(*db, folder, serial, "999", rows).IsError());
+    long stamp = 0;
+    ASSERT_FALSE(db->ExecScalarInt64("SELECT ReferenceTime FROM Logs WHERE FileName = 'c.bak'", stamp).IsError());
+    EXPECT_GT(stamp, 1700000000);
+    ASSERT_FALSE(db->ExecScalarInt64("SELECT ReferenceTime FROM Logs WHERE FileName = 'd.bak'", stamp).IsError());
+    EXPECT_EQ(4000000000, stamp);
+    ASSERT_FALSE(db->ExecScalarInt64("SELECT COUNT(*) FROM Logs WHERE ReferenceTime IS NOT NULL", stamp).IsError());
+    EXPECT_EQ(2, stamp);
 
     // No LSN: every row of the database, in value order.
     LiveSyncReferences all;
