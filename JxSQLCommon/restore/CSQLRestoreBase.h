@@ -235,6 +235,9 @@ public:
     CWzError RecordLastRestorePointForRTD(const std::string& db, unsigned long& point);
     CWzError GetLastRestorePointForRTD(const std::string& db, unsigned long& point);
     CWzError GetLastRestorePointForLiveSync(const std::string& db, std::string& info);
+    // Live-sync dump restores: the central server's live-sync chain of a
+    // database without the report of an empty one (the caller decides).
+    bool FetchAFilesForLiveSync(const SqlRestoreDbInfo_t& db, std::list<SqlAFilesPerBackup_t>& chain);
 
 protected:
     // The target name of a database: its new name, else its name.

@@ -7,7 +7,9 @@
 
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/dump/HighAvailLiveSync.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -30,9 +32,13 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
+                 "                    [-dump | -livesync | -halivesync]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
+                 "-livesync keeps standby copies current: dump restores run again and again for\n"
+                 "LiveSyncHoursToStayAlive hours, LiveSyncWaitDurationMinutes apart.\n"
+                 "-halivesync is live sync that reads the dumps from loginfo.db in the dump folders.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -47,12 +53,19 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlrestore");
-    // "-dump" chooses the job class; the option parser sees the rest.
+    // "-dump" and "-livesync" choose the job class; the option parser sees
+    // the rest.
     bool dumpRestore = false;
+    bool liveSync = false;
+    bool highAvailLiveSync = false;  // live sync from loginfo.db
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
             dumpRestore = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-livesync") == 0) {
+            liveSync = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-halivesync") == 0) {
+            highAvailLiveSync = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -63,15 +76,24 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    if (int{dumpRestore} + int{liveSync} + int{highAvailLiveSync} > 1) {
+        std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
+        Usage(stderr);
+        return 2;
+    }
     std::unique_ptr<CSQLRestoreBase> job;
-    if (dumpRestore) {
+    if (highAvailLiveSync) {
+        job = std::make_unique<HighAvailLiveSync>();
+    } else if (liveSync) {
+        job = std::make_unique<CSQLDumpLiveSync>();
+    } else if (dumpRestore) {
         job = std::make_unique<CSQLDumpRestore>();
     } else {
         job = std::make_unique<SqlRestoreProgramJob>();  // writes the restore maps
     }
     (void)job->startRestore(parser);  // the outcome is the status the job reported
     const int status = job->getReportedJobStatus();
-    job.reset();  // a dump restore drops its markers and mounts here
+    job.reset();  // a dump restore or live sync drops its markers and mounts here
     if (status == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
         return 1;

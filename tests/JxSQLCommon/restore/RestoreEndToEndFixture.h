@@ -84,6 +84,36 @@ protected:
         JxServePutBackup(b);
     }
 
+    // Backs `database` up as job `jobId` and, unless not `told`, tells the
+    // central server, with the backup's LSNs.
+    void TakeOf(const std::string& database, char type, uint64_t jobId, bool told = true) {
+        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
+        std::list<RestoreArchiveInfo> archives;
+        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
+        ASSERT_TRUE(o.ok) << o.text;
+        ASSERT_TRUE(handler.closePipeline(1, false));
+        if (!told) return;
+        JxServeBackup b;
+        b.instanceId = kInstanceId;
+        b.database = database;
+        b.jobId = jobId;
+        b.applicationId = kSubclient;
+        b.backupType = type;
+        b.startTime = b.endTime = 1000 + jobId;
+        b.backupSize = 4096;
+        SimSqlStatement q = sim.Db().Prepare(
+            "SELECT first_lsn, last_lsn FROM backup_history WHERE database_name = ? ORDER BY id DESC LIMIT 1");
+        q.Bind(1, database);
+        ASSERT_TRUE(q.Step());
+        b.firstLsn = std::to_string(q.Int(0));
+        b.lastLsn = std::to_string(q.Int(1));
+        for (const RestoreArchiveInfo& a : archives) {
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
+        }
+        JxServePutBackup(b);
+    }
+
     // Restore as "Copy" with every file moved under the root.
     void RelocateToCopy() {
         const char sep = '\x12';
