@@ -109,8 +109,9 @@ protected:
     }
 
     // Backs `database` up as job `jobId` and, unless not `told`, tells the
-    // central server, with the backup's LSNs.
-    void TakeOf(const std::string& database, char type, uint64_t jobId, bool told = true) {
+    // central server, with the backup's LSNs; it ended at `endTime` (seconds,
+    // 1000 + jobId when 0).
+    void TakeOf(const std::string& database, char type, uint64_t jobId, bool told = true, uint64_t endTime = 0) {
         SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
         std::list<RestoreArchiveInfo> archives;
         vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
@@ -123,7 +124,7 @@ protected:
         b.jobId = jobId;
         b.applicationId = kSubclient;
         b.backupType = type;
-        b.startTime = b.endTime = 1000 + jobId;
+        b.referenceTime = b.startTime = b.endTime = endTime != 0 ? endTime : 1000 + jobId;
         b.backupSize = 4096;
         SimSqlStatement q = sim.Db().Prepare(
             "SELECT first_lsn, last_lsn FROM backup_history WHERE database_name = ? ORDER BY id DESC LIMIT 1");
