@@ -177,6 +177,17 @@ bool CSQLDumpLiveSync::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBa
     return CSQLRestoreBase::restoreDB(std::move(db), chain);
 }
 
+bool CSQLDumpLiveSync::UpdateDBLiveSyncStatus(std::string dbName) {
+    const std::string source = dbName.substr(0, dbName.find(kEntrySeparator));
+    auto found = m_settings.databases.find(source);
+    if (found != m_settings.databases.end() && !found->second.selected && m_skipReasons.count(source) != 0) {
+        EV_INFO(m_logger, "Database [%s] was skipped in this run; its live sync status is left as it is.",
+                source.c_str());
+        return true;
+    }
+    return CSQLDumpRestore::UpdateDBLiveSyncStatus(std::move(dbName));
+}
+
 bool CSQLDumpLiveSync::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     const bool result = CSQLDumpRestore::restoreDBS(dbs);
     // The loop counted each database restoreDB answered for as restored; a

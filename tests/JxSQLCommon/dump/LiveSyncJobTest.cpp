@@ -256,6 +256,16 @@ TEST_F(LiveSyncJob, AStandbyNeverRestoredWithoutAFullBackupIsSkippedAndNotCounte
     EXPECT_EQ(1, Restores("HrDR", "L"));
     EXPECT_EQ((std::map<std::string, std::string>{{"SalesDR", "4"}, {"HrDR", "5"}}), ObjectStatuses());
     EXPECT_TRUE(Journal("markJobAlive").empty()) << "a window of 0 is one run, no wait";
+    // Only Hr is reported to the central server as synchronised.
+    std::vector<App::LiveSyncReplicationInfo> records;
+    std::string error;
+    ASSERT_EQ(0, LiveSyncReplication().getSiteReplication(SiteRecord(kTask, 0, 0), records, error, nullptr));
+    std::map<int64_t, int64_t> statuses;
+    for (const auto& r : records) {
+        statuses[r.getint64(App::LiveSyncReplicationInfo::kReplicationId)] =
+            r.getint64(App::LiveSyncReplicationInfo::kStatus);
+    }
+    EXPECT_EQ((std::map<int64_t, int64_t>{{11, 0}, {12, 1}}), statuses);
 }
 
 }  // namespace
