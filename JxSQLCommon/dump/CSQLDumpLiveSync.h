@@ -48,6 +48,9 @@ public:
     bool getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) override;
     bool startRestore(RestoreOptionsParser& parser) override;
     bool initializeRestore(RestoreOptionsParser& parser) override;
+    // A database skipped in this run is not reported to the central server
+    // as synchronised.
+    bool UpdateDBLiveSyncStatus(std::string dbName) override;
 
     // ---- Overrides of the dump restore ------------------------------------
     CWzError AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>& dbs) override;

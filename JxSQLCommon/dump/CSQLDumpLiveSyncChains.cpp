@@ -2,12 +2,16 @@
 // dumps on disk are merged as for a dump restore; the merged list is then cut
 // to what continues the standby's last restore, and databases with nothing to
 // apply are left out of the run.
-#include <cinttypes>
+#include <iterator>
+#include <list>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SqlStringUtils.h"
-#include "WzUtils/FXErrorUtil.h"
 
 namespace {
 
@@ -74,7 +78,9 @@ CWzError CSQLDumpLiveSync::BuildArchiveList(const std::string& dbName,
                                             std::list<SqlAFilesPerBackup_t>& chain) {
     auto found = m_settings.databases.find(dbName);
     if (found == m_settings.databases.end()) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, 0, "db %s not found", dbName.c_str());
+        // Not one of this run's databases: its chain stays as it is.
+        EV_DEBUG(m_logger, 1, "db %s not found", dbName.c_str());
+        return CWzError::Success();
     }
     m_mergedThisRun.insert(dbName);
     DbInfo& entry = found->second;
@@ -175,6 +181,17 @@ bool CSQLDumpLiveSync::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBa
         return true;
     }
     return CSQLRestoreBase::restoreDB(std::move(db), chain);
+}
+
+bool CSQLDumpLiveSync::UpdateDBLiveSyncStatus(std::string dbName) {
+    const std::string source = dbName.substr(0, dbName.find(kEntrySeparator));
+    auto found = m_settings.databases.find(source);
+    if (found != m_settings.databases.end() && !found->second.selected && m_skipReasons.count(source) != 0) {
+        EV_INFO(m_logger, "Database [%s] was skipped in this run; its live sync status is left as it is.",
+                source.c_str());
+        return true;
+    }
+    return CSQLDumpRestore::UpdateDBLiveSyncStatus(std::move(dbName));
 }
 
 bool CSQLDumpLiveSync::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {

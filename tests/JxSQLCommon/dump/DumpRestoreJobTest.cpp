@@ -24,32 +24,7 @@ class DumpRestoreJob : public DumpJobEndToEnd {
 protected:
     // A backup the central server knows with its LSN range, as the merge
     // with the dumps needs it.
-    void Take(char type, uint64_t jobId, uint64_t endTime) {
-        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, "Sales", type, 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        SimSqlStatement q = sim.Db().Prepare("SELECT first_lsn, last_lsn FROM backup_history ORDER BY id DESC LIMIT 1");
-        ASSERT_TRUE(q.Step());
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = "Sales";
-        b.jobId = jobId;
-        b.applicationId = kSubclient;
-        b.backupType = type;
-        b.referenceTime = endTime;
-        b.startTime = endTime;
-        b.endTime = endTime;
-        b.backupSize = 4096;
-        b.firstLsn = std::to_string(q.Int(0));
-        b.lastLsn = std::to_string(q.Int(1));
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
-    }
+    void Take(char type, uint64_t jobId, uint64_t endTime) { TakeOf("Sales", type, jobId, true, endTime); }
     std::string Dump(const std::string& folder) {
         std::string bak;
         CWzError e = WriteLogDump(kInstance, "Sales", folder, bak);

@@ -1,6 +1,6 @@
 // Whole live-sync jobs on standby copies: the central server's full and
 // differential, log dumps that a dump writer keeps adding between runs, and
-// a stay-alive window of one hour that the scaled clock runs in seconds.
+// a stay-alive window of one hour that the scaled clock runs in 36 seconds.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,19 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "EvTaskApiNet/EvTask.h"
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
-#include "JxSQLCommon/records/JxEntitiesMessages.h"
-#include "JxSQLCommon/records/TMMsgMessages.h"
-#include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
-#include "WzUtils/WzClock.h"
 #include "tests/JxSQLCommon/dump/DumpJobFixture.h"
+#include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 
 namespace {
 
@@ -53,49 +49,17 @@ class LiveSyncJob : public DumpJobEndToEnd {
 protected:
     void SetUp() override {
         DumpJobEndToEnd::SetUp();
-        // The hour passes in about 11 s; the central server's receive still
-        // lasts a third of a second.
-        wz::SetTimeScale(0.003);
-        SqlSimDatabaseSpec hr;
-        hr.name = "Hr";
-        ASSERT_FALSE(sim.AddDatabase(hr).IsError());
-        const char sep = '\x12';
-        auto entry = [&](const std::string& db, const std::string& logical, const std::string& file) {
-            return db + sep + db + "DR" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
-        };
-        task.databases = {"Sales", "Hr"};
-        task.relocations = {entry("Sales", "Sales", "s.mdf"), entry("Sales", "Sales2", "s2.ndf"),
-                            entry("Sales", "Sales_log", "s.ldf"), entry("Hr", "Hr", "h.mdf"),
-                            entry("Hr", "Hr_log", "h.ldf")};
-        task.optionFlags = kRstStandby;
-        task.standbyUndoFile = root.File("moved/undo.dat");
+        StandbyCopiesOfSalesAndHr();
         // A live-sync task: its replication entities and their site records.
         std::string error;
         for (int64_t id : {11, 12}) {
-            App::LiveSyncReplicationInfo record;
-            JxEntities::SubtaskEntity subtask;
-            subtask.setint64(JxEntities::SubtaskEntity::kSubtaskId, kTask);
-            record.setObjectAccessor(App::LiveSyncReplicationInfo::kSubtask, subtask);
-            record.setint64(App::LiveSyncReplicationInfo::kReplicationId, id);
-            ASSERT_EQ(LiveSyncReplication().setSiteReplication(record, error, nullptr), 0) << error;
+            ASSERT_EQ(LiveSyncReplication().setSiteReplication(SiteRecord(kTask, id, 0), error, nullptr), 0) << error;
         }
-        std::vector<TMMsg::IdIdName> list(2);
-        list[0].setint64(TMMsg::IdIdName::kId, 11);
-        list[0].setstring(TMMsg::IdIdName::kName, "Sales");
-        list[1].setint64(TMMsg::IdIdName::kId, 12);
-        list[1].setstring(TMMsg::IdIdName::kName, "Hr");
-        TMMsg::EntityListResp message;
-        message.setlistobject(TMMsg::EntityListResp::kEntities, list);
-        std::string xml;
-        ASSERT_EQ(message.serialize(xml), 0);
-        ASSERT_TRUE(EvTask::setOption(kJob, 120012, xml));
+        ReplicationIds(kJob, {{11, "Sales"}, {12, "Hr"}});
         // One hour, runs ten minutes apart.
         JXPlatformInfo settings;
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 1));
         ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncWaitDurationMinutes", 10));
-    }
-    void ChangeOf(const std::string& database, uint64_t seed) {
-        ASSERT_FALSE(SqlSimChanges(sim).Change({database, 3, seed, "", 0}).IsError());
     }
     // The dump writer: a change, then a log dump of it.
     std::string DumpOf(const std::string& database, const std::string& folder, uint64_t seed) {
@@ -292,6 +256,16 @@ TEST_F(LiveSyncJob, AStandbyNeverRestoredWithoutAFullBackupIsSkippedAndNotCounte
     EXPECT_EQ(1, Restores("HrDR", "L"));
     EXPECT_EQ((std::map<std::string, std::string>{{"SalesDR", "4"}, {"HrDR", "5"}}), ObjectStatuses());
     EXPECT_TRUE(Journal("markJobAlive").empty()) << "a window of 0 is one run, no wait";
+    // Only Hr is reported to the central server as synchronised.
+    std::vector<App::LiveSyncReplicationInfo> records;
+    std::string error;
+    ASSERT_EQ(0, LiveSyncReplication().getSiteReplication(SiteRecord(kTask, 0, 0), records, error, nullptr));
+    std::map<int64_t, int64_t> statuses;
+    for (const auto& r : records) {
+        statuses[r.getint64(App::LiveSyncReplicationInfo::kReplicationId)] =
+            r.getint64(App::LiveSyncReplicationInfo::kStatus);
+    }
+    EXPECT_EQ((std::map<int64_t, int64_t>{{11, 0}, {12, 1}}), statuses);
 }
 
 }  // namespace
