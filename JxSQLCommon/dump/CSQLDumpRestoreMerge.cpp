@@ -1,8 +1,14 @@
 // CSQLDumpRestore: the dump files of each database merged into its chain by
 // LSN, what the merge needs to know about the databases (their last restore
 // and their subclients), and the application ids to mount.
-#include <cinttypes>
+#include <strings.h>
 
+#include <cinttypes>
+#include <memory>
+
+#include "JXAppMgr/ApplProperties.h"
+#include "JXAppMgr/ApplicationId.h"
+#include "JXAppMgr/ClientApplicationList.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlStringUtils.h"
@@ -16,6 +22,9 @@
 namespace {
 
 constexpr char kEntrySeparator = '\x12';
+constexpr uint64_t kAppTypeSql = 81;
+constexpr unsigned int kDatabaseSubclientType = 1;
+constexpr const char* kDoNotBackup = "Do Not Backup";
 
 // The name the database's dumps and markers carry.
 std::string SourceName(const SqlRestoreDbInfo_t& db) { return db.sDbName.substr(0, db.sDbName.find(kEntrySeparator)); }
@@ -251,10 +260,41 @@ CWzError CSQLDumpRestore::GetRestoreInfo(const std::string& dbName, std::string&
 CWzError CSQLDumpRestore::CreateCurrentApplicationIDMap(const std::list<SqlRestoreDbInfo_t>& dbList, AppIDMap& map) {
     if (dbList.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "dbList is empty");
     map.clear();
-    // The application model of this platform keeps no default backup set, so
-    // the subclients' contents cannot be read; the chains' ids are used.
-    return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "getDefaultBackupSet failed for %" PRIu64,
-                                     m_restoreOptions.sourceClientId);
+    // The dumps lie under the folders of the subclients that backed the
+    // source databases up: the database subclients of the source instance's
+    // default backup set, and its Do-Not-Backup subclient.
+    const uint64_t clientId = m_restoreOptions.sourceClientId;
+    uint64_t backupSetId = 0;
+    std::string backupSetName;
+    if (ClientApplicationList::getDefaultBackupSet(clientId, kAppTypeSql, m_restoreOptions.sourceInstanceId,
+                                                   backupSetId, backupSetName) != 0) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "getDefaultBackupSet failed for %" PRIu64, clientId);
+    }
+    std::list<uint64_t> ids;
+    std::list<std::string> names;
+    if (ClientApplicationList::getSubclientList(ids, names, kAppTypeSql, backupSetId, nullptr, 6) != 0) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "getSubclientList failed");
+    }
+    auto name = names.begin();
+    for (uint64_t id : ids) {
+        const std::string subclientName = name != names.end() ? *name++ : std::string();
+        ApplicationId application(m_jxCellId, id);
+        MsSqlSubclient* subclient = application.getSubclient();
+        if (subclient == nullptr) {
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "MsSqlBackpack pointer not found");
+        }
+        unsigned int type = 0;
+        const bool databases = subclient->getSQLSubclientType(type) == 0 && type == kDatabaseSubclientType;
+        if (!databases && strcasecmp(subclientName.c_str(), kDoNotBackup) != 0) continue;
+        PropertiesList content;
+        if (ApplProperties(id).getProperties(content, nullptr) != 0) continue;
+        for (const std::shared_ptr<ApplProperty>& property : content.getList()) {
+            if (property->getType() != kApplPropertyTypeSqlDatabase) continue;
+            map[property->getValue()] = id;  // a later subclient wins
+        }
+    }
+    if (map.empty()) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "ids is empty");
+    return CWzError::Success();
 }
 
 CWzError CSQLDumpRestore::GetCurrentApplicationIDForDB(const AppIDMap& map, const std::string& db, uint64_t& id) {

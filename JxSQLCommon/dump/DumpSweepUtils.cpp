@@ -4,17 +4,20 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <vector>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JXAppMgr/App_ExecuteSP.h"
+#include "EvTaskApiNet/EvTask.h"
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/CNSessionMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/PmnMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSession/CJxNetwork.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXFile.h"
@@ -26,6 +29,11 @@ namespace {
 constexpr int kSendTimeoutSeconds = 45;
 constexpr int kReceiveTimeoutSeconds = 180;
 constexpr int kDisconnectTimeoutSeconds = 120;
+constexpr int64_t kSqlAppType = 81;
+// The backup level the scheduled job's backup options carry for a FULL backup.
+constexpr int64_t kFullBackupLevel = 6;
+// Separates the database names of a scheduled job's backup options.
+constexpr char kNameSeparator = '\x12';
 
 EvDebug& Log() {
     static EvDebug log;
@@ -268,5 +276,58 @@ bool DumpSweepUtils::SendSLAInfoToCS(uint64_t subclientId, std::vector<SQLPmn::S
         return false;
     }
     EV_DEBUG(Log(), 3, "Output XML - %s: [%s].", kLabel, output.c_str());
+    return true;
+}
+
+bool DumpSweepUtils::CreateFullBackupTask(int clientId, int subclientId, int instanceId,
+                                          const std::set<std::string>& databases, long long& jobId) const {
+    JxEntities::GenericEntity entity;
+    entity.setint64(JxEntities::GenericEntity::kApplicationType, kSqlAppType);
+    entity.setstring(JxEntities::GenericEntity::kApplicationName, "SQL Server");
+    entity.setint64(JxEntities::GenericEntity::kInstanceId, instanceId);
+    entity.setint64(JxEntities::GenericEntity::kClientId, clientId);
+    entity.setint64(JxEntities::GenericEntity::kSubclientId, subclientId);
+    const std::vector<CNMessageBase> entities = {entity};
+
+    TMMsg::Pattern pattern;
+    TMMsg::JobOption jobOptions;
+    if (!jobOptions.isSet(TMMsg::JobOption::kBackupOptions)) {
+        jobOptions.setObjectAccessor(TMMsg::JobOption::kBackupOptions,
+                                     CNMessageBase(TMMsg::JobOption::kBackupOptionsModule,
+                                                   TMMsg::JobOption::kBackupOptionsMessage));
+    }
+    CNMessageBase* backupOptions = jobOptions.getObjectAccessor(TMMsg::JobOption::kBackupOptions);
+    if (backupOptions == nullptr) {
+        EV_ERROR(Log(), "pBackupOptions is NULL");
+        return false;
+    }
+    backupOptions->setint64(TMMsg::JobOption::kBackupLevel, kFullBackupLevel);
+    backupOptions->setint64(TMMsg::JobOption::kBackupOption16, 0);
+    backupOptions->setint64(TMMsg::JobOption::kBackupOption33, 1);
+    backupOptions->setint64(TMMsg::JobOption::kBackupOption65, 1);
+    std::string listed;  // for the log
+    if (!databases.empty()) {
+        std::string joined;
+        for (const std::string& name : databases) {
+            if (!joined.empty()) {
+                joined += kNameSeparator;
+                listed += ",";
+            }
+            joined += name;
+            listed += name;
+        }
+        backupOptions->setstring(TMMsg::JobOption::kDatabaseNames, joined);
+    }
+
+    std::list<long long> jobIds;
+    std::string errorText;
+    const int result = EvTask::createScheduleJob(2, 2, jobIds, errorText, 1, entities, pattern, jobOptions, 0, 0,
+                                                 false, 1, std::string(), std::string());
+    if (result != 0 || jobIds.empty()) {
+        EV_ERROR(Log(), "Unable to create FULL backup job. Error: [%d: %s]", result, errorText.c_str());
+        return false;
+    }
+    jobId = jobIds.front();
+    EV_INFO(Log(), "Successfully started FULL backup job %lld for database(s): %s", jobId, listed.c_str());
     return true;
 }

@@ -67,6 +67,11 @@ public:
     // server through its stored procedure; an empty list sends nothing.
     bool SendSLAInfoToCS(uint64_t subclientId, std::vector<SQLPmn::SqlUpdateBackupInfo>& records) const;
 
+    // Asks the scheduler to start a FULL backup job of the subclient now,
+    // limited to `databases` when any are given; true with the new job's id.
+    bool CreateFullBackupTask(int clientId, int subclientId, int instanceId, const std::set<std::string>& databases,
+                              long long& jobId) const;
+
 private:
     std::string m_clientName;
     JXOnDemandSvcClient m_ownClient;

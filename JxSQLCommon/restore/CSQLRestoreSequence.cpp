@@ -29,10 +29,6 @@ bool CSQLRestoreBase::restore70() {
     }
     EV_DEBUG(m_logger, 1, "Number of databases to restore [%zu].", m_restoreDbList.size());
 
-    // Restores this platform does not carry out yet must fail before any
-    // database is touched.
-    if (m_restoreOptions.snapDestination.instanceId != 0) return NotAvailable("Out-of-place snapshot restore");
-
     // The chain requests use the daylight-saving switch: read it first.
     ReadNzdstHandling();
     const uint64_t flags = m_restoreOptions.optionFlags;

@@ -19,9 +19,14 @@
 #include <list>
 #include <optional>
 #include <string>
+#include <vector>
+
+class CNMessageBase;
 
 constexpr int EVTASK_ERR_NOT_FOUND = 2;
 constexpr int EVTASK_ERR_BAD_VALUE = 13;
+// createScheduleJob while the scheduler cannot be reached.
+constexpr int EVTASK_ERR_UNAVAILABLE = 0x20;
 
 class EvTask {
 public:
@@ -46,6 +51,21 @@ public:
     uint64_t getOriginalJobId() const;
 
     uint64_t jobId() const { return m_jobId; }
+
+    // Creates a task for `entities` (JxEntities::GenericEntity messages)
+    // with the pattern and job options given, and starts its job at once:
+    // 0 with the new job's id appended to `jobIds`, or an error code with
+    // `errorText` set. The stand-in starts nothing; it records the job in
+    // ScheduledJobPath(<new id>) (EvTaskSchedule.cpp says how). While the
+    // file "scheduler/unavailable" exists under the platform root every call
+    // fails with EVTASK_ERR_UNAVAILABLE. The arguments it does not record
+    // are accepted and not used.
+    static int createScheduleJob(int subTaskType, int taskOperationType, std::list<long long>& jobIds,
+                                 std::string& errorText, int jobCount, const std::vector<CNMessageBase>& entities,
+                                 const CNMessageBase& pattern, const CNMessageBase& jobOptions, int reserved1,
+                                 int reserved2, bool reserved3, int taskType, const std::string& reserved4,
+                                 const std::string& reserved5);
+    static std::string ScheduledJobPath(long long jobId);
 
     // The task file of a job, and a writer for tests and job programs.
     static std::string FilePath(uint64_t jobId);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlDbState.h"
 #include "Messages/CNMessageBase.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFormat.h"
@@ -80,10 +81,12 @@ bool CsqlDMO::AttachDatabase(std::string instanceName, std::string attachInfo, s
     int64_t id = next.Step() ? next.Int(0) : 0;
     err = next.Error();
     if (err.IsSuccess()) {
-        err = db.Prepare("INSERT INTO databases VALUES(?, ?, 0, 'FULL', 0, 'MULTI_USER', strftime('%s','now'), NULL, "
+        // An attached database is online at once.
+        err = db.Prepare("INSERT INTO databases VALUES(?, ?, ?, 'FULL', 0, 'MULTI_USER', strftime('%s','now'), NULL, "
                          "NULL)")
                   .Bind(1, id)
                   .Bind(2, database)
+                  .Bind(3, int64_t{SQLDB_STATE_ONLINE})
                   .Run();
     }
     if (err.IsSuccess()) err = db.Prepare("INSERT INTO filegroups VALUES(?, 1, 'PRIMARY', 1)").Bind(1, id).Run();

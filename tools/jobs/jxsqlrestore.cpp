@@ -8,7 +8,6 @@
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
-#include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "JxSQLCommon/dump/HighAvailLiveSync.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
     } else if (liveSync) {
         job = std::make_unique<CSQLDumpLiveSync>();
     } else if (dumpRestore) {
-        job = std::make_unique<CSQLDumpRestore>();
+        job = std::make_unique<SqlDumpRestoreProgramJob>();  // writes the restore maps too
     } else {
         job = std::make_unique<SqlRestoreProgramJob>();  // writes the restore maps
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,12 +13,16 @@
 #include <tuple>
 #include <vector>
 
+#include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDump.h"
+#include "JxSQLCommon/state/CLogInfoDB.h"
+#include "JxSQLCommon/state/DBLocker.h"
+#include "WzSQLite/CSQLite3Query.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
@@ -80,6 +85,24 @@ protected:
         return out;
     }
 
+    // "<instance> <database> <dump file>" of each Logs row of the folder's
+    // loginfo.db.
+    static std::set<std::string> LogInfoRows(const std::string& folder) {
+        std::set<std::string> rows;
+        CLogInfoDB db(folder, DB_LOCALITY_1MIN_RPO);
+        EXPECT_TRUE(db.Exists()) << folder;
+        if (!db.Exists()) return rows;
+        DBLocker locker(&db, DB_LOCALITY_1MIN_RPO, 0, true);
+        std::unique_ptr<SQueryHandle> query = db.ExecuteQuery(
+            "SELECT d.InstanceName, d.DatabaseName, l.FileName FROM Logs l "
+            "JOIN Databases d ON d.SerialNo = l.DBSerialNo_FK");
+        while (query && query->m_query->NextRow()) {
+            rows.insert(query->m_query->GetStringField(0) + " " + query->m_query->GetStringField(1) + " " +
+                        query->m_query->GetStringField(2));
+        }
+        return rows;
+    }
+
     int64_t JobStatus(uint64_t jobId) {
         const auto completions = Journal(jobId, "complete");
         return completions.empty() ? -1 : std::stoll(completions.back().Get("status"));
@@ -87,6 +110,9 @@ protected:
 };
 
 TEST_F(LogDumpJobTest, QualifyingDatabasesAreDumpedInCaseInsensitiveOrderAndTheCacheIsKept) {
+    const std::string dumpFolder = ArMgrClientAPI::MountPathsFolder(1234) + "/mp1";
+    std::filesystem::create_directories(dumpFolder);
+    ASSERT_TRUE(RunPhase(69, "-D"));  // a log dump continues a full backup
     ASSERT_TRUE(RunDump(70));
     EXPECT_EQ(root.ReadFile("jobresults/70/LogDBList.jxf"), "HOST/INST\nAlpha\nbeta\nGamma\n");
     const std::string given = root.ReadFile("dumplib/PerformSQLDump.log");
@@ -104,6 +130,20 @@ TEST_F(LogDumpJobTest, QualifyingDatabasesAreDumpedInCaseInsensitiveOrderAndTheC
         EXPECT_EQ(outcome.status.at(name), JobManager::kDBStatusBackedUp) << name;
     }
     EXPECT_EQ(JobStatus(70), 1);
+
+    // Each dumped database has its dump and metadata on the subclient's disk
+    // library and one row in the folder's loginfo.db; the others have none.
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dumpFolder)) {
+        if (entry.is_regular_file()) files.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{"alpha_log_backup_1.bak", "alpha_log_backup_1.xml",
+                                            "beta_log_backup_1.bak", "beta_log_backup_1.xml",
+                                            "gamma_log_backup_1.bak", "gamma_log_backup_1.xml", "loginfo.db",
+                                            "loginfo.db.lock"}));
+    EXPECT_EQ(LogInfoRows(dumpFolder), (std::set<std::string>{"HOST/INST Alpha alpha_log_backup_1.bak",
+                                                              "HOST/INST beta beta_log_backup_1.bak",
+                                                              "HOST/INST Gamma gamma_log_backup_1.bak"}));
 
     // The persisted cache reads back into the same details and results.
     std::string text;

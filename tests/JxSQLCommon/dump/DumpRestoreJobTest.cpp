@@ -6,6 +6,8 @@
 
 #include <ctime>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JxJobClient/JXJobCtrlClient.h"
@@ -15,6 +17,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
 #include "tests/JxSQLCommon/dump/DumpJobFixture.h"
+#include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
 
@@ -89,6 +92,28 @@ TEST_F(DumpRestoreJob, DumpsAreMountedMergedAndRestoredUnderANewName) {
     EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectNoMountOrMarker();
     ExpectDiskLibraryIntact();
+}
+
+// The restore program's dump restore leaves the restore map of the moved
+// files, as its ordinary restore does.
+TEST_F(DumpRestoreJob, TheProgramsDumpRestoreLeavesTheRestoreMapOfTheMovedFiles) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    RelocateToCopy();
+    int status = 0;
+    {
+        SqlDumpRestoreProgramJob job;
+        ASSERT_TRUE(Run(job, 42, &status));
+        EXPECT_EQ(3u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    std::istringstream map(jxtest::ReadWholeFile(root.path() + "/jobresults/42/42_restore.txt"));
+    std::set<std::string> lines;
+    for (std::string line; std::getline(map, line);) lines.insert(line);
+    const std::string moved = root.path() + "/moved/";
+    EXPECT_EQ((std::set<std::string>{"\"old\",\"" + moved + "copy.mdf\"", "\"old\",\"" + moved + "copy2.ndf\"",
+                                     "\"old\",\"" + moved + "copy.ldf\""}),
+              lines);
 }
 
 // A job whose dump is renamed (as the sweep does) once the chain is built.

@@ -103,7 +103,7 @@ TEST_F(RestoreSequence, PathsThatRestoreNothing) {
     EXPECT_TRUE(job.restored.empty());
 }
 
-TEST_F(RestoreSequence, OutOfPlaceSnapshotDestinationFailsBeforeAnythingIsRestored) {
+TEST_F(RestoreSequence, OutOfPlaceSnapshotDestinationIsReadAndTheDatabasesAreRestored) {
     EvTask::setOption(kJob, 460525918, "3");  // destination client only: no destination
     job.readSnapDestinationRestoreOptionsIfPresent();
     EXPECT_EQ(job.m_restoreOptions.snapDestination.instanceId, 0u);
@@ -124,12 +124,14 @@ TEST_F(RestoreSequence, OutOfPlaceSnapshotDestinationFailsBeforeAnythingIsRestor
     } snapshot;
     snapshot.databases = {Database("sales", 5)};
     snapshot.chains["sales"] = {Backup('D', 10)};
+    // The destination is not in the application model: the database is
+    // restored, then its move fails.
     EXPECT_FALSE(StartJob(snapshot, kJob));
-    EXPECT_TRUE(snapshot.restored.empty());
+    EXPECT_EQ(snapshot.restored, (std::vector<std::string>{"sales:D:10"}));
     auto causes = Journal("setPendingCause");
     ASSERT_EQ(causes.size(), 1u);
     EXPECT_EQ(causes[0].List("args"),
-              (std::vector<std::string>{"Out-of-place snapshot restore is not available on this platform."}));
+              (std::vector<std::string>{"Failed to find destination instance [9] for DB [sales]."}));
 }
 
 TEST_F(RestoreSequence, LiveSyncAndLogShippingForceOverwrite) {
