@@ -260,7 +260,10 @@ bool DumpSweepUtils::SendSLAInfoToCS(uint64_t subclientId, std::vector<SQLPmn::S
     request.setObjectAccessor(SQLPmn::SqlUpdateBackupDumpInfoReq::kEntity, entity);
     request.setlistobject(SQLPmn::SqlUpdateBackupDumpInfoReq::kBackupInfos, records);
     std::string input;
-    request.serialize(input);
+    if (request.serialize(input) != 0) {
+        EV_ERROR(Log(), "Failed to serialize the request of %s.", kLabel);
+        return false;
+    }
     EV_DEBUG(Log(), 3, "Input XML - %s: [%s].", kLabel, input.c_str());
     std::string output;
     const int result = App_ExecuteSP().executeStoredProcedure(request.getTagID(), input, output, nullptr);
