@@ -485,6 +485,11 @@ protected:
     bool HandOverAlwaysOnCollectFile(const std::string& path);
     // Logs that `operation` belongs to a feature this build lacks: false.
     bool NotAvailable(const char* operation);
+    // Refused job-level conversions (CSQLBackupConversionRefusals.cpp): the
+    // texts of one refusing variant; every database of the covered lists
+    // reported as skipped, one event, the lists deleted.
+    struct ConversionRefusal;
+    void RefuseConversion(const ConversionRefusal& texts, bool coversFull);
     // Whether every data file of `database` on `instance` lies under this
     // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);

@@ -1,5 +1,5 @@
 // Operations of features this build of the backup job does not have yet:
-// VSS-style backups and the conversions of other backup methods.
+// VSS-style backups.
 // Each logs that it is not available and fails, so a
 // job that needs one ends failed instead of backing up the wrong thing.
 #include "JxSQLCommon/backup/CSQLBackup.h"
@@ -13,10 +13,6 @@ bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase*, int*) { return NotAvailable
 bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo&, const std::list<JxSQLBackupFileInfo>&, int*) {
     return NotAvailable("updateVSSBackupSetInfo");
 }
-void CSQLBackup::HandleLREPConversion() { (void)NotAvailable("HandleLREPConversion"); }
-void CSQLBackup::HandleLREPVSAConversion() { (void)NotAvailable("HandleLREPVSAConversion"); }
-void CSQLBackup::HandleSNAPConversion() { (void)NotAvailable("HandleSNAPConversion"); }
-void CSQLBackup::HandleBlockLevelConversion() { (void)NotAvailable("HandleBlockLevelConversion"); }
 bool CSQLBackup::setAfileInfoToRequestForVSS(SQLBackupSetInfoReq_VER5_t&, SQLPmn::SQLBackupDatabaseMediaMetaInfo&,
                                              std::vector<SqlDatabaseFiles_t>&) {
     return NotAvailable("setAfileInfoToRequestForVSS");
