@@ -1,9 +1,8 @@
 // The end-of-phase conversion of subclients whose backup method cannot run
 // the phases the converted lists ask for: refused with a skip per database
 // and one event, or (snapshot jobs) folded into one full phase.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -36,8 +35,8 @@ class FullListDiskFull : public wz::ForwardingFileSystem {
 public:
     int Open(const std::string& path, int flags, mode_t mode) override {
         const int fd = wz::ForwardingFileSystem::Open(path, flags, mode);
-        const bool rewrite = (flags & O_TRUNC) != 0 && path.size() >= 14 &&
-                             path.compare(path.size() - 14, 14, "FullDBList.jxf") == 0;
+        const bool rewrite =
+            (flags & O_TRUNC) != 0 && path.size() >= 14 && path.compare(path.size() - 14, 14, "FullDBList.jxf") == 0;
         if (fd >= 0 && rewrite) m_failing = fd;
         return fd;
     }
