@@ -177,6 +177,11 @@ TEST_F(ConversionRefusalTest, NothingConvertedMeansNoNoticeAndNoListLeftBehind) 
     EXPECT_TRUE(PhasesAsked().empty());
     EXPECT_FALSE(Exists("FullDBList.jxf"));  // counting created them; deleting removed them
     EXPECT_FALSE(Exists("DiffDBList.jxf"));
+
+    job.m_bLREP = false;
+    job.m_isSnapBackup = true;
+    job.HandleConversion();
+    EXPECT_TRUE(PhasesAsked().empty());
 }
 
 TEST_F(ConversionRefusalTest, ABlockLevelLogPhaseRefusesOnlyTheDifferentialList) {
@@ -195,16 +200,6 @@ TEST_F(ConversionRefusalTest, ABlockLevelLogPhaseRefusesOnlyTheDifferentialList)
     ASSERT_EQ(FreeTextEvents().size(), 1u);
 }
 
-TEST_F(ConversionRefusalTest, TheRefusalsAreForLogPhasesOnly) {
-    job.m_bkpPhase = JXSQL_BACKUP_DIFF;
-    job.m_bkyType = JXSQL_BACKUP_DIFF;
-    ASSERT_TRUE(job.AddConvertedDBToCollectFile("Sales", JXSQL_BACKUP_FULL));
-    job.m_blockLevelEnabled = true;
-    job.HandleConversion();
-    EXPECT_EQ(PhasesAsked(), (std::vector<std::string>{"convertToFull"}));
-    EXPECT_TRUE(Rows().empty());
-}
-
 TEST_F(ConversionRefusalTest, ASnapshotJobFoldsTheDifferentialListIntoOneFullPhase) {
     root.WriteFile("results/FullDBList.jxf", "Stock\n");
     ASSERT_TRUE(job.AddConvertedDBToCollectFile("Sales", JXSQL_BACKUP_DIFF));
@@ -218,13 +213,6 @@ TEST_F(ConversionRefusalTest, ASnapshotJobFoldsTheDifferentialListIntoOneFullPha
     EXPECT_EQ(root.ReadFile("results/DiffDBList.jxf"), "Sales\nHR\n");  // left as it was
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 3u);
-}
-
-TEST_F(ConversionRefusalTest, ASnapshotJobWithNothingConvertedAsksForNothing) {
-    job.m_isSnapBackup = true;
-    job.HandleConversion();
-    EXPECT_TRUE(PhasesAsked().empty());
-    EXPECT_EQ(root.ReadFile("results/FullDBList.jxf"), "");
 }
 
 TEST_F(ConversionRefusalTest, AFullListThatCannotBeRewrittenKeepsTheDifferentialPhase) {
