@@ -42,7 +42,9 @@
 //   CSQLBackupIntegritySteps.cpp  integrity check: mount, rewrite, attach, DBCC
 //   CSQLBackupIntegrityCheck.cpp  integrity check from the source job
 //   CSQLBackupIntegrityProxy.cpp  integrity check in the proxy process
-//   CSQLBackupNotAvailable.cpp    operations of features this build lacks
+//   CSQLBackupConversionRefusals.cpp  conversions a backup method refuses
+//   CSQLBackupVssInfo.cpp         older and VSS-style backup-set records
+//   CSQLBackupVssFiles.cpp        the files of a VSS-style backup
 //   CSQLBackupEmpty.cpp           operations that do nothing on this platform
 //
 // The object is used by the job's one thread.
@@ -483,8 +485,11 @@ protected:
     bool AgGroupDiffers(const std::string& name, const std::string& group);
     bool WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names);
     bool HandOverAlwaysOnCollectFile(const std::string& path);
-    // Logs that `operation` belongs to a feature this build lacks: false.
-    bool NotAvailable(const char* operation);
+    // Refused job-level conversions (CSQLBackupConversionRefusals.cpp): the
+    // texts of one refusing variant; every database of the covered lists
+    // reported as skipped, one event, the lists deleted.
+    struct ConversionRefusal;
+    void RefuseConversion(const ConversionRefusal& texts, bool coversFull);
     // Whether every data file of `database` on `instance` lies under this
     // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
@@ -564,4 +569,8 @@ protected:
     uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
     bool m_bIntegrityCheck = false;             // task option: check the snapshot copy afterwards
     std::string m_integrityMountBase;           // where this check mounts its snapshots
+    // VSS-style backup-set records (CSQLBackupVssInfo.cpp): the stream
+    // writers of a file-by-file backup by stream, each with the offsets of
+    // the files it wrote. Filled by such a backup; none runs on this platform.
+    std::map<int, std::shared_ptr<class SqlVSSDataWriter>> m_vssStreamWriters;
 };

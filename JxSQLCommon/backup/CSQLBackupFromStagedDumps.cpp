@@ -2,7 +2,9 @@
 // the database's dumps go through the pipeline on one stream; then each dump,
 // in log order, becomes a backup-set record at the central server, its data
 // is committed on the media and only then are its two files deleted. A
-// failure leaves that dump and every later one staged for the next job.
+// failure leaves that dump and every later one staged for the next job. A
+// dump the central server cannot chain converts the database to full; the
+// full backup supersedes the dump, which is deleted too.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,6 +27,7 @@ constexpr int kCauseJobTerminated = 0x1E00013A;
 constexpr int kCauseTransfer = 0x1E000099;
 constexpr int kCauseBackupSet = 0x1E000140;
 constexpr int kCauseLogMarks = 0x1E000146;
+constexpr int kBrokenChainCode = 0x1e00014d;
 constexpr int kSkipNoLogDumps = 9;
 constexpr int kMethodVdi = 0;
 const char* const kXmlError = "Failed to update backup set information to CS with Client XML Error.";
@@ -137,6 +140,17 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
         EV_INFO(m_logger, "Number of TL backup found [%lu] for database [%s].",
                 static_cast<unsigned long>(dumps.size()), name.c_str());
         size_t registered = 0;
+        bool converted = false;
+        const auto removeDump = [&](const StagedDump& dump) {
+            for (const std::string& file : {dump.xml, dump.bak}) {
+                if (wz::Fs().Unlink(file) != 0 && errno != ENOENT) {
+                    // A dump left behind is sent again by the next job.
+                    EV_ERROR(m_logger, "Failed to delete the backed-up log dump file [%s] with error [%s].",
+                             file.c_str(), std::strerror(errno));
+                    m_lastErrorText = "Failed to delete the backed-up log dump file [" + file + "].";
+                }
+            }
+        };
         for (const StagedDump& dump : dumps) {
             if (quit()) {
                 EV_INFO(m_logger, "Quit flag set for the job. Stopping the job.");
@@ -164,7 +178,7 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
             EV_DEBUG(m_logger, 3, "XML read to update the CS : [ %s ].", metadata.c_str());
             m_currentDumpFile = dump.xml.substr(0, dump.xml.find(".xml")) + ".bak";
             int cause = 0;
-            if (!sendBackupSetInfoToCS(metadata, kMethodVdi, "", &cause, statusTab, registered + 1 == dumps.size())) {
+            if (!sendBackupSetInfoToCS(metadata, kMethodVdi, "", &cause, statusTab, &dump == &dumps.back())) {
                 EV_ERROR(m_logger, "Failed to update CS db with backup information.");
                 if (m_pJobClnt != nullptr) *m_pJobClnt << name.c_str();
                 if (m_pJobClnt != nullptr) {
@@ -175,16 +189,15 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                 (void)updateMetaInfoToMedia(nullptr, true);
                 return;
             }
-            if (statusTab != nullptr &&
-                statusTab->getint64(T::kStatus) == JobManager::kDBStatusConverted) {
-                // A broken log chain turned the database into a full-backup
-                // candidate: this and later dumps are not backed up, so they
-                // stay staged and the record keeps its conversion.
+            if (cause == kBrokenChainCode) {
+                // The central server cannot chain this dump: the database is
+                // converted to full, and the full backup supersedes the dump.
+                // Left staged, it would break the chain of every later log job.
                 EV_WARN(m_logger, "Log chain of database [%s] is broken at dump [%s]; it is converted to full.",
                         name.c_str(), dump.bak.c_str());
-                m_bNothingBackedUp = registered == 0;
-                succeeded = true;
-                return;
+                converted = true;
+                removeDump(dump);
+                continue;
             }
             // The dump may go only once the media holds its data for good.
             if (!m_bCommitData && !m_dataTransferHandler.commitData()) {
@@ -200,15 +213,10 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                 statusTab->setstring(T::kReason, m_lastErrorText);
                 (void)UpdateStatusTabInformationToCS(statusTab);
             }
-            for (const std::string& file : {dump.xml, dump.bak}) {
-                if (wz::Fs().Unlink(file) != 0 && errno != ENOENT) {
-                    // A dump left behind is sent again by the next job.
-                    EV_ERROR(m_logger, "Failed to delete the backed-up log dump file [%s] with error [%s].",
-                             file.c_str(), std::strerror(errno));
-                    m_lastErrorText = "Failed to delete the backed-up log dump file [" + file + "].";
-                }
-            }
+            removeDump(dump);
         }
+        // A converted database counts as converted, not as backed up.
+        if (converted) m_bNothingBackedUp = registered == 0;
         EV_INFO(m_logger, "Number of Transaction log dumps backed-up successfully [%lu].",
                 static_cast<unsigned long>(registered));
         CSQLClientDll requester;

@@ -149,6 +149,40 @@ TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
     }
 }
 
+TEST_F(StagedLogBackupTest, DumpsOffABrokenChainGoWithTheConversionSoTheNextLogJobChainsOnTheFull) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(84, "-D", 1, {"-type", "1"}));
+    Change("Sales", 1, 1);
+    Stage("Sales", 1);
+    // Lost before any job took it: the central server's chain has a gap.
+    ASSERT_EQ(::unlink((stage + "/Sales_Log_Backup_1.bak").c_str()), 0);
+    ASSERT_EQ(::unlink((stage + "/Sales_Log_Backup_1.xml").c_str()), 0);
+    Change("Sales", 1, 2);
+    Stage("Sales", 2);
+    Change("Sales", 1, 3);
+    Stage("Sales", 3);
+
+    ASSERT_TRUE(RunPhase(85, "-L", 1, {"-type", "2"}));
+    EXPECT_FALSE(Journal(85, "convertToFull").empty());
+    for (const char* n : {"2", "3"}) {
+        EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+        EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
+    }
+    ASSERT_TRUE(RunPhase(85, "-D", 1, {"-type", "1"}));
+
+    Change("Sales", 1, 4);
+    Stage("Sales", 4);
+    ASSERT_TRUE(RunPhase(86, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(86), "1");
+    EXPECT_TRUE(Journal(86, "convertToFull").empty()) << "the chain goes on from the full backup";
+    EXPECT_FALSE(Staged("Sales_Log_Backup_4.bak"));
+    const auto sets = SetsOf("Sales");
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_EQ(sets[1].backupType, "D");
+    EXPECT_EQ(sets[2].backupType, "L");
+    EXPECT_EQ(sets[2].jobId, 86u);
+}
+
 TEST_F(StagedLogBackupTest, ADatabaseTakesOnlyItsOwnDumpsAndWithoutDumpsIsSkipped) {
     MakeDatabases({"a", "a_Log_Backup_x", "a:b", "a_b"});
     ASSERT_TRUE(RunPhase(84, "-D", 1, {"-type", "1"}));
