@@ -161,12 +161,14 @@ public:
     virtual void GetAfilesForAllDatabases();
     virtual int getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest* request);
     virtual int browseShareFolder(std::string folder);
-    virtual bool OnRestoreFile(std::string source, std::string destination);
-    virtual bool OnRestoreMultiFiles(std::list<std::string>& sources, std::string destination);
-    virtual bool OnCreateJRTempDirectory(std::string& folder);
-    virtual bool OnGetPhysicalFileSize(std::string path, uint64_t& size);
-    virtual bool OnGetFileStreamFiles(std::string database, std::list<std::string>& files);
-    virtual bool OnGetFileStreamFiles_V2(std::string database, std::list<std::string>& files);
+    bool OnRestoreFile(uint64_t nodeId, SnapCopyIndexFileInfo* file, std::string& result) override;
+    bool OnRestoreMultiFiles(uint64_t nodeId, std::vector<SnapCopyIndexFileInfo>* files, std::string& result) override;
+    bool OnCreateJRTempDirectory(uint64_t nodeId, std::string directory, std::string& result) override;
+    uint64_t OnGetPhysicalFileSize(uint64_t nodeId, std::string path) override;
+    bool OnGetFileStreamFiles(uint64_t nodeId, std::string first, std::string second, std::vector<std::string>& files,
+                              int& count) override;
+    bool OnGetFileStreamFiles_V2(uint64_t nodeId, std::string path, std::string pattern,
+                                 SQLPmn::SqlGetFileStreamInfoRsp& response) override;
     virtual bool TranslatePath(const char* sourcePath, std::string& mountPath, uint64_t unused,
                                std::string databaseName);
     // Live sync (CSQLRestoreLiveSync.cpp).

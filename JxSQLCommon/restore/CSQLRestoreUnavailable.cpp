@@ -76,21 +76,28 @@ int CSQLRestoreBase::browseShareFolder(std::string) {
     return 1;
 }
 
-bool CSQLRestoreBase::OnRestoreFile(std::string, std::string) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnRestoreMultiFiles(std::list<std::string>&, std::string) {
+bool CSQLRestoreBase::OnRestoreFile(uint64_t, SnapCopyIndexFileInfo*, std::string&) {
     return NotAvailable("Snapshot copy restore");
 }
 
-bool CSQLRestoreBase::OnCreateJRTempDirectory(std::string&) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnGetPhysicalFileSize(std::string, uint64_t&) { return NotAvailable("Snapshot copy restore"); }
-
-bool CSQLRestoreBase::OnGetFileStreamFiles(std::string, std::list<std::string>&) {
+bool CSQLRestoreBase::OnRestoreMultiFiles(uint64_t, std::vector<SnapCopyIndexFileInfo>*, std::string&) {
     return NotAvailable("Snapshot copy restore");
 }
 
-bool CSQLRestoreBase::OnGetFileStreamFiles_V2(std::string, std::list<std::string>&) {
+bool CSQLRestoreBase::OnCreateJRTempDirectory(uint64_t, std::string, std::string&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+uint64_t CSQLRestoreBase::OnGetPhysicalFileSize(uint64_t, std::string) {
+    (void)NotAvailable("Snapshot copy restore");  // the size 0 is the answer
+    return 0;
+}
+
+bool CSQLRestoreBase::OnGetFileStreamFiles(uint64_t, std::string, std::string, std::vector<std::string>&, int&) {
+    return NotAvailable("Snapshot copy restore");
+}
+
+bool CSQLRestoreBase::OnGetFileStreamFiles_V2(uint64_t, std::string, std::string, SQLPmn::SqlGetFileStreamInfoRsp&) {
     return NotAvailable("Snapshot copy restore");
 }
 
