@@ -345,4 +345,19 @@ protected:
     int m_reportedJobStatus = 0;
     // Set once this job's restore map file was emptied; later databases append.
     bool m_restoreMapFileStarted = false;
+
+    // ---- Revert to snapshot (CSQLRestoreRevert.cpp) ------------------------
+    // Sets up the job's data-transfer handler for a restore loop: direction,
+    // job identity, clients, stage folder and switches.
+    void SetUpTransferHandler();
+    // Reverts the databases `dbNames` to snapshot job `jobId` through the
+    // snapshot copy-restore handler and records which ones came back.
+    bool RevertThroughHandler(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& dbNames);
+    // Whether `backup` of database `target` was brought back by a revert
+    // (its job was reverted for that database), so the chain skips it.
+    bool RestoredByRevert(const std::string& target, const SqlAFilesPerBackup_t& backup) const;
+    // Starts SQL Server again when the revert stopped it.
+    void RestartSqlServerAfterRevert();
+    // The databases each reverted snapshot job brought back, by job id.
+    std::map<uint64_t, std::set<std::string, InsensitiveCompare>> m_revertedDatabases;
 };

@@ -4,8 +4,6 @@
 // that needs one ends failed before anything is detached or restored.
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 
-bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Revert to snapshot"); }
-
 bool CSQLRestoreBase::restoreVSSBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {
     return NotAvailable("Restore from a VSS backup");
 }
@@ -25,13 +23,6 @@ bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::
     return NotAvailable("Snapshot metadata");
 }
 
-bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
-    return NotAvailable("Revert to snapshot");
-}
-
-bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
-    return NotAvailable("Revert to snapshot");
-}
 
 
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
