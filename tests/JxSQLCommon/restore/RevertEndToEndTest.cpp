@@ -1,0 +1,260 @@
+// Whole revert jobs: databases snapped together on one volume go back to the
+// snapshot and their logs are applied after it; what the revert did not
+// bring back is restored from the chains, each database counted once; SQL
+// Server stopped for system databases always runs again at the end.
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "EvTaskApiNet/EvTask.h"
+#include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxJobClient/JobJournalReader.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimService.h"
+#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+
+namespace {
+
+using vditest::DatabaseState;
+
+constexpr uint64_t kClient = 2;
+
+// Counts the service commands while running them.
+struct ServiceCountingJob : CSQLRestoreBase {
+    bool stopSqlServer() override {
+        ++stops;
+        return CSQLRestoreBase::stopSqlServer();
+    }
+    bool startSqlServer() override {
+        ++starts;
+        return CSQLRestoreBase::startSqlServer();
+    }
+    int stops = 0;
+    int starts = 0;
+};
+
+class RevertEndToEnd : public RestoreEndToEnd {
+protected:
+    void SetUp() override {
+        RestoreEndToEnd::SetUp();
+        SqlSimDatabaseSpec hr;
+        hr.name = "Hr";
+        ASSERT_FALSE(sim.AddDatabase(hr).IsError());
+        const std::string client = AppModel::ObjectName("client", kClient);
+        ASSERT_TRUE(AppModel::Set(client, "name", "node1"));
+        ASSERT_TRUE(AppModel::Set(client, "hostName", "node1"));
+        ASSERT_TRUE(AppModel::Set(client, "useIndexingV2ForMSSQL", "1"));
+        task.sourceClientId = kClient;
+        task.destinationClientId = kClient;
+        task.databases = {"Sales", "Hr"};
+        task.pointInTime = 9000;  // a revert restores to a point in time
+    }
+
+    // Snaps `databases` as snapshot job `jobId` of type `type` ending at
+    // `endTime` and tells the central server.
+    void Snap(uint64_t jobId, uint64_t endTime, const std::vector<std::string>& databases, char type = 'D') {
+        JXSnapClientAPI::SnapRequest request;
+        request.jobId = jobId;
+        request.instance = kInstance;
+        request.databases = databases;
+        request.metadataDirectory = root.path();
+        request.levelName = "Full";
+        request.historyType = type;
+        std::vector<std::string> volumes;
+        std::string error;
+        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        for (const std::string& database : databases) {
+            JxServeBackup b;
+            b.instanceId = kInstanceId;
+            b.database = database;
+            b.jobId = jobId;
+            b.applicationId = kSubclient;
+            b.backupType = type;
+            b.startTime = b.endTime = endTime;
+            b.word10 = 2;  // snapshot backup method
+            b.backupSize = 4096;
+            uint32_t archiveFile = 500;
+            for (const std::string& volume : volumes) b.archiveFiles.push_back({2, ++archiveFile, 0, volume});
+            JxServePutBackup(b);
+        }
+    }
+    // A streamed backup of `database` as job `jobId`.
+    void Stream(const std::string& database, char type, uint64_t jobId, uint64_t endTime) {
+        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
+        std::list<RestoreArchiveInfo> archives;
+        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
+        ASSERT_TRUE(o.ok) << o.text;
+        ASSERT_TRUE(handler.closePipeline(1, false));
+        JxServeBackup b;
+        b.instanceId = kInstanceId;
+        b.database = database;
+        b.jobId = jobId;
+        b.applicationId = kSubclient;
+        b.backupType = type;
+        b.startTime = b.endTime = endTime;
+        b.backupSize = 4096;
+        for (const RestoreArchiveInfo& a : archives) {
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
+        }
+        JxServePutBackup(b);
+    }
+    void ChangeDb(const std::string& database, uint32_t pages, uint64_t seed) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, seed, "", 0}).IsError());
+    }
+    // Runs restore job `jobId` as a revert.
+    bool RunRevert(CSQLRestoreBase& job, uint64_t jobId, int* status) {
+        EXPECT_TRUE(EvTask::setProperty(jobId, "schedulerOption7", "1"));
+        return Run(job, jobId, status);
+    }
+    // The per-database status lines of job `jobId`, sorted.
+    std::vector<std::string> Statuses(uint64_t jobId) {
+        std::istringstream in(vditest::ReadAll(root.path() + "/jobresults/" + std::to_string(jobId) + "/RestoreStatus.txt"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    bool ServiceActive() {
+        bool active = false;
+        EXPECT_FALSE(SqlSimService(sim).IsActive(active).IsError());
+        return active;
+    }
+    void FailStep(const std::string& step) { root.WriteFile("snaprestore/fail/" + step, ""); }
+};
+
+TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheSource) {
+    ChangeDb("Sales", 3, 1);
+    ChangeDb("Hr", 3, 2);
+    Snap(100, 1000, {"Sales", "Hr"});
+    for (uint64_t job : {200, 300}) {
+        ChangeDb("Sales", 2, job);
+        ChangeDb("Hr", 4, job + 1);
+        Stream("Sales", 'L', job, job * 10);
+        Stream("Hr", 'L', job + 1, job * 10);
+    }
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 5, 9);  // after the last backup: the revert discards it
+    ChangeDb("Hr", 5, 9);
+    ASSERT_TRUE(Contents("Sales") != sales);
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(DatabaseState(sim, "Hr"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"5\tHr", "5\tSales"}));
+    EXPECT_EQ(job.stops, 0) << "no system database: the service keeps running";
+}
+
+TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
+    ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("client", kClient), "useIndexingV2ForMSSQL", "0"));
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 2, 1);
+    Stream("Sales", 'L', 200, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Hr", 5, 9);
+    int status = 0;
+    ASSERT_TRUE(RunRevert(*std::make_unique<CSQLRestoreBase>(), 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr) << "brought back by the revert, not skipped unreverted";
+}
+
+TEST_F(RevertEndToEnd, SystemDatabaseInTheListStopsTheServiceAndStartsItAgain) {
+    task.databases = {"Sales", "msdb"};
+    Snap(100, 1000, {"Sales", "msdb"});
+    ChangeDb("Sales", 2, 1);
+    Stream("Sales", 'L', 200, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(job.stops, 1);
+    EXPECT_EQ(job.starts, 1);
+    EXPECT_TRUE(ServiceActive());
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "msdb"), SQLDB_STATE_ONLINE);
+}
+
+TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsTheService) {
+    // Sales lives in the snapshot only; Hr has streamed backups as well.
+    task.databases = {"Sales", "Hr", "msdb"};
+    task.optionFlags = kRstOverwrite;
+    Snap(100, 1000, {"Sales", "msdb"});
+    Stream("Hr", 'D', 150, 1500);
+    ChangeDb("Hr", 3, 1);
+    Stream("Hr", 'L', 250, 2500);
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 4, 2);
+    const std::vector<std::string> salesBefore = Contents("Sales");
+    ChangeDb("Hr", 4, 3);
+    FailStep("restoreSnapData");
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 3) << "completed with failures";
+    EXPECT_TRUE(Contents("Sales") == salesBefore) << "nothing reverted";
+    EXPECT_TRUE(Contents("Hr") == hr) << "restored from its own backups";
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "3\tmsdb", "5\tHr"}));
+    EXPECT_EQ(job.stops, 1);
+    EXPECT_EQ(job.starts, 1) << "started again before the chains are restored";
+    EXPECT_TRUE(ServiceActive());
+    auto failures = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                         "setNumFailures2Add");
+    uint64_t failed = 0;
+    for (const auto& f : failures) failed += std::stoull(f.Get("value"));
+    EXPECT_EQ(failed, 2u);
+}
+
+TEST_F(RevertEndToEnd, ASuccessfulRevertSkipsOnlyTheBackupsItBroughtBack) {
+    // Hr is not in the snapshot: its streamed full must not be skipped.
+    task.optionFlags = kRstOverwrite;
+    Snap(100, 1000, {"Sales"});
+    Stream("Hr", 'D', 150, 1500);
+    ChangeDb("Hr", 3, 1);
+    Stream("Hr", 'L', 250, 2500);
+    const std::vector<std::string> hr = Contents("Hr");
+    const std::vector<std::string> sales = Contents("Sales");
+    ChangeDb("Hr", 2, 4);
+    ChangeDb("Sales", 2, 4);
+    int status = 0;
+    CSQLRestoreBase job;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_TRUE(Contents("Sales") == sales);
+}
+
+TEST_F(RevertEndToEnd, TwoFullSnapshotJobsRevertNothingAndLeaveTheServiceRunning) {
+    task.databases = {"Sales", "Hr", "msdb"};
+    Snap(100, 1000, {"Sales", "msdb"});
+    Snap(101, 1100, {"Hr"});
+    ChangeDb("Sales", 2, 1);
+    const std::vector<std::string> sales = Contents("Sales");
+
+    ServiceCountingJob job;
+    int status = 0;
+    EXPECT_FALSE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(job.stops, 0);
+    EXPECT_TRUE(ServiceActive());
+    auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                       "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.front().Get("cause"), "0x1e000157");
+}
+
+}  // namespace
