@@ -106,14 +106,6 @@ bool CSQLRestoreBase::GetCloneTaskOptions() { return NotAvailable("Clone"); }
 
 bool CSQLRestoreBase::GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
 
-bool CSQLRestoreBase::PerformVssOperationForBLRestore(SqlRestoreDbInfo_t&) { return true; }
-
-bool CSQLRestoreBase::PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t&, bool) { return true; }
-
 bool CSQLRestoreBase::MountDbSnap(databrowse::BrowseRequest*, uint64_t&) {
     return NotAvailable("Mount for live browse");
 }
@@ -153,7 +145,3 @@ bool CSQLRestoreBase::InitializeCloneOperation() { return NotAvailable("Clone en
 bool CSQLRestoreBase::GetAttachXmlMessage(std::string&) { return NotAvailable("Clone environment"); }
 
 bool CSQLRestoreBase::DoCloneOperation() { return NotAvailable("Clone environment"); }
-
-bool CSQLRestoreBase::PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t&, bool) { return true; }
-
-bool CSQLRestoreBase::DoUserImpersonation(uint64_t) { return NotAvailable("User impersonation"); }

@@ -33,6 +33,23 @@ struct ServiceCountingJob : CSQLRestoreBase {
     }
     int stops = 0;
     int starts = 0;
+    using CSQLRestoreBase::m_diffRestoredByRevert;
+    using CSQLRestoreBase::m_fullRestoredByRevert;
+};
+
+// A job whose chain request fails for one database and that keeps the
+// names each revert was asked for.
+struct ChainFailingJob : CSQLRestoreBase {
+    bool getAFilesToRestore(bool unused, SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) override {
+        if (db.sDbName == failing) return false;
+        return CSQLRestoreBase::getAFilesToRestore(unused, db, chain);
+    }
+    bool RevertJobV2(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& names) override {
+        asked.push_back(names);
+        return CSQLRestoreBase::RevertJobV2(jobId, cellId, appId, names);
+    }
+    std::string failing;
+    std::vector<std::list<std::string>> asked;
 };
 
 class RevertEndToEnd : public RestoreEndToEnd {
@@ -196,6 +213,7 @@ TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsT
     Stream("Hr", 'L', 250, 2500);
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 4, 2);
+    Snap(110, 1100, {"Sales", "msdb"}, 'I');
     const std::vector<std::string> salesBefore = Contents("Sales");
     ChangeDb("Hr", 4, 3);
     FailStep("restoreSnapData");
@@ -204,6 +222,8 @@ TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsT
     int status = 0;
     ASSERT_TRUE(RunRevert(job, 42, &status));
     EXPECT_EQ(status, 3) << "completed with failures";
+    EXPECT_FALSE(job.m_fullRestoredByRevert);
+    EXPECT_FALSE(job.m_diffRestoredByRevert) << "the differential was not brought back either";
     EXPECT_TRUE(Contents("Sales") == salesBefore) << "nothing reverted";
     EXPECT_TRUE(Contents("Hr") == hr) << "restored from its own backups";
     EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "3\tmsdb", "5\tHr"}));
@@ -234,6 +254,21 @@ TEST_F(RevertEndToEnd, ASuccessfulRevertSkipsOnlyTheBackupsItBroughtBack) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Contents("Hr") == hr);
     EXPECT_TRUE(Contents("Sales") == sales);
+}
+
+TEST_F(RevertEndToEnd, DatabaseWithoutAChainIsCountedOnceAndNotReverted) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Hr", 2, 1);
+    const std::vector<std::string> hrChanged = Contents("Hr");
+    ChainFailingJob job;
+    job.failing = "Hr";
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 3);
+    ASSERT_EQ(job.asked.size(), 1u);
+    EXPECT_EQ(job.asked[0], (std::list<std::string>{"Sales"}));
+    EXPECT_TRUE(Contents("Hr") == hrChanged) << "left as it was";
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tHr", "5\tSales"}));
 }
 
 TEST_F(RevertEndToEnd, TwoFullSnapshotJobsRevertNothingAndLeaveTheServiceRunning) {
