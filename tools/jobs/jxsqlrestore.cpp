@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "EvTaskApiNet/EvTask.h"
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
@@ -30,9 +31,10 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump] [-revert]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
+                 "-revert makes the job's task a revert: the databases go back to their snapshot first.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -47,12 +49,16 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlrestore");
-    // "-dump" chooses the job class; the option parser sees the rest.
+    // "-dump" chooses the job class and "-revert" sets the task's revert
+    // option; the option parser sees the rest.
     bool dumpRestore = false;
+    bool revert = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
             dumpRestore = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-revert") == 0) {
+            revert = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -62,6 +68,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlrestore: %s\n", err.GetMessage().c_str());
         Usage(stderr);
         return 2;
+    }
+    // The revert option of the job's task (the scheduler's option 7).
+    if (revert && !EvTask::setProperty(parser.getJobId(), "schedulerOption7", "1")) {
+        std::fprintf(stderr, "jxsqlrestore: cannot set the revert option of job %llu\n",
+                     static_cast<unsigned long long>(parser.getJobId()));
+        return 1;
     }
     std::unique_ptr<CSQLRestoreBase> job;
     if (dumpRestore) {

@@ -10,6 +10,7 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxLib/JxProcess.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimService.h"
@@ -168,6 +169,24 @@ TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheS
     EXPECT_EQ(DatabaseState(sim, "Hr"), SQLDB_STATE_ONLINE);
     EXPECT_EQ(Statuses(42), (std::vector<std::string>{"5\tHr", "5\tSales"}));
     EXPECT_EQ(job.stops, 0) << "no system database: the service keeps running";
+}
+
+TEST_F(RevertEndToEnd, RestoreProgramRunsARevertTask) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 2, 1);
+    Stream("Sales", 'L', 200, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 3, 2);
+    ChangeDb("Hr", 3, 2);
+    JxServePutRestoreTask(kTask, task);
+    std::string output, error;
+    const int exitCode =
+        JxProcess::system(std::string(JX_RESTORE_PROGRAM) + " -j 43 -token 43:1:1 -rt 77 -revert", output, error, 30000);
+    EXPECT_EQ(exitCode, 0) << error;
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_EQ(Statuses(43), (std::vector<std::string>{"5\tHr", "5\tSales"}));
 }
 
 TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
