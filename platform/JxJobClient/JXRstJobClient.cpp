@@ -20,6 +20,12 @@ bool JXRstJobClient::setUnCompBytesSoFar(int64_t bytes) { return Journal("setUnC
 
 bool JXRstJobClient::setPercentage(int percent) { return Journal("setPercentage", percent); }
 
+void JXRstJobClient::setTotFiles2Xfer(int64_t count) { Journal("setTotFiles2Xfer", count); }
+
+void JXRstJobClient::setNumSuccessful2Add(int64_t count) { Journal("setNumSuccessful2Add", count); }
+
+void JXRstJobClient::setCompBytes2Add(int64_t bytes) { Journal("setCompBytes2Add", bytes); }
+
 bool JXRstJobClient::getPreparedJobFromForeignJob(JobManager::PreparedJobsFromForeignReq& request,
                                                   JobManager::PreparedJobsFromForeignResp&) {
     std::string xml;

@@ -23,6 +23,11 @@ public:
     bool setUnCompBytesSoFar(int64_t bytes);
     bool setPercentage(int percent);
 
+    // Item counters of an indexed snapshot restore session.
+    void setTotFiles2Xfer(int64_t count);
+    void setNumSuccessful2Add(int64_t count);
+    void setCompBytes2Add(int64_t bytes);
+
     // Asks for the jobs prepared from a foreign job; this job manager keeps
     // none, so the reply stays empty. The request is journalled.
     bool getPreparedJobFromForeignJob(JobManager::PreparedJobsFromForeignReq& request,
