@@ -63,14 +63,18 @@ protected:
     // Backs Sales up as job `jobId` ending at `endTime` (seconds) and tells
     // the central server.
     void Take(char type, uint64_t jobId, uint64_t endTime, int streams = 1) {
+        TakeOf("Sales", type, jobId, endTime, streams);
+    }
+    // The same for any database of the instance.
+    void TakeOf(const std::string& database, char type, uint64_t jobId, uint64_t endTime, int streams = 1) {
         SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
         std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, "Sales", type, streams, &archives);
+        vditest::Outcome o = vditest::Backup(handler, database, type, streams, &archives);
         ASSERT_TRUE(o.ok) << o.text;
         ASSERT_TRUE(handler.closePipeline(1, false));
         JxServeBackup b;
         b.instanceId = kInstanceId;
-        b.database = "Sales";
+        b.database = database;
         b.jobId = jobId;
         b.applicationId = kSubclient;
         b.backupType = type;

@@ -98,27 +98,6 @@ protected:
             JxServePutBackup(b);
         }
     }
-    // A streamed backup of `database` as job `jobId`.
-    void Stream(const std::string& database, char type, uint64_t jobId, uint64_t endTime) {
-        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = database;
-        b.jobId = jobId;
-        b.applicationId = kSubclient;
-        b.backupType = type;
-        b.startTime = b.endTime = endTime;
-        b.backupSize = 4096;
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
-    }
     void ChangeDb(const std::string& database, uint32_t pages, uint64_t seed) {
         ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, seed, "", 0}).IsError());
     }
@@ -150,8 +129,8 @@ TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheS
     for (uint64_t job : {200, 300}) {
         ChangeDb("Sales", 2, job);
         ChangeDb("Hr", 4, job + 1);
-        Stream("Sales", 'L', job, job * 10);
-        Stream("Hr", 'L', job + 1, job * 10);
+        TakeOf("Sales", 'L', job, job * 10);
+        TakeOf("Hr", 'L', job + 1, job * 10);
     }
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
@@ -174,7 +153,7 @@ TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheS
 TEST_F(RevertEndToEnd, RestoreProgramRunsARevertTask) {
     Snap(100, 1000, {"Sales", "Hr"});
     ChangeDb("Sales", 2, 1);
-    Stream("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, 2000);
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 3, 2);
@@ -189,11 +168,32 @@ TEST_F(RevertEndToEnd, RestoreProgramRunsARevertTask) {
     EXPECT_EQ(Statuses(43), (std::vector<std::string>{"5\tHr", "5\tSales"}));
 }
 
+TEST_F(RevertEndToEnd, FullThenDifferentialSnapshotThenALog) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 3, 1);
+    ChangeDb("Hr", 2, 1);
+    Snap(110, 1100, {"Sales", "Hr"}, 'I');
+    ChangeDb("Sales", 2, 2);
+    TakeOf("Sales", 'L', 200, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 4, 3);
+    ChangeDb("Hr", 4, 3);
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(job.m_fullRestoredByRevert);
+    EXPECT_TRUE(job.m_diffRestoredByRevert);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+}
+
 TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
     ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("client", kClient), "useIndexingV2ForMSSQL", "0"));
     Snap(100, 1000, {"Sales", "Hr"});
     ChangeDb("Sales", 2, 1);
-    Stream("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, 2000);
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Hr", 5, 9);
@@ -208,7 +208,7 @@ TEST_F(RevertEndToEnd, SystemDatabaseInTheListStopsTheServiceAndStartsItAgain) {
     task.databases = {"Sales", "msdb"};
     Snap(100, 1000, {"Sales", "msdb"});
     ChangeDb("Sales", 2, 1);
-    Stream("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, 2000);
     const std::vector<std::string> sales = Contents("Sales");
 
     ServiceCountingJob job;
@@ -227,9 +227,9 @@ TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsT
     task.databases = {"Sales", "Hr", "msdb"};
     task.optionFlags = kRstOverwrite;
     Snap(100, 1000, {"Sales", "msdb"});
-    Stream("Hr", 'D', 150, 1500);
+    TakeOf("Hr", 'D', 150, 1500);
     ChangeDb("Hr", 3, 1);
-    Stream("Hr", 'L', 250, 2500);
+    TakeOf("Hr", 'L', 250, 2500);
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 4, 2);
     Snap(110, 1100, {"Sales", "msdb"}, 'I');
@@ -260,9 +260,9 @@ TEST_F(RevertEndToEnd, ASuccessfulRevertSkipsOnlyTheBackupsItBroughtBack) {
     // Hr is not in the snapshot: its streamed full must not be skipped.
     task.optionFlags = kRstOverwrite;
     Snap(100, 1000, {"Sales"});
-    Stream("Hr", 'D', 150, 1500);
+    TakeOf("Hr", 'D', 150, 1500);
     ChangeDb("Hr", 3, 1);
-    Stream("Hr", 'L', 250, 2500);
+    TakeOf("Hr", 'L', 250, 2500);
     const std::vector<std::string> hr = Contents("Hr");
     const std::vector<std::string> sales = Contents("Sales");
     ChangeDb("Hr", 2, 4);
