@@ -72,6 +72,16 @@ protected:
         vditest::Outcome o = vditest::Backup(handler, database, type, streams, &archives);
         ASSERT_TRUE(o.ok) << o.text;
         ASSERT_TRUE(handler.closePipeline(1, false));
+        std::vector<JxServeArchiveFile> files;
+        for (const RestoreArchiveInfo& a : archives) {
+            files.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId), a.offset, ""});
+        }
+        PutBackup(database, type, jobId, endTime, files);
+    }
+    // Tells the central server of a backup of `database` made by `method`
+    // (0 streamed, 2 snapshot).
+    void PutBackup(const std::string& database, char type, uint64_t jobId, uint64_t endTime,
+                   const std::vector<JxServeArchiveFile>& files, uint64_t method = 0) {
         JxServeBackup b;
         b.instanceId = kInstanceId;
         b.database = database;
@@ -80,11 +90,9 @@ protected:
         b.backupType = type;
         b.startTime = endTime;
         b.endTime = endTime;
+        b.word10 = method;
         b.backupSize = 4096;
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
+        b.archiveFiles = files;
         JxServePutBackup(b);
     }
 

@@ -83,20 +83,10 @@ protected:
         std::vector<std::string> volumes;
         std::string error;
         ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
-        for (const std::string& database : databases) {
-            JxServeBackup b;
-            b.instanceId = kInstanceId;
-            b.database = database;
-            b.jobId = jobId;
-            b.applicationId = kSubclient;
-            b.backupType = type;
-            b.startTime = b.endTime = endTime;
-            b.word10 = 2;  // snapshot backup method
-            b.backupSize = 4096;
-            uint32_t archiveFile = 500;
-            for (const std::string& volume : volumes) b.archiveFiles.push_back({2, ++archiveFile, 0, volume});
-            JxServePutBackup(b);
-        }
+        std::vector<JxServeArchiveFile> files;
+        uint32_t archiveFile = 500;
+        for (const std::string& volume : volumes) files.push_back({2, ++archiveFile, 0, volume});
+        for (const std::string& database : databases) PutBackup(database, type, jobId, endTime, files, 2);
     }
     void ChangeDb(const std::string& database, uint32_t pages, uint64_t seed) {
         ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, seed, "", 0}).IsError());
