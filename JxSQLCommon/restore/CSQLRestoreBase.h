@@ -161,14 +161,17 @@ public:
     virtual void GetAfilesForAllDatabases();
     virtual int getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest* request);
     virtual int browseShareFolder(std::string folder);
-    bool OnRestoreFile(uint64_t nodeId, SnapCopyIndexFileInfo* file, std::string& result) override;
-    bool OnRestoreMultiFiles(uint64_t nodeId, std::vector<SnapCopyIndexFileInfo>* files, std::string& result) override;
-    bool OnCreateJRTempDirectory(uint64_t nodeId, std::string directory, std::string& result) override;
-    uint64_t OnGetPhysicalFileSize(uint64_t nodeId, std::string path) override;
-    bool OnGetFileStreamFiles(uint64_t nodeId, std::string first, std::string second, std::vector<std::string>& files,
-                              int& count) override;
-    bool OnGetFileStreamFiles_V2(uint64_t nodeId, std::string path, std::string pattern,
-                                 SQLPmn::SqlGetFileStreamInfoRsp& response) override;
+    // The snapshot copy-restore handler's file call-backs, each one peer
+    // request to the node that holds the file (CSQLRestoreSnapCallbacks.cpp).
+    bool OnRestoreFile(uint64_t nodeId, SnapCopyIndexFileInfo* file, std::string& errorText) override;
+    bool OnRestoreMultiFiles(uint64_t nodeId, std::vector<SnapCopyIndexFileInfo>* files,
+                             std::string& errorText) override;
+    bool OnCreateJRTempDirectory(uint64_t nodeId, std::string directory, std::string& errorText) override;
+    uint64_t OnGetPhysicalFileSize(uint64_t nodeId, std::string filePath) override;
+    bool OnGetFileStreamFiles(uint64_t nodeId, std::string folder, std::string pattern,
+                              std::vector<std::string>& files, int& error) override;
+    bool OnGetFileStreamFiles_V2(uint64_t nodeId, std::string folder, std::string pattern,
+                                 SQLPmn::SqlGetFileStreamInfoRsp& reply) override;
     virtual bool TranslatePath(const char* sourcePath, std::string& mountPath, uint64_t unused,
                                std::string databaseName);
     // Live sync (CSQLRestoreLiveSync.cpp).

@@ -23,8 +23,6 @@ bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::
     return NotAvailable("Snapshot metadata");
 }
 
-
-
 bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
     return NotAvailable("Do-not-back-up subclient");
 }
@@ -65,31 +63,6 @@ int CSQLRestoreBase::getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRe
 int CSQLRestoreBase::browseShareFolder(std::string) {
     (void)NotAvailable("Mount for live browse");  // the failure is the result below
     return 1;
-}
-
-bool CSQLRestoreBase::OnRestoreFile(uint64_t, SnapCopyIndexFileInfo*, std::string&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::OnRestoreMultiFiles(uint64_t, std::vector<SnapCopyIndexFileInfo>*, std::string&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::OnCreateJRTempDirectory(uint64_t, std::string, std::string&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-uint64_t CSQLRestoreBase::OnGetPhysicalFileSize(uint64_t, std::string) {
-    (void)NotAvailable("Snapshot copy restore");  // the size 0 is the answer
-    return 0;
-}
-
-bool CSQLRestoreBase::OnGetFileStreamFiles(uint64_t, std::string, std::string, std::vector<std::string>&, int&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::OnGetFileStreamFiles_V2(uint64_t, std::string, std::string, SQLPmn::SqlGetFileStreamInfoRsp&) {
-    return NotAvailable("Snapshot copy restore");
 }
 
 bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
