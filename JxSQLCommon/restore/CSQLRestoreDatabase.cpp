@@ -5,7 +5,6 @@
 
 #include <ctime>
 
-#include "JXAppMgr/Instance.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
@@ -146,16 +145,9 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
     if (!result) return false;
 
     const SqlSnapDestinationInstance_t& destination = m_restoreOptions.snapDestination;
-    if (destination.instanceId != 0 && destination.instanceId != m_restoreOptions.sourceInstanceId) {
-        std::string sourceName;
-        (void)MsSqlInstance(m_restoreOptions.sourceInstanceId).getInstanceName(sourceName);  // checked by DetachDB
-        CsqlDMO dmo;
-        std::string error;
-        if (!dmo.DetachDB(sourceName, target, error)) {
-            EV_ERROR(m_logger, "Failed to detach DB from source instance with error [%s].", error.c_str());
-            return false;
-        }
-        if (!doCopyAndAttachDatabaseOnDestination(db)) return false;
+    if (destination.instanceId != 0 && destination.instanceId != m_restoreOptions.sourceInstanceId &&
+        !MoveDatabaseToSnapDestination(db, target)) {
+        return false;
     }
     if (!m_azureRestoreJob && !m_awsRestoreJob && (m_destinationAzure || m_destinationAzureManaged)) {
         result = restoreFromOnPremToAzureOrManagedAzure(nameBeforeSuffix, target);

@@ -43,6 +43,19 @@ CWzError CSQLRestoreBase::GetLastRestorePointForLiveSync(const std::string& db, 
 }
 
 bool CSQLRestoreBase::getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) {
+    if (!FetchAFilesForLiveSync(db, chain)) return false;
+    if (chain.empty()) {
+        if (m_pRstJobClnt) {
+            *m_pRstJobClnt << db.sDbName.c_str();
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoArchiveFilesEvent);  // fails through the result
+        }
+        EV_WARN(m_logger, "There is no archive file to restore for database [%s].", db.sDbName.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CSQLRestoreBase::FetchAFilesForLiveSync(const SqlRestoreDbInfo_t& db, std::list<SqlAFilesPerBackup_t>& chain) {
     std::string text;
     if (CWzError err = GetLastRestorePointForLiveSync(TargetName(db), text); err.IsError()) {
         EV_ERROR(m_logger, "Failed to get last restore point for server [%s] with error [%s].",
@@ -65,14 +78,6 @@ bool CSQLRestoreBase::getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::
     }
     if (!fetched) {
         EV_ERROR(m_logger, "Failed to get AFiles to restore for database [%s].", db.sDbName.c_str());
-        return false;
-    }
-    if (chain.empty()) {
-        if (m_pRstJobClnt) {
-            *m_pRstJobClnt << db.sDbName.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoArchiveFilesEvent);  // fails through the result
-        }
-        EV_WARN(m_logger, "There is no archive file to restore for database [%s].", db.sDbName.c_str());
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "JxSQLCommon/records/DumpLayoutConstants.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/state/DBLocker.h"
+#include "JxSQLCommon/state/LsnOrder.h"
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXPath.h"
@@ -247,4 +249,160 @@ CWzError CLogInfoDB::InsertLogRecord(unsigned int serial, const std::string& log
                                                   metadata.getstring(Info::kLastLsn),
                                                   metadata.getint64(Info::kBackupStartDate),
                                                   metadata.getint64(Info::kBackupFinishDate)}));
+}
+
+// ---- Live-sync references ----
+
+namespace {
+
+constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+// Ids per UPDATE, well below SQLite's limit on bound values.
+constexpr size_t kIdsPerStatement = 500;
+
+// `head` + " Id IN (?,...)" for one slice of `ids`, with the ids bound after
+// the values `head` carries.
+FX::CSQLite3Sql IdsIn(FX::CSQLite3Sql head, const std::vector<int64_t>& ids, size_t begin, size_t end) {
+    std::string marks;
+    std::vector<FX::CSQLite3Value> values;
+    for (size_t i = begin; i < end; ++i) {
+        marks += marks.empty() ? "?" : ",?";
+        values.emplace_back(ids[i]);
+    }
+    return head + FX::CSQLite3Sql("Id IN (" + marks + ")", std::move(values));
+}
+
+const FX::CSQLite3Sql kReleaseHead("UPDATE \"Logs\" SET ReferenceCount = ReferenceCount - 1 WHERE ReferenceCount > 0 AND ");
+
+}  // namespace
+
+std::string CLogInfoDB::DumpMetadataPath(const std::string& backupPath) { return MetadataPathOf(backupPath); }
+
+bool CLogInfoDB::IsDumpFileName(const std::string& fileName) { return IsRelativeInside(fileName); }
+
+CWzError CLogInfoDB::ReferenceRowsAfter(unsigned int serial, const std::string& afterLSN,
+                                        const std::set<int64_t>& held, int64_t now, std::vector<LogRow>& rows,
+                                        std::vector<int64_t>& taken, std::vector<int64_t>& dropped) const {
+    rows.clear();
+    taken.clear();
+    dropped.clear();
+    if (!afterLSN.empty() && !IsDecimalLSN(afterLSN)) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "afterLSN is not a decimal LSN: %s",
+                                         afterLSN.c_str());
+    }
+    // A dump folder without the database is not given one: its dumps are
+    // found by walking the folder instead.
+    if (!Exists()) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_FILE_NOT_FOUND, "Cannot find the database file: %s",
+                                       GetFullDatabaseName().c_str());
+    }
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+    EvDebug log = Log();
+
+    const std::string key = LSNSortKeySql("LastLSN");
+    int64_t changed = 0;
+    CWzError error = RunWithBusyRetry(std::string("CREATE INDEX IF NOT EXISTS [") + kLogsLSNIndex +
+                                          "] ON \"Logs\" (DBSerialNo_FK, " + key + ")",
+                                      changed, false);
+    if (error.IsError()) {
+        // Without the index the rows are still read, by a longer scan.
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 0, "Could not create the index [%s] in [%s]: %s",
+                   kLogsLSNIndex, GetFullDatabaseName().c_str(), error.AsString().c_str());
+    }
+
+    FX::CSQLite3Sql select(
+        "SELECT Id, FileName, FirstLSN, LastLSN, StartTime, EndTime FROM Logs WHERE DBSerialNo_FK = ?",
+        {int64_t{serial}});
+    if (!afterLSN.empty()) select = select + FX::CSQLite3Sql(" AND " + key + " > ?", {LSNSortKey(afterLSN)});
+    select = select + (" ORDER BY " + key);
+    log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 0, "Getting the list of records. Query: %s",
+               select.text.c_str());
+
+    // The reads and the reference changes are one transaction, so that no
+    // other writer sees references taken for a list it could change.
+    error = RunWithBusyRetry("BEGIN IMMEDIATE", changed, false);
+    if (error.IsError()) return error.Push(FXCODELOC, "Could not start a transaction on [%s]", GetFullDatabaseName().c_str());
+    auto rollback = [&](CWzError failure) {
+        int64_t ignored = 0;
+        (void)RunWithBusyRetry("ROLLBACK", ignored, false);  // the failure being returned is what counts
+        rows.clear();
+        taken.clear();
+        dropped.clear();
+        return failure;
+    };
+
+    {
+        std::unique_ptr<SQueryHandle> query = ExecuteQuery(select);
+        if (!query) return rollback(FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "apQuery is null"));
+        try {
+            while (query->m_query->NextRow()) {
+                LogRow row;
+                row.id = query->m_query->GetInt64Field(0);
+                row.fileName = query->m_query->GetStringField(1);
+                row.firstLSN = query->m_query->GetStringField(2);
+                row.lastLSN = query->m_query->GetStringField(3);
+                row.startTime = query->m_query->GetInt64Field(4);
+                row.endTime = query->m_query->GetInt64Field(5);
+                if (!IsRelativeInside(row.fileName)) {
+                    log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kWarn, 0,
+                               "The file name [%s] does not name a file of the dump folder. Skipping it",
+                               row.fileName.c_str());
+                    continue;
+                }
+                rows.push_back(std::move(row));
+            }
+        } catch (const std::exception& e) {
+            return rollback(FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_INVALID_DATA_PATH,
+                                                    "Failed to read the log records from the table: Logs. Error: [%s]",
+                                                    e.what()));
+        }
+    }
+
+    std::set<int64_t> read;
+    for (const LogRow& row : rows) {
+        read.insert(row.id);
+        if (held.count(row.id) == 0) taken.push_back(row.id);
+    }
+    for (int64_t id : held) {
+        if (read.count(id) == 0) dropped.push_back(id);
+    }
+    // Every listed row carries the time of the latest run that listed it;
+    // the rows not held yet get their reference, the held ones no longer
+    // listed lose it.
+    std::vector<int64_t> listed(read.begin(), read.end());
+    const FX::CSQLite3Sql stampHead(
+        "UPDATE \"Logs\" SET ReferenceTime = ? WHERE (ReferenceTime IS NULL OR ReferenceTime <= ?) AND ", {now, now});
+    const FX::CSQLite3Sql takeHead("UPDATE \"Logs\" SET ReferenceCount = ReferenceCount + 1 WHERE ");
+    for (const auto& [head, ids] :
+         {std::pair{&stampHead, &listed}, std::pair{&takeHead, &taken}, std::pair{&kReleaseHead, &dropped}}) {
+        for (size_t begin = 0; begin < ids->size(); begin += kIdsPerStatement) {
+            error = RunWithBusyRetry(IdsIn(*head, *ids, begin, std::min(ids->size(), begin + kIdsPerStatement)),
+                                     changed, false);
+            if (error.IsError()) return rollback(error.Push(FXCODELOC, "Failed to update the records in SQLite DB: [%s]",
+                                                            GetFullDatabaseName().c_str()));
+        }
+    }
+    error = RunWithBusyRetry("COMMIT", changed, false);
+    if (error.IsError()) return rollback(error.Push(FXCODELOC, "Could not commit to [%s]", GetFullDatabaseName().c_str()));
+    return CWzError::Success();
+}
+
+CWzError CLogInfoDB::ReleaseReferences(const std::vector<int64_t>& ids) const {
+    if (ids.empty()) return CWzError::Success();
+    if (!Exists()) {
+        return FXErrorUtil::ErrorWin32(FXCODELOC, ERROR_FILE_NOT_FOUND, "Cannot find the database file: %s",
+                                       GetFullDatabaseName().c_str());
+    }
+    DBLocker locker(this, GetLocality(), GetJobId(), true);
+    if (!locker.IsDbLocked()) return StateDbNotLocked(FXCODELOC);
+    int64_t changed = 0;
+    for (size_t begin = 0; begin < ids.size(); begin += kIdsPerStatement) {
+        CWzError error = RunWithBusyRetry(IdsIn(kReleaseHead, ids, begin, std::min(ids.size(), begin + kIdsPerStatement)),
+                                          changed, false);
+        if (error.IsError()) {
+            return error.Push(FXCODELOC, "Failed to reduce the reference count of the records in SQLite DB: [%s]",
+                              GetFullDatabaseName().c_str());
+        }
+    }
+    return CWzError::Success();
 }

@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "JxSQLCommon/state/CSQLiteWithLock.h"
 
@@ -54,4 +56,40 @@ public:
     // Deletes rows of Logs.
     CWzError Delete(int64_t& changed, const FX::CSQLite3Sql& condition) const;
     using CSQLiteBase::Delete;
+
+    // ---- Live-sync references: rows a live-sync job reads and holds ----
+    static constexpr const char* kLogsLSNIndex = "IDX_Logs_SerialLastLSN";
+
+    // One Logs row as live sync reads it.
+    struct LogRow {
+        int64_t id = 0;
+        std::string fileName;
+        std::string firstLSN;
+        std::string lastLSN;
+        int64_t startTime = 0;
+        int64_t endTime = 0;
+    };
+
+    // Under one lock, on an existing database only (a missing file is an
+    // error and is not created): reads the rows of database `serial` whose
+    // LastLSN is after `afterLSN` by value (all its rows when empty), in LSN
+    // order, into `rows`; stamps each row read with `now` (ReferenceTime,
+    // never moved back), adds one reference to each whose id is not in `held`
+    // (listed in `taken`) and removes one from each id of `held` that was not
+    // read (listed in `dropped`). Rows whose file
+    // name would leave the dump folder are left out. Creates the index the
+    // read uses when it is missing.
+    CWzError ReferenceRowsAfter(unsigned int serial, const std::string& afterLSN, const std::set<int64_t>& held,
+                                int64_t now, std::vector<LogRow>& rows, std::vector<int64_t>& taken,
+                                std::vector<int64_t>& dropped) const;
+    // Under one lock, on an existing database only: removes one reference
+    // from each row of `ids` that has one.
+    CWzError ReleaseReferences(const std::vector<int64_t>& ids) const;
+    // The metadata file beside a dump backup file: a trailing ".jxf", then a
+    // trailing ".bak" removed (either case), then ".xml".
+    static std::string DumpMetadataPath(const std::string& backupPath);
+    // True when a file name read from the database names a file inside the
+    // dump folder.
+    static bool IsDumpFileName(const std::string& fileName);
+    // ---- end of live-sync references ----
 };

@@ -161,6 +161,18 @@ public:
     bool getDatabaseFilePaths(const std::string& instance, const std::string& database,
                               std::vector<std::string>& paths, std::string& errorText);
 
+    // ---- Attach requests of mounts and clones (CsqlDMOAttachRequest.cpp) ----
+    // `xml` is a serialised SQLPmn::AttachDBMsg: field 1 the instance, field 2
+    // the databases (name to attach under, files). Both work on the instance
+    // of the last initialize(), else on the request's instance; a request
+    // naming another instance than the connected one is refused.
+    // Attaches every database of the request, or none: when one fails, those
+    // attached before it are detached again. False with `errorText` filled.
+    bool AttachDatabases(const std::string& xml, std::string& errorText);
+    // Detaches every database the request names (one that is not there is
+    // nothing to detach). False with `errorText` filled at the first failure.
+    bool DetachDB(const std::string& xml, std::string& errorText);
+
     // ---- Snapshot backups and their check (CsqlDMOSnapshot.cpp) ----
     // The backup metadata (SQLPmn::SQLDBBackupMetadata XML) of the newest
     // backup-history row of `database` with history letter `type`, with the
@@ -299,6 +311,12 @@ public:
     // Whether the server runs in single-user mode (server property
     // "userMode" is "single"); false when it cannot be read.
     bool isServerInSingleUserMode(const std::string& instanceName);
+
+    // ---- Database drop of an out-of-place snapshot restore (CsqlDMODelete.cpp) ----
+    // Drops a user database from the instance: its catalogue entry and its
+    // files. A system database, or one that is not there, is refused (false;
+    // getErrorString() tells why).
+    bool DeleteDatabase(const std::string& instanceName, const std::string& databaseName);
 
 private:
     // ---- Connection and failures (CsqlDMO.cpp) ----

@@ -90,7 +90,9 @@ CWzError BackUpInto(const std::string& instance, const std::string& database, in
     return CompleteMetadata(instance, database, vdi.getXMLBackupSetInfo_10(), metadata);
 }
 
-CWzError RecordInLogInfo(const std::string& instance, const std::string& folder, const std::string& bakPath,
+// The row names the dump by its file name within the folder, as readers of
+// loginfo.db join it to the folder they reach it through.
+CWzError RecordInLogInfo(const std::string& instance, const std::string& folder, const std::string& bakName,
                          const std::string& metadataText) {
     SQLPmn::SQLDBBackupMetadata metadata;
     std::vector<SQLPmn::SQLDBBackupInfo> backups;
@@ -106,7 +108,7 @@ CWzError RecordInLogInfo(const std::string& instance, const std::string& folder,
         error = db.InsertDBRecord(instance, static_cast<int>(info.getint64(SQLPmn::SQLDBBackupInfo::kDatabaseId)),
                                   info.getstring(SQLPmn::SQLDBBackupInfo::kDatabaseName), serial);
     }
-    if (error.IsSuccess()) error = db.InsertLogRecord(serial, bakPath, info);
+    if (error.IsSuccess()) error = db.InsertLogRecord(serial, bakName, info);
     return error;
 }
 
@@ -118,7 +120,8 @@ CWzError WriteLogDump(const std::string& instance, const std::string& database, 
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "Bad database name [%s]", database.c_str());
     }
     const std::string stem = SqlConvert::ToLower(database) + kDumpInfix;
-    const std::string base = folder + "/" + stem + std::to_string(NextNumber(folder, stem));
+    const std::string name = stem + std::to_string(NextNumber(folder, stem));
+    const std::string base = folder + "/" + name;
     const std::string partial = base + ".bak.partial";
     auto_handle file(wz::Fs().Open(partial, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!file.is_valid()) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Cannot create %s", partial.c_str());
@@ -141,5 +144,5 @@ CWzError WriteLogDump(const std::string& instance, const std::string& database, 
         return error;
     }
     bakPath = base + ".bak";
-    return RecordInLogInfo(instance, folder, bakPath, metadata);
+    return RecordInLogInfo(instance, folder, name + ".bak", metadata);
 }

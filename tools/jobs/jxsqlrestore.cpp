@@ -8,7 +8,9 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
+#include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/dump/HighAvailLiveSync.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -31,9 +33,13 @@ int ExitCodeOf(int jobStatus) {
 
 void Usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs] [-dump] [-revert]\n"
+                 "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
+                 "                    [-dump | -livesync | -halivesync] [-revert]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
+                 "-livesync keeps standby copies current: dump restores run again and again for\n"
+                 "LiveSyncHoursToStayAlive hours, LiveSyncWaitDurationMinutes apart.\n"
+                 "-halivesync is live sync that reads the dumps from loginfo.db in the dump folders.\n"
                  "-revert makes the job's task a revert: the databases go back to their snapshot first.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
@@ -49,14 +55,20 @@ int main(int argc, char** argv) {
         }
     }
     EvDebug::SetProgramName("jxsqlrestore");
-    // "-dump" chooses the job class and "-revert" sets the task's revert
-    // option; the option parser sees the rest.
+    // "-dump" and "-livesync" choose the job class; the option parser sees
+    // the rest.
     bool dumpRestore = false;
-    bool revert = false;
+    bool liveSync = false;
+    bool highAvailLiveSync = false;  // live sync from loginfo.db
+    bool revert = false;             // sets the task's revert option
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
             dumpRestore = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-livesync") == 0) {
+            liveSync = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-halivesync") == 0) {
+            highAvailLiveSync = true;
         } else if (i > 0 && std::strcmp(argv[i], "-revert") == 0) {
             revert = true;
         } else {
@@ -69,6 +81,11 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    if (int{dumpRestore} + int{liveSync} + int{highAvailLiveSync} > 1) {
+        std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
+        Usage(stderr);
+        return 2;
+    }
     // The revert option of the job's task (the scheduler's option 7).
     if (revert && !EvTask::setProperty(parser.getJobId(), "schedulerOption7", "1")) {
         std::fprintf(stderr, "jxsqlrestore: cannot set the revert option of job %llu\n",
@@ -76,14 +93,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::unique_ptr<CSQLRestoreBase> job;
-    if (dumpRestore) {
+    if (highAvailLiveSync) {
+        job = std::make_unique<HighAvailLiveSync>();
+    } else if (liveSync) {
+        job = std::make_unique<CSQLDumpLiveSync>();
+    } else if (dumpRestore) {
         job = std::make_unique<CSQLDumpRestore>();
     } else {
         job = std::make_unique<SqlRestoreProgramJob>();  // writes the restore maps
     }
     (void)job->startRestore(parser);  // the outcome is the status the job reported
     const int status = job->getReportedJobStatus();
-    job.reset();  // a dump restore drops its markers and mounts here
+    job.reset();  // a dump restore or live sync drops its markers and mounts here
     if (status == 0) {
         std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
         return 1;

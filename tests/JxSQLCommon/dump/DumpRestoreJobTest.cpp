@@ -14,53 +14,17 @@
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
-#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+#include "tests/JxSQLCommon/dump/DumpJobFixture.h"
 
 namespace {
 
 using vditest::DatabaseState;
 
-class DumpRestoreJob : public RestoreEndToEnd {
+class DumpRestoreJob : public DumpJobEndToEnd {
 protected:
-    void SetUp() override {
-        RestoreEndToEnd::SetUp();
-        JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, JX_MOUNT_SERVICE_PROGRAM);
-        mpA = MountPath("mpA");
-        mpB = MountPath("mpB");
-    }
-    std::string MountPath(const std::string& name) {
-        const std::string path = ArMgrClientAPI::MountPathsFolder(kSubclient) + "/" + name;
-        std::filesystem::create_directories(path);
-        return path;
-    }
     // A backup the central server knows with its LSN range, as the merge
     // with the dumps needs it.
-    void Take(char type, uint64_t jobId, uint64_t endTime) {
-        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, "Sales", type, 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        SimSqlStatement q = sim.Db().Prepare("SELECT first_lsn, last_lsn FROM backup_history ORDER BY id DESC LIMIT 1");
-        ASSERT_TRUE(q.Step());
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = "Sales";
-        b.jobId = jobId;
-        b.applicationId = kSubclient;
-        b.backupType = type;
-        b.referenceTime = endTime;
-        b.startTime = endTime;
-        b.endTime = endTime;
-        b.backupSize = 4096;
-        b.firstLsn = std::to_string(q.Int(0));
-        b.lastLsn = std::to_string(q.Int(1));
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
-    }
+    void Take(char type, uint64_t jobId, uint64_t endTime) { TakeOf("Sales", type, jobId, true, endTime); }
     std::string Dump(const std::string& folder) {
         std::string bak;
         CWzError e = WriteLogDump(kInstance, "Sales", folder, bak);
@@ -90,20 +54,6 @@ protected:
             EXPECT_TRUE(there) << bak;
         }
     }
-    // Nothing of the job is left under its mount root but empty folders.
-    void ExpectNoMountOrMarker() {
-        for (const std::string& folder : {mpA, mpB}) {
-            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-                EXPECT_NE(".rmf", entry.path().extension().string()) << entry.path();
-            }
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (entry.path().string().find("/dump/") != std::string::npos) {
-                EXPECT_FALSE(entry.is_symlink()) << entry.path();
-            }
-        }
-    }
-
     // The mount folder of the subclient that an earlier run of the job made.
     std::string DumpMountFolder() {
         const std::string tail = "/dump/" + std::to_string(kSubclient);
@@ -118,7 +68,6 @@ protected:
         return root.path() + "/none";
     }
 
-    std::string mpA, mpB;
     std::vector<std::string> dumps;
 };
 

@@ -14,6 +14,7 @@
 #include "JXAppMgr/AppModel.h"
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
 #include "tests/JxSQLCommon/restore/ServiceScripts.h"
@@ -60,39 +61,81 @@ protected:
         ASSERT_FALSE(SqlSimChanges(sim).Change({"Sales", pages, seed, "", timeMs}).IsError());
     }
 
+    // Changes 3 pages of `database`.
+    void ChangeOf(const std::string& database, uint64_t seed) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({database, 3, seed, "", 0}).IsError());
+    }
+
     // Backs Sales up as job `jobId` ending at `endTime` (seconds) and tells
     // the central server.
     void Take(char type, uint64_t jobId, uint64_t endTime, int streams = 1) {
-        TakeOf("Sales", type, jobId, endTime, streams);
-    }
-    // The same for any database of the instance.
-    void TakeOf(const std::string& database, char type, uint64_t jobId, uint64_t endTime, int streams = 1) {
         SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
         std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, database, type, streams, &archives);
+        vditest::Outcome o = vditest::Backup(handler, "Sales", type, streams, &archives);
         ASSERT_TRUE(o.ok) << o.text;
         ASSERT_TRUE(handler.closePipeline(1, false));
-        std::vector<JxServeArchiveFile> files;
+        JxServeBackup b;
+        b.instanceId = kInstanceId;
+        b.database = "Sales";
+        b.jobId = jobId;
+        b.applicationId = kSubclient;
+        b.backupType = type;
+        b.startTime = endTime;
+        b.endTime = endTime;
+        b.backupSize = 4096;
         for (const RestoreArchiveInfo& a : archives) {
-            files.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId), a.offset, ""});
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
         }
-        PutBackup(database, type, jobId, endTime, files);
+        JxServePutBackup(b);
     }
-    // Tells the central server of a backup of `database` made by `method`
-    // (0 streamed, 2 snapshot).
-    void PutBackup(const std::string& database, char type, uint64_t jobId, uint64_t endTime,
-                   const std::vector<JxServeArchiveFile>& files, uint64_t method = 0) {
+
+    // A second database "Hr", and a task that restores Sales and Hr as the
+    // standby copies SalesDR and HrDR with their files moved under the root.
+    void StandbyCopiesOfSalesAndHr() {
+        SqlSimDatabaseSpec hr;
+        hr.name = "Hr";
+        ASSERT_FALSE(sim.AddDatabase(hr).IsError());
+        const char sep = '\x12';
+        auto entry = [&](const std::string& db, const std::string& logical, const std::string& file) {
+            return db + sep + db + "DR" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
+        };
+        task.databases = {"Sales", "Hr"};
+        task.relocations = {entry("Sales", "Sales", "s.mdf"), entry("Sales", "Sales2", "s2.ndf"),
+                            entry("Sales", "Sales_log", "s.ldf"), entry("Hr", "Hr", "h.mdf"),
+                            entry("Hr", "Hr_log", "h.ldf")};
+        task.optionFlags = kRstStandby;  // no OVERWRITE: a live sync forces it
+        task.standbyUndoFile = root.File("moved/undo.dat");
+    }
+
+    // Backs `database` up as job `jobId` and, unless not `told`, tells the
+    // central server, with the backup's LSNs; it ended at `endTime` (seconds,
+    // 1000 + jobId when 0).
+    void TakeOf(const std::string& database, char type, uint64_t jobId, bool told = true, uint64_t endTime = 0) {
+        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
+        std::list<RestoreArchiveInfo> archives;
+        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
+        ASSERT_TRUE(o.ok) << o.text;
+        ASSERT_TRUE(handler.closePipeline(1, false));
+        if (!told) return;
         JxServeBackup b;
         b.instanceId = kInstanceId;
         b.database = database;
         b.jobId = jobId;
         b.applicationId = kSubclient;
         b.backupType = type;
-        b.startTime = endTime;
-        b.endTime = endTime;
-        b.word10 = method;
+        b.referenceTime = b.startTime = b.endTime = endTime != 0 ? endTime : 1000 + jobId;
         b.backupSize = 4096;
-        b.archiveFiles = files;
+        SimSqlStatement q = sim.Db().Prepare(
+            "SELECT first_lsn, last_lsn FROM backup_history WHERE database_name = ? ORDER BY id DESC LIMIT 1");
+        q.Bind(1, database);
+        ASSERT_TRUE(q.Step());
+        b.firstLsn = std::to_string(q.Int(0));
+        b.lastLsn = std::to_string(q.Int(1));
+        for (const RestoreArchiveInfo& a : archives) {
+            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
+                                      a.offset, ""});
+        }
         JxServePutBackup(b);
     }
 

@@ -1,96 +1,27 @@
 // Live-sync restores over real backups: the replication entities of the
 // task's XML, the chain after each standby database's last restore, and the
 // site replication records marked complete.
-#include "EvTaskApiNet/EvTask.h"
 #include "JxEntityLib/LiveSyncReplication.h"
-#include "JxSQLCommon/records/JxEntitiesMessages.h"
-#include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
 
 using vditest::DatabaseState;
 
-App::LiveSyncReplicationInfo SiteRecord(int64_t subtask, int64_t replicationId, int64_t status) {
-    App::LiveSyncReplicationInfo record;
-    JxEntities::SubtaskEntity entity;
-    entity.setint64(JxEntities::SubtaskEntity::kSubtaskId, subtask);
-    record.setObjectAccessor(App::LiveSyncReplicationInfo::kSubtask, entity);
-    record.setint64(App::LiveSyncReplicationInfo::kReplicationId, replicationId);
-    record.setint64(App::LiveSyncReplicationInfo::kStatus, status);
-    return record;
-}
-
 class RestoreLiveSync : public RestoreEndToEnd {
 protected:
     void SetUp() override {
         RestoreEndToEnd::SetUp();
-        SqlSimDatabaseSpec hr;
-        hr.name = "Hr";
-        ASSERT_FALSE(sim.AddDatabase(hr).IsError());
+        StandbyCopiesOfSalesAndHr();
         std::string error;
         for (int64_t id : {11, 12, 13}) {
             ASSERT_EQ(LiveSyncReplication().setSiteReplication(SiteRecord(kTask, id, 0), error, nullptr), 0) << error;
         }
-        const char sep = '\x12';
-        auto entry = [&](const std::string& db, const std::string& logical, const std::string& file) {
-            return db + sep + db + "DR" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
-        };
-        task.databases = {"Sales", "Hr"};
-        task.relocations = {entry("Sales", "Sales", "s.mdf"), entry("Sales", "Sales2", "s2.ndf"),
-                            entry("Sales", "Sales_log", "s.ldf"), entry("Hr", "Hr", "h.mdf"),
-                            entry("Hr", "Hr_log", "h.ldf")};
-        task.optionFlags = kRstStandby;  // no OVERWRITE: the live sync forces it
-        task.standbyUndoFile = root.File("moved/undo.dat");
     }
 
-    // Backs `database` up and tells the central server, with the backup's LSNs.
-    void TakeOf(const std::string& database, char type, uint64_t jobId) {
-        SqlDataTransferHandler handler(true, jobId, 7, 2, "cs", 1, 0);
-        std::list<RestoreArchiveInfo> archives;
-        vditest::Outcome o = vditest::Backup(handler, database, type, 1, &archives);
-        ASSERT_TRUE(o.ok) << o.text;
-        ASSERT_TRUE(handler.closePipeline(1, false));
-        JxServeBackup b;
-        b.instanceId = kInstanceId;
-        b.database = database;
-        b.jobId = jobId;
-        b.applicationId = kSubclient;
-        b.backupType = type;
-        b.startTime = b.endTime = 1000 + jobId;
-        b.backupSize = 4096;
-        SimSqlStatement q = sim.Db().Prepare(
-            "SELECT first_lsn, last_lsn FROM backup_history WHERE database_name = ? ORDER BY id DESC LIMIT 1");
-        q.Bind(1, database);
-        ASSERT_TRUE(q.Step());
-        b.firstLsn = std::to_string(q.Int(0));
-        b.lastLsn = std::to_string(q.Int(1));
-        for (const RestoreArchiveInfo& a : archives) {
-            b.archiveFiles.push_back({static_cast<uint32_t>(a.jxCellId), static_cast<uint32_t>(a.archiveFileId),
-                                      a.offset, ""});
-        }
-        JxServePutBackup(b);
-    }
-    void ChangeOf(const std::string& database, uint64_t seed) {
-        ASSERT_FALSE(SqlSimChanges(sim).Change({database, 3, seed, "", 0}).IsError());
-    }
-    // The task's replication entities for job `jobId`.
-    static void ReplicationIds(uint64_t jobId, std::vector<std::pair<int64_t, std::string>> entities) {
-        std::vector<TMMsg::IdIdName> list;
-        for (const auto& [id, name] : entities) {
-            TMMsg::IdIdName e;
-            e.setint64(TMMsg::IdIdName::kId, id);
-            e.setstring(TMMsg::IdIdName::kName, name);
-            list.push_back(e);
-        }
-        TMMsg::EntityListResp message;
-        message.setlistobject(TMMsg::EntityListResp::kEntities, list);
-        std::string xml;
-        ASSERT_EQ(message.serialize(xml), 0);
-        ASSERT_TRUE(EvTask::setOption(jobId, 120012, xml));
-    }
     std::map<int64_t, int64_t> SiteStatuses() {
         std::vector<App::LiveSyncReplicationInfo> records;
         std::string error;

@@ -86,7 +86,19 @@ protected:
         std::vector<JxServeArchiveFile> files;
         uint32_t archiveFile = 500;
         for (const std::string& volume : volumes) files.push_back({2, ++archiveFile, 0, volume});
-        for (const std::string& database : databases) PutBackup(database, type, jobId, endTime, files, 2);
+        for (const std::string& database : databases) {
+            JxServeBackup b;
+            b.instanceId = kInstanceId;
+            b.database = database;
+            b.jobId = jobId;
+            b.applicationId = kSubclient;
+            b.backupType = type;
+            b.startTime = b.endTime = endTime;
+            b.word10 = 2;  // snapshot backup method
+            b.backupSize = 4096;
+            b.archiveFiles = files;
+            JxServePutBackup(b);
+        }
     }
     void ChangeDb(const std::string& database, uint32_t pages, uint64_t seed) {
         ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, seed, "", 0}).IsError());
@@ -119,8 +131,8 @@ TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheS
     for (uint64_t job : {200, 300}) {
         ChangeDb("Sales", 2, job);
         ChangeDb("Hr", 4, job + 1);
-        TakeOf("Sales", 'L', job, job * 10);
-        TakeOf("Hr", 'L', job + 1, job * 10);
+        TakeOf("Sales", 'L', job, true, job * 10);
+        TakeOf("Hr", 'L', job + 1, true, job * 10);
     }
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
@@ -143,7 +155,7 @@ TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheS
 TEST_F(RevertEndToEnd, RestoreProgramRunsARevertTask) {
     Snap(100, 1000, {"Sales", "Hr"});
     ChangeDb("Sales", 2, 1);
-    TakeOf("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, true, 2000);
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 3, 2);
@@ -164,7 +176,7 @@ TEST_F(RevertEndToEnd, FullThenDifferentialSnapshotThenALog) {
     ChangeDb("Hr", 2, 1);
     Snap(110, 1100, {"Sales", "Hr"}, 'I');
     ChangeDb("Sales", 2, 2);
-    TakeOf("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, true, 2000);
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 4, 3);
@@ -183,7 +195,7 @@ TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
     ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("client", kClient), "useIndexingV2ForMSSQL", "0"));
     Snap(100, 1000, {"Sales", "Hr"});
     ChangeDb("Sales", 2, 1);
-    TakeOf("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, true, 2000);
     const std::vector<std::string> sales = Contents("Sales");
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Hr", 5, 9);
@@ -198,7 +210,7 @@ TEST_F(RevertEndToEnd, SystemDatabaseInTheListStopsTheServiceAndStartsItAgain) {
     task.databases = {"Sales", "msdb"};
     Snap(100, 1000, {"Sales", "msdb"});
     ChangeDb("Sales", 2, 1);
-    TakeOf("Sales", 'L', 200, 2000);
+    TakeOf("Sales", 'L', 200, true, 2000);
     const std::vector<std::string> sales = Contents("Sales");
 
     ServiceCountingJob job;
@@ -217,9 +229,9 @@ TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsT
     task.databases = {"Sales", "Hr", "msdb"};
     task.optionFlags = kRstOverwrite;
     Snap(100, 1000, {"Sales", "msdb"});
-    TakeOf("Hr", 'D', 150, 1500);
+    TakeOf("Hr", 'D', 150, true, 1500);
     ChangeDb("Hr", 3, 1);
-    TakeOf("Hr", 'L', 250, 2500);
+    TakeOf("Hr", 'L', 250, true, 2500);
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 4, 2);
     Snap(110, 1100, {"Sales", "msdb"}, 'I');
@@ -250,9 +262,9 @@ TEST_F(RevertEndToEnd, ASuccessfulRevertSkipsOnlyTheBackupsItBroughtBack) {
     // Hr is not in the snapshot: its streamed full must not be skipped.
     task.optionFlags = kRstOverwrite;
     Snap(100, 1000, {"Sales"});
-    TakeOf("Hr", 'D', 150, 1500);
+    TakeOf("Hr", 'D', 150, true, 1500);
     ChangeDb("Hr", 3, 1);
-    TakeOf("Hr", 'L', 250, 2500);
+    TakeOf("Hr", 'L', 250, true, 2500);
     const std::vector<std::string> hr = Contents("Hr");
     const std::vector<std::string> sales = Contents("Sales");
     ChangeDb("Hr", 2, 4);

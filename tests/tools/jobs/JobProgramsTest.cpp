@@ -97,3 +97,37 @@ TEST_F(JobPrograms, RestoreProgramRunsTheJobAndExitsWithItsStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(JobPrograms, LiveSyncOptionRunsTheLiveSyncJob) {
+    // No restore options for this task: the first run fails, and the live-sync
+    // job says so with its own event.
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77 -livesync"), 4) << lastError;
+    auto causes = jobmanager::JobJournalReader::WithOp(Journal(), "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
+    EXPECT_EQ(causes.back().List("args"), std::vector<std::string>{"Live Sync DB error"});
+
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -dump -livesync"), 2);
+    EXPECT_NE(lastError.find("-livesync"), std::string::npos);
+}
+
+}  // namespace
+
+// Live sync from loginfo.db.
+namespace {
+
+TEST_F(JobPrograms, HighAvailLiveSyncOptionRunsTheLiveSyncJobThatReadsLogInfo) {
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77 -halivesync"), 4) << lastError;
+    auto causes = jobmanager::JobJournalReader::WithOp(Journal(), "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
+    EXPECT_NE(jxtest::ReadWholeFile(Root().File("logs/jxsqlrestore.log")).find("Started High availability Live Sync"),
+              std::string::npos);
+
+    EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -livesync -halivesync"), 2);
+    EXPECT_NE(lastError.find("-halivesync"), std::string::npos);
+}
+
+}  // namespace
