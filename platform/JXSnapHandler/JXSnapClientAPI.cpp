@@ -15,6 +15,7 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
+#include "JXSnapHandler/SnapStoreText.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
@@ -222,23 +223,6 @@ std::string DatabaseListText(const std::vector<JXSnapClientAPI::SnapDatabase>& d
         }
     }
     return text;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
-bool ParseNumber(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    value = std::stoull(text);
-    return true;
 }
 
 bool WriteMessage(const std::string& path, const CNMessageBase& message, std::string& error) {
@@ -481,17 +465,17 @@ bool JXSnapClientAPI::getSnapDatabases(uint64_t jobId, std::vector<SnapDatabase>
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
-        const std::vector<std::string> f = SplitTabs(line);
+        const std::vector<std::string> f = snapstore::Fields(line);
         SnapDatabase db;
         SqlSimRestoredFile file;
         uint64_t type = 0;
-        if (f.size() == 6 && f[0] == "database" && !f[1].empty() && ParseNumber(f[3], db.currentLsn) &&
-            ParseNumber(f[4], db.baseFullLsn) && ParseNumber(f[5], db.logEnd)) {
+        if (f.size() == 6 && f[0] == "database" && !f[1].empty() && snapstore::ParseUnsigned(f[3], db.currentLsn) &&
+            snapstore::ParseUnsigned(f[4], db.baseFullLsn) && snapstore::ParseUnsigned(f[5], db.logEnd)) {
             db.name = f[1];
             db.recoveryModel = f[2];
             databases.push_back(db);
-        } else if (f.size() == 6 && f[0] == "file" && !databases.empty() && ParseNumber(f[1], type) && type <= 1 &&
-                   ParseNumber(f[2], file.size) && !f[3].empty() && IsPlainAbsolute(f[5])) {
+        } else if (f.size() == 6 && f[0] == "file" && !databases.empty() && snapstore::ParseUnsigned(f[1], type) && type <= 1 &&
+                   snapstore::ParseUnsigned(f[2], file.size) && !f[3].empty() && IsPlainAbsolute(f[5])) {
             file.type = static_cast<int>(type);
             file.logicalName = f[3];
             file.fileGroup = f[4];
