@@ -185,8 +185,8 @@ public:
     virtual bool OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>& dbs);
     virtual bool GetCloneTaskOptions();
     virtual bool GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>& dbs);
-    virtual bool PerformVssOperationForBLRestore(SqlRestoreDbInfo_t& db);
-    virtual bool PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t& db);
+    virtual CWzError PerformVssOperationForBLRestore(SqlRestoreDbInfo_t& db);
+    virtual CWzError PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t& db);
     virtual bool InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t& db, bool start);
     virtual bool restoreFromOnPremToAzureOrManagedAzure(std::string databaseName, std::string newName);
     virtual bool setupStagingForExport(std::string database, std::string& stagingInstance,
@@ -216,8 +216,8 @@ public:
     virtual bool InitializeCloneOperation();
     virtual bool GetAttachXmlMessage(std::string& xml);
     virtual bool DoCloneOperation();
-    virtual bool PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t& db, bool recover);
-    virtual bool DoUserImpersonation(uint64_t clientId);
+    virtual CWzError PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t& db, bool recover);
+    virtual CWzError DoUserImpersonation(uint64_t clientId);
 
     // The status the job reported to the job manager at its end (one of
     // kJob*); 0 while it has reported none (initialisation failed).
@@ -370,4 +370,25 @@ protected:
     int m_reportedJobStatus = 0;
     // Set once this job's restore map file was emptied; later databases append.
     bool m_restoreMapFileStarted = false;
+
+    // ---- Revert to snapshot (CSQLRestoreRevert.cpp) ------------------------
+    // Sets up the job's data-transfer handler for a restore loop: direction,
+    // job identity, clients, stage folder and switches.
+    void SetUpTransferHandler();
+    // Reverts the databases `dbNames` to snapshot job `jobId` through the
+    // snapshot copy-restore handler and records which ones came back.
+    bool RevertThroughHandler(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& dbNames);
+    // Whether `backup` of database `target` was brought back by a revert
+    // (its job was reverted for that database), so the chain skips it.
+    bool RestoredByRevert(const std::string& target, const SqlAFilesPerBackup_t& backup) const;
+    // Starts SQL Server again when the revert stopped it.
+    void RestartSqlServerAfterRevert();
+    // The databases each reverted snapshot job brought back, by job id.
+    std::map<uint64_t, std::set<std::string, InsensitiveCompare>> m_revertedDatabases;
+
+    // ---- Snapshot writer metadata (CSQLRestoreVss.cpp) ---------------------
+    // Finds under `folder` the backup-components and writer metadata files
+    // of the full backup in the chain of `db`.
+    CWzError GetXmlFilePathsForVssRestore(std::string folder, SqlRestoreDbInfo_t& db, std::string& bcdPath,
+                                          std::string& writerPath);
 };

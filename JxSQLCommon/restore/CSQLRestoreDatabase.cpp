@@ -91,11 +91,12 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
                      BackupKindText(backup.backupType));
             continue;
         }
-        if (m_revertRestore && full && m_fullRestoredByRevert) {
+        if (m_revertRestore && full && m_fullRestoredByRevert && RestoredByRevert(target, backup)) {
             EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
             continue;
         }
-        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert) {
+        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert &&
+            RestoredByRevert(target, backup)) {
             EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
             continue;
         }

@@ -30,21 +30,7 @@ constexpr uint64_t kFirstVersionWithAvailabilityGroups = 11;
 }  // namespace
 
 bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
-    m_dataTransferHandler =
-        SqlDataTransferHandler(false, m_jobId, m_appNumber, m_jxCellId, m_jxServerHostName, getBkpType(), 0);
-    m_dataTransferHandler.setJobControllerObject(m_pJobCtrlClnt);
-    m_dataTransferHandler.setRstJobControllerObject(m_pRstJobClnt ? m_pRstJobClnt->Get() : nullptr);
-    m_dataTransferHandler.setRestoreStageFolder(ChooseStageFolder());
-    if (m_disableAuxCopyRestore != 0) {
-        m_dataTransferHandler.disableAuxCopyRestore();
-        EV_DEBUG(m_logger, 2, "Disabling new approach of restore for Combined AuxCopy.");
-    }
-    if (m_disableRestoreOptimization != 0) m_dataTransferHandler.disableRestoreOptimization();
-    if (m_restoreToDisk) {
-        m_dataTransferHandler.setRestoreToDiskPath(m_dumpLocation);
-        m_dataTransferHandler.setRestoreToDisk(true);
-    }
-
+    SetUpTransferHandler();
     if ((m_restoreOptions.optionFlags & kRstRecoveryOnly) != 0) return recoverDbsOnly(dbs);
 
     ReadIgnoreArchiveFileOffset();
@@ -141,6 +127,23 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     }
     FinishRestoreLoop();
     return true;
+}
+
+void CSQLRestoreBase::SetUpTransferHandler() {
+    m_dataTransferHandler =
+        SqlDataTransferHandler(false, m_jobId, m_appNumber, m_jxCellId, m_jxServerHostName, getBkpType(), 0);
+    m_dataTransferHandler.setJobControllerObject(m_pJobCtrlClnt);
+    m_dataTransferHandler.setRstJobControllerObject(m_pRstJobClnt ? m_pRstJobClnt->Get() : nullptr);
+    m_dataTransferHandler.setRestoreStageFolder(ChooseStageFolder());
+    if (m_disableAuxCopyRestore != 0) {
+        m_dataTransferHandler.disableAuxCopyRestore();
+        EV_DEBUG(m_logger, 2, "Disabling new approach of restore for Combined AuxCopy.");
+    }
+    if (m_disableRestoreOptimization != 0) m_dataTransferHandler.disableRestoreOptimization();
+    if (m_restoreToDisk) {
+        m_dataTransferHandler.setRestoreToDiskPath(m_dumpLocation);
+        m_dataTransferHandler.setRestoreToDisk(true);
+    }
 }
 
 bool CSQLRestoreBase::RestoreFilesOfDatabase(std::list<SqlRestoreDbInfo_t>& dbs, const std::string& target) {

@@ -4,8 +4,6 @@
 // that needs one ends failed before anything is detached or restored.
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 
-bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Revert to snapshot"); }
-
 bool CSQLRestoreBase::restoreVSSBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {
     return NotAvailable("Restore from a VSS backup");
 }
@@ -20,15 +18,6 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void
 
 bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
 
-bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
-    return NotAvailable("Revert to snapshot");
-}
-
-bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
-    return NotAvailable("Revert to snapshot");
-}
-
-
 bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }
 
 bool CSQLRestoreBase::GetSnapJobIdForDatabase(SqlRestoreDbInfo_t&, uint64_t&) { return NotAvailable("Clone"); }
@@ -38,14 +27,6 @@ bool CSQLRestoreBase::OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>&)
 bool CSQLRestoreBase::GetCloneTaskOptions() { return NotAvailable("Clone"); }
 
 bool CSQLRestoreBase::GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
-
-bool CSQLRestoreBase::PerformVssOperationForBLRestore(SqlRestoreDbInfo_t&) { return true; }
-
-bool CSQLRestoreBase::PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t&) {
-    return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t&, bool) { return true; }
 
 bool CSQLRestoreBase::GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest*) {
     return NotAvailable("Recovery point");
@@ -68,7 +49,3 @@ bool CSQLRestoreBase::InitializeCloneOperation() { return NotAvailable("Clone en
 bool CSQLRestoreBase::GetAttachXmlMessage(std::string&) { return NotAvailable("Clone environment"); }
 
 bool CSQLRestoreBase::DoCloneOperation() { return NotAvailable("Clone environment"); }
-
-bool CSQLRestoreBase::PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t&, bool) { return true; }
-
-bool CSQLRestoreBase::DoUserImpersonation(uint64_t) { return NotAvailable("User impersonation"); }

@@ -26,6 +26,9 @@ SqlAFilesPerBackup_t BackupOf(const Entry& entry) {
     backup.referenceTime = entry.referenceTime;
     backup.word10 = static_cast<uint32_t>(entry.word10);
     backup.word11 = static_cast<uint32_t>(entry.word11);
+    // The tenth word carries the backup method (0 streamed, 2 and 3 snapshot),
+    // as in the file and file-group reply.
+    backup.backupMethod = backup.word10;
     return backup;
 }
 

@@ -15,6 +15,8 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
+#include "JXSnapHandler/SnapStoreText.h"
+#include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -22,6 +24,7 @@
 namespace {
 
 constexpr const char* kVolumeList = "volumes";
+constexpr const char* kDatabaseList = "databases";
 constexpr const char* kVolumeFlags = "flags";
 constexpr const char* kEngineOfJob = "engine";
 constexpr const char* kEngineList = "snapshots/engines";
@@ -153,25 +156,73 @@ bool DatabaseFiles(SqlSimInstance& instance, const std::string& database, std::v
     return true;
 }
 
-bool RecordHistory(SqlSimInstance& instance, const std::string& database, char type, std::string& error) {
-    SimSqlStatement q =
-        instance.Db().Prepare("SELECT COALESCE(MAX(last_lsn), 1000) FROM backup_history WHERE database_name = ?");
-    q.Bind(1, database);
-    const uint64_t last = q.Step() ? static_cast<uint64_t>(q.Int(0)) : 1000;
+// Records the snapshot in the backup history as the engine records a
+// backup of that kind, with the database's real LSNs, and moves its LSN
+// state on as such a backup does: a full snapshot is the base that later
+// differentials and log backups build on. `db` receives what a revert of
+// this snapshot needs.
+bool RecordHistory(SqlSimInstance& instance, const std::string& database, char type,
+                   JXSnapClientAPI::SnapDatabase& db, std::string& error) {
+    int64_t id = 0;
+    SqlSimChanges changes(instance);
+    SqlSimLsnState state;
+    std::vector<SqlSimFileRow> files;
+    CWzError e = instance.DatabaseId(database, id);
+    if (e.IsSuccess()) e = changes.State(id, state);
+    if (e.IsSuccess()) e = changes.RecoveryModel(id, db.recoveryModel);
+    if (e.IsSuccess()) e = changes.Files(id, files);
+    if (e.IsError()) {
+        error = e.GetMessage();
+        return false;
+    }
+    const uint64_t next = state.currentLsn + 1;
     SqlSimBackupSpec row;
     row.database = database;
     row.type = type;
-    row.firstLsn = last + 1;
-    row.lastLsn = last + 2;
-    row.checkpointLsn = last + 1;
+    row.firstLsn = next;
+    row.lastLsn = next;
+    row.checkpointLsn = next;
+    row.databaseBackupLsn = state.lastFullLsn;
     row.startTime = static_cast<int64_t>(::time(nullptr));
     row.finishTime = row.startTime;
     row.device = "snapshot";
-    if (CWzError e = instance.AddBackupHistory(row); e.IsError()) {
+    if (e = instance.AddBackupHistory(row); e.IsError()) {
+        error = e.GetMessage();
+        return false;
+    }
+    db.name = database;
+    db.currentLsn = state.currentLsn;
+    db.logEnd = state.logEnd;
+    db.baseFullLsn = type == 'D' ? next : state.lastFullLsn;
+    for (const SqlSimFileRow& f : files) db.files.push_back({f.logicalName, f.fileGroup, f.path, f.type, f.size});
+    if (type != 'D') return true;
+    state.lastFullLsn = next;
+    state.brokenChain = false;
+    if (state.logBackupLsn == 0 && db.recoveryModel != "SIMPLE") state.logBackupLsn = next;
+    e = changes.ClearChangedExtents(id);
+    if (e.IsSuccess() && db.recoveryModel == "SIMPLE") e = changes.TruncateLog(id, next);
+    if (e.IsSuccess()) e = changes.SetState(id, state);
+    if (e.IsError()) {
         error = e.GetMessage();
         return false;
     }
     return true;
+}
+
+// One field of the database list: no tab or line break may hide in it.
+bool PlainField(const std::string& text) { return text.find_first_of("\t\n") == std::string::npos; }
+
+std::string DatabaseListText(const std::vector<JXSnapClientAPI::SnapDatabase>& databases) {
+    std::string text;
+    for (const JXSnapClientAPI::SnapDatabase& db : databases) {
+        text += "database\t" + db.name + "\t" + db.recoveryModel + "\t" + std::to_string(db.currentLsn) + "\t" +
+                std::to_string(db.baseFullLsn) + "\t" + std::to_string(db.logEnd) + "\n";
+        for (const SqlSimRestoredFile& f : db.files) {
+            text += "file\t" + std::to_string(f.type) + "\t" + std::to_string(f.size) + "\t" + f.logicalName + "\t" +
+                    f.fileGroup + "\t" + f.path + "\n";
+        }
+    }
+    return text;
 }
 
 bool WriteMessage(const std::string& path, const CNMessageBase& message, std::string& error) {
@@ -202,6 +253,12 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
     for (const std::string& database : request.databases) {
         std::vector<std::string> files;
         if (!DatabaseFiles(instance, database, files, error)) return false;
+        for (const std::string& text : files) {
+            if (!PlainField(database) || !PlainField(text)) {
+                error = "Database [" + database + "] has a name or file path with a tab or line break.";
+                return false;
+            }
+        }
         SQLPmn::AttachDB entry;
         entry.setstring(SQLPmn::AttachDB::kAttachName, database);
         entry.setstring(SQLPmn::AttachDB::kSourceName, database);
@@ -229,8 +286,14 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
         volumes.clear();
         return false;
     }
+    std::vector<SnapDatabase> snapped;
     for (const std::string& database : request.databases) {
-        if (!RecordHistory(instance, database, request.historyType, error)) return false;
+        snapped.emplace_back();
+        if (!RecordHistory(instance, database, request.historyType, snapped.back(), error)) return false;
+    }
+    if (!wz::WriteFileAtomically(store + "/" + kDatabaseList, DatabaseListText(snapped))) {
+        error = "Cannot write the database list of job " + std::to_string(request.jobId) + ".";
+        return false;
     }
     SQLPmn::AttachDBMsg writer;
     writer.setstring(SQLPmn::AttachDBMsg::kInstanceName, request.instance);
@@ -389,4 +452,40 @@ uint64_t JXSnapClientAPI::SnapJobOf(const SMVolSnapInfo& snaps) {
 bool JXSnapClientAPI::deleteVolumeSnaps(SMVolSnapInfo& snaps) {
     const uint64_t jobId = SnapJobOf(snaps);
     return wz::RemoveTree(StoreDirectory(jobId)) == 0 || errno == ENOENT;
+}
+
+bool JXSnapClientAPI::getSnapDatabases(uint64_t jobId, std::vector<SnapDatabase>& databases, std::string& error) {
+    databases.clear();
+    const std::string path = StoreDirectory(jobId) + "/" + kDatabaseList;
+    std::string text;
+    if (!ReadText(path, text)) {
+        error = "Cannot read the database list of snapshot job " + std::to_string(jobId) + ": " + std::strerror(errno);
+        return false;
+    }
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> f = snapstore::Fields(line);
+        SnapDatabase db;
+        SqlSimRestoredFile file;
+        uint64_t type = 0;
+        if (f.size() == 6 && f[0] == "database" && !f[1].empty() && snapstore::ParseUnsigned(f[3], db.currentLsn) &&
+            snapstore::ParseUnsigned(f[4], db.baseFullLsn) && snapstore::ParseUnsigned(f[5], db.logEnd)) {
+            db.name = f[1];
+            db.recoveryModel = f[2];
+            databases.push_back(db);
+        } else if (f.size() == 6 && f[0] == "file" && !databases.empty() && snapstore::ParseUnsigned(f[1], type) && type <= 1 &&
+                   snapstore::ParseUnsigned(f[2], file.size) && !f[3].empty() && IsPlainAbsolute(f[5])) {
+            file.type = static_cast<int>(type);
+            file.logicalName = f[3];
+            file.fileGroup = f[4];
+            file.path = f[5];
+            databases.back().files.push_back(file);
+        } else {
+            error = "The database list of snapshot job " + std::to_string(jobId) + " has a malformed line.";
+            databases.clear();
+            return false;
+        }
+    }
+    return true;
 }

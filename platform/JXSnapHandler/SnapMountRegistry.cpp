@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "JXSnapHandler/SnapStoreText.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
@@ -51,23 +52,8 @@ bool Unescape(const std::string& text, std::string& out) {
     return true;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
-bool ParseUnsigned(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    errno = 0;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return errno != ERANGE;
-}
+using snapstore::Fields;
+using snapstore::ParseUnsigned;
 
 bool ParseSigned(const std::string& text, int64_t& value) {
     uint64_t magnitude = 0;

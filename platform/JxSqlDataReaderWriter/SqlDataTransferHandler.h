@@ -130,7 +130,8 @@ public:
     // --- Between databases -----------------------------------------------------
     void removeDataReaderWriters();
     void reset();
-    // Removes the restore stage folder's files.
+    // Removes the files the transfer staged in the restore stage folder
+    // (none of the folder's other files).
     void cleanUpStageFolder();
 
 private:

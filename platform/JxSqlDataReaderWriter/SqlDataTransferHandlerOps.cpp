@@ -114,14 +114,10 @@ void SqlDataTransferHandler::reset() {
 }
 
 void SqlDataTransferHandler::cleanUpStageFolder() {
-    std::string folder;
+    std::vector<std::string> staged;
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
-        folder = m_state->stageFolder;
+        staged.swap(m_state->stagedFiles);
     }
-    if (folder.empty()) return;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (entry.is_regular_file(ec)) (void)wz::Fs().Unlink(entry.path().string());  // best effort
-    }
+    for (const std::string& path : staged) (void)wz::Fs().Unlink(path);  // best effort
 }

@@ -52,6 +52,9 @@ struct SqlTransferState {
     std::list<RestoreArchiveInfo> archives;
     bool ignoreOffset = false;
     std::string stageFolder;
+    // Files the transfer placed in the stage folder; the folder itself may
+    // be the job-results directory, whose other files must stay.
+    std::vector<std::string> stagedFiles;
     JXRstJobClient* rstClient = nullptr;
     std::string restoreToDiskPath;
     bool restoreToDisk = false;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "EvTaskApiNet/EvTask.h"
 #include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
@@ -32,12 +33,13 @@ int ExitCodeOf(int jobStatus) {
 void Usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: jxsqlrestore -j JOBID [-token TOKEN] -rt TASKID [-cn CLIENT] [-rbs]\n"
-                 "                    [-dump | -livesync | -halivesync]\n"
+                 "                    [-dump | -livesync | -halivesync] [-revert]\n"
                  "Runs one restore job under the platform root that JX_PLATFORM_ROOT names.\n"
                  "-dump also restores the log dumps on the subclients' disk libraries.\n"
                  "-livesync keeps standby copies current: dump restores run again and again for\n"
                  "LiveSyncHoursToStayAlive hours, LiveSyncWaitDurationMinutes apart.\n"
                  "-halivesync is live sync that reads the dumps from loginfo.db in the dump folders.\n"
+                 "-revert makes the job's task a revert: the databases go back to their snapshot first.\n"
                  "Exit status: 0 completed, 1 initialisation failed, 2 bad command line,\n"
                  "3 completed with some databases failed, 4 failed, 5 stopped by the job manager.\n");
 }
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
     bool dumpRestore = false;
     bool liveSync = false;
     bool highAvailLiveSync = false;  // live sync from loginfo.db
+    bool revert = false;             // sets the task's revert option
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "-dump") == 0) {
@@ -65,6 +68,8 @@ int main(int argc, char** argv) {
             liveSync = true;
         } else if (i > 0 && std::strcmp(argv[i], "-halivesync") == 0) {
             highAvailLiveSync = true;
+        } else if (i > 0 && std::strcmp(argv[i], "-revert") == 0) {
+            revert = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -79,6 +84,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
         Usage(stderr);
         return 2;
+    }
+    // The revert option of the job's task (the scheduler's option 7).
+    if (revert && !EvTask::setProperty(parser.getJobId(), "schedulerOption7", "1")) {
+        std::fprintf(stderr, "jxsqlrestore: cannot set the revert option of job %llu\n",
+                     static_cast<unsigned long long>(parser.getJobId()));
+        return 1;
     }
     std::unique_ptr<CSQLRestoreBase> job;
     if (highAvailLiveSync) {

@@ -12,6 +12,7 @@
 #include "JxLib/JxProcess.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -86,6 +87,25 @@ TEST_F(SnapEngineTest, ProgramThatNeverConnectsBackFailsTheAttach) {
     char name[] = "prog";
     char* noCaller[] = {name};
     EXPECT_TRUE(session.AttachBackToCaller(1, noCaller, timedOut).IsError());
+}
+
+TEST_F(SnapEngineTest, DatabaseListKeepsTheSnapshotsLsnAndRefusesAMalformedFile) {
+    std::vector<JXSnapClientAPI::SnapDatabase> databases;
+    std::string error;
+    ASSERT_TRUE(JXSnapClientAPI::getSnapDatabases(7, databases, error)) << error;
+    ASSERT_EQ(databases.size(), 1u);
+    EXPECT_EQ(databases[0].name, "Sales");
+    EXPECT_EQ(databases[0].baseFullLsn, databases[0].currentLsn + 1) << "a full snapshot is a base";
+    EXPECT_EQ(databases[0].files.size(), 2u);
+
+    const std::string list = JXSnapClientAPI::StoreDirectory(7) + "/databases";
+    for (const std::string bad : {"database\tSales\tFULL\t1x\t2\t3\n", "file\t0\t1\tSales\tPRIMARY\t/a\n",
+                                  "database\tSales\tFULL\t1\t2\t3\nfile\t0\t1\tSales\tPRIMARY\t/a/../b\n"}) {
+        ASSERT_TRUE(wz::WriteFileAtomically(list, bad));
+        EXPECT_FALSE(JXSnapClientAPI::getSnapDatabases(7, databases, error)) << bad;
+        EXPECT_TRUE(databases.empty());
+    }
+    EXPECT_FALSE(JXSnapClientAPI::getSnapDatabases(8, databases, error)) << "no such snapshot job";
 }
 
 }  // namespace

@@ -294,4 +294,12 @@ TEST_F(RestoreChainTest, VerifyOnlyReadsEverythingAndWritesNothing) {
     EXPECT_EQ(DatabaseState(sim, "Copy"), -1);
 }
 
+TEST_F(RestoreChainTest, StageFolderCleanUpLeavesTheFolderOwnFilesAlone) {
+    // The stage folder is often the job-results directory.
+    root.WriteFile("jobresults/RestoreStatus.txt", "5\tSales\n");
+    handler.setRestoreStageFolder(root.File("jobresults"));
+    handler.cleanUpStageFolder();
+    EXPECT_EQ(root.ReadFile("jobresults/RestoreStatus.txt"), "5\tSales\n");
+}
+
 }  // namespace

@@ -1,0 +1,316 @@
+// Whole revert jobs: databases snapped together on one volume go back to the
+// snapshot and their logs are applied after it; what the revert did not
+// bring back is restored from the chains, each database counted once; SQL
+// Server stopped for system databases always runs again at the end.
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "EvTaskApiNet/EvTask.h"
+#include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxJobClient/JobJournalReader.h"
+#include "JxLib/JxProcess.h"
+#include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimService.h"
+#include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+
+namespace {
+
+using vditest::DatabaseState;
+
+constexpr uint64_t kClient = 2;
+
+// Counts the service commands while running them.
+struct ServiceCountingJob : CSQLRestoreBase {
+    bool stopSqlServer() override {
+        ++stops;
+        return CSQLRestoreBase::stopSqlServer();
+    }
+    bool startSqlServer() override {
+        ++starts;
+        return CSQLRestoreBase::startSqlServer();
+    }
+    int stops = 0;
+    int starts = 0;
+    using CSQLRestoreBase::m_diffRestoredByRevert;
+    using CSQLRestoreBase::m_fullRestoredByRevert;
+};
+
+// A job whose chain request fails for one database and that keeps the
+// names each revert was asked for.
+struct ChainFailingJob : CSQLRestoreBase {
+    bool getAFilesToRestore(bool unused, SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain) override {
+        if (db.sDbName == failing) return false;
+        return CSQLRestoreBase::getAFilesToRestore(unused, db, chain);
+    }
+    bool RevertJobV2(uint64_t jobId, uint64_t cellId, uint64_t appId, std::list<std::string>& names) override {
+        asked.push_back(names);
+        return CSQLRestoreBase::RevertJobV2(jobId, cellId, appId, names);
+    }
+    std::string failing;
+    std::vector<std::list<std::string>> asked;
+};
+
+class RevertEndToEnd : public RestoreEndToEnd {
+protected:
+    void SetUp() override {
+        RestoreEndToEnd::SetUp();
+        SqlSimDatabaseSpec hr;
+        hr.name = "Hr";
+        ASSERT_FALSE(sim.AddDatabase(hr).IsError());
+        const std::string client = AppModel::ObjectName("client", kClient);
+        ASSERT_TRUE(AppModel::Set(client, "name", "node1"));
+        ASSERT_TRUE(AppModel::Set(client, "hostName", "node1"));
+        ASSERT_TRUE(AppModel::Set(client, "useIndexingV2ForMSSQL", "1"));
+        task.sourceClientId = kClient;
+        task.destinationClientId = kClient;
+        task.databases = {"Sales", "Hr"};
+        task.pointInTime = 9000;  // a revert restores to a point in time
+    }
+
+    // Snaps `databases` as snapshot job `jobId` of type `type` ending at
+    // `endTime` and tells the central server.
+    void Snap(uint64_t jobId, uint64_t endTime, const std::vector<std::string>& databases, char type = 'D') {
+        JXSnapClientAPI::SnapRequest request;
+        request.jobId = jobId;
+        request.instance = kInstance;
+        request.databases = databases;
+        request.metadataDirectory = root.path();
+        request.levelName = "Full";
+        request.historyType = type;
+        std::vector<std::string> volumes;
+        std::string error;
+        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        std::vector<JxServeArchiveFile> files;
+        uint32_t archiveFile = 500;
+        for (const std::string& volume : volumes) files.push_back({2, ++archiveFile, 0, volume});
+        for (const std::string& database : databases) {
+            JxServeBackup b;
+            b.instanceId = kInstanceId;
+            b.database = database;
+            b.jobId = jobId;
+            b.applicationId = kSubclient;
+            b.backupType = type;
+            b.startTime = b.endTime = endTime;
+            b.word10 = 2;  // snapshot backup method
+            b.backupSize = 4096;
+            b.archiveFiles = files;
+            JxServePutBackup(b);
+        }
+    }
+    void ChangeDb(const std::string& database, uint32_t pages, uint64_t seed) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, seed, "", 0}).IsError());
+    }
+    // Runs restore job `jobId` as a revert.
+    bool RunRevert(CSQLRestoreBase& job, uint64_t jobId, int* status) {
+        EXPECT_TRUE(EvTask::setProperty(jobId, "schedulerOption7", "1"));
+        return Run(job, jobId, status);
+    }
+    // The per-database status lines of job `jobId`, sorted.
+    std::vector<std::string> Statuses(uint64_t jobId) {
+        std::istringstream in(vditest::ReadAll(root.path() + "/jobresults/" + std::to_string(jobId) + "/RestoreStatus.txt"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    bool ServiceActive() {
+        bool active = false;
+        EXPECT_FALSE(SqlSimService(sim).IsActive(active).IsError());
+        return active;
+    }
+    void FailStep(const std::string& step) { root.WriteFile("snaprestore/fail/" + step, ""); }
+};
+
+TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheSource) {
+    ChangeDb("Sales", 3, 1);
+    ChangeDb("Hr", 3, 2);
+    Snap(100, 1000, {"Sales", "Hr"});
+    for (uint64_t job : {200, 300}) {
+        ChangeDb("Sales", 2, job);
+        ChangeDb("Hr", 4, job + 1);
+        TakeOf("Sales", 'L', job, true, job * 10);
+        TakeOf("Hr", 'L', job + 1, true, job * 10);
+    }
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 5, 9);  // after the last backup: the revert discards it
+    ChangeDb("Hr", 5, 9);
+    ASSERT_TRUE(Contents("Sales") != sales);
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(DatabaseState(sim, "Hr"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"5\tHr", "5\tSales"}));
+    EXPECT_EQ(job.stops, 0) << "no system database: the service keeps running";
+}
+
+TEST_F(RevertEndToEnd, RestoreProgramRunsARevertTask) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 2, 1);
+    TakeOf("Sales", 'L', 200, true, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 3, 2);
+    ChangeDb("Hr", 3, 2);
+    JxServePutRestoreTask(kTask, task);
+    std::string output, error;
+    const int exitCode =
+        JxProcess::system(std::string(JX_RESTORE_PROGRAM) + " -j 43 -token 43:1:1 -rt 77 -revert", output, error, 30000);
+    EXPECT_EQ(exitCode, 0) << error;
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_EQ(Statuses(43), (std::vector<std::string>{"5\tHr", "5\tSales"}));
+}
+
+TEST_F(RevertEndToEnd, FullThenDifferentialSnapshotThenALog) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 3, 1);
+    ChangeDb("Hr", 2, 1);
+    Snap(110, 1100, {"Sales", "Hr"}, 'I');
+    ChangeDb("Sales", 2, 2);
+    TakeOf("Sales", 'L', 200, true, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 4, 3);
+    ChangeDb("Hr", 4, 3);
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(job.m_fullRestoredByRevert);
+    EXPECT_TRUE(job.m_diffRestoredByRevert);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr);
+}
+
+TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
+    ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("client", kClient), "useIndexingV2ForMSSQL", "0"));
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 2, 1);
+    TakeOf("Sales", 'L', 200, true, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Hr", 5, 9);
+    int status = 0;
+    ASSERT_TRUE(RunRevert(*std::make_unique<CSQLRestoreBase>(), 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_TRUE(Contents("Hr") == hr) << "brought back by the revert, not skipped unreverted";
+}
+
+TEST_F(RevertEndToEnd, SystemDatabaseInTheListStopsTheServiceAndStartsItAgain) {
+    task.databases = {"Sales", "msdb"};
+    Snap(100, 1000, {"Sales", "msdb"});
+    ChangeDb("Sales", 2, 1);
+    TakeOf("Sales", 'L', 200, true, 2000);
+    const std::vector<std::string> sales = Contents("Sales");
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(job.stops, 1);
+    EXPECT_EQ(job.starts, 1);
+    EXPECT_TRUE(ServiceActive());
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "msdb"), SQLDB_STATE_ONLINE);
+}
+
+TEST_F(RevertEndToEnd, FailedRevertFallsBackCountingEachDatabaseOnceAndRestartsTheService) {
+    // Sales lives in the snapshot only; Hr has streamed backups as well.
+    task.databases = {"Sales", "Hr", "msdb"};
+    task.optionFlags = kRstOverwrite;
+    Snap(100, 1000, {"Sales", "msdb"});
+    TakeOf("Hr", 'D', 150, true, 1500);
+    ChangeDb("Hr", 3, 1);
+    TakeOf("Hr", 'L', 250, true, 2500);
+    const std::vector<std::string> hr = Contents("Hr");
+    ChangeDb("Sales", 4, 2);
+    Snap(110, 1100, {"Sales", "msdb"}, 'I');
+    const std::vector<std::string> salesBefore = Contents("Sales");
+    ChangeDb("Hr", 4, 3);
+    FailStep("restoreSnapData");
+
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 3) << "completed with failures";
+    EXPECT_FALSE(job.m_fullRestoredByRevert);
+    EXPECT_FALSE(job.m_diffRestoredByRevert) << "the differential was not brought back either";
+    EXPECT_TRUE(Contents("Sales") == salesBefore) << "nothing reverted";
+    EXPECT_TRUE(Contents("Hr") == hr) << "restored from its own backups";
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "3\tmsdb", "5\tHr"}));
+    EXPECT_EQ(job.stops, 1);
+    EXPECT_EQ(job.starts, 1) << "started again before the chains are restored";
+    EXPECT_TRUE(ServiceActive());
+    auto failures = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                         "setNumFailures2Add");
+    uint64_t failed = 0;
+    for (const auto& f : failures) failed += std::stoull(f.Get("value"));
+    EXPECT_EQ(failed, 2u);
+}
+
+TEST_F(RevertEndToEnd, ASuccessfulRevertSkipsOnlyTheBackupsItBroughtBack) {
+    // Hr is not in the snapshot: its streamed full must not be skipped.
+    task.optionFlags = kRstOverwrite;
+    Snap(100, 1000, {"Sales"});
+    TakeOf("Hr", 'D', 150, true, 1500);
+    ChangeDb("Hr", 3, 1);
+    TakeOf("Hr", 'L', 250, true, 2500);
+    const std::vector<std::string> hr = Contents("Hr");
+    const std::vector<std::string> sales = Contents("Sales");
+    ChangeDb("Hr", 2, 4);
+    ChangeDb("Sales", 2, 4);
+    int status = 0;
+    CSQLRestoreBase job;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contents("Hr") == hr);
+    EXPECT_TRUE(Contents("Sales") == sales);
+}
+
+TEST_F(RevertEndToEnd, DatabaseWithoutAChainIsCountedOnceAndNotReverted) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Hr", 2, 1);
+    const std::vector<std::string> hrChanged = Contents("Hr");
+    ChainFailingJob job;
+    job.failing = "Hr";
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 3);
+    ASSERT_EQ(job.asked.size(), 1u);
+    EXPECT_EQ(job.asked[0], (std::list<std::string>{"Sales"}));
+    EXPECT_TRUE(Contents("Hr") == hrChanged) << "left as it was";
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tHr", "5\tSales"}));
+}
+
+TEST_F(RevertEndToEnd, TwoFullSnapshotJobsRevertNothingAndLeaveTheServiceRunning) {
+    task.databases = {"Sales", "Hr", "msdb"};
+    Snap(100, 1000, {"Sales", "msdb"});
+    Snap(101, 1100, {"Hr"});
+    ChangeDb("Sales", 2, 1);
+    const std::vector<std::string> sales = Contents("Sales");
+
+    ServiceCountingJob job;
+    int status = 0;
+    EXPECT_FALSE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(job.stops, 0);
+    EXPECT_TRUE(ServiceActive());
+    auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                       "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.front().Get("cause"), "0x1e000157");
+}
+
+}  // namespace
