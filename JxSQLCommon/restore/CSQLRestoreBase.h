@@ -152,7 +152,7 @@ public:
     virtual bool isDatabaseFileStream(std::string fileName);
     virtual void CheckForMultiStreamRestore();
     virtual bool getAFilesForMountDatabase(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBackup_t>& chain,
-                                           int instanceId, unsigned int toTime);
+                                           uint64_t instanceId, unsigned int toTime);
     virtual bool GetMountDrive(SMVolSnapInfo* info, std::string sourceVolume, std::string& mountedDrive);
     // Cloud restores do nothing on this platform (CSQLRestoreCloud.cpp).
     virtual bool restoreAzure();
@@ -197,8 +197,8 @@ public:
     virtual bool MountDbSnap(databrowse::BrowseRequest* request, uint64_t& mountId);
     virtual bool RevertVSSSnap(GetArchFileInfoForSnapJob_Ret_t& archiveInfo, uint64_t id, std::string& error);
     virtual bool GetSnapBackupInfo(databrowse::BrowseRequest* request, SnapBackupInfo_t& info);
-    virtual bool addClonedDBsToDonotBackupSC(std::list<std::string>& names, std::list<uint64_t>& ids);
-    virtual bool removeClonedDBsFromDoNotBackupSC(std::list<std::string>& names);
+    virtual bool addClonedDBsToDonotBackupSC(const std::string& attachXml, uint64_t clientId, uint64_t instanceId);
+    virtual bool removeClonedDBsFromDoNotBackupSC(const std::string& attachXml, uint64_t clientId);
     // Runs the whole job and reports its end (CSQLRestoreStart.cpp).
     virtual bool startRestore(RestoreOptionsParser& parser);
     virtual bool startAzureRestore(RestoreOptionsParser& parser);
@@ -282,6 +282,16 @@ protected:
     std::string RestoreMapFileName(const char* suffix) const;
     bool OpenRestoreMapFile(JXFile& file, const std::string& path, bool empty);
     bool CloseRestoreMapFile(JXFile& file, const std::string& path);
+    // Mounts of snapshots (CSQLRestoreMount.cpp): points the files of every
+    // database of an attach request at the mounted copies of the volumes of
+    // `snaps` that hold them (a volume's source path, then the rest of the
+    // path, compared exactly) and adds each database's name to the entry of
+    // `volumes` of every volume that holds its files (keyed by source path,
+    // or by the volume id in decimal when `byVolumeId`). False, changing
+    // nothing, when a file lies on no mounted volume.
+    bool MapAttachRequestToMounts(SQLPmn::AttachDBMsg& message, const SMVolSnapInfo& snaps,
+                                  std::map<std::string, SqlSMVolInfo>& volumes, bool byVolumeId);
+
     // Checks the entries of a file or file-group restore: each names a file
     // or file group, and all name one database (returned); a bad list is
     // logged and reported to the job manager.

@@ -34,10 +34,6 @@ bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::s
 }
 
 
-bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(SQLPmn::AttachDBMsg&) {
-    return NotAvailable("Do-not-back-up subclient");
-}
-
 bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot metadata download");
 }
@@ -56,25 +52,6 @@ bool CSQLRestoreBase::CopyDatabaseFilesToDestination(SqlRestoreDbInfo_t, std::st
 }
 
 bool CSQLRestoreBase::isDatabaseFileStream(std::string) { return false; }
-
-bool CSQLRestoreBase::getAFilesForMountDatabase(SqlRestoreDbInfo_t, std::list<SqlAFilesPerBackup_t>&, int,
-                                                unsigned int) {
-    return NotAvailable("Mount for live browse");
-}
-
-bool CSQLRestoreBase::GetMountDrive(SMVolSnapInfo*, std::string, std::string&) {
-    return NotAvailable("Mount for live browse");
-}
-
-int CSQLRestoreBase::getRestoreOptionsFromLiveBrowseRequest(databrowse::BrowseRequest*) {
-    (void)NotAvailable("Mount for live browse");  // the failure is the result below
-    return 1;
-}
-
-int CSQLRestoreBase::browseShareFolder(std::string) {
-    (void)NotAvailable("Mount for live browse");  // the failure is the result below
-    return 1;
-}
 
 bool CSQLRestoreBase::OnRestoreFile(uint64_t, SnapCopyIndexFileInfo*, std::string&) {
     return NotAvailable("Snapshot copy restore");
@@ -101,10 +78,6 @@ bool CSQLRestoreBase::OnGetFileStreamFiles_V2(uint64_t, std::string, std::string
     return NotAvailable("Snapshot copy restore");
 }
 
-bool CSQLRestoreBase::TranslatePath(const char*, std::string&, uint64_t, std::string) {
-    return NotAvailable("Mount for live browse");
-}
-
 bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }
 
 bool CSQLRestoreBase::GetSnapJobIdForDatabase(SqlRestoreDbInfo_t&, uint64_t&) { return NotAvailable("Clone"); }
@@ -123,22 +96,8 @@ bool CSQLRestoreBase::PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t&) {
 
 bool CSQLRestoreBase::InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t&, bool) { return true; }
 
-bool CSQLRestoreBase::MountDbSnap(databrowse::BrowseRequest*, uint64_t&) {
-    return NotAvailable("Mount for live browse");
-}
-
-bool CSQLRestoreBase::RevertVSSSnap(GetArchFileInfoForSnapJob_Ret_t&, uint64_t, std::string&) { return true; }
-
 bool CSQLRestoreBase::GetSnapBackupInfo(databrowse::BrowseRequest*, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot copy restore");
-}
-
-bool CSQLRestoreBase::addClonedDBsToDonotBackupSC(std::list<std::string>&, std::list<uint64_t>&) {
-    return NotAvailable("Do-not-back-up subclient");
-}
-
-bool CSQLRestoreBase::removeClonedDBsFromDoNotBackupSC(std::list<std::string>&) {
-    return NotAvailable("Do-not-back-up subclient");
 }
 
 bool CSQLRestoreBase::GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest*) {

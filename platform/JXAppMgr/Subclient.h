@@ -11,6 +11,7 @@
 
 class BackupContent;
 class ChangeRefTime;
+class PropertiesList;
 
 class Subclient {
 public:
@@ -81,6 +82,17 @@ public:
 
     // The SQL subclient type (property "sqlSubclientType", 1 = databases).
     int getSQLSubclientType(unsigned int& type) const;
+    // Content written back to the model (SubclientContent.cpp); each returns
+    // 0 or a code of AppModel.h (JXAPPMGR_E_NO_OBJECT for a subclient the
+    // model does not have).
+    int setSQLSubclientType(unsigned int type);
+    // Adds the listed databases (MSSQLDBProperty) to the content; one that is
+    // there already (its name compared without regard to case) stays once.
+    // Another kind of property gives JXAPPMGR_E_BAD_VALUE.
+    int setProperties(const PropertiesList& list);
+    // Removes the listed databases from the content (names compared without
+    // regard to case); JXAPPMGR_PROP_NOT_SET when none of them was there.
+    int removeProperties(const PropertiesList& list);
     // Switches (a number, not 0 = set): "autoDiscover" (new databases join
     // the subclient), "disableAutoDiscovery", "disableLogConsistency".
     int isAutoDiscover(bool& value) const;

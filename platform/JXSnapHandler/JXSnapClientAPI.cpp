@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JXSnapHandler/SnapMountRegistry.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -21,6 +24,41 @@ namespace {
 
 constexpr const char* kVolumeList = "volumes";
 constexpr const char* kDatabaseList = "databases";
+constexpr const char* kVolumeFlags = "flags";
+constexpr const char* kEngineOfJob = "engine";
+constexpr const char* kEngineList = "snapshots/engines";
+constexpr uint64_t kDefaultEngine = 1;
+
+// The text of a small file; false when it cannot be read (errno set).
+bool ReadText(const std::string& path, std::string& text) {
+    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    const int saved = errno;
+    (void)wz::Fs().Close(fd);
+    errno = saved;
+    return n == 0;
+}
+
+// "<number>\t<number>" lines of a file into a map; a missing file is an
+// empty map, a damaged line fails.
+bool ReadNumberPairs(const std::string& path, std::map<uint64_t, uint64_t>& pairs) {
+    std::string text;
+    if (!ReadText(path, text)) return errno == ENOENT;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0 || tab + 1 == line.size() ||
+            line.find_first_not_of("0123456789\t") != std::string::npos || line.find('\t', tab + 1) != std::string::npos) {
+            return false;
+        }
+        pairs[std::stoull(line.substr(0, tab))] = std::stoull(line.substr(tab + 1));
+    }
+    return true;
+}
 
 std::string Parent(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -186,16 +224,6 @@ std::string DatabaseListText(const std::vector<JXSnapClientAPI::SnapDatabase>& d
     return text;
 }
 
-bool ReadText(const std::string& path, std::string& text) {
-    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    (void)wz::Fs().Close(fd);  // read-only descriptor
-    return n == 0;
-}
-
 std::vector<std::string> SplitTabs(const std::string& line) {
     std::vector<std::string> fields;
     size_t start = 0;
@@ -291,46 +319,133 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
 }
 
 bool JXSnapClientAPI::getVolumeSnaps(SMVolSnapInfo& snaps) {
-    const uint64_t jobId = snaps.getSnapJobId() != 0 ? snaps.getSnapJobId() : snaps.getJobId();
-    const std::string store = StoreDirectory(jobId);
-    const int fd = wz::Fs().Open(store + "/" + kVolumeList, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        snaps.setNumOfSnap(0);
-        return errno == ENOENT;
+    SetLastError(0, "");
+    const uint64_t jobId = SnapJobOf(snaps);
+    auto fail = [&](const std::string& text) {
+        SetLastError(kErrEngine, text);
+        snaps.setStatus(1);
+        snaps.setErrorCode(kErrEngine);
+        snaps.setErrorString(text);
+        return false;
+    };
+    if (TakeScriptedFailure("getVolumeSnaps")) {
+        std::string text;
+        const int code = getErrCodeAndStr(text);
+        snaps.setStatus(1);
+        snaps.setErrorCode(code);
+        snaps.setErrorString(text);
+        return false;
     }
+    const std::string store = StoreDirectory(jobId);
     std::string text;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    (void)wz::Fs().Close(fd);
-    if (n < 0) return false;
+    if (!ReadText(store + "/" + kVolumeList, text)) {
+        snaps.setNumOfSnap(0);
+        return errno == ENOENT || fail("Cannot read the snapshot list of job " + std::to_string(jobId) + ".");
+    }
+    std::map<uint64_t, uint64_t> flags, engineOfJob, capabilities;
+    if (!ReadNumberPairs(store + "/" + kVolumeFlags, flags) || !ReadNumberPairs(wz::PlatformPath(kEngineList), capabilities)) {
+        return fail("The snapshot engine's records of job " + std::to_string(jobId) + " are damaged.");
+    }
+    uint64_t engine = kDefaultEngine;
+    std::string engineText;
+    if (ReadText(store + "/" + kEngineOfJob, engineText)) {
+        if (engineText.empty() || engineText.find_first_not_of("0123456789") != std::string::npos) {
+            return fail("The engine of job " + std::to_string(jobId) + " is damaged.");
+        }
+        engine = std::stoull(engineText);
+    } else if (errno != ENOENT) {
+        return fail("Cannot read the engine of job " + std::to_string(jobId) + ".");
+    }
     std::istringstream lines(text);
     std::string line;
     int count = 0;
     while (std::getline(lines, line)) {
         const size_t tab = line.find('\t');
-        if (tab == std::string::npos || tab == 0 || line.find_first_not_of("0123456789") != tab) return false;
+        if (tab == std::string::npos || tab == 0 || tab > 9 || line.find_first_not_of("0123456789") != tab) {
+            return fail("The snapshot list of job " + std::to_string(jobId) + " is damaged.");
+        }
+        const uint32_t volumeId = static_cast<uint32_t>(std::stoul(line.substr(0, tab)));
         SMVolumeInfo volume;
         volume.setSourcePath(line.substr(tab + 1));
         volume.setSnapPath(store + "/" + line.substr(0, tab));
         volume.setJobId(jobId);
         volume.setJxCellId(snaps.getJxCellId());
         volume.setSourceClientId(snaps.getSourceClientId());
+        volume.setSMVolumeId(volumeId);
+        auto f = flags.find(volumeId);
+        volume.setVolumeFlags(f == flags.end() ? 0 : static_cast<uint32_t>(f->second));
+        volume.setSnapEngineId(engine);
+        SMSnapInfo snap;
+        snap.setVolumeId(volumeId);
+        snap.setSnapDevice(volume.getSnapPath());
+        snap.setSnapSourceDevice(volume.getSourcePath());
         snaps.addVolume(volume);
+        snaps.addSnapInfo(snap);
         ++count;
+    }
+    if (count > 0) {
+        SMSnapShotEngineInfo info;
+        info.setSnapEngineId(engine);
+        auto bits = capabilities.find(engine);
+        info.setCapabilities(bits != capabilities.end() ? bits->second
+                                                        : (engine == kDefaultEngine ? kSnapEngineCanTestClone : 0));
+        snaps.addSnapEngine(info);
     }
     snaps.setNumOfSnap(count);
     return true;
 }
 
+bool JXSnapClientAPI::CopySnapToMountPath(const SMVolumeInfo& volume, std::string& error) {
+    if (volume.getSnapPath().empty()) {
+        error = "Volume [" + volume.getSourcePath() + "] has no snapshot.";
+        return false;
+    }
+    if (!UnderRoot(volume.getMountPath())) {
+        error = "Mount path [" + volume.getMountPath() + "] is not a directory of this machine's mount area.";
+        return false;
+    }
+    return CopyDirectory(volume.getSnapPath(), volume.getMountPath(), error);
+}
+
 bool JXSnapClientAPI::mountVolumes(SMVolSnapInfo& snaps) {
+    SetLastError(0, "");
+    if (TakeScriptedFailure("mountVolumes")) return false;
+    const uint64_t snapJob = SnapJobOf(snaps);
+    SnapMountRecord held;
+    const int found = SnapMountRegistry::Load(snapJob, snaps.getJobId(), held);
+    if (found < 0) {
+        SetLastError(kErrEngine, "The mount record of job " + std::to_string(snapJob) + " is damaged.");
+        return false;
+    }
+    if (found > 0) {
+        // The caller learns where the set is mounted, so it can go on using it.
+        for (auto v = snaps.volumeListBegin(); v != snaps.volumeListEnd(); ++v) {
+            for (const SnapMountRecord::Volume& m : held.volumes) {
+                if (m.volumeId == v->getSMVolumeId() && m.sourcePath == v->getSourcePath()) {
+                    v->setMountPath(m.mountPath);
+                }
+            }
+        }
+        SetLastError(kErrAlreadyMounted, "The volumes of job " + std::to_string(snapJob) + " are already mounted.");
+        return false;
+    }
+    int reservation = 0;
     for (auto v = snaps.volumeListBegin(); v != snaps.volumeListEnd(); ++v) {
         std::string error;
-        if (v->getSnapPath().empty() || !UnderRoot(v->getMountPath()) ||
-            !CopyDirectory(v->getSnapPath(), v->getMountPath(), error)) {
-            (void)unmountVolumes(snaps);
+        if (!CopySnapToMountPath(*v, error)) {
+            (void)unmountVolumes(snaps);  // nothing may stay mounted; the copy failure is the error
+            SetLastError(kErrEngine, error);
             return false;
         }
+        reservation = std::max(reservation, v->getTestEnvReservationTime());
+    }
+    SnapMountRecord record;
+    MakeMountRecord(snaps, reservation > 0 ? reservation : kDefaultReservationSeconds, record);
+    if (!SnapMountRegistry::Store(record)) {
+        const std::string error = "Cannot record the mount of job " + std::to_string(snapJob) + ".";
+        (void)unmountVolumes(snaps);  // a mount nobody can find again is not left behind
+        SetLastError(kErrEngine, error);
+        return false;
     }
     return true;
 }
@@ -341,11 +456,17 @@ bool JXSnapClientAPI::unmountVolumes(SMVolSnapInfo& snaps) {
         if (v->getMountPath().empty()) continue;
         if (!UnderRoot(v->getMountPath()) || (wz::RemoveTree(v->getMountPath()) != 0 && errno != ENOENT)) ok = false;
     }
+    if (ok && !SnapMountRegistry::Remove(SnapJobOf(snaps), snaps.getJobId())) ok = false;
+    if (!ok) SetLastError(kErrEngine, "Cannot unmount every volume of job " + std::to_string(SnapJobOf(snaps)) + ".");
     return ok;
 }
 
+uint64_t JXSnapClientAPI::SnapJobOf(const SMVolSnapInfo& snaps) {
+    return snaps.getSnapJobId() != 0 ? snaps.getSnapJobId() : snaps.getJobId();
+}
+
 bool JXSnapClientAPI::deleteVolumeSnaps(SMVolSnapInfo& snaps) {
-    const uint64_t jobId = snaps.getSnapJobId() != 0 ? snaps.getSnapJobId() : snaps.getJobId();
+    const uint64_t jobId = SnapJobOf(snaps);
     return wz::RemoveTree(StoreDirectory(jobId)) == 0 || errno == ENOENT;
 }
 

@@ -10,6 +10,10 @@
 #include <list>
 #include <string>
 
+#include "JXSnapHandler/SMMetaDataInfo.h"
+#include "JXSnapHandler/SMSnapInfo.h"
+#include "JXSnapHandler/SMSnapShotEngineInfo.h"
+
 class SMVolumeInfo {
 public:
     const std::string& getSourcePath() const { return m_sourcePath; }
@@ -37,6 +41,20 @@ public:
     // Where the engine keeps the copy (empty until the engine lists it).
     const std::string& getSnapPath() const { return m_snapPath; }
     void setSnapPath(const std::string& path) { m_snapPath = path; }
+    // The volume's number within its snapshot job (1, 2, ...).
+    uint32_t getSMVolumeId() const { return m_volumeId; }
+    void setSMVolumeId(uint32_t id) { m_volumeId = id; }
+    // Flags of the volume's snapshot (0x20000: taken by a virtual-machine
+    // level backup).
+    uint32_t getVolumeFlags() const { return m_volumeFlags; }
+    void setVolumeFlags(uint32_t flags) { m_volumeFlags = flags; }
+    // The engine that took the volume's snapshot.
+    uint64_t getSnapEngineId() const { return m_snapEngineId; }
+    void setSnapEngineId(uint64_t id) { m_snapEngineId = id; }
+    // Seconds a test clone environment of the volume stays reserved (0: the
+    // engine's default).
+    int getTestEnvReservationTime() const { return m_testEnvReservation; }
+    void setTestEnvReservationTime(int seconds) { m_testEnvReservation = seconds; }
 
 private:
     std::string m_sourcePath;
@@ -51,11 +69,24 @@ private:
     uint64_t m_mountHostId = 0;
     int m_mountPathFlag = 0;
     std::string m_snapPath;
+    uint32_t m_volumeId = 0;
+    uint32_t m_volumeFlags = 0;
+    uint64_t m_snapEngineId = 0;
+    int m_testEnvReservation = 0;
 };
+
+// Flag of a volume snapshot taken by a virtual-machine level backup.
+constexpr uint32_t kSMVolumeFlagVsa = 0x20000;
+// Mount status of a set whose databases were attached, and of one whose
+// attach failed.
+constexpr int kSMMountStatusAttached = 59;
+constexpr int kSMMountStatusAttachFailed = 58;
 
 class SMVolSnapInfo {
 public:
     using VolumeList = std::list<SMVolumeInfo>;
+    using MetaDataList = std::list<SMMetaDataInfo>;
+    using EngineList = std::list<SMSnapShotEngineInfo>;
 
     // Forgets the volumes and every value; the argument is not used.
     void reset(int = 0) { *this = SMVolSnapInfo(); }
@@ -91,6 +122,38 @@ public:
     VolumeList::const_iterator volumeListBegin() const { return m_volumes.begin(); }
     VolumeList::const_iterator volumeListEnd() const { return m_volumes.end(); }
 
+    // The client the volumes are mounted on.
+    const std::string& getMountHostName() const { return m_mountHostName; }
+    void setMountHostName(const std::string& name) { m_mountHostName = name; }
+    // Mount status (kSMMountStatus*), stored by updateVolumeSnaps.
+    int getMountStatus() const { return m_mountStatus; }
+    void setMountStatus(int status) { m_mountStatus = status; }
+
+    // Metadata items; with `replace` an item of the same type and reference
+    // takes the place of the one held, otherwise it is appended.
+    void addMetaData(const SMMetaDataInfo& item, bool replace);
+    const MetaDataList& metaDataList() const { return m_metaData; }
+
+    // The engines that took the volumes' snapshots.
+    void addSnapEngine(const SMSnapShotEngineInfo& engine) { m_engines.push_back(engine); }
+    const EngineList& snapEngineList() const { return m_engines; }
+    // The engine id of the volume of that id; 0 when there is no such volume.
+    uint64_t getSnapEngineIdForVolume(uint32_t volumeId) const;
+
+    // The snapshot of each volume, found by volume id (nullptr when none).
+    void addSnapInfo(const SMSnapInfo& info) { m_snaps.push_back(info); }
+    const SMSnapInfo* GetSnapInfoByVolumeId(uint32_t volumeId) const;
+
+    // Why the last engine call on the set failed.
+    uint32_t getArchFileId() const { return m_archFileId; }
+    void setArchFileId(uint32_t id) { m_archFileId = id; }
+    int getStatus() const { return m_status; }
+    void setStatus(int status) { m_status = status; }
+    int getErrorCode() const { return m_errorCode; }
+    void setErrorCode(int code) { m_errorCode = code; }
+    const std::string& getErrorString() const { return m_errorString; }
+    void setErrorString(const std::string& text) { m_errorString = text; }
+
     // One line per value and per volume, for the job's log.
     std::string dump() const;
 
@@ -107,4 +170,13 @@ private:
     uint64_t m_snapEngineId = 0;
     int m_snapCount = 0;
     VolumeList m_volumes;
+    std::string m_mountHostName;
+    int m_mountStatus = 0;
+    MetaDataList m_metaData;
+    EngineList m_engines;
+    std::list<SMSnapInfo> m_snaps;
+    uint32_t m_archFileId = 0;
+    int m_status = 0;
+    int m_errorCode = 0;
+    std::string m_errorString;
 };

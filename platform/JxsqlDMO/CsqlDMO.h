@@ -161,6 +161,18 @@ public:
     bool getDatabaseFilePaths(const std::string& instance, const std::string& database,
                               std::vector<std::string>& paths, std::string& errorText);
 
+    // ---- Attach requests of mounts and clones (CsqlDMOAttachRequest.cpp) ----
+    // `xml` is a serialised SQLPmn::AttachDBMsg: field 1 the instance, field 2
+    // the databases (name to attach under, files). Both work on the instance
+    // of the last initialize(), else on the request's instance; a request
+    // naming another instance than the connected one is refused.
+    // Attaches every database of the request, or none: when one fails, those
+    // attached before it are detached again. False with `errorText` filled.
+    bool AttachDatabases(const std::string& xml, std::string& errorText);
+    // Detaches every database the request names (one that is not there is
+    // nothing to detach). False with `errorText` filled at the first failure.
+    bool DetachDB(const std::string& xml, std::string& errorText);
+
     // ---- Snapshot backups and their check (CsqlDMOSnapshot.cpp) ----
     // The backup metadata (SQLPmn::SQLDBBackupMetadata XML) of the newest
     // backup-history row of `database` with history letter `type`, with the
