@@ -14,12 +14,6 @@ bool CSQLRestoreBase::restoreSnapBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_
     return NotAvailable("Restore from a snapshot backup");
 }
 
-bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>&, void*) {
-    return NotAvailable("Test environment");
-}
-
-bool CSQLRestoreBase::CheckIfAllVolumesCanCreateTestClone(void*) { return NotAvailable("Test clone"); }
-
 bool CSQLRestoreBase::getDBFilePathsFromMetadata(std::string, std::string, std::string,
                                                  std::vector<std::string>&) {
     return NotAvailable("Snapshot metadata");
@@ -32,7 +26,6 @@ bool CSQLRestoreBase::revertJob(uint64_t, uint64_t, uint64_t, std::list<std::str
 bool CSQLRestoreBase::RevertJobV2(uint64_t, uint64_t, uint64_t, std::list<std::string>&) {
     return NotAvailable("Revert to snapshot");
 }
-
 
 bool CSQLRestoreBase::downloadMetadata(std::string, int, uint64_t, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot metadata download");
@@ -78,16 +71,6 @@ bool CSQLRestoreBase::OnGetFileStreamFiles_V2(uint64_t, std::string, std::string
     return NotAvailable("Snapshot copy restore");
 }
 
-bool CSQLRestoreBase::CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t&) { return NotAvailable("Clone"); }
-
-bool CSQLRestoreBase::GetSnapJobIdForDatabase(SqlRestoreDbInfo_t&, uint64_t&) { return NotAvailable("Clone"); }
-
-bool CSQLRestoreBase::OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
-
-bool CSQLRestoreBase::GetCloneTaskOptions() { return NotAvailable("Clone"); }
-
-bool CSQLRestoreBase::GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>&) { return NotAvailable("Clone"); }
-
 bool CSQLRestoreBase::PerformVssOperationForBLRestore(SqlRestoreDbInfo_t&) { return true; }
 
 bool CSQLRestoreBase::PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t&) {
@@ -99,28 +82,6 @@ bool CSQLRestoreBase::InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t&, 
 bool CSQLRestoreBase::GetSnapBackupInfo(databrowse::BrowseRequest*, SnapBackupInfo_t&) {
     return NotAvailable("Snapshot copy restore");
 }
-
-bool CSQLRestoreBase::GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest*) {
-    return NotAvailable("Recovery point");
-}
-
-bool CSQLRestoreBase::PrepareRestoreOptionsForRP() { return NotAvailable("Recovery point"); }
-
-bool CSQLRestoreBase::GetSnapVolumeInformation() { return NotAvailable("Recovery point"); }
-
-bool CSQLRestoreBase::UpdateMountPathAndReserveTime() { return NotAvailable("Recovery point"); }
-
-bool CSQLRestoreBase::CreateCloneForRecoveryPoint() { return NotAvailable("Recovery point"); }
-
-bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>&, void*) {
-    return NotAvailable("Clone environment");
-}
-
-bool CSQLRestoreBase::InitializeCloneOperation() { return NotAvailable("Clone environment"); }
-
-bool CSQLRestoreBase::GetAttachXmlMessage(std::string&) { return NotAvailable("Clone environment"); }
-
-bool CSQLRestoreBase::DoCloneOperation() { return NotAvailable("Clone environment"); }
 
 bool CSQLRestoreBase::PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t&, bool) { return true; }
 
