@@ -52,21 +52,15 @@ std::vector<SQLPmn::AttachDB> Entries(const SQLPmn::AttachDBMsg& message) {
     return entries;
 }
 
-// The file's place in the environment: the mount path of the volume that
-// holds it (the volume's source folder, compared exactly). A file already in
-// a mount path stays; one on no volume gives an empty path.
+// The file's place in the environment: in the mount path of the volume
+// whose source folder (compared exactly) holds it directly, as the engine
+// copies a volume's files. One on no volume gives an empty path.
 std::string MountedPath(const std::string& file, const std::map<std::string, SqlSMVolInfo>& volumes) {
-    for (const auto& [source, volume] : volumes) {
-        if (file.compare(0, volume.mountPath.size(), volume.mountPath) == 0) return file;
-    }
-    for (const auto& [source, volume] : volumes) {
-        std::string folder = source;
-        if (folder.empty() || folder.back() != '/') folder += '/';
-        if (file.size() > folder.size() && file.compare(0, folder.size(), folder) == 0) {
-            return volume.mountPath + file.substr(folder.size());
-        }
-    }
-    return "";
+    const size_t slash = file.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    auto volume = volumes.find(slash == 0 ? "/" : file.substr(0, slash));
+    if (volume == volumes.end()) return "";
+    return volume->second.mountPath + file.substr(slash + 1);
 }
 
 }  // namespace

@@ -205,11 +205,10 @@ bool SnapCopyRestoreHandler::DoIscsiMountOrCloneOperation(uint64_t proxyClientId
         const int code = JXSnapClientAPI::getErrCodeAndStr(text);
         return Fail("Mounting the volumes failed with [" + std::to_string(code) + "] " + text);
     }
+    // The mount record took the attach request with it, so that its release
+    // detaches the clone's databases.
     m_cloneMounted = true;
     m_cloneProxyClientId = proxyClientId;
-    // The attach request goes with the mount, so that its release detaches
-    // the clone's databases.
-    if (!JXSnapClientAPI::updateVolumeSnaps(m_cloneSnaps)) return Fail("Cannot store the clone's attach request.");
     return true;
 }
 

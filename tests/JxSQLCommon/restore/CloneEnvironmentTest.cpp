@@ -64,6 +64,7 @@ TEST_F(CloneEnvironment, TwoDatabasesOfOneSnapshotAreAttachedUnderNewNamesFromTh
     const std::vector<std::string> statuses = Statuses();
     EXPECT_TRUE(Contains(statuses, "5 sales_clone"));
     EXPECT_TRUE(Contains(statuses, "5 hr_clone"));
+    EXPECT_EQ(DoNotBackup(), (std::list<std::string>{"sales_clone", "hr_clone"}));
 
     // The mount is recorded attached, with the attach request that its
     // release detaches, and was made through the default proxy (the source).
@@ -176,6 +177,16 @@ TEST_F(CloneEnvironment, AFailedAttachRecordsTheMountAsFailedAndRaisesItsCause) 
     ASSERT_EQ(SnapMountRegistry::Load(kSnapJob, kJob, record), 1);
     EXPECT_EQ(record.mountStatus, 58);
     EXPECT_TRUE(Files("node2/INST", "sales_clone").empty()) << "all or nothing";
+}
+
+// The databases are attached even when their mount status cannot be
+// stored: the job fails, but they are counted and kept out of backups.
+TEST_F(CloneEnvironment, AFailedStoreOfTheMountStatusStillRegistersTheClones) {
+    ASSERT_TRUE(JXSnapClientAPI::ScriptFailure("updateVolumeSnaps", 60000, "store unavailable"));
+    EXPECT_FALSE(StartJob(clone, kJob));
+    EXPECT_FALSE(Files("node2/INST", "sales_clone").empty());
+    EXPECT_EQ(DoNotBackup(), (std::list<std::string>{"sales_clone", "hr_clone"}));
+    EXPECT_TRUE(Contains(Statuses(), "5 hr_clone"));
 }
 
 TEST_F(CloneEnvironment, AttachRequestFailsForADatabaseTheSnapshotDoesNotHold) {

@@ -12,6 +12,7 @@
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/ApplProperties.h"
 #include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JobResults/IndexCacheClient.h"
 #include "JxLib/JXPlatformInfo.h"
@@ -60,6 +61,15 @@ protected:
         AppModel::Set("client/9", "name", "ma1");
         AppModel::Set("client/9", "hostName", "ma1.host");
         JXPlatformInfo().setString("", "sPhysicalNodeName", "destination");
+        // The destination instance's default backup set with its "Do Not
+        // Backup" subclient.
+        AppModel::Set("instance/12", "clientId", "6");
+        AppModel::Set("backupset/50", "clientId", "6");
+        AppModel::Set("backupset/50", "instanceId", "12");
+        AppModel::Set("backupset/50", "isDefault", "1");
+        AppModel::Set("subclient/9", "name", "Do Not Backup");
+        AppModel::Set("subclient/9", "backupSetId", "50");
+        AppModel::Set("subclient/9", "sqlSubclientType", "1");
         Snap(kSnapJob, {"sales", "hr"});
         for (const char* name : {"sales", "hr"}) {
             snapped[name] = Files("node1/INST", name);
@@ -143,6 +153,14 @@ protected:
     static void Append(const std::string& path, const std::string& text) {
         const std::string content = jxtest::ReadWholeFile(path) + text;
         ASSERT_TRUE(wz::WriteFileAtomically(path, content));
+    }
+    // The databases the "Do Not Backup" subclient lists.
+    static std::list<std::string> DoNotBackup() {
+        PropertiesList list;
+        (void)ApplProperties(9).getProperties(list, nullptr);
+        std::list<std::string> names;
+        for (const auto& p : list.getList()) names.push_back(p->getValue());
+        return names;
     }
     static std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
     static bool Exists(const std::string& path) {

@@ -4,6 +4,7 @@
 // recovery point builds the same from its own record.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ protected:
     void SetUp() override {
         CloneTest::SetUp();
         JXGlobalParam::setProperty("bEnableClonesViaISCSI", "0");
+    }
+    // The source databases keep their files and their live bytes.
+    void ExpectNoChange() {
+        for (const auto& [name, files] : snapped) EXPECT_EQ(Files("node1/INST", name), files) << name;
     }
     std::vector<std::string> Folders(const std::string& path) {
         std::vector<std::string> names;
@@ -44,6 +49,8 @@ TEST_F(TestEnvironment, OneFolderPerVolumeUnderTheMountPathAttachedAndReservedFo
             EXPECT_EQ(jxtest::ReadWholeFile(file), snappedBytes[BaseName(file)]);
         }
     }
+    EXPECT_EQ(DoNotBackup(), (std::list<std::string>{"sales_clone", "hr_clone"}));
+    ExpectNoChange();
     SnapMountRecord record;
     ASSERT_EQ(SnapMountRegistry::Load(kSnapJob, kJob, record), 1);
     EXPECT_EQ(record.mountStatus, 59);
@@ -54,6 +61,35 @@ TEST_F(TestEnvironment, OneFolderPerVolumeUnderTheMountPathAttachedAndReservedFo
     EXPECT_EQ(record.metadata[0].getMetaDataType(), 38);
     EXPECT_EQ(record.metadata[0].getRefType(), 10);
     EXPECT_NE(record.metadata[0].getMetaData().find("hr_clone"), std::string::npos);
+}
+
+TEST_F(TestEnvironment, EachVolumeGetsItsOwnFolderAndTheReleaseUndoesTheEnvironment) {
+    SqlSimFileSpec second;
+    second.database = "crm";
+    second.logicalName = "crm_log2";
+    second.physicalName = "second/crm_log2.ldf";
+    ASSERT_TRUE(instance.AddFile(second).IsSuccess());
+    Snap(600, {"crm"});
+    clone.databases = {Named("crm", "crm_clone")};
+    clone.chains = {{"crm", SnapChain(600)}};
+    ASSERT_TRUE(StartJob(clone, kJob));
+    const std::vector<std::string> folders = Folders(root.File("clones"));
+    ASSERT_EQ(folders.size(), 2u) << "two volumes, two folders";
+    std::set<std::string> used;
+    for (const std::string& file : Files("node2/INST", "crm_clone")) {
+        used.insert(file.substr(0, file.find_last_of('/')));
+        EXPECT_TRUE(Exists(file)) << file;
+    }
+    EXPECT_EQ(used.size(), 2u) << "the files come from both folders";
+    EXPECT_EQ(DoNotBackup(), (std::list<std::string>{"crm_clone"}));
+
+    // Once the reservation has passed, the release detaches the clone and
+    // removes its folders; the source stays.
+    std::vector<std::string> report;
+    EXPECT_EQ(JXSnapClientAPI::releaseExpiredMounts(SnapMountRegistry::NowSeconds() + 7200, report), 1);
+    EXPECT_TRUE(Files("node2/INST", "crm_clone").empty());
+    EXPECT_TRUE(Folders(root.File("clones")).empty());
+    EXPECT_FALSE(Files("node1/INST", "crm").empty());
 }
 
 TEST_F(TestEnvironment, TheLastRestoreOptionWithAMountPathNamesIt) {
