@@ -388,4 +388,13 @@ protected:
     // per-object statuses (unless for a recovery point) and the
     // "Do Not Backup" registration.
     void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
+    // Connects `dmo` to the destination instance of the restore options.
+    bool InitializeDestinationDmo(CsqlDMO& dmo);
+    // Logs why no databases were selected for a clone and raises the
+    // pending cause of several snapshot jobs or of none.
+    void ReportCloneSelectionFailure(const CWzError& error);
+    // Readies the snapshot copy-restore handler for a clone of `dbs` from
+    // snapshot job `snapJobId`: initialised, the metadata downloaded into
+    // its folder in the job results, the volumes known.
+    bool PrepareCloneHandler(const std::list<SqlRestoreDbInfo_t>& dbs, uint64_t snapJobId, uint64_t backupDomainId);
 };

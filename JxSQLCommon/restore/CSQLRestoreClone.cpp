@@ -76,6 +76,7 @@ std::list<std::string> SourceNames(const std::list<SqlRestoreDbInfo_t>& dbs) {
 bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
                                              SqlRecoveryPointInfo_t* recoveryPoint) {
     try {
+        m_cloneDetachedDatabases.clear();
         EvRstTask task(m_jobId);
         std::string mountPath;
         int reservation = kDefaultReservationSeconds;
@@ -86,15 +87,7 @@ bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
         }
 
         CsqlDMO dmo;
-        if (!m_sqlUser.empty()) {
-            dmo.setUserName(m_sqlUser);
-            dmo.setPassword(m_sqlPassword);
-        }
-        dmo.setInstanceId(m_restoreOptions.destinationInstanceId);
-        if (!dmo.initialize(m_sServername, false)) {
-            EV_ERROR(m_logger, "Failed to initialize instance [%s].", m_sServername.c_str());
-            return false;
-        }
+        if (!InitializeDestinationDmo(dmo)) return false;
 
         // The caller's list stays as it is; the clone works on the qualified copy.
         std::list<SqlRestoreDbInfo_t> databases = dbs;
@@ -105,12 +98,7 @@ bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
         if (CWzError e = GetSnapJobAndDatabaseList(databases, dmo, skippedNames, snapJobId, backupDomainId,
                                                    skippedCount);
             e.IsError()) {
-            EV_ERROR(m_logger, "Failed to get database list with error [%s].", e.GetMessage().c_str());
-            if (m_pRstJobClnt) {
-                const int32_t code = FXErrorUtil::GetJXResult(e);
-                if (code == kCloneSeveralSnapJobs) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSeveralSnapJobs);
-                if (code == kCloneNoSnapJob) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSnapJob);
-            }
+            ReportCloneSelectionFailure(e);
             return false;
         }
 
@@ -121,28 +109,7 @@ bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
         m_dataTransferHandler.setDbName(TargetName(databases.front()));
         m_dataTransferHandler.setStreams(1);
         m_snapCopyRestoreHandler.setDataHandler(&m_dataTransferHandler);
-        m_snapCopyRestoreHandler.reset();
-        if (!m_snapCopyRestoreHandler.Initialize(backupDomainId, snapJobId, m_jobId, m_restoreOptions, nullptr, m_sqlUser,
-                                                 m_sqlPassword, false, SourceNames(databases))) {
-            EV_ERROR(m_logger, "Snap Restore initialize failed. Please check logs for more info.");
-            return false;
-        }
-
-        std::string folder = m_jobResultsDirectory;
-        if (!m_snapCopyRestoreHandler.CreateFolderInDirectory(folder, "metadata_" + std::to_string(snapJobId))) {
-            EV_ERROR(m_logger, "Create Directory failed with last error [%d].", errno);
-            return false;
-        }
-        EV_DEBUG(m_logger, 2, "Download metadata to folder [%s].", folder.c_str());
-        if (!m_snapCopyRestoreHandler.getRestoreMetadata(folder)) {
-            EV_ERROR(m_logger, "Failed to download metadata in folder [%s]", folder.c_str());
-            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseMetadataDownload);
-            return false;
-        }
-        if (!m_snapCopyRestoreHandler.GetVolumeInformationForClone()) {
-            EV_ERROR(m_logger, "Failed to get volume information for job ID [%" PRIu64 "].", snapJobId);
-            return false;
-        }
+        if (!PrepareCloneHandler(databases, snapJobId, backupDomainId)) return false;
         if (!m_snapCopyRestoreHandler.SetVolumeMountLocationAndReservation(mountPath, reservation)) {
             EV_ERROR(m_logger, "Failed to set mount paths for the volumnes.");
             return false;
@@ -393,37 +360,13 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
         if (CWzError e = GetSnapJobAndDatabaseList(databases, dmo, skippedNames, snapJobId, backupDomainId,
                                                    skippedCount);
             e.IsError()) {
-            EV_ERROR(m_logger, "Failed to get database list with error [%s].", e.GetMessage().c_str());
-            if (m_pRstJobClnt) {
-                const int32_t code = FXErrorUtil::GetJXResult(e);
-                if (code == kCloneSeveralSnapJobs) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSeveralSnapJobs);
-                if (code == kCloneNoSnapJob) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSnapJob);
-            }
+            ReportCloneSelectionFailure(e);
             return false;
         }
 
-        m_snapCopyRestoreHandler.reset();
-        if (!m_snapCopyRestoreHandler.Initialize(backupDomainId, snapJobId, m_jobId, m_restoreOptions, nullptr, m_sqlUser,
-                                                 m_sqlPassword, false, SourceNames(databases))) {
-            EV_ERROR(m_logger, "Snap Restore initialize failed. Please check logs for more info.");
-            return false;
-        }
+        // The job's data-transfer handler serves as it is.
         m_snapCopyRestoreHandler.setDataHandler(&m_dataTransferHandler);
-        std::string folder = m_jobResultsDirectory;
-        if (!m_snapCopyRestoreHandler.CreateFolderInDirectory(folder, "metadata_" + std::to_string(snapJobId))) {
-            EV_ERROR(m_logger, "Create Directory failed with last error [%d].", errno);
-            return false;
-        }
-        EV_DEBUG(m_logger, 2, "Download metadata to folder [%s].", folder.c_str());
-        if (!m_snapCopyRestoreHandler.getRestoreMetadata(folder)) {
-            EV_ERROR(m_logger, "Failed to download metadata in folder [%s]", folder.c_str());
-            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseMetadataDownload);
-            return false;
-        }
-        if (!m_snapCopyRestoreHandler.GetVolumeInformationForClone()) {
-            EV_ERROR(m_logger, "Failed to get volume information for job ID [%" PRIu64 "].", snapJobId);
-            return false;
-        }
+        if (!PrepareCloneHandler(databases, snapJobId, backupDomainId)) return false;
 
         appAware = m_snapCopyRestoreHandler.isAppAwareBackup();
         if (appAware && !IsCloneEnabledForAppAware()) return true;
@@ -454,6 +397,53 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
         EV_ERROR(m_logger, "InitializeCloneOperation: Caught exception during Clone operation.");
         return false;
     }
+}
+
+bool CSQLRestoreBase::InitializeDestinationDmo(CsqlDMO& dmo) {
+    if (!m_sqlUser.empty()) {
+        dmo.setUserName(m_sqlUser);
+        dmo.setPassword(m_sqlPassword);
+    }
+    dmo.setInstanceId(m_restoreOptions.destinationInstanceId);
+    if (!dmo.initialize(m_sServername, false)) {
+        EV_ERROR(m_logger, "Failed to initialize instance [%s].", m_sServername.c_str());
+        return false;
+    }
+    return true;
+}
+
+void CSQLRestoreBase::ReportCloneSelectionFailure(const CWzError& error) {
+    EV_ERROR(m_logger, "Failed to get database list with error [%s].", error.GetMessage().c_str());
+    if (!m_pRstJobClnt) return;
+    const int32_t code = FXErrorUtil::GetJXResult(error);
+    if (code == kCloneSeveralSnapJobs) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSeveralSnapJobs);
+    if (code == kCloneNoSnapJob) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSnapJob);
+}
+
+bool CSQLRestoreBase::PrepareCloneHandler(const std::list<SqlRestoreDbInfo_t>& dbs, uint64_t snapJobId,
+                                          uint64_t backupDomainId) {
+    m_snapCopyRestoreHandler.reset();
+    if (!m_snapCopyRestoreHandler.Initialize(backupDomainId, snapJobId, m_jobId, m_restoreOptions, nullptr, m_sqlUser,
+                                             m_sqlPassword, false, SourceNames(dbs))) {
+        EV_ERROR(m_logger, "Snap Restore initialize failed. Please check logs for more info.");
+        return false;
+    }
+    std::string folder = m_jobResultsDirectory;
+    if (!m_snapCopyRestoreHandler.CreateFolderInDirectory(folder, "metadata_" + std::to_string(snapJobId))) {
+        EV_ERROR(m_logger, "Create Directory failed with last error [%d].", errno);
+        return false;
+    }
+    EV_DEBUG(m_logger, 2, "Download metadata to folder [%s].", folder.c_str());
+    if (!m_snapCopyRestoreHandler.getRestoreMetadata(folder)) {
+        EV_ERROR(m_logger, "Failed to download metadata in folder [%s]", folder.c_str());
+        if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseMetadataDownload);
+        return false;
+    }
+    if (!m_snapCopyRestoreHandler.GetVolumeInformationForClone()) {
+        EV_ERROR(m_logger, "Failed to get volume information for job ID [%" PRIu64 "].", snapJobId);
+        return false;
+    }
+    return true;
 }
 
 bool IsCloneEnabledForAppAware() {

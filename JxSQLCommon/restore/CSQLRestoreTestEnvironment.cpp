@@ -68,6 +68,7 @@ std::string MountedPath(const std::string& file, const std::map<std::string, Sql
 bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, SqlRecoveryPointInfo_t* recoveryPoint) {
     const bool cloneJob = recoveryPoint == nullptr;
     try {
+        m_cloneDetachedDatabases.clear();
         // The full snapshot backup of every database, and which databases it holds.
         SqlSnapJobDetails_t details;
         std::set<uint64_t> jobIds;
@@ -236,15 +237,7 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, 
 
         // The destination instance, for clone jobs as for recovery points.
         CsqlDMO dmo;
-        if (!m_sqlUser.empty()) {
-            dmo.setUserName(m_sqlUser);
-            dmo.setPassword(m_sqlPassword);
-        }
-        dmo.setInstanceId(m_restoreOptions.destinationInstanceId);
-        if (!dmo.initialize(m_sServername, false)) {
-            EV_ERROR(m_logger, "Failed to initialize instance [%s].", m_sServername.c_str());
-            return false;
-        }
+        if (!InitializeDestinationDmo(dmo)) return false;
         m_cloneMountPath = mountPath;
         if ((m_restoreOptions.optionFlags & kRstOverwrite) != 0) {
             if (CWzError e = DetachOverwrittenClones(dmo, message); e.IsError()) {
