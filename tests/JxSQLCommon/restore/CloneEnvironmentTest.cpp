@@ -221,6 +221,24 @@ TEST_F(CloneEnvironment, BrowseCloneRefusesADatabaseNameThatLeavesTheMountDirect
     EXPECT_TRUE(root.Escapes().empty());
 }
 
+// An application-aware snapshot is prepared but given no mount location
+// unless clones of such backups are allowed.
+TEST_F(CloneEnvironment, BrowseCloneOfAnApplicationAwareSnapshotMountsOnlyWhenAllowed) {
+    ASSERT_TRUE(InitializeClone());
+    ASSERT_TRUE(JXSnapClientAPI::SetVolumeFlags(kSnapJob, 1, 0x20000));
+    databrowse::BrowseRequest request;
+    bool appAware = false;
+    ASSERT_TRUE(clone.InitializeCloneOperation(&request, Named("sales", "sales_clone"), appAware));
+    EXPECT_TRUE(appAware);
+    EXPECT_TRUE(clone.m_snapCopyRestoreHandler.getCloneSnapInfo().volumeListBegin()->getMountPath().empty());
+
+    JXGlobalParam::setProperty("nAllowCloneForAppAware", " 1 ");
+    ASSERT_TRUE(clone.InitializeCloneOperation(&request, Named("sales", "sales_clone"), appAware));
+    EXPECT_FALSE(appAware);
+    const std::string mountPath = clone.m_snapCopyRestoreHandler.getCloneSnapInfo().volumeListBegin()->getMountPath();
+    EXPECT_EQ(mountPath.rfind(root.path() + "/ProductionDataMounts/SnapVolumeMounts/sales_", 0), 0u) << mountPath;
+}
+
 TEST(CloneForAppAware, FollowsTheGlobalParameter) {
     jxtest::TestRoot root;
     EXPECT_FALSE(IsCloneEnabledForAppAware());
