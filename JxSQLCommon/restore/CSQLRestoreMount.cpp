@@ -352,7 +352,8 @@ bool CSQLRestoreBase::MountDbSnap(databrowse::BrowseRequest* request, uint64_t& 
         EV_DEBUG(m_logger, 2, "Attach DB request = [%s]", text.c_str());
 
         CsqlDMO dmo;
-        dmo.setInstanceId(static_cast<unsigned long>(instanceId));
+        const int64_t destinationId = destination ? destination->getint64(Entity::kInstanceId) : 0;
+        dmo.setInstanceId(static_cast<unsigned long>(destinationId > 0 ? destinationId : instanceId));
         if (!dmo.initialize(m_sServername, false)) {
             EV_ERROR(m_logger, "Failed to initialize dmo.");
             markAttachFailed();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <list>
 #include <map>
 #include <string>
@@ -24,6 +25,7 @@
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzPauseFile.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/support/TestRoot.h"
 
@@ -73,6 +75,7 @@ bool Exists(const std::string& path) {
 class MountDbSnapTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
+        setenv(wz::kPauseRootEnv, root.path().c_str(), 1);  // no pause file of the machine applies
         JXPlatformInfo settings;
         settings.setString("", "sPhysicalNodeName", "node1");
         settings.setString("Machines/node1", "dJOBRESULTSDIR", root.File("jr"));
@@ -101,6 +104,8 @@ protected:
         AppModel::Set("subclient/9", "name", "Do Not Backup");
         AppModel::Set("subclient/9", "backupSetId", "50");
     }
+
+    void TearDown() override { unsetenv(wz::kPauseRootEnv); }
 
     void Prepare(MountJob& job) {
         SqlAFilesPerBackup_t full;
