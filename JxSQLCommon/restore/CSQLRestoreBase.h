@@ -390,9 +390,11 @@ protected:
     void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
     // Connects `dmo` to the destination instance of the restore options.
     bool InitializeDestinationDmo(CsqlDMO& dmo);
-    // Logs why no databases were selected for a clone and raises the
-    // pending cause of several snapshot jobs or of none.
-    void ReportCloneSelectionFailure(const CWzError& error);
+    // Keeps of `dbs` those that qualify for a clone and gives their one
+    // snapshot job; when none is found, or several, logs why and raises the
+    // pending cause.
+    bool SelectCloneDatabases(std::list<SqlRestoreDbInfo_t>& dbs, CsqlDMO& dmo, uint64_t& snapJobId,
+                              uint64_t& backupDomainId);
     // Readies the snapshot copy-restore handler for a clone of `dbs` from
     // snapshot job `snapJobId`: initialised, the metadata downloaded into
     // its folder in the job results, the volumes known.

@@ -91,16 +91,9 @@ bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
 
         // The caller's list stays as it is; the clone works on the qualified copy.
         std::list<SqlRestoreDbInfo_t> databases = dbs;
-        std::string skippedNames;
         uint64_t snapJobId = 0;
         uint64_t backupDomainId = 0;
-        uint32_t skippedCount = 0;
-        if (CWzError e = GetSnapJobAndDatabaseList(databases, dmo, skippedNames, snapJobId, backupDomainId,
-                                                   skippedCount);
-            e.IsError()) {
-            ReportCloneSelectionFailure(e);
-            return false;
-        }
+        if (!SelectCloneDatabases(databases, dmo, snapJobId, backupDomainId)) return false;
 
         m_dataTransferHandler =
             SqlDataTransferHandler(false, m_jobId, m_appNumber, m_jxCellId, m_jxServerHostName, getBkpType(), 0);
@@ -353,16 +346,9 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
             return false;
         }
         std::list<SqlRestoreDbInfo_t> databases{db};
-        std::string skippedNames;
         uint64_t snapJobId = 0;
         uint64_t backupDomainId = 0;
-        uint32_t skippedCount = 0;
-        if (CWzError e = GetSnapJobAndDatabaseList(databases, dmo, skippedNames, snapJobId, backupDomainId,
-                                                   skippedCount);
-            e.IsError()) {
-            ReportCloneSelectionFailure(e);
-            return false;
-        }
+        if (!SelectCloneDatabases(databases, dmo, snapJobId, backupDomainId)) return false;
 
         // The job's data-transfer handler serves as it is.
         m_snapCopyRestoreHandler.setDataHandler(&m_dataTransferHandler);
@@ -412,12 +398,19 @@ bool CSQLRestoreBase::InitializeDestinationDmo(CsqlDMO& dmo) {
     return true;
 }
 
-void CSQLRestoreBase::ReportCloneSelectionFailure(const CWzError& error) {
+bool CSQLRestoreBase::SelectCloneDatabases(std::list<SqlRestoreDbInfo_t>& dbs, CsqlDMO& dmo, uint64_t& snapJobId,
+                                           uint64_t& backupDomainId) {
+    std::string skippedNames;
+    uint32_t skippedCount = 0;
+    CWzError error = GetSnapJobAndDatabaseList(dbs, dmo, skippedNames, snapJobId, backupDomainId, skippedCount);
+    if (!error.IsError()) return true;
     EV_ERROR(m_logger, "Failed to get database list with error [%s].", error.GetMessage().c_str());
-    if (!m_pRstJobClnt) return;
-    const int32_t code = FXErrorUtil::GetJXResult(error);
-    if (code == kCloneSeveralSnapJobs) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSeveralSnapJobs);
-    if (code == kCloneNoSnapJob) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSnapJob);
+    if (m_pRstJobClnt) {
+        const int32_t code = FXErrorUtil::GetJXResult(error);
+        if (code == kCloneSeveralSnapJobs) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSeveralSnapJobs);
+        if (code == kCloneNoSnapJob) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSnapJob);
+    }
+    return false;
 }
 
 bool CSQLRestoreBase::PrepareCloneHandler(const std::list<SqlRestoreDbInfo_t>& dbs, uint64_t snapJobId,
