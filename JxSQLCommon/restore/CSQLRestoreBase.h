@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -51,6 +52,9 @@ class AttachDBMsg;
 struct SqlSnapJobDetails_t;
 struct GetArchFileInfoForSnapJob_Ret_t;
 struct SnapBackupInfo_t;
+// Records of clones and recovery points (SqlCloneRecords.h).
+struct SqlRecoveryPointInfo_t;
+struct EntitiesForCloneOperation;
 
 class CSQLRestoreBase : public CSQLBase, public SnapRestoreHandlerCallback {
 public:
@@ -88,8 +92,9 @@ public:
                                   const std::list<std::string>& names, const std::list<std::string>& selected);
     virtual bool restoreVSSBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
     virtual bool restoreSnapBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup);
-    virtual bool createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, void* recoveryPoint);
-    virtual bool CheckIfAllVolumesCanCreateTestClone(void* record);
+    // Test environments (CSQLRestoreTestEnvironment.cpp).
+    virtual bool createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, SqlRecoveryPointInfo_t* recoveryPoint);
+    virtual bool CheckIfAllVolumesCanCreateTestClone(SMVolSnapInfo& record);
     virtual bool downloadMetadata(uint64_t snapJobId, uint64_t appId, uint64_t backupDomainId,
                                   GetArchFileInfoForSnapJob_Ret_t& archiveInfo);
     virtual bool downloadMetadata(uint64_t clientId, SqlSnapJobDetails_t& details,
@@ -180,11 +185,15 @@ public:
     virtual bool GetSnapJobDetailsFromBackupList(uint32_t type, SqlSnapJobDetails_t& details,
                                                  std::list<SqlAFilesPerBackup_t>& backups);
     virtual void modifyRestoreOptions();
-    virtual bool CheckIfDatabaseQualifiedForClone(SqlRestoreDbInfo_t& db);
-    virtual bool GetSnapJobIdForDatabase(SqlRestoreDbInfo_t& db, uint64_t& snapJobId);
-    virtual bool OverwriteExistingDatabases(std::list<SqlRestoreDbInfo_t>& dbs);
-    virtual bool GetCloneTaskOptions();
-    virtual bool GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>& dbs);
+    // Clone environments (CSQLRestoreClone.cpp).
+    virtual CWzError CheckIfDatabaseQualifiedForClone(CsqlDMO* dmo, SqlRestoreDbInfo_t* db);
+    virtual CWzError GetSnapJobIdForDatabase(SqlRestoreDbInfo_t* db, uint64_t& snapJobId, uint64_t& backupDomainId);
+    virtual CWzError OverwriteExistingDatabases(CsqlDMO* dmo, const std::string& attachXml);
+    virtual CWzError GetCloneTaskOptions(EvRstTask& task, std::string& mountPath, int& reservationSeconds,
+                                         uint64_t& proxyClientId);
+    virtual CWzError GetSnapJobAndDatabaseList(std::list<SqlRestoreDbInfo_t>& dbs, CsqlDMO& dmo,
+                                               std::string& skippedNames, uint64_t& snapJobId,
+                                               uint64_t& backupDomainId, uint32_t& skippedCount);
     virtual CWzError PerformVssOperationForBLRestore(SqlRestoreDbInfo_t& db);
     virtual CWzError PerformVssOperationForSnapRestore(SqlRestoreDbInfo_t& db);
     virtual bool InitializeVssWriterForRecoveryPoints(SqlRestoreDbInfo_t& db, bool start);
@@ -206,16 +215,20 @@ public:
     virtual bool startRestore(RestoreOptionsParser& parser);
     virtual bool startAzureRestore(RestoreOptionsParser& parser);
     virtual bool startAwsRestore(RestoreOptionsParser& parser);
-    virtual bool GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest* request);
-    virtual bool PrepareRestoreOptionsForRP();
-    virtual bool GetSnapVolumeInformation();
-    virtual bool UpdateMountPathAndReserveTime();
-    virtual bool CreateCloneForRecoveryPoint();
+    // Recovery points (CSQLRestoreRecoveryPoint.cpp).
+    virtual bool GetSnapshotInfoForCloneRequest(databrowse::BrowseRequest* request, SnapBackupInfo_t& info,
+                                                EntitiesForCloneOperation& entities, bool flag);
+    virtual bool PrepareRestoreOptionsForRP(databrowse::BrowseRequest* request);
+    virtual bool GetSnapVolumeInformation(uint64_t snapJobId, EntitiesForCloneOperation& entities);
+    virtual bool UpdateMountPathAndReserveTime(EntitiesForCloneOperation& entities, std::string mountPath,
+                                               unsigned int reservationSeconds, bool apply);
+    virtual bool CreateCloneForRecoveryPoint(EntitiesForCloneOperation& entities, std::string attachXml, bool apply);
     virtual bool GetBackupInformationFromRequest(SqlRestoreDbInfo_t& db);
-    virtual bool CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, void* recoveryPoint);
-    virtual bool InitializeCloneOperation();
-    virtual bool GetAttachXmlMessage(std::string& xml);
-    virtual bool DoCloneOperation();
+    virtual bool CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, SqlRecoveryPointInfo_t* recoveryPoint);
+    virtual bool InitializeCloneOperation(databrowse::BrowseRequest* request, SqlRestoreDbInfo_t db, bool& appAware);
+    virtual CWzError GetAttachXmlMessage(std::list<SqlRestoreDbInfo_t>& dbs, SQLPmn::AttachDBMsg& message,
+                                         std::string& xml);
+    virtual CWzError DoCloneOperation(std::string attachXml, uint64_t proxyClientId);
     virtual CWzError PerformDatabaseRestoreAfterLogReplay(SqlRestoreDbInfo_t& db, bool recover);
     virtual CWzError DoUserImpersonation(uint64_t clientId);
 
@@ -391,4 +404,35 @@ protected:
     // of the full backup in the chain of `db`.
     CWzError GetXmlFilePathsForVssRestore(std::string folder, SqlRestoreDbInfo_t& db, std::string& bcdPath,
                                           std::string& writerPath);
+
+    // ---- Clones, test environments and recovery points --------------------
+    // Databases the overwrite pass of a clone detached (name -> its files),
+    // so that a clone failing afterwards attaches them back; and the mount
+    // path under which a database must lie for that pass to detach it.
+    std::map<std::string, std::vector<std::string>> m_cloneDetachedDatabases;
+    std::string m_cloneMountPath;
+    // The job controller a recovery point makes for itself (it has no job
+    // registration to take one from).
+    std::shared_ptr<JXJobCtrlClient> m_recoveryPointJobControl;
+    // Detaches the databases the attach request names that already exist on
+    // `instance`; only those whose files all lie under the clone mount path
+    // (earlier clones there) may go, any other one fails the pass.
+    CWzError DetachOverwrittenClones(CsqlDMO& dmo, const SQLPmn::AttachDBMsg& request);
+    // Attaches back what DetachOverwrittenClones detached (a clone failed).
+    void AttachBackOverwrittenClones(CsqlDMO& dmo, const std::string& instance);
+    // After a clone's databases are attached: the job's counts, their
+    // per-object statuses (unless for a recovery point) and the
+    // "Do Not Backup" registration.
+    void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
+    // Connects `dmo` to the destination instance of the restore options.
+    bool InitializeDestinationDmo(CsqlDMO& dmo);
+    // Keeps of `dbs` those that qualify for a clone and gives their one
+    // snapshot job; when none is found, or several, logs why and raises the
+    // pending cause.
+    bool SelectCloneDatabases(std::list<SqlRestoreDbInfo_t>& dbs, CsqlDMO& dmo, uint64_t& snapJobId,
+                              uint64_t& backupDomainId);
+    // Readies the snapshot copy-restore handler for a clone of `dbs` from
+    // snapshot job `snapJobId`: initialised, the metadata downloaded into
+    // its folder in the job results, the volumes known.
+    bool PrepareCloneHandler(const std::list<SqlRestoreDbInfo_t>& dbs, uint64_t snapJobId, uint64_t backupDomainId);
 };

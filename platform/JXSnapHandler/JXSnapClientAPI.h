@@ -148,4 +148,15 @@ public:
     static void MakeMountRecord(const SMVolSnapInfo& snaps, int seconds, SnapMountRecord& record);
     // The snap job id a set stands for (its snap job id, else its job id).
     static uint64_t SnapJobOf(const SMVolSnapInfo& snaps);
+
+    // ---- Test clone environments (JXSnapClientAPITestClone.cpp) ----------
+    // Copies each volume's snapshot to its mount path (under the platform
+    // root) and records the set as mounted, with its mount status and
+    // metadata items, reserved for the largest test-environment reservation
+    // of its volumes. False, with nothing left mounted and the error set,
+    // when a volume has no mount path, a copy fails or the set already has
+    // environments for its job (kErrAlreadyMounted).
+    static bool createTestCloneEnvs(SMVolSnapInfo& snaps);
+    // Removes the environments' mount paths and the set's record.
+    static bool deleteTestCloneEnvs(SMVolSnapInfo& snaps);
 };

@@ -28,9 +28,14 @@
 #include <string>
 #include <vector>
 
+#include "JXSnapHandler/SMVolSnapInfo.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 
 class JXJobCtrlClient;
+class SqlDataTransferHandler;
+namespace SQLPmn {
+class AttachDBMsg;
+}  // namespace SQLPmn
 class SnapRestoreHandlerCallback;
 
 class SnapCopyRestoreHandler {
@@ -96,4 +101,55 @@ private:
     std::string m_currentDatabase;
     std::vector<std::string> m_steps;
     std::string m_lastError;
+
+    // ---- Clone environments (SnapCopyRestoreHandlerClone.cpp) --------------
+    // A clone mounts the volumes of the snapshot job the handler was
+    // initialised for under a mount path, one folder per volume, and reserves
+    // the mount; the attach request goes with the mount so that the release
+    // of an expired clone detaches its databases. Mounting through an iSCSI
+    // proxy client and as a storage clone are both the engine's directory
+    // mount here; the proxy client is recorded.
+public:
+    // The job's data-transfer handler (kept, not used by the directory mount).
+    void setDataHandler(SqlDataTransferHandler* handler) { m_cloneDataHandler = handler; }
+    // Forgets the volumes, metadata folder and mount of an earlier clone.
+    void reset();
+    // Creates the folder `name` in `directory` and makes `directory` its
+    // path; false with errno set when the name is not a plain folder name or
+    // the folder cannot be made.
+    bool CreateFolderInDirectory(std::string& directory, const std::string& name);
+    // Fetches the snapshot job's metadata files from the index into `folder`.
+    bool getRestoreMetadata(const std::string& folder);
+    // Reads the snapshot job's volumes from the engine.
+    bool GetVolumeInformationForClone();
+    // Gives each volume its own new folder under `mountPath` and the
+    // reservation (0 or less: one hour); false before the volumes are known
+    // or for a path that is not absolute.
+    bool SetVolumeMountLocationAndReservation(const std::string& mountPath, int seconds);
+    // Fills `message` with the destination instance and, for each database
+    // of `databases` that the snapshot's metadata lists, its name to attach
+    // under (the new name, else its name) and its files at their mount
+    // location. False when the metadata cannot be read, a database is not in
+    // it, or a file lies on no volume of the snapshot.
+    bool GetAttachRequestFromMetadata(const std::list<SqlRestoreDbInfo_t>& databases, SQLPmn::AttachDBMsg& message);
+    // Keeps the attach request as the volumes' type-38 metadata.
+    bool UpdateMetadataInformation(const std::string& attachXml);
+    // Mounts the volumes at their mount locations through `proxyClientId`.
+    bool DoIscsiMountOrCloneOperation(uint64_t proxyClientId);
+    // Stores the mount status (59 attached, 58 attach failed) with the mount.
+    bool UpdateMountStatus(int status);
+    // Whether the snapshot job was an application-aware backup (the
+    // engine's volume flag 0x20000).
+    bool isAppAwareBackup() const;
+    // What the clone did, for its callers' checks: the volumes with their
+    // mount paths, and the proxy client it mounted through (0 before).
+    const SMVolSnapInfo& getCloneSnapInfo() const { return m_cloneSnaps; }
+    uint64_t getCloneProxyClientId() const { return m_cloneProxyClientId; }
+
+private:
+    SqlDataTransferHandler* m_cloneDataHandler = nullptr;
+    SMVolSnapInfo m_cloneSnaps;
+    std::string m_cloneMetadataFolder;
+    uint64_t m_cloneProxyClientId = 0;
+    bool m_cloneMounted = false;
 };
