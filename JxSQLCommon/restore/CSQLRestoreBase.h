@@ -10,10 +10,10 @@
 // job's status to the job manager.
 //
 // The virtual operations keep one slot order, which the dump-restore
-// classes extend; operations that belong to restores this platform does not
-// carry out yet (snapshot reverts, mounts, clones, recovery points) log that
-// they are not available and fail, so a job that needs one fails clearly
-// before it changes anything.
+// classes extend. Restoring a VSS-style or snapshot backup through the
+// backup's own restore path is not carried out on this platform: those two
+// operations log that they are not available and fail, so a job that needs
+// one fails clearly instead of reporting a restore that never happened.
 //
 // Threads: the job runs on its program's thread; while one backup is being
 // restored a data-transfer thread feeds the pipeline, and touches only the

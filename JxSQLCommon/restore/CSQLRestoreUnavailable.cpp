@@ -1,7 +1,8 @@
-// CSQLRestoreBase: the snapshot, revert, mount, clone and recovery-point
-// operations that this platform does not carry out yet. Each one
+// CSQLRestoreBase: restoring a VSS-style or a snapshot backup through the
+// backup's own restore path, which this platform does not carry out. Each
 // logs that it is not available, tells the job manager, and fails, so a job
-// that needs one ends failed before anything is detached or restored.
+// that reaches one ends failed instead of reporting a restore that never
+// happened.
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 
 bool CSQLRestoreBase::restoreVSSBackup(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {
