@@ -583,10 +583,10 @@ private:
             m_state.currentLsn = m_h.lastLsn - 1;
         } else {
             // The records now in the data go to the database's own log too.
-            for (const SqlSimLogRecord* r : m_applied) {
-                if (CWzError e = changes.AppendLogRecord(m_id, *r); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
-                ++m_s.workDone;
+            if (CWzError e = changes.AppendLogRecords(m_id, m_applied); e.IsError()) {
+                return (void)VdiFail(m_s, -1, e.GetMessage());
             }
+            m_s.workDone += m_applied.size();
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_appliedLsn;
         }
