@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
@@ -16,10 +17,50 @@
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLMessageHandler/service/sqlSessionAbort.h"
 #include "Messages/XMLDecoder.h"
+#include "WzUtils/WzClock.h"
 
 namespace {
 constexpr const char* kSessionTimeoutKey = "nSessionTimeoutInMins";
 constexpr unsigned long kDefaultSessionTimeout = 240;
+
+// The time-out setting as last read, shared by the process's request
+// objects: every served request asks for it before its reply, and reading
+// the settings file each time cost a file lookup per request. It is read
+// again after kSettingRecheckMs of platform time, when another instance's
+// settings are in focus, or at once when this process changed a setting.
+constexpr int64_t kSettingRecheckMs = 1000;
+
+struct TimeoutSetting {
+    bool read = false;
+    bool found = false;
+    uint64_t minutes = 0;
+    std::string path;
+    uint64_t changes = 0;
+    int64_t readAtMs = 0;
+};
+
+bool SessionTimeoutMinutes(uint64_t& minutes) {
+    static std::mutex mutex;
+    static TimeoutSetting setting;
+    const std::string instance = JXPlatformInfo::CurrentInstance();
+    const std::string path = JXPlatformInfo::SettingsPath(instance);
+    const uint64_t changes = JXPlatformInfo::ChangeCount();
+    const int64_t now = wz::ClockMs();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!setting.read || setting.path != path || setting.changes != changes || now < setting.readAtMs ||
+        now - setting.readAtMs >= kSettingRecheckMs) {
+        JXPlatformInfo settings(instance);
+        uint64_t value = 0;
+        setting.found = settings.getNumber("MSSQLAgent", kSessionTimeoutKey, &value) != 0;
+        setting.minutes = setting.found ? value : 0;
+        setting.path = path;
+        setting.changes = changes;
+        setting.readAtMs = now;
+        setting.read = true;
+    }
+    minutes = setting.minutes;
+    return setting.found;
+}
 }  // namespace
 
 CSQLClientDll::CSQLClientDll(CJxNetwork* session, jxsDatabuf_v2* received, unsigned long code)
@@ -39,8 +80,7 @@ unsigned long CSQLClientDll::GetSQLSessionTimeout(unsigned long defaultSeconds) 
     unsigned long fallback = defaultSeconds == 0 ? kDefaultSessionTimeout : defaultSeconds;
     m_sessionTimeout = fallback;
     uint64_t minutes = 0;
-    JXPlatformInfo settings;
-    if (settings.getNumber("MSSQLAgent", kSessionTimeoutKey, &minutes)) {
+    if (SessionTimeoutMinutes(minutes)) {
         m_sessionTimeout = minutes != 0 ? static_cast<unsigned long>(minutes * 60) : fallback;
     } else {
         EV_DEBUG(m_event, 3,

@@ -1,6 +1,7 @@
 // JXPlatformInfo: file-backed settings store.
 #include "JxLib/JXPlatformInfo.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -14,6 +15,7 @@ namespace {
 
 std::mutex g_focusMutex;
 std::string g_focus;
+std::atomic<uint64_t> g_changes{0};
 
 EvDebug& Log() {
     static EvDebug log("JXPlatformInfo");
@@ -138,17 +140,19 @@ int JXPlatformInfo::setNumber(const std::string& section, const std::string& key
     return setString(section, key, std::to_string(value));
 }
 
+uint64_t JXPlatformInfo::ChangeCount() { return g_changes.load(); }
+
 int JXPlatformInfo::setString(const std::string& section, const std::string& key, const std::string& value) {
-    if (!SettingsFile(SettingsPath(m_instance)).Set(section, key, value)) {
-        return Fail(JXPI_ERR_WRITE, "cannot write key [" + section + "/" + key + "]");
-    }
+    const bool written = SettingsFile(SettingsPath(m_instance)).Set(section, key, value);
+    ++g_changes;  // also after a failure: the file may have changed in part
+    if (!written) return Fail(JXPI_ERR_WRITE, "cannot write key [" + section + "/" + key + "]");
     m_lastError = 0;
     return 1;
 }
 
 int JXPlatformInfo::deleteValue(const std::string& section, const std::string& key) {
-    if (!SettingsFile(SettingsPath(m_instance)).Remove(section, key)) {
-        return Fail(JXPI_ERR_NOT_FOUND, "key [" + section + "/" + key + "] not found");
-    }
+    const bool removed = SettingsFile(SettingsPath(m_instance)).Remove(section, key);
+    ++g_changes;
+    if (!removed) return Fail(JXPI_ERR_NOT_FOUND, "key [" + section + "/" + key + "] not found");
     return 1;
 }

@@ -31,6 +31,10 @@ public:
     int setString(const std::string& section, const std::string& key, const std::string& value);
     int deleteValue(const std::string& section, const std::string& key);
 
+    // Counts the settings this process changed (set or deleted), so that a
+    // cached setting can tell it must be read again.
+    static uint64_t ChangeCount();
+
     int getLastError() const { return m_lastError; }
     int getRegError() const { return m_lastError; }
     std::string getLastErrorMsg() const { return m_lastErrorMsg; }

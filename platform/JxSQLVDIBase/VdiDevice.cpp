@@ -1,17 +1,43 @@
 // The block queue of one virtual device.
 #include "JxSQLVDIBase/VdiDevice.h"
 
+#include <sys/mman.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <limits>
+#include <new>
 
 #include "WzUtils/WzClock.h"
 
+namespace {
+
+constexpr size_t kHugePage = 2 * 1024 * 1024;
+
+// `bytes` of buffer memory; from a huge-page size on, aligned to huge pages
+// and marked for them (rounded up to whole huge pages, less than one more).
+std::shared_ptr<char[]> BufferMemory(size_t bytes) {
+    if (bytes >= kHugePage && bytes <= std::numeric_limits<size_t>::max() - kHugePage) {
+        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        if (void* p = std::aligned_alloc(kHugePage, rounded)) {
+            (void)::madvise(p, rounded, MADV_HUGEPAGE);  // only a hint: small pages work too
+            return std::shared_ptr<char[]>(static_cast<char*>(p), [](char* q) { std::free(q); });
+        }
+    }
+    return std::shared_ptr<char[]>(new char[bytes]);
+}
+
+}  // namespace
+
 VdiDevice::VdiDevice(size_t buffers, size_t blockSize) : m_blockSize(blockSize) {
     if (buffers == 0) buffers = 1;
+    if (blockSize != 0 && buffers > std::numeric_limits<size_t>::max() / blockSize) throw std::bad_alloc();
     m_buffers = buffers;
+    std::shared_ptr<char[]> memory = BufferMemory(buffers * blockSize);
     m_free.resize(buffers);
-    for (VdiBlock& b : m_free) {
-        b.data.reset(new char[blockSize]);
-        b.capacity = blockSize;
+    for (size_t i = 0; i < buffers; ++i) {
+        m_free[i].data = std::shared_ptr<char[]>(memory, memory.get() + i * blockSize);
+        m_free[i].capacity = blockSize;
     }
 }
 

@@ -2,7 +2,11 @@
 // statement and one stream of the data pipeline.
 //
 // A device owns a fixed number of buffers of one block size, so the memory of
-// a transfer is bounded by streams x buffers x block size. The producer takes
+// a transfer is bounded by streams x buffers x block size; the buffers of a
+// device are one allocation, in huge pages when it is large enough, because
+// copies between them and the page cache then cost a fraction of what they
+// cost through small pages (fewer address-translation misses, which are
+// dear in a virtual machine). The producer takes
 // an empty buffer (Acquire), fills it and queues it (Put); the consumer takes
 // the next full buffer (Get) and gives it back (Release). Close marks the end
 // of the stream; Abort ends it for both sides at once with a reason, which
@@ -19,7 +23,8 @@
 #include <vector>
 
 struct VdiBlock {
-    std::unique_ptr<char[]> data;
+    // Points into the device's buffer memory, which it keeps alive.
+    std::shared_ptr<char[]> data;
     size_t size = 0;      // bytes in use
     size_t capacity = 0;  // bytes allocated
 };

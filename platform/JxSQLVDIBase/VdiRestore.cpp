@@ -137,15 +137,9 @@ bool Damaged(VdiStatement& s, const std::string& what) {
 bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 bool WriteAll(VdiStatement& s, const Target& t, const char* data, size_t size, uint64_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = wz::Fs().PWrite(t.fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            VdiFail(s, kSqlErrWriteFailed, "Write on \"" + t.path + "\" failed: " + std::strerror(n < 0 ? errno : EIO));
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    if (!wz::PWriteAll(t.fd, data, size, static_cast<off_t>(offset))) {
+        VdiFail(s, kSqlErrWriteFailed, "Write on \"" + t.path + "\" failed: " + std::strerror(errno));
+        return false;
     }
     StartWriteback(t, size);
     return true;
@@ -589,10 +583,10 @@ private:
             m_state.currentLsn = m_h.lastLsn - 1;
         } else {
             // The records now in the data go to the database's own log too.
-            for (const SqlSimLogRecord* r : m_applied) {
-                if (CWzError e = changes.AppendLogRecord(m_id, *r); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
-                ++m_s.workDone;
+            if (CWzError e = changes.AppendLogRecords(m_id, m_applied); e.IsError()) {
+                return (void)VdiFail(m_s, -1, e.GetMessage());
             }
+            m_s.workDone += m_applied.size();
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_appliedLsn;
         }

@@ -87,18 +87,11 @@ void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
                                    static_cast<unsigned long long>(quota)),
                         true);
         }
-        size_t done = 0;
-        while (done < block.size) {
-            ssize_t n = wz::Fs().PWrite(run.fd, block.data.get() + done, block.size - done,
-                                        static_cast<off_t>(run.offset + run.written + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                std::string text = "Cannot write archive file [" + run.writer->getArchiveFilePath() +
-                                   "]: " + std::strerror(n < 0 ? errno : EIO);
-                device->Release(std::move(block));
-                return Fail(*st, engine, run, text, true);
-            }
-            done += static_cast<size_t>(n);
+        if (!wz::PWriteAll(run.fd, block.data.get(), block.size, static_cast<off_t>(run.offset + run.written))) {
+            std::string text = "Cannot write archive file [" + run.writer->getArchiveFilePath() +
+                               "]: " + std::strerror(errno);
+            device->Release(std::move(block));
+            return Fail(*st, engine, run, text, true);
         }
         run.written += block.size;
         run.writer->addBytesTransferred(block.size);

@@ -234,6 +234,41 @@ CWzError SqlSimChanges::AppendLogRecord(int64_t databaseId, const SqlSimLogRecor
     return SetState(databaseId, state);
 }
 
+CWzError SqlSimChanges::AppendLogRecords(int64_t databaseId, const std::vector<const SqlSimLogRecord*>& records) {
+    if (records.empty()) return CWzError::Success();
+    if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
+    CWzError err = [&] {
+        SqlSimLsnState state;
+        if (CWzError e = State(databaseId, state); e.IsError()) return e;
+        SqlSimFileRow log;
+        if (CWzError e = LogFile(databaseId, log); e.IsError()) return e;
+        std::string encoded;
+        for (const SqlSimLogRecord* record : records) {
+            const size_t at = encoded.size();
+            encoded += SqlSimEncodeLogRecord(*record);
+            CWzError e = m_instance.Db()
+                             .Prepare("INSERT OR REPLACE INTO log_records VALUES(?, ?, ?, ?, ?, ?)")
+                             .Bind(1, databaseId)
+                             .Bind(2, static_cast<int64_t>(record->lsn))
+                             .Bind(3, record->timeMs)
+                             .Bind(4, record->mark)
+                             .Bind(5, static_cast<int64_t>(state.logEnd + at))
+                             .Bind(6, static_cast<int64_t>(encoded.size() - at))
+                             .Run();
+            if (e.IsError()) return e;
+            if (record->lsn > state.currentLsn) state.currentLsn = record->lsn;
+        }
+        if (CWzError e = WriteAt(log.path, encoded, state.logEnd); e.IsError()) return e;
+        state.logEnd += encoded.size();
+        return SetState(databaseId, state);
+    }();
+    if (err.IsError()) {
+        (void)m_instance.Db().Exec("ROLLBACK");  // the append's own error is the one to report
+        return err;
+    }
+    return m_instance.Db().Exec("COMMIT");
+}
+
 CWzError SqlSimChanges::Forget(int64_t databaseId) {
     if (CWzError e = Ensure(); e.IsError()) return e;
     for (const char* sql : {"DELETE FROM db_lsn_state WHERE database_id = ?",

@@ -82,6 +82,9 @@ public:
     CWzError TruncateLog(int64_t databaseId, uint64_t lsn);
     // Appends an encoded record to the database's log file and indexes it.
     CWzError AppendLogRecord(int64_t databaseId, const SqlSimLogRecord& record);
+    // The same for records in LSN order, written with one write and recorded
+    // in one catalogue transaction (a restore appends all it applied).
+    CWzError AppendLogRecords(int64_t databaseId, const std::vector<const SqlSimLogRecord*>& records);
 
     // Removes every row this file keeps about a database (before it is
     // dropped or replaced).

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -88,7 +89,7 @@ ScopedFileSystem::~ScopedFileSystem() { g_current.store(previous_); }
 bool WriteAll(int fd, const void* buf, size_t count) {
     const char* p = static_cast<const char*>(buf);
     while (count > 0) {
-        ssize_t n = Fs().Write(fd, p, count);
+        ssize_t n = Fs().Write(fd, p, std::min(count, kWriteSlice));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -98,6 +99,25 @@ bool WriteAll(int fd, const void* buf, size_t count) {
             return false;
         }
         p += n;
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool PWriteAll(int fd, const void* buf, size_t count, off_t offset) {
+    const char* p = static_cast<const char*>(buf);
+    while (count > 0) {
+        ssize_t n = Fs().PWrite(fd, p, std::min(count, kWriteSlice), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        p += n;
+        offset += n;
         count -= static_cast<size_t>(n);
     }
     return true;

@@ -94,8 +94,14 @@ private:
 };
 
 // Writes all `count` bytes, retrying short writes and EINTR. False with
-// errno set on failure.
+// errno set on failure. Large buffers go to the kernel in slices of
+// kWriteSlice bytes: one big write makes the page cache allocate large
+// folios, which can stall for many times the copy's own cost, while slices
+// of this size keep a write as cheap as an in-kernel copy.
+constexpr size_t kWriteSlice = 256 * 1024;
 bool WriteAll(int fd, const void* buf, size_t count);
+// The same at `offset`, without moving the file position.
+bool PWriteAll(int fd, const void* buf, size_t count, off_t offset);
 
 // Replaces `path` with `content` so that a reader sees either the old file
 // or the whole new one: writes a temporary file of its own beside it

@@ -1,17 +1,22 @@
 // bench_vdi: throughput of the virtual-device engine and the data pipeline
 // against `cp` of the same files on the same disk.
 //
-//   bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B]
+//   bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B] [--verbose]
 //
 // Makes a database of --size-mb (default 1024, in files of 256 MB) under a
 // scratch platform root, then each run times: cp of its data files (alone
 // and followed by sync), a full backup on 1 and on 4 streams (the transfer,
 // and the transfer with its commit, which syncs the archive files), and a
 // full restore under a new name from each (which syncs the restored files).
+// The files of the previous restore are deleted before each restore, outside
+// its time, so that it writes new files as cp does rather than also freeing
+// an older copy.
 // Ratios are cp's time over the operation's: 1.0 is as fast as cp, above is
 // faster. Minimum and median of --runs runs (default 3). K (default 2048)
 // and B (default 20) are the engine's maximum transfer size and buffer
-// count, the restore jobs' defaults.
+// count, the restore jobs' defaults. --verbose prints each run's wall and
+// CPU seconds (user + system) of every step, to see where time goes on a
+// loaded machine.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "JxSQLVDIBase/CJxSQLVDI.h"
@@ -41,11 +47,19 @@ unsigned long g_transfer = 2 * 1024 * 1024;
 unsigned long g_buffers = 20;
 
 int Usage(FILE* out, int code) {
-    std::fprintf(out, "usage: bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B]\n");
+    std::fprintf(out, "usage: bench_vdi [--runs N] [--size-mb N] [--transfer-kb K] [--buffers B] [--verbose]\n");
     return code;
 }
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// CPU seconds (user + system) of this process, or of its waited-for children.
+double CpuSeconds(int who) {
+    struct rusage u {};
+    ::getrusage(who, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
 
 void Configure(CJxSQLVDIBase& e, int streams) {
     e.setVDIMaxTransferSize(g_transfer);
@@ -136,9 +150,14 @@ bool MakeDatabase(int files, std::string& paths) {
 int main(int argc, char** argv) {
     int runs = 3;
     uint64_t sizeMb = 1024;
+    bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") return Usage(stdout, 0);
+        if (a == "--verbose") {
+            verbose = true;
+            continue;
+        }
         if (i + 1 >= argc) return Usage(stderr, 2);
         const char* value = argv[++i];
         if (a == "--runs") {
@@ -174,18 +193,42 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         std::filesystem::create_directories(cpDir);
         Clock::time_point start = Clock::now();
+        double cpu = CpuSeconds(RUSAGE_CHILDREN);
         if (std::system(("cp" + paths + " '" + cpDir + "'").c_str()) != 0) return 1;
         double cp = Seconds(start);
+        const double cpCpu = CpuSeconds(RUSAGE_CHILDREN) - cpu;
         ::sync();
         double cpSync = Seconds(start);
         std::filesystem::remove_all(cpDir);
         ::sync();
         std::list<RestoreArchiveInfo> one, four;
         double t1 = 0, c1 = 0, t4 = 0, c4 = 0, r1 = 0, r4 = 0;
+        double cpuT1 = 0, cpuT4 = 0, cpuR1 = 0, cpuR4 = 0;
         std::filesystem::create_directories(restored);
-        if (!Backup(10 + run * 2, 1, one, t1, c1) || !Backup(11 + run * 2, 4, four, t4, c4) ||
-            !Restore(one, restored, files, r1) || !Restore(four, restored, files, r4)) {
+        cpu = CpuSeconds(RUSAGE_SELF);
+        auto step = [&cpu](double& spent) {
+            const double now = CpuSeconds(RUSAGE_SELF);
+            spent = now - cpu;
+            cpu = now;
+            return true;
+        };
+        auto clear = [&restored, &cpu] {
+            std::filesystem::remove_all(restored);
+            std::filesystem::create_directories(restored);
+            ::sync();
+            cpu = CpuSeconds(RUSAGE_SELF);
+            return true;
+        };
+        if (!Backup(10 + run * 2, 1, one, t1, c1) || !step(cpuT1) || !Backup(11 + run * 2, 4, four, t4, c4) ||
+            !step(cpuT4) || !clear() || !Restore(one, restored, files, r1) || !step(cpuR1) || !clear() ||
+            !Restore(four, restored, files, r4) || !step(cpuR4)) {
             return 1;
+        }
+        if (verbose) {
+            std::printf("run %d: wall/cpu s: cp %.2f/%.2f, cp+sync %.2f; backup 1 %.2f+%.2f/%.2f, "
+                        "backup 4 %.2f+%.2f/%.2f; restore 1 %.2f/%.2f, restore 4 %.2f/%.2f\n",
+                        run + 1, cp, cpCpu, cpSync, t1, c1, cpuT1, t4, c4, cpuT4, r1, cpuR1, r4, cpuR4);
+            std::fflush(stdout);
         }
         cpRate.runs.push_back(mb / cp);
         backup1.runs.push_back(cp / t1);

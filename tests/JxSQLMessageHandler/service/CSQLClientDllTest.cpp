@@ -11,11 +11,13 @@
 
 #include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxLib/SettingsFile.h"
 #include "JxSQLCommon/records/SqlXmlRequestRecords.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "Messages/CNMessageBase.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
+#include "WzUtils/WzClock.h"
 
 namespace {
 
@@ -53,6 +55,19 @@ TEST_F(RequestObject, FirstDefaultDecidesForTheObjectsLife) {
     EXPECT_EQ(requester.GetSQLSessionTimeout(240), 240u);
     SetMinutes(50);
     EXPECT_EQ(requester.GetSQLSessionTimeout(600), 240u);
+}
+
+TEST_F(RequestObject, ASettingAnotherProcessChangedIsSeenWithinASecond) {
+    SetMinutes(5);  // changed by this process: seen at once
+    EXPECT_EQ(CSQLClientDll().GetSQLSessionTimeout(120), 300u);
+    // Written past this process, as another one would.
+    SettingsFile file(JXPlatformInfo::SettingsPath(JXPlatformInfo::CurrentInstance()));
+    ASSERT_TRUE(file.Set("MSSQLAgent", "nSessionTimeoutInMins", "10"));
+    WZSLEEP_InTeRnAl(1100);
+    EXPECT_EQ(CSQLClientDll().GetSQLSessionTimeout(120), 600u);
+    ASSERT_TRUE(file.Remove("MSSQLAgent", "nSessionTimeoutInMins"));
+    WZSLEEP_InTeRnAl(1100);
+    EXPECT_EQ(CSQLClientDll().GetSQLSessionTimeout(120), 120u);
 }
 
 TEST_F(RequestObject, FailedReplyAbortsTheSessionAndReturnsZero) {
