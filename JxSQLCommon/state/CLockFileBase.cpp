@@ -2,7 +2,6 @@
 #include "JxSQLCommon/state/CLockFileBase.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,9 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -83,70 +80,6 @@ int WaitForLockInTurn(int fd, const struct flock& region) {
 // What the caller and its waiting thread share. The thread waits on a
 // descriptor of its own; when the caller gives up first, the thread closes
 // that descriptor as soon as its wait ends, which passes the turn on.
-// A wait in the calling thread: the kernel wakes the waiter itself when the
-// lock comes free, one hand-over fewer than through a waiting thread. The
-// deadline is kept by a timer whose signal interrupts the wait (EINTR); the
-// signal's handler does nothing. It is a real-time signal no one else sends,
-// and it is used only while this handler is the one installed and the
-// thread does not block it; else the wait runs on a thread of its own.
-int WakeSignal() { return SIGRTMAX - 1; }
-
-void IgnoreWake(int) {}
-
-bool WakeSignalUsable() {
-    static const bool installed = [] {
-        struct sigaction current {};
-        if (::sigaction(WakeSignal(), nullptr, &current) != 0) return false;
-        if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) return false;  // someone else's
-        struct sigaction action {};
-        action.sa_handler = IgnoreWake;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;  // no SA_RESTART: the timer's signal ends the wait
-        return ::sigaction(WakeSignal(), &action, nullptr) == 0;
-    }();
-    if (!installed) return false;
-    struct sigaction current {};
-    sigset_t blocked;
-    return ::sigaction(WakeSignal(), nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
-           current.sa_handler == IgnoreWake && ::pthread_sigmask(SIG_BLOCK, nullptr, &blocked) == 0 &&
-           sigismember(&blocked, WakeSignal()) == 0;
-}
-
-// Waits for `region` on `fd` until `deadline` (platform clock) with the
-// timer; 0 once locked, ETIMEDOUT, or another errno value.
-int WaitUntil(int fd, timer_t timer, const struct flock& region, int64_t deadline) {
-    for (;;) {
-        const int64_t left = deadline - wz::ClockMs();
-        if (left <= 0) return ETIMEDOUT;
-        const int64_t real = std::max<int64_t>(1, wz::RealMs(left));
-        struct itimerspec at {};
-        at.it_value.tv_sec = static_cast<time_t>(real / 1000);
-        at.it_value.tv_nsec = static_cast<long>(real % 1000) * 1000000;
-        if (::timer_settime(timer, 0, &at, nullptr) != 0) return errno;
-        struct flock wanted = region;
-        if (::fcntl(fd, F_OFD_SETLKW, &wanted) == 0) return 0;
-        if (errno != EINTR) return errno;
-    }
-}
-
-// The queue byte, then the region, in the calling thread; -1 when the timer
-// cannot be had (the caller then waits on a thread).
-int WaitHere(int fd, const struct flock& region, int64_t deadline) {
-    struct sigevent event {};
-    event.sigev_notify = SIGEV_THREAD_ID;
-    event.sigev_signo = WakeSignal();
-    event._sigev_un._tid = ::gettid();
-    timer_t timer;
-    if (::timer_create(CLOCK_MONOTONIC, &event, &timer) != 0) return -1;
-    int err = WaitUntil(fd, timer, LockRegion(F_WRLCK, kQueueByte, 1), deadline);
-    if (err == 0) {
-        err = WaitUntil(fd, timer, region, deadline);
-        (void)ReleaseQueueByte(fd);
-    }
-    (void)::timer_delete(timer);  // a signal still due finds the handler that does nothing
-    return err;
-}
-
 struct LockWait {
     std::mutex mutex;
     std::condition_variable finished;
@@ -254,15 +187,11 @@ int CLockFileBase::WaitInTurn(const struct flock& region, sfTime_t seconds) {
     // description of the same file), so that its lock and its closing never
     // touch this object's descriptor.
     if (seconds == 0) return ETIMEDOUT;  // no time to wait: no thread for it
-    const sfTime_t maxSeconds = static_cast<sfTime_t>(std::numeric_limits<int64_t>::max() / 4000);
-    const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(std::min(seconds, maxSeconds)) * 1000;
-    if (WakeSignalUsable()) {
-        int err = WaitHere(m_fd, region, deadline);
-        if (err >= 0) return err;
-    }
     auto wait = std::make_shared<LockWait>();
     wait->fd = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDWR | O_CLOEXEC);
     if (wait->fd < 0) return errno;
+    const sfTime_t maxSeconds = static_cast<sfTime_t>(std::numeric_limits<int64_t>::max() / 4000);
+    const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(std::min(seconds, maxSeconds)) * 1000;
     std::thread waiter;
     try {
         waiter = std::thread(WaitInThread, wait, region);

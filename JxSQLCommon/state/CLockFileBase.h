@@ -55,9 +55,8 @@ public:
     bool IsLocked() const { return m_locked; }
 
 private:
-    // Waits in the kernel's queue, in this thread bounded by a timer signal,
-    // or, where that signal cannot be used, on a thread of its own; 0 once
-    // locked, else an errno value (ETIMEDOUT).
+    // Waits on a thread of its own (the kernel's lock wait cannot be bounded
+    // otherwise); 0 once locked, else an errno value (ETIMEDOUT).
     int WaitInTurn(const struct flock& region, sfTime_t seconds);
 
     int m_fd = -1;

@@ -3,11 +3,8 @@
 #include "JxSQLCommon/state/CLockFileBase.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -113,33 +110,6 @@ TEST_F(CLockFileBaseTest, SecondObjectInTheSameProcessIsExcludedUntilUnlock) {
     ASSERT_FALSE(first.Unlock().IsError());
     EXPECT_FALSE(second.Lock(1200).IsError());
     EXPECT_EQ("second" + std::string(44, ' '), jxtest::ReadWholeFile(LockPath()));
-}
-
-TEST_F(CLockFileBaseTest, AWaitEndsAtItsDeadlineAlsoWhenItsThreadBlocksSignals) {
-    // A thread that blocks every signal cannot be woken by a timer; its wait
-    // must still give up in time and still be served when the lock comes.
-    JX1MinRPOLockFile first("first");
-    JX1MinRPOLockFile second("second");
-    ASSERT_FALSE(first.Open(LockPath(), 1, 0).IsError());
-    ASSERT_FALSE(second.Open(LockPath(), 1, 0).IsError());
-    ASSERT_FALSE(first.Lock(1).IsError());
-    CWzError refused, taken;
-    std::thread waiter([&] {
-        sigset_t all;
-        sigfillset(&all);
-        ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
-        refused = second.Lock(1);
-        std::thread release([&] {
-            WZSLEEP_InTeRnAl(20000);
-            (void)first.Unlock();
-        });
-        taken = second.Lock(1200);
-        release.join();
-    });
-    waiter.join();
-    EXPECT_EQ("Failed to get a lock", refused.GetMessage());
-    EXPECT_FALSE(taken.IsError());
-    EXPECT_TRUE(second.IsLocked());
 }
 
 TEST_F(CLockFileBaseTest, LockHeldByAnotherProcessIsWaitedFor) {
