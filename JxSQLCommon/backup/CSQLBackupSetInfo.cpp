@@ -14,16 +14,17 @@
 
 #include "JXAppMgr/ApplicationId.h"
 #include "JxJobClient/JXBkpJobClient.h"
+#include "JxSQLCommon/backup/BackupSetInfoOwner.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
-#include "JxSqlDataReaderWriter/DataReaderWriter.h"
-#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
+#include "JxSqlDataReaderWriter/DataReaderWriter.h"
+#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "WzUtils/WzPauseFile.h"
 
 namespace {
@@ -53,35 +54,6 @@ char* CopyText(const std::string& text) {
 }
 
 char* CopyTextOrNull(const std::string& text) { return text.empty() ? nullptr : CopyText(text); }
-
-// Frees what the record owns (its texts, files and archives) when the send
-// ends, on every path.
-class RecordOwner {
-public:
-    explicit RecordOwner(SQLBackupSetInfoReq_VER5_t& record) : m_record(record) {}
-    ~RecordOwner() {
-        SQLBackupSetInfoReq_VER5_t& r = m_record;
-        for (char* text : {r.firstLsn, r.lastLsn, r.checkpointLsn, r.databaseBackupLsn, r.databaseName, r.backupType,
-                           r.unused20, r.callerText}) {
-            delete[] text;
-        }
-        for (char* text : r.extraTexts) delete[] text;
-        for (uint32_t i = 0; r.files != nullptr && i < r.fileCount; ++i) {
-            delete[] r.files[i].physicalName;
-            delete[] r.files[i].logicalName;
-            delete[] r.files[i].filegroupName;
-        }
-        delete[] r.files;
-        for (uint32_t i = 0; r.archives != nullptr && i < r.archiveCount; ++i) delete[] r.archives[i].sourcePath;
-        delete[] r.archives;
-        r = SQLBackupSetInfoReq_VER5_t{};
-    }
-    RecordOwner(const RecordOwner&) = delete;
-    RecordOwner& operator=(const RecordOwner&) = delete;
-
-private:
-    SQLBackupSetInfoReq_VER5_t& m_record;
-};
 
 uint32_t U32(const CNMessageBase& message, CNFieldId field) {
     return static_cast<uint32_t>(message.getint64(field));
@@ -327,7 +299,7 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
     jxsDatabuf_v2 received;
     CSQLClientDll requester(m_pMetadataConnection, &received, 0);
     SQLBackupSetInfoReq_VER5_t request;
-    RecordOwner owner(request);
+    BackupSetInfoOwner owner(request);
     requester.getDataBuffer()->setExternalBuffer(&request, sizeof request);
 
     SQLPmn::SQLDBBackupMetadata metadata;

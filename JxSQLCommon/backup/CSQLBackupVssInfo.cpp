@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "JxSQLCommon/backup/BackupSetInfoOwner.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
@@ -33,34 +34,6 @@ char* CopyText(const std::string& text) {
     std::memcpy(copy, text.c_str(), text.size() + 1);
     return copy;
 }
-
-// Frees what a version-3 record owns (its texts, files and archives) when
-// the send ends, on every path.
-class Version3Owner {
-public:
-    explicit Version3Owner(SQLBackupSetInfoReq_VER3_t& record) : m_record(record) {}
-    ~Version3Owner() {
-        SQLBackupSetInfoReq_VER3_t& r = m_record;
-        for (char* text : {r.firstLsn, r.lastLsn, r.checkpointLsn, r.databaseBackupLsn, r.databaseName, r.backupType,
-                           r.unused20, r.callerText}) {
-            delete[] text;
-        }
-        for (uint32_t i = 0; r.files != nullptr && i < r.fileCount; ++i) {
-            delete[] r.files[i].physicalName;
-            delete[] r.files[i].logicalName;
-            delete[] r.files[i].filegroupName;
-        }
-        delete[] r.files;
-        for (uint32_t i = 0; r.archives != nullptr && i < r.archiveCount; ++i) delete[] r.archives[i].sourcePath;
-        delete[] r.archives;
-        r = SQLBackupSetInfoReq_VER3_t{};
-    }
-    Version3Owner(const Version3Owner&) = delete;
-    Version3Owner& operator=(const Version3Owner&) = delete;
-
-private:
-    SQLBackupSetInfoReq_VER3_t& m_record;
-};
 
 // A number the engine gives as text, read as atoi reads it (leading blanks,
 // then digits; no digits gives 0). False when it does not fit 32 bits.
@@ -180,7 +153,7 @@ bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase* vdi, int* errorCode) {
     JxSQLBackupSetInfo info = vdi->getBackupSetInfo();
     info.method = 0;
     SQLBackupSetInfoReq_VER3_t request;
-    Version3Owner owner(request);
+    BackupSetInfoOwner owner(request);
     const JobFields job{m_currentDatabaseId, m_appNumber, m_instanceId, m_jobId, m_bLogFromFileSystem};
     if (!FillVersion3Record(request, info, vdi->getBackupFileList(), job, kMethodVdi, false, m_logger)) return false;
 
@@ -207,7 +180,7 @@ bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo& setInfo, const
                                         int* errorCode) {
     if (errorCode != nullptr) *errorCode = 0;
     SQLBackupSetInfoReq_VER3_t request;
-    Version3Owner owner(request);
+    BackupSetInfoOwner owner(request);
     const JobFields job{m_currentDatabaseId, m_appNumber, m_instanceId, m_jobId, m_bLogFromFileSystem};
     if (!FillVersion3Record(request, setInfo, files, job, kMethodVss, true, m_logger)) return false;
 
