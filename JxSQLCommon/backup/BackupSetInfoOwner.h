@@ -1,10 +1,20 @@
 // Ownership of what a backup-set request (either version) points to while
-// it is filled and sent.
+// it is filled and sent: its texts are copied in and freed here.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
+
+// A NUL-terminated copy of `text` for a request's text member, allocated as
+// BackupSetInfoOwner frees it.
+inline char* CopyRequestText(const std::string& text) {
+    char* copy = new char[text.size() + 1];
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
 
 // Frees what the request owns (its texts, files and archives) when the send
 // ends, on every path, and leaves the request empty.

@@ -7,7 +7,6 @@
 // a full-backup candidate instead of a failure.
 #include <sys/stat.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,13 +46,7 @@ constexpr uint32_t kPlaceholderFileType = 100;
 using SQLPmn::SQLBackupDatabaseMediaMetaInfo;
 using SQLPmn::SQLDBBackupInfo;
 
-char* CopyText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-char* CopyTextOrNull(const std::string& text) { return text.empty() ? nullptr : CopyText(text); }
+char* CopyTextOrNull(const std::string& text) { return text.empty() ? nullptr : CopyRequestText(text); }
 
 uint32_t U32(const CNMessageBase& message, CNFieldId field) {
     return static_cast<uint32_t>(message.getint64(field));
@@ -87,12 +80,12 @@ bool CSQLBackup::setBasicInfoForUpdateRequest(SQLBackupSetInfoReq_VER5_t& reques
     request.applicationNumber = static_cast<uint32_t>(m_appNumber);
     request.instanceId = static_cast<uint32_t>(m_instanceId);
     request.metadataValue64 = static_cast<uint64_t>(info.getint64(SQLDBBackupInfo::kValue64));
-    request.firstLsn = CopyText(info.getstring(SQLDBBackupInfo::kFirstLsn));
-    request.lastLsn = CopyText(info.getstring(SQLDBBackupInfo::kLastLsn));
-    request.checkpointLsn = CopyText(info.getstring(SQLDBBackupInfo::kCheckpointLsn));
-    request.databaseBackupLsn = CopyText(info.getstring(SQLDBBackupInfo::kDatabaseBackupLsn));
-    request.databaseName = CopyText(info.getstring(SQLDBBackupInfo::kDatabaseName));
-    request.backupType = CopyText(info.getstring(SQLDBBackupInfo::kBackupType));
+    request.firstLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kFirstLsn));
+    request.lastLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kLastLsn));
+    request.checkpointLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kCheckpointLsn));
+    request.databaseBackupLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kDatabaseBackupLsn));
+    request.databaseName = CopyRequestText(info.getstring(SQLDBBackupInfo::kDatabaseName));
+    request.backupType = CopyRequestText(info.getstring(SQLDBBackupInfo::kBackupType));
     request.callerText = CopyTextOrNull(callerText);
     request.copyOnly = m_bCopyOnly ? 1 : 0;
     request.backupMethod = static_cast<uint32_t>(method);
@@ -102,7 +95,7 @@ bool CSQLBackup::setBasicInfoForUpdateRequest(SQLBackupSetInfoReq_VER5_t& reques
         const std::string text = info.getstring(SQLDBBackupInfo::kExtraTexts[i]);
         // Text 28 always travels; the others only when they say something.
         const bool always = SQLDBBackupInfo::kExtraTexts[i].id == 28;
-        request.extraTexts[i] = always ? CopyText(text) : CopyTextOrNull(text);
+        request.extraTexts[i] = always ? CopyRequestText(text) : CopyTextOrNull(text);
         if (always || !text.empty()) media.setstring(M::kExtraTexts[i], text);
     }
     request.flag86 = static_cast<uint8_t>(info.getint64(SQLDBBackupInfo::kFlag86));
@@ -169,11 +162,11 @@ bool CSQLBackup::setSqlDatabaseFileInfoForUpdateRequest(SQLBackupSetInfoReq_VER5
         const std::string physical = file.getstring(F::kPhysicalName);
         const std::string logical = file.getstring(F::kLogicalName);
         const std::string filegroup = file.getstring(F::kFilegroupName);
-        entry.physicalName = CopyText(physical);
+        entry.physicalName = CopyRequestText(physical);
         EV_DEBUG(m_logger, 2, "PHYSICAL FILE NAME : %s", physical.c_str());
-        entry.logicalName = CopyText(logical);
+        entry.logicalName = CopyRequestText(logical);
         EV_DEBUG(m_logger, 2, "LOGICAL FILE NAME : %s", logical.c_str());
-        entry.filegroupName = CopyText(filegroup);
+        entry.filegroupName = CopyRequestText(filegroup);
         EV_DEBUG(m_logger, 2, "FILEGROUP NAME : %s", filegroup.c_str());
         entry.fileNumber = U32(file, F::kFileNumber);
         entry.fileType = U32(file, F::kFileType);

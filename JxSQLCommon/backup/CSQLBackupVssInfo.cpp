@@ -8,7 +8,6 @@
 // names every file with the archive file and the offset of its data, as the
 // stream's writer (SqlVSSDataWriter) recorded them.
 #include <charconv>
-#include <cstring>
 #include <list>
 #include <memory>
 #include <string>
@@ -28,12 +27,6 @@ namespace {
 constexpr uint32_t kApplicationTypeSql = 81;
 constexpr uint32_t kMethodVdi = 0;
 constexpr uint32_t kMethodVss = 1;
-
-char* CopyText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 // A number the engine gives as text, read as atoi reads it (leading blanks,
 // then digits; no digits gives 0). False when it does not fit 32 bits.
@@ -86,14 +79,14 @@ bool FillVersion3Record(SQLBackupSetInfoReq_VER3_t& r, const JxSQLBackupSetInfo&
     r.instanceId = static_cast<uint32_t>(job.instanceId);
     r.applicationType = kApplicationTypeSql;
     r.metadataValue64 = info.value64;
-    r.firstLsn = CopyText(info.firstLSN);
-    r.lastLsn = CopyText(info.lastLSN);
-    r.checkpointLsn = CopyText(info.checkpointLSN);
-    r.databaseBackupLsn = CopyText(info.databaseBackupLSN);
-    r.databaseName = CopyText(info.databaseName);
+    r.firstLsn = CopyRequestText(info.firstLSN);
+    r.lastLsn = CopyRequestText(info.lastLSN);
+    r.checkpointLsn = CopyRequestText(info.checkpointLSN);
+    r.databaseBackupLsn = CopyRequestText(info.databaseBackupLSN);
+    r.databaseName = CopyRequestText(info.databaseName);
     EV_DEBUG(log, 2, "req.dbName : %s", r.databaseName);
-    r.backupType = CopyText(info.backupType);
-    r.unused20 = CopyText(info.deviceName);
+    r.backupType = CopyRequestText(info.backupType);
+    r.unused20 = CopyRequestText(info.deviceName);
     r.copyOnly = info.copyOnly;
     r.backupMethod = method;
     r.jobId = static_cast<uint32_t>(job.jobId);
@@ -104,9 +97,9 @@ bool FillVersion3Record(SQLBackupSetInfoReq_VER3_t& r, const JxSQLBackupSetInfo&
     size_t i = 0;
     for (const JxSQLBackupFileInfo& file : files) {
         JXSQLBackupFileInfo_V1_t& entry = r.files[i++];
-        entry.physicalName = CopyText(FXString::ToString(file.physicalName));
-        entry.logicalName = CopyText(FXString::ToString(file.logicalName));
-        entry.filegroupName = CopyText(FXString::ToString(file.fileGroupName));
+        entry.physicalName = CopyRequestText(FXString::ToString(file.physicalName));
+        entry.logicalName = CopyRequestText(FXString::ToString(file.logicalName));
+        entry.filegroupName = CopyRequestText(FXString::ToString(file.fileGroupName));
         if (vssNames) {
             EV_DEBUG(log, 2, "Physical filename : %s", entry.physicalName);
             EV_DEBUG(log, 2, "Logical filename : %s", entry.logicalName);
