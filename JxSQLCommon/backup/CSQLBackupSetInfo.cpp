@@ -7,23 +7,23 @@
 // a full-backup candidate instead of a failure.
 #include <sys/stat.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "JXAppMgr/ApplicationId.h"
 #include "JxJobClient/JXBkpJobClient.h"
+#include "JxSQLCommon/backup/BackupSetInfoOwner.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
-#include "JxSqlDataReaderWriter/DataReaderWriter.h"
-#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsDatabuf_v2.h"
+#include "JxSqlDataReaderWriter/DataReaderWriter.h"
+#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "WzUtils/WzPauseFile.h"
 
 namespace {
@@ -46,42 +46,7 @@ constexpr uint32_t kPlaceholderFileType = 100;
 using SQLPmn::SQLBackupDatabaseMediaMetaInfo;
 using SQLPmn::SQLDBBackupInfo;
 
-char* CopyText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-char* CopyTextOrNull(const std::string& text) { return text.empty() ? nullptr : CopyText(text); }
-
-// Frees what the record owns (its texts, files and archives) when the send
-// ends, on every path.
-class RecordOwner {
-public:
-    explicit RecordOwner(SQLBackupSetInfoReq_VER5_t& record) : m_record(record) {}
-    ~RecordOwner() {
-        SQLBackupSetInfoReq_VER5_t& r = m_record;
-        for (char* text : {r.firstLsn, r.lastLsn, r.checkpointLsn, r.databaseBackupLsn, r.databaseName, r.backupType,
-                           r.unused20, r.callerText}) {
-            delete[] text;
-        }
-        for (char* text : r.extraTexts) delete[] text;
-        for (uint32_t i = 0; r.files != nullptr && i < r.fileCount; ++i) {
-            delete[] r.files[i].physicalName;
-            delete[] r.files[i].logicalName;
-            delete[] r.files[i].filegroupName;
-        }
-        delete[] r.files;
-        for (uint32_t i = 0; r.archives != nullptr && i < r.archiveCount; ++i) delete[] r.archives[i].sourcePath;
-        delete[] r.archives;
-        r = SQLBackupSetInfoReq_VER5_t{};
-    }
-    RecordOwner(const RecordOwner&) = delete;
-    RecordOwner& operator=(const RecordOwner&) = delete;
-
-private:
-    SQLBackupSetInfoReq_VER5_t& m_record;
-};
+char* CopyTextOrNull(const std::string& text) { return text.empty() ? nullptr : CopyRequestText(text); }
 
 uint32_t U32(const CNMessageBase& message, CNFieldId field) {
     return static_cast<uint32_t>(message.getint64(field));
@@ -115,12 +80,12 @@ bool CSQLBackup::setBasicInfoForUpdateRequest(SQLBackupSetInfoReq_VER5_t& reques
     request.applicationNumber = static_cast<uint32_t>(m_appNumber);
     request.instanceId = static_cast<uint32_t>(m_instanceId);
     request.metadataValue64 = static_cast<uint64_t>(info.getint64(SQLDBBackupInfo::kValue64));
-    request.firstLsn = CopyText(info.getstring(SQLDBBackupInfo::kFirstLsn));
-    request.lastLsn = CopyText(info.getstring(SQLDBBackupInfo::kLastLsn));
-    request.checkpointLsn = CopyText(info.getstring(SQLDBBackupInfo::kCheckpointLsn));
-    request.databaseBackupLsn = CopyText(info.getstring(SQLDBBackupInfo::kDatabaseBackupLsn));
-    request.databaseName = CopyText(info.getstring(SQLDBBackupInfo::kDatabaseName));
-    request.backupType = CopyText(info.getstring(SQLDBBackupInfo::kBackupType));
+    request.firstLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kFirstLsn));
+    request.lastLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kLastLsn));
+    request.checkpointLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kCheckpointLsn));
+    request.databaseBackupLsn = CopyRequestText(info.getstring(SQLDBBackupInfo::kDatabaseBackupLsn));
+    request.databaseName = CopyRequestText(info.getstring(SQLDBBackupInfo::kDatabaseName));
+    request.backupType = CopyRequestText(info.getstring(SQLDBBackupInfo::kBackupType));
     request.callerText = CopyTextOrNull(callerText);
     request.copyOnly = m_bCopyOnly ? 1 : 0;
     request.backupMethod = static_cast<uint32_t>(method);
@@ -130,7 +95,7 @@ bool CSQLBackup::setBasicInfoForUpdateRequest(SQLBackupSetInfoReq_VER5_t& reques
         const std::string text = info.getstring(SQLDBBackupInfo::kExtraTexts[i]);
         // Text 28 always travels; the others only when they say something.
         const bool always = SQLDBBackupInfo::kExtraTexts[i].id == 28;
-        request.extraTexts[i] = always ? CopyText(text) : CopyTextOrNull(text);
+        request.extraTexts[i] = always ? CopyRequestText(text) : CopyTextOrNull(text);
         if (always || !text.empty()) media.setstring(M::kExtraTexts[i], text);
     }
     request.flag86 = static_cast<uint8_t>(info.getint64(SQLDBBackupInfo::kFlag86));
@@ -197,11 +162,11 @@ bool CSQLBackup::setSqlDatabaseFileInfoForUpdateRequest(SQLBackupSetInfoReq_VER5
         const std::string physical = file.getstring(F::kPhysicalName);
         const std::string logical = file.getstring(F::kLogicalName);
         const std::string filegroup = file.getstring(F::kFilegroupName);
-        entry.physicalName = CopyText(physical);
+        entry.physicalName = CopyRequestText(physical);
         EV_DEBUG(m_logger, 2, "PHYSICAL FILE NAME : %s", physical.c_str());
-        entry.logicalName = CopyText(logical);
+        entry.logicalName = CopyRequestText(logical);
         EV_DEBUG(m_logger, 2, "LOGICAL FILE NAME : %s", logical.c_str());
-        entry.filegroupName = CopyText(filegroup);
+        entry.filegroupName = CopyRequestText(filegroup);
         EV_DEBUG(m_logger, 2, "FILEGROUP NAME : %s", filegroup.c_str());
         entry.fileNumber = U32(file, F::kFileNumber);
         entry.fileType = U32(file, F::kFileType);
@@ -327,7 +292,7 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
     jxsDatabuf_v2 received;
     CSQLClientDll requester(m_pMetadataConnection, &received, 0);
     SQLBackupSetInfoReq_VER5_t request;
-    RecordOwner owner(request);
+    BackupSetInfoOwner owner(request);
     requester.getDataBuffer()->setExternalBuffer(&request, sizeof request);
 
     SQLPmn::SQLDBBackupMetadata metadata;

@@ -8,12 +8,12 @@
 // names every file with the archive file and the offset of its data, as the
 // stream's writer (SqlVSSDataWriter) recorded them.
 #include <charconv>
-#include <cstring>
 #include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "JxSQLCommon/backup/BackupSetInfoOwner.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
@@ -27,40 +27,6 @@ namespace {
 constexpr uint32_t kApplicationTypeSql = 81;
 constexpr uint32_t kMethodVdi = 0;
 constexpr uint32_t kMethodVss = 1;
-
-char* CopyText(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-// Frees what a version-3 record owns (its texts, files and archives) when
-// the send ends, on every path.
-class Version3Owner {
-public:
-    explicit Version3Owner(SQLBackupSetInfoReq_VER3_t& record) : m_record(record) {}
-    ~Version3Owner() {
-        SQLBackupSetInfoReq_VER3_t& r = m_record;
-        for (char* text : {r.firstLsn, r.lastLsn, r.checkpointLsn, r.databaseBackupLsn, r.databaseName, r.backupType,
-                           r.unused20, r.callerText}) {
-            delete[] text;
-        }
-        for (uint32_t i = 0; r.files != nullptr && i < r.fileCount; ++i) {
-            delete[] r.files[i].physicalName;
-            delete[] r.files[i].logicalName;
-            delete[] r.files[i].filegroupName;
-        }
-        delete[] r.files;
-        for (uint32_t i = 0; r.archives != nullptr && i < r.archiveCount; ++i) delete[] r.archives[i].sourcePath;
-        delete[] r.archives;
-        r = SQLBackupSetInfoReq_VER3_t{};
-    }
-    Version3Owner(const Version3Owner&) = delete;
-    Version3Owner& operator=(const Version3Owner&) = delete;
-
-private:
-    SQLBackupSetInfoReq_VER3_t& m_record;
-};
 
 // A number the engine gives as text, read as atoi reads it (leading blanks,
 // then digits; no digits gives 0). False when it does not fit 32 bits.
@@ -113,14 +79,14 @@ bool FillVersion3Record(SQLBackupSetInfoReq_VER3_t& r, const JxSQLBackupSetInfo&
     r.instanceId = static_cast<uint32_t>(job.instanceId);
     r.applicationType = kApplicationTypeSql;
     r.metadataValue64 = info.value64;
-    r.firstLsn = CopyText(info.firstLSN);
-    r.lastLsn = CopyText(info.lastLSN);
-    r.checkpointLsn = CopyText(info.checkpointLSN);
-    r.databaseBackupLsn = CopyText(info.databaseBackupLSN);
-    r.databaseName = CopyText(info.databaseName);
+    r.firstLsn = CopyRequestText(info.firstLSN);
+    r.lastLsn = CopyRequestText(info.lastLSN);
+    r.checkpointLsn = CopyRequestText(info.checkpointLSN);
+    r.databaseBackupLsn = CopyRequestText(info.databaseBackupLSN);
+    r.databaseName = CopyRequestText(info.databaseName);
     EV_DEBUG(log, 2, "req.dbName : %s", r.databaseName);
-    r.backupType = CopyText(info.backupType);
-    r.unused20 = CopyText(info.deviceName);
+    r.backupType = CopyRequestText(info.backupType);
+    r.unused20 = CopyRequestText(info.deviceName);
     r.copyOnly = info.copyOnly;
     r.backupMethod = method;
     r.jobId = static_cast<uint32_t>(job.jobId);
@@ -131,9 +97,9 @@ bool FillVersion3Record(SQLBackupSetInfoReq_VER3_t& r, const JxSQLBackupSetInfo&
     size_t i = 0;
     for (const JxSQLBackupFileInfo& file : files) {
         JXSQLBackupFileInfo_V1_t& entry = r.files[i++];
-        entry.physicalName = CopyText(FXString::ToString(file.physicalName));
-        entry.logicalName = CopyText(FXString::ToString(file.logicalName));
-        entry.filegroupName = CopyText(FXString::ToString(file.fileGroupName));
+        entry.physicalName = CopyRequestText(FXString::ToString(file.physicalName));
+        entry.logicalName = CopyRequestText(FXString::ToString(file.logicalName));
+        entry.filegroupName = CopyRequestText(FXString::ToString(file.fileGroupName));
         if (vssNames) {
             EV_DEBUG(log, 2, "Physical filename : %s", entry.physicalName);
             EV_DEBUG(log, 2, "Logical filename : %s", entry.logicalName);
@@ -180,7 +146,7 @@ bool CSQLBackup::updateBackupSetInfo(CJxSQLVDIBase* vdi, int* errorCode) {
     JxSQLBackupSetInfo info = vdi->getBackupSetInfo();
     info.method = 0;
     SQLBackupSetInfoReq_VER3_t request;
-    Version3Owner owner(request);
+    BackupSetInfoOwner owner(request);
     const JobFields job{m_currentDatabaseId, m_appNumber, m_instanceId, m_jobId, m_bLogFromFileSystem};
     if (!FillVersion3Record(request, info, vdi->getBackupFileList(), job, kMethodVdi, false, m_logger)) return false;
 
@@ -207,7 +173,7 @@ bool CSQLBackup::updateVSSBackupSetInfo(const JxSQLBackupSetInfo& setInfo, const
                                         int* errorCode) {
     if (errorCode != nullptr) *errorCode = 0;
     SQLBackupSetInfoReq_VER3_t request;
-    Version3Owner owner(request);
+    BackupSetInfoOwner owner(request);
     const JobFields job{m_currentDatabaseId, m_appNumber, m_instanceId, m_jobId, m_bLogFromFileSystem};
     if (!FillVersion3Record(request, setInfo, files, job, kMethodVss, true, m_logger)) return false;
 

@@ -3,7 +3,6 @@
 // the backup-components file lists each database with the paths its files
 // had on the source. Both come from the snapshot engine, so they are
 // checked before anything of them is used.
-#include <fcntl.h>
 
 #include <sstream>
 #include <string>
@@ -19,18 +18,6 @@ constexpr size_t kMaxMetadataBytes = 16u * 1024 * 1024;
 constexpr size_t kMaxDatabases = 32767;
 constexpr size_t kMaxFilesPerDatabase = 32767;
 constexpr size_t kMaxPath = 4096;
-
-bool ReadSmallFile(const std::string& path, std::string& text) {
-    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0 && text.size() <= kMaxMetadataBytes) {
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    (void)wz::Fs().Close(fd);
-    return n == 0 && text.size() <= kMaxMetadataBytes;
-}
 
 bool IsCleanAbsolutePath(const std::string& path) {
     if (path.empty() || path[0] != '/' || path.size() > kMaxPath || path.find('\0') != std::string::npos) {
@@ -50,11 +37,12 @@ bool CSQLCommon::getAttachMsgFromMetadata(std::string componentFile, std::string
                                           SQLPmn::AttachDBMsg& message, std::string jobTag) {
     std::string writerText, componentText;
     SQLPmn::AttachDBMsg writer, components;
-    if (!ReadSmallFile(writerFile, writerText) || writer.unserialize(writerText) != kMsgOk) {
+    if (!wz::ReadSmallFile(writerFile, writerText, kMaxMetadataBytes) || writer.unserialize(writerText) != kMsgOk) {
         EV_ERROR(m_logger, "Cannot read the writer metadata file [%s] of [%s].", writerFile.c_str(), jobTag.c_str());
         return false;
     }
-    if (!ReadSmallFile(componentFile, componentText) || components.unserialize(componentText) != kMsgOk) {
+    if (!wz::ReadSmallFile(componentFile, componentText, kMaxMetadataBytes) ||
+        components.unserialize(componentText) != kMsgOk) {
         EV_ERROR(m_logger, "Cannot read the backup-components metadata file [%s] of [%s].", componentFile.c_str(),
                  jobTag.c_str());
         return false;

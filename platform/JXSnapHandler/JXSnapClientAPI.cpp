@@ -30,24 +30,11 @@ constexpr const char* kEngineOfJob = "engine";
 constexpr const char* kEngineList = "snapshots/engines";
 constexpr uint64_t kDefaultEngine = 1;
 
-// The text of a small file; false when it cannot be read (errno set).
-bool ReadText(const std::string& path, std::string& text) {
-    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    const int saved = errno;
-    (void)wz::Fs().Close(fd);
-    errno = saved;
-    return n == 0;
-}
-
 // "<number>\t<number>" lines of a file into a map; a missing file is an
 // empty map, a damaged line fails.
 bool ReadNumberPairs(const std::string& path, std::map<uint64_t, uint64_t>& pairs) {
     std::string text;
-    if (!ReadText(path, text)) return errno == ENOENT;
+    if (!wz::ReadSmallFile(path, text)) return errno == ENOENT;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -322,7 +309,7 @@ bool JXSnapClientAPI::getVolumeSnaps(SMVolSnapInfo& snaps) {
     }
     const std::string store = StoreDirectory(jobId);
     std::string text;
-    if (!ReadText(store + "/" + kVolumeList, text)) {
+    if (!wz::ReadSmallFile(store + "/" + kVolumeList, text)) {
         snaps.setNumOfSnap(0);
         return errno == ENOENT || fail("Cannot read the snapshot list of job " + std::to_string(jobId) + ".");
     }
@@ -332,7 +319,7 @@ bool JXSnapClientAPI::getVolumeSnaps(SMVolSnapInfo& snaps) {
     }
     uint64_t engine = kDefaultEngine;
     std::string engineText;
-    if (ReadText(store + "/" + kEngineOfJob, engineText)) {
+    if (wz::ReadSmallFile(store + "/" + kEngineOfJob, engineText)) {
         if (engineText.empty() || engineText.find_first_not_of("0123456789") != std::string::npos) {
             return fail("The engine of job " + std::to_string(jobId) + " is damaged.");
         }
@@ -458,7 +445,7 @@ bool JXSnapClientAPI::getSnapDatabases(uint64_t jobId, std::vector<SnapDatabase>
     databases.clear();
     const std::string path = StoreDirectory(jobId) + "/" + kDatabaseList;
     std::string text;
-    if (!ReadText(path, text)) {
+    if (!wz::ReadSmallFile(path, text)) {
         error = "Cannot read the database list of snapshot job " + std::to_string(jobId) + ": " + std::strerror(errno);
         return false;
     }

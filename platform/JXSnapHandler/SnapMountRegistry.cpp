@@ -3,7 +3,6 @@
 // cannot break a line apart.
 #include "JXSnapHandler/SnapMountRegistry.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,7 +53,6 @@ bool Unescape(const std::string& text, std::string& out) {
 
 using snapstore::Fields;
 using snapstore::ParseUnsigned;
-
 bool ParseSigned(const std::string& text, int64_t& value) {
     uint64_t magnitude = 0;
     const bool negative = !text.empty() && text[0] == '-';
@@ -68,18 +66,6 @@ bool ParseInt(const std::string& text, int& value) {
     if (!ParseSigned(text, wide) || wide < INT32_MIN || wide > INT32_MAX) return false;
     value = static_cast<int>(wide);
     return true;
-}
-
-bool ReadAll(const std::string& path, std::string& text) {
-    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    const int saved = errno;
-    (void)wz::Fs().Close(fd);
-    errno = saved;
-    return n == 0;
 }
 
 }  // namespace
@@ -158,7 +144,7 @@ bool SnapMountRegistry::Decode(const std::string& text, SnapMountRecord& record)
 
 int SnapMountRegistry::Load(uint64_t snapJobId, uint64_t jobId, SnapMountRecord& record) {
     std::string text;
-    if (!ReadAll(FilePath(snapJobId, jobId), text)) return errno == ENOENT ? 0 : -1;
+    if (!wz::ReadSmallFile(FilePath(snapJobId, jobId), text)) return errno == ENOENT ? 0 : -1;
     if (!Decode(text, record) || record.snapJobId != snapJobId || record.jobId != jobId) return -1;
     return 1;
 }
@@ -180,7 +166,7 @@ std::vector<SnapMountRecord> SnapMountRegistry::List(std::vector<std::string>* d
         if (name.find(".tmp.") != std::string::npos) continue;  // a writer's temporary file
         std::string text;
         SnapMountRecord record;
-        if (!ReadAll(Directory() + "/" + name, text) || !Decode(text, record) ||
+        if (!wz::ReadSmallFile(Directory() + "/" + name, text) || !Decode(text, record) ||
             name != std::to_string(record.snapJobId) + "_" + std::to_string(record.jobId)) {
             if (damaged != nullptr) damaged->push_back(name);
             continue;

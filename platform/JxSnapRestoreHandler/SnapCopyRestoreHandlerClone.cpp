@@ -2,7 +2,6 @@
 // directory mounts. The volumes of the snapshot job are mounted each in a
 // folder of its own under the clone's mount path; the databases the
 // snapshot's metadata lists are attached from there by the restore job.
-#include <fcntl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,18 +30,6 @@ constexpr size_t kMaxMetadataBytes = 16u * 1024 * 1024;
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
-}
-
-bool ReadSmallFile(const std::string& path, std::string& text) {
-    const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = wz::Fs().Read(fd, buffer, sizeof buffer)) > 0 && text.size() <= kMaxMetadataBytes) {
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    (void)wz::Fs().Close(fd);
-    return n == 0 && text.size() <= kMaxMetadataBytes;
 }
 
 }  // namespace
@@ -143,7 +130,7 @@ bool SnapCopyRestoreHandler::GetAttachRequestFromMetadata(const std::list<SqlRes
         return name.compare(0, prefix.size(), prefix) == 0 && name.size() > 8 &&
                name.compare(name.size() - 8, 8, "_BCD.xml") == 0;
     });
-    if (bcd == names.end() || !ReadSmallFile(WithSlash(m_cloneMetadataFolder) + *bcd, text) ||
+    if (bcd == names.end() || !wz::ReadSmallFile(WithSlash(m_cloneMetadataFolder) + *bcd, text, kMaxMetadataBytes) ||
         components.unserialize(text) != kMsgOk) {
         return Fail("The backup-components metadata of snapshot job " + std::to_string(m_snapJobId) +
                     " cannot be read.");

@@ -35,6 +35,25 @@ bool ReadRequest(const std::string& xml, std::string& instance, std::vector<SQLP
     return true;
 }
 
+// ReadRequest, and the instance the request is carried out on: the
+// connected one (which the request must not contradict), else the one the
+// request names.
+bool ReadRequestFor(const SqlSimInstance* connected, const std::string& xml, std::string& instance,
+                    std::vector<SQLPmn::AttachDB>& entries, std::string& error) {
+    if (!ReadRequest(xml, instance, entries, error)) return false;
+    if (connected && !instance.empty() && strcasecmp(connected->Name().c_str(), instance.c_str()) != 0) {
+        error = wz::Format("The attach request is for [%s], not for the connected instance [%s].", instance.c_str(),
+                           connected->Name().c_str());
+        return false;
+    }
+    if (connected) instance = connected->Name();
+    if (instance.empty()) {
+        error = "The attach request names no instance and none is connected.";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CsqlDMO::AttachDatabases(const std::string& xml, std::string& errorText) {
@@ -44,13 +63,7 @@ bool CsqlDMO::AttachDatabases(const std::string& xml, std::string& errorText) {
     };
     std::string instance, error;
     std::vector<SQLPmn::AttachDB> entries;
-    if (!ReadRequest(xml, instance, entries, error)) return fail(error);
-    if (m_instance && !instance.empty() && strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
-        return fail(wz::Format("The attach request is for [%s], not for the connected instance [%s].",
-                               instance.c_str(), m_instance->Name().c_str()));
-    }
-    if (m_instance) instance = m_instance->Name();
-    if (instance.empty()) return fail("The attach request names no instance and none is connected.");
+    if (!ReadRequestFor(m_instance.get(), xml, instance, entries, error)) return fail(error);
     if (entries.empty()) return fail("The attach request names no database.");
     std::vector<std::string> attached;
     for (const SQLPmn::AttachDB& entry : entries) {
@@ -79,13 +92,7 @@ bool CsqlDMO::DetachDB(const std::string& xml, std::string& errorText) {
     };
     std::string instance, error;
     std::vector<SQLPmn::AttachDB> entries;
-    if (!ReadRequest(xml, instance, entries, error)) return fail(error);
-    if (m_instance && !instance.empty() && strcasecmp(m_instance->Name().c_str(), instance.c_str()) != 0) {
-        return fail(wz::Format("The attach request is for [%s], not for the connected instance [%s].",
-                               instance.c_str(), m_instance->Name().c_str()));
-    }
-    if (m_instance) instance = m_instance->Name();
-    if (instance.empty()) return fail("The attach request names no instance and none is connected.");
+    if (!ReadRequestFor(m_instance.get(), xml, instance, entries, error)) return fail(error);
     for (const SQLPmn::AttachDB& entry : entries) {
         if (!DetachDB(instance, entry.getstring(SQLPmn::AttachDB::kAttachName), error)) {
             errorText = error;

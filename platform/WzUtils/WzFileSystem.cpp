@@ -123,6 +123,21 @@ bool PWriteAll(int fd, const void* buf, size_t count, off_t offset) {
     return true;
 }
 
+bool ReadSmallFile(const std::string& path, std::string& text, size_t maxBytes) {
+    const int fd = Fs().Open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (text.size() <= maxBytes && (n = Fs().Read(fd, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    const bool tooBig = text.size() > maxBytes;
+    const int saved = tooBig ? EFBIG : errno;
+    (void)Fs().Close(fd);  // read-only: nothing to lose on close
+    errno = saved;
+    return n == 0 && !tooBig;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
     FileSystem& fs = Fs();
     // A name of this call's own, so that writers of the same file never

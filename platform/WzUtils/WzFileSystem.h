@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,11 @@ bool PWriteAll(int fd, const void* buf, size_t count, off_t offset);
 // ("<path>.tmp.<pid>.<n>"), syncs it and renames it over `path`. On failure the temporary file is removed, `path`
 // is untouched, and errno holds the reason.
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode = 0644);
+
+// Reads the whole of `path` into `text` (which should start empty). False
+// with errno set when it cannot be opened or read, or with EFBIG when it
+// holds more than `maxBytes`.
+bool ReadSmallFile(const std::string& path, std::string& text, size_t maxBytes = SIZE_MAX);
 
 // Creates the directory `path` and every missing one above it. 0 when it is
 // a directory afterwards; -1 with errno set otherwise (ENOTDIR when a file

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "tests/JxSQLCommon/dump/BackupEntry.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -15,15 +16,7 @@ public:
     DumpRestoreSettings& settings() { return m_settings; }
 };
 
-SqlAFilesPerBackup_t Entry(char type, const std::string& first, const std::string& last, uint64_t time = 0) {
-    SqlAFilesPerBackup_t e;
-    e.backupType = static_cast<uint32_t>(type);
-    e.sFirstLsn = first;
-    e.sLastLsn = last;
-    e.referenceTime = time;
-    e.applicationId = 9;
-    return e;
-}
+using dumptest::BackupEntry;
 
 class DumpMerge : public jxtest::RootedTest {
 protected:
@@ -60,7 +53,7 @@ TEST_F(DumpMerge, DumpsAfterTheLastFullOrDifferentialJoinTheChainInLsnOrder) {
     AddDump("200", "300");
     AddDump("300", "400");
     EXPECT_EQ((std::vector<std::string>{"D100", "I200", "L300", "L400*"}),
-              Merge({Entry('D', "50", "100"), Entry('I', "100", "200"), Entry('L', "200", "300")}));
+              Merge({BackupEntry('D', "50", "100"), BackupEntry('I', "100", "200"), BackupEntry('L', "200", "300")}));
 }
 
 TEST_F(DumpMerge, WhatTheDatabaseAlreadyHasIsDropped) {
@@ -71,22 +64,22 @@ TEST_F(DumpMerge, WhatTheDatabaseAlreadyHasIsDropped) {
     AddDump("300", "400");
     // The differential equal to the last restore goes too (less or equal).
     EXPECT_EQ((std::vector<std::string>{"D250", "L300", "L400*"}),
-              Merge({Entry('I', "100", "200"), Entry('D', "50", "250"), Entry('L', "250", "300")}));
+              Merge({BackupEntry('I', "100", "200"), BackupEntry('D', "50", "250"), BackupEntry('L', "250", "300")}));
 }
 
 TEST_F(DumpMerge, WithoutAFullOrDifferentialNoDumpIsAdded) {
     job.settings().databases["Sales"];
     AddDump("300", "400");
-    EXPECT_EQ((std::vector<std::string>{"L300"}), Merge({Entry('L', "200", "300")}));
+    EXPECT_EQ((std::vector<std::string>{"L300"}), Merge({BackupEntry('L', "200", "300")}));
 }
 
 TEST_F(DumpMerge, ADatabaseWithoutSettingsKeepsItsChain) {
-    EXPECT_EQ((std::vector<std::string>{"D100"}), Merge({Entry('D', "50", "100")}));
+    EXPECT_EQ((std::vector<std::string>{"D100"}), Merge({BackupEntry('D', "50", "100")}));
 }
 
 TEST_F(DumpMerge, AnLsnTooLongToPadFailsTheMerge) {
     job.settings().databases["Sales"];
-    std::list<SqlAFilesPerBackup_t> chain = {Entry('D', "1", std::string(51, '9'))};
+    std::list<SqlAFilesPerBackup_t> chain = {BackupEntry('D', "1", std::string(51, '9'))};
     SqlRestoreDbInfo_t db;
     db.sDbName = "Sales";
     EXPECT_TRUE(job.AddBackupInfoFromMountedShare(db, chain).IsError());

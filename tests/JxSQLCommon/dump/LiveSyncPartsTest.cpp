@@ -13,6 +13,7 @@
 #include "JxSQLCommon/dump/CSQLDumpLiveSyncCleanUp.h"
 #include "JxSQLCommon/dump/SqlRstJobClientLiveSync.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "tests/JxSQLCommon/dump/BackupEntry.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -184,14 +185,7 @@ public:
     DumpRestoreSettings& settings() { return m_settings; }
 };
 
-SqlAFilesPerBackup_t Entry(char type, const std::string& first, const std::string& last) {
-    SqlAFilesPerBackup_t e;
-    e.backupType = static_cast<uint32_t>(type);
-    e.sFirstLsn = first;
-    e.sLastLsn = last;
-    e.applicationId = 9;
-    return e;
-}
+using dumptest::BackupEntry;
 
 class LiveSyncChain : public jxtest::RootedTest {
 protected:
@@ -233,11 +227,11 @@ TEST_F(LiveSyncChain, FirstRunStartsAtTheFullBackupOrSkips) {
     AddDump("200", "300");
     AddDump("300", "400");
     EXPECT_EQ((std::vector<std::string>{"D100", "I200", "L300", "L400"}),
-              Run({Entry('D', "50", "100"), Entry('I', "100", "200")}));
+              Run({BackupEntry('D', "50", "100"), BackupEntry('I', "100", "200")}));
     EXPECT_TRUE(Selected());
 
     // No full backup anywhere: nothing is restored in this run.
-    EXPECT_EQ((std::vector<std::string>{"I200"}), Run({Entry('I', "100", "200")}));
+    EXPECT_EQ((std::vector<std::string>{"I200"}), Run({BackupEntry('I', "100", "200")}));
     EXPECT_FALSE(Selected());
 }
 
@@ -271,11 +265,11 @@ TEST_F(LiveSyncChain, ABrokenLogChainDropsEveryLogButKeepsAFullBackup) {
     Standby("L", "200", "300");
     AddDump("300", "400");
     AddDump("450", "500");  // 400..450 is missing
-    EXPECT_EQ((std::vector<std::string>{"L300"}), Run({Entry('L', "200", "300")})) << "chain untouched";
+    EXPECT_EQ((std::vector<std::string>{"L300"}), Run({BackupEntry('L', "200", "300")})) << "chain untouched";
     EXPECT_FALSE(Selected());
 
     // A new full backup at the central server is still restored.
-    EXPECT_EQ((std::vector<std::string>{"D600"}), Run({Entry('D', "550", "600")}));
+    EXPECT_EQ((std::vector<std::string>{"D600"}), Run({BackupEntry('D', "550", "600")}));
     EXPECT_TRUE(Selected());
 }
 

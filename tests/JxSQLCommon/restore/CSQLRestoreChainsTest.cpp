@@ -7,9 +7,9 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "tests/JxSQLCommon/restore/SalesChain.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
-#include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
 
@@ -19,16 +19,7 @@ class CSQLRestoreChainsTest : public jxtest::CentralServerTest {
 protected:
     void SetUp() override {
         CentralServerTest::SetUp();
-        for (auto [type, end] : {std::pair{'D', 100}, {'L', 200}, {'L', 300}}) {
-            JxServeBackup b;
-            b.instanceId = kSourceInstance;
-            b.database = "sales";
-            b.jobId = static_cast<uint64_t>(end);
-            b.backupType = type;
-            b.endTime = static_cast<uint64_t>(end);
-            b.archiveFiles.push_back({2, static_cast<uint32_t>(end), 0, ""});
-            JxServePutBackup(b);
-        }
+        restoretest::PutSalesChain(kSourceInstance);
         job.m_applessRestore = true;  // no SQL Server is asked
         job.m_restoreTaskId = 9;
         job.m_restoreOptions.sourceInstanceId = kSourceInstance;

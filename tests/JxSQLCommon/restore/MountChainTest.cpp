@@ -5,9 +5,9 @@
 #include <list>
 #include <string>
 
+#include "tests/JxSQLCommon/restore/SalesChain.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
-#include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
 
@@ -17,16 +17,7 @@ class MountChainTest : public jxtest::CentralServerTest {
 protected:
     void SetUp() override {
         CentralServerTest::SetUp();
-        for (auto [type, end] : {std::pair{'D', 100}, {'L', 200}, {'L', 300}}) {
-            JxServeBackup b;
-            b.instanceId = kInstance;
-            b.database = "sales";
-            b.jobId = static_cast<uint64_t>(end);
-            b.backupType = type;
-            b.endTime = static_cast<uint64_t>(end);
-            b.archiveFiles.push_back({2, static_cast<uint32_t>(end), 0, ""});
-            JxServePutBackup(b);
-        }
+        restoretest::PutSalesChain(kInstance);
         job.m_restoreTaskId = 9;
         db.sDbName = "sales";
         db.newDbName = "sales_browse";

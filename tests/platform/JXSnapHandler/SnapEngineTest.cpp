@@ -2,7 +2,6 @@
 // failed mount leaves nothing mounted, and a program started for a session
 // must present its key to be taken.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -13,6 +12,7 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFileSystem.h"
+#include "tests/platform/JXSnapHandler/SalesSnapshot.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -25,21 +25,8 @@ bool Exists(const std::string& path) {
 class SnapEngineTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec server;
-        server.name = "HOST/INST";
-        ASSERT_FALSE(instance.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        ASSERT_FALSE(instance.AddDatabase(db).IsError());
-        JXSnapClientAPI::SnapRequest request;
-        request.jobId = 7;
-        request.instance = "HOST/INST";
-        request.databases = {"Sales"};
-        request.metadataDirectory = root.path();
-        request.levelName = "Full";
         std::vector<std::string> volumes;
-        std::string error;
-        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        ASSERT_TRUE(snaptest::SnapSales(instance, 7, root.path(), volumes));
         ASSERT_EQ(volumes.size(), 1u);
         EXPECT_TRUE(Exists(root.path() + "/7_Full_WRT.xml"));
         EXPECT_TRUE(Exists(root.path() + "/7_Full_BCD.xml"));

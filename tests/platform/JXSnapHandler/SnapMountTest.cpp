@@ -3,7 +3,6 @@
 // record, and the release of a passed reservation detaches what was
 // attached from the mount and removes it.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -11,9 +10,10 @@
 
 #include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
-#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "tests/platform/JXSnapHandler/SalesSnapshot.h"
+#include "tests/platform/JxsqlDMO/AttachRequestXml.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -26,21 +26,8 @@ bool Exists(const std::string& path) {
 class SnapMountTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec server;
-        server.name = "HOST/INST";
-        ASSERT_FALSE(instance.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        ASSERT_FALSE(instance.AddDatabase(db).IsError());
-        JXSnapClientAPI::SnapRequest request;
-        request.jobId = 7;
-        request.instance = "HOST/INST";
-        request.databases = {"Sales"};
-        request.metadataDirectory = root.path();
-        request.levelName = "Full";
         std::vector<std::string> volumes;
-        std::string error;
-        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        ASSERT_TRUE(snaptest::SnapSales(instance, 7, root.path(), volumes));
     }
     // The set of snap job 7 as a mount for job `job`, each volume at `base`/<n>/.
     SMVolSnapInfo Set(uint64_t job, const std::string& base) {
@@ -53,16 +40,8 @@ protected:
         }
         return snaps;
     }
-    std::string AttachRequest(const std::string& name, const std::string& file) {
-        SQLPmn::AttachDBMsg message;
-        message.setstring(SQLPmn::AttachDBMsg::kInstanceName, "HOST/INST");
-        SQLPmn::AttachDB entry;
-        entry.setstring(SQLPmn::AttachDB::kAttachName, name);
-        entry.setliststring(SQLPmn::AttachDB::kFilePaths, std::vector<std::string>{file});
-        message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
-        std::string xml;
-        EXPECT_EQ(message.serialize(xml), kMsgOk);
-        return xml;
+    static std::string AttachRequest(const std::string& name, const std::string& file) {
+        return dmotest::AttachRequestXml("HOST/INST", {{name, file}});
     }
 
     SqlSimInstance instance;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "tests/platform/JxsqlDMO/AttachRequestXml.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -27,19 +27,6 @@ protected:
         copy = root.File("copy/sales.mdf");
         root.WriteFile("copy/sales.mdf", std::string(8192, 'x'));
     }
-    std::string Request(const std::string& instance, const std::vector<std::pair<std::string, std::string>>& dbs) {
-        SQLPmn::AttachDBMsg message;
-        message.setstring(SQLPmn::AttachDBMsg::kInstanceName, instance);
-        for (const auto& [name, file] : dbs) {
-            SQLPmn::AttachDB entry;
-            entry.setstring(SQLPmn::AttachDB::kAttachName, name);
-            entry.setliststring(SQLPmn::AttachDB::kFilePaths, std::vector<std::string>{file});
-            message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
-        }
-        std::string xml;
-        EXPECT_EQ(message.serialize(xml), kMsgOk);
-        return xml;
-    }
     SqlSimInstance sim;
     CsqlDMO dmo;
     std::vector<std::string> salesFiles;
@@ -50,13 +37,16 @@ TEST_F(CsqlDMOAttachRequest, AttachesEveryDatabaseOrNone) {
     ASSERT_TRUE(dmo.initialize("srv1/prod"));
     std::string error;
     // The second name is taken: the first must not stay attached.
-    EXPECT_FALSE(dmo.AttachDatabases(Request("srv1/prod", {{"sales_copy", copy}, {"sales", copy}}), error));
+    EXPECT_FALSE(
+        dmo.AttachDatabases(dmotest::AttachRequestXml("srv1/prod", {{"sales_copy", copy}, {"sales", copy}}), error));
     EXPECT_NE(error.find("sales"), std::string::npos) << error;
     EXPECT_FALSE(dmo.isDatabaseExists("sales_copy"));
 
-    ASSERT_TRUE(dmo.AttachDatabases(Request("srv1/prod", {{"sales_copy", copy}}), error)) << error;
+    ASSERT_TRUE(dmo.AttachDatabases(dmotest::AttachRequestXml("srv1/prod", {{"sales_copy", copy}}), error)) << error;
     EXPECT_TRUE(dmo.isDatabaseExists("sales_copy"));
-    ASSERT_TRUE(dmo.DetachDB(Request("srv1/prod", {{"sales_copy", copy}, {"never_there", copy}}), error)) << error;
+    ASSERT_TRUE(
+        dmo.DetachDB(dmotest::AttachRequestXml("srv1/prod", {{"sales_copy", copy}, {"never_there", copy}}), error))
+        << error;
     EXPECT_FALSE(dmo.isDatabaseExists("sales_copy"));
     EXPECT_TRUE(dmo.isDatabaseExists("sales"));
 }
@@ -64,15 +54,15 @@ TEST_F(CsqlDMOAttachRequest, AttachesEveryDatabaseOrNone) {
 TEST_F(CsqlDMOAttachRequest, RefusesBadRequestsAndOtherInstances) {
     std::string error;
     EXPECT_FALSE(dmo.AttachDatabases("<not a request/>", error));
-    EXPECT_FALSE(dmo.AttachDatabases(Request("", {{"x", copy}}), error)) << "no instance at all";
+    EXPECT_FALSE(dmo.AttachDatabases(dmotest::AttachRequestXml("", {{"x", copy}}), error)) << "no instance at all";
     ASSERT_TRUE(dmo.initialize("srv1/prod"));
-    EXPECT_FALSE(dmo.AttachDatabases(Request("srv1/prod", {}), error)) << "nothing to attach";
-    EXPECT_FALSE(dmo.AttachDatabases(Request("srv2/other", {{"x", copy}}), error));
-    EXPECT_FALSE(dmo.DetachDB(Request("srv2/other", {{"sales", salesFiles[0]}}), error));
+    EXPECT_FALSE(dmo.AttachDatabases(dmotest::AttachRequestXml("srv1/prod", {}), error)) << "nothing to attach";
+    EXPECT_FALSE(dmo.AttachDatabases(dmotest::AttachRequestXml("srv2/other", {{"x", copy}}), error));
+    EXPECT_FALSE(dmo.DetachDB(dmotest::AttachRequestXml("srv2/other", {{"sales", salesFiles[0]}}), error));
     EXPECT_TRUE(dmo.isDatabaseExists("sales"));
     // Without initialize the request's own instance is used.
     CsqlDMO fresh;
-    ASSERT_TRUE(fresh.AttachDatabases(Request("srv1/prod", {{"by_request", copy}}), error)) << error;
+    ASSERT_TRUE(fresh.AttachDatabases(dmotest::AttachRequestXml("srv1/prod", {{"by_request", copy}}), error)) << error;
     EXPECT_TRUE(dmo.isDatabaseExists("by_request"));
 }
 

@@ -1,5 +1,5 @@
-// The file-system seam: its tree helpers and the atomic replacement under
-// injected faults.
+// The file-system seam: its tree helpers, whole-file reads and the atomic
+// replacement under injected faults.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -37,6 +37,20 @@ TEST_F(WzFileSystemTest, MakeDirectoryTreeCreatesParentsAndRefusesAFileOnTheWay)
     EXPECT_EQ(wz::MakeDirectoryTree(root.path() + "/plain/sub"), -1);
     EXPECT_EQ(wz::MakeDirectoryTree(root.path() + "/plain"), -1);
     EXPECT_EQ(errno, ENOTDIR);
+}
+
+TEST_F(WzFileSystemTest, ReadSmallFileReadsWholeFilesAndRefusesOversizedOnes) {
+    const std::string big(70000, 'b');
+    root.WriteFile("big", big);
+    std::string text;
+    ASSERT_TRUE(wz::ReadSmallFile(root.path() + "/big", text, big.size()));
+    EXPECT_EQ(text, big);
+    text.clear();
+    EXPECT_FALSE(wz::ReadSmallFile(root.path() + "/big", text, big.size() - 1));
+    EXPECT_EQ(errno, EFBIG);
+    text.clear();
+    EXPECT_FALSE(wz::ReadSmallFile(root.path() + "/missing", text));
+    EXPECT_EQ(errno, ENOENT);
 }
 
 TEST_F(WzFileSystemTest, ResolveThroughLinksFollowsTheDeepestExistingAncestor) {

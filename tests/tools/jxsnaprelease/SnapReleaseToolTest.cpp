@@ -1,7 +1,6 @@
 // The release command: it ends the mounts whose reservation has passed and
 // leaves the others, and answers --help.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -9,10 +8,11 @@
 #include <vector>
 
 #include "JXSnapHandler/JXSnapClientAPI.h"
-#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
+#include "tests/platform/JXSnapHandler/SalesSnapshot.h"
+#include "tests/platform/JxsqlDMO/AttachRequestXml.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -30,21 +30,9 @@ class SnapReleaseToolTest : public jxtest::RootedTest {};
 
 TEST_F(SnapReleaseToolTest, EndsOnlyMountsWhoseReservationPassed) {
     SqlSimInstance instance;
-    SqlSimServerSpec server;
-    server.name = "HOST/INST";
-    ASSERT_FALSE(instance.Create(server).IsError());
-    SqlSimDatabaseSpec db;
-    db.name = "Sales";
-    ASSERT_FALSE(instance.AddDatabase(db).IsError());
-    JXSnapClientAPI::SnapRequest request;
-    request.jobId = 7;
-    request.instance = "HOST/INST";
-    request.databases = {"Sales"};
-    request.metadataDirectory = root.path();
-    request.levelName = "Full";
     std::vector<std::string> volumes;
+    ASSERT_TRUE(snaptest::SnapSales(instance, 7, root.path(), volumes));
     std::string error;
-    ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
 
     std::vector<std::string> mounts;
     for (uint64_t job : {1, 2}) {
@@ -55,14 +43,8 @@ TEST_F(SnapReleaseToolTest, EndsOnlyMountsWhoseReservationPassed) {
         const std::string mount = root.File("m" + std::to_string(job)) + "/";
         snaps.volumeListBegin()->setMountPath(mount);
         ASSERT_TRUE(JXSnapClientAPI::mountVolumes(snaps));
-        SQLPmn::AttachDBMsg message;
-        message.setstring(SQLPmn::AttachDBMsg::kInstanceName, "HOST/INST");
-        SQLPmn::AttachDB entry;
-        entry.setstring(SQLPmn::AttachDB::kAttachName, "Sales_" + std::to_string(job));
-        entry.setliststring(SQLPmn::AttachDB::kFilePaths, std::vector<std::string>{mount + "Sales.mdf"});
-        message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
-        std::string xml;
-        ASSERT_EQ(message.serialize(xml), kMsgOk);
+        const std::string xml =
+            dmotest::AttachRequestXml("HOST/INST", {{"Sales_" + std::to_string(job), mount + "Sales.mdf"}});
         CsqlDMO dmo;
         ASSERT_TRUE(dmo.AttachDatabases(xml, error)) << error;
         SMMetaDataInfo item;

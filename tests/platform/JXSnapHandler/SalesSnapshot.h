@@ -1,0 +1,38 @@
+// The snapshot most snapshot-engine tests start from: database "Sales" of
+// the simulated instance "HOST/INST", snapped as a full snapshot job.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+
+namespace snaptest {
+
+// Creates "HOST/INST" in `instance` with the one database "Sales" and snaps
+// it as full snapshot job `jobId`, its metadata files in `metadataDirectory`.
+// `volumes` receives the snapped volumes.
+inline ::testing::AssertionResult SnapSales(SqlSimInstance& instance, uint64_t jobId,
+                                            const std::string& metadataDirectory, std::vector<std::string>& volumes) {
+    SqlSimServerSpec server;
+    server.name = "HOST/INST";
+    if (instance.Create(server).IsError()) return ::testing::AssertionFailure() << "cannot create HOST/INST";
+    SqlSimDatabaseSpec db;
+    db.name = "Sales";
+    if (instance.AddDatabase(db).IsError()) return ::testing::AssertionFailure() << "cannot add Sales";
+    JXSnapClientAPI::SnapRequest request;
+    request.jobId = jobId;
+    request.instance = "HOST/INST";
+    request.databases = {"Sales"};
+    request.metadataDirectory = metadataDirectory;
+    request.levelName = "Full";
+    std::string error;
+    if (!JXSnapClientAPI::snapDatabases(request, volumes, error)) return ::testing::AssertionFailure() << error;
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace snaptest
