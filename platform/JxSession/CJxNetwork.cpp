@@ -26,6 +26,9 @@ EvDebug& Log() {
 
 // How far ahead of the bytes that arrived a payload buffer may grow.
 constexpr size_t kPayloadStepBytes = 64 * 1024;
+// The read-ahead buffer of a session. A payload that does not fit in it is
+// read into its own buffer, which grows in steps as the bytes arrive.
+constexpr size_t kInputBufferBytes = 64 * 1024;
 
 // Copies a zero-terminated name out of a fixed descriptor field.
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -55,6 +58,8 @@ void CJxNetwork::Close() {
     }
     m_peeked.reset();
     m_inputBroken = false;
+    m_inStart = m_inEnd = 0;
+    m_sentLast = false;
 }
 
 CWzError CJxNetwork::Fail(CWzError error, uint64_t code) {
@@ -81,12 +86,12 @@ CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::stri
     header.code = code;
     header.group = jxsMessageGroup(code);
     header.length = static_cast<uint32_t>(payload.size());
-    std::string frame(kJxsFrameHeaderBytes, '\0');
-    jxsEncodeFrameHeader(header, reinterpret_cast<unsigned char*>(frame.data()));
-    frame += payload;
+    unsigned char bytes[kJxsFrameHeaderBytes];
+    jxsEncodeFrameHeader(header, bytes);
     int err = 0;
-    switch (jxsWriteAll(m_fd, frame.data(), frame.size(), jxsDeadline(timeout), err)) {
+    switch (jxsWriteAll2(m_fd, bytes, sizeof bytes, payload.data(), payload.size(), jxsDeadline(timeout), err)) {
     case jxsIoStatus::Done:
+        m_sentLast = true;
         return CWzError::Success();
     case jxsIoStatus::TimedOut:
         // Part of a frame may be out: the stream cannot be resumed.
@@ -105,6 +110,27 @@ CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::stri
                 static_cast<uint64_t>(err));
 }
 
+jxsIoStatus CJxNetwork::FillInput(int64_t deadline, int& err) {
+    if (!m_in) m_in = std::make_unique_for_overwrite<char[]>(kInputBufferBytes);
+    if (m_inStart == m_inEnd) {
+        m_inStart = m_inEnd = 0;
+    } else if (m_inEnd == kInputBufferBytes) {
+        std::memmove(m_in.get(), m_in.get() + m_inStart, Buffered());
+        m_inEnd = Buffered();
+        m_inStart = 0;
+    }
+    size_t got = 0;
+    // Right after a send the peer's answer cannot be there yet: wait first
+    // rather than make a read that finds nothing.
+    jxsIoStatus status =
+        jxsReadSome(m_fd, m_in.get() + m_inEnd, kInputBufferBytes - m_inEnd, deadline, m_sentLast, got, err);
+    if (status == jxsIoStatus::Done) {
+        m_inEnd += got;
+        m_sentLast = false;
+    }
+    return status;
+}
+
 CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& flag) {
     if (m_peeked) {
         header = *m_peeked;
@@ -115,21 +141,23 @@ CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& 
     if (m_inputBroken) {
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "The session can no longer be read."), EPROTO);
     }
-    unsigned char bytes[kJxsFrameHeaderBytes];
-    size_t got = 0;
     int err = 0;
-    switch (jxsReadExact(m_fd, bytes, sizeof bytes, deadline, got, err)) {
+    jxsIoStatus status = jxsIoStatus::Done;
+    while (Buffered() < kJxsFrameHeaderBytes && status == jxsIoStatus::Done) status = FillInput(deadline, err);
+    switch (status) {
     case jxsIoStatus::Done: {
-        CWzError e = jxsDecodeFrameHeader(bytes, header);
+        CWzError e = jxsDecodeFrameHeader(reinterpret_cast<const unsigned char*>(m_in.get() + m_inStart), header);
         if (e.IsError()) {
             m_inputBroken = true;
             return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
         }
+        m_inStart += kJxsFrameHeaderBytes;
         return CWzError::Success();
     }
     case jxsIoStatus::TimedOut:
         flag = true;
-        if (got > 0) m_inputBroken = true;  // inside a frame: the stream cannot be resumed
+        // Inside a frame the stream cannot be resumed.
+        if (Buffered() > 0) m_inputBroken = true;
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, ETIMEDOUT, "No message arrived within the time-out."),
                     ETIMEDOUT);
     case jxsIoStatus::Closed:
@@ -146,18 +174,37 @@ CWzError CJxNetwork::ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& 
 CWzError CJxNetwork::ReadPayload(const jxsFrameHeader& header, std::string& payload, int64_t deadline, bool& flag) {
     // The buffer grows with what has arrived, never ahead of it by more than
     // one step: a header alone must not reserve the memory it announces.
+    // What was read ahead comes first; a rest that fits in the input buffer
+    // is read through it (with whatever follows it), a larger one directly.
+    const size_t length = header.length;
+    size_t take = std::min(Buffered(), length);
     payload.clear();
-    size_t got = 0;
+    if (take > 0) payload.assign(m_in.get() + m_inStart, take);
+    m_inStart += take;
+    size_t got = payload.size();
     int err = 0;
     jxsIoStatus status = jxsIoStatus::Done;
-    while (payload.size() < header.length) {
-        const size_t have = payload.size();
-        const size_t step = std::min<size_t>(header.length - have, kPayloadStepBytes);
-        payload.resize(have + step);
-        size_t part = 0;
-        status = jxsReadExact(m_fd, payload.data() + have, step, deadline, part, err);
-        got = have + part;
-        if (status != jxsIoStatus::Done) break;
+    if (length - payload.size() <= kInputBufferBytes) {
+        while (payload.size() < length) {
+            status = FillInput(deadline, err);
+            if (status != jxsIoStatus::Done) {
+                got = payload.size() + Buffered();
+                break;
+            }
+            take = std::min(Buffered(), length - payload.size());
+            payload.append(m_in.get() + m_inStart, take);
+            m_inStart += take;
+        }
+    } else {
+        while (payload.size() < length) {
+            const size_t have = payload.size();
+            const size_t step = std::min<size_t>(length - have, kPayloadStepBytes);
+            payload.resize(have + step);
+            size_t part = 0;
+            status = jxsReadExact(m_fd, payload.data() + have, step, deadline, part, err);
+            got = have + part;
+            if (status != jxsIoStatus::Done) break;
+        }
     }
     if (status == jxsIoStatus::Done) return CWzError::Success();
     payload.clear();

@@ -25,12 +25,15 @@
 // A session is used by one thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "JxSession/jxsDatabuf_v2.h"
 #include "JxSession/jxsFrame.h"
+#include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTypes.h"
 #include "WzUtils/CWzError.h"
 
@@ -127,6 +130,10 @@ public:
 
 private:
     CWzError SendFrame(jxsFrameKind kind, uint64_t code, const std::string& payload, int timeout, bool& flag);
+    // Reads what has arrived into the input buffer, waiting up to the deadline
+    // for at least one byte.
+    jxsIoStatus FillInput(int64_t deadline, int& err);
+    size_t Buffered() const { return m_inEnd - m_inStart; }
     // Reads the next frame header (or takes the peeked one), then its payload.
     CWzError ReadHeader(jxsFrameHeader& header, int64_t deadline, bool& flag);
     CWzError ReadPayload(const jxsFrameHeader& header, std::string& payload, int64_t deadline, bool& flag);
@@ -142,6 +149,13 @@ private:
     void Close();
 
     int m_fd = -1;
+    // Bytes read ahead of the frame being taken: a frame's header and a small
+    // payload usually come in one read. Allocated at the first read.
+    std::unique_ptr<char[]> m_in;
+    size_t m_inStart = 0;
+    size_t m_inEnd = 0;
+    // A reply is awaited: the next read waits for input first.
+    bool m_sentLast = false;
     std::optional<jxsFrameHeader> m_peeked;
     bool m_inputBroken = false;  // the incoming stream is out of step or ended
     std::optional<jxsStatus> m_peerAbort;

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -58,6 +59,68 @@ jxsIoStatus jxsWriteAll(int fd, const void* data, size_t length, int64_t deadlin
         return (err == EPIPE || err == ECONNRESET) ? jxsIoStatus::Closed : jxsIoStatus::Failed;
     }
     return jxsIoStatus::Done;
+}
+
+jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const void* second, size_t secondLength,
+                         int64_t deadline, int& err) {
+    iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
+    iovec* part = parts;
+    size_t count = 2;
+    for (;;) {
+        while (count > 0 && part->iov_len == 0) {
+            ++part;
+            --count;
+        }
+        if (count == 0) return jxsIoStatus::Done;
+        msghdr message{};
+        message.msg_iov = part;
+        message.msg_iovlen = count;
+        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        if (n > 0) {
+            // Step past what went out, part by part.
+            auto sent = static_cast<size_t>(n);
+            while (sent > 0) {
+                size_t step = sent < part->iov_len ? sent : part->iov_len;
+                part->iov_base = static_cast<char*>(part->iov_base) + step;
+                part->iov_len -= step;
+                sent -= step;
+                if (part->iov_len == 0) {
+                    ++part;
+                    --count;
+                }
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitFor(fd, POLLOUT, deadline, err)) return jxsIoStatus::TimedOut;
+            continue;
+        }
+        err = errno;
+        return (err == EPIPE || err == ECONNRESET) ? jxsIoStatus::Closed : jxsIoStatus::Failed;
+    }
+}
+
+jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, bool waitFirst, size_t& got,
+                        int& err) {
+    got = 0;
+    // A wait that times out still lets one read take what has arrived.
+    const bool timedOut = waitFirst && !WaitFor(fd, POLLIN, deadline, err);
+    for (;;) {
+        ssize_t n = ::recv(fd, data, capacity, 0);
+        if (n > 0) {
+            got = static_cast<size_t>(n);
+            return jxsIoStatus::Done;
+        }
+        if (n == 0) return jxsIoStatus::Closed;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (timedOut || !WaitFor(fd, POLLIN, deadline, err)) return jxsIoStatus::TimedOut;
+            continue;
+        }
+        err = errno;
+        return errno == ECONNRESET ? jxsIoStatus::Closed : jxsIoStatus::Failed;
+    }
 }
 
 jxsIoStatus jxsReadExact(int fd, void* data, size_t length, int64_t deadline, size_t& got, int& err) {

@@ -7,9 +7,11 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsFrame.h"
+#include "JxSession/jxsSocket.h"
 #include "Messages/CNMessageBase.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/platform/JxSession/EchoRecord.h"
@@ -208,6 +210,55 @@ TEST_F(SessionPair, UndecodableHeaderBreaksTheSessionEvenIfAGoodFrameFollows) {
     // Where the garbage ended is not known, so the frame after it is not read.
     EXPECT_EQ(FXErrorUtil::GetErrNo(a->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag)), EPROTO);
     EXPECT_NE(code, kEchoRequestCode);
+}
+
+// Frames as the stream cuts them: split inside the header, run together in
+// one read, and a payload larger than what a session reads ahead.
+TEST_F(SessionPair, FramesArriveIntactHoweverTheStreamCutsThem) {
+    auto frame = [](const std::string& text) {
+        jxsFrameHeader header;
+        header.kind = jxsFrameKind::Xml;
+        header.length = static_cast<uint32_t>(text.size());
+        std::string bytes(kJxsFrameHeaderBytes, '\0');
+        jxsEncodeFrameHeader(header, reinterpret_cast<unsigned char*>(bytes.data()));
+        return bytes + text;
+    };
+    std::string large(300000, 'x');
+    for (size_t i = 0; i < large.size(); i += 997) large[i] = static_cast<char>('a' + i % 26);
+    const std::vector<std::string> texts = {"one", "", "two", large, "after"};
+    std::string stream;
+    for (const std::string& text : texts) stream += frame(text);
+
+    // Generous time-outs: the platform clock runs fast in tests.
+    constexpr int kTimeout = 20000;
+    std::thread writer([&] {
+        // The first frames a byte at a time, the rest in as few writes as the socket takes.
+        bool written = true;
+        int err = 0;
+        for (size_t at = 0; at < 70 && written; ++at) {
+            written = jxsWriteAll(bFd, stream.data() + at, 1, jxsDeadline(kTimeout), err) == jxsIoStatus::Done;
+        }
+        written = written && jxsWriteAll(bFd, stream.data() + 70, stream.size() - 70, jxsDeadline(kTimeout), err) ==
+                                 jxsIoStatus::Done;
+        EXPECT_TRUE(written) << err;
+    });
+    for (const std::string& text : texts) {
+        std::string got;
+        unsigned long code = 1;
+        if (a->ReceiveXMLMessage(&code, got, nullptr, 0, kTimeout, flag).IsError()) {
+            ADD_FAILURE() << "frame of " << text.size() << " bytes not received";
+            break;
+        }
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(got.size(), text.size());
+        EXPECT_TRUE(got == text);
+    }
+    writer.join();
+    // Nothing was read past the last frame: the session waits for more.
+    std::string none;
+    EXPECT_TRUE(a->ReceiveXMLMessage(nullptr, none, nullptr, 0, 1, flag).IsError());
+    EXPECT_TRUE(flag);
+    EXPECT_TRUE(a->IsConnected());
 }
 
 TEST_F(SessionPair, UnconnectedSessionRefusesEverythingButDisconnect) {
