@@ -28,7 +28,7 @@ protected:
     void SetUp() override {
         // The stand-in runs in its own process: it takes the scaled time
         // from the environment.
-        ::setenv(wz::kTimeScaleEnv, "0.001", 1);
+        ::setenv(wz::kTimeScaleEnv, "0.01", 1);
         ASSERT_TRUE(JxProcess::SetProgramPath("fsindexrestore", JX_FSINDEXRESTORE_PROGRAM));
     }
 
