@@ -2,7 +2,9 @@
 // single file comes back from a full backup and its logs while the other
 // files keep their bytes; selections that cannot be restored fail before
 // anything changes; the per-object statuses the job results show.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -107,6 +109,10 @@ TEST_F(RestoreFileGroups, DamagedGroupComesBackFromFullAndLogsAndTheOtherGroupIs
     ASSERT_NE(Contents("Sales"), source);
     const ino_t primaryInode = Inode(primary);
     const ino_t group2Inode = Inode(group2);
+    // Held open, the damaged file keeps its inode: a file written back
+    // cannot be given the same number again.
+    const int heldGroup2 = ::open(group2.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(heldGroup2, 0);
 
     task.databases = {Entry({"Sales", "FG2"})};
     int status = 0;
@@ -116,6 +122,7 @@ TEST_F(RestoreFileGroups, DamagedGroupComesBackFromFullAndLogsAndTheOtherGroupIs
     EXPECT_EQ(Contents("Sales"), source);
     EXPECT_EQ(Inode(primary), primaryInode) << "the primary group is not rewritten";
     EXPECT_NE(Inode(group2), group2Inode) << "the damaged group is written back";
+    ::close(heldGroup2);
 
     // One database in the totals; the statuses name the database, the group and the file.
     EXPECT_EQ(jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(), "complete")
