@@ -128,6 +128,7 @@ bool CsqlDMO::verifyUser(const std::string& user, const std::string& password, c
 }
 
 bool CsqlDMO::getDatabases_11(const std::string& instance, DatabaseInfo_11_t& info) {
+    SimSqlReadScope readScope;  // the service check and the list read together
     if (!Connect(instance)) return false;
     SimSqlStatement q =
         m_instance->Db().Prepare("SELECT name, id, create_time, state FROM databases WHERE name <> 'tempdb' ORDER BY id");
@@ -142,6 +143,7 @@ bool CsqlDMO::getDatabases_11(const std::string& instance, DatabaseInfo_11_t& in
 }
 
 bool CsqlDMO::getDatabases(const std::string& instance, DatabaseInfo_t& info) {
+    SimSqlReadScope readScope;  // the service check and the list read together
     if (!Connect(instance)) return false;
     SimSqlStatement q =
         m_instance->Db().Prepare("SELECT name, id, create_time FROM databases WHERE name <> 'tempdb' ORDER BY id");

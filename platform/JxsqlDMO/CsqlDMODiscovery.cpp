@@ -46,6 +46,7 @@ std::string Lower(std::string text) {
 }  // namespace
 
 bool CsqlDMO::getDatabases(const std::string& instance, SQLAutoDiscoverReq_t& list, const std::string& exclusion) {
+    SimSqlReadScope readScope;  // the service check and the list read together
     if (!Connect(instance)) return false;
     std::set<std::string> excluded = ExcludedNames(exclusion);
     std::vector<SQL_DatabaseInfo_t> found;

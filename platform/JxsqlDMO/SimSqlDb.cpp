@@ -14,6 +14,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "WzUtils/FXErrorUtil.h"
 
@@ -105,11 +106,51 @@ struct SharedConnection {
 struct SharedConnections {
     uint64_t forks = 0;                // a forked child opens its own
     std::list<SharedConnection> list;  // most recently used first
+    int readScopes = 0;                // SimSqlReadScope objects alive
+    // Connections whose read transaction the outermost scope commits.
+    std::vector<std::shared_ptr<SimSqlConnection>> inReadScope;
 };
 
 thread_local SharedConnections t_shared;
 
+// Runs a statement without parameters or rows (BEGIN, COMMIT) on a kept
+// prepared statement.
+int RunKept(SimSqlConnection& connection, const char* sql) {
+    sqlite3_stmt* stmt = connection.TakeIdle(sql);
+    if (stmt == nullptr) {
+        int rc = sqlite3_prepare_v2(connection.db, sql, -1, &stmt, nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    int rc = sqlite3_step(stmt);
+    connection.GiveBack(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Joins a shared connection to the thread's read scope, if there is one.
+void JoinReadScope(SharedConnections& shared, const std::shared_ptr<SimSqlConnection>& connection) {
+    if (shared.readScopes == 0 || sqlite3_get_autocommit(connection->db) == 0) return;
+    // Without the transaction every statement reads on its own, as outside
+    // a scope: slower, not wrong, so a failure here fails nothing.
+    if (RunKept(*connection, "BEGIN") == SQLITE_OK) shared.inReadScope.push_back(connection);
+}
+
 }  // namespace
+
+SimSqlReadScope::SimSqlReadScope() { ++t_shared.readScopes; }
+
+SimSqlReadScope::~SimSqlReadScope() {
+    SharedConnections& shared = t_shared;
+    if (--shared.readScopes > 0) return;
+    for (const std::shared_ptr<SimSqlConnection>& connection : shared.inReadScope) {
+        if (sqlite3_get_autocommit(connection->db) != 0) continue;
+        // A read transaction only releases its lock on commit; should the
+        // commit fail, the rollback releases it as well.
+        if (RunKept(*connection, "COMMIT") != SQLITE_OK) {
+            (void)sqlite3_exec(connection->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    shared.inReadScope.clear();
+}
 
 SimSqlStatement::SimSqlStatement(std::shared_ptr<SimSqlConnection> connection)
     : m_connection(std::move(connection)) {}
@@ -233,6 +274,7 @@ CWzError SimSqlDb::OpenShared(const std::string& path) {
         shared.list.splice(shared.list.begin(), shared.list, it);
     }
     m_connection = shared.list.front().connection;
+    JoinReadScope(shared, m_connection);
     return CWzError::Success();
 }
 

@@ -88,3 +88,18 @@ public:
 private:
     std::shared_ptr<SimSqlConnection> m_connection;
 };
+
+// Runs the statements of one read-only request in one read transaction: every
+// catalogue OpenShared opens on this thread while the scope lives begins a
+// deferred transaction, committed when the outermost scope ends. SQLite then
+// checks the file for another process's changes (journal, size, change
+// counter) and takes its shared lock once per request instead of once per
+// statement, and the request reads one consistent state. Only for requests
+// that write nothing: a write inside would wait for the commit.
+class SimSqlReadScope {
+public:
+    SimSqlReadScope();
+    ~SimSqlReadScope();
+    SimSqlReadScope(const SimSqlReadScope&) = delete;
+    SimSqlReadScope& operator=(const SimSqlReadScope&) = delete;
+};

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <list>
 #include <thread>
 
 #include "JxsqlDMO/CsqlDMO.h"
@@ -190,6 +191,41 @@ TEST_F(SqlSimInstanceTest, SharedCatalogueConnectionFollowsChangesAndReplacement
     std::string version, level, edition;
     ASSERT_TRUE(dmo.getInstanceVersion("host1/prod", version, level, edition));
     EXPECT_EQ(version, "16.0.1000.6");
+}
+
+// A database list reads the catalogue in one read transaction per request:
+// each request sees what was written since the last, and none leaves its lock
+// behind (a writer would wait for it and fail).
+TEST_F(SqlSimInstanceTest, ListRequestsSeeOtherWritesAndHoldNoLockAfterwards) {
+    auto listed = [] {
+        CsqlDMO dmo;
+        DatabaseInfo_11_t info;
+        EXPECT_TRUE(dmo.getDatabases_11("host1/prod", info));
+        return info.names;
+    };
+    auto addFromElsewhere = [](const char* name) {
+        std::thread([name] {
+            SqlSimInstance other;
+            ASSERT_FALSE(other.Open("host1/prod").IsError());
+            SqlSimDatabaseSpec db;
+            db.name = name;
+            EXPECT_FALSE(other.AddDatabase(db).IsError());
+        }).join();
+    };
+    EXPECT_EQ(listed().size(), 3u);  // tempdb is not listed
+    addFromElsewhere("sales");
+    EXPECT_EQ(listed(), (std::list<std::string>{"master", "model", "msdb", "sales"}));
+    {
+        SimSqlReadScope outer;  // nested scopes commit once, at the outermost end
+        EXPECT_EQ(listed().size(), 4u);
+        EXPECT_EQ(listed().size(), 4u);
+    }
+    addFromElsewhere("hr");
+    EXPECT_EQ(listed().back(), "hr");
+    ASSERT_FALSE(instance.SetServiceRunning(false).IsError());  // this thread's own write
+    CsqlDMO dmo;
+    DatabaseInfo_11_t info;
+    EXPECT_FALSE(dmo.getDatabases_11("host1/prod", info));
 }
 
 // Statements are kept for reuse once finished: a statement in use is never
