@@ -41,26 +41,6 @@ int64_t jxsDeadline(int timeoutSeconds) {
     return wz::ClockMs() + seconds * 1000;
 }
 
-jxsIoStatus jxsWriteAll(int fd, const void* data, size_t length, int64_t deadline, int& err) {
-    auto p = static_cast<const char*>(data);
-    while (length > 0) {
-        ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL);
-        if (n > 0) {
-            p += n;
-            length -= static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(fd, POLLOUT, deadline, err)) return jxsIoStatus::TimedOut;
-            continue;
-        }
-        err = errno;
-        return (err == EPIPE || err == ECONNRESET) ? jxsIoStatus::Closed : jxsIoStatus::Failed;
-    }
-    return jxsIoStatus::Done;
-}
-
 jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const void* second, size_t secondLength,
                          int64_t deadline, int& err) {
     iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
@@ -99,6 +79,10 @@ jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const vo
         err = errno;
         return (err == EPIPE || err == ECONNRESET) ? jxsIoStatus::Closed : jxsIoStatus::Failed;
     }
+}
+
+jxsIoStatus jxsWriteAll(int fd, const void* data, size_t length, int64_t deadline, int& err) {
+    return jxsWriteAll2(fd, data, length, nullptr, 0, deadline, err);
 }
 
 jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, bool waitFirst, size_t& got,

@@ -86,10 +86,15 @@ ScopedFileSystem::ScopedFileSystem(FileSystem& fs) : previous_(g_current.exchang
 
 ScopedFileSystem::~ScopedFileSystem() { g_current.store(previous_); }
 
-bool WriteAll(int fd, const void* buf, size_t count) {
+namespace {
+// Hands `count` bytes to `write(pointer, length, done)` in slices of at most
+// kWriteSlice, retrying interrupted calls; a write of nothing is an error.
+template <typename Write>
+bool WriteSliced(const void* buf, size_t count, Write write) {
     const char* p = static_cast<const char*>(buf);
-    while (count > 0) {
-        ssize_t n = Fs().Write(fd, p, std::min(count, kWriteSlice));
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = write(p + done, std::min(count - done, kWriteSlice), done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -98,29 +103,20 @@ bool WriteAll(int fd, const void* buf, size_t count) {
             errno = EIO;
             return false;
         }
-        p += n;
-        count -= static_cast<size_t>(n);
+        done += static_cast<size_t>(n);
     }
     return true;
 }
+}  // namespace
+
+bool WriteAll(int fd, const void* buf, size_t count) {
+    return WriteSliced(buf, count, [fd](const char* p, size_t n, size_t) { return Fs().Write(fd, p, n); });
+}
 
 bool PWriteAll(int fd, const void* buf, size_t count, off_t offset) {
-    const char* p = static_cast<const char*>(buf);
-    while (count > 0) {
-        ssize_t n = Fs().PWrite(fd, p, std::min(count, kWriteSlice), offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        p += n;
-        offset += n;
-        count -= static_cast<size_t>(n);
-    }
-    return true;
+    return WriteSliced(buf, count, [fd, offset](const char* p, size_t n, size_t done) {
+        return Fs().PWrite(fd, p, n, offset + static_cast<off_t>(done));
+    });
 }
 
 bool ReadSmallFile(const std::string& path, std::string& text, size_t maxBytes) {
