@@ -1,6 +1,7 @@
 // SQLite access of the simulated instances: open, prepare, bind, step.
 #include "JxsqlDMO/SimSqlDb.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "JxsqlDMO/SimSqlReadCache.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
@@ -28,10 +30,28 @@ constexpr size_t kIdleStatements = 64;
 constexpr size_t kSharedPerThread = 8;
 }  // namespace
 
+// How a shared connection takes part in the thread's read scope.
+enum class SimSqlScopeState {
+    kNone,         // not in a scope
+    kCached,       // the file is as last read: kept rows answer, no transaction yet
+    kTransaction,  // in the scope's read transaction; kept rows answer once the stamp is read under its lock
+    kUncached,     // in the scope, kept rows unused (a write ran, or the stamp could not be read)
+};
+
 // An open SQLite connection and the finished statements kept for reuse.
 struct SimSqlConnection {
     sqlite3* db = nullptr;
     std::unordered_multimap<std::string, sqlite3_stmt*> idle;
+    bool shared = false;  // a thread's shared connection, which takes part in read scopes
+    SimSqlScopeState scope = SimSqlScopeState::kNone;
+    bool stampPending = false;  // in kTransaction: the stamp is read after the first step
+    SimSqlReadCache cache;
+
+    // Kept rows answer this statement only while they show the state the
+    // scope reads.
+    bool CacheAnswers() const {
+        return scope == SimSqlScopeState::kCached || (scope == SimSqlScopeState::kTransaction && !stampPending);
+    }
 
     ~SimSqlConnection() {
         for (auto& [sql, stmt] : idle) sqlite3_finalize(stmt);
@@ -96,10 +116,34 @@ CWzError OpenConnection(const std::string& path, bool create, std::shared_ptr<Si
 }
 
 // A thread's shared connection to one file, and which file it was opened on.
+// An O_PATH descriptor of the file a shared connection was opened on. Its
+// link count tells whether the file is still the one at the path (a file
+// removed or replaced has none left) without walking the path again, and
+// closing it never drops SQLite's locks on the file, which closing a
+// descriptor opened for reading or writing would.
+class PathHandle {
+public:
+    explicit PathHandle(int fd) : m_fd(fd) {}
+    ~PathHandle() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    PathHandle(PathHandle&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    PathHandle& operator=(PathHandle&&) = delete;
+    PathHandle(const PathHandle&) = delete;
+    PathHandle& operator=(const PathHandle&) = delete;
+
+    bool StillLinked() const {
+        struct stat info {};
+        return ::fstat(m_fd, &info) == 0 && info.st_nlink > 0;
+    }
+
+private:
+    int m_fd;
+};
+
 struct SharedConnection {
     std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
+    PathHandle file;
     std::shared_ptr<SimSqlConnection> connection;
 };
 
@@ -126,12 +170,38 @@ int RunKept(SimSqlConnection& connection, const char* sql) {
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
+// Begins the scope's read transaction. Without it every statement reads on
+// its own, as outside a scope: slower, not wrong, so a failure fails nothing.
+void BeginReadTransaction(SimSqlConnection& connection) {
+    if (RunKept(connection, "BEGIN") == SQLITE_OK) {
+        connection.scope = SimSqlScopeState::kTransaction;
+        connection.stampPending = true;
+    } else {
+        connection.scope = SimSqlScopeState::kUncached;
+    }
+}
+
 // Joins a shared connection to the thread's read scope, if there is one.
 void JoinReadScope(SharedConnections& shared, const std::shared_ptr<SimSqlConnection>& connection) {
-    if (shared.readScopes == 0 || sqlite3_get_autocommit(connection->db) == 0) return;
-    // Without the transaction every statement reads on its own, as outside
-    // a scope: slower, not wrong, so a failure here fails nothing.
-    if (RunKept(*connection, "BEGIN") == SQLITE_OK) shared.inReadScope.push_back(connection);
+    if (shared.readScopes == 0 || !connection->shared || connection->scope != SimSqlScopeState::kNone) return;
+    if (sqlite3_get_autocommit(connection->db) == 0) return;  // in a transaction of its own
+    shared.inReadScope.push_back(connection);
+    SimSqlFileStamp stamp;
+    if (SimSqlReadCache::ReadStamp(connection->db, stamp) && connection->cache.Matches(stamp)) {
+        connection->scope = SimSqlScopeState::kCached;
+        return;
+    }
+    BeginReadTransaction(*connection);
+}
+
+// A statement that may write, or SQL run past the statements, inside a scope:
+// the transaction begins as for any statement in a scope, and kept rows no
+// longer answer, since they would not show what it changes.
+void LeaveCache(SimSqlConnection& connection) {
+    if (connection.scope == SimSqlScopeState::kNone || connection.scope == SimSqlScopeState::kUncached) return;
+    if (connection.scope == SimSqlScopeState::kCached) (void)RunKept(connection, "BEGIN");
+    connection.scope = SimSqlScopeState::kUncached;
+    connection.cache.Clear();
 }
 
 }  // namespace
@@ -142,6 +212,8 @@ SimSqlReadScope::~SimSqlReadScope() {
     SharedConnections& shared = t_shared;
     if (--shared.readScopes > 0) return;
     for (const std::shared_ptr<SimSqlConnection>& connection : shared.inReadScope) {
+        connection->scope = SimSqlScopeState::kNone;
+        connection->stampPending = false;
         if (sqlite3_get_autocommit(connection->db) != 0) continue;
         // A read transaction only releases its lock on commit; should the
         // commit fail, the rollback releases it as well.
@@ -152,12 +224,20 @@ SimSqlReadScope::~SimSqlReadScope() {
     shared.inReadScope.clear();
 }
 
+SimSqlStatement::SimSqlStatement() = default;
+
 SimSqlStatement::SimSqlStatement(std::shared_ptr<SimSqlConnection> connection)
     : m_connection(std::move(connection)) {}
 
 SimSqlStatement::~SimSqlStatement() { Release(); }
 
 void SimSqlStatement::Release() {
+    // A statement left before its end finishes recording, so a single-row
+    // lookup is kept as well; the recording's own bound stops a long one.
+    while (m_recording && StepSqlite()) {
+    }
+    m_recording.reset();
+    m_cached.reset();
     if (m_stmt != nullptr) {
         if (m_connection) {
             m_connection->GiveBack(m_stmt);
@@ -171,7 +251,12 @@ void SimSqlStatement::Release() {
 SimSqlStatement::SimSqlStatement(SimSqlStatement&& other) noexcept
     : m_connection(std::move(other.m_connection)),
       m_stmt(std::exchange(other.m_stmt, nullptr)),
-      m_error(std::move(other.m_error)) {}
+      m_error(std::move(other.m_error)),
+      m_started(other.m_started),
+      m_cached(std::move(other.m_cached)),
+      m_row(other.m_row),
+      m_key(std::move(other.m_key)),
+      m_recording(std::move(other.m_recording)) {}
 
 SimSqlStatement& SimSqlStatement::operator=(SimSqlStatement&& other) noexcept {
     if (this != &other) {
@@ -179,6 +264,11 @@ SimSqlStatement& SimSqlStatement::operator=(SimSqlStatement&& other) noexcept {
         m_connection = std::move(other.m_connection);
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_error = std::move(other.m_error);
+        m_started = other.m_started;
+        m_cached = std::move(other.m_cached);
+        m_row = other.m_row;
+        m_key = std::move(other.m_key);
+        m_recording = std::move(other.m_recording);
     }
     return *this;
 }
@@ -210,12 +300,69 @@ SimSqlStatement& SimSqlStatement::BindNull(int index) {
     return *this;
 }
 
-bool SimSqlStatement::Step() {
-    if (m_stmt == nullptr || m_error.IsError()) return false;
-    int rc = sqlite3_step(m_stmt);
+void SimSqlStatement::StartInReadScope() {
+    SimSqlConnection& connection = *m_connection;
+    if (connection.scope == SimSqlScopeState::kNone || connection.scope == SimSqlScopeState::kUncached) return;
+    if (sqlite3_stmt_readonly(m_stmt) == 0) {
+        LeaveCache(connection);
+        return;
+    }
+    // Only queries: BEGIN, COMMIT and setting pragmas count as read-only too,
+    // but must run each time.
+    if (sqlite3_column_count(m_stmt) == 0) return;
+    // The SQL with its bindings written in: the same text reads the same rows.
+    char* expanded = sqlite3_expanded_sql(m_stmt);
+    if (expanded == nullptr) return;  // runs uncached
+    std::string key(expanded);
+    sqlite3_free(expanded);
+    if (connection.CacheAnswers()) {
+        m_cached = connection.cache.Find(key);
+        if (m_cached) return;
+    }
+    if (connection.scope == SimSqlScopeState::kCached) BeginReadTransaction(connection);
+    if (connection.scope != SimSqlScopeState::kTransaction) return;
+    m_key = std::move(key);
+    m_recording = std::make_unique<SimSqlCachedRows>(sqlite3_column_count(m_stmt));
+}
+
+bool SimSqlStatement::StepSqlite() {
+    const int rc = sqlite3_step(m_stmt);
+    SimSqlConnection& connection = *m_connection;
+    if (connection.scope == SimSqlScopeState::kTransaction && connection.stampPending &&
+        (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
+        // The first step took the transaction's shared lock: the stamp read
+        // now is the state every statement of the transaction reads.
+        SimSqlFileStamp stamp;
+        connection.stampPending = false;
+        if (SimSqlReadCache::ReadStamp(connection.db, stamp)) {
+            connection.cache.SetStamp(stamp);
+        } else {
+            LeaveCache(connection);
+        }
+    }
+    if (m_recording) {
+        // Rows are kept only under the stamp read in this transaction.
+        const bool keep = connection.scope == SimSqlScopeState::kTransaction && !connection.stampPending;
+        if (rc == SQLITE_DONE && keep) connection.cache.Store(std::move(m_key), std::move(*m_recording));
+        if (rc != SQLITE_ROW || !keep || !m_recording->Append(m_stmt)) m_recording.reset();
+    }
     if (rc == SQLITE_ROW) return true;
     if (rc != SQLITE_DONE) Fail(rc, "step");
     return false;
+}
+
+bool SimSqlStatement::Step() {
+    if (m_stmt == nullptr || m_error.IsError()) return false;
+    if (!m_started) {
+        m_started = true;
+        StartInReadScope();
+    }
+    if (m_cached) {
+        if (m_row >= m_cached->Rows()) return false;
+        ++m_row;
+        return true;
+    }
+    return StepSqlite();
 }
 
 CWzError SimSqlStatement::Run() {
@@ -225,14 +372,21 @@ CWzError SimSqlStatement::Run() {
 }
 
 std::string SimSqlStatement::Text(int column) const {
+    if (m_cached) return m_cached->Text(m_row - 1, column);
     const unsigned char* text = sqlite3_column_text(m_stmt, column);
     if (text == nullptr) return std::string();
     return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(m_stmt, column)));
 }
 
-int64_t SimSqlStatement::Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
+int64_t SimSqlStatement::Int(int column) const {
+    if (m_cached) return m_cached->Int(m_row - 1, column);
+    return sqlite3_column_int64(m_stmt, column);
+}
 
-bool SimSqlStatement::IsNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+bool SimSqlStatement::IsNull(int column) const {
+    if (m_cached) return m_cached->IsNull(m_row - 1, column);
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
 
 SimSqlDb::~SimSqlDb() { Close(); }
 
@@ -252,34 +406,30 @@ CWzError SimSqlDb::OpenShared(const std::string& path) {
     }
     auto it = std::find_if(shared.list.begin(), shared.list.end(),
                            [&](const SharedConnection& c) { return c.path == path; });
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        const int err = errno;
-        if (it != shared.list.end()) shared.list.erase(it);
-        return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "cannot open catalogue [%s]", path.c_str());
-    }
-    // The connection holds the file open, so its inode number cannot be
-    // reused: another number means the file was replaced.
-    if (it != shared.list.end() && (it->device != info.st_dev || it->inode != info.st_ino)) {
-        shared.list.erase(it);
+    if (it != shared.list.end() && !it->file.StillLinked()) {
+        shared.list.erase(it);  // removed or replaced: opened again from the path
         it = shared.list.end();
     }
     if (it == shared.list.end()) {
-        SharedConnection opened{path, info.st_dev, info.st_ino, nullptr};
+        const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+        if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open catalogue [%s]", path.c_str());
+        SharedConnection opened{path, PathHandle(fd), nullptr};
         CWzError err = OpenConnection(path, false, opened.connection);
         if (err.IsError()) return err;
+        opened.connection->shared = true;
         shared.list.push_front(std::move(opened));
         if (shared.list.size() > kSharedPerThread) shared.list.pop_back();
     } else if (it != shared.list.begin()) {
         shared.list.splice(shared.list.begin(), shared.list, it);
     }
     m_connection = shared.list.front().connection;
-    JoinReadScope(shared, m_connection);
     return CWzError::Success();
 }
 
 CWzError SimSqlDb::Exec(const std::string& sql) {
     if (!m_connection) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
+    JoinReadScope(t_shared, m_connection);
+    LeaveCache(*m_connection);
     char* message = nullptr;
     int rc = sqlite3_exec(m_connection->db, sql.c_str(), nullptr, nullptr, &message);
     if (rc == SQLITE_OK) return CWzError::Success();
@@ -294,6 +444,7 @@ SimSqlStatement SimSqlDb::Prepare(const std::string& sql) {
         statement.m_error = FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
         return statement;
     }
+    JoinReadScope(t_shared, m_connection);
     statement.m_stmt = m_connection->TakeIdle(sql);
     if (statement.m_stmt != nullptr) return statement;
     int rc = sqlite3_prepare_v2(m_connection->db, sql.c_str(), -1, &statement.m_stmt, nullptr);

@@ -6,7 +6,9 @@
 //
 // A connection keeps the statements it prepared once they are finished, so
 // the same SQL text is prepared once per connection. A catalogue opened with
-// OpenShared uses the connection its thread already has for that file.
+// OpenShared uses the connection its thread already has for that file; inside
+// a SimSqlReadScope such a connection answers read-only statements it ran
+// before from their kept rows while the file shows no commit since.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +21,14 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 class SimSqlDb;
+class SimSqlCachedRows;
 struct SimSqlConnection;
 
 // One prepared statement. Bind parameters by 1-based index, then Step()
 // through the rows.
 class SimSqlStatement {
 public:
-    SimSqlStatement() = default;
+    SimSqlStatement();
     ~SimSqlStatement();
     SimSqlStatement(SimSqlStatement&& other) noexcept;
     SimSqlStatement& operator=(SimSqlStatement&& other) noexcept;
@@ -53,10 +56,22 @@ private:
     void Fail(int rc, const char* what);
     // Hands the statement back to its connection for the next use.
     void Release();
+    // Before the first step inside a read scope: serve the rows from the
+    // connection's cache, or run the statement and record its rows.
+    void StartInReadScope();
+    // Steps SQLite, recording the row for the cache when it records.
+    bool StepSqlite();
 
     std::shared_ptr<SimSqlConnection> m_connection;
     sqlite3_stmt* m_stmt = nullptr;
     CWzError m_error;
+    bool m_started = false;
+    // Served from the cache: the rows and the 1-based current row.
+    std::shared_ptr<const SimSqlCachedRows> m_cached;
+    size_t m_row = 0;
+    // Recording for the cache: the key (the SQL with its bindings) and rows.
+    std::string m_key;
+    std::unique_ptr<SimSqlCachedRows> m_recording;
 };
 
 class SimSqlDb {
@@ -90,12 +105,15 @@ private:
 };
 
 // Runs the statements of one read-only request in one read transaction: every
-// catalogue OpenShared opens on this thread while the scope lives begins a
-// deferred transaction, committed when the outermost scope ends. SQLite then
+// catalogue opened with OpenShared that this thread uses while the scope lives
+// begins a deferred transaction, committed when the outermost scope ends. SQLite then
 // checks the file for another process's changes (journal, size, change
 // counter) and takes its shared lock once per request instead of once per
-// statement, and the request reads one consistent state. Only for requests
-// that write nothing: a write inside would wait for the commit.
+// statement, and the request reads one consistent state. When the file shows
+// no commit since the connection last read it in a scope, statements it ran
+// then are answered from their kept rows and the transaction only begins at
+// the first statement that must run. Meant for requests that write nothing: a
+// write inside waits for the commit and stops the use of kept rows.
 class SimSqlReadScope {
 public:
     SimSqlReadScope();
