@@ -4,9 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -43,7 +43,7 @@ void CopyField(char* field, size_t size, const std::string& text) {
 CJxNetwork::CJxNetwork() = default;
 
 CJxNetwork::CJxNetwork(int acceptedSocket) : m_fd(acceptedSocket) {
-    if (m_fd >= 0 && !jxsSetNonBlocking(m_fd)) Close();
+    if (m_fd >= 0 && !jxsSetBlocking(m_fd)) Close();
 }
 
 CJxNetwork::~CJxNetwork() { Close(); }
@@ -59,7 +59,6 @@ void CJxNetwork::Close() {
     m_peeked.reset();
     m_inputBroken = false;
     m_inStart = m_inEnd = 0;
-    m_sentLast = false;
 }
 
 CWzError CJxNetwork::Fail(CWzError error, uint64_t code) {
@@ -73,8 +72,7 @@ CWzError CJxNetwork::NotConnected(const FXCodeLocation& where) {
     return Fail(FXErrorUtil::ErrorErrNo(where, ENOTCONN, "The session is not connected."), ENOTCONN);
 }
 
-CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::string& payload, int timeout,
-                               bool& flag) {
+CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::string& payload, int timeout, bool& flag) {
     if (!IsConnected()) return NotConnected(FXCODELOC);
     if (payload.size() > kJxsMaxPayloadBytes) {
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EMSGSIZE, "Message of %zu bytes is above the limit of %u.",
@@ -89,9 +87,9 @@ CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::stri
     unsigned char bytes[kJxsFrameHeaderBytes];
     jxsEncodeFrameHeader(header, bytes);
     int err = 0;
-    switch (jxsWriteAll2(m_fd, bytes, sizeof bytes, payload.data(), payload.size(), jxsDeadline(timeout), err)) {
+    switch (
+        jxsWriteAll2(m_fd, bytes, sizeof bytes, payload.data(), payload.size(), jxsDeadline(timeout), err, &m_wait)) {
     case jxsIoStatus::Done:
-        m_sentLast = true;
         return CWzError::Success();
     case jxsIoStatus::TimedOut:
         // Part of a frame may be out: the stream cannot be resumed.
@@ -120,14 +118,9 @@ jxsIoStatus CJxNetwork::FillInput(int64_t deadline, int& err) {
         m_inStart = 0;
     }
     size_t got = 0;
-    // Right after a send the peer's answer cannot be there yet: wait first
-    // rather than make a read that finds nothing.
     jxsIoStatus status =
-        jxsReadSome(m_fd, m_in.get() + m_inEnd, kInputBufferBytes - m_inEnd, deadline, m_sentLast, got, err);
-    if (status == jxsIoStatus::Done) {
-        m_inEnd += got;
-        m_sentLast = false;
-    }
+        jxsReadSome(m_fd, m_in.get() + m_inEnd, kInputBufferBytes - m_inEnd, deadline, got, err, &m_wait);
+    if (status == jxsIoStatus::Done) m_inEnd += got;
     return status;
 }
 
@@ -201,7 +194,7 @@ CWzError CJxNetwork::ReadPayload(const jxsFrameHeader& header, std::string& payl
             const size_t step = std::min<size_t>(length - have, kPayloadStepBytes);
             payload.resize(have + step);
             size_t part = 0;
-            status = jxsReadExact(m_fd, payload.data() + have, step, deadline, part, err);
+            status = jxsReadExact(m_fd, payload.data() + have, step, deadline, part, err, &m_wait);
             got = have + part;
             if (status != jxsIoStatus::Done) break;
         }
@@ -260,7 +253,14 @@ CWzError CJxNetwork::Attach_RemoteDLL(const std::string& target, const jxsExecut
         flag = FXErrorUtil::GetErrNo(e) == ETIMEDOUT;
         return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
     }
+    if (!jxsSetBlocking(fd)) {
+        const int err = errno;
+        ::close(fd);
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, err, "Cannot make the session's socket blocking."),
+                    static_cast<uint64_t>(err));
+    }
     m_fd = fd;
+    m_wait = jxsBlockingWait();
     m_peerAbort.reset();
 
     jxsAttachRequest request;
@@ -310,8 +310,7 @@ CWzError CJxNetwork::Attach_RemoteDLL(const std::string& target, const jxsExecut
     return CWzError::Success();
 }
 
-CWzError CJxNetwork::SendXDRMessage(unsigned long code, jxsDatabuf_v2* buffer, int /*flags*/, int timeout,
-                                    bool& flag) {
+CWzError CJxNetwork::SendXDRMessage(unsigned long code, jxsDatabuf_v2* buffer, int /*flags*/, int timeout, bool& flag) {
     flag = false;
     std::string payload;
     if (buffer != nullptr) {
@@ -332,10 +331,9 @@ CWzError CJxNetwork::ReceiveDataFrame(jxsFrameKind expected, unsigned long* code
         // A record where XML was expected (or the reverse) leaves the stream
         // in step; attach frames never follow the attach.
         if (frame.kind != jxsFrameKind::Xml && frame.kind != jxsFrameKind::Xdr) m_inputBroken = true;
-        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO,
-                                            "Expected a frame of kind %u, received kind %u under code 0x%" PRIx64 ".",
-                                            static_cast<unsigned>(expected), static_cast<unsigned>(frame.kind),
-                                            frame.code),
+        return Fail(FXErrorUtil::ErrorErrNo(
+                        FXCODELOC, EPROTO, "Expected a frame of kind %u, received kind %u under code 0x%" PRIx64 ".",
+                        static_cast<unsigned>(expected), static_cast<unsigned>(frame.kind), frame.code),
                     EPROTO);
     }
     if (code != nullptr) *code = frame.code;
@@ -489,8 +487,7 @@ CWzError CJxNetwork::ReadAttachRequest(jxsExecuteRemoteDllType& descriptor, std:
     // Anything else is refused before its payload is read.
     if (header.kind != jxsFrameKind::Attach) {
         Close();
-        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "A session must open with an attach request."),
-                    EPROTO);
+        return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EPROTO, "A session must open with an attach request."), EPROTO);
     }
     std::string payload;
     e = ReadPayload(header, payload, deadline, flag);

@@ -149,13 +149,12 @@ private:
     void Close();
 
     int m_fd = -1;
+    jxsBlockingWait m_wait;  // the session's socket is blocking
     // Bytes read ahead of the frame being taken: a frame's header and a small
     // payload usually come in one read. Allocated at the first read.
     std::unique_ptr<char[]> m_in;
     size_t m_inStart = 0;
     size_t m_inEnd = 0;
-    // A reply is awaited: the next read waits for input first.
-    bool m_sentLast = false;
     std::optional<jxsFrameHeader> m_peeked;
     bool m_inputBroken = false;  // the incoming stream is out of step or ended
     std::optional<jxsStatus> m_peerAbort;

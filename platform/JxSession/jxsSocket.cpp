@@ -1,5 +1,6 @@
-// Socket I/O of the network layer: every wait is a poll bounded by a deadline
-// measured on the platform clock.
+// Socket I/O of the network layer: every wait is bounded by a deadline
+// measured on the platform clock, in poll() for a non-blocking socket, in the
+// call itself for a blocking one.
 #include "JxSession/jxsSocket.h"
 
 #include <arpa/inet.h>
@@ -7,9 +8,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -34,6 +37,58 @@ bool WaitFor(int fd, short events, int64_t deadline, int& err) {
     }
 }
 
+// The longest a blocking call waits before the deadline is measured again.
+constexpr int64_t kSliceMs = 1000;
+
+enum class Armed { Yes, Expired, Failed };
+
+// Bounds the next blocking call on fd (`option` SO_RCVTIMEO or SO_SNDTIMEO) by
+// what is left of the deadline, at most one slice.
+Armed Arm(int fd, int option, int64_t& current, int64_t deadline, int& err) {
+    const int64_t left = deadline - wz::ClockMs();
+    if (left <= 0) return Armed::Expired;
+    const int64_t real = std::min(wz::RealMs(left), kSliceMs);  // at least 1: 0 would mean no bound
+    if (real != current) {
+        timeval bound{};
+        bound.tv_sec = static_cast<time_t>(real / 1000);
+        bound.tv_usec = static_cast<suseconds_t>((real % 1000) * 1000);
+        if (::setsockopt(fd, SOL_SOCKET, option, &bound, sizeof bound) != 0) {
+            err = errno;
+            current = -1;
+            return Armed::Failed;
+        }
+        current = real;
+    }
+    return Armed::Yes;
+}
+
+// What a call that found the socket not ready does next: a blocking socket's
+// slice has passed (go round while the deadline allows), a non-blocking one
+// waits in poll. False on time-out.
+bool WaitAgain(int fd, short events, int64_t deadline, bool expired, jxsBlockingWait* blocking, int& err) {
+    if (blocking != nullptr) return !expired;
+    return !expired && WaitFor(fd, events, deadline, err);
+}
+
+// Arms a blocking socket before a call: the flags for the call (a deadline
+// already passed makes it a call that does not wait, so what has arrived is
+// still taken), or false when the time-out cannot be set.
+bool FlagsFor(int fd, int option, jxsBlockingWait* blocking, int64_t deadline, int& flags, bool& expired, int& err) {
+    if (blocking == nullptr) return true;
+    int64_t& current = option == SO_RCVTIMEO ? blocking->receiveMs : blocking->sendMs;
+    switch (Arm(fd, option, current, deadline, err)) {
+    case Armed::Yes:
+        return true;
+    case Armed::Expired:
+        flags |= MSG_DONTWAIT;
+        expired = true;
+        return true;
+    case Armed::Failed:
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 int64_t jxsDeadline(int timeoutSeconds) {
@@ -42,7 +97,7 @@ int64_t jxsDeadline(int timeoutSeconds) {
 }
 
 jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const void* second, size_t secondLength,
-                         int64_t deadline, int& err) {
+                         int64_t deadline, int& err, jxsBlockingWait* blocking) {
     iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
     iovec* part = parts;
     size_t count = 2;
@@ -52,10 +107,13 @@ jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const vo
             --count;
         }
         if (count == 0) return jxsIoStatus::Done;
+        int flags = MSG_NOSIGNAL;
+        bool expired = false;
+        if (!FlagsFor(fd, SO_SNDTIMEO, blocking, deadline, flags, expired, err)) return jxsIoStatus::Failed;
         msghdr message{};
         message.msg_iov = part;
         message.msg_iovlen = count;
-        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        ssize_t n = ::sendmsg(fd, &message, flags);
         if (n > 0) {
             // Step past what went out, part by part.
             auto sent = static_cast<size_t>(n);
@@ -73,7 +131,7 @@ jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const vo
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(fd, POLLOUT, deadline, err)) return jxsIoStatus::TimedOut;
+            if (!WaitAgain(fd, POLLOUT, deadline, expired, blocking, err)) return jxsIoStatus::TimedOut;
             continue;
         }
         err = errno;
@@ -81,17 +139,19 @@ jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const vo
     }
 }
 
-jxsIoStatus jxsWriteAll(int fd, const void* data, size_t length, int64_t deadline, int& err) {
-    return jxsWriteAll2(fd, data, length, nullptr, 0, deadline, err);
+jxsIoStatus jxsWriteAll(int fd, const void* data, size_t length, int64_t deadline, int& err,
+                        jxsBlockingWait* blocking) {
+    return jxsWriteAll2(fd, data, length, nullptr, 0, deadline, err, blocking);
 }
 
-jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, bool waitFirst, size_t& got,
-                        int& err) {
+jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, size_t& got, int& err,
+                        jxsBlockingWait* blocking) {
     got = 0;
-    // A wait that times out still lets one read take what has arrived.
-    const bool timedOut = waitFirst && !WaitFor(fd, POLLIN, deadline, err);
     for (;;) {
-        ssize_t n = ::recv(fd, data, capacity, 0);
+        int flags = 0;
+        bool expired = false;
+        if (!FlagsFor(fd, SO_RCVTIMEO, blocking, deadline, flags, expired, err)) return jxsIoStatus::Failed;
+        ssize_t n = ::recv(fd, data, capacity, flags);
         if (n > 0) {
             got = static_cast<size_t>(n);
             return jxsIoStatus::Done;
@@ -99,7 +159,7 @@ jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, b
         if (n == 0) return jxsIoStatus::Closed;
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (timedOut || !WaitFor(fd, POLLIN, deadline, err)) return jxsIoStatus::TimedOut;
+            if (!WaitAgain(fd, POLLIN, deadline, expired, blocking, err)) return jxsIoStatus::TimedOut;
             continue;
         }
         err = errno;
@@ -107,11 +167,15 @@ jxsIoStatus jxsReadSome(int fd, void* data, size_t capacity, int64_t deadline, b
     }
 }
 
-jxsIoStatus jxsReadExact(int fd, void* data, size_t length, int64_t deadline, size_t& got, int& err) {
+jxsIoStatus jxsReadExact(int fd, void* data, size_t length, int64_t deadline, size_t& got, int& err,
+                         jxsBlockingWait* blocking) {
     auto p = static_cast<char*>(data);
     got = 0;
     while (got < length) {
-        ssize_t n = ::recv(fd, p + got, length - got, 0);
+        int flags = 0;
+        bool expired = false;
+        if (!FlagsFor(fd, SO_RCVTIMEO, blocking, deadline, flags, expired, err)) return jxsIoStatus::Failed;
+        ssize_t n = ::recv(fd, p + got, length - got, flags);
         if (n > 0) {
             got += static_cast<size_t>(n);
             continue;
@@ -119,7 +183,7 @@ jxsIoStatus jxsReadExact(int fd, void* data, size_t length, int64_t deadline, si
         if (n == 0) return jxsIoStatus::Closed;
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!WaitFor(fd, POLLIN, deadline, err)) return jxsIoStatus::TimedOut;
+            if (!WaitAgain(fd, POLLIN, deadline, expired, blocking, err)) return jxsIoStatus::TimedOut;
             continue;
         }
         err = errno;
@@ -128,9 +192,9 @@ jxsIoStatus jxsReadExact(int fd, void* data, size_t length, int64_t deadline, si
     return jxsIoStatus::Done;
 }
 
-bool jxsSetNonBlocking(int fd) {
+bool jxsSetBlocking(int fd) {
     int flags = ::fcntl(fd, F_GETFL, 0);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 CWzError jxsConnectLoopback(uint16_t port, int64_t deadline, int& fd) {

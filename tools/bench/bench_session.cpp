@@ -1,6 +1,8 @@
 // bench_session: the cost of a catalogue request through the host, against a
 // raw loopback echo of the same bytes, on 1 and 8 sessions; and the record
-// codec's encode and decode rate for a 1,000-entry database list.
+// codec's encode and decode rate for a 1,000-entry database list. On one
+// session the two are sent in turns, so both are measured over the same time,
+// with the client on one processor and the servers on another.
 //
 //   bench_session [--runs N] [--requests N] [--databases N]
 //
@@ -12,22 +14,25 @@
 // on each of 8 sessions; the figures are the minimum and median of --runs
 // runs (default 5).
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/jxsFrame.h"
 #include "JxSession/jxsTargets.h"
@@ -144,19 +149,87 @@ private:
     std::vector<std::thread> m_served;
 };
 
-// Runs `sessions` workers at once; each is set up first, then all start
-// together. Gives requests a second over all of them, or 0 on a failure.
-double RequestsPerSecond(int sessions, int requests, const std::function<bool(int)>& setUp,
-                         const std::function<bool(int, int)>& work) {
+// One session of catalogue requests through the host.
+class CatalogueClient {
+public:
+    bool Open() { return m_requester.Attach(kTarget, "sLNSQLClient61", "sLPSQLMSG").IsSuccess(); }
+    ~CatalogueClient() { (void)m_requester.Disconnect(); }  // the figures are taken; a late close changes nothing
+
+    bool Run(int count) {
+        std::string instance = kInstance;
+        SQLDatabaseListReq_t request;
+        request.instanceName = instance.data();
+        jxsDatabuf_v2 out;
+        out.setExternalBuffer(&request, sizeof request);
+        for (int i = 0; i < count; ++i) {
+            SQLDatabaseListRsp_11_t reply;
+            jxsDatabuf_v2 in;
+            in.setExternalBuffer(&reply, sizeof reply);
+            unsigned long code = 0;
+            CWzError e = m_requester.Send(kSqlDatabaseListReq, &out);
+            if (e.IsSuccess()) e = m_requester.Receive(code, &in);
+            const bool listed = e.IsSuccess() && code == kSqlDatabaseListRsp && reply.count > 0;
+            (void)CJxNetwork::FreeReceivedMessage(code, &in);  // only fails on a buffer too small
+            if (!listed) {
+                std::fprintf(stderr, "bench_session: request failed: %s\n", e.GetMessage().c_str());
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    JxsRequester m_requester;
+};
+
+// One connection to the raw echo server, sending the request's bytes.
+class EchoClient {
+public:
+    EchoClient(uint16_t port, const std::string& requestFrame) : m_port(port), m_frame(requestFrame) {}
+    ~EchoClient() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    EchoClient(const EchoClient&) = delete;
+    EchoClient& operator=(const EchoClient&) = delete;
+
+    bool Open() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+
+    bool Run(int count) {
+        std::string payload;
+        for (int i = 0; i < count; ++i) {
+            if (!WriteAll(m_fd, m_frame) || !ReadFrame(m_fd, payload)) return false;
+        }
+        return true;
+    }
+
+private:
+    uint16_t m_port;
+    const std::string& m_frame;
+    int m_fd = -1;
+};
+
+// Runs `requests` requests on each of `sessions` clients at once; each is
+// opened first, then all start together. Gives requests a second over all of
+// them, or 0 on a failure.
+template <typename Client, typename... Args>
+double RequestsPerSecond(int sessions, int requests, const Args&... args) {
     std::vector<std::thread> workers;
     std::atomic<int> ready{0};
     std::atomic<bool> go{false}, failed{false};
     for (int s = 0; s < sessions; ++s) {
-        workers.emplace_back([&, s] {
-            if (!setUp(s)) failed = true;
+        workers.emplace_back([&] {
+            Client client(args...);
+            if (!client.Open()) failed = true;
             ++ready;
             while (!go) std::this_thread::yield();
-            if (!failed && !work(s, requests)) failed = true;
+            if (!failed && !client.Run(requests)) failed = true;
         });
     }
     while (ready < sessions) std::this_thread::yield();
@@ -167,59 +240,78 @@ double RequestsPerSecond(int sessions, int requests, const std::function<bool(in
     return failed ? 0 : sessions * requests / elapsed;
 }
 
-// The catalogue request's rate through the host, on `sessions` sessions.
-double CatalogueRate(int sessions, int requests) {
-    std::vector<JxsRequester> requesters(static_cast<size_t>(sessions));
-    return RequestsPerSecond(
-        sessions, requests,
-        [&](int s) { return requesters[s].Attach(kTarget, "sLNSQLClient61", "sLPSQLMSG").IsSuccess(); },
-        [&](int s, int count) {
-            std::string instance = kInstance;
-            SQLDatabaseListReq_t request;
-            request.instanceName = instance.data();
-            jxsDatabuf_v2 out;
-            out.setExternalBuffer(&request, sizeof request);
-            for (int i = 0; i < count; ++i) {
-                SQLDatabaseListRsp_11_t reply;
-                jxsDatabuf_v2 in;
-                in.setExternalBuffer(&reply, sizeof reply);
-                unsigned long code = 0;
-                CWzError e = requesters[s].Send(kSqlDatabaseListReq, &out);
-                if (e.IsSuccess()) e = requesters[s].Receive(code, &in);
-                const bool listed = e.IsSuccess() && code == kSqlDatabaseListRsp && reply.count > 0;
-                (void)CJxNetwork::FreeReceivedMessage(code, &in);  // only fails on a buffer too small
-                if (!listed) {
-                    std::fprintf(stderr, "bench_session: request failed: %s\n", e.GetMessage().c_str());
-                    return false;
-                }
-            }
-            (void)requesters[s].Disconnect();  // the figure is taken; a late close changes nothing
-            return true;
-        });
-}
+// Runs the calling thread on one processor and every other thread of the
+// process on another, for as long as it lives; then gives all threads back
+// the processors they had. With the client on one processor and the servers
+// on the other, each exchange wakes a thread on the other processor, as
+// between two processes, and neither side can profit from sharing a processor
+// with the other, which the scheduler grants some exchanges and not others.
+class SplitProcessors {
+public:
+    SplitProcessors() {
+        if (::sched_getaffinity(0, sizeof m_all, &m_all) != 0 || CPU_COUNT(&m_all) < 2) return;
+        int first = -1, second = -1;
+        for (int cpu = 0; cpu < CPU_SETSIZE && second < 0; ++cpu) {
+            if (!CPU_ISSET(cpu, &m_all)) continue;
+            (first < 0 ? first : second) = cpu;
+        }
+        cpu_set_t client, servers;
+        CPU_ZERO(&client);
+        CPU_ZERO(&servers);
+        CPU_SET(first, &client);
+        CPU_SET(second, &servers);
+        m_split = ::sched_setaffinity(0, sizeof client, &client) == 0 && SetOthers(servers);
+    }
+    ~SplitProcessors() {
+        (void)::sched_setaffinity(0, sizeof m_all, &m_all);  // a figure only; nothing depends on it
+        (void)SetOthers(m_all);
+    }
+    SplitProcessors(const SplitProcessors&) = delete;
+    SplitProcessors& operator=(const SplitProcessors&) = delete;
 
-// The same bytes through the raw echo server, on `sessions` connections.
-double EchoRate(uint16_t port, const std::string& requestFrame, int sessions, int requests) {
-    std::vector<int> fds(static_cast<size_t>(sessions), -1);
-    double rate = RequestsPerSecond(
-        sessions, requests,
-        [&](int s) {
-            fds[s] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(port);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            return ::connect(fds[s], reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        },
-        [&](int s, int count) {
-            std::string payload;
-            for (int i = 0; i < count; ++i) {
-                if (!WriteAll(fds[s], requestFrame) || !ReadFrame(fds[s], payload)) return false;
-            }
-            return true;
-        });
-    for (int fd : fds) ::close(fd);
-    return rate;
+    bool split() const { return m_split; }
+
+private:
+    // Threads started later by a pinned thread inherit its processor.
+    static bool SetOthers(const cpu_set_t& set) {
+        const pid_t self = static_cast<pid_t>(::syscall(SYS_gettid));
+        DIR* tasks = ::opendir("/proc/self/task");
+        if (tasks == nullptr) return false;
+        bool all = true;
+        while (dirent* entry = ::readdir(tasks)) {
+            const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
+            if (tid > 0 && tid != self && ::sched_setaffinity(tid, sizeof set, &set) != 0) all = false;
+        }
+        ::closedir(tasks);
+        return all;
+    }
+
+    cpu_set_t m_all{};
+    bool m_split = false;
+};
+
+// One catalogue session and one echo connection, the requests sent in turns
+// of a tenth each, so that both rates are taken over the same stretch of time
+// and a machine that slows or speeds up meanwhile changes both alike.
+bool OneSessionRates(uint16_t port, const std::string& requestFrame, int requests, double& catalogue, double& echo) {
+    CatalogueClient requester;
+    EchoClient raw(port, requestFrame);
+    if (!requester.Open() || !raw.Open()) return false;
+    SplitProcessors processors;  // once both servers' threads exist
+    const int turn = std::max(1, requests / 10);
+    double catalogueSeconds = 0, echoSeconds = 0;
+    for (int sent = 0; sent < requests; sent += turn) {
+        Clock::time_point start = Clock::now();
+        if (!requester.Run(turn)) return false;
+        catalogueSeconds += Seconds(start);
+        start = Clock::now();
+        if (!raw.Run(turn)) return false;
+        echoSeconds += Seconds(start);
+    }
+    const double sent = static_cast<double>(turn) * ((requests + turn - 1) / turn);
+    catalogue = sent / catalogueSeconds;
+    echo = sent / echoSeconds;
+    return true;
 }
 
 // A database list of `count` entries, its texts owned by `names`.
@@ -274,8 +366,8 @@ bool ParseOptions(int argc, char** argv, Options& options, int& exitCode) {
             exitCode = Usage(stdout, 0);
             return false;
         }
-        int* target = arg == "--runs" ? &options.runs
-                      : arg == "--requests" ? &options.requests
+        int* target = arg == "--runs"        ? &options.runs
+                      : arg == "--requests"  ? &options.requests
                       : arg == "--databases" ? &options.databases
                                              : nullptr;
         if (target == nullptr || i + 1 >= argc) {
@@ -351,7 +443,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         (void)CJxNetwork::FreeReceivedMessage(code, &in);  // only fails on a buffer too small
-        (void)requester.Disconnect();                         // nothing depends on a clean end
+        (void)requester.Disconnect();                      // nothing depends on a clean end
     }
     const std::string requestFrame = Frame(kSqlDatabaseListReq, requestPayload);
     EchoServer echo(Frame(kSqlDatabaseListRsp, replyPayload));
@@ -368,11 +460,11 @@ int main(int argc, char** argv) {
     bench::Figure encodeBytes{"encode rate", "MB/s", {}};
     bench::Figure decodeBytes{"decode rate", "MB/s", {}};
     for (int run = 0; run < options.runs; ++run) {
-        double r1 = CatalogueRate(1, options.requests);
-        double r8 = CatalogueRate(8, options.requests);
-        double e1 = EchoRate(echo.port(), requestFrame, 1, options.requests);
-        double e8 = EchoRate(echo.port(), requestFrame, 8, options.requests);
-        if (r1 <= 0 || r8 <= 0 || e1 <= 0 || e8 <= 0) {
+        double r1 = 0, e1 = 0;
+        const bool one = OneSessionRates(echo.port(), requestFrame, options.requests, r1, e1);
+        double r8 = RequestsPerSecond<CatalogueClient>(8, options.requests);
+        double e8 = RequestsPerSecond<EchoClient>(8, options.requests, echo.port(), requestFrame);
+        if (!one || r1 <= 0 || r8 <= 0 || e1 <= 0 || e8 <= 0) {
             std::fprintf(stderr, "bench_session: a run failed\n");
             return 1;
         }
@@ -394,7 +486,7 @@ int main(int argc, char** argv) {
     host.Stop();
     std::printf("request: database list of %d databases (%zu-byte reply), %d requests a session, %d runs\n",
                 options.databases + 4, replyPayload.size(), options.requests, options.runs);
-    bench::Print("bench_session", {cost1, scale8, echoScale8, rate1, rate8, echo1, echo8, encode, decode, encodeBytes,
-                                   decodeBytes});
+    bench::Print("bench_session",
+                 {cost1, scale8, echoScale8, rate1, rate8, echo1, echo8, encode, decode, encodeBytes, decodeBytes});
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "JxSession/jxsSocket.h"
 #include "Messages/CNMessageBase.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzClock.h"
 #include "tests/platform/JxSession/EchoRecord.h"
 #include "tests/support/TestRoot.h"
 
@@ -174,6 +175,45 @@ TEST_F(SessionPair, TimeOutInsideAFrameStopsReadingButLetsTheAbortOut) {
     EXPECT_TRUE(writer.ReceiveXDRMessage(&code, nullptr, nullptr, 0, 10, flag).IsError());
     ASSERT_TRUE(writer.GetPeerAbortStatus().has_value());
     EXPECT_EQ(writer.GetPeerAbortStatus()->errorCode, static_cast<uint64_t>(ETIMEDOUT));
+}
+
+// A session's socket waits inside its calls, a second of real time at most
+// each: a time-out of several such waits still ends at its deadline on the
+// platform clock, and a message sent meanwhile is taken at once.
+TEST_F(SessionPair, ATimeOutOfSeveralWaitsEndsAtItsDeadline) {
+    wz::SetTimeScale(0.01);  // 150 platform seconds last 1.5 real seconds
+    unsigned long code = 0;
+    int64_t start = wz::ClockMs();
+    EXPECT_TRUE(b->ReceiveXDRMessage(&code, nullptr, nullptr, 0, 150, flag).IsError());
+    const int64_t waited = wz::ClockMs() - start;
+    EXPECT_TRUE(flag);
+    EXPECT_GE(waited, 150000);
+    EXPECT_LT(waited, 170000);  // 0.2 real seconds of leeway
+
+    std::thread late([&] {
+        WZSLEEP_InTeRnAl(60000);  // past the first real second
+        bool sent = false;
+        EXPECT_TRUE(a->SendXMLMessage("<late/>", 0, 10, sent, 0x1e000114).IsSuccess());
+    });
+    std::string xml;
+    start = wz::ClockMs();
+    EXPECT_TRUE(b->ReceiveXMLMessage(&code, xml, nullptr, 0, 150, flag).IsSuccess());
+    EXPECT_LT(wz::ClockMs() - start, 100000);
+    EXPECT_EQ(xml, "<late/>");
+    late.join();
+}
+
+// A peer that takes nothing fills the socket: the send ends at its time-out,
+// flagged, and the session is closed (part of a frame may be out).
+TEST_F(SessionPair, SendToAPeerThatReadsNothingEndsAtItsTimeOut) {
+    const std::string big(8u << 20, 'x');
+    const int64_t start = wz::ClockMs();
+    CWzError e = a->SendXMLMessage(big, 0, 5, flag, 0x1e000114);
+    EXPECT_TRUE(e.IsError());
+    EXPECT_TRUE(flag);
+    EXPECT_GE(wz::ClockMs() - start, 5000);
+    EXPECT_EQ(LastError(*a), static_cast<unsigned long>(ETIMEDOUT));
+    EXPECT_FALSE(a->IsConnected());
 }
 
 TEST_F(SessionPair, DisconnectFromASilentPeerIsBoundedByItsTimeOut) {
