@@ -91,14 +91,17 @@ struct LockWait {
 
 void WaitInThread(const std::shared_ptr<LockWait>& wait, struct flock region) {
     int err = WaitForLockInTurn(wait->fd, region);
-    std::lock_guard<std::mutex> lock(wait->mutex);
-    wait->error = err;
-    wait->done = true;
-    if (wait->abandoned) {
-        ::close(wait->fd);
-        wait->fd = -1;
-        return;
+    {
+        std::lock_guard<std::mutex> lock(wait->mutex);
+        wait->error = err;
+        wait->done = true;
+        if (wait->abandoned) {
+            ::close(wait->fd);
+            wait->fd = -1;
+            return;
+        }
     }
+    // Outside the mutex, so the caller does not wake only to wait for it.
     wait->finished.notify_one();
 }
 
@@ -206,15 +209,15 @@ int CLockFileBase::WaitInTurn(const struct flock& region, sfTime_t seconds) {
         if (left <= 0) break;
         wait->finished.wait_for(lock, std::chrono::milliseconds(wz::RealMs(std::min(left, kWaitSliceMs))));
     }
+    // The thread is not waited for: once it has said the wait is done, it only
+    // ends (and the caller goes on with the lock as soon as it knows).
+    waiter.detach();
     if (!wait->done) {
         // Still queued: the thread gives the lock up the moment it gets it.
         wait->abandoned = true;
-        lock.unlock();
-        waiter.detach();
         return ETIMEDOUT;
     }
     lock.unlock();
-    waiter.join();
     if (wait->error != 0) {
         ::close(wait->fd);
         return wait->error;

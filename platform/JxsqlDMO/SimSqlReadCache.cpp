@@ -16,10 +16,7 @@ constexpr int kStampOffset = 24;
 }  // namespace
 
 bool SimSqlCachedRows::Append(sqlite3_stmt* stmt) {
-    if (m_columns == 0) {
-        ++m_rows;
-        return true;
-    }
+    ++m_rows;
     for (size_t column = 0; column < m_columns; ++column) {
         const int c = static_cast<int>(column);
         Value value;
@@ -40,7 +37,7 @@ bool SimSqlCachedRows::Append(sqlite3_stmt* stmt) {
 }
 
 const SimSqlCachedRows::Value* SimSqlCachedRows::At(size_t row, int column) const {
-    if (column < 0 || static_cast<size_t>(column) >= m_columns || row >= Rows()) return nullptr;
+    if (column < 0 || static_cast<size_t>(column) >= m_columns || row >= m_rows) return nullptr;
     return &m_values[row * m_columns + static_cast<size_t>(column)];
 }
 

@@ -30,7 +30,7 @@ public:
     // what one result may keep.
     bool Append(sqlite3_stmt* stmt);
 
-    size_t Rows() const { return m_columns == 0 ? m_rows : m_values.size() / m_columns; }
+    size_t Rows() const { return m_rows; }
     size_t Bytes() const { return m_values.size() * sizeof(Value) + m_texts.size(); }
     // Row `row` (0-based) of column `column`; out of range reads as NULL.
     bool IsNull(size_t row, int column) const;
@@ -47,7 +47,7 @@ private:
     const Value* At(size_t row, int column) const;
 
     size_t m_columns;
-    size_t m_rows = 0;  // rows of a statement without columns
+    size_t m_rows = 0;
     std::vector<Value> m_values;
     std::string m_texts;
 };

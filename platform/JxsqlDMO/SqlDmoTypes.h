@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 // One file of a database: file id, type (0 data, 1 log, 2 FILESTREAM), size
 // in bytes and the number of its file group; then its logical and physical
@@ -42,20 +43,21 @@ struct SQLServerInfo_t {
 };
 
 // Databases of an instance: name, database id, creation time (seconds since
-// 1970) and state code (SqlDbState).
+// 1970) and state code (SqlDbState). Filled for every database-list request,
+// so kept in vectors: no allocation per element.
 struct DatabaseInfo_11_t {
-    std::list<std::string> names;
-    std::list<uint64_t> ids;
-    std::list<uint64_t> creationTimes;
-    std::list<uint64_t> states;
+    std::vector<std::string> names;
+    std::vector<uint64_t> ids;
+    std::vector<uint64_t> creationTimes;
+    std::vector<uint64_t> states;
 };
 
 // Databases of an instance in the older form: name, database id as text,
 // creation time (seconds since 1970).
 struct DatabaseInfo_t {
-    std::list<std::string> names;
-    std::list<std::string> ids;
-    std::list<uint64_t> creationTimes;
+    std::vector<std::string> names;
+    std::vector<std::string> ids;
+    std::vector<uint64_t> creationTimes;
 };
 
 // Backup sets to remove from one instance's backup history.

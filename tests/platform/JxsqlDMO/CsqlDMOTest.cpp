@@ -15,6 +15,10 @@ template <typename T>
 std::vector<T> V(const std::list<T>& list) {
     return std::vector<T>(list.begin(), list.end());
 }
+template <typename T>
+const std::vector<T>& V(const std::vector<T>& list) {
+    return list;
+}
 
 void FreeReply(SQLStepRestoreListRsp_t& reply) {
     for (uint32_t i = 0; i < reply.count; ++i) {

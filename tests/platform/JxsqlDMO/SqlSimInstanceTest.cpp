@@ -214,7 +214,7 @@ TEST_F(SqlSimInstanceTest, ListRequestsSeeOtherWritesAndHoldNoLockAfterwards) {
     };
     EXPECT_EQ(listed().size(), 3u);  // tempdb is not listed
     addFromElsewhere("sales");
-    EXPECT_EQ(listed(), (std::list<std::string>{"master", "model", "msdb", "sales"}));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"master", "model", "msdb", "sales"}));
     {
         SimSqlReadScope outer;  // nested scopes commit once, at the outermost end
         EXPECT_EQ(listed().size(), 4u);
