@@ -26,14 +26,23 @@ namespace {
 
 constexpr size_t kOwnerTextWidth = 50;
 constexpr uint32_t kOpenRetryMs = 1000;
-// Waiters line up on this byte, far beyond the owner text, before they ask for
-// the lock itself (see DoLocking).
-constexpr off_t kQueueByte = off_t{1} << 40;
+// The lock covers the file's content, or everything before this offset while
+// the file is empty. Beyond it lie the bytes of the waiting line: a counter
+// byte that newcomers take one at a time to draw a ticket, and one byte per
+// ticket, drawn in increasing order (see DrawTicket).
+constexpr off_t kDataEnd = off_t{1} << 40;
+constexpr off_t kCounterByte = kDataEnd;
+constexpr off_t kFirstTicket = off_t{1} << 41;
+constexpr off_t kTicketSpan = off_t{1} << 40;
 // Longest single wait for the waiting thread, so the deadline is looked at
 // again even if a wake-up were lost.
 constexpr int64_t kWaitSliceMs = 60000;
+// Pause between tries for the counter byte, held only while a ticket is drawn,
+// and for a lock held by an outside program's record lock (real time).
+constexpr auto kRetryPause = std::chrono::microseconds(50);
+constexpr auto kOutsidePause = std::chrono::milliseconds(5);
 
-// The region of a lock: from the start of the file over `length` bytes.
+// The region of a lock: from `start` over `length` bytes.
 struct flock LockRegion(short type, off_t start, off_t length) {
     struct flock region {};
     region.l_type = type;
@@ -53,53 +62,81 @@ int SetLock(int fd, int command, struct flock region) {
     }
 }
 
-int ReleaseQueueByte(int fd) { return SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, kQueueByte, 1)); }
+bool Busy(int err) { return err == EAGAIN || err == EACCES; }
 
-// Takes the queue byte, then the lock, without waiting; EAGAIN when either
-// is taken. A process that just released the lock thus cannot retake it
-// ahead of a waiter who already holds the queue byte.
-int TryLockInTurn(int fd, const struct flock& region) {
-    int err = SetLock(fd, F_OFD_SETLK, LockRegion(F_WRLCK, kQueueByte, 1));
+// Whether another descriptor holds a lock on any byte of [start, end).
+bool AnyLockIn(int fd, off_t start, off_t end, int& err) {
+    struct flock probe = LockRegion(F_WRLCK, start, end - start);
+    if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) {
+        err = errno;
+        return false;
+    }
+    return probe.l_type != F_UNLCK;
+}
+
+// Takes `byte` without waiting, retrying while it is busy until the deadline;
+// for bytes held only for a few calls (the counter) or by an outside program.
+int TakeWithRetries(int fd, const struct flock& region, int64_t deadline, std::chrono::microseconds pause) {
+    for (;;) {
+        int err = SetLock(fd, F_OFD_SETLK, region);
+        if (!Busy(err)) return err;
+        if (wz::ClockMs() >= deadline) return ETIMEDOUT;
+        std::this_thread::sleep_for(pause);
+    }
+}
+
+// Draws the next ticket: under the counter byte, finds the highest ticket byte
+// held (the last in line, found by halving the ticket range) and takes the one
+// after it, or the first when no one is in line. Each waiter then waits for
+// its own predecessor's byte only, so the kernel wakes exactly the next in
+// line when a holder lets go, and waiters are served in the order they drew.
+// `predecessor` is -1 when no one was in line.
+int DrawTicket(int fd, int64_t deadline, off_t& ticket, off_t& predecessor) {
+    int err = TakeWithRetries(fd, LockRegion(F_WRLCK, kCounterByte, 1), deadline, kRetryPause);
     if (err != 0) return err;
-    err = SetLock(fd, F_OFD_SETLK, region);
-    (void)ReleaseQueueByte(fd);  // a failure leaves a byte no one else uses locked until close
+    predecessor = -1;
+    off_t low = kFirstTicket, high = kFirstTicket + kTicketSpan;
+    if (AnyLockIn(fd, low, high, err)) {
+        while (high - low > 1 && err == 0) {
+            const off_t middle = low + (high - low) / 2;
+            if (AnyLockIn(fd, middle, high, err)) {
+                low = middle;
+            } else {
+                high = middle;
+            }
+        }
+        predecessor = low;
+    }
+    ticket = predecessor < 0 ? kFirstTicket : predecessor + 1;
+    if (err == 0 && ticket >= kFirstTicket + kTicketSpan) err = ENOLCK;  // 2^40 turns without a pause
+    // Nothing below the counter byte is drawn by others meanwhile, so the
+    // ticket's byte is free; should a leaver's byte go at the same time, it
+    // only shortens the line.
+    if (err == 0) err = SetLock(fd, F_OFD_SETLK, LockRegion(F_WRLCK, ticket, 1));
+    (void)SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, kCounterByte, 1));  // a failure stays until close
     return err;
 }
 
-// Waits in the kernel's queue: first for the queue byte, where waiters are
-// served in the order they came, then for the lock, which only the head of
-// the queue asks for.
-int WaitForLockInTurn(int fd, const struct flock& region) {
-    int err = SetLock(fd, F_OFD_SETLKW, LockRegion(F_WRLCK, kQueueByte, 1));
-    if (err != 0) return err;
-    err = SetLock(fd, F_OFD_SETLKW, region);
-    (void)ReleaseQueueByte(fd);
-    return err;
-}
+void ReleaseTicket(int fd, off_t ticket) { (void)SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, ticket, 1)); }
 
 // What the caller and its waiting thread share. The thread waits on a
-// descriptor of its own; when the caller gives up first, the thread closes
-// that descriptor as soon as its wait ends, which passes the turn on.
+// descriptor of its own for the predecessor's byte, then closes it (which lets
+// the byte go again); the caller may give up first.
 struct LockWait {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
-    bool abandoned = false;
     int error = 0;
     int fd = -1;
 };
 
-void WaitInThread(const std::shared_ptr<LockWait>& wait, struct flock region) {
-    int err = WaitForLockInTurn(wait->fd, region);
+void WaitInThread(const std::shared_ptr<LockWait>& wait, off_t byte) {
+    int err = SetLock(wait->fd, F_OFD_SETLKW, LockRegion(F_WRLCK, byte, 1));
+    ::close(wait->fd);
     {
         std::lock_guard<std::mutex> lock(wait->mutex);
         wait->error = err;
         wait->done = true;
-        if (wait->abandoned) {
-            ::close(wait->fd);
-            wait->fd = -1;
-            return;
-        }
     }
     // Outside the mutex, so the caller does not wake only to wait for it.
     wait->finished.notify_one();
@@ -162,18 +199,16 @@ CWzError CLockFileBase::DoLocking(unsigned long lockType, sfTime_t seconds) {
     if (::fstat(m_fd, &info) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to determine the file size");
     }
-    // The file's present content, or everything before the queue byte while
-    // it is empty.
-    const struct flock region =
-        LockRegion(static_cast<short>(lockType), 0, info.st_size > 0 ? info.st_size : kQueueByte);
+    // The file's present content, or everything before the waiting line's
+    // bytes while it is empty.
+    const struct flock region = LockRegion(static_cast<short>(lockType), 0,
+                                           std::min<off_t>(info.st_size > 0 ? info.st_size : kDataEnd, kDataEnd));
+    const sfTime_t maxSeconds = static_cast<sfTime_t>(std::numeric_limits<int64_t>::max() / 4000);
+    const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(std::min(seconds, maxSeconds)) * 1000;
 
     EvDebug log;
     log.setJobId(static_cast<uint64_t>(m_jobId));
-    int err = TryLockInTurn(m_fd, region);
-    if (err == EACCES || err == EAGAIN) {
-        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2, "Some other process has it locked. Waiting for our turn");
-        err = WaitInTurn(region, seconds);
-    }
+    int err = WaitInTurn(region, deadline);
     if (err != 0) {
         if (err != ETIMEDOUT) {
             log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kError, 0, "Lock wait failed: %s", std::strerror(err));
@@ -185,47 +220,51 @@ CWzError CLockFileBase::DoLocking(unsigned long lockType, sfTime_t seconds) {
     return CWzError::Success();
 }
 
-int CLockFileBase::WaitInTurn(const struct flock& region, sfTime_t seconds) {
+int CLockFileBase::WaitInTurn(const struct flock& region, int64_t deadline) {
+    off_t ticket = 0, predecessor = -1;
+    int err = DrawTicket(m_fd, deadline, ticket, predecessor);
+    if (err != 0) return err;
+    if (predecessor >= 0) {
+        EvDebug log;
+        log.setJobId(static_cast<uint64_t>(m_jobId));
+        log.Tagged(__FILE_NAME__, __LINE__, EvDebug::kInfo, 2,
+                   "Some other process has it locked. Waiting for our turn");
+        err = WaitForByte(predecessor, deadline);
+    }
+    // First in line: the lock is free unless an outside program holds a
+    // record lock on the file, which is waited out in short pauses.
+    if (err == 0) err = TakeWithRetries(m_fd, region, deadline, kOutsidePause);
+    // The ticket's byte is held with the lock, so the next in line waits for
+    // Unlock; without the lock it goes at once, passing the turn on.
+    if (err != 0) ReleaseTicket(m_fd, ticket);
+    return err;
+}
+
+int CLockFileBase::WaitForByte(off_t byte, int64_t deadline) {
+    if (wz::ClockMs() >= deadline) return ETIMEDOUT;  // no time to wait: no thread for it
     // The waiting thread needs a descriptor of its own (a new open file
     // description of the same file), so that its lock and its closing never
     // touch this object's descriptor.
-    if (seconds == 0) return ETIMEDOUT;  // no time to wait: no thread for it
     auto wait = std::make_shared<LockWait>();
     wait->fd = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDWR | O_CLOEXEC);
     if (wait->fd < 0) return errno;
-    const sfTime_t maxSeconds = static_cast<sfTime_t>(std::numeric_limits<int64_t>::max() / 4000);
-    const int64_t deadline = wz::ClockMs() + static_cast<int64_t>(std::min(seconds, maxSeconds)) * 1000;
     std::thread waiter;
     try {
-        waiter = std::thread(WaitInThread, wait, region);
+        waiter = std::thread(WaitInThread, wait, byte);
     } catch (const std::system_error& error) {
         ::close(wait->fd);
         return error.code().value() != 0 ? error.code().value() : EAGAIN;
     }
-
+    // The thread is not waited for: once it has said the wait is done, it
+    // only ends; if the caller gives up first, it ends when the byte comes.
+    waiter.detach();
     std::unique_lock<std::mutex> lock(wait->mutex);
     while (!wait->done) {
         const int64_t left = deadline - wz::ClockMs();
-        if (left <= 0) break;
+        if (left <= 0) return ETIMEDOUT;
         wait->finished.wait_for(lock, std::chrono::milliseconds(wz::RealMs(std::min(left, kWaitSliceMs))));
     }
-    // The thread is not waited for: once it has said the wait is done, it only
-    // ends (and the caller goes on with the lock as soon as it knows).
-    waiter.detach();
-    if (!wait->done) {
-        // Still queued: the thread gives the lock up the moment it gets it.
-        wait->abandoned = true;
-        return ETIMEDOUT;
-    }
-    lock.unlock();
-    if (wait->error != 0) {
-        ::close(wait->fd);
-        return wait->error;
-    }
-    // The lock belongs to the new descriptor: it becomes this object's.
-    ::close(m_fd);
-    m_fd = wait->fd;
-    return 0;
+    return wait->error;
 }
 
 CWzError CLockFileBase::Unlock() {

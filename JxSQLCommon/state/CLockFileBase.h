@@ -11,6 +11,8 @@
 // One object is used by one thread.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -55,9 +57,13 @@ public:
     bool IsLocked() const { return m_locked; }
 
 private:
-    // Waits on a thread of its own (the kernel's lock wait cannot be bounded
-    // otherwise); 0 once locked, else an errno value (ETIMEDOUT).
-    int WaitInTurn(const struct flock& region, sfTime_t seconds);
+    // Draws a ticket in the waiting line, waits for the one before it, then
+    // takes the lock, all before the platform-clock deadline; 0 once locked,
+    // else an errno value (ETIMEDOUT).
+    int WaitInTurn(const struct flock& region, int64_t deadline);
+    // Waits for another descriptor to let `byte` go, on a thread of its own
+    // (the kernel's lock wait cannot be bounded otherwise).
+    int WaitForByte(off_t byte, int64_t deadline);
 
     int m_fd = -1;
     bool m_opened = false;

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "JxSQLCommon/state/JX1MinRPOLockFile.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
@@ -139,6 +141,61 @@ TEST_F(CLockFileBaseTest, LockHeldByAnotherProcessIsWaitedFor) {
     EXPECT_FALSE(lock.Lock(1200).IsError());  // waits for the child to end
     EXPECT_EQ(0, statetest::WaitChild(child));
     for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+}
+
+// How many stand in line for the lock file at `path`, holder included: the
+// ticket bytes other descriptors hold (they start at 2^41, one per waiter).
+int InLine(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    int count = 0;
+    for (off_t ticket = off_t{1} << 41; fd >= 0; ++ticket) {
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = ticket;
+        probe.l_len = 1;
+        if (::fcntl(fd, F_OFD_GETLK, &probe) != 0 || probe.l_type == F_UNLCK) break;
+        ++count;
+    }
+    if (fd >= 0) ::close(fd);
+    return count;
+}
+
+// Waiters get the lock in the order they asked for it, and one that lets go
+// and asks again goes behind those already waiting, however the processes are
+// scheduled.
+TEST_F(CLockFileBaseTest, WaitersAreServedInTheOrderTheyCame) {
+    const std::string path = LockPath();
+    const std::string order = root.File("dump/order");
+    CLockFileBase holder("holder");
+    ASSERT_FALSE(holder.Open(path, 1, 0).IsError());
+    ASSERT_FALSE(holder.Lock(1).IsError());
+    auto note = [&](const std::string& text) {
+        int fd = ::open(order.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        if (fd >= 0) ::close(fd);
+        return written;
+    };
+    std::vector<pid_t> children;
+    for (const std::string name : {"B", "C", "D"}) {
+        children.push_back(statetest::StartChild([&, name] {
+            CLockFileBase lock(name);
+            if (lock.Open(path, 1, 0).IsError() || lock.Lock(1200).IsError() || !note(name + " ")) return 1;
+            if (name == "B") {
+                // Asks again at once, while C and D wait.
+                if (lock.Unlock().IsError() || lock.Lock(1200).IsError() || !note("B2 ")) return 2;
+            }
+            return 0;
+        }));
+        const int expected = static_cast<int>(children.size()) + 1;
+        for (int i = 0; i < 5000 && InLine(path) < expected; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(InLine(path), expected) << name << " is not in line";
+    }
+    ASSERT_FALSE(holder.Unlock().IsError());
+    for (pid_t child : children) EXPECT_EQ(0, statetest::WaitChild(child));
+    EXPECT_EQ(jxtest::ReadWholeFile(order), "B C D B2 ");
+    EXPECT_EQ(InLine(path), 0);  // no one is left in line
 }
 
 TEST_F(CLockFileBaseTest, ClassicRecordLockOfAnOutsideProgramConflicts) {
