@@ -49,7 +49,7 @@ public:
     // Empties the file and moves the position back to its start.
     virtual CWzError Truncate() const;
     // The wait behind Lock: takes the lock at once when no one holds or
-    // waits for it, else waits in the kernel's queue for up to `seconds`.
+    // waits for it, else waits its turn in line for up to `seconds`.
     virtual CWzError DoLocking(unsigned long lockType, sfTime_t seconds);
 
     void SetJobId(long long jobId) { m_jobId = jobId; }
