@@ -115,8 +115,7 @@ CWzError OpenConnection(const std::string& path, bool create, std::shared_ptr<Si
     return CWzError::Success();
 }
 
-// A thread's shared connection to one file, and which file it was opened on.
-// An O_PATH descriptor of the file a shared connection was opened on. Its
+// An O_PATH descriptor of the file shared connections were opened on. Its
 // link count tells whether the file is still the one at the path (a file
 // removed or replaced has none left) without walking the path again, and
 // closing it never drops SQLite's locks on the file, which closing a
@@ -127,8 +126,6 @@ public:
     ~PathHandle() {
         if (m_fd >= 0) ::close(m_fd);
     }
-    PathHandle(PathHandle&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    PathHandle& operator=(PathHandle&&) = delete;
     PathHandle(const PathHandle&) = delete;
     PathHandle& operator=(const PathHandle&) = delete;
 
@@ -141,9 +138,33 @@ private:
     int m_fd;
 };
 
+// The handle of the file at `path`, one for the whole process and shared by
+// every thread's connection to it, so a host's session threads add one
+// descriptor per catalogue, not one per thread: the handle already open while
+// it is still linked, else a new one. Null, with `err` set, when the path
+// cannot be opened.
+std::shared_ptr<PathHandle> HandleOf(const std::string& path, int& err) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::weak_ptr<PathHandle>> handles;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (handles.size() > 256) std::erase_if(handles, [](const auto& entry) { return entry.second.expired(); });
+    std::weak_ptr<PathHandle>& slot = handles[path];
+    if (std::shared_ptr<PathHandle> kept = slot.lock(); kept && kept->StillLinked()) return kept;
+    const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+        handles.erase(path);
+        return nullptr;
+    }
+    auto handle = std::make_shared<PathHandle>(fd);
+    slot = handle;
+    return handle;
+}
+
+// A thread's shared connection to one file, and the file it was opened on.
 struct SharedConnection {
     std::string path;
-    PathHandle file;
+    std::shared_ptr<PathHandle> file;
     std::shared_ptr<SimSqlConnection> connection;
 };
 
@@ -406,14 +427,15 @@ CWzError SimSqlDb::OpenShared(const std::string& path) {
     }
     auto it = std::find_if(shared.list.begin(), shared.list.end(),
                            [&](const SharedConnection& c) { return c.path == path; });
-    if (it != shared.list.end() && !it->file.StillLinked()) {
+    if (it != shared.list.end() && !it->file->StillLinked()) {
         shared.list.erase(it);  // removed or replaced: opened again from the path
         it = shared.list.end();
     }
     if (it == shared.list.end()) {
-        const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-        if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open catalogue [%s]", path.c_str());
-        SharedConnection opened{path, PathHandle(fd), nullptr};
+        int openErr = 0;
+        std::shared_ptr<PathHandle> file = HandleOf(path, openErr);
+        if (!file) return FXErrorUtil::ErrorErrNo(FXCODELOC, openErr, "cannot open catalogue [%s]", path.c_str());
+        SharedConnection opened{path, std::move(file), nullptr};
         CWzError err = OpenConnection(path, false, opened.connection);
         if (err.IsError()) return err;
         opened.connection->shared = true;

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <list>
 #include <thread>
+#include <vector>
 
 #include "JxsqlDMO/CsqlDMO.h"
 #include "tests/support/TestRoot.h"
@@ -191,6 +194,35 @@ TEST_F(SqlSimInstanceTest, SharedCatalogueConnectionFollowsChangesAndReplacement
     std::string version, level, edition;
     ASSERT_TRUE(dmo.getInstanceVersion("host1/prod", version, level, edition));
     EXPECT_EQ(version, "16.0.1000.6");
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
+// Threads that each keep a connection to the catalogue (a host's session
+// threads) share one handle for noticing its replacement: one descriptor per
+// thread for its connection, not two.
+TEST_F(SqlSimInstanceTest, ThreadsKeepingTheCatalogueAddOneDescriptorEach) {
+    constexpr int kThreads = 8;
+    const int before = OpenDescriptors();
+    std::atomic<int> opened{0};
+    std::atomic<bool> done{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&] {
+            CsqlDMO dmo;
+            DatabaseInfo_11_t info;
+            if (dmo.getDatabases_11("host1/prod", info)) ++opened;
+            while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+    }
+    while (opened < kThreads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_LE(OpenDescriptors() - before, kThreads + 1);
+    done = true;
+    for (std::thread& t : threads) t.join();
 }
 
 // A database list reads the catalogue in one read transaction per request:
