@@ -74,8 +74,9 @@ bool AnyLockIn(int fd, off_t start, off_t end, int& err) {
     return probe.l_type != F_UNLCK;
 }
 
-// Takes `byte` without waiting, retrying while it is busy until the deadline;
-// for bytes held only for a few calls (the counter) or by an outside program.
+// Takes `region` without waiting, trying again after `pause` while another
+// holds it, until the deadline: for the counter byte, held only for a few
+// calls, and for the lock held by an outside program's record lock.
 int TakeWithRetries(int fd, const struct flock& region, int64_t deadline, std::chrono::microseconds pause) {
     for (;;) {
         int err = SetLock(fd, F_OFD_SETLK, region);
