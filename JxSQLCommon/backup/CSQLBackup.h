@@ -390,6 +390,11 @@ protected:
     void DropUnwrittenName(const ConvertedList& list);
     // A promoted database that its list could not take: failed and counted.
     CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
+    // A converted database that its list could not take: the reason logged
+    // and written to the record (when given) with the failed status; false.
+    bool FailUnlistedDatabase(JobManager::SQLStatusTab* record, const std::string& name);
+    // One failed database counted with the job base and the job manager.
+    void CountFailedDatabase(const std::string& databaseName);
     // The walk over the collect file (CSQLBackupLoop.cpp).
     bool ConnectToInstance(CsqlDMO& sqlConnection);
     void ReadPromoteBrokenChainSetting();
@@ -495,7 +500,8 @@ protected:
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
     // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
     // the phase's collect file from the job's offset on; one conversion with
-    // its event, its message and its converted-list entry (always true).
+    // its event, its message and its converted-list entry (always true; a
+    // list that refused the entry sets m_bConvertedListRefused).
     bool ReadConversionDatabases(std::vector<std::string>& databases);
     bool ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, const std::string& text, bool textIsArgument,
                         const std::string& name, std::string& message, JXSQLExeBackupType& level);
@@ -544,6 +550,7 @@ protected:
     bool m_bPromoteToFull = false;
     CSQLPmnContentFilters m_contentFilters;
     bool m_bNeedsFull = false;                  // on-demand log list empty, full list not
+    bool m_bConvertedListRefused = false;       // the last rule conversion was refused by its list
     int64_t m_filesSoFar = 0;                   // databases counted as backed up
     CJxNetwork* m_pMetadataConnection = nullptr;   // owned
 

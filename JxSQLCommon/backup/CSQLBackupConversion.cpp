@@ -181,17 +181,8 @@ CWzError CSQLBackup::HandlePromoteToFullConversion(JobManager::SQLStatusTab* sta
 }
 
 CWzError CSQLBackup::FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName) {
-    const std::string reason = "Failed to add database [" + databaseName + "] to the collect file of its new level.";
-    EV_ERROR(m_logger, "%s", reason.c_str());
-    if (status != nullptr) {
-        status->setstring(JobManager::SQLStatusTab::kFailureReason, reason);
-        status->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusFailed);
-        (void)UpdateStatusTabInformationToCS(status);
-    }
-    logDatabaseBackupStatus(databaseName, false, true);
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->addBackupFileFailures(1);
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
+    (void)FailUnlistedDatabase(status, databaseName);
+    if (status != nullptr) (void)UpdateStatusTabInformationToCS(status);
+    CountFailedDatabase(databaseName);
     return CWzError();
 }
