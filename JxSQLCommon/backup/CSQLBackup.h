@@ -388,6 +388,9 @@ protected:
     // Opens a list file for appending and reads the names it holds.
     bool OpenConvertedList(const ConvertedList& list);
     void DropUnwrittenName(const ConvertedList& list);
+    // The databases of a converted list that could not be sent to the
+    // master: each failed with `reason` in the status tab and counted.
+    void FailUnsentConvertedList(std::set<std::string>& names, const std::string& reason);
     // A promoted database that its list could not take: failed and counted.
     CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
     // A converted database that its list could not take: the reason logged
@@ -423,8 +426,10 @@ protected:
     void SetPhase(JXSQLExeBackupType phase, const std::string& collectFileName, const char* levelName);
     bool SetUpSnapshotAndVss(bool useVSS);
     void ReadTaskOptions(EvBkpTask& task);
-    // Runs the phase and gives the job's status.
+    // Runs the phase and gives the job's status; the status that the
+    // counts of failed, backed-up and converted databases give.
     int RunPhase();
+    int StatusFromCounts();
     bool CompleteJob(int status);
     // Explicit-list collect files (CSQLBackupListedCollect.cpp): the
     // SharePoint skip set (warning on failure), the report of a database the
