@@ -472,6 +472,9 @@ protected:
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.
     void RetireOnDemandList(const std::string& path);
+    // An on-demand list that is there but cannot be used: its cause raised
+    // with its path, m_bOnDemandListRefused set; false.
+    bool RefuseOnDemandList(const std::string& path);
     // Staged log dumps (CSQLBackupStagedLogs.cpp): the whole text of a
     // metadata twin (0; 1 cannot open, 2 empty, 3 read failure), and the
     // database and first LSN it describes (false when it cannot be read).
@@ -556,6 +559,7 @@ protected:
     CSQLPmnContentFilters m_contentFilters;
     bool m_bNeedsFull = false;                  // on-demand log list empty, full list not
     bool m_bConvertedListRefused = false;       // the last rule conversion was refused by its list
+    bool m_bOnDemandListRefused = false;        // the last on-demand list read was there but unusable
     int64_t m_filesSoFar = 0;                   // databases counted as backed up
     CJxNetwork* m_pMetadataConnection = nullptr;   // owned
 
