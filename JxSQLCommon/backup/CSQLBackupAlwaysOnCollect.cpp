@@ -13,15 +13,12 @@
 #include "JXAppMgr/ApplProperties.h"
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
 
 namespace {
-
-constexpr int kCauseAutoDiscoverFailed = 0x1E00012E;
-constexpr int kCauseContentUnreadable = 0x1E00012F;
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
 
 constexpr int kSkipNotOnline = 1;
 constexpr int kSkipOtherGroup = 4;
@@ -73,7 +70,7 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
     if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d].", path.c_str(),
                  collectFile.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     PropertiesList content;
@@ -81,7 +78,7 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
         EV_ERROR(m_logger,
                  "AppManager failed to lookup properties of the subclient. Please check if orvane and SQL services are "
                  "running on CS.");
-        RaisePendingCause(kCauseContentUnreadable);
+        RaisePendingCause(kCauseSubclientProperties);
         return false;
     }
     std::set<std::string> sharePointDatabases;

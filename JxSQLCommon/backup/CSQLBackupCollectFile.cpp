@@ -7,15 +7,13 @@
 
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXString.h"
 
 namespace {
 
 // Readers take a line into a buffer of this size: a name has at most 1023 bytes.
 constexpr size_t kLineBufferSize = 1024;
-
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
-constexpr int kCauseCollectFileWrite = 0x1E000130;
 
 }  // namespace
 
@@ -25,7 +23,7 @@ bool CSQLBackup::generateCollectFile() {
     const int sizeResult = JXFile::getFileSize(path.c_str(), &size);
     if (sizeResult != 0 && sizeResult != 2) {
         EV_ERROR(m_logger, "JXFile::getFileSize() returned error. ErrorCode[%d].", sizeResult);
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     EV_DEBUG(m_logger, 1, "collectFilePath [%s] m_bkyType [%d] m_bkpPhase [%d].", path.c_str(),
@@ -219,7 +217,7 @@ bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::st
     if (file == nullptr) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", path.c_str(),
                  static_cast<unsigned>(EINVAL));
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     if (!file->isOpened()) {
@@ -228,7 +226,7 @@ bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::st
         if (rc != 0) {
             EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", path.c_str(),
                      static_cast<unsigned>(file->getLastError()));
-            RaisePendingCause(kCauseCollectFileOpen, path);
+            RaisePendingCause(kCauseJobFileOpen, path);
             return false;
         }
     }

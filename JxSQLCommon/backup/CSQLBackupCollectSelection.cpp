@@ -15,6 +15,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
@@ -22,10 +23,6 @@
 
 namespace {
 
-constexpr int kCauseAutoDiscoverFailed = 0x1E00012E;
-constexpr int kCauseContentUnreadable = 0x1E00012F;
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
-constexpr int kCauseOnDemandFile = 0x1E000099;
 constexpr unsigned long kOptionOnDemandFile = 0x405D3654;
 
 // Skip reason codes of the status tab.
@@ -77,7 +74,7 @@ bool CSQLBackup::getOnDemandFilePath(std::string& path) {
     if (path.empty() && subclient->isOnDemandSubclient(onDemand) == 0 && onDemand) {
         if (EvTask(m_jobId).getOptionString(kOptionOnDemandFile, path) != 0) {
             EV_ERROR(m_logger, "Failed to retreive on-demand file.");
-            RaisePendingCause(kCauseOnDemandFile, "Failed to retreive on-demand file");
+            RaisePendingCause(kCauseTaskData, "Failed to retreive on-demand file");
             return false;
         }
     }
@@ -148,7 +145,7 @@ bool CSQLBackup::generateSQLCollectFile() {
         JXFile list;
         if (list.open(onDemandPath.c_str(), JXFile::kRead) != 0) {
             EV_ERROR(m_logger, "Failed to open OnDemand SC file %s", onDemandPath.c_str());
-            RaisePendingCause(kCauseCollectFileOpen, onDemandPath);
+            RaisePendingCause(kCauseJobFileOpen, onDemandPath);
             return false;
         }
         char line[kLineBufferSize];
@@ -184,7 +181,7 @@ bool CSQLBackup::generateSQLCollectFile() {
         EV_ERROR(m_logger,
                  "AppManager failed to lookup properties of the subclient. Please check if orvane and SQL services are "
                  "running on CS.");
-        RaisePendingCause(kCauseContentUnreadable);
+        RaisePendingCause(kCauseSubclientProperties);
         return false;
     }
     const bool skipSharePoint = isSkipSharepointContentDB();

@@ -12,11 +12,10 @@
 
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
-
-constexpr uint32_t kFreeTextEvent = 0x48000036;
 
 // Process-wide: the first append to a list also writes the stream-info file
 // of the target phase.
@@ -176,7 +175,7 @@ CWzError CSQLBackup::HandlePromoteToFullConversion(JobManager::SQLStatusTab* sta
     const std::string text = "The [" + m_backupLevelName + "] backup of [" + databaseName +
                              "] is being converted because backup option is set to promote it to a FULL";
     m_logger << text.c_str();
-    m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+    m_logger.InfoEvent(kCauseFreeText, 0, 0);
     EV_INFO(m_logger, "%s", text.c_str());
     if (!AddConvertedDBToCollectFile(databaseName, JXSQL_BACKUP_FULL)) {
         // Nothing would back the database up: it fails in this phase.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 
 // What one refusing variant says: per database (by target level) and for
 // the job as a whole.
@@ -23,7 +24,6 @@ struct CSQLBackup::ConversionRefusal {
 
 namespace {
 
-constexpr uint32_t kFreeTextEvent = 0x48000036;
 constexpr int kRefusedReasonCode = 0;
 
 }  // namespace
@@ -49,7 +49,7 @@ void CSQLBackup::RefuseConversion(const ConversionRefusal& texts, bool coversFul
         report(m_diffConvertedNames, texts.diffPrefix, texts.diffSuffix);
         EV_DEBUG(m_logger, 1, "%s%s].", texts.debugPrefix.c_str(), joined.c_str());
         m_logger << texts.jobText.c_str();
-        m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+        m_logger.InfoEvent(kCauseFreeText, 0, 0);
     }
     // Deleted also when empty: the job manager must be asked for no phase.
     if (coversFull) (void)DeleteConvertedDBCollectFile(JXSQL_BACKUP_FULL);  // a failure is logged there

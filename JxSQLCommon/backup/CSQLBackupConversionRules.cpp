@@ -16,6 +16,7 @@
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -23,18 +24,6 @@
 
 namespace {
 
-constexpr uint32_t kMasterEvent = 0x1E000156;
-constexpr uint32_t kRecreatedEvent = 0x1E000100;
-constexpr uint32_t kFirstBackupEvent = 0x1E0000FE;
-constexpr uint32_t kBaseOutsideEvent = 0x1E0000FF;
-constexpr uint32_t kSnapSimpleEvent = 0x48000036;
-constexpr uint32_t kSimpleToDiffEvent = 0x1E000110;
-constexpr uint32_t kBrokenChainEvent = 0x1E000128;
-constexpr uint32_t kLogCountEvent = 0x1E00014F;
-constexpr uint32_t kContentChangedEvent = 0x1E000104;
-constexpr uint32_t kPointInTimeEvent = 0x1E000127;
-constexpr uint32_t kSystemRestoredEvent = 0x1E000126;
-constexpr uint32_t kFilesChangedEvent = 0x1E000103;
 // Collect-file lines are at most this long.
 constexpr size_t kMaxLine = 1024;
 
@@ -47,35 +36,35 @@ struct Conversion {
     const char* reason;
 };
 
-constexpr Conversion kMaster{kMasterEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of database [",
+constexpr Conversion kMaster{kEventMasterConverted, JXSQL_BACKUP_FULL, "The [", "] Backup of database [",
                              "] is converted to full because only FULL backup is supported."};
-constexpr Conversion kRecreated{kRecreatedEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kRecreated{kEventDatabaseRecreated, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                 "] is being converted to a Full Database Backup because the current database has "
                                 "a newer creation time than the last one backed up."};
-constexpr Conversion kFirstBackup{kFirstBackupEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kFirstBackup{kEventFirstBackup, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                   "] is being converted to a Full Database Backup because this is the first backup "
                                   "ever done for this database in this subclient."};
-constexpr Conversion kBaseOutside{kBaseOutsideEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kBaseOutside{kEventBackupOutsideProduct, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                   "] is being converted to a Full Database Backup because there was a backup done "
                                   "outside of this Product."};
-constexpr Conversion kSnapSimple{kSnapSimpleEvent, JXSQL_BACKUP_FULL, " The[", "] Backup of [",
+constexpr Conversion kSnapSimple{kCauseFreeText, JXSQL_BACKUP_FULL, " The[", "] Backup of [",
                                  "] is being converted to a FULL Database Backup because SNAP is enabled on SC and "
                                  "database is in [SIMPLE] Recovery Model."};
-constexpr Conversion kSimpleToDiff{kSimpleToDiffEvent, JXSQL_BACKUP_DIFF, " The[", "] Backup of [",
+constexpr Conversion kSimpleToDiff{kEventSimpleToDiff, JXSQL_BACKUP_DIFF, " The[", "] Backup of [",
                                    "] is being converted to a Differential Database Backup because[SIMPLE] Recovery "
                                    "Model is enabled."};
 constexpr Conversion kBrokenChain{
-    kBrokenChainEvent, JXSQL_BACKUP_FULL, " The[", "] Backup of [",
+    kEventBrokenChainToFull, JXSQL_BACKUP_FULL, " The[", "] Backup of [",
     "] is converted to full because 1) there was either a LOG Backup done outside this product or 2) LOG Backup "
     "done for the same file in another subclient.  or 3) Failed to update JxServe db in previous log backup."};
-constexpr Conversion kContentChanged{kContentChangedEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kContentChanged{kEventContentChanged, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                      "] is being converted to a Full Database Backup because subclient content had "
                                      "been changed."};
-constexpr Conversion kPointInTime{kPointInTimeEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kPointInTime{kEventPointInTimeRestored, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                   "] is converted to full because there was a PIT/TM restore done for this database."};
-constexpr Conversion kSystemRestored{kSystemRestoredEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kSystemRestored{kEventSystemDbRestored, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                      "] is converted to full because SYSTEM DATABASE was restored."};
-constexpr Conversion kFilesChanged{kFilesChangedEvent, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
+constexpr Conversion kFilesChanged{kEventFilesChanged, JXSQL_BACKUP_FULL, "The [", "] Backup of [",
                                    "] is being converted to a Full Database Backup because Next Full Backup Flag is "
                                    "enabled due to file/ file group content changes."};
 
@@ -270,7 +259,7 @@ bool CSQLBackup::isDatabaseNeedConversion(CsqlDMO& dmo, std::wstring databaseNam
                 if (count >= threshold) {
                     const std::string countText = std::to_string(count);
                     m_logger << name.c_str() << countText.c_str();
-                    m_logger.MinorEvent(kLogCountEvent, 0, 0);
+                    m_logger.MinorEvent(kEventLogCount, 0, 0);
                     message = "Database [" + name + "] has [" + countText +
                               "] Transaction Log Backups without a full backup. Having full backups will reduce the "
                               "chances of data loss if any log backup gets corrupted.";

@@ -4,16 +4,12 @@
 
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 
 namespace {
 
-constexpr int kDatabaseIdCause = 0x1E00014A;
-constexpr uint32_t kFreeTextEvent = 0x48000036;
-constexpr uint32_t kMasterConvertedEvent = 0x1E000156;
-constexpr uint32_t kSimpleToDiffEvent = 0x1E000110;
-constexpr uint32_t kRecoveryModelChangedEvent = 0x1E000160;
 constexpr uint64_t kMasterDatabaseId = 1;
 // The VSS writer kind that also takes differential backups.
 constexpr int kVssWriterMsde = 2;
@@ -57,7 +53,7 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
     uint64_t id = 0;
     if (!getDatabaseId(name, id)) {
         EV_DEBUG(m_logger, 3, "Failed to get the database id for [%s]. Check if the database exists.", name.c_str());
-        RaisePendingCause(kDatabaseIdCause, name);
+        RaisePendingCause(kCauseDatabaseId, name);
         id = 0;
     }
     m_currentDatabaseId = id;
@@ -69,13 +65,13 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
             const std::string message = "The [" + type + "] backup of [" + name +
                                         "] is being converted because backup option is set to promote it to a FULL.";
             m_logger << message.c_str();
-            m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+            m_logger.InfoEvent(kCauseFreeText, 0, 0);
             EV_INFO(m_logger, "%s", message.c_str());
             return ConvertDatabase(record, name, message, JXSQL_BACKUP_FULL, converted);
         }
         if (id == kMasterDatabaseId) {
             m_logger << type.c_str() << name.c_str();
-            m_logger.InfoEvent(kMasterConvertedEvent, 0, 0);
+            m_logger.InfoEvent(kEventMasterConverted, 0, 0);
             EV_DEBUG(m_logger, 2, "This is a master database Only full backup is allowed. So backup getting converted to full");
             return ConvertDatabase(record, name, "Database [MASTER] will always run [FULL] backup phase.",
                                    JXSQL_BACKUP_FULL, converted);
@@ -86,7 +82,7 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
                                             "] is being converted to a SNAP FULL Database Backup because SNAP is "
                                             "enabled on SC and database is in [SIMPLE] Recovery Model.";
                 m_logger << message.c_str();
-                m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+                m_logger.InfoEvent(kCauseFreeText, 0, 0);
                 return ConvertDatabase(record, name,
                                        "Database [" + name +
                                            "] is in SIMPLE recovery model and SNAP is enabled on SC, Promoting for "
@@ -94,7 +90,7 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
                                        JXSQL_BACKUP_FULL, converted);
             }
             m_logger << type.c_str() << name.c_str();
-            m_logger.InfoEvent(kSimpleToDiffEvent, 0, 0);
+            m_logger.InfoEvent(kEventSimpleToDiff, 0, 0);
             return ConvertDatabase(
                 record, name,
                 "Database [" + name + "] is in SIMPLE recovery model and it is promoted for DIFFERENTIAL backup.",
@@ -102,7 +98,7 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
         }
         if (m_bkpPhase == JXSQL_BACKUP_LOG && sqlConnection.hasRecoveryModelChanged(name)) {
             m_logger << type.c_str() << name.c_str();
-            m_logger.InfoEvent(kRecoveryModelChangedEvent, 0, 0);
+            m_logger.InfoEvent(kEventRecoveryModelChanged, 0, 0);
             return ConvertDatabase(record, name,
                                    "Database [" + name + "] is promted to FULL due to recent recovery model change.",
                                    JXSQL_BACKUP_FULL, converted);
@@ -143,7 +139,7 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
                                         "SIMPLE] state.";
             EV_INFO(m_logger, "%s", message.c_str());
             m_logger << message.c_str();
-            m_logger.InfoEvent(kFreeTextEvent, 0, 0);
+            m_logger.InfoEvent(kCauseFreeText, 0, 0);
             return ConvertDatabase(record, name, message, JXSQL_BACKUP_FULL, converted);
         }
     }

@@ -16,6 +16,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXFile.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
@@ -23,10 +24,6 @@
 
 namespace {
 
-constexpr int kContentUnreadableCause = 0x1E00012F;
-constexpr int kContentInvalidCause = 0x1E00014B;
-constexpr int kDatabaseIdCause = 0x1E00014A;
-constexpr int kOnDemandFileCause = 0x1E00017A;
 constexpr size_t kMaxLine = 1024;
 constexpr const char* kConnectFailed = "Failed to initialize SQL server. Check if SQL Services are offline.";
 
@@ -65,7 +62,7 @@ bool CSQLBackup::validateSubclientContent(std::wstring& databaseName, std::list<
         EV_ERROR(m_logger,
                  "AppManager failed to lookup properties of the subclient. Please check if orvane and SQL services are "
                  "running on CS.");
-        RaisePendingCause(kContentUnreadableCause);
+        RaisePendingCause(kCauseSubclientProperties);
         return false;
     }
     CsqlDMO dmo;
@@ -121,7 +118,7 @@ bool CSQLBackup::populateFFGForBackup(std::string onDemandFile, std::wstring& da
     JXFile file;
     if (file.open(onDemandFile.c_str(), JXFile::kRead) != 0) {
         EV_ERROR(m_logger, "Failed to open OnDemand SC file %s", onDemandFile.c_str());
-        RaisePendingCause(kOnDemandFileCause, onDemandFile);
+        RaisePendingCause(kCauseJobFileOpen, onDemandFile);
         return false;
     }
     CsqlDMO dmo;
@@ -214,7 +211,7 @@ uint32_t CSQLBackup::doFFGSubclientBackup() {
     }
     const std::string database = FXString::ToString(wideName);
     if (!read) {
-        RaisePendingCause(kContentInvalidCause, database);
+        RaisePendingCause(kCauseFileGroupContent, database);
         FailFFGDatabase(database);
         return 0;
     }
@@ -256,7 +253,7 @@ uint32_t CSQLBackup::doFFGSubclientBackup() {
     uint64_t id = 0;
     if (!getDatabaseId(database, id)) {
         EV_WARN(m_logger, "Failed to get the database id for [%s]. Check if the database exists.", database.c_str());
-        RaisePendingCause(kDatabaseIdCause, database);
+        RaisePendingCause(kCauseDatabaseId, database);
         id = 0;
     }
     m_currentDatabaseId = id;

@@ -16,18 +16,13 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
 
-constexpr int kCausePipelineSetup = 0x1E00013C;
-constexpr int kCauseJobTerminated = 0x1E00013A;
-constexpr int kCauseTransfer = 0x1E000099;
-constexpr int kCauseBackupSet = 0x1E000140;
-constexpr int kCauseLogMarks = 0x1E000146;
-constexpr int kBrokenChainCode = 0x1e00014d;
 constexpr int kSkipNoLogDumps = 9;
 constexpr int kMethodVdi = 0;
 const char* const kXmlError = "Failed to update backup set information to CS with Client XML Error.";
@@ -133,7 +128,7 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
             } else {
                 EV_ERROR(m_logger, "Failure while processing the data for the database [%s].", name.c_str());
                 m_lastErrorText = "Failed to process data for the database [" + name + "].";
-                RaisePendingCause(kCauseTransfer, m_lastErrorText);
+                RaisePendingCause(kCauseTaskData, m_lastErrorText);
             }
             return;
         }
@@ -182,14 +177,14 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                 EV_ERROR(m_logger, "Failed to update CS db with backup information.");
                 if (m_pJobClnt != nullptr) *m_pJobClnt << name.c_str();
                 if (m_pJobClnt != nullptr) {
-                    (void)m_pJobClnt->setPendingCauseAndCriticalEvent(cause != 0 ? cause : kCauseBackupSet, 0, false,
-                                                                      300, false, 0, 0, 0, 0);
+                    (void)m_pJobClnt->setPendingCauseAndCriticalEvent(cause != 0 ? cause : kCauseBackupSetRefused, 0,
+                                                                      false, 300, false, 0, 0, 0, 0);
                 }
                 m_lastErrorText = "Failed to update backup set information to CS.";
                 (void)updateMetaInfoToMedia(nullptr, true);
                 return;
             }
-            if (cause == kBrokenChainCode) {
+            if (cause == kCauseBrokenChain) {
                 // The central server cannot chain this dump: the database is
                 // converted to full, and the full backup supersedes the dump.
                 // Left staged, it would break the chain of every later log job.

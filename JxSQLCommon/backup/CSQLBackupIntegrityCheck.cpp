@@ -20,6 +20,7 @@
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/backup/SqlVersionParts.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/CJxNetwork.h"
@@ -27,15 +28,6 @@
 
 namespace {
 
-constexpr uint32_t kEventPassed = 0x1E000171;
-constexpr uint32_t kEventFailed = 0x1E000172;
-constexpr int kCauseImpersonation = 0x1E000173;
-constexpr int kCauseServiceDown = 0x1E00016C;
-constexpr int kCauseNotConfigured = 0x1E00016D;
-constexpr int kCauseLaunch = 0x1E000169;
-constexpr int kCauseSend = 0x1E00016E;
-constexpr int kCauseHostName = 0x1E000170;
-constexpr int kCauseNothingChecked = 0x1E00016A;
 constexpr int kImpersonationError = 1000;
 constexpr int kReceiveSeconds = 30;
 constexpr int64_t kDefaultWaitSeconds = 86400;
@@ -63,7 +55,7 @@ bool CSQLBackup::launchSQLIntegrityCheck(std::string& user) {
         const std::string ownName = OwnClientName();
         if (!useProxy) {
             EV_ERROR(m_logger, "SQL integrity check is not supported on source client [%s].", ownName.c_str());
-            RaisePendingCause(kCauseNotConfigured, ownName);
+            RaisePendingCause(kCauseCheckNotConfigured, ownName);
             return false;
         }
         unsigned long proxyId = 0;
@@ -110,7 +102,7 @@ bool CSQLBackup::launchSQLIntegrityCheck(std::string& user) {
         std::string host;
         if (JXClient(static_cast<uint64_t>(proxyId)).getNetworkHostnameMangled(host) != 0 || host.empty()) {
             EV_ERROR(m_logger, "Failed to get mangled hostname for proxy [%ld]", static_cast<long>(proxyId));
-            RaisePendingCause(kCauseHostName, "JXClient::getNetworkHostnameMangled");
+            RaisePendingCause(kCauseProxyHostName, "JXClient::getNetworkHostnameMangled");
             return false;
         }
         jxsExecuteRemoteCommandType command;
@@ -135,12 +127,12 @@ bool CSQLBackup::launchSQLIntegrityCheck(std::string& user) {
             EV_ERROR(m_logger, "dataAgentAttach() failed: ERROR = %ld DISCRIPTION = %s\n", static_cast<long>(code),
                      text.c_str());
             if (m_pJobClnt != nullptr) *m_pJobClnt << host.c_str();
-            RaisePendingCause(kCauseLaunch, host);
+            RaisePendingCause(kCauseProxyLaunch, host);
             return false;
         }
         auto sendFailed = [&]() {
             if (m_pJobClnt != nullptr) *m_pJobClnt << "JXSQL_V2_SQLINTEGRITYCHECK_REQ" << ownName.c_str();
-            RaisePendingCause(kCauseSend, host);
+            RaisePendingCause(kCauseCheckSend, host);
             return false;
         };
         if (!sendIntegrityCheckInitMsg(session)) {
@@ -311,13 +303,13 @@ bool CSQLBackup::handleMessagesFromProxy(CJxNetwork& session) {
                 if (m_pJobClnt == nullptr) return passed;
                 if (passed) {
                     *m_pJobClnt << std::to_string(m_jobId).c_str();
-                    m_pJobClnt->InfoEvent(kEventPassed);
+                    m_pJobClnt->InfoEvent(kEventIntegrityCheckPassed);
                 } else if (reply.getint64(SQLPmn::SQLIntegrityCheckResponse::kErrorCode) == kImpersonationError) {
-                    RaisePendingCause(kCauseImpersonation,
+                    RaisePendingCause(kCauseProxyImpersonation,
                                       reply.getstring(SQLPmn::SQLIntegrityCheckResponse::kErrorText));
                 } else {
                     *m_pJobClnt << std::to_string(m_jobId).c_str();
-                    m_pJobClnt->CriticalEvent(kEventFailed);
+                    m_pJobClnt->CriticalEvent(kEventIntegrityCheckFailed);
                 }
                 return passed;
             }
@@ -401,7 +393,7 @@ bool CSQLBackup::performIntegrityCheckOnSrc(std::string&) {
                     result = false;
                 } else if (!isSqlServerRunning(instance)) {
                     EV_ERROR(m_logger, "SQL services for instance [%s] is not running.", instance.c_str());
-                    RaisePendingCause(kCauseServiceDown, instance);
+                    RaisePendingCause(kCauseCheckServiceDown, instance);
                     result = false;
                 } else if (!checkIfDatabaseFilesExists(message)) {
                     EV_ERROR(m_logger, "Integrity check failed.");
@@ -429,7 +421,7 @@ bool CSQLBackup::performIntegrityCheckOnSrc(std::string&) {
         if (result && attempted && !attachedAny) {
             // Nothing was attached, so nothing was checked: not a pass.
             EV_ERROR(m_logger, "The snapshot metadata lists no database: nothing was checked.");
-            RaisePendingCause(kCauseNothingChecked, "");
+            RaisePendingCause(kCauseCheckAttach, "");
             result = false;
         }
         // The check no longer needs the metadata files (a converted
@@ -439,9 +431,9 @@ bool CSQLBackup::performIntegrityCheckOnSrc(std::string&) {
             *m_pJobClnt << std::to_string(m_jobId).c_str();
             // A failed check fails the job's data protection: critical.
             if (result) {
-                m_pJobClnt->InfoEvent(kEventPassed);
+                m_pJobClnt->InfoEvent(kEventIntegrityCheckPassed);
             } else {
-                m_pJobClnt->CriticalEvent(kEventFailed);
+                m_pJobClnt->CriticalEvent(kEventIntegrityCheckFailed);
             }
         }
         return result;

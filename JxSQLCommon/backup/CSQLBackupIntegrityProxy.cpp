@@ -16,6 +16,7 @@
 #include "JxJobClient/JobRegistration.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/CJxNetwork.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr int kCauseServiceDown = 0x1E00016C;
 constexpr int kImpersonationError = 1000;
 constexpr size_t kRequestBufferBytes = 8144;
 
@@ -151,7 +151,7 @@ bool CSQLBackup::performIntegrityCheck(int argc, char** argv) {
             }
             if (!isSqlServerRunning(m_sServername)) {
                 EV_ERROR(m_logger, "SQL services for instance [%s] is not running.", m_sServername.c_str());
-                RaisePendingCause(kCauseServiceDown, m_sServername);
+                RaisePendingCause(kCauseCheckServiceDown, m_sServername);
                 result = false;
                 break;
             }

@@ -18,18 +18,13 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/backup/SqlVersionParts.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzPauseFile.h"
 
 namespace {
 
-constexpr int kCauseVersionUnreadable = 0x1E00014C;
-constexpr int kCauseVersionTooOld = 0x1E000174;
-constexpr int kCauseFilesMissing = 0x1E00016B;
-constexpr int kCauseAttach = 0x1E00016A;
-constexpr int kCauseDbcc = 0x1E000175;
-constexpr uint32_t kCauseDetach = 0x1E00016F;
 constexpr uint32_t kMountActionFlags = 2;
 constexpr uint32_t kMountRetrieveFlags = 1061;
 
@@ -77,7 +72,7 @@ bool CSQLBackup::performSQLVersionCompatibilityCheck(std::string instance, int m
         std::string version, level, edition;
         if (!sql.getInstanceVersion(instance, version, level, edition)) {
             EV_ERROR(m_logger, "Unable to get instance version not performing the attach operation.");
-            RaisePendingCause(kCauseVersionUnreadable, instance);
+            RaisePendingCause(kCauseSqlServerNotRunning, instance);
             return false;
         }
         const SqlVersionParts proxy = ParseSqlVersionParts(version);
@@ -87,7 +82,7 @@ bool CSQLBackup::performSQLVersionCompatibilityCheck(std::string instance, int m
         if (compatible) return true;
         const std::string source = std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build);
         if (m_pJobClnt != nullptr) *m_pJobClnt << source.c_str() << instance.c_str();
-        RaisePendingCause(kCauseVersionTooOld, version);
+        RaisePendingCause(kCauseCheckVersionTooOld, version);
         EV_ERROR(m_logger,
                  "Source SQL version is [%s] and proxy SQL Server [%s] version is [%s]. Please make sure the SQL "
                  "version on proxy is equal or greater than source.",
@@ -197,7 +192,7 @@ bool CSQLBackup::checkIfDatabaseFilesExists(SQLPmn::AttachDBMsg& message) {
         if (missing.empty()) return true;
         missing.erase(0, 1);
         EV_ERROR(m_logger, "Files not found in snap [%s]", missing.c_str());
-        RaisePendingCause(kCauseFilesMissing, missing);
+        RaisePendingCause(kCauseCheckFilesMissing, missing);
         return false;
     } catch (...) {
         EV_ERROR(m_logger, "!!!Caught exception");
@@ -214,7 +209,7 @@ bool CSQLBackup::checkIfDatabaseExists(CsqlDMO& sql, SQLPmn::AttachDBMsg& messag
         }
         if (missing.empty()) return true;
         missing.erase(0, 1);
-        RaisePendingCause(kCauseAttach, missing);
+        RaisePendingCause(kCauseCheckAttach, missing);
         EV_ERROR(m_logger, "Unable to attach database(s) [%s]", missing.c_str());
         return false;
     } catch (...) {
@@ -274,7 +269,7 @@ bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg& message) 
                 EV_ERROR(m_logger,
                          "Failed to detach database [%s] from SQL Server [%s] during cleanup phase with error [%s].",
                          name.c_str(), instance.c_str(), error.c_str());
-                RaisePendingCause(static_cast<int>(kCauseDetach), instance);
+                RaisePendingCause(kCauseCheckDetach, instance);
                 return false;
             }
         }
@@ -288,7 +283,7 @@ bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg& message) 
             if (!sql.AttachDatabase(instance, AttachText(entry), error)) {
                 EV_ERROR(m_logger, "Failed to attach database [%s] to SQL Server [%s] with error [%s].", name.c_str(),
                          instance.c_str(), error.c_str());
-                RaisePendingCause(kCauseAttach, name);
+                RaisePendingCause(kCauseCheckAttach, name);
                 result = false;
                 break;
             }
@@ -339,7 +334,7 @@ bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg& message) 
         }
         if (detachFailed && m_pJobClnt != nullptr) {
             *m_pJobClnt << instance.c_str();
-            m_pJobClnt->InfoEvent(kCauseDetach);
+            m_pJobClnt->InfoEvent(kCauseCheckDetach);
         }
         EV_INFO(m_logger, "Finished detaching attached databases...");
         (void)wz::WaitWhilePauseFile(kAfterDetach);

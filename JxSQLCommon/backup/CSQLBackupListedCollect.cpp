@@ -15,14 +15,11 @@
 #include "JXAppMgr/ApplProperties.h"
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
 namespace {
-
-constexpr int kCauseCollectFileEmpty = 0x1E00015D;
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
-constexpr int kEventOnDemandCollectEmpty = 0x1E00018B;
 
 constexpr int kSkipGroupUnknown = 0;
 constexpr int kSkipNotOnline = 1;
@@ -34,7 +31,7 @@ bool CSQLBackup::OpenCollectFileForWriting(JXFile& collectFile, const std::strin
     if (collectFile.open(path.c_str(), JXFile::kWrite) == 0 && collectFile.truncate() == 0) return true;
     EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
              collectFile.getLastError());
-    RaisePendingCause(kCauseCollectFileOpen, path);
+    RaisePendingCause(kCauseJobFileOpen, path);
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -20,12 +21,6 @@
 
 namespace {
 
-constexpr int kCollectFileCause = 0x1E000138;
-constexpr int kSqlServerCause = 0x1E000139;
-constexpr int kJobTerminatedCause = 0x1E00013A;
-constexpr uint32_t kSecondaryReplicaEvent = 0x1E000166;
-constexpr uint32_t kNotPreferredReplicaEvent = 0x1E000167;
-constexpr uint32_t kNoLogDumpsEvent = 0x1E000185;
 constexpr size_t kLineBuffer = 1024;
 // Availability groups exist from this SQL Server major version on.
 constexpr uint64_t kFirstAGVersion = 11;
@@ -43,7 +38,7 @@ bool CSQLBackup::ConnectToInstance(CsqlDMO& sqlConnection) {
     CStopWatch watch;
     if (!sqlConnection.initialize(m_sServername, false)) {
         EV_ERROR(m_logger, "Failed to initialize the sql server. Check if sql services are offline.");
-        RaisePendingCause(kSqlServerCause);
+        RaisePendingCause(kCauseSqlConnect);
         return false;
     }
     EV_DEBUG(m_logger, 2, "%s = %f", label.c_str(), watch.Time());
@@ -113,7 +108,7 @@ bool CSQLBackup::SkipDatabase(CsqlDMO& sqlConnection, const std::string& name) {
                 "secondary replicas.";
             EV_DEBUG(m_logger, 2, "Skipping database [%s]. %s", name.c_str(), text.c_str());
             m_logger << name.c_str();
-            m_logger.InfoEvent(kSecondaryReplicaEvent, 0, 0);
+            m_logger.InfoEvent(kEventSecondaryReplicaSkipped, 0, 0);
             return skip("Skipped database [" + name + "]. " + text, 4);
         }
     }
@@ -126,7 +121,7 @@ bool CSQLBackup::SkipDatabase(CsqlDMO& sqlConnection, const std::string& name) {
     if (sqlConnection.isBackupPreferredReplica(name)) return false;
     EV_DEBUG(m_logger, 2, "Skipping database [%s]. Not a preferred replica to run backup.", name.c_str());
     m_logger << name.c_str();
-    m_logger.InfoEvent(kNotPreferredReplicaEvent, 0, 0);
+    m_logger.InfoEvent(kEventNotPreferredReplica, 0, 0);
     return skip("Skipped database [" + name + "] from backup since this is not preferred replica.", 5);
 }
 
@@ -144,7 +139,7 @@ bool CSQLBackup::doDbSubclientBackup() {
     if (collectFile.open(path.c_str(), JXFile::kRead) != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s]. ErrorCode [%d]", path.c_str(),
                  collectFile.getLastError());
-        RaisePendingCause(kCollectFileCause, path);
+        RaisePendingCause(kCauseCollectFileRead, path);
         return false;
     }
     if (isRestartJob() && startOffset != 0 && m_loggedDbCount > 0) {
@@ -290,7 +285,7 @@ bool CSQLBackup::AfterBackedUpDatabase(JobManager::SQLStatusTab& record, bool co
     if (quit()) {
         EV_ERROR(m_logger, "Job Manager Issued Job Termination during [%s] phase, backup operation failed",
                  m_backupLevelName.c_str());
-        RaisePendingCause(kJobTerminatedCause, m_backupLevelName);
+        RaisePendingCause(kCauseJobTerminated, m_backupLevelName);
         return false;
     }
     return true;
@@ -325,7 +320,7 @@ void CSQLBackup::EndWalk(JXFile& collectFile, CsqlDMO& sqlConnection, bool snaps
     }
     if (m_bkpPhase == JXSQL_BACKUP_LOG && m_bLogFromFileSystem && !m_skippedLogDbs.empty()) {
         m_logger << m_skippedLogDbs.substr(0, m_skippedLogDbs.size() - 1).c_str();
-        m_logger.InfoEvent(kNoLogDumpsEvent, 0, 0);
+        m_logger.InfoEvent(kEventNoLogDumps, 0, 0);
     }
     uint64_t collectAcl = 0;
     (void)JXPlatformInfo().getNumber("MSSQLAgent", "CollectACLInfo", &collectAcl);  // absent: 0

@@ -19,6 +19,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/WzFileSystem.h"
@@ -29,7 +30,6 @@ namespace {
 constexpr size_t kLineBufferSize = 1024;
 constexpr int kSkipPseudoInstance = 4;
 constexpr int kSkipMissing = 6;
-constexpr int kOnDemandListCause = 0x1E00017A;
 
 }  // namespace
 
@@ -96,7 +96,7 @@ bool CSQLBackup::CreateCollectFileForOSC() {
 }
 
 bool CSQLBackup::RefuseOnDemandList(const std::string& path) {
-    RaisePendingCause(kOnDemandListCause, path);
+    RaisePendingCause(kCauseJobFileOpen, path);
     m_bOnDemandListRefused = true;
     return false;
 }

@@ -3,10 +3,7 @@
 #include "EvTaskApiNet/EvBkpTask.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/jobbase/SQLSwitchSettings.h"
-
-namespace {
-constexpr int kJobTerminatedCause = 0x1E00013A;
-}  // namespace
+#include "JxSQLCommon/records/SqlJobCauses.h"
 
 void CSQLBackup::initializeBackupType(unsigned long flags) {
     if (flags & 0x1) {
@@ -93,7 +90,7 @@ bool CSQLBackup::backup() {
     }
     if (quit()) {
         EV_ERROR(m_logger, "Job Manager Issued Job Termination, backup operation failed!");
-        RaisePendingCause(kJobTerminatedCause, m_backupLevelName);
+        RaisePendingCause(kCauseJobTerminated, m_backupLevelName);
         return false;
     }
     if (m_bNeedsFull && m_bkpPhase == JXSQL_BACKUP_LOG) {

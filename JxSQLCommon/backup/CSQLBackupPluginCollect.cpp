@@ -13,6 +13,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/backup/ExternalDatabaseName.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 
@@ -22,10 +23,6 @@ constexpr unsigned long kOptionPluginBackup = 0x14EB33C6;
 constexpr unsigned long kOptionPluginDatabases = 0x4D8831B6;
 constexpr int kInitiatedFromOnDemand = 6;
 constexpr char kNameSeparator = 0x12;
-
-constexpr int kCauseContentUnreadable = 0x1E00012F;
-constexpr int kCauseCollectFileEmpty = 0x1E00015D;
-constexpr int kCauseNoDatabases = 0x1E000188;
 
 constexpr int kSkipPseudoInstance = 4;
 constexpr int kSkipMissing = 6;
@@ -120,7 +117,7 @@ bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string> requested
         EV_DEBUG(m_logger, 1,
                  "AppManager failed to lookup properties of the subclient. Please check if orvane and SQL services are "
                  "running on CS.");
-        RaisePendingCause(kCauseContentUnreadable);
+        RaisePendingCause(kCauseSubclientProperties);
         return false;
     }
     const bool autoDiscovery = !m_disableAutoDiscovery;

@@ -6,12 +6,12 @@
 
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
 
 namespace {
 
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
 constexpr int kSkipNotOnline = 1;
 constexpr int kSkipMissing = 6;
 
@@ -20,14 +20,14 @@ constexpr int kSkipMissing = 6;
 bool CSQLBackup::ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names) {
     if (m_pSubclient == nullptr) {
         EV_ERROR(m_logger, "Subclient cannot be NULL. Failed to generate collect file [%s].", path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     if (const int rc = m_pSubclient->getSharepointContentDBName(names); rc != 0) {
         EV_ERROR(m_logger,
                  "Failed to get sharepoint content databases with error code [%d]. Failed to generate collect file [%s].",
                  rc, path.c_str());
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     return true;

@@ -12,12 +12,11 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 
 namespace {
 
-constexpr int kCollectFileCause = 0x1E000138;
-constexpr int kJobTerminatedCause = 0x1E00013A;
 constexpr size_t kLineBuffer = 1024;
 
 // The groups of a restart text: every "-o " starts one, blanks carry no
@@ -128,7 +127,7 @@ bool CSQLBackup::initializeBackupRestartJob(SQLDatabaseStatusMap& statusMap) {
     JXFile file;
     if (file.open(path.c_str(), JXFile::kRead) != 0) {
         EV_WARN(m_logger, "Failed to open the collect file [%s]. ErrorCode [%d].", path.c_str(), file.getLastError());
-        RaisePendingCause(kCollectFileCause, path);
+        RaisePendingCause(kCauseCollectFileRead, path);
         return false;
     }
     (void)updateSuccessCount(&file, statusMap, offset);  // always true
@@ -140,7 +139,7 @@ bool CSQLBackup::initializeBackupRestartJob(SQLDatabaseStatusMap& statusMap) {
             EV_ERROR(m_logger,
                      "Failed to clean up CS Table entries for the DB's which were not actually committed to the "
                      "tape.");
-            RaisePendingCause(kJobTerminatedCause, m_backupLevelName);
+            RaisePendingCause(kCauseJobTerminated, m_backupLevelName);
             result = false;
         }
     } else {
@@ -206,7 +205,7 @@ bool CSQLBackup::checkForUncommittedDbs() {
     JXFile file;
     if (file.open(path.c_str(), JXFile::kRead) != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s]. ErrorCode [%d]", path.c_str(), file.getLastError());
-        RaisePendingCause(kCollectFileCause, path);
+        RaisePendingCause(kCauseCollectFileRead, path);
         return false;
     }
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 
 namespace {
-constexpr int kCollectFileCause = 0x1E00017A;
 constexpr size_t kLineBuffer = 1024;
 }  // namespace
 
@@ -41,7 +41,7 @@ bool CSQLBackup::GenerateSQLRestartOrPromotedFile(unsigned long& collectFileSize
     const int result = JXFile::getFileSize(path.c_str(), &size);
     if (result != 0 && result != 2) {
         EV_ERROR(m_logger, "JXFile::getFileSize() returned error. ErrorCode[%d].", result);
-        RaisePendingCause(kCollectFileCause, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     collectFileSize = static_cast<unsigned long>(size);

@@ -16,6 +16,7 @@
 #include "JxSQLCommon/backup/BackupSetInfoOwner.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
@@ -28,9 +29,6 @@
 
 namespace {
 
-constexpr int kCauseRecordRefused = 0x1E000140;
-constexpr int kBrokenChainCode = 0x1e00014d;
-constexpr uint32_t kEventBrokenChainConverted = 0x1E00017D;
 constexpr int kReasonBrokenChain = 13;
 constexpr uint32_t kApplicationTypeSql = 81;
 
@@ -363,10 +361,10 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
         }
     } else {
         EV_ERROR(m_logger, "Failed to update sql tables");
-        if (*errorCode == 0) *errorCode = kCauseRecordRefused;
+        if (*errorCode == 0) *errorCode = kCauseBackupSetRefused;
         if (m_pJobClnt != nullptr) *m_pJobClnt << name.c_str();
         m_bJobFailed = true;
-        if (*errorCode != kBrokenChainCode) {
+        if (*errorCode != kCauseBrokenChain) {
             RaisePendingCause(*errorCode);
             return false;
         }

@@ -14,6 +14,7 @@
 #include "JxPipelineSetupUtility/JXArchive.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
@@ -25,9 +26,6 @@ using JobManager::SQLStatusTab;
 constexpr uint64_t kLrepEngine = 3;
 constexpr uint64_t kNoCheckEngine = 15;
 constexpr uint64_t kLrepVsaEngine = 48;
-constexpr int kCauseNoDatabaseId = 0x1E00014A;
-constexpr int kCauseSqlConnect = 0x1E000139;
-constexpr int kCauseHistory = 0x1E000141;
 constexpr int kSnapMethod = 2;
 constexpr uint32_t kApplicationTypeSql = 81;
 constexpr uint32_t kSnapActionFlags = 2;
@@ -74,7 +72,7 @@ bool CSQLBackup::doVSSSnapBackup(std::vector<std::string>& databases) {
                 EV_DEBUG(m_logger, 3, "Failed to get the database id for [%s]. Check if the database exists.",
                          database.c_str());
                 // The database is still recorded, under id 0.
-                RaisePendingCause(kCauseNoDatabaseId, database);
+                RaisePendingCause(kCauseDatabaseId, database);
                 databaseId = 0;
             }
             m_currentDatabaseId = databaseId;
@@ -114,7 +112,7 @@ bool CSQLBackup::updateSnapBackupInfo(std::string instance, std::string database
         if (!sql.updateBackupSetInfo_10(FXString::ToWstring(databaseName), xml, getSqlBackupType(true))) {
             EV_ERROR(m_logger, "Failed to update sql tables");
             m_bJobFailed = true;
-            RaisePendingCause(kCauseHistory, databaseName);
+            RaisePendingCause(kCauseHistoryUpdate, databaseName);
             return false;
         }
         int errorCode = 0;

@@ -23,6 +23,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFileSystem.h"
@@ -30,7 +31,6 @@
 namespace {
 
 constexpr const char* kSection = "MSSQLAgent";
-constexpr int kCauseStageFolder = 0x1E000186;
 constexpr size_t kMaxStem = 1023;
 constexpr size_t kMaxSearchPath = 1024;
 

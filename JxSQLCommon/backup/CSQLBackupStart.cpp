@@ -16,19 +16,13 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/jobbase/SQLTunableSettings.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSession/CJxNetwork.h"
 #include "WzUtils/CStopWatch.h"
 #include "WzUtils/FXString.h"
 
 namespace {
 
-constexpr int kVirtualServerCause = 0x1E000136;
-constexpr int kBlockLevelPropertyCause = 0x1E00012F;
-constexpr int kSqlVersionCause = 0x1E00014C;
-constexpr int kLrepDiffCause = 0x1E000180;
-constexpr int kBlockLevelDiffCause = 0x1E000190;
-constexpr uint32_t kVssDownEvent = 0x1E00012D;
-constexpr int kVssDownBlockLevelCause = 0x1E00018F;
 // The job manager's control operation of a stop that still completes the job.
 constexpr int kSuspendOperation = 13;
 // Stream counts outside 1..64 are not usable.
@@ -162,7 +156,7 @@ bool CSQLBackup::SetUpJob(BackupOptionsParser& parser) {
     setIsInstanceClustered(m_sServername);
     if (isInstanceClustered() && !SetEnvironmentVariable("_VIRTUAL_SERVER_NAME_", m_sServername.c_str())) {
         EV_ERROR(m_logger, "Failed to set _VIRTUAL_SERVER_NAME_ environment variable for [%s].", m_sServername.c_str());
-        RaisePendingCause(kVirtualServerCause, m_sServername);
+        RaisePendingCause(kCauseVirtualServerName, m_sServername);
         return false;
     }
 
@@ -172,7 +166,7 @@ bool CSQLBackup::SetUpJob(BackupOptionsParser& parser) {
         bool blockLevel = false;
         if (m_pSubclient == nullptr || !PropertyRead(m_pSubclient->isBlockLevelBackupOptimizeRecovery(blockLevel))) {
             EV_ERROR(m_logger, "Failed to get Block Level Subclient Property from appmgr api");
-            RaisePendingCause(kBlockLevelPropertyCause);
+            RaisePendingCause(kCauseSubclientProperties);
             return false;
         }
         if (blockLevel) {
@@ -186,7 +180,7 @@ bool CSQLBackup::SetUpJob(BackupOptionsParser& parser) {
         EV_ERROR(m_logger,
                  "Unable to get the SQL Version for the server [%s]. Please check if the SQL Services are running.",
                  m_sServername.c_str());
-        RaisePendingCause(kSqlVersionCause, m_sServername);
+        RaisePendingCause(kCauseSqlServerNotRunning, m_sServername);
         return false;
     }
     if (!m_isRBSJob && instance != nullptr) {
@@ -280,7 +274,7 @@ bool CSQLBackup::SetUpSnapshotAndVss(bool useVSS) {
                  "This subclient is enabled with SPOS or a VSA App Aware backup. This type of subclient supports only "
                  "FULL backups and the currentbackup type is  [%s].",
                  m_backupLevelName.c_str());
-        RaisePendingCause(kLrepDiffCause);
+        RaisePendingCause(kCauseReplicationDiff);
         return false;
     }
     if (m_blockLevelEnabled && m_bkpPhase == JXSQL_BACKUP_DIFF) {
@@ -288,15 +282,15 @@ bool CSQLBackup::SetUpSnapshotAndVss(bool useVSS) {
                  "This subclient is enabled with Block Level backup option. This type of subclient supports only FULL "
                  "backups and the currentbackup type is  [%s].",
                  m_backupLevelName.c_str());
-        RaisePendingCause(kBlockLevelDiffCause);
+        RaisePendingCause(kCauseBlockLevelDiff);
         return false;
     }
     if (useVSS && checkVssService(static_cast<int>(m_sqlMajorVersion)) == 0) {
         // There is no VSS service on this platform.
-        m_logger.InfoEvent(kVssDownEvent, 0, 0);
+        m_logger.InfoEvent(kEventVssDown, 0, 0);
         if (m_blockLevelEnabled) {
             EV_ERROR(m_logger, "VSS services are down. Block level backup cannot be performed when VSS services are down.");
-            RaisePendingCause(kVssDownBlockLevelCause);
+            RaisePendingCause(kCauseVssDownBlockLevel);
             return false;
         }
         useVSS = false;

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
 // The stream-info file holds one decimal number; 19 digits hold any count.
 constexpr size_t kStreamInfoLineLength = 19;
-constexpr int kStreamInfoCause = 0x1E00017A;
 }  // namespace
 
 int CSQLBackup::GetStreamCount(unsigned int type) {
@@ -42,7 +42,7 @@ bool CSQLBackup::GenerateStreamInfoFile(unsigned int type, int count) {
     if (!wz::WriteFileAtomically(path, std::to_string(count) + "\n")) {
         const int error = errno;
         EV_ERROR(m_logger, "Failed to write stream info to file [%s] with error code [%d]", path.c_str(), error);
-        RaisePendingCause(kStreamInfoCause, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     EV_DEBUG(m_logger, 2, "Added stream count [%d] to stream info file [%s].", count, path.c_str());

@@ -5,6 +5,7 @@
 
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSQLVDIBase/CJxSQLVDI.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
@@ -13,13 +14,6 @@
 
 namespace {
 
-constexpr int kVdiSetupCause = 0x1E000142;
-constexpr int kJobTerminatedCause = 0x1E00013A;
-constexpr int kPipelineCause = 0x1E00013C;
-constexpr int kVdiTimeoutCause = 0x1E00012C;
-constexpr int kTransferCause = 0x1E000145;
-constexpr int kBackupSetCause = 0x1E000140;
-constexpr int kLogMarksCause = 0x1E000146;
 // The reason code the backup-set exchange leaves on a database it promoted
 // for a broken log chain.
 constexpr int64_t kBrokenChainReason = 13;
@@ -55,7 +49,7 @@ bool CSQLBackup::FailDatabase(JobManager::SQLStatusTab* record, const std::strin
 bool CSQLBackup::FailOnQuit(JobManager::SQLStatusTab* record) {
     EV_ERROR(m_logger, "Job Manager Issued Job Termination during [%s] phase, backup operation failed",
              m_backupLevelName.c_str());
-    RaisePendingCause(kJobTerminatedCause, m_backupLevelName);
+    RaisePendingCause(kCauseJobTerminated, m_backupLevelName);
     return FailDatabase(record, "Job Manager Issued Job Termination during[" + m_backupLevelName +
                                     "] phase, backup operation failed.");
 }
@@ -66,14 +60,14 @@ bool CSQLBackup::FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusT
     if (m_lastErrorText.find(kFileNotFound) != std::string::npos) m_bJobFailed = true;
     if (engine.isVdiTimeOut()) {
         m_logger << m_sServername.c_str() << name.c_str();
-        RaisePendingCause(kVdiTimeoutCause);
+        RaisePendingCause(kCauseVdiTimeout);
         return FailDatabase(record, "VDI timeout attempts expired for SQL Database [" + m_sServername + ".. " + name +
                                         "] backup/restore operation. You may increase this timeout from SQL "
                                         "instance properties.");
     }
     if (transferFailed) {
         EV_ERROR(m_logger, "Error encountered during backup. Error: %s", m_lastErrorText.c_str());
-        RaisePendingCause(kTransferCause, m_lastErrorText);
+        RaisePendingCause(kCauseTransfer, m_lastErrorText);
     } else {
         const long code = engine.getJXErrorCode();
         if (finalizeFailed) {
@@ -121,12 +115,12 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
         "Failed to initialize for VDI Backup. CJxSQLVDIBase. Initialize() failed. Check if SQLVDI.DLL is registered.";
     if (!engine->Initialize()) {
         EV_ERROR(m_logger, "Failed to initialize for VDI Backup. CJxSQLVDIBase.Initialize() failed.");
-        RaisePendingCause(kVdiSetupCause);
+        RaisePendingCause(kCauseVdiSetup);
         return FailDatabase(record, setupReason);
     }
     if (!engine->SetServerName(m_sServername, name)) {
         EV_ERROR(m_logger, "Failed to initialize for VDI Backup. CJxSQLVDIBase.SetServerName() failed.");
-        RaisePendingCause(kVdiSetupCause);
+        RaisePendingCause(kCauseVdiSetup);
         return FailDatabase(record, setupReason);
     }
     if (quit()) return FailOnQuit(record);
@@ -150,7 +144,7 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
             EV_ERROR(m_logger,
                      "Failed to setup the pipeline to the media agent. Please check if the mediaagent is online and "
                      "Orvane services are running on Mediaagent.");
-            RaisePendingCause(kPipelineCause);
+            RaisePendingCause(kCausePipelineSetup);
             return FailDatabase(record,
                                 "Failed to set up pipeline to the MediaAgent. Please check the connectivity between "
                                 "client and MediaAgent.");
@@ -170,7 +164,7 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
     int pendingCode = 0;
     if (!updateBackupSetInfo_10(engine.get(), &pendingCode, record)) {
         EV_ERROR(m_logger, "Failed update backupsetInfo for database [%s].", name.c_str());
-        RaisePendingCause(pendingCode != 0 ? pendingCode : kBackupSetCause, name);
+        RaisePendingCause(pendingCode != 0 ? pendingCode : kCauseBackupSetRefused, name);
         return FailDatabase(record, "Failed to save the backup information for [" + name +
                                         "] to JxServe database. Please check the connectivity between client and "
                                         "JxServe.");
@@ -181,7 +175,7 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
         CSQLClientDll requester;
         if (!requester.updateLogMarks(m_sServername, static_cast<unsigned long>(m_instanceId), name.c_str())) {
             EV_ERROR(m_logger, "Failed to update Log Marks for database [%s]", name.c_str());
-            RaisePendingCause(kLogMarksCause, name);
+            RaisePendingCause(kCauseLogMarks, name);
             if (record != nullptr) {
                 record->setstring(JobManager::SQLStatusTab::kFailureReason,
                                   "Failed to update Log Marks for database [" + name + "].");
@@ -195,31 +189,31 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
 }
 
 void CSQLBackup::fileJPRForBackupFailure(long errorCode, std::string databaseName) {
-    int cause = 0x1E000144;
+    int cause = kCauseBackupFailed;
     const char* argument = nullptr;
     switch (errorCode) {
         case 1:
-            cause = 0x1E0001AC;
+            cause = kCauseBackupError1;
             argument = m_sServername.c_str();
             break;
         case 3049:
-            cause = 0x1E0001AD;
+            cause = kCauseBackupError3049;
             argument = databaseName.c_str();
             break;
         case 3203:
-            cause = 0x1E0001AE;
+            cause = kCauseBackupError3203;
             argument = databaseName.c_str();
             break;
         case 207:
         case 4615:
-            cause = 0x1E0001AF;
+            cause = kCauseBackupError207;
             break;
         case 1105:
-            cause = 0x1E0001B0;
+            cause = kCauseBackupError1105;
             argument = m_sServername.c_str();
             break;
         case -2:
-            cause = 0x1E0001B1;
+            cause = kCauseBackupErrorTimeout;
             break;
         default:
             break;

@@ -6,6 +6,7 @@
 #include "JxJobClient/JXBkpJobClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxCriticalSectionLock.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXErrorUtil.h"
 
 const char* const REGKEY_BLOCK_LEVEL_THREAD_COUNT = "BlbThreadCount";
@@ -18,7 +19,6 @@ namespace {
 constexpr int32_t kInvalidArg = static_cast<int32_t>(0x80070057);
 constexpr int32_t kFail = static_cast<int32_t>(0x80004005);
 constexpr int32_t kAbort = static_cast<int32_t>(0x80004004);
-constexpr int kJobFailedCause = 0x1E00013C;
 constexpr int kDefaultThreads = 2;
 constexpr int kDefaultTimeoutMinutes = 300;
 
@@ -199,7 +199,7 @@ CWzError CSQLMultiThreadedBackup::AddJobProgress(int n) {
 CWzError CSQLMultiThreadedBackup::Complete(JXJobStatus status) {
     if (m_pBkpJobClnt == nullptr) return FXErrorUtil::ErrorHResult(FXCODELOC, kInvalidArg, "m_pBkpJobClnt not valid");
     JxCriticalSectionLock lock(&m_lock);
-    if (status != JXSQL_JOB_COMPLETED) RaisePendingCause(kJobFailedCause, m_backupLevelName);
+    if (status != JXSQL_JOB_COMPLETED) RaisePendingCause(kCausePipelineSetup, m_backupLevelName);
     (void)m_pBkpJobClnt->complete(status, 1, 0, 0);  // the journal records what it can
     (void)closeJobResults();  // the job ends here
     return CWzError();

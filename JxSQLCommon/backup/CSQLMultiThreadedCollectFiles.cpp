@@ -16,15 +16,12 @@
 #include "JxLib/JXFile.h"
 #include "JxSQLCommon/backup/CSQLMultiThreadedBackup.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
 
-constexpr int kContentUnreadableCause = 0x1E00012F;
-constexpr int kCollectFileCause = 0x1E00017A;
-constexpr int kWriteCause = 0x1E000130;
-constexpr int kEmptyCause = 0x1E00015D;
 constexpr uint64_t kMaxCollectFiles = 10;
 constexpr int kReasonDoesNotExist = 6;
 
@@ -76,7 +73,7 @@ bool CSQLMultiThreadedBackup::getDatabases(std::vector<DBInfo>& dbs) {
     if (ApplProperties(m_pSubclient->getId()).getProperties(content, nullptr) != 0) {
         EV_ERROR(m_logger,
                  "AppManager failed to lookup properties of the subclient. Please check connectivity between CS and CC.");
-        RaiseCause(kContentUnreadableCause, {});
+        RaiseCause(kCauseSubclientProperties, {});
         return false;
     }
     std::vector<std::string> names;
@@ -180,7 +177,7 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
             if (file.open(path.c_str(), JXFile::kWrite) != 0 || file.truncate() != 0) {
                 EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
                          file.getLastError());
-                RaiseCause(kCollectFileCause, {path});
+                RaiseCause(kCauseJobFileOpen, {path});
                 return 0;
             }
         }
@@ -189,7 +186,7 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
                      "Failed to write db = [%s] to the collect file [%s] ErrorCode[%d]. Please check the permissions "
                      "for user configured at the SQL instance.",
                      db.name.c_str(), path.c_str(), file.getLastError());
-            RaiseCause(kWriteCause, {db.name, path});
+            RaiseCause(kCauseCollectFileWrite, {db.name, path});
             return 0;
         }
         ++counted;
@@ -235,7 +232,7 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
     RemoveStaleCollectFiles(basePath, static_cast<int64_t>(handles.size()) + 1);
     if (counted == 0) {
         EV_ERROR(m_logger, "The collect file content is empty. There are no databases to be backed up.");
-        RaiseCause(kEmptyCause, {});
+        RaiseCause(kCauseCollectFileEmpty, {});
         return 0;
     }
     m_nCollectFiles = n;

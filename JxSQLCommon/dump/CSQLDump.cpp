@@ -12,15 +12,13 @@
 #include "JxLib/JXFile.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/FXPath.h"
 
 namespace {
 
-constexpr int kCauseCollectFileOpen = 0x1E00017A;
-constexpr int kCauseCollectFileWrite = 0x1E000130;
-constexpr int kCauseSqlServer = 0x1E000139;
 constexpr uint32_t kAGDumpType = 6;
 constexpr const char* kDumpEntryName = "PerformSQLDump";
 
@@ -45,7 +43,7 @@ bool CSQLDump::generateCollectFile() {
     if (file.open(path.c_str(), JXFile::kWrite) != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. Error code [%d].", path.c_str(),
                  file.getLastError());
-        RaisePendingCause(kCauseCollectFileOpen, path);
+        RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     if (file.truncate() != 0 || file.putLine(m_sServername) < 0) {
@@ -87,7 +85,7 @@ bool CSQLDump::DoesDatabaseQualify(const std::string& db) {
                  m_sServername.c_str());
         // One cause for the job: the other databases would only repeat it.
         m_bInstanceUnreachable = true;
-        RaisePendingCause(kCauseSqlServer);
+        RaisePendingCause(kCauseSqlConnect);
         return false;
     }
     return !SkipDatabase(sql, db);

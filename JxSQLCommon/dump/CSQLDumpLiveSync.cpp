@@ -7,13 +7,12 @@
 
 #include "JxSQLCommon/dump/CSQLDumpLiveSyncCleanUp.h"
 #include "JxSQLCommon/dump/SqlRstJobClientLiveSync.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzClock.h"
 
 namespace {
 
-// Event of a live-sync run that failed.
-constexpr int kEventLiveSyncDbError = 0x1E000125;
 // The job's percentage is reported only above this floor.
 constexpr int kPercentFloor = 5;
 // One step of the wait between two runs.
@@ -63,7 +62,7 @@ bool CSQLDumpLiveSync::restore70() {
     } else {
         *m_pRstJobClnt << "Live Sync DB error";
         // The job fails through the result either way.
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kEventLiveSyncDbError);
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseLiveSyncDatabase);
     }
     return false;
 }

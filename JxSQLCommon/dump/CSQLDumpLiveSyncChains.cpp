@@ -11,15 +11,12 @@
 
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlStringUtils.h"
 
 namespace {
 
 constexpr char kEntrySeparator = '\x12';
-// Event of a database the central server has no backups for.
-constexpr int kEventNoArchiveFiles = 0x1E000150;
-// Event that carries a database skipped by a live-sync run, with its reason.
-constexpr int kEventLiveSyncDbSkipped = 0x1E000125;
 
 std::string SourceName(const SqlRestoreDbInfo_t& db) { return db.sDbName.substr(0, db.sDbName.find(kEntrySeparator)); }
 
@@ -45,7 +42,7 @@ CWzError CSQLDumpLiveSync::AddBackupInfoFromMountedShare(std::list<SqlRestoreDbI
         EV_WARN(m_logger, "There is no archive file to restore for database [%s].", db.sDbName.c_str());
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << db.sDbName.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kEventNoArchiveFiles);  // the database fails later
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoArchiveFiles);  // the database fails later
         }
     }
     return error;
@@ -203,7 +200,7 @@ bool CSQLDumpLiveSync::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
         SetRestoreStatus(target, RESTORE_STATUS_SKIPPED);
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << target.c_str() << reason.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kEventLiveSyncDbSkipped);  // a report only
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseLiveSyncDatabase);  // a report only
         }
     }
     m_skippedThisRun.clear();

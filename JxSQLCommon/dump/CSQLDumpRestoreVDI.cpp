@@ -10,6 +10,7 @@
 #include "JxSQLCommon/dump/CJxSQLVDIDumpRestore.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlRestoreFileNames.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLCommon/restore/SqlServerRestoreDirectory.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr uint32_t kOutOfMemory = 14;
 constexpr int32_t kNotFound = static_cast<int32_t>(0x80070490u);
-constexpr int kRestoreDirectoryEvent = 0x1E000194;
 constexpr uint64_t kMaxPreV9Version = 8;
 constexpr char kFfgSeparator = '\x12';
 
@@ -237,7 +237,7 @@ CWzError CSQLDumpRestore::SetupVDIForLogRestore(CJxSQLVDI* vdi, const SqlRestore
                      static_cast<unsigned>(directories.error()));
             *m_pRstJobClnt << directories.directory().c_str() << static_cast<uint64_t>(directories.error())
                            << databaseName.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kRestoreDirectoryEvent);  // fails through the result
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreDirectory);  // fails through the result
             return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "createRecursiveDirectory failed for %s %s",
                                              directories.directory().c_str(), databaseName.c_str());
         }

@@ -25,6 +25,7 @@
 #include "JxSQLCommon/jobbase/SQLTunableSettings.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSession/CJxNetwork.h"
 #include "WzUtils/CStopWatch.h"
 #include "WzUtils/FXErrorUtil.h"
@@ -34,18 +35,6 @@ namespace {
 constexpr const char* kAgentSection = "MSSQLAgent";
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 
-// Pending causes (message ids of the catalogue).
-constexpr uint32_t kCauseResultsDirectory = 0x1E000193;
-constexpr uint32_t kCauseSubclientProperties = 0x1E00012F;
-constexpr uint32_t kCauseNoInstance = 0x1E000132;
-constexpr uint32_t kCauseInstanceId = 0x1E000134;
-constexpr uint32_t kCauseInstanceProperties = 0x1E000133;
-constexpr uint32_t kCauseImpersonation = 0x1E000149;
-constexpr uint32_t kCauseSqlServerNotRunning = 0x1E00014C;
-constexpr uint32_t kCauseJxServerHostName = 0x1E000137;
-constexpr uint32_t kCauseAvailabilityGroup = 0x1E000134;
-// A job token without phase and attempt; its argument is the text that says so.
-constexpr uint32_t kCauseMalformedJobToken = 0x1E000196;
 constexpr int kPendingCauseEventType = 300;
 
 // The availability-group master answers the child within this bound
@@ -256,7 +245,7 @@ bool CSQLCommon::ReadCentralServerHostName() {
         EV_ERROR(m_logger, "Failed to get the jxserver hostname from the registry under Base. Please check the "
                            "registry settings.");
         *m_pBkpJobClnt << "jxserver hostname" << "Base";
-        return FailWithCause(kCauseJxServerHostName);
+        return FailWithCause(kCauseCentralServerHostName);
     }
     m_jxServerHostName = jxServer;
     return true;
@@ -277,7 +266,7 @@ bool CSQLCommon::RegisterBackupJob(BackupOptionsParser& parser, bool& registered
             EV_ERROR(m_logger, "Failed to register job with Job Manager. Please check the job results directory as it "
                                "is not accessible.");
             m_pBkpJobClnt = m_pJobRegistration->getBkpJobControllObject();
-            if (m_pBkpJobClnt != nullptr) FailWithCause(kCauseResultsDirectory);
+            if (m_pBkpJobClnt != nullptr) FailWithCause(kCauseDirectoryNotAccessible);
         } else {
             EV_ERROR(m_logger, "Failed to register job with Job Manager with last error [%d].", lastError);
         }
@@ -526,7 +515,7 @@ bool CSQLCommon::FailNoInstance() {
 
 bool CSQLCommon::FailAvailabilityGroup() {
     AddApplicationArguments();
-    return FailWithCause(kCauseAvailabilityGroup);
+    return FailWithCause(kCauseInstanceId);
 }
 
 void CSQLCommon::AddApplicationArguments() {

@@ -10,13 +10,9 @@
 #include "JxJobClient/JobRegistration.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/CStopWatch.h"
 #include "WzUtils/FXErrorUtil.h"
-
-namespace {
-// Pending cause of a restore whose job-manager link cannot be set up.
-constexpr int kCauseJobSetup = 0x1E00012F;
-}  // namespace
 
 bool CSQLCommon::initializeRestore(RestoreOptionsParser& parser) {
     m_isRBSJob = parser.isRBSJob();
@@ -50,7 +46,7 @@ bool CSQLCommon::initializeRestore(RestoreOptionsParser& parser) {
     if (err.IsError()) {
         EV_ERROR(m_logger, "Failed to create the restore link to the job manager: %s", err.AsString().c_str());
         JXRstJobClient* client = m_pJobRegistration->getRstJobControllObject();
-        client->setPendingCauseAndCriticalEvent(kCauseJobSetup, 0, false, 300, false, 0, 0, 0, 0);
+        client->setPendingCauseAndCriticalEvent(kCauseSubclientProperties, 0, false, 300, false, 0, 0, 0, 0);
         return false;
     }
 

@@ -19,8 +19,8 @@
 // central-server stand-in (tools/jxserve) name these constants, so a search
 // for the name finds every handler, requester and codec registration.
 //
-// Codes are fixed by the peers: never renumber one. Event ids of the event
-// log (kept beside their raisers) are another numbering and may coincide.
+// Codes are fixed by the peers: never renumber one. The job manager's cause
+// and event ids (SqlJobCauses.h) are another numbering and may coincide.
 #pragma once
 
 // The message group of every code below.

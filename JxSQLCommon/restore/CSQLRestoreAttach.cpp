@@ -12,6 +12,7 @@
 #include "JobResults/RestoreStatus.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
@@ -22,8 +23,6 @@
 namespace {
 
 constexpr uint64_t kOptionOverwrite = 0x2;
-constexpr int kEventNothingDetached = 0x1E00017E;
-constexpr int kEventAttachFailed = 0x1E00017F;
 constexpr int kPauseStepMs = 1000;
 constexpr int kPauseMaxSteps = 3600;
 const char* const kBeforeAttach = "/opt/veltrassa/Pelmanode/BeforeAttach.sleep";

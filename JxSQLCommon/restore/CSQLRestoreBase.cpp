@@ -5,12 +5,11 @@
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 
 namespace {
 constexpr const char* kAgentSection = "MSSQLAgent";
 constexpr const char* kDefaultSqlServerUser = "mssql";
-// Pending cause of a restore that failed, with the reason as its text.
-constexpr int kCauseNotAvailable = 0x1E00012B;
 }  // namespace
 
 CSQLRestoreBase::CSQLRestoreBase() = default;
@@ -32,7 +31,7 @@ bool CSQLRestoreBase::NotAvailable(const char* operation) {
     if (m_pRstJobClnt) {
         std::string text = std::string(operation) + " is not available on this platform.";
         *m_pRstJobClnt << text.c_str();
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNotAvailable);  // the caller fails either way
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);  // the caller fails either way
     }
     return false;
 }

@@ -12,6 +12,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -22,7 +23,6 @@
 namespace {
 
 constexpr const char* kAgentSection = "MSSQLAgent";
-constexpr int kNoArchiveFilesEvent = 0x1E000150;
 
 // Restore kinds of a chain request.
 constexpr int kKindAsOptions = 0;
@@ -96,7 +96,7 @@ bool CSQLRestoreBase::getAFilesToRestore(bool, SqlRestoreDbInfo_t db, std::list<
     if (chain.empty()) {
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << db.sDbName.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoArchiveFilesEvent);  // fails through the result
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoArchiveFiles);  // fails through the result
         }
         EV_ERROR(m_logger, "There is no archive file to restore for database [%s]", db.sDbName.c_str());
         return false;

@@ -19,6 +19,7 @@
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/DatabrowseMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/CloneForAppAware.h"
 #include "JxSQLCommon/restore/CloneResultCodes.h"
@@ -29,10 +30,6 @@
 
 namespace {
 
-constexpr int kCauseSeveralSnapJobs = 0x1E000164;
-constexpr int kCauseNoSnapJob = 0x1E000163;
-constexpr int kCauseMetadataDownload = 0x1E0001A9;
-constexpr int kCauseCloneAttachFailed = 0x1E0001B5;
 constexpr int kMountStatusAttached = 59;
 constexpr int kMountStatusAttachFailed = 58;
 constexpr int kDefaultReservationSeconds = 3600;
@@ -135,7 +132,7 @@ bool CSQLRestoreBase::CreateCloneEnvironment(std::list<SqlRestoreDbInfo_t>& dbs,
             AttachBackOverwrittenClones(dmo, instance);
             if (m_pRstJobClnt) {
                 *m_pRstJobClnt << error.c_str();
-                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseCloneAttachFailed);
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseCloneAttach);
             }
             return false;
         }

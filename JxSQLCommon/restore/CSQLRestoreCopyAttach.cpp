@@ -18,6 +18,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSession/JxCopyFile.h"
@@ -29,7 +30,6 @@
 
 namespace {
 
-constexpr int kEventMoveFailed = 0x48000036;
 // The option word of every copy record of a database file.
 constexpr uint32_t kDatabaseFileCopyOption = 240;
 constexpr unsigned long kClientNameBytes = 256;
@@ -69,7 +69,7 @@ void CSQLRestoreBase::ReportMoveFailure(const std::string& name, const std::stri
     if (m_pRstJobClnt) {
         *m_pRstJobClnt << text.c_str();
         // The database fails whether or not the job manager took the event.
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kEventMoveFailed);
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseFreeText);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreDropConnections.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int kCauseDatabaseExists = 0x1E000151;
 constexpr uint64_t kLastVersionWithoutSystemRecovery = 8;
 constexpr const char* kNoOverwriteText =
     "Skipping Restore because the user has not selected unconditional overwrite option.";

@@ -11,6 +11,7 @@
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -21,10 +22,6 @@ namespace {
 
 constexpr const char* kAgentSection = "MSSQLAgent";
 constexpr int kAppTypeMSSQL = 81;
-constexpr int kInfoStageFolderFromGui = 0x1E00018E;
-constexpr int kCauseInAvailabilityGroup = 0x1E000168;
-constexpr int kCauseSystemDbToManagedInstance = 0x1E0001AA;
-constexpr int kCauseRestoreFailed = 0x1E00012B;
 constexpr uint64_t kFirstVersionWithAvailabilityGroups = 11;
 
 }  // namespace
@@ -232,7 +229,7 @@ std::string CSQLRestoreBase::ChooseStageFolder() {
         folder = guiFolder;
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << "sStageFolderAuxCopyRestore";
-            m_pRstJobClnt->InfoEvent(kInfoStageFolderFromGui);
+            m_pRstJobClnt->InfoEvent(kEventStageFolderFromGui);
         }
         EV_WARN(m_logger,
                 "RegKey stage folder is set, GUI stage folder is set. Setting stage folder to GUI stage folder[%s]",

@@ -17,6 +17,7 @@
 #include "JXAppMgr/Subclient.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 
 namespace {
@@ -24,8 +25,6 @@ namespace {
 constexpr uint64_t kAppTypeSql = 81;
 constexpr const char* kDoNotBackup = "Do Not Backup";
 constexpr unsigned int kDatabaseSubclientType = 1;
-// Information event: the listed databases could not be put into "Do Not Backup".
-constexpr int kEventDoNotBackupNotUpdated = 0x1E00017C;
 
 // The databases of an attach request as subclient content, with their names.
 void ContentOf(const SQLPmn::AttachDBMsg& message, PropertiesList& content, std::vector<std::string>& names) {

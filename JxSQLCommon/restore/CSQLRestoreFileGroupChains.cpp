@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/FileGroupEntry.h"
@@ -15,9 +16,6 @@
 
 namespace {
 
-constexpr int kLogTailNotBackedUpEvent = 0x1E0000F4;
-constexpr int kRestoreFailedEvent = 0x1E00012B;
-constexpr int kNoFileGroupArchiveFilesEvent = 0x1E000147;
 constexpr unsigned long kLogTailNotBackedUp = 3;
 
 // The file list of a backup request: each name in single quotes, separated
@@ -66,7 +64,7 @@ bool CSQLRestoreBase::getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>& dbs,
         if (status == kLogTailNotBackedUp && m_pRstJobClnt) {
             *m_pRstJobClnt << "Backup of the current transaction log is required before running a File/File Group "
                               "restore.";
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kLogTailNotBackedUpEvent);  // fails through the result
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseLogTailNotBackedUp);  // fails through the result
         }
         EV_ERROR(m_logger, "Failed to get the file/file group restore list for database [%s], status [%lu].",
                  database.c_str(), status);
@@ -75,7 +73,7 @@ bool CSQLRestoreBase::getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>& dbs,
     if (restoreIds.empty()) {
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << database.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoFileGroupArchiveFilesEvent);  // fails through the result
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoFileGroupArchiveFiles);  // fails through the result
         }
         EV_ERROR(m_logger, "There are no archive files to do ffg restore for database [%s]", database.c_str());
         return false;
@@ -154,7 +152,7 @@ bool CSQLRestoreBase::CheckFileGroupEntries(const std::list<SqlRestoreDbInfo_t>&
     EV_ERROR(m_logger, "File/file group restore refused: %s", problem.c_str());
     if (m_pRstJobClnt) {
         *m_pRstJobClnt << problem.c_str();
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kRestoreFailedEvent);  // fails through the result
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);  // fails through the result
     }
     return false;
 }

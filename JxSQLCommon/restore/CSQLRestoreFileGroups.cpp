@@ -11,6 +11,7 @@
 #include "JobResults/RestoreStatus.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr const char* kAgentSection = "MSSQLAgent";
-constexpr int kDropConnectionsFailedEvent = 0x1E000161;
 
 }  // namespace
 
@@ -78,7 +78,7 @@ bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs) 
                          target.c_str());
                 if (m_pRstJobClnt) {
                     *m_pRstJobClnt << target.c_str();
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kDropConnectionsFailedEvent);  // fails through the result
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDropConnections);  // fails through the result
                 }
                 fail();
                 return verdict();

@@ -6,6 +6,7 @@
 
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -14,7 +15,6 @@
 #include "WzUtils/FXString.h"
 
 namespace {
-constexpr int kNoArchiveFilesEvent = 0x1E000150;
 constexpr int32_t kDmoInitFailed = 0x83;
 constexpr int32_t kLastRestoreUnknown = 0x77;
 }  // namespace
@@ -47,7 +47,7 @@ bool CSQLRestoreBase::getAFilesToRestoreForLiveSync(SqlRestoreDbInfo_t db, std::
     if (chain.empty()) {
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << db.sDbName.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoArchiveFilesEvent);  // fails through the result
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoArchiveFiles);  // fails through the result
         }
         EV_WARN(m_logger, "There is no archive file to restore for database [%s].", db.sDbName.c_str());
         return false;

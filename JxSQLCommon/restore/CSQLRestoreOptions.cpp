@@ -16,6 +16,7 @@
 #include "JXAppMgr/MSSQLAuthentication.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -37,8 +38,6 @@ constexpr int kRevertRestoreOption = 7;  // ER_EX_REVERT_RESTORE
 constexpr uint64_t kDefaultVdiTimeoutSecs = 300;
 constexpr int64_t kSharePointServerEntry = 1011;
 constexpr int64_t kSharePointOverwrite = 2;
-constexpr int kServiceNotRunningEvent = 0x1E00014C;
-constexpr int kNoInstanceVersionEvent = 0x1E00015C;
 
 }  // namespace
 
@@ -228,7 +227,7 @@ bool CSQLRestoreBase::getRestoreOptions() {
                      m_sServername.c_str());
             if (m_pRstJobClnt) {
                 *m_pRstJobClnt << m_sServername.c_str();
-                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kServiceNotRunningEvent);  // fails through the result
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseSqlServerNotRunning);  // fails through the result
             }
             return false;
         }
@@ -236,7 +235,7 @@ bool CSQLRestoreBase::getRestoreOptions() {
             EV_ERROR(m_logger, "Failed to connect to SQL Server. Please check if SQL Services are running.");
             if (m_pRstJobClnt) {
                 *m_pRstJobClnt << m_sServername.c_str();
-                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoInstanceVersionEvent);  // fails through the result
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoInstanceVersion);  // fails through the result
             }
             return false;
         }

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreDropConnections.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr char kNameSeparator = '\x12';
-constexpr int kCauseRecoveryFailed = 0x1E00012B;
-constexpr int kCauseDropConnections = 0x1E000161;
 constexpr uint64_t kFirstVersionKeepingCdc = 10;
 constexpr uint64_t kFirstVersionKeepingReplication = 9;
 
@@ -91,7 +90,7 @@ bool CSQLRestoreBase::doDbRecoverOnly(SqlRestoreDbInfo_t& db, bool omitFileGroup
     m_lastErrorText = vdi.getCVErrorString();
     if (m_pRstJobClnt) {
         *m_pRstJobClnt << m_lastErrorText.c_str();
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRecoveryFailed);
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);
     }
     EV_ERROR(m_logger, "Recovery for database [%s] failed.", database.c_str());
     if (m_lastErrorText.find("System.IO.FileNotFoundException") != std::string::npos) m_stopJob = true;

@@ -13,14 +13,13 @@
 #include <set>
 
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlSnapshotRecords.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "WzUtils/CStopWatch.h"
 
 namespace {
-
-constexpr int kCauseNotOneFullSnapJob = 0x1E000157;
 
 // Calls `action` when the scope ends, however it ends.
 template <typename Action>

@@ -7,6 +7,7 @@
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "WzUtils/FXString.h"
 
@@ -22,9 +23,6 @@ constexpr unsigned long kOptDumpLocation = 13071208;
 constexpr unsigned long kOptRestoreToDiskAttach = 1293286866;
 constexpr unsigned long kOptVerifyOnly = 231413232;
 constexpr unsigned long kOptCloneEnvironment = 656362099;
-
-// Pending cause of a live-sync set-up that failed.
-constexpr int kCauseLiveSyncSetup = 0x48000036;
 
 const char* EnabledText(uint64_t disabled) { return disabled != 0 ? "Disabled" : "Enabled"; }
 
@@ -67,7 +65,7 @@ bool CSQLRestoreBase::startRestore(RestoreOptionsParser& parser) {
     if (!InitializeLiveSyncJob(task, error)) {
         if (m_pRstJobClnt) {
             *m_pRstJobClnt << error.c_str();
-            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseLiveSyncSetup);
+            (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseFreeText);
         }
     } else {
         const int64_t interval = getUpdateIntervalSecs();

@@ -18,6 +18,7 @@
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlArchiveManagerRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLCommon/restore/SqlCloneRecords.h"
@@ -28,8 +29,6 @@
 
 namespace {
 
-constexpr int kCauseSeveralSnapJobs = 0x1E000164;
-constexpr int kCauseNoSnapJob = 0x1E000163;
 constexpr int kMountStatusAttached = 59;
 constexpr int kMountStatusAttachFailed = 58;
 constexpr int kDefaultReservationSeconds = 3600;

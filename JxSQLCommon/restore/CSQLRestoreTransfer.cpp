@@ -16,6 +16,7 @@
 #include "JxLib/JxThread.h"
 #include "JxPipelineSetupUtility/RestorePipelineSetup.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "WzUtils/WzClock.h"
@@ -26,7 +27,6 @@ constexpr size_t kStreamCounts = 64;
 constexpr int64_t kDefaultIntervalSecs = 300;
 constexpr uint64_t kDefaultVdiTimeoutSecs = 300;
 constexpr unsigned long kSqlAppType = 81;
-constexpr int kVdiTimeoutEvent = 0x1E00012C;
 
 // The transfer thread: runs the handler's transfer and leaves its outcome
 // in the handler's failed flag.
@@ -83,7 +83,7 @@ bool CSQLRestoreBase::transferData() {
     (void)updateByteTransferredInRestoreJobDetails(counts);  // the last counts; a failed report only logs
     if (stalled && m_pRstJobClnt) {
         *m_pRstJobClnt << m_sServername.c_str();
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kVdiTimeoutEvent);  // the job fails through the result
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseVdiTimeout);  // the job fails through the result
     }
     return result;
 }

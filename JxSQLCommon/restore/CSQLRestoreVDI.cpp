@@ -17,6 +17,7 @@
 #include "EvTaskApiNet/EvRstTask.h"
 #include "JxSQLCommon/jobbase/SQLTunableSettings.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreArchiveList.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -29,14 +30,6 @@
 
 namespace {
 
-constexpr int kRestoreDirectoryEvent = 0x1E000194;
-constexpr int kDirectoryNotAccessibleEvent = 0x1E0001A6;
-constexpr int kNoUndoPathEvent = 0x1E0001B7;
-constexpr int kNoSpaceForUndoEvent = 0x1E0001B6;
-constexpr int kUndoNotAccessibleEvent = 0x1E000193;
-constexpr int kRestoreErrorEvent = 0x1E00012B;
-constexpr int kVdiTimeoutEvent = 0x1E00012C;
-constexpr int kVerifyMessagesEvent = 0x1E000179;
 constexpr uint64_t kMaxPreV9Version = 8;
 constexpr char kFfgSeparator = '\x12';
 
@@ -92,10 +85,10 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
             if (m_pRstJobClnt) {
                 *m_pRstJobClnt << directories.directory().c_str();
                 if (outcome == SqlServerRestoreDirectory::kNotAccessible) {
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kDirectoryNotAccessibleEvent);  // the restore fails through the result
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreDirectoryNotAccessible);  // the restore fails through the result
                 } else {
                     *m_pRstJobClnt << static_cast<uint64_t>(directories.error()) << dbName.c_str();
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kRestoreDirectoryEvent);  // the restore fails through the result
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreDirectory);  // the restore fails through the result
                 }
             }
             if (outcome == SqlServerRestoreDirectory::kNotAccessible) {
@@ -134,7 +127,7 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         const std::string& undo = m_restoreOptions.standbyUndoFile;
         if (undo.empty()) {
             EV_ERROR(m_logger, "Undo Path Not specified.");
-            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoUndoPathEvent);  // fails through the result
+            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoUndoPath);  // fails through the result
             return false;
         }
         bool enough = true;
@@ -144,7 +137,7 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         } else if (!enough) {
             if (m_pRstJobClnt) {
                 *m_pRstJobClnt << undo.c_str();
-                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kNoSpaceForUndoEvent);  // fails through the result
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseNoSpaceForUndo);  // fails through the result
             }
             EV_ERROR(m_logger, "There is not enough space available for the UNDO file [%s] during restore.",
                      undo.c_str());
@@ -156,7 +149,7 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         if (!SqlServerRestoreDirectory::IsAcceptablePath(undo) ||
             directories.CheckWritable(SqlServerRestoreDirectory::DirectoryOf(undo)) !=
                 SqlServerRestoreDirectory::kReady) {
-            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kUndoNotAccessibleEvent);  // fails through the result
+            if (m_pRstJobClnt) (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseDirectoryNotAccessible);  // fails through the result
             EV_ERROR(m_logger, "Undo Path is not accessible by SQL Server, Path [%s].", undo.c_str());
             return false;
         }
@@ -302,21 +295,21 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
             EV_INFO(m_logger, "Query Info messages %s", messages.c_str());
             if (!messages.empty() && m_pRstJobClnt) {
                 *m_pRstJobClnt << dbName.c_str() << messages.c_str();
-                m_pRstJobClnt->InfoEvent(kVerifyMessagesEvent);
+                m_pRstJobClnt->InfoEvent(kEventVerifyMessages);
             }
         }
         if (engine->queryFailed()) {
             if (engine->isVdiTimeOut()) {
                 if (m_pRstJobClnt) {
                     *m_pRstJobClnt << m_sServername.c_str();
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kVdiTimeoutEvent);  // fails through the result
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseVdiTimeout);  // fails through the result
                 }
             } else {
                 m_lastErrorText = engine->getJXErrorString();
                 EV_ERROR(m_logger, "Error encountered during restore. Error: %s", m_lastErrorText.c_str());
                 if (m_pRstJobClnt) {
                     *m_pRstJobClnt << m_lastErrorText.c_str();
-                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kRestoreErrorEvent);  // fails through the result
+                    (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);  // fails through the result
                 }
                 if (m_lastErrorText.find("System.IO.FileNotFoundException") != std::string::npos) m_stopJob = true;
             }

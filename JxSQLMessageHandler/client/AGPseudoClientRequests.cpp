@@ -115,7 +115,7 @@ bool CSQLClientDll::AddUnconfiguredDatabaseToDefaultSubClient(unsigned long jxCe
         EV_DEBUG(m_event, 1, "Addition of contents to default sub-client failed. Check jxd.log on CS.");
         EV_DEBUG(m_event, 1, "Failed to Add databases to 'default' subclient.");
         m_event << "" << e.instanceName.c_str() << "";
-        m_event.CriticalEvent(kAutoDiscoverEvent, 0, 0);
+        m_event.CriticalEvent(kEventAutoDiscoverFailed, 0, 0);
     }
     return false;
 }

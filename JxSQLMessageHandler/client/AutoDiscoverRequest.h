@@ -8,12 +8,9 @@
 #include <vector>
 
 #include "JxSQLCommon/records/SqlAutoDiscoveryRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 
 class CSQLClientDll;
-
-// The critical event a failed or refused addition raises: an id of the
-// event catalogue, which numbers apart from the message codes.
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 // The databases chosen for the request, with copies of their names that
 // live as long as the object.

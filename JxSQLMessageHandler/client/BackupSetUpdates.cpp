@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxSession/jxsFrame.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int kBrokenChainOutCode = 0x1e00014d;
 constexpr uint64_t kBrokenChainError = 6;
 
 }  // namespace
@@ -47,7 +47,7 @@ bool CSQLClientDll::updateBackupSetInfo(int* outCode) {
         if (reply.ulError == kBrokenChainError) {
             EV_ERROR(m_event, "The backup chain is detected broken (rsp.ulError = %lu).",
                      static_cast<unsigned long>(reply.ulError));
-            if (outCode != nullptr) *outCode = kBrokenChainOutCode;
+            if (outCode != nullptr) *outCode = kCauseBrokenChain;
         } else {
             EV_ERROR(m_event, "Error in updating the CS DB (rsp.ulError = %lu).",
                      static_cast<unsigned long>(reply.ulError));

@@ -70,7 +70,7 @@ private:
 
 void InstanceDiscovery::RaiseEvent() {
     m_log << kExclusion << m_entities.instanceName.c_str() << m_entities.clientName.c_str();
-    m_log.CriticalEvent(kAutoDiscoverEvent, 0, 0);
+    m_log.CriticalEvent(kEventAutoDiscoverFailed, 0, 0);
 }
 
 bool InstanceDiscovery::Lock(auto_lock& lock, const std::string& mutexName) {
@@ -288,7 +288,7 @@ bool CSQLClientDll::AutoDiscoverForAlwaysON(unsigned long jxCellId, unsigned lon
     } else if (outcome == AutoDiscoverRequest::Outcome::kNotStored) {
         EV_WARN(m_event, "Auto Discover Failed. Check jxd.log on CS.");
         m_event << "" << instanceName.c_str() << e.clientName.c_str();
-        m_event.CriticalEvent(kAutoDiscoverEvent, 0, 0);
+        m_event.CriticalEvent(kEventAutoDiscoverFailed, 0, 0);
     }
     EV_DEBUG(m_event, 1, "Auto Discover Completed.");
     return result;

@@ -202,8 +202,9 @@ public:
     // ---- Backup-set and log-mark updates (BackupSetUpdates.cpp) ----
     // Backup-set updates of the record the caller placed in the send buffer
     // (SQLBackupSetInfoReq_VER5_t, or _VER3_t for the first). True when the
-    // central server stored it; `outCode` (may be null) becomes 0x1e00014d
-    // when it found the backup chain broken, else 0.
+    // central server stored it; `outCode` (may be null) becomes
+    // kCauseBrokenChain (SqlJobCauses.h) when it found the backup chain
+    // broken, else 0.
     bool updateBackupSetInfo(int* outCode);
     bool updateAzureBackupSetInfo(int* outCode);
     bool updateAnalysisBackupSetInfo();

@@ -7,6 +7,7 @@
 #include "JXAppMgr/JXClient.h"
 #include "JxLib/EvEvent.h"
 #include "JxLib/JXPassword.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kLoginFailedEvent = 0x1e0001a8;
 constexpr int kPasswordCapacity = 511;
 
 }  // namespace
@@ -117,7 +117,7 @@ unsigned long CSQLClientDll::verifyUser() {
         reply.failed = 1;
         message = wz::Format("Failed to verify user [%s].", userName.c_str());
         event << "No valid instance" << "";
-        event.CriticalEvent(kLoginFailedEvent);
+        event.CriticalEvent(kEventLoginFailed);
     } else {
         if (request->password == nullptr) m_event.debugLvl(2, "verifyUser: EMPTY password..");
         CsqlDMO dmo;
@@ -125,7 +125,7 @@ unsigned long CSQLClientDll::verifyUser() {
             reply.failed = 1;
             message = wz::Format("Failed to verify user [%s].", userName.c_str());
             event << request->instanceName << userName.c_str();
-            event.CriticalEvent(kLoginFailedEvent);
+            event.CriticalEvent(kEventLoginFailed);
         }
     }
     if (reply.failed == 1) reply.message = message.data();

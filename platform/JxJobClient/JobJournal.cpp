@@ -33,9 +33,9 @@ JournalLine& JournalLine::Unsigned(std::string_view key, uint64_t value) {
     return Raw(key, wz::Format("%" PRIu64, value));
 }
 
-JournalLine& JournalLine::Hex(std::string_view key, uint32_t value) {
-    return Raw(key, wz::Format("\"0x%08x\"", value));
-}
+std::string JournalId(uint32_t value) { return wz::Format("0x%08x", value); }
+
+JournalLine& JournalLine::Hex(std::string_view key, uint32_t value) { return Raw(key, "\"" + JournalId(value) + "\""); }
 
 JournalLine& JournalLine::Text(std::string_view key, std::string_view value) {
     return Raw(key, wz::JsonString(value));

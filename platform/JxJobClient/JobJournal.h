@@ -20,6 +20,9 @@ namespace jobmanager {
 // "jobmanager/<job id>/journal.jsonl" under the platform root.
 std::string JournalPath(uint64_t jobId);
 
+// A message or cause id as the journal writes it: "0x%08x".
+std::string JournalId(uint32_t value);
+
 // One journal line being built.
 class JournalLine {
 public:

@@ -76,7 +76,7 @@ int RunCatalogue() {
 
     EvEvent events;
     events << "N'tempdb'" << "Instance001" << "client1";
-    events.CriticalEvent(kAutoDiscoverEvent);
+    events.CriticalEvent(kEventAutoDiscoverFailed);
     std::printf("Event file: %s\n", EvEventFileSink::FilePath().c_str());
     std::printf("Log file: %s\n", EvDebug::LogFilePath().c_str());
     return RunCatalogueDemo(JX_SQL_LIBRARY);

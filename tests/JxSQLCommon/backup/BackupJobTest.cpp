@@ -2,23 +2,25 @@
 // leave with the job manager, the central server, SQL Server's history and
 // the media; restores of what they wrote give the source's bytes back.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <list>
 #include <map>
+#include <sqlite3.h>
 #include <string>
 #include <vector>
 
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
-#include "tools/jxserve/JxServeBackupSets.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
 
@@ -228,7 +230,7 @@ TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
     EXPECT_EQ(CompleteStatus(61), "2");
     const auto causes = Journal(61, "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    for (const auto& e : causes) EXPECT_EQ(e.Get("cause"), "0x1e000140");
+    for (const auto& e : causes) EXPECT_EQ(e.Get("cause"), jobmanager::JournalId(kCauseBackupSetRefused));
     ASSERT_EQ(Sets(61).size(), 1u);
     EXPECT_EQ(Sets(61)[0].database, "db1");
     EXPECT_EQ(History("db3"), "") << "the walk ended after db2";
@@ -295,7 +297,8 @@ TEST_F(BackupJobTest, ALogThatDoesNotContinueTheKnownChainIsConvertedAndKeptOnMe
     ASSERT_TRUE(RunPhase(54, "-L", 1, {"-type", "2"}));
 
     bool brokenChain = false;
-    for (const auto& e : Journal(54, "event")) brokenChain |= e.Get("id") == "0x1e00017d";
+    for (const auto& e : Journal(54, "event"))
+        brokenChain |= e.Get("id") == jobmanager::JournalId(kEventBrokenChainConverted);
     EXPECT_TRUE(brokenChain) << "the conversion is announced";
     EXPECT_EQ(Journal(54, "convertToFull").size(), 1u);
     EXPECT_EQ(CompleteStatus(54), "1");
@@ -314,7 +317,7 @@ TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     EXPECT_EQ(CompleteStatus(62), "3");
     const auto causes = Journal(62, "setPendingCause");
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145") << "the transfer ended with the statement";
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseTransfer)) << "the transfer ended with the statement";
     ASSERT_EQ(Sets(62).size(), 1u);
     EXPECT_EQ(Sets(62)[0].database, "db2");
 }

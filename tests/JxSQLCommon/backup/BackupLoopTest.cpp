@@ -10,6 +10,8 @@
 
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxJobClient/JXJobClient.h"
+#include "JxJobClient/JobJournal.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
@@ -138,7 +140,7 @@ TEST_F(BackupLoopTest, ALostConnectionEndsTheWalkWithItsEndStepsAndFails) {
     EXPECT_EQ(job.uncommittedChecks, 1) << "pipeline closed and uncommitted databases checked";
     std::vector<std::string> causes;
     for (const auto& e : job.Journal("setPendingCause")) causes.push_back(e.Get("cause"));
-    EXPECT_EQ(causes, (std::vector<std::string>{"0x1e000139"}));
+    EXPECT_EQ(causes, (std::vector<std::string>{jobmanager::JournalId(kCauseSqlConnect)}));
 }
 
 // Lines of 4 bytes each. The earlier attempt backed up db1, failed db2 and

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "JxJobClient/JXJobClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
@@ -103,11 +105,11 @@ TEST_F(BackupSetTest, RefusedRecordStopsTheJobWithItsCause) {
     JxServeRefuseBackupSets("Sales", 9);
     int code = 0;
     EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", &code, nullptr, true));
-    EXPECT_EQ(code, 0x1E000140);
+    EXPECT_EQ(code, kCauseBackupSetRefused);
     EXPECT_TRUE(job.m_bJobFailed);
     auto causes = Causes(71);
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e000140");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseBackupSetRefused));
     EXPECT_EQ(causes[0].List("args"), (std::vector<std::string>{"Sales"}));
 }
 
@@ -118,7 +120,7 @@ TEST_F(BackupSetTest, LogOffTheChainIsConvertedToFullUnlessPromotionIsOff) {
     // A log backup made elsewhere took 300..400: this one starts at 400.
     SQLStatusTab tab;
     ASSERT_TRUE(job.sendBackupSetInfoToCS(Metadata("Sales", "L", "400", "500"), 0, "", &code, &tab, true));
-    EXPECT_EQ(code, 0x1e00014d);
+    EXPECT_EQ(code, kCauseBrokenChain);
     EXPECT_FALSE(job.m_bJobFailed);
     EXPECT_EQ(tab.getint64(SQLStatusTab::kStatus), 4);
     EXPECT_EQ(tab.getint64(SQLStatusTab::kSkipReason), 13);
@@ -129,10 +131,10 @@ TEST_F(BackupSetTest, LogOffTheChainIsConvertedToFullUnlessPromotionIsOff) {
 
     job.m_promoteBrokenChain = 0;
     EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "L", "400", "500"), 0, "", &code, nullptr, true));
-    EXPECT_EQ(code, 0x1e00014d);
+    EXPECT_EQ(code, kCauseBrokenChain);
     auto causes = Causes(71);
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e00014d");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseBrokenChain));
 }
 
 TEST_F(BackupSetTest, ArchiveEntriesComeOnePerStreamWriterOrTheRecordIsNotSent) {

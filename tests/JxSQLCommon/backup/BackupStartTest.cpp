@@ -5,6 +5,8 @@
 #include <string>
 
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 
 namespace {
@@ -37,11 +39,11 @@ TEST_F(BackupStartTest, BlockLevelSubclientsRefuseDifferentialsAndNeedVss) {
     MakeDatabases({"Sales"});
     AppModel::Set("subclient/1234", "blockLevel", "1");
     ASSERT_TRUE(RunPhase(80, "-I", 1, {"-type", "4"}));
-    EXPECT_EQ(Causes(80), (std::vector<std::string>{"0x1e000190"}));
+    EXPECT_EQ(Causes(80), (std::vector<std::string>{jobmanager::JournalId(kCauseBlockLevelDiff)}));
     EXPECT_EQ(CompleteStatus(80), "2");
     // There is no VSS service on this platform.
     ASSERT_TRUE(RunPhase(81, "-D", 1, {"-type", "1"}));
-    EXPECT_EQ(Causes(81), (std::vector<std::string>{"0x1e00018f"}));
+    EXPECT_EQ(Causes(81), (std::vector<std::string>{jobmanager::JournalId(kCauseVssDownBlockLevel)}));
     EXPECT_EQ(CompleteStatus(81), "2");
 }
 

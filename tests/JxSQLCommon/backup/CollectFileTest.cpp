@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "JXAppMgr/StatusTabStore.h"
-#include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
+#include "JxJobClient/JobJournal.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -90,7 +92,7 @@ TEST_F(CollectFileTest, EmptyListRecordsTheEmptyCollectUnlessTheSubclientUsesSna
     std::vector<std::string> one{"a"};
     EXPECT_FALSE(job.CreateCollectFileForSQLBackup(nullptr, one, true));
     ASSERT_EQ(job.Journal("setPendingCause").size(), 1u);
-    EXPECT_EQ(job.Journal("setPendingCause")[0].Get("cause"), "0x1e00017a");
+    EXPECT_EQ(job.Journal("setPendingCause")[0].Get("cause"), jobmanager::JournalId(kCauseJobFileOpen));
 }
 
 }  // namespace

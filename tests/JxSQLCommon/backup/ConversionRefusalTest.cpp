@@ -11,6 +11,7 @@
 
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxLib/EvEventSink.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
@@ -99,7 +100,7 @@ protected:
     std::vector<EvEventRecord> FreeTextEvents() {
         std::vector<EvEventRecord> out;
         for (const auto& e : events.events) {
-            if (e.messageId == 0x48000036u) out.push_back(e);
+            if (e.messageId == kCauseFreeText) out.push_back(e);
         }
         return out;
     }

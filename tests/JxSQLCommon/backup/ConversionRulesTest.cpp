@@ -8,6 +8,7 @@
 
 #include "JxLib/EvEventSink.h"
 #include "JxLib/JXGlobalParam.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "WzUtils/FXString.h"
@@ -160,14 +161,14 @@ TEST_F(ConversionRulesTest, FirstBackupAndBrokenChainConvertToFullIntoTheFullLis
     EXPECT_EQ(level, JXSQL_BACKUP_FULL);
     EXPECT_EQ(message, "The [Differential] Backup of [stock] is being converted to a Full Database Backup because "
                        "this is the first backup ever done for this database in this subclient.");
-    EXPECT_EQ(EventIds(), std::vector<uint32_t>{0x1E0000FE});
+    EXPECT_EQ(EventIds(), std::vector<uint32_t>{kEventFirstBackup});
 
     events.events.clear();
     Phase(JXSQL_BACKUP_LOG, "LogDBList.jxf", "sales\n");
     dmo.outsideLog = true;
     EXPECT_TRUE(Ask("sales"));
     EXPECT_EQ(level, JXSQL_BACKUP_FULL);
-    EXPECT_EQ(EventIds(), std::vector<uint32_t>{0x1E000128});
+    EXPECT_EQ(EventIds(), std::vector<uint32_t>{kEventBrokenChainToFull});
     EXPECT_EQ(FullList(), "stock\nsales\n");
     EXPECT_TRUE(job.m_bFullConversion);
 
@@ -188,7 +189,7 @@ TEST_F(ConversionRulesTest, LogCountThresholdOnlyWarns) {
     EXPECT_EQ(message, "Database [sales] has [5] Transaction Log Backups without a full backup. Having full backups "
                        "will reduce the chances of data loss if any log backup gets corrupted.");
     ASSERT_EQ(events.events.size(), 1u);
-    EXPECT_EQ(events.events[0].messageId, 0x1E00014Fu);
+    EXPECT_EQ(events.events[0].messageId, kEventLogCount);
     EXPECT_EQ(events.events[0].level, EvEventLevel::Minor);
     ASSERT_TRUE(JXGlobalParam::setProperty("SQLPmnLogThreshHoldCount", "6"));
     EXPECT_FALSE(Ask("sales"));
@@ -205,7 +206,7 @@ TEST_F(ConversionRulesTest, SimpleRecoveryModelGoesToDifferentialOrToFullForSnap
     job.m_bkyType = JXSQL_BACKUP_LOG;
     EXPECT_TRUE(Ask("simple"));
     EXPECT_EQ(level, JXSQL_BACKUP_FULL);
-    EXPECT_EQ(events.events.back().messageId, 0x48000036u);
+    EXPECT_EQ(events.events.back().messageId, kCauseFreeText);
     ASSERT_EQ(events.events.back().arguments.size(), 1u);  // the message is the only argument
 }
 
@@ -225,7 +226,7 @@ TEST_F(ConversionRulesTest, BaseMadeOutsideConvertsDifferentialWithTheRightHisto
     outside.device = "/backups/sales.bak";
     ASSERT_FALSE(instance.AddBackupHistory(outside).IsError());
     EXPECT_TRUE(Ask("sales"));
-    EXPECT_EQ(events.events.back().messageId, 0x1E0000FFu);
+    EXPECT_EQ(events.events.back().messageId, kEventBackupOutsideProduct);
 
     // A file differential looks for an F base, which only this software made.
     own.type = 'F';
@@ -242,7 +243,7 @@ TEST_F(ConversionRulesTest, RestoreAndChangeRulesInOrderAndNotForFileJobs) {
     own.device = "JxSQLVDI_0000000000000002";
     ASSERT_FALSE(instance.AddBackupHistory(own).IsError());
     EXPECT_TRUE(Ask("sales"));
-    EXPECT_EQ(events.events.back().messageId, 0x1E000127u);  // point in time wins over system restore
+    EXPECT_EQ(events.events.back().messageId, kEventPointInTimeRestored);  // point in time wins over system restore
 
     own.type = 'F';
     ASSERT_FALSE(instance.AddBackupHistory(own).IsError());
@@ -267,7 +268,7 @@ TEST_F(ConversionRulesTest, RestoreAndChangeRulesInOrderAndNotForFileJobs) {
     EXPECT_FALSE(Ask("plain"));  // catalog test only with bit 2
     job.m_backupConversion = 1 | 2;
     EXPECT_TRUE(Ask("plain"));
-    EXPECT_EQ(events.events.back().messageId, 0x1E000103u);
+    EXPECT_EQ(events.events.back().messageId, kEventFilesChanged);
     job.m_bFullConversion = false;
     dmo.filesChanged = true;
     EXPECT_TRUE(Ask("plain"));
@@ -280,12 +281,12 @@ TEST_F(ConversionRulesTest, MasterAndRecreatedAndDroppedDatabases) {
     Known("gone");
     Phase(JXSQL_BACKUP_DIFF, "DiffDBList.jxf", "master\nsales\ngone\n");
     EXPECT_TRUE(Ask("master"));
-    EXPECT_EQ(events.events.back().messageId, 0x1E000156u);
+    EXPECT_EQ(events.events.back().messageId, kEventMasterConverted);
     EXPECT_EQ(message, "The [Differential] Backup of database [master] is converted to full because only FULL backup "
                        "is supported.");
     dmo.recreated = true;
     EXPECT_TRUE(Ask("sales"));
-    EXPECT_EQ(events.events.back().messageId, 0x1E000100u);
+    EXPECT_EQ(events.events.back().messageId, kEventDatabaseRecreated);
 
     const size_t before = events.events.size();
     EXPECT_TRUE(Ask("gone"));

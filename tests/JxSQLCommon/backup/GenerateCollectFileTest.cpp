@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "JxJobClient/JobJournal.h"
 #include "JxSQLCommon/records/JobManagerMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
@@ -118,7 +120,7 @@ TEST_F(GenerateCollectFileTest, UnreadableOldCollectFileFailsWithItsCause) {
     EXPECT_FALSE(job.generateCollectFile());
     auto causes = job.Journal("setPendingCause");
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e00017a");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseJobFileOpen));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // instance, refused on the live instance, failed by a damaged copy, and the
 // path and version rules of its steps.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,9 +12,11 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/SqlVersionParts.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
@@ -95,8 +96,8 @@ TEST_F(IntegrityCheckTest, LocalCheckAttachesTheCopiesOnTheCheckInstanceAndLeave
 
     const auto journal = Journal(84);
     const auto events = Events(journal);
-    EXPECT_TRUE(Has(events, "0x1e000171")) << ::testing::PrintToString(events);
-    EXPECT_FALSE(Has(events, "0x1e000172"));
+    EXPECT_TRUE(Has(events, jobmanager::JournalId(kEventIntegrityCheckPassed))) << ::testing::PrintToString(events);
+    EXPECT_FALSE(Has(events, jobmanager::JournalId(kEventIntegrityCheckFailed)));
     EXPECT_EQ(JxServeStoredBackupSets().size(), 2u);
     // Detached again, mounts gone, metadata removed after the check.
     EXPECT_FALSE(HasDatabase("HOST/CHK", "Sales"));
@@ -126,9 +127,9 @@ TEST_F(IntegrityCheckTest, DamagedCopyFailsTheDbccAndTheCheck) {
     OpenCheckJob job;
     ASSERT_TRUE(RunCheckedJob(job, 85));
     const auto events = Events(Journal(85));
-    EXPECT_TRUE(Has(events, "0x1e000175")) << ::testing::PrintToString(events);
-    EXPECT_TRUE(Has(events, "0x1e000172"));
-    EXPECT_FALSE(Has(events, "0x1e000171"));
+    EXPECT_TRUE(Has(events, jobmanager::JournalId(kCauseDbcc))) << ::testing::PrintToString(events);
+    EXPECT_TRUE(Has(events, jobmanager::JournalId(kEventIntegrityCheckFailed)));
+    EXPECT_FALSE(Has(events, jobmanager::JournalId(kEventIntegrityCheckPassed)));
     EXPECT_FALSE(HasDatabase("HOST/CHK", "Sales"));
 }
 
@@ -138,7 +139,7 @@ TEST_F(IntegrityCheckTest, CheckAimedAtTheLiveInstanceFailsAndKeepsItsDatabases)
     OpenCheckJob job;
     ASSERT_TRUE(RunCheckedJob(job, 86));
     const auto events = Events(Journal(86));
-    EXPECT_TRUE(Has(events, "0x1e000172")) << ::testing::PrintToString(events);
+    EXPECT_TRUE(Has(events, jobmanager::JournalId(kEventIntegrityCheckFailed))) << ::testing::PrintToString(events);
     EXPECT_TRUE(HasDatabase("HOST/INST", "Sales"));
     CsqlDMO sql;
     DatabaseContents_t contents;
@@ -157,7 +158,7 @@ TEST_F(IntegrityCheckTest, DbccSwitchedOffStillAttachesConfirmsAndDetaches) {
     OpenCheckJob job;
     ASSERT_TRUE(RunCheckedJob(job, 98));
     const auto events = Events(Journal(98));
-    EXPECT_TRUE(Has(events, "0x1e000171")) << ::testing::PrintToString(events);
+    EXPECT_TRUE(Has(events, jobmanager::JournalId(kEventIntegrityCheckPassed))) << ::testing::PrintToString(events);
     EXPECT_FALSE(HasDatabase("HOST/CHK", "Sales"));
 }
 
@@ -177,7 +178,7 @@ TEST_F(IntegrityCheckTest, CheckNotConfiguredFailsWithoutLookingForAProxy) {
     AppModel::Set("subclient/1234", "useIntegrityProxy", "0");
     OpenCheckJob job;
     ASSERT_TRUE(RunCheckedJob(job, 87));
-    EXPECT_TRUE(Has(Events(Journal(87)), "0x1e00016d"));
+    EXPECT_TRUE(Has(Events(Journal(87)), jobmanager::JournalId(kCauseCheckNotConfigured)));
 }
 
 struct StepsJob : jxtest::BackupJobUnderTest {
@@ -252,7 +253,7 @@ TEST_F(IntegrityCheckTest, SnapshotMetadataWithoutDatabasesIsNotCheckedNotPassed
     std::string user;
     EXPECT_FALSE(job.performIntegrityCheckOnSrc(user));
     ASSERT_EQ(job.Journal("setPendingCause").size(), 1u);
-    EXPECT_EQ(job.Journal("setPendingCause")[0].Get("cause"), "0x1e00016a");
+    EXPECT_EQ(job.Journal("setPendingCause")[0].Get("cause"), jobmanager::JournalId(kCauseCheckAttach));
     EXPECT_FALSE(Exists(Results(93) + "/93__BCD.xml")) << "removed once the check is over";
     job.m_pSubclient = nullptr;
 }

@@ -3,7 +3,6 @@
 // a failing proxy unmounts and still answers, and the proxy's record
 // readers refuse malformed records.
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 
 #include <cstdlib>
@@ -12,9 +11,11 @@
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/CJxNetwork.h"
@@ -83,8 +84,8 @@ TEST_F(IntegrityProxyTest, ProxyProgramChecksTheCopyAndAnswersThePass) {
     ASSERT_TRUE(EvTask::setOption(94, kIntegrityCheckOption, "1"));
     ASSERT_TRUE(RunPhaseOf(job, 94, "-D", 1, {}));
     const auto ops = Ops(Journal(94));
-    EXPECT_TRUE(Has(ops, "0x1e000171")) << ::testing::PrintToString(ops);
-    EXPECT_FALSE(Has(ops, "0x1e000172"));
+    EXPECT_TRUE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckPassed))) << ::testing::PrintToString(ops);
+    EXPECT_FALSE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckFailed)));
     EXPECT_FALSE(HasDatabase("HOST/CHK", "Sales"));
     EXPECT_TRUE(HasDatabase("HOST/INST", "Sales"));
 }
@@ -96,7 +97,7 @@ TEST_F(IntegrityProxyTest, ProxyThatFailsMidCheckUnmountsAndStillAnswers) {
     ASSERT_TRUE(EvTask::setOption(95, kIntegrityCheckOption, "1"));
     ASSERT_TRUE(RunPhaseOf(job, 95, "-D", 1, {}));
     const auto ops = Ops(Journal(95));
-    EXPECT_TRUE(Has(ops, "0x1e000172")) << ::testing::PrintToString(ops);
+    EXPECT_TRUE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckFailed))) << ::testing::PrintToString(ops);
     std::vector<std::string> mounts;
     (void)wz::Fs().ReadDirectory(root.File("JX_JobResults/Pelmanode/MSSQLAgent/2/1234/95"), mounts);  // may be gone
     EXPECT_TRUE(mounts.empty()) << ::testing::PrintToString(mounts);
@@ -187,7 +188,7 @@ TEST_F(IntegrityProxyTest, SourceWaitEndsAtTheLimitAndCountsEmptyResponses) {
         ASSERT_EQ(reply.serialize(text), kMsgOk);
         SendResponse(*pair.proxy, text.c_str());
         EXPECT_FALSE(job.handleMessagesFromProxy(*pair.source));
-        EXPECT_TRUE(Has(Ops(job.Journal("setPendingCause")), "0x1e000173"));
+        EXPECT_TRUE(Has(Ops(job.Journal("setPendingCause")), jobmanager::JournalId(kCauseProxyImpersonation)));
     }
 }
 

@@ -4,16 +4,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <set>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StatusTabStore.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/JobManagerMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "WzUtils/PlatformRoot.h"
@@ -101,7 +103,7 @@ TEST_F(ListedCollectTest, PluginListOfOnlyTempdbOrNothingFails) {
     Plugin("");
     EXPECT_FALSE(job.CreateCollectFileForPlugin());
     ASSERT_FALSE(job.Journal("setPendingCause").empty());
-    EXPECT_EQ(job.Journal("setPendingCause").back().Get("cause"), "0x1e000188");
+    EXPECT_EQ(job.Journal("setPendingCause").back().Get("cause"), jobmanager::JournalId(kCauseNoDatabases));
 }
 
 TEST_F(ListedCollectTest, PluginNameOutsideTheContentIsReportedWhenAutoDiscoveryIsOff) {
@@ -192,7 +194,7 @@ TEST_F(OnDemandCollectTest, LogListOfAnotherInstanceOverlongOrUnreadableFailsThe
     const auto causes = job.Journal("setPendingCause");
     ASSERT_EQ(causes.size(), 4u);
     for (const auto& cause : causes) {
-        EXPECT_EQ(cause.Get("cause"), "0x1e00017a");
+        EXPECT_EQ(cause.Get("cause"), jobmanager::JournalId(kCauseJobFileOpen));
         EXPECT_EQ(cause.List("args"), std::vector<std::string>{LogList()});
     }
 }

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <string>
 #include <set>
+#include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -20,11 +20,12 @@
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDump.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/state/CLogInfoDB.h"
 #include "JxSQLCommon/state/DBLocker.h"
-#include "WzSQLite/CSQLite3Query.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "WzSQLite/CSQLite3Query.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/agmaster/AgMasterStandIn.h"
 
@@ -213,7 +214,7 @@ TEST_F(LogDumpJobTest, AnUnreachableInstanceFailsTheDumpInsteadOfCompletingIt) {
     EXPECT_EQ(root.ReadFile("dumplib/PerformSQLDump.log"), "") << "the library is not called";
     int causes = 0;
     for (const auto& e : Journal(72, "setPendingCause")) {
-        if (std::stoul(e.Get("cause"), nullptr, 16) == 0x1E000139) ++causes;
+        if (std::stoul(e.Get("cause"), nullptr, 16) == kCauseSqlConnect) ++causes;
     }
     EXPECT_EQ(causes, 1);
 }

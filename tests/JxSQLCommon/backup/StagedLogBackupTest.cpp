@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLVDIBase/VdiLogStaging.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/WzFileSystem.h"
@@ -124,7 +125,7 @@ struct RefusingJob : CSQLBackup {
     bool sendBackupSetInfoToCS(std::string xml, int method, std::string caller, int* errorCode,
                                JobManager::SQLStatusTab* tab, bool flush) override {
         if (++records == 2) {
-            *errorCode = 0x1E000140;
+            *errorCode = kCauseBackupSetRefused;
             return false;
         }
         return CSQLBackup::sendBackupSetInfoToCS(xml, method, caller, errorCode, tab, flush);

@@ -13,9 +13,11 @@
 
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
 #include "tests/JxSQLCommon/dump/DumpJobFixture.h"
@@ -171,7 +173,8 @@ TEST_F(LiveSyncJob, EachRunAppliesTheNewDumpsUntilTheWindowHasPassed) {
     ExpectNoPerRunCounters();
     // After run 1 the central server has nothing newer for the standbys;
     // their merged dumps are not reported as missing backups.
-    for (const JournalEntry& e : Journal("setPendingCause")) EXPECT_NE("0x1e000150", e.Get("cause"));
+    for (const JournalEntry& e : Journal("setPendingCause"))
+        EXPECT_NE(jobmanager::JournalId(kCauseNoArchiveFiles), e.Get("cause"));
     ExpectNoMountOrMarker();
 }
 

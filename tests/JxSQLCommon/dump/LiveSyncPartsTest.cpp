@@ -12,6 +12,7 @@
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSyncCleanUp.h"
 #include "JxSQLCommon/dump/SqlRstJobClientLiveSync.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "tests/JxSQLCommon/dump/BackupEntry.h"
 #include "tests/support/TestRoot.h"
@@ -43,7 +44,7 @@ TEST_F(LiveSyncClient, UnboundForwardsNothingWhileDroppedCountersStillSucceed) {
     EXPECT_FALSE(client.addJobProgress(3));
     EXPECT_FALSE(client.updateInfo(false, nullptr));
     EXPECT_FALSE(client.setCurrentDatabase("Sales"));
-    EXPECT_FALSE(client.setPendingCauseAndCriticalEvent(0x1E000125));
+    EXPECT_FALSE(client.setPendingCauseAndCriticalEvent(kCauseLiveSyncDatabase));
     EXPECT_FALSE(client.setPercentage(50));
     EXPECT_FALSE(client.setPercentageAndUpdate(6, 5));
     EXPECT_TRUE(client.setPercentageAndUpdate(5, 5));

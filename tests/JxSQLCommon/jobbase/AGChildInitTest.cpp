@@ -11,8 +11,10 @@
 #include <thread>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSession/CJxNetwork.h"
 #include "tests/JxSQLCommon/jobbase/BackupInitFixture.h"
 
@@ -135,7 +137,7 @@ TEST_F(AGChildInit, SilentMasterFailsTheChildWithinTheBound) {
     EXPECT_TRUE(registered);
     auto causes = CauseEntries();
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e000134");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseInstanceId));
     EXPECT_EQ(causes[0].List("args"), (std::vector<std::string>{"1234", "2"}));
 }
 
@@ -143,7 +145,7 @@ TEST_F(AGChildInit, ChildWithoutAMasterSessionFailsWithACause) {
     Job().m_isAGChild = true;
     bool registered = false;
     EXPECT_FALSE(Initialize(registered));
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000134"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseInstanceId)}));
 }
 
 TEST_F(AGChildInit, MissingOrBadAvailabilityGroupFailsTheChild) {
@@ -156,7 +158,7 @@ TEST_F(AGChildInit, MissingOrBadAvailabilityGroupFailsTheChild) {
         StartMaster(true, "node2/INST", 9);
         bool registered = false;
         EXPECT_FALSE(Initialize(registered));
-        EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000134"}));
+        EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseInstanceId)}));
     }
 }
 

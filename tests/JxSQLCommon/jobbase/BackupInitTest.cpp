@@ -2,17 +2,18 @@
 // journal, ids and settings, the subclient and instance of the model, and the
 // pending cause of each failure.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JxCommandLineParser/BackupOptionsParser.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxJobClient/JobRegistration.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/jobbase/BackupInitFixture.h"
 
 namespace {
@@ -60,7 +61,7 @@ TEST_F(BackupInit, RegistrationFailureWithLastErrorFiveSetsItsCause) {
     bool registered = true;
     EXPECT_FALSE(Initialize(registered));
     EXPECT_FALSE(registered);
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000193"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseDirectoryNotAccessible)}));
 }
 
 TEST_F(BackupInit, RegistrationFailureWithAnotherErrorSetsNoCause) {
@@ -76,23 +77,25 @@ TEST_F(BackupInit, FailuresAfterRegistrationReachTheJobManager) {
     struct Case {
         const char* name;
         std::function<void()> breakIt;
-        const char* cause;
+        int cause;
         std::vector<std::string> args;
     };
     const std::vector<Case> cases = {
-        {"no subclient", [] { AppModel::Set("subclient/999", "instanceId", "7"); }, "0x1e00012f", {}},
-        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, "0x1e000132", {"1234", "2"}},
+        {"no subclient", [] { AppModel::Set("subclient/999", "instanceId", "7"); }, kCauseSubclientProperties, {}},
+        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, kCauseNoInstance, {"1234", "2"}},
         {"instance id 0",
          [] {
              AppModel::Set("subclient/1234", "instanceId", "0");
              AppModel::Set("instance/0", "name", "x");
          },
-         "0x1e000134",
+         kCauseInstanceId,
          {"1234", "2"}},
-        {"no instance name", [this] { RemoveInstanceKey("name"); }, "0x1e000133", {"7"}},
-        {"no version", [this] { RemoveInstanceKey("sqlVersion"); }, "0x1e000133", {"7"}},
-        {"not running", [this] { FakeSystemctl("inactive (dead)", 3); }, "0x1e00014c", {"node1/INST"}},
-        {"no central server", [] { JXPlatformInfo().deleteValue("Base", "sJxServerHostName"); }, "0x1e000137",
+        {"no instance name", [this] { RemoveInstanceKey("name"); }, kCauseInstanceProperties, {"7"}},
+        {"no version", [this] { RemoveInstanceKey("sqlVersion"); }, kCauseInstanceProperties, {"7"}},
+        {"not running", [this] { FakeSystemctl("inactive (dead)", 3); }, kCauseSqlServerNotRunning, {"node1/INST"}},
+        {"no central server",
+         [] { JXPlatformInfo().deleteValue("Base", "sJxServerHostName"); },
+         kCauseCentralServerHostName,
          {"jxserver hostname", "Base"}},
     };
     for (const Case& c : cases) {
@@ -106,7 +109,7 @@ TEST_F(BackupInit, FailuresAfterRegistrationReachTheJobManager) {
         EXPECT_TRUE(registered);
         auto causes = CauseEntries();
         ASSERT_EQ(causes.size(), 1u);
-        EXPECT_EQ(causes[0].Get("cause"), c.cause);
+        EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(c.cause));
         EXPECT_EQ(causes[0].List("args"), c.args);
     }
 }
@@ -118,7 +121,7 @@ TEST_F(BackupInit, ShortJobTokenFailsWithAMalformedTokenCauseInsteadOfCrashing) 
     auto causes = CauseEntries();
     ASSERT_EQ(causes.size(), 1u);
     // Not the cause of a failed properties look-up: the token itself is wrong.
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e000196");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseMalformedJobToken));
     EXPECT_EQ(causes[0].List("args"),
               (std::vector<std::string>{"Malformed job token [42:1]: it does not hold the job phase and attempt."}));
     EXPECT_EQ(Job().m_attempt, 0u);

@@ -5,6 +5,7 @@
 #include "JxJobClient/JobJournalReader.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/JobManagerMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -19,8 +20,8 @@ TEST_F(RestoreLink, UnboundLinkAnswersFalseAndWritesNothing) {
     EXPECT_FALSE(link.complete(1, 1, 0));
     EXPECT_FALSE(link.markJobAlive());
     EXPECT_FALSE(link.setCurrentDatabase("db1"));
-    EXPECT_FALSE(link.setPendingCauseAndCriticalEvent(0x1E000100));
-    EXPECT_FALSE(link.setPendingCauseAndEvent(0x1E000100, 0x1E000101));
+    EXPECT_FALSE(link.setPendingCauseAndCriticalEvent(kCauseRestoreFailed));
+    EXPECT_FALSE(link.setPendingCauseAndEvent(kCauseRestoreFailed, kEventAttachFailed));
     EXPECT_EQ(link.setRCID(3), nullptr);
     JobManager::PreparedJobsFromForeignReq req;
     JobManager::PreparedJobsFromForeignResp resp;
@@ -29,7 +30,7 @@ TEST_F(RestoreLink, UnboundLinkAnswersFalseAndWritesNothing) {
     link.setNumFailures2Add(1);
     link.setActiveFile("f");
     link.setToken("t");
-    link.InfoEvent(0x1E000100);
+    link.InfoEvent(kEventAttachFailed);
     EXPECT_TRUE(JobJournalReader::Read(0)->empty());
 }
 
@@ -40,7 +41,7 @@ TEST_F(RestoreLink, BoundLinkForwardsToTheJobManager) {
     ASSERT_TRUE(link.Set(&client).IsSuccess());
     EXPECT_EQ(link.Get(), &client);
     link << "db1" << nullptr << uint64_t{18446744073709551615u};
-    EXPECT_TRUE(link.setPendingCauseAndCriticalEvent(0x1E0000F4));
+    EXPECT_TRUE(link.setPendingCauseAndCriticalEvent(kCauseLogTailNotBackedUp));
     EXPECT_TRUE(link.setNoDBsRestoredSoFar(2));
     EXPECT_EQ(link.setRCID(4), &client);
     EXPECT_TRUE(link.complete(1, 1, 0));

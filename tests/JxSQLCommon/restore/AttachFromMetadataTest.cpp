@@ -9,6 +9,7 @@
 
 #include "JobResults/StoreResults.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
 #include "JxSQLCommon/restore/FindGivenFile.h"
 #include "JxsqlDMO/CsqlDMO.h"
@@ -102,7 +103,7 @@ TEST_F(AttachFromMetadataTest, EachFailedDatabaseIsReportedAndRecorded) {
     WriteMetadata({"east", "north", "west"}, {"east", "west"});
     EXPECT_TRUE(job.attachToSQLServer());
     EXPECT_EQ(2u, FilesOf("north").size());
-    EXPECT_EQ((std::vector<int>{0x1E00017F, 0x1E00017F}), client->infoEvents);
+    EXPECT_EQ((std::vector<int>{kEventAttachFailed, kEventAttachFailed}), client->infoEvents);
     EXPECT_EQ((std::vector<std::string>{"east", "west"}), client->arguments);
     const std::string status = jxtest::ReadWholeFile(results->restoreStatusFilePath());
     EXPECT_NE(std::string::npos, status.find("3\teast"));
@@ -123,13 +124,13 @@ TEST_F(AttachFromMetadataTest, OverwrittenDatabaseWhoseAttachFailsIsAttachedBack
     EXPECT_TRUE(job.attachToSQLServer());
     EXPECT_EQ(before, FilesOf("sales"));
     EXPECT_EQ(2u, FilesOf("north").size());
-    EXPECT_EQ((std::vector<int>{0x1E00017F}), client->infoEvents);
+    EXPECT_EQ((std::vector<int>{kEventAttachFailed}), client->infoEvents);
 
     // Nothing detachable (a system database): event, metadata kept.
     client->infoEvents.clear();
     WriteMetadata({"master"});
     EXPECT_FALSE(job.attachToSQLServer());
-    EXPECT_EQ((std::vector<int>{0x1E00017E}), client->infoEvents);
+    EXPECT_EQ((std::vector<int>{kEventNothingDetached}), client->infoEvents);
     EXPECT_TRUE(Exists("dump/job7/7_FULL_BCD.xml"));
 }
 

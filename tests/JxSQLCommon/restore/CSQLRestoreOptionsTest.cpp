@@ -1,7 +1,6 @@
 // The restore options of a job: the kind of destination, the instance and
 // its reachability, and the databases to restore.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <memory>
@@ -10,6 +9,7 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JxLib/JxProcess.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
@@ -88,7 +88,7 @@ TEST_F(CSQLRestoreOptionsTest, StoppedServiceIsReportedWithTheInstanceName) {
     JxServePutRestoreTask(kTask, task);
     ServiceAnswers("Active: inactive (dead)", 3);
     EXPECT_FALSE(job.getRestoreOptions());
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E00014C}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseSqlServerNotRunning}));
     EXPECT_EQ(client->arguments, (std::vector<std::string>{"host1/INST1"}));
     EXPECT_TRUE(job.m_restoreDbList.empty());
 }

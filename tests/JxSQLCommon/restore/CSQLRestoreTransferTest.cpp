@@ -13,12 +13,12 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxLib/JXGlobalParam.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLCommon/restore/SqlServerAccount.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
-#include "JxLib/JXGlobalParam.h"
-#include "WzUtils/WzFileSystem.h"
-#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
@@ -152,7 +152,7 @@ TEST_F(CSQLRestoreTransferTest, NoByteMovedForTheVdiTimeOutFailsAsATimeOut) {
     gate.Open();
     transfer.join();
     EXPECT_FALSE(transferred);
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E00012C}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseVdiTimeout}));
     EXPECT_EQ(client->arguments, (std::vector<std::string>{kServer}));
     EXPECT_FALSE(engine.Finalize(false));
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
@@ -59,7 +60,7 @@ TEST_F(CSQLRestoreVDITest, RelocationPairsRunUntilEitherListEndsAndABadPathStops
 
     db.newFiles = {"relative/1.mdf"};
     EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E000194}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseRestoreDirectory}));
     EXPECT_EQ(client->arguments, (std::vector<std::string>{"relative", "22", "sales"}));
     EXPECT_EQ(job.preHooks, 0);
     EXPECT_EQ(job.postHooks, 0);
@@ -69,7 +70,7 @@ TEST_F(CSQLRestoreVDITest, UnwritableRelocationDirectoryIsReportedAsNotAccessibl
     db.newFiles = {root.path() + "/locked/1.mdf"};
     db.relocationList = {"one"};
     EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E0001A6}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseRestoreDirectoryNotAccessible}));
     EXPECT_EQ(client->arguments, (std::vector<std::string>{root.path() + "/locked"}));
 }
 
@@ -77,14 +78,14 @@ TEST_F(CSQLRestoreVDITest, StandbyOnTheLastBackupNeedsAnUndoPathWhoseDirectorySq
     job.m_restoreOptions.optionFlags = kRstStandby;
     job.m_isLastBackupOfChain = true;
     EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E0001B7}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseNoUndoPath}));
 
     // The undo file does not exist yet: its directory is what must be writable.
     job.m_restoreOptions.standbyUndoFile = root.path() + "/undo/sales.tuf";
     client->causes.clear();
     account.calls.clear();
     EXPECT_FALSE(job.restoreVDIBackup(db, backup, {}, {}));
-    EXPECT_EQ(client->causes, (std::vector<int>{0x1E000193}));
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseDirectoryNotAccessible}));
     EXPECT_NE(std::find(account.calls.begin(), account.calls.end(), "access " + root.path() + "/undo as 999:998"),
               account.calls.end());
     EXPECT_EQ(account.euid, 0u);

@@ -9,9 +9,11 @@
 
 #include "EvTaskApiNet/EvRstTask.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxSQLCommon/records/DatabrowseMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CloneForAppAware.h"
 #include "JxSQLCommon/restore/CloneResultCodes.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -19,9 +21,6 @@
 #include "tests/JxSQLCommon/restore/CloneFixture.h"
 
 namespace {
-
-constexpr const char* kSeveralSnapJobs = "0x1e000164";
-constexpr const char* kCloneAttachFailed = "0x1e0001b5";
 
 bool Contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
@@ -95,7 +94,7 @@ TEST_F(CloneEnvironment, DatabasesOfTwoSnapshotJobsFailAndNothingIsMounted) {
     clone.databases.push_back(Named("crm", "crm_clone"));
     clone.chains["crm"] = SnapChain(600);
     EXPECT_FALSE(StartJob(clone, kJob));
-    EXPECT_TRUE(Contains(Causes(), kSeveralSnapJobs));
+    EXPECT_TRUE(Contains(Causes(), jobmanager::JournalId(kCauseSeveralSnapJobs)));
     EXPECT_TRUE(NothingMounted());
     EXPECT_TRUE(Files("node2/INST", "sales_clone").empty());
 }
@@ -172,7 +171,7 @@ TEST_F(CloneEnvironment, AFailedAttachRecordsTheMountAsFailedAndRaisesItsCause) 
     taken.name = "hr_clone";
     ASSERT_TRUE(destination.AddDatabase(taken).IsSuccess());
     EXPECT_FALSE(StartJob(clone, kJob));
-    EXPECT_TRUE(Contains(Causes(), kCloneAttachFailed));
+    EXPECT_TRUE(Contains(Causes(), jobmanager::JournalId(kCauseCloneAttach)));
     SnapMountRecord record;
     ASSERT_EQ(SnapMountRegistry::Load(kSnapJob, kJob, record), 1);
     EXPECT_EQ(record.mountStatus, 58);

@@ -11,6 +11,7 @@
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/ApplProperties.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
 #include "tests/JxSQLCommon/restore/TestRestoreJob.h"
 #include "tests/support/TestRoot.h"
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr uint64_t kClient = 0x1'0000'0002;  // beyond 32 bits
-constexpr int kEventNotAdded = 0x1E00017C;
 
 class DoNotBackupTest : public jxtest::RootedTest {
 protected:
@@ -80,7 +80,7 @@ TEST_F(DoNotBackupTest, RemovalUndoesAdditionWhateverTheSubclientsLetterCase) {
 
 TEST_F(DoNotBackupTest, WithoutTheSubclientAddingIsReportedAndRemovingFails) {
     EXPECT_FALSE(job.addClonedDBsToDonotBackupSC(Xml({"clone_a"}), kClient, 7));
-    ASSERT_EQ(client->infoEvents, std::vector<int>{kEventNotAdded});
+    ASSERT_EQ(client->infoEvents, std::vector<int>{kEventDoNotBackupNotUpdated});
     EXPECT_EQ(client->arguments, std::vector<std::string>{"clone_a"});
     EXPECT_FALSE(job.removeClonedDBsFromDoNotBackupSC(Xml({"clone_a"}), kClient));
     EXPECT_TRUE(Content(8).empty()) << "other subclients are not touched";

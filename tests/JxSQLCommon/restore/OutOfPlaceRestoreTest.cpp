@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSession/jxsTargets.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -88,7 +90,7 @@ protected:
     void ExpectFailedOnceAndLeftWhereRestored(const std::vector<std::string>& files) {
         EXPECT_EQ(Files("node1/INST", "sales"), files);
         EXPECT_EQ(Statuses(), (std::vector<std::string>{"3 sales"}));
-        EXPECT_EQ(Causes(), (std::vector<std::string>{"0x48000036"}));
+        EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseFreeText)}));
         EXPECT_EQ(move.m_failedDbCount, 1u);
         EXPECT_EQ(Journal("setNumFailures2Add").size(), 1u) << "a failed move is counted once";
     }

@@ -1,7 +1,9 @@
 // The per-database loop and one database's chain: what is restored, what is
 // skipped, when the final recovery runs, and what each database's result is.
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
 #include "tests/JxSQLCommon/restore/RestoreJobFixture.h"
@@ -93,7 +95,7 @@ TEST_F(RestoreDatabases, RestoreToDiskKeepsAnEarlierFailure) {
 TEST_F(RestoreDatabases, RefusalsBeforeAnythingIsRestored) {
     job.m_restoreOptions.optionFlags = 0;
     EXPECT_FALSE(RestoreOne(Database("sales", 5), {Backup('D', 1)}));
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000151"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseDatabaseExists)}));
     EXPECT_TRUE(RestoreOne(Database("newdb", 9), {Backup('D', 1)}));  // a new name needs no overwrite
 
     job.m_restoreOptions.optionFlags = kRstOverwrite;
@@ -133,7 +135,7 @@ TEST_F(RestoreDatabases, AvailabilityGroupDatabasesAreSkippedWithTheirCause) {
     job.chains["hr"] = {Backup('D', 2)};
     EXPECT_TRUE(RunLoop({Database("hr", 6), Database("sales", 5)}));
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"4 hr", "5 sales"}));
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000168"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseInAvailabilityGroup)}));
     EXPECT_EQ(job.m_failedDbCount, 1u);
 }
 

@@ -8,11 +8,13 @@
 #include <filesystem>
 
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
-#include "JxsqlDMO/SqlSimService.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimService.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
@@ -127,7 +129,7 @@ TEST_F(RestoreEndToEnd, GapBetweenLogsIsRefusedWithTheEngineText) {
     auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
                                                        "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    EXPECT_EQ(causes.back().Get("cause"), "0x1e00012b");
+    EXPECT_EQ(causes.back().Get("cause"), jobmanager::JournalId(kCauseRestoreFailed));
     ASSERT_FALSE(causes.back().List("args").empty());
     EXPECT_NE(causes.back().List("args").back().find("too recent to apply"), std::string::npos)
         << causes.back().List("args").back();

@@ -8,9 +8,11 @@
 
 #include <fstream>
 
+#include "JobResults/StoreResults.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "JobResults/StoreResults.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -181,7 +183,7 @@ TEST_F(RestoreFileGroups, LogTailNotBackedUpStopsBeforeAnythingIsRestored) {
     EXPECT_EQ(status, 2);
     EXPECT_EQ(Contents("Sales"), before);
     ASSERT_EQ(Causes().size(), 1u);
-    EXPECT_EQ(Causes()[0].Get("cause"), "0x1e0000f4");
+    EXPECT_EQ(Causes()[0].Get("cause"), jobmanager::JournalId(kCauseLogTailNotBackedUp));
     EXPECT_EQ(Causes()[0].List("args"),
               std::vector<std::string>{
                   "Backup of the current transaction log is required before running a File/File Group restore."});
@@ -199,7 +201,7 @@ TEST_F(RestoreFileGroups, EntriesOfTwoDatabasesOrWithoutAFileAreRefused) {
         EXPECT_EQ(status, 2);
         EXPECT_EQ(Contents("Sales"), before);
         ASSERT_FALSE(Causes().empty());
-        EXPECT_EQ(Causes().back().Get("cause"), "0x1e00012b");
+        EXPECT_EQ(Causes().back().Get("cause"), jobmanager::JournalId(kCauseRestoreFailed));
     }
 }
 

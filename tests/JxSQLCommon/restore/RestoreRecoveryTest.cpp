@@ -1,6 +1,8 @@
 // Recovery-only restores: which database a name with file-group parts
 // recovers, when nothing needs doing, what a failed recovery reports, and
 // the connections and user mode around a recovery-only job.
+#include "JxJobClient/JobJournal.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -47,7 +49,7 @@ TEST_F(RestoreRecovery, FailedRecoveryReportsTheEngineText) {
     EXPECT_FALSE(job.doDbRecoverOnly(db, false, true, false));
     auto causes = Journal("setPendingCause");
     ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].Get("cause"), "0x1e00012b");
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseRestoreFailed));
     ASSERT_EQ(causes[0].List("args").size(), 1u);
     EXPECT_NE(causes[0].List("args")[0].find("not in a restoring state"), std::string::npos);
     EXPECT_FALSE(job.m_stopJob);

@@ -1,8 +1,10 @@
 // The restore sequence: order of the databases, totals reported before the
 // restores, the paths a job can take, and the job status at the end.
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobRegistration.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/TMMsgMessages.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "tests/JxSQLCommon/restore/RestoreJobFixture.h"
@@ -223,7 +225,7 @@ TEST_F(RestoreStart, LiveSyncTaskThatCannotBeSetUpFailsWithItsCause) {
     EXPECT_FALSE(Start());
     EXPECT_TRUE(job.restored.empty());
     EXPECT_EQ(CompletedStatus(), "2");
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x48000036"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseFreeText)}));
 }
 
 TEST_F(RestoreStart, FailedInitialisationReportsNothing) {

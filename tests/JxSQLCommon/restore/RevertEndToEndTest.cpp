@@ -9,8 +9,10 @@
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXSnapHandler/JXSnapClientAPI.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JxProcess.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimService.h"
@@ -310,7 +312,7 @@ TEST_F(RevertEndToEnd, TwoFullSnapshotJobsRevertNothingAndLeaveTheServiceRunning
     auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
                                                        "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    EXPECT_EQ(causes.front().Get("cause"), "0x1e000157");
+    EXPECT_EQ(causes.front().Get("cause"), jobmanager::JournalId(kCauseNotOneFullSnapJob));
 }
 
 }  // namespace

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "tests/JxSQLMessageHandler/client/DiscoveryFixture.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
-
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 class PseudoClientTest : public jxtest::DiscoveryTest {
 protected:
@@ -78,14 +77,14 @@ TEST_F(DefaultSubclientAdditionTest, SendsTheReadableDatabasesInNameOrder) {
 TEST_F(DefaultSubclientAdditionTest, EmptySetMakesNoRequest) {
     JxServeRefuseAutoDiscovery(kApp);
     EXPECT_TRUE(client.AddUnconfiguredDatabaseToDefaultSubClient(1, kApp, {}));
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent), 0);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed), 0);
 }
 
 TEST_F(DefaultSubclientAdditionTest, RefusalFailsWithEventAndMissingEntitiesFail) {
     JxServeRefuseAutoDiscovery(kApp);
     EXPECT_FALSE(client.AddUnconfiguredDatabaseToDefaultSubClient(1, kApp, {"hr"}));
     std::vector<std::string> arguments;
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent, &arguments), 1);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed, &arguments), 1);
     EXPECT_EQ(arguments, (std::vector<std::string>{"", kInstanceName, ""}));
     EXPECT_FALSE(client.AddUnconfiguredDatabaseToDefaultSubClient(1, 999, {"hr"}));
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
@@ -11,8 +12,6 @@
 #include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
-
-constexpr int kBrokenChain = 0x1e00014d;
 
 class BackupSetUpdatesTest : public jxtest::CentralServerTest {
 protected:
@@ -73,7 +72,7 @@ TEST_F(BackupSetUpdatesTest, BrokenChainGivesItsOutCodeOtherErrorsDoNot) {
     client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
     int outCode = 0;
     EXPECT_FALSE(client.updateBackupSetInfo(&outCode));
-    EXPECT_EQ(outCode, kBrokenChain);
+    EXPECT_EQ(outCode, kCauseBrokenChain);
     EXPECT_FALSE(client.updateBackupSetInfo(nullptr));  // a null out-code is accepted
 
     set.databaseName = other;

@@ -11,14 +11,13 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
 #include "JxSQLCommon/records/CSQLPmnContentFilters.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/auto_lock.h"
 #include "tests/JxSQLMessageHandler/client/DiscoveryFixture.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
-
-constexpr uint32_t kAutoDiscoverEvent = 0x1e0000f7;
 
 class DatabaseAutoDiscoveryTest : public jxtest::DiscoveryTest {
 protected:
@@ -44,7 +43,7 @@ TEST_F(DatabaseAutoDiscoveryTest, ReportsEveryUnconfiguredDatabaseButTempdbWithI
     ASSERT_TRUE(instance.DatabaseId("sales", salesId).IsSuccess());
     EXPECT_EQ(stored[3].databaseId, static_cast<uint64_t>(salesId));
     EXPECT_EQ(stored[3].creationTime, 1600000000u);
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent), 0);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed), 0);
 }
 
 TEST_F(DatabaseAutoDiscoveryTest, DatabasesOfDatabaseSubclientsAndDoNotBackupAreNotRediscovered) {
@@ -84,7 +83,7 @@ TEST_F(DatabaseAutoDiscoveryTest, RefusedAdditionFailsWithCriticalEvent) {
     JxServeRefuseAutoDiscovery(kApp);
     EXPECT_FALSE(Discover());
     std::vector<std::string> arguments;
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent, &arguments), 1);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed, &arguments), 1);
     EXPECT_EQ(arguments, (std::vector<std::string>{"N'tempdb'", kInstanceName, "node1"}));
 }
 
@@ -95,7 +94,7 @@ TEST_F(DatabaseAutoDiscoveryTest, HeldInstanceMutexSkipsDiscoveryAsDone) {
     ASSERT_TRUE(held.IsLocked());
     EXPECT_TRUE(Discover());
     EXPECT_TRUE(Discovered().empty());
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent), 1);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed), 1);
     held.Unlock();
     EXPECT_TRUE(Discover());
     EXPECT_EQ(Discovered().size(), 6u);
@@ -116,12 +115,12 @@ TEST_F(DatabaseAutoDiscoveryTest, OtherServerTypesTakeNoMutexAndListNothing) {
     auto_lock held(&other, true);
     EXPECT_TRUE(Discover());
     EXPECT_TRUE(Discovered().empty());
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent), 0);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed), 0);
 
     // The subclient-type form takes the mutex whatever the server type.
     CSQLClientDll client;
     EXPECT_TRUE(client.autoDiscover(1, kApp, SUBCLIENT_TYPE_1, filters, agCache));
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent), 1);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed), 1);
 }
 
 TEST_F(DatabaseAutoDiscoveryTest, MissingEntityOrUnreachableInstanceFails) {
@@ -179,7 +178,7 @@ TEST_F(AlwaysOnDiscoveryTest, UnknownGroupFailsAndRefusalRaisesEvent) {
     JxServeRefuseAutoDiscovery(kApp);
     EXPECT_FALSE(Discover());
     std::vector<std::string> arguments;
-    EXPECT_EQ(EventCount(kAutoDiscoverEvent, &arguments), 1);
+    EXPECT_EQ(EventCount(kEventAutoDiscoverFailed, &arguments), 1);
     EXPECT_EQ(arguments, (std::vector<std::string>{"", kInstanceName, "node1"}));
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/EvEventFileSink.h"
 #include "JxLib/JXPassword.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlServerListRecords.h"
 #include "JxsqlAMO/AmoSimInstance.h"
 #include "JxsqlDMO/SqlSimDescription.h"
@@ -74,7 +76,7 @@ TEST_F(ServerListRequestsTest, CloudMachinesAndUnknownClientsGetAnEmptyList) {
 TEST_F(ServerListRequestsTest, SqlLoginCheckPassesThePasswordAsReceived) {
     EXPECT_EQ(Verify(0x1e00008f, "backup", "pw", "node1/prod"), "0 (null)");
     EXPECT_EQ(Verify(0x1e00008f, "backup", "wrong", "node1/prod"), "1 Failed to verify user [backup].");
-    EXPECT_NE(Events().find("\"id\":\"0x1e0001a8\""), std::string::npos);
+    EXPECT_NE(Events().find("\"id\":\"" + jobmanager::JournalId(kEventLoginFailed) + "\""), std::string::npos);
     EXPECT_NE(Events().find("node1/prod"), std::string::npos);
     // No user name: the agent's own account, accepted by the instance.
     EXPECT_EQ(Verify(0x1e00008f, nullptr, nullptr, "node1/prod"), "0 (null)");

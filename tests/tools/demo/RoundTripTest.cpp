@@ -7,8 +7,10 @@
 #include <filesystem>
 
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
 #include "tests/support/TestRoot.h"
@@ -174,7 +176,7 @@ TEST_F(RoundTripTest, StopRequestDuringABackupEndsTheJobWithoutACommittedSet) {
     EXPECT_EQ(requests[0].Get("operation"), "1");
     const auto causes = JobJournalReader::WithOp(entries, "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    EXPECT_EQ(causes.back().Get("cause"), "0x1e00013a");
+    EXPECT_EQ(causes.back().Get("cause"), jobmanager::JournalId(kCauseJobTerminated));
     EXPECT_EQ(causes.back().List("args"), std::vector<std::string>{"Full"});
     EXPECT_NE(entries.back().op, "complete");
     for (const auto& c : JobJournalReader::WithOp(entries, "complete")) EXPECT_NE(c.Get("status"), "1");

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobRegistration.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/jobbase/BackupInitFixture.h"
 
 namespace {
@@ -46,10 +48,19 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
         int exitStatus;
     };
     const std::vector<Case> cases = {
-        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}, 1},
+        {"registration, last error 5",
+         [] { JobRegistration::SetRegistrationFailure(5); },
+         {jobmanager::JournalId(kCauseDirectoryNotAccessible)},
+         1},
         {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}, 1},
-        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}, 0},
-        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}, 0},
+        {"no instance",
+         [] { AppModel::Set("subclient/1234", "instanceId", "8"); },
+         {jobmanager::JournalId(kCauseNoInstance)},
+         0},
+        {"SQL Server not running",
+         [this] { FakeSystemctl("inactive", 3); },
+         {jobmanager::JournalId(kCauseSqlServerNotRunning)},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -65,7 +76,7 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
     }
     Reset();  // no subclient 99
     EXPECT_EQ(Backup("-a 99"), 0);
-    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e00012f"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseSubclientProperties)}));
 }
 
 TEST_F(JobPrograms, BackupProgramNeedsAPhaseAndAnswersHelp) {
@@ -106,7 +117,7 @@ TEST_F(JobPrograms, LiveSyncOptionRunsTheLiveSyncJob) {
     EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77 -livesync"), 4) << lastError;
     auto causes = jobmanager::JobJournalReader::WithOp(Journal(), "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
+    EXPECT_EQ(causes.back().Get("cause"), jobmanager::JournalId(kCauseLiveSyncDatabase));
     EXPECT_EQ(causes.back().List("args"), std::vector<std::string>{"Live Sync DB error"});
 
     EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -dump -livesync"), 2);
@@ -122,7 +133,7 @@ TEST_F(JobPrograms, HighAvailLiveSyncOptionRunsTheLiveSyncJobThatReadsLogInfo) {
     EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 42 -token 42:1:1 -rt 77 -halivesync"), 4) << lastError;
     auto causes = jobmanager::JobJournalReader::WithOp(Journal(), "setPendingCause");
     ASSERT_FALSE(causes.empty());
-    EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
+    EXPECT_EQ(causes.back().Get("cause"), jobmanager::JournalId(kCauseLiveSyncDatabase));
     EXPECT_NE(jxtest::ReadWholeFile(Root().File("logs/jxsqlrestore.log")).find("Started High availability Live Sync"),
               std::string::npos);
 
