@@ -21,6 +21,7 @@
 #include "JxLib/EvDebug.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ CWzError CLockFileBase::Open(const std::string& path, int attempts, int mode) {
 
     const mode_t createMode = mode == 0 ? 0744 : static_cast<mode_t>(mode);
     for (int i = 0; i < attempts; ++i) {
-        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, createMode);
+        m_fd = wz::Fs().Open(path, O_RDWR | O_CREAT | O_CLOEXEC, createMode);
         if (m_fd >= 0) break;
         WZSLEEP_InTeRnAl(kOpenRetryMs);
     }
@@ -169,7 +170,7 @@ CWzError CLockFileBase::Open(const std::string& path, int attempts, int mode) {
 CWzError CLockFileBase::Close() {
     if (m_locked) (void)Unlock();
     if (m_fd >= 0) {
-        if (::close(m_fd) != 0 && errno != EINTR) {
+        if (wz::Fs().Close(m_fd) != 0 && errno != EINTR) {
             return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to close the file.");
         }
         // After EINTR the descriptor is gone on Linux; retrying could close another's.
@@ -197,7 +198,7 @@ CWzError CLockFileBase::Lock(sfTime_t seconds) {
 
 CWzError CLockFileBase::DoLocking(unsigned long lockType, sfTime_t seconds) {
     struct stat info {};
-    if (::fstat(m_fd, &info) != 0) {
+    if (wz::Fs().Fstat(m_fd, &info) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to determine the file size");
     }
     // The file's present content, or everything before the waiting line's
@@ -245,7 +246,9 @@ int CLockFileBase::WaitForByte(off_t byte, int64_t deadline) {
     if (wz::ClockMs() >= deadline) return ETIMEDOUT;  // no time to wait: no thread for it
     // The waiting thread needs a descriptor of its own (a new open file
     // description of the same file), so that its lock and its closing never
-    // touch this object's descriptor.
+    // touch this object's descriptor. It reopens the file this object opened
+    // through the seam, never creates or writes one, and only locks through
+    // it: the kernel's /proc link is no path of the file system's.
     auto wait = std::make_shared<LockWait>();
     wait->fd = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDWR | O_CLOEXEC);
     if (wait->fd < 0) return errno;
@@ -284,7 +287,7 @@ CWzError CLockFileBase::Unlock() {
 
 CWzError CLockFileBase::Read(std::string& out) const {
     struct stat info {};
-    if (::fstat(m_fd, &info) != 0) {
+    if (wz::Fs().Fstat(m_fd, &info) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to determine the file size");
     }
     const size_t size = static_cast<size_t>(info.st_size);
@@ -293,12 +296,13 @@ CWzError CLockFileBase::Read(std::string& out) const {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER,
                                          "Failed to allocate memory to read the contents of the file");
     }
+    // The read leaves the position after the content, where a Write goes on.
     if (::lseek(m_fd, 0, SEEK_SET) == -1) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Failed to seek to the beginning of the file");
     }
     ssize_t count;
     do {
-        count = ::read(m_fd, buffer.get(), size);
+        count = wz::Fs().Read(m_fd, buffer.get(), size);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Couldn't read [%lld] bytes from file",
@@ -318,7 +322,7 @@ CWzError CLockFileBase::Write(const std::string& data) const {
     const size_t count = data.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : data.size();
     ssize_t written;
     do {
-        written = ::write(m_fd, data.data(), count);
+        written = wz::Fs().Write(m_fd, data.data(), count);
     } while (written < 0 && errno == EINTR);
     if (written < 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "Couldn't write %lu bytes to file",
@@ -333,9 +337,12 @@ CWzError CLockFileBase::Write(const std::string& data) const {
 }
 
 CWzError CLockFileBase::Truncate() const {
-    if (::ftruncate(m_fd, 0) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "ftruncate() failed");
+    if (wz::Fs().Ftruncate(m_fd, 0) != 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "ftruncate() failed");
     // Without the rewind a second Lock on the same descriptor would write its
-    // owner text after a hole of zero bytes.
-    if (::lseek(m_fd, 0, SEEK_SET) == -1) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "ftruncate() failed");
+    // owner text after a hole of zero bytes. (Moving the position changes
+    // nothing on disk: it is the descriptor's own.)
+    if (::lseek(m_fd, 0, SEEK_SET) == -1) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "lseek() to the start of the file failed");
+    }
     return CWzError::Success();
 }

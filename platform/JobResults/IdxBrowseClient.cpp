@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -46,7 +47,7 @@ int IdxBrowseClient::Initialize(CNMessageBase request, CNMessageBase*, int, cons
     std::string text;
     if (request.serialize(text, true) != kMsgOk) return kNotABrowseRequest;
     const std::string directory = RequestDirectory();
-    if (!wz::MakeDirectories(directory)) return errno != 0 ? errno : EIO;
+    if (wz::MakeDirectoryTree(directory) != 0) return errno != 0 ? errno : EIO;
     for (int n = 1; n <= kMaxRequests; ++n) {
         int err = WriteNewFile(wz::Format("%s/request-%d.xml", directory.c_str(), n), text);
         if (err == EEXIST) continue;

@@ -47,7 +47,7 @@ StoreResults::~StoreResults() { closeFile(); }
 
 bool StoreResults::putLine(const std::string& line, bool newline) {
     if (m_file == nullptr) {
-        if (!wz::MakeDirectories(m_directory)) return true;
+        if (wz::MakeDirectoryTree(m_directory) != 0) return true;
         m_file = std::fopen(currentFilePath().c_str(), "a");
         if (m_file == nullptr) return true;
     }
@@ -64,7 +64,7 @@ bool StoreResults::closeFile() {
 }
 
 bool StoreResults::setRestoreStatusOnObject(const std::string& name, int status, bool replace) {
-    if (!wz::MakeDirectories(m_directory)) return false;
+    if (wz::MakeDirectoryTree(m_directory) != 0) return false;
     const std::string escaped = EscapeName(name);
     const std::string line = std::to_string(status) + "\t" + escaped + "\n";
     const std::string path = restoreStatusFilePath();

@@ -7,6 +7,7 @@
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobManagerFiles.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string JXJobClient::getRestartString(int /*lookupType*/) const {
 
 bool JXJobClient::setRestartString(uint64_t jobId, const std::string& text) {
     if (text.find_first_of("\r\n") != std::string::npos) return false;
-    if (!wz::MakeDirectories(jobmanager::JobDirectory(jobId))) return false;
+    if (wz::MakeDirectoryTree(jobmanager::JobDirectory(jobId)) != 0) return false;
     std::ofstream out(jobmanager::RestartFilePath(jobId), std::ios::trunc);
     out << text << '\n';
     if (!out.flush()) return false;

@@ -9,6 +9,7 @@
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobManagerFiles.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 bool JXJobCtrlClient::checkQuitFlag() const {
     struct stat st {};
@@ -16,7 +17,7 @@ bool JXJobCtrlClient::checkQuitFlag() const {
 }
 
 bool JXJobCtrlClient::requestStop(uint64_t jobId, int operation) {
-    if (!wz::MakeDirectories(jobmanager::JobDirectory(jobId))) return false;
+    if (wz::MakeDirectoryTree(jobmanager::JobDirectory(jobId)) != 0) return false;
     std::ofstream out(jobmanager::StopFilePath(jobId), std::ios::trunc);
     if (operation != 0) out << operation << "\n";
     out.close();

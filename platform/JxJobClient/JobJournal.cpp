@@ -9,6 +9,7 @@
 #include "JxLib/EvDebug.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzAppendFile.h"
+#include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 #include "WzUtils/WzJson.h"
 
@@ -50,7 +51,7 @@ JournalLine& JournalLine::Texts(std::string_view key, const std::vector<std::str
 }
 
 bool JournalLine::Append() const {
-    if (!wz::MakeDirectories(JobDirectory(m_jobId)) || !wz::AppendToFile(JournalPath(m_jobId), text() + "\n")) {
+    if (wz::MakeDirectoryTree(JobDirectory(m_jobId)) != 0 || !wz::AppendToFile(JournalPath(m_jobId), text() + "\n")) {
         int err = errno;
         EvDebug log("JxJobClient");
         log.setJobId(m_jobId);

@@ -14,6 +14,7 @@
 #include "JxJobClient/JobJournalEventSink.h"
 #include "JxJobClient/JobManagerFiles.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 JobRegistration::JobRegistration(Kind kind, uint64_t jobId, std::string token)
     : m_kind(kind), m_jobId(jobId), m_token(std::move(token)) {
@@ -42,7 +43,7 @@ bool JobRegistration::registerJob() {
     if (int forced = ForcedFailure(); forced != 0) return Fail(forced);
 
     const std::string directory = jobmanager::JobResultsDirectory(m_jobId);
-    if (!wz::MakeDirectories(directory)) return Fail(kResultsDirectoryInaccessible);
+    if (wz::MakeDirectoryTree(directory) != 0) return Fail(kResultsDirectoryInaccessible);
 
     m_ctrlClient = std::make_unique<JXJobCtrlClient>(m_jobId);
     m_results = std::make_unique<StoreResults>(directory);

@@ -6,6 +6,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/SettingsFile.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ bool JXPI_JxServer::invalidJXPlatform() const {
 std::string JXPI_Production::RegisterProductionDataMount(const std::string& kind, const std::string& libraryName,
                                                         const std::string& cleanupEntry) {
     std::string directory = ProductionDataMountDirectory(kind);
-    if (directory.empty() || !wz::MakeDirectories(directory)) return {};
+    if (directory.empty() || wz::MakeDirectoryTree(directory) != 0) return {};
     JXPlatformInfo settings;
     const std::string section = "ProductionDataMounts/" + kind;
     if (!settings.setString(section, "library", libraryName) || !settings.setString(section, "cleanup", cleanupEntry)) {

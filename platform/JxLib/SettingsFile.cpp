@@ -11,6 +11,7 @@
 
 #include "JxLib/JxNamedMutex.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ std::optional<std::string> SettingsFile::Get(const std::string& section, const s
 
 bool SettingsFile::Store(const Sections& sections) const {
     size_t slash = m_path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !wz::MakeDirectories(m_path.substr(0, slash))) return false;
+    if (slash != std::string::npos && slash > 0 && wz::MakeDirectoryTree(m_path.substr(0, slash)) != 0) return false;
     std::ostringstream out;
     auto top = sections.find("");
     if (top != sections.end()) {

@@ -133,7 +133,7 @@ DiskLibrary::~DiskLibrary() { delete m_db; }
 
 CWzError DiskLibrary::Open() {
     if (m_db != nullptr) return CWzError::Success();
-    if (!wz::MakeDirectories(Directory())) {
+    if (wz::MakeDirectoryTree(Directory()) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the disk library [%s]", Directory().c_str());
     }
     auto db = std::make_unique<Db>();
@@ -176,7 +176,7 @@ CWzError DiskLibrary::CreateArchiveFile(uint32_t jxCellId, uint64_t jobId, uint3
     file.path = folder + wz::Format("/%u", file.id.archiveFileId);
     CWzError err;
     int fd = -1;
-    if (!wz::MakeDirectories(folder)) {
+    if (wz::MakeDirectoryTree(folder) != 0) {
         err = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create [%s]", folder.c_str());
     } else if ((fd = wz::Fs().Open(file.path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)) < 0) {
         err = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create archive file [%s]", file.path.c_str());

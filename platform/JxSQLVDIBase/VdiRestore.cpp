@@ -372,7 +372,7 @@ private:
         if (m_s.options.verifyOnly) return true;
         for (Target& t : m_targets) {
             size_t slash = t.path.find_last_of('/');
-            if (slash != std::string::npos && slash > 0 && !wz::MakeDirectories(t.path.substr(0, slash))) {
+            if (slash != std::string::npos && slash > 0 && wz::MakeDirectoryTree(t.path.substr(0, slash)) != 0) {
                 return Fail(kSqlErrWriteFailed, "Cannot create the directory of \"" + t.path + "\": " + std::strerror(errno));
             }
             t.fd = wz::Fs().Open(t.temp, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

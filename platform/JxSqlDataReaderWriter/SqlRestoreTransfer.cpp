@@ -153,7 +153,7 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
             return fail("Invalid database name [" + dbName + "] for a restore to disk.");
         }
         toDisk += "/" + dbName;
-        if (!wz::MakeDirectories(toDisk)) return fail("Cannot create [" + toDisk + "]: " + std::strerror(errno));
+        if (wz::MakeDirectoryTree(toDisk) != 0) return fail("Cannot create [" + toDisk + "]: " + std::strerror(errno));
     } else if (archives.empty() || static_cast<int>(archives.size()) != engine->getNumberOfStreams()) {
         return fail(wz::Format("The restore names %zu archive files for %d streams.", archives.size(),
                                engine->getNumberOfStreams()));

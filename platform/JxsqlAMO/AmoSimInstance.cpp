@@ -7,6 +7,7 @@
 #include "JxsqlDMO/SqlSimCatalog.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ CWzError AmoSimInstance::Create(const AmoSimServerSpec& desc) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG,
                                          "Analysis Services instance [%s] exists already", desc.name.c_str());
     }
-    if (!wz::MakeDirectories(wz::PlatformPath(location.RelativeDirectory()))) {
+    if (wz::MakeDirectoryTree(wz::PlatformPath(location.RelativeDirectory())) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of instance [%s]",
                                        desc.name.c_str());
     }

@@ -15,6 +15,7 @@
 #include "JxsqlDMO/SqlSimCatalog.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -119,7 +120,7 @@ CWzError CheckRelativePath(const std::string& path) {
 // files differ from each other and a copy can be compared byte for byte.
 CWzError WriteDatabaseFile(const std::string& path, uint64_t size, uint64_t seed) {
     size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && !wz::MakeDirectories(path.substr(0, slash))) {
+    if (slash != std::string::npos && wz::MakeDirectoryTree(path.substr(0, slash)) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of [%s]", path.c_str());
     }
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -181,7 +182,7 @@ CWzError SqlSimInstance::Create(const SqlSimServerSpec& desc) {
     if (std::filesystem::exists(path, ec)) {
         return InvalidArg(FXCODELOC, "SQL Server instance [" + desc.name + "] exists already");
     }
-    if (!wz::MakeDirectories(wz::PlatformPath(m_location.RelativeDirectory()))) {
+    if (wz::MakeDirectoryTree(wz::PlatformPath(m_location.RelativeDirectory())) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create the directory of instance [%s]",
                                        desc.name.c_str());
     }

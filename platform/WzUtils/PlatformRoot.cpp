@@ -1,10 +1,9 @@
 // The platform root and path resolution under it.
 #include "WzUtils/PlatformRoot.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdlib>
+
+#include "WzUtils/WzFileSystem.h"
 
 namespace wz {
 
@@ -25,22 +24,10 @@ std::string PlatformPath(std::string_view relative) {
     return path;
 }
 
-bool MakeDirectories(const std::string& path) {
-    if (path.empty()) return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(path.substr(0, slash))) return false;
-    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) {
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-    return false;
-}
-
 std::string PlatformFilePath(std::string_view relative) {
     std::string path = PlatformPath(relative);
     size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) MakeDirectories(path.substr(0, slash));
+    if (slash != std::string::npos && slash > 0) (void)MakeDirectoryTree(path.substr(0, slash));
     return path;
 }
 

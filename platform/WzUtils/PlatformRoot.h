@@ -19,11 +19,10 @@ std::string PlatformRoot();
 // root + "/" + relative; `relative` uses "/" between levels.
 std::string PlatformPath(std::string_view relative);
 
-// Like PlatformPath, and creates the parent directories of the result.
+// Like PlatformPath, and creates the parent directories of the result
+// (through the file-system seam, wz::MakeDirectoryTree); a parent that
+// cannot be made shows when the result is opened.
 std::string PlatformFilePath(std::string_view relative);
-
-// Creates a directory and its parents (mode 0755); true when it exists afterwards.
-bool MakeDirectories(const std::string& path);
 
 // Points the root elsewhere for this process (sets the environment too, so
 // programs this process starts inherit it).

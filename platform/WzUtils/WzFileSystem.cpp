@@ -42,6 +42,7 @@ public:
     int Lstat(const std::string& path, struct stat* st) override { return ::lstat(path.c_str(), st); }
     int Fstat(int fd, struct stat* st) override { return ::fstat(fd, st); }
     int Fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
+    int Ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
     int ReadDirectory(const std::string& path, std::vector<std::string>& names) override {
         DIR* dir = ::opendir(path.c_str());
         if (dir == nullptr) return -1;

@@ -37,6 +37,7 @@ public:
     virtual int Lstat(const std::string& path, struct stat* st) = 0;
     virtual int Fstat(int fd, struct stat* st) = 0;
     virtual int Fchmod(int fd, mode_t mode) = 0;
+    virtual int Ftruncate(int fd, off_t length) = 0;
     // The names in a directory, without "." and "..", in no set order.
     virtual int ReadDirectory(const std::string& path, std::vector<std::string>& names) = 0;
     // The absolute path of an existing `path` with every link followed.
@@ -69,6 +70,7 @@ public:
     int Lstat(const std::string& p, struct stat* st) override { return target_.Lstat(p, st); }
     int Fstat(int fd, struct stat* st) override { return target_.Fstat(fd, st); }
     int Fchmod(int fd, mode_t m) override { return target_.Fchmod(fd, m); }
+    int Ftruncate(int fd, off_t n) override { return target_.Ftruncate(fd, n); }
     int ReadDirectory(const std::string& p, std::vector<std::string>& n) override {
         return target_.ReadDirectory(p, n);
     }

@@ -462,6 +462,11 @@ int FaultyFileSystem::Fchmod(int fd, mode_t mode) {
     return ForwardingFileSystem::Fchmod(fd, mode);
 }
 
+int FaultyFileSystem::Ftruncate(int fd, off_t length) {
+    if (Fails(FsCall::kFtruncate, true, PathOf(fd))) return -1;
+    return ForwardingFileSystem::Ftruncate(fd, length);
+}
+
 int FaultyFileSystem::ReadDirectory(const std::string& path, std::vector<std::string>& names) {
     if (Fails(FsCall::kReadDirectory, false, path)) return -1;
     return ForwardingFileSystem::ReadDirectory(path, names);

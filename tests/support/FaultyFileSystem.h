@@ -72,6 +72,7 @@ enum class FsCall {
     kLstat,
     kFstat,
     kFchmod,
+    kFtruncate,
     kReadDirectory,
     kRealPath,
     kCount
@@ -135,6 +136,7 @@ public:
     int Lstat(const std::string& path, struct stat* st) override;
     int Fstat(int fd, struct stat* st) override;
     int Fchmod(int fd, mode_t mode) override;
+    int Ftruncate(int fd, off_t length) override;
     int ReadDirectory(const std::string& path, std::vector<std::string>& names) override;
     int RealPath(const std::string& path, std::string& resolved) override;
 

@@ -23,6 +23,7 @@
 #include "JxSQLMessageHandler/client/AutoDiscoverRequest.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "WzUtils/auto_lock.h"
 #include "tools/demo/CatalogueDemo.h"
 #include "tools/demo/RoundTrip.h"
@@ -49,7 +50,7 @@ bool FreshRoot(const std::string& root) {
                      root.c_str());
         return false;
     }
-    if (!wz::MakeDirectories(root) || !std::ofstream(marker)) {
+    if (wz::MakeDirectoryTree(root) != 0 || !std::ofstream(marker)) {
         std::fprintf(stderr, "cannot create the platform root %s\n", root.c_str());
         return false;
     }

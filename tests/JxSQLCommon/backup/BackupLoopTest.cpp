@@ -14,6 +14,7 @@
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 
@@ -55,7 +56,7 @@ protected:
         CentralServerTest::SetUp();
         jxtest::MakeInstance(instance, {"db1", "db2", "db3", "db4"});
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         CSQLCommon::COLLECTFILENAME = CSQLCommon::FULLCOLLECTFILENAME;
     }
     void CollectFile(const std::string& content) { root.WriteFile("results/FullDBList.jxf", content); }

@@ -14,6 +14,7 @@
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
@@ -67,7 +68,7 @@ protected:
     void SetUp() override {
         BackupJobRun::SetUp();
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
     }
 
     std::vector<jobmanager::JournalEntry> Causes(uint64_t jobId) { return Journal(jobId, "setPendingCause"); }

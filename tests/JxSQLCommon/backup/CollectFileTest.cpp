@@ -10,6 +10,7 @@
 #include "JxJobClient/JobJournal.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/support/TestRoot.h"
 
@@ -19,7 +20,7 @@ class CollectFileTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
     }
     std::string Path(const std::string& name) { return job.m_jobResultsDirectory + "/" + name; }
 

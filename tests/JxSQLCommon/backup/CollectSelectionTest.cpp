@@ -15,6 +15,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 
@@ -51,7 +52,7 @@ protected:
         ASSERT_FALSE(instance.Db().Exec("DELETE FROM databases WHERE name = 'Vanished'").IsError());
 
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         CSQLCommon::COLLECTFILENAME = "LogDBList.jxf";
         job.m_bkpPhase = JXSQL_BACKUP_LOG;
         job.m_applicationId = ApplicationId(2, 11);

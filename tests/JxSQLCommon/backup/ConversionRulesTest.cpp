@@ -13,6 +13,7 @@
 #include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tools/jxserve/JxServeBackupSets.h"
@@ -63,7 +64,7 @@ protected:
             ASSERT_FALSE(instance.AddDatabase(db).IsError());
         }
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         CSQLCommon::COLLECTFILENAME = "LogDBList.jxf";
         job.m_backupConversion = 1;
         ASSERT_TRUE(dmo.initialize("HOST/INST"));

@@ -46,7 +46,7 @@ protected:
         CentralServerTest::SetUp();
         jxtest::MakeInstance(instance, {"Sales", "HR"});
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         job.m_bkpPhase = JXSQL_BACKUP_LOG;
         job.m_backupLevelName = "Transaction Log";
     }

@@ -9,6 +9,7 @@
 #include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tools/jxserve/JxServeJobBookkeeping.h"
@@ -48,7 +49,7 @@ protected:
     void SetUp() override {
         CentralServerTest::SetUp();
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         CSQLCommon::COLLECTFILENAME = "FullDBList.jxf";
     }
     using Calls = std::vector<std::string>;
@@ -116,7 +117,7 @@ TEST_F(GenerateCollectFileTest, RestartWithoutAStatusListAndWithoutAnOldListFail
 }
 
 TEST_F(GenerateCollectFileTest, UnreadableOldCollectFileFailsWithItsCause) {
-    ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory + "/FullDBList.jxf"));
+    ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory + "/FullDBList.jxf"), 0);
     EXPECT_FALSE(job.generateCollectFile());
     auto causes = job.Journal("setPendingCause");
     ASSERT_EQ(causes.size(), 1u);

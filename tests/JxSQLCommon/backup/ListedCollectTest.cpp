@@ -19,6 +19,7 @@
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -54,7 +55,7 @@ protected:
         JXPlatformInfo().setNumber("MSSQLAgent", "nSkipSpDb", 0);
         JXPlatformInfo().setString("", "sPhysicalNodeName", "node1");
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         JXPlatformInfo().setString("Machines/node1", "dJOBRESULTSDIR", job.m_jobResultsDirectory);
         CSQLCommon::COLLECTFILENAME = "FullDBList.jxf";
         job.m_applicationId = ApplicationId(2, 11);

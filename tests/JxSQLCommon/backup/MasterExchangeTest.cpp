@@ -19,6 +19,7 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 
@@ -83,7 +84,7 @@ protected:
     void SetUp() override {
         CentralServerTest::SetUp();
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         CSQLCommon::COLLECTFILENAME = "FullDBList.jxf";
         job.m_isAGChild = true;
         job.m_agName = "AG1";

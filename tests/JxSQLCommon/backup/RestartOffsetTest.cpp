@@ -7,6 +7,7 @@
 
 #include "JxJobClient/JXJobClient.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/support/TestRoot.h"
 
@@ -26,7 +27,7 @@ class RestartOffsetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         job.m_dataStreamCount = 2;
         CSQLCommon::COLLECTFILENAME = CSQLCommon::FULLCOLLECTFILENAME;
     }

@@ -19,6 +19,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tools/jxserve/JxServeBackupSets.h"
@@ -134,7 +135,7 @@ protected:
     void SetUp() override {
         BackupJobRun::SetUp();
         job.m_jobResultsDirectory = root.path() + "/results";
-        ASSERT_TRUE(wz::MakeDirectories(job.m_jobResultsDirectory));
+        ASSERT_EQ(wz::MakeDirectoryTree(job.m_jobResultsDirectory), 0);
         job.m_currentDatabaseId = 5;
     }
 
@@ -264,7 +265,7 @@ TEST_F(VssBackupSetTest, TheFilesOfAVssBackupPairWithTheSnapshotAndListFileStrea
     root.WriteFile("snap/Sales.mdf", "x");
     root.WriteFile("snap/fs/a", "a");
     root.WriteFile("snap/fs/sub/b", "b");
-    ASSERT_TRUE(wz::MakeDirectories(root.File("snap/fs/empty")));
+    ASSERT_EQ(wz::MakeDirectoryTree(root.File("snap/fs/empty")), 0);
     std::list<SqlDatabaseVssFileInfo_t> files;
     unsigned int count = 0;
     ASSERT_TRUE(job.GetFilesForVssBackup({"/data/Sales.mdf", "/data/fs"},

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "JxSQLCommon/state/JX1MinRPOLockFile.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "WzUtils/WzClock.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -93,6 +95,47 @@ TEST_F(CLockFileBaseTest, ReadOfEmptyFileLeavesStringAlone) {
     ASSERT_FALSE(lock.Read(content).IsError());
     EXPECT_EQ("unchanged", content);
     EXPECT_EQ("data is empty", lock.Write("").GetMessage());
+}
+
+TEST_F(CLockFileBaseTest, TheFileIsOpenedReadAndWrittenThroughTheSeam) {
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    CLockFileBase lock("node1");
+    ASSERT_FALSE(lock.Open(LockPath(), 1, 0).IsError());
+    EXPECT_EQ(faulty.Calls(jxtest::FsCall::kOpen), 1);
+    ASSERT_FALSE(lock.Lock(1).IsError());
+    EXPECT_EQ(faulty.Calls(jxtest::FsCall::kFtruncate), 1);
+    EXPECT_EQ(faulty.Calls(jxtest::FsCall::kWrite), 1);
+    std::string content;
+    ASSERT_FALSE(lock.Read(content).IsError());
+    EXPECT_EQ(faulty.Calls(jxtest::FsCall::kRead), 1);
+    EXPECT_EQ("node1" + std::string(45, ' '), content);
+
+    // A write the disk refuses, or cuts short, is an error.
+    faulty.FailCall(jxtest::FsCall::kWrite, 1, ENOSPC);
+    CWzError refused = lock.Write("more");
+    EXPECT_TRUE(refused.IsError());
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kWrite), 1);
+    faulty.FailWritesAfter(2, ENOSPC);
+    EXPECT_TRUE(lock.Write("more").IsError());
+    faulty.Heal();
+    faulty.FailCall(jxtest::FsCall::kRead, 1, EIO);
+    EXPECT_TRUE(lock.Read(content).IsError());
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kRead), 1);
+    ASSERT_FALSE(lock.Unlock().IsError());
+
+    // A lock whose owner text cannot be put in place is reported.
+    faulty.FailCall(jxtest::FsCall::kFtruncate, 1, EIO);
+    EXPECT_EQ(lock.Lock(1).GetMessage().rfind("ftruncate() failed", 0), 0u);
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kFtruncate), 1);
+    ASSERT_FALSE(lock.Close().IsError());
+
+    // An open the disk refuses each time fails after its attempts.
+    faulty.FailCall(jxtest::FsCall::kOpen, 1, EACCES, /*sticky=*/true);
+    CLockFileBase refusedOpen("node1");
+    EXPECT_TRUE(refusedOpen.Open(LockPath(), 2, 0).IsError());
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kOpen), 2);
+    EXPECT_FALSE(refusedOpen.IsOpened());
 }
 
 TEST_F(CLockFileBaseTest, SecondObjectInTheSameProcessIsExcludedUntilUnlock) {

@@ -164,7 +164,7 @@ TEST_F(CLogInfoDBTest, SweepThatCannotMakeTheCollectFileSaysSo) {
     Touch("a_log_backup_1.bak");
     Touch("a_log_backup_1.xml");
     const std::string collect = Folder() + "/sweep.jxf";
-    ASSERT_TRUE(wz::MakeDirectories(collect));  // a folder where the file should go
+    ASSERT_EQ(wz::MakeDirectoryTree(collect), 0);  // a folder where the file should go
     CWzError error = db.GenerateCollectFileForSweep(collect);
     ASSERT_TRUE(error.IsError());
     EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]")) << error.AsString();
@@ -192,7 +192,7 @@ TEST_F(CLogInfoDBTest, SweepThatMeetsAFullOrFailingDiskKeepsThePreviousCollectFi
         root.WriteFile("dump/sweep.jxf", "previous\n");
         jxtest::FaultyFileSystem faulty;
         wz::ScopedFileSystem use(faulty);
-        faulty.FailCall(fault.kind, 1, fault.error);
+        faulty.FailCallOn("sweep.jxf*", fault.kind, 1, fault.error);  // not the database's lock file
         CWzError error = db.GenerateCollectFileForSweep(collect);
         ASSERT_TRUE(error.IsError());
         EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]. Error: [" +

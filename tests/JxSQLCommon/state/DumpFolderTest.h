@@ -4,6 +4,7 @@
 #include <string>
 
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace statetest {
@@ -13,7 +14,7 @@ protected:
     // <root>/<name>, created when missing.
     std::string Folder(const std::string& name = "dump") const {
         std::string folder = root.path() + "/" + name;
-        wz::MakeDirectories(folder);
+        wz::MakeDirectoryTree(folder);
         return folder;
     }
 };

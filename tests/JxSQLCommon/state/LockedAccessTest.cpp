@@ -12,6 +12,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/JxSQLCommon/state/DumpFolderTest.h"
 #include "tests/support/TestRoot.h"
@@ -42,7 +43,7 @@ TEST_F(LockedAccessTest, StatementLeavesMachineNameInTheLockFileAndClosesTheData
 
 TEST_F(LockedAccessTest, LockFileThatCannotBeOpenedGivesNotLocked) {
     CSQLiteWithLock db(Folder(), "state", DB_LOCALITY_1MIN_RPO);
-    ASSERT_TRUE(wz::MakeDirectories(db.GetFullDatabaseName() + ".lock"));  // open() of a folder fails
+    ASSERT_EQ(wz::MakeDirectoryTree(db.GetFullDatabaseName() + ".lock"), 0);  // open() of a folder fails
     int64_t result = 0;
     CWzError e = db.ExecDML("SELECT 1", result, true);
     EXPECT_EQ(static_cast<int32_t>(0xEDB00001u), FXErrorUtil::GetJXResult(e));

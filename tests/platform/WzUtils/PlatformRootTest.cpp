@@ -1,8 +1,21 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
 
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
+
+namespace {
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+}  // namespace
 
 TEST(PlatformRoot, ResolvesUnderTheTestRoot) {
     jxtest::TestRoot root;
@@ -10,15 +23,30 @@ TEST(PlatformRoot, ResolvesUnderTheTestRoot) {
     EXPECT_EQ(wz::PlatformPath("settings/a.ini"), root.path() + "/settings/a.ini");
     EXPECT_EQ(wz::PlatformPath("/logs"), root.path() + "/logs");
     std::string file = wz::PlatformFilePath("deep/er/file.txt");
-    EXPECT_TRUE(wz::MakeDirectories(root.path() + "/deep/er"));
+    EXPECT_EQ(wz::MakeDirectoryTree(root.path() + "/deep/er"), 0);
     EXPECT_EQ(file, root.path() + "/deep/er/file.txt");
 }
 
-TEST(PlatformRoot, MakeDirectoriesRefusesAPathThroughAFile) {
+TEST(PlatformRoot, DirectoriesAreMadeThroughTheSeam) {
     jxtest::TestRoot root;
     root.WriteFile("plain", "x");
-    EXPECT_FALSE(wz::MakeDirectories(root.path() + "/plain/sub"));
-    EXPECT_FALSE(wz::MakeDirectories(root.path() + "/plain"));
+    errno = 0;
+    EXPECT_NE(wz::MakeDirectoryTree(root.path() + "/plain/sub"), 0);
+    EXPECT_EQ(errno, ENOTDIR);
+    EXPECT_NE(wz::MakeDirectoryTree(root.path() + "/plain"), 0);
+
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailCall(jxtest::FsCall::kMkdir, 2, EACCES);
+    EXPECT_NE(wz::MakeDirectoryTree(root.path() + "/a/b/c"), 0);
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kMkdir), 1);
+    EXPECT_TRUE(IsDirectory(root.path() + "/a"));
+    EXPECT_FALSE(IsDirectory(root.path() + "/a/b"));
+    // The parents of a platform file are made the same way.
+    faulty.FailCall(jxtest::FsCall::kMkdir, 1, EACCES);
+    (void)wz::PlatformFilePath("logs/deep/x.log");
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kMkdir), 2);
 }
 
 TEST(WzClock, ScaledSleepAdvancesPlatformTime) {

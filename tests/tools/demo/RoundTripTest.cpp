@@ -13,6 +13,7 @@
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/support/TestRoot.h"
 #include "tools/demo/RoundTrip.h"
 #include "tools/jxserve/JxServeBackupSets.h"
@@ -111,7 +112,7 @@ TEST_F(RoundTripTest, DemoProgramRunTwiceStartsFromAnEmptyRootEachTime) {
     ::setenv(wz::kPlatformRootEnv, this->root.path().c_str(), 1);
     // A root the demo did not make is left alone.
     const std::string other = this->root.path() + "/other";
-    ASSERT_TRUE(wz::MakeDirectories(other));
+    ASSERT_EQ(wz::MakeDirectoryTree(other), 0);
     this->root.WriteFile("other/keep", "data");
     ::setenv(wz::kPlatformRootEnv, other.c_str(), 1);
     EXPECT_EQ(JobLauncher::Run(JX_DEMO_PROGRAM, {}).exitStatus, 1);
