@@ -576,13 +576,13 @@ protected:
     unsigned long m_firstFailedOffset = 0;      // line of the first failed database to retry
     uint64_t m_retryFailures = 0;               // failures of the earlier attempt from that line on
     uint64_t m_retrySuccesses = 0;              // successes of the earlier attempt from that line on
-    bool m_bMarkedSharePoint = false;
-    uint64_t m_promoteBrokenChain = 1;
-    bool m_bNothingBackedUp = false;
-    bool m_bMasterConnectionSpent = false;
+    bool m_bMarkedSharePoint = false;           // the instance was marked as protecting SharePoint
+    uint64_t m_promoteBrokenChain = 1;          // not 0: a broken log chain promotes the database to full
+    bool m_bNothingBackedUp = false;            // the last database had nothing to back up (no staged dumps)
+    bool m_bMasterConnectionSpent = false;      // a receive from the master failed: no further use
     std::string m_tlToSnapDirectory;            // where a log job left its log-to-snapshot list
-    uint64_t m_tlToSnapSourceJobId = 0;         // the log job that left it      // a receive from the master failed: no further use            // the last database had nothing to back up (no staged dumps)
-    uint64_t m_currentDatabaseId = 0;           // the database being backed up          // a broken log chain promotes the database to full           // the instance was marked as protecting SharePoint
+    uint64_t m_tlToSnapSourceJobId = 0;         // the log job that left it
+    uint64_t m_currentDatabaseId = 0;           // the database being backed up
     bool m_bIntegrityCheck = false;             // task option: check the snapshot copy afterwards
     std::string m_integrityMountBase;           // where this check mounts its snapshots
     // VSS-style backup-set records (CSQLBackupVssInfo.cpp): the stream

@@ -280,8 +280,9 @@ struct WatchedJob : CSQLBackup {
     std::vector<bool> results;
 };
 
-// SQL Server fails the first database's backup (error 3203, a read error);
-// the pipeline must be free of it (no engine, no writers) for the next one.
+// A log backup whose predecessor the central server no longer knows breaks
+// the chain: the database is converted to full, the conversion announced,
+// and the log is kept on the media but not registered.
 TEST_F(BackupJobTest, ALogThatDoesNotContinueTheKnownChainIsConvertedAndKeptOnMedia) {
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(52, "-D", 1, {"-type", "1"}));
@@ -307,6 +308,8 @@ TEST_F(BackupJobTest, ALogThatDoesNotContinueTheKnownChainIsConvertedAndKeptOnMe
     EXPECT_TRUE(Sets(54).empty()) << "the refused log is not registered";
 }
 
+// SQL Server fails the first database's backup (error 3203, a read error);
+// the pipeline must be free of it (no engine, no writers) for the next one.
 TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     MakeDatabases({"db1", "db2"});
     root.WriteFile("vdi/fail/db1", "3203");
