@@ -418,8 +418,11 @@ protected:
     // the record's reason and failed status and answers false.
     bool FailDatabase(JobManager::SQLStatusTab* record, const std::string& reason);
     bool FailOnQuit(JobManager::SQLStatusTab* record);
+    // Which step of the engine failed: the transfer, the finalising, or the
+    // backup statement.
+    enum class EngineStep { kTransfer, kFinalize, kStatement };
     bool FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusTab* record, const std::string& name,
-                           bool finalizeFailed, bool transferFailed);
+                           EngineStep failed);
     // The job's set-up and end (CSQLBackupStart.cpp). SetUpJob is false when
     // the job is to end failed (its pending cause raised).
     bool SetUpJob(BackupOptionsParser& parser);
@@ -476,9 +479,10 @@ protected:
     // with its path, m_bOnDemandListRefused set; false.
     bool RefuseOnDemandList(const std::string& path);
     // Staged log dumps (CSQLBackupStagedLogs.cpp): the whole text of a
-    // metadata twin (0; 1 cannot open, 2 empty, 3 read failure), and the
-    // database and first LSN it describes (false when it cannot be read).
-    int ReadStagedMetadata(const std::string& path, std::string& text);
+    // metadata twin, and the database and first LSN it describes (false when
+    // it cannot be read).
+    enum class StagedMetadata { kRead, kNotOpened, kEmpty, kReadFailed };
+    StagedMetadata ReadStagedMetadata(const std::string& path, std::string& text);
     bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
     // The availability-group master exchange (CSQLBackupMasterExchange.cpp):
     // bounded sends and receives on the master connection, which is not used

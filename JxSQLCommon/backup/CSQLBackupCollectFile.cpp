@@ -113,10 +113,13 @@ bool OpenForWriting(JXFile& file, const std::string& path, bool truncate, EvEven
     return true;
 }
 
-// Writes the names a line each. `stopAtFailure`: a line that cannot be
-// written ends the writing with false; otherwise it is skipped.
+// What a line that cannot be written does: end the writing with false, or
+// be skipped.
+enum class LineFailure { kEndsTheWrite, kIsSkipped };
+
+// Writes the names a line each, after emptying the file when `truncate`.
 template <typename Names, typename ToText>
-bool WriteNames(const std::string& path, const Names& names, bool truncate, bool stopAtFailure, ToText toText,
+bool WriteNames(const std::string& path, const Names& names, bool truncate, LineFailure onFailure, ToText toText,
                 EvEvent& log) {
     JXFile file;
     if (!OpenForWriting(file, path, truncate, log)) return false;
@@ -128,7 +131,7 @@ bool WriteNames(const std::string& path, const Names& names, bool truncate, bool
                      "Failed to write db = [%s] to the collect file[%s] ErrorCode[%d]. Please check the permissions "
                      "for user configured at the SQL instance.",
                      name.c_str(), path.c_str(), file.getLastError());
-            if (stopAtFailure) return false;
+            if (onFailure == LineFailure::kEndsTheWrite) return false;
         }
     }
     // What putLine buffered is only on disk after the flush: a failed flush
@@ -146,19 +149,19 @@ std::string Narrow(const std::wstring& name) { return FXString::ToString(name); 
 }  // namespace
 
 bool CSQLBackup::WriteToCollectFile(std::string path, std::vector<std::string> names, bool truncate) {
-    return WriteNames(path, names, truncate, true, Same, m_logger);
+    return WriteNames(path, names, truncate, LineFailure::kEndsTheWrite, Same, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, std::list<std::wstring> names) {
-    return WriteNames(path, names, false, false, Narrow, m_logger);
+    return WriteNames(path, names, /*truncate=*/false, LineFailure::kIsSkipped, Narrow, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::wstring>& names) {
-    return WriteNames(path, names, false, false, Narrow, m_logger);
+    return WriteNames(path, names, /*truncate=*/false, LineFailure::kIsSkipped, Narrow, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::string>& names, bool truncate) {
-    return WriteNames(path, names, truncate, false, Same, m_logger);
+    return WriteNames(path, names, truncate, LineFailure::kIsSkipped, Same, m_logger);
 }
 
 bool CSQLBackup::ReadFromCollectFile(std::string path, std::vector<std::string>& names) {

@@ -153,18 +153,18 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
             }
             std::string metadata;
             switch (ReadStagedMetadata(dump.xml, metadata)) {
-                case 0: break;
-                case 1:
+                case StagedMetadata::kRead: break;
+                case StagedMetadata::kNotOpened:
                     EV_ERROR(m_logger, "Failed to open XML file [%s] with last error code [%d].", dump.xml.c_str(),
                              errno);
                     m_lastErrorText = kXmlError;
                     return;
-                case 2:
+                case StagedMetadata::kEmpty:
                     EV_ERROR(m_logger, "Invalid XML file [%s] is found for metadata. No content found.",
                              dump.xml.c_str());
                     m_lastErrorText = kXmlError;
                     return;
-                default:
+                case StagedMetadata::kReadFailed:
                     EV_ERROR(m_logger, "Failed to read XML file [%s] with last error code [%d].", dump.xml.c_str(),
                              errno);
                     m_lastErrorText = kXmlError;

@@ -252,7 +252,7 @@ bool CSQLBackup::WalkCollectFile(JXFile& collectFile, std::unique_ptr<CsqlDMO>& 
         } else {
             EV_ERROR(m_logger, "Failed to backup the database [%s].", name.c_str());
             if (m_pBkpJobClnt != nullptr) (void)m_pBkpJobClnt->addBackupFileFailures(1);
-            logDatabaseBackupStatus(name, false, true);
+            logDatabaseBackupStatus(name, /*unused=*/false, /*count=*/true);
         }
         if (m_pBkpJobClnt != nullptr) (void)m_pBkpJobClnt->updateInfo(false, nullptr);
         if (m_bStopOnFirstFailure) {
@@ -302,7 +302,8 @@ void CSQLBackup::EndWalk(JXFile& collectFile, CsqlDMO& sqlConnection, bool snaps
                 (void)m_pBkpJobClnt->addBackupFileFailures(count);
                 (void)m_pBkpJobClnt->updateInfo(false, nullptr);
             }
-            for (const std::string& name : m_snapDatabases) logDatabaseBackupStatus(name, false, true);
+            for (const std::string& name : m_snapDatabases)
+                logDatabaseBackupStatus(name, /*unused=*/false, /*count=*/true);
         } else {
             m_successCount += static_cast<uint64_t>(count);
             m_filesSoFar += count;

@@ -281,7 +281,7 @@ void CSQLBackup::HandleUncommittedDatabase(const std::string& name) {
                                     JobManager::kDBStatusConverted, 2, JobManager::kDBPhaseFull);
         return;
     }
-    logDatabaseBackupStatus(name, false, true);
+    logDatabaseBackupStatus(name, /*unused=*/false, /*count=*/true);
     (void)UpdateStatusTabDBInfo(name.c_str(), "Data Commit failed in media agent.", JobManager::kDBStatusFailed, 0,
                                 JobManager::kDBPhaseNone);
     if (m_successCount > 0) --m_successCount;

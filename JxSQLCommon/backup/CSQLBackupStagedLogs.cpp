@@ -53,13 +53,13 @@ bool IsRegularFile(const std::string& path) {
 
 }  // namespace
 
-int CSQLBackup::ReadStagedMetadata(const std::string& path, std::string& text) {
+CSQLBackup::StagedMetadata CSQLBackup::ReadStagedMetadata(const std::string& path, std::string& text) {
     const int fd = wz::Fs().Open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 1;
+    if (fd < 0) return StagedMetadata::kNotOpened;
     struct stat st {};
     if (wz::Fs().Fstat(fd, &st) != 0 || st.st_size <= 0) {
         (void)wz::Fs().Close(fd);  // read only
-        return 2;
+        return StagedMetadata::kEmpty;
     }
     text.assign(static_cast<size_t>(st.st_size), '\0');
     size_t done = 0;
@@ -70,13 +70,13 @@ int CSQLBackup::ReadStagedMetadata(const std::string& path, std::string& text) {
         done += static_cast<size_t>(n);
     }
     (void)wz::Fs().Close(fd);  // read only
-    if (done != text.size()) return 3;
-    return 0;
+    if (done != text.size()) return StagedMetadata::kReadFailed;
+    return StagedMetadata::kRead;
 }
 
 bool CSQLBackup::DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn) {
     std::string text;
-    if (ReadStagedMetadata(path, text) != 0) return false;
+    if (ReadStagedMetadata(path, text) != StagedMetadata::kRead) return false;
     SQLPmn::SQLDBBackupMetadata metadata;
     if (metadata.unserialize(text) != kMsgOk) return false;
     std::vector<SQLPmn::SQLDBBackupInfo> backups;

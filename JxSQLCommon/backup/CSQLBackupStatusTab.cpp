@@ -256,7 +256,7 @@ bool CSQLBackup::UpdateSkippedFailedCountAndJobInfo(std::string databaseName, st
     const bool failed = doMarkSkippedItemFailed() || (failByRule && !m_isSnapBackup);
     if (failed) {
         if (m_pBkpJobClnt != nullptr) (void)m_pBkpJobClnt->addBackupFileFailures(1);
-        logDatabaseBackupStatus(databaseName, false, true);
+        logDatabaseBackupStatus(databaseName, /*unused=*/false, /*count=*/true);
         status = status == JobManager::kDBStatusSkippedAtCollect ? JobManager::kDBStatusSkippedCountedFailed
                                                                  : JobManager::kDBStatusFailed;
     } else if (m_pBkpJobClnt != nullptr) {
@@ -267,7 +267,7 @@ bool CSQLBackup::UpdateSkippedFailedCountAndJobInfo(std::string databaseName, st
 }
 
 void CSQLBackup::CountFailedDatabase(const std::string& databaseName) {
-    logDatabaseBackupStatus(databaseName, false, true);
+    logDatabaseBackupStatus(databaseName, /*unused=*/false, /*count=*/true);
     if (m_pBkpJobClnt != nullptr) {
         (void)m_pBkpJobClnt->addBackupFileFailures(1);
         (void)m_pBkpJobClnt->updateInfo(false, nullptr);

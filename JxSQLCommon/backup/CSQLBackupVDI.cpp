@@ -55,7 +55,7 @@ bool CSQLBackup::FailOnQuit(JobManager::SQLStatusTab* record) {
 }
 
 bool CSQLBackup::FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusTab* record, const std::string& name,
-                                   bool finalizeFailed, bool transferFailed) {
+                                   EngineStep failed) {
     m_lastErrorText = engine.getJXErrorString();
     if (m_lastErrorText.find(kFileNotFound) != std::string::npos) m_bJobFailed = true;
     if (engine.isVdiTimeOut()) {
@@ -65,12 +65,12 @@ bool CSQLBackup::FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusT
                                         "] backup/restore operation. You may increase this timeout from SQL "
                                         "instance properties.");
     }
-    if (transferFailed) {
+    if (failed == EngineStep::kTransfer) {
         EV_ERROR(m_logger, "Error encountered during backup. Error: %s", m_lastErrorText.c_str());
         RaisePendingCause(kCauseTransfer, m_lastErrorText);
     } else {
         const long code = engine.getJXErrorCode();
-        if (finalizeFailed) {
+        if (failed == EngineStep::kFinalize) {
             EV_ERROR(m_logger, "Error encountered during backup finalize phase with message [%s].",
                      m_lastErrorText.c_str());
         } else {
@@ -150,12 +150,12 @@ bool CSQLBackup::doVDIBackup(const wchar_t* databaseName, unsigned long collectF
                                 "client and MediaAgent.");
         }
         if (quit()) return FailOnQuit(record);
-        return FailOnEngineError(*engine, record, name, false, true);
+        return FailOnEngineError(*engine, record, name, EngineStep::kTransfer);
     }
     const bool finalized = engine->Finalize(false);
     if (!finalized || engine->queryFailed()) {
         if (quit()) return FailOnQuit(record);
-        return FailOnEngineError(*engine, record, name, !finalized, false);
+        return FailOnEngineError(*engine, record, name, finalized ? EngineStep::kStatement : EngineStep::kFinalize);
     }
     watch.Stop();
     EV_DEBUG(m_logger, 1, "Backup done for Database [%s]. Time taken to backup db is [%f]", name.c_str(), watch.Time());

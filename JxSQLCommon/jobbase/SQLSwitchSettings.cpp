@@ -71,7 +71,8 @@ void SQLReadOnlySkipSettings::ReadGenericOptions() {
 }
 
 SkipTLForReadOnlyDbSettings::SkipTLForReadOnlyDbSettings()
-    : SQLReadOnlySkipSettings(kAgentSection, "bSkipTLForReadOnlyDB", "SkipTLForReadOnlyDB", false, true) {}
+    : SQLReadOnlySkipSettings(kAgentSection, "bSkipTLForReadOnlyDB", "SkipTLForReadOnlyDB", /*cache=*/false,
+                              /*defaultValue=*/true) {}
 
 void SkipTLForReadOnlyDbSettings::ReadSources() {
     ReadGenericOptions();
@@ -80,7 +81,8 @@ void SkipTLForReadOnlyDbSettings::ReadSources() {
 }
 
 SkipDIffForReadOnlyDbSettings::SkipDIffForReadOnlyDbSettings(EvTask* task)
-    : SQLReadOnlySkipSettings(kAgentSection, "bSkipDiffReadOnlyDB", "", false, true), m_task(task) {}
+    : SQLReadOnlySkipSettings(kAgentSection, "bSkipDiffReadOnlyDB", "", /*cache=*/false, /*defaultValue=*/true),
+      m_task(task) {}
 
 void SkipDIffForReadOnlyDbSettings::ReadSources() {
     bool fromTask = false;

@@ -62,6 +62,6 @@ bool CSQLPmnContentFilters::DBNameMatchesExclusionPattern(std::string dbName) {
 
 bool CSQLPmnContentFilters::DBNameMatchesPattern(std::string dbName, std::string pattern) {
     TPathMatch matcher;
-    matcher.Init(pattern, true, false);
+    matcher.Init(pattern, /*ignoreCase=*/true, /*stopAtSeparator=*/false);
     return matcher.match(dbName) != 0;
 }

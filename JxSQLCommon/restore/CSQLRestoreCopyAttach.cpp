@@ -317,7 +317,8 @@ bool CSQLRestoreBase::CleanupSnapBackupRestoreOnSource(std::string databaseName,
                     databaseName == ".." || FXPath::Append(folder, databaseName).IsError()) {
                     EV_WARN(m_logger, "Failed to append path used for database [%s] restore.", databaseName.c_str());
                     result = false;
-                } else if (CWzError removed = CWzDirectory::Remove(folder.c_str(), true, false); removed.IsError()) {
+                } else if (CWzError removed = CWzDirectory::Remove(folder.c_str(), /*recursive=*/true, false);
+                           removed.IsError()) {
                     EV_WARN(m_logger, "Failed to remove folder of staging data for database [%s]. %s",
                             databaseName.c_str(), removed.AsString().c_str());
                     result = false;

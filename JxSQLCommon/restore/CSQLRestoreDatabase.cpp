@@ -160,17 +160,19 @@ bool CSQLRestoreBase::FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& t
     const bool leaveUnrecovered = (flags & (kRstNoRecovery | kRstStandby)) != 0;
     if (m_sqlMajorVersion <= kLastVersionWithoutSystemRecovery) {
         if (chainResult && !isSystemDb(db.databaseId) && !leaveUnrecovered) {
-            return doDbRecoverOnly(db, false, false, false);
+            return doDbRecoverOnly(db, /*omitFileGroup=*/false, /*forceRecovery=*/false, /*ffgRecovery=*/false);
         }
         return chainResult;
     }
     if (strcasecmp(target.c_str(), "model") == 0 || strcasecmp(target.c_str(), "msdb") == 0) {
         // These must come back online whatever happened to their chain, but
         // a failed chain keeps the database failed.
-        const bool recovered = doDbRecoverOnly(db, false, false, false);
+        const bool recovered =
+            doDbRecoverOnly(db, /*omitFileGroup=*/false, /*forceRecovery=*/false, /*ffgRecovery=*/false);
         if (m_stopSqlAgent) (void)startSSA();  // does nothing on this platform
         return chainResult && recovered;
     }
-    if (chainResult && !leaveUnrecovered) return doDbRecoverOnly(db, false, false, false);
+    if (chainResult && !leaveUnrecovered)
+        return doDbRecoverOnly(db, /*omitFileGroup=*/false, /*forceRecovery=*/false, /*ffgRecovery=*/false);
     return chainResult;
 }

@@ -143,7 +143,7 @@ bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs) 
     }
 
     if (!m_restoreToDisk && !failed && (flags & (kRstNoRecovery | kRstStandby)) == 0 &&
-        !doDbRecoverOnly(entry, true, false, true)) {
+        !doDbRecoverOnly(entry, /*omitFileGroup=*/true, /*forceRecovery=*/false, /*ffgRecovery=*/true)) {
         fail();
     }
     if (m_disableRestoreOptimization == 0 && !m_dataTransferHandler.closePipeline(0, false)) {

@@ -196,8 +196,8 @@ bool CSQLRestoreBase::getRestoreOptions() {
         } else if (m_dumpLocation.compare(0, 2, "\\\\") == 0) {
             unsigned long authType = 0, level = 0;
             CSQLClientDll client;
-            if (!client.getMSSQLAuthentication(m_restoreOptions.destinationClientId, 0, false, true, authType, user,
-                                               password, level)) {
+            if (!client.getMSSQLAuthentication(m_restoreOptions.destinationClientId, 0, /*skipInstance=*/false,
+                                               /*cloudServer=*/true, authType, user, password, level)) {
                 EV_WARN(m_logger, "Failed to retrieve authentication information using clientid [%lu]",
                         static_cast<unsigned long>(m_restoreOptions.destinationClientId));
             }

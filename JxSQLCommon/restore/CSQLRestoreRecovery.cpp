@@ -122,7 +122,7 @@ bool CSQLRestoreBase::recoverDbsOnly(std::list<SqlRestoreDbInfo_t>& dbs) {
                 dropped = true;
             }
         }
-        if (!doDbRecoverOnly(db, false, true, false)) {
+        if (!doDbRecoverOnly(db, /*omitFileGroup=*/false, /*forceRecovery=*/true, /*ffgRecovery=*/false)) {
             RecordFailedDatabase(target);
         } else {
             ++m_restoredDbCount;
