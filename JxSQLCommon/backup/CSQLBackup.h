@@ -578,3 +578,8 @@ protected:
     // the files it wrote. Filled by such a backup; none runs on this platform.
     std::map<int, std::shared_ptr<class SqlVSSDataWriter>> m_vssStreamWriters;
 };
+
+// Thread entries of the cloud database backups; no cloud backup runs on
+// this platform, so each returns null at once.
+void* startAzureDBBackupThread(void* params);
+void* startAwsDBBackupThread(void* params);
