@@ -319,6 +319,41 @@ TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     EXPECT_EQ(Sets(62)[0].database, "db2");
 }
 
+// The two engine failures that are not the transfer's own: a stream not
+// served in time raises the time-out cause, an engine that cannot be set up
+// the set-up cause; each fails its database with its reason.
+TEST_F(BackupJobTest, VdiTimeOutAndSetUpFailuresRaiseTheirOwnCauses) {
+    MakeDatabases({"db1", "db2"});
+    root.WriteFile("vdi/fail/db1", "timeout");
+    ASSERT_TRUE(RunPhase(63, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(63), "3");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e00012c");
+    ASSERT_EQ(Sets(63).size(), 1u);
+    EXPECT_EQ(Sets(63)[0].database, "db2");
+    std::string reason;
+    for (const std::string& xml : statustab::Records(63, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        if (tab.getstring(JobManager::SQLStatusTab::kDatabaseName) == "db1") {
+            reason = tab.getstring(JobManager::SQLStatusTab::kFailureReason);
+        }
+    }
+    EXPECT_EQ(reason.rfind("VDI timeout attempts expired", 0), 0u) << reason;
+
+    jxtest::BackupJobUnderTest job(64);
+    job.m_dataStreamCount = 0;  // no engine is set up for no device
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.doVDIBackup(L"db1", 0, &record, {}, {}));
+    EXPECT_EQ(record.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason).rfind("Failed to initialize for VDI Backup", 0),
+              0u);
+    const auto setUp = job.Journal("setPendingCause");
+    ASSERT_EQ(setUp.size(), 1u);
+    EXPECT_EQ(setUp[0].Get("cause"), "0x1e000142");
+}
+
 // A job the job manager stops once `stopAfter` databases are backed up.
 struct StoppedJob : CSQLBackup {
     explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
