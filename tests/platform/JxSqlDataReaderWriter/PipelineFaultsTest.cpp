@@ -153,6 +153,10 @@ TEST_F(PipelineFaultsTest, AFailedDatabasesPiecesNeverReachALaterCommit) {
     ASSERT_EQ(pieces.size(), 1u);
     EXPECT_EQ(pieces[0].database, "A");
     EXPECT_TRUE(pieces[0].committed);
+    // Nor do their bytes stay in the archive file.
+    MediaArchiveFile file;
+    ASSERT_FALSE(DiskLibrary().FindArchiveFile(pieces[0].archiveFileId, file).IsError());
+    EXPECT_EQ(ReadAll(file.path).size(), pieces[0].length);
 }
 
 TEST_F(PipelineFaultsTest, AStopRequestEndsBackupAndRestoreAtOnceAndLeavesTheDatabaseAsItWas) {
