@@ -96,7 +96,6 @@ CWzError DiskLibrary::ForgetFile(uint32_t archiveFileId) {
 }
 
 CWzError DiskLibrary::Reclaim(const MediaArchiveFile& file, int fd, uint64_t* reclaimed) {
-    if (CWzError e = CheckPlace(file); e.IsError()) return e;
     std::vector<MediaPiece> pieces;
     if (CWzError e = PiecesOf(file.id.archiveFileId, pieces); e.IsError()) return e;
     const bool holdsCommitted = std::any_of(pieces.begin(), pieces.end(), [](const MediaPiece& p) { return p.committed; });
