@@ -13,6 +13,8 @@
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLVDIBase/CJxSQLVDI.h"
+#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
@@ -352,6 +354,51 @@ TEST_F(BackupJobTest, VdiTimeOutAndSetUpFailuresRaiseTheirOwnCauses) {
     const auto setUp = job.Journal("setPendingCause");
     ASSERT_EQ(setUp.size(), 1u);
     EXPECT_EQ(setUp[0].Get("cause"), "0x1e000142");
+}
+
+TEST_F(BackupJobTest, AMediaQuotaFailureReachesTheJournalWithThePipelinesReason) {
+    MakeDatabases({"db1"});
+    root.WriteFile("media/quota", "10000");
+    CSQLBackup job;
+    ASSERT_TRUE(RunPhaseOf(job, 63, "-D", 1, {}));
+    EXPECT_EQ(CompleteStatus(63), "2");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145");
+    ASSERT_EQ(causes[0].List("args").size(), 1u);
+    EXPECT_NE(causes[0].List("args")[0].find("quota of 10000 bytes"), std::string::npos) << causes[0].List("args")[0];
+    EXPECT_TRUE(Sets(63).empty());
+}
+
+struct EngineFailureJob : jxtest::BackupJobUnderTest {
+    using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::FailOnEngineError;
+};
+
+TEST_F(BackupJobTest, AFailedTransferWhoseStatementHasNotEndedYetReportsThePipelinesReason) {
+    EngineFailureJob job(65);
+    job.m_dataTransferHandler = SqlDataTransferHandler(true, 65, 11, 2, "cs", 1, 0);
+    EXPECT_FALSE(job.m_dataTransferHandler.startTransfer());  // no engine: the pipeline's own reason
+    CJxSQLVDI engine;  // its statement never ran, so it has no text of its own
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.FailOnEngineError(engine, &record, "db1", false, true));
+    const std::string reason = "No virtual-device engine was given to the data pipeline.";
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145");
+    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{reason});
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason),
+              "Error encountered during backup. Error: [" + reason + "]");
+}
+
+TEST_F(BackupJobTest, ASubclientWhoseDatabasesAreAllGoneFailsWithNothingToBackUp) {
+    MakeDatabases({"db1", "db2"});
+    ASSERT_FALSE(instance.Db().Exec("DELETE FROM databases").IsError());
+    ASSERT_TRUE(RunPhase(64, "-D"));
+    EXPECT_NE(CompleteStatus(64), "1");
+    const auto causes = Journal(64, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e00015d");
 }
 
 // A job the job manager stops once `stopAfter` databases are backed up.
