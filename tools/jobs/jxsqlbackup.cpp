@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
         return 2;
     }
+    if (int{parser.isDOption()} + int{parser.isIOption()} + int{parser.isLOption()} > 1) {
+        std::fprintf(stderr, "jxsqlbackup: -D, -I and -L are different phases; give one\n%s", kUsage);
+        return 2;
+    }
     if (multiThreaded && !parser.isDOption()) {
         std::fprintf(stderr, "jxsqlbackup: -mt runs full backups only (-D)\n%s", kUsage);
         return 2;

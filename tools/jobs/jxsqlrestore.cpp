@@ -80,6 +80,14 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    // The job manager always names the job and its task; without them the
+    // job would run as job 0 on task 0.
+    if (parser.getJobId() == 0 || parser.getRestoreTaskId() == 0) {
+        std::fprintf(stderr, "jxsqlrestore: %s\n",
+                     parser.getJobId() == 0 ? "a job id (-j, not 0) is needed" : "a restore task id (-rt, not 0) is needed");
+        Usage(stderr);
+        return 2;
+    }
     if (int{dumpRestore} + int{liveSync} + int{highAvailLiveSync} > 1) {
         std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
         Usage(stderr);

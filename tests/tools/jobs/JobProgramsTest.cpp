@@ -2,6 +2,8 @@
 // journal, and each failure ends the program with the job's pending cause.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JobRegistration.h"
 #include "tests/JxSQLCommon/jobbase/BackupInitFixture.h"
@@ -79,6 +81,34 @@ TEST_F(JobPrograms, BadCommandLineStartsNoJob) {
     EXPECT_EQ(Backup("-bogus"), 2);
     EXPECT_NE(lastError.find("-bogus"), std::string::npos);
     EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(JobPrograms, CommandLinesThatNameNoSingleJobAreRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* program;
+        const char* args;
+        const char* named;  // what the message names
+    };
+    const std::vector<Case> cases = {
+        {JX_RESTORE_PROGRAM, "", "-j"},
+        {JX_RESTORE_PROGRAM, "-cn node1 -dump", "-j"},
+        {JX_RESTORE_PROGRAM, "-j 0 -rt 77", "-j"},
+        {JX_RESTORE_PROGRAM, "-j 45 -token 45:1:1", "-rt"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -D -L -type 1", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -I -D", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -L -I", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-mt -j 42 -token 42:1:1 -cell 2 -a 1234 -D -I", "-D, -I and -L"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.args);
+        EXPECT_EQ(Run(c.program, c.args), 2);
+        EXPECT_NE(lastError.find(c.named), std::string::npos) << lastError;
+        EXPECT_NE(lastError.find("usage:"), std::string::npos) << lastError;
+        for (const char* dir : {"jobmanager", "jobresults", "media"}) {
+            std::error_code ec;
+            EXPECT_TRUE(std::filesystem::is_empty(Root().File(dir), ec) || ec) << dir << " was written";
+        }
+    }
 }
 
 TEST_F(JobPrograms, RestoreProgramRunsTheJobAndExitsWithItsStatus) {
