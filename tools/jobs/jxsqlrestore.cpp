@@ -10,6 +10,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/HighAvailLiveSync.h"
+#include "tools/jobs/JobOutcome.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -112,9 +113,9 @@ int main(int argc, char** argv) {
     (void)job->startRestore(parser);  // the outcome is the status the job reported
     const int status = job->getReportedJobStatus();
     job.reset();  // a dump restore or live sync drops its markers and mounts here
-    if (status == 0) {
-        std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
-        return 1;
-    }
-    return ExitCodeOf(status);
+    // A job that did not complete says so, with its cause, as its last line.
+    const std::string end = UnfinishedJobLine(parser.getJobId(), ReadJobOutcome(parser.getJobId()),
+                                              "initialisation failed (see the job's log)");
+    if (!end.empty()) std::fprintf(stderr, "jxsqlrestore: %s\n", end.c_str());
+    return status == 0 ? 1 : ExitCodeOf(status);
 }

@@ -27,6 +27,12 @@ protected:
         auto entries = Journal();
         return entries.empty() ? "" : entries[0].Get("ok");
     }
+    // The last line the program wrote on standard error.
+    std::string LastErrorLine() const {
+        std::string text = lastError;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+    }
     std::string lastError;
 };
 
@@ -46,12 +52,17 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
         std::function<void()> breakIt;
         std::vector<std::string> causes;
         int exitStatus;
+        std::string endLine;  // how the program's last line starts
     };
     const std::vector<Case> cases = {
-        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}, 1},
-        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}, 1},
-        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}, 0},
-        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}, 0},
+        {"registration, last error 5", [] { JobRegistration::SetRegistrationFailure(5); }, {"0x1e000193"}, 1,
+         "jxsqlbackup: job 42 could not start (see the job's log), cause 0x1e000193"},
+        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}, 1,
+         "jxsqlbackup: job 42 could not start (see the job's log)"},
+        {"no instance", [] { AppModel::Set("subclient/1234", "instanceId", "8"); }, {"0x1e000132"}, 0,
+         "jxsqlbackup: job 42 failed (status 2), cause 0x1e000132"},
+        {"SQL Server not running", [this] { FakeSystemctl("inactive", 3); }, {"0x1e00014c"}, 0,
+         "jxsqlbackup: job 42 failed (status 2), cause 0x1e00014c"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -59,6 +70,7 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
         c.breakIt();
         EXPECT_EQ(Backup(), c.exitStatus);
         EXPECT_EQ(Causes(), c.causes);
+        EXPECT_EQ(LastErrorLine().rfind(c.endLine, 0), 0u) << LastErrorLine();
         const auto complete = jobmanager::JobJournalReader::WithOp(Journal(), "complete");
         EXPECT_EQ(complete.size(), c.exitStatus == 0 ? 1u : 0u);
         if (!complete.empty()) {
@@ -138,6 +150,8 @@ TEST_F(JobPrograms, LiveSyncOptionRunsTheLiveSyncJob) {
     ASSERT_FALSE(causes.empty());
     EXPECT_EQ(causes.back().Get("cause"), "0x1e000125");
     EXPECT_EQ(causes.back().List("args"), std::vector<std::string>{"Live Sync DB error"});
+    // The terminal hears it too, as the journal has it.
+    EXPECT_EQ(LastErrorLine(), "jxsqlrestore: job 42 failed (status 2), cause 0x1e000125: Live Sync DB error");
 
     EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -dump -livesync"), 2);
     EXPECT_NE(lastError.find("-livesync"), std::string::npos);
