@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's one entry point.
-#   ./run.sh demo   install what is missing, build, run the demo on the embedded defaults:
+#   ./run.sh demo   install what is missing, build the demo and what it runs (not the tests),
+#                   run the demo on the embedded defaults:
 #                   a backup and restore round trip through the job programs
 #   ./run.sh demo catalogue   the same for the catalogue demo (what a new client is asked)
 #   ./run.sh test   install what is missing, build, run every test (normal and sanitizer builds)
@@ -28,10 +29,14 @@ setup() {
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
-build() {  # build <dir> [cmake args...]
+configure() {  # configure <dir> [cmake args...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$(jobs)"
+}
+
+build() {  # build <dir> [cmake args...]: every target, tests included
+    configure "$@"
+    cmake --build "$1" -j "$(jobs)"
 }
 
 run_tests() {  # run_tests <dir>
@@ -71,7 +76,10 @@ case "${1:-}" in
     build) setup; build build ;;
     demo)
         setup
-        build build
+        # Only the demo program and what it runs (the library, the job
+        # programs, the stand-ins), not the tests.
+        configure build
+        cmake --build build --target jxdemo -j "$(jobs)"
         shift
         ./build/tools/demo/jxdemo "$@"
         ;;
