@@ -43,7 +43,8 @@ run_tests() {  # run_tests <dir>
     ctest --test-dir "$1" -j "$(jobs)" --output-on-failure --timeout 300
 }
 
-# Builds the libFuzzer targets with clang and runs each one briefly.
+# Builds the libFuzzer targets, and the libraries they link, with clang, coverage
+# and the sanitizers, and runs each one briefly from its seeds (tests/fuzz/seeds/<name>).
 run_fuzzers() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DJX_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build build-fuzz --target fuzzers -j "$(jobs)"
@@ -52,9 +53,12 @@ run_fuzzers() {
         [ -x "$f" ] || continue
         echo "Fuzzing $(basename "$f") for ${FUZZ_SECONDS:-10} s"
         local corpus="build-fuzz/corpus/$(basename "$f")"
+        local seeds=()
+        [ -d "tests/fuzz/seeds/$(basename "$f")" ] && seeds=("tests/fuzz/seeds/$(basename "$f")")
         mkdir -p "$corpus"
+        # New inputs go to the first directory, the build's corpus; the seeds stay as they are.
         JX_PLATFORM_ROOT="$(mktemp -d)" "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 \
-            -print_final_stats=0 "$corpus" >"build-fuzz/$(basename "$f").log" 2>&1 \
+            -print_final_stats=0 "$corpus" "${seeds[@]}" >"build-fuzz/$(basename "$f").log" 2>&1 \
             || { tail -50 "build-fuzz/$(basename "$f").log"; return 1; }
     done
 }
