@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cinttypes>
 #include <cstring>
 #include <string>
@@ -28,6 +30,17 @@ using HandlerEntry = void (*)(CJxNetwork*, unsigned long);
 EvDebug& Log() {
     static EvDebug log("JxHost");
     return log;
+}
+
+// The attach deadline in platform seconds: kAttachRequestTimeoutSeconds, but
+// never less than one real second. Tests scale the platform clock a
+// thousandfold, which would otherwise leave a client ten real milliseconds
+// between its connect and its attach request on a loaded machine.
+int AttachRequestTimeout() {
+    const double scale = wz::TimeScale();
+    const double floor = scale > 0 ? std::ceil(1.0 / scale) : 0.0;
+    if (floor <= JxHost::kAttachRequestTimeoutSeconds) return JxHost::kAttachRequestTimeoutSeconds;
+    return floor >= INT_MAX ? INT_MAX : static_cast<int>(floor);
 }
 
 }  // namespace
@@ -143,7 +156,7 @@ void JxHost::Serve(uint64_t id, int fd) {
         CJxNetwork session(fd);
         jxsExecuteRemoteDllType descriptor;
         std::string caller;
-        CWzError e = session.ReadAttachRequest(descriptor, caller, kAttachRequestTimeoutSeconds);
+        CWzError e = session.ReadAttachRequest(descriptor, caller, AttachRequestTimeout());
         bool full = false;
         if (e.IsError()) {
             EV_ERROR(Log(), "Session %" PRIu64 ": no valid attach request: %s", id, e.GetMessage().c_str());

@@ -48,7 +48,7 @@ public:
     void Stop();
 
     // Seconds a new connection has, from its acceptance, to send its whole
-    // attach request.
+    // attach request (never less than one real second on a scaled clock).
     static constexpr int kAttachRequestTimeoutSeconds = 10;
     // Seconds the host waits to hand over its answer to an attach request.
     static constexpr int kAttachReplyTimeoutSeconds = 240;
