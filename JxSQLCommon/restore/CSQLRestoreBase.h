@@ -396,6 +396,9 @@ protected:
     bool RestoredByRevert(const std::string& target, const SqlAFilesPerBackup_t& backup) const;
     // Starts SQL Server again when the revert stopped it.
     void RestartSqlServerAfterRevert();
+    // Fails each of `names`, naming the instance to the job manager, when
+    // SQL Server could not be stopped for a revert of system databases.
+    void FailRevertServiceNotStopped(const std::list<std::string>& names);
     // The databases each reverted snapshot job brought back, by job id.
     std::map<uint64_t, std::set<std::string, InsensitiveCompare>> m_revertedDatabases;
 
