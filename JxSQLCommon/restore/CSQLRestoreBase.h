@@ -429,6 +429,10 @@ protected:
     void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
     // Connects `dmo` to the destination instance of the restore options.
     bool InitializeDestinationDmo(CsqlDMO& dmo);
+    // The reservation of a browse clone in seconds, from its days and hours;
+    // false, logging both values, when either is negative or the total
+    // exceeds the largest int.
+    bool ReservationSeconds(int64_t days, int64_t hours, int& seconds);
     // Keeps of `dbs` those that qualify for a clone and gives their one
     // snapshot job; when none is found, or several, logs why and raises the
     // pending cause.
