@@ -148,18 +148,23 @@ TEST_F(CloneEnvironment, OverwriteTakesOnlyEarlierClonesAndGivesThemBackOnFailur
     const std::vector<std::string> earlier = Files("node2/INST", "sales_clone");
     ASSERT_FALSE(earlier.empty());
 
+    MakeCloneJob(43);
     CloneRestoreJob again;
     again.optionFlags = kRstOverwrite;
     again.databases = clone.databases;
     again.chains = clone.chains;
     ASSERT_TRUE(JXSnapClientAPI::ScriptFailure("mountVolumes", 60000, "no volume today"));
     EXPECT_FALSE(StartJob(again, 43));
+    const std::string log = jxtest::ReadWholeFile(EvDebug::LogFilePath());
+    EXPECT_NE(log.find("Failed to mount the SNAP volumes of backup job"), std::string::npos) << "the mount failed";
+    EXPECT_NE(log.find("Attached database [sales_clone] back"), std::string::npos);
     EXPECT_EQ(Files("node2/INST", "sales_clone"), earlier) << "attached back with its files";
 
     SqlSimDatabaseSpec live;
     live.name = "live_clone";
     ASSERT_TRUE(destination.AddDatabase(live).IsSuccess());
     const std::vector<std::string> liveFiles = Files("node2/INST", "live_clone");
+    MakeCloneJob(44);
     CloneRestoreJob third;
     third.optionFlags = kRstOverwrite;
     third.databases = {Named("sales", "live_clone")};
