@@ -2,11 +2,14 @@
 // relocation, points in time, standby and recovery-only follow-ups, and
 // broken chains.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
+#include "EvTaskApiNet/EvTask.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
@@ -116,6 +119,30 @@ TEST_F(RestoreEndToEnd, StandbyCopyWhoseConnectionCannotBeKilledFailsAndIsLeftAs
     EXPECT_EQ(causes[0].Get("cause"), "0x1e000161");
     ASSERT_FALSE(causes[0].List("args").empty());
     EXPECT_EQ(causes[0].List("args")[0], "Copy");
+}
+
+TEST_F(RestoreEndToEnd, RestoreToDiskWithARelativeOrUpwardLocationFailsWritingNothing) {
+    Take('D', 100, 1000);
+    // A relative location would resolve from the working folder: the test's
+    // root, so that whatever a job wrote there is seen.
+    char* previous = ::getcwd(nullptr, 0);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    uint64_t jobId = 42;
+    for (const std::string& location : {std::string("relative/dump"), root.path() + "/dump/../elsewhere"}) {
+        SCOPED_TRACE(location);
+        ASSERT_TRUE(EvTask::setOption(jobId, 1301980323, "1"));  // restore to disk
+        ASSERT_TRUE(EvTask::setOption(jobId, 13071208, location));
+        int status = 0;
+        EXPECT_FALSE(Run(jobId, &status));
+        EXPECT_EQ(status, 2);
+        ++jobId;
+    }
+    ASSERT_EQ(::chdir(previous), 0);
+    ::free(previous);
+    for (const char* folder : {"relative", "dump", "elsewhere"}) {
+        EXPECT_FALSE(std::filesystem::exists(root.File(folder))) << folder << ": nothing written";
+    }
 }
 
 TEST_F(RestoreEndToEnd, NoRecoveryThenARecoveryOnlyTaskEndsOnline) {
