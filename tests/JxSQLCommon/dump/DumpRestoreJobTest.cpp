@@ -201,6 +201,39 @@ TEST_F(DumpRestoreJob, AMountFolderLeftByAKilledJobIsReusedAndNoDumpIsDeleted) {
     ExpectNoMountOrMarker();
 }
 
+// A mount folder holding mounts but not as the job leaves them (no first
+// mount, one inside a stale sub-folder) is cleared before the storage is
+// mounted again: the mounts are let go, never entered.
+TEST_F(DumpRestoreJob, ClearingAStaleMountFolderDeletesNoDumpThroughItsMounts) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    RelocateToCopy();
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+    }
+    const std::string folder = DumpMountFolder();
+    std::filesystem::create_directories(folder + "/stale");
+    ASSERT_EQ(0, ::symlink(mpB.c_str(), (folder + "/2").c_str()));
+    ASSERT_EQ(0, ::symlink(mpA.c_str(), (folder + "/stale/1").c_str()));
+    const size_t filesA = std::distance(std::filesystem::directory_iterator(mpA), {});
+    const size_t filesB = std::distance(std::filesystem::directory_iterator(mpB), {});
+    task.relocations.clear();
+    RelocateToCopy();
+    task.optionFlags = kRstOverwrite;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_TRUE(job.RestoringFromDump());
+        EXPECT_EQ(3u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/stale")) << "the stale folder was cleared";
+    ExpectDiskLibraryIntact();
+    EXPECT_EQ(filesA, static_cast<size_t>(std::distance(std::filesystem::directory_iterator(mpA), {})));
+    EXPECT_EQ(filesB, static_cast<size_t>(std::distance(std::filesystem::directory_iterator(mpB), {})));
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    ExpectNoMountOrMarker();
+}
+
 }  // namespace
 
 namespace {
