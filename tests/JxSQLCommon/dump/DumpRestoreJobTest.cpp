@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -123,8 +124,15 @@ public:
     CWzError AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>& dbs) override {
         CWzError e = CSQLDumpRestore::AddBackupInfoFromMountedShare(dbs);
         EXPECT_EQ(0, ::rename(m_bak.c_str(), (m_bak + ".jxf").c_str()));
+        if (damageRenamed) {
+            // Same size, other bytes: the engine refuses to restore it.
+            std::string bytes = jxtest::ReadWholeFile(m_bak + ".jxf");
+            for (char& c : bytes) c = static_cast<char>(~c);
+            std::ofstream(m_bak + ".jxf", std::ios::binary | std::ios::trunc) << bytes;
+        }
         return e;
     }
+    bool damageRenamed = false;
     using CSQLDumpRestore::AddBackupInfoFromMountedShare;
 
 private:
@@ -141,6 +149,25 @@ TEST_F(DumpRestoreJob, ADumpRenamedDuringTheJobIsRestoredFromItsNewName) {
     }
     EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectDiskLibraryIntact();
+}
+
+// A dump found only under its restore-collect name whose restore fails is
+// counted as failed, and the database with it.
+TEST_F(DumpRestoreJob, ADumpRestoredFromItsRenamedFileThatFailsCountsAsFailed) {
+    ChainWithDumps();
+    RelocateToCopy();
+    int status = 0;
+    {
+        RenamingJob job(dumps[1]);
+        job.damageRenamed = true;
+        EXPECT_FALSE(Run(job, 42, &status));
+        const DbInfo& info = job.Settings().databases.at("Sales");
+        EXPECT_EQ(1u, info.failedCount);
+        EXPECT_EQ(1u, info.restoredCount) << "the first dump only";
+    }
+    EXPECT_EQ(2, status);
+    EXPECT_NE(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    ExpectNoMountOrMarker();
 }
 
 TEST_F(DumpRestoreJob, AMissingDumpFailsTheDatabaseWithTheEnginesText) {
