@@ -238,6 +238,7 @@ TEST_F(HighAvailLiveSyncJob, TheLastRunReleasesWhatItStillHoldsBeforeItUnmounts)
     };
     TakeOf("Sales", 'D', 100);
     DumpOf(mpA, 2);
+    DumpOf(mpB, 3);  // both paths carry loginfo.db
     {
         // A row whose dump is not on the disk: referenced, never restored.
         CLogInfoDB db(mpA, DB_LOCALITY_1MIN_RPO);
@@ -250,7 +251,8 @@ TEST_F(HighAvailLiveSyncJob, TheLastRunReleasesWhatItStillHoldsBeforeItUnmounts)
     int status = 0;
     ASSERT_TRUE(Run(job, kJob, &status));
     EXPECT_EQ(1, status);
-    EXPECT_EQ(1, LogRestores());
+    EXPECT_TRUE(job.LogInfoDbOnAllPaths());
+    EXPECT_EQ(2, LogRestores());
     ASSERT_FALSE(job.heldAtUnmount.empty());
     EXPECT_EQ(0u, job.heldAtUnmount.back()) << "the ghost's reference was let go before the unmount";
     for (const auto& [bak, count] : AllCounts()) EXPECT_EQ(0, count) << bak;
