@@ -396,6 +396,9 @@ protected:
     bool RestoredByRevert(const std::string& target, const SqlAFilesPerBackup_t& backup) const;
     // Starts SQL Server again when the revert stopped it.
     void RestartSqlServerAfterRevert();
+    // Fails each of `names`, naming the instance to the job manager, when
+    // SQL Server could not be stopped for a revert of system databases.
+    void FailRevertServiceNotStopped(const std::list<std::string>& names);
     // The databases each reverted snapshot job brought back, by job id.
     std::map<uint64_t, std::set<std::string, InsensitiveCompare>> m_revertedDatabases;
 
@@ -426,6 +429,10 @@ protected:
     void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
     // Connects `dmo` to the destination instance of the restore options.
     bool InitializeDestinationDmo(CsqlDMO& dmo);
+    // The reservation of a browse clone in seconds, from its days and hours;
+    // false, logging both values, when either is negative or the total
+    // exceeds the largest int.
+    bool ReservationSeconds(int64_t days, int64_t hours, int& seconds);
     // Keeps of `dbs` those that qualify for a clone and gives their one
     // snapshot job; when none is found, or several, logs why and raises the
     // pending cause.

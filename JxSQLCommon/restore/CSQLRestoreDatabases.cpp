@@ -12,6 +12,7 @@
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
@@ -69,17 +70,26 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
         }
         SqlRestoreDbInfo_t db = *it;
         const std::string target = TargetName(db);
+        const bool fileGroups = (m_restoreOptions.optionFlags & kRstFileFileGroup) != 0;
 
         if (m_sqlMajorVersion >= kFirstVersionWithAvailabilityGroups && !m_applessRestore) {
+            // A file or file-group entry packs the file (group) after the
+            // database's name: the group membership is the database's.
+            const std::string database = fileGroups ? SplitFileGroupEntry(target).database : target;
             CsqlDMO dmo;
             std::string group;
             std::string replica;
-            if (InitializeDmo(dmo) && dmo.isDatabaseInAvailableGroup(target, group, replica)) {
-                SkipDatabase(target, kCauseInAvailabilityGroup);
+            if (InitializeDmo(dmo) && dmo.isDatabaseInAvailableGroup(database, group, replica)) {
+                SkipDatabase(database, kCauseInAvailabilityGroup);
                 EV_ERROR(m_logger,
                          "Skipping database [%s]. RESTORE statements are not allowed on either the primary or "
                          "secondary databases of an availability group",
-                         target.c_str());
+                         database.c_str());
+                if (fileGroups) {
+                    // Every entry of the list is of this one database.
+                    FinishRestoreLoop();
+                    return true;
+                }
                 continue;
             }
         }
@@ -93,7 +103,7 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
             continue;
         }
 
-        if ((m_restoreOptions.optionFlags & kRstFileFileGroup) != 0) {
+        if (fileGroups) {
             // The whole list is one file or file-group restore of one database.
             const bool result = RestoreFilesOfDatabase(dbs, target);
             FinishRestoreLoop();

@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kCauseNotOneFullSnapJob = 0x1E000157;
+constexpr int kCauseRevertFailed = 0x1E00012B;
 
 // Calls `action` when the scope ends, however it ends.
 template <typename Action>
@@ -99,7 +100,14 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
 
         if (systemDbs) {
             m_stopSqlServer = true;
-            (void)prepareForRestore();  // a failed stop clears the flag and is logged there
+            if (!prepareForRestore()) {
+                // System databases are never reverted under a running
+                // server: nothing is reverted or restored, and the service,
+                // which did not stop, is left as it is (the failed stop
+                // cleared the flag, so nothing starts it either).
+                FailRevertServiceNotStopped(names);
+                return false;
+            }
         }
 
         bool fellBack = false;
@@ -195,6 +203,18 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
     } catch (...) {
         EV_ERROR(m_logger, "Caught exception during revert operation.");
         return false;
+    }
+}
+
+void CSQLRestoreBase::FailRevertServiceNotStopped(const std::list<std::string>& names) {
+    EV_ERROR(m_logger, "SQL Server [%s] could not be stopped to revert its system databases; nothing is reverted.",
+             m_sServername.c_str());
+    for (const std::string& name : names) RecordFailedDatabase(name);
+    if (m_pRstJobClnt) {
+        const std::string text = "SQL Server instance [" + m_sServername +
+                                 "] could not be stopped to revert its system databases. Nothing was reverted.";
+        *m_pRstJobClnt << text.c_str();
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRevertFailed);
     }
 }
 

@@ -137,6 +137,23 @@ TEST_F(RestoreDatabases, AvailabilityGroupDatabasesAreSkippedWithTheirCause) {
     EXPECT_EQ(job.m_failedDbCount, 1u);
 }
 
+TEST_F(RestoreDatabases, FileGroupEntriesOfAnAvailabilityGroupDatabaseAreRefusedWithoutDroppingItsConnections) {
+    SqlSimAvailabilityGroupSpec group;
+    group.name = "ag1";
+    ASSERT_TRUE(instance.AddAvailabilityGroup(group).IsSuccess());
+    ASSERT_TRUE(instance.JoinAvailabilityGroup("ag1", "hr").IsSuccess());
+    // A drop of hr's connections would fail and say so.
+    ASSERT_TRUE(SqlSimServerInfo(instance).SetProperty(SqlSimServerInfo::kUnkillableConnection, "hr").IsSuccess());
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstFileFileGroup | kRstDropDbConnections;
+    job.chains["hr"] = {Backup('D', 2)};
+    EXPECT_TRUE(RunLoop({Database("hr\x12PRIMARY", 6), Database("hr\x12PRIMARY\x12hr_data", 6)}));
+    EXPECT_TRUE(job.restored.empty());
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"4 hr"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{"0x1e000168"})) << "no connection drop was tried";
+    EXPECT_EQ(job.m_failedDbCount, 1u);
+    EXPECT_EQ(job.m_restoredDbCount, 0u);
+}
+
 TEST_F(RestoreDatabases, UnreachableInstanceFailsEveryDatabaseNamingIt) {
     ASSERT_TRUE(instance.SetServiceRunning(false).IsSuccess());
     job.chains["sales"] = {Backup('D', 1)};

@@ -2,17 +2,21 @@
 // relocation, points in time, standby and recovery-only follow-ups, and
 // broken chains.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
+#include "EvTaskApiNet/EvTask.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimService.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimServerInfo.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
@@ -86,6 +90,59 @@ TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
     EXPECT_EQ(Contents("Copy"), Contents("Sales"));
+}
+
+TEST_F(RestoreEndToEnd, StandbyCopyWhoseConnectionCannotBeKilledFailsAndIsLeftAsItWas) {
+    const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+    Take('D', 100, now - 30);
+    Change(3, 1);
+    Take('L', 200, now - 20);
+    const std::vector<std::string> afterFirstLog = Contents("Sales");
+    RelocateToCopy();
+    task.optionFlags = kRstStandby;
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    ASSERT_TRUE(Run(42));
+    ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+
+    Change(2, 2);
+    Take('L', 300, now + 60);
+    ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty(SqlSimServerInfo::kUnkillableConnection, "Copy").IsSuccess());
+    task.optionFlags = kRstStandby | kRstOverwrite | kRstDropDbConnections;
+    int status = 0;
+    EXPECT_FALSE(Run(43, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(Contents("Copy") == afterFirstLog) << "the next log was not applied";
+    auto causes =
+        jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(43).value(), "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000161");
+    ASSERT_FALSE(causes[0].List("args").empty());
+    EXPECT_EQ(causes[0].List("args")[0], "Copy");
+}
+
+TEST_F(RestoreEndToEnd, RestoreToDiskWithARelativeOrUpwardLocationFailsWritingNothing) {
+    Take('D', 100, 1000);
+    // A relative location would resolve from the working folder: the test's
+    // root, so that whatever a job wrote there is seen.
+    char* previous = ::getcwd(nullptr, 0);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    uint64_t jobId = 42;
+    for (const std::string& location : {std::string("relative/dump"), root.path() + "/dump/../elsewhere"}) {
+        SCOPED_TRACE(location);
+        ASSERT_TRUE(EvTask::setOption(jobId, 1301980323, "1"));  // restore to disk
+        ASSERT_TRUE(EvTask::setOption(jobId, 13071208, location));
+        int status = 0;
+        EXPECT_FALSE(Run(jobId, &status));
+        EXPECT_EQ(status, 2);
+        ++jobId;
+    }
+    ASSERT_EQ(::chdir(previous), 0);
+    ::free(previous);
+    for (const char* folder : {"relative", "dump", "elsewhere"}) {
+        EXPECT_FALSE(std::filesystem::exists(root.File(folder))) << folder << ": nothing written";
+    }
 }
 
 TEST_F(RestoreEndToEnd, NoRecoveryThenARecoveryOnlyTaskEndsOnline) {
