@@ -17,6 +17,7 @@
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "WzUtils/WzClock.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -121,6 +122,25 @@ TEST_F(MultiThreadedBackupTest, TenDatabasesSplitBySizeIntoMappedCollectFiles) {
     EXPECT_EQ(Lines(dir + "/CollectFileMap.jxf").size(), 2u);
     struct stat st {};
     EXPECT_NE(::stat((dir + "/MultiThreadedCollectFile_3").c_str(), &st), 0);
+}
+
+TEST_F(MultiThreadedBackupTest, ACollectFileOrMapThatCannotBePutInPlaceFailsTheJobAndListsNothing) {
+    MakeSizedDatabases(4);
+    uint64_t jobId = 410;
+    for (const char* target : {"MultiThreadedCollectFile_2", "CollectFileMap.jxf"}) {
+        ++jobId;
+        jxtest::FaultyFileSystem disk;
+        wz::ScopedFileSystem use(disk);
+        disk.FailCallOn(target, jxtest::FsCall::kRename, 1, EIO);
+        CountingJob job;
+        (void)RunPhaseOf(job, jobId, "-D", 1, {});
+        EXPECT_EQ(disk.Fired(jxtest::FsCall::kRename), 1) << target;
+        EXPECT_NE(CompleteStatus(jobId), "1") << target;
+        EXPECT_TRUE(statustab::Records(jobId, 2).empty()) << target;
+        const auto causes = Journal(jobId, "setPendingCause");
+        ASSERT_FALSE(causes.empty()) << target;
+        EXPECT_EQ(causes[0].Get("cause"), "0x1e00017a") << target;
+    }
 }
 
 TEST_F(MultiThreadedBackupTest, StatusFollowsTheCollectFilesOutcomes) {
