@@ -5,11 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
 #include "JxCommandLineParser/BackupOptionsParser.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
@@ -68,6 +70,20 @@ protected:
     }
 
     SqlSimInstance instance;
+};
+
+// A job the job manager stops once `stopAfter` databases are backed up.
+struct StoppedJob : CSQLBackup {
+    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        if (ok && --remaining == 0) {
+            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
+        }
+        return ok;
+    }
+    int remaining;
 };
 
 }  // namespace jxtest
