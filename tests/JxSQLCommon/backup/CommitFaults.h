@@ -8,6 +8,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <climits>
 #include <mutex>
 #include <set>
 #include <string>
@@ -19,11 +20,13 @@ namespace jxtest {
 
 class CommitFaults : public wz::ForwardingFileSystem {
 public:
-    // The fsyncs of archive files fail once `passing` more have succeeded.
-    void FailArchiveSyncs(int passing = 0) {
+    // Once `passing` more fsyncs of archive files have succeeded, the next
+    // `failing` ones fail.
+    void FailArchiveSyncs(int passing = 0, int failing = INT_MAX) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_syncFault = true;
         m_syncsPassing = passing;
+        m_syncsFailing = failing;
     }
     // Every write to a file named `name` fails with ENOSPC.
     void FailWritesTo(const std::string& name) {
@@ -66,7 +69,8 @@ public:
     int Fsync(int fd) override {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_syncFault && m_archiveFds.count(fd) != 0 && m_syncsPassing-- <= 0) {
+            if (m_syncFault && m_archiveFds.count(fd) != 0 && m_syncsPassing-- <= 0 && m_syncsFailing > 0) {
+                --m_syncsFailing;
                 ++m_failedSyncs;
                 errno = EIO;
                 return -1;
@@ -98,6 +102,7 @@ private:
     std::set<int> m_fullFds;
     bool m_syncFault = false;
     int m_syncsPassing = 0;
+    int m_syncsFailing = 0;
     int m_failedSyncs = 0;
     std::string m_fullName;
     int m_failedWrites = 0;

@@ -13,6 +13,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/JxSQLCommon/backup/CommitFaults.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
@@ -61,6 +62,26 @@ protected:
         return bytes;
     }
 
+    // Restores every stored set of `database` in order, the last with recovery.
+    void RestoreChain(const std::string& database) {
+        const auto archives = JxServeStoredArchives(database);
+        for (size_t i = 0; i < archives.size(); ++i) {
+            std::list<RestoreArchiveInfo> list;
+            for (const auto& [file, offset] : archives[i]) {
+                RestoreArchiveInfo a;
+                a.jxCellId = 2;
+                a.archiveFileId = file;
+                a.offset = offset;
+                list.push_back(a);
+            }
+            vditest::RestoreOptions options;
+            options.recovery = i + 1 == archives.size();
+            options.replace = true;
+            const vditest::Outcome o = vditest::Restore(database, list, options);
+            ASSERT_TRUE(o.ok) << i << ": " << o.text;
+        }
+    }
+
     std::string CompleteStatus(uint64_t jobId) {
         auto complete = Journal(jobId, "complete");
         return complete.empty() ? "none" : complete.back().Get("status");
@@ -99,23 +120,8 @@ TEST_F(StagedLogBackupTest, DumpsAreRegisteredInLogOrderDeletedAndRestoreToTheSo
     }
 
     Change("Sales", 8, 99);  // the source moves on; the restore must undo it
-    const auto archives = JxServeStoredArchives("Sales");
-    ASSERT_EQ(archives.size(), 4u);
-    for (size_t i = 0; i < archives.size(); ++i) {
-        std::list<RestoreArchiveInfo> list;
-        for (const auto& [file, offset] : archives[i]) {
-            RestoreArchiveInfo a;
-            a.jxCellId = 2;
-            a.archiveFileId = file;
-            a.offset = offset;
-            list.push_back(a);
-        }
-        vditest::RestoreOptions options;
-        options.recovery = i + 1 == archives.size();
-        options.replace = true;
-        const vditest::Outcome o = vditest::Restore("Sales", list, options);
-        ASSERT_TRUE(o.ok) << i << ": " << o.text;
-    }
+    ASSERT_EQ(JxServeStoredArchives("Sales").size(), 4u);
+    RestoreChain("Sales");
     EXPECT_EQ(DataBytes("Sales"), source);
 }
 
@@ -147,6 +153,42 @@ TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
         EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
         EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
     }
+}
+
+// The data of each dump are committed on the media before its files go.
+// When the commit fails, every dump stays staged and the set registered for
+// the first is dropped (its data were never committed); the next log job
+// registers each dump once, and the chain restores to the source's bytes.
+TEST_F(StagedLogBackupTest, DumpsWhoseCommitFailsStayStagedAndKeepNoSet) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(87, "-D", 1, {"-type", "1"}));
+    for (int n : {9, 10, 11}) {
+        Change("Sales", 1, static_cast<uint64_t>(n));
+        Stage("Sales", n);
+    }
+    const std::string source = DataBytes("Sales");
+    {
+        jxtest::CommitFaults faults;
+        wz::ScopedFileSystem use(faults);
+        faults.FailArchiveSyncs(0, 1);
+        (void)RunPhase(88, "-L", 1, {"-type", "2"});
+        EXPECT_EQ(faults.FailedSyncs(), 1);
+    }
+    EXPECT_EQ(CompleteStatus(88), "2");
+    for (const char* n : {"9", "10", "11"}) {
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
+    }
+
+    ASSERT_TRUE(RunPhase(89, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(89), "1");
+    for (const char* n : {"9", "10", "11"}) EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+    std::vector<uint64_t> jobs;
+    for (const JxServeBackupSet& set : SetsOf("Sales")) jobs.push_back(set.jobId);
+    EXPECT_EQ(jobs, (std::vector<uint64_t>{87, 89, 89, 89})) << "each log once";
+    Change("Sales", 8, 99);
+    RestoreChain("Sales");
+    EXPECT_EQ(DataBytes("Sales"), source);
 }
 
 TEST_F(StagedLogBackupTest, DumpsOffABrokenChainGoWithTheConversionSoTheNextLogJobChainsOnTheFull) {
