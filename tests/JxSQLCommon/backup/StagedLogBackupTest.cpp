@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/StatusTabStore.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLVDIBase/VdiLogStaging.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -225,23 +227,37 @@ TEST_F(StagedLogBackupTest, DumpsOffABrokenChainGoWithTheConversionSoTheNextLogJ
     EXPECT_EQ(sets[2].jobId, 86u);
 }
 
+// "a|b" stages its dumps as "a_b_Log_Backup_<n>", the names "a_b" looks
+// for; "a_b" is walked first, so only the owner named in a dump's metadata
+// keeps them from it.
 TEST_F(StagedLogBackupTest, ADatabaseTakesOnlyItsOwnDumpsAndWithoutDumpsIsSkipped) {
-    MakeDatabases({"a", "a_Log_Backup_x", "a:b", "a_b"});
+    MakeDatabases({"a", "a_Log_Backup_x", "a|b", "a_b"});
     ASSERT_TRUE(RunPhase(84, "-D", 1, {"-type", "1"}));
     Change("a_Log_Backup_x", 1, 5);
     Stage("a_Log_Backup_x", 1);
-    Change("a:b", 1, 6);
-    Stage("a:b", 1);  // a_b_Log_Backup_1, which "a_b" must not take
+    Change("a|b", 1, 6);
+    Stage("a|b", 1);  // a_b_Log_Backup_1, which "a_b" must not take
     ASSERT_TRUE(RunPhase(85, "-L", 1, {"-type", "2"}));
+    const std::string walked = root.ReadFile("jobresults/85/LogDBList.jxf");
+    ASSERT_LT(walked.find("a_b\n"), walked.find("a|b\n")) << walked;
     EXPECT_EQ(SetsOf("a").size(), 1u) << "only its full backup";
     EXPECT_EQ(SetsOf("a_b").size(), 1u) << "only its full backup";
     EXPECT_EQ(SetsOf("a_Log_Backup_x").size(), 2u);
-    EXPECT_EQ(SetsOf("a:b").size(), 2u);
+    EXPECT_EQ(SetsOf("a|b").size(), 2u);
     EXPECT_FALSE(Staged("a_Log_Backup_x_Log_Backup_1.bak"));
     EXPECT_FALSE(Staged("a_b_Log_Backup_1.bak"));
     // The two without dumps are skipped, the two with dumps backed up.
-    auto skipped = Journal(85, "setSkippedItemsToAdd");
-    EXPECT_EQ(skipped.size(), 2u);
+    std::map<std::string, int64_t> status;
+    for (const std::string& xml : statustab::Records(85, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        status[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] =
+            tab.getint64(JobManager::SQLStatusTab::kStatus);
+    }
+    const int64_t skipped = JobManager::kDBStatusSkippedInPhase, backedUp = JobManager::kDBStatusBackedUp;
+    EXPECT_EQ(status, (std::map<std::string, int64_t>{
+                          {"a", skipped}, {"a_b", skipped}, {"a_Log_Backup_x", backedUp}, {"a|b", backedUp}}));
+    EXPECT_EQ(Journal(85, "setSkippedItemsToAdd").size(), 2u);
 }
 
 TEST_F(StagedLogBackupTest, TheDecisionAndTheStagingFolder) {
