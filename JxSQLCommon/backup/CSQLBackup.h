@@ -388,8 +388,16 @@ protected:
     // Opens a list file for appending and reads the names it holds.
     bool OpenConvertedList(const ConvertedList& list);
     void DropUnwrittenName(const ConvertedList& list);
+    // The databases of a converted list that could not be sent to the
+    // master: each failed with `reason` in the status tab and counted.
+    void FailUnsentConvertedList(std::set<std::string>& names, const std::string& reason);
     // A promoted database that its list could not take: failed and counted.
     CWzError FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName);
+    // A converted database that its list could not take: the reason logged
+    // and written to the record (when given) with the failed status; false.
+    bool FailUnlistedDatabase(JobManager::SQLStatusTab* record, const std::string& name);
+    // One failed database counted with the job base and the job manager.
+    void CountFailedDatabase(const std::string& databaseName);
     // The walk over the collect file (CSQLBackupLoop.cpp).
     bool ConnectToInstance(CsqlDMO& sqlConnection);
     void ReadPromoteBrokenChainSetting();
@@ -418,8 +426,10 @@ protected:
     void SetPhase(JXSQLExeBackupType phase, const std::string& collectFileName, const char* levelName);
     bool SetUpSnapshotAndVss(bool useVSS);
     void ReadTaskOptions(EvBkpTask& task);
-    // Runs the phase and gives the job's status.
+    // Runs the phase and gives the job's status; the status that the
+    // counts of failed, backed-up and converted databases give.
     int RunPhase();
+    int StatusFromCounts();
     bool CompleteJob(int status);
     // Explicit-list collect files (CSQLBackupListedCollect.cpp): the
     // SharePoint skip set (warning on failure), the report of a database the
@@ -462,6 +472,9 @@ protected:
     bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
     // Renames a consumed on-demand list so that it is not used again.
     void RetireOnDemandList(const std::string& path);
+    // An on-demand list that is there but cannot be used: its cause raised
+    // with its path, m_bOnDemandListRefused set; false.
+    bool RefuseOnDemandList(const std::string& path);
     // Staged log dumps (CSQLBackupStagedLogs.cpp): the whole text of a
     // metadata twin (0; 1 cannot open, 2 empty, 3 read failure), and the
     // database and first LSN it describes (false when it cannot be read).
@@ -499,7 +512,8 @@ protected:
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
     // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
     // the phase's collect file from the job's offset on; one conversion with
-    // its event, its message and its converted-list entry (always true).
+    // its event, its message and its converted-list entry (always true; a
+    // list that refused the entry sets m_bConvertedListRefused).
     bool ReadConversionDatabases(std::vector<std::string>& databases);
     bool ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, const std::string& text, bool textIsArgument,
                         const std::string& name, std::string& message, JXSQLExeBackupType& level);
@@ -548,6 +562,8 @@ protected:
     bool m_bPromoteToFull = false;
     CSQLPmnContentFilters m_contentFilters;
     bool m_bNeedsFull = false;                  // on-demand log list empty, full list not
+    bool m_bConvertedListRefused = false;       // the last rule conversion was refused by its list
+    bool m_bOnDemandListRefused = false;        // the last on-demand list read was there but unusable
     int64_t m_filesSoFar = 0;                   // databases counted as backed up
     CJxNetwork* m_pMetadataConnection = nullptr;   // owned
 

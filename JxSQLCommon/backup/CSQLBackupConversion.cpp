@@ -149,7 +149,7 @@ void CSQLBackup::HandleNonSnapConversion() {
         EV_ERROR(m_logger,
                  "Failure while sending full collect file to master process. Databases in FULL collect file will "
                  "not be backed up.");
-        m_fullConvertedNames.clear();
+        FailUnsentConvertedList(m_fullConvertedNames, "Failure while sending full collect file to master process.");
     }
     if (!m_diffConvertedNames.empty() &&
         !SendGeneratedCollectFileForAlwaysONToMasterProcess(ConvertedListOf(JXSQL_BACKUP_DIFF).path,
@@ -157,8 +157,19 @@ void CSQLBackup::HandleNonSnapConversion() {
         EV_ERROR(m_logger,
                  "Failure while sending differential collect file to master process. Databases in differential "
                  "collect file will not be backed up.");
-        m_diffConvertedNames.clear();
+        FailUnsentConvertedList(m_diffConvertedNames,
+                                "Failure while sending differential collect file to master process.");
     }
+}
+
+// No phase of the master backs these databases up: each fails in this job.
+void CSQLBackup::FailUnsentConvertedList(std::set<std::string>& names, const std::string& reason) {
+    for (const std::string& name : names) {
+        (void)UpdateStatusTabDBInfo(name.c_str(), reason.c_str(), JobManager::kDBStatusFailed, 0,
+                                    JobManager::kDBPhaseNone);  // a refused send is logged there
+        CountFailedDatabase(name);
+    }
+    names.clear();
 }
 
 CWzError CSQLBackup::HandlePromoteToFullConversion(JobManager::SQLStatusTab* status, const std::string& databaseName) {
@@ -181,17 +192,8 @@ CWzError CSQLBackup::HandlePromoteToFullConversion(JobManager::SQLStatusTab* sta
 }
 
 CWzError CSQLBackup::FailConversion(JobManager::SQLStatusTab* status, const std::string& databaseName) {
-    const std::string reason = "Failed to add database [" + databaseName + "] to the collect file of its new level.";
-    EV_ERROR(m_logger, "%s", reason.c_str());
-    if (status != nullptr) {
-        status->setstring(JobManager::SQLStatusTab::kFailureReason, reason);
-        status->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusFailed);
-        (void)UpdateStatusTabInformationToCS(status);
-    }
-    logDatabaseBackupStatus(databaseName, false, true);
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->addBackupFileFailures(1);
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
+    (void)FailUnlistedDatabase(status, databaseName);
+    if (status != nullptr) (void)UpdateStatusTabInformationToCS(status);
+    CountFailedDatabase(databaseName);
     return CWzError();
 }

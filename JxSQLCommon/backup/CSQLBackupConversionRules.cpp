@@ -183,7 +183,9 @@ bool CSQLBackup::ConvertForRule(uint32_t event, JXSQLExeBackupType newLevel, con
     m_logger.InfoEvent(event, 0, 0);
     EV_INFO(m_logger, "%s", message.c_str());
     level = newLevel;
-    (void)AddConvertedDBToCollectFile(name, newLevel);  // a refused list logs; the level is converted all the same
+    // The level is converted all the same; the caller fails the database,
+    // which no phase would back up otherwise.
+    if (!AddConvertedDBToCollectFile(name, newLevel)) m_bConvertedListRefused = true;
     return true;
 }
 
@@ -209,6 +211,7 @@ bool CSQLBackup::isLogThreshHoldKeyPresent(unsigned long& value) {
 
 bool CSQLBackup::isDatabaseNeedConversion(CsqlDMO& dmo, std::wstring databaseName, std::string& message,
                                           JXSQLExeBackupType& level) {
+    m_bConvertedListRefused = false;
     const std::string name = FXString::ToString(databaseName);
     uint64_t id = 0;
     if (!getDatabaseId(name, id)) {

@@ -20,19 +20,21 @@ constexpr int kVssWriterMsde = 2;
 
 }  // namespace
 
+bool CSQLBackup::FailUnlistedDatabase(JobManager::SQLStatusTab* record, const std::string& name) {
+    // The database would be in no list and backed up by no phase: it fails
+    // here instead of ending the job as converted.
+    const std::string reason = "Failed to add database [" + name + "] to the collect file of its new level.";
+    EV_ERROR(m_logger, "%s", reason.c_str());
+    if (record != nullptr) {
+        record->setstring(JobManager::SQLStatusTab::kFailureReason, reason);
+        record->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusFailed);
+    }
+    return false;
+}
+
 bool CSQLBackup::ConvertDatabase(JobManager::SQLStatusTab* record, const std::string& name, const std::string& reason,
                                  JXSQLExeBackupType level, bool& converted) {
-    if (!AddConvertedDBToCollectFile(name, level)) {
-        // The database would be in no list and backed up by no phase: it
-        // fails here, and the walk counts the failure.
-        EV_ERROR(m_logger, "Failed to add database [%s] to the collect file of its new level.", name.c_str());
-        if (record != nullptr) {
-            record->setstring(JobManager::SQLStatusTab::kFailureReason,
-                              "Failed to add database [" + name + "] to the collect file of its new level.");
-            record->setint64(JobManager::SQLStatusTab::kStatus, JobManager::kDBStatusFailed);
-        }
-        return false;
-    }
+    if (!AddConvertedDBToCollectFile(name, level)) return FailUnlistedDatabase(record, name);
     if (record != nullptr) {
         record->setstring(JobManager::SQLStatusTab::kReason, reason);
         record->setint64(JobManager::SQLStatusTab::kDatabasePhase, level);
@@ -109,6 +111,10 @@ bool CSQLBackup::doDbBackup(CsqlDMO& sqlConnection, const wchar_t* databaseName,
             std::string reason;
             JXSQLExeBackupType level = JXSQL_BACKUP_NONE;
             converted = isDatabaseNeedConversion(sqlConnection, FXString::ToWstring(name), reason, level);
+            if (converted && m_bConvertedListRefused) {
+                converted = false;
+                return FailUnlistedDatabase(record, name);  // the walk counts the failure
+            }
             if (converted && level == JXSQL_BACKUP_NONE) {
                 // Dropped since the collect file was written: no level backs
                 // it up, so it is counted as skipped, not as backed up.

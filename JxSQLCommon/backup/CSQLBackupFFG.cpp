@@ -195,13 +195,7 @@ bool CSQLBackup::populateFFGForBackup(std::string onDemandFile, std::wstring& da
     return true;
 }
 
-void CSQLBackup::FailFFGDatabase(const std::string& database) {
-    logDatabaseBackupStatus(database, false, true);
-    if (m_pBkpJobClnt != nullptr) {
-        (void)m_pBkpJobClnt->addBackupFileFailures(1);
-        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
-    }
-}
+void CSQLBackup::FailFFGDatabase(const std::string& database) { CountFailedDatabase(database); }
 
 uint32_t CSQLBackup::doFFGSubclientBackup() {
     m_bFFG = true;
@@ -243,6 +237,11 @@ uint32_t CSQLBackup::doFFGSubclientBackup() {
             std::string reason;
             JXSQLExeBackupType level = JXSQL_BACKUP_NONE;
             if (isDatabaseNeedConversion(dmo, wideName, reason, level)) {
+                if (m_bConvertedListRefused) {
+                    (void)FailUnlistedDatabase(nullptr, database);  // logs the reason
+                    FailFFGDatabase(database);
+                    return 0;
+                }
                 EV_INFO(m_logger, "The database [%s] got promoted for reason [%s].", database.c_str(), reason.c_str());
                 // A database dropped since is in no list: skipped, not backed up.
                 if (level == JXSQL_BACKUP_NONE && m_pBkpJobClnt != nullptr) {

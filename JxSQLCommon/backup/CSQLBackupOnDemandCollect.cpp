@@ -4,7 +4,10 @@
 // "<job id>_OSCFullCollectFile.jxf" (databases that need a full backup
 // first), each with the instance name on its first line and a database on
 // every following line. A list is used once: after it has been turned into
-// the job's collect file it is renamed with ".used" appended.
+// the job's collect file it is renamed with ".used" appended. A missing or
+// empty list names nothing to back up; a list that is there but cannot be
+// read whole, or was written for another instance, fails the collect step
+// and stays for a later job.
 #include <strings.h>
 #include <unistd.h>
 
@@ -26,6 +29,7 @@ namespace {
 constexpr size_t kLineBufferSize = 1024;
 constexpr int kSkipPseudoInstance = 4;
 constexpr int kSkipMissing = 6;
+constexpr int kOnDemandListCause = 0x1E00017A;
 
 }  // namespace
 
@@ -54,8 +58,12 @@ bool CSQLBackup::CreateCollectFileForOSC() {
     bool result = true;
 
     std::set<std::string> logNames;
+    m_bOnDemandListRefused = false;
     const bool haveLogNames = getSQLDatabasesForBackup(logList, logNames);
-    if (!haveLogNames) {
+    const bool logListRefused = m_bOnDemandListRefused;
+    if (logListRefused) {
+        result = false;  // the full list is still taken below
+    } else if (!haveLogNames) {
         EV_INFO(m_logger, "No database(s) found in the osc log collect file [%s]", logList.c_str());
     } else if (!generateSQLCollectFileForOSCJob(logNames)) {
         EV_ERROR(m_logger, "Failed to create the target collect file: %s", CollectFilePath().c_str());
@@ -66,8 +74,14 @@ bool CSQLBackup::CreateCollectFileForOSC() {
 
     m_bNeedsFull = false;
     std::set<std::string> fullNames;
+    m_bOnDemandListRefused = false;
     if (!getSQLDatabasesForBackup(fullList, fullNames)) {
-        EV_INFO(m_logger, "No databases were found in the OSC collect file [%s] for a full backup.", fullList.c_str());
+        if (m_bOnDemandListRefused) {
+            result = false;
+        } else {
+            EV_INFO(m_logger, "No databases were found in the OSC collect file [%s] for a full backup.",
+                    fullList.c_str());
+        }
     }
     if (!fullNames.empty()) {
         if (!generateSQLFullCollectFileForOSCJob(fullNames)) {
@@ -77,8 +91,14 @@ bool CSQLBackup::CreateCollectFileForOSC() {
             RetireOnDemandList(fullList);
         }
     }
-    if (!haveLogNames) m_bNeedsFull = true;
+    if (!haveLogNames && !logListRefused) m_bNeedsFull = true;
     return result;
+}
+
+bool CSQLBackup::RefuseOnDemandList(const std::string& path) {
+    RaisePendingCause(kOnDemandListCause, path);
+    m_bOnDemandListRefused = true;
+    return false;
 }
 
 void CSQLBackup::RetireOnDemandList(const std::string& path) {
@@ -98,7 +118,7 @@ bool CSQLBackup::getSQLDatabasesForBackup(const std::string& path, std::set<std:
     JXFile file;
     if (file.open(path.c_str(), JXFile::kRead) != 0) {
         EV_ERROR(m_logger, "Failed to open OnDemand SC file %s.", path.c_str());
-        return false;
+        return RefuseOnDemandList(path);
     }
     char line[kLineBufferSize];
     int rc = file.getLine(line, sizeof line);
@@ -107,7 +127,7 @@ bool CSQLBackup::getSQLDatabasesForBackup(const std::string& path, std::set<std:
         EV_ERROR(m_logger, "OnDemand SC file %s is for instance [%s], not for [%s]. It is not used.", path.c_str(),
                  line, m_sServername.c_str());
         (void)file.close();  // read only
-        return false;
+        return RefuseOnDemandList(path);
     }
     std::set<std::string> read;
     while (rc == 1 && (rc = file.getLine(line, sizeof line)) == 1) {
@@ -118,7 +138,7 @@ bool CSQLBackup::getSQLDatabasesForBackup(const std::string& path, std::set<std:
     if (rc < 0) {
         // A line too long for a database name, or a read error: the list is not whole.
         EV_ERROR(m_logger, "Failed to read OnDemand SC file %s with error [%d].", path.c_str(), file.getLastError());
-        return false;
+        return RefuseOnDemandList(path);
     }
     if (read.empty()) {
         EV_WARN(m_logger, "OSC collect file [%s] is empty", path.c_str());

@@ -344,6 +344,10 @@ int CSQLBackup::RunPhase() {
         return JXSQL_JOB_PARTIAL;
     }
     if (!ran || m_bJobFailed) return JXSQL_JOB_FAILED;
+    return StatusFromCounts();
+}
+
+int CSQLBackup::StatusFromCounts() {
     const uint64_t converted = GetConvertedDBCount(JXSQL_BACKUP_FULL) + GetConvertedDBCount(JXSQL_BACKUP_DIFF);
     EV_DEBUG(m_logger, 2, "Failedcount = [%lu] Successcount = [%lu] ConvertedDBcount = [%lu]",
              static_cast<unsigned long>(m_loggedDbCount), static_cast<unsigned long>(m_successCount),
@@ -372,7 +376,13 @@ bool CSQLBackup::CompleteJob(int status) {
     const bool suspended =
         quitRequested && m_pJobCtrlClnt != nullptr && m_pJobCtrlClnt->getJMControlOperation() == kSuspendOperation;
     // A job told to stop asks for no further phase.
-    if (!quitRequested) HandleConversion();
+    if (!quitRequested) {
+        const uint64_t failedBefore = m_loggedDbCount;
+        HandleConversion();
+        // Converted databases that the master could not be given failed
+        // there: the job no longer completed them all.
+        if (status == JXSQL_JOB_COMPLETED && m_loggedDbCount != failedBefore) status = StatusFromCounts();
+    }
     if ((!quitRequested || suspended) && m_pBkpJobClnt != nullptr) {
         if (m_isSnapBackup && m_bkyType != JXSQL_BACKUP_LOG) {
             (void)m_pBkpJobClnt->setRCID(0);

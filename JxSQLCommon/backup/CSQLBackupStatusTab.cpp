@@ -266,6 +266,14 @@ bool CSQLBackup::UpdateSkippedFailedCountAndJobInfo(std::string databaseName, st
     return UpdateStatusTabDBInfo(databaseName.c_str(), reason.c_str(), status, reasonCode, JobManager::kDBPhaseNone);
 }
 
+void CSQLBackup::CountFailedDatabase(const std::string& databaseName) {
+    logDatabaseBackupStatus(databaseName, false, true);
+    if (m_pBkpJobClnt != nullptr) {
+        (void)m_pBkpJobClnt->addBackupFileFailures(1);
+        (void)m_pBkpJobClnt->updateInfo(false, nullptr);
+    }
+}
+
 bool CSQLBackup::GetDatabasesStatusInfo(JobManager::SQLJobInfo& info, SQLDatabaseStatusMap& statusMap,
                                         bool& noJobInfo) {
     try {

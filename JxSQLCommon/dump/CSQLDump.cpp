@@ -108,8 +108,9 @@ bool CSQLDump::doDbSubclientBackup() {
         }
         return true;
     }
+    // The failures that listing the databases counted (skipped databases
+    // the job marks failed) stay; the dump's own failures are added to them.
     m_successCount = 0;
-    m_loggedDbCount = 0;
     EV_INFO(m_logger, "SQL TL dump initiated for [%d] database(s)",
             static_cast<int>(m_subClientCache.m_databaseNames.size()));
     if (PreTLDump()) {
@@ -146,8 +147,7 @@ bool CSQLDump::DoTLDump() {
 
 void CSQLDump::UpdateDBStatus() {
     EV_INFO(m_logger, "Updating status of the databases in the CS");
-    m_successCount = 0;
-    m_loggedDbCount = 0;
+    m_successCount = 0;  // the failure count keeps those of the collect step
     for (const auto& [db, info] : m_subClientCache.m_dbBackupInfo) {
         const bool dumped = !info.resultText.empty();
         const std::string reason = dumped ? "" : "Disk cache operation failed";

@@ -3,11 +3,14 @@
 // FINISH arrive; a silent master never hangs the child.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/StatusTabStore.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -65,6 +68,26 @@ protected:
 
     std::vector<std::string> Events() { return master->Journal(); }
 
+    // The last status-tab row of each database of job `jobId`.
+    static std::map<std::string, JobManager::SQLStatusTab> Rows(uint64_t jobId) {
+        std::map<std::string, JobManager::SQLStatusTab> rows;
+        for (const std::string& xml : statustab::Records(jobId, 2)) {
+            JobManager::SQLStatusTab tab;
+            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
+            rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
+        }
+        return rows;
+    }
+    std::string CompleteStatus(uint64_t jobId) {
+        auto complete = Journal(jobId, "complete");
+        return complete.empty() ? "none" : complete.back().Get("status");
+    }
+    bool SentStatus(const std::string& status) {
+        const auto events = Events();
+        return std::find(events.begin(), events.end(), "{\"event\":\"jobStatus\",\"status\":" + status + "}") !=
+               events.end();
+    }
+
     std::unique_ptr<AgMasterStandIn> master;
 };
 
@@ -104,6 +127,43 @@ TEST_F(AgChildJobTest, ARefusedCollectFileIsOnlyAWarningAndTheBackupRuns) {
     ASSERT_TRUE(RunChild(options, 103, "-D", {"-type", "1"}));
     EXPECT_EQ(Events().back(), "{\"event\":\"finished\"}");
     EXPECT_EQ(JxServeStoredBackupSets().size(), 2u);
+}
+
+// A differential child converts the databases without a full backup; when
+// the master cannot be given their list, each of them fails in this job,
+// and the job is partial beside what it backed up, failed without it.
+TEST_F(AgChildJobTest, ConvertedDatabasesTheMasterCannotBeGivenFailAndTheStatusSaysSo) {
+    AppModel::Set("subclient/1234", "sqlSubclientType", "1");
+    AppModel::Set("subclient/1234", "bkpConversion", "1");
+    ASSERT_TRUE(RunChild({}, 104, "-D", {"-type", "1"}));
+    SqlSimDatabaseSpec fresh;
+    fresh.name = "g3";
+    ASSERT_FALSE(instance.AddDatabase(fresh).IsError());
+    ASSERT_FALSE(instance.JoinAvailabilityGroup("AG1", "g3").IsError());
+    AppModel::Set("subclient/1234", "property118_5", "g3");
+
+    AgMasterOptions refusing;
+    refusing.mode = AgMasterOptions::Mode::Refuse;
+    ASSERT_TRUE(RunChild(refusing, 105, "-I", {"-type", "4"}));
+    std::vector<std::string> differentials;
+    for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
+        if (set.jobId == 105) differentials.push_back(set.databaseName + ":" + set.backupType);
+    }
+    EXPECT_EQ(differentials, (std::vector<std::string>{"g1:I", "g2:I"}));
+    auto rows = Rows(105);
+    EXPECT_EQ(rows["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(rows["g3"].getstring(JobManager::SQLStatusTab::kFailureReason),
+              "Failure while sending full collect file to master process.");
+    EXPECT_EQ(Journal(105, "addBackupFileFailures").size(), 1u);
+    EXPECT_TRUE(SentStatus("3"));
+    EXPECT_EQ(CompleteStatus(105), "3");
+
+    // With the others offline nothing else is backed up: the job failed.
+    for (const char* name : {"g1", "g2"}) ASSERT_FALSE(instance.SetDatabaseState(name, SQLDB_STATE_OFFLINE).IsError());
+    ASSERT_TRUE(RunChild(refusing, 106, "-I", {"-type", "4"}));
+    EXPECT_EQ(Rows(106)["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_TRUE(SentStatus("2"));
+    EXPECT_EQ(CompleteStatus(106), "2");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <list>
 #include <string>
 #include <vector>
@@ -13,12 +14,32 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace jxtest {
+
+// The media's archive files, as a FaultyFileSystem target: a failed fsync
+// of one fails the pipeline's commit.
+inline std::string ArchiveFiles() { return DiskLibrary::Directory() + "/afiles/*"; }
+
+// A backup job whose disk is full while the central server's conversion
+// rules decide on a database (and so while the converted list takes it).
+struct FullDiskWhileConverting : CSQLBackup {
+    bool isDatabaseNeedConversion(CsqlDMO& dmo, std::wstring name, std::string& message,
+                                  JXSQLExeBackupType& level) override {
+        wz::ScopedFileSystem scoped(disk);
+        disk.FailWritesAfter(0, ENOSPC);
+        const bool converted = CSQLBackup::isDatabaseNeedConversion(dmo, name, message, level);
+        disk.Heal();
+        return converted;
+    }
+    FaultyFileSystem disk;
+};
 
 class BackupJobRun : public CentralServerTest {
 protected:

@@ -234,6 +234,37 @@ TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
     EXPECT_EQ(History("db3"), "") << "the walk ended after db2";
 }
 
+// The disk fills while the central server's rules convert a database of a
+// log job to full: that database fails with its reason instead of ending
+// the job as converted, and what else was backed up makes the job partial.
+TEST_F(BackupJobTest, ADatabaseTheFullDiskKeepsOutOfItsConvertedListFailsWithItsReason) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(63, "-D", 1, {"-type", "1"}));
+    SqlSimDatabaseSpec fresh;
+    fresh.name = "Fresh";
+    ASSERT_FALSE(instance.AddDatabase(fresh).IsError());
+    AppModel::Set("subclient/1234", "property118_2", "Fresh");
+    AppModel::Set("subclient/1234", "sqlSubclientType", "1");
+    AppModel::Set("subclient/1234", "bkpConversion", "1");
+    jxtest::FullDiskWhileConverting job;
+    ASSERT_TRUE(RunPhaseOf(job, 64, "-L", 1, {"-type", "2"}));
+
+    EXPECT_EQ(CompleteStatus(64), "3");
+    EXPECT_EQ(Journal(64, "addBackupFileFailures").size(), 1u);
+    EXPECT_EQ(root.ReadFile("jobresults/64/FullDBList.jxf").find("Fresh"), std::string::npos);
+    ASSERT_EQ(Sets(64).size(), 1u);
+    EXPECT_EQ(Sets(64)[0].database, "Sales");
+    std::map<std::string, JobManager::SQLStatusTab> rows;
+    for (const std::string& xml : statustab::Records(64, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
+    }
+    EXPECT_EQ(rows["Fresh"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(rows["Fresh"].getstring(JobManager::SQLStatusTab::kFailureReason),
+              "Failed to add database [Fresh] to the collect file of its new level.");
+}
+
 // Records what the pipeline holds after each database.
 struct WatchedJob : CSQLBackup {
     bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,

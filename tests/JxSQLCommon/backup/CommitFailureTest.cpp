@@ -4,6 +4,7 @@
 // whose data the media does not hold, and the job never says completed.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <list>
 #include <map>
 #include <string>
@@ -14,12 +15,12 @@
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
-#include "tests/JxSQLCommon/backup/CommitFaults.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
 
 using JobManager::SQLStatusTab;
+using jxtest::FsCall;
 
 class CommitFailureTest : public jxtest::BackupJobRun {
 protected:
@@ -51,17 +52,17 @@ protected:
         return failures;
     }
 
-    jxtest::CommitFaults faults;
+    jxtest::FaultyFileSystem faults;
 };
 
 // Arms the fault for the backup of `target`: with "bCommitData" its data
 // are committed right after its backup-set record is sent.
 struct FaultInBackupOf : CSQLBackup {
-    FaultInBackupOf(jxtest::CommitFaults& faults, std::string target) : faults(faults), target(std::move(target)) {}
+    FaultInBackupOf(jxtest::FaultyFileSystem& faults, std::string target) : faults(faults), target(std::move(target)) {}
     bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
                      std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
         const bool armed = std::wstring(name) == std::wstring(target.begin(), target.end());
-        if (armed) faults.FailArchiveSyncs();
+        if (armed) faults.FailCallOn(jxtest::ArchiveFiles(), FsCall::kFsync, 1, EIO, true);
         const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
         if (armed) {
             pipelineError = m_dataTransferHandler.getLastErrorString();
@@ -69,7 +70,7 @@ struct FaultInBackupOf : CSQLBackup {
         }
         return ok;
     }
-    jxtest::CommitFaults& faults;
+    jxtest::FaultyFileSystem& faults;
     std::string target;
     std::string pipelineError;
 };
@@ -81,7 +82,7 @@ TEST_F(CommitFailureTest, ADatabaseWhoseCommitFailsIsFailedAndKeepsNoBackupSet) 
     FaultInBackupOf job(faults, "db2");
     ASSERT_TRUE(RunPhaseOf(job, 70, "-D", 1, {"-type", "1"}));
 
-    ASSERT_GT(faults.FailedSyncs(), 0);
+    ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     EXPECT_NE(job.pipelineError.find("Cannot sync archive file"), std::string::npos) << job.pipelineError;
     EXPECT_EQ(CompleteStatus(70), "2");
     EXPECT_EQ(SetsOf(70), (std::vector<std::string>{"db1"})) << "db2's set is dropped; the walk ends after it";
@@ -96,10 +97,10 @@ TEST_F(CommitFailureTest, ADatabaseWhoseCommitFailsIsFailedAndKeepsNoBackupSet) 
 TEST_F(CommitFailureTest, AFullPhaseWhoseDataAreNotCommittedFailsEachDatabase) {
     MakeDatabases({"db1", "db2"});
     wz::ScopedFileSystem use(faults);
-    faults.FailArchiveSyncs();
+    faults.FailCallOn(jxtest::ArchiveFiles(), FsCall::kFsync, 1, EIO, true);
     ASSERT_TRUE(RunPhase(71, "-D", 1, {"-type", "1"}));
 
-    ASSERT_GT(faults.FailedSyncs(), 0);
+    ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     EXPECT_EQ(CompleteStatus(71), "2");
     EXPECT_TRUE(SetsOf(71).empty());
     auto rows = Rows(71);
@@ -118,10 +119,10 @@ TEST_F(CommitFailureTest, ALogPhaseWhoseDataAreNotCommittedSendsTheDatabaseToThe
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(72, "-D", 1, {"-type", "1"}));
     wz::ScopedFileSystem use(faults);
-    faults.FailArchiveSyncs();
+    faults.FailCallOn(jxtest::ArchiveFiles(), FsCall::kFsync, 1, EIO, true);
     ASSERT_TRUE(RunPhase(73, "-L", 1, {"-type", "2"}));
 
-    ASSERT_GT(faults.FailedSyncs(), 0);
+    ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     EXPECT_TRUE(SetsOf(73).empty());
     EXPECT_EQ(root.ReadFile("jobresults/73/FullDBList.jxf"), "Sales\n");
     auto rows = Rows(73);
@@ -140,12 +141,12 @@ TEST_F(CommitFailureTest, ALogPhaseWhoseFullListCannotTakeTheDatabaseFailsIt) {
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(74, "-D", 1, {"-type", "1"}));
     wz::ScopedFileSystem use(faults);
-    faults.FailArchiveSyncs();
-    faults.FailWritesTo("FullDBList.jxf");
+    faults.FailCallOn(jxtest::ArchiveFiles(), FsCall::kFsync, 1, EIO, true);
+    faults.FailCallOn("FullDBList.jxf", FsCall::kPWrite, 1, ENOSPC, true);
     ASSERT_TRUE(RunPhase(75, "-L", 1, {"-type", "2"}));
 
-    ASSERT_GT(faults.FailedSyncs(), 0);
-    ASSERT_GT(faults.FailedWrites(), 0);
+    ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
+    ASSERT_GT(faults.Fired(FsCall::kPWrite), 0);
     EXPECT_TRUE(SetsOf(75).empty());
     auto rows = Rows(75);
     ASSERT_EQ(rows.count("Sales"), 1u);

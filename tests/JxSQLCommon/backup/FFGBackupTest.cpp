@@ -118,4 +118,18 @@ TEST_F(FFGBackupTest, MissingGroupOrFileFailsTheDatabaseOnce) {
     EXPECT_EQ(HistoryLetter(), '?');
 }
 
+// The disk fills while the conversion rules send the database of a
+// differential phase to the full list: the database fails, and the job
+// does not end as completed with nothing backed up.
+TEST_F(FFGBackupTest, ADatabaseTheFullDiskKeepsOutOfTheFullListFails) {
+    Content({"FG2"});
+    AppModel::Set("subclient/1234", "bkpConversion", "1");
+    jxtest::FullDiskWhileConverting job;
+    EXPECT_TRUE(RunPhaseOf(job, 311, "-I", 1, {}));
+    EXPECT_EQ(CompleteStatus(311), "2");
+    EXPECT_EQ(Journal(311, "addBackupFileFailures").size(), 1u);
+    EXPECT_EQ(root.ReadFile("jobresults/311/FullDBList.jxf"), "");
+    EXPECT_EQ(HistoryLetter(), '?');
+}
+
 }  // namespace

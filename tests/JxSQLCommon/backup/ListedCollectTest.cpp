@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <set>
 #include <map>
 #include <string>
@@ -18,6 +19,7 @@
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -158,16 +160,64 @@ TEST_F(OnDemandCollectTest, ListWrittenByTheServiceIsUsedOnceWithDuplicatesOnce)
     EXPECT_TRUE(job.m_bNeedsFull);
 }
 
-TEST_F(OnDemandCollectTest, ListOfAnotherInstanceOrWithAnOverlongLineIsNotUsed) {
+// A log list that is there but cannot be used fails the collect step with
+// a cause naming it, instead of skipping the phase as if it were empty; it
+// is kept for a later job, and the full list is still taken.
+TEST_F(OnDemandCollectTest, LogListOfAnotherInstanceOverlongOrUnreadableFailsTheCollectAndIsKept) {
+    root.WriteFile("results/73_OSCFullCollectFile.jxf", "HOST/INST\ndb2\n");
     CSQLClientDll service;
     ASSERT_TRUE(service.WriteToCollectFile(LogList(), {"db1"}, "OTHER/INST"));
-    ASSERT_TRUE(job.CreateCollectFileForOSC());
-    EXPECT_TRUE(job.m_bNeedsFull);
-    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+    EXPECT_FALSE(job.CreateCollectFileForOSC());
+    EXPECT_FALSE(job.m_bNeedsFull);
+    EXPECT_EQ(Tab()["db2"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusConverted);
+    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf.used"));
+
     root.WriteFile("results/73_OSCCollectFile.jxf", "HOST/INST\ndb1\n" + std::string(1500, 'y') + "\n");
+    EXPECT_FALSE(job.CreateCollectFileForOSC());
     std::set<std::string> names;
     EXPECT_FALSE(job.getSQLDatabasesForBackup(LogList(), names));
     EXPECT_TRUE(names.empty());
+
+    WriteLogList({"db1"});
+    jxtest::FaultyFileSystem disk;
+    {
+        wz::ScopedFileSystem scoped(disk);
+        disk.FailCall(jxtest::FsCall::kOpen, 1, EACCES);
+        EXPECT_FALSE(job.CreateCollectFileForOSC());
+    }
+    EXPECT_FALSE(job.m_bNeedsFull);
+    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+    EXPECT_FALSE(Exists("results/LogDBList.jxf"));
+
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 4u);
+    for (const auto& cause : causes) {
+        EXPECT_EQ(cause.Get("cause"), "0x1e00017a");
+        EXPECT_EQ(cause.List("args"), std::vector<std::string>{LogList()});
+    }
+}
+
+TEST_F(OnDemandCollectTest, AFullListOfAnotherInstanceFailsTheCollectAndIsKept) {
+    WriteLogList({"db1"});
+    root.WriteFile("results/73_OSCFullCollectFile.jxf", "OTHER/INST\ndb2\n");
+    EXPECT_FALSE(job.CreateCollectFileForOSC());
+    EXPECT_EQ(root.ReadFile("results/LogDBList.jxf"), "db1\n");
+    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf"));
+    EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 0u);
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{root.File("results/73_OSCFullCollectFile.jxf")});
+}
+
+TEST_F(OnDemandCollectTest, AnEmptyLogListOnlyMarksNeedsFull) {
+    CSQLClientDll service;
+    ASSERT_TRUE(service.WriteToCollectFile(LogList(), {}, "HOST/INST"));
+    EXPECT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_TRUE(job.m_bNeedsFull);
+    root.WriteFile("results/73_OSCCollectFile.jxf", "");
+    EXPECT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_TRUE(job.m_bNeedsFull);
+    EXPECT_TRUE(job.Journal("setPendingCause").empty());
 }
 
 TEST_F(OnDemandCollectTest, FullListOnlyConvertsItsDatabasesAndMarksNeedsFull) {

@@ -168,6 +168,22 @@ TEST_F(LogDumpJobTest, ADatabaseTheLibraryCouldNotDumpFailsAloneAndTheOthersSucc
     EXPECT_EQ(JobStatus(71), 1);
 }
 
+// With skipped databases marked failed, the database skipped while listing
+// stays a failure of the job beside the dumped ones; with nothing dumped
+// the job fails.
+TEST_F(LogDumpJobTest, ASkippedDatabaseMarkedFailedMakesTheDumpPartialAndNothingDumpedFailsIt) {
+    JXPlatformInfo().setNumber("MSSQLAgent", "bSQLSetCWEOnSkippedCount", 1);
+    ASSERT_FALSE(instance.SetDatabaseState("beta", SQLDB_STATE_OFFLINE).IsError());
+    ASSERT_TRUE(RunDump(74));
+    EXPECT_EQ(Outcome(74).status.at("beta"), JobManager::kDBStatusSkippedCountedFailed);
+    EXPECT_EQ(Outcome(74).status.at("Alpha"), JobManager::kDBStatusBackedUp);
+    EXPECT_EQ(JobStatus(74), 3);
+
+    ASSERT_EQ(::unlink((root.path() + "/Base/libJxSQLPmnOSC.so").c_str()), 0);
+    ASSERT_TRUE(RunDump(75));
+    EXPECT_EQ(JobStatus(75), 2);
+}
+
 // The log-dump job with the job state a test sets directly.
 struct DumpJobUnderTest : CSQLDump {
     using CSQLCommon::m_bkpPhase;

@@ -3,13 +3,14 @@
 // sets and commits them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 #include <string>
 
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "tests/JxSQLCommon/backup/CommitFaults.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
 #include "tools/jxserve/JxServeBackupSets.h"
@@ -54,13 +55,13 @@ TEST_F(MultiThreadedBackupJobTest, AWorkerWhoseCommitFailsCountsAsAFailure) {
     MakeDatabases({"db1", "db2"});
     JXPlatformInfo().setNumber("MSSQLAgent", "BlbDbsPerCollect", 10);
     JXPlatformInfo().setNumber("MSSQLAgent", "BlbMinCollectFiles", 1);  // one collect file
-    jxtest::CommitFaults faults;
+    jxtest::FaultyFileSystem faults;
     wz::ScopedFileSystem use(faults);
-    faults.FailArchiveSyncs();
+    faults.FailCallOn(jxtest::ArchiveFiles(), jxtest::FsCall::kFsync, 1, EIO, true);
     MultiThreadedBackupJob job;
     ASSERT_TRUE(RunPhaseOf(job, 502, "-D", 1, {}));
 
-    ASSERT_GT(faults.FailedSyncs(), 0);
+    ASSERT_GT(faults.Fired(jxtest::FsCall::kFsync), 0);
     auto complete = Journal(502, "complete");
     ASSERT_FALSE(complete.empty());
     EXPECT_EQ(complete.back().Get("status"), "2");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <list>
 #include <map>
 #include <string>
@@ -15,7 +16,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
-#include "tests/JxSQLCommon/backup/CommitFaults.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
@@ -170,11 +171,11 @@ TEST_F(StagedLogBackupTest, DumpsWhoseCommitFailsStayStagedAndKeepNoSet) {
     }
     const std::string source = DataBytes("Sales");
     {
-        jxtest::CommitFaults faults;
+        jxtest::FaultyFileSystem faults;
         wz::ScopedFileSystem use(faults);
-        faults.FailArchiveSyncs(0, 1);
+        faults.FailCallOn(jxtest::ArchiveFiles(), jxtest::FsCall::kFsync, 1, EIO);
         (void)RunPhase(88, "-L", 1, {"-type", "2"});
-        EXPECT_EQ(faults.FailedSyncs(), 1);
+        EXPECT_EQ(faults.Fired(jxtest::FsCall::kFsync), 1);
     }
     EXPECT_EQ(CompleteStatus(88), "2");
     for (const char* n : {"9", "10", "11"}) {

@@ -67,6 +67,7 @@ TEST_F(CSQLUtilitiesTest, ReportsTheErrnoOfAFailedCreation) {
         unsigned int error = 0;
         EXPECT_FALSE(Create(root.path() + "/made/x/y", error));
         EXPECT_EQ(error, static_cast<unsigned int>(failure));
+        EXPECT_EQ(faulty.Fired(jxtest::FsCall::kMkdir), 1);
         std::error_code ec;
         std::filesystem::remove_all(root.path() + "/made", ec);
     }

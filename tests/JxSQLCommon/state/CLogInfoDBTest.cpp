@@ -198,6 +198,7 @@ TEST_F(CLogInfoDBTest, SweepThatMeetsAFullOrFailingDiskKeepsThePreviousCollectFi
         EXPECT_EQ(0u, error.GetMessage().find("Could not write collect file [" + collect + "]. Error: [" +
                                               fault.text + "]"))
             << error.GetMessage();
+        EXPECT_EQ(1, faulty.Fired(fault.kind));
         EXPECT_EQ("previous\n", jxtest::ReadWholeFile(collect));
         for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
             EXPECT_NE(0u, entry.path().filename().string().find("sweep.jxf.")) << entry.path();

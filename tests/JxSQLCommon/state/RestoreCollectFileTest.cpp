@@ -149,6 +149,7 @@ TEST_F(RestoreCollectFileTest, AFailedSaveLeavesThePreviousFileWholeAndNothingBe
         CWzError e = rcf.Save(saved, path, true);
         ASSERT_TRUE(e.IsError());
         EXPECT_NE(std::string::npos, e.GetMessage().find(fault.text)) << e.GetMessage();
+        EXPECT_EQ(1, faulty.Fired(fault.kind));
         EXPECT_EQ("previous\n", jxtest::ReadWholeFile(path));
         EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
     }

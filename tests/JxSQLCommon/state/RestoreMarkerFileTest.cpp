@@ -46,6 +46,7 @@ TEST_F(RestoreMarkerFileTest, AMarkerThatCannotBeMadeSaysWhyAndLeavesNothing) {
         CWzError e = marker.Create(folder, "Sales", "4711");
         ASSERT_TRUE(e.IsError());
         EXPECT_EQ(error, FXErrorUtil::GetErrNo(e)) << e.AsString();
+        EXPECT_EQ(1, faulty.Fired(jxtest::FsCall::kOpen));
         EXPECT_NE(std::string::npos, e.GetMessage().find("Could not make marker")) << e.GetMessage();
         EXPECT_TRUE(marker.GetPath().empty());
     }

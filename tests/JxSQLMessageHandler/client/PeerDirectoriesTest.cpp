@@ -147,6 +147,7 @@ TEST_F(PeerDirectoriesTest, AFailedRemovalIsAnsweredWithCodeTwoAndTheSystemError
     faulty.FailCall(FsCall::kRmdir, 1, EIO);
     DirectoryReply reply = SendDirectoryRequest(kSqlDeleteDirectoryReq, (root.path() + "/jobs/a").c_str());
     EXPECT_EQ(reply.code, 2);
+    EXPECT_EQ(faulty.Fired(FsCall::kRmdir), 1);
     EXPECT_NE(reply.text.find("cannot remove"), std::string::npos) << reply.text;
 }
 

@@ -62,6 +62,7 @@ TEST_F(RemoteCopyTest, ASourceThatCannotBeRemovedAfterItsCopyStaysAndTheCopyStan
     EXPECT_EQ("move", ReadWholeFile(destination + "/move.dat"));
     EXPECT_TRUE(Exists(source + "move.dat"));
     EXPECT_EQ(1, faulty.Calls(FsCall::kUnlink));
+    EXPECT_EQ(1, faulty.Fired(FsCall::kUnlink));
 }
 
 TEST_F(RemoteCopyTest, SourceFolderWithoutTrailingSeparatorStillNamesTheFile) {

@@ -135,6 +135,7 @@ TEST_F(AGCollectFileTest, AFullOrFailingDiskKeepsThePreviousFileWhole) {
         jxtest::ErrorReply reply = Collect({"7|INST", "new1", "new2"});
         EXPECT_EQ(reply.code, 122);
         EXPECT_EQ(reply.message, "Failed to create collect file.");
+        EXPECT_EQ(faulty.Fired(fault.kind), 1);
         EXPECT_EQ(root.ReadFile("JobResults/7_OSCCollectFile.jxf"), "INST\nold\n");
         EXPECT_EQ(Files(), std::vector<std::string>{"7_OSCCollectFile.jxf"});
     }

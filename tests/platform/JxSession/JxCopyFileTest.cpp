@@ -122,6 +122,7 @@ TEST_F(JxCopyFileTest, AFullOrFailingDiskLeavesTheDestinationAsItWas) {
         CWzError e = copy.CopyFiles(files, false, nullptr, "", "");
         ASSERT_TRUE(e.IsError());
         EXPECT_EQ(FXErrorUtil::GetErrNo(e), fault.error) << e.AsString();
+        EXPECT_EQ(faulty.Fired(fault.kind), 1);
         EXPECT_EQ(root.ReadFile("dst/a.bin"), "old");
         EXPECT_EQ(Names(root.path() + "/dst"), std::vector<std::string>{"a.bin"});
     }

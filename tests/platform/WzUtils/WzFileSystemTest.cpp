@@ -86,6 +86,7 @@ TEST_F(WzFileSystemTest, AtomicReplacementKeepsTheOldFileWhenTheDiskFailsAtAnySt
         errno = 0;
         EXPECT_FALSE(wz::WriteFileAtomically(path, "new content"));
         EXPECT_EQ(errno, c.error);
+        EXPECT_EQ(faulty.FiredTotal(), 1);
         EXPECT_EQ(ReadWholeFile(path), "old");
         EXPECT_EQ(std::distance(fs::directory_iterator(root.path() + "/state"), fs::directory_iterator()), 1);
     }
@@ -94,6 +95,7 @@ TEST_F(WzFileSystemTest, AtomicReplacementKeepsTheOldFileWhenTheDiskFailsAtAnySt
     faulty.FailWritesAfter(4, ENOSPC);
     EXPECT_FALSE(wz::WriteFileAtomically(path, "new content"));
     EXPECT_EQ(errno, ENOSPC);
+    EXPECT_GE(faulty.Fired(FsCall::kWrite), 1);
     EXPECT_EQ(ReadWholeFile(path), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path() + "/state"), fs::directory_iterator()), 1);
 }
