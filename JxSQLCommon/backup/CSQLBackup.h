@@ -510,6 +510,10 @@ protected:
     // Whether every data file of `database` on `instance` lies under this
     // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
+    // False, with a pending cause naming each such database, when a
+    // received attach message holds a name or path with a control character
+    // (CSQLBackupIntegrityProxy.cpp).
+    bool AttachMessageIsPrintable(const SQLPmn::AttachDBMsg& message);
     // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
     // the phase's collect file from the job's offset on; one conversion with
     // its event, its message and its converted-list entry (always true; a
@@ -594,3 +598,8 @@ protected:
     // the files it wrote. Filled by such a backup; none runs on this platform.
     std::map<int, std::shared_ptr<class SqlVSSDataWriter>> m_vssStreamWriters;
 };
+
+// Thread entries of the cloud database backups; no cloud backup runs on
+// this platform, so each returns null at once.
+void* startAzureDBBackupThread(void* params);
+void* startAwsDBBackupThread(void* params);

@@ -58,6 +58,13 @@ bool CSQLBackup::ListDatabaseInCollectFile(JXFile& collectFile, const std::strin
 bool CSQLBackup::WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path,
                                           std::vector<std::string>& names, bool writeWhenEmpty) {
     if ((writeWhenEmpty || !names.empty()) && !CreateCollectFileForSQLBackup(&collectFile, names, true)) {
+        if (names.empty()) {
+            // Every database was skipped or is gone: the job fails for having
+            // nothing to back up, and says so, not for a write it never made.
+            EV_ERROR(m_logger, "The collect file content is empty. There are no databases to be backed up.");
+            RaisePendingCause(kCauseCollectFileEmpty);
+            return false;
+        }
         EV_ERROR(m_logger,
                  "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
                  "instance.",

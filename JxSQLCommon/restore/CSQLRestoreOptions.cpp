@@ -39,6 +39,9 @@ constexpr int64_t kSharePointServerEntry = 1011;
 constexpr int64_t kSharePointOverwrite = 2;
 constexpr int kServiceNotRunningEvent = 0x1E00014C;
 constexpr int kNoInstanceVersionEvent = 0x1E00015C;
+// The central server has no options for the job's restore task (an unknown
+// task id) or could not give them.
+constexpr int kRestoreOptionsUnavailableCause = 0x1E0001C0;
 
 }  // namespace
 
@@ -47,7 +50,12 @@ bool CSQLRestoreBase::getRestoreOptions() {
         CSQLClientDll client;
         CWzError e = client.GetRestoreTaskOptions(m_restoreTaskId, m_restoreOptions);
         if (e.IsError()) {
-            EV_ERROR(m_logger, "Failed to get restore options with error [%s].", e.AsString().c_str());
+            const std::string text = "Failed to get restore options with error [" + e.AsString() + "].";
+            EV_ERROR(m_logger, "%s", text.c_str());
+            if (m_pRstJobClnt) {
+                *m_pRstJobClnt << text.c_str();
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kRestoreOptionsUnavailableCause);  // failing anyway
+            }
             return false;
         }
     }

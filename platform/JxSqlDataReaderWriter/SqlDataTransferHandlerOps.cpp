@@ -68,14 +68,8 @@ bool SqlDataTransferHandler::closePipeline(unsigned long dataWritten, bool quit)
     std::lock_guard<std::mutex> lock(m_state->mutex);
     bool ok = true;
     if (dataWritten == 1 && !quit) ok = SqlCommitPending(*m_state);
-    for (auto& [stream, a] : m_state->archiveFiles) {
-        if (a.fd >= 0 && wz::Fs().Close(a.fd) != 0) ok = false;
-        a.fd = -1;
-    }
-    m_state->archiveFiles.clear();
-    // What was not committed stays on the media, marked uncommitted.
-    m_state->pendingPieces.clear();
-    return ok;
+    // What was not committed leaves the media.
+    return SqlFinishArchiveFiles(*m_state) && ok;
 }
 
 namespace {

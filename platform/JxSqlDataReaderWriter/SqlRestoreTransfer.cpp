@@ -162,6 +162,9 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
 
     // Every archive file and its committed piece before anything moves.
     DiskLibrary library;
+    // A restore job, too, reclaims what killed backups left; what it cannot
+    // is logged by the library and left for a later job.
+    (void)library.ReclaimAbandoned();
     std::vector<ReadRun> runs;
     int stream = 0;
     for (const RestoreArchiveInfo& a : archives) {

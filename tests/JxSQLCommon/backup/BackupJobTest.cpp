@@ -13,6 +13,8 @@
 #include "JxJobClient/JXJobClient.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxSQLVDIBase/CJxSQLVDI.h"
+#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
@@ -317,6 +319,86 @@ TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     EXPECT_EQ(causes[0].Get("cause"), "0x1e000145") << "the transfer ended with the statement";
     ASSERT_EQ(Sets(62).size(), 1u);
     EXPECT_EQ(Sets(62)[0].database, "db2");
+}
+
+// The two engine failures that are not the transfer's own: a stream not
+// served in time raises the time-out cause, an engine that cannot be set up
+// the set-up cause; each fails its database with its reason.
+TEST_F(BackupJobTest, VdiTimeOutAndSetUpFailuresRaiseTheirOwnCauses) {
+    MakeDatabases({"db1", "db2"});
+    root.WriteFile("vdi/fail/db1", "timeout");
+    ASSERT_TRUE(RunPhase(63, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(63), "3");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e00012c");
+    ASSERT_EQ(Sets(63).size(), 1u);
+    EXPECT_EQ(Sets(63)[0].database, "db2");
+    std::string reason;
+    for (const std::string& xml : statustab::Records(63, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        if (tab.getstring(JobManager::SQLStatusTab::kDatabaseName) == "db1") {
+            reason = tab.getstring(JobManager::SQLStatusTab::kFailureReason);
+        }
+    }
+    EXPECT_EQ(reason.rfind("VDI timeout attempts expired", 0), 0u) << reason;
+
+    jxtest::BackupJobUnderTest job(64);
+    job.m_dataStreamCount = 0;  // no engine is set up for no device
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.doVDIBackup(L"db1", 0, &record, {}, {}));
+    EXPECT_EQ(record.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason).rfind("Failed to initialize for VDI Backup", 0),
+              0u);
+    const auto setUp = job.Journal("setPendingCause");
+    ASSERT_EQ(setUp.size(), 1u);
+    EXPECT_EQ(setUp[0].Get("cause"), "0x1e000142");
+}
+
+TEST_F(BackupJobTest, AMediaQuotaFailureReachesTheJournalWithThePipelinesReason) {
+    MakeDatabases({"db1"});
+    root.WriteFile("media/quota", "10000");
+    CSQLBackup job;
+    ASSERT_TRUE(RunPhaseOf(job, 63, "-D", 1, {}));
+    EXPECT_EQ(CompleteStatus(63), "2");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145");
+    ASSERT_EQ(causes[0].List("args").size(), 1u);
+    EXPECT_NE(causes[0].List("args")[0].find("quota of 10000 bytes"), std::string::npos) << causes[0].List("args")[0];
+    EXPECT_TRUE(Sets(63).empty());
+}
+
+struct EngineFailureJob : jxtest::BackupJobUnderTest {
+    using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::FailOnEngineError;
+};
+
+TEST_F(BackupJobTest, AFailedTransferWhoseStatementHasNotEndedYetReportsThePipelinesReason) {
+    EngineFailureJob job(65);
+    job.m_dataTransferHandler = SqlDataTransferHandler(true, 65, 11, 2, "cs", 1, 0);
+    EXPECT_FALSE(job.m_dataTransferHandler.startTransfer());  // no engine: the pipeline's own reason
+    CJxSQLVDI engine;  // its statement never ran, so it has no text of its own
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.FailOnEngineError(engine, &record, "db1", false, true));
+    const std::string reason = "No virtual-device engine was given to the data pipeline.";
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e000145");
+    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{reason});
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason),
+              "Error encountered during backup. Error: [" + reason + "]");
+}
+
+TEST_F(BackupJobTest, ASubclientWhoseDatabasesAreAllGoneFailsWithNothingToBackUp) {
+    MakeDatabases({"db1", "db2"});
+    ASSERT_FALSE(instance.Db().Exec("DELETE FROM databases").IsError());
+    ASSERT_TRUE(RunPhase(64, "-D"));
+    EXPECT_NE(CompleteStatus(64), "1");
+    const auto causes = Journal(64, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), "0x1e00015d");
 }
 
 TEST_F(BackupJobTest, ARestartedJobBacksUpNothingTwiceAndSkipsNothing) {

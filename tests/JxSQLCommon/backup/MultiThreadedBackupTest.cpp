@@ -41,10 +41,12 @@ struct CountingJob : CSQLMultiThreadedBackup {
         }
         params.successCount = names.size();
         if (failIndex == file.index) params.failureCount = 1;
+        if (stopIndex == file.index) m_bJobFailed = true;  // as a failed commit sets it
         return CWzError();
     }
 
     int64_t failIndex = 0;
+    int64_t stopIndex = 0;
     bool hang = false;
     std::atomic<bool> release{false};
     std::atomic<bool> hungDone{false};
@@ -127,6 +129,12 @@ TEST_F(MultiThreadedBackupTest, StatusFollowsTheCollectFilesOutcomes) {
     partial.failIndex = 2;
     ASSERT_TRUE(RunPhaseOf(partial, 402, "-D", 1, {}));
     EXPECT_EQ(CompleteStatus(402), "3");
+
+    // Every file counted a success, but the job's stop flag was set.
+    CountingJob stopped;
+    stopped.stopIndex = 1;
+    ASSERT_TRUE(RunPhaseOf(stopped, 404, "-D", 1, {}));
+    EXPECT_EQ(CompleteStatus(404), "2");
 
     // The library's own hook does no work: every file fails.
     CSQLMultiThreadedBackup plain;
