@@ -484,6 +484,10 @@ protected:
     // database and first LSN it describes (false when it cannot be read).
     int ReadStagedMetadata(const std::string& path, std::string& text);
     bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
+    // Asks the central server to drop the job's backup sets whose data the
+    // media has not committed (after a failed commit of `name`'s data); a
+    // refusal is logged.
+    void DropUncommittedBackupSets(const std::string& name);
     // The availability-group master exchange (CSQLBackupMasterExchange.cpp):
     // bounded sends and receives on the master connection, which is not used
     // again after a failed or unexpected receive; one collect-file request

@@ -401,24 +401,10 @@ TEST_F(BackupJobTest, ASubclientWhoseDatabasesAreAllGoneFailsWithNothingToBackUp
     EXPECT_EQ(causes[0].Get("cause"), "0x1e00015d");
 }
 
-// A job the job manager stops once `stopAfter` databases are backed up.
-struct StoppedJob : CSQLBackup {
-    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
-    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
-                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
-        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
-        if (ok && --remaining == 0) {
-            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
-        }
-        return ok;
-    }
-    int remaining;
-};
-
 TEST_F(BackupJobTest, ARestartedJobBacksUpNothingTwiceAndSkipsNothing) {
     MakeDatabases({"db1", "db2", "db3", "db4"});
     JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", 1);
-    StoppedJob first(2);
+    jxtest::StoppedJob first(2);
     ASSERT_TRUE(RunPhaseOf(first, 60, "-D", 1, {"-type", "1"}));
     EXPECT_EQ(CompleteStatus(60), "none") << "a stop without suspension reports no status";
     EXPECT_EQ(Sets(60).size(), 2u);
