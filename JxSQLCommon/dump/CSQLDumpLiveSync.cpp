@@ -98,6 +98,10 @@ CWzError CSQLDumpLiveSync::DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settin
         }
         CWzError error = guard.Reset();
         if (error.IsError()) return error.Push(FXCODELOC, "cleanUp.Reset() failed");
+        if (TransferLeftRunning()) {
+            EV_ERROR(m_logger, "A data transfer of this run still runs: no further run is started.");
+            return CWzError::Success();
+        }
         if (DoneWaiting(settings)) return CWzError::Success();
         error = WaitMinTime(settings);
         if (error.IsError()) {
