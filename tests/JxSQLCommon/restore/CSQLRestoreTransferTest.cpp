@@ -216,7 +216,7 @@ TEST_F(CSQLRestoreTransferTest, ATransferSlowerThanTheVdiTimeOutThatKeepsMovingI
 TEST_F(CSQLRestoreTransferTest, AReadThatNeverReturnsEndsTheWaitOneVdiTimeOutAfterTheStall) {
     GatedReads gate(0);
     wz::ScopedFileSystem installed(gate);
-    job.m_vdiTimeout = 3;
+    job.m_vdiTimeout = 1000;  // the read is held before the stall is found
     job.m_sServername = kServer;
     StartTransfer();
     ASSERT_TRUE(TransferReturnsWhileTheReadIsHeld(gate));
@@ -234,7 +234,7 @@ TEST_F(CSQLRestoreTransferTest, AStopRequestWithAReadThatNeverReturnsEndsTheWait
     wz::ScopedFileSystem installed(gate);
     JXJobCtrlClient control(kJob);
     job.m_pJobCtrlClnt = &control;
-    job.m_vdiTimeout = 300;  // no stall before the stop request
+    job.m_vdiTimeout = 1000;  // no stall before the stop request
     StartTransfer();
     while (!gate.Holding()) std::this_thread::yield();
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
@@ -330,7 +330,7 @@ TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSql
 TEST_F(CSQLRestoreOneBackupTest, ATransferThatDoesNotEndIsLeftWithItsHandlerAndTheBackupFailsAsATimeOut) {
     GatedReads gate(0);
     wz::ScopedFileSystem installed(gate);
-    job.m_vdiTimeout = 3;
+    job.m_vdiTimeout = 1000;  // the read is held before the stall is found
     transfer = std::thread([&] {
         transferred = job.restoreVDIBackup(db, backup, {}, {});
         transferReturned = true;
