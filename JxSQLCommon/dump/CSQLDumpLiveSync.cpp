@@ -105,6 +105,10 @@ CWzError CSQLDumpLiveSync::DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settin
         CWzError error = guard.Reset();
         if (error.IsError()) return error.Push(FXCODELOC, "cleanUp.Reset() failed");
         if (last) return CWzError::Success();
+        if (TransferLeftRunning()) {
+            EV_ERROR(m_logger, "A data transfer of this run still runs: no further run is started.");
+            return CWzError::Success();
+        }
         error = WaitMinTime(settings);
         if (error.IsError()) {
             EV_INFO(m_logger, "Not treating this as error, since a live sync restore was processed (%s)",

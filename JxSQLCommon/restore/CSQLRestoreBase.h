@@ -55,6 +55,8 @@ struct SnapBackupInfo_t;
 // Records of clones and recovery points (SqlCloneRecords.h).
 struct SqlRecoveryPointInfo_t;
 struct EntitiesForCloneOperation;
+// What the job and one data-transfer thread share (CSQLRestoreTransfer.cpp).
+struct RestoreTransferRun;
 
 class CSQLRestoreBase : public CSQLBase, public SnapRestoreHandlerCallback {
 public:
@@ -291,6 +293,20 @@ protected:
     // Runs a service command through the process runner: its exit code
     // (-1 when it could not run) and its output.
     int RunServiceCommand(const std::string& command, std::string& output);
+    // A data-transfer thread that did not end within its bound after it was
+    // stopped is left running: the job lets go of it and of its handler and
+    // engine, and restores nothing more (the remaining databases are
+    // skipped).
+    bool TransferLeftRunning() const { return m_transferLeftRunning != nullptr; }
+    // Waits at most `platformMs` for a transfer thread left running to end;
+    // true when it has ended or there is none.
+    bool WaitForTransferLeftRunning(uint64_t platformMs);
+    // Keeps `object` alive for as long as the transfer thread left running
+    // may use it.
+    void HandToTransferLeftRunning(std::shared_ptr<void> object);
+    // Records that the database `target` did not reach the state the job
+    // asked for (`state`), with `reason`, for the log and the job manager.
+    void ReportStateNotReached(const std::string& target, const char* state, const char* reason);
     // End of the loop: unmounts, closes the pipeline, detaches the clients.
     void FinishRestoreLoop();
     // The loop's file or file-group restore of the whole list, with its
@@ -377,6 +393,11 @@ protected:
     // Set when a restore or recovery failed in a way that must stop the job
     // after the current database ("System.IO.FileNotFoundException").
     bool m_stopJob = false;
+    // The transfer thread the job let go of (null while there is none), and
+    // whether the last transfer was stopped because it moved no data for the
+    // VDI time-out (reported by the transfer itself).
+    std::shared_ptr<RestoreTransferRun> m_transferLeftRunning;
+    bool m_transferStalled = false;
     // The instance's date format (1 month-day-year, 2 day-month-year, other
     // year-month-day), read before the databases are restored.
     uint64_t m_dateFormat = 0;

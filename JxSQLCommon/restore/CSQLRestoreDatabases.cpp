@@ -60,9 +60,9 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     }
 
     for (auto it = dbs.begin(); it != dbs.end(); ++it) {
-        if (m_stopJob || QuitRequested()) {
-            // The rest of the list is not restored: a stop request or a
-            // failure that must end the job.
+        if (m_stopJob || QuitRequested() || TransferLeftRunning()) {
+            // The rest of the list is not restored: a stop request, a
+            // failure that must end the job, or a transfer that still runs.
             EV_ERROR(m_logger, "The job is stopping; [%zu] databases are not restored.",
                      static_cast<size_t>(std::distance(it, dbs.end())));
             for (; it != dbs.end(); ++it) RecordSkippedDatabase(TargetName(*it));
@@ -176,7 +176,9 @@ bool CSQLRestoreBase::RestoreFilesOfDatabase(std::list<SqlRestoreDbInfo_t>& dbs,
 
 void CSQLRestoreBase::FinishRestoreLoop() {
     m_snapCopyRestoreHandler.UnmountAllVolumes();
-    if (m_disableRestoreOptimization == 0 && !m_dataTransferHandler.closePipeline(0, false)) {
+    // A transfer that was let go keeps the handler to itself.
+    if (m_disableRestoreOptimization == 0 && !TransferLeftRunning() &&
+        !m_dataTransferHandler.closePipeline(0, false)) {
         EV_WARN(m_logger, "Failed to close the restore pipeline: %s",
                 m_dataTransferHandler.getLastErrorString().c_str());
     }

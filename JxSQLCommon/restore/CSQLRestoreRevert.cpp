@@ -168,6 +168,11 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
         // Second pass: what the revert did not bring back, from the chains.
         for (SqlRestoreDbInfo_t& db : dbList) {
             const std::string name = TargetName(db);
+            if (TransferLeftRunning()) {
+                // Nothing more is restored while a transfer that was let go may run.
+                RecordSkippedDatabase(name);
+                continue;
+            }
             EV_INFO(m_logger, "Restoring traditional backups for database [%s]", name.c_str());
             auto found = chains.find(name);
             if (found == chains.end()) {

@@ -134,6 +134,10 @@ public:
     bool closePipeline(unsigned long dataWritten, bool quit);
 
     // --- Between databases -----------------------------------------------------
+    // Asks a running transfer to stop and returns at once: its streams end
+    // at their next block and the engine's statement is aborted. A transfer
+    // that has not started yet is not affected (ask again).
+    void stopTransfer();
     void removeDataReaderWriters();
     void reset();
     // Removes the files the transfer staged in the restore stage folder

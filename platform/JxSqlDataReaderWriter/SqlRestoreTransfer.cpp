@@ -44,7 +44,9 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
     std::string stop;
     for (uint64_t blocks = 0; done < run.piece.length; ++blocks) {
         if (SqlTransferStopAsked(*st, control, blocks, stop)) {
-            if (control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
+            // A stream the handler stopped no longer asks the job's control
+            // client: the job may have let go of this transfer.
+            if (!st->cancel->load() && control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
             return fail(stop);
         }
         VdiBlock block;

@@ -7,12 +7,20 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "WzUtils/WzFileSystem.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimService.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -145,6 +153,21 @@ TEST_F(RestoreEndToEnd, RestoreToDiskWithARelativeOrUpwardLocationFailsWritingNo
     }
 }
 
+TEST_F(RestoreEndToEnd, StandbyWithOnlyTheFullLeavesTheDatabaseInStandby) {
+    Take('D', 100, 1000);
+    const std::vector<std::string> atTheFull = Contents("Sales");
+    Change(3, 1);
+    Take('L', 200, 2000);
+    RelocateToCopy();
+    task.optionFlags = kRstStandby | kRstOnlyFull;
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    EXPECT_EQ(Contents("Copy"), atTheFull);
+}
+
 TEST_F(RestoreEndToEnd, NoRecoveryThenARecoveryOnlyTaskEndsOnline) {
     Take('D', 100, 1000);
     Change(3, 1);
@@ -262,6 +285,74 @@ TEST_F(RestoreEndToEndLarge, StopDuringTheTransferEndsTheJobKilledAndLeavesTheDa
     EXPECT_EQ(ThreadCount(), threadsBefore);
     auto statuses = vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt");
     EXPECT_EQ(statuses, "3\tCopy\n");
+}
+
+// Reads of the disk library's archive files wait until the test lets them go.
+class HeldArchiveReads : public wz::ForwardingFileSystem {
+public:
+    int Open(const std::string& path, int flags, mode_t mode) override {
+        const int fd = wz::ForwardingFileSystem::Open(path, flags, mode);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) == 0) m_archives.insert(fd);
+        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) != 0) m_archives.erase(fd);
+        return fd;
+    }
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_archives.count(fd) != 0) m_changed.wait(lock, [&] { return m_open; });
+        }
+        return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::set<int> m_archives;
+    bool m_open = false;
+};
+
+struct LeftTransferJob : CSQLRestoreBase {
+    using CSQLRestoreBase::WaitForTransferLeftRunning;
+};
+
+TEST_F(RestoreEndToEnd, ATransferThatNeverEndsFailsItsDatabaseSkipsTheRestAndTheJobStillEnds) {
+    StandbyCopiesOfSalesAndHr();
+    task.optionFlags = 0;
+    TakeOf("Sales", 'D', 100);
+    TakeOf("Hr", 'D', 101);
+    HeldArchiveReads held;
+    wz::ScopedFileSystem installed(held);
+    LeftTransferJob job;
+    int status = 0;
+    std::atomic<bool> returned{false};
+    std::thread restore([&] {
+        (void)Run(job, 42, &status);
+        returned = true;
+    });
+    // Waits long in real time, then lets the reads go, so that a job that
+    // waits without end fails here instead of hanging.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!returned && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const bool endedWhileHeld = returned;
+    held.Open();
+    restore.join();
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    ASSERT_TRUE(endedWhileHeld);
+    EXPECT_EQ(status, 2);  // nothing was restored
+    EXPECT_EQ(vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt"), "3\tSalesDR\n4\tHrDR\n");
+    auto causes = jobmanager::JobJournalReader::WithOp(
+        jobmanager::JobJournalReader::Read(42).value_or(std::vector<jobmanager::JournalEntry>{}), "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.front().Get("cause"), "0x1e00012c");
+    EXPECT_EQ(DatabaseState(sim, "HrDR"), -1);  // never touched
 }
 
 }  // namespace
