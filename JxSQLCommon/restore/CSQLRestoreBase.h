@@ -317,10 +317,11 @@ protected:
     std::string RestoreMapFileName(const char* suffix) const;
     bool OpenRestoreMapFile(JXFile& file, const std::string& path, bool empty);
     bool CloseRestoreMapFile(JXFile& file, const std::string& path);
-    // Mounts of snapshots (CSQLRestoreMount.cpp): points the files of every
-    // database of an attach request at the mounted copies of the volumes of
-    // `snaps` that hold them (a volume's source path, then the rest of the
-    // path, compared exactly) and adds each database's name to the entry of
+    // Mounts of snapshots and test environments (CSQLRestoreMount.cpp):
+    // points each file of every database of an attach request at the mounted
+    // copy of the volume of `snaps` with the longest source path that holds
+    // it (that path and a "/" begin the file's path, compared exactly; the
+    // rest of the path follows the mount path) and adds each database's name to the entry of
     // `volumes` of every volume that holds its files (keyed by source path,
     // or by the volume id in decimal when `byVolumeId`). False, changing
     // nothing, when a file lies on no mounted volume.

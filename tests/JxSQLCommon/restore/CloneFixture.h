@@ -101,9 +101,12 @@ protected:
     }
 
     // A full snapshot of `databases` on node1, its metadata in the index
-    // cache and its archive file on the disk library.
-    void Snap(uint64_t jobId, const std::vector<std::string>& databases) {
+    // cache and its archive file on the disk library; `treeVolumes` are
+    // volumes that lie above their files' folders.
+    void Snap(uint64_t jobId, const std::vector<std::string>& databases,
+              const std::vector<std::string>& treeVolumes = {}) {
         JXSnapClientAPI::SnapRequest request;
+        request.treeVolumes = treeVolumes;
         request.jobId = jobId;
         request.instance = "node1/INST";
         request.databases = databases;
