@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's one entry point.
-#   ./run.sh demo   install what is missing, build, run the demo on the embedded defaults:
+#   ./run.sh demo   install what is missing, build the demo and what it runs (not the tests),
+#                   run the demo on the embedded defaults:
 #                   a backup and restore round trip through the job programs
 #   ./run.sh demo catalogue   the same for the catalogue demo (what a new client is asked)
 #   ./run.sh test   install what is missing, build, run every test (normal and sanitizer builds)
@@ -28,17 +29,22 @@ setup() {
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
-build() {  # build <dir> [cmake args...]
+configure() {  # configure <dir> [cmake args...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$(jobs)"
+}
+
+build() {  # build <dir> [cmake args...]: every target, tests included
+    configure "$@"
+    cmake --build "$1" -j "$(jobs)"
 }
 
 run_tests() {  # run_tests <dir>
     ctest --test-dir "$1" -j "$(jobs)" --output-on-failure --timeout 300
 }
 
-# Builds the libFuzzer targets with clang and runs each one briefly.
+# Builds the libFuzzer targets, and the libraries they link, with clang, coverage
+# and the sanitizers, and runs each one briefly from its seeds (tests/fuzz/seeds/<name>).
 run_fuzzers() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DJX_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build build-fuzz --target fuzzers -j "$(jobs)"
@@ -47,9 +53,12 @@ run_fuzzers() {
         [ -x "$f" ] || continue
         echo "Fuzzing $(basename "$f") for ${FUZZ_SECONDS:-10} s"
         local corpus="build-fuzz/corpus/$(basename "$f")"
+        local seeds=()
+        [ -d "tests/fuzz/seeds/$(basename "$f")" ] && seeds=("tests/fuzz/seeds/$(basename "$f")")
         mkdir -p "$corpus"
+        # New inputs go to the first directory, the build's corpus; the seeds stay as they are.
         JX_PLATFORM_ROOT="$(mktemp -d)" "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 \
-            -print_final_stats=0 "$corpus" >"build-fuzz/$(basename "$f").log" 2>&1 \
+            -print_final_stats=0 "$corpus" "${seeds[@]}" >"build-fuzz/$(basename "$f").log" 2>&1 \
             || { tail -50 "build-fuzz/$(basename "$f").log"; return 1; }
     done
 }
@@ -71,7 +80,10 @@ case "${1:-}" in
     build) setup; build build ;;
     demo)
         setup
-        build build
+        # Only the demo program and what it runs (the library, the job
+        # programs, the stand-ins), not the tests.
+        configure build
+        cmake --build build --target jxdemo -j "$(jobs)"
         shift
         ./build/tools/demo/jxdemo "$@"
         ;;

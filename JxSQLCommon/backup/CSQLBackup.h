@@ -436,23 +436,19 @@ protected:
     bool CompleteJob(int status);
     // Explicit-list collect files (CSQLBackupListedCollect.cpp): the
     // SharePoint skip set (warning on failure), the report of a database the
-    // SharePoint agent protects, and the close of the collect file with its
+    // SharePoint agent protects, and the write of the listed names with the
     // empty-collect rule (`failEmptyCollect`: pending cause and empty-collect
     // failure; otherwise an event naming the file).
     void LoadSharePointSkipSet(std::set<std::string>& databases, const char* failureWarning);
-    // Steps shared by every collect-file generator (same file): open and
-    // truncate the collect file (pending cause on failure); connect to the
-    // instance (counted as a logged failure); write one listed database and
-    // its status-tab row; write (skipped for no names unless
-    // `writeWhenEmpty`) and close the selected names; record the count of
+    // Steps shared by every collect-file generator (same file): connect to
+    // the instance (counted as a logged failure); write the selected names
+    // sorted (for no names: refused when `writeWhenEmpty`, else an empty
+    // list); record the count of
     // databases to back up with the job client; fetch the subclient again;
     // remove vanished databases from the content, then fetch it again; the
     // empty-collect rule (logged as a warning when `warnOnly`).
-    bool OpenCollectFileForWriting(JXFile& collectFile, const std::string& path);
     bool InitializeCollectConnection(CsqlDMO& sql);
-    bool ListDatabaseInCollectFile(JXFile& collectFile, const std::string& path, const std::string& name);
-    bool WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names,
-                                  bool writeWhenEmpty);
+    bool WriteSelectedCollectFile(const std::string& path, std::vector<std::string>& names, bool writeWhenEmpty);
     void SetDatabasesToBackup(uint64_t count);
     bool RefreshSubclient();
     bool RemoveFromSubclientContent(PropertiesList& toDelete);
@@ -462,8 +458,6 @@ protected:
     // list, and a database that is offline.
     enum class CollectSkip { kAgMissing, kAgNotOnline, kOffline, kAgGroupUnknown };
     void ReportCollectSkip(CollectSkip why, const std::string& name);
-    // Closes the collect file; a failed flush is logged.
-    bool CloseCollectFile(JXFile& collectFile, const std::string& path);
     // The database a content property names when it passes the subclient's
     // filters (a filtered-out name goes to `excluded`); null otherwise.
     const MSSQLDBProperty* SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
@@ -472,7 +466,17 @@ protected:
     // (CSQLBackupRBSCollectFile.cpp); a failure raises the collect-file cause.
     bool ReadRBSContentDatabases(const std::string& path, std::vector<std::string>& names);
     void SkipSharePointDatabase(CsqlDMO& sql, const std::string& name);
-    bool CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect);
+    bool WriteListedCollectFile(const std::vector<std::string>& listed, const std::string& path,
+                                bool failEmptyCollect);
+    // A phase's list put in place in one go (temporary file, fsync, rename,
+    // folder fsync: a crash leaves the old list or the whole new one), its
+    // databases then entered in the status tab in list order as listed
+    // (status 5); a failure raises the collect-file cause with the path and
+    // enters none. EnterListedDatabases sends those rows; RefuseEmptyList
+    // records an empty list.
+    bool PutListInPlace(const std::string& path, const std::vector<std::string>& names);
+    void EnterListedDatabases(const std::vector<std::string>& names);
+    void RefuseEmptyList();
     // Renames a consumed on-demand list so that it is not used again.
     void RetireOnDemandList(const std::string& path);
     // An on-demand list that is there but cannot be used: its cause raised
@@ -484,6 +488,10 @@ protected:
     enum class StagedMetadata { kRead, kNotOpened, kEmpty, kReadFailed };
     StagedMetadata ReadStagedMetadata(const std::string& path, std::string& text);
     bool DescribeStagedDump(const std::string& path, std::string& database, unsigned long long& firstLsn);
+    // Asks the central server to drop the job's backup sets whose data the
+    // media has not committed (after a failed commit of `name`'s data); a
+    // refusal is logged.
+    void DropUncommittedBackupSets(const std::string& name);
     // The availability-group master exchange (CSQLBackupMasterExchange.cpp):
     // bounded sends and receives on the master connection, which is not used
     // again after a failed or unexpected receive; one collect-file request
@@ -500,7 +508,7 @@ protected:
     // write of the checked names, and the hand-over of a non-empty file to
     // the master (the empty-collect rule otherwise).
     bool AgGroupDiffers(const std::string& name, const std::string& group);
-    bool WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path, std::vector<std::string>& names);
+    bool WriteAlwaysOnCollectFile(const std::string& path, std::vector<std::string>& names);
     bool HandOverAlwaysOnCollectFile(const std::string& path);
     // Refused job-level conversions (CSQLBackupConversionRefusals.cpp): the
     // texts of one refusing variant; every database of the covered lists
@@ -510,6 +518,10 @@ protected:
     // Whether every data file of `database` on `instance` lies under this
     // integrity check's mount base (CSQLBackupIntegritySteps.cpp).
     bool IsAttachedFromMountBase(CsqlDMO& sql, const std::string& instance, const std::string& database);
+    // False, with a pending cause naming each such database, when a
+    // received attach message holds a name or path with a control character
+    // (CSQLBackupIntegrityProxy.cpp).
+    bool AttachMessageIsPrintable(const SQLPmn::AttachDBMsg& message);
     // The conversion rules (CSQLBackupConversionRules.cpp): the databases of
     // the phase's collect file from the job's offset on; one conversion with
     // its event, its message and its converted-list entry (always true; a
@@ -594,3 +606,8 @@ protected:
     // the files it wrote. Filled by such a backup; none runs on this platform.
     std::map<int, std::shared_ptr<class SqlVSSDataWriter>> m_vssStreamWriters;
 };
+
+// Thread entries of the cloud database backups; no cloud backup runs on
+// this platform, so each returns null at once.
+void* startAzureDBBackupThread(void* params);
+void* startAwsDBBackupThread(void* params);

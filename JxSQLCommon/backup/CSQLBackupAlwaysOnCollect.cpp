@@ -66,13 +66,6 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
     }
     CsqlDMO sql;
     if (!InitializeCollectConnection(sql)) return false;
-    JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d].", path.c_str(),
-                 collectFile.getLastError());
-        RaisePendingCause(kCauseJobFileOpen, path);
-        return false;
-    }
     PropertiesList content;
     if (m_pSubclient == nullptr || ApplProperties(m_pSubclient->getId()).getProperties(content, nullptr) != 0) {
         EV_ERROR(m_logger,
@@ -127,13 +120,12 @@ bool CSQLBackup::GenerateCollectFileForAlwaysON() {
     }
     (void)CheckAndAddFilteredDBsToStatusTab(excluded);
     if (!RemoveFromSubclientContent(toDelete)) return false;
-    return WriteAlwaysOnCollectFile(collectFile, path, selected);
+    return WriteAlwaysOnCollectFile(path, selected);
 }
 
-bool CSQLBackup::WriteAlwaysOnCollectFile(JXFile& collectFile, const std::string& path,
-                                          std::vector<std::string>& names) {
+bool CSQLBackup::WriteAlwaysOnCollectFile(const std::string& path, std::vector<std::string>& names) {
     const uint64_t count = names.size();
-    if (!WriteAndCloseCollectFile(collectFile, path, names, false)) return false;
+    if (!WriteSelectedCollectFile(path, names, false)) return false;
     SetDatabasesToBackup(count);
     return HandOverAlwaysOnCollectFile(path);
 }
@@ -147,8 +139,6 @@ bool CSQLBackup::generateRBSAlwaysOnCollectFile() {
         return false;
     }
     CStopWatch watch;
-    JXFile collectFile;
-    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     std::vector<std::string> candidates;
     if (!ReadRBSContentDatabases(path, candidates)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
@@ -180,7 +170,7 @@ bool CSQLBackup::generateRBSAlwaysOnCollectFile() {
             selected.push_back(name);
         }
     }
-    const bool written = WriteAlwaysOnCollectFile(collectFile, path, selected);
+    const bool written = WriteAlwaysOnCollectFile(path, selected);
     watch.Stop();
     EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
     return written;

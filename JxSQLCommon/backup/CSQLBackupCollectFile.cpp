@@ -9,6 +9,7 @@
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzFileSystem.h"
 
 namespace {
 
@@ -95,49 +96,33 @@ bool CSQLBackup::generateCollectFile() {
 
 namespace {
 
-// Opens `path` for writing, from its start (`truncate`: emptied) or its end.
-bool OpenForWriting(JXFile& file, const std::string& path, bool truncate, EvEvent& log) {
-    int rc = file.open(path.c_str(), JXFile::kWrite);
-    if (rc == 0) {
-        if (truncate) {
-            rc = file.truncate();
-        } else if (file.seek(0, JXFile::kFromEnd) < 0) {
-            rc = file.getLastError();
-        }
-    }
-    if (rc != 0) {
-        EV_ERROR(log, "Failed to open the collect file [%s] for writing with error [%d].", path.c_str(),
-                 file.getLastError());
+// Writes the names a line each, after what the file holds unless
+// `truncate`. The file is replaced in one go (wz::WriteFileAtomically), so a
+// crash or a full disk leaves the old list or the whole new one, never a
+// cut one that a restart would take for the whole.
+template <typename Names, typename ToText>
+bool WriteNames(const std::string& path, const Names& names, bool truncate, ToText toText, EvEvent& log) {
+    std::string content;
+    if (!truncate && !wz::ReadSmallFile(path, content) && errno != ENOENT) {
+        const int error = errno;
+        EV_ERROR(log, "Failed to open the collect file [%s] for writing with error [%d].", path.c_str(), error);
+        errno = error;
         return false;
     }
-    return true;
-}
-
-// What a line that cannot be written does: end the writing with false, or
-// be skipped.
-enum class LineFailure { kEndsTheWrite, kIsSkipped };
-
-// Writes the names a line each, after emptying the file when `truncate`.
-template <typename Names, typename ToText>
-bool WriteNames(const std::string& path, const Names& names, bool truncate, LineFailure onFailure, ToText toText,
-                EvEvent& log) {
-    JXFile file;
-    if (!OpenForWriting(file, path, truncate, log)) return false;
+    if (!content.empty() && content.back() != '\n') content += '\n';  // a cut last line stays apart
     for (const auto& entry : names) {
         const std::string name = toText(entry);
         EV_DEBUG(log, 2, "Adding database [%s] to collect file.", name.c_str());
-        if (file.putLine(name) < 0) {
-            EV_ERROR(log,
-                     "Failed to write db = [%s] to the collect file[%s] ErrorCode[%d]. Please check the permissions "
-                     "for user configured at the SQL instance.",
-                     name.c_str(), path.c_str(), file.getLastError());
-            if (onFailure == LineFailure::kEndsTheWrite) return false;
-        }
+        content += name;
+        content += '\n';
     }
-    // What putLine buffered is only on disk after the flush: a failed flush
-    // loses lines, so it fails the whole write.
-    if (file.bufWriteFlush() != 0 || file.close() != 0) {
-        EV_ERROR(log, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(), file.getLastError());
+    if (!wz::WriteFileAtomically(path, content)) {
+        const int error = errno;
+        EV_ERROR(log,
+                 "Failed to write the collect file[%s] ErrorCode[%d]. Please check the permissions for user "
+                 "configured at the SQL instance.",
+                 path.c_str(), error);
+        errno = error;
         return false;
     }
     return true;
@@ -149,19 +134,35 @@ std::string Narrow(const std::wstring& name) { return FXString::ToString(name); 
 }  // namespace
 
 bool CSQLBackup::WriteToCollectFile(std::string path, std::vector<std::string> names, bool truncate) {
-    return WriteNames(path, names, truncate, LineFailure::kEndsTheWrite, Same, m_logger);
+    return WriteNames(path, names, truncate, Same, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, std::list<std::wstring> names) {
-    return WriteNames(path, names, /*truncate=*/false, LineFailure::kIsSkipped, Narrow, m_logger);
+    return WriteNames(path, names, false, Narrow, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::wstring>& names) {
-    return WriteNames(path, names, /*truncate=*/false, LineFailure::kIsSkipped, Narrow, m_logger);
+    return WriteNames(path, names, false, Narrow, m_logger);
 }
 
 bool CSQLBackup::WriteToCollectFile(std::string path, const std::set<std::string>& names, bool truncate) {
-    return WriteNames(path, names, truncate, LineFailure::kIsSkipped, Same, m_logger);
+    return WriteNames(path, names, truncate, Same, m_logger);
+}
+
+bool CSQLBackup::PutListInPlace(const std::string& path, const std::vector<std::string>& names) {
+    if (!WriteNames(path, names, true, Same, m_logger)) {
+        RaisePendingCause(kCauseJobFileOpen, path);
+        return false;
+    }
+    // Only a list on disk counts: its databases enter the status tab now.
+    EnterListedDatabases(names);
+    return true;
+}
+
+void CSQLBackup::EnterListedDatabases(const std::vector<std::string>& names) {
+    for (const std::string& database : names) {
+        (void)UpdateStatusTabDBInfo(database.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+    }
 }
 
 bool CSQLBackup::ReadFromCollectFile(std::string path, std::vector<std::string>& names) {
@@ -213,8 +214,7 @@ bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::st
                                                                 : LOGCOLLECTFILENAME;
     const std::string path = m_jobResultsDirectory + "/" + name;
     if (names.empty()) {
-        if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
-        EV_WARN(m_logger, "List of databases for collect file is empty.");
+        RefuseEmptyList();
         return false;
     }
     if (file == nullptr) {
@@ -223,17 +223,12 @@ bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::st
         RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
-    if (!file->isOpened()) {
-        int rc = file->open(path.c_str(), JXFile::kWrite);
-        if (rc == 0 && truncate) rc = file->truncate();
-        if (rc != 0) {
-            EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", path.c_str(),
-                     static_cast<unsigned>(file->getLastError()));
-            RaisePendingCause(kCauseJobFileOpen, path);
-            return false;
-        }
-    }
     std::sort(names.begin(), names.end(), compareNoCase);
+    // A file that is not open is written in one go: it holds the list alone
+    // (an old list left after it would make the new one a cut of both).
+    (void)truncate;
+    if (!file->isOpened()) return PutListInPlace(path, names);
+    // One the caller opened is written from where it stands, and synced.
     for (const std::string& database : names) {
         if (file->putLine(database) < 0) {
             EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", database.c_str(),
@@ -242,7 +237,18 @@ bool CSQLBackup::CreateCollectFileForSQLBackup(JXFile* file, std::vector<std::st
             RaisePendingCause(kCauseCollectFileWrite, path);
             return false;
         }
-        (void)UpdateStatusTabDBInfo(database.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
     }
+    if (file->sync() != 0) {
+        EV_ERROR(m_logger, "Failed to write the collect file [%s] with error [%u].", path.c_str(),
+                 static_cast<unsigned>(file->getLastError()));
+        RaisePendingCause(kCauseCollectFileWrite, path);
+        return false;
+    }
+    EnterListedDatabases(names);
     return true;
+}
+
+void CSQLBackup::RefuseEmptyList() {
+    if (!m_isSnapBackup) m_errorControl.setEmptyCollectFilaure();
+    EV_WARN(m_logger, "List of databases for collect file is empty.");
 }

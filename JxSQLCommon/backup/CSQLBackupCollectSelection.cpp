@@ -130,8 +130,6 @@ bool CSQLBackup::generateSQLCollectFile() {
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
 
     watch.Start();
-    JXFile collectFile;
-    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     CsqlDMO sql;
     if (!sql.initialize(m_sServername, false)) {
         EV_WARN(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
@@ -148,13 +146,14 @@ bool CSQLBackup::generateSQLCollectFile() {
             RaisePendingCause(kCauseJobFileOpen, onDemandPath);
             return false;
         }
+        std::vector<std::string> listed;
         char line[kLineBufferSize];
         int rc;
         while ((rc = list.getLine(line, sizeof line)) == 1) {
             if (line[0] == '\0') continue;  // no database on an empty line
             if (sql.isDatabaseExists(line)) {
                 EV_DEBUG(m_logger, 1, "Adding DB %s to collect file", line);
-                if (!ListDatabaseInCollectFile(collectFile, path, line)) return false;
+                listed.emplace_back(line);
             } else {
                 EV_DEBUG(m_logger, 1, "database (%s) doesn't exist . It will not be included in On-Demand SC backup",
                          line);
@@ -169,8 +168,8 @@ bool CSQLBackup::generateSQLCollectFile() {
                      list.getLastError());
             return false;
         }
-        if (!CloseCollectFile(collectFile, path)) return false;
         (void)list.close();  // read only
+        if (!PutListInPlace(path, listed)) return false;
         watch.Stop();
         EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());
         return CollectFileHoldsData(path, true);
@@ -280,7 +279,7 @@ bool CSQLBackup::generateSQLCollectFile() {
 
     (void)CheckAndAddFilteredDBsToStatusTab(excluded);
     if (!RemoveFromSubclientContent(toDelete)) return false;
-    if (!WriteAndCloseCollectFile(collectFile, path, selected, true)) return false;
+    if (!WriteSelectedCollectFile(path, selected, true)) return false;
     watch.Stop();
     SetDatabasesToBackup(count);
     EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());

@@ -4,7 +4,8 @@
 // list of that level, which is at the same time the collect file of the
 // phase the job manager is asked to run next ("FullDBList.jxf" or
 // "DiffDBList.jxf" in the job-results directory). A list file stays open for
-// the rest of the job once it was written to.
+// the rest of the job once it was written to; every line is synced before
+// the database counts as converted.
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -34,9 +35,19 @@ CSQLBackup::ConvertedList CSQLBackup::ConvertedListOf(JXSQLExeBackupType level) 
 }
 
 bool CSQLBackup::OpenConvertedList(const ConvertedList& list) {
+    struct stat st {};
+    const bool created = wz::Fs().Stat(list.path, &st) != 0 && errno == ENOENT;
     if (list.file->open(list.path.c_str(), JXFile::kWrite) != 0) {
         EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", list.path.c_str(),
                  static_cast<unsigned>(list.file->getLastError()));
+        return false;
+    }
+    // A list this call created is only found after a crash once its folder is synced.
+    if (created && wz::SyncFolderOf(list.path) != 0) {
+        const int error = errno;
+        EV_ERROR(m_logger, "Failed to open the collect file [%s] with error [%u].", list.path.c_str(),
+                 static_cast<unsigned>(error));
+        (void)list.file->close();  // nothing was written to it
         return false;
     }
     std::vector<std::string> names;
@@ -60,7 +71,9 @@ bool CSQLBackup::AddConvertedDBToCollectFile(std::string databaseName, JXSQLExeB
     *list.flag = true;
     if (!list.file->isOpened() && !OpenConvertedList(list)) return false;
     if (list.names->count(databaseName) != 0) return true;
-    if (list.file->putLine(databaseName) < 0 || list.file->bufWriteFlush() != 0) {
+    // Synced line by line: a database the job counts as converted is in the
+    // list after a crash too.
+    if (list.file->putLine(databaseName) < 0 || list.file->sync() != 0) {
         EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", databaseName.c_str(),
                  list.path.c_str(), static_cast<unsigned>(list.file->getLastError()));
         DropUnwrittenName(list);

@@ -1,5 +1,6 @@
 // Operations of the backup job that have nothing to do on this platform:
-// cloud databases, VSS, replication, and the ISQLBackup per-database form.
+// cloud databases (with their thread entries), VSS, and the ISQLBackup
+// per-database form.
 #include "JxSQLCommon/backup/CSQLBackup.h"
 
 bool CSQLBackup::doDbBackup(const wchar_t*, unsigned long, bool&, bool&) { return true; }
@@ -20,7 +21,6 @@ bool CSQLBackup::startAwsBackup(BackupOptionsParser*, int, char**) { return true
 bool CSQLBackup::performLogShrinkOperation(CsqlDMO&, std::string, unsigned long, JobManager::SQLStatusTab*) {
     return true;
 }
-bool CSQLBackup::isReplicationEnabledAtSPLevel(int, int) {
-    // No snapshot engine on this platform reports replication.
-    return false;
-}
+
+void* startAzureDBBackupThread(void*) { return nullptr; }
+void* startAwsDBBackupThread(void*) { return nullptr; }

@@ -200,6 +200,11 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                          m_dataTransferHandler.getLastErrorString().c_str());
                 m_lastErrorText = "Failed to commit the data of database [" + name + "] on the media.";
                 m_bJobFailed = true;
+                // The dump stays staged and the next job registers it again:
+                // its set here goes, or the central server would hold the
+                // same log twice once a later commit of the pipeline takes
+                // its data along.
+                DropUncommittedBackupSets(name);
                 return;
             }
             ++registered;

@@ -3,7 +3,8 @@
 // receives the initialisation and attach records, takes on the proxy
 // account, registers as a process of the source's job, runs the check steps
 // here, unmounts the snapshots and answers with one response, whatever
-// happened after the connection was made.
+// happened after the connection was made. The attach records come from
+// another machine: names and paths with control characters are refused.
 #include <cinttypes>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxJobClient/JobRegistration.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "JxSQLCommon/records/AttachEntryCheck.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
@@ -114,6 +116,10 @@ bool CSQLBackup::performIntegrityCheck(int argc, char** argv) {
                 result = false;
                 break;
             }
+            if (!AttachMessageIsPrintable(message)) {
+                result = false;
+                break;
+            }
             std::string directory;
             if (GetJobresultsDir(directory, static_cast<uint64_t>(init.getint64(I::kJxCellId)),
                                  static_cast<uint64_t>(init.getint64(I::kApplicationId))) != 0) {
@@ -193,6 +199,21 @@ bool CSQLBackup::performIntegrityCheck(int argc, char** argv) {
     }
     if (connected) (void)sendIntegCheckRspMsg(session, result, response, text);  // it logs its failure
     return result;
+}
+
+bool CSQLBackup::AttachMessageIsPrintable(const SQLPmn::AttachDBMsg& message) {
+    std::vector<SQLPmn::AttachDB> databases;
+    (void)message.getlistobject(SQLPmn::AttachDBMsg::kDatabases, databases);  // unreadable: empty, refused later
+    bool printable = true;
+    for (const SQLPmn::AttachDB& entry : databases) {
+        if (!AttachEntryHasControlCharacter(entry)) continue;
+        const std::string shown = ShowControlCharacters(entry.getstring(SQLPmn::AttachDB::kAttachName));
+        EV_ERROR(m_logger, "The attach message names database [%s] or its files with a control character.",
+                 shown.c_str());
+        RaisePendingCause(kCauseCheckAttach, shown);
+        printable = false;
+    }
+    return printable;
 }
 
 bool CSQLBackup::readMessages(CJxNetwork& session, jxsDatabuf_v2& buffer, unsigned long& code,

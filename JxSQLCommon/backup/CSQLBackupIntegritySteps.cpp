@@ -2,12 +2,15 @@
 // the check in the source job and the one in the proxy process: the version
 // test of the SQL Server that hosts the check, mounting the job's snapshots,
 // rewriting the database file paths to the mounts, the file and database
-// tests, and attach, DBCC and detach. Only databases whose files lie under
-// this check's mount base are ever detached, so a live database of the same
-// name is left alone.
+// tests, and attach, DBCC and detach. Each database goes to SQL Server as
+// its serialised attach entry, so no name or path can add a file of its own.
+// What this check detaches is what it attached itself, or a leftover whose
+// files all lie under this check's mount base, so a live database of the
+// same name is left alone.
 #include <unistd.h>
 
 #include <cinttypes>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,13 +57,6 @@ bool HasDotLevel(const std::string& path) {
         if (level == "." || level == "..") return true;
     }
     return false;
-}
-
-// The attach description of the SQL layer: the name, then one path a line.
-std::string AttachText(const SQLPmn::AttachDB& entry) {
-    std::string text = entry.getstring(SQLPmn::AttachDB::kAttachName) + "\n";
-    for (const std::string& file : entry.getliststring(SQLPmn::AttachDB::kFilePaths)) text += file + "\n";
-    return text;
 }
 
 }  // namespace
@@ -277,16 +273,24 @@ bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg& message) 
         (void)wz::WaitWhilePauseFile(kBeforeAttach);  // bounded: a forgotten file ends its wait
 
         bool result = true;
+        std::set<std::string> attached;  // the databases this check attached
         for (const SQLPmn::AttachDB& entry : databases) {
             const std::string name = entry.getstring(SQLPmn::AttachDB::kAttachName);
-            std::string error;
-            if (!sql.AttachDatabase(instance, AttachText(entry), error)) {
+            std::string entryText, error;
+            if (entry.serialize(entryText) != kMsgOk) {
+                EV_ERROR(m_logger, "Failed to serialize SQLPmn::AttachDB message");
+                RaisePendingCause(kCauseCheckAttach, name);
+                result = false;
+                break;
+            }
+            if (!sql.AttachDatabase(instance, entryText, error)) {
                 EV_ERROR(m_logger, "Failed to attach database [%s] to SQL Server [%s] with error [%s].", name.c_str(),
                          instance.c_str(), error.c_str());
                 RaisePendingCause(kCauseCheckAttach, name);
                 result = false;
                 break;
             }
+            attached.insert(name);
         }
         if (result) {
             EV_INFO(m_logger, "Attached databases successfully.");
@@ -320,8 +324,11 @@ bool CSQLBackup::attachDatabasesForIntegrityCheck(SQLPmn::AttachDBMsg& message) 
         bool detachFailed = false;
         for (const SQLPmn::AttachDB& entry : databases) {
             const std::string name = entry.getstring(SQLPmn::AttachDB::kAttachName);
-            if (sql.initialize(instance) && sql.isDatabaseExists(name) && !IsAttachedFromMountBase(sql, instance, name)) {
-                continue;  // not attached by this check
+            // Never attached here and not a copy from this check's mounts:
+            // absent, or someone else's database. Either way not touched.
+            if (attached.count(name) == 0 &&
+                !(sql.initialize(instance) && sql.isDatabaseExists(name) && IsAttachedFromMountBase(sql, instance, name))) {
+                continue;
             }
             std::string error;
             if (!sql.DetachDB(instance, name, error)) {

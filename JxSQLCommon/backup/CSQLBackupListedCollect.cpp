@@ -1,11 +1,11 @@
-// CSQLBackup: steps shared by the collect-file generators: opening the
-// collect file and the instance connection, listing a database, the write
-// and close of the selected names, the content databases that pass the
+// CSQLBackup: steps shared by the collect-file generators: the instance
+// connection, the write of the selected or listed names, the content databases that pass the
 // subclient's filters, the skip reports several generators give alike, the
 // count of databases to back up, the refresh of the subclient and the
 // removal of vanished databases from its content, the SharePoint skip set,
 // the report of a SharePoint-protected database and the final check that
 // the collect file holds something.
+#include <algorithm>
 #include <list>
 #include <memory>
 #include <set>
@@ -27,14 +27,6 @@ constexpr int kSkipMissing = 6;
 
 }  // namespace
 
-bool CSQLBackup::OpenCollectFileForWriting(JXFile& collectFile, const std::string& path) {
-    if (collectFile.open(path.c_str(), JXFile::kWrite) == 0 && collectFile.truncate() == 0) return true;
-    EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-             collectFile.getLastError());
-    RaisePendingCause(kCauseJobFileOpen, path);
-    return false;
-}
-
 bool CSQLBackup::InitializeCollectConnection(CsqlDMO& sql) {
     if (sql.initialize(m_sServername, false)) return true;
     EV_ERROR(m_logger, "Failed to initialize SQL server. Check if SQL Services are offline.");
@@ -42,27 +34,24 @@ bool CSQLBackup::InitializeCollectConnection(CsqlDMO& sql) {
     return false;
 }
 
-bool CSQLBackup::ListDatabaseInCollectFile(JXFile& collectFile, const std::string& path, const std::string& name) {
-    if (collectFile.putLine(name) < 0) {
-        EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s] with error [%u].", name.c_str(), path.c_str(),
-                 static_cast<unsigned>(collectFile.getLastError()));
+bool CSQLBackup::WriteSelectedCollectFile(const std::string& path, std::vector<std::string>& names,
+                                          bool writeWhenEmpty) {
+    if (names.empty() && writeWhenEmpty) {
+        RefuseEmptyList();
+        // Every database was skipped or is gone: the job fails for having
+        // nothing to back up, and says so, not for a write it never made.
+        EV_ERROR(m_logger, "The collect file content is empty. There are no databases to be backed up.");
+        RaisePendingCause(kCauseCollectFileEmpty);
         return false;
     }
-    (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
-    return true;
-}
-
-bool CSQLBackup::WriteAndCloseCollectFile(JXFile& collectFile, const std::string& path,
-                                          std::vector<std::string>& names, bool writeWhenEmpty) {
-    if ((writeWhenEmpty || !names.empty()) && !CreateCollectFileForSQLBackup(&collectFile, names, true)) {
-        EV_ERROR(m_logger,
-                 "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
-                 "instance.",
-                 path.c_str());
-        return false;
-    }
-    if (!CloseCollectFile(collectFile, path)) return false;
-    return true;
+    std::sort(names.begin(), names.end(), compareNoCase);
+    // Nothing selected and no list asked for: an empty list replaces the old one.
+    if (PutListInPlace(path, names)) return true;
+    EV_ERROR(m_logger,
+             "Failed to write to the collect file[%s]. Please check the permissions for user configured at the SQL "
+             "instance.",
+             path.c_str());
+    return false;
 }
 
 void CSQLBackup::ReportCollectSkip(CollectSkip why, const std::string& name) {
@@ -90,12 +79,6 @@ void CSQLBackup::ReportCollectSkip(CollectSkip why, const std::string& name) {
                 kSkipGroupUnknown, JobManager::kDBStatusSkippedAtCollect);
             return;
     }
-}
-
-bool CSQLBackup::CloseCollectFile(JXFile& collectFile, const std::string& path) {
-    if (collectFile.close() == 0) return true;
-    EV_ERROR(m_logger, "Failed to flush the collect file [%s] ErrorCode[%d].", path.c_str(), collectFile.getLastError());
-    return false;
 }
 
 const MSSQLDBProperty* CSQLBackup::SelectableContentDatabase(const std::shared_ptr<ApplProperty>& property,
@@ -172,8 +155,9 @@ void CSQLBackup::SkipSharePointDatabase(CsqlDMO& sql, const std::string& name) {
     (void)UpdateStatusTabSkippedDBInfo(name.c_str(), text.c_str(), version);
 }
 
-bool CSQLBackup::CloseListedCollectFile(JXFile& collectFile, const std::string& path, bool failEmptyCollect) {
-    if (!CloseCollectFile(collectFile, path)) return false;
+bool CSQLBackup::WriteListedCollectFile(const std::vector<std::string>& listed, const std::string& path,
+                                        bool failEmptyCollect) {
+    if (!PutListInPlace(path, listed)) return false;
     if (failEmptyCollect) return CollectFileHoldsData(path, false);
     long long size = 0;
     const int rc = JXFile::getFileSize(path.c_str(), &size);

@@ -269,11 +269,10 @@ bool CSQLBackup::AfterBackedUpDatabase(JobManager::SQLStatusTab& record, bool co
         ++m_filesSoFar;
     }
     if (!m_isSnapBackup && !m_bLogFromFileSystem) {
-        if (record.getint64(JobManager::SQLStatusTab::kStatus) != JobManager::kDBStatusBackedUp) {
-            (void)UpdateStatusTabInformationToCS(&record);
-        } else {
-            (void)UpdateDatabaseInformationToCS(&record);
-        }
+        // A backed-up database's row says so too (the send also updates the
+        // database's information): the clean-up of uncommitted databases and
+        // a restarted attempt find the databases backed up in the job there.
+        (void)UpdateStatusTabInformationToCS(&record);
     }
     if (m_isSnapBackup || m_pBkpJobClnt == nullptr) return true;
     EV_DEBUG(m_logger, 2, "Enabling commit option for the job.");

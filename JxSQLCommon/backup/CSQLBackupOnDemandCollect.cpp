@@ -155,12 +155,6 @@ bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>& na
     }
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
     const std::string path = CollectFilePath();
-    JXFile collectFile;
-    if (collectFile.open(path.c_str(), JXFile::kWrite) != 0 || collectFile.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                 collectFile.getLastError());
-        return false;
-    }
     EV_INFO(m_logger, "Creating collect file [%s]", path.c_str());
     CsqlDMO sql;
     if (!InitializeCollectConnection(sql)) return false;
@@ -170,6 +164,7 @@ bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>& na
                           "dbs.");
     CSQLClientDll requester;
     std::unordered_map<std::string, bool> pseudoGroups;
+    std::vector<std::string> listed;
     for (const std::string& name : names) {
         std::string group;
         if (!sql.isDatabaseExists(name)) {
@@ -186,10 +181,10 @@ bool CSQLBackup::generateSQLCollectFileForOSCJob(const std::set<std::string>& na
                 kSkipPseudoInstance, JobManager::kDBStatusSkippedAtCollect);
         } else {
             EV_INFO(m_logger, "    Adding DB [%s] to collect file", name.c_str());
-            if (!ListDatabaseInCollectFile(collectFile, path, name)) return false;
+            listed.push_back(name);
         }
     }
-    return CloseListedCollectFile(collectFile, path, false);
+    return WriteListedCollectFile(listed, path, false);
 }
 
 bool CSQLBackup::generateSQLFullCollectFileForOSCJob(std::set<std::string> names) {

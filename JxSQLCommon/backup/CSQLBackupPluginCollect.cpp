@@ -177,14 +177,13 @@ bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string> requested
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
 
     const std::string path = CollectFilePath();
-    JXFile collectFile;
-    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     CsqlDMO sql;
     if (!InitializeCollectConnection(sql)) return false;
     std::set<std::string> sharePointDatabases;
     LoadSharePointSkipSet(sharePointDatabases,
                           "Failed to get sharepoing content databases list (skip list), continue to backup sharepoint "
                           "dbs.");
+    std::vector<std::string> listed;
     for (const std::string& name : selected) {
         if (!sql.isDatabaseExists(name)) {
             EV_WARN(m_logger, "Database [%s] doesn't exist. It will not be included in backup.", name.c_str());
@@ -194,8 +193,8 @@ bool CSQLBackup::generateSQLCollectFileForPlugin(std::set<std::string> requested
             SkipSharePointDatabase(sql, name);
         } else {
             EV_DEBUG(m_logger, 1, "Adding DB [%s] to collect file.", name.c_str());
-            if (!ListDatabaseInCollectFile(collectFile, path, name)) return false;
+            listed.push_back(name);
         }
     }
-    return CloseListedCollectFile(collectFile, path, true);
+    return WriteListedCollectFile(listed, path, true);
 }

@@ -39,8 +39,6 @@ bool CSQLBackup::generateRBSCollectFile() {
     if (!InitializeCollectConnection(sql)) return false;
     if (!GenerateStreamInfoFile(m_bkpPhase, 0)) return false;
     CStopWatch watch;
-    JXFile collectFile;
-    if (!OpenCollectFileForWriting(collectFile, path)) return false;
     std::vector<std::string> candidates;
     if (!ReadRBSContentDatabases(path, candidates)) return false;
     const bool ignoreNonExistent = m_ignoreNonExistentDb.isEnabled();
@@ -62,7 +60,7 @@ bool CSQLBackup::generateRBSCollectFile() {
         }
     }
     const uint64_t count = selected.size();
-    if (!WriteAndCloseCollectFile(collectFile, path, selected, true)) return false;
+    if (!WriteSelectedCollectFile(path, selected, true)) return false;
     watch.Stop();
     SetDatabasesToBackup(count);
     EV_DEBUG(m_logger, 1, "Time taken to generate collect file = %f", watch.Time());

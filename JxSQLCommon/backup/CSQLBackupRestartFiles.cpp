@@ -22,9 +22,7 @@ bool CSQLBackup::GenerateSQLRestartOrPromotedFile(unsigned long& collectFileSize
             EV_ERROR(m_logger, "Failed to read from collect file [%s].", path.c_str());
             return false;
         }
-        for (const std::string& name : names) {
-            (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
-        }
+        EnterListedDatabases(names);
         return true;
     }
     if (!GetDBsFromJobStatusTabInfo(jobInfo, names, promoted)) return false;
@@ -33,8 +31,12 @@ bool CSQLBackup::GenerateSQLRestartOrPromotedFile(unsigned long& collectFileSize
         EV_DEBUG(m_logger, 2, "No information found from Status tab.");
         return false;
     }
+    // Replaced in one go: a crash leaves no list (rebuilt again from the
+    // status tab) or the whole one, never a cut one a restart would trust.
     if (!WriteToCollectFile(path, names, true)) {
         EV_DEBUG(m_logger, 2, "Failed to write collect file [%s].", path.c_str());
+        // A promoted phase fails on this; a restart makes a new list instead.
+        if (promoted) RaisePendingCause(kCauseJobFileOpen, path);
         return false;
     }
     long long size = 0;
@@ -45,11 +47,7 @@ bool CSQLBackup::GenerateSQLRestartOrPromotedFile(unsigned long& collectFileSize
         return false;
     }
     collectFileSize = static_cast<unsigned long>(size);
-    if (promoted && collectFileSize != 0) {
-        for (const std::string& name : names) {
-            (void)UpdateStatusTabDBInfo(name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
-        }
-    }
+    if (promoted && collectFileSize != 0) EnterListedDatabases(names);
     return true;
 }
 

@@ -401,17 +401,22 @@ bool CSQLBackup::sendBackupSetInfoToCS(std::string metadataXml, int method, std:
             m_bJobFailed = true;
             EV_ERROR(m_logger, "Commit failed and stopping backup.");
             result = false;
-            // The central server holds a set whose data the media never
-            // committed: it is dropped so that no restore picks it.
-            std::vector<std::string> cleaned;
-            if (!requester.cleanUncommitedEntries(m_jobId, static_cast<unsigned long>(getSqlBackupType(false)), name,
-                                                  cleaned)) {
-                EV_WARN(m_logger, "Failed to drop the uncommitted backup set of database [%s].", name.c_str());
-            }
+            DropUncommittedBackupSets(name);
         } else {
             m_bJobFailed = false;
         }
         (void)wz::WaitWhilePauseFile("/tmp/AfterCommit.sleep");
     }
     return result;
+}
+
+void CSQLBackup::DropUncommittedBackupSets(const std::string& name) {
+    // The central server holds a set whose data the media never committed:
+    // it is dropped so that no restore picks it.
+    CSQLClientDll requester;
+    std::vector<std::string> cleaned;
+    if (!requester.cleanUncommitedEntries(m_jobId, static_cast<unsigned long>(getSqlBackupType(false)), name,
+                                          cleaned)) {
+        EV_WARN(m_logger, "Failed to drop the uncommitted backup set of database [%s].", name.c_str());
+    }
 }

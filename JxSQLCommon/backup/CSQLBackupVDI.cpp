@@ -57,6 +57,11 @@ bool CSQLBackup::FailOnQuit(JobManager::SQLStatusTab* record) {
 bool CSQLBackup::FailOnEngineError(CJxSQLVDIBase& engine, JobManager::SQLStatusTab* record, const std::string& name,
                                    EngineStep failed) {
     m_lastErrorText = engine.getJXErrorString();
+    // A transfer the pipeline ended (media offline or full, a failed write)
+    // returns before the engine's statement has ended with that reason; the
+    // pipeline holds it meanwhile.
+    if (failed == EngineStep::kTransfer && m_lastErrorText.empty())
+        m_lastErrorText = m_dataTransferHandler.getLastErrorString();
     if (m_lastErrorText.find(kFileNotFound) != std::string::npos) m_bJobFailed = true;
     if (engine.isVdiTimeOut()) {
         m_logger << m_sServername.c_str() << name.c_str();

@@ -77,6 +77,10 @@ bool CSQLMultiThreadedBackup::startBackup(BackupOptionsParser* parser, int, char
     if (CWzError error = StartMultiThreadedBackup(); error.IsError()) {
         EV_ERROR(m_logger, "StartMultiThreadedBackup Failed %s", error.AsString().c_str());
         status = JXSQL_JOB_FAILED;
+    } else if (m_bJobFailed) {
+        // The job's stop flag: a refused record or a failed commit stopped it.
+        EV_ERROR(m_logger, "m_stopJob set to true");
+        status = JXSQL_JOB_FAILED;
     } else if (quit()) {
         EV_ERROR(m_logger, "Job is set to quit");
         status = JXSQL_JOB_FAILED;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
-#include <memory>
 #include <queue>
 #include <string>
 #include <sys/stat.h>
@@ -13,7 +12,6 @@
 #include "JXAppMgr/ApplProperties.h"
 #include "JXAppMgr/Subclient.h"
 #include "JxJobClient/JXBkpJobClient.h"
-#include "JxLib/JXFile.h"
 #include "JxSQLCommon/backup/CSQLMultiThreadedBackup.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
@@ -146,13 +144,11 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
     using Slot = std::pair<uint64_t, int32_t>;
     std::priority_queue<Slot, std::vector<Slot>, std::greater<Slot>> slots;
     for (uint64_t i = 0; i < n; ++i) slots.push({0, -1});
-    std::vector<std::unique_ptr<JXFile>> handles;
-    std::vector<std::string> namesOf, sizesOf;
+    std::vector<std::string> contentOf, namesOf, sizesOf;
     int32_t nextIndex = 0;
     uint64_t counted = 0;
     const size_t first = files.size();
     for (const DBInfo& db : dbs) {
-        (void)UpdateStatusTabDBInfo(db.name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
         Slot slot = slots.top();
         slots.pop();
         if (slot.second == -1) {
@@ -161,7 +157,7 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
             info.index = nextIndex;
             info.path = basePath + "_" + std::to_string(nextIndex);
             files.push_back(info);
-            handles.push_back(std::make_unique<JXFile>());
+            contentOf.emplace_back();
             namesOf.emplace_back();
             sizesOf.emplace_back();
         } else {
@@ -171,24 +167,7 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
         const size_t k = static_cast<size_t>(slot.second - 1);
         namesOf[k] += (namesOf[k].empty() ? "" : ", ") + db.name;
         sizesOf[k] += (sizesOf[k].empty() ? "" : " + ") + std::to_string(db.size);
-        JXFile& file = *handles[k];
-        const std::string& path = files[first + k].path;
-        if (!file.isOpened()) {
-            if (file.open(path.c_str(), JXFile::kWrite) != 0 || file.truncate() != 0) {
-                EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. ErrorCode [%d]", path.c_str(),
-                         file.getLastError());
-                RaiseCause(kCauseJobFileOpen, {path});
-                return 0;
-            }
-        }
-        if (file.putLine(db.name) < 0) {
-            EV_ERROR(m_logger,
-                     "Failed to write db = [%s] to the collect file [%s] ErrorCode[%d]. Please check the permissions "
-                     "for user configured at the SQL instance.",
-                     db.name.c_str(), path.c_str(), file.getLastError());
-            RaiseCause(kCauseCollectFileWrite, {db.name, path});
-            return 0;
-        }
+        contentOf[k] += db.name + "\n";
         ++counted;
     }
     EV_INFO(m_logger, "Load balanced across [%d] collect file(s)", static_cast<int>(n));
@@ -202,34 +181,36 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
                 static_cast<unsigned long>(slot.first), sizesOf[k].c_str());
     }
 
-    // The map is written whole, so no line of an earlier, longer split stays.
-    const std::string mapPath = m_jobResultsDirectory + "/" + CSQLCommon::COLLECTFILEMAP;
-    JXFile map;
-    if (map.open(mapPath.c_str(), JXFile::kWrite) != 0 || map.truncate() != 0) {
-        EV_ERROR(m_logger, "Failed to open the collectFileMap file [%s] for writing. Error: [%d].", mapPath.c_str(),
-                 map.getLastError());
-        return 0;
-    }
-    for (size_t i = first; i < files.size(); ++i) {
-        const CollectFileInfo& info = files[i];
-        if (map.putLine(info.path) < 0) {
-            EV_ERROR(m_logger, "Failed to add collect file [%s] to collectFileMap file. Error: [%d]", info.path.c_str(),
-                     map.getLastError());
-            (void)map.close();  // the map is removed below
-            (void)wz::Fs().Unlink(mapPath);
+    // Each file, then the map, is replaced in one go (synced, renamed, its
+    // folder synced): a crash leaves an old or a whole new file, never a cut
+    // one, and a map is only in place once every file it lists is.
+    for (size_t k = 0; k < contentOf.size(); ++k) {
+        const std::string& path = files[first + k].path;
+        if (!wz::WriteFileAtomically(path, contentOf[k])) {
+            const int error = errno;
+            EV_ERROR(m_logger,
+                     "Failed to write the collect file [%s] ErrorCode[%d]. Please check the permissions for user "
+                     "configured at the SQL instance.",
+                     path.c_str(), error);
+            RaiseCause(kCauseJobFileOpen, {path});
             return 0;
         }
     }
-    bool flushed = map.bufWriteFlush() == 0;
-    flushed = map.close() == 0 && flushed;
-    for (auto& handle : handles) {
-        if (handle->isOpened()) flushed = handle->close() == 0 && flushed;
-    }
-    if (!flushed) {
-        EV_ERROR(m_logger, "Failed to write the collect files or the collectFileMap file [%s].", mapPath.c_str());
+    // The map is written whole, so no line of an earlier, longer split stays.
+    const std::string mapPath = m_jobResultsDirectory + "/" + CSQLCommon::COLLECTFILEMAP;
+    std::string map;
+    for (size_t i = first; i < files.size(); ++i) map += files[i].path + "\n";
+    if (!wz::WriteFileAtomically(mapPath, map)) {
+        const int error = errno;
+        EV_ERROR(m_logger, "Failed to write the collectFileMap file [%s]. Error: [%d].", mapPath.c_str(), error);
+        RaiseCause(kCauseJobFileOpen, {mapPath});
         return 0;
     }
-    RemoveStaleCollectFiles(basePath, static_cast<int64_t>(handles.size()) + 1);
+    RemoveStaleCollectFiles(basePath, static_cast<int64_t>(contentOf.size()) + 1);
+    // The databases enter the status tab once their lists are in place.
+    for (const DBInfo& db : dbs) {
+        (void)UpdateStatusTabDBInfo(db.name.c_str(), "", JobManager::kDBStatusListed, 0, JobManager::kDBPhaseNone);
+    }
     if (counted == 0) {
         EV_ERROR(m_logger, "The collect file content is empty. There are no databases to be backed up.");
         RaiseCause(kCauseCollectFileEmpty, {});
@@ -241,5 +222,5 @@ uint32_t CSQLMultiThreadedBackup::writeDatabasesToCollectFiles(const std::vector
         (void)m_pBkpJobClnt->setFilesToXfer(static_cast<int64_t>(counted));
         (void)m_pBkpJobClnt->updateInfo(false, nullptr);
     }
-    return static_cast<uint32_t>(handles.size());
+    return static_cast<uint32_t>(contentOf.size());
 }

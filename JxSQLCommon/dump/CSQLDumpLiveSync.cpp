@@ -93,11 +93,21 @@ CWzError CSQLDumpLiveSync::DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settin
         }
         if (!CSQLRestoreBase::restore70()) {
             EV_ERROR(m_logger, "Live Sync CSQLDumpRestore::restore70 failed");
+            BeforeLastUnmount();  // the guard unmounts as the loop ends
             return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Live Sync CSQLDumpRestore::restore70 failed");
         }
+        // Whether this run is the last is known before its unmount, so that
+        // what the job still holds on the disk library is let go through
+        // the mounts, whatever kind of mount they are.
+        const bool last = DoneWaiting(settings);
+        if (last) BeforeLastUnmount();
         CWzError error = guard.Reset();
         if (error.IsError()) return error.Push(FXCODELOC, "cleanUp.Reset() failed");
-        if (DoneWaiting(settings)) return CWzError::Success();
+        if (last) return CWzError::Success();
+        if (TransferLeftRunning()) {
+            EV_ERROR(m_logger, "A data transfer of this run still runs: no further run is started.");
+            return CWzError::Success();
+        }
         error = WaitMinTime(settings);
         if (error.IsError()) {
             EV_INFO(m_logger, "Not treating this as error, since a live sync restore was processed (%s)",
@@ -154,6 +164,8 @@ CWzError CSQLDumpLiveSync::WaitMinTime(CSQLDumpLiveSyncSettings& settings) {
     return CWzError::Success();
 }
 
+void CSQLDumpLiveSync::BeforeLastUnmount() {}
+
 CWzError CSQLDumpLiveSync::UnMountAll() {
     CWzError error = CSQLDumpRestore::UnMountAll(m_settings);
     if (error.IsError()) return error.Push(FXCODELOC, "UnMountAll failed");
@@ -161,6 +173,7 @@ CWzError CSQLDumpLiveSync::UnMountAll() {
     m_settings.databases.clear();  // drops every database's marker files
     m_settings.mountRoot.clear();
     m_settings.jobID.clear();
+    // What could not be unmounted stays in unmountFailed for the next try.
     EV_INFO(m_logger, "Mounts and marker files cleared, ready for next run");
     return CWzError::Success();
 }

@@ -85,6 +85,9 @@ public:
     // state for the next run.
     virtual CWzError UnMountAll();
     using CSQLDumpRestore::UnMountAll;
+    // Runs before the unmount of the job's last run, while the disk library
+    // is still reachable through the mounts; does nothing here.
+    virtual void BeforeLastUnmount();
     virtual CWzError LiveSyncDumpRestore();
     virtual CWzError DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settings);
 

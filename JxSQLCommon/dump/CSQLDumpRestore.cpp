@@ -15,6 +15,8 @@ CSQLDumpRestore::~CSQLDumpRestore() {
 }
 
 bool CSQLDumpRestore::initializeRestore(RestoreOptionsParser& parser) {
+    // The backup domain the subclients are looked up in (0 when not given).
+    m_jxCellId = parser.getJxCellId();
     m_clientName = parser.getClientName();
     if (m_clientName.empty()) m_clientName = JXPlatformInfo().getPhysicalMachine();  // this machine's client
     return CSQLRestoreBase::initializeRestore(parser);

@@ -11,7 +11,9 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SqlConvert.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/FXFile.h"
 #include "WzUtils/FXPath.h"
@@ -108,20 +110,33 @@ CWzError CSQLDumpRestore::MountAll(DumpRestoreSettings& settings) {
 }
 
 CWzError CSQLDumpRestore::UnMountAll(DumpRestoreSettings& settings) {
-    if (settings.AppIDs.empty()) return CWzError::Success();  // nothing was mounted
+    if (settings.AppIDs.empty() && settings.unmountFailed.empty()) return CWzError::Success();  // nothing mounted
     for (auto& [name, info] : settings.databases) info.markerFiles.clear();
     std::string mangled;
     CWzError error = GetLocalMangledName(mangled);
     if (error.IsError()) return error.Push(FXCODELOC, "GetLocalMangledName failed");
+    // The mounts of this run, and those an earlier unmount left behind.
+    std::map<uint64_t, std::string> folders = settings.unmountFailed;
     for (uint64_t id : settings.AppIDs) {
         std::string folder = settings.mountRoot;
         error = FXPath::Append(folder, std::to_string(id));
         if (error.IsError()) return error.Push(FXCODELOC, "strAppIDMountRoot append failed");
+        folders[id] = folder;
+    }
+    settings.unmountFailed.clear();
+    for (const auto& [id, folder] : folders) {
         if (!Mounted(folder)) continue;
         m_dumpSweepUtils.SetClientMangledName(mangled);
         error = m_dumpSweepUtils.UnmountRemoteStorages(id, folder);
         if (error.IsError()) {
+            // The job goes on; the mount is tried again at the next unmount
+            // and the user is told which one is still there.
             EV_ERROR(m_logger, "Unmount of %s failed: %s", folder.c_str(), error.AsString().c_str());
+            settings.unmountFailed[id] = folder;
+            if (m_pRstJobClnt) {
+                *m_pRstJobClnt << folder.c_str();
+                m_pRstJobClnt->WarningEvent(kEventMountLeftBehind);
+            }
         }
     }
     return CWzError::Success();

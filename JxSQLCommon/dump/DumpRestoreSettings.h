@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 
@@ -12,4 +13,8 @@ struct DumpRestoreSettings {
     DB_LSNS databases;           // one entry per database to restore, by source name
     std::string jobID;           // the job id as decimal text
     std::string mountRoot;       // <job-results directory>/dump
+    // Application ids whose storage could not be unmounted, with their mount
+    // folders: every later unmount (the last one at the end of the job)
+    // tries them again.
+    std::map<uint64_t, std::string> unmountFailed;
 };

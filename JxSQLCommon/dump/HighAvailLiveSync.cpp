@@ -29,6 +29,8 @@ bool HighAvailLiveSync::startRestore(RestoreOptionsParser& parser) {
     return result;
 }
 
+void HighAvailLiveSync::BeforeLastUnmount() { ReleaseAllReferences(); }
+
 void HighAvailLiveSync::ReleaseAllReferences() {
     m_references.SetJobId(static_cast<long long>(m_jobId));
     CWzError error = m_references.ReleaseAll();

@@ -9,7 +9,8 @@
 // - a run takes a reference on each listed row it does not hold yet, and
 //   releases the rows it holds that the run no longer lists;
 // - a restored dump releases its row at once;
-// - the job releases whatever it still holds when it ends.
+// - the job releases whatever it still holds before its last run unmounts
+//   the storage (and again when it ends, for what could not be released).
 // A run in which any mount path lacks loginfo.db walks the file system as
 // its base does (marker files, restore collect file) and touches no
 // loginfo.db; none is created where it is missing.
@@ -32,6 +33,9 @@ public:
 
     // Runs the live-sync job, then releases the references still held.
     bool startRestore(RestoreOptionsParser& parser) override;
+    // Releases the references still held while the mounts still lead to
+    // their loginfo.db.
+    void BeforeLastUnmount() override;
 
     // True (file-system mode) unless every mount path of every database has
     // loginfo.db; decides the mode of the run.

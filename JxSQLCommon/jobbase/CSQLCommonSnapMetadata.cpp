@@ -2,14 +2,21 @@
 // as its metadata files describe them. The writer file names the instance;
 // the backup-components file lists each database with the paths its files
 // had on the source. Both come from the snapshot engine, so they are
-// checked before anything of them is used.
+// checked before anything of them is used. A name or path holding a control
+// character is refused with a pending cause that names the database, on
+// the job client of whichever job reads the files (a backup's integrity
+// check or a restore's attach).
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "JxJobClient/JXJobClient.h"
 #include "JxSQLCommon/jobbase/CSQLCommon.h"
+#include "JxSQLCommon/jobbase/SqlRstJobClient.h"
+#include "JxSQLCommon/records/AttachEntryCheck.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
@@ -18,6 +25,7 @@ constexpr size_t kMaxMetadataBytes = 16u * 1024 * 1024;
 constexpr size_t kMaxDatabases = 32767;
 constexpr size_t kMaxFilesPerDatabase = 32767;
 constexpr size_t kMaxPath = 4096;
+constexpr int kPendingCauseEventType = 300;
 
 bool IsCleanAbsolutePath(const std::string& path) {
     if (path.empty() || path[0] != '/' || path.size() > kMaxPath || path.find('\0') != std::string::npos) {
@@ -60,6 +68,20 @@ bool CSQLCommon::getAttachMsgFromMetadata(std::string componentFile, std::string
     std::vector<SQLPmn::AttachDB> checked;
     for (const SQLPmn::AttachDB& entry : databases) {
         const std::string name = entry.getstring(SQLPmn::AttachDB::kAttachName);
+        if (AttachEntryHasControlCharacter(entry)) {
+            const std::string shown = ShowControlCharacters(name);
+            EV_ERROR(m_logger, "The metadata file [%s] names database [%s] or its files with a control character.",
+                     componentFile.c_str(), shown.c_str());
+            if (m_pJobClnt != nullptr) {
+                *m_pJobClnt << shown.c_str();
+                (void)m_pJobClnt->setPendingCauseAndCriticalEvent(kCauseCheckAttach, 0, false, kPendingCauseEventType,
+                                                                  false, 0, 0, 0, 0);  // the refusal fails the caller
+            } else if (m_pRstJobClnt) {
+                *m_pRstJobClnt << shown.c_str();
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseCheckAttach);  // the refusal fails the caller
+            }
+            return false;
+        }
         const std::vector<std::string> files = entry.getliststring(SQLPmn::AttachDB::kFilePaths);
         bool clean = !name.empty() && name.size() <= 128 && !files.empty() && files.size() <= kMaxFilesPerDatabase;
         for (const std::string& file : files) clean = clean && IsCleanAbsolutePath(file);

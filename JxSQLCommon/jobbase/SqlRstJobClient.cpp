@@ -111,3 +111,7 @@ CWzError SqlRstJobClient::Set(JXRstJobClient* client) {
 void SqlRstJobClient::InfoEvent(int messageId) {
     if (m_client != nullptr) m_client->InfoEvent(static_cast<uint32_t>(messageId));
 }
+
+void SqlRstJobClient::WarningEvent(int messageId) {
+    if (m_client != nullptr) m_client->MinorEvent(static_cast<uint32_t>(messageId));
+}

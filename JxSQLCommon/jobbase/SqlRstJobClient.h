@@ -69,6 +69,8 @@ public:
 
     // An informational event with the message id.
     virtual void InfoEvent(int messageId);
+    // A warning (minor) event with the message id.
+    virtual void WarningEvent(int messageId);
 
 private:
     JXRstJobClient* m_client = nullptr;

@@ -52,6 +52,8 @@ public:
         static constexpr CNFieldId kRestoreName{5, 5};     // string
         static constexpr CNFieldId kPhysicalPaths{8, 8};   // list of strings
         static constexpr CNFieldId kLogicalNames{9, 9};    // list of strings
+        static constexpr CNFieldId kReservationDays{41, 41};    // int64: days a clone stays reserved
+        static constexpr CNFieldId kReservationHours{45, 45};   // int64: and hours
     };
 };
 

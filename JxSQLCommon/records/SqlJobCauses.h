@@ -313,6 +313,14 @@ inline constexpr int kCauseNoUndoPath = 0x1E0001B7;
 // No space for the undo file. Arguments: the undo path.
 inline constexpr int kCauseNoSpaceForUndo = 0x1E0001B6;
 
+// The central server has no options for the job's restore task (an
+// unknown task id) or could not give them. Arguments: the logged text.
+inline constexpr int kCauseRestoreOptionsUnavailable = 0x1E0001C0;
+
+// Warning: a dump mount could not be unmounted and stays for a later try.
+// Arguments: its folder.
+inline constexpr int kEventMountLeftBehind = 0x1E0001B8;
+
 // Information: SQL Server's messages of a verify-only restore. Arguments:
 // database name, the messages.
 inline constexpr int kEventVerifyMessages = 0x1E000179;

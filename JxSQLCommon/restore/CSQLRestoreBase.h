@@ -55,6 +55,8 @@ struct SnapBackupInfo_t;
 // Records of clones and recovery points (SqlCloneRecords.h).
 struct SqlRecoveryPointInfo_t;
 struct EntitiesForCloneOperation;
+// What the job and one data-transfer thread share (CSQLRestoreTransfer.cpp).
+struct RestoreTransferRun;
 
 class CSQLRestoreBase : public CSQLBase, public SnapRestoreHandlerCallback {
 public:
@@ -291,6 +293,20 @@ protected:
     // Runs a service command through the process runner: its exit code
     // (-1 when it could not run) and its output.
     int RunServiceCommand(const std::string& command, std::string& output);
+    // A data-transfer thread that did not end within its bound after it was
+    // stopped is left running: the job lets go of it and of its handler and
+    // engine, and restores nothing more (the remaining databases are
+    // skipped).
+    bool TransferLeftRunning() const { return m_transferLeftRunning != nullptr; }
+    // Waits at most `platformMs` for a transfer thread left running to end;
+    // true when it has ended or there is none.
+    bool WaitForTransferLeftRunning(uint64_t platformMs);
+    // Keeps `object` alive for as long as the transfer thread left running
+    // may use it.
+    void HandToTransferLeftRunning(std::shared_ptr<void> object);
+    // Records that the database `target` did not reach the state the job
+    // asked for (`state`), with `reason`, for the log and the job manager.
+    void ReportStateNotReached(const std::string& target, const char* state, const char* reason);
     // End of the loop: unmounts, closes the pipeline, detaches the clients.
     void FinishRestoreLoop();
     // The loop's file or file-group restore of the whole list, with its
@@ -301,10 +317,11 @@ protected:
     std::string RestoreMapFileName(const char* suffix) const;
     bool OpenRestoreMapFile(JXFile& file, const std::string& path, bool empty);
     bool CloseRestoreMapFile(JXFile& file, const std::string& path);
-    // Mounts of snapshots (CSQLRestoreMount.cpp): points the files of every
-    // database of an attach request at the mounted copies of the volumes of
-    // `snaps` that hold them (a volume's source path, then the rest of the
-    // path, compared exactly) and adds each database's name to the entry of
+    // Mounts of snapshots and test environments (CSQLRestoreMount.cpp):
+    // points each file of every database of an attach request at the mounted
+    // copy of the volume of `snaps` with the longest source path that holds
+    // it (that path and a "/" begin the file's path, compared exactly; the
+    // rest of the path follows the mount path) and adds each database's name to the entry of
     // `volumes` of every volume that holds its files (keyed by source path,
     // or by the volume id in decimal when `byVolumeId`). False, changing
     // nothing, when a file lies on no mounted volume.
@@ -377,6 +394,11 @@ protected:
     // Set when a restore or recovery failed in a way that must stop the job
     // after the current database ("System.IO.FileNotFoundException").
     bool m_stopJob = false;
+    // The transfer thread the job let go of (null while there is none), and
+    // whether the last transfer was stopped because it moved no data for the
+    // VDI time-out (reported by the transfer itself).
+    std::shared_ptr<RestoreTransferRun> m_transferLeftRunning;
+    bool m_transferStalled = false;
     // The instance's date format (1 month-day-year, 2 day-month-year, other
     // year-month-day), read before the databases are restored.
     uint64_t m_dateFormat = 0;
@@ -396,6 +418,9 @@ protected:
     bool RestoredByRevert(const std::string& target, const SqlAFilesPerBackup_t& backup) const;
     // Starts SQL Server again when the revert stopped it.
     void RestartSqlServerAfterRevert();
+    // Fails each of `names`, naming the instance to the job manager, when
+    // SQL Server could not be stopped for a revert of system databases.
+    void FailRevertServiceNotStopped(const std::list<std::string>& names);
     // The databases each reverted snapshot job brought back, by job id.
     std::map<uint64_t, std::set<std::string, InsensitiveCompare>> m_revertedDatabases;
 
@@ -426,6 +451,10 @@ protected:
     void RecordAttachedClones(SQLPmn::AttachDBMsg& message, bool recoveryPoint);
     // Connects `dmo` to the destination instance of the restore options.
     bool InitializeDestinationDmo(CsqlDMO& dmo);
+    // The reservation of a browse clone in seconds, from its days and hours;
+    // false, logging both values, when either is negative or the total
+    // exceeds the largest int.
+    bool ReservationSeconds(int64_t days, int64_t hours, int& seconds);
     // Keeps of `dbs` those that qualify for a clone and gives their one
     // snapshot job; when none is found, or several, logs why and raises the
     // pending cause.

@@ -9,6 +9,7 @@
 #include <cinttypes>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,6 @@ namespace {
 constexpr int kMountStatusAttached = 59;
 constexpr int kMountStatusAttachFailed = 58;
 constexpr int kDefaultReservationSeconds = 3600;
-// Clone settings of a browse request's clone: days and hours of the reservation.
-constexpr CNFieldId kReservationDays{41, 41};
-constexpr CNFieldId kReservationHours{45, 45};
 
 // True for an absolute path none of whose levels is "." or "..".
 bool IsPlainAbsolutePath(const std::string& path) {
@@ -324,18 +322,21 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
             EV_ERROR(m_logger, "Invalid browse request sent for clone creation.");
             return false;
         }
+        int reservation = 0;
+        if (const CNMessageBase* settings = CloneSettings(*request)) {
+            using Database = databrowse::BrowseRequest::Database;
+            if (!ReservationSeconds(settings->getint64(Database::kReservationDays),
+                                    settings->getint64(Database::kReservationHours), reservation)) {
+                return false;
+            }
+        }
         EV_DEBUG(m_logger, 3, "Restore job ID [%" PRIu64 "] to be used.", m_jobId);
         std::string productionDirectory;
         SnapMountProdDirectory prodDirectory;
         (void)prodDirectory.getOptionValue(productionDirectory, true);  // an empty one fails the folder below
         m_jobResultsDirectory = productionDirectory;
         EV_DEBUG(m_logger, 3, "JR directory [%s] to be used.", m_jobResultsDirectory.c_str());
-
-        int64_t reservation = 0;
-        if (const CNMessageBase* settings = CloneSettings(*request)) {
-            reservation = settings->getint64(kReservationHours) * 3600 + settings->getint64(kReservationDays) * 86400;
-        }
-        EV_DEBUG(m_logger, 3, "Reservation time [%d] to be used.", static_cast<int>(reservation));
+        EV_DEBUG(m_logger, 3, "Reservation time [%d] to be used.", reservation);
 
         CsqlDMO dmo;
         if (!dmo.initialize(m_sServername, false)) {
@@ -370,7 +371,7 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
             return false;
         }
         EV_DEBUG(m_logger, 2, "Mount path to be used [%s].", mountPath.c_str());
-        if (!m_snapCopyRestoreHandler.SetVolumeMountLocationAndReservation(mountPath, static_cast<int>(reservation))) {
+        if (!m_snapCopyRestoreHandler.SetVolumeMountLocationAndReservation(mountPath, reservation)) {
             EV_ERROR(m_logger, "Failed to set mount paths for the volumnes.");
             return false;
         }
@@ -380,6 +381,23 @@ bool CSQLRestoreBase::InitializeCloneOperation(databrowse::BrowseRequest* reques
         EV_ERROR(m_logger, "InitializeCloneOperation: Caught exception during Clone operation.");
         return false;
     }
+}
+
+bool CSQLRestoreBase::ReservationSeconds(int64_t days, int64_t hours, int& seconds) {
+    // Checked before multiplying: the product of a large request would
+    // overflow and could come out small or negative.
+    constexpr int64_t kMax = std::numeric_limits<int>::max();
+    bool valid = days >= 0 && hours >= 0 && days <= kMax / 86400;
+    if (valid) valid = hours <= (kMax - days * 86400) / 3600;
+    if (!valid) {
+        EV_ERROR(m_logger,
+                 "Invalid reservation time of [%" PRId64 "] days and [%" PRId64 "] hours for the clone: it must not "
+                 "be negative nor exceed [%d] seconds.",
+                 days, hours, std::numeric_limits<int>::max());
+        return false;
+    }
+    seconds = static_cast<int>(days * 86400 + hours * 3600);
+    return true;
 }
 
 bool CSQLRestoreBase::InitializeDestinationDmo(CsqlDMO& dmo) {

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <ctime>
+#include <vector>
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
@@ -70,7 +71,38 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
     (void)settings.getNumber("MSSQLAgent", "nSQLRestoreFilter", &restoreFilter);  // absent: 0, nothing skipped
     (void)settings.getNumber("MSSQLAgent", "nIgnoreSQLRestoreError", &ignoreErrorType);
 
+    // Which backups are restored is decided before the first one is: STANDBY
+    // goes with the last of them and PARTIAL with the first, whatever the
+    // skip rules leave out around them.
+    enum class Step { kRestore, kSkipFull, kSkipOnlyFull, kRestoredFullByRevert, kRestoredDiffByRevert, kUnsupported,
+                      kFiltered };
+    auto stepOf = [&](const SqlAFilesPerBackup_t& backup) {
+        const bool full = backup.backupType == kBackupTypeFull;
+        if ((flags & kRstSkipFull) != 0 && full) return Step::kSkipFull;
+        if ((flags & kRstOnlyFull) != 0 && !full) return Step::kSkipOnlyFull;
+        if (m_revertRestore && full && m_fullRestoredByRevert && RestoredByRevert(target, backup)) {
+            return Step::kRestoredFullByRevert;
+        }
+        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert &&
+            RestoredByRevert(target, backup)) {
+            return Step::kRestoredDiffByRevert;
+        }
+        if (IsSnapshotMethod(backup.backupMethod) || backup.vssFlag) return Step::kUnsupported;
+        if (static_cast<int64_t>(backup.backupType) == restoreFilter) return Step::kFiltered;
+        return Step::kRestore;
+    };
+    std::vector<Step> steps;
+    size_t firstRestored = 0;  // 1-based positions; 0: none
+    size_t lastRestored = 0;
+    for (const SqlAFilesPerBackup_t& backup : chain) {
+        steps.push_back(stepOf(backup));
+        if (steps.back() != Step::kRestore) continue;
+        if (firstRestored == 0) firstRestored = steps.size();
+        lastRestored = steps.size();
+    }
+
     bool stopped = false;
+    bool lastRestoredOk = false;
     const size_t count = chain.size();
     size_t index = 0;
     for (SqlAFilesPerBackup_t& backup : chain) {
@@ -82,40 +114,38 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
             stopped = true;
             break;
         }
-        m_isFirstBackupOfChain = index == 1;
-        m_isLastBackupOfChain = index == count;
-        const bool full = backup.backupType == kBackupTypeFull;
-        if ((flags & kRstSkipFull) != 0 && full) continue;
-        if ((flags & kRstOnlyFull) != 0 && !full) {
-            EV_DEBUG(m_logger, 1, "Skipping %s backup because [Restore Only Full Backup] option is set.",
-                     BackupKindText(backup.backupType));
-            continue;
-        }
-        if (m_revertRestore && full && m_fullRestoredByRevert && RestoredByRevert(target, backup)) {
-            EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
-            continue;
-        }
-        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert &&
-            RestoredByRevert(target, backup)) {
-            EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
-            continue;
-        }
-        if (IsSnapshotMethod(backup.backupMethod) || backup.vssFlag) {
-            EV_ERROR(m_logger, "Restore from Backup method [%d] is not supported on Unix.",
-                     static_cast<int>(backup.backupMethod));
-            return false;
-        }
-        if (static_cast<int64_t>(backup.backupType) == restoreFilter) {
-            EV_DEBUG(m_logger, 1, "nSQLRestoreFilter is set to [%ld] skipping restoring backup of type [%d]",
-                     static_cast<long>(restoreFilter), static_cast<int>(backup.backupType));
-            continue;
+        m_isFirstBackupOfChain = index == firstRestored;
+        m_isLastBackupOfChain = index == lastRestored;
+        switch (steps[index - 1]) {
+            case Step::kRestore:
+                break;
+            case Step::kSkipFull:
+                continue;
+            case Step::kSkipOnlyFull:
+                EV_DEBUG(m_logger, 1, "Skipping %s backup because [Restore Only Full Backup] option is set.",
+                         BackupKindText(backup.backupType));
+                continue;
+            case Step::kRestoredFullByRevert:
+                EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
+                continue;
+            case Step::kRestoredDiffByRevert:
+                EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
+                continue;
+            case Step::kUnsupported:
+                EV_ERROR(m_logger, "Restore from Backup method [%d] is not supported on Unix.",
+                         static_cast<int>(backup.backupMethod));
+                return false;
+            case Step::kFiltered:
+                EV_DEBUG(m_logger, 1, "nSQLRestoreFilter is set to [%ld] skipping restoring backup of type [%d]",
+                         static_cast<long>(restoreFilter), static_cast<int>(backup.backupType));
+                continue;
         }
         if (m_restoreToDisk) {
             // Every backup must reach the disk: one that failed keeps the
             // database failed even when a later one succeeds.
             if (!restoreVDIBackupToDisk(db, backup)) {
                 result = false;
-                if (IsRestoreToDiskLogShipping()) break;
+                if (IsRestoreToDiskLogShipping() || TransferLeftRunning()) break;
                 continue;
             }
             if (IsRestoreToDiskLogShipping()) {
@@ -129,6 +159,12 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
             continue;
         }
         if (!restoreVDIBackup(db, backup, {}, {})) {
+            if (TransferLeftRunning()) {
+                // Its transfer still runs: nothing more goes into this database.
+                result = false;
+                stopped = true;
+                break;
+            }
             if (static_cast<int64_t>(backup.backupType) == ignoreErrorType) {
                 EV_DEBUG(m_logger, 1,
                          "nIgnoreSqlRestoreError is set to [%ld] ignoring error during restore of backup type [%d]",
@@ -138,9 +174,19 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
             result = false;
             break;
         }
+        if (m_isLastBackupOfChain) lastRestoredOk = true;
     }
     if (m_restoreToDisk || stopped) return result;
 
+    if (result && (flags & kRstStandby) != 0 && (flags & kRstNoRecovery) == 0 && !m_verifyOnly &&
+        !lastRestoredOk) {
+        // STANDBY comes with the last backup restored: without it the
+        // database is left RESTORING, which is not what the job asked for.
+        ReportStateNotReached(target, "STANDBY",
+                              lastRestored == 0 ? "no backup of its chain was restored"
+                                                : "the last backup of its chain was not restored");
+        result = false;
+    }
     result = FinalRecovery(db, target, result);
     if (!result) return false;
 
@@ -175,4 +221,13 @@ bool CSQLRestoreBase::FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& t
     if (chainResult && !leaveUnrecovered)
         return doDbRecoverOnly(db, /*omitFileGroup=*/false, /*forceRecovery=*/false, /*ffgRecovery=*/false);
     return chainResult;
+}
+
+void CSQLRestoreBase::ReportStateNotReached(const std::string& target, const char* state, const char* reason) {
+    const std::string text = "Database [" + target + "] was not left in " + state + ": " + reason + ".";
+    EV_ERROR(m_logger, "%s", text.c_str());
+    if (m_pRstJobClnt) {
+        *m_pRstJobClnt << text.c_str();
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);  // the database fails through its result
+    }
 }

@@ -13,6 +13,7 @@
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "WzUtils/CStopWatch.h"
@@ -56,9 +57,9 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
     }
 
     for (auto it = dbs.begin(); it != dbs.end(); ++it) {
-        if (m_stopJob || QuitRequested()) {
-            // The rest of the list is not restored: a stop request or a
-            // failure that must end the job.
+        if (m_stopJob || QuitRequested() || TransferLeftRunning()) {
+            // The rest of the list is not restored: a stop request, a
+            // failure that must end the job, or a transfer that still runs.
             EV_ERROR(m_logger, "The job is stopping; [%zu] databases are not restored.",
                      static_cast<size_t>(std::distance(it, dbs.end())));
             for (; it != dbs.end(); ++it) RecordSkippedDatabase(TargetName(*it));
@@ -66,17 +67,26 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
         }
         SqlRestoreDbInfo_t db = *it;
         const std::string target = TargetName(db);
+        const bool fileGroups = (m_restoreOptions.optionFlags & kRstFileFileGroup) != 0;
 
         if (m_sqlMajorVersion >= kFirstVersionWithAvailabilityGroups && !m_applessRestore) {
+            // A file or file-group entry packs the file (group) after the
+            // database's name: the group membership is the database's.
+            const std::string database = fileGroups ? SplitFileGroupEntry(target).database : target;
             CsqlDMO dmo;
             std::string group;
             std::string replica;
-            if (InitializeDmo(dmo) && dmo.isDatabaseInAvailableGroup(target, group, replica)) {
-                SkipDatabase(target, kCauseInAvailabilityGroup);
+            if (InitializeDmo(dmo) && dmo.isDatabaseInAvailableGroup(database, group, replica)) {
+                SkipDatabase(database, kCauseInAvailabilityGroup);
                 EV_ERROR(m_logger,
                          "Skipping database [%s]. RESTORE statements are not allowed on either the primary or "
                          "secondary databases of an availability group",
-                         target.c_str());
+                         database.c_str());
+                if (fileGroups) {
+                    // Every entry of the list is of this one database.
+                    FinishRestoreLoop();
+                    return true;
+                }
                 continue;
             }
         }
@@ -90,7 +100,7 @@ bool CSQLRestoreBase::restoreDBS(std::list<SqlRestoreDbInfo_t>& dbs) {
             continue;
         }
 
-        if ((m_restoreOptions.optionFlags & kRstFileFileGroup) != 0) {
+        if (fileGroups) {
             // The whole list is one file or file-group restore of one database.
             const bool result = RestoreFilesOfDatabase(dbs, target);
             FinishRestoreLoop();
@@ -163,7 +173,9 @@ bool CSQLRestoreBase::RestoreFilesOfDatabase(std::list<SqlRestoreDbInfo_t>& dbs,
 
 void CSQLRestoreBase::FinishRestoreLoop() {
     m_snapCopyRestoreHandler.UnmountAllVolumes();
-    if (m_disableRestoreOptimization == 0 && !m_dataTransferHandler.closePipeline(0, false)) {
+    // A transfer that was let go keeps the handler to itself.
+    if (m_disableRestoreOptimization == 0 && !TransferLeftRunning() &&
+        !m_dataTransferHandler.closePipeline(0, false)) {
         EV_WARN(m_logger, "Failed to close the restore pipeline: %s",
                 m_dataTransferHandler.getLastErrorString().c_str());
     }

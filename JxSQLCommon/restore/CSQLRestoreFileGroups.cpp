@@ -112,21 +112,32 @@ bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs) 
     (void)settings.getNumber(kAgentSection, "nSQLRestoreFilter", &restoreFilter);  // absent: 0
     (void)settings.getNumber(kAgentSection, "nIgnoreSQLRestoreError", &ignoreError);  // absent: 0
 
-    size_t number = 0;
+    // STANDBY goes with the last backup restored and PARTIAL with the first,
+    // so the filter's skips are decided before anything is restored.
+    const SqlFFGRestoreInfo_t* firstRestored = nullptr;
+    const SqlFFGRestoreInfo_t* lastRestored = nullptr;
+    for (const SqlFFGRestoreInfo_t& info : infos) {
+        if (info.backupType == restoreFilter) continue;
+        if (firstRestored == nullptr) firstRestored = &info;
+        lastRestored = &info;
+    }
+    bool lastRestoredOk = false;
     for (SqlFFGRestoreInfo_t& info : infos) {
-        ++number;
-        m_isFirstBackupOfChain = number == 1;
-        m_isLastBackupOfChain = number == infos.size();
+        m_isFirstBackupOfChain = &info == firstRestored;
+        m_isLastBackupOfChain = &info == lastRestored;
         if (info.backupType == restoreFilter) {
             EV_INFO(m_logger, "nSQLRestoreFilter is set to [%" PRIu64 "] skipping restoring backup of type [%d]",
                     restoreFilter, static_cast<int>(info.backupType));
             continue;
         }
         if (!m_restoreToDisk) {
-            if (restoreVDIBackup(entry, info, info.fileGroups, files)) continue;
+            if (restoreVDIBackup(entry, info, info.fileGroups, files)) {
+                if (m_isLastBackupOfChain) lastRestoredOk = true;
+                continue;
+            }
             EV_ERROR(m_logger, "restoreVDIBackup() FAILED");
             fail();
-            if (info.backupType == ignoreError) {
+            if (info.backupType == ignoreError && !TransferLeftRunning()) {
                 EV_INFO(m_logger,
                         "nIgnoreSqlRestoreError is set to [%" PRIu64 "] ignoring error during restore of backup type "
                         "[%d]",
@@ -141,12 +152,19 @@ bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs) 
             break;
         }
     }
+    if (!m_restoreToDisk && !failed && (flags & kRstStandby) != 0 && (flags & kRstNoRecovery) == 0 &&
+        !m_verifyOnly && !lastRestoredOk) {
+        ReportStateNotReached(target, "STANDBY", "no backup holding its files was restored");
+        fail();
+    }
 
     if (!m_restoreToDisk && !failed && (flags & (kRstNoRecovery | kRstStandby)) == 0 &&
         !doDbRecoverOnly(entry, /*omitFileGroup=*/true, /*forceRecovery=*/false, /*ffgRecovery=*/true)) {
         fail();
     }
-    if (m_disableRestoreOptimization == 0 && !m_dataTransferHandler.closePipeline(0, false)) {
+    // A transfer left running keeps the handler to itself.
+    if (m_disableRestoreOptimization == 0 && !TransferLeftRunning() &&
+        !m_dataTransferHandler.closePipeline(0, false)) {
         EV_WARN(m_logger, "Failed to close the restore pipeline: %s",
                 m_dataTransferHandler.getLastErrorString().c_str());
     }

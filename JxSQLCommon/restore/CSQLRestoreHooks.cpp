@@ -6,6 +6,15 @@
 void CSQLRestoreBase::initializeForPreFFGRestore(SqlRestoreDbInfo_t&, SqlAFilesPerBackup_t&) {}
 
 void CSQLRestoreBase::initializeForPreDBRestore(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup) {
+    if (m_verifyOnly) {
+        // A verification reads the backup and changes nothing: SQL Server
+        // and its agent keep running as they are, and the post hook has
+        // nothing to undo.
+        m_stopSqlServer = false;
+        m_stopSqlAgent = false;
+        m_singleUserMode = false;
+        return;
+    }
     if (!backup.vssFlag && backup.backupMethod == 0) {
         m_stopSqlServer = isMasterDb(db.databaseId);
         m_stopSqlAgent = isStopSSARequired(db);

@@ -46,7 +46,12 @@ bool CSQLRestoreBase::getRestoreOptions() {
         CSQLClientDll client;
         CWzError e = client.GetRestoreTaskOptions(m_restoreTaskId, m_restoreOptions);
         if (e.IsError()) {
-            EV_ERROR(m_logger, "Failed to get restore options with error [%s].", e.AsString().c_str());
+            const std::string text = "Failed to get restore options with error [" + e.AsString() + "].";
+            EV_ERROR(m_logger, "%s", text.c_str());
+            if (m_pRstJobClnt) {
+                *m_pRstJobClnt << text.c_str();
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreOptionsUnavailable);  // failing anyway
+            }
             return false;
         }
     }

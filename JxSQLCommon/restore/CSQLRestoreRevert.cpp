@@ -98,7 +98,14 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
 
         if (systemDbs) {
             m_stopSqlServer = true;
-            (void)prepareForRestore();  // a failed stop clears the flag and is logged there
+            if (!prepareForRestore()) {
+                // System databases are never reverted under a running
+                // server: nothing is reverted or restored, and the service,
+                // which did not stop, is left as it is (the failed stop
+                // cleared the flag, so nothing starts it either).
+                FailRevertServiceNotStopped(names);
+                return false;
+            }
         }
 
         bool fellBack = false;
@@ -159,6 +166,11 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
         // Second pass: what the revert did not bring back, from the chains.
         for (SqlRestoreDbInfo_t& db : dbList) {
             const std::string name = TargetName(db);
+            if (TransferLeftRunning()) {
+                // Nothing more is restored while a transfer that was let go may run.
+                RecordSkippedDatabase(name);
+                continue;
+            }
             EV_INFO(m_logger, "Restoring traditional backups for database [%s]", name.c_str());
             auto found = chains.find(name);
             if (found == chains.end()) {
@@ -194,6 +206,18 @@ bool CSQLRestoreBase::revertDBS(std::list<SqlRestoreDbInfo_t>& dbList) {
     } catch (...) {
         EV_ERROR(m_logger, "Caught exception during revert operation.");
         return false;
+    }
+}
+
+void CSQLRestoreBase::FailRevertServiceNotStopped(const std::list<std::string>& names) {
+    EV_ERROR(m_logger, "SQL Server [%s] could not be stopped to revert its system databases; nothing is reverted.",
+             m_sServername.c_str());
+    for (const std::string& name : names) RecordFailedDatabase(name);
+    if (m_pRstJobClnt) {
+        const std::string text = "SQL Server instance [" + m_sServername +
+                                 "] could not be stopped to revert its system databases. Nothing was reverted.";
+        *m_pRstJobClnt << text.c_str();
+        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseRestoreFailed);
     }
 }
 

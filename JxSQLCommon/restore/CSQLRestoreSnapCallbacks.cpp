@@ -36,6 +36,12 @@ std::string TargetDirectory(const SnapCopyIndexFileInfo& file, const std::string
 
 bool CSQLRestoreBase::OnRestoreFile(uint64_t nodeId, SnapCopyIndexFileInfo* file, std::string& errorText) {
     if (file == nullptr) return false;
+    if (file->nodePath.find('/') == std::string::npos) {
+        // The node's folder of the file is the part before its last "/".
+        errorText = "The path [" + file->nodePath + "] of the file on the node names no folder.";
+        EV_ERROR(m_logger, "%s The file is not copied from node [%" PRIu64 "].", errorText.c_str(), nodeId);
+        return false;
+    }
     std::string folder, name;
     SplitAtLastSlash(file->indexedPath, folder, name);
     EV_DEBUG(m_logger, 3, "Restore file information is folder [%s], file [%s]", folder.c_str(), name.c_str());

@@ -51,17 +51,6 @@ std::vector<SQLPmn::AttachDB> Entries(const SQLPmn::AttachDBMsg& message) {
     return entries;
 }
 
-// The file's place in the environment: in the mount path of the volume
-// whose source folder (compared exactly) holds it directly, as the engine
-// copies a volume's files. One on no volume gives an empty path.
-std::string MountedPath(const std::string& file, const std::map<std::string, SqlSMVolInfo>& volumes) {
-    const size_t slash = file.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    auto volume = volumes.find(slash == 0 ? "/" : file.substr(0, slash));
-    if (volume == volumes.end()) return "";
-    return volume->second.mountPath + file.substr(slash + 1);
-}
-
 }  // namespace
 
 bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, SqlRecoveryPointInfo_t* recoveryPoint) {
@@ -198,19 +187,13 @@ bool CSQLRestoreBase::createTestEnvironment(std::list<SqlRestoreDbInfo_t>& dbs, 
             const std::string source = entry.getstring(SQLPmn::AttachDB::kAttachName);
             auto target = targets.find(source);
             if (target == targets.end()) continue;   // in the snapshot, not in this job
-            std::vector<std::string> files = entry.getliststring(SQLPmn::AttachDB::kFilePaths);
-            for (std::string& file : files) {
-                file = MountedPath(file, volumeMap);
-                if (file.empty()) {
-                    EV_ERROR(m_logger, "A file of database [%s] lies on no volume of the snapshot.", source.c_str());
-                    return false;
-                }
-            }
             entry.setstring(SQLPmn::AttachDB::kAttachName, target->second);
             entry.setstring(SQLPmn::AttachDB::kSourceName, source);
-            entry.setliststring(SQLPmn::AttachDB::kFilePaths, files);
             message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
         }
+        // Each file from the environment of the volume that holds it, as a
+        // browse mount maps them: a file may lie deeper than the volume's top.
+        if (!MapAttachRequestToMounts(message, record, volumeMap, false)) return false;
         // An environment that would attach nothing is not built at all.
         const size_t count = Entries(message).size();
         if (count == 0) {

@@ -41,7 +41,9 @@ bool CSQLRestoreBase::restoreVDIBackupToDisk(SqlRestoreDbInfo_t& db, SqlAFilesPe
         EV_ERROR(m_logger, "Caught Exception [%s]", e.what());
         result = false;
     }
-    m_dataTransferHandler.removeDataReaderWriters();
-    m_dataTransferHandler.reset();
+    if (!TransferLeftRunning()) {  // a transfer that was let go keeps the handler
+        m_dataTransferHandler.removeDataReaderWriters();
+        m_dataTransferHandler.reset();
+    }
     return result;
 }

@@ -3,12 +3,19 @@
 // interval.
 //
 // The job's thread waits for the transfer one progress interval at a time
-// and reports the bytes moved at each interval, until the thread has ended:
-// the handler is reset right after the wait, so no transfer may outlive it.
-// While it waits, a stop request of the job manager stops the transfer, and
-// a transfer that moves no byte for the VDI time-out is stopped and fails.
+// and reports the bytes moved at each interval. A stop request of the job
+// manager, or a transfer that moves no byte for the VDI time-out, stops the
+// transfer; the job then waits at most one more VDI time-out for the thread
+// to end. A thread that still runs after that (a read that never returns)
+// is let go: the job leaves it its handler and engine, waits for it no more
+// and restores nothing else.
+#include <algorithm>
+#include <chrono>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,6 +28,21 @@
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "WzUtils/WzClock.h"
 
+// What the job and one transfer thread share. Once the job has let go of
+// the thread (`abandoned`), the thread no longer touches the handler, which
+// may then go with the job.
+struct RestoreTransferRun {
+    explicit RestoreTransferRun(SqlDataTransferHandler* h) : handler(h) {}
+    SqlDataTransferHandler* handler;
+    std::mutex mutex;
+    std::condition_variable endedChanged;
+    bool abandoned = false;
+    bool ended = false;
+    // What the thread may still use after the job let go of it (the
+    // engine): released with the last of the two.
+    std::vector<std::shared_ptr<void>> kept;
+};
+
 namespace {
 
 constexpr size_t kStreamCounts = 64;
@@ -29,63 +51,135 @@ constexpr uint64_t kDefaultVdiTimeoutSecs = 300;
 constexpr unsigned long kSqlAppType = 81;
 
 // The transfer thread: runs the handler's transfer and leaves its outcome
-// in the handler's failed flag.
-void* transferDataThread(void* handler) {
-    auto* transfer = static_cast<SqlDataTransferHandler*>(handler);
-    transfer->setTransferFailed(!transfer->startTransfer());
+// in the handler's failed flag. It owns the shared record it is given.
+void* transferDataThread(void* argument) {
+    std::unique_ptr<std::shared_ptr<RestoreTransferRun>> given(
+        static_cast<std::shared_ptr<RestoreTransferRun>*>(argument));
+    const std::shared_ptr<RestoreTransferRun> run = *given;
+    const bool ok = run->handler->startTransfer();
+    std::lock_guard<std::mutex> lock(run->mutex);
+    if (!run->abandoned) run->handler->setTransferFailed(!ok);
+    run->ended = true;
+    run->endedChanged.notify_all();
     return nullptr;
+}
+
+// Bytes the streams have moved so far (they count as they go; the
+// handler's own total is set when the transfer ends).
+uint64_t BytesMovedSoFar(const SqlDataTransferHandler& handler) {
+    uint64_t bytes = 0;
+    for (const auto& [stream, writer] : handler.getStreamWriterMap()) {
+        if (writer) bytes += writer->getBytesTransferred();
+    }
+    return bytes;
 }
 
 }  // namespace
 
 bool CSQLRestoreBase::transferData() {
+    m_transferStalled = false;
+    if (TransferLeftRunning()) {
+        EV_ERROR(m_logger, "The data transfer of an earlier backup still runs: no other transfer is started.");
+        return false;
+    }
+    auto run = std::make_shared<RestoreTransferRun>(&m_dataTransferHandler);
+    auto* argument = new std::shared_ptr<RestoreTransferRun>(run);
     JxThread thread;
-    CWzError started = thread.Start(&transferDataThread, &m_dataTransferHandler);
+    CWzError started = thread.Start(&transferDataThread, argument);
     if (started.IsError()) {
+        delete argument;
         EV_ERROR(m_logger, "CreateThread failed with error [%s].", started.GetMessage().c_str());
         return false;
     }
     std::vector<unsigned long long> counts(kStreamCounts, 0);
-    const uint64_t intervalSecs = m_updateIntervalSecs > 0 ? m_updateIntervalSecs : kDefaultIntervalSecs;
-    const uint64_t stallSecs = m_vdiTimeout > 0 ? m_vdiTimeout : kDefaultVdiTimeoutSecs;
+    const uint64_t intervalMs =
+        (m_updateIntervalSecs > 0 ? m_updateIntervalSecs : static_cast<uint64_t>(kDefaultIntervalSecs)) * 1000;
+    const uint64_t stallMs = (m_vdiTimeout > 0 ? m_vdiTimeout : kDefaultVdiTimeoutSecs) * 1000;
     bool stopRequested = false;
     bool stalled = false;
-    uint64_t lastBytes = m_dataTransferHandler.getBytesTransferred();
+    int64_t stoppedAtMs = 0;
+    uint64_t lastBytes = BytesMovedSoFar(m_dataTransferHandler);
     int64_t lastMoveMs = wz::ClockMs();
-
-    while (!thread.JoinFor(intervalSecs * 1000)) {
+    bool ended = false;
+    for (;;) {
+        uint64_t waitMs = intervalMs;
+        if (stopRequested || stalled) {
+            const uint64_t waited = static_cast<uint64_t>(std::max<int64_t>(0, wz::ClockMs() - stoppedAtMs));
+            if (waited >= stallMs) break;
+            waitMs = std::min(waitMs, stallMs - waited);
+        }
+        if (thread.JoinFor(waitMs)) {
+            ended = true;
+            break;
+        }
         (void)updateByteTransferredInRestoreJobDetails(counts);  // a report that could not be sent only logs
-        const uint64_t bytes = m_dataTransferHandler.getBytesTransferred();
+        if (stopRequested || stalled) {
+            // Asked again at every interval: a stop that came before the
+            // transfer had started found nothing to stop yet.
+            m_dataTransferHandler.stopTransfer();
+            continue;
+        }
+        const uint64_t bytes = BytesMovedSoFar(m_dataTransferHandler);
         if (bytes != lastBytes) {
             lastBytes = bytes;
             lastMoveMs = wz::ClockMs();
-        }
-        if (stopRequested || stalled) {
-            // Asked again at every interval: a stop that came before the
-            // transfer had started finds nothing to stop yet.
-            m_dataTransferHandler.removeDataReaderWriters();
-            continue;
         }
         if (QuitRequested()) {
             EV_INFO(m_logger, "The job was asked to stop: stopping the data transfer of [%s].",
                     m_sServername.c_str());
             stopRequested = true;
-            m_dataTransferHandler.removeDataReaderWriters();
-        } else if (static_cast<uint64_t>(wz::ClockMs() - lastMoveMs) >= stallSecs * 1000) {
+        } else if (static_cast<uint64_t>(wz::ClockMs() - lastMoveMs) >= stallMs) {
             EV_ERROR(m_logger, "No data was transferred for [%" PRIu64 "] seconds: stopping the transfer.",
-                     stallSecs);
+                     stallMs / 1000);
             stalled = true;
-            m_dataTransferHandler.removeDataReaderWriters();
+            m_transferStalled = true;
+            if (m_pRstJobClnt) {
+                *m_pRstJobClnt << m_sServername.c_str();
+                (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseVdiTimeout);  // fails through the result
+            }
+        }
+        if (stopRequested || stalled) {
+            stoppedAtMs = wz::ClockMs();
+            m_dataTransferHandler.stopTransfer();
         }
     }
 
-    bool result = !m_dataTransferHandler.isTransferFailed() && !stopRequested && !stalled;
-    (void)updateByteTransferredInRestoreJobDetails(counts);  // the last counts; a failed report only logs
-    if (stalled && m_pRstJobClnt) {
-        *m_pRstJobClnt << m_sServername.c_str();
-        (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseVdiTimeout);  // the job fails through the result
+    if (!ended) {
+        // The transfer did not end within one more VDI time-out after it was
+        // stopped: its engine is aborted, and the thread is let go with the
+        // handler it uses; nothing else is restored while it may run.
+        m_dataTransferHandler.stopTransfer();
+        {
+            std::lock_guard<std::mutex> lock(run->mutex);
+            run->abandoned = true;
+        }
+        thread.Detach();
+        m_transferLeftRunning = run;
+        EV_ERROR(m_logger,
+                 "The data transfer did not end within [%" PRIu64 "] seconds after it was stopped; it is left to "
+                 "end on its own and the job restores nothing more.",
+                 stallMs / 1000);
+    }
+    const bool result = ended && !stopRequested && !stalled && !m_dataTransferHandler.isTransferFailed();
+    if (ended) (void)updateByteTransferredInRestoreJobDetails(counts);  // the last counts; a failed report only logs
+    if (stopRequested) {
+        EV_ERROR(m_logger, "The data transfer was stopped because the job was asked to stop.");
     }
     return result;
+}
+
+void CSQLRestoreBase::HandToTransferLeftRunning(std::shared_ptr<void> object) {
+    if (!m_transferLeftRunning || !object) return;
+    std::lock_guard<std::mutex> lock(m_transferLeftRunning->mutex);
+    m_transferLeftRunning->kept.push_back(std::move(object));
+}
+
+bool CSQLRestoreBase::WaitForTransferLeftRunning(uint64_t platformMs) {
+    if (!m_transferLeftRunning) return true;
+    RestoreTransferRun& run = *m_transferLeftRunning;
+    std::unique_lock<std::mutex> lock(run.mutex);
+    return run.endedChanged.wait_for(lock, std::chrono::milliseconds(wz::RealMs(static_cast<int64_t>(platformMs))),
+                                     [&] { return run.ended; });
 }
 
 bool CSQLRestoreBase::updateByteTransferredInRestoreJobDetails(std::vector<unsigned long long>& lastCounts) {

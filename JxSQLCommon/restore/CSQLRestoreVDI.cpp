@@ -285,7 +285,7 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         }
         // A stop of the job manager also stops the statement: the database
         // stays as far as it got (RESTORING).
-        if (!engine->Finalize(m_dataTransferHandler.isStopJob() || QuitRequested())) {
+        if (!engine->Finalize(m_dataTransferHandler.isStopJob() || QuitRequested() || TransferLeftRunning())) {
             EV_ERROR(m_logger, "JxSqlVDIBase.Finalize() failed.");
             result = false;
         }
@@ -299,7 +299,11 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
             }
         }
         if (engine->queryFailed()) {
-            if (engine->isVdiTimeOut()) {
+            if (m_transferStalled) {
+                // The transfer stopped the statement and reported the time-out.
+                EV_ERROR(m_logger, "The restore of [%s] stopped: no data was transferred for the VDI time-out.",
+                         dbName.c_str());
+            } else if (engine->isVdiTimeOut()) {
                 if (m_pRstJobClnt) {
                     *m_pRstJobClnt << m_sServername.c_str();
                     (void)m_pRstJobClnt->setPendingCauseAndCriticalEvent(kCauseVdiTimeout);  // fails through the result
@@ -353,9 +357,15 @@ bool CSQLRestoreBase::restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBacku
         EV_INFO(m_logger, "Bytes restored for db = %llu", static_cast<unsigned long long>(bytes));
     }
 
-    if (!m_restoreToDisk) m_dataTransferHandler.cleanUpStageFolder();
-    m_dataTransferHandler.removeDataReaderWriters();
-    m_dataTransferHandler.reset();
+    if (TransferLeftRunning()) {
+        // The transfer thread that was let go still holds the handler, its
+        // staged files and this engine: all of them stay as they are.
+        HandToTransferLeftRunning(std::shared_ptr<CJxSQLVDI>(std::move(engine)));
+    } else {
+        if (!m_restoreToDisk) m_dataTransferHandler.cleanUpStageFolder();
+        m_dataTransferHandler.removeDataReaderWriters();
+        m_dataTransferHandler.reset();
+    }
     if (preHookRan) initializeForPostDBRestore(db, backup);
     return result;
 }

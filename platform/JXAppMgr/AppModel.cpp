@@ -71,3 +71,19 @@ std::optional<uint64_t> AppModel::FindByProperty(const std::string& kind, const 
     }
     return std::nullopt;
 }
+
+namespace {
+
+std::string LookupsPath() { return wz::PlatformPath("appmgr/lookups.ini"); }
+
+}  // namespace
+
+void AppModel::RecordLookup(uint64_t jxCellId, uint64_t appNumber) {
+    (void)SettingsFile(LookupsPath()).Set(ObjectName("subclient", appNumber), "jxCellId", std::to_string(jxCellId));
+}
+
+std::optional<uint64_t> AppModel::LookedUpJxCellId(uint64_t appNumber) {
+    std::optional<std::string> text = SettingsFile(LookupsPath()).Get(ObjectName("subclient", appNumber), "jxCellId");
+    if (!text || text->empty()) return std::nullopt;
+    return std::strtoull(text->c_str(), nullptr, 10);
+}

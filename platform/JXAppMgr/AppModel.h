@@ -38,4 +38,11 @@ public:
     // The id of the first object of a kind whose property equals the value.
     static std::optional<uint64_t> FindByProperty(const std::string& kind, const std::string& key,
                                                   const std::string& value);
+
+    // Look-ups of applications (ApplicationId) are recorded with the
+    // backup-domain id they were asked under, in "appmgr/lookups.ini", so
+    // that tests can read which domain a job asked in; every id, 0 too, is
+    // accepted. The id of the latest look-up of `appNumber`, if any.
+    static void RecordLookup(uint64_t jxCellId, uint64_t appNumber);
+    static std::optional<uint64_t> LookedUpJxCellId(uint64_t appNumber);
 };

@@ -3,7 +3,9 @@
 
 #include "JXAppMgr/AppModel.h"
 
-ApplicationId::ApplicationId(uint64_t jxCellId, uint64_t appNumber) : m_jxCellId(jxCellId), m_appNumber(appNumber) {}
+ApplicationId::ApplicationId(uint64_t jxCellId, uint64_t appNumber) : m_jxCellId(jxCellId), m_appNumber(appNumber) {
+    AppModel::RecordLookup(jxCellId, appNumber);  // the model has one domain: no id is refused
+}
 
 MsSqlSubclient* ApplicationId::getSubclient() {
     if (!m_subclient) {

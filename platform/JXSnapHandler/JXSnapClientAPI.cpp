@@ -64,6 +64,15 @@ bool IsPlainAbsolute(const std::string& path) {
     return true;
 }
 
+// The longest of `volumes` that holds `file` below its top ("" for none).
+std::string HoldingVolume(const std::vector<std::string>& volumes, const std::string& file) {
+    std::string holder;
+    for (const std::string& volume : volumes) {
+        if (file != volume && wz::PathIsUnder(file, volume) && volume.size() > holder.size()) holder = volume;
+    }
+    return holder;
+}
+
 bool UnderRoot(const std::string& path) {
     if (!IsPlainAbsolute(path)) return false;
     const std::string resolved = wz::ResolveThroughLinks(path);
@@ -103,9 +112,11 @@ bool CopyFile(const std::string& from, const std::string& to, std::string& error
     return ok;
 }
 
-// Copies the regular files of `from` (not its sub-directories: a volume's
-// database files lie at its top) into the directory `to`, made as needed.
-bool CopyDirectory(const std::string& from, const std::string& to, std::string& error) {
+// Copies the regular files of `from` into the directory `to`, made as
+// needed; with `tree` its sub-directories too (links are not followed).
+// Without it only the top is copied: a folder volume's database files lie
+// there, and its sub-folders may be volumes of their own.
+bool CopyDirectory(const std::string& from, const std::string& to, bool tree, std::string& error) {
     if (wz::MakeDirectoryTree(to) != 0) {
         error = "Cannot create [" + to + "]: " + std::strerror(errno);
         return false;
@@ -118,7 +129,12 @@ bool CopyDirectory(const std::string& from, const std::string& to, std::string& 
     for (const std::string& name : names) {
         struct stat st {};
         const std::string source = from + "/" + name;
-        if (wz::Fs().Lstat(source, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (wz::Fs().Lstat(source, &st) != 0) continue;
+        if (tree && S_ISDIR(st.st_mode)) {
+            if (!CopyDirectory(source, to + "/" + name, true, error)) return false;
+            continue;
+        }
+        if (!S_ISREG(st.st_mode)) continue;
         if (!CopyFile(source, to + "/" + name, error)) return false;
     }
     return true;
@@ -235,8 +251,17 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
         error = e.GetMessage();
         return false;
     }
+    std::vector<std::string> trees;
+    for (std::string tree : request.treeVolumes) {
+        while (tree.size() > 1 && tree.back() == '/') tree.pop_back();
+        if (!IsPlainAbsolute(tree) || !PlainField(tree)) {
+            error = "Volume path [" + tree + "] is not a plain absolute path.";
+            return false;
+        }
+        trees.push_back(tree);
+    }
     SQLPmn::AttachDBMsg components;
-    std::set<std::string> seen;
+    std::set<std::string> seen, treesSnapped;
     for (const std::string& database : request.databases) {
         std::vector<std::string> files;
         if (!DatabaseFiles(instance, database, files, error)) return false;
@@ -252,14 +277,18 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
         entry.setliststring(SQLPmn::AttachDB::kFilePaths, files);
         components.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
         for (const std::string& file : files) {
-            if (seen.insert(Parent(file)).second) volumes.push_back(Parent(file));
+            const std::string tree = HoldingVolume(trees, file);
+            const std::string volume = tree.empty() ? Parent(file) : tree;
+            if (!tree.empty()) treesSnapped.insert(tree);
+            if (seen.insert(volume).second) volumes.push_back(volume);
         }
     }
     const std::string store = StoreDirectory(request.jobId);
     std::string list;
     for (size_t i = 0; i < volumes.size(); ++i) {
         if (volumes[i].find('\n') != std::string::npos ||
-            !CopyDirectory(volumes[i], store + "/" + std::to_string(i + 1), error)) {
+            !CopyDirectory(volumes[i], store + "/" + std::to_string(i + 1), treesSnapped.count(volumes[i]) != 0,
+                           error)) {
             if (error.empty()) error = "Volume path [" + volumes[i] + "] cannot be recorded.";
             (void)wz::RemoveTree(store);  // a partial snapshot is no snapshot
             volumes.clear();
@@ -375,7 +404,8 @@ bool JXSnapClientAPI::CopySnapToMountPath(const SMVolumeInfo& volume, std::strin
         error = "Mount path [" + volume.getMountPath() + "] is not a directory of this machine's mount area.";
         return false;
     }
-    return CopyDirectory(volume.getSnapPath(), volume.getMountPath(), error);
+    // The store holds only what the snapshot took: a folder volume's top files.
+    return CopyDirectory(volume.getSnapPath(), volume.getMountPath(), true, error);
 }
 
 bool JXSnapClientAPI::mountVolumes(SMVolSnapInfo& snaps) {

@@ -47,6 +47,11 @@ public:
         std::string metadataDirectory;        // where the metadata files go
         std::string levelName;                // "Full", ...: part of their names
         char historyType = 'D';               // history letter of the rows
+        // Volumes that lie above their files' folders. A file under one of
+        // them (the longest that holds it) is snapped with that volume's
+        // whole tree; any other file's volume is its own folder, of which
+        // only the files at the top are snapped.
+        std::vector<std::string> treeVolumes;
     };
 
     // A database as one snapshot holds it: what a revert needs to bring it
@@ -62,8 +67,9 @@ public:
 
     // Snaps the volumes of the databases' files; `volumes` receives the
     // source paths in the order they were snapped. False with `error` set
-    // when a database is unknown or a file cannot be copied; nothing of the
-    // job's store is left then.
+    // when a database is unknown, a tree volume is not a plain absolute
+    // path or a file cannot be copied; nothing of the job's store is left
+    // then.
     static bool snapDatabases(const SnapRequest& request, std::vector<std::string>& volumes, std::string& error);
 
     // Adds the snapshots of the set's snap job id as volumes (source path
@@ -141,7 +147,8 @@ public:
     // True (with the error recorded) when a failure of `operation` was scripted.
     static bool TakeScriptedFailure(const std::string& operation);
     static void SetLastError(int code, const std::string& text);
-    // Copies the volume's snapshot to its mount path (under the root).
+    // Copies the volume's snapshot, as the store holds it (a tree volume's
+    // sub-folders too), to its mount path (under the root).
     static bool CopySnapToMountPath(const SMVolumeInfo& volume, std::string& error);
     // The mount record of the set's volumes that have a mount path, reserved
     // for `seconds` from now.

@@ -75,6 +75,12 @@ int JXFile::bufWriteFlush() {
     return 0;
 }
 
+int JXFile::sync() {
+    if (const int rc = bufWriteFlush(); rc != 0) return rc;
+    if (wz::Fs().Fsync(m_fd) != 0) return Fail(errno);
+    return 0;
+}
+
 int JXFile::truncate() {
     if (m_fd < 0) return Fail(EBADF);
     m_write.clear();

@@ -47,6 +47,9 @@ public:
     int64_t putLine(const std::string& text, bool flush = false);
     // Writes the buffered lines out; 0 or the errno value.
     int bufWriteFlush();
+    // Writes the buffered lines out and makes the file's contents durable
+    // (fsync); 0 or the errno value.
+    int sync();
 
     // Reads the next line without its line break (and a "\r" before it)
     // into `buffer`, zero-terminated: 1 for a line read, 0 at the end of the

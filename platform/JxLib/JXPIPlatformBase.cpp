@@ -1,4 +1,4 @@
-// JXPI_PlatformBase: reads of the "Base" section.
+// JXPI_PlatformBase, JXPI_Base: reads of the "Base" section.
 #include "JxLib/JXPIPlatformBase.h"
 
 #include "JxLib/JXPlatformInfo.h"
@@ -13,3 +13,5 @@ std::string JXPI_PlatformBase::getJxServerHostName() {
     m_lastError = 0;
     return name;
 }
+
+unsigned long JXPI_Base::getPlatformType() { return JXPlatformInfo().getJXPlatformType(); }

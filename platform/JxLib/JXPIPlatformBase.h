@@ -1,5 +1,5 @@
-// JXPI_PlatformBase: the base settings of the agent's installation
-// (section "Base" of the settings store).
+// JXPI_PlatformBase, JXPI_Base: the base settings of the agent's
+// installation (section "Base" of the settings store).
 #pragma once
 
 #include <string>
@@ -18,4 +18,10 @@ public:
 
 private:
     int m_lastError = 0;
+};
+
+class JXPI_Base {
+public:
+    // The installation's platform type bits ("nPlatformType"); 0 when absent.
+    static unsigned long getPlatformType();
 };

@@ -34,6 +34,11 @@ void JxThread::Join() {
     m_ended.reset();
 }
 
+void JxThread::Detach() {
+    if (m_thread.joinable()) m_thread.detach();
+    m_ended.reset();
+}
+
 bool JxThread::JoinFor(uint64_t platformMs) {
     if (!m_thread.joinable()) return true;
     // Longer waits are cut to a month: the deadline must stay in the clock's range.

@@ -5,8 +5,8 @@
 //   ...
 //   worker.Join();            // or: while (!worker.JoinFor(1000)) { ... }
 //
-// A started thread must be joined before the object is destroyed; the
-// destructor joins one that was not.
+// A started thread must be joined (or let go with Detach) before the object
+// is destroyed; the destructor joins one that was not.
 #pragma once
 
 #include <condition_variable>
@@ -35,6 +35,9 @@ public:
     // scale applies) for the thread to end; true, with the thread joined,
     // when it has ended (or none was started), false when it still runs.
     bool JoinFor(uint64_t platformMs);
+    // Lets a running thread go on on its own: nothing waits for it any more,
+    // the destructor leaves it alone, and what it uses must outlive it.
+    void Detach();
     bool IsRunning() const { return m_thread.joinable(); }
 
 private:

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "JxPipelineSetupUtility/DiskLibraryIndex.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -21,7 +22,7 @@ namespace {
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS archive_files(
     id INTEGER PRIMARY KEY, jxcell_id INTEGER NOT NULL, group_id INTEGER NOT NULL, job_id INTEGER NOT NULL,
-    stream INTEGER NOT NULL, path TEXT NOT NULL, created INTEGER NOT NULL);
+    stream INTEGER NOT NULL, path TEXT NOT NULL, created INTEGER NOT NULL, writing INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS pieces(
     id INTEGER PRIMARY KEY, afile_id INTEGER NOT NULL, offset INTEGER NOT NULL, length INTEGER NOT NULL,
     job_id INTEGER NOT NULL, database TEXT NOT NULL, type TEXT NOT NULL, set_id TEXT NOT NULL,
@@ -30,90 +31,33 @@ CREATE TABLE IF NOT EXISTS pieces(
 CREATE INDEX IF NOT EXISTS pieces_by_file ON pieces(afile_id, offset);
 CREATE TABLE IF NOT EXISTS commits(
     id INTEGER PRIMARY KEY, job_id INTEGER NOT NULL, time INTEGER NOT NULL, restart TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS last_archive_file(id INTEGER NOT NULL);
 )sql";
 
 constexpr uint32_t kFirstArchiveFileId = 1000;
 
-CWzError SqlError(const FXCodeLocation& where, sqlite3* db, const char* what) {
-    return FXErrorUtil::ErrorSQLite(where, sqlite3_errcode(db), "disk library index: %s: %s", what, sqlite3_errmsg(db));
+// Adds the column that marks the archive files a job writes to an index made
+// before it existed (their files count as written to the end).
+CWzError AddWritingColumn(sqlite3* db) {
+    auto present = [db] {
+        disklib::Stmt q(db, "SELECT COUNT(*) FROM pragma_table_info('archive_files') WHERE name = 'writing'");
+        return q.Row() && q.I(0) > 0;
+    };
+    if (present()) return CWzError::Success();
+    CWzError e = disklib::Exec(FXCODELOC, db, "ALTER TABLE archive_files ADD COLUMN writing INTEGER NOT NULL DEFAULT 0",
+                               "cannot add the writing column");
+    // Another process may have added it meanwhile.
+    return e.IsError() && present() ? CWzError::Success() : e;
 }
-
-// One statement with bound values; finalised when it goes.
-class Stmt {
-public:
-    Stmt(sqlite3* db, const char* sql) : m_db(db) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    Stmt& Int(int i, int64_t v) {
-        if (m_stmt) sqlite3_bind_int64(m_stmt, i, v);
-        return *this;
-    }
-    Stmt& Text(int i, const std::string& v) {
-        if (m_stmt) sqlite3_bind_text(m_stmt, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    // True for a row; false at the end or on failure (Failed() tells).
-    bool Row() {
-        if (!m_stmt) return false;
-        m_rc = sqlite3_step(m_stmt);
-        return m_rc == SQLITE_ROW;
-    }
-    bool Failed() const { return m_rc != SQLITE_OK && m_rc != SQLITE_ROW && m_rc != SQLITE_DONE; }
-    CWzError Run(const FXCodeLocation& where, const char* what) {
-        Row();
-        return Failed() ? SqlError(where, m_db, what) : CWzError::Success();
-    }
-    int64_t I(int c) const { return sqlite3_column_int64(m_stmt, c); }
-    std::string T(int c) const {
-        const unsigned char* t = sqlite3_column_text(m_stmt, c);
-        return t ? reinterpret_cast<const char*>(t) : "";
-    }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
-    int m_rc = SQLITE_OK;
-};
-
-void ReadFile(Stmt& q, MediaArchiveFile& f) {
-    f.id.archiveFileId = static_cast<uint32_t>(q.I(0));
-    f.id.jxCellId = static_cast<uint32_t>(q.I(1));
-    f.id.archiveGroupId = static_cast<uint32_t>(q.I(2));
-    f.jobId = static_cast<uint64_t>(q.I(3));
-    f.stream = static_cast<uint32_t>(q.I(4));
-    f.path = q.T(5);
-    f.created = q.I(6);
-}
-
-void ReadPiece(Stmt& q, MediaPiece& p) {
-    p.id = q.I(0);
-    p.archiveFileId = static_cast<uint32_t>(q.I(1));
-    p.offset = static_cast<uint64_t>(q.I(2));
-    p.length = static_cast<uint64_t>(q.I(3));
-    p.jobId = static_cast<uint64_t>(q.I(4));
-    p.database = q.T(5);
-    p.type = q.T(6);
-    p.backupSetId = q.T(7);
-    p.firstLsn = q.T(8);
-    p.lastLsn = q.T(9);
-    p.stream = static_cast<uint32_t>(q.I(10));
-    p.streams = static_cast<uint32_t>(q.I(11));
-    p.committed = q.I(12) != 0;
-    p.commitTime = q.I(13);
-}
-
-constexpr const char* kFileColumns = "SELECT id, jxcell_id, group_id, job_id, stream, path, created FROM archive_files";
-constexpr const char* kPieceColumns =
-    "SELECT id, afile_id, offset, length, job_id, database, type, set_id, first_lsn, last_lsn, stream, streams, "
-    "committed, commit_time FROM pieces";
 
 }  // namespace
 
-struct DiskLibrary::Db {
-    sqlite3* handle = nullptr;
-    ~Db() { sqlite3_close(handle); }
-};
+using disklib::kFileColumns;
+using disklib::kPieceColumns;
+using disklib::ReadFile;
+using disklib::ReadPiece;
+using disklib::SqlError;
+using disklib::Stmt;
 
 std::string DiskLibrary::Directory() { return wz::PlatformPath("media"); }
 
@@ -146,11 +90,25 @@ CWzError DiskLibrary::Open() {
     if (sqlite3_exec(db->handle, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
         return SqlError(FXCODELOC, db->handle, "cannot create the tables");
     }
+    if (CWzError e = AddWritingColumn(db->handle); e.IsError()) return e;
     m_db = db.release();
     return CWzError::Success();
 }
 
 CWzError DiskLibrary::CreateArchiveFile(uint32_t jxCellId, uint64_t jobId, uint32_t stream, MediaArchiveFile& file) {
+    return CreateFile(jxCellId, jobId, stream, file, nullptr);
+}
+
+CWzError DiskLibrary::CreateArchiveFileForWriting(uint32_t jxCellId, uint64_t jobId, uint32_t stream,
+                                                  MediaArchiveFile& file, int& fd) {
+    fd = -1;
+    return CreateFile(jxCellId, jobId, stream, file, &fd);
+}
+
+// The file is created, and for a writer locked, before its row is committed,
+// so a job that finds the row of a file being written finds it locked.
+CWzError DiskLibrary::CreateFile(uint32_t jxCellId, uint64_t jobId, uint32_t stream, MediaArchiveFile& file,
+                                 int* writerFd) {
     if (CWzError e = Open(); e.IsError()) return e;
     if (IsOffline()) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "The media (disk library [%s]) is offline.",
@@ -160,39 +118,66 @@ CWzError DiskLibrary::CreateArchiveFile(uint32_t jxCellId, uint64_t jobId, uint3
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return SqlError(FXCODELOC, db, "cannot begin");
     }
-    Stmt next(db, "SELECT COALESCE(MAX(id) + 1, ?) FROM archive_files");
-    next.Int(1, kFirstArchiveFileId);
-    if (!next.Row()) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return SqlError(FXCODELOC, db, "cannot number an archive file");
+    // Ids are never given twice, not even those of removed files: a record
+    // elsewhere that names a removed file must not find another one.
+    CWzError err;
+    {
+        Stmt next(db,
+                  "SELECT MAX(COALESCE((SELECT MAX(id) FROM archive_files), ?1 - 1), "
+                  "COALESCE((SELECT MAX(id) FROM last_archive_file), ?1 - 1)) + 1");
+        next.Int(1, kFirstArchiveFileId);
+        if (!next.Row()) err = SqlError(FXCODELOC, db, "cannot number an archive file");
+        file.id.archiveFileId = static_cast<uint32_t>(next.I(0));
     }
-    file.id.archiveFileId = static_cast<uint32_t>(next.I(0));
+    if (err.IsSuccess()) err = disklib::Exec(FXCODELOC, db, "DELETE FROM last_archive_file", "cannot number an archive file");
+    if (err.IsSuccess()) {
+        Stmt last(db, "INSERT INTO last_archive_file VALUES(?)");
+        last.Int(1, file.id.archiveFileId);
+        err = last.Run(FXCODELOC, "cannot number an archive file");
+    }
+    if (err.IsError()) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return err;
+    }
     file.id.jxCellId = jxCellId;
     file.id.archiveGroupId = static_cast<uint32_t>(jobId & 0xFFFFFFFFu);
     file.jobId = jobId;
     file.stream = stream;
     file.created = static_cast<int64_t>(std::time(nullptr));
+    file.writing = writerFd != nullptr;
     std::string folder = Directory() + wz::Format("/afiles/%u/%u", jxCellId, file.id.archiveGroupId);
     file.path = folder + wz::Format("/%u", file.id.archiveFileId);
-    CWzError err;
     int fd = -1;
     if (wz::MakeDirectoryTree(folder) != 0) {
         err = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create [%s]", folder.c_str());
     } else if ((fd = wz::Fs().Open(file.path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)) < 0) {
         err = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create archive file [%s]", file.path.c_str());
+    } else if (writerFd != nullptr && !disklib::TryWriterLock(fd)) {
+        err = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot lock archive file [%s]", file.path.c_str());
     } else {
-        (void)wz::Fs().Close(fd);  // an empty file; nothing written that could be lost
-        Stmt add(db, "INSERT INTO archive_files VALUES(?, ?, ?, ?, ?, ?, ?)");
+        Stmt add(db, "INSERT INTO archive_files(id, jxcell_id, group_id, job_id, stream, path, created, writing) "
+                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
         add.Int(1, file.id.archiveFileId).Int(2, jxCellId).Int(3, file.id.archiveGroupId);
         add.Int(4, static_cast<int64_t>(jobId)).Int(5, stream).Text(6, file.path).Int(7, file.created);
+        add.Int(8, file.writing ? 1 : 0);
         err = add.Run(FXCODELOC, "cannot add an archive file");
+    }
+    if (err.IsSuccess() && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        err = SqlError(FXCODELOC, db, "cannot commit");
     }
     if (err.IsError()) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        if (fd >= 0) (void)wz::Fs().Unlink(file.path);  // not indexed, so not kept
+        if (fd >= 0) {
+            (void)wz::Fs().Unlink(file.path);  // not indexed, so not kept
+            (void)wz::Fs().Close(fd);          // empty and removed: nothing to lose
+        }
         return err;
     }
-    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return SqlError(FXCODELOC, db, "cannot commit");
+    if (writerFd != nullptr) {
+        *writerFd = fd;
+    } else {
+        (void)wz::Fs().Close(fd);  // an empty file; nothing written that could be lost
+    }
     return CWzError::Success();
 }
 

@@ -8,6 +8,17 @@
 // backup set) and the commits. A piece is committed only after its bytes
 // were synced; a restore reads committed pieces only.
 //
+// A job writes an archive file through a descriptor that holds an
+// open-file-description lock on the whole file for as long as the job
+// writes it; the kernel drops the lock when the descriptor is closed or the
+// process ends, however it ends. Data nobody committed is reclaimed: the
+// writer reclaims its own when it finishes the file (FinishWriting), and a
+// later job reclaims that of a writer whose lock is gone (ReclaimAbandoned).
+// Reclaiming truncates the file back to the end of its last committed piece,
+// or deletes a file that holds no committed piece, and drops the uncommitted
+// pieces from the index. Committed pieces are never touched, nor is a file
+// whose writer still holds its lock.
+//
 // Switches for tests: the file "media/offline" makes the library refuse to
 // open archive files; "media/quota" holds a byte count that the archive
 // files together may not pass.
@@ -26,6 +37,7 @@ struct MediaArchiveFile {
     uint32_t stream = 0;     // 1-based stream of the job
     std::string path;        // absolute
     int64_t created = 0;     // seconds since 1970
+    bool writing = false;    // a job writes it (or did, until reclaimed)
 };
 
 struct MediaPiece {
@@ -61,8 +73,25 @@ public:
     // Opens (and on first use creates) the index.
     CWzError Open();
 
-    // A new, empty archive file with a fresh 32-bit id.
+    // A new, empty archive file with a fresh 32-bit id, that nobody writes
+    // (snapshot backups record their volumes under it).
     CWzError CreateArchiveFile(uint32_t jxCellId, uint64_t jobId, uint32_t stream, MediaArchiveFile& file);
+    // A new, empty archive file for this job to write: `fd` is open for
+    // writing and holds the file's lock. The job ends with FinishWriting and
+    // then closes `fd`.
+    CWzError CreateArchiveFileForWriting(uint32_t jxCellId, uint64_t jobId, uint32_t stream, MediaArchiveFile& file,
+                                         int& fd);
+    // The writer's last step on `file` through its `fd` (the lock held):
+    // reclaims what was not committed (see above). `reclaimed` (optional)
+    // receives the bytes freed.
+    CWzError FinishWriting(const MediaArchiveFile& file, int fd, uint64_t* reclaimed = nullptr);
+    // Reclaims the uncommitted data of every archive file whose writer is
+    // gone; files of live writers are left alone. Tries every such file and
+    // returns the first failure.
+    CWzError ReclaimAbandoned(uint64_t* reclaimed = nullptr);
+    // Where the committed data of an archive file with these pieces ends:
+    // the end of its last committed piece (0 when none is).
+    static uint64_t CommittedEnd(const std::vector<MediaPiece>& pieces);
     CWzError FindArchiveFile(uint32_t archiveFileId, MediaArchiveFile& file);
     CWzError ListArchiveFiles(std::vector<MediaArchiveFile>& files);
     // Bytes of every archive file together (for the quota).
@@ -83,6 +112,12 @@ public:
     CWzError RestartString(uint64_t jobId, std::string& restart);
 
 private:
-    struct Db;
+    struct Db;  // the open index (DiskLibraryIndex.h)
+    CWzError CreateFile(uint32_t jxCellId, uint64_t jobId, uint32_t stream, MediaArchiveFile& file, int* fd);
+    // Reclaims the uncommitted data of `file` through `fd`, which holds its lock.
+    CWzError Reclaim(const MediaArchiveFile& file, int fd, uint64_t* reclaimed);
+    // Removes the index rows of an archive file that holds no committed piece.
+    CWzError ForgetFile(uint32_t archiveFileId);
+
     Db* m_db = nullptr;
 };

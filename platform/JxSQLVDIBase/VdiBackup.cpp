@@ -188,7 +188,8 @@ uint64_t NewSetId() {
 }
 
 // A test switch: "vdi/fail/<database>" under the root, holding an error
-// number, fails the database's next backup with that number and is removed.
+// number, fails the database's next backup with that number and is removed;
+// holding "timeout", it ends that backup as a VDI time-out of stream 1.
 bool SwitchedFailure(VdiStatement& s) {
     // Only a plain file name: a database name never leads outside the folder.
     if (s.database.find('/') != std::string::npos || s.database == "." || s.database == "..") return false;
@@ -199,6 +200,10 @@ bool SwitchedFailure(VdiStatement& s) {
     ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
     (void)wz::Fs().Unlink(path);  // one failure per switch; a leftover file fails the next backup too
+    if (n > 0 && std::strncmp(text, "timeout", 7) == 0) {
+        VdiTimeOut(s, 0);
+        return true;
+    }
     long code = n > 0 ? std::strtol(text, nullptr, 10) : 0;
     if (code == 0) code = kSqlErrReadFailed;
     VdiFail(s, code, wz::Format("BACKUP DATABASE [%s] failed with error %ld (test switch).", s.database.c_str(), code));

@@ -105,12 +105,16 @@ void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
 bool SqlOpenArchiveStream(SqlTransferState& st, DiskLibrary& library, int stream) {
     SqlTransferState::ArchiveStream& a = st.archiveFiles[stream];
     if (a.fd >= 0) return true;
-    CWzError e = library.CreateArchiveFile(static_cast<uint32_t>(st.jxCellId), st.jobId,
-                                           static_cast<uint32_t>(stream), a.file);
-    if (e.IsSuccess()) {
-        a.fd = wz::Fs().Open(a.file.path, O_WRONLY | O_CLOEXEC);
-        if (a.fd < 0) e = FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open archive file [%s]", a.file.path.c_str());
+    if (!st.mediaReclaimed) {
+        // The job's first archive file: what failed or killed jobs left
+        // uncommitted goes first, so that it neither fills the media nor
+        // counts against its quota. The library logs what it could not
+        // reclaim; that is left for a later job and does not hold this one up.
+        st.mediaReclaimed = true;
+        (void)library.ReclaimAbandoned();
     }
+    CWzError e = library.CreateArchiveFileForWriting(static_cast<uint32_t>(st.jxCellId), st.jobId,
+                                                     static_cast<uint32_t>(stream), a.file, a.fd);
     if (e.IsError()) {
         st.archiveFiles.erase(stream);
         st.lastError = "Cannot set up the pipeline to the media: " + e.GetMessage();
@@ -198,10 +202,12 @@ bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     std::lock_guard<std::mutex> lock(st->mutex);
     for (StreamRun& run : runs) {
         SqlTransferState::ArchiveStream& a = st->archiveFiles[run.stream];
-        // The file grows even by a failed piece; the next piece goes after it.
         a.size = run.offset + run.written;
         st->bytesTransferred += run.written;
-        if (!ok) continue;
+        if (!ok) {
+            SqlDropFailedPiece(a, run.offset);
+            continue;
+        }
         run.piece.length = run.written;
         if (CWzError e = library.AddPiece(run.piece); e.IsError()) {
             ok = false;
@@ -219,6 +225,29 @@ bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& st) {
     }
     st->pendingNextLine = collectOffset + static_cast<unsigned long>(dbName.size()) + 1;
     return true;
+}
+
+void SqlDropFailedPiece(SqlTransferState::ArchiveStream& a, uint64_t offset) {
+    // Nothing will ever commit these bytes. Should the truncation fail, the
+    // next piece goes after them and the file's end is reclaimed when the
+    // job finishes it.
+    if (a.size > offset && ::ftruncate(a.fd, static_cast<off_t>(offset)) == 0) a.size = offset;
+}
+
+bool SqlFinishArchiveFiles(SqlTransferState& st) {
+    bool ok = true;
+    DiskLibrary library;
+    for (auto& [stream, a] : st.archiveFiles) {
+        if (a.fd < 0) continue;
+        // A failure is logged by the library and leaves the file to the
+        // next job, which reclaims it once this descriptor's lock is gone.
+        (void)library.FinishWriting(a.file, a.fd);
+        if (wz::Fs().Close(a.fd) != 0) ok = false;
+        a.fd = -1;
+    }
+    st.archiveFiles.clear();
+    st.pendingPieces.clear();
+    return ok;
 }
 
 bool SqlCommitPending(SqlTransferState& st) {

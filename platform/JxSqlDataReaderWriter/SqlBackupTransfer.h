@@ -2,10 +2,12 @@
 // engine moved to or from its archive file on a thread of its own.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
+#include "JxSqlDataReaderWriter/SqlTransferState.h"
+
 class DiskLibrary;
-struct SqlTransferState;
 
 // Opens the job's archive file of `stream` (1-based) unless it is open;
 // called with the state's lock held. On failure the state's lastError says
@@ -17,6 +19,12 @@ bool SqlOpenArchiveStream(SqlTransferState& state, DiskLibrary& library, int str
 // the state's lastError also holds.
 bool SqlRunBackupTransfer(const std::shared_ptr<SqlTransferState>& state);
 bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& state);
+// Cuts the archive file back to `offset`, where the piece of a failed
+// transfer began.
+void SqlDropFailedPiece(SqlTransferState::ArchiveStream& a, uint64_t offset);
+// Finishes and closes the job's archive files: what was not committed is
+// reclaimed (see DiskLibrary). False when a close failed.
+bool SqlFinishArchiveFiles(SqlTransferState& st);
 // Syncs the archive files and commits the pending pieces with the restart
 // string.
 bool SqlCommitPending(SqlTransferState& state);

@@ -5,6 +5,7 @@
 
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
+#include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
 #include "JxSqlDataReaderWriter/SqlTransferState.h"
 #include "WzUtils/WzFileSystem.h"
 
@@ -13,9 +14,8 @@ std::atomic<bool> g_sendOptionalHeaders{true};
 }  // namespace
 
 SqlTransferState::~SqlTransferState() {
-    for (auto& [stream, a] : archiveFiles) {
-        if (a.fd >= 0) (void)wz::Fs().Close(a.fd);  // nothing is committed here; a failed close loses nothing
-    }
+    // Nothing is committed here; a failed close loses nothing.
+    (void)SqlFinishArchiveFiles(*this);
 }
 
 SqlDataTransferHandler::SqlDataTransferHandler() : m_state(std::make_shared<SqlTransferState>()) {}

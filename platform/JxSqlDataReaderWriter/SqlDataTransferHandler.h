@@ -9,7 +9,11 @@
 // database's piece appended at the file's end. commitData() makes the pieces
 // written so far durable and records the restart string; closePipeline(1,
 // ...) at the end of the job commits what is left, closePipeline(0, ...)
-// leaves it uncommitted.
+// does not. Either way what is left uncommitted when the pipeline closes
+// (or the handler goes) is removed from the media: each archive file is
+// cut back to its last committed piece, or deleted when it holds none. The
+// job's first archive file also reclaims what killed jobs left (see
+// DiskLibrary).
 //
 // Restore: setRestoreArchiveFileInfoList() names the archive files of one
 // backup (one per stream); startTransfer() reads their committed pieces into
@@ -124,10 +128,16 @@ public:
     // archive files.
     bool SendOptionalMediaHeaders(const std::string& xml);
     // End of the job's walk: `dataWritten` 1 commits what was written, 0
-    // leaves it uncommitted; `quit` is the job manager's stop request.
+    // does not; `quit` is the job manager's stop request. What is then left
+    // uncommitted is removed from the media. False when the commit or
+    // closing an archive file failed.
     bool closePipeline(unsigned long dataWritten, bool quit);
 
     // --- Between databases -----------------------------------------------------
+    // Asks a running transfer to stop and returns at once: its streams end
+    // at their next block and the engine's statement is aborted. A transfer
+    // that has not started yet is not affected (ask again).
+    void stopTransfer();
     void removeDataReaderWriters();
     void reset();
     // Removes the files the transfer staged in the restore stage folder

@@ -68,28 +68,33 @@ bool SqlDataTransferHandler::closePipeline(unsigned long dataWritten, bool quit)
     std::lock_guard<std::mutex> lock(m_state->mutex);
     bool ok = true;
     if (dataWritten == 1 && !quit) ok = SqlCommitPending(*m_state);
-    for (auto& [stream, a] : m_state->archiveFiles) {
-        if (a.fd >= 0 && wz::Fs().Close(a.fd) != 0) ok = false;
-        a.fd = -1;
-    }
-    m_state->archiveFiles.clear();
-    // What was not committed stays on the media, marked uncommitted.
-    m_state->pendingPieces.clear();
-    return ok;
+    // What was not committed leaves the media.
+    return SqlFinishArchiveFiles(*m_state) && ok;
 }
 
 namespace {
 
-// Stops a running transfer and waits (bounded) for it to end.
-void StopRunning(SqlTransferState& st, std::unique_lock<std::mutex>& lock) {
+// Asks a running transfer to stop.
+void AskToStop(SqlTransferState& st) {
     if (!st.transferRunning) return;
     st.cancel->store(true);
     if (st.engine != nullptr) st.engine->AbortOperation("The data transfer was stopped.");
+}
+
+// Stops a running transfer and waits (bounded) for it to end.
+void StopRunning(SqlTransferState& st, std::unique_lock<std::mutex>& lock) {
+    if (!st.transferRunning) return;
+    AskToStop(st);
     st.transferEnded.wait_for(lock, std::chrono::milliseconds(wz::RealMs(kCancelWaitMs)),
                               [&] { return !st.transferRunning; });
 }
 
 }  // namespace
+
+void SqlDataTransferHandler::stopTransfer() {
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    AskToStop(*m_state);
+}
 
 void SqlDataTransferHandler::removeDataReaderWriters() {
     std::unique_lock<std::mutex> lock(m_state->mutex);

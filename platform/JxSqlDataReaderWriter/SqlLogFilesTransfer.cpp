@@ -64,8 +64,9 @@ bool CopyDump(SqlTransferState& st, SqlTransferState::ArchiveStream& a, const st
         written += static_cast<uint64_t>(n);
     }
     (void)wz::Fs().Close(in);  // read only
-    a.size += written;  // the file grows even by a failed piece; the next goes after it
+    a.size += written;
     piece.length = written;
+    if (!ok) SqlDropFailedPiece(a, piece.offset);
     return ok;
 }
 

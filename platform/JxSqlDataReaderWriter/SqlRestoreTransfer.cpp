@@ -44,7 +44,9 @@ void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engi
     std::string stop;
     for (uint64_t blocks = 0; done < run.piece.length; ++blocks) {
         if (SqlTransferStopAsked(*st, control, blocks, stop)) {
-            if (control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
+            // A stream the handler stopped no longer asks the job's control
+            // client: the job may have let go of this transfer.
+            if (!st->cancel->load() && control != nullptr && control->checkQuitFlag()) engine->setQuit(true);
             return fail(stop);
         }
         VdiBlock block;
@@ -162,6 +164,9 @@ bool SqlRunRestoreTransfer(const std::shared_ptr<SqlTransferState>& st) {
 
     // Every archive file and its committed piece before anything moves.
     DiskLibrary library;
+    // A restore job, too, reclaims what killed backups left; what it cannot
+    // is logged by the library and left for a later job.
+    (void)library.ReclaimAbandoned();
     std::vector<ReadRun> runs;
     int stream = 0;
     for (const RestoreArchiveInfo& a : archives) {

@@ -25,7 +25,8 @@ class JXRstJobClient;
 
 struct SqlTransferState {
     SqlTransferState() = default;
-    // Closes archive files left open; what they hold stays uncommitted.
+    // Finishes archive files left open: what they hold uncommitted is
+    // reclaimed.
     ~SqlTransferState();
     SqlTransferState(const SqlTransferState&) = delete;
     SqlTransferState& operator=(const SqlTransferState&) = delete;
@@ -77,6 +78,8 @@ struct SqlTransferState {
         uint64_t size = 0;  // bytes written so far
     };
     std::map<int, ArchiveStream> archiveFiles;
+    // Whether the job reclaimed what earlier jobs left on the media.
+    bool mediaReclaimed = false;
     // Pieces written but not yet committed, and the collect-file offset of
     // the line after the last database they hold.
     std::vector<int64_t> pendingPieces;

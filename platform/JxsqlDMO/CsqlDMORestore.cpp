@@ -51,6 +51,13 @@ bool CsqlDMO::dropAllConnectionsToDb(const std::string& instanceName, const std:
     if (!isDatabaseExists(databaseName)) {
         return Fail("dropAllConnectionsToDb", wz::Format("Database [%s] does not exist.", databaseName.c_str()));
     }
+    std::string unkillable;
+    CWzError err = SqlSimServerInfo(*m_instance).Property(SqlSimServerInfo::kUnkillableConnection, "", unkillable);
+    if (err.IsError()) return Fail("dropAllConnectionsToDb", err.GetMessage());
+    if (!unkillable.empty() && strcasecmp(unkillable.c_str(), databaseName.c_str()) == 0) {
+        return Fail("dropAllConnectionsToDb",
+                    wz::Format("A connection to database [%s] cannot be killed.", databaseName.c_str()));
+    }
     return true;
 }
 

@@ -1,7 +1,8 @@
 // SqlSimServerInfo: server-wide facts of a simulated instance beyond the
 // catalogue's server row: its edition, product level and cluster name
-// (table "server_properties", added the first time it is needed), and a
-// setter of the version text for tests of unusual versions.
+// (table "server_properties", added the first time it is needed; it also
+// holds switches tests turn on), and a setter of the version text for tests
+// of unusual versions.
 #pragma once
 
 #include <string>
@@ -14,6 +15,9 @@ public:
     static constexpr const char* kEdition = "edition";
     static constexpr const char* kProductLevel = "productLevel";
     static constexpr const char* kClusterName = "clusterName";
+    // The name of a database one of whose connections cannot be killed:
+    // dropping the connections to it fails.
+    static constexpr const char* kUnkillableConnection = "unkillableConnection";
 
     explicit SqlSimServerInfo(SqlSimInstance& instance) : m_instance(instance) {}
 

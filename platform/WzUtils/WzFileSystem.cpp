@@ -150,11 +150,28 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, mo
         ok = false;
         saved = errno;
     }
-    if (ok && fs.Rename(temp, path) == 0) return true;
+    if (ok && fs.Rename(temp, path) == 0) return SyncFolderOf(path) == 0;
     if (ok) saved = errno;
     (void)fs.Unlink(temp);
     errno = saved;
     return false;
+}
+
+int SyncFolder(const std::string& folder) {
+    FileSystem& fs = Fs();
+    const int fd = fs.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int rc = fs.Fsync(fd);
+    const int saved = errno;
+    (void)fs.Close(fd);  // read-only: the fsync's result is what counts
+    errno = saved;
+    return rc == 0 ? 0 : -1;
+}
+
+int SyncFolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return SyncFolder(".");
+    return SyncFolder(slash == 0 ? "/" : path.substr(0, slash));
 }
 
 int MakeDirectoryTree(const std::string& path, mode_t mode) {

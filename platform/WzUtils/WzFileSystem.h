@@ -106,11 +106,21 @@ bool WriteAll(int fd, const void* buf, size_t count);
 // The same at `offset`, without moving the file position.
 bool PWriteAll(int fd, const void* buf, size_t count, off_t offset);
 
-// Replaces `path` with `content` so that a reader sees either the old file
-// or the whole new one: writes a temporary file of its own beside it
-// ("<path>.tmp.<pid>.<n>"), syncs it and renames it over `path`. On failure the temporary file is removed, `path`
-// is untouched, and errno holds the reason.
+// Replaces `path` with `content` so that a reader, and the disk after a
+// crash, sees either the old file or the whole new one: writes a temporary
+// file of its own beside it ("<path>.tmp.<pid>.<n>"), syncs it, renames it
+// over `path` and syncs the folder, so that the new name survives a crash
+// too. On a failure before the rename the temporary file is removed, `path`
+// is untouched, and errno holds the reason; when only the folder's sync
+// fails, `path` holds the new content but false says it may not survive a
+// crash.
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode = 0644);
+
+// Makes the names in `folder` (files created, renamed or removed there)
+// durable: fsync of the folder. 0, or -1 with errno set.
+int SyncFolder(const std::string& folder);
+// The same for the folder `path` lies in ("." for a bare name).
+int SyncFolderOf(const std::string& path);
 
 // Reads the whole of `path` into `text` (which should start empty). False
 // with errno set when it cannot be opened or read, or with EFBIG when it

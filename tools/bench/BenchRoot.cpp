@@ -23,4 +23,9 @@ BenchRoot::~BenchRoot() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+void DropArchiveFiles() {
+    std::error_code ec;
+    std::filesystem::remove_all(wz::PlatformPath("media/afiles"), ec);
+}
+
 }  // namespace bench

@@ -20,4 +20,8 @@ private:
     std::string m_path;
 };
 
+// Removes the archive files of the disk library under the platform root in
+// use, so that repeated runs do not fill the scratch disk.
+void DropArchiveFiles();
+
 }  // namespace bench

@@ -31,6 +31,7 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
+#include "tools/bench/BenchRoot.h"
 #include "tools/bench/BenchStats.h"
 #include "tools/demo/RoundTrip.h"
 
@@ -73,11 +74,6 @@ double TimedCopy(const std::string& paths, const std::string& to) {
 }
 
 // The archive files written so far go (the restore reads the newest backup only).
-void DropArchiveFiles() {
-    std::error_code ec;
-    std::filesystem::remove_all(wz::PlatformPath("media/afiles"), ec);
-}
-
 struct Memory {
     long backupKb = 0;
     long restoreKb = 0;
@@ -215,7 +211,7 @@ int main(int argc, char** argv) {
         double seconds[5] = {};
         long peak[5] = {};
         for (int streams : {2, 4, 1}) {
-            DropArchiveFiles();
+            bench::DropArchiveFiles();
             trip.SetDataStreams(streams);
             if (trip.Backup(++job, 'D').status != 1) {
                 return std::fprintf(stderr, "bench_backup: backup job %llu failed (root %s/root)\n",
@@ -258,6 +254,6 @@ int main(int argc, char** argv) {
     std::printf("peak memory on a 64 MB database: backup job (1 stream) %.1f MiB, restore job %.1f MiB\n",
                 static_cast<double>(small.backupKb) / 1024.0, static_cast<double>(small.restoreKb) / 1024.0);
     std::fflush(stdout);
-    DropArchiveFiles();
+    bench::DropArchiveFiles();
     return SmallDatabases(databases) ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 // one per collect file, with 1 worker and with N workers. Under a scratch
 // platform root, with the central server's stand-in served by an in-process
 // host; the databases are read once before timing, so the page cache is warm.
+// Minimum and median of --runs runs (default 3); each run starts on an empty
+// disk library.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +22,8 @@
 #include "JxSession/jxsTargets.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tools/bench/BenchRoot.h"
+#include "tools/bench/BenchStats.h"
 #include "tools/host/HostBindings.h"
 #include "tools/host/JxHost.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
@@ -61,23 +65,26 @@ double RunJob(uint64_t jobId, int threads) {
 
 int Usage(FILE* out) {
     std::fprintf(out,
-                 "usage: bench_mtbackup [--databases M] [--size-mb N] [--threads T] [--dir SCRATCH-DIR]\n"
+                 "usage: bench_mtbackup [--runs N] [--databases M] [--size-mb N] [--threads T] [--dir SCRATCH-DIR]\n"
                  "Times a multi-threaded full job of M equal databases of N MB (defaults 8 and 256), one\n"
-                 "per collect file, with 1 worker and with T workers (default 4). SCRATCH-DIR defaults\n"
-                 "to a new folder under /var/tmp, removed afterwards.\n");
+                 "per collect file, with 1 worker and with T workers (default 4), and prints the minimum\n"
+                 "and median of N runs (default 3). SCRATCH-DIR defaults to a new folder under /var/tmp,\n"
+                 "removed afterwards.\n");
     return out == stdout ? 0 : 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int databases = 8, threads = 4;
+    int runs = 3, databases = 8, threads = 4;
     uint64_t sizeMb = 256;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") return Usage(stdout);
-        if (a == "--databases" && i + 1 < argc) {
+        if (a == "--runs" && i + 1 < argc) {
+            runs = std::atoi(argv[++i]);
+        } else if (a == "--databases" && i + 1 < argc) {
             databases = std::atoi(argv[++i]);
         } else if (a == "--size-mb" && i + 1 < argc) {
             sizeMb = std::strtoull(argv[++i], nullptr, 10);
@@ -89,7 +96,7 @@ int main(int argc, char** argv) {
             return Usage(stderr);
         }
     }
-    if (databases < 1 || databases > 10 || threads < 1 || threads > 100 || sizeMb == 0 ||
+    if (runs < 1 || runs > 100 || databases < 1 || databases > 10 || threads < 1 || threads > 100 || sizeMb == 0 ||
         sizeMb * 1024 * 1024 > SqlSimInstance::kMaxFileSize) {
         return Usage(stderr);
     }
@@ -128,11 +135,25 @@ int main(int argc, char** argv) {
     }
     if (std::system(("cat" + paths + " > /dev/null").c_str()) != 0) return 1;
 
-    const double one = RunJob(1, 1);
-    const double many = RunJob(2, threads);
-    if (one < 0 || many < 0) return std::fprintf(stderr, "bench_mtbackup: a job did not run\n"), 1;
-    std::printf("%d databases of %llu MB, one per collect file: 1 worker %.2f s, %d workers %.2f s (%.2f x)\n",
-                databases, static_cast<unsigned long long>(sizeMb), one, threads, many, one / many);
+    bench::Figure oneWorker{"full job, 1 worker", "s", {}};
+    bench::Figure manyWorkers{"full job, " + std::to_string(threads) + " workers", "s", {}};
+    bench::Figure speedUp{std::to_string(threads) + " workers over 1 worker", "ratio", {}};
+    uint64_t job = 0;
+    for (int run = 0; run < runs; ++run) {
+        bench::DropArchiveFiles();
+        const double one = RunJob(++job, 1);
+        bench::DropArchiveFiles();
+        const double many = RunJob(++job, threads);
+        if (one < 0 || many < 0) return std::fprintf(stderr, "bench_mtbackup: a job did not run\n"), 1;
+        oneWorker.runs.push_back(one);
+        manyWorkers.runs.push_back(many);
+        speedUp.runs.push_back(one / many);
+    }
+    bench::DropArchiveFiles();
+    const std::string title = "bench_mtbackup: " + std::to_string(databases) + " databases of " +
+                              std::to_string(sizeMb) + " MB, one per collect file, " + std::to_string(runs) +
+                              " run(s)";
+    bench::Print(title.c_str(), {oneWorker, manyWorkers, speedUp});
     host.Stop();
     if (removeDir) std::filesystem::remove_all(dir);
     return 0;

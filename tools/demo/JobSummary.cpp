@@ -7,6 +7,7 @@
 #include "JxJobClient/JobJournalReader.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "WzUtils/PlatformRoot.h"
+#include "tools/jobs/JobOutcome.h"
 
 namespace {
 
@@ -45,18 +46,9 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 std::string JobSummary::StatusText() const {
-    switch (status) {
-    case 1:
-        return "completed";
-    case 2:
-        return "failed";
-    case 3:
-        return "completed with errors";
-    case 4:
-        return "stopped";
-    default:
-        return "no status";
-    }
+    JobOutcome outcome;
+    outcome.status = status;
+    return outcome.StatusText();
 }
 
 JobSummary SummarizeJob(uint64_t jobId, const std::string& level, const JobProgramRun& run) {
@@ -70,16 +62,11 @@ JobSummary SummarizeJob(uint64_t jobId, const std::string& level, const JobProgr
     for (const jobmanager::JournalEntry& e : *entries) {
         if (e.op == "setActiveFile" || e.op == "setCurrentDatabase") AddOnce(s.databases, e.Get("value"));
         if (e.op == "setUncompBytes2Add") restoredBytes += Number(e.Get("value"));
-        if (e.op == "setPendingCause") {
-            s.cause = e.Get("cause");
-            s.causeArgs = e.List("args");
-        }
-        if (e.op == "complete") {
-            s.status = static_cast<int>(Number(e.Get("status")));
-            const std::string cause = e.Get("cause");
-            if (!cause.empty() && cause != "0x00000000") s.cause = cause;
-        }
     }
+    const JobOutcome outcome = ReadJobOutcome(jobId);
+    s.status = outcome.status;
+    s.cause = outcome.cause;
+    s.causeArgs = outcome.causeArgs;
     const bool isRestore = JobJournalReader::WithOp(*entries, "registerJob").empty() ||
                            JobJournalReader::WithOp(*entries, "registerJob").front().Get("kind") != "backup";
     s.bytes = isRestore ? restoredBytes : CommittedBytes(jobId);

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cinttypes>
 #include <cstring>
 #include <string>
@@ -28,6 +30,17 @@ using HandlerEntry = void (*)(CJxNetwork*, unsigned long);
 EvDebug& Log() {
     static EvDebug log("JxHost");
     return log;
+}
+
+// The attach deadline in platform seconds: kAttachRequestTimeoutSeconds, but
+// never less than one real second. Tests scale the platform clock a
+// thousandfold, which would otherwise leave a client ten real milliseconds
+// between its connect and its attach request on a loaded machine.
+int AttachRequestTimeout() {
+    const double scale = wz::TimeScale();
+    const double floor = scale > 0 ? std::ceil(1.0 / scale) : 0.0;
+    if (floor <= JxHost::kAttachRequestTimeoutSeconds) return JxHost::kAttachRequestTimeoutSeconds;
+    return floor >= INT_MAX ? INT_MAX : static_cast<int>(floor);
 }
 
 }  // namespace
@@ -79,11 +92,7 @@ void JxHost::AcceptLoop() {
             ::close(fd);
             continue;
         }
-        if (m_sessionFds.size() >= m_maxSessions) {
-            EV_ERROR(Log(), "Connection refused: the host already serves its limit of %u sessions.", m_maxSessions);
-            Refuse(fd, "session limit");
-            continue;
-        }
+        if (m_unattached.size() >= kMaxUnattached) CloseOldestUnattached();
         int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (own < 0) {
             EV_ERROR(Log(), "Connection refused: no descriptor left to track it: %s", std::strerror(errno));
@@ -103,11 +112,38 @@ void JxHost::AcceptLoop() {
             continue;
         }
         m_sessionFds[id] = own;
+        m_unattached.insert(id);
     }
+}
+
+void JxHost::CloseOldestUnattached() {
+    const uint64_t oldest = *m_unattached.begin();
+    m_unattached.erase(m_unattached.begin());
+    EV_ERROR(Log(), "Session %" PRIu64 ": closed before its attach request to admit a new connection; %zu "
+             "connections wait to attach.", oldest, kMaxUnattached);
+    // Its thread's pending read fails and the thread ends as any session does.
+    auto it = m_sessionFds.find(oldest);
+    if (it != m_sessionFds.end()) ::shutdown(it->second, SHUT_RDWR);
+}
+
+bool JxHost::Attach(uint64_t id, bool& full) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    full = false;
+    if (m_unattached.erase(id) == 0) return false;  // closed to admit a newer connection
+    if (m_attached.size() >= m_maxSessions) {
+        full = true;
+        return false;
+    }
+    m_attached.insert(id);
+    return true;
 }
 
 void JxHost::Refuse(int fd, const char* why) {
     CJxNetwork session(fd);
+    Refuse(session, why);
+}
+
+void JxHost::Refuse(CJxNetwork& session, const char* why) {
     jxsStatus status{2, EBUSY, 2};
     bool flag = false;
     // A fresh socket takes the few bytes at once; the accept loop never waits.
@@ -120,9 +156,16 @@ void JxHost::Serve(uint64_t id, int fd) {
         CJxNetwork session(fd);
         jxsExecuteRemoteDllType descriptor;
         std::string caller;
-        CWzError e = session.ReadAttachRequest(descriptor, caller, kAttachTimeoutSeconds);
+        CWzError e = session.ReadAttachRequest(descriptor, caller, AttachRequestTimeout());
+        bool full = false;
         if (e.IsError()) {
             EV_ERROR(Log(), "Session %" PRIu64 ": no valid attach request: %s", id, e.GetMessage().c_str());
+        } else if (!Attach(id, full)) {
+            if (full) {
+                EV_ERROR(Log(), "Session %" PRIu64 " of [%s] refused: the host already serves its limit of %u "
+                         "sessions.", id, caller.c_str(), m_maxSessions);
+                Refuse(session, "session limit");
+            }
         } else {
             HostBinding binding;
             e = FindHostBinding(descriptor.libraryName, descriptor.entryName, binding);
@@ -145,8 +188,8 @@ void JxHost::Serve(uint64_t id, int fd) {
                          descriptor.libraryName, descriptor.entryName, caller.c_str(), e.GetMessage().c_str());
                 // The refusal is logged; the session ends whether or not the caller hears it.
                 (void)session.ReplyAttach(static_cast<uint32_t>(FXErrorUtil::GetErrNo(e)), e.GetMessage(),
-                                          kAttachTimeoutSeconds);
-            } else if (session.ReplyAttach(0, "", kAttachTimeoutSeconds).IsSuccess()) {
+                                          kAttachReplyTimeoutSeconds);
+            } else if (session.ReplyAttach(0, "", kAttachReplyTimeoutSeconds).IsSuccess()) {
                 EV_DEBUG(Log(), 2, "Session %" PRIu64 ": [%s] runs %s in %s.", id, caller.c_str(),
                          binding.symbol.c_str(), binding.libraryPath.c_str());
                 entry(&session, 0);
@@ -160,6 +203,8 @@ void JxHost::Serve(uint64_t id, int fd) {
         ::close(it->second);
         m_sessionFds.erase(it);
     }
+    m_unattached.erase(id);
+    m_attached.erase(id);
     m_finished.push_back(id);
 }
 

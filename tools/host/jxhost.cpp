@@ -6,8 +6,11 @@
 // to REL under the platform root (default "host/port"), and records each
 // --target NAME as served on that port in the targets file, so requesters
 // can attach to NAME. Bindings come from "host/bindings.ini" under the root.
-// At most --max-sessions sessions (default 256) are served at once; further
-// connections are refused with an abort until sessions end.
+// At most --max-sessions attached sessions (default 256) are served at once;
+// further attach requests are refused with an abort until sessions end.
+// Connections that have not attached get 10 seconds for their attach request
+// and do not count against that limit; of them the host keeps 256, closing
+// the oldest to admit a newer one.
 #include <signal.h>
 
 #include <cerrno>
@@ -30,7 +33,7 @@ constexpr const char* kUsage =
     "  --port N          listen on 127.0.0.1:N (default 0: any free port)\n"
     "  --port-file REL   write the port to REL under the platform root (default host/port)\n"
     "  --target NAME     record NAME as served on this port (repeatable)\n"
-    "  --max-sessions N  serve at most N sessions at once (default 256)\n";
+    "  --max-sessions N  serve at most N attached sessions at once (default 256)\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);

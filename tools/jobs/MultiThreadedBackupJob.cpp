@@ -65,6 +65,8 @@ public:
         (void)UpdateStatusTabInformationToCS(&record);  // a lost row is logged where it failed
         return ok;
     }
+    // Reports a database whose data the media did not commit as failed.
+    void FailUncommitted(const std::string& name) { HandleUncommittedDatabase(name); }
     SqlDataTransferHandler& Pipeline() { return m_dataTransferHandler; }
     bool Quit() { return quit(); }
 };
@@ -104,6 +106,7 @@ CWzError MultiThreadedBackupJob::OnCollectFile(MTBackupParams& params, CollectFi
         return error;
     }
     uint64_t succeeded = 0, failed = 0;
+    std::vector<std::string> backedUp;
     for (const std::string& name : names) {
         if (worker.Quit()) {
             ++failed;  // the databases left are not backed up
@@ -112,6 +115,7 @@ CWzError MultiThreadedBackupJob::OnCollectFile(MTBackupParams& params, CollectFi
         (void)SetStartDatabase(name);  // progress only
         if (worker.BackUp(name)) {
             ++succeeded;
+            backedUp.push_back(name);
         } else {
             ++failed;
         }
@@ -119,7 +123,11 @@ CWzError MultiThreadedBackupJob::OnCollectFile(MTBackupParams& params, CollectFi
     }
     // The worker's archive files are committed with what it backed up.
     mover.NeedsClose(false);
-    if (!worker.Pipeline().closePipeline(succeeded > 0 ? 1 : 0, worker.Quit())) ++failed;
+    if (!worker.Pipeline().closePipeline(succeeded > 0 ? 1 : 0, worker.Quit())) {
+        ++failed;
+        // Their rows said backed up; none of their data reached the media for good.
+        for (const std::string& name : backedUp) worker.FailUncommitted(name);
+    }
     params.successCount = succeeded;
     params.failureCount = failed;
     return CWzError();

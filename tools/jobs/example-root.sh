@@ -7,11 +7,13 @@
 # simulated instance HOST/INST with the databases Sales, HR and Stock,
 # subclient 1234 of backup domain 2 holding them, the settings that lead the
 # jobs to the central server's stand-in, and a fake "systemctl" that reports
-# SQL Server running; then it starts the host serving the central server's
-# stand-in in the background and prints its process id (stop it with kill).
+# SQL Server running, and restore task 77 of the central server's stand-in:
+# Sales restored as SalesCopy, its files moved to restored/ under the root.
+# Then it starts the host serving the central server's stand-in in the
+# background and prints its process id (stop it with kill).
 set -eu
 if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
 fi
 build=$(cd "${1:-build}" && pwd)
@@ -41,11 +43,37 @@ property118_2=HR
 property118_3=Stock
 MODEL
 
-cat > "$root/settings/Instance001.ini" <<'SETTINGS'
+# SQL Server runs as the user trying the examples: a restore gives the
+# directories it creates to that user.
+cat > "$root/settings/Instance001.ini" <<SETTINGS
 [Base]
 sJxServerHostName=cs1
 sJxServerClientName=cs1client
+[MSSQLAgent]
+sSQLServerUser=$(id -un)
 SETTINGS
+
+# Restore task 77 in the stand-in's store (tables as the stand-in makes
+# them): database entries, then relocation entries of five fields separated
+# by character 18: database, new name, logical file name, old path, new path.
+data="$root/mssql/HOST/INST/data"
+quoted() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/''/g")"; }
+mkdir -p "$root/jxserve"
+sqlite3 "$root/jxserve/jxserve.db" <<SQL
+CREATE TABLE IF NOT EXISTS restore_tasks(task_id INTEGER PRIMARY KEY, archive_selector INTEGER,
+  source_client INTEGER, destination_client INTEGER, source_instance INTEGER, destination_instance INTEGER,
+  copy_precedence INTEGER, point_in_time INTEGER, option_flags INTEGER, has_standby INTEGER, standby TEXT,
+  date_format_kind INTEGER);
+CREATE TABLE IF NOT EXISTS task_entries(task_id INTEGER NOT NULL, kind TEXT NOT NULL,
+  position INTEGER NOT NULL, text TEXT NOT NULL);
+INSERT OR REPLACE INTO restore_tasks VALUES(77, 0, 0, 0, 7, 7, 0, 0, 0, 0, '', 0);
+DELETE FROM task_entries WHERE task_id = 77;
+INSERT INTO task_entries VALUES(77, 'd', 0, 'Sales');
+INSERT INTO task_entries VALUES(77, 'r', 0, 'Sales' || char(18) || 'SalesCopy' || char(18) || 'Sales' || char(18)
+  || $(quoted "$data/Sales.mdf") || char(18) || $(quoted "$root/restored/SalesCopy.mdf"));
+INSERT INTO task_entries VALUES(77, 'r', 1, 'Sales' || char(18) || 'SalesCopy' || char(18) || 'Sales_log' || char(18)
+  || $(quoted "$data/Sales_log.ldf") || char(18) || $(quoted "$root/restored/SalesCopy_log.ldf"));
+SQL
 
 printf '#!/bin/sh\necho "Active: active (running)"\n' > "$root/bin/systemctl"
 chmod 755 "$root/bin/systemctl"

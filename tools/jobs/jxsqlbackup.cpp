@@ -13,6 +13,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "JxSQLCommon/dump/CSQLDump.h"
+#include "tools/jobs/JobOutcome.h"
 #include "tools/jobs/SnapshotBackupJob.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
 
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: one of -D, -I or -L is needed\n%s", kUsage);
         return 2;
     }
+    if (int{parser.isDOption()} + int{parser.isIOption()} + int{parser.isLOption()} > 1) {
+        std::fprintf(stderr, "jxsqlbackup: -D, -I and -L are different phases; give one\n%s", kUsage);
+        return 2;
+    }
     if (multiThreaded && !parser.isDOption()) {
         std::fprintf(stderr, "jxsqlbackup: -mt runs full backups only (-D)\n%s", kUsage);
         return 2;
@@ -89,30 +94,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jxsqlbackup: -logdump runs log backups only (-L)\n%s", kUsage);
         return 2;
     }
+    bool started = false;
     if (logDump) {
         CSQLDump job;
-        if (!job.startBackup(&parser, argc, argv)) {
-            std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
-            return 1;
-        }
-        return 0;
-    }
-    if (multiThreaded) {
+        started = job.startBackup(&parser, argc, argv);
+    } else if (multiThreaded) {
         auto job = std::make_unique<MultiThreadedBackupJob>();
-        const bool started = job->startBackup(&parser, argc, argv);
+        started = job->startBackup(&parser, argc, argv);
         // A worker that outlived the job's wait still uses the job object:
         // it is left to the end of the process instead of being freed.
         if (job->WorkersOutstanding()) (void)job.release();
-        if (!started) {
-            std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
-            return 1;
-        }
-        return 0;
+    } else {
+        SnapshotBackupJob job;
+        started = job.startBackup(&parser, argc, argv);
     }
-    SnapshotBackupJob job;
-    if (!job.startBackup(&parser, argc, argv)) {
-        std::fprintf(stderr, "jxsqlbackup: the job could not start; see the job's log\n");
-        return 1;
-    }
-    return 0;
+    // A job that did not complete says so, with its cause, as its last line.
+    const std::string end = UnfinishedJobLine(parser.getJobId(), ReadJobOutcome(parser.getJobId()),
+                                              "could not start (see the job's log)");
+    if (!end.empty()) std::fprintf(stderr, "jxsqlbackup: %s\n", end.c_str());
+    return started ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
 #include "JxSQLCommon/dump/HighAvailLiveSync.h"
+#include "tools/jobs/JobOutcome.h"
 #include "tools/jobs/SqlRestoreProgramJob.h"
 
 namespace {
@@ -80,6 +81,14 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    // The job manager always names the job and its task; without them the
+    // job would run as job 0 on task 0.
+    if (parser.getJobId() == 0 || parser.getRestoreTaskId() == 0) {
+        std::fprintf(stderr, "jxsqlrestore: %s\n",
+                     parser.getJobId() == 0 ? "a job id (-j, not 0) is needed" : "a restore task id (-rt, not 0) is needed");
+        Usage(stderr);
+        return 2;
+    }
     if (int{dumpRestore} + int{liveSync} + int{highAvailLiveSync} > 1) {
         std::fprintf(stderr, "jxsqlrestore: -dump, -livesync and -halivesync choose different jobs; give one\n");
         Usage(stderr);
@@ -104,9 +113,9 @@ int main(int argc, char** argv) {
     (void)job->startRestore(parser);  // the outcome is the status the job reported
     const int status = job->getReportedJobStatus();
     job.reset();  // a dump restore or live sync drops its markers and mounts here
-    if (status == 0) {
-        std::fprintf(stderr, "jxsqlrestore: job initialisation failed\n");
-        return 1;
-    }
-    return ExitCodeOf(status);
+    // A job that did not complete says so, with its cause, as its last line.
+    const std::string end = UnfinishedJobLine(parser.getJobId(), ReadJobOutcome(parser.getJobId()),
+                                              "initialisation failed (see the job's log)");
+    if (!end.empty()) std::fprintf(stderr, "jxsqlrestore: %s\n", end.c_str());
+    return status == 0 ? 1 : ExitCodeOf(status);
 }

@@ -28,8 +28,10 @@ void Usage(FILE* out) {
                  "       jxmedia --help\n"
                  "\n"
                  "Looks into the disk library under $JX_PLATFORM_ROOT/media.\n"
-                 "  list     every archive file: id, JxCell and group ids, job, stream, size and\n"
-                 "           how many of its pieces are committed.\n"
+                 "  list     every archive file: id, JxCell and group ids, job, stream, size, how\n"
+                 "           many of its pieces are committed, and its bytes after its last committed\n"
+                 "           piece (a running backup's, or those of a failed or killed one that the\n"
+                 "           next backup or restore job reclaims).\n"
                  "  show     the pieces (one per database backed up on that stream) of one archive\n"
                  "           file: offset, length, database, backup type, LSN range, stream i of n,\n"
                  "           and whether it was committed (a piece marked UNCOMMITTED cannot be\n"
@@ -72,16 +74,20 @@ uint64_t FileSize(const std::string& path) {
 int List(DiskLibrary& library) {
     std::vector<MediaArchiveFile> files;
     if (CWzError e = library.ListArchiveFiles(files); e.IsError()) return Fail(e.GetMessage());
-    std::printf("%-10s %-8s %-10s %-10s %-6s %-14s %s\n", "AFILE", "JXCELL", "GROUP", "JOB", "STREAM", "BYTES",
-                "PIECES (committed/all)");
+    std::printf("%-10s %-8s %-10s %-10s %-6s %-14s %-22s %s\n", "AFILE", "JXCELL", "GROUP", "JOB", "STREAM", "BYTES",
+                "PIECES (committed/all)", "UNCOMMITTED BYTES");
     for (const MediaArchiveFile& f : files) {
         std::vector<MediaPiece> pieces;
         if (CWzError e = library.PiecesOf(f.id.archiveFileId, pieces); e.IsError()) return Fail(e.GetMessage());
         size_t committed = 0;
         for (const MediaPiece& p : pieces) committed += p.committed ? 1 : 0;
-        std::printf("%-10u %-8u %-10u %-10llu %-6u %-14llu %zu/%zu\n", f.id.archiveFileId, f.id.jxCellId,
+        const uint64_t size = FileSize(f.path);
+        const uint64_t kept = DiskLibrary::CommittedEnd(pieces);
+        const std::string count = std::to_string(committed) + "/" + std::to_string(pieces.size());
+        std::printf("%-10u %-8u %-10u %-10llu %-6u %-14llu %-22s %llu\n", f.id.archiveFileId, f.id.jxCellId,
                     f.id.archiveGroupId, static_cast<unsigned long long>(f.jobId), f.stream,
-                    static_cast<unsigned long long>(FileSize(f.path)), committed, pieces.size());
+                    static_cast<unsigned long long>(size), count.c_str(),
+                    static_cast<unsigned long long>(size > kept ? size - kept : 0));
     }
     if (files.empty()) std::printf("(the disk library holds no archive files)\n");
     return 0;

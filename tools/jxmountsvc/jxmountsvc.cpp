@@ -10,7 +10,9 @@
 // paths gets 4306. Unmount: the links in the mount folder are removed (only
 // links: nothing is ever deleted through them). Refresh: answered with 0.
 // A code written to "media/mountsvc/<subclient id>.error" under the platform
-// root is answered instead, for tests.
+// root is answered instead, for tests; one written to
+// "media/mountsvc/<subclient id>.unmount-error" is answered to the next
+// unmount request only (the file is removed), which leaves the links.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -52,6 +54,18 @@ int64_t ScriptedError(int64_t subclientId) {
     std::ifstream in(wz::PlatformPath("media/mountsvc/" + std::to_string(subclientId) + ".error"));
     long long code = 0;
     return (in >> code) ? code : 0;
+}
+
+// The code of a one-time unmount failure, consumed by this call; 0 when none.
+int64_t ScriptedUnmountError(int64_t subclientId) {
+    const std::string path = wz::PlatformPath("media/mountsvc/" + std::to_string(subclientId) + ".unmount-error");
+    long long code = 0;
+    {
+        std::ifstream in(path);
+        if (!(in >> code)) return 0;
+    }
+    (void)wz::Fs().Unlink(path);
+    return code;
 }
 
 bool IsLink(const std::string& path) {
@@ -99,7 +113,10 @@ int64_t Serve(const CNMessageBase& request) {
         return kBadRequest;
     }
     if (request.getint64(Pmn::MAMountPointReq::kMount) == 1) return Mount(subclientId, folder);
-    if (request.getint64(Pmn::MAMountPointReq::kUnmount) == 1) return Unmount(folder);
+    if (request.getint64(Pmn::MAMountPointReq::kUnmount) == 1) {
+        if (const int64_t scripted = ScriptedUnmountError(subclientId); scripted != 0) return scripted;
+        return Unmount(folder);
+    }
     return kBadRequest;
 }
 

@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <list>
 #include <string>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
 #include "JxCommandLineParser/BackupOptionsParser.h"
+#include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
@@ -19,6 +22,10 @@
 #include "tests/support/FaultyFileSystem.h"
 
 namespace jxtest {
+
+// The media's archive files, as a FaultyFileSystem target: a failed fsync
+// of one fails the pipeline's commit.
+inline std::string ArchiveFiles() { return DiskLibrary::Directory() + "/afiles/*"; }
 
 // A backup job whose disk is full while the central server's conversion
 // rules decide on a database (and so while the converted list takes it).
@@ -84,6 +91,20 @@ protected:
     }
 
     SqlSimInstance instance;
+};
+
+// A job the job manager stops once `stopAfter` databases are backed up.
+struct StoppedJob : CSQLBackup {
+    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
+    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
+                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
+        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
+        if (ok && --remaining == 0) {
+            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
+        }
+        return ok;
+    }
+    int remaining;
 };
 
 }  // namespace jxtest

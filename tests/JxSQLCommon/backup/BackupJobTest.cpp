@@ -15,6 +15,8 @@
 #include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
+#include "JxSQLVDIBase/CJxSQLVDI.h"
+#include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/PlatformRoot.h"
@@ -325,24 +327,91 @@ TEST_F(BackupJobTest, AFailedStreamLeavesThePipelineFreeForTheNextDatabase) {
     EXPECT_EQ(Sets(62)[0].database, "db2");
 }
 
-// A job the job manager stops once `stopAfter` databases are backed up.
-struct StoppedJob : CSQLBackup {
-    explicit StoppedJob(int stopAfter) : remaining(stopAfter) {}
-    bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
-                     std::list<std::wstring> fileGroups, std::list<std::wstring> files) override {
-        const bool ok = CSQLBackup::doVDIBackup(name, offset, record, fileGroups, files);
-        if (ok && --remaining == 0) {
-            EXPECT_TRUE(JXJobCtrlClient::requestStop(m_jobId));
+// The two engine failures that are not the transfer's own: a stream not
+// served in time raises the time-out cause, an engine that cannot be set up
+// the set-up cause; each fails its database with its reason.
+TEST_F(BackupJobTest, VdiTimeOutAndSetUpFailuresRaiseTheirOwnCauses) {
+    MakeDatabases({"db1", "db2"});
+    root.WriteFile("vdi/fail/db1", "timeout");
+    ASSERT_TRUE(RunPhase(63, "-D", 1, {"-type", "1"}));
+    EXPECT_EQ(CompleteStatus(63), "3");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseVdiTimeout));
+    ASSERT_EQ(Sets(63).size(), 1u);
+    EXPECT_EQ(Sets(63)[0].database, "db2");
+    std::string reason;
+    for (const std::string& xml : statustab::Records(63, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        if (tab.getstring(JobManager::SQLStatusTab::kDatabaseName) == "db1") {
+            reason = tab.getstring(JobManager::SQLStatusTab::kFailureReason);
         }
-        return ok;
     }
-    int remaining;
+    EXPECT_EQ(reason.rfind("VDI timeout attempts expired", 0), 0u) << reason;
+
+    jxtest::BackupJobUnderTest job(64);
+    job.m_dataStreamCount = 0;  // no engine is set up for no device
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.doVDIBackup(L"db1", 0, &record, {}, {}));
+    EXPECT_EQ(record.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason).rfind("Failed to initialize for VDI Backup", 0),
+              0u);
+    const auto setUp = job.Journal("setPendingCause");
+    ASSERT_EQ(setUp.size(), 1u);
+    EXPECT_EQ(setUp[0].Get("cause"), jobmanager::JournalId(kCauseVdiSetup));
+}
+
+TEST_F(BackupJobTest, AMediaQuotaFailureReachesTheJournalWithThePipelinesReason) {
+    MakeDatabases({"db1"});
+    root.WriteFile("media/quota", "10000");
+    CSQLBackup job;
+    ASSERT_TRUE(RunPhaseOf(job, 63, "-D", 1, {}));
+    EXPECT_EQ(CompleteStatus(63), "2");
+    const auto causes = Journal(63, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseTransfer));
+    ASSERT_EQ(causes[0].List("args").size(), 1u);
+    EXPECT_NE(causes[0].List("args")[0].find("quota of 10000 bytes"), std::string::npos) << causes[0].List("args")[0];
+    EXPECT_TRUE(Sets(63).empty());
+}
+
+struct EngineFailureJob : jxtest::BackupJobUnderTest {
+    using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::EngineStep;
+    using CSQLBackup::FailOnEngineError;
 };
+
+TEST_F(BackupJobTest, AFailedTransferWhoseStatementHasNotEndedYetReportsThePipelinesReason) {
+    EngineFailureJob job(65);
+    job.m_dataTransferHandler = SqlDataTransferHandler(true, 65, 11, 2, "cs", 1, 0);
+    EXPECT_FALSE(job.m_dataTransferHandler.startTransfer());  // no engine: the pipeline's own reason
+    CJxSQLVDI engine;  // its statement never ran, so it has no text of its own
+    JobManager::SQLStatusTab record;
+    EXPECT_FALSE(job.FailOnEngineError(engine, &record, "db1", EngineFailureJob::EngineStep::kTransfer));
+    const std::string reason = "No virtual-device engine was given to the data pipeline.";
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseTransfer));
+    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{reason});
+    EXPECT_EQ(record.getstring(JobManager::SQLStatusTab::kFailureReason),
+              "Error encountered during backup. Error: [" + reason + "]");
+}
+
+TEST_F(BackupJobTest, ASubclientWhoseDatabasesAreAllGoneFailsWithNothingToBackUp) {
+    MakeDatabases({"db1", "db2"});
+    ASSERT_FALSE(instance.Db().Exec("DELETE FROM databases").IsError());
+    ASSERT_TRUE(RunPhase(64, "-D"));
+    EXPECT_NE(CompleteStatus(64), "1");
+    const auto causes = Journal(64, "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseCollectFileEmpty));
+}
 
 TEST_F(BackupJobTest, ARestartedJobBacksUpNothingTwiceAndSkipsNothing) {
     MakeDatabases({"db1", "db2", "db3", "db4"});
     JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", 1);
-    StoppedJob first(2);
+    jxtest::StoppedJob first(2);
     ASSERT_TRUE(RunPhaseOf(first, 60, "-D", 1, {"-type", "1"}));
     EXPECT_EQ(CompleteStatus(60), "none") << "a stop without suspension reports no status";
     EXPECT_EQ(Sets(60).size(), 2u);

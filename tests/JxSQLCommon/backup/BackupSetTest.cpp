@@ -25,14 +25,15 @@ using JobManager::SQLStatusTab;
 
 // The metadata text of one backup as the VDI engine gives it.
 std::string Metadata(const std::string& database, const std::string& type, const std::string& first,
-                     const std::string& last, const std::string& checkpoint = "100") {
+                     const std::string& last, const std::string& checkpoint = "100",
+                     const std::string& databaseBackup = "100") {
     SQLPmn::SQLDBBackupInfo info;
     info.setstring(SQLPmn::SQLDBBackupInfo::kDatabaseName, database);
     info.setstring(SQLPmn::SQLDBBackupInfo::kBackupType, type);
     info.setstring(SQLPmn::SQLDBBackupInfo::kFirstLsn, first);
     info.setstring(SQLPmn::SQLDBBackupInfo::kLastLsn, last);
     info.setstring(SQLPmn::SQLDBBackupInfo::kCheckpointLsn, checkpoint);
-    info.setstring(SQLPmn::SQLDBBackupInfo::kDatabaseBackupLsn, "100");
+    info.setstring(SQLPmn::SQLDBBackupInfo::kDatabaseBackupLsn, databaseBackup);
     info.setint64(SQLPmn::SQLDBBackupInfo::kBackupStartDate, 1700000000);
     info.setint64(SQLPmn::SQLDBBackupInfo::kBackupFinishDate, 1700000100);
     SQLPmn::SQLFileBackupInfo file;
@@ -77,9 +78,17 @@ protected:
 };
 
 TEST_F(BackupSetTest, IncompleteMetadataSendsNothing) {
+    // Any one LSN missing (first, last, checkpoint, database backup): nothing
+    // is sent, so the server neither stores nor refuses anything.
+    for (const std::string& xml : {Metadata("Sales", "D", "", "200"), Metadata("Sales", "D", "100", ""),
+                                   Metadata("Sales", "D", "100", "200", ""),
+                                   Metadata("Sales", "D", "100", "200", "100", "")}) {
+        int code = -1;
+        EXPECT_FALSE(job.sendBackupSetInfoToCS(xml, 0, "", &code, nullptr, true));
+        EXPECT_EQ(code, 0);
+    }
+    EXPECT_TRUE(Causes(71).empty());
     int code = -1;
-    EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200", ""), 0, "", &code, nullptr, true));
-    EXPECT_EQ(code, 0);
     EXPECT_FALSE(job.sendBackupSetInfoToCS("<not metadata", 0, "", &code, nullptr, true));
     EXPECT_FALSE(job.sendBackupSetInfoToCS(Metadata("Sales", "D", "100", "200"), 0, "", nullptr, nullptr, true));
     EXPECT_TRUE(JxServeStoredBackupSets().empty());

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "JXMMSnapAPI/JXMMSnapAPI.h"
+#include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
 #include "tests/support/TestRoot.h"
 
@@ -53,6 +55,32 @@ TEST(CSQLBackupObject, PromoteToFullHoldsOnlyInALogPhase) {
     EXPECT_TRUE(job.isPromoteToFullSet());
     job.m_bPromoteToFull = false;
     EXPECT_FALSE(job.isPromoteToFullSet());
+}
+
+// The platform type picks the snapshot-engine kind asked (bit 1: kind 1,
+// else bit 2: kind 2, else 4); only an enabled replication of kind 1 counts,
+// and no record or an unreadable one means "not enabled".
+TEST(CSQLBackupObject, ReplicationIsAskedOfTheEngineKindThePlatformTypeNames) {
+    jxtest::TestRoot root;
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234)) << "nothing recorded";
+    ASSERT_TRUE(JXMMSnapAPI::SetReplication(4, 1234, true, 1));
+    EXPECT_TRUE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234));
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1235)) << "another application";
+
+    ASSERT_NE(JXPlatformInfo().setNumber("Base", "nPlatformType", 0x4 | 0x1), 0);
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234)) << "kind 2 has no record";
+    ASSERT_TRUE(JXMMSnapAPI::SetReplication(2, 1234, true, 1));
+    EXPECT_TRUE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234));
+
+    ASSERT_NE(JXPlatformInfo().setNumber("Base", "nPlatformType", 0x2 | 0x4), 0);
+    ASSERT_TRUE(JXMMSnapAPI::SetReplication(1, 1234, true, 2));
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234)) << "replication of another kind";
+    ASSERT_TRUE(JXMMSnapAPI::SetReplication(1, 1234, false, 1));
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234)) << "not enabled";
+    ASSERT_TRUE(JXMMSnapAPI::SetReplication(1, 1234, true, 1));
+    EXPECT_TRUE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234));
+    root.WriteFile("replication/1/1234", "1 x\n");
+    EXPECT_FALSE(CSQLBackup::isReplicationEnabledAtSPLevel(2, 1234)) << "a malformed record";
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The end-of-phase conversion of subclients whose backup method cannot run
 // the phases the converted lists ask for: refused with a skip per database
 // and one event, or (snapshot jobs) folded into one full phase.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -16,6 +15,7 @@
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -28,36 +28,6 @@ struct ConvertingJob : jxtest::BackupJobUnderTest {
     using CSQLBackup::m_bLREP;
     using CSQLBackup::m_bLREPVSA;
     using CSQLBase::m_blockLevelEnabled;
-};
-
-// The file system in use, with every write to a truncated "FullDBList.jxf"
-// failing as on a full disk.
-class FullListDiskFull : public wz::ForwardingFileSystem {
-public:
-    int Open(const std::string& path, int flags, mode_t mode) override {
-        const int fd = wz::ForwardingFileSystem::Open(path, flags, mode);
-        const bool rewrite =
-            (flags & O_TRUNC) != 0 && path.size() >= 14 && path.compare(path.size() - 14, 14, "FullDBList.jxf") == 0;
-        if (fd >= 0 && rewrite) m_failing = fd;
-        return fd;
-    }
-    ssize_t Write(int fd, const void* b, size_t n) override {
-        return fd == m_failing ? Fail() : wz::ForwardingFileSystem::Write(fd, b, n);
-    }
-    ssize_t PWrite(int fd, const void* b, size_t n, off_t o) override {
-        return fd == m_failing ? Fail() : wz::ForwardingFileSystem::PWrite(fd, b, n, o);
-    }
-    int Close(int fd) override {
-        if (fd == m_failing) m_failing = -1;
-        return wz::ForwardingFileSystem::Close(fd);
-    }
-
-private:
-    static ssize_t Fail() {
-        errno = ENOSPC;
-        return -1;
-    }
-    int m_failing = -1;
 };
 
 struct EventLog : EvEventSink {
@@ -220,9 +190,11 @@ TEST_F(ConversionRefusalTest, AFullListThatCannotBeRewrittenKeepsTheDifferential
     ASSERT_TRUE(job.AddConvertedDBToCollectFile("Stock", JXSQL_BACKUP_FULL));
     ASSERT_TRUE(job.AddConvertedDBToCollectFile("Sales", JXSQL_BACKUP_DIFF));
     job.m_isSnapBackup = true;
-    FullListDiskFull disk;
+    jxtest::FaultyFileSystem disk;
     wz::ScopedFileSystem use(disk);
+    disk.FailCallOn("FullDBList.jxf.tmp.*", jxtest::FsCall::kWrite, 1, ENOSPC);  // the rewrite's
     job.HandleConversion();
+    EXPECT_EQ(disk.Fired(jxtest::FsCall::kWrite), 1);
 
     // Neither list loses a database: both phases are still asked for.
     EXPECT_EQ(PhasesAsked(), (std::vector<std::string>{"runDifferentialPhase", "convertToFull"}));

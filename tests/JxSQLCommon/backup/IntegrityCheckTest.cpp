@@ -183,15 +183,20 @@ TEST_F(IntegrityCheckTest, CheckNotConfiguredFailsWithoutLookingForAProxy) {
 
 struct StepsJob : jxtest::BackupJobUnderTest {
     using BackupJobUnderTest::BackupJobUnderTest;
+    using CSQLBackup::m_integrityMountBase;
     using CSQLCommon::m_pSubclient;
 };
 
-SQLPmn::AttachDBMsg OneDatabase(const std::vector<std::string>& files) {
+SQLPmn::AttachDB Entry(const std::string& name, const std::vector<std::string>& files) {
     SQLPmn::AttachDB entry;
-    entry.setstring(SQLPmn::AttachDB::kAttachName, "Sales");
+    entry.setstring(SQLPmn::AttachDB::kAttachName, name);
     entry.setliststring(SQLPmn::AttachDB::kFilePaths, files);
+    return entry;
+}
+
+SQLPmn::AttachDBMsg OneDatabase(const std::vector<std::string>& files, const std::string& name = "Sales") {
     SQLPmn::AttachDBMsg message;
-    message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
+    message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, Entry(name, files));
     return message;
 }
 
@@ -279,10 +284,53 @@ TEST_F(IntegrityCheckTest, MetadataReaderRefusesMalformedEntries) {
         EXPECT_FALSE(job.getAttachMsgFromMetadata(write(OneDatabase(bad)), writer, none, "t"));
         EXPECT_FALSE(none.isSet(SQLPmn::AttachDBMsg::kDatabases));
     }
+    // A control character in a name or path could make it name something
+    // else once handed on: refused, with a cause naming the database.
+    ASSERT_TRUE(job.Journal("setPendingCause").empty());
+    for (const auto& [name, file] : std::vector<std::pair<std::string, std::string>>{{"Sa\x01les", "/d/a.mdf"},
+                                                                                    {"Sales", "/d/a\n/etc/x.mdf"}}) {
+        SQLPmn::AttachDBMsg none;
+        EXPECT_FALSE(job.getAttachMsgFromMetadata(write(OneDatabase({file}, name)), writer, none, "t"));
+        EXPECT_FALSE(none.isSet(SQLPmn::AttachDBMsg::kDatabases));
+    }
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 2u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseCheckAttach));
+    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{"Sa\\x01les"});
+    EXPECT_EQ(causes[1].List("args"), std::vector<std::string>{"Sales"});
+
     root.WriteFile("c.xml", "<truncated");
     SQLPmn::AttachDBMsg none;
     EXPECT_FALSE(job.getAttachMsgFromMetadata(root.File("c.xml"), writer, none, "t"));
     EXPECT_FALSE(job.getAttachMsgFromMetadata(root.File("c.xml"), root.File("missing.xml"), none, "t"));
+}
+
+// Each database reaches SQL Server as its serialised attach entry: a name
+// holding a line break cannot add a file of its own. After a failed attach
+// the check detaches every database it attached, wherever its files lie,
+// and touches no database it did not attach.
+TEST_F(IntegrityCheckTest, FailedAttachLeavesNothingTheCheckAttachedAndNoNameAddsAFile) {
+    StepsJob job(99);
+    job.m_integrityMountBase = root.File("mounts");
+    root.WriteFile("outside/first.mdf", std::string(8192, 'f'));
+    root.WriteFile("outside/evil.mdf", std::string(8192, 'e'));
+    root.WriteFile("mounts/v1/evil_copy.mdf", std::string(8192, 'c'));
+    SQLPmn::AttachDBMsg message;
+    message.setstring(SQLPmn::AttachDBMsg::kInstanceName, "HOST/CHK");
+    message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, Entry("First", {root.File("outside/first.mdf")}));
+    message.addlistobject(SQLPmn::AttachDBMsg::kDatabases,
+                          Entry("Evil\n" + root.File("outside/evil.mdf"), {root.File("mounts/v1/evil_copy.mdf")}));
+
+    EXPECT_FALSE(job.attachDatabasesForIntegrityCheck(message));
+    EXPECT_FALSE(HasDatabase("HOST/CHK", "Evil")) << "the name's second line never became a file";
+    EXPECT_FALSE(HasDatabase("HOST/CHK", "First")) << "attached by the check, so detached again";
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseCheckAttach));
+    for (const auto& e : job.Journal("event")) {
+        EXPECT_NE(e.Get("id"), jobmanager::JournalId(kCauseCheckDetach))
+            << "no detach of a database that was never attached";
+    }
 }
 
 }  // namespace

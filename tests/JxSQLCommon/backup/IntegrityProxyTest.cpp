@@ -2,16 +2,21 @@
 // "-integcheck" answers the source, a silent proxy ends the source's wait,
 // a failing proxy unmounts and still answers, and the proxy's record
 // readers refuse malformed records.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JobJournal.h"
+#include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/SqlIntegrityCheckRecords.h"
@@ -23,6 +28,7 @@
 #include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/support/TestRoot.h"
 #include "tools/jobs/SnapshotBackupJob.h"
 
 namespace {
@@ -103,14 +109,68 @@ TEST_F(IntegrityProxyTest, ProxyThatFailsMidCheckUnmountsAndStillAnswers) {
     EXPECT_TRUE(mounts.empty()) << ::testing::PrintToString(mounts);
 }
 
+// A source job whose attach message is edited before it goes to the proxy,
+// as a peer other than this job could send it.
+struct EditedMessageJob : SnapshotBackupJob {
+    explicit EditedMessageJob(std::function<void(std::vector<SQLPmn::AttachDB>&)> edit) : edit(std::move(edit)) {}
+    bool formSQLDBAttachMsg(std::string& out) override {
+        std::string built;
+        if (!SnapshotBackupJob::formSQLDBAttachMsg(built)) return false;
+        SQLPmn::AttachDBMsg message;
+        std::vector<SQLPmn::AttachDB> databases;
+        EXPECT_EQ(message.unserialize(built), kMsgOk);
+        EXPECT_TRUE(message.getlistobject(SQLPmn::AttachDBMsg::kDatabases, databases));
+        edit(databases);
+        SQLPmn::AttachDBMsg edited;
+        for (const SQLPmn::AttachDB& entry : databases) edited.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
+        return edited.serialize(out) == kMsgOk;
+    }
+    std::function<void(std::vector<SQLPmn::AttachDB>&)> edit;
+};
+
+// The check steps alone pass an attach list without databases (nothing
+// attached, so nothing failed); the proxy never answers that as a pass.
+TEST_F(IntegrityProxyTest, ProxyGivenNoDatabaseNeverAnswersAPass) {
+    MakeDatabases({"Sales"});
+    EditedMessageJob job([](std::vector<SQLPmn::AttachDB>& databases) { databases.clear(); });
+    ASSERT_TRUE(EvTask::setOption(100, kIntegrityCheckOption, "1"));
+    ASSERT_TRUE(RunPhaseOf(job, 100, "-D", 1, {}));
+    const auto ops = Ops(Journal(100));
+    EXPECT_TRUE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckFailed))) << ::testing::PrintToString(ops);
+    EXPECT_FALSE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckPassed)));
+}
+
+// A name with a control character from the source is refused on the proxy
+// with a cause naming the database, and nothing is attached under it.
+TEST_F(IntegrityProxyTest, ProxyRefusesANameWithAControlCharacter) {
+    MakeDatabases({"Sales"});
+    EditedMessageJob job([](std::vector<SQLPmn::AttachDB>& databases) {
+        ASSERT_EQ(databases.size(), 1u);
+        databases[0].setstring(SQLPmn::AttachDB::kAttachName, "Sa\x01les");
+    });
+    ASSERT_TRUE(EvTask::setOption(101, kIntegrityCheckOption, "1"));
+    ASSERT_TRUE(RunPhaseOf(job, 101, "-D", 1, {}));
+    const auto journal = Journal(101);
+    const auto ops = Ops(journal);
+    EXPECT_TRUE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckFailed))) << ::testing::PrintToString(ops);
+    EXPECT_FALSE(Has(ops, jobmanager::JournalId(kEventIntegrityCheckPassed)));
+    bool named = false;
+    for (const auto& e : jobmanager::JobJournalReader::WithOp(journal, "setPendingCause")) {
+        named |= e.Get("cause") == jobmanager::JournalId(kCauseCheckAttach) &&
+                 e.List("args") == std::vector<std::string>{"Sa\\x01les"};
+    }
+    EXPECT_TRUE(named) << ::testing::PrintToString(ops);
+    EXPECT_FALSE(HasDatabase("HOST/CHK", "Sa\x01les"));
+}
+
 // Two ends of one connection.
 struct SessionPair {
     SessionPair() {
-        int fds[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         source = std::make_unique<CJxNetwork>(fds[0]);
         proxy = std::make_unique<CJxNetwork>(fds[1]);
     }
+    int fds[2] = {-1, -1};  // owned by the sessions
     std::unique_ptr<CJxNetwork> source;
     std::unique_ptr<CJxNetwork> proxy;
 };
@@ -190,6 +250,29 @@ TEST_F(IntegrityProxyTest, SourceWaitEndsAtTheLimitAndCountsEmptyResponses) {
         EXPECT_FALSE(job.handleMessagesFromProxy(*pair.source));
         EXPECT_TRUE(Has(Ops(job.Journal("setPendingCause")), jobmanager::JournalId(kCauseProxyImpersonation)));
     }
+}
+
+// A setting of 0 hours does not lift the bound: a proxy that never answers
+// ends the wait after 24 hours of 30-second receive time-outs. The source's
+// socket does not block and the clock runs fast, so that each receive
+// times out at once.
+TEST_F(IntegrityProxyTest, ZeroHoursKeepsTheDayLongBoundOnTheSourceWait) {
+    const double scale = wz::TimeScale();
+    wz::SetTimeScale(1e-7);
+    ASSERT_NE(JXPlatformInfo().setNumber("MSSQLAgent", "nIntegCheckMaxWaitHours", int64_t{0}), 0);
+    ExchangeJob job(102);
+    SessionPair pair;
+    const int fd = pair.fds[0];
+    ASSERT_EQ(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
+    auto waited = std::async(std::launch::async, [&] { return job.handleMessagesFromProxy(*pair.source); });
+    // Should the bound be gone, the proxy's end closes so the test ends.
+    if (waited.wait_for(std::chrono::seconds(60)) != std::future_status::ready) ::shutdown(pair.fds[1], SHUT_RDWR);
+    EXPECT_FALSE(waited.get());
+    wz::SetTimeScale(scale);
+    // 2881 time-outs counted (86430 s > 86400 s) end it at the 2882nd receive.
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath())
+                  .find("Operation runtime [86430] exceeded time limit [86400] seconds."),
+              std::string::npos);
 }
 
 }  // namespace

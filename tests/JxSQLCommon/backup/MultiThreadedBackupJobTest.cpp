@@ -3,11 +3,14 @@
 // sets and commits them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 #include <string>
 
 #include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/StatusTabStore.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/jobs/MultiThreadedBackupJob.h"
 #include "tools/jxserve/JxServeBackupSets.h"
@@ -42,6 +45,33 @@ TEST_F(MultiThreadedBackupJobTest, WorkersBackUpTheirFilesIntoTheirOwnPipelines)
     EXPECT_EQ(backedUp.size(), 10u);
     for (const std::string& name : backedUp) {
         EXPECT_FALSE(JxServeStoredArchives(name).empty()) << name;
+    }
+}
+
+// The worker's data are committed when it closes its pipeline: when that
+// commit fails, its collect file counts as failed and none of its databases
+// is reported backed up.
+TEST_F(MultiThreadedBackupJobTest, AWorkerWhoseCommitFailsCountsAsAFailure) {
+    MakeDatabases({"db1", "db2"});
+    JXPlatformInfo().setNumber("MSSQLAgent", "BlbDbsPerCollect", 10);
+    JXPlatformInfo().setNumber("MSSQLAgent", "BlbMinCollectFiles", 1);  // one collect file
+    jxtest::FaultyFileSystem faults;
+    wz::ScopedFileSystem use(faults);
+    faults.FailCallOn(jxtest::ArchiveFiles(), jxtest::FsCall::kFsync, 1, EIO, true);
+    MultiThreadedBackupJob job;
+    ASSERT_TRUE(RunPhaseOf(job, 502, "-D", 1, {}));
+
+    ASSERT_GT(faults.Fired(jxtest::FsCall::kFsync), 0);
+    auto complete = Journal(502, "complete");
+    ASSERT_FALSE(complete.empty());
+    EXPECT_EQ(complete.back().Get("status"), "2");
+    for (const std::string& xml : statustab::Records(502, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        const std::string name = tab.getstring(JobManager::SQLStatusTab::kDatabaseName);
+        EXPECT_EQ(tab.getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed) << name;
+        EXPECT_EQ(tab.getstring(JobManager::SQLStatusTab::kFailureReason), "Data Commit failed in media agent.")
+            << name;
     }
 }
 

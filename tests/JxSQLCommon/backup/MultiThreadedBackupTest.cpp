@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "JXAppMgr/StatusTabStore.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxLib/JxThreadPool.h"
 #include "JxSQLCommon/backup/CSQLMultiThreadedBackup.h"
 #include "JxSQLCommon/backup/CSQLMultiThreadedDataMover.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSqlDataReaderWriter/SqlDataTransferHandler.h"
 #include "WzUtils/WzClock.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -41,10 +44,12 @@ struct CountingJob : CSQLMultiThreadedBackup {
         }
         params.successCount = names.size();
         if (failIndex == file.index) params.failureCount = 1;
+        if (stopIndex == file.index) m_bJobFailed = true;  // as a failed commit sets it
         return CWzError();
     }
 
     int64_t failIndex = 0;
+    int64_t stopIndex = 0;
     bool hang = false;
     std::atomic<bool> release{false};
     std::atomic<bool> hungDone{false};
@@ -121,12 +126,37 @@ TEST_F(MultiThreadedBackupTest, TenDatabasesSplitBySizeIntoMappedCollectFiles) {
     EXPECT_NE(::stat((dir + "/MultiThreadedCollectFile_3").c_str(), &st), 0);
 }
 
+TEST_F(MultiThreadedBackupTest, ACollectFileOrMapThatCannotBePutInPlaceFailsTheJobAndListsNothing) {
+    MakeSizedDatabases(4);
+    uint64_t jobId = 410;
+    for (const char* target : {"MultiThreadedCollectFile_2", "CollectFileMap.jxf"}) {
+        ++jobId;
+        jxtest::FaultyFileSystem disk;
+        wz::ScopedFileSystem use(disk);
+        disk.FailCallOn(target, jxtest::FsCall::kRename, 1, EIO);
+        CountingJob job;
+        (void)RunPhaseOf(job, jobId, "-D", 1, {});
+        EXPECT_EQ(disk.Fired(jxtest::FsCall::kRename), 1) << target;
+        EXPECT_NE(CompleteStatus(jobId), "1") << target;
+        EXPECT_TRUE(statustab::Records(jobId, 2).empty()) << target;
+        const auto causes = Journal(jobId, "setPendingCause");
+        ASSERT_FALSE(causes.empty()) << target;
+        EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseJobFileOpen)) << target;
+    }
+}
+
 TEST_F(MultiThreadedBackupTest, StatusFollowsTheCollectFilesOutcomes) {
     MakeSizedDatabases(4);
     CountingJob partial;
     partial.failIndex = 2;
     ASSERT_TRUE(RunPhaseOf(partial, 402, "-D", 1, {}));
     EXPECT_EQ(CompleteStatus(402), "3");
+
+    // Every file counted a success, but the job's stop flag was set.
+    CountingJob stopped;
+    stopped.stopIndex = 1;
+    ASSERT_TRUE(RunPhaseOf(stopped, 404, "-D", 1, {}));
+    EXPECT_EQ(CompleteStatus(404), "2");
 
     // The library's own hook does no work: every file fails.
     CSQLMultiThreadedBackup plain;

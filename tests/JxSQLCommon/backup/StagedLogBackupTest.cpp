@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/StatusTabStore.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLVDIBase/VdiLogStaging.h"
@@ -15,6 +18,7 @@
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
@@ -62,6 +66,26 @@ protected:
         return bytes;
     }
 
+    // Restores every stored set of `database` in order, the last with recovery.
+    void RestoreChain(const std::string& database) {
+        const auto archives = JxServeStoredArchives(database);
+        for (size_t i = 0; i < archives.size(); ++i) {
+            std::list<RestoreArchiveInfo> list;
+            for (const auto& [file, offset] : archives[i]) {
+                RestoreArchiveInfo a;
+                a.jxCellId = 2;
+                a.archiveFileId = file;
+                a.offset = offset;
+                list.push_back(a);
+            }
+            vditest::RestoreOptions options;
+            options.recovery = i + 1 == archives.size();
+            options.replace = true;
+            const vditest::Outcome o = vditest::Restore(database, list, options);
+            ASSERT_TRUE(o.ok) << i << ": " << o.text;
+        }
+    }
+
     std::string CompleteStatus(uint64_t jobId) {
         auto complete = Journal(jobId, "complete");
         return complete.empty() ? "none" : complete.back().Get("status");
@@ -100,23 +124,8 @@ TEST_F(StagedLogBackupTest, DumpsAreRegisteredInLogOrderDeletedAndRestoreToTheSo
     }
 
     Change("Sales", 8, 99);  // the source moves on; the restore must undo it
-    const auto archives = JxServeStoredArchives("Sales");
-    ASSERT_EQ(archives.size(), 4u);
-    for (size_t i = 0; i < archives.size(); ++i) {
-        std::list<RestoreArchiveInfo> list;
-        for (const auto& [file, offset] : archives[i]) {
-            RestoreArchiveInfo a;
-            a.jxCellId = 2;
-            a.archiveFileId = file;
-            a.offset = offset;
-            list.push_back(a);
-        }
-        vditest::RestoreOptions options;
-        options.recovery = i + 1 == archives.size();
-        options.replace = true;
-        const vditest::Outcome o = vditest::Restore("Sales", list, options);
-        ASSERT_TRUE(o.ok) << i << ": " << o.text;
-    }
+    ASSERT_EQ(JxServeStoredArchives("Sales").size(), 4u);
+    RestoreChain("Sales");
     EXPECT_EQ(DataBytes("Sales"), source);
 }
 
@@ -148,6 +157,42 @@ TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
         EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
         EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
     }
+}
+
+// The data of each dump are committed on the media before its files go.
+// When the commit fails, every dump stays staged and the set registered for
+// the first is dropped (its data were never committed); the next log job
+// registers each dump once, and the chain restores to the source's bytes.
+TEST_F(StagedLogBackupTest, DumpsWhoseCommitFailsStayStagedAndKeepNoSet) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(87, "-D", 1, {"-type", "1"}));
+    for (int n : {9, 10, 11}) {
+        Change("Sales", 1, static_cast<uint64_t>(n));
+        Stage("Sales", n);
+    }
+    const std::string source = DataBytes("Sales");
+    {
+        jxtest::FaultyFileSystem faults;
+        wz::ScopedFileSystem use(faults);
+        faults.FailCallOn(jxtest::ArchiveFiles(), jxtest::FsCall::kFsync, 1, EIO);
+        (void)RunPhase(88, "-L", 1, {"-type", "2"});
+        EXPECT_EQ(faults.Fired(jxtest::FsCall::kFsync), 1);
+    }
+    EXPECT_EQ(CompleteStatus(88), "2");
+    for (const char* n : {"9", "10", "11"}) {
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+        EXPECT_TRUE(Staged(std::string("Sales_Log_Backup_") + n + ".xml")) << n;
+    }
+
+    ASSERT_TRUE(RunPhase(89, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(89), "1");
+    for (const char* n : {"9", "10", "11"}) EXPECT_FALSE(Staged(std::string("Sales_Log_Backup_") + n + ".bak")) << n;
+    std::vector<uint64_t> jobs;
+    for (const JxServeBackupSet& set : SetsOf("Sales")) jobs.push_back(set.jobId);
+    EXPECT_EQ(jobs, (std::vector<uint64_t>{87, 89, 89, 89})) << "each log once";
+    Change("Sales", 8, 99);
+    RestoreChain("Sales");
+    EXPECT_EQ(DataBytes("Sales"), source);
 }
 
 TEST_F(StagedLogBackupTest, DumpsOffABrokenChainGoWithTheConversionSoTheNextLogJobChainsOnTheFull) {
@@ -184,23 +229,37 @@ TEST_F(StagedLogBackupTest, DumpsOffABrokenChainGoWithTheConversionSoTheNextLogJ
     EXPECT_EQ(sets[2].jobId, 86u);
 }
 
+// "a|b" stages its dumps as "a_b_Log_Backup_<n>", the names "a_b" looks
+// for; "a_b" is walked first, so only the owner named in a dump's metadata
+// keeps them from it.
 TEST_F(StagedLogBackupTest, ADatabaseTakesOnlyItsOwnDumpsAndWithoutDumpsIsSkipped) {
-    MakeDatabases({"a", "a_Log_Backup_x", "a:b", "a_b"});
+    MakeDatabases({"a", "a_Log_Backup_x", "a|b", "a_b"});
     ASSERT_TRUE(RunPhase(84, "-D", 1, {"-type", "1"}));
     Change("a_Log_Backup_x", 1, 5);
     Stage("a_Log_Backup_x", 1);
-    Change("a:b", 1, 6);
-    Stage("a:b", 1);  // a_b_Log_Backup_1, which "a_b" must not take
+    Change("a|b", 1, 6);
+    Stage("a|b", 1);  // a_b_Log_Backup_1, which "a_b" must not take
     ASSERT_TRUE(RunPhase(85, "-L", 1, {"-type", "2"}));
+    const std::string walked = root.ReadFile("jobresults/85/LogDBList.jxf");
+    ASSERT_LT(walked.find("a_b\n"), walked.find("a|b\n")) << walked;
     EXPECT_EQ(SetsOf("a").size(), 1u) << "only its full backup";
     EXPECT_EQ(SetsOf("a_b").size(), 1u) << "only its full backup";
     EXPECT_EQ(SetsOf("a_Log_Backup_x").size(), 2u);
-    EXPECT_EQ(SetsOf("a:b").size(), 2u);
+    EXPECT_EQ(SetsOf("a|b").size(), 2u);
     EXPECT_FALSE(Staged("a_Log_Backup_x_Log_Backup_1.bak"));
     EXPECT_FALSE(Staged("a_b_Log_Backup_1.bak"));
     // The two without dumps are skipped, the two with dumps backed up.
-    auto skipped = Journal(85, "setSkippedItemsToAdd");
-    EXPECT_EQ(skipped.size(), 2u);
+    std::map<std::string, int64_t> status;
+    for (const std::string& xml : statustab::Records(85, 2)) {
+        JobManager::SQLStatusTab tab;
+        ASSERT_EQ(tab.unserialize(xml), kMsgOk);
+        status[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] =
+            tab.getint64(JobManager::SQLStatusTab::kStatus);
+    }
+    const int64_t skipped = JobManager::kDBStatusSkippedInPhase, backedUp = JobManager::kDBStatusBackedUp;
+    EXPECT_EQ(status, (std::map<std::string, int64_t>{
+                          {"a", skipped}, {"a_b", skipped}, {"a_Log_Backup_x", backedUp}, {"a|b", backedUp}}));
+    EXPECT_EQ(Journal(85, "setSkippedItemsToAdd").size(), 2u);
 }
 
 TEST_F(StagedLogBackupTest, TheDecisionAndTheStagingFolder) {

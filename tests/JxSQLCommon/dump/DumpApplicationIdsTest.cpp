@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <list>
 #include <set>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JXAppMgr/AppModel.h"
+#include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "tests/support/TestRoot.h"
 
@@ -68,6 +71,22 @@ protected:
     AppIdJob job;
     AppIDMap map;
 };
+
+// The job asks for its subclients in the backup domain its command line
+// names; without "-cell" it asks under 0, as before.
+TEST_F(DumpApplicationIds, SubclientsAreLookedUpInTheBackupDomainOfTheCommandLine) {
+    Subclient(10, "sales", 1, {"Sales"});
+    for (const char* cell : {"5", ""}) {
+        std::vector<const char*> args = {"jxsqlrestore", "-j", "42", "-token", "42:1:1", "-rt", "77"};
+        if (*cell != '\0') args.insert(args.end(), {"-cell", cell});
+        RestoreOptionsParser parser;
+        ASSERT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
+        AppIdJob fresh;
+        ASSERT_TRUE(fresh.initializeRestore(parser));
+        ASSERT_TRUE(fresh.CreateCurrentApplicationIDMap(Databases({"Sales"}), map).IsSuccess());
+        EXPECT_EQ(AppModel::LookedUpJxCellId(10), std::optional<uint64_t>(*cell != '\0' ? 5 : 0)) << cell;
+    }
+}
 
 TEST_F(DumpApplicationIds, DatabaseSubclientsAndDoNotBackupInAnyCaseMapTheirDatabases) {
     Subclient(10, "sales", 1, {"Sales", "Hr"});

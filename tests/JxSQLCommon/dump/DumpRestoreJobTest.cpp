@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -123,8 +124,15 @@ public:
     CWzError AddBackupInfoFromMountedShare(std::list<SqlRestoreDbInfo_t>& dbs) override {
         CWzError e = CSQLDumpRestore::AddBackupInfoFromMountedShare(dbs);
         EXPECT_EQ(0, ::rename(m_bak.c_str(), (m_bak + ".jxf").c_str()));
+        if (damageRenamed) {
+            // Same size, other bytes: the engine refuses to restore it.
+            std::string bytes = jxtest::ReadWholeFile(m_bak + ".jxf");
+            for (char& c : bytes) c = static_cast<char>(~c);
+            std::ofstream(m_bak + ".jxf", std::ios::binary | std::ios::trunc) << bytes;
+        }
         return e;
     }
+    bool damageRenamed = false;
     using CSQLDumpRestore::AddBackupInfoFromMountedShare;
 
 private:
@@ -141,6 +149,25 @@ TEST_F(DumpRestoreJob, ADumpRenamedDuringTheJobIsRestoredFromItsNewName) {
     }
     EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectDiskLibraryIntact();
+}
+
+// A dump found only under its restore-collect name whose restore fails is
+// counted as failed, and the database with it.
+TEST_F(DumpRestoreJob, ADumpRestoredFromItsRenamedFileThatFailsCountsAsFailed) {
+    ChainWithDumps();
+    RelocateToCopy();
+    int status = 0;
+    {
+        RenamingJob job(dumps[1]);
+        job.damageRenamed = true;
+        EXPECT_FALSE(Run(job, 42, &status));
+        const DbInfo& info = job.Settings().databases.at("Sales");
+        EXPECT_EQ(1u, info.failedCount);
+        EXPECT_EQ(1u, info.restoredCount) << "the first dump only";
+    }
+    EXPECT_EQ(2, status);
+    EXPECT_NE(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    ExpectNoMountOrMarker();
 }
 
 TEST_F(DumpRestoreJob, AMissingDumpFailsTheDatabaseWithTheEnginesText) {
@@ -198,6 +225,39 @@ TEST_F(DumpRestoreJob, AMountFolderLeftByAKilledJobIsReusedAndNoDumpIsDeleted) {
     }
     EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectDiskLibraryIntact();
+    ExpectNoMountOrMarker();
+}
+
+// A mount folder holding mounts but not as the job leaves them (no first
+// mount, one inside a stale sub-folder) is cleared before the storage is
+// mounted again: the mounts are let go, never entered.
+TEST_F(DumpRestoreJob, ClearingAStaleMountFolderDeletesNoDumpThroughItsMounts) {
+    const std::vector<std::string> atLastDump = ChainWithDumps();
+    RelocateToCopy();
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+    }
+    const std::string folder = DumpMountFolder();
+    std::filesystem::create_directories(folder + "/stale");
+    ASSERT_EQ(0, ::symlink(mpB.c_str(), (folder + "/2").c_str()));
+    ASSERT_EQ(0, ::symlink(mpA.c_str(), (folder + "/stale/1").c_str()));
+    const size_t filesA = std::distance(std::filesystem::directory_iterator(mpA), {});
+    const size_t filesB = std::distance(std::filesystem::directory_iterator(mpB), {});
+    task.relocations.clear();
+    RelocateToCopy();
+    task.optionFlags = kRstOverwrite;
+    {
+        CSQLDumpRestore job;
+        ASSERT_TRUE(Run(job, 42));
+        EXPECT_TRUE(job.RestoringFromDump());
+        EXPECT_EQ(3u, job.Settings().databases.at("Sales").restoredCount);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/stale")) << "the stale folder was cleared";
+    ExpectDiskLibraryIntact();
+    EXPECT_EQ(filesA, static_cast<size_t>(std::distance(std::filesystem::directory_iterator(mpA), {})));
+    EXPECT_EQ(filesB, static_cast<size_t>(std::distance(std::filesystem::directory_iterator(mpB), {})));
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
     ExpectNoMountOrMarker();
 }
 

@@ -1,7 +1,11 @@
 // Dump entries of a restore to disk are copied to the dump location.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -43,6 +47,21 @@ TEST_F(DumpToDisk, DumpsAreCopiedAlsoWhenTheCopyIsToBeAttached) {
         SqlAFilesPerBackup_t missing = DumpEntry(root.path() + "/mp/sales_log_backup_3.bak");
         EXPECT_FALSE(job.restoreVDIBackupToDisk(db, missing));
     }
+}
+
+TEST_F(DumpToDisk, ACopyThatCannotBeSyncedFailsAndLeavesNoFileBehind) {
+    root.WriteFile("mp/sales_log_backup_1.bak", "one");
+    root.WriteFile("out/.keep", "");
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailCall(jxtest::FsCall::kFsync, 1, EIO, true);
+    DiskJob job(root.path() + "/out", false);
+    SqlAFilesPerBackup_t dump = DumpEntry(root.path() + "/mp/sales_log_backup_1.bak");
+    EXPECT_FALSE(job.restoreVDIBackupToDisk(db, dump));
+    EXPECT_GE(faulty.Calls(jxtest::FsCall::kFsync), 1) << "the fault fired";
+    EXPECT_FALSE(std::filesystem::exists(root.File("out/sales_log_backup_1.bak")));
+    EXPECT_FALSE(std::filesystem::exists(root.File("out/sales_log_backup_1.bak.partial")));
+    EXPECT_EQ(root.ReadFile("mp/sales_log_backup_1.bak"), "one") << "the dump itself stays";
 }
 
 }  // namespace

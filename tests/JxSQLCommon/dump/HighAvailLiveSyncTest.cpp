@@ -225,6 +225,39 @@ TEST_F(HighAvailLiveSyncJob, AFailedReleaseKeepsTheRestoreAndIsRetriedAtTheEndOf
     for (const auto& [bak, count] : AllCounts()) EXPECT_EQ(0, count) << bak;
 }
 
+// What the job still holds when its last run ends is released before that
+// run unmounts: through the mounts, whatever kind they are.
+TEST_F(HighAvailLiveSyncJob, TheLastRunReleasesWhatItStillHoldsBeforeItUnmounts) {
+    struct UnmountWatchingJob : HighAvailLiveSync {
+        using HighAvailLiveSync::UnMountAll;
+        CWzError UnMountAll() override {
+            heldAtUnmount.push_back(HeldReferences());
+            return HighAvailLiveSync::UnMountAll();
+        }
+        std::vector<size_t> heldAtUnmount;
+    };
+    TakeOf("Sales", 'D', 100);
+    DumpOf(mpA, 2);
+    DumpOf(mpB, 3);  // both paths carry loginfo.db
+    {
+        // A row whose dump is not on the disk: referenced, never restored.
+        CLogInfoDB db(mpA, DB_LOCALITY_1MIN_RPO);
+        ASSERT_FALSE(db.Insert("Logs", "DBSerialNo_FK, FileName, FirstLSN, LastLSN, StartTime, EndTime",
+                               FX::CSQLite3Sql("1,'ghost.bak','99999','99999',0,0"))
+                         .IsError());
+    }
+    JXPlatformInfo().setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 0);
+    UnmountWatchingJob job;
+    int status = 0;
+    ASSERT_TRUE(Run(job, kJob, &status));
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(job.LogInfoDbOnAllPaths());
+    EXPECT_EQ(2, LogRestores());
+    ASSERT_FALSE(job.heldAtUnmount.empty());
+    EXPECT_EQ(0u, job.heldAtUnmount.back()) << "the ghost's reference was let go before the unmount";
+    for (const auto& [bak, count] : AllCounts()) EXPECT_EQ(0, count) << bak;
+}
+
 TEST_F(HighAvailLiveSyncJob, APathWithoutLogInfoMakesTheRunWalkTheFileSystemAndCreatesNone) {
     TakeOf("Sales", 'D', 100);
     DumpOf(mpA, 2);

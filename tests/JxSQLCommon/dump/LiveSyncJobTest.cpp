@@ -271,4 +271,32 @@ TEST_F(LiveSyncJob, AStandbyNeverRestoredWithoutAFullBackupIsSkippedAndNotCounte
     EXPECT_EQ((std::map<int64_t, int64_t>{{11, 0}, {12, 1}}), statuses);
 }
 
+// An unmount that fails does not change the job's outcome: a warning names
+// the mount left behind, and the job tries it once more as it ends.
+TEST_F(LiveSyncJob, AMountThatCannotBeUnmountedIsNamedAndTriedAgainAtTheEndOfTheJob) {
+    Chains();
+    JXPlatformInfo().setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 0);
+    const std::string failure = root.File("media/mountsvc/" + std::to_string(kSubclient) + ".unmount-error");
+    root.WriteFile("media/mountsvc/" + std::to_string(kSubclient) + ".unmount-error", "31");
+    std::string folder;
+    {
+        CSQLDumpLiveSync job;
+        int status = 0;
+        ASSERT_TRUE(Run(job, kJob, &status));
+        EXPECT_EQ(1, status) << "the job's status is unchanged";
+        EXPECT_FALSE(std::filesystem::exists(failure)) << "the unmount failed once";
+        ASSERT_EQ(1u, job.Settings().unmountFailed.size());
+        folder = job.Settings().unmountFailed.begin()->second;
+        EXPECT_TRUE(std::filesystem::is_symlink(folder + "/1")) << "left mounted";
+        std::vector<std::string> named;
+        for (const JournalEntry& e : Journal("event")) {
+            if (e.Get("id") == jobmanager::JournalId(kEventMountLeftBehind) && !e.List("args").empty())
+                named.push_back(e.List("args")[0]);
+        }
+        EXPECT_EQ(std::vector<std::string>{folder}, named);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/1")) << "unmounted at the end of the job";
+    ExpectNoMountOrMarker();
+}
+
 }  // namespace

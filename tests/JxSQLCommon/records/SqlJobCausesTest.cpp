@@ -70,7 +70,8 @@ TEST(SqlJobCauses, NoSourceSpellsACodeOfItsOwn) {
             std::istringstream lines(ReadText(entry.path()));
             std::string line;
             for (int number = 1; std::getline(lines, line); ++number) {
-                if (std::regex_search(line, spelled)) found.push_back(relative + ":" + std::to_string(number) + ": " + line);
+                if (std::regex_search(line, spelled))
+                    found.push_back(relative + ":" + std::to_string(number) + ": " + line);
             }
         }
     }

@@ -143,6 +143,18 @@ TEST_F(AttachFromMetadataTest, MissingMetadataFailsAndRemovesNothing) {
     EXPECT_TRUE(Exists("dump/job7/data.mdf"));
 }
 
+// A name with a control character is refused before anything is attached,
+// with a cause naming the database; the metadata stays for a look.
+TEST_F(AttachFromMetadataTest, NameWithAControlCharacterIsRefusedBeforeAnyAttach) {
+    WriteMetadata({"north", "so\tuth"});
+    EXPECT_FALSE(job.attachToSQLServer());
+    EXPECT_TRUE(FilesOf("north").empty());
+    EXPECT_TRUE(FilesOf("so\tuth").empty());
+    EXPECT_EQ((std::vector<int>{kCauseCheckAttach}), client->causes);
+    EXPECT_EQ((std::vector<std::string>{"so\\x09uth"}), client->arguments);
+    EXPECT_TRUE(Exists("dump/job7/7_FULL_BCD.xml"));
+}
+
 TEST_F(AttachFromMetadataTest, MetadataFileNamesAreCaseSensitiveAndTheLastMatchWins) {
     for (const char* name : {"a_BCD.xml", "b-bcd.xml", "c-writer.xml", "x_bcd.XML", "y_wrt.xml"}) {
         root.WriteFile(std::string("dump/job7/") + name, "<x/>");

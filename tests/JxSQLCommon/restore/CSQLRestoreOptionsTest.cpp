@@ -8,6 +8,9 @@
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
+#include "JxJobClient/JobJournal.h"
+#include "JxJobClient/JobJournalEventSink.h"
+#include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
@@ -93,8 +96,21 @@ TEST_F(CSQLRestoreOptionsTest, StoppedServiceIsReportedWithTheInstanceName) {
     EXPECT_TRUE(job.m_restoreDbList.empty());
 }
 
-TEST_F(CSQLRestoreOptionsTest, UnknownTaskFails) {
+TEST_F(CSQLRestoreOptionsTest, AnUnknownTaskFailsWithItsReasonInTheJournal) {
+    JobJournalEventSink::InstallForProcess();
+    JXRstJobClient jobManager(kJob);
+    auto link = std::make_shared<SqlRstJobClient>();
+    ASSERT_TRUE(link->Set(&jobManager).IsSuccess());
+    job.m_pRstJobClnt = link;
     EXPECT_FALSE(job.getRestoreOptions());
+    const auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(kJob).value(), "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseRestoreOptionsUnavailable));
+    ASSERT_EQ(causes[0].List("args").size(), 1u);
+    const std::string text = causes[0].List("args")[0];
+    EXPECT_EQ(text.rfind("Failed to get restore options with error [", 0), 0u) << text;
+    EXPECT_NE(text.find(std::to_string(kTask)), std::string::npos) << text;
+    job.m_pRstJobClnt.reset();
 }
 
 TEST_F(CSQLRestoreOptionsTest, RevertFlagComesFromTheSchedulerOption) {

@@ -3,6 +3,8 @@
 // and the progress interval setting.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <list>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxSQLCommon/restore/SqlServerAccount.h"
+#include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
 #include "tests/JxSQLCommon/restore/RecordingRstJobClient.h"
@@ -37,7 +40,8 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         if (m_freeReads > 0) {
             --m_freeReads;
-        } else {
+        } else if (!m_open) {
+            ++m_held;
             m_changed.wait(lock, [&] { return m_open; });
         }
         lock.unlock();
@@ -49,12 +53,39 @@ public:
         m_open = true;
         m_changed.notify_all();
     }
+    // Whether a read has been held (it stays held until Open).
+    bool Holding() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_held > 0;
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_freeReads;
+    int m_held = 0;
     bool m_open = false;
+};
+
+// Every read takes `delayMs` platform milliseconds.
+class SlowReads : public wz::ForwardingFileSystem {
+public:
+    explicit SlowReads(uint32_t delayMs) : m_delayMs(delayMs) {}
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+        WZSLEEP_InTeRnAl(m_delayMs);
+        ++reads;
+        return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+    }
+    std::atomic<int> reads{0};
+
+private:
+    uint32_t m_delayMs;
+};
+
+// A job whose transfer thread left running can be waited for.
+struct WaitableJob : HookCountingJob {
+    using CSQLRestoreBase::TransferLeftRunning;
+    using CSQLRestoreBase::WaitForTransferLeftRunning;
 };
 
 class CSQLRestoreTransferTest : public jxtest::RootedTest {
@@ -91,20 +122,37 @@ protected:
 
     // Runs the job's transfer on a thread of its own, as the job's thread.
     void StartTransfer() {
-        transfer = std::thread([this] { transferred = job.transferData(); });
+        transfer = std::thread([this] {
+            transferred = job.transferData();
+            transferReturned = true;
+        });
     }
-    void WaitUntilTheTransferWasStopped() {
-        while (!job.m_dataTransferHandler.getStreamWriterMap().empty() || !started()) std::this_thread::yield();
+    // Whether the job's wait returns while `gate` still holds its read:
+    // waits long in real time (no speed is measured), then lets the read go
+    // so that a wait without end ends the test instead of hanging it.
+    bool TransferReturnsWhileTheReadIsHeld(GatedReads& gate) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!transferReturned && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const bool returned = transferReturned;
+        gate.Open();
+        transfer.join();
+        return returned;
     }
-    bool started() { return job.m_dataTransferHandler.getbSetupPipelineCompleted(); }
+    void TearDown() override {
+        // The transfer thread the job let go of uses the engine and the handler.
+        EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    }
 
     SqlSimInstance sim;
     std::list<RestoreArchiveInfo> archives;
-    HookCountingJob job;
+    WaitableJob job;
     std::shared_ptr<RecordingRstJobClient> client = std::make_shared<RecordingRstJobClient>();
     CJxSQLVDI engine;
     std::thread transfer;
     bool transferred = false;
+    std::atomic<bool> transferReturned{false};
 };
 
 TEST_F(CSQLRestoreTransferTest, ProgressIsReportedEveryIntervalUntilTheTransferEnds) {
@@ -126,17 +174,13 @@ TEST_F(CSQLRestoreTransferTest, ProgressIsReportedEveryIntervalUntilTheTransferE
 }
 
 TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntilItEnded) {
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
     JXJobCtrlClient control(kJob);
     job.m_pJobCtrlClnt = &control;
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
-    StartTransfer();
-    WaitUntilTheTransferWasStopped();
-    gate.Open();
-    transfer.join();
+    transferred = job.transferData();
     job.m_pJobCtrlClnt = nullptr;
     EXPECT_FALSE(transferred);
+    EXPECT_FALSE(job.TransferLeftRunning());
     EXPECT_FALSE(engine.Finalize(true));
     EXPECT_NE(DatabaseState(sim, "ACopy"), 1);
     EXPECT_TRUE(client->causes.empty());
@@ -145,16 +189,63 @@ TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntil
 TEST_F(CSQLRestoreTransferTest, NoByteMovedForTheVdiTimeOutFailsAsATimeOut) {
     GatedReads gate(0);
     wz::ScopedFileSystem installed(gate);
-    job.m_vdiTimeout = 3;
+    job.m_vdiTimeout = 1000;
     job.m_sServername = kServer;
     StartTransfer();
-    WaitUntilTheTransferWasStopped();
+    while (client->causeCount == 0) std::this_thread::yield();  // the stall was found and the transfer stopped
     gate.Open();
     transfer.join();
     EXPECT_FALSE(transferred);
+    EXPECT_FALSE(job.TransferLeftRunning());
     EXPECT_EQ(client->causes, (std::vector<int>{kCauseVdiTimeout}));
     EXPECT_EQ(client->arguments, (std::vector<std::string>{kServer}));
     EXPECT_FALSE(engine.Finalize(false));
+}
+
+TEST_F(CSQLRestoreTransferTest, ATransferSlowerThanTheVdiTimeOutThatKeepsMovingIsNoStall) {
+    SlowReads slow(30 * 1000);  // 30 platform seconds a read, far inside the time-out
+    wz::ScopedFileSystem installed(slow);
+    job.m_vdiTimeout = 300;
+    job.m_sServername = kServer;
+    const int64_t start = wz::ClockMs();
+    EXPECT_TRUE(job.transferData());
+    EXPECT_GT(wz::ClockMs() - start, 300 * 1000);  // the whole transfer outlasted the time-out
+    EXPECT_TRUE(client->causes.empty());
+    EXPECT_TRUE(engine.Finalize(false));
+}
+
+TEST_F(CSQLRestoreTransferTest, AReadThatNeverReturnsEndsTheWaitOneVdiTimeOutAfterTheStall) {
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    job.m_vdiTimeout = 1000;  // the read is held before the stall is found
+    job.m_sServername = kServer;
+    StartTransfer();
+    ASSERT_TRUE(TransferReturnsWhileTheReadIsHeld(gate));
+    EXPECT_FALSE(transferred);
+    EXPECT_TRUE(job.TransferLeftRunning());
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseVdiTimeout}));
+    // No second transfer starts while the first may still run.
+    EXPECT_FALSE(job.transferData());
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    EXPECT_FALSE(engine.Finalize(false));
+}
+
+TEST_F(CSQLRestoreTransferTest, AStopRequestWithAReadThatNeverReturnsEndsTheWaitOneVdiTimeOutLater) {
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    JXJobCtrlClient control(kJob);
+    job.m_pJobCtrlClnt = &control;
+    job.m_vdiTimeout = 1000;  // no stall before the stop request
+    StartTransfer();
+    while (!gate.Holding()) std::this_thread::yield();
+    ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
+    ASSERT_TRUE(TransferReturnsWhileTheReadIsHeld(gate));
+    EXPECT_FALSE(transferred);
+    EXPECT_TRUE(job.TransferLeftRunning());
+    EXPECT_TRUE(client->causes.empty());  // the job manager asked for it
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    job.m_pJobCtrlClnt = nullptr;
+    EXPECT_FALSE(engine.Finalize(true));
 }
 
 TEST_F(CSQLRestoreTransferTest, AnIntervalThatIsNoPositiveNumberIsFiveMinutes) {
@@ -235,6 +326,25 @@ TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSql
     EXPECT_EQ(job.postHooks, 1);
     EXPECT_TRUE(job.m_dataTransferHandler.getStreamWriterMap().empty());
     EXPECT_EQ(job.m_bytesRestored, 0u);
+}
+
+TEST_F(CSQLRestoreOneBackupTest, ATransferThatDoesNotEndIsLeftWithItsHandlerAndTheBackupFailsAsATimeOut) {
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    job.m_vdiTimeout = 1000;  // the read is held before the stall is found
+    transfer = std::thread([&] {
+        transferred = job.restoreVDIBackup(db, backup, {}, {});
+        transferReturned = true;
+    });
+    ASSERT_TRUE(TransferReturnsWhileTheReadIsHeld(gate));
+    EXPECT_FALSE(transferred);
+    EXPECT_TRUE(job.TransferLeftRunning());
+    EXPECT_EQ(client->causes, (std::vector<int>{kCauseVdiTimeout}));  // the time-out, not the engine's abort
+    EXPECT_EQ(job.postHooks, 1);
+    // The handler was not reset under the thread: it still holds its streams.
+    EXPECT_FALSE(job.m_dataTransferHandler.getStreamWriterMap().empty());
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    EXPECT_NE(DatabaseState(sim, "ACopy2"), 1);
 }
 
 TEST_F(CSQLRestoreOneBackupTest, ToDiskTheBackupBecomesFilesBelowTheLocationUnlessItsTypeIsSkipped) {

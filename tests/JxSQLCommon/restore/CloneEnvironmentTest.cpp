@@ -4,12 +4,15 @@
 // take and must give back.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "EvTaskApiNet/EvRstTask.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
 #include "JxJobClient/JobJournal.h"
+#include "JxLib/EvDebug.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxSQLCommon/records/DatabrowseMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
@@ -144,18 +147,23 @@ TEST_F(CloneEnvironment, OverwriteTakesOnlyEarlierClonesAndGivesThemBackOnFailur
     const std::vector<std::string> earlier = Files("node2/INST", "sales_clone");
     ASSERT_FALSE(earlier.empty());
 
+    MakeCloneJob(43);
     CloneRestoreJob again;
     again.optionFlags = kRstOverwrite;
     again.databases = clone.databases;
     again.chains = clone.chains;
     ASSERT_TRUE(JXSnapClientAPI::ScriptFailure("mountVolumes", 60000, "no volume today"));
     EXPECT_FALSE(StartJob(again, 43));
+    const std::string log = jxtest::ReadWholeFile(EvDebug::LogFilePath());
+    EXPECT_NE(log.find("Failed to mount the SNAP volumes of backup job"), std::string::npos) << "the mount failed";
+    EXPECT_NE(log.find("Attached database [sales_clone] back"), std::string::npos);
     EXPECT_EQ(Files("node2/INST", "sales_clone"), earlier) << "attached back with its files";
 
     SqlSimDatabaseSpec live;
     live.name = "live_clone";
     ASSERT_TRUE(destination.AddDatabase(live).IsSuccess());
     const std::vector<std::string> liveFiles = Files("node2/INST", "live_clone");
+    MakeCloneJob(44);
     CloneRestoreJob third;
     third.optionFlags = kRstOverwrite;
     third.databases = {Named("sales", "live_clone")};
@@ -218,6 +226,45 @@ TEST_F(CloneEnvironment, BrowseCloneRefusesADatabaseNameThatLeavesTheMountDirect
         EXPECT_FALSE(clone.InitializeCloneOperation(&request, db, appAware)) << bad;
     }
     EXPECT_TRUE(root.Escapes().empty());
+}
+
+// A reservation that is negative or longer than the largest int of seconds
+// is refused before any folder is made; the longest one that fits is taken.
+TEST_F(CloneEnvironment, BrowseCloneRefusesANegativeOrOverlongReservation) {
+    ASSERT_TRUE(InitializeClone());
+    const std::string jobResults = clone.m_jobResultsDirectory;
+    const std::string mounts = root.File("ProductionDataMounts");
+    auto request = [](int64_t days, int64_t hours) {
+        using Request = databrowse::BrowseRequest;
+        CNMessageBase settings(100, 55);
+        settings.setint64(Request::Database::kReservationDays, days);
+        settings.setint64(Request::Database::kReservationHours, hours);
+        CNMessageBase selection(100, 60);
+        selection.setObjectAccessor(Request::Selection::kDatabase, settings);
+        CNMessageBase options(100, 61);
+        options.setObjectAccessor(Request::BrowseOptions::kSelection, selection);
+        CNMessageBase advanced(100, 63);
+        advanced.setObjectAccessor(Request::Advanced::kBrowseOptions, options);
+        Request r;
+        r.setObjectAccessor(Request::kAdvanced, advanced);
+        return r;
+    };
+    const int64_t maxDays = 24855;  // 24855 days and 3 hours fit in an int of seconds; one more hour does not
+    for (auto [days, hours] : std::vector<std::pair<int64_t, int64_t>>{
+             {-1, 0}, {0, -1}, {maxDays, 4}, {maxDays + 1, 0}, {0, 596524}, {INT64_MAX / 2, 0}, {0, INT64_MAX / 2}}) {
+        databrowse::BrowseRequest r = request(days, hours);
+        bool appAware = false;
+        EXPECT_FALSE(clone.InitializeCloneOperation(&r, Named("sales", "sales_clone"), appAware)) << days << " " << hours;
+        EXPECT_EQ(clone.m_jobResultsDirectory, jobResults);
+        EXPECT_FALSE(std::filesystem::exists(mounts)) << "nothing made";
+    }
+    const std::string log = jxtest::ReadWholeFile(EvDebug::LogFilePath());
+    EXPECT_NE(log.find("[-1] days and [0] hours"), std::string::npos);
+
+    databrowse::BrowseRequest longest = request(maxDays, 3);
+    bool appAware = true;
+    ASSERT_TRUE(clone.InitializeCloneOperation(&longest, Named("sales", "sales_clone"), appAware));
+    EXPECT_FALSE(clone.m_snapCopyRestoreHandler.getCloneSnapInfo().volumeListBegin()->getMountPath().empty());
 }
 
 // An application-aware snapshot is prepared but given no mount location

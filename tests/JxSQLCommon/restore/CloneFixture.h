@@ -78,8 +78,7 @@ protected:
                 Append(file, "changed after the snapshot");
             }
         }
-        ASSERT_TRUE(EvTask::setOption(kJob, 656362099, "1"));
-        SetMountPath(root.File("clones"));
+        MakeCloneJob(kJob);
         clone.optionFlags = 0;
         clone.databases = {Named("sales", "sales_clone"), Named("hr", "hr_clone")};
         clone.chains["sales"] = SnapChain(kSnapJob);
@@ -102,9 +101,12 @@ protected:
     }
 
     // A full snapshot of `databases` on node1, its metadata in the index
-    // cache and its archive file on the disk library.
-    void Snap(uint64_t jobId, const std::vector<std::string>& databases) {
+    // cache and its archive file on the disk library; `treeVolumes` are
+    // volumes that lie above their files' folders.
+    void Snap(uint64_t jobId, const std::vector<std::string>& databases,
+              const std::vector<std::string>& treeVolumes = {}) {
         JXSnapClientAPI::SnapRequest request;
+        request.treeVolumes = treeVolumes;
         request.jobId = jobId;
         request.instance = "node1/INST";
         request.databases = databases;
@@ -123,12 +125,18 @@ protected:
         ASSERT_FALSE(library.CreateArchiveFile(2, jobId, 1, afile).IsError());
     }
 
-    void SetMountPath(const std::string& path) {
+    // Makes job `jobId` a clone task whose mount path is the root's "clones".
+    void MakeCloneJob(uint64_t jobId) {
+        ASSERT_TRUE(EvTask::setOption(jobId, 656362099, "1"));
+        SetMountPath(root.File("clones"), jobId);
+    }
+
+    void SetMountPath(const std::string& path, uint64_t jobId = kJob) {
         TMMsg::SqlServerRstOption option;
         option.setliststring(TMMsg::SqlServerRstOption::kCommonMountPaths, {path});
         std::string text;
         ASSERT_EQ(kMsgOk, option.serialize(text));
-        ASSERT_TRUE(EvTask::setOption(kJob, 439957546, text));
+        ASSERT_TRUE(EvTask::setOption(jobId, 439957546, text));
     }
 
     // The chain of a database whose full backup was snapshot job `jobId`.

@@ -19,6 +19,7 @@ struct RecordingRstJobClient : SqlRstJobClient {
     }
     bool setPendingCauseAndCriticalEvent(int cause) override {
         causes.push_back(cause);
+        ++causeCount;
         return true;
     }
     void InfoEvent(int id) override { infoEvents.push_back(id); }
@@ -37,5 +38,6 @@ struct RecordingRstJobClient : SqlRstJobClient {
     std::vector<int> infoEvents;
     std::vector<int> rcids;
     std::vector<int64_t> bytesAdded;
-    std::atomic<int> updates{0};  // read while the job's transfer wait runs
+    std::atomic<int> updates{0};     // read while the job's transfer wait runs
+    std::atomic<int> causeCount{0};  // likewise
 };

@@ -77,6 +77,60 @@ TEST_F(RestoreDatabases, NoRecoveryAndStandbyLeaveUserDatabasesUnrecovered) {
     }
 }
 
+TEST_F(RestoreDatabases, StandbyAndPartialGoWithTheLastAndFirstBackupsActuallyRestored) {
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstStandby | kRstPartial | kRstOnlyFull;
+    EXPECT_TRUE(RestoreOne(Database("sales", 5), {Backup('D', 1), Backup('I', 2), Backup('L', 3)}));
+    EXPECT_EQ(job.firstAndLast, (std::vector<std::string>{"first sales:D:1", "last sales:D:1"}));
+    EXPECT_TRUE(job.recovered.empty());
+
+    job.firstAndLast.clear();
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstStandby | kRstPartial | kRstSkipFull;
+    JXPlatformInfo().setNumber("MSSQLAgent", "nSQLRestoreFilter", 'L');
+    EXPECT_TRUE(RestoreOne(Database("sales", 5), {Backup('D', 1), Backup('I', 2), Backup('I', 4), Backup('L', 5)}));
+    EXPECT_EQ(job.firstAndLast, (std::vector<std::string>{"first sales:I:2", "last sales:I:4"}));
+    EXPECT_TRUE(Causes().empty());
+}
+
+TEST_F(RestoreDatabases, StandbyThatWasNotReachedFailsTheDatabaseWithItsReason) {
+    // The last backup fails, and its type's failures are ignored: the chain
+    // went on but the database is not in STANDBY.
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstStandby;
+    JXPlatformInfo().setNumber("MSSQLAgent", "nIgnoreSQLRestoreError", 'L');
+    job.failingBackups = {"sales:L:3"};
+    EXPECT_FALSE(RestoreOne(Database("sales", 5), {Backup('D', 1), Backup('L', 3)}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseRestoreFailed)}));
+    EXPECT_TRUE(job.recovered.empty());
+
+    // Nothing left to restore at all.
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstStandby | kRstOnlyFull;
+    EXPECT_FALSE(RestoreOne(Database("sales", 5), {Backup('L', 6)}));
+    EXPECT_EQ(Causes().size(), 2u);
+
+    // NORECOVERY wins over STANDBY and needs no last backup.
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstStandby | kRstNoRecovery;
+    EXPECT_TRUE(RestoreOne(Database("sales", 5), {Backup('D', 1), Backup('L', 3)}));
+}
+
+TEST_F(RestoreDatabases, FileGroupRestoreGivesStandbyToTheLastBackupTheFilterLeaves) {
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstFileFileGroup | kRstStandby | kRstPartial;
+    JXPlatformInfo().setNumber("MSSQLAgent", "nSQLRestoreFilter", 'L');
+    SqlFFGRestoreInfo_t full;
+    full.backupType = 'D';
+    full.jobId = 1;
+    SqlFFGRestoreInfo_t log = full;
+    log.backupType = 'L';
+    log.jobId = 2;
+    job.ffgBackups = {full, log};
+    std::list<SqlRestoreDbInfo_t> entries = {Database(std::string("sales") + '\x12' + "FG2", 5)};
+    EXPECT_TRUE(job.restoreFileFileGroups(entries));
+    EXPECT_EQ(job.firstAndLast, (std::vector<std::string>{"first sales\x12" "FG2:D:1", "last sales\x12" "FG2:D:1"}));
+
+    // Every backup filtered out: nothing reached STANDBY.
+    job.ffgBackups = {log};
+    EXPECT_FALSE(job.restoreFileFileGroups(entries));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseRestoreFailed)}));
+}
+
 TEST_F(RestoreDatabases, RestoreToDiskKeepsAnEarlierFailure) {
     job.m_restoreToDisk = true;
     job.m_restoreOptions.optionFlags = 0;  // no overwrite check for a restore to disk
@@ -137,6 +191,24 @@ TEST_F(RestoreDatabases, AvailabilityGroupDatabasesAreSkippedWithTheirCause) {
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"4 hr", "5 sales"}));
     EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseInAvailabilityGroup)}));
     EXPECT_EQ(job.m_failedDbCount, 1u);
+}
+
+TEST_F(RestoreDatabases, FileGroupEntriesOfAnAvailabilityGroupDatabaseAreRefusedWithoutDroppingItsConnections) {
+    SqlSimAvailabilityGroupSpec group;
+    group.name = "ag1";
+    ASSERT_TRUE(instance.AddAvailabilityGroup(group).IsSuccess());
+    ASSERT_TRUE(instance.JoinAvailabilityGroup("ag1", "hr").IsSuccess());
+    // A drop of hr's connections would fail and say so.
+    ASSERT_TRUE(SqlSimServerInfo(instance).SetProperty(SqlSimServerInfo::kUnkillableConnection, "hr").IsSuccess());
+    job.m_restoreOptions.optionFlags = kRstOverwrite | kRstFileFileGroup | kRstDropDbConnections;
+    job.chains["hr"] = {Backup('D', 2)};
+    EXPECT_TRUE(RunLoop({Database("hr\x12PRIMARY", 6), Database("hr\x12PRIMARY\x12hr_data", 6)}));
+    EXPECT_TRUE(job.restored.empty());
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"4 hr"}));
+    EXPECT_EQ(Causes(), (std::vector<std::string>{jobmanager::JournalId(kCauseInAvailabilityGroup)}))
+        << "no connection drop was tried";
+    EXPECT_EQ(job.m_failedDbCount, 1u);
+    EXPECT_EQ(job.m_restoredDbCount, 0u);
 }
 
 TEST_F(RestoreDatabases, UnreachableInstanceFailsEveryDatabaseNamingIt) {

@@ -2,19 +2,31 @@
 // relocation, points in time, standby and recovery-only follow-ups, and
 // broken chains.
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
 
+#include "EvTaskApiNet/EvTask.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimServerInfo.h"
 #include "JxsqlDMO/SqlSimService.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
@@ -88,6 +100,74 @@ TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
     EXPECT_EQ(Contents("Copy"), Contents("Sales"));
+}
+
+TEST_F(RestoreEndToEnd, StandbyCopyWhoseConnectionCannotBeKilledFailsAndIsLeftAsItWas) {
+    const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+    Take('D', 100, now - 30);
+    Change(3, 1);
+    Take('L', 200, now - 20);
+    const std::vector<std::string> afterFirstLog = Contents("Sales");
+    RelocateToCopy();
+    task.optionFlags = kRstStandby;
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    ASSERT_TRUE(Run(42));
+    ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+
+    Change(2, 2);
+    Take('L', 300, now + 60);
+    ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty(SqlSimServerInfo::kUnkillableConnection, "Copy").IsSuccess());
+    task.optionFlags = kRstStandby | kRstOverwrite | kRstDropDbConnections;
+    int status = 0;
+    EXPECT_FALSE(Run(43, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(Contents("Copy") == afterFirstLog) << "the next log was not applied";
+    auto causes =
+        jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(43).value(), "setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseDropConnections));
+    ASSERT_FALSE(causes[0].List("args").empty());
+    EXPECT_EQ(causes[0].List("args")[0], "Copy");
+}
+
+TEST_F(RestoreEndToEnd, RestoreToDiskWithARelativeOrUpwardLocationFailsWritingNothing) {
+    Take('D', 100, 1000);
+    // A relative location would resolve from the working folder: the test's
+    // root, so that whatever a job wrote there is seen.
+    char* previous = ::getcwd(nullptr, 0);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    uint64_t jobId = 42;
+    for (const std::string& location : {std::string("relative/dump"), root.path() + "/dump/../elsewhere"}) {
+        SCOPED_TRACE(location);
+        ASSERT_TRUE(EvTask::setOption(jobId, 1301980323, "1"));  // restore to disk
+        ASSERT_TRUE(EvTask::setOption(jobId, 13071208, location));
+        int status = 0;
+        EXPECT_FALSE(Run(jobId, &status));
+        EXPECT_EQ(status, 2);
+        ++jobId;
+    }
+    ASSERT_EQ(::chdir(previous), 0);
+    ::free(previous);
+    for (const char* folder : {"relative", "dump", "elsewhere"}) {
+        EXPECT_FALSE(std::filesystem::exists(root.File(folder))) << folder << ": nothing written";
+    }
+}
+
+TEST_F(RestoreEndToEnd, StandbyWithOnlyTheFullLeavesTheDatabaseInStandby) {
+    Take('D', 100, 1000);
+    const std::vector<std::string> atTheFull = Contents("Sales");
+    Change(3, 1);
+    Take('L', 200, 2000);
+    RelocateToCopy();
+    task.optionFlags = kRstStandby | kRstOnlyFull;
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    EXPECT_EQ(Contents("Copy"), atTheFull);
 }
 
 TEST_F(RestoreEndToEnd, NoRecoveryThenARecoveryOnlyTaskEndsOnline) {
@@ -207,6 +287,74 @@ TEST_F(RestoreEndToEndLarge, StopDuringTheTransferEndsTheJobKilledAndLeavesTheDa
     EXPECT_EQ(ThreadCount(), threadsBefore);
     auto statuses = vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt");
     EXPECT_EQ(statuses, "3\tCopy\n");
+}
+
+// Reads of the disk library's archive files wait until the test lets them go.
+class HeldArchiveReads : public wz::ForwardingFileSystem {
+public:
+    int Open(const std::string& path, int flags, mode_t mode) override {
+        const int fd = wz::ForwardingFileSystem::Open(path, flags, mode);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) == 0) m_archives.insert(fd);
+        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) != 0) m_archives.erase(fd);
+        return fd;
+    }
+    ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_archives.count(fd) != 0) m_changed.wait(lock, [&] { return m_open; });
+        }
+        return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::set<int> m_archives;
+    bool m_open = false;
+};
+
+struct LeftTransferJob : CSQLRestoreBase {
+    using CSQLRestoreBase::WaitForTransferLeftRunning;
+};
+
+TEST_F(RestoreEndToEnd, ATransferThatNeverEndsFailsItsDatabaseSkipsTheRestAndTheJobStillEnds) {
+    StandbyCopiesOfSalesAndHr();
+    task.optionFlags = 0;
+    TakeOf("Sales", 'D', 100);
+    TakeOf("Hr", 'D', 101);
+    HeldArchiveReads held;
+    wz::ScopedFileSystem installed(held);
+    LeftTransferJob job;
+    int status = 0;
+    std::atomic<bool> returned{false};
+    std::thread restore([&] {
+        (void)Run(job, 42, &status);
+        returned = true;
+    });
+    // Waits long in real time, then lets the reads go, so that a job that
+    // waits without end fails here instead of hanging.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!returned && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const bool endedWhileHeld = returned;
+    held.Open();
+    restore.join();
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    ASSERT_TRUE(endedWhileHeld);
+    EXPECT_EQ(status, 2);  // nothing was restored
+    EXPECT_EQ(vditest::ReadAll(root.path() + "/jobresults/42/RestoreStatus.txt"), "3\tSalesDR\n4\tHrDR\n");
+    auto causes = jobmanager::JobJournalReader::WithOp(
+        jobmanager::JobJournalReader::Read(42).value_or(std::vector<jobmanager::JournalEntry>{}), "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.front().Get("cause"), jobmanager::JournalId(kCauseVdiTimeout));
+    EXPECT_EQ(DatabaseState(sim, "HrDR"), -1);  // never touched
 }
 
 }  // namespace

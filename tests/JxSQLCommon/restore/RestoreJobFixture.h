@@ -80,6 +80,10 @@ struct ScriptedRestoreJob : CSQLRestoreBase {
     std::vector<std::string> restored;    // "<db>:<type>:<job id>", in order
     std::vector<std::string> recovered;   // database names
     std::vector<uint64_t> nzdstSeenByChainRequests;
+    // "first <key>" and "last <key>" for the backups restored as the first
+    // (PARTIAL) and the last (STANDBY) of their chain.
+    std::vector<std::string> firstAndLast;
+    std::list<SqlFFGRestoreInfo_t> ffgBackups;  // what a file or file-group restore is given
 
     bool getRestoreOptions() override {
         if (!optionsOk) return false;
@@ -100,8 +104,15 @@ struct ScriptedRestoreJob : CSQLRestoreBase {
         const std::string key =
             TargetName(db) + ":" + static_cast<char>(backup.backupType) + ":" + std::to_string(backup.jobId);
         if (onBackup) onBackup(key);
+        if (m_isFirstBackupOfChain) firstAndLast.push_back("first " + key);
+        if (m_isLastBackupOfChain) firstAndLast.push_back("last " + key);
         if (failingBackups.count(key) != 0) return false;
         restored.push_back(key);
+        return true;
+    }
+    bool getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>&, std::list<std::string>&,
+                                std::list<SqlFFGRestoreInfo_t>& infoList) override {
+        infoList = ffgBackups;
         return true;
     }
     bool restoreVDIBackup(SqlRestoreDbInfo_t& db, SqlAFilesPerBackup_t& backup, const std::list<std::string>&,

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "JxLib/EvDebug.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -125,6 +127,24 @@ TEST_F(RestoreMapFile, AMissingDirectoryFailsClearly) {
     job.m_jobResultsDirectory = root.path() + "/absent";
     SqlRestoreDbInfo_t db = Relocated("a", {"/d/a.mdf"}, {"/n/a.mdf"});
     EXPECT_FALSE(job.generateRestoreMapFile(db, false));
+}
+
+// A flush that fails fails the map even when the close, which writes the
+// lines again, succeeds; a failed close fails it the same way.
+TEST_F(RestoreMapFile, AFailedFlushOrCloseFailsTheMapWithItsErrorLine) {
+    const std::string errorLine =
+        "Failed to write the restore map file [" + root.path() + "/jobresults/42/42_restore.txt]";
+    for (jxtest::FsCall call : {jxtest::FsCall::kPWrite, jxtest::FsCall::kClose}) {
+        const std::string logBefore = jxtest::ReadWholeFile(EvDebug::LogFilePath());
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCall(call, 1, ENOSPC);
+        SqlRestoreDbInfo_t db = Relocated("a", {"/d/a.mdf"}, {"/n/a.mdf"});
+        EXPECT_FALSE(job.generateRestoreMapFile(db, false));
+        EXPECT_GE(faulty.Calls(call), 1) << "the fault fired";
+        const std::string log = jxtest::ReadWholeFile(EvDebug::LogFilePath()).substr(logBefore.size());
+        EXPECT_NE(log.find(errorLine + ". ErrorCode [28]"), std::string::npos) << log;
+    }
 }
 
 }  // namespace

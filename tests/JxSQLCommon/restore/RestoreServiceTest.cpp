@@ -146,4 +146,29 @@ TEST_F(RestoreService, HooksAroundMasterAndMsdb) {
     EXPECT_TRUE(Active());
 }
 
+TEST_F(RestoreService, VerifyingABackupLeavesTheServiceAlone) {
+    ServiceJob hooks;
+    hooks.m_sServername = "node1/INST";
+    hooks.m_verifyOnly = true;
+    hooks.m_restoreOptions.optionFlags = kRstStopSqlAgent;
+    SqlRestoreDbInfo_t master = Database("master", 1);
+    SqlAFilesPerBackup_t full = Backup('D', 1);
+    SqlAFilesPerBackup_t snapshot = Backup('D', 2);
+    snapshot.vssFlag = true;
+    for (SqlAFilesPerBackup_t* backup : {&full, &snapshot}) {
+        for (const SqlRestoreDbInfo_t& db : {master, Database("msdb", 4)}) {
+            SqlRestoreDbInfo_t copy = db;
+            hooks.initializeForPreDBRestore(copy, *backup);
+            EXPECT_FALSE(hooks.m_singleUserMode) << db.sDbName;
+            EXPECT_FALSE(hooks.m_stopSqlServer) << db.sDbName;
+            EXPECT_FALSE(hooks.m_stopSqlAgent) << db.sDbName;
+            EXPECT_TRUE(Active()) << db.sDbName;
+            EXPECT_FALSE(SingleUser()) << db.sDbName;
+            hooks.initializeForPostDBRestore(copy, *backup);
+            EXPECT_TRUE(Active()) << db.sDbName;
+        }
+    }
+    EXPECT_EQ(hooks.m_singleUserServerPid, 0u);
+}
+
 }  // namespace

@@ -315,4 +315,59 @@ TEST_F(RevertEndToEnd, TwoFullSnapshotJobsRevertNothingAndLeaveTheServiceRunning
     EXPECT_EQ(causes.front().Get("cause"), jobmanager::JournalId(kCauseNotOneFullSnapJob));
 }
 
+TEST_F(RevertEndToEnd, ServiceThatWillNotStopFailsEveryDatabaseBeforeAnythingIsReverted) {
+    task.databases = {"Sales", "msdb"};
+    Snap(100, 1000, {"Sales", "msdb"});
+    ChangeDb("Sales", 2, 1);
+    const std::vector<std::string> sales = Contents("Sales");
+    // systemctl refuses to stop the service; its other commands run.
+    InstallScript(root, "systemctl", "systemctl",
+                  "case \"$1\" in stop) echo refused >> " + root.File("stop.log") + "; exit 1;; esac\nexec " +
+                      std::string(JX_SQLSERVICE_PROGRAM) + " --instance " + kInstance + " systemctl \"$@\"\n");
+
+    ServiceCountingJob job;
+    int status = 0;
+    EXPECT_FALSE(RunRevert(job, 42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(vditest::ReadAll(root.File("stop.log")), "refused\n");
+    EXPECT_EQ(job.stops, 1);
+    EXPECT_EQ(job.starts, 0) << "the service was left as it was";
+    EXPECT_TRUE(ServiceActive());
+    EXPECT_TRUE(Contents("Sales") == sales) << "nothing reverted under the running server";
+    EXPECT_FALSE(job.m_fullRestoredByRevert);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "3\tmsdb"}));
+    auto causes = jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(),
+                                                       "setPendingCause");
+    ASSERT_FALSE(causes.empty());
+    EXPECT_EQ(causes.front().Get("cause"), jobmanager::JournalId(kCauseRestoreFailed));
+    ASSERT_FALSE(causes.front().List("args").empty());
+    EXPECT_NE(causes.front().List("args")[0].find(kInstance), std::string::npos);
+}
+
+TEST_F(RevertEndToEnd, LatestDataStandbyOrStepRestoreIsRefusedWithNothingTouched) {
+    Snap(100, 1000, {"Sales", "Hr"});
+    ChangeDb("Sales", 2, 1);
+    const std::vector<std::string> sales = Contents("Sales");
+    struct Case {
+        uint64_t flags;
+        uint64_t pointInTime;
+    };
+    uint64_t jobId = 50;
+    for (const Case& c : {Case{0, 0}, Case{kRstStandby, 9000}, Case{kRstStepRestore, 9000}}) {
+        SCOPED_TRACE(jobId);
+        task.optionFlags = kRstOverwrite | c.flags;
+        task.pointInTime = c.pointInTime;
+        task.standbyUndoFile = root.File("undo.dat");
+        ChainFailingJob job;  // fails no chain; records each revert asked for
+        int status = 0;
+        EXPECT_FALSE(RunRevert(job, jobId, &status));
+        EXPECT_EQ(status, 2);
+        EXPECT_TRUE(job.asked.empty()) << "nothing reverted";
+        EXPECT_TRUE(Contents("Sales") == sales) << "nothing restored";
+        EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+        EXPECT_TRUE(Statuses(jobId).empty());
+        ++jobId;
+    }
+}
+
 }  // namespace

@@ -103,6 +103,15 @@ TEST_F(SnapCopyCallbacks, AsynchronousCopyPullsTheFileFromTheNode) {
     SnapCopyIndexFileInfo missing = PeerFile("gone.mdf", root.path() + "/own/pull");
     fs::remove(missing.nodePath);
     EXPECT_FALSE(job.OnRestoreFile(kPeerClient, &missing, error));
+
+    // A node path without a folder is refused before anything is pulled.
+    SnapCopyIndexFileInfo bare = PeerFile("bare.mdf", root.path() + "/own/pull");
+    bare.nodePath = "bare.mdf";
+    error.clear();
+    EXPECT_FALSE(job.OnRestoreFile(kPeerClient, &bare, error));
+    EXPECT_NE(error.find("[bare.mdf]"), std::string::npos) << error;
+    EXPECT_EQ(LogLines("Pulling [bare.mdf]").size(), 0u);
+    EXPECT_FALSE(fs::exists(root.path() + "/own/pull/bare.mdf"));
 }
 
 TEST_F(SnapCopyCallbacks, SevenFilesInBatchesOfThree) {

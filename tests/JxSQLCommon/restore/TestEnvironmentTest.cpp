@@ -4,6 +4,7 @@
 // recovery point builds the same from its own record.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "JXSnapHandler/SnapMountRegistry.h"
 #include "JxLib/JXGlobalParam.h"
 #include "JxLib/SettingsFile.h"
+#include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/restore/SqlCloneRecords.h"
 #include "tests/JxSQLCommon/restore/CloneFixture.h"
 
@@ -90,6 +92,94 @@ TEST_F(TestEnvironment, EachVolumeGetsItsOwnFolderAndTheReleaseUndoesTheEnvironm
     EXPECT_TRUE(Files("node2/INST", "crm_clone").empty());
     EXPECT_TRUE(Folders(root.File("clones")).empty());
     EXPECT_FALSE(Files("node1/INST", "crm").empty());
+}
+
+// A volume may lie above its files' folders: its environment holds the
+// volume's whole tree, and each file is attached from the environment of the
+// volume with the longest path that holds it. The volume "vol" does not hold
+// "volume2", whose file is snapped as a volume of its own; the folder volume
+// of the primary file takes only its own files, not the folders below it.
+TEST_F(TestEnvironment, AFileBelowItsVolumesTopIsAttachedFromThatVolumesEnvironment) {
+    const std::string primary = Files("node1/INST", "crm").front();
+    const std::string data = primary.substr(0, primary.find_last_of('/'));
+    for (const char* relative : {"vol/sub/crm_deep.ndf", "volume2/crm_side.ndf"}) {
+        SqlSimFileSpec file;
+        file.database = "crm";
+        file.fileGroup = "PRIMARY";
+        file.logicalName = BaseName(relative);
+        file.physicalName = relative;
+        ASSERT_TRUE(instance.AddFile(file).IsSuccess()) << relative;
+    }
+    root.WriteFile(data.substr(root.path().size() + 1) + "/vol/notes/readme.txt", "not a database file");
+    Snap(600, {"crm"}, {data + "/vol"});
+    std::map<std::string, std::string> bytes;   // file name -> bytes at the snapshot
+    for (const std::string& file : Files("node1/INST", "crm")) {
+        bytes[BaseName(file)] = jxtest::ReadWholeFile(file);
+        Append(file, "changed after the snapshot");
+    }
+    ASSERT_EQ(bytes.size(), 4u);
+    clone.databases = {Named("crm", "crm_clone")};
+    clone.chains = {{"crm", SnapChain(600)}};
+
+    ASSERT_TRUE(StartJob(clone, kJob));
+    EXPECT_EQ(CompletedStatus(), "1");
+    EXPECT_EQ(Folders(root.File("clones")).size(), 3u) << "the data folder, vol and volume2";
+    const std::string clones = root.File("clones") + "/";
+    const std::vector<std::string> files = Files("node2/INST", "crm_clone");
+    ASSERT_EQ(files.size(), 4u);
+    std::map<std::string, std::string> below;   // file name -> path below its environment's folder
+    for (const std::string& file : files) {
+        ASSERT_EQ(file.rfind(clones, 0), 0u) << file;
+        const std::string rest = file.substr(clones.size());
+        below[BaseName(file)] = rest.substr(rest.find('/') + 1);
+        EXPECT_EQ(jxtest::ReadWholeFile(file), bytes[BaseName(file)]) << file;
+    }
+    EXPECT_EQ(below["crm_deep.ndf"], "sub/crm_deep.ndf");
+    EXPECT_EQ(below["crm_side.ndf"], "crm_side.ndf");
+    for (const std::string& file : files) {
+        const std::string folder = file.substr(0, clones.size() + 37);
+        if (BaseName(file) == "crm_deep.ndf") {
+            EXPECT_EQ(jxtest::ReadWholeFile(folder + "notes/readme.txt"), "not a database file") << "the whole tree";
+        } else if (BaseName(file) != "crm_side.ndf") {
+            EXPECT_FALSE(Exists(folder + "vol")) << "a folder volume takes no sub-folder";
+            EXPECT_FALSE(Exists(folder + "volume2"));
+        }
+    }
+    EXPECT_EQ(DoNotBackup(), (std::list<std::string>{"crm_clone"}));
+}
+
+// The mapping itself: the longest volume path that holds a file wins, and a
+// volume holds only what lies below its own folder.
+TEST_F(TestEnvironment, AVolumeHoldsOnlyPathsBelowItsOwnFolder) {
+    struct MappingJob : CloneRestoreJob {
+        using CSQLRestoreBase::MapAttachRequestToMounts;
+    } job;
+    SMVolSnapInfo snaps;
+    const std::vector<std::pair<std::string, std::string>> volumes = {{"/data", "/m/a/"}, {"/data/vol", "/m/b"}};
+    for (size_t i = 0; i < volumes.size(); ++i) {
+        SMVolumeInfo volume;
+        volume.setSMVolumeId(static_cast<uint32_t>(i + 1));
+        volume.setSourcePath(volumes[i].first);
+        volume.setMountPath(volumes[i].second);
+        snaps.addVolume(volume);
+    }
+    auto map = [&](const std::vector<std::string>& files, std::vector<std::string>& mapped) {
+        SQLPmn::AttachDB entry;
+        entry.setstring(SQLPmn::AttachDB::kAttachName, "crm");
+        entry.setliststring(SQLPmn::AttachDB::kFilePaths, files);
+        SQLPmn::AttachDBMsg message;
+        message.addlistobject(SQLPmn::AttachDBMsg::kDatabases, entry);
+        std::map<std::string, SqlSMVolInfo> byPath;
+        if (!job.MapAttachRequestToMounts(message, snaps, byPath, false)) return false;
+        std::vector<SQLPmn::AttachDB> entries;
+        EXPECT_TRUE(message.getlistobject(SQLPmn::AttachDBMsg::kDatabases, entries));
+        mapped = entries.at(0).getliststring(SQLPmn::AttachDB::kFilePaths);
+        return true;
+    };
+    std::vector<std::string> mapped;
+    ASSERT_TRUE(map({"/data/volume2/x.mdf", "/data/vol/sub/y.ndf", "/data/vol/z.ldf", "/data/a.mdf"}, mapped));
+    EXPECT_EQ(mapped, (std::vector<std::string>{"/m/a/volume2/x.mdf", "/m/b/sub/y.ndf", "/m/b/z.ldf", "/m/a/a.mdf"}));
+    EXPECT_FALSE(map({"/datax/a.mdf"}, mapped)) << "on no volume";
 }
 
 TEST_F(TestEnvironment, TheLastRestoreOptionWithAMountPathNamesIt) {

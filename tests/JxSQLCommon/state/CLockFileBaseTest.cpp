@@ -1,21 +1,19 @@
 // Behaviour of lock files: exclusion between processes and threads, the
 // owner text, and the refusals.
-#include "JxSQLCommon/state/CLockFileBase.h"
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
 
+#include "JxSQLCommon/state/CLockFileBase.h"
 #include "JxSQLCommon/state/JX1MinRPOLockFile.h"
-#include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "WzUtils/WzClock.h"
+#include "tests/JxSQLCommon/state/ChildProcess.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 

@@ -44,7 +44,7 @@ TEST_F(RestoreCollectFileTest, CollectFileListsExactlyTheCompleteReadablePairsIn
     statetest::WriteText(mp + "/sales_log_backup_4.xml", "<broken");                  // damaged .xml
     statetest::WriteDump(mp, "other_log_backup_1", Dump("1", "2"));                   // another database
     statetest::WriteDump(mp, "sales_full_1", Dump("1", "2"));                         // not a log dump
-    wz::MakeDirectoryTree(mp + "/sales_log_backup_dir.bak");                            // a folder
+    wz::MakeDirectoryTree(mp + "/sales_log_backup_dir.bak");                          // a folder
 
     DumpRestoreSettings settings;
     settings.jobID = "4711";

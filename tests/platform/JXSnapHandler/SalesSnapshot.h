@@ -13,6 +13,17 @@
 
 namespace snaptest {
 
+// The request that snaps "Sales" of "HOST/INST" as full snapshot job `jobId`.
+inline JXSnapClientAPI::SnapRequest SalesRequest(uint64_t jobId, const std::string& metadataDirectory) {
+    JXSnapClientAPI::SnapRequest request;
+    request.jobId = jobId;
+    request.instance = "HOST/INST";
+    request.databases = {"Sales"};
+    request.metadataDirectory = metadataDirectory;
+    request.levelName = "Full";
+    return request;
+}
+
 // Creates "HOST/INST" in `instance` with the one database "Sales" and snaps
 // it as full snapshot job `jobId`, its metadata files in `metadataDirectory`.
 // `volumes` receives the snapped volumes.
@@ -24,14 +35,8 @@ inline ::testing::AssertionResult SnapSales(SqlSimInstance& instance, uint64_t j
     SqlSimDatabaseSpec db;
     db.name = "Sales";
     if (instance.AddDatabase(db).IsError()) return ::testing::AssertionFailure() << "cannot add Sales";
-    JXSnapClientAPI::SnapRequest request;
-    request.jobId = jobId;
-    request.instance = "HOST/INST";
-    request.databases = {"Sales"};
-    request.metadataDirectory = metadataDirectory;
-    request.levelName = "Full";
     std::string error;
-    if (!JXSnapClientAPI::snapDatabases(request, volumes, error)) return ::testing::AssertionFailure() << error;
+    if (!JXSnapClientAPI::snapDatabases(SalesRequest(jobId, metadataDirectory), volumes, error)) return ::testing::AssertionFailure() << error;
     return ::testing::AssertionSuccess();
 }
 

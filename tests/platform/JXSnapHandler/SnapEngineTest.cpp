@@ -95,4 +95,16 @@ TEST_F(SnapEngineTest, DatabaseListKeepsTheSnapshotsLsnAndRefusesAMalformedFile)
     EXPECT_FALSE(JXSnapClientAPI::getSnapDatabases(8, databases, error)) << "no such snapshot job";
 }
 
+TEST_F(SnapEngineTest, ATreeVolumeThatIsNoPlainAbsolutePathIsRefusedWithNothingStored) {
+    JXSnapClientAPI::SnapRequest request = snaptest::SalesRequest(9, root.path());
+    std::vector<std::string> volumes;
+    std::string error;
+    for (const std::string& bad : std::vector<std::string>{"data", root.path() + "/a/../b", "/a\tb"}) {
+        request.treeVolumes = {bad};
+        EXPECT_FALSE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << bad;
+        EXPECT_NE(error.find("not a plain absolute path"), std::string::npos) << error;
+        EXPECT_FALSE(Exists(JXSnapClientAPI::StoreDirectory(9)));
+    }
+}
+
 }  // namespace

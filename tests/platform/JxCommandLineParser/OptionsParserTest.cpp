@@ -61,8 +61,14 @@ TEST(RestoreOptions, TaskIdAndCommonOptions) {
     EXPECT_EQ(p.getRestoreTaskId(), 77u);
     EXPECT_EQ(p.getJobId(), 44u);
     EXPECT_TRUE(p.isRBSJob());
+    EXPECT_EQ(p.getJxCellId(), 0u) << "no -cell";
     RestoreOptionsParser q;
     EXPECT_TRUE(Parse(q, {"-a", "1"}).IsError());
+    RestoreOptionsParser r;
+    ASSERT_TRUE(Parse(r, {"-rt", "77", "-cell", "3"}).IsSuccess());
+    EXPECT_EQ(r.getJxCellId(), 3u);
+    RestoreOptionsParser bad;
+    EXPECT_NE(Parse(bad, {"-cell", "x"}).GetMessage().find("-cell"), std::string::npos);
 }
 
 TEST(Options, NullArgumentIsRefused) {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "JxLib/JXFile.h"
+#include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -59,6 +61,25 @@ TEST_F(JXFileTest, AppendAtTheEndAndTruncate) {
     ASSERT_GT(file.putLine("four"), 0);
     ASSERT_EQ(file.close(), 0);
     EXPECT_EQ(root.ReadFile("results/list.jxf"), "four\n");
+}
+
+TEST_F(JXFileTest, SyncedLinesOutliveACrashAndAFailedSyncSaysWhy) {
+    root.WriteFile("results/list.jxf", "");
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.RecordForCrash(root.path());
+    JXFile file;
+    ASSERT_EQ(file.open(path.c_str(), JXFile::kWrite), 0);
+    ASSERT_GT(file.putLine("kept"), 0);
+    ASSERT_EQ(file.sync(), 0);
+    ASSERT_GT(file.putLine("lost"), 0);
+    ASSERT_EQ(file.bufWriteFlush(), 0);
+    faulty.FailCall(jxtest::FsCall::kFsync, 1, EIO);
+    ASSERT_GT(file.putLine("unsynced"), 0);
+    EXPECT_EQ(file.sync(), EIO);
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kFsync), 1);
+    faulty.Crash();
+    EXPECT_EQ(root.ReadFile("results/list.jxf"), "kept\n");
 }
 
 TEST_F(JXFileTest, LineLongerThanTheBufferIsAnErrorNotTwoLines) {

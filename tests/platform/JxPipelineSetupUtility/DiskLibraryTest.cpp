@@ -48,6 +48,12 @@ TEST_F(DiskLibraryTest, ArchiveFilesGetDistinctIdsAndPiecesCommitWithTheRestartS
     std::vector<MediaPiece> pieces;
     ASSERT_FALSE(library.PiecesOf(a.id.archiveFileId, pieces).IsError());
     EXPECT_EQ(pieces.size(), 1u);
+    // A committed piece is not dropped.
+    ASSERT_FALSE(library.DropPiece(p.id).IsError());
+    ASSERT_FALSE(library.PiecesOf(a.id.archiveFileId, pieces).IsError());
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].id, p.id);
+    EXPECT_TRUE(pieces[0].committed);
 }
 
 TEST_F(DiskLibraryTest, OfflineMediaRefusesNewArchiveFilesAndUnknownIdsAreErrors) {

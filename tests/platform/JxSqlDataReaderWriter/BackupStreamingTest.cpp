@@ -107,19 +107,30 @@ TEST_F(BackupStreamingTest, FullBackupSpreadsTheDatabaseOverFourStreamsAndCommit
     EXPECT_EQ(stored, restart);
 }
 
-TEST_F(BackupStreamingTest, LaterDatabasesAppendTheirPiecesAndAQuitLeavesThemUncommitted) {
+TEST_F(BackupStreamingTest, LaterDatabasesAppendTheirPiecesAndAQuitRemovesThemFromTheMedia) {
     ASSERT_TRUE(Backup('D', 2));
     uint64_t first = writers[2]->getBytesTransferred();
     handler.removeDataReaderWriters();
     handler.reset();
     ASSERT_TRUE(Backup('D', 2));
     EXPECT_EQ(writers[2]->getArchiveFileOffset(), first);
-    ASSERT_TRUE(handler.closePipeline(1, true));
     std::vector<MediaPiece> pieces;
     ASSERT_FALSE(DiskLibrary().PiecesOf(writers[2]->getArchiveFileId().archiveFileId, pieces).IsError());
     ASSERT_EQ(pieces.size(), 2u);
     EXPECT_FALSE(pieces[0].committed);
     EXPECT_FALSE(pieces[1].committed);
+    MediaArchiveFile file;
+    ASSERT_FALSE(DiskLibrary().FindArchiveFile(writers[2]->getArchiveFileId().archiveFileId, file).IsError());
+
+    ASSERT_TRUE(handler.closePipeline(1, true));
+    std::vector<MediaArchiveFile> files;
+    ASSERT_FALSE(DiskLibrary().ListArchiveFiles(files).IsError());
+    EXPECT_TRUE(files.empty());
+    ASSERT_FALSE(DiskLibrary().PiecesOf(file.id.archiveFileId, pieces).IsError());
+    EXPECT_TRUE(pieces.empty());
+    struct stat st {};
+    EXPECT_NE(::stat(file.path.c_str(), &st), 0);
+    EXPECT_EQ(JXJobClient(kJob).getRestartString(0), "");
 }
 
 TEST_F(BackupStreamingTest, ChainRulesRefuseLogAndDifferentialWithoutAFull) {

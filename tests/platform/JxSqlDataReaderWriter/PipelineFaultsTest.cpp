@@ -144,15 +144,27 @@ TEST_F(PipelineFaultsTest, AFailedDatabasesPiecesNeverReachALaterCommit) {
     ASSERT_TRUE(Backup(handler, "A", 'D', 1, &a).ok);
     root.WriteFile("vdi/fail/B", "3203");
     EXPECT_FALSE(Backup(handler, "B", 'D', 1).ok);
-    root.WriteFile("media/quota", "1");
+    // The quota is reached part-way through B.
+    uint64_t used = 0;
+    ASSERT_FALSE(DiskLibrary().TotalBytes(used).IsError());
+    root.WriteFile("media/quota", std::to_string(used + 200 * 1024));
     EXPECT_FALSE(Backup(handler, "B", 'D', 1).ok);
     ASSERT_EQ(std::remove(root.File("media/quota").c_str()), 0);
+    ASSERT_TRUE(Backup(handler, "A", 'D', 1).ok);
     ASSERT_TRUE(handler.closePipeline(1, false));
     std::vector<MediaPiece> pieces;
     ASSERT_FALSE(DiskLibrary().PiecesOf(static_cast<uint32_t>(a.front().archiveFileId), pieces).IsError());
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0].database, "A");
-    EXPECT_TRUE(pieces[0].committed);
+    ASSERT_EQ(pieces.size(), 2u);
+    for (const MediaPiece& p : pieces) {
+        EXPECT_EQ(p.database, "A");
+        EXPECT_TRUE(p.committed);
+    }
+    // Nor do their bytes stay in the archive file: the next piece starts
+    // where the last good one ended.
+    EXPECT_EQ(pieces[1].offset, pieces[0].length);
+    MediaArchiveFile file;
+    ASSERT_FALSE(DiskLibrary().FindArchiveFile(pieces[0].archiveFileId, file).IsError());
+    EXPECT_EQ(ReadAll(file.path).size(), pieces[0].length + pieces[1].length);
 }
 
 TEST_F(PipelineFaultsTest, AStopRequestEndsBackupAndRestoreAtOnceAndLeavesTheDatabaseAsItWas) {

@@ -210,14 +210,22 @@ TEST_F(RestoreChainTest, OverAnOnlineDatabaseOnlyWithReplaceAndNeverOntoAnotherD
     EXPECT_EQ(DatabaseState(sim, "Copy"), -1);
 }
 
-TEST_F(RestoreChainTest, UncommittedPiecesAreRefused) {
+TEST_F(RestoreChainTest, UncommittedPiecesAreRefusedAndLeaveTheMediaWhenTheirPipelineCloses) {
     auto full = Take('D', 2);
-    ASSERT_TRUE(handler.closePipeline(0, false));
+    // The backup's pipeline is still open: the restore leaves its files alone.
     Outcome r = Restore("Copy", full, Moved());
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.text.find("never committed"), std::string::npos) << r.text;
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(DatabaseState(sim, "Copy"), -1);
+    std::vector<MediaArchiveFile> files;
+    ASSERT_FALSE(DiskLibrary().ListArchiveFiles(files).IsError());
+    ASSERT_EQ(files.size(), 2u);
+
+    ASSERT_TRUE(handler.closePipeline(0, false));
+    ASSERT_FALSE(DiskLibrary().ListArchiveFiles(files).IsError());
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(root.File("media/afiles/2/77")));
 }
 
 TEST_F(RestoreChainTest, AFlippedByteInTheMediaIsFoundAndNothingIsWritten) {

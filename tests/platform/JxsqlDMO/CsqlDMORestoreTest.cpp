@@ -56,6 +56,9 @@ TEST_F(CsqlDMORestore, DatabaseFactsAndModes) {
 
     EXPECT_TRUE(dmo.dropAllConnectionsToDb("srv1/prod", "sales"));
     EXPECT_FALSE(dmo.dropAllConnectionsToDb("srv1/prod", "nosuch"));
+    ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty(SqlSimServerInfo::kUnkillableConnection, "SALES").IsSuccess());
+    EXPECT_FALSE(dmo.dropAllConnectionsToDb("srv1/prod", "sales"));
+    EXPECT_TRUE(dmo.dropAllConnectionsToDb("srv1/prod", "msdb"));
     EXPECT_TRUE(dmo.SetDatabaseInMultiUserMode("srv1/prod", "sales"));
     EXPECT_FALSE(dmo.SetDatabaseInMultiUserMode("srv1/prod", "nosuch"));
 }

@@ -100,6 +100,41 @@ TEST_F(WzFileSystemTest, AtomicReplacementKeepsTheOldFileWhenTheDiskFailsAtAnySt
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path() + "/state"), fs::directory_iterator()), 1);
 }
 
+TEST_F(WzFileSystemTest, AtomicReplacementLeavesTheOldOrTheWholeNewFileAfterACrashAtAnyStep) {
+    const std::string path = root.File("state/file");
+    ASSERT_TRUE(wz::WriteFileAtomically(path, "old"));
+    bool finished = false;
+    for (int n = 1; n < 50 && !finished; ++n) {
+        FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.RecordForCrash(root.path() + "/state");
+        faulty.CrashAt(n);
+        const bool replaced = wz::WriteFileAtomically(path, "new content");
+        finished = !faulty.Crashed();
+        // A replacement that said so outlives a crash right after it.
+        if (finished) {
+            EXPECT_TRUE(replaced);
+            faulty.Crash();
+        }
+        const std::string left = ReadWholeFile(path);
+        EXPECT_TRUE(left == "old" || left == "new content") << "crash at call " << n;
+        if (finished) {
+            EXPECT_EQ(left, "new content");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(root.path() + "/state"), fs::directory_iterator()), 1);
+    }
+    EXPECT_TRUE(finished);
+
+    // The folder's sync fails: the new content is in place but not known to last.
+    FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    faulty.FailCallOn("state", FsCall::kFsync, 1, EIO);
+    errno = 0;
+    EXPECT_FALSE(wz::WriteFileAtomically(path, "newer"));
+    EXPECT_EQ(errno, EIO);
+    EXPECT_EQ(faulty.Fired(FsCall::kFsync), 1);
+}
+
 TEST_F(WzFileSystemTest, AConfinedFileSystemRefusesChangesOutsideItsRoot) {
     root.WriteFile("outer/keep.txt", "x");
     fs::create_directories(root.path() + "/inner");

@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -17,7 +19,11 @@
 #include <thread>
 #include <vector>
 
+#include "JxSQLCommon/records/SqlDatabaseListRecords.h"
+#include "JxSQLCommon/records/SqlMessageCodes.h"
+#include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "JxSession/jxsFrame.h"
+#include "JxsqlDMO/SqlSimDescription.h"
 #include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTargets.h"
 #include "WzUtils/FXErrorUtil.h"
@@ -25,6 +31,7 @@
 #include "tests/platform/JxSession/RawSession.h"
 #include "tests/support/TestRoot.h"
 #include "tools/host/HostBindings.h"
+#include "tools/host/JxHost.h"
 #include "tools/requester/JxsRequester.h"
 
 extern char** environ;
@@ -257,6 +264,107 @@ TEST_F(HostProgram, SessionsBeyondTheLimitAreAbortedAndTheOthersServed) {
     // The sessions already served go on; once one ends, a new one is taken.
     ASSERT_TRUE(first.Disconnect(5000).IsSuccess());
     EXPECT_TRUE(ServedSoon());
+    EXPECT_FALSE(Exited());
+}
+
+// Whether the host has closed connection `fd` (what it sent before is read
+// and dropped).
+bool ClosedByHost(int fd) {
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) continue;
+        if (n == 0) return true;
+        return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    }
+}
+
+size_t CountClosed(const std::vector<int>& fds) {
+    size_t closed = 0;
+    for (int fd : fds) closed += ClosedByHost(fd) ? 1 : 0;
+    return closed;
+}
+
+// Asks the plug-in for the databases of `instance`; their names, or an
+// error text in place of the names.
+std::vector<std::string> DatabaseNames(JxsRequester& requester, const std::string& instance) {
+    std::string name = instance;
+    std::string type = "DataBase Engine";
+    SQLDatabaseListReq_V3_t request;
+    request.instanceName = name.data();
+    request.serverType = type.data();
+    request.instanceId = 1;
+    SQLDatabaseListRsp_11_t reply;
+    jxsDatabuf_v2 out, in;
+    out.setExternalBuffer(&request, sizeof request);
+    in.setExternalBuffer(&reply, sizeof reply);
+    unsigned long code = 0;
+    CWzError e = requester.Send(kSqlDatabaseListReqV3, &out, 5000);
+    if (e.IsSuccess()) e = requester.Receive(code, &in, 5000);
+    if (e.IsError()) return {"error: " + e.GetMessage()};
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < reply.count; ++i) names.push_back(reply.databases[i].name);
+    EXPECT_TRUE(CJxNetwork::FreeReceivedMessage(code, &in).IsSuccess());
+    return names;
+}
+
+TEST_F(HostProgram, SilentConnectionsTakeNoSessionPlaceAndAreClosedAtTheirDeadline) {
+    constexpr size_t kSilent = 500;
+    // This process holds the silent connections; the host, which inherits
+    // the limit, holds its end of them twice over.
+    struct rlimit files {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &files), 0);
+    const rlim_t wanted = 4 * kSilent;
+    if (files.rlim_cur < wanted) {
+        if (files.rlim_max != RLIM_INFINITY && files.rlim_max < wanted) {
+            GTEST_SKIP() << "the hard limit of open files (" << files.rlim_max << ") is below " << wanted;
+        }
+        files.rlim_cur = wanted;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &files), 0) << std::strerror(errno);
+    }
+    ASSERT_TRUE(SqlSimApplyDescription("instance client2/prod\ndatabase sales\n").IsSuccess());
+    SqlRegisterRecordCodecs();
+    // Half-speed platform time in the host: the 10 s deadline of a
+    // connection that has not attached is 5 s here, long enough to see the
+    // silent ones still open when the client comes.
+    setenv("JX_TIME_SCALE", "0.5", 1);
+    const bool started = Start({"--target", "client2"});
+    setenv("JX_TIME_SCALE", "0.01", 1);
+    ASSERT_TRUE(started);
+
+    std::vector<int> silent;
+    for (size_t i = 0; i < kSilent; ++i) {
+        const int fd = Connect();
+        ASSERT_GE(fd, 0) << "connection " << i;
+        silent.push_back(fd);
+    }
+    const auto opened = std::chrono::steady_clock::now();
+
+    // A newcomer attaches and is answered at once (the bound is generous:
+    // the point is that it is not refused or kept waiting for the deadline).
+    JxsRequester client;
+    CWzError attached = client.Attach("client2", "sLNSQLClient61", "sLPSQLMSG", 5000);
+    ASSERT_TRUE(attached.IsSuccess()) << attached.GetMessage();
+    const std::vector<std::string> names = DatabaseNames(client, "client2/prod");
+    const auto answered = std::chrono::steady_clock::now();
+    EXPECT_NE(std::find(names.begin(), names.end(), "sales"), names.end()) << names.front();
+    EXPECT_LT(answered - opened, std::chrono::seconds(2));
+    // The oldest made room for the newer ones, the newest were still open
+    // when the client was served.
+    const size_t closedEarly = CountClosed(silent);
+    EXPECT_GE(closedEarly, kSilent + 1 - JxHost::kMaxUnattached);
+    EXPECT_LT(closedEarly, kSilent) << "the deadline passed before the client came; nothing was shown";
+
+    // Every silent connection goes once its deadline (5 s here) has passed.
+    size_t closed = 0;
+    while ((closed = CountClosed(silent)) < kSilent &&
+           std::chrono::steady_clock::now() - opened < std::chrono::seconds(15)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(closed, kSilent);
+    for (int fd : silent) ::close(fd);
+    // The attached session outlives that deadline.
+    EXPECT_EQ(DatabaseNames(client, "client2/prod"), names);
     EXPECT_FALSE(Exited());
 }
 

@@ -2,6 +2,8 @@
 // journal, and each failure ends the program with the job's pending cause.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "JXAppMgr/AppModel.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobRegistration.h"
@@ -27,6 +29,12 @@ protected:
         auto entries = Journal();
         return entries.empty() ? "" : entries[0].Get("ok");
     }
+    // The last line the program wrote on standard error.
+    std::string LastErrorLine() const {
+        std::string text = lastError;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+    }
     std::string lastError;
 };
 
@@ -46,21 +54,30 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
         std::function<void()> breakIt;
         std::vector<std::string> causes;
         int exitStatus;
+        std::string endLine;  // how the program's last line starts
     };
     const std::vector<Case> cases = {
         {"registration, last error 5",
          [] { JobRegistration::SetRegistrationFailure(5); },
          {jobmanager::JournalId(kCauseDirectoryNotAccessible)},
-         1},
-        {"registration, other error", [] { JobRegistration::SetRegistrationFailure(2); }, {}, 1},
+         1,
+         "jxsqlbackup: job 42 could not start (see the job's log), cause " +
+             jobmanager::JournalId(kCauseDirectoryNotAccessible)},
+        {"registration, other error",
+         [] { JobRegistration::SetRegistrationFailure(2); },
+         {},
+         1,
+         "jxsqlbackup: job 42 could not start (see the job's log)"},
         {"no instance",
          [] { AppModel::Set("subclient/1234", "instanceId", "8"); },
          {jobmanager::JournalId(kCauseNoInstance)},
-         0},
+         0,
+         "jxsqlbackup: job 42 failed (status 2), cause " + jobmanager::JournalId(kCauseNoInstance)},
         {"SQL Server not running",
          [this] { FakeSystemctl("inactive", 3); },
          {jobmanager::JournalId(kCauseSqlServerNotRunning)},
-         0},
+         0,
+         "jxsqlbackup: job 42 failed (status 2), cause " + jobmanager::JournalId(kCauseSqlServerNotRunning)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,6 +85,7 @@ TEST_F(JobPrograms, BackupProgramFailuresCarryTheirCause) {
         c.breakIt();
         EXPECT_EQ(Backup(), c.exitStatus);
         EXPECT_EQ(Causes(), c.causes);
+        EXPECT_EQ(LastErrorLine().rfind(c.endLine, 0), 0u) << LastErrorLine();
         const auto complete = jobmanager::JobJournalReader::WithOp(Journal(), "complete");
         EXPECT_EQ(complete.size(), c.exitStatus == 0 ? 1u : 0u);
         if (!complete.empty()) {
@@ -90,6 +108,34 @@ TEST_F(JobPrograms, BadCommandLineStartsNoJob) {
     EXPECT_EQ(Backup("-bogus"), 2);
     EXPECT_NE(lastError.find("-bogus"), std::string::npos);
     EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(JobPrograms, CommandLinesThatNameNoSingleJobAreRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* program;
+        const char* args;
+        const char* named;  // what the message names
+    };
+    const std::vector<Case> cases = {
+        {JX_RESTORE_PROGRAM, "", "-j"},
+        {JX_RESTORE_PROGRAM, "-cn node1 -dump", "-j"},
+        {JX_RESTORE_PROGRAM, "-j 0 -rt 77", "-j"},
+        {JX_RESTORE_PROGRAM, "-j 45 -token 45:1:1", "-rt"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -D -L -type 1", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -I -D", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-j 42 -token 42:1:1 -cell 2 -a 1234 -L -I", "-D, -I and -L"},
+        {JX_BACKUP_PROGRAM, "-mt -j 42 -token 42:1:1 -cell 2 -a 1234 -D -I", "-D, -I and -L"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.args);
+        EXPECT_EQ(Run(c.program, c.args), 2);
+        EXPECT_NE(lastError.find(c.named), std::string::npos) << lastError;
+        EXPECT_NE(lastError.find("usage:"), std::string::npos) << lastError;
+        for (const char* dir : {"jobmanager", "jobresults", "media"}) {
+            std::error_code ec;
+            EXPECT_TRUE(std::filesystem::is_empty(Root().File(dir), ec) || ec) << dir << " was written";
+        }
+    }
 }
 
 TEST_F(JobPrograms, RestoreProgramRunsTheJobAndExitsWithItsStatus) {
@@ -119,6 +165,9 @@ TEST_F(JobPrograms, LiveSyncOptionRunsTheLiveSyncJob) {
     ASSERT_FALSE(causes.empty());
     EXPECT_EQ(causes.back().Get("cause"), jobmanager::JournalId(kCauseLiveSyncDatabase));
     EXPECT_EQ(causes.back().List("args"), std::vector<std::string>{"Live Sync DB error"});
+    // The terminal hears it too, as the journal has it.
+    EXPECT_EQ(LastErrorLine(), "jxsqlrestore: job 42 failed (status 2), cause " +
+                                   jobmanager::JournalId(kCauseLiveSyncDatabase) + ": Live Sync DB error");
 
     EXPECT_EQ(Run(JX_RESTORE_PROGRAM, "-j 43 -token 43:1:1 -rt 77 -dump -livesync"), 2);
     EXPECT_NE(lastError.find("-livesync"), std::string::npos);

@@ -1,5 +1,6 @@
 // jxmedia as a user meets it: usage, listing, uncommitted pieces left by a
-// killed backup, damage found by verify, extraction.
+// killed backup until the next job reclaims them, damage found by verify,
+// extraction.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "VdiHarness.h"
@@ -58,6 +60,18 @@ protected:
         ASSERT_TRUE(WIFSIGNALED(status)) << "child status " << status;
     }
 
+    // Field `index` (0-based) of the line that `list` printed for `id`.
+    static std::string ListedField(const std::string& listing, uint32_t id, size_t index) {
+        std::istringstream lines(listing);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words(line);
+            std::vector<std::string> fields;
+            for (std::string w; words >> w;) fields.push_back(w);
+            if (!fields.empty() && fields[0] == std::to_string(id) && index < fields.size()) return fields[index];
+        }
+        return "";
+    }
+
     SqlSimInstance sim;
     std::list<RestoreArchiveInfo> done;
 };
@@ -80,14 +94,20 @@ TEST_F(JxmediaTest, ExplainsItselfToANewUser) {
     EXPECT_NE(out.find("no archive files"), std::string::npos) << out;
 }
 
-TEST_F(JxmediaTest, AKilledBackupLeavesUncommittedPiecesThatShowMarksAndARestoreRefuses) {
+TEST_F(JxmediaTest, AKilledBackupsUncommittedBytesShowUntilTheNextJobReclaimsThemAndItsCommittedPieceStays) {
     KilledBackup();
     std::vector<MediaArchiveFile> files;
     ASSERT_FALSE(DiskLibrary().ListArchiveFiles(files).IsError());
     ASSERT_EQ(files.size(), 2u);
+    std::vector<MediaPiece> pieces;
+    ASSERT_FALSE(DiskLibrary().PiecesOf(files[0].id.archiveFileId, pieces).IsError());
+    ASSERT_EQ(pieces.size(), 2u);
+    const uint64_t doneEnd = pieces[0].offset + pieces[0].length;
     std::string out;
     ASSERT_EQ(Run("list", out), 0);
-    EXPECT_NE(out.find("1/2"), std::string::npos) << out;
+    EXPECT_NE(out.find("UNCOMMITTED BYTES"), std::string::npos) << out;
+    EXPECT_EQ(ListedField(out, files[0].id.archiveFileId, 6), "1/2") << out;
+    EXPECT_EQ(ListedField(out, files[0].id.archiveFileId, 7), std::to_string(pieces[1].length)) << out;
     ASSERT_EQ(Run("show " + std::to_string(files[0].id.archiveFileId), out), 0);
     EXPECT_NE(out.find("Done"), std::string::npos) << out;
     EXPECT_NE(out.find("committed"), std::string::npos) << out;
@@ -95,9 +115,7 @@ TEST_F(JxmediaTest, AKilledBackupLeavesUncommittedPiecesThatShowMarksAndARestore
     EXPECT_NE(out.find("UNCOMMITTED"), std::string::npos) << out;
     EXPECT_NE(out.find("1 of 2"), std::string::npos) << out;
 
-    std::vector<MediaPiece> pieces;
-    ASSERT_FALSE(DiskLibrary().PiecesOf(files[0].id.archiveFileId, pieces).IsError());
-    ASSERT_EQ(pieces.size(), 2u);
+    // The next job (a restore of Done) reclaims them before it reads.
     std::list<RestoreArchiveInfo> cut;
     for (const MediaArchiveFile& f : files) {
         RestoreArchiveInfo a;
@@ -108,13 +126,17 @@ TEST_F(JxmediaTest, AKilledBackupLeavesUncommittedPiecesThatShowMarksAndARestore
     }
     RestoreOptions o;
     o.recovery = true;
-    o.moves = {{"Cut", root.File("r/cut.mdf")}, {"Cut_log", root.File("r/cut.ldf")}};
-    Outcome r = Restore("CutCopy", cut, o);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.text.find("never committed"), std::string::npos) << r.text;
     o.moves = {{"Done", root.File("r/done.mdf")}, {"Done_log", root.File("r/done.ldf")}};
-    r = Restore("DoneCopy", done, o);
+    Outcome r = Restore("DoneCopy", done, o);
     EXPECT_TRUE(r.ok) << r.text;
+    ASSERT_EQ(Run("list", out), 0);
+    EXPECT_EQ(ListedField(out, files[0].id.archiveFileId, 5), std::to_string(doneEnd)) << out;
+    EXPECT_EQ(ListedField(out, files[0].id.archiveFileId, 6), "1/1") << out;
+    EXPECT_EQ(ListedField(out, files[0].id.archiveFileId, 7), "0") << out;
+    o.moves = {{"Cut", root.File("r/cut.mdf")}, {"Cut_log", root.File("r/cut.ldf")}};
+    r = Restore("CutCopy", cut, o);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.text.find("holds no backup"), std::string::npos) << r.text;
 }
 
 TEST_F(JxmediaTest, VerifyFindsOneFlippedByteAndExtractCopiesAPiece) {
