@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <list>
 #include <string>
 #include <vector>
@@ -146,6 +147,22 @@ protected:
             return std::string("Sales") + sep + "Copy" + sep + logical + sep + "old" + sep + root.File("moved/" + file);
         };
         task.relocations = {entry("Sales", "copy.mdf"), entry("Sales2", "copy2.ndf"), entry("Sales_log", "copy.ldf")};
+    }
+
+    // A full and a log backup of Sales ending at real times just past, and
+    // job 42 restoring them as "Copy" left in STANDBY: Sales's contents
+    // after that log.
+    std::vector<std::string> StandbyCopyAfterFirstLog() {
+        const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+        Take('D', 100, now - 30);
+        Change(3, 1);
+        Take('L', 200, now - 20);
+        std::vector<std::string> afterFirstLog = Contents("Sales");
+        RelocateToCopy();
+        task.optionFlags = kRstStandby;
+        task.standbyUndoFile = root.File("moved/undo.dat");
+        EXPECT_TRUE(Run(42));
+        return afterFirstLog;
     }
 
     std::vector<std::string> Contents(const std::string& database) {

@@ -77,15 +77,7 @@ TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
     // Backups end at real times: a later job asks for what ended after the
     // last restore of the database.
     const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
-    Take('D', 100, now - 30);
-    Change(3, 1);
-    Take('L', 200, now - 20);
-    const std::vector<std::string> afterFirstLog = Contents("Sales");
-
-    RelocateToCopy();
-    task.optionFlags = kRstStandby;
-    task.standbyUndoFile = root.File("moved/undo.dat");
-    ASSERT_TRUE(Run(42));
+    const std::vector<std::string> afterFirstLog = StandbyCopyAfterFirstLog();
     bool readOnly = false;
     EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), SQLDB_STATE_STANDBY);
     EXPECT_TRUE(readOnly);
@@ -104,14 +96,7 @@ TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
 
 TEST_F(RestoreEndToEnd, StandbyCopyWhoseConnectionCannotBeKilledFailsAndIsLeftAsItWas) {
     const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
-    Take('D', 100, now - 30);
-    Change(3, 1);
-    Take('L', 200, now - 20);
-    const std::vector<std::string> afterFirstLog = Contents("Sales");
-    RelocateToCopy();
-    task.optionFlags = kRstStandby;
-    task.standbyUndoFile = root.File("moved/undo.dat");
-    ASSERT_TRUE(Run(42));
+    const std::vector<std::string> afterFirstLog = StandbyCopyAfterFirstLog();
     ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
 
     Change(2, 2);
