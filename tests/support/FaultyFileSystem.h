@@ -15,7 +15,7 @@
 // A call matches when its path (either path of a rename, the path a
 // descriptor was opened from) does; an empty target matches every call.
 //
-// Crashes (after the fault-injection test of a well-known key-value store):
+// Crashes:
 //
 //   faulty.RecordForCrash(root.path());   // from now on, track what is durable
 //   faulty.CrashAt(FsCall::kRename, 1, "FullDBList.jxf");   // or CrashAt(n) for the nth call of any kind
