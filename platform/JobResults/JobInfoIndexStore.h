@@ -15,8 +15,9 @@
 
 class JobInfoIndexStore {
 public:
-    JobInfoIndexStore(uint64_t jobId, uint64_t jxCellId, uint64_t appNumber)
-        : m_jobId(jobId), m_jxCellId(jxCellId), m_appNumber(appNumber) {}
+    // The index here is one per platform root: the backup domain and the
+    // application the real index is kept by are not needed to find it.
+    JobInfoIndexStore(uint64_t jobId, uint64_t /*jxCellId*/, uint64_t /*appNumber*/) : m_jobId(jobId) {}
 
     // A regular file to send under `container`; an error when it cannot be
     // read or the container name is not a plain name.
@@ -29,7 +30,5 @@ public:
 
 private:
     uint64_t m_jobId;
-    uint64_t m_jxCellId;
-    uint64_t m_appNumber;
     std::vector<std::pair<std::string, std::string>> m_files;   // container, path
 };
