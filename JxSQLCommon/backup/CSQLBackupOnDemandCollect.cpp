@@ -6,8 +6,8 @@
 // every following line. A list is used once: after it has been turned into
 // the job's collect file it is renamed with ".used" appended. A missing or
 // empty list names nothing to back up; a list that is there but cannot be
-// read whole, or was written for another instance, fails the collect step
-// and stays for a later job.
+// read whole, or was written for another instance, fails the collect step,
+// and then neither list is renamed: both stay for a later job.
 #include <strings.h>
 #include <unistd.h>
 
@@ -55,39 +55,40 @@ bool CSQLBackup::CreateCollectFileForOSC() {
     const std::string prefix = directory + "/" + wz::Format("%u_", static_cast<unsigned int>(m_jobId));
     const std::string logList = prefix + "OSCCollectFile.jxf";
     const std::string fullList = prefix + "OSCFullCollectFile.jxf";
-    bool result = true;
-
+    // Both lists are read before either is retired: when one of them is
+    // refused the collect step fails and both stay for the next attempt, so
+    // that the databases of the good one are not lost with the ".used" rename.
     std::set<std::string> logNames;
     m_bOnDemandListRefused = false;
     const bool haveLogNames = getSQLDatabasesForBackup(logList, logNames);
     const bool logListRefused = m_bOnDemandListRefused;
-    if (logListRefused) {
-        result = false;  // the full list is still taken below
-    } else if (!haveLogNames) {
+    std::set<std::string> fullNames;
+    m_bOnDemandListRefused = false;
+    const bool haveFullNames = getSQLDatabasesForBackup(fullList, fullNames);
+    const bool fullListRefused = m_bOnDemandListRefused;
+    const bool retire = !logListRefused && !fullListRefused;
+    bool result = retire;
+
+    if (haveLogNames) {
+        if (!generateSQLCollectFileForOSCJob(logNames)) {
+            EV_ERROR(m_logger, "Failed to create the target collect file: %s", CollectFilePath().c_str());
+            result = false;
+        } else if (retire) {
+            RetireOnDemandList(logList);
+        }
+    } else if (!logListRefused) {
         EV_INFO(m_logger, "No database(s) found in the osc log collect file [%s]", logList.c_str());
-    } else if (!generateSQLCollectFileForOSCJob(logNames)) {
-        EV_ERROR(m_logger, "Failed to create the target collect file: %s", CollectFilePath().c_str());
-        result = false;
-    } else {
-        RetireOnDemandList(logList);
     }
 
     m_bNeedsFull = false;
-    std::set<std::string> fullNames;
-    m_bOnDemandListRefused = false;
-    if (!getSQLDatabasesForBackup(fullList, fullNames)) {
-        if (m_bOnDemandListRefused) {
-            result = false;
-        } else {
-            EV_INFO(m_logger, "No databases were found in the OSC collect file [%s] for a full backup.",
-                    fullList.c_str());
-        }
+    if (!haveFullNames && !fullListRefused) {
+        EV_INFO(m_logger, "No databases were found in the OSC collect file [%s] for a full backup.", fullList.c_str());
     }
     if (!fullNames.empty()) {
         if (!generateSQLFullCollectFileForOSCJob(fullNames)) {
             EV_ERROR(m_logger, "Failed to create collect file for full backup.");
             result = false;
-        } else {
+        } else if (retire) {
             RetireOnDemandList(fullList);
         }
     }

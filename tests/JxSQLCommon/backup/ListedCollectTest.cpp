@@ -164,8 +164,8 @@ TEST_F(OnDemandCollectTest, ListWrittenByTheServiceIsUsedOnceWithDuplicatesOnce)
 }
 
 // A log list that is there but cannot be used fails the collect step with
-// a cause naming it, instead of skipping the phase as if it were empty; it
-// is kept for a later job, and the full list is still taken.
+// a cause naming it, instead of skipping the phase as if it were empty; the
+// full list is still converted, and both lists are kept for a later job.
 TEST_F(OnDemandCollectTest, LogListOfAnotherInstanceOverlongOrUnreadableFailsTheCollectAndIsKept) {
     root.WriteFile("results/73_OSCFullCollectFile.jxf", "HOST/INST\ndb2\n");
     CSQLClientDll service;
@@ -173,7 +173,8 @@ TEST_F(OnDemandCollectTest, LogListOfAnotherInstanceOverlongOrUnreadableFailsThe
     EXPECT_FALSE(job.CreateCollectFileForOSC());
     EXPECT_FALSE(job.m_bNeedsFull);
     EXPECT_EQ(Tab()["db2"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusConverted);
-    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf.used"));
+    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf"));
+    EXPECT_FALSE(Exists("results/73_OSCFullCollectFile.jxf.used"));
 
     root.WriteFile("results/73_OSCCollectFile.jxf", "HOST/INST\ndb1\n" + std::string(1500, 'y') + "\n");
     EXPECT_FALSE(job.CreateCollectFileForOSC());
@@ -200,16 +201,51 @@ TEST_F(OnDemandCollectTest, LogListOfAnotherInstanceOverlongOrUnreadableFailsThe
     }
 }
 
-TEST_F(OnDemandCollectTest, AFullListOfAnotherInstanceFailsTheCollectAndIsKept) {
+// A refused full list fails the collect step, and the good log list read
+// with it is not used up either: the next attempt finds both.
+TEST_F(OnDemandCollectTest, AFullListOfAnotherInstanceOverlongOrUnreadableFailsTheCollectAndBothAreKept) {
+    const std::string fullList = root.File("results/73_OSCFullCollectFile.jxf");
+    const auto check = [&](const char* refusal) {
+        SCOPED_TRACE(refusal);
+        EXPECT_EQ(root.ReadFile("results/LogDBList.jxf"), "db1\n");
+        EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf"));
+        EXPECT_FALSE(Exists("results/73_OSCCollectFile.jxf.used"));
+        EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf"));
+        EXPECT_FALSE(Exists("results/73_OSCFullCollectFile.jxf.used"));
+        EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 0u);
+        EXPECT_FALSE(job.m_bNeedsFull);
+    };
     WriteLogList({"db1"});
     root.WriteFile("results/73_OSCFullCollectFile.jxf", "OTHER/INST\ndb2\n");
     EXPECT_FALSE(job.CreateCollectFileForOSC());
-    EXPECT_EQ(root.ReadFile("results/LogDBList.jxf"), "db1\n");
-    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf"));
-    EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 0u);
+    check("another instance");
+
+    root.WriteFile("results/73_OSCFullCollectFile.jxf", "HOST/INST\ndb2\n" + std::string(1500, 'y') + "\n");
+    EXPECT_FALSE(job.CreateCollectFileForOSC());
+    check("overlong line");
+
+    root.WriteFile("results/73_OSCFullCollectFile.jxf", "HOST/INST\ndb2\n");
+    jxtest::FaultyFileSystem disk;
+    {
+        wz::ScopedFileSystem scoped(disk);
+        disk.FailCallOn("73_OSCFullCollectFile.jxf", jxtest::FsCall::kOpen, 1, EACCES);
+        EXPECT_FALSE(job.CreateCollectFileForOSC());
+        EXPECT_EQ(disk.Fired(jxtest::FsCall::kOpen), 1);
+    }
+    check("unreadable");
+
     const auto causes = job.Journal("setPendingCause");
-    ASSERT_EQ(causes.size(), 1u);
-    EXPECT_EQ(causes[0].List("args"), std::vector<std::string>{root.File("results/73_OSCFullCollectFile.jxf")});
+    ASSERT_EQ(causes.size(), 3u);
+    for (const auto& cause : causes) {
+        EXPECT_EQ(cause.Get("cause"), jobmanager::JournalId(kCauseJobFileOpen));
+        EXPECT_EQ(cause.List("args"), std::vector<std::string>{fullList});
+    }
+
+    // Once the full list is good again, the pair is taken and used up.
+    ASSERT_TRUE(job.CreateCollectFileForOSC());
+    EXPECT_EQ(job.GetConvertedDBCount(JXSQL_BACKUP_FULL), 1u);
+    EXPECT_TRUE(Exists("results/73_OSCCollectFile.jxf.used"));
+    EXPECT_TRUE(Exists("results/73_OSCFullCollectFile.jxf.used"));
 }
 
 TEST_F(OnDemandCollectTest, AnEmptyLogListOnlyMarksNeedsFull) {
