@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
@@ -66,7 +67,6 @@ bool CopyDump(SqlTransferState& st, SqlTransferState::ArchiveStream& a, const st
     (void)wz::Fs().Close(in);  // read only
     a.size += written;
     piece.length = written;
-    if (!ok) SqlDropFailedPiece(a, piece.offset);
     return ok;
 }
 
@@ -90,6 +90,21 @@ bool SqlDataTransferHandler::backupDBLogFiles(const std::list<std::string>& file
         return false;
     }
     st->setupCompleted = true;
+    // A failed dump fails the database: nothing of its dumps is left for a
+    // later commit of the job, neither their pieces nor their bytes.
+    const uint64_t start = a.size;
+    std::vector<int64_t> added;
+    const auto fail = [&](const std::string& error) {
+        st->lastError = error;
+        st->fileWriters.clear();
+        for (int64_t id : added) {
+            // A piece left indexed is uncommitted and reclaimed with the file.
+            (void)library.DropPiece(id);
+            std::erase(st->pendingPieces, id);
+        }
+        SqlDropFailedPiece(a, start);
+        return false;
+    };
     for (const std::string& file : files) {
         auto writer = std::make_shared<DataReaderWriter>(1, a.file.id, a.size, a.file.path);
         MediaPiece piece;
@@ -103,18 +118,15 @@ bool SqlDataTransferHandler::backupDBLogFiles(const std::list<std::string>& file
         std::string error;
         bool stopJob = false;
         if (!CopyDump(*st, a, file, piece, error, stopJob)) {
-            st->lastError = error;
             if (stopJob) st->stopJob = true;
-            st->fileWriters.clear();
-            return false;
+            return fail(error);
         }
         writer->addBytesTransferred(piece.length);
         st->bytesTransferred += piece.length;
         if (CWzError e = library.AddPiece(piece); e.IsError()) {
-            st->lastError = "Cannot index the piece of the log dump [" + file + "]: " + e.GetMessage();
-            st->fileWriters.clear();
-            return false;
+            return fail("Cannot index the piece of the log dump [" + file + "]: " + e.GetMessage());
         }
+        added.push_back(piece.id);
         st->pendingPieces.push_back(piece.id);
         st->fileWriters[file] = writer;
         st->writers[1] = writer;

@@ -21,6 +21,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "LogDumpWriter.h"
 #include "tests/JxSQLCommon/dump/DumpJobFixture.h"
+#include "tests/JxSQLCommon/restore/HeldArchiveReads.h"
 #include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 
 namespace {
@@ -269,6 +270,27 @@ TEST_F(LiveSyncJob, AStandbyNeverRestoredWithoutAFullBackupIsSkippedAndNotCounte
             r.getint64(App::LiveSyncReplicationInfo::kStatus);
     }
     EXPECT_EQ((std::map<int64_t, int64_t>{{11, 0}, {12, 1}}), statuses);
+}
+
+// A run whose data transfer never ends is the last: the job starts no
+// other run while that transfer may still write, and still ends.
+TEST_F(LiveSyncJob, ARunWhoseTransferNeverEndsIsTheLastAndTheJobStillEnds) {
+    Chains();
+    struct Job : HookedLiveSync {
+        using HookedLiveSync::HookedLiveSync;
+        using CSQLRestoreBase::WaitForTransferLeftRunning;
+    } job([](int) {});
+    HeldArchiveReads held;
+    wz::ScopedFileSystem installed(held);
+    int status = 0;
+    const bool endedWhileHeld = held.RunWhileHeld([&] { (void)Run(job, kJob, &status); });
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    ASSERT_TRUE(endedWhileHeld);
+    EXPECT_EQ(0, job.waits) << "a further run was waited for";
+    EXPECT_EQ(0, Restores("SalesDR", "D"));
+    EXPECT_EQ(0, Restores("HrDR", "D"));
+    EXPECT_EQ((std::map<std::string, std::string>{{"SalesDR", "3"}, {"HrDR", "4"}}), ObjectStatuses());
+    ExpectNoMountOrMarker();
 }
 
 // An unmount that fails does not change the job's outcome: a warning names

@@ -4,29 +4,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <mutex>
-#include <set>
-#include <thread>
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxLib/JXGlobalParam.h"
-#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
 #include "JxsqlDMO/SqlSimService.h"
 #include "WzUtils/WzFileSystem.h"
+#include "tests/JxSQLCommon/restore/HeldArchiveReads.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
@@ -274,36 +268,6 @@ TEST_F(RestoreEndToEndLarge, StopDuringTheTransferEndsTheJobKilledAndLeavesTheDa
     EXPECT_EQ(statuses, "3\tCopy\n");
 }
 
-// Reads of the disk library's archive files wait until the test lets them go.
-class HeldArchiveReads : public wz::ForwardingFileSystem {
-public:
-    int Open(const std::string& path, int flags, mode_t mode) override {
-        const int fd = wz::ForwardingFileSystem::Open(path, flags, mode);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) == 0) m_archives.insert(fd);
-        if (fd >= 0 && path.rfind(DiskLibrary::Directory() + "/", 0) != 0) m_archives.erase(fd);
-        return fd;
-    }
-    ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (m_archives.count(fd) != 0) m_changed.wait(lock, [&] { return m_open; });
-        }
-        return wz::ForwardingFileSystem::PRead(fd, b, n, o);
-    }
-    void Open() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::set<int> m_archives;
-    bool m_open = false;
-};
-
 struct LeftTransferJob : CSQLRestoreBase {
     using CSQLRestoreBase::WaitForTransferLeftRunning;
 };
@@ -317,20 +281,7 @@ TEST_F(RestoreEndToEnd, ATransferThatNeverEndsFailsItsDatabaseSkipsTheRestAndThe
     wz::ScopedFileSystem installed(held);
     LeftTransferJob job;
     int status = 0;
-    std::atomic<bool> returned{false};
-    std::thread restore([&] {
-        (void)Run(job, 42, &status);
-        returned = true;
-    });
-    // Waits long in real time, then lets the reads go, so that a job that
-    // waits without end fails here instead of hanging.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!returned && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    const bool endedWhileHeld = returned;
-    held.Open();
-    restore.join();
+    const bool endedWhileHeld = held.RunWhileHeld([&] { (void)Run(job, 42, &status); });
     EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
     ASSERT_TRUE(endedWhileHeld);
     EXPECT_EQ(status, 2);  // nothing was restored

@@ -16,6 +16,7 @@
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimService.h"
+#include "tests/JxSQLCommon/restore/HeldArchiveReads.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 
 namespace {
@@ -368,6 +369,30 @@ TEST_F(RevertEndToEnd, LatestDataStandbyOrStepRestoreIsRefusedWithNothingTouched
         EXPECT_TRUE(Statuses(jobId).empty());
         ++jobId;
     }
+}
+
+// A chain whose data transfer never ends fails its database; the databases
+// after it are skipped untouched while that transfer may still write, and
+// the job ends.
+TEST_F(RevertEndToEnd, ATransferThatNeverEndsSkipsTheDatabasesAfterItAndTheJobStillEnds) {
+    task.optionFlags = kRstOverwrite;
+    Snap(100, 1000, {"Sales"});
+    ChangeDb("Sales", 2, 1);
+    TakeOf("Sales", 'L', 200, true, 2000);
+    TakeOf("Hr", 'D', 150, true, 1500);
+    const std::vector<std::string> hr = Contents("Hr");
+    struct Job : CSQLRestoreBase {
+        using CSQLRestoreBase::WaitForTransferLeftRunning;
+    } job;
+    HeldArchiveReads held;
+    wz::ScopedFileSystem installed(held);
+    int status = 0;
+    const bool endedWhileHeld = held.RunWhileHeld([&] { (void)RunRevert(job, 42, &status); });
+    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    ASSERT_TRUE(endedWhileHeld);
+    EXPECT_EQ(status, 2) << "nothing was restored";
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "4\tHr"}));
+    EXPECT_TRUE(Contents("Hr") == hr) << "left as it was";
 }
 
 }  // namespace

@@ -86,6 +86,37 @@ TEST_F(MediaReclaimTest, AFailedSyncAtCommitLeavesThePiecesUncommittedAndStoresN
     EXPECT_EQ(JXJobClient(70).getRestartString(0), "");
 }
 
+// A staged log dump that cannot be read fails its database: the dumps of
+// that database copied before it leave neither bytes nor pieces behind, and
+// the job's later commit keeps only what it backed up.
+TEST_F(MediaReclaimTest, AFailedCopyOfStagedLogDumpsLeavesNothingOfThemOnTheMedia) {
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    SqlDataTransferHandler handler(true, 75, 7, 2, "cs", 1, 0);
+    ASSERT_TRUE(Backup(handler, "Small", 'D', 1).ok);
+    ASSERT_TRUE(handler.commitData());
+    ASSERT_EQ(Files().size(), 1u);
+    const MediaArchiveFile file = Files()[0];
+    const int64_t committed = Size(file.path);
+    ASSERT_GT(committed, 0);
+
+    root.WriteFile("staged/one.bak", std::string(100 * 1024, 'a'));
+    root.WriteFile("staged/two.bak", std::string(200 * 1024, 'b'));
+    faulty.FailCallOn("two.bak", jxtest::FsCall::kRead, 2, EIO);  // after its first block was written
+    EXPECT_FALSE(handler.backupDBLogFiles({root.File("staged/one.bak"), root.File("staged/two.bak")}));
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kRead), 1);
+    EXPECT_NE(handler.getLastErrorString().find("two.bak"), std::string::npos) << handler.getLastErrorString();
+    EXPECT_EQ(Size(file.path), committed) << "the copied dumps are cut off the archive file";
+    EXPECT_EQ(Pieces(file).size(), 1u);
+
+    // The job ends with its other database committed.
+    EXPECT_TRUE(handler.closePipeline(1, false));
+    const std::vector<MediaPiece> pieces = Pieces(file);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_TRUE(pieces[0].committed);
+    EXPECT_EQ(Size(file.path), committed);
+}
+
 TEST_F(MediaReclaimTest, AfterTheMediaFillsTheNextBackupThatFitsSucceedsWithNothingFreedByHand) {
     // The quota is reached: the failed job's partial file counted against it.
     root.WriteFile("media/quota", std::to_string(2 * 1024 * 1024 + 512 * 1024));
