@@ -35,8 +35,6 @@ namespace {
 constexpr const char* kAgentSection = "MSSQLAgent";
 constexpr const char* kDatabaseEngine = "DataBase Engine";
 
-constexpr int kPendingCauseEventType = 300;
-
 // The availability-group master answers the child within this bound
 // (platform seconds); a master that does not fails the child instead of
 // holding it for ever.

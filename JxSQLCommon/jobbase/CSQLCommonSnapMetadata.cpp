@@ -25,7 +25,6 @@ constexpr size_t kMaxMetadataBytes = 16u * 1024 * 1024;
 constexpr size_t kMaxDatabases = 32767;
 constexpr size_t kMaxFilesPerDatabase = 32767;
 constexpr size_t kMaxPath = 4096;
-constexpr int kPendingCauseEventType = 300;
 
 bool IsCleanAbsolutePath(const std::string& path) {
     if (path.empty() || path[0] != '/' || path.size() > kMaxPath || path.find('\0') != std::string::npos) {

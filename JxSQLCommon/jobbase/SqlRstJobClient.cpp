@@ -3,12 +3,8 @@
 
 #include <new>
 
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "WzUtils/FXErrorUtil.h"
-
-namespace {
-// The event type of the job base's pending causes.
-constexpr int kPendingCauseEventType = 300;
-}  // namespace
 
 SqlRstJobClient::~SqlRstJobClient() = default;
 

@@ -24,6 +24,10 @@
 // Any job
 // ======================================================================
 
+// The event type every pending cause of the agent is raised with (the other
+// event arguments are zero or false).
+inline constexpr int kPendingCauseEventType = 300;
+
 // A free-text event: the text given first is the whole message. Also the
 // pending cause of a live-sync restore whose set-up failed.
 inline constexpr int kCauseFreeText = 0x48000036;
