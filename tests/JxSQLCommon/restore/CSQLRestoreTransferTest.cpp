@@ -174,10 +174,21 @@ TEST_F(CSQLRestoreTransferTest, ProgressIsReportedEveryIntervalUntilTheTransferE
 }
 
 TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntilItEnded) {
+    // The reads are held until the stop was asked of the transfer, so that
+    // a transfer finishing before the wait first looks cannot pass for one
+    // that was stopped.
+    GatedReads gate(0);
+    wz::ScopedFileSystem installed(gate);
+    job.m_vdiTimeout = 3600;  // the transfer's last chance to end after the stop: room for a loaded machine
     JXJobCtrlClient control(kJob);
     job.m_pJobCtrlClnt = &control;
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJob));
-    transferred = job.transferData();
+    StartTransfer();
+    // The wait reports progress, then asks for the stop, at each interval:
+    // a second report comes after the stop was asked.
+    while (client->updates < 2) std::this_thread::yield();
+    gate.Open();
+    transfer.join();
     job.m_pJobCtrlClnt = nullptr;
     EXPECT_FALSE(transferred);
     EXPECT_FALSE(job.TransferLeftRunning());
