@@ -48,6 +48,13 @@ protected:
     }
 
     bool Listed(uint32_t id, MediaArchiveFile& file) { return DiskLibrary().FindArchiveFile(id, file).IsSuccess(); }
+    // The archive file holds exactly one piece, and that one committed.
+    static void ExpectOneCommittedPiece(uint32_t archiveFileId) {
+        std::vector<MediaPiece> pieces;
+        ASSERT_FALSE(DiskLibrary().PiecesOf(archiveFileId, pieces).IsError());
+        ASSERT_EQ(pieces.size(), 1u);
+        EXPECT_TRUE(pieces[0].committed);
+    }
 
     DiskLibrary library;
 };
@@ -64,10 +71,7 @@ TEST_F(DiskLibraryReclaimTest, AFinishingWriterKeepsItsCommittedPiecesAndDropsTh
     ASSERT_FALSE(library.FinishWriting(a, kept, &freed).IsError());
     EXPECT_EQ(freed, 200u);
     EXPECT_EQ(Size(a.path), 100);
-    std::vector<MediaPiece> pieces;
-    ASSERT_FALSE(library.PiecesOf(a.id.archiveFileId, pieces).IsError());
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_TRUE(pieces[0].committed);
+    ExpectOneCommittedPiece(a.id.archiveFileId);
     MediaArchiveFile listed;
     ASSERT_TRUE(Listed(a.id.archiveFileId, listed));
     EXPECT_FALSE(listed.writing);
@@ -76,6 +80,7 @@ TEST_F(DiskLibraryReclaimTest, AFinishingWriterKeepsItsCommittedPiecesAndDropsTh
     EXPECT_EQ(freed, 50u);
     EXPECT_EQ(Size(b.path), -1);
     EXPECT_FALSE(Listed(b.id.archiveFileId, listed));
+    std::vector<MediaPiece> pieces;
     ASSERT_FALSE(library.PiecesOf(b.id.archiveFileId, pieces).IsError());
     EXPECT_TRUE(pieces.empty());
     EXPECT_EQ(::close(kept), 0);
@@ -108,10 +113,7 @@ TEST_F(DiskLibraryReclaimTest, AnAbandonedFileIsReclaimedOnlyOnceItsWriterLetsGo
     ASSERT_FALSE(DiskLibrary().ReclaimAbandoned(&freed).IsError());
     EXPECT_EQ(freed, 250u);
     EXPECT_EQ(Size(file.path), 150);
-    std::vector<MediaPiece> pieces;
-    ASSERT_FALSE(library.PiecesOf(file.id.archiveFileId, pieces).IsError());
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_TRUE(pieces[0].committed);
+    ExpectOneCommittedPiece(file.id.archiveFileId);
     MediaArchiveFile listed;
     ASSERT_TRUE(Listed(snapshot.id.archiveFileId, listed));
     EXPECT_EQ(Size(snapshot.path), 0);
