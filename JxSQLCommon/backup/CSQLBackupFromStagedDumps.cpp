@@ -2,8 +2,10 @@
 // the database's dumps go through the pipeline on one stream; then each dump,
 // in log order, becomes a backup-set record at the central server, its data
 // is committed on the media and only then are its two files deleted. A
-// failure leaves that dump and every later one staged for the next job. A
-// dump the central server cannot chain converts the database to full; the
+// failure leaves that dump and every later one staged for the next job,
+// except a dump whose record was accepted once an earlier commit had made
+// every dump's data durable: its set stands, so it is deleted all the same.
+// A dump the central server cannot chain converts the database to full; the
 // full backup supersedes the dump, which is deleted too.
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +13,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "JxJobClient/JXBkpJobClient.h"
@@ -40,6 +43,22 @@ bool InLogOrder(const StagedDump& a, const StagedDump& b) {
     if (a.lsnKnown && a.firstLsn != b.firstLsn) return a.firstLsn < b.firstLsn;
     return a.bak < b.bak;
 }
+
+// Holds the job's commit-with-every-record switch off for a scope, so that
+// the caller commits after each record itself and knows which of the two
+// failed.
+class CommitAfterRecordsHere {
+public:
+    explicit CommitAfterRecordsHere(bool& commitWithRecord)
+        : m_switch(commitWithRecord), m_saved(std::exchange(commitWithRecord, false)) {}
+    ~CommitAfterRecordsHere() { m_switch = m_saved; }
+    CommitAfterRecordsHere(const CommitAfterRecordsHere&) = delete;
+    CommitAfterRecordsHere& operator=(const CommitAfterRecordsHere&) = delete;
+
+private:
+    bool& m_switch;
+    bool m_saved;
+};
 
 }  // namespace
 
@@ -146,6 +165,13 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                 }
             }
         };
+        // A record refused and a record accepted whose commit failed leave
+        // the dump in different states, so the commit is made here, not by
+        // the record's request.
+        const CommitAfterRecordsHere committing(m_bCommitData);
+        // Every dump reached the media above, before the first record: once
+        // one commit succeeded, the data of all of them are durable.
+        bool dataCommitted = false;
         for (const StagedDump& dump : dumps) {
             if (quit()) {
                 EV_INFO(m_logger, "Quit flag set for the job. Stopping the job.");
@@ -195,18 +221,20 @@ bool CSQLBackup::doDBBackupFromFileSystem(const wchar_t* databaseName, unsigned 
                 continue;
             }
             // The dump may go only once the media holds its data for good.
-            if (!m_bCommitData && !m_dataTransferHandler.commitData()) {
+            if (!m_dataTransferHandler.commitData()) {
                 EV_ERROR(m_logger, "Failed to commit the data of log dump [%s]: %s", dump.bak.c_str(),
                          m_dataTransferHandler.getLastErrorString().c_str());
                 m_lastErrorText = "Failed to commit the data of database [" + name + "] on the media.";
                 m_bJobFailed = true;
-                // The dump stays staged and the next job registers it again:
-                // its set here goes, or the central server would hold the
-                // same log twice once a later commit of the pipeline takes
-                // its data along.
+                // A set whose data the media never committed goes: its dump
+                // stays staged and the next job registers it again.
                 DropUncommittedBackupSets(name);
+                // An earlier commit took this dump's data along: its set
+                // stands, and left staged the dump would be registered twice.
+                if (dataCommitted) removeDump(dump);
                 return;
             }
+            dataCommitted = true;
             ++registered;
             if (statusTab != nullptr) {
                 statusTab->setint64(T::kStatus, JobManager::kDBStatusBackedUp);
