@@ -2,7 +2,6 @@
 // finishes an archive file, and the data of writers whose lock is gone.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -117,7 +116,7 @@ CWzError DiskLibrary::Reclaim(const MediaArchiveFile& file, int fd, uint64_t* re
     } else {
         if (size > keep) {
             // The row is marked done only once the shorter file is durable.
-            if (::ftruncate(fd, static_cast<off_t>(keep)) != 0 || wz::Fs().Fsync(fd) != 0) {
+            if (wz::Fs().Ftruncate(fd, static_cast<off_t>(keep)) != 0 || wz::Fs().Fsync(fd) != 0) {
                 return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot cut archive file [%s] back to %llu bytes",
                                                file.path.c_str(), static_cast<unsigned long long>(keep));
             }

@@ -3,7 +3,6 @@
 #include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -231,7 +230,7 @@ void SqlDropFailedPiece(SqlTransferState::ArchiveStream& a, uint64_t offset) {
     // Nothing will ever commit these bytes. Should the truncation fail, the
     // next piece goes after them and the file's end is reclaimed when the
     // job finishes it.
-    if (a.size > offset && ::ftruncate(a.fd, static_cast<off_t>(offset)) == 0) a.size = offset;
+    if (a.size > offset && wz::Fs().Ftruncate(a.fd, static_cast<off_t>(offset)) == 0) a.size = offset;
 }
 
 bool SqlFinishArchiveFiles(SqlTransferState& st) {

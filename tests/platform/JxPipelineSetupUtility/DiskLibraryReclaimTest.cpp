@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "JxPipelineSetupUtility/DiskLibrary.h"
@@ -45,6 +47,11 @@ protected:
     static int64_t Size(const std::string& path) {
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    }
+
+    static std::string Contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     bool Listed(uint32_t id, MediaArchiveFile& file) { return DiskLibrary().FindArchiveFile(id, file).IsSuccess(); }
@@ -121,25 +128,34 @@ TEST_F(DiskLibraryReclaimTest, AnAbandonedFileIsReclaimedOnlyOnceItsWriterLetsGo
     EXPECT_EQ(freed, 0u);
 }
 
-TEST_F(DiskLibraryReclaimTest, AFailedSyncOfTheCutLeavesTheFileToALaterReclaim) {
-    int fd = -1;
-    MediaArchiveFile file = Writing(30, 200, fd);
-    AddPiece(file, 0, 100, true);
-    {
-        jxtest::FaultyFileSystem faulty;
-        wz::ScopedFileSystem use(faulty);
-        faulty.FailCall(jxtest::FsCall::kFsync, 1, EIO);
-        EXPECT_TRUE(library.FinishWriting(file, fd).IsError());
+// Whether the cut itself or the sync that makes it durable fails, the file
+// stays marked as written, its committed bytes as they were, and a later
+// reclaim cuts it.
+TEST_F(DiskLibraryReclaimTest, AFailedCutOrSyncOfTheCutLeavesTheFileToALaterReclaim) {
+    for (jxtest::FsCall step : {jxtest::FsCall::kFtruncate, jxtest::FsCall::kFsync}) {
+        SCOPED_TRACE(step == jxtest::FsCall::kFtruncate ? "cut" : "sync");
+        int fd = -1;
+        MediaArchiveFile file = Writing(30, 200, fd);
+        AddPiece(file, 0, 100, true);
+        {
+            jxtest::FaultyFileSystem faulty;
+            wz::ScopedFileSystem use(faulty);
+            faulty.FailCall(step, 1, EIO);
+            EXPECT_TRUE(library.FinishWriting(file, fd).IsError());
+            EXPECT_EQ(faulty.Fired(step), 1);
+        }
+        MediaArchiveFile listed;
+        ASSERT_TRUE(Listed(file.id.archiveFileId, listed));
+        EXPECT_TRUE(listed.writing);
+        ExpectOneCommittedPiece(file.id.archiveFileId);
+        ASSERT_EQ(::close(fd), 0);
+        uint64_t freed = 0;
+        ASSERT_FALSE(DiskLibrary().ReclaimAbandoned(&freed).IsError());
+        EXPECT_EQ(Contents(file.path), std::string(100, 'x')) << "the committed bytes, whole";
+        ASSERT_TRUE(Listed(file.id.archiveFileId, listed));
+        EXPECT_FALSE(listed.writing);
+        ExpectOneCommittedPiece(file.id.archiveFileId);
     }
-    MediaArchiveFile listed;
-    ASSERT_TRUE(Listed(file.id.archiveFileId, listed));
-    EXPECT_TRUE(listed.writing);
-    ASSERT_EQ(::close(fd), 0);
-    uint64_t freed = 0;
-    ASSERT_FALSE(DiskLibrary().ReclaimAbandoned(&freed).IsError());
-    EXPECT_EQ(Size(file.path), 100);
-    ASSERT_TRUE(Listed(file.id.archiveFileId, listed));
-    EXPECT_FALSE(listed.writing);
 }
 
 TEST_F(DiskLibraryReclaimTest, ARowThatNamesAFileOutsideTheLibraryIsNeverActedOn) {

@@ -117,6 +117,54 @@ TEST_F(MediaReclaimTest, AFailedCopyOfStagedLogDumpsLeavesNothingOfThemOnTheMedi
     EXPECT_EQ(Size(file.path), committed);
 }
 
+// The cut of a failed database's bytes fails too: they stay in the file and
+// the next database goes after them; those left at the file's end are cut
+// off when the job finishes it. Nothing committed moves or is lost.
+TEST_F(MediaReclaimTest, AFailedCutOfAFailedDatabaseLeavesItsBytesToTheFinishOfTheFile) {
+    jxtest::FaultyFileSystem faulty;
+    wz::ScopedFileSystem use(faulty);
+    SqlDataTransferHandler handler(true, 76, 7, 2, "cs", 1, 0);
+    ASSERT_TRUE(Backup(handler, "Small", 'D', 1).ok);
+    ASSERT_TRUE(handler.commitData());
+    ASSERT_EQ(Files().size(), 1u);
+    const MediaArchiveFile file = Files()[0];
+    const std::string committed = ReadAll(file.path);
+    ASSERT_FALSE(committed.empty());
+
+    root.WriteFile("staged/one.bak", std::string(100 * 1024, 'a'));
+    faulty.FailCallOn("one.bak", jxtest::FsCall::kRead, 2, EIO);  // after its first block was written
+    faulty.FailCall(jxtest::FsCall::kFtruncate, 1, EIO);
+    EXPECT_FALSE(handler.backupDBLogFiles({root.File("staged/one.bak")}));
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kFtruncate), 1);
+    const int64_t uncut = Size(file.path);
+    EXPECT_GT(uncut, static_cast<int64_t>(committed.size())) << "the failed cut left the copied bytes";
+
+    ASSERT_TRUE(Backup(handler, "Small", 'D', 1).ok);
+    ASSERT_TRUE(handler.commitData());
+    faulty.FailCallOn("one.bak", jxtest::FsCall::kRead, 2, EIO);
+    faulty.FailCall(jxtest::FsCall::kFtruncate, 1, EIO);
+    EXPECT_FALSE(handler.backupDBLogFiles({root.File("staged/one.bak")}));
+    EXPECT_EQ(faulty.Fired(jxtest::FsCall::kFtruncate), 2);
+    EXPECT_TRUE(handler.closePipeline(1, false));
+    const std::vector<MediaPiece> pieces = Pieces(file);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_TRUE(pieces[0].committed && pieces[1].committed);
+    EXPECT_EQ(static_cast<int64_t>(pieces[1].offset), uncut) << "the next piece goes after the uncut bytes";
+    const std::string after = ReadAll(file.path);
+    EXPECT_EQ(after.substr(0, committed.size()), committed);
+    EXPECT_EQ(static_cast<int64_t>(after.size()), uncut + static_cast<int64_t>(pieces[1].length))
+        << "the uncut bytes at the end are gone";
+
+    RestoreArchiveInfo a;
+    a.archiveFileId = file.id.archiveFileId;
+    a.offset = pieces[1].offset;
+    RestoreOptions o;
+    o.recovery = true;
+    o.moves = {{"Small", root.File("r/small.mdf")}, {"Small_log", root.File("r/small.ldf")}};
+    Outcome r = Restore("SmallCopy", {a}, o);
+    EXPECT_TRUE(r.ok) << r.text;
+}
+
 TEST_F(MediaReclaimTest, AfterTheMediaFillsTheNextBackupThatFitsSucceedsWithNothingFreedByHand) {
     // The quota is reached: the failed job's partial file counted against it.
     root.WriteFile("media/quota", std::to_string(2 * 1024 * 1024 + 512 * 1024));
