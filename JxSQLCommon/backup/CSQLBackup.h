@@ -377,16 +377,28 @@ protected:
     // One database whose backup the media agent did not commit: promoted to
     // full in a log phase, failed otherwise.
     void HandleUncommittedDatabase(const std::string& name);
-    // One converted list: its names, its file, its conversion flag, its path.
+    // How much of an open converted list is whole, synced lines, and
+    // whether bytes after them (of an append that failed) are still to be
+    // cut off before the next append.
+    struct ConvertedListEnd {
+        int64_t whole = 0;
+        bool cutPending = false;
+    };
+    // One converted list: its names, its file, its conversion flag, its
+    // end, its path.
     struct ConvertedList {
         std::set<std::string>* names;
         JXFile* file;
         bool* flag;
+        ConvertedListEnd* end;
         std::string path;
     };
     ConvertedList ConvertedListOf(JXSQLExeBackupType level);
-    // Opens a list file for appending and reads the names it holds.
+    // Opens a list file for appending, cut back to its whole lines, and
+    // reads the names it holds.
     bool OpenConvertedList(const ConvertedList& list);
+    // Cuts an open list back to its whole lines and makes the cut durable.
+    bool CutConvertedList(const ConvertedList& list);
     void DropUnwrittenName(const ConvertedList& list);
     // The databases of a converted list that could not be sent to the
     // master: each failed with `reason` in the status tab and counted.
@@ -556,8 +568,10 @@ protected:
     bool m_bNoTruncateLog = false;              // the requested type carried flag 0x100
     std::set<std::string> m_fullConvertedNames;
     JXFile m_fullConvertedFile;
+    ConvertedListEnd m_fullConvertedEnd;
     std::set<std::string> m_diffConvertedNames;
     JXFile m_diffConvertedFile;
+    ConvertedListEnd m_diffConvertedEnd;
     uint32_t m_networkTimeout = 120;            // seconds, integrity-check exchange
     bool m_networkFlag = false;
     bool m_bLogFromFileSystem = false;          // LOG phase backs up staged log dumps

@@ -5,7 +5,9 @@
 // phase the job manager is asked to run next ("FullDBList.jxf" or
 // "DiffDBList.jxf" in the job-results directory). A list file stays open for
 // the rest of the job once it was written to; every line is synced before
-// the database counts as converted.
+// the database counts as converted. A list is only appended to and holds
+// whole lines: what a failed append left of its line is cut off before
+// anything else is appended, so no name is ever joined onto another.
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -27,10 +29,10 @@ bool bDiffGenerateStreamInfo = true;
 
 CSQLBackup::ConvertedList CSQLBackup::ConvertedListOf(JXSQLExeBackupType level) {
     if (level == JXSQL_BACKUP_FULL) {
-        return {&m_fullConvertedNames, &m_fullConvertedFile, &m_bFullConversion,
+        return {&m_fullConvertedNames, &m_fullConvertedFile, &m_bFullConversion, &m_fullConvertedEnd,
                 m_jobResultsDirectory + "/" + CSQLCommon::FULLCOLLECTFILENAME};
     }
-    return {&m_diffConvertedNames, &m_diffConvertedFile, &m_bDiffConversion,
+    return {&m_diffConvertedNames, &m_diffConvertedFile, &m_bDiffConversion, &m_diffConvertedEnd,
             m_jobResultsDirectory + "/" + DIFFCOLLECTFILENAME};
 }
 
@@ -50,13 +52,41 @@ bool CSQLBackup::OpenConvertedList(const ConvertedList& list) {
         (void)list.file->close();  // nothing was written to it
         return false;
     }
+    // A last line without its break (an append a full disk or a crash cut
+    // short) names no database and would join the next name appended: the
+    // list is cut back to its whole lines before it is read or appended to.
+    std::string text;
+    if (!wz::ReadSmallFile(list.path, text)) {
+        EV_ERROR(m_logger, "Failed to read the collect file [%s] with error [%u].", list.path.c_str(),
+                 static_cast<unsigned>(errno));
+        (void)list.file->close();  // nothing was written to it
+        return false;
+    }
+    const size_t lastBreak = text.rfind('\n');
+    list.end->whole = lastBreak == std::string::npos ? 0 : static_cast<int64_t>(lastBreak + 1);
+    list.end->cutPending = static_cast<int64_t>(text.size()) != list.end->whole;
+    if (list.end->cutPending && !CutConvertedList(list)) {
+        (void)list.file->close();  // nothing is buffered
+        return false;
+    }
     std::vector<std::string> names;
-    if (!populateDBNamesFromCollectFile(names, list.path) || list.file->seek(0, JXFile::kFromEnd) < 0) {
+    if (!populateDBNamesFromCollectFile(names, list.path) ||
+        list.file->seek(list.end->whole, JXFile::kFromStart) != list.end->whole) {
         EV_ERROR(m_logger, "Failed to read the collect file [%s].", list.path.c_str());
         (void)list.file->close();  // nothing was written to it
         return false;
     }
     list.names->insert(names.begin(), names.end());
+    return true;
+}
+
+bool CSQLBackup::CutConvertedList(const ConvertedList& list) {
+    if (list.file->truncate(list.end->whole) != 0 || list.file->sync() != 0) {
+        EV_ERROR(m_logger, "Failed to cut collect file [%s] back to its whole lines with error [%u].",
+                 list.path.c_str(), static_cast<unsigned>(list.file->getLastError()));
+        return false;
+    }
+    list.end->cutPending = false;
     return true;
 }
 
@@ -71,6 +101,13 @@ bool CSQLBackup::AddConvertedDBToCollectFile(std::string databaseName, JXSQLExeB
     *list.flag = true;
     if (!list.file->isOpened() && !OpenConvertedList(list)) return false;
     if (list.names->count(databaseName) != 0) return true;
+    // What an earlier append left of its line must go first: the name would
+    // be written after it, joined into a name no database has.
+    if (list.end->cutPending && !CutConvertedList(list)) {
+        EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s]: the list holds a cut line.",
+                 databaseName.c_str(), list.path.c_str());
+        return false;
+    }
     // Synced line by line: a database the job counts as converted is in the
     // list after a crash too.
     if (list.file->putLine(databaseName) < 0 || list.file->sync() != 0) {
@@ -79,15 +116,23 @@ bool CSQLBackup::AddConvertedDBToCollectFile(std::string databaseName, JXSQLExeB
         DropUnwrittenName(list);
         return false;
     }
+    list.end->whole = list.file->getCurOffset();
     list.names->insert(databaseName);
     return true;
 }
 
-// The line that could not be written must not reach the list later with
-// another name's flush: the caller fails that database. The file is closed
-// (which drops what is buffered) and put back to the names it holds.
+// The line that could not be written must not reach the list later, alone
+// or joined to another name: the caller fails that database. An open list
+// drops what is buffered, never writing it, and is cut back to the whole
+// lines it held before; when the cut fails, the next append makes it first
+// and is refused if it fails again. A closed list (its rewrite failed) is
+// put back to the names it holds.
 void CSQLBackup::DropUnwrittenName(const ConvertedList& list) {
-    (void)list.file->close();  // its result is the failure already reported
+    if (list.file->isOpened()) {
+        list.end->cutPending = true;
+        (void)CutConvertedList(list);  // logged there; the next append tries again
+        return;
+    }
     std::string content;
     for (const std::string& name : *list.names) content += name + "\n";
     if (!wz::WriteFileAtomically(list.path, content)) {

@@ -96,6 +96,16 @@ int JXFile::truncate() {
     return 0;
 }
 
+int JXFile::truncate(int64_t length) {
+    if (m_fd < 0) return Fail(EBADF);
+    m_write.clear();
+    m_read.clear();
+    if (length < 0) return Fail(EINVAL);
+    if (wz::Fs().Ftruncate(m_fd, static_cast<off_t>(length)) != 0) return Fail(errno);
+    m_offset = length;
+    return 0;
+}
+
 int64_t JXFile::seek(int64_t offset, int origin) {
     if (m_fd < 0) {
         Fail(EBADF);

@@ -4,8 +4,9 @@
 // the byte offset of the next byte read or written, however the reads are
 // buffered, so an offset taken before a getLine() and given to seek() later
 // reads the same line again. Writes are buffered until bufWriteFlush(),
-// close() or a read or seek; everything written goes through the
-// file-system seam (wz::Fs()).
+// close() or a read or seek; a failed write keeps what it did not write for
+// the next of these to try again, unless a cut (truncate(length)) drops it.
+// Everything written goes through the file-system seam (wz::Fs()).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,11 @@ public:
 
     // Empties the file; the position becomes 0. 0 or the errno value.
     int truncate();
+    // Cuts the file to its first `length` bytes; what is buffered and not
+    // yet written is dropped, never written. The position becomes `length`;
+    // on failure (the errno value) it stays, and the buffer is dropped all
+    // the same.
+    int truncate(int64_t length);
     // Moves the position; the new offset, or -1 on failure.
     int64_t seek(int64_t offset, int origin);
     int64_t getCurOffset() const { return m_offset; }

@@ -1,6 +1,7 @@
 // Collect files: the writers, the readers and the phase's list of databases.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <list>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -78,6 +80,24 @@ TEST_F(CollectFileTest, PhaseListIsSortedIgnoringCaseAndEntersTheStatusTab) {
     ASSERT_TRUE(job.CreateCollectFileForSQLBackup(&file, more, true));
     ASSERT_EQ(file.close(), 0);
     EXPECT_EQ(root.ReadFile("results/other.jxf"), "first\nz\n");
+}
+
+// A list written into a file the caller opened counts only once it is
+// synced: a failed sync says so and enters none of its databases.
+TEST_F(CollectFileTest, APhaseListInAnOpenFileWhoseSyncFailsListsNothing) {
+    job.m_bkpPhase = JXSQL_BACKUP_DIFF;
+    jxtest::FaultyFileSystem disk;
+    wz::ScopedFileSystem use(disk);
+    JXFile file;
+    ASSERT_EQ(file.open(Path("DiffDBList.jxf").c_str(), JXFile::kWrite), 0);
+    disk.FailCallOn("DiffDBList.jxf", jxtest::FsCall::kFsync, 1, EIO);
+    std::vector<std::string> names{"b", "a"};
+    EXPECT_FALSE(job.CreateCollectFileForSQLBackup(&file, names, true));
+    EXPECT_EQ(disk.Fired(jxtest::FsCall::kFsync), 1);
+    EXPECT_TRUE(statustab::Records(51, 2).empty());
+    const auto causes = job.Journal("setPendingCause");
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0].Get("cause"), jobmanager::JournalId(kCauseCollectFileWrite));
 }
 
 TEST_F(CollectFileTest, EmptyListRecordsTheEmptyCollectUnlessTheSubclientUsesSnapshots) {
