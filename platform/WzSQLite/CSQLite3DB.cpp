@@ -1,9 +1,10 @@
 // FX::CSQLite3DB: opening a database file and running single statements.
 #include "WzSQLite/CSQLite3DB.h"
 
-#include <sqlite3.h>
-
+#include <algorithm>
 #include <cctype>
+#include <limits>
+#include <sqlite3.h>
 
 namespace FX {
 
@@ -40,6 +41,12 @@ CSQLite3DB::CSQLite3DB(const std::string& path) {
 
 // close_v2 defers the close while cursors handed out are still alive.
 CSQLite3DB::~CSQLite3DB() { sqlite3_close_v2(m_db); }
+
+void CSQLite3DB::SetBusyTimeout(std::chrono::milliseconds timeout) {
+    const auto limit = std::chrono::milliseconds(std::numeric_limits<int>::max());
+    const auto bounded = std::clamp(timeout, std::chrono::milliseconds(0), limit);
+    sqlite3_busy_timeout(m_db, static_cast<int>(bounded.count()));
+}
 
 sqlite3_stmt* CSQLite3DB::Prepare(const CSQLite3Sql& statement) {
     sqlite3_stmt* prepared = nullptr;

@@ -4,9 +4,11 @@
 // it (cursors still held keep the connection alive until they go). Every
 // statement call runs exactly one statement with its values bound and throws
 // CSQLite3Exception on failure; a busy database fails at once with code 5 and
-// the caller decides whether to retry.
+// the caller decides whether to retry, unless it gave the connection a busy
+// time-out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,6 +27,11 @@ public:
     ~CSQLite3DB();
     CSQLite3DB(const CSQLite3DB&) = delete;
     CSQLite3DB& operator=(const CSQLite3DB&) = delete;
+
+    // A statement that finds the database locked by another connection
+    // waits up to `timeout` (real time) for the lock before it fails with
+    // code 5.
+    void SetBusyTimeout(std::chrono::milliseconds timeout);
 
     // Runs a statement; returns the number of rows it changed.
     int ExecDML(const CSQLite3Sql& statement);

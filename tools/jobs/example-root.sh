@@ -10,10 +10,11 @@
 # SQL Server running, and restore task 77 of the central server's stand-in:
 # Sales restored as SalesCopy, its files moved to restored/ under the root.
 # Then it starts the host serving the central server's stand-in in the
-# background and prints its process id (stop it with kill).
+# background and, once the host answers, prints its process id (stop it with
+# kill); it fails when the host ends or does not answer within 30 seconds.
 set -eu
 if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
 fi
 build=$(cd "${1:-build}" && pwd)
@@ -85,5 +86,29 @@ library=$build/tools/jxserve/libJxServeStandIn.so
 sLPSQLMSG=jxServeMessageHandler
 BINDINGS
 
-"$build/tools/host/jxhost" --target 'cs1*cs1client*8400*8402' >/dev/null 2>&1 &
-echo "$!"
+# The host prints its port once it listens and its target is recorded: only
+# then can a job reach the central server, so the script returns only then.
+# A host that ends first, or prints nothing within the time-out, is a failure.
+wait_seconds=30
+out="$root/host/jxhost.out"
+: >"$out"  # emptied before the wait looks, not when the host starts
+"$build/tools/host/jxhost" --target 'cs1*cs1client*8400*8402' >"$out" 2>&1 &
+host=$!
+deadline=$(($(date +%s) + wait_seconds))
+until grep -q '^[0-9][0-9]*$' "$out"; do
+    if ! kill -0 "$host" 2>/dev/null; then
+        status=0
+        wait "$host" || status=$?
+        echo "example-root.sh: the host ended (status $status) before it answered:" >&2
+        cat "$out" >&2
+        exit 1
+    fi
+    if [ "$(date +%s)" -ge "$deadline" ]; then
+        kill "$host" 2>/dev/null || true
+        echo "example-root.sh: the host did not answer within $wait_seconds seconds; stopped it." >&2
+        cat "$out" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+echo "$host"

@@ -41,16 +41,47 @@ bool SameLsn(const std::string& a, const std::string& b) {
     return (za == std::string::npos ? "" : a.substr(za)) == (zb == std::string::npos ? "" : b.substr(zb));
 }
 
+// Whether a stored backup set of `set`'s database whose type `kinds` admits
+// has `lsn` in its LSN column `column`.
+bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const std::string& column,
+                const std::string& kinds, const std::string& lsn) {
+    const std::string sql =
+        "SELECT " + column + " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
+    auto q = db.ExecQuerySetup({sql, {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
+    while (q->NextRow()) {
+        if (SameLsn(q->GetStringField(0), lsn)) return true;
+    }
+    return false;
+}
+
 // A log backup continues its database's chain when it starts where a stored
 // log backup, or the full backup that began the chain, ended.
 bool ContinuesLogChain(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
-    auto q = db.ExecQuerySetup({"SELECT last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
-                                "database_name = ? AND backup_type IN ('L', 'D')",
-                                {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
-    while (q->NextRow()) {
-        if (SameLsn(q->GetStringField(0), Text(set.firstLsn))) return true;
+    return HoldsSetAt(db, set, "last_lsn", "backup_type IN ('L', 'D')", Text(set.firstLsn));
+}
+
+// A differential holds the changes since its base, the full (or file) backup
+// whose checkpoint LSN is the differential's database backup LSN; without
+// that base stored it could never be restored.
+bool HoldsDifferentialBase(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
+    return HoldsSetAt(db, set, "checkpoint_lsn", "backup_type IN ('D', 'F') AND copy_only = 0",
+                      Text(set.databaseBackupLsn));
+}
+
+// kBrokenChainError when `set` builds on a backup the store does not hold.
+uint64_t ChainError(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, EvDebug& log) {
+    const std::string type = Text(set.backupType);
+    if (type == "L" && !ContinuesLogChain(db, set)) {
+        EV_ERROR(log, "Log backup of [%s] starting at LSN [%s] does not continue its chain.",
+                 Text(set.databaseName).c_str(), Text(set.firstLsn).c_str());
+        return kBrokenChainError;
     }
-    return false;
+    if ((type == "I" || type == "G") && !HoldsDifferentialBase(db, set)) {
+        EV_ERROR(log, "Differential backup of [%s] is based on the backup at LSN [%s], which is not stored.",
+                 Text(set.databaseName).c_str(), Text(set.databaseBackupLsn).c_str());
+        return kBrokenChainError;
+    }
+    return 0;
 }
 
 void StoreSet(FX::CSQLite3DB& db, unsigned long code, const SQLBackupSetInfoReq_VER5_t& set) {
@@ -84,12 +115,7 @@ bool ServeBackupSet(JxServeRequest& request) {
     auto db = Store();
     uint64_t error = static_cast<uint64_t>(db->ExecScalarInt64(
         {"SELECT error FROM backup_set_refusals WHERE database_name = ?", {Text(set.databaseName)}}, 0));
-    if (error == 0 && request.code == kSqlBackupSetReq && Text(set.backupType) == "L" &&
-        !ContinuesLogChain(*db, set)) {
-        EV_ERROR(request.log, "Log backup of [%s] starting at LSN [%s] does not continue its chain.",
-                 Text(set.databaseName).c_str(), Text(set.firstLsn).c_str());
-        error = kBrokenChainError;
-    }
+    if (error == 0 && request.code == kSqlBackupSetReq) error = ChainError(*db, set, request.log);
     if (error == 0) StoreSet(*db, request.code, set);
     if (request.code == kSqlAnalysisBackupSetReq) {
         SQLAnalysisBackupSetInfoRsp_t reply;

@@ -269,6 +269,33 @@ TEST_F(BackupJobTest, ADatabaseTheFullDiskKeepsOutOfItsConvertedListFailsWithIts
               "Failed to add database [Fresh] to the collect file of its new level.");
 }
 
+// SQL Server made a full backup whose record the central server refused:
+// the differential base moved to a full the central server does not hold
+// (it holds only an older one). The next differential is refused as a
+// broken chain and not stored; the database goes to the full phase, which
+// backs it up.
+TEST_F(BackupJobTest, ADifferentialOnAFullTheCentralServerLacksIsNotStoredAndTheFullPhaseBacksItUp) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(65, "-D", 1, {"-type", "1"}));
+    Change("Sales", 1, 1);
+    JxServeRefuseBackupSets("Sales", 1);
+    ASSERT_TRUE(RunPhase(66, "-D", 1, {"-type", "1"}));
+    ASSERT_EQ(CompleteStatus(66), "2");
+    JxServeRefuseBackupSets("Sales", 0);
+    Change("Sales", 2, 2);
+
+    ASSERT_TRUE(RunPhase(67, "-I", 1, {"-type", "4"}));
+    EXPECT_TRUE(Sets(67).empty()) << "no differential on a full the central server lacks";
+    EXPECT_NE(root.ReadFile("jobresults/67/FullDBList.jxf").find("Sales"), std::string::npos);
+    EXPECT_EQ(Journal(67, "convertToFull").size(), 1u);
+    ASSERT_TRUE(RunPhase(67, "-D", 1, {"-type", "4"}));
+    const std::vector<BackupSet> sets = Sets(67);
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].type, "D");
+    EXPECT_EQ(History("Sales"), "DDID");
+    EXPECT_EQ(CompleteStatus(67), "1");
+}
+
 // Records what the pipeline holds after each database.
 struct WatchedJob : CSQLBackup {
     bool doVDIBackup(const wchar_t* name, unsigned long offset, JobManager::SQLStatusTab* record,
