@@ -2,6 +2,7 @@
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 
 #include "JxSQLVDIBase/VdiStatement.h"
+#include "JxSQLVDIBase/VdiTestHold.h"
 #include "WzUtils/FXString.h"
 
 namespace {
@@ -128,6 +129,7 @@ void CJxSQLVDIBase::AbortOperation(const std::string& reason) {
     }
     m_statement->stop = true;
     for (auto& device : m_statement->devices) device->Abort(reason);
+    VdiWakeTestHold();
 }
 
 void CJxSQLVDIBase::setQuit(bool quit) { m_statement->quit = quit; }

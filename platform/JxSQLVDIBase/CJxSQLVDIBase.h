@@ -27,7 +27,8 @@
 // database's files (1834), and writes nothing when a stream is short or
 // damaged (3183). A device not served within the VDI time-out, repeated up
 // to the retry limit, ends the statement as a time-out; a device the
-// pipeline aborts ends it at once with the pipeline's reason.
+// pipeline aborts ends it at once with the pipeline's reason. Tests hold a
+// statement's threads at a chosen point with VdiTestHold.
 #pragma once
 
 #include <atomic>
@@ -130,7 +131,9 @@ public:
     // Ends a running statement at once with the pipeline's reason; the
     // statement then fails with that text (not as a time-out).
     void AbortOperation(const std::string& reason);
-    // The job manager asked the job to stop.
+    // The job manager asked the job to stop. Set before the abort that ends
+    // the statement, it makes the statement fail with 3013 (stopped),
+    // wherever its threads were when the abort came.
     void setQuit(bool quit);
     // Releases the devices and the connection; a running statement is
     // stopped first.

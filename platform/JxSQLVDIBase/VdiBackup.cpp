@@ -18,6 +18,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLVDIBase/VdiRun.h"
 #include "JxSQLVDIBase/VdiStreamFormat.h"
+#include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
@@ -108,7 +109,7 @@ public:
             std::memcpy(block.data.get() + VdiChunkHead::kSize, payload, sizeof payload);
             VdiEncodeChunkHead(head, payload, block.data.get());
             block.size = VdiChunkHead::kSize + sizeof payload;
-            if (m_s.devices[i]->Put(std::move(block)) != VdiWait::Ok) return Aborted(i);
+            if (!Queue(i, std::move(block))) return false;
             m_s.devices[i]->Close();
         }
         for (size_t i = 0; i < m_s.devices.size(); ++i) {
@@ -133,15 +134,19 @@ private:
     }
 
     bool Put(size_t stream, VdiBlock&& block, uint64_t payload) {
-        if (m_s.devices[stream]->Put(std::move(block)) != VdiWait::Ok) return Aborted(stream);
+        if (!Queue(stream, std::move(block))) return false;
         m_totals[stream].chunks += 1;
         m_totals[stream].bytes += payload;
         m_s.streamBytes[stream] += payload;
         return true;
     }
 
-    bool Aborted(size_t stream) {
-        VdiFail(m_s, 0, m_s.devices[stream]->AbortReason());
+    // Queues a block; false, with the failure recorded, when the stream was
+    // aborted meanwhile (a job manager's stop among the causes).
+    bool Queue(size_t stream, VdiBlock&& block) {
+        VdiReachTestPoint(VdiTestPoint::kBlockPut, m_s.stop);
+        if (m_s.devices[stream]->Put(std::move(block)) == VdiWait::Ok) return true;
+        VdiStopped(m_s, m_s.devices[stream]->AbortReason());
         return false;
     }
 
@@ -155,8 +160,7 @@ private:
         }
         std::memcpy(block.data.get(), data, size);
         block.size = size;
-        if (m_s.devices[stream]->Put(std::move(block)) != VdiWait::Ok) return Aborted(stream);
-        return true;
+        return Queue(stream, std::move(block));
     }
 
     VdiStatement& m_s;
@@ -320,6 +324,7 @@ bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>&
                     s.stop = true;
                     return;
                 }
+                VdiReachTestPoint(VdiTestPoint::kBetweenChunks, s.stop);
                 if (s.stop) return;
             }
         };
@@ -331,7 +336,12 @@ bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>&
             for (std::thread& t : readers) t.join();
         }
         for (char r : results) ok = ok && r != 0;
-        ok = ok && !s.stop;
+        if (s.stop) {
+            // A reader that saw the stop between two chunks left the backup
+            // cut short without a failure of its own.
+            VdiStopped(s, "The backup was stopped.");
+            ok = false;
+        }
     }
     for (int fd : fds) {
         if (fd >= 0) (void)wz::Fs().Close(fd);  // read-only descriptors

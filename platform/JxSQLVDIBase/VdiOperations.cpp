@@ -37,6 +37,18 @@ void VdiTimeOut(VdiStatement& s, int stream) {
                 "] was not served in time.");
 }
 
+void VdiStopped(VdiStatement& s, const std::string& reason) {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        text = s.abortReason;
+    }
+    if (text.empty()) text = reason;
+    // The job manager's request is set before the stop it causes, so every
+    // thread that sees the stop also sees the request.
+    VdiFail(s, s.quit ? static_cast<long>(kSqlErrStopped) : 0L, text);
+}
+
 void VdiInfo(VdiStatement& s, const std::string& text) {
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.outcome.infoMessages.empty()) s.outcome.infoMessages += "\n";
@@ -57,15 +69,7 @@ namespace {
 // A device aborted by the pipeline ends the statement with the pipeline's
 // own reason; the job's stop request ends it as stopped.
 VdiWait Waited(VdiStatement& s, VdiDevice& device, VdiWait w) {
-    if (w == VdiWait::Aborted) {
-        std::string reason;
-        {
-            std::lock_guard<std::mutex> lock(s.mutex);
-            reason = s.abortReason;
-        }
-        if (reason.empty()) reason = device.AbortReason();
-        VdiFail(s, s.quit ? static_cast<long>(kSqlErrStopped) : 0L, reason);
-    }
+    if (w == VdiWait::Aborted) VdiStopped(s, device.AbortReason());
     return w;
 }
 

@@ -236,6 +236,11 @@ private:
         return false;
     }
 
+    bool Stopped(const std::string& text) {
+        VdiStopped(m_s, text);
+        return false;
+    }
+
     // Checks the restore against the database and picks every file's place.
     bool Decide() {
         int state = 0;
@@ -417,7 +422,7 @@ private:
         VdiStreamTotals seen;
         std::vector<char> payload;
         for (;;) {
-            if (m_s.stop) return Fail(m_s.quit ? static_cast<long>(kSqlErrStopped) : 0L, "The restore was stopped.");
+            if (m_s.stop) return Stopped("The restore was stopped.");
             char headBytes[VdiChunkHead::kSize];
             if (!m_readers[i]->Read(headBytes, sizeof headBytes)) return false;
             VdiChunkHead head;
@@ -512,7 +517,7 @@ private:
             if (f == nullptr || r.offset + r.data.size() > f->size) {
                 return Damaged(m_s, "a log record names no file of the database");
             }
-            if (m_s.stop) return Fail(kSqlErrStopped, "The restore was stopped while the log was applied.");
+            if (m_s.stop) return Stopped("The restore was stopped while the log was applied.");
             if (t != nullptr && !m_s.options.verifyOnly &&
                 !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) {
                 return false;

@@ -36,6 +36,11 @@ void VdiRunRestoreFromFiles(VdiStatement& s);
 // Records the statement's failure; the first failure stands.
 void VdiFail(VdiStatement& s, long code, const std::string& text);
 void VdiTimeOut(VdiStatement& s, int stream);
+// Records the failure of a statement that was stopped or whose device was
+// aborted: the stopped code when the job manager asked the job to stop,
+// otherwise code 0; the text is the reason the engine was aborted with, or
+// `reason` when it was given none.
+void VdiStopped(VdiStatement& s, const std::string& reason);
 void VdiInfo(VdiStatement& s, const std::string& text);
 // Ends every device with the statement's failure text.
 void VdiAbortDevices(VdiStatement& s);

@@ -11,6 +11,7 @@
 #include "JxJobClient/JXJobClient.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiServeWait.h"
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxJobClient/JXJobCtrlClient.h"
@@ -44,10 +45,7 @@ void Fail(SqlTransferState& st, CJxSQLVDIBase* engine, StreamRun& run, const std
 
 void MoveStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, JXJobCtrlClient* control,
                 VdiDevice* device, uint64_t quota, std::atomic<uint64_t>* mediaBytes, StreamRun& run) {
-    // The engine gives up after its time-out and retries; the pipeline waits
-    // a little longer so that the engine's own verdict comes first.
-    const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
-                           (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
+    const int64_t waitMs = VdiServeWaitMs(*engine);
     bool first = true;
     std::string stop;
     for (uint64_t blocks = 0;; ++blocks) {

@@ -12,6 +12,7 @@
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiServeWait.h"
 #include "JxSqlDataReaderWriter/DataReaderWriter.h"
 #include "JxSqlDataReaderWriter/SqlBackupTransfer.h"
 #include "JxJobClient/JXJobCtrlClient.h"
@@ -34,8 +35,7 @@ struct ReadRun {
 
 void ReadStream(const std::shared_ptr<SqlTransferState>& st, CJxSQLVDIBase* engine, JXJobCtrlClient* control,
                 VdiDevice* device, ReadRun& run) {
-    const int64_t waitMs = static_cast<int64_t>(engine->getVDITimeOut()) * 1000 *
-                           (static_cast<int64_t>(engine->getVDITimeoutRetryCountLimit()) + 2);
+    const int64_t waitMs = VdiServeWaitMs(*engine);
     uint64_t done = 0;
     auto fail = [&](const std::string& text) {
         run.error = text;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
@@ -13,10 +14,12 @@
 #include "JxSQLCommon/state/CLogInfoDB.h"
 #include "JxSQLVDIBase/CJxSQLVDI.h"
 #include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiServeWait.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/auto_handle.h"
 #include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
 
 namespace {
 
@@ -68,24 +71,30 @@ CWzError BackUpInto(const std::string& instance, const std::string& database, in
                                          vdi.getJXErrorString().c_str());
     }
     VdiDevice* device = vdi.getDevice(0);
-    const int64_t waitMs = static_cast<int64_t>(vdi.getVDITimeOut()) * 1000;
-    bool written = device != nullptr;
-    while (written) {
+    // Waits as the data pipeline does, so that a slow statement is not cut
+    // short and a stalled one ends with the engine's own verdict.
+    const int64_t waitMs = VdiServeWaitMs(vdi);
+    std::string failure;  // why this side ended the backup
+    if (device == nullptr) failure = "The log backup has no device.";
+    while (failure.empty()) {
         VdiBlock block;
-        VdiWait w = device->Get(block, waitMs);
-        if (w == VdiWait::End) break;
-        if (w != VdiWait::Ok) {
-            written = false;
+        const VdiWait w = device->Get(block, waitMs);
+        if (w == VdiWait::End || w == VdiWait::Aborted) break;  // an abort is the engine's failure, told below
+        if (w == VdiWait::TimedOut) {
+            failure = wz::Format("The log backup timed out: the engine gave no data for %lld seconds.",
+                                 static_cast<long long>(waitMs / 1000));
             break;
         }
-        written = wz::WriteAll(fd, block.data.get(), block.size);
+        if (!wz::WriteAll(fd, block.data.get(), block.size)) {
+            failure = std::string("The dump file could not be written: ") + std::strerror(errno);
+        }
         device->Release(std::move(block));
     }
-    if (!written && device != nullptr) device->Abort("The dump file could not be written.");
+    if (!failure.empty()) vdi.AbortOperation(failure);
     const bool done = vdi.Finalize(false);
-    if (!written || !done) {
+    if (!failure.empty() || !done) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Log backup of %s failed: %s", database.c_str(),
-                                         done ? "write failed" : vdi.getJXErrorString().c_str());
+                                         failure.empty() ? vdi.getJXErrorString().c_str() : failure.c_str());
     }
     return CompleteMetadata(instance, database, vdi.getXMLBackupSetInfo_10(), metadata);
 }
