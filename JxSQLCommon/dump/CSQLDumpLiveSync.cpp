@@ -72,7 +72,8 @@ CWzError CSQLDumpLiveSync::LiveSyncDumpRestore() {
     CWzError error = m_liveSyncSettings.LoadSettings();
     if (error.IsError()) return error.Push(FXCODELOC, "LoadSettings failed");
     error = DoLiveSyncRstoreLoop(m_liveSyncSettings);
-    // A stop between two runs ends the loop after the last run unmounted.
+    // A stop between two runs ends the loop after the last run unmounted
+    // (and a failed release leaves dumps held after it).
     LetGoAfterTheLastUnmount();
     if (error.IsError()) return error.Push(FXCODELOC, "DoLiveSyncFromDump failed");
     return CWzError::Success();
@@ -138,7 +139,9 @@ void CSQLDumpLiveSync::LetGoAfterTheLastUnmount() {
         m_settings.jobID = m_lastRunStorage.jobID;
         m_settings.databases = m_lastRunStorage.databases;
     }
-    EV_INFO(m_logger, "The job ended between two runs holding dumps of the disk library; mounting it to let them go.");
+    EV_INFO(m_logger,
+            "The job still holds dumps of the disk library after its last unmount; mounting it again to let "
+            "them go.");
     SQLDumpLiveSync::CleanUp guard(this);
     CWzError error = MountAll(m_settings);
     if (error.IsError()) {
