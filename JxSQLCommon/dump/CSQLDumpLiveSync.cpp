@@ -72,6 +72,9 @@ CWzError CSQLDumpLiveSync::LiveSyncDumpRestore() {
     CWzError error = m_liveSyncSettings.LoadSettings();
     if (error.IsError()) return error.Push(FXCODELOC, "LoadSettings failed");
     error = DoLiveSyncRstoreLoop(m_liveSyncSettings);
+    // A stop between two runs ends the loop after the last run unmounted
+    // (and a failed release leaves dumps held after it).
+    LetGoAfterTheLastUnmount();
     if (error.IsError()) return error.Push(FXCODELOC, "DoLiveSyncFromDump failed");
     return CWzError::Success();
 }
@@ -99,15 +102,11 @@ CWzError CSQLDumpLiveSync::DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settin
         // Whether this run is the last is known before its unmount, so that
         // what the job still holds on the disk library is let go through
         // the mounts, whatever kind of mount they are.
-        const bool last = DoneWaiting(settings);
+        const bool last = IsLastRun(settings);
         if (last) BeforeLastUnmount();
         CWzError error = guard.Reset();
         if (error.IsError()) return error.Push(FXCODELOC, "cleanUp.Reset() failed");
         if (last) return CWzError::Success();
-        if (TransferLeftRunning()) {
-            EV_ERROR(m_logger, "A data transfer of this run still runs: no further run is started.");
-            return CWzError::Success();
-        }
         error = WaitMinTime(settings);
         if (error.IsError()) {
             EV_INFO(m_logger, "Not treating this as error, since a live sync restore was processed (%s)",
@@ -115,6 +114,42 @@ CWzError CSQLDumpLiveSync::DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settin
             return CWzError::Success();
         }
     }
+}
+
+bool CSQLDumpLiveSync::IsLastRun(CSQLDumpLiveSyncSettings& settings) {
+    if (TransferLeftRunning()) {
+        EV_ERROR(m_logger, "A data transfer of this run still runs: no further run is started.");
+        return true;
+    }
+    return DoneWaiting(settings);
+}
+
+void CSQLDumpLiveSync::LetGoAfterTheLastUnmount() {
+    if (!HoldsOnDiskLibrary()) return;
+    if (m_settings.AppIDs.empty()) {
+        // Unmounted: the same storage is mounted again under the same
+        // folders, so that the paths the job holds by lead to it again.
+        if (m_lastRunStorage.AppIDs.empty()) {
+            EV_WARN(m_logger,
+                    "The job holds dumps of the disk library, but no storage is known to let them go through.");
+            return;
+        }
+        m_settings.AppIDs = m_lastRunStorage.AppIDs;
+        m_settings.mountRoot = m_lastRunStorage.mountRoot;
+        m_settings.jobID = m_lastRunStorage.jobID;
+        m_settings.databases = m_lastRunStorage.databases;
+    }
+    EV_INFO(m_logger,
+            "The job still holds dumps of the disk library after its last unmount; mounting it again to let "
+            "them go.");
+    SQLDumpLiveSync::CleanUp guard(this);
+    CWzError error = MountAll(m_settings);
+    if (error.IsError()) {
+        EV_WARN(m_logger, "Mounting the storage of the last run again failed: %s", error.AsString().c_str());
+    }
+    BeforeLastUnmount();
+    error = guard.Reset();
+    if (error.IsError()) EV_WARN(m_logger, "Unmount after letting go failed: %s", error.AsString().c_str());
 }
 
 bool CSQLDumpLiveSync::DoneWaiting(CSQLDumpLiveSyncSettings& settings) {
@@ -166,9 +201,18 @@ CWzError CSQLDumpLiveSync::WaitMinTime(CSQLDumpLiveSyncSettings& settings) {
 
 void CSQLDumpLiveSync::BeforeLastUnmount() {}
 
+bool CSQLDumpLiveSync::HoldsOnDiskLibrary() const { return false; }
+
 CWzError CSQLDumpLiveSync::UnMountAll() {
     CWzError error = CSQLDumpRestore::UnMountAll(m_settings);
     if (error.IsError()) return error.Push(FXCODELOC, "UnMountAll failed");
+    if (!m_settings.AppIDs.empty()) {
+        m_lastRunStorage = DumpRestoreSettings{};
+        m_lastRunStorage.AppIDs = m_settings.AppIDs;
+        m_lastRunStorage.mountRoot = m_settings.mountRoot;
+        m_lastRunStorage.jobID = m_settings.jobID;
+        for (const auto& [name, info] : m_settings.databases) m_lastRunStorage.databases[name];
+    }
     m_settings.AppIDs.clear();
     m_settings.databases.clear();  // drops every database's marker files
     m_settings.mountRoot.clear();

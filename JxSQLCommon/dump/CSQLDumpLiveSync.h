@@ -6,6 +6,12 @@
 //         in, mounts and marker files) -> unmount, drop markers -> stay-alive
 //         check -> wait (keep-alive, percentage of the window) -> next run
 //
+// A run is the last when the window has passed or when a data transfer of
+// the run still runs; what the job holds on the disk library is let go
+// before that run unmounts. A stop that ends the loop after the unmount
+// (during the wait, or before the next run) has the last run's storage
+// mounted once more for that.
+//
 // Between runs each database's chain is cut to what continues its last
 // restore (BuildArchiveList). A database with nothing new is a success of
 // the run; one whose dumps do not continue its last restore, or that has
@@ -88,6 +94,9 @@ public:
     // Runs before the unmount of the job's last run, while the disk library
     // is still reachable through the mounts; does nothing here.
     virtual void BeforeLastUnmount();
+    // Whether the job still holds something on the disk library that
+    // BeforeLastUnmount lets go; false here.
+    virtual bool HoldsOnDiskLibrary() const;
     virtual CWzError LiveSyncDumpRestore();
     virtual CWzError DoLiveSyncRstoreLoop(CSQLDumpLiveSyncSettings& settings);
 
@@ -99,6 +108,16 @@ protected:
     CSQLDumpLiveSyncSettings m_liveSyncSettings;
 
 private:
+    // Whether the run that just ended is the job's last (says why).
+    bool IsLastRun(CSQLDumpLiveSyncSettings& settings);
+    // After a loop that ended past its last unmount: mounts the storage of
+    // the last run again when the job still holds something there, lets it
+    // go (BeforeLastUnmount) and unmounts.
+    void LetGoAfterTheLastUnmount();
+
+    // What the last unmounted run had mounted: application ids, mount root,
+    // job id and database names (no marker files).
+    DumpRestoreSettings m_lastRunStorage;
     // Per-run state: databases (source names) whose dump merge ran, the
     // central server's empty live-sync chains, and the databases skipped with
     // their reasons (by target name).

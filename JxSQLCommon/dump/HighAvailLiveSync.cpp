@@ -31,6 +31,8 @@ bool HighAvailLiveSync::startRestore(RestoreOptionsParser& parser) {
 
 void HighAvailLiveSync::BeforeLastUnmount() { ReleaseAllReferences(); }
 
+bool HighAvailLiveSync::HoldsOnDiskLibrary() const { return m_references.HeldCount() != 0; }
+
 void HighAvailLiveSync::ReleaseAllReferences() {
     m_references.SetJobId(static_cast<long long>(m_jobId));
     CWzError error = m_references.ReleaseAll();

@@ -10,7 +10,10 @@
 //   releases the rows it holds that the run no longer lists;
 // - a restored dump releases its row at once;
 // - the job releases whatever it still holds before its last run unmounts
-//   the storage (and again when it ends, for what could not be released).
+//   the storage, or, when a stop ends it after that unmount, with the
+//   storage mounted again for the release (and once more when it ends, for
+//   what could not be released). A folder mount, unlike a link, leaves no
+//   path to a dump folder once unmounted.
 // A run in which any mount path lacks loginfo.db walks the file system as
 // its base does (marker files, restore collect file) and touches no
 // loginfo.db; none is created where it is missing.
@@ -36,6 +39,8 @@ public:
     // Releases the references still held while the mounts still lead to
     // their loginfo.db.
     void BeforeLastUnmount() override;
+    // Whether any reference is still held.
+    bool HoldsOnDiskLibrary() const override;
 
     // True (file-system mode) unless every mount path of every database has
     // loginfo.db; decides the mode of the run.
