@@ -170,6 +170,26 @@ TEST_F(DumpRestoreJob, ADumpRestoredFromItsRenamedFileThatFailsCountsAsFailed) {
     ExpectNoMountOrMarker();
 }
 
+// The same with the last dump of the chain: no later dump's gap fails the
+// job instead, so the failed restore itself must fail it, and the database
+// is not brought online without that log.
+TEST_F(DumpRestoreJob, AFailedRestoreOfTheLastDumpFromItsRenamedFileFailsTheJob) {
+    ChainWithDumps();
+    RelocateToCopy();
+    int status = 0;
+    {
+        RenamingJob job(dumps[2]);
+        job.damageRenamed = true;
+        EXPECT_FALSE(Run(job, 42, &status));
+        const DbInfo& info = job.Settings().databases.at("Sales");
+        EXPECT_EQ(1u, info.failedCount);
+        EXPECT_EQ(2u, info.restoredCount) << "the first two dumps";
+    }
+    EXPECT_EQ(2, status);
+    EXPECT_NE(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
+    ExpectNoMountOrMarker();
+}
+
 TEST_F(DumpRestoreJob, AMissingDumpFailsTheDatabaseWithTheEnginesText) {
     ChainWithDumps();
     ASSERT_EQ(0, ::unlink(dumps[1].c_str()));
