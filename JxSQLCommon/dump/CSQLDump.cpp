@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "JxJobClient/JXBkpJobClient.h"
-#include "JxLib/JXFile.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
@@ -39,38 +38,23 @@ bool CSQLDump::generateCollectFile() {
         EV_ERROR(m_logger, "Failed to read from collect file: %s", path.c_str());
         return false;
     }
-    JXFile file;
-    if (file.open(path.c_str(), JXFile::kWrite) != 0) {
-        EV_ERROR(m_logger, "Failed to open the collect file [%s] for writing. Error code [%d].", path.c_str(),
-                 file.getLastError());
-        RaisePendingCause(kCauseJobFileOpen, path);
-        return false;
-    }
-    if (file.truncate() != 0 || file.putLine(m_sServername) < 0) {
-        EV_ERROR(m_logger, "Failed to write the instance name [%s] to collect file [%s]. Error code [%d].",
-                 m_sServername.c_str(), path.c_str(), file.getLastError());
-        (void)file.close();  // the write failure is what is reported
-        return false;
-    }
+    // A restart keeps the list an earlier attempt may already have rewritten
+    // for the library: its first line then names the instance, not a database.
+    if (!names.empty() && names.front() == m_sServername) names.erase(names.begin());
     m_subClientCache.ClearDBList();
     std::sort(names.begin(), names.end(), compareNoCase);
+    std::vector<std::string> lines{m_sServername};
     for (const std::string& name : names) {
-        if (!DoesDatabaseQualify(name)) continue;
-        if (file.putLine(name) < 0) {
-            EV_ERROR(m_logger, "Failed to write db [%s] to collect file [%s]. Error [%d].", name.c_str(),
-                     path.c_str(), file.getLastError());
-            if (m_pJobClnt != nullptr) *m_pJobClnt << name.c_str();
-            RaisePendingCause(kCauseCollectFileWrite, path);
-            (void)file.close();  // the write failure is what is reported
-            return false;
-        }
-        m_subClientCache.m_databaseNames.insert(name);
+        if (DoesDatabaseQualify(name)) lines.push_back(name);
     }
-    if (int rc = file.close(); rc != 0) {
-        EV_ERROR(m_logger, "Failed to write the collect file [%s]. Error [%d].", path.c_str(), rc);
+    // Replaced in one go: a crash or a full disk leaves the old list or the
+    // whole new one, never a cut one that the library or a restart would
+    // take for the whole and so leave the databases after the cut undumped.
+    if (!WriteToCollectFile(path, lines, true)) {
         RaisePendingCause(kCauseCollectFileWrite, path);
         return false;
     }
+    m_subClientCache.m_databaseNames.insert(lines.begin() + 1, lines.end());
     m_subClientCache.SetCollectFile(path);
     return true;
 }

@@ -71,6 +71,10 @@ protected:
         ADD_FAILURE() << "no mount folder";
         return root.path() + "/none";
     }
+    // The chain's dump `damaged` is renamed during the job and its renamed
+    // file damaged: that restore fails, and with it the job, and the database
+    // is not brought online.
+    void ExpectAFailedRestoreOfARenamedDumpFailsTheJob(size_t damaged);
 
     std::vector<std::string> dumps;
 };
@@ -151,23 +155,34 @@ TEST_F(DumpRestoreJob, ADumpRenamedDuringTheJobIsRestoredFromItsNewName) {
     ExpectDiskLibraryIntact();
 }
 
-// A dump found only under its restore-collect name whose restore fails is
-// counted as failed, and the database with it.
-TEST_F(DumpRestoreJob, ADumpRestoredFromItsRenamedFileThatFailsCountsAsFailed) {
+void DumpRestoreJob::ExpectAFailedRestoreOfARenamedDumpFailsTheJob(size_t damaged) {
     ChainWithDumps();
     RelocateToCopy();
     int status = 0;
     {
-        RenamingJob job(dumps[1]);
+        RenamingJob job(dumps.at(damaged));
         job.damageRenamed = true;
         EXPECT_FALSE(Run(job, 42, &status));
         const DbInfo& info = job.Settings().databases.at("Sales");
         EXPECT_EQ(1u, info.failedCount);
-        EXPECT_EQ(1u, info.restoredCount) << "the first dump only";
+        EXPECT_EQ(damaged, info.restoredCount) << "the dumps before it";
     }
     EXPECT_EQ(2, status);
     EXPECT_NE(SQLDB_STATE_ONLINE, DatabaseState(sim, "Copy"));
     ExpectNoMountOrMarker();
+}
+
+// A dump found only under its restore-collect name whose restore fails is
+// counted as failed, and the database with it.
+TEST_F(DumpRestoreJob, ADumpRestoredFromItsRenamedFileThatFailsCountsAsFailed) {
+    ExpectAFailedRestoreOfARenamedDumpFailsTheJob(1);
+}
+
+// The same with the last dump of the chain: no later dump's gap fails the
+// job instead, so the failed restore itself must fail it, and the database
+// is not brought online without that log.
+TEST_F(DumpRestoreJob, AFailedRestoreOfTheLastDumpFromItsRenamedFileFailsTheJob) {
+    ExpectAFailedRestoreOfARenamedDumpFailsTheJob(2);
 }
 
 TEST_F(DumpRestoreJob, AMissingDumpFailsTheDatabaseWithTheEnginesText) {
