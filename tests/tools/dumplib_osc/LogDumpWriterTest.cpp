@@ -46,15 +46,18 @@ protected:
         return names;
     }
 
-    // One VDI time-out is 0.6 s of real time: a statement held 1.5 of them
-    // outlasts a writer that waits one, and leaves a writer that waits as the
-    // pipeline does (five of them) seconds to spare on a busy machine.
+    // One VDI time-out is 0.6 s of real time, so that a writer that gives up
+    // does so quickly.
     jxtest::TestRoot root{0.002};
     SqlSimInstance sim;
     std::string folder;
 };
 
 TEST_F(LogDumpWriterTest, AStatementSlowerThanOneVdiTimeOutStillGivesItsDump) {
+    // One VDI time-out is 6 s of real time here: a statement held 1.5 of them
+    // outlasts a writer that waits one, and leaves a writer that waits as the
+    // pipeline does (five of them) 21 s to spare on a busy machine.
+    wz::SetTimeScale(0.02);
     VdiTestHold hold(VdiTestPoint::kBlockPut, 1);  // the stream's header
     CWzError result;
     std::string bak;
