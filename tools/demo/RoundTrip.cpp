@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -246,9 +247,17 @@ int RoundTrip::RunDemo(FILE* out) {
     change(32, 2);
     step("32 pages changed, log backup", Backup(3, 'L'));
     // The point in time falls between two changes that the second log
-    // backup takes: the first is before it, the second a second after it.
-    change(16, 3);
-    const uint64_t pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 1;
+    // backup takes. The first change is stamped now and the point in time is
+    // the next whole second: the change is before it, and so is the end of
+    // the first log backup, whole seconds that passed before now. The second
+    // change is stamped a second after it. All come from one reading of the
+    // clock that stamps log records; time() follows a coarser clock that can
+    // still show the previous second a few milliseconds into a new one.
+    const int64_t firstMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    change(16, 3, firstMs);
+    const uint64_t pointInTime = static_cast<uint64_t>(firstMs / 1000) + 1;
     const std::vector<std::string> atPointInTime = Contents(kDatabase);
     change(24, 4, static_cast<int64_t>(pointInTime + 1) * 1000);
     step("16 + 24 pages changed, log backup", Backup(4, 'L'));
