@@ -9,6 +9,7 @@
 #include "JXAppMgr/IndexingVersion.h"
 #include "JXAppMgr/JXClient.h"
 #include "JxLib/CGuidFactory.h"
+#include "JxLib/JXDate.h"
 #include "JxLib/JXPIAgent.h"
 #include "JxLib/JXPassword.h"
 #include "JxLib/JXPlatformInfo.h"
@@ -274,7 +275,7 @@ int CSQLCommon::GetClientIndexingVersion(uint64_t clientId, uint64_t timeSeconds
     EV_DEBUG(m_logger, 3, "Get the indexing version property for client [%" PRIu64 "] at given time [%" PRIu64 "].",
              clientId, timeSeconds);
     ClientProperties properties(clientId);
-    properties.setRefTime(timeSeconds == 0 ? std::time(nullptr) : static_cast<time_t>(timeSeconds));
+    properties.setRefTime(JXDate(timeSeconds == 0 ? std::time(nullptr) : static_cast<time_t>(timeSeconds)));
     bool useV2 = false;
     if (int rc = properties.getUseIndexingV2ForMSSQL(useV2); rc != 0) {
         EV_ERROR(m_logger, "Failed to get indexing property for SQL instance with error [%d]", rc);

@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <string>
 
+#include "JXAppMgr/AdaptersBase.h"
+
 // Result of executeStoredProcedure for a request id no procedure answers.
 constexpr int JXAPPMGR_E_NO_PROCEDURE = 0x1f;
 // Result while stored procedures are unavailable.
 constexpr int JXAPPMGR_E_SP_UNAVAILABLE = 0x20;
 
-class App_ExecuteSP {
+class App_ExecuteSP : public AdaptersBase {
 public:
     App_ExecuteSP() = default;
 

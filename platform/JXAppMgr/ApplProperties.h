@@ -66,9 +66,14 @@ private:
     std::list<std::shared_ptr<ApplProperty>> m_properties;
 };
 
+// A subclient's properties in the model, and those a reader handed over
+// kept in memory (the property cache).
 class ApplProperties {
 public:
     explicit ApplProperties(uint64_t subclientId) : m_subclientId(subclientId) {}
+
+    void addToCache(std::shared_ptr<ApplProperty> property) { m_cache.addToPropList(std::move(property)); }
+    const PropertiesList& getCache() const { return m_cache; }
 
     // Appends the subclient's properties, by type and number; 0, or
     // JXAPPMGR_E_NO_OBJECT for a subclient the model does not have. The
@@ -83,4 +88,5 @@ public:
 
 private:
     uint64_t m_subclientId;
+    PropertiesList m_cache;
 };

@@ -1,18 +1,16 @@
 // ChangeRefTime: the reference time at which subclient properties are looked
-// up, with the flag word that says which changes it covers.
+// up (a time of 0 means "now"), with the reference value, a flag word that
+// says which changes it covers.
 #pragma once
 
-#include <ctime>
+#include "JxLib/JXDate.h"
 
-class ChangeRefTime {
+class ChangeRefTime : public JXDate {
 public:
     explicit ChangeRefTime(int flags = 0) : m_flags(flags) {}
 
     int flags() const { return m_flags; }
-    // 0 means "now".
-    time_t time() const { return m_time; }
 
 private:
     int m_flags;
-    time_t m_time = 0;
 };

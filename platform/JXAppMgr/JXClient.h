@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "JxLib/JXDate.h"
+
 class JXClient {
 public:
     explicit JXClient(const std::string& name);
@@ -34,8 +36,8 @@ class ClientProperties {
 public:
     explicit ClientProperties(uint64_t clientId) : m_clientId(clientId) {}
 
-    // The time at which later property reads look (seconds since 1970).
-    void setRefTime(time_t when) { m_refTime = when; }
+    // The time at which later property reads look.
+    void setRefTime(const JXDate& when) { m_refTime = when.time(); }
     time_t refTime() const { return m_refTime; }
 
     // Property "useIndexingV2ForMSSQL" (a number; not 0 means set).

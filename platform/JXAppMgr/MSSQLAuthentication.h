@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <string>
 
-class MSSQLAuthentication {
+#include "JXAppMgr/AdaptersBase.h"
+
+class MSSQLAuthentication : public AdaptersBase {
 public:
     // 0 with the outputs written; a code of AppModel.h otherwise, its reason
     // in getLastErrorText. `cloud`, `status` and `reserved` are accepted for

@@ -6,12 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/ApplBackupContent.h"
+#include "JXAppMgr/ApplProperties.h"
+#include "JXAppMgr/ContentCallBack.h"
+#include "JXAppMgr/PropCallBack.h"
+
 class BackupContent;
 class ChangeRefTime;
-class PropertiesList;
 
 class Subclient {
 public:
@@ -66,9 +71,19 @@ public:
     int getSharepointContentDBName(std::vector<std::string>& names) const;
 };
 
-class MsSqlSubclient : public SubclientConf {
+// The callbacks fill the subclient's property cache and content cache.
+class MsSqlSubclient : public SubclientConf, public PropCallBack, public ContentCallBack {
 public:
-    using SubclientConf::SubclientConf;
+    explicit MsSqlSubclient(uint64_t subclientId) : SubclientConf(subclientId), m_properties(subclientId) {}
+
+    void initPropCallback(std::shared_ptr<ApplProperty> property) override {
+        m_properties.addToCache(std::move(property));
+    }
+    void initContentCallback(int kind, const std::string& text) override { m_content.add(kind, text); }
+    // Whether the content cache compares its entries with regard to case.
+    void SetCaseSensitive(bool caseSensitive) { m_content.SetCaseSensitive(caseSensitive); }
+    const ApplProperties& getPropertyCache() const { return m_properties; }
+    const ApplBackupContent& getContentCache() const { return m_content; }
 
     // VDI tunables (properties "tunableBlockSize", "tunableBufferCount",
     // "tunableMaxTransferSize"); any int the model holds, range checks are
@@ -124,4 +139,7 @@ public:
 
 private:
     int GetSwitch(const std::string& key, bool& value) const;
+
+    ApplProperties m_properties;
+    ApplBackupContent m_content;
 };

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "JXAppMgr/AdaptersBase.h"
 #include "JxSQLCommon/records/AppMessages.h"
 
-class LiveSyncReplication {
+class LiveSyncReplication : public AdaptersBase {
 public:
     // The records of the subtask that `request` names (its SubtaskEntity's
     // subtask id), by replication id. 0, or an error code with `error` set.

@@ -54,8 +54,9 @@ CWzError FXFile::JXFindFiles(const std::string& pattern, std::vector<CFileData>&
         if (name == "." || name == ".." || ::fnmatch(wildcard.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
         CFileData data;
         data.name = name;
-        const std::string path = (folder == "/" ? "" : folder) + "/" + name;
-        data.reparsePoint = ReparsePointIn(folder, path, data.directory);
+        data.folder = folder;
+        data.fullPath = true;
+        data.reparsePoint = ReparsePointIn(folder, data.path(), data.directory);
         found.push_back(std::move(data));
     }
     if (found.empty()) return FXErrorUtil::ErrorWin32(FXCODELOC, kFileNotFound, "Nothing matches %s", pattern.c_str());

@@ -6,6 +6,9 @@
 // there: a symbolic link, or a directory on another device than the folder.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,12 +16,38 @@
 
 class FXFile {
 public:
+    // One directory entry. Its file information (the link itself, never
+    // followed) is read on first use and kept: in full-path mode from the
+    // folder joined with the name, else from the name alone. A failed read
+    // is kept too, with its errno, and not tried again.
     struct CFileData {
         std::string name;
-        bool directory = false;    // a directory, or a link to one
+        std::string folder;
+        struct stat info {};
+        int infoState = 0;  // 0 not read, 1 read, -1 failed
+        int lastError = 0;  // errno of the failed read
+        bool fullPath = false;
+        // Set by a search: a directory, or a link to one.
+        bool directory = false;
+        // Set by a search: something else is mounted here (see above).
         bool reparsePoint = false;
+
+        bool isRelativeFolder() const { return name == "." || name == ".."; }
+        // Where the file information is read from: the folder joined with
+        // the name in full-path mode, else the name.
+        std::string path() const;
+        // Reads the file information unless that was tried before; true when
+        // it is at hand.
+        bool getFileInfo();
+        // Size in bytes (0 when the information cannot be read).
+        uint64_t getSize();
+        // What a search found, or else the entry's own file information.
+        bool isDirectory();
         bool isReparsePoint() const { return reparsePoint; }
-        bool isDirectory() const { return directory; }
+        // No reparse tag exists on this platform.
+        uint32_t getReparseTag() const { return 0; }
+        std::string getFileNameAsString() const { return name; }
+        std::wstring getFileNameAsWstring() const;
     };
 
     // Win32 codes of a search that finds nothing.
