@@ -94,10 +94,15 @@ CWzError HighAvailLiveSync::AddAFilesFromMountedShare(const DB_LSNS::const_itera
         }
         unsigned int serial = 0;
         CWzError error = db.GetDatabaseSerialNo("", dbName, serial);
+        if (error.IsError() && FXErrorUtil::GetHResult(error) == WZ_E_FAIL) {
+            // Not listed there: no dumps of it on this path; the next path
+            // may have them.
+            EV_INFO(m_logger, "The SQLite DB [%s] does not list the database [%s]", db.GetFullDatabaseName().c_str(),
+                    dbName.c_str());
+            continue;
+        }
         if (error.IsError()) {
-            // WZ_E_FAIL: the database is not listed there, which is no
-            // failure to read it.
-            if (FXErrorUtil::GetHResult(error) != WZ_E_FAIL) m_unreadThisRun.insert(dbName);
+            m_unreadThisRun.insert(dbName);
             return error.Push(FXCODELOC, "Failed to find the serial number for the database [%s] in the SQLite DB: [%s]",
                               dbName.c_str(), db.GetFullDatabaseName().c_str());
         }

@@ -58,9 +58,9 @@ public:
     // Always false: the dumps are not listed from the disk in database mode.
     bool NothingOnDisk(const LSNS& logFiles) override;
     // Database mode: adds the database's dumps after the chosen LSN from the
-    // loginfo.db of each of its mount paths; a loginfo.db that cannot be read
-    // (other than one that does not list the database) leaves the database
-    // unmerged in this run. File-system mode: the base's walk.
+    // loginfo.db of each of its mount paths (one that does not list the
+    // database has none); a loginfo.db that cannot be read leaves the
+    // database unmerged in this run. File-system mode: the base's walk.
     CWzError AddAFilesFromMountedShare(const DB_LSNS::const_iterator& dbEntry, std::string& lastLSN,
                                        std::map<std::string, SqlAFilesPerBackup_t>& items) override;
     // The base's restore of one dump file, then the release of the reference
