@@ -43,6 +43,7 @@ void HighAvailLiveSync::ReleaseAllReferences() {
 }
 
 bool HighAvailLiveSync::UseRestoreCollectFile() {
+    m_unreadThisRun.clear();  // asked once per run, after its mounts
     bool all = true;
     for (const auto& [name, info] : m_settings.databases) {
         for (const std::string& path : info.mountPaths) {
@@ -87,17 +88,27 @@ CWzError HighAvailLiveSync::AddAFilesFromMountedShare(const DB_LSNS::const_itera
         db.SetJobId(static_cast<long long>(m_jobId));
         // Checked again: the database must not be created by the look-up.
         if (!db.Exists()) {
+            m_unreadThisRun.insert(dbName);
             return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Cannot find SQLite database: [%s]",
                                              db.GetFullDatabaseName().c_str());
         }
         unsigned int serial = 0;
         CWzError error = db.GetDatabaseSerialNo("", dbName, serial);
+        if (error.IsError() && FXErrorUtil::GetHResult(error) == WZ_E_FAIL) {
+            // Not listed there: no dumps of it on this path; the next path
+            // may have them.
+            EV_INFO(m_logger, "The SQLite DB [%s] does not list the database [%s]", db.GetFullDatabaseName().c_str(),
+                    dbName.c_str());
+            continue;
+        }
         if (error.IsError()) {
+            m_unreadThisRun.insert(dbName);
             return error.Push(FXCODELOC, "Failed to find the serial number for the database [%s] in the SQLite DB: [%s]",
                               dbName.c_str(), db.GetFullDatabaseName().c_str());
         }
         error = PopulateHybridList(db, path, serial, useLSN, items);
         if (error.IsError()) {
+            m_unreadThisRun.insert(dbName);
             return error.Push(FXCODELOC, "Failed to get the records from SQLite DB: [%s]",
                               db.GetFullDatabaseName().c_str());
         }
@@ -106,16 +117,25 @@ CWzError HighAvailLiveSync::AddAFilesFromMountedShare(const DB_LSNS::const_itera
     return CWzError::Success();
 }
 
+CWzError HighAvailLiveSync::BuildArchiveList(const std::string& dbName,
+                                             std::map<std::string, SqlAFilesPerBackup_t>& items,
+                                             std::list<SqlAFilesPerBackup_t>& chain) {
+    if (m_unreadThisRun.count(dbName) != 0) {
+        EV_ERROR(m_logger, "The dumps of database [%s] could not be read from its SQLite databases in this run",
+                 dbName.c_str());
+        return CWzError::Success();
+    }
+    return CSQLDumpLiveSync::BuildArchiveList(dbName, items, chain);
+}
+
 CWzError HighAvailLiveSync::PopulateHybridList(const CLogInfoDB& db, const std::string& mountPath, unsigned int serial,
                                                const std::string& afterLSN,
                                                std::map<std::string, SqlAFilesPerBackup_t>& items) {
     std::vector<CLogInfoDB::LogRow> rows;
     CWzError error = m_references.TakeAndCollect(db, mountPath, serial, afterLSN, rows);
     if (error.IsError()) {
-        if (FXErrorUtil::GetJXResult(error) == JX_E_STATE_DB_NOT_LOCKED) return error;
-        EV_INFO(m_logger, "No records found from the SQLite db [%s]: %s", db.GetFullDatabaseName().c_str(),
-                error.AsString().c_str());
-        return CWzError::Success();
+        return error.Push(FXCODELOC, "Could not take the records of the SQLite db [%s]",
+                          db.GetFullDatabaseName().c_str());
     }
     unsigned int added = 0;
     for (const CLogInfoDB::LogRow& row : rows) {

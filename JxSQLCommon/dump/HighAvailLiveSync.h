@@ -17,10 +17,16 @@
 // A run in which any mount path lacks loginfo.db walks the file system as
 // its base does (marker files, restore collect file) and touches no
 // loginfo.db; none is created where it is missing.
+// A database whose dumps a run cannot read from a mount path's loginfo.db
+// (gone, cannot be locked, its rows cannot be taken) is not merged in that
+// run: it keeps the central server's chain, and the base reports it as when
+// the storage cannot be mounted.
 #pragma once
 
+#include <list>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "JxSQLCommon/dump/CSQLDumpLiveSync.h"
@@ -45,10 +51,16 @@ public:
     // True (file-system mode) unless every mount path of every database has
     // loginfo.db; decides the mode of the run.
     bool UseRestoreCollectFile() override;
+    // The base's cut of the merged list, except for a database whose dumps
+    // this run could not read from loginfo.db: that one is left unmerged.
+    CWzError BuildArchiveList(const std::string& dbName, std::map<std::string, SqlAFilesPerBackup_t>& items,
+                              std::list<SqlAFilesPerBackup_t>& chain) override;
     // Always false: the dumps are not listed from the disk in database mode.
     bool NothingOnDisk(const LSNS& logFiles) override;
     // Database mode: adds the database's dumps after the chosen LSN from the
-    // loginfo.db of each of its mount paths. File-system mode: the base's walk.
+    // loginfo.db of each of its mount paths (one that does not list the
+    // database has none); a loginfo.db that cannot be read leaves the
+    // database unmerged in this run. File-system mode: the base's walk.
     CWzError AddAFilesFromMountedShare(const DB_LSNS::const_iterator& dbEntry, std::string& lastLSN,
                                        std::map<std::string, SqlAFilesPerBackup_t>& items) override;
     // The base's restore of one dump file, then the release of the reference
@@ -59,7 +71,8 @@ public:
     // Takes and reads, under one lock of `db` (the loginfo.db of
     // `mountPath`), the rows of database `serial` after `afterLSN` (all when
     // empty), and adds those whose .bak and .xml files exist to `items`
-    // (keyed by the padded last LSN; the first entry of a key wins).
+    // (keyed by the padded last LSN; the first entry of a key wins). Fails
+    // when the rows cannot be taken.
     CWzError PopulateHybridList(const CLogInfoDB& db, const std::string& mountPath, unsigned int serial,
                                 const std::string& afterLSN, std::map<std::string, SqlAFilesPerBackup_t>& items);
 
@@ -71,5 +84,8 @@ private:
     void ReleaseAllReferences();
 
     bool m_logInfoDbOnAllPaths = false;
+    // Databases (source names) whose dumps this run could not read from
+    // loginfo.db.
+    std::set<std::string> m_unreadThisRun;
     LiveSyncReferences m_references;
 };

@@ -98,4 +98,19 @@ TEST_F(HighAvailLiveSyncList, TheFirstEntryOfAnLSNWinsAndDumpsWithoutFilesAreHel
     EXPECT_EQ(4u, job.HeldReferences());
 }
 
+// A mount path whose loginfo.db lists other databases only has no dumps of
+// this one; the paths after it are still read.
+TEST_F(HighAvailLiveSyncList, APathWhoseLoginfoDbDoesNotListTheDatabaseHidesNoOtherPath) {
+    const std::string other = root.path() + "/0";
+    root.WriteFile("0/.keep", "");
+    CLogInfoDB db(other, DB_LOCALITY_1MIN_RPO);
+    unsigned serial = 0;
+    ASSERT_FALSE(db.CreateTablesSchema().IsError());
+    ASSERT_FALSE(db.InsertDBRecord("SQL1", 6, "Hr", serial).IsError());
+    job.State().databases["Sales"].mountPaths.insert(other);  // read first
+    AddDump(pathB, "d1", "100", "200");
+    EXPECT_EQ((std::vector<std::string>{pathB + "/d1.bak"}), List("", ""));
+    EXPECT_EQ(1, Count(pathB, "d1.bak"));
+}
+
 }  // namespace

@@ -2,8 +2,11 @@
 // mount: with folder mounts, which leave no path to a dump folder once
 // unmounted, every way the job ends lets go of its references before its
 // storage is unmounted for the last time; a run whose storage cannot be
-// mounted reports its database failed.
+// mounted, or whose mounted loginfo.db cannot be used, reports its database
+// failed.
+#include <cerrno>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,9 +14,11 @@
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
+#include "WzSQLite/CSQLite3DB.h"
 #include "tests/JxSQLCommon/dump/FolderMounts.h"
 #include "tests/JxSQLCommon/dump/HighAvailLiveSyncFixture.h"
 #include "tests/JxSQLCommon/restore/HeldArchiveReads.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -50,6 +55,24 @@ protected:
     }
     void ExpectEveryCountZero() {
         for (const auto& [bak, count] : AllCounts()) EXPECT_EQ(0, count) << bak;
+    }
+    // The first run restored the full backup and both dumps; the second, the
+    // last, applied nothing and reported Sales failed with the cause that
+    // names it, as when its storage cannot be mounted.
+    void ExpectTheSecondRunFailedSalesWithTheCause(const WatchedJob& job, int status) {
+        EXPECT_EQ(1, job.waits);
+        EXPECT_EQ(3, status);
+        EXPECT_EQ(2, LogRestores());
+        EXPECT_EQ((std::vector<RESTORE_STATUS_STRING_MAPPING>{RESTORE_STATUS_RESTORED, RESTORE_STATUS_FAILED}),
+                  job.statuses.at("SalesDR"));
+        auto journal = jobmanager::JobJournalReader::Read(kJob);
+        ASSERT_TRUE(journal.has_value());
+        bool named = false;
+        for (const jobmanager::JournalEntry& e : jobmanager::JobJournalReader::WithOp(*journal, "setPendingCause")) {
+            named = named || (e.Get("cause") == jobmanager::JournalId(kCauseNoArchiveFiles) &&
+                              e.List("args") == std::vector<std::string>{"Sales"});
+        }
+        EXPECT_TRUE(named) << "the database without an archive file is named with the cause";
     }
 
     std::unique_ptr<FolderMounts> folderMounts;
@@ -112,19 +135,51 @@ TEST_F(HighAvailLiveSyncMounts, ARunWhoseStorageCannotBeMountedFailsItsDatabaseW
     };
     int status = 0;
     ASSERT_TRUE(Run(job, kJob, &status));
-    EXPECT_EQ(1, job.waits);
-    EXPECT_EQ(3, status);
-    EXPECT_EQ(2, LogRestores());
-    EXPECT_EQ((std::vector<RESTORE_STATUS_STRING_MAPPING>{RESTORE_STATUS_RESTORED, RESTORE_STATUS_FAILED}),
-              job.statuses["SalesDR"]);
-    auto journal = jobmanager::JobJournalReader::Read(kJob);
-    ASSERT_TRUE(journal.has_value());
-    bool named = false;
-    for (const jobmanager::JournalEntry& e : jobmanager::JobJournalReader::WithOp(*journal, "setPendingCause")) {
-        named = named || (e.Get("cause") == jobmanager::JournalId(kCauseNoArchiveFiles) &&
-                          e.List("args") == std::vector<std::string>{"Sales"});
-    }
-    EXPECT_TRUE(named) << "the database without an archive file is named with the cause";
+    ExpectTheSecondRunFailedSalesWithTheCause(job, status);
+    ExpectEveryCountZero();
+    ExpectNoMountOrMarker();
+}
+
+// The storage mounts, but one mount path is read-only: its loginfo.db cannot
+// be locked. The new dump there is not listed, and the database is reported
+// failed with the cause, not restored with nothing applied.
+TEST_F(HighAvailLiveSyncMounts, ARunThatCannotLockAMountedLoginfoDbFailsItsDatabaseWithTheCause) {
+    jxtest::FaultyFileSystem readOnly;
+    wz::ScopedFileSystem readOnlyInstalled(readOnly);
+    WatchedJob job;
+    job.atWait = [&](int) {
+        DumpOf(mpB, 4);
+        // mpB is the second mount point of the subclient's folder.
+        readOnly.FailCallOn("*/dump/" + std::to_string(kSubclient) + "/2/*", jxtest::FsCall::kOpen, 1, EROFS, true);
+        JXPlatformInfo().setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 0);  // the next run is the last
+    };
+    int status = 0;
+    ASSERT_TRUE(Run(job, kJob, &status));
+    EXPECT_GT(readOnly.Fired(jxtest::FsCall::kOpen), 0);
+    ExpectTheSecondRunFailedSalesWithTheCause(job, status);
+    ExpectEveryCountZero();
+    ExpectNoMountOrMarker();
+}
+
+// The storage mounts, but another writer holds one mount path's loginfo.db
+// all through the run: the references cannot be taken there. The database
+// is reported failed with the cause, not restored with nothing applied.
+TEST_F(HighAvailLiveSyncMounts, ARunThatCannotTakeItsDumpsFromAMountedLoginfoDbFailsItsDatabaseWithTheCause) {
+    std::unique_ptr<FX::CSQLite3DB> writer;
+    WatchedJob job;
+    job.atWait = [&](int) {
+        DumpOf(mpB, 4);
+        writer = std::make_unique<FX::CSQLite3DB>(CLogInfoDB(mpB, DB_LOCALITY_1MIN_RPO).GetFullDatabaseName());
+        // Readers go on, writers are refused.
+        writer->ExecDML(FX::CSQLite3Sql("BEGIN IMMEDIATE"));
+        JXPlatformInfo().setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 0);  // the next run is the last
+    };
+    int status = 0;
+    ASSERT_TRUE(Run(job, kJob, &status));
+    ASSERT_NE(nullptr, writer);
+    writer->ExecDML(FX::CSQLite3Sql("ROLLBACK"));
+    writer.reset();
+    ExpectTheSecondRunFailedSalesWithTheCause(job, status);
     ExpectEveryCountZero();
     ExpectNoMountOrMarker();
 }
