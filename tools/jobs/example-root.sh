@@ -10,10 +10,11 @@
 # SQL Server running, and restore task 77 of the central server's stand-in:
 # Sales restored as SalesCopy, its files moved to restored/ under the root.
 # Then it starts the host serving the central server's stand-in in the
-# background and prints its process id (stop it with kill).
+# background and, once the host can be reached, prints its process id (stop
+# it with kill).
 set -eu
 if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
 fi
 build=$(cd "${1:-build}" && pwd)
@@ -85,5 +86,19 @@ library=$build/tools/jxserve/libJxServeStandIn.so
 sLPSQLMSG=jxServeMessageHandler
 BINDINGS
 
-"$build/tools/host/jxhost" --target 'cs1*cs1client*8400*8402' >/dev/null 2>&1 &
-echo "$!"
+target='cs1*cs1client*8400*8402'
+"$build/tools/host/jxhost" --target "$target" >/dev/null 2>&1 &
+host=$!
+# The jobs find the host through the target it registers: the pid is printed
+# once they can, so that a job started right away does not miss it.
+waited=0
+until grep -qF "$target=" "$root/network/targets.ini" 2>/dev/null; do
+    if ! kill -0 "$host" 2>/dev/null || [ "$waited" -ge 6000 ]; then
+        echo "example-root.sh: the host did not start" >&2
+        kill "$host" 2>/dev/null || true
+        exit 1
+    fi
+    sleep 0.01
+    waited=$((waited + 1))
+done
+echo "$host"
