@@ -40,7 +40,7 @@ CWzError JXOnDemandSvcClient::SubmitTask(const CNMessageBase& launchRequest, CNM
     if (JxProcess::StartProcess("", command, error, 0) != 1) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Cannot start %s: %s", service.c_str(), error.c_str());
     }
-    const int64_t deadline = wz::ClockMs() + kStartTimeoutMs;
+    const int64_t deadline = wz::ClockMs() + wz::HelperWaitMs(kStartTimeoutMs);
     uint16_t port = 0;
     while (jxsResolveTarget(instance, port).IsError()) {
         if (wz::ClockMs() >= deadline) {
@@ -58,6 +58,8 @@ CWzError JXOnDemandSvcClient::Attach(const CNMessageBase& details, CJxNetwork& s
     jxsExecuteRemoteDllType descriptor;
     std::strncpy(descriptor.libraryName, instance.c_str(), sizeof descriptor.libraryName - 1);
     std::strncpy(descriptor.entryName, "OnDemandService", sizeof descriptor.entryName - 1);
+    // The service is a program this one started: so are all the session's waits.
+    session.SetPeerIsHelperProcess();
     bool timedOut = false;
     return session.Attach_RemoteDLL(instance, &descriptor, nullptr, kAttachTimeoutSeconds, timedOut);
 }

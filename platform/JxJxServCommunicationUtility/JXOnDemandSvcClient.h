@@ -6,7 +6,9 @@
 // (the program the service name resolves to, with "--target <instance>") and
 // waits until the service has registered its instance as a network target;
 // field 2 of the details then names that instance. Attach opens a session to
-// the instance. Each started service answers one session and ends.
+// the instance; every wait on the service, its session's too, is a wait on
+// another process (wz::HelperWaitMs). Each started service answers one
+// session and ends.
 #pragma once
 
 #include "WzUtils/CWzError.h"

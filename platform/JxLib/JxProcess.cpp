@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -104,7 +105,8 @@ int JxProcess::system(const std::string& command, std::string& output, std::stri
         return -1;
     }
 
-    const int64_t budgetMs = int64_t(timeoutSeconds == 0 ? kDefaultTimeoutSeconds : timeoutSeconds) * 1000;
+    const int64_t budgetMs =
+        wz::HelperWaitMs(int64_t(timeoutSeconds == 0 ? kDefaultTimeoutSeconds : timeoutSeconds) * 1000);
     const int64_t deadline = wz::ClockMs() + budgetMs;
     bool outOpen = true;
     bool errOpen = true;
@@ -169,11 +171,15 @@ int JxProcess::StartProcess(std::vector<std::string> words, std::string& error) 
         error = std::string("pipe failed: ") + std::strerror(errno);
         return 0;
     }
+    // Tests keep the program in their own session: the scheduler gives a new
+    // session a group of its own, and on processors that busy programs keep
+    // saturated such a group can wait minutes for its first turn.
+    const bool ownSession = std::getenv(kStartInCallerSessionEnv) == nullptr;
     pid_t pid = ::fork();
     if (pid == 0) {
         // Child: starts the program in a grandchild and ends at once, so the
         // program is adopted by init and never becomes a zombie here.
-        ::setsid();
+        if (ownSession) ::setsid();
         pid_t program = ::fork();
         if (program < 0) {
             int err = errno;
@@ -205,7 +211,7 @@ int JxProcess::StartProcess(std::vector<std::string> words, std::string& error) 
     int execError = 0;
     ssize_t n = -1;  // stays -1 when nothing came back in time
     pollfd fd = {status[0], POLLIN, 0};
-    const int64_t deadline = wz::ClockMs() + int64_t(kDefaultTimeoutSeconds) * 1000;
+    const int64_t deadline = wz::ClockMs() + wz::HelperWaitMs(int64_t(kDefaultTimeoutSeconds) * 1000);
     while (true) {
         const int64_t left = deadline - wz::ClockMs();
         if (left <= 0) break;

@@ -7,7 +7,8 @@
 // table does not list is searched on PATH.
 //
 // Every run is bounded: a program that has not ended within the time-out is
-// killed and the run fails.
+// killed and the run fails. The waits for a program (its end in system, its
+// start in StartProcess) are waits on another process (wz::HelperWaitMs).
 #pragma once
 
 #include <sys/types.h>
@@ -20,6 +21,7 @@ class JxProcess {
 public:
     static constexpr uint32_t kDefaultTimeoutSeconds = 300;
     static constexpr size_t kMaxCapturedBytes = 1 << 20;
+    static constexpr const char* kStartInCallerSessionEnv = "JX_START_IN_CALLER_SESSION";
 
     // Runs the command and collects its standard output and error (each
     // truncated to kMaxCapturedBytes). Returns the exit status (0..255), or
@@ -30,9 +32,11 @@ public:
                       uint32_t timeoutSeconds = 0);
 
     // Starts the command and does not wait for it to end (the program is
-    // detached: nothing is left to reap). Returns 1 once the program is
-    // running, 0 when it could not be started, with the reason in `error`.
-    // `workingFolder` and `flags` are accepted and not used.
+    // detached: nothing is left to reap; it runs in a session of its own
+    // unless the environment names kStartInCallerSessionEnv, as tests do).
+    // Returns 1 once the program is running, 0 when it could not be started,
+    // with the reason in `error`. `workingFolder` and `flags` are accepted
+    // and not used.
     static int StartProcess(const std::string& workingFolder, const std::string& command, std::string& error,
                             int flags);
     // The same for a program name and its arguments given word by word, so

@@ -87,8 +87,7 @@ CWzError CJxNetwork::SendFrame(jxsFrameKind kind, uint64_t code, const std::stri
     unsigned char bytes[kJxsFrameHeaderBytes];
     jxsEncodeFrameHeader(header, bytes);
     int err = 0;
-    switch (
-        jxsWriteAll2(m_fd, bytes, sizeof bytes, payload.data(), payload.size(), jxsDeadline(timeout), err, &m_wait)) {
+    switch (jxsWriteAll2(m_fd, bytes, sizeof bytes, payload.data(), payload.size(), Deadline(timeout), err, &m_wait)) {
     case jxsIoStatus::Done:
         return CWzError::Success();
     case jxsIoStatus::TimedOut:
@@ -217,8 +216,12 @@ CWzError CJxNetwork::ReadPayload(const jxsFrameHeader& header, std::string& payl
                 static_cast<uint64_t>(err));
 }
 
+int64_t CJxNetwork::Deadline(int timeout) const {
+    return m_peerIsHelper ? jxsHelperDeadline(timeout) : jxsDeadline(timeout);
+}
+
 CWzError CJxNetwork::ReadFrame(jxsFrameHeader& header, std::string& payload, int timeout, bool& flag) {
-    int64_t deadline = jxsDeadline(timeout);
+    int64_t deadline = Deadline(timeout);
     CWzError e = ReadHeader(header, deadline, flag);
     if (e.IsError()) return e;
     return ReadPayload(header, payload, deadline, flag);
@@ -243,7 +246,7 @@ CWzError CJxNetwork::Attach_RemoteDLL(const std::string& target, const jxsExecut
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "No attach descriptor."), EINVAL);
     }
     Close();
-    int64_t deadline = jxsDeadline(timeout);
+    int64_t deadline = Deadline(timeout);
     uint16_t port = 0;
     CWzError e = jxsResolveTarget(target, port);
     if (e.IsError()) return Fail(e, static_cast<uint64_t>(FXErrorUtil::GetErrNo(e)));
@@ -423,11 +426,11 @@ CWzError CJxNetwork::PeekDataFormat(jxsDataFormat& format, int timeout, bool& fl
     flag = false;
     format = JXS_DATA_FORMAT_NONE;
     jxsFrameHeader header;
-    CWzError e = ReadHeader(header, jxsDeadline(timeout), flag);
+    CWzError e = ReadHeader(header, Deadline(timeout), flag);
     if (e.IsError()) return e;
     if (header.kind == jxsFrameKind::Abort) {
         std::string payload;
-        e = ReadPayload(header, payload, jxsDeadline(timeout), flag);
+        e = ReadPayload(header, payload, Deadline(timeout), flag);
         if (e.IsError()) return e;
         return PeerAborted(payload);
     }
@@ -453,7 +456,7 @@ CWzError CJxNetwork::AbortConnection(jxsStatus& status, int timeout, bool& flag)
 CWzError CJxNetwork::Disconnect(int timeout, bool& flag) {
     flag = false;
     if (!IsConnected()) return CWzError::Success();
-    int64_t deadline = jxsDeadline(timeout);
+    int64_t deadline = Deadline(timeout);
     CWzError e = SendFrame(jxsFrameKind::Xdr, JXS_MSG_DISCONNECT, "", timeout, flag);
     // Messages still in flight before the reply are dropped.
     while (e.IsSuccess()) {
@@ -480,7 +483,7 @@ CWzError CJxNetwork::GetLastErrorGenericText(unsigned long* code, std::string& t
 
 CWzError CJxNetwork::ReadAttachRequest(jxsExecuteRemoteDllType& descriptor, std::string& ownName, int timeout) {
     bool flag = false;
-    int64_t deadline = jxsDeadline(timeout);
+    int64_t deadline = Deadline(timeout);
     jxsFrameHeader header;
     CWzError e = ReadHeader(header, deadline, flag);
     if (e.IsError()) return e;

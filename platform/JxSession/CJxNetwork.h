@@ -66,7 +66,8 @@ public:
     // Starts `command`'s program on `host` through the process runner (the
     // program name is looked up in its program table) with the command's
     // arguments, each its own word, and a call-back address, and waits up
-    // to `timeout` for the program to connect back (AttachBackToCaller).
+    // to `timeout` (a wait on another process: jxsHelperDeadline) for the
+    // program to connect back (AttachBackToCaller).
     // Only this machine is reachable: the host name is logged, not used.
     CWzError Attach_RemoteCommand(const std::string& host, const jxsExecuteRemoteCommandType* command,
                                   const char* ownName, void* reserved, int timeout, bool& flag);
@@ -128,7 +129,15 @@ public:
     CWzError ReadAttachRequest(jxsExecuteRemoteDllType& descriptor, std::string& ownName, int timeout);
     CWzError ReplyAttach(uint32_t code, const std::string& text, int timeout);
 
+    // The peer is a program this one started and each of the session's
+    // waits is a budget for its answer, none a slice of a longer wait: every
+    // time-out of the session, the attach's too, lasts at least the
+    // helper-wait floor (jxsHelperDeadline). Kept for the session's life.
+    void SetPeerIsHelperProcess() { m_peerIsHelper = true; }
+
 private:
+    // The deadline of a wait of `timeout` seconds on this session's peer.
+    int64_t Deadline(int timeout) const;
     CWzError SendFrame(jxsFrameKind kind, uint64_t code, const std::string& payload, int timeout, bool& flag);
     // Reads what has arrived into the input buffer, waiting up to the deadline
     // for at least one byte.
@@ -160,4 +169,5 @@ private:
     std::optional<jxsStatus> m_peerAbort;
     uint64_t m_lastErrorCode = 0;
     std::string m_lastErrorText;
+    bool m_peerIsHelper = false;
 };

@@ -108,7 +108,7 @@ CWzError CJxNetwork::Attach_RemoteCommand(const std::string& host, const jxsExec
                     ENOEXEC);
     }
     int err = 0;
-    const int fd = AcceptWithKey(listener, key, jxsDeadline(timeout), err);
+    const int fd = AcceptWithKey(listener, key, jxsHelperDeadline(timeout), err);
     ::close(listener);
     if (fd < 0) {
         flag = err == ETIMEDOUT;
@@ -134,7 +134,7 @@ CWzError CJxNetwork::AttachBackToCaller(int argc, char** argv, bool& flag) {
         return Fail(FXErrorUtil::ErrorErrNo(FXCODELOC, EINVAL, "No caller to connect back to."), EINVAL);
     }
     Close();
-    const int64_t deadline = jxsDeadline(120);
+    const int64_t deadline = jxsHelperDeadline(120);
     int fd = -1;
     if (CWzError e = jxsConnectLoopback(static_cast<uint16_t>(port), deadline, fd); e.IsError()) {
         return Fail(e, ECONNREFUSED);

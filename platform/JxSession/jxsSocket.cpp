@@ -96,6 +96,11 @@ int64_t jxsDeadline(int timeoutSeconds) {
     return wz::ClockMs() + seconds * 1000;
 }
 
+int64_t jxsHelperDeadline(int timeoutSeconds) {
+    const int64_t seconds = timeoutSeconds < 0 ? kJxsDefaultTimeoutSeconds : timeoutSeconds;
+    return wz::ClockMs() + wz::HelperWaitMs(seconds * 1000);
+}
+
 jxsIoStatus jxsWriteAll2(int fd, const void* first, size_t firstLength, const void* second, size_t secondLength,
                          int64_t deadline, int& err, jxsBlockingWait* blocking) {
     iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};

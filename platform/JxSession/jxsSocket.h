@@ -16,6 +16,10 @@
 // bound (six hours), so that no wait is unbounded.
 constexpr int kJxsDefaultTimeoutSeconds = 21600;
 int64_t jxsDeadline(int timeoutSeconds);
+// The same for a wait on another process (a program this one started, or the
+// one that started this program): at least the helper-wait floor of
+// WzUtils/WzClock.h.
+int64_t jxsHelperDeadline(int timeoutSeconds);
 
 // Why an I/O call stopped short.
 enum class jxsIoStatus { Done, TimedOut, Closed, Failed };

@@ -6,6 +6,7 @@
 
 #include "JxSession/CJxNetwork.h"
 #include "JxSnapRestoreHandler/FSRMessages.h"
+#include "WzUtils/WzClock.h"
 
 SnapRestoreHelper::SnapRestoreHelper() { FSRRegisterRecordCodecs(); }
 
@@ -77,16 +78,17 @@ bool SnapRestoreHelper::Request(unsigned long code, void* record, unsigned long 
     }
     jxsDatabuf_v2 out;
     if (record != nullptr) out.setExternalBuffer(record, recordSize);
+    // The index-restore process is a program this one started.
+    const int timeout = wz::HelperWaitSeconds(kRequestTimeoutSeconds);
     bool timedOut = false;
-    if (CWzError e = m_session->SendXDRMessage(code, &out, 0, kRequestTimeoutSeconds, timedOut); e.IsError()) {
+    if (CWzError e = m_session->SendXDRMessage(code, &out, 0, timeout, timedOut); e.IsError()) {
         EV_ERROR(m_logger, "Failed to send the %s request: %s", what, e.AsString().c_str());
         return false;
     }
     FSRReceiveBuffer received;
     jxsDatabuf_v2 in = received.lend();
     unsigned long replyCode = 0;
-    if (CWzError e = m_session->ReceiveXDRMessage(&replyCode, &in, nullptr, 0, kRequestTimeoutSeconds, timedOut);
-        e.IsError()) {
+    if (CWzError e = m_session->ReceiveXDRMessage(&replyCode, &in, nullptr, 0, timeout, timedOut); e.IsError()) {
         EV_ERROR(m_logger, "No answer to the %s request: %s", what, e.AsString().c_str());
         return false;
     }

@@ -5,7 +5,8 @@
 // the job, takes the session the process opens back to this one, and sends
 // the set-up requests of FSRMessages.h; the caller then reads the restore's
 // reports from the session (getJXSession) until the media agent ends it.
-// Every wait is bounded by kRequestTimeoutSeconds (platform seconds).
+// Every wait is bounded by kRequestTimeoutSeconds (platform seconds; a wait
+// on another process: at least wz::HelperWaitMs of it).
 #pragma once
 
 #include <cstdint>

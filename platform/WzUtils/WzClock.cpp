@@ -1,13 +1,18 @@
 // The platform's one sleep and one clock, with a time scale for tests.
 #include "WzUtils/WzClock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <thread>
 
 namespace wz {
 namespace {
+
+constexpr int64_t kLongestFloorMs = 24LL * 3600 * 1000;  // a day: beyond it, a floor is a typo
 
 std::atomic<double>& ScaleCell() {
     static std::atomic<double> scale{[] {
@@ -19,6 +24,20 @@ std::atomic<double>& ScaleCell() {
     }()};
     return scale;
 }
+
+std::atomic<int64_t>& HelperFloorCell() {
+    static std::atomic<int64_t> floor{[]() -> int64_t {
+        const char* env = std::getenv(kHelperWaitFloorEnv);
+        if (env == nullptr) return 0;
+        char* end = nullptr;
+        const long long v = std::strtoll(env, &end, 10);
+        return (end != env && *end == '\0' && v > 0 && v <= kLongestFloorMs) ? v : 0;
+    }()};
+    return floor;
+}
+
+// What AdvanceClock added to the clock so far.
+std::atomic<int64_t> g_advancedMs{0};
 
 }  // namespace
 
@@ -37,7 +56,31 @@ int64_t RealMs(int64_t platformMs) {
 int64_t ClockMs() {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     double realMs = static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) / 1000.0;
-    return static_cast<int64_t>(realMs / TimeScale());
+    return static_cast<int64_t>(realMs / TimeScale()) + g_advancedMs.load();
+}
+
+void AdvanceClock(int64_t platformMs) {
+    if (platformMs > 0) g_advancedMs.fetch_add(platformMs);
+}
+
+int64_t HelperWaitFloorMs() { return HelperFloorCell().load(); }
+
+void SetHelperWaitFloorMs(int64_t realMs) { HelperFloorCell().store(std::clamp<int64_t>(realMs, 0, kLongestFloorMs)); }
+
+int64_t HelperWaitMs(int64_t platformMs) {
+    const int64_t floor = HelperWaitFloorMs();
+    if (floor == 0) return platformMs;
+    // The platform time that lasts the floor, kept far from the end of the
+    // clock's range so that a deadline of now plus it cannot overflow.
+    const double atLeast = std::ceil(static_cast<double>(floor) / TimeScale());
+    const double longest = static_cast<double>(std::numeric_limits<int64_t>::max() / 4);
+    return std::max(platformMs, static_cast<int64_t>(std::min(atLeast, longest)));
+}
+
+int HelperWaitSeconds(int seconds) {
+    if (seconds < 0) return seconds;
+    const int64_t ms = HelperWaitMs(static_cast<int64_t>(seconds) * 1000);
+    return static_cast<int>(std::min<int64_t>((ms + 999) / 1000, std::numeric_limits<int>::max()));
 }
 
 int64_t NowTicks() {

@@ -5,15 +5,26 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "JxLib/EvDebug.h"
-#include "tests/support/FaultyFileSystem.h"
 #include "JxLib/JXPlatformInfo.h"
+#include "JxLib/JxProcess.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace jxtest {
+namespace {
+
+// In this process and, through the environment, in the programs it starts.
+void SetHelperWaitFloor(int64_t realMs) {
+    wz::SetHelperWaitFloorMs(realMs);
+    ::setenv(wz::kHelperWaitFloorEnv, std::to_string(realMs).c_str(), 1);
+}
+
+}  // namespace
 
 TestRoot::TestRoot(double timeScale) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "jxsql-test-XXXXXX").string();
@@ -22,6 +33,10 @@ TestRoot::TestRoot(double timeScale) {
     m_path = made;
     wz::SetPlatformRoot(m_path);
     wz::SetTimeScale(timeScale);
+    SetHelperWaitFloor(kHelperWaitFloorMs);
+    // A helper the system starts in a session of its own can wait minutes
+    // for the processor on a busy machine (JxProcess::StartProcess).
+    ::setenv(JxProcess::kStartInCallerSessionEnv, "1", 1);
     JXPlatformInfo::SetCurrentInstance("Instance001");
     m_guard = std::make_unique<FaultyFileSystem>();
     m_guard->ConfineTo(m_path);
@@ -52,6 +67,8 @@ std::string TestRoot::ReadFile(const std::string& relative) const {
 }
 
 std::vector<std::string> TestRoot::Escapes() const { return m_guard->Escapes(); }
+
+void TestRoot::ScaleHelperWaits() { SetHelperWaitFloor(0); }
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,18 @@ class FaultyFileSystem;
 // directory afterwards (kept when JX_KEEP_TEST_ROOT is set). While it lives,
 // every change the system makes to the disk through the file-system seam
 // must stay inside the root: one outside fails with EPERM (see Escapes).
+//
+// Waits on helper processes (a program the system starts: its start, its
+// call-back, its answers) last at least kHelperWaitFloorMs of real time
+// whatever the scale, in this process and in the programs it starts: a busy
+// machine can take seconds to run a new process, and such a wait still ends
+// as soon as the helper answers. Helpers started detached stay in the test's
+// session, where the scheduler does not leave them waiting behind busy
+// programs (JxProcess::kStartInCallerSessionEnv).
 class TestRoot {
 public:
+    static constexpr int64_t kHelperWaitFloorMs = 60000;
+
     explicit TestRoot(double timeScale = 0.001);
     ~TestRoot();
     TestRoot(const TestRoot&) = delete;
@@ -35,6 +46,10 @@ public:
 
     // The paths outside the root the system tried to change so far.
     std::vector<std::string> Escapes() const;
+
+    // For a test of the bound of a wait on a helper process: from now on
+    // such waits are scaled like every other wait.
+    void ScaleHelperWaits();
 
 private:
     std::string m_path;

@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kSendTimeoutSeconds = 120;
 constexpr int64_t kLongestReadMs = 3600 * 1000;  // a silent client ends the program after this
+// Waits for the client are waits on another process: wz::HelperWaitMs.
 
 void Usage(FILE* out) {
     std::fprintf(out,
@@ -104,7 +105,7 @@ public:
         for (;;) {
             FSRReceiveBuffer received;
             unsigned long code = 0;
-            if (!Read(received, code, kSendTimeoutSeconds)) return false;
+            if (!Read(received, code, wz::HelperWaitSeconds(kSendTimeoutSeconds))) return false;
             bool ok = true;
             std::string refusal;
             if (code == FSR_MSG_INIT_REQ) {
@@ -150,7 +151,7 @@ public:
             if (m_ended) return 0;
             if (!Play(step)) return 1;
         }
-        ReadUntil(wz::ClockMs() + kLongestReadMs, "", 0);
+        ReadUntil(wz::ClockMs() + wz::HelperWaitMs(kLongestReadMs), "", 0);
         return 0;
     }
 
@@ -309,13 +310,13 @@ private:
         if (what == "jobfail" && step.size() == 2) return SendReason(FSR_MSG_RESTORE_JOB_FAILED, step[1]);
         if (what == "send" && step.size() == 2 && ParseU64(step[1], value, 16)) return Send(value);
         if (what == "waitfor" && step.size() == 3 && ParseU64(step[2], value)) {
-            return ReadUntil(wz::ClockMs() + kLongestReadMs, step[1], value);
+            return ReadUntil(wz::ClockMs() + wz::HelperWaitMs(kLongestReadMs), step[1], value);
         }
         if (what == "pause" && step.size() == 2 && ParseU64(step[1], value) && value <= 86400) {
             return ReadUntil(wz::ClockMs() + static_cast<int64_t>(value) * 1000, "", 0);
         }
         if (what == "silent" && step.size() == 1) {
-            ReadUntil(wz::ClockMs() + kLongestReadMs, "", 0);
+            ReadUntil(wz::ClockMs() + wz::HelperWaitMs(kLongestReadMs), "", 0);
             m_ended = true;
             return true;
         }

@@ -12,6 +12,7 @@
 #include "JxSQLCommon/dump/DumpSweepUtils.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "WzUtils/FXErrorUtil.h"
+#include "WzUtils/WzClock.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -67,6 +68,21 @@ TEST_F(DumpSweepUtilsTest, MountLinksTheMountPathsAndUnmountRemovesOnlyTheLinks)
     EXPECT_EQ("x", root.ReadFile("jr/dump/5/plain/keep.txt"));
     EXPECT_EQ("dump", jxtest::ReadWholeFile(first + "/db1_log_backup_1.bak"));
     EXPECT_EQ("dump", jxtest::ReadWholeFile(second + "/db1_log_backup_1.bak"));
+}
+
+// The service has 600 platform seconds to start, 0.6 real seconds on this
+// clock: one that a busy machine starts later is still waited for.
+TEST_F(DumpSweepUtilsTest, AServiceThatStartsLateIsWaitedFor) {
+    wz::SetTimeScale(0.001);
+    root.WriteFile("bin/late", std::string("#!/bin/sh\nsleep 1\nexec '") + JX_MOUNT_SERVICE_PROGRAM + "' \"$@\"\n");
+    ASSERT_EQ(0, ::chmod(root.File("bin/late").c_str(), 0755));
+    JxProcess::SetProgramPath(JXMA_MOUNTING_POINT_SERVICE, root.File("bin/late"));
+    AddMountPath(12, "mp");
+    DumpSweepUtils utils("client1");
+    std::set<std::string> paths;
+    const CWzError error = utils.GetMountedRemoteStorages(12, root.path() + "/jr/dump/12", paths);
+    ASSERT_TRUE(error.IsSuccess()) << error.AsString();
+    EXPECT_EQ(1u, paths.size());
 }
 
 TEST_F(DumpSweepUtilsTest, ServiceErrorsComeBackWithTheirCode) {

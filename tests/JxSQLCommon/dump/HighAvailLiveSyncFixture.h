@@ -17,7 +17,6 @@
 #include "JxSQLCommon/state/DBLocker.h"
 #include "LogDumpWriter.h"
 #include "WzSQLite/CSQLite3Query.h"
-#include "WzUtils/WzClock.h"
 #include "tests/JxSQLCommon/dump/DumpJobFixture.h"
 #include "tests/JxSQLCommon/dump/LiveSyncTaskSetup.h"
 
@@ -49,8 +48,6 @@ protected:
 
     void SetUp() override {
         DumpJobEndToEnd::SetUp();
-        // The hour passes in about 11 s.
-        wz::SetTimeScale(0.003);
         // The LSNs of Sales start just below 10000, so that the dumps of a
         // later run have one digit more than those of the first.
         int64_t id = 0;
@@ -70,9 +67,12 @@ protected:
         task.optionFlags = kRstStandby;
         task.standbyUndoFile = root.File("moved/undo.dat");
         MakeLiveSyncTask(kTask, kJob, {"Sales"});
+        // Runs a minute apart in a window of a day, which no run count of a
+        // test comes near however slow the machine: a test that wants more
+        // than one run ends them itself.
         JXPlatformInfo settings;
-        ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 1));
-        ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncWaitDurationMinutes", 30));  // three runs in the hour
+        ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncHoursToStayAlive", 24));
+        ASSERT_NE(0, settings.setNumber("MSSQLAgent", "LiveSyncWaitDurationMinutes", 1));
     }
     // The dump writer: a change, then a log dump of it (with its loginfo.db row).
     std::string DumpOf(const std::string& folder, uint64_t seed) {

@@ -16,8 +16,13 @@
 
 namespace {
 
-class LogDumpFiles : public jxtest::RootedTest {
+class LogDumpFiles : public ::testing::Test {
 protected:
+    // The dump writer waits the engine's default VDI time-out (300 platform
+    // seconds) for each block of a dump: a minute of real time here, so that
+    // a busy machine cannot fail it. The waits end as the blocks come.
+    jxtest::TestRoot root{0.2};
+
     void SetUp() override {
         SqlSimServerSpec server;
         server.name = vditest::kServer;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -67,19 +68,34 @@ private:
     bool m_open = false;
 };
 
-// Every read takes `delayMs` platform milliseconds.
-class SlowReads : public wz::ForwardingFileSystem {
+// Every read takes `takesMs` platform milliseconds, and every read after the
+// first waits for a progress report of the job's wait since the last one,
+// so that the wait looks at the transfer between any two reads; Release
+// lets the reads go on their own. The time passes by moving the platform
+// clock on, not by sleeping: what the wait sees does not depend on how fast
+// the machine runs the reads.
+class PacedReads : public wz::ForwardingFileSystem {
 public:
-    explicit SlowReads(uint32_t delayMs) : m_delayMs(delayMs) {}
+    PacedReads(const RecordingRstJobClient& client, int64_t takesMs) : m_client(client), m_takesMs(takesMs) {}
     ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
-        WZSLEEP_InTeRnAl(m_delayMs);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            while (m_client.updates <= m_lastSeenUpdates && !m_released) std::this_thread::yield();
+            m_lastSeenUpdates = m_client.updates;
+            wz::AdvanceClock(m_takesMs);
+        }
         ++reads;
         return wz::ForwardingFileSystem::PRead(fd, b, n, o);
     }
+    void Release() { m_released = true; }
     std::atomic<int> reads{0};
 
 private:
-    uint32_t m_delayMs;
+    const RecordingRstJobClient& m_client;
+    const int64_t m_takesMs;
+    std::mutex m_mutex;  // one read at a time takes its time
+    int m_lastSeenUpdates = -1;
+    std::atomic<bool> m_released{false};
 };
 
 // A job whose transfer thread left running can be waited for.
@@ -140,11 +156,36 @@ protected:
         transfer.join();
         return returned;
     }
-    void TearDown() override {
-        // The transfer thread the job let go of uses the engine and the handler.
-        EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    void TearDown() override { WaitForTheTransferLeftRunning(); }
+
+    // Installs a file-system stand-in for the rest of the test. The fixture
+    // owns it: a transfer the job lets go of may still read through it after
+    // the test's body has ended.
+    template <class Reads, class... Args>
+    Reads& InstallReads(Args&&... args) {
+        auto reads = std::make_unique<Reads>(std::forward<Args>(args)...);
+        Reads& installed = *reads;
+        readsInUse.reset();
+        installedReads = std::move(reads);
+        readsInUse.emplace(installed);
+        return installed;
     }
 
+    // Waits until the transfer thread the job let go of has ended: it uses
+    // the engine, the handler and the file-system stand-in. A minute of real
+    // time is plenty; past it the test has failed, and the wait goes on, as
+    // those objects must outlive the thread.
+    void WaitForTheTransferLeftRunning() {
+        const auto minute = static_cast<uint64_t>(60000 / wz::TimeScale());
+        if (job.WaitForTransferLeftRunning(minute)) return;
+        ADD_FAILURE() << "The transfer the job let go of still runs after a minute.";
+        while (!job.WaitForTransferLeftRunning(minute)) {
+        }
+    }
+
+    // Destroyed last, after every object the job's threads use.
+    std::unique_ptr<wz::FileSystem> installedReads;
+    std::optional<wz::ScopedFileSystem> readsInUse;
     SqlSimInstance sim;
     std::list<RestoreArchiveInfo> archives;
     WaitableJob job;
@@ -156,8 +197,7 @@ protected:
 };
 
 TEST_F(CSQLRestoreTransferTest, ProgressIsReportedEveryIntervalUntilTheTransferEnds) {
-    GatedReads gate(1);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(1);
     StartTransfer();
     while (client->updates < 3) std::this_thread::yield();  // three intervals while the reads are held
     gate.Open();
@@ -177,8 +217,7 @@ TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntil
     // The reads are held until the stop was asked of the transfer, so that
     // a transfer finishing before the wait first looks cannot pass for one
     // that was stopped.
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(0);
     job.m_vdiTimeout = 3600;  // the transfer's last chance to end after the stop: room for a loaded machine
     JXJobCtrlClient control(kJob);
     job.m_pJobCtrlClnt = &control;
@@ -199,8 +238,7 @@ TEST_F(CSQLRestoreTransferTest, AStopRequestStopsTheTransferAndTheWaitLastsUntil
 }
 
 TEST_F(CSQLRestoreTransferTest, NoByteMovedForTheVdiTimeOutFailsAsATimeOut) {
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(0);
     job.m_vdiTimeout = 1000;
     job.m_sServername = kServer;
     StartTransfer();
@@ -215,20 +253,23 @@ TEST_F(CSQLRestoreTransferTest, NoByteMovedForTheVdiTimeOutFailsAsATimeOut) {
 }
 
 TEST_F(CSQLRestoreTransferTest, ATransferSlowerThanTheVdiTimeOutThatKeepsMovingIsNoStall) {
-    SlowReads slow(30 * 1000);  // 30 platform seconds a read, far inside the time-out
-    wz::ScopedFileSystem installed(slow);
-    job.m_vdiTimeout = 300;
+    // A read takes a tenth of the time-out, far inside it. A real second is
+    // 50 platform seconds here: only a pause of this process of a minute
+    // and more could look like a stall.
+    wz::SetTimeScale(0.02);
+    job.m_vdiTimeout = 3600;
+    PacedReads& reads = InstallReads<PacedReads>(*client, 360 * 1000);
     job.m_sServername = kServer;
     const int64_t start = wz::ClockMs();
     EXPECT_TRUE(job.transferData());
-    EXPECT_GT(wz::ClockMs() - start, 300 * 1000);  // the whole transfer outlasted the time-out
+    reads.Release();  // a transfer left running is no longer looked at
+    EXPECT_GT(wz::ClockMs() - start, 3600 * 1000) << reads.reads << " reads";  // the transfer outlasted the time-out
     EXPECT_TRUE(client->causes.empty());
     EXPECT_TRUE(engine.Finalize(false));
 }
 
 TEST_F(CSQLRestoreTransferTest, AReadThatNeverReturnsEndsTheWaitOneVdiTimeOutAfterTheStall) {
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(0);
     job.m_vdiTimeout = 1000;  // the read is held before the stall is found
     job.m_sServername = kServer;
     StartTransfer();
@@ -238,13 +279,12 @@ TEST_F(CSQLRestoreTransferTest, AReadThatNeverReturnsEndsTheWaitOneVdiTimeOutAft
     EXPECT_EQ(client->causes, (std::vector<int>{kCauseVdiTimeout}));
     // No second transfer starts while the first may still run.
     EXPECT_FALSE(job.transferData());
-    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    WaitForTheTransferLeftRunning();
     EXPECT_FALSE(engine.Finalize(false));
 }
 
 TEST_F(CSQLRestoreTransferTest, AStopRequestWithAReadThatNeverReturnsEndsTheWaitOneVdiTimeOutLater) {
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(0);
     JXJobCtrlClient control(kJob);
     job.m_pJobCtrlClnt = &control;
     job.m_vdiTimeout = 1000;  // no stall before the stop request
@@ -255,7 +295,7 @@ TEST_F(CSQLRestoreTransferTest, AStopRequestWithAReadThatNeverReturnsEndsTheWait
     EXPECT_FALSE(transferred);
     EXPECT_TRUE(job.TransferLeftRunning());
     EXPECT_TRUE(client->causes.empty());  // the job manager asked for it
-    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    WaitForTheTransferLeftRunning();
     job.m_pJobCtrlClnt = nullptr;
     EXPECT_FALSE(engine.Finalize(true));
 }
@@ -341,8 +381,7 @@ TEST_F(CSQLRestoreOneBackupTest, ThePostHookRunsWheneverThePreHookRanEvenWhenSql
 }
 
 TEST_F(CSQLRestoreOneBackupTest, ATransferThatDoesNotEndIsLeftWithItsHandlerAndTheBackupFailsAsATimeOut) {
-    GatedReads gate(0);
-    wz::ScopedFileSystem installed(gate);
+    GatedReads& gate = InstallReads<GatedReads>(0);
     job.m_vdiTimeout = 1000;  // the read is held before the stall is found
     transfer = std::thread([&] {
         transferred = job.restoreVDIBackup(db, backup, {}, {});
@@ -355,7 +394,7 @@ TEST_F(CSQLRestoreOneBackupTest, ATransferThatDoesNotEndIsLeftWithItsHandlerAndT
     EXPECT_EQ(job.postHooks, 1);
     // The handler was not reset under the thread: it still holds its streams.
     EXPECT_FALSE(job.m_dataTransferHandler.getStreamWriterMap().empty());
-    EXPECT_TRUE(job.WaitForTransferLeftRunning(3600 * 1000));
+    WaitForTheTransferLeftRunning();
     EXPECT_NE(DatabaseState(sim, "ACopy2"), 1);
 }
 

@@ -2,11 +2,14 @@
 // stand-in: how each way of ending maps to the result, stop requests and
 // their bound, keep-alives, and progress to the job manager.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "JxJobClient/JXJobCtrlClient.h"
@@ -32,14 +35,17 @@ protected:
         ASSERT_TRUE(JxProcess::SetProgramPath("fsindexrestore", JX_FSINDEXRESTORE_PROGRAM));
     }
 
-    void Script(const std::string& text) {
-        root.WriteFile("fsindexrestore/" + std::to_string(kJobId) + ".script", text);
+    void Script(const std::string& text, uint64_t jobId = kJobId) {
+        root.WriteFile("fsindexrestore/" + std::to_string(jobId) + ".script", text);
     }
 
-    // Runs one session of `restore` over `paths`; the object stays for inspection.
-    bool RunSession(StartSnapRestore& restore, std::vector<std::string> paths = {"db/Sales.mdf"}) {
+    // Runs one session of `restore` over `paths` for `jobId` (the stand-in
+    // keeps a script and a record of what it read per job); the object stays
+    // for inspection.
+    bool RunSession(StartSnapRestore& restore, std::vector<std::string> paths = {"db/Sales.mdf"},
+                    uint64_t jobId = kJobId) {
         FSIndexRestoreInit init;
-        init.jobId = kJobId;
+        init.jobId = jobId;
         init.restoreLevel = 2;
         init.paths = std::move(paths);
         restore.setRestoreObject(&restoreClient);
@@ -53,18 +59,30 @@ protected:
     }
     bool Run(std::vector<std::string> paths = {"db/Sales.mdf"}) { return RunSession(session, std::move(paths)); }
 
-    // Names of the messages the stand-in read, in order.
-    std::vector<std::string> Received() const {
-        std::istringstream in(root.ReadFile("fsindexrestore/" + std::to_string(kJobId) + ".received"));
-        std::vector<std::string> names;
-        for (std::string line; std::getline(in, line);) names.push_back(line);
-        return names;
+    // Names of the messages the stand-in read in its session for `jobId`, in
+    // order. The stand-in reads and records on its own time, after the job
+    // may have moved on: its record is whole once it holds the request that
+    // ends the session, which the job sends last. That is waited for (a
+    // minute at most).
+    std::vector<std::string> Received(uint64_t jobId = kJobId) const {
+        const std::string file = "fsindexrestore/" + std::to_string(jobId) + ".received";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (;;) {
+            std::istringstream in(root.ReadFile(file));
+            std::vector<std::string> names;
+            for (std::string line; std::getline(in, line);) names.push_back(line);
+            if ((!names.empty() && names.back() == kSessionEnd) || std::chrono::steady_clock::now() > deadline) {
+                return names;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
-    int ReceivedCount(const std::string& name) const {
+    int ReceivedCount(const std::string& name, uint64_t jobId = kJobId) const {
         int n = 0;
-        for (const std::string& r : Received()) n += r == name ? 1 : 0;
+        for (const std::string& r : Received(jobId)) n += r == name ? 1 : 0;
         return n;
     }
+    static constexpr const char* kSessionEnd = "JXS_PM_DISCONNECT_REQ";
 
     std::vector<jobmanager::JournalEntry> Journal(const std::string& op) const {
         auto entries = jobmanager::JobJournalReader::Read(kJobId);
@@ -117,6 +135,17 @@ TEST_F(StartSnapRestoreTest, WithoutScriptEveryRequestedPathComesBackRooted) {
     std::vector<std::string> active;
     for (const auto& e : Journal("setActiveFile")) active.push_back(e.Get("value"));
     EXPECT_EQ(active, (std::vector<std::string>{"/db/a.mdf", "/db/b.ldf", ""}));
+}
+
+// The job's budget for the program to start and connect back is 120
+// platform seconds, a tenth of a real second here: a program that a busy
+// machine starts later is still waited for.
+TEST_F(StartSnapRestoreTest, AnIndexRestoreProgramThatStartsLateIsWaitedFor) {
+    root.WriteFile("bin/late", std::string("#!/bin/sh\nsleep 0.5\nexec '") + JX_FSINDEXRESTORE_PROGRAM + "' \"$@\"\n");
+    ASSERT_EQ(::chmod(root.File("bin/late").c_str(), 0755), 0);
+    ASSERT_TRUE(JxProcess::SetProgramPath("fsindexrestore", root.File("bin/late")));
+    ASSERT_TRUE(Run()) << error;
+    EXPECT_EQ(session.itemsReturned(), 1u);
 }
 
 struct FailingEnd {
@@ -216,7 +245,12 @@ TEST_F(StartSnapRestoreTest, RefusedInitOrSnapRestoreAndMissingProgramFail) {
     EXPECT_FALSE(error.empty());
 }
 
+// The job gives the stand-in kStopWaitSeconds to end the session after the
+// stop: a minute of real time, so that a busy machine cannot fail it.
+constexpr double kRoomForTheStopAnswer = 0.5;
+
 TEST_F(StartSnapRestoreTest, StopIsSentOnceAndAcknowledged) {
+    wz::SetTimeScale(kRoomForTheStopAnswer);
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJobId));
     Script(
         "onstop ackend\n"
@@ -231,6 +265,7 @@ TEST_F(StartSnapRestoreTest, StopIsSentOnceAndAcknowledged) {
 }
 
 TEST_F(StartSnapRestoreTest, UnansweredStopIsLoggedAsUnacknowledged) {
+    wz::SetTimeScale(kRoomForTheStopAnswer);
     ASSERT_TRUE(JXJobCtrlClient::requestStop(kJobId));
     Script(
         "onstop ignore\n"
@@ -262,16 +297,20 @@ TEST_F(StartSnapRestoreTest, KeepAlivesGoOutOnlyForNewerSessions) {
     EXPECT_TRUE(Run()) << error;
     EXPECT_TRUE(session.isKeepAliveEnabled());
     EXPECT_EQ(session.keepAliveIntervalSeconds(), 60);
-    EXPECT_EQ(ReceivedCount("FSR_MSG_KEEP_ALIVE"), 2);
+    // One more may go out while the end is on its way.
+    EXPECT_GE(ReceivedCount("FSR_MSG_KEEP_ALIVE"), 2);
 
+    // A session of its own, so that its record holds only what it was sent.
+    constexpr uint64_t kOldSessionJob = kJobId + 1;
     StartSnapRestore old;
     Script(
         "version 5\n"
         "pause 300\n"
-        "end\n");
-    EXPECT_TRUE(RunSession(old)) << error;
+        "end\n",
+        kOldSessionJob);
+    EXPECT_TRUE(RunSession(old, {"db/Sales.mdf"}, kOldSessionJob)) << error;
     EXPECT_FALSE(old.isKeepAliveEnabled());
-    EXPECT_EQ(ReceivedCount("FSR_MSG_KEEP_ALIVE"), 2) << "none from the version-5 session";
+    EXPECT_EQ(ReceivedCount("FSR_MSG_KEEP_ALIVE", kOldSessionJob), 0) << "none from the version-5 session";
     EXPECT_TRUE(LogHas("FSIndexedRestore Session will not be kept alive because session version is 5"));
 }
 

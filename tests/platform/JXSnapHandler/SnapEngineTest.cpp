@@ -59,6 +59,7 @@ TEST_F(SnapEngineTest, MountsOnlyUnderTheRootAndUnmountsAgain) {
 }
 
 TEST_F(SnapEngineTest, ProgramThatNeverConnectsBackFailsTheAttach) {
+    root.ScaleHelperWaits();
     root.WriteFile("bin/silent", "#!/bin/sh\nexit 0\n");
     ASSERT_EQ(::chmod(root.File("bin/silent").c_str(), 0755), 0);
     ASSERT_TRUE(JxProcess::SetProgramPath("SQLBackup.exe", root.File("bin/silent")));

@@ -46,6 +46,7 @@ TEST_F(Process, MissingProgramAndEmptyCommandFail) {
 }
 
 TEST_F(Process, ProgramRunningPastTheBoundIsKilled) {
+    root.ScaleHelperWaits();
     JxProcess::SetProgramPath("hang", Script("hang", "exec sleep 30"));
     std::string out;
     std::string err;
@@ -56,7 +57,18 @@ TEST_F(Process, ProgramRunningPastTheBoundIsKilled) {
     EXPECT_LT(wz::RealMs(wz::ClockMs() - start), 5000);
 }
 
+TEST_F(Process, ProgramSlowerThanTheScaledBoundIsWaitedForUpToTheHelperFloor) {
+    JxProcess::SetProgramPath("slow", Script("slow", "sleep 0.3; echo done"));
+    std::string out;
+    std::string err;
+    // 2 platform seconds, 2 real milliseconds: a wait on a program lasts
+    // the test root's floor at least.
+    EXPECT_EQ(JxProcess::system("slow", out, err, 2), 0) << err;
+    EXPECT_EQ(out, "done\n");
+}
+
 TEST_F(Process, ProgramThatClosesItsOutputIsStillBounded) {
+    root.ScaleHelperWaits();
     JxProcess::SetProgramPath("detach", Script("detach", "exec >/dev/null 2>&1; exec sleep 30"));
     std::string out;
     std::string err;

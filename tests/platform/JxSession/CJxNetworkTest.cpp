@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -85,6 +86,21 @@ TEST_F(SessionPair, QuietPeerTimesOutWithFlagAndSessionStaysUsable) {
     ASSERT_TRUE(b->ReceiveXMLMessage(&code, xml, nullptr, 0, 10, flag).IsSuccess());
     EXPECT_EQ(xml, "<m/>");
     EXPECT_EQ(code, 0x1e000114u);
+}
+
+// 5 platform seconds are 5 real milliseconds; the peer answers after 300,
+// within the test root's floor for waits on a helper process.
+TEST_F(SessionPair, APeerThatIsAHelperProcessIsWaitedForUpToTheFloor) {
+    b->SetPeerIsHelperProcess();
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        bool sendTimedOut = false;
+        EXPECT_TRUE(a->SendXMLMessage("<m/>", 0, 10, sendTimedOut, 0x1e000114).IsSuccess());
+    });
+    jxsDataFormat format;
+    EXPECT_TRUE(b->PeekDataFormat(format, 5, flag).IsSuccess());
+    EXPECT_EQ(format, JXS_DATA_FORMAT_XML);
+    late.join();
 }
 
 TEST_F(SessionPair, XmlMessageArrivesAsANewObjectUnderItsTagId) {

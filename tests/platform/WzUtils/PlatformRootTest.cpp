@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <limits>
 #include <string>
 
 #include "WzUtils/PlatformRoot.h"
@@ -58,4 +59,32 @@ TEST(WzClock, ScaledSleepAdvancesPlatformTime) {
     EXPECT_LT(elapsed, 120000 * 20);
     EXPECT_EQ(wz::RealMs(0), 0);
     EXPECT_EQ(wz::RealMs(1), 1);
+}
+
+TEST(WzClock, WaitsOnAnotherProcessLastAtLeastTheFloorInRealTime) {
+    wz::SetTimeScale(0.001);
+    wz::SetHelperWaitFloorMs(0);
+    EXPECT_EQ(wz::HelperWaitMs(120000), 120000) << "without a floor: scaled like every wait";
+    EXPECT_EQ(wz::HelperWaitSeconds(120), 120);
+
+    wz::SetHelperWaitFloorMs(60000);
+    EXPECT_EQ(wz::RealMs(wz::HelperWaitMs(120000)), 60000);
+    EXPECT_EQ(wz::HelperWaitSeconds(120), 60000);
+    EXPECT_EQ(wz::HelperWaitMs(int64_t{1} << 40), int64_t{1} << 40) << "a longer budget stays";
+    EXPECT_EQ(wz::HelperWaitSeconds(-1), -1) << "the network layer's default is its own";
+    // On a clock that runs very fast the floor is more seconds than an int holds.
+    wz::SetTimeScale(1e-8);
+    EXPECT_EQ(wz::HelperWaitSeconds(1), std::numeric_limits<int>::max());
+
+    wz::SetTimeScale(0.001);
+    wz::SetHelperWaitFloorMs(0);
+}
+
+TEST(WzClock, AnAdvanceMovesEveryLaterReadingOnAndNeverBack) {
+    const int64_t before = wz::ClockMs();
+    wz::AdvanceClock(3600 * 1000);
+    EXPECT_GE(wz::ClockMs() - before, 3600 * 1000);
+    const int64_t after = wz::ClockMs();
+    wz::AdvanceClock(-3600 * 1000);
+    EXPECT_GE(wz::ClockMs(), after);
 }
