@@ -72,10 +72,7 @@ struct RefusingJob : CSQLBackup {
 TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(82, "-D", 1, {"-type", "1"}));
-    for (int n : {9, 10, 11}) {
-        Change("Sales", 1, static_cast<uint64_t>(n));
-        Stage("Sales", n);
-    }
+    ChangeAndStage("Sales", {9, 10, 11});
     RefusingJob job;
     (void)RunPhaseOf(job, 83, "-L", 1, {"-type", "2"});
     EXPECT_NE(CompleteStatus(83), "1");
@@ -93,10 +90,7 @@ TEST_F(StagedLogBackupTest, ARefusedRecordLeavesThatDumpAndLaterOnesStaged) {
 TEST_F(StagedLogBackupTest, DumpsWhoseCommitFailsStayStagedAndKeepNoSet) {
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(87, "-D", 1, {"-type", "1"}));
-    for (int n : {9, 10, 11}) {
-        Change("Sales", 1, static_cast<uint64_t>(n));
-        Stage("Sales", n);
-    }
+    ChangeAndStage("Sales", {9, 10, 11});
     const std::string source = DataBytes("Sales");
     {
         jxtest::FaultyFileSystem faults;

@@ -34,10 +34,7 @@ TEST_P(StagedLogCommitTest, ALaterCommitThatFailsLeavesNoDumpWithACommittedSetSt
     JXPlatformInfo().setNumber("MSSQLAgent", "bCommitData", GetParam() ? 1 : 0);
     MakeDatabases({"Sales"});
     ASSERT_TRUE(RunPhase(90, "-D", 1, {"-type", "1"}));
-    for (int n : {9, 10, 11}) {
-        Change("Sales", 1, static_cast<uint64_t>(n));
-        Stage("Sales", n);
-    }
+    ChangeAndStage("Sales", {9, 10, 11});
     const std::string source = DataBytes("Sales");
     {
         // The commit after dump 9's record succeeds, the one after dump 10's fails.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <list>
 #include <string>
 #include <vector>
@@ -46,6 +47,15 @@ protected:
         const std::string target = stage + "/" + VdiFileSafeName(database) + "_Log_Backup_" + std::to_string(n);
         ASSERT_EQ(::rename(dump.c_str(), (target + ".bak").c_str()), 0);
         ASSERT_EQ(::rename((stem + ".xml").c_str(), (target + ".xml").c_str()), 0);
+    }
+
+    // For each number: a one-page change of `database`, then its dump staged
+    // under that number.
+    void ChangeAndStage(const std::string& database, std::initializer_list<int> numbers) {
+        for (int n : numbers) {
+            Change(database, 1, static_cast<uint64_t>(n));
+            Stage(database, n);
+        }
     }
 
     bool Staged(const std::string& name) { return access((stage + "/" + name).c_str(), F_OK) == 0; }
