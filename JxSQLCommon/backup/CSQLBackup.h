@@ -590,6 +590,7 @@ protected:
     bool m_bNeedsFull = false;                  // on-demand log list empty, full list not
     bool m_bConvertedListRefused = false;       // the last rule conversion was refused by its list
     bool m_bOnDemandListRefused = false;        // the last on-demand list read was there but unusable
+    bool m_bKeptEarlierList = false;            // this phase's list is the one an earlier attempt left
     int64_t m_filesSoFar = 0;                   // databases counted as backed up
     CJxNetwork* m_pMetadataConnection = nullptr;   // owned
 

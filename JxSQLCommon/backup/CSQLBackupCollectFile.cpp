@@ -30,6 +30,7 @@ bool CSQLBackup::generateCollectFile() {
     EV_DEBUG(m_logger, 1, "collectFilePath [%s] m_bkyType [%d] m_bkpPhase [%d].", path.c_str(),
              static_cast<int>(m_bkyType), static_cast<int>(m_bkpPhase));
     const long long oldSize = size;
+    m_bKeptEarlierList = false;
 
     const bool promoted = m_isRBSJob ? (m_bkyType == JXSQL_BACKUP_DIFF && m_bkpPhase == JXSQL_BACKUP_DIFF)
                                      : m_bkyType != m_bkpPhase;
@@ -58,6 +59,9 @@ bool CSQLBackup::generateCollectFile() {
             }
             if (rebuilt && promoted && m_isAGChild) (void)SendStreamCountUpdateToMaster();
             if (rebuilt && isRestartJob() && rebuiltSize != 0) {
+                // A list that was there already is taken as the earlier
+                // attempt left it; an empty one was rebuilt from the status tab.
+                m_bKeptEarlierList = oldSize != 0;
                 SQLDatabaseStatusMap restartMap = statusMap;
                 if (!initializeBackupRestartJob(restartMap)) {
                     EV_ERROR(m_logger,

@@ -38,9 +38,12 @@ bool CSQLDump::generateCollectFile() {
         EV_ERROR(m_logger, "Failed to read from collect file: %s", path.c_str());
         return false;
     }
-    // A restart keeps the list an earlier attempt may already have rewritten
-    // for the library: its first line then names the instance, not a database.
-    if (!names.empty() && names.front() == m_sServername) names.erase(names.begin());
+    // A restart that kept the list an earlier attempt may already have
+    // rewritten for the library: its first line then names the instance, not
+    // a database. A list this attempt built holds databases only, and one of
+    // them may bear the instance's name (a default instance is named after
+    // its host).
+    if (m_bKeptEarlierList && !names.empty() && names.front() == m_sServername) names.erase(names.begin());
     m_subClientCache.ClearDBList();
     std::sort(names.begin(), names.end(), compareNoCase);
     std::vector<std::string> lines{m_sServername};

@@ -11,6 +11,7 @@
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "JxSQLCommon/dump/DumpSweepUtils.h"
 #include "JxSQLCommon/jobbase/SqlRstJobClient.h"
 #include "JxSQLCommon/records/SqlConvert.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
@@ -21,7 +22,13 @@
 
 namespace {
 
-constexpr int32_t kSkippedAppId = static_cast<int32_t>(0x800710D2u);   // Win32 4306 as a result
+// The mounting service cannot mount the application id's storage (Win32
+// 4306): the id is left out and the others are mounted. The code comes as
+// the service answered it (Win32 kind) or turned into a result.
+bool StorageNotMountable(const CWzError& error) {
+    constexpr int32_t kAsResult = static_cast<int32_t>(0x80070000u | kNoMountPointsCode);
+    return FXErrorUtil::GetWin32(error) == kNoMountPointsCode || FXErrorUtil::GetHResult(error) == kAsResult;
+}
 
 bool FolderExists(const std::string& folder) {
     struct stat info {};
@@ -92,7 +99,7 @@ CWzError CSQLDumpRestore::MountAll(DumpRestoreSettings& settings) {
             error = PrepareMountPath(folder);
             if (error.IsError()) return error.Push(FXCODELOC, "PrepareMountPath failed");
             error = MountRemoteStorages(id, mangled, folder, paths);
-            if (error.IsError() && FXErrorUtil::GetHResult(error) == kSkippedAppId) {
+            if (error.IsError() && StorageNotMountable(error)) {
                 EV_INFO(m_logger, "Skipping app id %s. Error[%s]", std::to_string(id).c_str(),
                         error.GetMessage().c_str());
                 continue;

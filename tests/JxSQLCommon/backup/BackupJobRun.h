@@ -57,9 +57,12 @@ protected:
         ASSERT_TRUE(JxProcess::SetProgramPath("systemctl", systemctl));
     }
 
-    // The instance with `databases`, all of them in the subclient's content.
-    void MakeDatabases(const std::vector<std::string>& databases) {
-        MakeInstance(instance, databases);
+    // The instance with `databases`, all of them in the subclient's content;
+    // the instance is named `serverName` (a default instance bears its
+    // host's name).
+    void MakeDatabases(const std::vector<std::string>& databases, const std::string& serverName = "HOST/INST") {
+        AppModel::Set("instance/7", "name", serverName);
+        MakeInstance(instance, databases, serverName);
         int n = 0;
         for (const std::string& name : databases) {
             AppModel::Set("subclient/1234", "property118_" + std::to_string(++n), name);

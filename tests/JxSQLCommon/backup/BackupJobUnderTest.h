@@ -70,10 +70,11 @@ struct BackupJobUnderTest : CSQLBackup {
     JXBkpJobClient client;
 };
 
-// Creates instance "HOST/INST" with the named databases (FULL recovery).
-inline void MakeInstance(SqlSimInstance& instance, const std::vector<std::string>& databases) {
+// Creates the instance `serverName` with the named databases (FULL recovery).
+inline void MakeInstance(SqlSimInstance& instance, const std::vector<std::string>& databases,
+                         const std::string& serverName = "HOST/INST") {
     SqlSimServerSpec server;
-    server.name = "HOST/INST";
+    server.name = serverName;
     ASSERT_FALSE(instance.Create(server).IsError());
     for (const std::string& name : databases) {
         SqlSimDatabaseSpec db;

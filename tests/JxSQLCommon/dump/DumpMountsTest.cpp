@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 
+#include "JxLib/EvDebug.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
+#include "WzUtils/FXErrorUtil.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -104,6 +108,69 @@ TEST_F(DumpMounts, MarkersLieBesideTheDumpsAndGoWithTheSettings) {
     EXPECT_FALSE(Exists(root.path() + "/library/a/sales_42.rmf"));
     // Nothing mounted: nothing to unmount, and no error.
     EXPECT_TRUE(job.UnMountAll(settings).IsSuccess());
+}
+
+// A job whose mounting service answers each id as scripted (no answer: one
+// mount, "1", is made).
+struct ScriptedMounts : CSQLDumpRestore {
+    CWzError GetLocalMangledName(std::string& name) override {
+        name = "node";
+        return CWzError::Success();
+    }
+    CWzError MountRemoteStorages(uint64_t appID, const std::string&, const std::string& folder,
+                                 std::set<std::string>& paths) override {
+        const auto answer = answers.find(appID);
+        if (answer != answers.end()) return answer->second().Push(FXCODELOC, "GetMountedRemoteStorages failed");
+        paths = {folder + "/1"};
+        return CWzError::Success();
+    }
+    std::map<uint64_t, std::function<CWzError()>> answers;
+};
+
+TEST_F(DumpMounts, AnIdThatCannotBeMountedIsSkippedHoweverItsCodeIsCarried) {
+    const std::map<std::string, std::function<CWzError()>> notMountable{
+        {"Win32 4306", [] { return FXErrorUtil::ErrorWin32(FXCODELOC, 4306, "Mounting service answered 4306"); }},
+        {"result 0x800710D2",
+         [] { return FXErrorUtil::ErrorHResult(FXCODELOC, static_cast<int32_t>(0x800710D2u), "cannot mount"); }},
+    };
+    const std::map<std::string, std::function<CWzError()>> otherFailures{
+        {"Win32 5", [] { return FXErrorUtil::ErrorWin32(FXCODELOC, 5, "Mounting service answered 5"); }},
+        {"result 0x80070005",
+         [] { return FXErrorUtil::ErrorHResult(FXCODELOC, static_cast<int32_t>(0x80070005u), "denied"); }},
+        {"errno 4306", [] { return FXErrorUtil::ErrorErrNo(FXCODELOC, 4306, "not a Win32 code"); }},
+    };
+    auto settingsOf = [this] {
+        DumpRestoreSettings settings;
+        settings.mountRoot = root.path() + "/dump";
+        settings.AppIDs = {5, 9};
+        settings.databases["Sales"].appIDs = {5, 9};
+        return settings;
+    };
+    for (const auto& [name, answer] : notMountable) {
+        ScriptedMounts mounts;
+        mounts.answers[5] = answer;
+        DumpRestoreSettings settings = settingsOf();
+        const size_t logged = jxtest::ReadWholeFile(EvDebug::LogFilePath()).size();
+        CWzError error = mounts.MountAll(settings);
+        ASSERT_TRUE(error.IsSuccess()) << name << ": " << error.AsString();
+        EXPECT_EQ(std::set<uint64_t>{9}, settings.AppIDs) << name;
+        EXPECT_EQ(std::set<std::string>{settings.mountRoot + "/9/1"}, settings.databases["Sales"].mountPaths) << name;
+        EXPECT_NE(std::string::npos,
+                  jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("Skipping app id 5. Error[", logged))
+            << name;
+        // With no id left the job has nothing to restore from.
+        mounts.answers[9] = answer;
+        settings = settingsOf();
+        error = mounts.MountAll(settings);
+        EXPECT_NE(std::string::npos, error.GetMessage().find("No app ids mounted")) << name << ": " << error.AsString();
+    }
+    for (const auto& [name, answer] : otherFailures) {
+        ScriptedMounts mounts;
+        mounts.answers[5] = answer;
+        DumpRestoreSettings settings = settingsOf();
+        EXPECT_TRUE(mounts.MountAll(settings).IsError()) << name;
+        EXPECT_TRUE(settings.databases["Sales"].mountPaths.empty()) << name << ": the next id is not mounted";
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "ArMgrClientAPI/ArMgrClientAPI.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxLib/EvDebug.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/dump/CSQLDumpRestore.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -36,11 +37,16 @@ protected:
         return bak;
     }
     // Full and differential at the central server, then three log dumps on
-    // two mount paths; the content at the last dump is returned.
-    std::vector<std::string> ChainWithDumps() {
+    // two mount paths; the content at the last dump is returned, the one at
+    // the differential kept in atDiff. The full is told as taken by
+    // subclient `fullBy`, the rest by kSubclient.
+    std::vector<std::string> ChainWithDumps(uint64_t fullBy = kSubclient) {
+        applicationId = fullBy;
         Take('D', 100, 1000);
+        applicationId = kSubclient;
         Change(5, 1);
         Take('I', 200, 2000);
+        atDiff = Contents("Sales");
         Change(3, 2, 2500 * 1000LL);
         dumps.push_back(Dump(mpA));
         Change(2, 3, 3500 * 1000LL);
@@ -76,7 +82,34 @@ protected:
     // is not brought online.
     void ExpectAFailedRestoreOfARenamedDumpFailsTheJob(size_t damaged);
 
+    // Sales was in subclient kFormerSubclient at its full: the job mounts
+    // that id too, before kSubclient. Its storage is listed, but the
+    // mounting service answers `code` to its mount.
+    void FormerSubclientAnswers(const std::string& code) {
+        ASSERT_TRUE(AppModel::Set(AppModel::ObjectName("subclient", kFormerSubclient), "instanceId",
+                                  std::to_string(kInstanceId)));
+        std::filesystem::create_directories(ArMgrClientAPI::MountPathsFolder(kFormerSubclient) + "/mpOld");
+        root.WriteFile("media/mountsvc/" + std::to_string(kFormerSubclient) + ".error", code);
+    }
+
+    // Restored as Copy with the dump restore turned off: the job succeeds
+    // and Copy holds `expected`, the content at the central server's last
+    // backup.
+    void ExpectTheCentralServersChainRestoredAlone(const std::vector<std::string>& expected) {
+        RelocateToCopy();
+        int status = 0;
+        {
+            CSQLDumpRestore job;
+            ASSERT_TRUE(Run(job, 42, &status));
+            EXPECT_FALSE(job.RestoringFromDump());
+        }
+        EXPECT_EQ(1, status);
+        EXPECT_TRUE(expected == Contents("Copy"));
+    }
+
+    static constexpr uint64_t kFormerSubclient = 40;
     std::vector<std::string> dumps;
+    std::vector<std::string> atDiff;
 };
 
 TEST_F(DumpRestoreJob, DumpsAreMountedMergedAndRestoredUnderANewName) {
@@ -207,15 +240,38 @@ TEST_F(DumpRestoreJob, FailingMountsTurnTheDumpRestoreOffAndTheCentralServersCha
     Change(3, 2);
     Dump(mpA);  // never read: the mount fails
     root.WriteFile("media/mountsvc/" + std::to_string(kSubclient) + ".error", "4306");
+    ExpectTheCentralServersChainRestoredAlone(atLog);
+}
+
+// The mounting service cannot mount one of the database's two ids (4306):
+// that id is skipped and the other id's dumps are applied.
+TEST_F(DumpRestoreJob, AnIdWhoseStorageCannotBeMountedIsSkippedAndTheOtherIdsDumpsAreApplied) {
+    FormerSubclientAnswers("4306");
+    const std::vector<std::string> atLastDump = ChainWithDumps(kFormerSubclient);
     RelocateToCopy();
     int status = 0;
     {
         CSQLDumpRestore job;
         ASSERT_TRUE(Run(job, 42, &status));
-        EXPECT_FALSE(job.RestoringFromDump());
+        EXPECT_TRUE(job.RestoringFromDump());
+        EXPECT_EQ(std::set<uint64_t>{kSubclient}, job.Settings().AppIDs);
+        EXPECT_EQ(3u, job.Settings().databases.at("Sales").restoredCount);
     }
     EXPECT_EQ(1, status);
-    EXPECT_TRUE(atLog == Contents("Copy"));
+    EXPECT_NE(std::string::npos, jxtest::ReadWholeFile(EvDebug::LogFilePath())
+                                     .find("Skipping app id " + std::to_string(kFormerSubclient) + ". Error["));
+    EXPECT_TRUE(atLastDump == Contents("Copy"));
+    ExpectNoMountOrMarker();
+    ExpectDiskLibraryIntact();
+}
+
+// Any other answer ends the mounting: the dump restore is off, and the copy
+// stops at the central server's last backup.
+TEST_F(DumpRestoreJob, AnyOtherMountFailureOfOneIdTurnsTheDumpRestoreOff) {
+    FormerSubclientAnswers("5");
+    ChainWithDumps(kFormerSubclient);
+    ExpectTheCentralServersChainRestoredAlone(atDiff);
+    ExpectNoMountOrMarker();
 }
 
 TEST_F(DumpRestoreJob, AMountFolderLeftByAKilledJobIsReusedAndNoDumpIsDeleted) {

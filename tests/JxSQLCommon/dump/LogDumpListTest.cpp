@@ -50,9 +50,13 @@ struct DumpWithFailingList : CSQLDump {
 
 class LogDumpListTest : public jxtest::BackupJobRun {
 protected:
-    void SetUp() override {
+    void SetUp() override { SetUpInstance("HOST/INST", kDatabases); }
+
+    // The instance `server` with `databases` in the subclient, the dump
+    // library in place, and a full backup of them.
+    void SetUpInstance(const std::string& server, const std::vector<std::string>& databases) {
         BackupJobRun::SetUp();
-        MakeDatabases(kDatabases);
+        MakeDatabases(databases, server);
         AppModel::Set("subclient/1234", "clientId", "3");
         AppModel::Set("client/3", "name", "node1");
         AppModel::Set("client/3", "hostName", "node1.example");
@@ -181,6 +185,45 @@ TEST_F(LogDumpListTest, AListThatCannotBePutInPlaceFailsTheJobBeforeAnythingIsDu
 
         ExpectTheRestartDumpsEveryDatabase(jobId, fault.name);
     }
+}
+
+// A default instance bears its host's name, and a database may bear it too.
+class LogDumpDefaultInstanceTest : public LogDumpListTest {
+protected:
+    void SetUp() override { SetUpInstance("HOST", {"HOST", "Sales"}); }
+
+    // Runs attempt `attempt` of `jobId` and checks that the library was
+    // handed both databases under the instance line, and both were dumped.
+    void ExpectBothDumped(uint64_t jobId, int attempt) {
+        const std::string context = "attempt " + std::to_string(attempt);
+        const std::string before = LibraryCalls();
+        CSQLDump job;
+        ASSERT_TRUE(RunDump(job, jobId, attempt)) << context;
+        const std::string calls = LibraryCalls();
+        ASSERT_EQ(calls.compare(0, before.size(), before), 0) << context;
+        EXPECT_NE(calls.substr(before.size()).find(" databases=HOST,Sales\n"), std::string::npos)
+            << context << ": " << calls.substr(before.size());
+        EXPECT_EQ(List(jobId), "HOST\nHOST\nSales\n") << context;
+        EXPECT_EQ(CompleteStatus(jobId), "1") << context;
+        const std::map<std::string, int64_t> rows = Rows(jobId);
+        EXPECT_EQ(rows, (std::map<std::string, int64_t>{{"HOST", JobManager::kDBStatusBackedUp},
+                                                        {"Sales", JobManager::kDBStatusBackedUp}}))
+            << context;
+    }
+};
+
+// The list a first run builds holds databases only: its first line is the
+// database, which is dumped.
+TEST_F(LogDumpDefaultInstanceTest, ADatabaseNamedAsTheInstanceIsDumpedOnAFirstRun) {
+    ExpectBothDumped(300, 1);
+}
+
+// A restart that finds no list rebuilds it from the status tab: that list
+// holds databases only too.
+TEST_F(LogDumpDefaultInstanceTest, ADatabaseNamedAsTheInstanceIsDumpedByARestartThatRebuildsTheList) {
+    ExpectBothDumped(301, 1);
+    ASSERT_EQ(::unlink(root.File("jobresults/301/LogDBList.jxf").c_str()), 0);
+    ExpectBothDumped(301, 2);
 }
 
 }  // namespace

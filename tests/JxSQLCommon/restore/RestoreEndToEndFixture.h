@@ -79,7 +79,7 @@ protected:
         b.instanceId = kInstanceId;
         b.database = "Sales";
         b.jobId = jobId;
-        b.applicationId = kSubclient;
+        b.applicationId = applicationId;
         b.backupType = type;
         b.startTime = endTime;
         b.endTime = endTime;
@@ -123,7 +123,7 @@ protected:
         b.instanceId = kInstanceId;
         b.database = database;
         b.jobId = jobId;
-        b.applicationId = kSubclient;
+        b.applicationId = applicationId;
         b.backupType = type;
         b.referenceTime = b.startTime = b.endTime = endTime != 0 ? endTime : 1000 + jobId;
         b.backupSize = 4096;
@@ -189,6 +189,7 @@ protected:
     }
 
     uint64_t dataSize = 512 * 1024;  // of Sales' primary file, set before SetUp
+    uint64_t applicationId = kSubclient;  // the subclient the central server is told a backup was taken by
     SqlSimInstance sim;
     JxServeRestoreTask task;
     FakeSqlServerAccount account;
