@@ -400,6 +400,12 @@ protected:
     // Cuts an open list back to its whole lines and makes the cut durable.
     bool CutConvertedList(const ConvertedList& list);
     void DropUnwrittenName(const ConvertedList& list);
+    // Replaces a list's file with the names it holds, one a line; false
+    // with errno set when it cannot.
+    bool WriteConvertedListWhole(const ConvertedList& list);
+    // At the end of a phase: each list whose cut is still owed is written
+    // whole, or the failure logged.
+    void WriteOwedConvertedListCuts();
     // The databases of a converted list that could not be sent to the
     // master: each failed with `reason` in the status tab and counted.
     void FailUnsentConvertedList(std::set<std::string>& names, const std::string& reason);

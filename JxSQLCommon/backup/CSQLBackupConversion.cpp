@@ -133,11 +133,51 @@ void CSQLBackup::DropUnwrittenName(const ConvertedList& list) {
         (void)CutConvertedList(list);  // logged there; the next append tries again
         return;
     }
-    std::string content;
-    for (const std::string& name : *list.names) content += name + "\n";
-    if (!wz::WriteFileAtomically(list.path, content)) {
+    if (!WriteConvertedListWhole(list)) {
         EV_ERROR(m_logger, "Failed to restore collect file [%s] with error [%u].", list.path.c_str(),
                  static_cast<unsigned>(errno));
+    }
+}
+
+bool CSQLBackup::WriteConvertedListWhole(const ConvertedList& list) {
+    std::string content;
+    for (const std::string& name : *list.names) content += name + "\n";
+    return wz::WriteFileAtomically(list.path, content);
+}
+
+// A list whose cut kept failing still ends in what a failed append left of
+// its line, which the next phase would read as a database: it is written
+// whole once more, through a new file, so the failing cut is not needed.
+// An open list is written from the names it holds; one that could not be
+// opened because its cut failed keeps the whole lines of its file. When this
+// fails too the databases it names stay converted: the next phase still
+// backs them up.
+void CSQLBackup::WriteOwedConvertedListCuts() {
+    for (const JXSQLExeBackupType level : {JXSQL_BACKUP_FULL, JXSQL_BACKUP_DIFF}) {
+        const ConvertedList list = ConvertedListOf(level);
+        if (!list.end->cutPending) continue;
+        bool written = false;
+        if (list.file->isOpened()) {
+            written = WriteConvertedListWhole(list);
+        } else {
+            std::string text;
+            if (wz::ReadSmallFile(list.path, text)) {
+                const size_t lastBreak = text.rfind('\n');
+                written = wz::WriteFileAtomically(list.path,
+                                                  lastBreak == std::string::npos ? "" : text.substr(0, lastBreak + 1));
+            }
+        }
+        if (!written) {
+            EV_ERROR(m_logger, "Failed to write collect file [%s] without its cut last line with error [%u].",
+                     list.path.c_str(), static_cast<unsigned>(errno));
+            continue;
+        }
+        list.end->cutPending = false;
+        // The handle appended to the file just replaced and holds nothing
+        // buffered (the failed cut dropped it): a later count reopens the list.
+        if (list.file->isOpened() && list.file->close() != 0) {
+            EV_WARN(m_logger, "Failed to close collect file [%s].", list.path.c_str());
+        }
     }
 }
 
@@ -173,6 +213,7 @@ bool CSQLBackup::DeleteConvertedDBCollectFile(JXSQLExeBackupType level) {
 
 void CSQLBackup::HandleConversion() {
     if (m_bkpPhase == JXSQL_BACKUP_FULL) return;
+    WriteOwedConvertedListCuts();
     if (m_bLREP && m_bkpPhase == JXSQL_BACKUP_LOG) {
         HandleLREPConversion();
     } else if (m_bLREPVSA && m_bkpPhase == JXSQL_BACKUP_LOG) {

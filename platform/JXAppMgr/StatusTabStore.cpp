@@ -15,6 +15,9 @@ std::unique_ptr<FX::CSQLite3DB> Open() {
     std::string path = wz::PlatformFilePath("appmgr/statustab.db");
     if (path.empty()) throw FX::CSQLite3Exception(14, "The status-tab store cannot be placed under the root.");
     auto db = std::make_unique<FX::CSQLite3DB>(path);
+    // Every job writes its status rows here, the central server's stand-in
+    // reads them: of two jobs at once, one waits for the other's write.
+    db->SetBusyTimeout(FX::kSharedStoreBusyTimeout);
     db->ExecDML(
         "CREATE TABLE IF NOT EXISTS status_tab (job_id INTEGER, jxcell_id INTEGER, database_name TEXT, "
         "record TEXT, PRIMARY KEY (job_id, jxcell_id, database_name))");

@@ -1,7 +1,6 @@
 // Site replication records in the central-server stand-in's store.
 #include "JxEntityLib/LiveSyncReplication.h"
 
-#include <chrono>
 #include <memory>
 
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
@@ -11,14 +10,10 @@
 
 namespace {
 
-// The central server's host and other jobs write the store as well: a
-// writer that finds it locked waits this long for their transaction to end.
-constexpr std::chrono::seconds kStoreBusyTimeout{30};
-
 // The central-server stand-in's store file; the table is this library's own.
 std::unique_ptr<FX::CSQLite3DB> OpenStore() {
     auto db = std::make_unique<FX::CSQLite3DB>(wz::PlatformFilePath("jxserve/jxserve.db"));
-    db->SetBusyTimeout(kStoreBusyTimeout);
+    db->SetBusyTimeout(FX::kSharedStoreBusyTimeout);  // the host and other jobs write it too
     db->ExecDML(FX::CSQLite3Sql(
         "CREATE TABLE IF NOT EXISTS site_replication(subtask_id INTEGER NOT NULL, replication_id INTEGER NOT NULL, "
         "status INTEGER NOT NULL, PRIMARY KEY(subtask_id, replication_id))"));

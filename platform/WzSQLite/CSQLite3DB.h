@@ -21,6 +21,11 @@ struct sqlite3;
 
 namespace FX {
 
+// The busy time-out of a store that several processes write at once (the
+// central server's host and the job processes): a writer that finds the
+// store locked waits this long for the other's transaction to end.
+inline constexpr std::chrono::seconds kSharedStoreBusyTimeout{30};
+
 class CSQLite3DB {
 public:
     explicit CSQLite3DB(const std::string& path);

@@ -1,8 +1,11 @@
 // Test support: a counted sleep in a copy of SQLite's default VFS.
 #include "tests/support/SqliteBusyWatch.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <sqlite3.h>
+#include <thread>
 
 namespace jxtest {
 
@@ -53,6 +56,33 @@ void SqliteBusyWatch::Stop() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stopped = true;
     m_changed.notify_all();
+}
+
+OpenWriteTransaction::OpenWriteTransaction(const std::string& path) {
+    EXPECT_EQ(sqlite3_open(path.c_str(), &m_db), SQLITE_OK);
+    sqlite3_busy_timeout(m_db, 30000);
+    EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
+OpenWriteTransaction::~OpenWriteTransaction() { sqlite3_close(m_db); }
+
+void OpenWriteTransaction::Commit() {
+    EXPECT_EQ(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
+std::string WriteWhileAnotherWriterHolds(const std::string& path, const std::function<std::string()>& write) {
+    SqliteBusyWatch watch;
+    OpenWriteTransaction other(path);
+    std::string error;
+    std::thread writer([&] {
+        error = write();
+        watch.Stop();
+    });
+    const bool waited = watch.WaitForWaiter();
+    other.Commit();
+    writer.join();
+    EXPECT_TRUE(waited) << "the write did not wait for the lock";
+    return error;
 }
 
 }  // namespace jxtest

@@ -7,8 +7,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <string>
 
+struct sqlite3;
 struct sqlite3_vfs;
 
 namespace jxtest {
@@ -35,5 +38,25 @@ private:
     int m_waits = 0;
     bool m_stopped = false;
 };
+
+// Another process's write transaction on the database file `path`, open
+// until Commit.
+class OpenWriteTransaction {
+public:
+    explicit OpenWriteTransaction(const std::string& path);
+    ~OpenWriteTransaction();
+    OpenWriteTransaction(const OpenWriteTransaction&) = delete;
+    OpenWriteTransaction& operator=(const OpenWriteTransaction&) = delete;
+    void Commit();
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// Runs `write` on a thread of its own while another writer holds the
+// database file `path`, and ends that writer's transaction once `write`
+// waits for it (a failed expectation when it never does). The error `write`
+// gave, empty when it succeeded.
+std::string WriteWhileAnotherWriterHolds(const std::string& path, const std::function<std::string()>& write);
 
 }  // namespace jxtest

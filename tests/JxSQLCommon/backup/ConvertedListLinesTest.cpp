@@ -3,6 +3,7 @@
 // reported converted is in its list whole, for the next phase to back up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/EvDebug.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
@@ -95,6 +97,21 @@ TEST_F(ConvertedListLinesTest, AListOpenedWithACutLastLineIsCutBackToItsWholeLin
     EXPECT_EQ(List(), "Alpha\nOther\n");
 }
 
+// A restarted process whose list holds a cut line it can never cut: the
+// end of the phase still leaves the next phase the whole lines only.
+TEST_F(ConvertedListLinesTest, AListThatCouldNotBeOpenedForItsCutIsWrittenWholeAtTheEndOfThePhase) {
+    root.WriteFile("results/FullDBList.jxf", "Alpha\nFre");
+    FaultyFileSystem disk;
+    wz::ScopedFileSystem use(disk);
+    disk.FailCallOn("FullDBList.jxf", FsCall::kFtruncate, 1, EIO, /*sticky=*/true);
+    EXPECT_FALSE(job.AddConvertedDBToCollectFile("Other", JXSQL_BACKUP_FULL));
+    EXPECT_GT(disk.Fired(FsCall::kFtruncate), 0);
+
+    job.HandleConversion();
+    EXPECT_EQ(List(), "Alpha\n");
+    EXPECT_EQ(job.Journal("convertToFull").size(), 1u);
+}
+
 // A log job whose disk is full for a moment while "Fresh" is converted.
 struct FullDiskForFresh : CSQLBackup {
     bool AddConvertedDBToCollectFile(std::string name, JXSQLExeBackupType level) override {
@@ -109,6 +126,26 @@ struct FullDiskForFresh : CSQLBackup {
     int fired = 0;
 };
 
+// A log job whose list can no longer be cut from its last conversion on:
+// the disk is full for a moment while "Fresh" is appended, then writing
+// works again but every cut of the list fails. With `failRewrite` the list
+// cannot be replaced either.
+struct CutFailsFromFresh : CSQLBackup {
+    explicit CutFailsFromFresh(bool failRewrite) : failRewrite(failRewrite) {}
+    bool AddConvertedDBToCollectFile(std::string name, JXSQLExeBackupType level) override {
+        if (name != "Fresh") return CSQLBackup::AddConvertedDBToCollectFile(name, level);
+        disk.FailWritesAfter(3, ENOSPC);
+        disk.FailCallOn("FullDBList.jxf", FsCall::kFtruncate, 1, EIO, /*sticky=*/true);
+        const bool added = CSQLBackup::AddConvertedDBToCollectFile(name, level);
+        disk.Heal();
+        disk.FailCallOn("FullDBList.jxf", FsCall::kFtruncate, 1, EIO, /*sticky=*/true);
+        if (failRewrite) disk.FailCallOn("FullDBList.jxf.tmp.*", FsCall::kOpen, 1, EACCES, /*sticky=*/true);
+        return added;
+    }
+    bool failRewrite;
+    FaultyFileSystem disk;
+};
+
 class ConvertedListJobTest : public jxtest::BackupJobRun {
 protected:
     std::vector<std::string> SetsOf(uint64_t jobId) {
@@ -118,7 +155,58 @@ protected:
         }
         return names;
     }
+    std::vector<std::string> StatusRowsOf(uint64_t jobId) {
+        std::vector<std::string> names;
+        for (const std::string& xml : statustab::Records(jobId, 2)) {
+            JobManager::SQLStatusTab tab;
+            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
+            names.push_back(tab.getstring(JobManager::SQLStatusTab::kDatabaseName));
+        }
+        return names;
+    }
+    // Runs the log phase of job 94 over Alpha, Beta and Fresh with `job`.
+    void RunLogPhase(CutFailsFromFresh& job) {
+        MakeDatabases({"Alpha", "Beta", "Fresh"});
+        AppModel::Set("subclient/1234", "dataBkpStreams", "1");
+        {
+            wz::ScopedFileSystem use(job.disk);
+            ASSERT_TRUE(RunPhaseOf(job, 94, "-L", 1, {"-type", "2"}));
+        }
+        EXPECT_GT(job.disk.Fired(FsCall::kPWrite), 0);
+        EXPECT_GT(job.disk.Fired(FsCall::kFtruncate), 0) << "the cut was never refused";
+        ASSERT_EQ(Journal(94, "convertToFull").size(), 1u);
+    }
 };
+
+// The cut line is gone before the full phase reads the list: the converted
+// databases are backed up and the cut name is never taken for a database.
+TEST_F(ConvertedListJobTest, AListWhoseCutKeptFailingIsWrittenWholeAtTheEndOfThePhase) {
+    CutFailsFromFresh job(false);
+    RunLogPhase(job);
+    EXPECT_EQ(root.ReadFile("jobresults/94/FullDBList.jxf"), "Alpha\nBeta\n");
+
+    ASSERT_TRUE(RunPhase(94, "-D", 1, {"-type", "2"}));
+    EXPECT_EQ(SetsOf(94), (std::vector<std::string>{"Alpha", "Beta"}));
+    const std::vector<std::string> rows = StatusRowsOf(94);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "Fre"), 0) << "the cut name was walked as a database";
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "Fresh"), 1);
+}
+
+// The list cannot be replaced either: that is logged with its path, and the
+// converted databases still get their full phase.
+TEST_F(ConvertedListJobTest, AListThatCannotBeWrittenWholeIsLoggedAndTheFullPhaseStillRuns) {
+    CutFailsFromFresh job(true);
+    RunLogPhase(job);
+    EXPECT_GT(job.disk.Fired(FsCall::kOpen), 0);
+    EXPECT_EQ(root.ReadFile("jobresults/94/FullDBList.jxf"), "Alpha\nBeta\nFre");
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath())
+                  .find("Failed to write collect file [" + root.path() +
+                        "/jobresults/94/FullDBList.jxf] without its cut last line"),
+              std::string::npos);
+
+    ASSERT_TRUE(RunPhase(94, "-D", 1, {"-type", "2"}));
+    EXPECT_EQ(SetsOf(94), (std::vector<std::string>{"Alpha", "Beta"}));
+}
 
 TEST_F(ConvertedListJobTest, EveryDatabaseReportedConvertedIsBackedUpByTheFullPhase) {
     MakeDatabases({"Alpha", "Fresh", "Other"});

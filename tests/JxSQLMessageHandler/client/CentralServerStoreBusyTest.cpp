@@ -3,9 +3,8 @@
 // end instead of failing.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
+#include <functional>
 #include <string>
-#include <thread>
 
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
@@ -17,38 +16,9 @@
 
 namespace {
 
-// Another process's write transaction on the store, open until Commit.
-class OpenTransaction {
-public:
-    OpenTransaction() {
-        EXPECT_EQ(sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &m_db), SQLITE_OK);
-        sqlite3_busy_timeout(m_db, 30000);
-        EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~OpenTransaction() { sqlite3_close(m_db); }
-    void Commit() { EXPECT_EQ(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK); }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
-// Runs `write` on a thread of its own while another writer holds the store,
-// and ends that writer's transaction once `write` waits for it. The error
-// `write` gave, empty when it succeeded.
-template <typename Write>
-std::string WriteWhileAnotherWriterHoldsTheStore(Write write) {
-    jxtest::SqliteBusyWatch watch;
-    OpenTransaction other;
-    std::string error;
-    std::thread writer([&] {
-        error = write();
-        watch.Stop();
-    });
-    const bool waited = watch.WaitForWaiter();
-    other.Commit();
-    writer.join();
-    EXPECT_TRUE(waited) << "the write did not wait for the lock";
-    return error;
+// Runs `write` while another writer holds the store.
+std::string WriteWhileAnotherWriterHoldsTheStore(const std::function<std::string()>& write) {
+    return jxtest::WriteWhileAnotherWriterHolds(wz::PlatformPath("jxserve/jxserve.db"), write);
 }
 
 App::LiveSyncReplicationInfo Replication(int64_t subtaskId, int64_t replicationId) {
