@@ -33,9 +33,9 @@ std::string JXJobClient::getRestartString(int /*lookupType*/) const {
 bool JXJobClient::setRestartString(uint64_t jobId, const std::string& text) {
     if (text.find_first_of("\r\n") != std::string::npos) return false;
     if (wz::MakeDirectoryTree(jobmanager::JobDirectory(jobId)) != 0) return false;
-    std::ofstream out(jobmanager::RestartFilePath(jobId), std::ios::trunc);
-    out << text << '\n';
-    if (!out.flush()) return false;
+    // Replaced in one go: a save that fails leaves the previous string whole
+    // for a restarted attempt, never an empty or cut one.
+    if (!wz::WriteFileAtomically(jobmanager::RestartFilePath(jobId), text + "\n")) return false;
     return jobmanager::JournalLine(jobId, "setRestartString").Text("value", text).Append();
 }
 

@@ -30,7 +30,8 @@ public:
     // its restart file); empty when it holds none. The lookup type selects
     // the kind of restart data; this stand-in keeps one kind.
     std::string getRestartString(int lookupType) const;
-    // Stores the restart string (the job manager's side).
+    // Stores the restart string (the job manager's side). The file is
+    // replaced whole: false leaves the string stored before untouched.
     static bool setRestartString(uint64_t jobId, const std::string& text);
 
     // Sets `cause` as the job's pending cause, with the arguments added so

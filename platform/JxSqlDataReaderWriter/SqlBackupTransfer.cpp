@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "JxJobClient/JXJobClient.h"
+#include "JxLib/EvDebug.h"
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiDevice.h"
 #include "JxSQLVDIBase/VdiServeWait.h"
@@ -266,10 +267,19 @@ bool SqlCommitPending(SqlTransferState& st) {
         return false;
     }
     st.pendingPieces.clear();
-    // A restarted attempt reads it where the job manager keeps it.
+    // The data are committed: callers keep the backup sets and drop the
+    // staged dumps by this answer, so the restart string cannot change it.
+    // The string only tells a restarted attempt where to resume; when it
+    // cannot be saved the previous one stays whole and the next commit's
+    // save supersedes it. Until then a restarted attempt backs up again the
+    // databases committed since, which costs a backup and loses nothing.
     if (!JXJobClient::setRestartString(st.jobId, restart)) {
-        st.lastError = "Cannot store the restart string of job " + std::to_string(st.jobId) + ".";
-        return false;
+        EvDebug log("SqlDataTransferHandler");
+        log.setJobId(st.jobId);
+        EV_WARN(log,
+                "Failed to save the restart string [%s] of job [%llu]. The data are committed; a restarted attempt "
+                "resumes from the previous restart string.",
+                restart.c_str(), static_cast<unsigned long long>(st.jobId));
     }
     return true;
 }

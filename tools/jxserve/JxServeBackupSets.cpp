@@ -24,6 +24,8 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
         "CREATE TABLE IF NOT EXISTS backup_set_archives (set_id INTEGER, position INTEGER, jxcell_id INTEGER, "
         "archive_file_id INTEGER, offset INTEGER, source_path TEXT)",
         "CREATE TABLE IF NOT EXISTS backup_set_refusals (database_name TEXT PRIMARY KEY, error INTEGER)",
+        "CREATE TABLE IF NOT EXISTS backup_set_lost_replies (database_name TEXT PRIMARY KEY COLLATE NOCASE, "
+        "countdown INTEGER)",
         "CREATE TABLE IF NOT EXISTS databases (instance_id INTEGER, database_id INTEGER, database_name TEXT, "
         "PRIMARY KEY (instance_id, database_id))",
         "CREATE TABLE IF NOT EXISTS log_marks (instance_id INTEGER, database_name TEXT, mark_name TEXT, "
@@ -41,16 +43,64 @@ bool SameLsn(const std::string& a, const std::string& b) {
     return (za == std::string::npos ? "" : a.substr(za)) == (zb == std::string::npos ? "" : b.substr(zb));
 }
 
-// Whether a stored backup set of `set`'s database whose type `kinds` admits
-// has `lsn` in its LSN column `column`.
+// Whether a stored backup set can be built on: its data are committed, or it
+// belongs to `jobId`, the job of the set that builds on it, whose commit may
+// still come. A set of an earlier job whose data were never committed can
+// never be restored, nor can anything that needs it.
+bool UsableBase(FX::CSQLite3DB& db, int64_t setId, bool published, uint64_t setJobId, uint64_t jobId) {
+    return published || setJobId == jobId || JxServeSetDataCommitted(db, setId);
+}
+
+// Whether a usable stored backup set (see UsableBase) of `set`'s database
+// whose type `kinds` admits has `lsn` in its LSN column `column`.
 bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const std::string& column,
                 const std::string& kinds, const std::string& lsn) {
-    const std::string sql =
-        "SELECT " + column + " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
+    const std::string sql = "SELECT id, published, job_id, " + column +
+                            " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
     auto q = db.ExecQuerySetup({sql, {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
     while (q->NextRow()) {
-        if (SameLsn(q->GetStringField(0), lsn)) return true;
+        if (!SameLsn(q->GetStringField(3), lsn)) continue;
+        if (UsableBase(db, q->GetInt64Field(0), q->GetInt64Field(1) != 0, static_cast<uint64_t>(q->GetInt64Field(2)),
+                       set.jobId)) {
+            return true;
+        }
     }
+    return false;
+}
+
+// Whether `set` is a log backup the store holds already with its data
+// committed: same database, first and last LSN, start and finish dates. A
+// job sends it again when the reply to its first request was lost, and
+// cannot know whether it was stored; stored twice, the log would be in the
+// restore chain twice. A held copy whose data were never committed is no
+// backup and does not count.
+bool RepeatsCommittedLog(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
+    if (Text(set.backupType) != "L") return false;
+    auto q = db.ExecQuerySetup(
+        {"SELECT id, published, first_lsn, last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
+         "database_name = ? AND backup_type = 'L' AND start_date = ? AND finish_date = ?",
+         {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName), Num(set.startDate),
+          Num(set.finishDate)}});
+    while (q->NextRow()) {
+        if (!SameLsn(q->GetStringField(2), Text(set.firstLsn)) || !SameLsn(q->GetStringField(3), Text(set.lastLsn))) {
+            continue;
+        }
+        if (q->GetInt64Field(1) != 0 || JxServeSetDataCommitted(db, q->GetInt64Field(0))) return true;
+    }
+    return false;
+}
+
+// Whether the test switch (JxServeLoseBackupSetReply) withholds the reply to
+// this update of `databaseName`; counts the update.
+bool LoseReply(FX::CSQLite3DB& db, const std::string& databaseName) {
+    const int64_t left = db.ExecScalarInt64(
+        {"SELECT countdown FROM backup_set_lost_replies WHERE database_name = ?", {databaseName}}, 0);
+    if (left <= 0) return false;
+    if (left == 1) {
+        db.ExecDML({"DELETE FROM backup_set_lost_replies WHERE database_name = ?", {databaseName}});
+        return true;
+    }
+    db.ExecDML({"UPDATE backup_set_lost_replies SET countdown = ? WHERE database_name = ?", {left - 1, databaseName}});
     return false;
 }
 
@@ -115,8 +165,22 @@ bool ServeBackupSet(JxServeRequest& request) {
     auto db = Store();
     uint64_t error = static_cast<uint64_t>(db->ExecScalarInt64(
         {"SELECT error FROM backup_set_refusals WHERE database_name = ?", {Text(set.databaseName)}}, 0));
-    if (error == 0 && request.code == kSqlBackupSetReq) error = ChainError(*db, set, request.log);
-    if (error == 0) StoreSet(*db, request.code, set);
+    bool repeated = false;
+    if (error == 0 && request.code == kSqlBackupSetReq) {
+        repeated = RepeatsCommittedLog(*db, set);
+        if (repeated) {
+            EV_INFO(request.log, "Log backup of [%s] from LSN [%s] to [%s] is stored already; it is not stored again.",
+                    Text(set.databaseName).c_str(), Text(set.firstLsn).c_str(), Text(set.lastLsn).c_str());
+        } else {
+            error = ChainError(*db, set, request.log);
+        }
+    }
+    if (error == 0 && !repeated) StoreSet(*db, request.code, set);
+    if (LoseReply(*db, Text(set.databaseName))) {
+        // As a reply lost on the way: the session ends without an answer.
+        EV_INFO(request.log, "The reply to the backup set of [%s] is withheld.", Text(set.databaseName).c_str());
+        return false;
+    }
     if (request.code == kSqlAnalysisBackupSetReq) {
         SQLAnalysisBackupSetInfoRsp_t reply;
         reply.ulError = error;
@@ -186,6 +250,11 @@ const JxServeRegistration kBackupSetHandlers{
 void JxServeRefuseBackupSets(const std::string& databaseName, uint64_t error) {
     Store()->ExecDML({"INSERT OR REPLACE INTO backup_set_refusals (database_name, error) VALUES (?, ?)",
                       {databaseName, Num(error)}});
+}
+
+void JxServeLoseBackupSetReply(const std::string& databaseName, int nth) {
+    Store()->ExecDML({"INSERT OR REPLACE INTO backup_set_lost_replies (database_name, countdown) VALUES (?, ?)",
+                      {databaseName, static_cast<int64_t>(nth)}});
 }
 
 std::vector<JxServeBackupSet> JxServeStoredBackupSets() {

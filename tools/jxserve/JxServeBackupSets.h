@@ -40,6 +40,9 @@ std::unique_ptr<FX::CSQLite3DB> JxServeOpenBackupSetStore();
 // Makes each stored backup set whose data the disk library shows committed
 // known to restores (JxServeRestoreStore.h), once.
 void JxServePublishCommittedSets();
+// Whether the disk library shows every piece of data of stored backup set
+// `setId` committed.
+bool JxServeSetDataCommitted(FX::CSQLite3DB& db, int64_t setId);
 // Drops the stored backup sets of job `jobId` whose data the disk library
 // does not show committed (commits keep the order of the data, so these are
 // the sets after the job's last commit); returns their database names, each
@@ -52,6 +55,10 @@ std::vector<std::vector<std::pair<uint32_t, uint64_t>>> JxServeStoredArchives(co
 // Backup-set updates of `databaseName` are answered with `error` (0: stored;
 // 6: the backup chain is broken) and not stored.
 void JxServeRefuseBackupSets(const std::string& databaseName, uint64_t error);
+// The `nth` backup-set update of `databaseName` from now on (1: the next) is
+// handled as any other (stored, or answered as repeated or refused), but its
+// reply is lost: the session ends without an answer. Once.
+void JxServeLoseBackupSetReply(const std::string& databaseName, int nth = 1);
 // The stored backup-set updates, oldest first.
 std::vector<JxServeBackupSet> JxServeStoredBackupSets();
 

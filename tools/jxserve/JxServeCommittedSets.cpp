@@ -84,6 +84,12 @@ void JxServePublishCommittedSets() {
     }
 }
 
+bool JxServeSetDataCommitted(FX::CSQLite3DB& db, int64_t setId) {
+    DiskLibrary media;
+    if (media.Open().IsError()) return false;  // no media yet: nothing is committed
+    return Committed(media, ArchivesOf(db, setId));
+}
+
 std::vector<std::string> JxServeDropUncommittedSets(uint64_t jobId) {
     auto db = JxServeOpenBackupSetStore();
     DiskLibrary media;

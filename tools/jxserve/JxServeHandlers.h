@@ -13,7 +13,8 @@
 // lent by the loop, runs the handler registered for its code and releases the
 // request afterwards. A handler reads the record in place, answers with
 // JxServeReply (or not at all, when a test wants the requester to wait) and
-// returns false only when its reply could not be sent. It may throw
+// returns false when its reply could not be sent, or to end the session
+// without one (a test's lost reply). It may throw
 // (FX::CSQLite3Exception from the store): the loop logs that and aborts the
 // session.
 #pragma once

@@ -68,16 +68,6 @@ protected:
 
     std::vector<std::string> Events() { return master->Journal(); }
 
-    // The last status-tab row of each database of job `jobId`.
-    static std::map<std::string, JobManager::SQLStatusTab> Rows(uint64_t jobId) {
-        std::map<std::string, JobManager::SQLStatusTab> rows;
-        for (const std::string& xml : statustab::Records(jobId, 2)) {
-            JobManager::SQLStatusTab tab;
-            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
-            rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
-        }
-        return rows;
-    }
     std::string CompleteStatus(uint64_t jobId) {
         auto complete = Journal(jobId, "complete");
         return complete.empty() ? "none" : complete.back().Get("status");
@@ -150,7 +140,7 @@ TEST_F(AgChildJobTest, ConvertedDatabasesTheMasterCannotBeGivenFailAndTheStatusS
         if (set.jobId == 105) differentials.push_back(set.databaseName + ":" + set.backupType);
     }
     EXPECT_EQ(differentials, (std::vector<std::string>{"g1:I", "g2:I"}));
-    auto rows = Rows(105);
+    auto rows = StatusRows(105);
     EXPECT_EQ(rows["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
     EXPECT_EQ(rows["g3"].getstring(JobManager::SQLStatusTab::kFailureReason),
               "Failure while sending full collect file to master process.");
@@ -161,7 +151,7 @@ TEST_F(AgChildJobTest, ConvertedDatabasesTheMasterCannotBeGivenFailAndTheStatusS
     // With the others offline nothing else is backed up: the job failed.
     for (const char* name : {"g1", "g2"}) ASSERT_FALSE(instance.SetDatabaseState(name, SQLDB_STATE_OFFLINE).IsError());
     ASSERT_TRUE(RunChild(refusing, 106, "-I", {"-type", "4"}));
-    EXPECT_EQ(Rows(106)["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
+    EXPECT_EQ(StatusRows(106)["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
     EXPECT_TRUE(SentStatus("2"));
     EXPECT_EQ(CompleteStatus(106), "2");
 }

@@ -7,10 +7,12 @@
 
 #include <cerrno>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
+#include "JXAppMgr/StatusTabStore.h"
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournalReader.h"
@@ -91,6 +93,17 @@ protected:
         auto all = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
         if (op.empty()) return all;
         return jobmanager::JobJournalReader::WithOp(all, op);
+    }
+
+    // The last status-tab row of each database of job `jobId`.
+    std::map<std::string, JobManager::SQLStatusTab> StatusRows(uint64_t jobId) {
+        std::map<std::string, JobManager::SQLStatusTab> rows;
+        for (const std::string& xml : statustab::Records(jobId, 2)) {
+            JobManager::SQLStatusTab tab;
+            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
+            rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
+        }
+        return rows;
     }
 
     SqlSimInstance instance;

@@ -64,6 +64,38 @@ struct RecordingJob : jxtest::BackupJobUnderTest {
     }
 };
 
+// A backup-set update of instance 7 with one archive entry, as a job's
+// requester sends it to the central server.
+struct SetUpdate {
+    uint64_t jobId;
+    std::string database, type, firstLsn, lastLsn, checkpointLsn, databaseBackupLsn;
+    uint32_t archiveFileId;
+    uint64_t offset;
+};
+
+// True when the central server stored (or took) it; `code` receives the
+// requester's cause.
+bool SendSetUpdate(SetUpdate u, int* code) {
+    JXSQLBackupArchiveInfo_VER1_t archive;
+    archive.jxCellId = 2;
+    archive.archiveFileId = u.archiveFileId;
+    archive.offset = u.offset;
+    SQLBackupSetInfoReq_VER5_t set;
+    set.instanceId = 7;
+    set.jobId = static_cast<uint32_t>(u.jobId);
+    set.databaseName = u.database.data();
+    set.backupType = u.type.data();
+    set.firstLsn = u.firstLsn.data();
+    set.lastLsn = u.lastLsn.data();
+    set.checkpointLsn = u.checkpointLsn.data();
+    set.databaseBackupLsn = u.databaseBackupLsn.data();
+    set.archiveCount = 1;
+    set.archives = &archive;
+    CSQLClientDll client;
+    client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+    return client.updateBackupSetInfo(code);
+}
+
 class BackupSetTest : public jxtest::BackupJobRun {
 protected:
     void SetUp() override {
@@ -188,23 +220,7 @@ TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheO
     ASSERT_TRUE(media.AddPiece(pending).IsSuccess());
 
     auto send = [&](const char* database, uint64_t offset) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%s", database);
-        char type[] = "D";
-        JXSQLBackupArchiveInfo_VER1_t archive;
-        archive.jxCellId = 2;
-        archive.archiveFileId = afile.id.archiveFileId;
-        archive.offset = offset;
-        SQLBackupSetInfoReq_VER5_t set;
-        set.instanceId = 7;
-        set.jobId = 81;
-        set.databaseName = name;
-        set.backupType = type;
-        set.archiveCount = 1;
-        set.archives = &archive;
-        CSQLClientDll client;
-        client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
-        return client.updateBackupSetInfo(nullptr);
+        return SendSetUpdate({81, database, "D", "", "", "", "", afile.id.archiveFileId, offset}, nullptr);
     };
     ASSERT_TRUE(send("HR", 0));
     ASSERT_TRUE(send("Sales", 4096));
@@ -225,6 +241,47 @@ TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheO
     JxServePublishCommittedSets();
     EXPECT_TRUE(JxServeBackupsOf(*restoreStore, 7, "Sales", 0).empty());
     EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);  // published once
+}
+
+// What the central server answers a set that builds on another: a set of an
+// earlier job whose data the media never committed can never be restored,
+// so it is no base (6); one of the same job, whose commit may still come,
+// and a committed one are.
+TEST_F(BackupSetTest, ASetOfAnEarlierJobWhoseDataWereNeverCommittedIsNoBase) {
+    DiskLibrary media;
+    ASSERT_TRUE(media.Open().IsSuccess());
+    MediaArchiveFile afile;
+    ASSERT_TRUE(media.CreateArchiveFile(2, 80, 1, afile).IsSuccess());
+    auto piece = [&](uint64_t offset, uint64_t jobId, bool commit) {
+        MediaPiece p;
+        p.archiveFileId = afile.id.archiveFileId;
+        p.offset = offset;
+        p.jobId = jobId;
+        p.database = "Sales";
+        ASSERT_TRUE(media.AddPiece(p).IsSuccess());
+        if (commit) {
+            ASSERT_TRUE(media.CommitPieces({p.id}, jobId, "0").IsSuccess());
+        }
+    };
+    piece(0, 80, true);       // job 80's full backup
+    piece(4096, 81, false);   // job 81's full backup and log, never committed
+    piece(8192, 81, false);
+    // The central server's answer (0 stored, 6 no base) to a set of job `jobId`.
+    auto send = [&](uint64_t jobId, const char* type, const char* first, const char* last, const char* checkpoint,
+                    const char* base, uint64_t offset) -> int {
+        int code = 0;
+        if (SendSetUpdate({jobId, "Sales", type, first, last, checkpoint, base, afile.id.archiveFileId, offset}, &code)) {
+            return 0;
+        }
+        return code == kCauseBrokenChain ? 6 : -1;
+    };
+    ASSERT_EQ(send(80, "D", "100", "200", "150", "0", 0), 0);
+    ASSERT_EQ(send(81, "D", "300", "400", "350", "0", 4096), 0);
+    EXPECT_EQ(send(81, "L", "400", "500", "350", "350", 8192), 0) << "its own job's full backup is a base";
+    EXPECT_EQ(send(82, "L", "500", "600", "350", "350", 12288), 6) << "a log after job 81's log";
+    EXPECT_EQ(send(82, "I", "500", "600", "550", "350", 12288), 6) << "a differential of job 81's full backup";
+    EXPECT_EQ(send(82, "I", "500", "600", "550", "150", 12288), 0) << "a differential of job 80's full backup";
+    EXPECT_EQ(send(82, "L", "200", "600", "150", "150", 12288), 0) << "a log after job 80's full backup";
 }
 
 TEST_F(BackupSetTest, FullJobLeavesOneCommittedSetPerDatabaseWithAnArchiveEntryPerStream) {

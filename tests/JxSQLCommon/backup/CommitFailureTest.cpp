@@ -36,16 +36,6 @@ protected:
         }
         return names;
     }
-    // The job's status-tab row of each database.
-    std::map<std::string, SQLStatusTab> Rows(uint64_t jobId) {
-        std::map<std::string, SQLStatusTab> rows;
-        for (const std::string& xml : statustab::Records(jobId, 2)) {
-            SQLStatusTab tab;
-            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
-            rows[tab.getstring(SQLStatusTab::kDatabaseName)] = tab;
-        }
-        return rows;
-    }
     int64_t Failures(uint64_t jobId) {
         int64_t failures = 0;
         for (const auto& e : Journal(jobId, "addBackupFileFailures")) failures += std::stoll(e.Get("value"));
@@ -86,7 +76,7 @@ TEST_F(CommitFailureTest, ADatabaseWhoseCommitFailsIsFailedAndKeepsNoBackupSet) 
     EXPECT_NE(job.pipelineError.find("Cannot sync archive file"), std::string::npos) << job.pipelineError;
     EXPECT_EQ(CompleteStatus(70), "2");
     EXPECT_EQ(SetsOf(70), (std::vector<std::string>{"db1"})) << "db2's set is dropped; the walk ends after it";
-    auto rows = Rows(70);
+    auto rows = StatusRows(70);
     ASSERT_EQ(rows.count("db2"), 1u);
     EXPECT_EQ(rows["db2"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
 }
@@ -103,7 +93,7 @@ TEST_F(CommitFailureTest, AFullPhaseWhoseDataAreNotCommittedFailsEachDatabase) {
     ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     EXPECT_EQ(CompleteStatus(71), "2");
     EXPECT_TRUE(SetsOf(71).empty());
-    auto rows = Rows(71);
+    auto rows = StatusRows(71);
     for (const char* name : {"db1", "db2"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(rows.count(name), 1u);
@@ -125,7 +115,7 @@ TEST_F(CommitFailureTest, ALogPhaseWhoseDataAreNotCommittedSendsTheDatabaseToThe
     ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     EXPECT_TRUE(SetsOf(73).empty());
     EXPECT_EQ(root.ReadFile("jobresults/73/FullDBList.jxf"), "Sales\n");
-    auto rows = Rows(73);
+    auto rows = StatusRows(73);
     ASSERT_EQ(rows.count("Sales"), 1u);
     EXPECT_EQ(rows["Sales"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusConverted);
     EXPECT_EQ(rows["Sales"].getint64(SQLStatusTab::kDatabasePhase), JobManager::kDBPhaseFull);
@@ -148,7 +138,7 @@ TEST_F(CommitFailureTest, ALogPhaseWhoseFullListCannotTakeTheDatabaseFailsIt) {
     ASSERT_GT(faults.Fired(FsCall::kFsync), 0);
     ASSERT_GT(faults.Fired(FsCall::kPWrite), 0);
     EXPECT_TRUE(SetsOf(75).empty());
-    auto rows = Rows(75);
+    auto rows = StatusRows(75);
     ASSERT_EQ(rows.count("Sales"), 1u);
     EXPECT_EQ(rows["Sales"].getint64(SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
     EXPECT_EQ(rows["Sales"].getstring(SQLStatusTab::kFailureReason), "Data Commit failed in media agent.");

@@ -75,8 +75,12 @@ protected:
     }
 
     // Restores every stored set of `database` in order, the last with recovery.
-    void RestoreChain(const std::string& database) {
-        const auto archives = JxServeStoredArchives(database);
+    void RestoreChain(const std::string& database) { RestoreSets(database, JxServeStoredArchives(database)); }
+
+    // Restores the sets given by their archive entries (archive file id,
+    // offset) in order, the last with recovery.
+    void RestoreSets(const std::string& database,
+                     const std::vector<std::vector<std::pair<uint32_t, uint64_t>>>& archives) {
         for (size_t i = 0; i < archives.size(); ++i) {
             std::list<RestoreArchiveInfo> list;
             for (const auto& [file, offset] : archives[i]) {
