@@ -60,11 +60,12 @@ std::string VdiFileSafeName(const std::string& name) {
 
 CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& database, char type,
                               const VdiStreamSink& sink, std::string& metadataXml) {
+    const char* what = type == 'L' ? "Log backup" : "Backup";
     CJxSQLVDI engine;
     engine.setBackupType(type);
     engine.setNumberOfStreams(1);
     if (!engine.Initialize() || !engine.SetServerName(instance, database) || !engine.StartVDIOperation()) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Backup of %s not started: %s", database.c_str(),
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s of %s not started: %s", what, database.c_str(),
                                          engine.getJXErrorString().c_str());
     }
     VdiDevice* device = engine.getDevice(0);
@@ -82,13 +83,13 @@ CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& da
                                  static_cast<long long>(waitMs / 1000));
             break;
         }
-        (void)sink(block.data.get(), block.size, failure);
+        if (!sink(block.data.get(), block.size, failure) && failure.empty()) failure = "The stream could not be kept.";
         device->Release(std::move(block));
     }
     if (!failure.empty()) engine.AbortOperation(failure);
     const bool done = engine.Finalize(false);
     if (!failure.empty() || !done) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Backup of %s failed: %s", database.c_str(),
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s of %s failed: %s", what, database.c_str(),
                                          failure.empty() ? engine.getJXErrorString().c_str() : failure.c_str());
     }
     metadataXml = engine.getXMLBackupSetInfo_10();
