@@ -70,7 +70,6 @@ void CJxSQLVDIBase::setStandBy(const wchar_t* undoFile) {
 
 void CJxSQLVDIBase::setPointInTime(std::wstring stopAt) { m_statement->options.pointInTime = Narrow(stopAt); }
 void CJxSQLVDIBase::setPointInTime(const std::string& stopAt) { m_statement->options.pointInTime = stopAt; }
-void CJxSQLVDIBase::setDateFormat(int kind) { m_statement->options.dateFormat = kind; }
 void CJxSQLVDIBase::setMarkTime(std::wstring time) { m_statement->options.markTime = Narrow(time); }
 void CJxSQLVDIBase::setMarkTime(const std::string& time) { m_statement->options.markTime = time; }
 void CJxSQLVDIBase::setMarkName(std::wstring name) { m_statement->options.markName = Narrow(name); }

@@ -83,14 +83,13 @@ public:
     void setStopBeforeMark();
     void setStandBy(const wchar_t* undoFile);
     // Stop time of a point-in-time restore, as the job writes it:
-    // "YYYY-MM-DD HH:MM:SS" or, with a date format, "MM/DD/YYYY HH:MM:SS"
-    // (mdy), "DD/MM/YYYY HH:MM:SS" (dmy), optionally followed by a zone
-    // "+HH:MM" / "-HH:MM"; without a zone the time is UTC.
+    // "YYYY-MM-DD HH:MM:SS" or "NN-NN-YYYY HH:MM:SS" ("/" also), optionally
+    // followed by a zone "+HH:MM" / "-HH:MM"; without a zone the time is
+    // UTC. The instance reads NN-NN-YYYY under its own date format (server
+    // property "dateFormat"): day first when it is "dmy", month first
+    // otherwise. YYYY-MM-DD always reads as such.
     void setPointInTime(std::wstring stopAt);
     void setPointInTime(const std::string& stopAt);
-    // How a stop time of the form NN-NN-YYYY reads: 2 day first (dmy),
-    // otherwise month first (mdy). YYYY-MM-DD always reads as such.
-    void setDateFormat(int kind);
     void setMarkTime(std::wstring time);
     void setMarkTime(const std::string& time);
     void setMarkName(std::wstring name);

@@ -11,8 +11,10 @@
 
 #include "JxSQLVDIBase/CJxSQLVDI.h"
 #include "JxSQLVDIBase/VdiDevice.h"
+#include "JxSQLVDIBase/VdiServeWait.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
 
 namespace {
 
@@ -56,44 +58,64 @@ std::string VdiFileSafeName(const std::string& name) {
     return safe;
 }
 
+CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& database, char type,
+                              const VdiStreamSink& sink, std::string& metadataXml) {
+    const char* what = type == 'L' ? "Log backup" : "Backup";
+    CJxSQLVDI engine;
+    engine.setBackupType(type);
+    engine.setNumberOfStreams(1);
+    if (!engine.Initialize() || !engine.SetServerName(instance, database) || !engine.StartVDIOperation()) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s of %s not started: %s", what, database.c_str(),
+                                         engine.getJXErrorString().c_str());
+    }
+    VdiDevice* device = engine.getDevice(0);
+    // Waits as the data pipeline does, so that a slow statement is not cut
+    // short and a stalled one ends with the engine's own verdict.
+    const int64_t waitMs = VdiServeWaitMs(engine);
+    std::string failure;  // why this side ended the backup
+    if (device == nullptr) failure = "The backup has no device.";
+    while (failure.empty()) {
+        VdiBlock block;
+        const VdiWait w = device->Get(block, waitMs);
+        if (w == VdiWait::End || w == VdiWait::Aborted) break;  // an abort is the engine's failure, told below
+        if (w == VdiWait::TimedOut) {
+            failure = wz::Format("The backup timed out: the engine gave no data for %lld seconds.",
+                                 static_cast<long long>(waitMs / 1000));
+            break;
+        }
+        if (!sink(block.data.get(), block.size, failure) && failure.empty()) failure = "The stream could not be kept.";
+        device->Release(std::move(block));
+    }
+    if (!failure.empty()) engine.AbortOperation(failure);
+    const bool done = engine.Finalize(false);
+    if (!failure.empty() || !done) {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s of %s failed: %s", what, database.c_str(),
+                                         failure.empty() ? engine.getJXErrorString().c_str() : failure.c_str());
+    }
+    metadataXml = engine.getXMLBackupSetInfo_10();
+    return CWzError::Success();
+}
+
 CWzError VdiStageLogBackup(const std::string& instance, const std::string& database, const std::string& folder,
                            std::string& dumpPath) {
     if (wz::MakeDirectoryTree(folder) != 0) {
         return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot create staging folder [%s]", folder.c_str());
     }
-    CJxSQLVDI engine;
-    engine.setNumberOfStreams(1);
-    engine.setBackupType('L');
-    if (!engine.Initialize() || !engine.SetServerName(instance, database) || !engine.StartVDIOperation()) {
-        return FXErrorUtil::ErrorJXResult(FXCODELOC, WZ_E_FAIL, "cannot start the log backup of [%s]: %s",
-                                          database.c_str(), engine.getJXErrorString().c_str());
-    }
-    std::string stream;
-    VdiDevice* device = engine.getDevice(0);
-    const int64_t waitMs = static_cast<int64_t>(engine.getVDITimeOut()) * 1000 * 2;
-    for (;;) {
-        VdiBlock block;
-        const VdiWait w = device->Get(block, waitMs);
-        if (w == VdiWait::End) break;
-        if (w != VdiWait::Ok) {
-            engine.AbortOperation("The staging reader stopped.");
-            (void)engine.Finalize(true);
-            return FXErrorUtil::ErrorJXResult(FXCODELOC, WZ_E_FAIL, "the log backup of [%s] gave no data: %s",
-                                              database.c_str(), device->AbortReason().c_str());
-        }
-        stream.append(block.data.get(), block.size);
-        device->Release(std::move(block));
-    }
-    if (!engine.Finalize(false)) {
-        return FXErrorUtil::ErrorJXResult(FXCODELOC, WZ_E_FAIL, "the log backup of [%s] failed: %s", database.c_str(),
-                                          engine.getJXErrorString().c_str());
-    }
+    std::string stream, metadata;
+    CWzError backup = VdiBackUpOnOneStream(
+        instance, database, 'L',
+        [&stream](const char* data, size_t size, std::string&) {
+            stream.append(data, size);
+            return true;
+        },
+        metadata);
+    if (backup.IsError()) return backup.Push(FXCODELOC, "Staging a log dump of %s", database.c_str());
     const std::string prefix = VdiFileSafeName(database) + kDumpInfix;
     const std::string base =
         folder + "/" + prefix + std::to_string(HighestStagedNumber(folder, prefix) + 1);
     const std::string dump = base + ".bak", twin = base + ".xml";
     const std::string dumpTemp = dump + ".tmp", twinTemp = twin + ".tmp";
-    if (!WriteSynced(dumpTemp, stream) || !WriteSynced(twinTemp, engine.getXMLBackupSetInfo_10()) ||
+    if (!WriteSynced(dumpTemp, stream) || !WriteSynced(twinTemp, metadata) ||
         wz::Fs().Rename(dumpTemp, dump) != 0 || wz::Fs().Rename(twinTemp, twin) != 0) {
         const int err = errno;
         (void)wz::Fs().Unlink(dumpTemp);  // leftovers of a failed attempt; absent ones are fine

@@ -9,9 +9,24 @@
 // staged for the database, without zero padding.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "WzUtils/CWzError.h"
+
+// Receives one block of a backup stream; false, with `failure` saying why,
+// when it cannot keep it (the backup then ends with that reason).
+using VdiStreamSink = std::function<bool(const char* data, size_t size, std::string& failure)>;
+
+// Takes one backup of type `type` ('D', 'I' or 'L') of `database` on
+// `instance` on one stream, handing the stream to `sink` block by block, and
+// gives the engine's backup-set metadata text in `metadataXml`. The device is
+// served as the data pipeline serves it: a statement that is merely slow is
+// waited for, one that gives nothing for longer ends as timed out, and one
+// the engine ended itself fails with the engine's own error.
+CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& database, char type,
+                              const VdiStreamSink& sink, std::string& metadataXml);
 
 // The database name with each of : \ / * ? " < > | replaced by "_".
 std::string VdiFileSafeName(const std::string& name);

@@ -32,6 +32,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimServerInfo.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
@@ -492,8 +493,16 @@ private:
         const VdiOptions& o = m_s.options;
         int64_t stopMs = 0;
         const bool byTime = !o.pointInTime.empty();
-        if (byTime && !VdiParseStopTime(o.pointInTime, o.dateFormat, stopMs)) {
-            return Fail(-1, "The stop time [" + o.pointInTime + "] is not a valid date and time.");
+        if (byTime) {
+            // The instance reads the stop time as it reads any date: under
+            // its own date format.
+            unsigned long dateFormat = 1;
+            if (CWzError e = SqlSimServerInfo(m_sim).DateFormat(dateFormat); e.IsError()) {
+                return Fail(-1, "The date format of the instance cannot be read: " + e.GetMessage());
+            }
+            if (!VdiParseStopTime(o.pointInTime, static_cast<int>(dateFormat), stopMs)) {
+                return Fail(-1, "The stop time [" + o.pointInTime + "] is not a valid date and time.");
+            }
         }
         const bool byMark = (o.stopAtMark || o.stopBeforeMark) && !o.markName.empty();
         m_stopAsked = byTime || byMark;

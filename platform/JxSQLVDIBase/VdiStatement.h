@@ -44,7 +44,6 @@ struct VdiOptions {
     bool standby = false;
     std::string undoFile;
     std::string pointInTime;
-    int dateFormat = 1;
     std::string markTime;
     std::string markName;
     bool keepReplication = false;

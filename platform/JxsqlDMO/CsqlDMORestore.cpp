@@ -10,18 +10,8 @@
 
 bool CsqlDMO::getDateFormat(const std::string& instanceName, unsigned long& format) {
     if (!Connect(instanceName)) return false;
-    std::string text;
-    CWzError err = SqlSimServerInfo(*m_instance).Property("dateFormat", "mdy", text);
+    CWzError err = SqlSimServerInfo(*m_instance).DateFormat(format);
     if (err.IsError()) return Fail("getDateFormat", err.GetMessage());
-    if (strcasecmp(text.c_str(), "mdy") == 0) {
-        format = 1;
-    } else if (strcasecmp(text.c_str(), "dmy") == 0) {
-        format = 2;
-    } else if (strcasecmp(text.c_str(), "ymd") == 0) {
-        format = 3;
-    } else {
-        return Fail("getDateFormat", wz::Format("Unknown date format [%s].", text.c_str()));
-    }
     return true;
 }
 

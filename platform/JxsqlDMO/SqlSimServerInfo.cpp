@@ -2,6 +2,8 @@
 // and cluster name.
 #include "JxsqlDMO/SqlSimServerInfo.h"
 
+#include <strings.h>
+
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
@@ -51,5 +53,21 @@ CWzError SqlSimServerInfo::Property(const std::string& key, const std::string& f
     }
     if (q.Error().IsError()) return q.Error();
     value = fallback;
+    return CWzError::Success();
+}
+
+CWzError SqlSimServerInfo::DateFormat(unsigned long& kind) {
+    std::string text;
+    CWzError err = Property(kDateFormat, "mdy", text);
+    if (err.IsError()) return err;
+    if (strcasecmp(text.c_str(), "mdy") == 0) {
+        kind = 1;
+    } else if (strcasecmp(text.c_str(), "dmy") == 0) {
+        kind = 2;
+    } else if (strcasecmp(text.c_str(), "ymd") == 0) {
+        kind = 3;
+    } else {
+        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Unknown date format [%s].", text.c_str());
+    }
     return CWzError::Success();
 }

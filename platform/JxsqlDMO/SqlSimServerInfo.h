@@ -18,6 +18,9 @@ public:
     // The name of a database one of whose connections cannot be killed:
     // dropping the connections to it fails.
     static constexpr const char* kUnkillableConnection = "unkillableConnection";
+    // How the instance reads a date written in numbers: "mdy", "dmy" or
+    // "ymd" (any case); "mdy" when never set.
+    static constexpr const char* kDateFormat = "dateFormat";
 
     explicit SqlSimServerInfo(SqlSimInstance& instance) : m_instance(instance) {}
 
@@ -29,6 +32,10 @@ public:
     CWzError SetProperty(const std::string& key, const std::string& value);
     // The property's value, or `fallback` when it was never set.
     CWzError Property(const std::string& key, const std::string& fallback, std::string& value);
+
+    // The instance's date format as a number: 1 month-day-year, 2
+    // day-month-year, 3 year-month-day. An error for any other value.
+    CWzError DateFormat(unsigned long& kind);
 
     // Defaults of the properties above.
     static constexpr const char* kDefaultEdition = "Developer Edition (64-bit)";

@@ -12,14 +12,11 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlConvert.h"
 #include "JxSQLCommon/state/CLogInfoDB.h"
-#include "JxSQLVDIBase/CJxSQLVDI.h"
-#include "JxSQLVDIBase/VdiDevice.h"
-#include "JxSQLVDIBase/VdiServeWait.h"
+#include "JxSQLVDIBase/VdiLogStaging.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/auto_handle.h"
 #include "WzUtils/WzFileSystem.h"
-#include "WzUtils/WzFormat.h"
 
 namespace {
 
@@ -63,40 +60,17 @@ CWzError CompleteMetadata(const std::string& instance, const std::string& databa
 
 // Runs the log backup and writes its one stream into `fd`.
 CWzError BackUpInto(const std::string& instance, const std::string& database, int fd, std::string& metadata) {
-    CJxSQLVDI vdi;
-    vdi.setBackupType('L');
-    vdi.setNumberOfStreams(1);
-    if (!vdi.Initialize() || !vdi.SetServerName(instance, database) || !vdi.StartVDIOperation()) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Log backup of %s not started: %s", database.c_str(),
-                                         vdi.getJXErrorString().c_str());
-    }
-    VdiDevice* device = vdi.getDevice(0);
-    // Waits as the data pipeline does, so that a slow statement is not cut
-    // short and a stalled one ends with the engine's own verdict.
-    const int64_t waitMs = VdiServeWaitMs(vdi);
-    std::string failure;  // why this side ended the backup
-    if (device == nullptr) failure = "The log backup has no device.";
-    while (failure.empty()) {
-        VdiBlock block;
-        const VdiWait w = device->Get(block, waitMs);
-        if (w == VdiWait::End || w == VdiWait::Aborted) break;  // an abort is the engine's failure, told below
-        if (w == VdiWait::TimedOut) {
-            failure = wz::Format("The log backup timed out: the engine gave no data for %lld seconds.",
-                                 static_cast<long long>(waitMs / 1000));
-            break;
-        }
-        if (!wz::WriteAll(fd, block.data.get(), block.size)) {
+    std::string engineText;
+    CWzError error = VdiBackUpOnOneStream(
+        instance, database, 'L',
+        [fd](const char* data, size_t size, std::string& failure) {
+            if (wz::WriteAll(fd, data, size)) return true;
             failure = std::string("The dump file could not be written: ") + std::strerror(errno);
-        }
-        device->Release(std::move(block));
-    }
-    if (!failure.empty()) vdi.AbortOperation(failure);
-    const bool done = vdi.Finalize(false);
-    if (!failure.empty() || !done) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "Log backup of %s failed: %s", database.c_str(),
-                                         failure.empty() ? vdi.getJXErrorString().c_str() : failure.c_str());
-    }
-    return CompleteMetadata(instance, database, vdi.getXMLBackupSetInfo_10(), metadata);
+            return false;
+        },
+        engineText);
+    if (error.IsError()) return error;
+    return CompleteMetadata(instance, database, engineText, metadata);
 }
 
 // The row names the dump by its file name within the folder, as readers of

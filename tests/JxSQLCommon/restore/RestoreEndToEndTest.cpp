@@ -67,6 +67,40 @@ TEST_F(RestoreEndToEnd, PointInTimeBetweenTwoLogsGivesTheContentAtThatTime) {
     EXPECT_EQ(Contents("Copy"), atThreeThousand);
 }
 
+// The instance's date format ("" when never set): the job writes the stop
+// time in it and the instance reads it back the same way.
+class PointInTimeUnderTheInstancesDateFormat : public RestoreEndToEnd,
+                                               public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PointInTimeUnderTheInstancesDateFormat, LandsBetweenTheChangesOfTheFifthAndTheSixthOfJanuary) {
+    if (*GetParam() != '\0') {
+        ASSERT_TRUE(SqlSimServerInfo(sim).SetProperty(SqlSimServerInfo::kDateFormat, GetParam()).IsSuccess());
+    }
+    constexpr int64_t kFourthNoon = 1767528000;  // 2026-01-04 12:00:00 UTC
+    constexpr int64_t kHour = 3600;
+    Take('D', 100, kFourthNoon);
+    Change(3, 1, (kFourthNoon + 22 * kHour) * 1000);  // the 5th, 10:00
+    const std::vector<std::string> onTheFifth = Contents("Sales");
+    Change(4, 2, (kFourthNoon + 46 * kHour) * 1000);  // the 6th, 10:00
+    Take('L', 200, kFourthNoon + 48 * kHour);
+    ASSERT_NE(Contents("Sales"), onTheFifth);
+
+    RelocateToCopy();
+    task.optionFlags = kRstPointInTime;
+    task.pointInTime = kFourthNoon + 30 * kHour;  // the 5th, 18:00
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Copy") == onTheFifth) << "the copy is not Sales as it was on the 5th at 18:00";
+}
+
+INSTANTIATE_TEST_SUITE_P(DateFormats, PointInTimeUnderTheInstancesDateFormat,
+                         ::testing::Values("", "mdy", "dmy", "ymd"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return *info.param == '\0' ? std::string("Unset") : std::string(info.param);
+                         });
+
 TEST_F(RestoreEndToEnd, StandbyKeepsItsUndoFileAndALaterJobAppliesTheNextLog) {
     // Backups end at real times: a later job asks for what ended after the
     // last restore of the database.
