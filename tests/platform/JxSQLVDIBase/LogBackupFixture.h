@@ -17,6 +17,7 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
+#include "tests/JxSQLMessageHandler/service/SimInstanceSetup.h"
 #include "tests/support/TestRoot.h"
 
 namespace vdilogtest {
@@ -31,12 +32,7 @@ constexpr int64_t kVdiTimeOutSeconds = 300;
 class LogBackupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SqlSimServerSpec server;
-        server.name = kServer;
-        ASSERT_FALSE(sim.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        ASSERT_FALSE(sim.AddDatabase(db).IsError());
+        ASSERT_NO_FATAL_FAILURE(jxtest::CreateSimInstance(sim, kServer, {"Sales"}));
         std::string metadata;
         CWzError full = VdiBackUpOnOneStream(
             kServer, "Sales", 'D', [](const char*, size_t, std::string&) { return true; }, metadata);
