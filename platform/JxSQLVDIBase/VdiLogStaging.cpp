@@ -58,6 +58,11 @@ std::string VdiFileSafeName(const std::string& name) {
     return safe;
 }
 
+std::string VdiAGStageSubfolder(const std::string& group) {
+    const size_t slash = group.find('/');
+    return VdiFileSafeName(slash == std::string::npos ? group : group.substr(slash + 1) + "_" + group.substr(0, slash));
+}
+
 CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& database, char type,
                               const VdiStreamSink& sink, std::string& metadataXml) {
     const char* what = type == 'L' ? "Log backup" : "Backup";

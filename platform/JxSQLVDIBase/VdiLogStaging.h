@@ -31,6 +31,10 @@ CWzError VdiBackUpOnOneStream(const std::string& instance, const std::string& da
 // The database name with each of : \ / * ? " < > | replaced by "_".
 std::string VdiFileSafeName(const std::string& name);
 
+// The subfolder of availability group `group` under the staging folder: the
+// name, or for "a/b" the name "b_a", made file-safe as above.
+std::string VdiAGStageSubfolder(const std::string& group);
+
 // Stages one log backup of `database` on `instance` in `folder` (created
 // when missing). `dumpPath` gets the dump's path.
 CWzError VdiStageLogBackup(const std::string& instance, const std::string& database, const std::string& folder,

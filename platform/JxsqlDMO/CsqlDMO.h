@@ -254,14 +254,23 @@ public:
     bool CreateSourceView(const std::string& database, const std::string& column, const std::string& cutoff,
                           const std::string& viewSchema, const std::string& tableName);
 
-    // ---- Database status and log staging (CsqlDMOStatus.cpp) ----
+    // ---- Database status (CsqlDMOStatus.cpp) ----
     // Puts the database into the state whose SqlDbState code is `operation`
     // (1 ONLINE, 0x80 OFFLINE, ...); any other number fails.
     bool updateDatabaseStatus(std::wstring instanceName, std::string databaseName, int operation);
-    // Stages the transaction-log backup of availability group `group` on
-    // this instance (a replica of the group). A group without a replica here
-    // replaces `errorText` with the reason; a failed connection leaves it
-    // (getErrorString() tells why).
+
+    // ---- Log staging of an availability group (JxSQLVDIBase/CsqlDMOLogStaging.cpp) ----
+    // Defined beside the virtual-device engine, which takes the log backups:
+    // a caller links both libraries, as the system library does.
+    // Stages a transaction-log backup of each database of availability group
+    // `group` on this instance into the staging folder (setting
+    // "SqlAGLogBackupStageFolder" of section "MSSQLAgent", then "/" and the
+    // group's subfolder), as dumps the group's log job takes. A database
+    // whose backup fails does not keep the others from being staged. On
+    // failure (no such setting, no such group, a log backup that failed)
+    // `errorText` gets the reason; a failed connection leaves it
+    // (getErrorString() tells why). The ids, texts and numbers after `group`
+    // only go to the log.
     bool AGTLBackupStaging(const std::string& instanceName, const std::string& group, unsigned long instanceId,
                            unsigned long clientId, const std::string& instanceDetail1,
                            const std::string& instanceDetail2, uint64_t genericOptions, uint64_t instanceNumber,

@@ -1,9 +1,11 @@
 // Whole availability-group child jobs against the master stand-in: the
 // group's collect file reaches the master, the backup runs, the status and
-// FINISH arrive; a silent master never hangs the child.
+// FINISH arrive; a silent master never hangs the child; a log job takes the
+// logs the secondary's agent staged when asked to.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -11,10 +13,15 @@
 
 #include "JXAppMgr/AppModel.h"
 #include "JXAppMgr/StatusTabStore.h"
+#include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/AppMessages.h"
+#include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
+#include "tests/JxSQLMessageHandler/service/ServiceHost.h"
+#include "tests/JxSQLMessageHandler/service/XmlRequestExchange.h"
 #include "tools/agmaster/AgMasterStandIn.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
@@ -154,6 +161,49 @@ TEST_F(AgChildJobTest, ConvertedDatabasesTheMasterCannotBeGivenFailAndTheStatusS
     EXPECT_EQ(StatusRows(106)["g3"].getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
     EXPECT_TRUE(SentStatus("2"));
     EXPECT_EQ(CompleteStatus(106), "2");
+}
+
+// The central server asks the secondary's agent, through its host, to
+// stage the group's logs; the child's log job then backs them up from the
+// staging folder, once each, and empties it.
+TEST_F(AgChildJobTest, ALogJobTakesTheLogsTheSecondaryStagedOnRequest) {
+    ASSERT_FALSE(instance.SetDatabaseState("dark", SQLDB_STATE_ONLINE).IsError());
+    JXPlatformInfo settings;
+    ASSERT_NE(settings.setNumber("MSSQLAgent", "backupFromFSForLog", 1), 0);
+    ASSERT_NE(settings.setString("MSSQLAgent", "SqlAGLogBackupStageFolder", root.path() + "/agstage"), 0);
+    ASSERT_TRUE(RunChild({}, 107, "-D", {"-type", "1"}));
+    SqlSimChangeRequest change;
+    change.database = "g1";
+    ASSERT_FALSE(SqlSimChanges(instance).Change(change).IsError());
+
+    jxtest::ServeSqlPlugin(host, "secondary1");
+    JxsRequester secondary;
+    jxtest::AttachSqlPlugin(secondary, "secondary1");
+    JxEntities::GenericEntity entity;
+    entity.setint64(JxEntities::GenericEntity::kInstanceId, 7);
+    entity.setstring(JxEntities::GenericEntity::kInstanceName, "HOST/INST");
+    entity.setint64(JxEntities::GenericEntity::kClientId, 3);
+    App::AGTLBackupReq request;
+    request.setObjectAccessor(App::AGTLBackupReq::kInstance, entity);
+    request.setstring(App::AGTLBackupReq::kStagingArgument, "AG1");
+    request.setint64(App::AGTLBackupReq::kDumpOnSecondary, 0);
+    // A minute at this fixture's scale: a safety net while the dumps are written.
+    EXPECT_EQ(jxtest::ExchangeXml(secondary, 0x1e00010b, jxtest::XmlOf(request), nullptr, 6000),
+              "Successfully finish AG TL Staging");
+    EXPECT_TRUE(secondary.Disconnect().IsSuccess());
+    const std::string stage = root.path() + "/agstage/AG1";
+    ASSERT_TRUE(std::filesystem::exists(stage + "/g1_Log_Backup_1.bak"));
+
+    ASSERT_TRUE(RunChild({}, 108, "-L", {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(108), "1");
+    std::map<std::string, std::vector<std::string>> sets;
+    for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
+        sets[set.databaseName].push_back(set.backupType + std::to_string(set.jobId));
+    }
+    const std::vector<std::string> fullThenLog = {"D107", "L108"};
+    EXPECT_EQ(sets, (std::map<std::string, std::vector<std::string>>{
+                        {"dark", fullThenLog}, {"g1", fullThenLog}, {"g2", fullThenLog}}));
+    EXPECT_TRUE(std::filesystem::is_empty(stage));
 }
 
 }  // namespace

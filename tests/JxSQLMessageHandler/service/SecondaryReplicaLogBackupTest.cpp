@@ -1,16 +1,19 @@
 // Log backup on a secondary replica through the real host: the dump through
-// the stand-in dump library, the staging through the management layer, and
+// the stand-in dump library, the staging of the group's logs, and
 // the dump-cache update on the primary.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/AppMessages.h"
 #include "JxSQLCommon/records/JxEntitiesMessages.h"
 #include "JxSQLCommon/records/SQLPmnMessages.h"
+#include "JxSQLVDIBase/VdiLogStaging.h"
 #include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLMessageHandler/service/ServiceHost.h"
 #include "tests/JxSQLMessageHandler/service/SimInstanceSetup.h"
@@ -28,6 +31,9 @@ constexpr unsigned long kAGTLBackup = 0x1e00010b;
 constexpr unsigned long kAGTLBackupReply = 0x1e00010c;
 constexpr unsigned long kTLDumpCache = 0x1e000116;
 constexpr unsigned long kTLDumpCacheReply = 0x1e000117;
+// Platform seconds a reply is waited for: a minute at this fixture's scale,
+// a safety net for a loaded machine (staging writes and syncs its dumps).
+constexpr int kReplyWait = 6000;
 
 class SecondaryReplicaTest : public jxtest::ServiceHostTest {
 protected:
@@ -37,7 +43,6 @@ protected:
         settings.setString("", "sPhysicalNodeName", "node1");
         settings.setString("Machines/node1", "dJOBRESULTSDIR", root.path() + "/JobResults");
         root.WriteFile("JobResults/.keep", "");
-        SqlSimInstance instance;
         jxtest::CreateSimInstance(instance, "HOST/INST", {"db1", "Db2"});
         SqlSimAvailabilityGroupSpec group;
         group.name = "ag1";
@@ -72,14 +77,45 @@ protected:
         return request;
     }
 
+    // Puts `database` into `group` and takes its full backup, which a log
+    // backup needs.
+    void JoinWithFullBackup(const std::string& group, const std::string& database) {
+        int64_t id = 0;
+        if (!instance.DatabaseId(database, id).IsSuccess()) {
+            SqlSimDatabaseSpec desc;
+            desc.name = database;
+            ASSERT_TRUE(instance.AddDatabase(desc).IsSuccess());
+        }
+        ASSERT_TRUE(instance.JoinAvailabilityGroup(group, database).IsSuccess());
+        std::string metadata;
+        CWzError full = VdiBackUpOnOneStream(
+            "HOST/INST", database, 'D', [](const char*, size_t, std::string&) { return true; }, metadata);
+        ASSERT_TRUE(full.IsSuccess()) << full.AsString();
+    }
+
+    void UseStageFolder() {
+        ASSERT_NE(JXPlatformInfo().setString("MSSQLAgent", "SqlAGLogBackupStageFolder", root.path() + "/agstage"), 0);
+    }
+
+    // The names of the files staged in `subfolder` of the staging folder.
+    std::set<std::string> StagedFiles(const std::string& subfolder) {
+        std::set<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(root.path() + "/agstage/" + subfolder, ec)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
     std::string Send(unsigned long code, const std::string& xml, unsigned long expectedReply) {
         unsigned long replyCode = 0;
-        std::string reply = ExchangeXml(requester, code, xml, &replyCode);
+        std::string reply = ExchangeXml(requester, code, xml, &replyCode, kReplyWait);
         EXPECT_EQ(replyCode, expectedReply);
         return reply;
     }
 
     JxsRequester requester;
+    SqlSimInstance instance;
 };
 
 TEST_F(SecondaryReplicaTest, DumpPassesAFilledCacheAndRepliesWithTheMessageForThePrimary) {
@@ -129,13 +165,61 @@ TEST_F(SecondaryReplicaTest, DumpFailuresAnswerTheirCodes) {
     EXPECT_TRUE(requester.Disconnect().IsSuccess());
 }
 
-TEST_F(SecondaryReplicaTest, StagingAnswersSuccessOrTheErrorTextWithTheIds) {
+// The staged dumps go where the group's log job looks: the setting's
+// folder, then the group's subfolder ("east/ag2" gives "ag2_east").
+TEST_F(SecondaryReplicaTest, StagingTakesALogBackupOfEachDatabaseOfTheGroupIntoItsFolder) {
+    SqlSimAvailabilityGroupSpec east;
+    east.name = "east/ag2";
+    ASSERT_TRUE(instance.AddAvailabilityGroup(east).IsSuccess());
+    JoinWithFullBackup("ag1", "db1");
+    JoinWithFullBackup("ag1", "Db2");
+    JoinWithFullBackup("east/ag2", "db3");
+    UseStageFolder();
+
     EXPECT_EQ(Send(kAGTLBackup, XmlOf(Request(false)), kAGTLBackupReply), "Successfully finish AG TL Staging");
+    EXPECT_EQ(StagedFiles("ag1"), (std::set<std::string>{"Db2_Log_Backup_1.bak", "Db2_Log_Backup_1.xml",
+                                                         "db1_Log_Backup_1.bak", "db1_Log_Backup_1.xml"}));
+    EXPECT_TRUE(StagedFiles("ag2_east").empty());
+
+    App::AGTLBackupReq other = Request(false);
+    other.setstring(App::AGTLBackupReq::kStagingArgument, "east/ag2");
+    EXPECT_EQ(Send(kAGTLBackup, XmlOf(other), kAGTLBackupReply), "Successfully finish AG TL Staging");
+    EXPECT_EQ(StagedFiles("ag2_east"), (std::set<std::string>{"db3_Log_Backup_1.bak", "db3_Log_Backup_1.xml"}));
+    EXPECT_EQ(StagedFiles("ag1").size(), 4u);
+    EXPECT_TRUE(requester.Disconnect().IsSuccess());
+}
+
+TEST_F(SecondaryReplicaTest, StagingFailuresAnswerTheirReasonWithTheIds) {
+    JoinWithFullBackup("ag1", "db1");
+    ASSERT_TRUE(instance.JoinAvailabilityGroup("ag1", "Db2").IsSuccess());  // never backed up
+    EXPECT_EQ(Send(kAGTLBackup, XmlOf(Request(false)), kAGTLBackupReply),
+              "No staging folder is set (setting [SqlAGLogBackupStageFolder] of section [MSSQLAgent]). "
+              "AG instanceId[7], ClientId[3].");
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/agstage"));
+
+    // A database whose log backup fails is named; the others are staged all the same.
+    UseStageFolder();
+    const std::string failed = Send(kAGTLBackup, XmlOf(Request(false)), kAGTLBackupReply);
+    EXPECT_EQ(failed.rfind("The log of database [Db2] was not staged: ", 0), 0u) << failed;
+    EXPECT_NE(failed.find("there is no current database backup"), std::string::npos) << failed;
+    EXPECT_NE(failed.find(" AG instanceId[7], ClientId[3]."), std::string::npos) << failed;
+    EXPECT_EQ(StagedFiles("ag1"), (std::set<std::string>{"db1_Log_Backup_1.bak", "db1_Log_Backup_1.xml"}));
 
     App::AGTLBackupReq unknownGroup = Request(false);
     unknownGroup.setstring(App::AGTLBackupReq::kStagingArgument, "ag9");
     EXPECT_EQ(Send(kAGTLBackup, XmlOf(unknownGroup), kAGTLBackupReply),
-              "Availability group [ag9] has no replica on instance [HOST/INST]. AG instanceId[7], ClientId[3].");
+              "Availability group [ag9] does not exist on instance [HOST/INST]. AG instanceId[7], ClientId[3].");
+
+    // A group whose name would lead out of the staging folder.
+    SqlSimAvailabilityGroupSpec dots;
+    dots.name = "..";
+    ASSERT_TRUE(instance.AddAvailabilityGroup(dots).IsSuccess());
+    JoinWithFullBackup("..", "db4");
+    App::AGTLBackupReq up = Request(false);
+    up.setstring(App::AGTLBackupReq::kStagingArgument, "..");
+    EXPECT_EQ(Send(kAGTLBackup, XmlOf(up), kAGTLBackupReply),
+              "Availability group [..] cannot name a staging subfolder. AG instanceId[7], ClientId[3].");
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/db4_Log_Backup_1.bak"));
 
     // A failure that leaves the default text.
     App::AGTLBackupReq noInstance = Request(false);

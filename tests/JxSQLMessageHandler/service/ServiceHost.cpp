@@ -13,17 +13,23 @@
 
 namespace jxtest {
 
+void ServeSqlPlugin(const JxHost& host, const std::string& target) {
+    ASSERT_TRUE(jxsRegisterTarget(target, host.Port()));
+    ASSERT_TRUE(SetHostBinding("sLNSQLClient61", "sLPSQLMSG", {JX_SQL_LIBRARY, "sqlMessageHandler"}));
+}
+
+void AttachSqlPlugin(JxsRequester& requester, const std::string& target) {
+    ASSERT_TRUE(requester.Attach(target, "sLNSQLClient61", "sLPSQLMSG").IsSuccess());
+}
+
 void ServiceHostTest::SetUp() {
     RegisterEchoRecord();
     ASSERT_TRUE(host.Start(0).IsSuccess());
-    ASSERT_TRUE(jxsRegisterTarget("client1", host.Port()));
-    ASSERT_TRUE(SetHostBinding("sLNSQLClient61", "sLPSQLMSG", {JX_SQL_LIBRARY, "sqlMessageHandler"}));
+    ServeSqlPlugin(host, "client1");
     ASSERT_TRUE(SetHostBinding("sLNECHO", "sLPECHO", {JX_ECHO_PLUGIN, "echoMessageHandler"}));
 }
 
-void ServiceHostTest::AttachPlugin(JxsRequester& requester) {
-    ASSERT_TRUE(requester.Attach("client1", "sLNSQLClient61", "sLPSQLMSG").IsSuccess());
-}
+void ServiceHostTest::AttachPlugin(JxsRequester& requester) { AttachSqlPlugin(requester, "client1"); }
 
 void ServiceHostTest::AttachEcho(JxsRequester& requester) {
     ASSERT_TRUE(requester.Attach("client1", "sLNECHO", "sLPECHO").IsSuccess());

@@ -13,6 +13,11 @@
 
 namespace jxtest {
 
+// Serves the real plug-in on `host` as "sLNSQLClient61"/"sLPSQLMSG" under
+// the target `target`, and attaches a requester to it there.
+void ServeSqlPlugin(const JxHost& host, const std::string& target);
+void AttachSqlPlugin(JxsRequester& requester, const std::string& target);
+
 class ServiceHostTest : public ::testing::Test {
 protected:
     // 1 platform second = 10 real ms: the loop's 120-second receive time-out

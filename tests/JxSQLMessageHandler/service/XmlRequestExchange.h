@@ -18,9 +18,10 @@
 namespace jxtest {
 
 // Sends `xml` under `code` and returns the reply text; `replyCode` gets the
-// code it came under. A failed exchange fails the test and returns "".
+// code it came under. The reply is waited for up to `timeout` platform
+// seconds. A failed exchange fails the test and returns "".
 inline std::string ExchangeXml(JxsRequester& requester, unsigned long code, const std::string& xml,
-                               unsigned long* replyCode = nullptr) {
+                               unsigned long* replyCode = nullptr, int timeout = 240) {
     SqlRegisterRecordCodecs();  // the requester's end needs the codecs too
     SQLXmlTextRecord_t request;
     request.xml = const_cast<char*>(xml.c_str());
@@ -31,7 +32,7 @@ inline std::string ExchangeXml(JxsRequester& requester, unsigned long code, cons
     jxsDatabuf_v2 in;
     in.setExternalBuffer(&reply, sizeof reply);
     unsigned long got = 0;
-    CWzError received = requester.Receive(got, &in);
+    CWzError received = requester.Receive(got, &in, timeout);
     EXPECT_TRUE(received.IsSuccess()) << received.AsString();
     if (replyCode != nullptr) *replyCode = got;
     std::string text = reply.xml != nullptr ? reply.xml : "";
