@@ -84,7 +84,6 @@ bool ServeAzureAFiles(JxServeRequest& request) {
 bool ServeFFGList(JxServeRequest& request) {
     const SQLAFilesForFFGRstReq_t& req = request.As<SQLAFilesForFFGRstReq_t>();
     auto db = JxServeOpenRestoreStore();
-    std::vector<uint64_t> ids;
     const std::string database = req.databaseName != nullptr ? req.databaseName : "";
     if (db->ExecScalarInt64(FX::CSQLite3Sql("SELECT COUNT(*) FROM log_tail_not_backed_up WHERE instance_id = ? AND "
                                             "database = ?",
@@ -94,12 +93,7 @@ bool ServeFFGList(JxServeRequest& request) {
         tailFirst.status = 3;
         return JxServeReply(request, kSqlFFGListRsp, tailFirst);
     }
-    auto rows = db->ExecQuerySetup(FX::CSQLite3Sql(
-        "SELECT restore_id FROM backups WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) "
-        "ORDER BY restore_id",
-        {static_cast<int64_t>(req.sourceInstanceId), std::string(req.databaseName != nullptr ? req.databaseName : ""),
-         static_cast<int64_t>(req.toTime), static_cast<int64_t>(req.toTime)}));
-    while (rows->NextRow()) ids.push_back(static_cast<uint64_t>(rows->GetInt64Field(0)));
+    std::vector<uint64_t> ids = JxServeRestoreIdsOf(*db, req.sourceInstanceId, database, req.toTime);
     SQLAFilesForFFGRstRsp_t reply;
     reply.count = static_cast<uint32_t>(ids.size());
     reply.restoreIds = ids.empty() ? nullptr : ids.data();
@@ -125,12 +119,7 @@ bool ServeFFGInfo(JxServeRequest& request) {
         open = close + 1;
     }
     // The backup's file groups when the store knows them.
-    std::vector<std::string> groups;
-    auto groupRows = db->ExecQuerySetup(FX::CSQLite3Sql(
-        "SELECT name FROM backup_file_groups WHERE restore_id = ? ORDER BY position",
-        {static_cast<int64_t>(req.restoreId)}));
-    while (groupRows->NextRow()) groups.push_back(groupRows->GetStringField(0));
-    if (!groups.empty()) files = std::move(groups);
+    if (!backup.fileGroups.empty()) files = backup.fileGroups;
     std::vector<char*> filePointers;
     for (std::string& f : files) filePointers.push_back(f.data());
     JxServeWireAFiles afiles;

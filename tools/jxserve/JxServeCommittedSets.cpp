@@ -2,6 +2,7 @@
 // becomes restorable only once the disk library shows all of its data
 // committed, and the clean-up of a job drops its sets that never were.
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,20 @@ std::vector<StoredArchive> ArchivesOf(FX::CSQLite3DB& db, int64_t setId) {
     return out;
 }
 
+// The file groups of a stored set's files, each once, in file order; a log
+// file belongs to none.
+std::vector<std::string> FileGroupsOf(FX::CSQLite3DB& db, int64_t setId) {
+    auto q = db.ExecQuerySetup({"SELECT filegroup_name FROM backup_set_files WHERE set_id = ? AND "
+                                "COALESCE(filegroup_name, '') <> '' ORDER BY position",
+                                {setId}});
+    std::vector<std::string> out;
+    while (q->NextRow()) {
+        std::string name = q->GetStringField(0);
+        if (std::find(out.begin(), out.end(), name) == out.end()) out.push_back(std::move(name));
+    }
+    return out;
+}
+
 // True when the set has data and every piece of it is committed.
 bool Committed(DiskLibrary& media, const std::vector<StoredArchive>& archives) {
     if (archives.empty()) return false;
@@ -50,6 +65,11 @@ bool Committed(DiskLibrary& media, const std::vector<StoredArchive>& archives) {
 }  // namespace
 
 void JxServePublishCommittedSets() {
+    // Every reader of the restore records publishes, and the host serves its
+    // sessions on threads of one process: one publisher at a time, or two
+    // would both find a set unpublished and add it twice.
+    static std::mutex publishing;
+    const std::lock_guard<std::mutex> onePublisher(publishing);
     auto db = JxServeOpenBackupSetStore();
     DiskLibrary media;
     if (media.Open().IsError()) return;  // no media yet: nothing is committed
@@ -76,6 +96,11 @@ void JxServePublishCommittedSets() {
         b.backupSize = static_cast<uint64_t>(
             db->ExecScalarInt64({"SELECT COALESCE(SUM(file_size), 0) FROM backup_set_files WHERE set_id = ?", {id}}, 0));
         for (const StoredArchive& a : archives) b.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, a.sourcePath});
+        // What restores read beyond the chain: the time a restore to a point
+        // is compared with (the backup's finish) and the file groups a file
+        // or file-group restore chooses from.
+        b.referenceTime = b.endTime;
+        b.fileGroups = FileGroupsOf(*db, id);
         ready.emplace_back(id, b);
     }
     for (const auto& [id, backup] : ready) {

@@ -79,7 +79,17 @@ JxServeBackup BackupOfRow(FX::CSQLite3DB& db, FX::CSQLite3Query& row) {
         f.path = files->GetStringField(3);
         b.archiveFiles.push_back(f);
     }
+    auto groups = db.ExecQuerySetup(CSQLite3Sql(
+        "SELECT name FROM backup_file_groups WHERE restore_id = ? ORDER BY position", {row.GetInt64Field(0)}));
+    while (groups->NextRow()) b.fileGroups.push_back(groups->GetStringField(0));
     return b;
+}
+
+void PutFileGroups(FX::CSQLite3DB& db, int64_t restoreId, const std::vector<std::string>& names) {
+    db.ExecDML(CSQLite3Sql("DELETE FROM backup_file_groups WHERE restore_id = ?", {restoreId}));
+    for (size_t i = 0; i < names.size(); ++i) {
+        db.ExecDML(CSQLite3Sql("INSERT INTO backup_file_groups VALUES(?, ?, ?)", {restoreId, Int(i), names[i]}));
+    }
 }
 
 std::vector<std::string> Entries(FX::CSQLite3DB& db, uint64_t taskId, const char* kind) {
@@ -93,6 +103,23 @@ std::vector<std::string> Entries(FX::CSQLite3DB& db, uint64_t taskId, const char
 constexpr const char* kBackupColumns =
     "SELECT restore_id, instance_id, database, job_id, application_id, backup_type, vss_flag, word6, "
     "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size FROM backups ";
+
+// Every read of the backups goes through here: the jobs' backup sets whose
+// data the media has committed since the last question join them first.
+// `where` follows kBackupColumns.
+std::shared_ptr<FX::CSQLite3Query> BackupRows(FX::CSQLite3DB& db, const std::string& where,
+                                              std::vector<CSQLite3Value> values) {
+    JxServePublishCommittedSets();
+    return db.ExecQuerySetup(CSQLite3Sql(std::string(kBackupColumns) + where, std::move(values)));
+}
+
+// The backups of a database in the order added; with a point in time (not
+// 0) only those that ended by it.
+std::shared_ptr<FX::CSQLite3Query> BackupRowsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
+                                                uint64_t pointInTime) {
+    return BackupRows(db, "WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) ORDER BY restore_id",
+                      {Int(instanceId), database, Int(pointInTime), Int(pointInTime)});
+}
 
 }  // namespace
 
@@ -147,6 +174,7 @@ uint64_t JxServePutBackup(const JxServeBackup& b) {
         db->ExecDML(CSQLite3Sql("INSERT INTO archive_files VALUES(?, ?, ?, ?, ?, ?)",
                                 {id, Int(i), Int(f.jxCellId), Int(f.archiveFileId), Int(f.offset), f.path}));
     }
+    PutFileGroups(*db, id, b.fileGroups);
     return static_cast<uint64_t>(id);
 }
 
@@ -156,11 +184,7 @@ void JxServeSetLiveSyncStatus(uint64_t instanceId, const std::string& database, 
 }
 
 void JxServeSetBackupFileGroups(uint64_t restoreId, const std::vector<std::string>& names) {
-    auto db = JxServeOpenRestoreStore();
-    db->ExecDML(CSQLite3Sql("DELETE FROM backup_file_groups WHERE restore_id = ?", {Int(restoreId)}));
-    for (size_t i = 0; i < names.size(); ++i) {
-        db->ExecDML(CSQLite3Sql("INSERT INTO backup_file_groups VALUES(?, ?, ?)", {Int(restoreId), Int(i), names[i]}));
-    }
+    PutFileGroups(*JxServeOpenRestoreStore(), static_cast<int64_t>(restoreId), names);
 }
 
 void JxServeSetLogTailNotBackedUp(uint64_t instanceId, const std::string& database, bool notBackedUp) {
@@ -201,20 +225,22 @@ void JxServePutAnalysisTask(uint64_t taskId, const JxServeAnalysisTask& t) {
 
 std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
                                             uint64_t pointInTime) {
-    // The jobs' backup sets whose data the media has committed since the
-    // last question join the backups first.
-    JxServePublishCommittedSets();
-    auto rows = db.ExecQuerySetup(CSQLite3Sql(
-        std::string(kBackupColumns) +
-            "WHERE instance_id = ? AND database = ? AND (? = 0 OR end_time <= ?) ORDER BY restore_id",
-        {Int(instanceId), database, Int(pointInTime), Int(pointInTime)}));
+    auto rows = BackupRowsOf(db, instanceId, database, pointInTime);
     std::vector<JxServeBackup> out;
     while (rows->NextRow()) out.push_back(BackupOfRow(db, *rows));
     return out;
 }
 
+std::vector<uint64_t> JxServeRestoreIdsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
+                                          uint64_t pointInTime) {
+    auto rows = BackupRowsOf(db, instanceId, database, pointInTime);
+    std::vector<uint64_t> out;
+    while (rows->NextRow()) out.push_back(static_cast<uint64_t>(rows->GetInt64Field(0)));
+    return out;
+}
+
 bool JxServeBackupById(FX::CSQLite3DB& db, uint64_t restoreId, JxServeBackup& backup) {
-    auto rows = db.ExecQuerySetup(CSQLite3Sql(std::string(kBackupColumns) + "WHERE restore_id = ?", {Int(restoreId)}));
+    auto rows = BackupRows(db, "WHERE restore_id = ?", {Int(restoreId)});
     if (!rows->NextRow()) return false;
     backup = BackupOfRow(db, *rows);
     return true;

@@ -73,12 +73,14 @@ struct JxServeBackup {
     std::string lastLsn;
     uint64_t backupSize = 0;
     std::vector<JxServeArchiveFile> archiveFiles;
+    // The file groups the backup holds, which a file/filegroup restore
+    // learns; without them it is answered with the file names it asked about.
+    std::vector<std::string> fileGroups;
 };
 // Adds a backup; the chain lists backups in the order added. Returns its
 // restore id (the id a file/filegroup restore asks by).
 uint64_t JxServePutBackup(const JxServeBackup& backup);
-// The file-group names a file/filegroup restore learns for a restore id;
-// without them it is answered with the file names it asked about.
+// Replaces the file-group names of the backup of a restore id.
 void JxServeSetBackupFileGroups(uint64_t restoreId, const std::vector<std::string>& names);
 // While set, the file/filegroup list of `database` is answered with status 3:
 // the tail of its log must be backed up first.
@@ -111,11 +113,17 @@ void JxServePutAnalysisTask(uint64_t taskId, const JxServeAnalysisTask& task);
 // ---- For the handlers ------------------------------------------------------
 // The store with the tables of these records.
 std::unique_ptr<FX::CSQLite3DB> JxServeOpenRestoreStore();
+// Every reader of the backups below first lets the jobs' backup sets whose
+// data the media has committed since the last question join them
+// (JxServePublishCommittedSets), so no answer misses a backup a job stored.
+//
 // The backups of `database` of `instanceId` in the order added; with a
-// point in time (not 0) only those that ended by it. The backup sets of jobs
-// join them once the media shows their data committed.
+// point in time (not 0) only those that ended by it.
 std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
                                             uint64_t pointInTime);
+// The restore ids of the same backups, in the same order.
+std::vector<uint64_t> JxServeRestoreIdsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
+                                          uint64_t pointInTime);
 // The backup of a restore id; false when there is none.
 bool JxServeBackupById(FX::CSQLite3DB& db, uint64_t restoreId, JxServeBackup& backup);
 // A stored task; false when there is none.

@@ -3,7 +3,9 @@
 // server lets restores see.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "JxJobClient/JXJobClient.h"
@@ -301,7 +303,36 @@ TEST_F(BackupSetTest, FullJobLeavesOneCommittedSetPerDatabaseWithAnArchiveEntryP
         auto backups = JxServeBackupsOf(*restoreStore, 7, name, 0);
         ASSERT_EQ(backups.size(), 1u) << name;
         EXPECT_EQ(backups[0].archiveFiles.size(), 2u);
+        // What restores read beyond the chain: the time a restore to a point
+        // is compared with, and the file groups a file-group restore learns.
+        EXPECT_NE(backups[0].endTime, 0u);
+        EXPECT_EQ(backups[0].referenceTime, backups[0].endTime);
+        EXPECT_EQ(backups[0].fileGroups, std::vector<std::string>{"PRIMARY"}) << "the log file belongs to none";
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The host answers sessions on threads of its own: readers that ask at the
+// same time still see each committed set once.
+TEST_F(BackupSetTest, ReadersAskingAtOnceSeeEachCommittedSetOnce) {
+    const std::vector<std::string> names = {"Sales", "HR", "Stock", "Crm", "Web", "Ops"};
+    MakeDatabases(names);
+    ASSERT_TRUE(RunPhase(42, "-D"));
+    std::atomic<int> waiting{static_cast<int>(names.size())};
+    std::vector<std::thread> readers;
+    for (const std::string& name : names) {
+        readers.emplace_back([&waiting, name] {
+            --waiting;
+            while (waiting.load() > 0) std::this_thread::yield();
+            (void)JxServeBackupsOf(*JxServeOpenRestoreStore(), 7, name, 0);  // its answer is checked below
+        });
+    }
+    for (std::thread& t : readers) t.join();
+    auto restoreStore = JxServeOpenRestoreStore();
+    for (const std::string& name : names) EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, name, 0).size(), 1u) << name;
 }
 
 }  // namespace

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
-#include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
+#include "tests/JxSQLCommon/restore/RunRestoreJob.h"
 #include "tests/JxSQLCommon/restore/ServiceScripts.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
@@ -178,14 +178,7 @@ protected:
     }
     bool Run(CSQLRestoreBase& job, uint64_t jobId, int* status = nullptr) {
         JxServePutRestoreTask(kTask, task);
-        const std::string id = std::to_string(jobId);
-        const std::string token = id + ":1:1";
-        const char* args[] = {"jxsqlrestore", "-j", id.c_str(), "-token", token.c_str(), "-rt", "77"};
-        RestoreOptionsParser parser;
-        EXPECT_TRUE(parser.parse(7, args).IsSuccess());
-        const bool result = job.startRestore(parser);
-        if (status != nullptr) *status = job.getReportedJobStatus();
-        return result;
+        return jxtest::RunRestoreJob(job, jobId, kTask, status);
     }
 
     uint64_t dataSize = 512 * 1024;  // of Sales' primary file, set before SetUp
