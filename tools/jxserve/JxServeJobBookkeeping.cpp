@@ -14,6 +14,7 @@
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeStore.h"
 
 namespace {
@@ -114,6 +115,7 @@ bool ServeConversionRules(JxServeRequest& request) {
                                      {ask.instanceId, names[i]}});
         if (!q->NextRow()) {
             FromStoredSets(ask.instanceId, names[i], d);
+            JxServeReadRestoreRecords(static_cast<uint64_t>(ask.instanceId), names[i], d);
             continue;
         }
         d.systemDatabaseRestored = static_cast<uint32_t>(q->GetInt64Field(0));
