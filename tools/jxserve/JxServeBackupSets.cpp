@@ -6,6 +6,7 @@
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeStore.h"
 
 namespace {
@@ -137,6 +138,7 @@ uint64_t ChainError(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, E
 void StoreSet(FX::CSQLite3DB& db, unsigned long code, const SQLBackupSetInfoReq_VER5_t& set) {
     db.ExecDML({"INSERT OR REPLACE INTO databases (instance_id, database_id, database_name) VALUES (?, ?, ?)",
                 {Num(set.instanceId), Num(set.databaseId), Text(set.databaseName)}});
+    JxServeClearRestoreRecords(db, set.instanceId, Text(set.databaseName));
     db.ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
                 "first_lsn, last_lsn, file_count, archive_count, application_number, database_id, start_date, "
                 "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only) VALUES "

@@ -2,6 +2,7 @@
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "JXAppMgr/StatusTabStore.h"
@@ -10,8 +11,10 @@
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlConversionRuleRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeStore.h"
 
 namespace {
@@ -41,18 +44,40 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 int64_t Num(uint64_t value) { return static_cast<int64_t>(value); }
 
+// The first mark of `database` at or after `pointInTime` among the marks the
+// log backup jobs sent. Their times are UTC texts "YYYY-MM-DD hh:mm:ss",
+// which order as text against the request's time written the same way; a
+// mark whose time is not such a text is never chosen.
+bool MarkFromLogJobs(uint64_t instanceId, const std::string& database, uint64_t pointInTime, std::string& name) {
+    if (pointInTime > static_cast<uint64_t>(INT64_MAX)) return false;  // later than any date
+    auto q = JxServeOpenBackupSetStore()->ExecQuerySetup(
+        {"SELECT mark_name FROM log_marks WHERE instance_id = ? AND database_name = ? COLLATE NOCASE AND "
+         "mark_time GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]*' AND "
+         "mark_time >= datetime(?, 'unixepoch') ORDER BY mark_time, value LIMIT 1",
+         {Num(instanceId), database, Num(pointInTime)}});
+    if (!q->NextRow()) return false;
+    name = q->GetStringField(0);
+    return true;
+}
+
 bool ServeMarkName(JxServeRequest& request) {
     const auto& ask = request.As<SQLLogMarkNameReq_t>();
+    const std::string database = CSQLClientDll::ParseDatabase(Text(ask.databaseName));
     auto q = Store()->ExecQuerySetup(
         {"SELECT mark_name FROM mark_names WHERE instance_id = ? AND database_name = ? AND point_in_time >= ? "
          "ORDER BY point_in_time LIMIT 1",
-         {Num(ask.sourceInstanceId), Text(ask.databaseName), Num(ask.pointInTime)}});
+         {Num(ask.sourceInstanceId), database, Num(ask.pointInTime)}});
     SQLLogMarkNameRsp_t reply;
     std::string name;
     if (q->NextRow()) {
         name = q->GetStringField(0);
         reply.markName = name.data();
+    } else if (MarkFromLogJobs(ask.sourceInstanceId, database, ask.pointInTime, name)) {
+        reply.markName = name.data();
     } else {
+        EV_ERROR(request.log, "No log mark of [%s] of instance %llu at or after %llu.", database.c_str(),
+                 static_cast<unsigned long long>(ask.sourceInstanceId),
+                 static_cast<unsigned long long>(ask.pointInTime));
         reply.status = 1;
     }
     return JxServeReply(request, kSqlMarkNameRsp, reply);
@@ -90,6 +115,7 @@ bool ServeConversionRules(JxServeRequest& request) {
                                      {ask.instanceId, names[i]}});
         if (!q->NextRow()) {
             FromStoredSets(ask.instanceId, names[i], d);
+            JxServeReadRestoreRecords(static_cast<uint64_t>(ask.instanceId), names[i], d);
             continue;
         }
         d.systemDatabaseRestored = static_cast<uint32_t>(q->GetInt64Field(0));

@@ -7,11 +7,14 @@
 #include <vector>
 
 // The log mark a restore of `databaseName` (source instance) to a point in
-// time at or after `pointInTime` is told.
+// time at or after `pointInTime` is told. Without one, the marks the log
+// backup jobs sent answer.
 void JxServeAddMarkName(uint64_t sourceInstanceId, const std::string& databaseName, uint64_t pointInTime,
                         const std::string& markName);
 
-// What the central server knows of a database for the backup-conversion rules.
+// What the central server knows of a database for the backup-conversion
+// rules. Without one, the answer comes from the stored backup sets and the
+// restores recorded since (JxServeRestoreRecords.h).
 struct JxServeConversionRule {
     int64_t instanceId = 0;
     std::string databaseName;

@@ -11,6 +11,7 @@
 #include "JxSQLMessageHandler/service/SqlXmlResponse.h"
 #include "Messages/MessageCatalogue.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeXmlHandlers.h"
 
@@ -33,6 +34,7 @@ bool ServeRestoreTask(JxServeRequest& request) {
         EV_ERROR(request.log, "Restore task %llu is not known.", static_cast<unsigned long long>(taskId));
         return JxServeReply(request, kSqlRestoreTaskRsp, reply);
     }
+    JxServeRecordRestore(task, request.log);
     reply.archiveSelector = task.archiveSelector;
     reply.sourceClientId = task.sourceClientId;
     reply.destinationClientId = task.destinationClientId;
@@ -70,6 +72,7 @@ std::string ServeRestoreOptionsXml(const std::string& requestXml, EvDebug& log) 
         EV_ERROR(log, "Restore task %llu is not known.", static_cast<unsigned long long>(taskId));
         return getResponseMessage(1, "Restore task " + std::to_string(taskId) + " is not known.");
     }
+    JxServeRecordRestore(task, log);
     using Resp = SQLPmn::GetSqlRestoreOptionsResp;
     Resp reply;
     reply.setint64(Resp::kArchiveSelector, static_cast<int64_t>(task.archiveSelector));

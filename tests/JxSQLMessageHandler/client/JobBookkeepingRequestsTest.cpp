@@ -3,6 +3,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
@@ -11,6 +12,7 @@
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/support/TestRoot.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeJobBookkeeping.h"
 
 namespace {
@@ -29,6 +31,36 @@ TEST_F(JobBookkeepingTest, MarkNameFoundOrNotFound) {
     EXPECT_EQ(mark, "unchanged");
     EXPECT_FALSE(client.getMarkName("ignored", 4, "sales", 900, mark));
     EXPECT_EQ(mark, "unchanged");
+}
+
+// Without a set-up answer the marks the log backup jobs sent answer: the
+// database's first mark at or after the time.
+TEST_F(JobBookkeepingTest, MarkNameFromTheMarksTheLogJobsSent) {
+    JxServeLogMark mark;
+    mark.instanceId = 3;
+    mark.databaseName = "Stock";
+    for (const auto& [name, time, value] : {std::tuple{"late", "2021-03-05 08:00:00", 20},
+                                            std::tuple{"early", "2021-03-05 07:08:09", 10},
+                                            std::tuple{"garbled", "soon", 5}}) {
+        mark.markName = name;
+        mark.markTime = time;
+        mark.value = value;
+        JxServeAddLogMark(mark);
+    }
+    CSQLClientDll client;
+    std::string found;
+    ASSERT_TRUE(client.getMarkName("ignored", 3, "Stock", 1614928000, found));
+    EXPECT_EQ(found, "early");
+    ASSERT_TRUE(client.getMarkName("ignored", 3, "stock", 1614928089, found));
+    EXPECT_EQ(found, "early") << "a mark at the very second, database named in another case";
+    ASSERT_TRUE(client.getMarkName("ignored", 3, "Stock", 1614928090, found));
+    EXPECT_EQ(found, "late");
+
+    found = "unchanged";
+    EXPECT_FALSE(client.getMarkName("ignored", 3, "Stock", 1614931201, found));
+    EXPECT_FALSE(client.getMarkName("ignored", 3, "Stock", ~0ul, found));
+    EXPECT_FALSE(client.getMarkName("ignored", 4, "Stock", 0, found));
+    EXPECT_EQ(found, "unchanged");
 }
 
 TEST_F(JobBookkeepingTest, ConversionRulesExchangeTheCallersRecords) {
