@@ -11,20 +11,14 @@
 #include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlSimChanges.h"
-#include "tests/JxSQLCommon/backup/BackupJobRun.h"
-#include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
-#include "tests/JxSQLCommon/restore/RunRestoreJob.h"
-#include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
-#include "tools/jxserve/JxServeRestoreStore.h"
+#include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
 
 namespace {
 
-constexpr uint64_t kTask = 77;
-
-class FileGroupRestoreAfterBackupJobs : public jxtest::BackupJobRun {
+class FileGroupRestoreAfterBackupJobs : public RestoreAfterBackupJobs {
 protected:
     void SetUp() override {
-        BackupJobRun::SetUp();
+        RestoreAfterBackupJobs::SetUp();
         MakeDatabases({"Sales"});
         ASSERT_FALSE(instance.AddFileGroup("Sales", "FG2").IsError());
         for (const auto& [group, logicalName] : {std::pair{"PRIMARY", "Sales2"}, std::pair{"FG2", "Sales3"}}) {
@@ -39,11 +33,7 @@ protected:
 
     void Change(uint64_t seed) { ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", 6, seed, "", 0}).IsError()); }
 
-    std::vector<std::string> Contents() {
-        std::vector<std::string> out;
-        for (const std::string& p : vditest::DataFiles(instance, "Sales")) out.push_back(vditest::ReadAll(p));
-        return out;
-    }
+    std::vector<std::string> Contents() { return RestoreAfterBackupJobs::Contents("Sales"); }
 
     // Overwrites the start of the data file of `logicalName`.
     void Damage(const std::string& logicalName) {
@@ -63,18 +53,10 @@ protected:
     // The restore in place of the file or file group `name` of Sales, as job
     // `jobId`.
     bool Restore(const std::string& name, uint64_t jobId, int* status) {
-        JxServeRestoreTask task;
-        task.sourceInstanceId = 7;
-        task.destinationInstanceId = 7;
-        task.databases = {std::string("Sales") + kFileGroupSeparator + name};
+        JxServeRestoreTask task = TaskFor(std::string("Sales") + kFileGroupSeparator + name);
         task.optionFlags = kRstFileFileGroup | kRstOverwrite;
-        JxServePutRestoreTask(kTask, task);
-        CSQLRestoreBase job;
-        return jxtest::RunRestoreJob(job, jobId, kTask, status);
+        return RunRestore(jobId, task, status);
     }
-
-    FakeSqlServerAccount account;
-    ScopedSqlServerAccount installed{account};
 };
 
 // The first restore after the jobs finds their backups; each backup tells

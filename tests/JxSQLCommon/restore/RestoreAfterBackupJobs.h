@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "JxCommandLineParser/RestoreOptionsParser.h"
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
+#include "tests/JxSQLCommon/restore/RunRestoreJob.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
@@ -44,17 +44,12 @@ protected:
         return task;
     }
 
-    // Runs restore job `jobId` of `task`: its result.
-    bool RunRestore(uint64_t jobId, const JxServeRestoreTask& task) {
+    // Runs restore job `jobId` of `task`: its result, and the status it
+    // reported.
+    bool RunRestore(uint64_t jobId, const JxServeRestoreTask& task, int* status = nullptr) {
         JxServePutRestoreTask(kTask, task);
-        const std::string id = std::to_string(jobId);
-        const std::string token = id + ":1:1";
-        const std::string taskId = std::to_string(kTask);
-        const char* args[] = {"jxsqlrestore", "-j", id.c_str(), "-token", token.c_str(), "-rt", taskId.c_str()};
-        RestoreOptionsParser parser;
-        EXPECT_TRUE(parser.parse(7, args).IsSuccess());
         CSQLRestoreBase job;
-        return job.startRestore(parser);
+        return jxtest::RunRestoreJob(job, jobId, kTask, status);
     }
 
     // The bytes of the data files of `database`, by file id.
