@@ -205,6 +205,8 @@ TEST_F(BackupSetTest, MediaMetadataIsQueuedAndSentOnFlush) {
     EXPECT_TRUE(job.m_mediaMetaInfo.empty());
 }
 
+// Restores see the streamed sets whose data the media committed and every
+// snapshot set; the clean-up of the job drops its other streamed sets.
 TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheOthers) {
     DiskLibrary media;
     ASSERT_TRUE(media.Open().IsSuccess());
@@ -233,11 +235,23 @@ TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheO
     EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);
     EXPECT_TRUE(JxServeBackupsOf(*restoreStore, 7, "Sales", 0).empty());
 
+    // A snapshot set: its data are in the snapshot, its archive file is
+    // reserved and never written.
+    MediaArchiveFile reserved;
+    ASSERT_TRUE(media.CreateArchiveFile(2, 81, 2, reserved).IsSuccess());
+    ASSERT_TRUE(SendSetUpdate({81, "Stock", "D", "", "", "", "", reserved.id.archiveFileId, 0}, nullptr, 2, "/vol"));
     CSQLClientDll client;
     std::vector<std::string> cleaned;
     ASSERT_TRUE(client.cleanUncommitedEntries(81, 'D', "Sales", cleaned));
     EXPECT_EQ(cleaned, (std::vector<std::string>{"Sales"}));
-    EXPECT_EQ(JxServeStoredBackupSets().size(), 1u);
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 2u) << "the snapshot set stays";
+    JxServePublishCommittedSets();
+    const auto stock = JxServeBackupsOf(*restoreStore, 7, "Stock", 0);
+    ASSERT_EQ(stock.size(), 1u);
+    EXPECT_EQ(stock[0].word10, 2u);
+    ASSERT_EQ(stock[0].archiveFiles.size(), 1u);
+    EXPECT_EQ(stock[0].archiveFiles[0].archiveFileId, reserved.id.archiveFileId);
+    EXPECT_EQ(stock[0].archiveFiles[0].path, "/vol");
 
     // Committed later, the set would have become visible; dropped, it never does.
     ASSERT_TRUE(media.CommitPieces({pending.id}, 81, "1").IsSuccess());

@@ -451,4 +451,26 @@ TEST_F(RevertEndToEnd, SnapshotJobsAndLogJobsOfASnapshotSubclientRevertToTheLast
     RevertFullAndDifferentialExpecting(sales, hr);
 }
 
+// Only a revert restores a snapshot: an ordinary restore whose chain now
+// begins with a snapshot full fails the database and leaves it as it was,
+// rather than going back to the older streamed full.
+TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainBeginningWithASnapshotFullFailsTheDatabaseUntouched) {
+    task.databases = {"Sales"};
+    task.optionFlags = kRstOverwrite;
+    task.pointInTime = 0;
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    ChangeDb("Sales", 2, 1);
+    ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
+    ChangeDb("Sales", 2, 2);
+    const std::vector<std::string> sales = Contents("Sales");
+    int status = 0;
+    EXPECT_FALSE(Run(42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales"}));
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+}
+
 }  // namespace
