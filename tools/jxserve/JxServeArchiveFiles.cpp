@@ -14,6 +14,7 @@
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeWireAFiles.h"
@@ -37,7 +38,9 @@ Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
 }
 
 // The chain after the last restored point: backups whose last LSN is beyond
-// the last LSN of the restore the request describes.
+// the last LSN of the restore the request describes. Snapshot backups are
+// left out: a standby takes only what it can restore, and the logs after a
+// snapshot full continue the chain it has.
 bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const char* xml = request.As<SQLLiveSyncDBAFRestoreInfoReq_V3_t>().xml;
     SQLPmn::DBAFRestoreInfoReq message;
@@ -52,6 +55,7 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
     auto db = JxServeOpenRestoreStore();
     std::vector<JxServeBackup> chain;
     for (JxServeBackup& b : JxServeBackupsOf(*db, instanceId, database, 0)) {
+        if (JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10))) continue;
         if (restoredLsn.empty() || std::strtoull(b.lastLsn.c_str(), nullptr, 10) >
                                        std::strtoull(restoredLsn.c_str(), nullptr, 10)) {
             chain.push_back(std::move(b));

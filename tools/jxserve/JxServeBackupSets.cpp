@@ -12,14 +12,46 @@
 namespace {
 
 constexpr uint64_t kBrokenChainError = 6;
+constexpr int64_t kSnapshotMethod = 2;
+
+bool HasMethodColumn(FX::CSQLite3DB& db) {
+    return db.ExecScalarInt64("SELECT COUNT(*) FROM pragma_table_info('backup_sets') WHERE name = 'backup_method'",
+                              0) > 0;
+}
+
+// A store written before the backup method was kept gets its column. Its
+// snapshot sets are those whose archive entries name the snapped volume
+// (a streamed set's entries carry no source path); the rest were streamed.
+// The column and the methods of the old rows come in one write, and a
+// process that added them meanwhile leaves nothing to do.
+void AddMethodColumn(FX::CSQLite3DB& db) {
+    if (HasMethodColumn(db)) return;
+    db.ExecDML("BEGIN IMMEDIATE");
+    try {
+        if (!HasMethodColumn(db)) {
+            db.ExecDML("ALTER TABLE backup_sets ADD COLUMN backup_method INTEGER NOT NULL DEFAULT 0");
+            db.ExecDML({"UPDATE backup_sets SET backup_method = ? WHERE id IN (SELECT set_id FROM "
+                        "backup_set_archives WHERE source_path IS NOT NULL AND source_path <> '')",
+                        {kSnapshotMethod}});
+        }
+        db.ExecDML("COMMIT");
+    } catch (...) {
+        try {
+            db.ExecDML("ROLLBACK");
+        } catch (...) {  // the failure that ended the write is the one to report
+        }
+        throw;
+    }
+}
 
 std::unique_ptr<FX::CSQLite3DB> Store() {
-    return JxServeOpenStore({
+    auto db = JxServeOpenStore({
         "CREATE TABLE IF NOT EXISTS backup_sets (id INTEGER PRIMARY KEY, code INTEGER, instance_id INTEGER, "
         "database_name TEXT COLLATE NOCASE, backup_type TEXT, job_id INTEGER, backup_phase INTEGER, first_lsn TEXT, "
         "last_lsn TEXT, file_count INTEGER, archive_count INTEGER, application_number INTEGER, database_id INTEGER, "
         "start_date INTEGER, finish_date INTEGER, checkpoint_lsn TEXT, database_backup_lsn TEXT, "
-        "archive_group_id INTEGER, copy_only INTEGER, published INTEGER DEFAULT 0)",
+        "archive_group_id INTEGER, copy_only INTEGER, published INTEGER DEFAULT 0, "
+        "backup_method INTEGER NOT NULL DEFAULT 0)",
         "CREATE TABLE IF NOT EXISTS backup_set_files (set_id INTEGER, position INTEGER, physical_name TEXT, "
         "logical_name TEXT, filegroup_name TEXT, file_number INTEGER, file_type INTEGER, file_size INTEGER)",
         "CREATE TABLE IF NOT EXISTS backup_set_archives (set_id INTEGER, position INTEGER, jxcell_id INTEGER, "
@@ -32,6 +64,8 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
         "CREATE TABLE IF NOT EXISTS log_marks (instance_id INTEGER, database_name TEXT, mark_name TEXT, "
         "description TEXT, lsn TEXT, mark_time TEXT, value INTEGER)",
     });
+    AddMethodColumn(*db);
+    return db;
 }
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
@@ -44,25 +78,27 @@ bool SameLsn(const std::string& a, const std::string& b) {
     return (za == std::string::npos ? "" : a.substr(za)) == (zb == std::string::npos ? "" : b.substr(zb));
 }
 
-// Whether a stored backup set can be built on: its data are committed, or it
-// belongs to `jobId`, the job of the set that builds on it, whose commit may
-// still come. A set of an earlier job whose data were never committed can
-// never be restored, nor can anything that needs it.
-bool UsableBase(FX::CSQLite3DB& db, int64_t setId, bool published, uint64_t setJobId, uint64_t jobId) {
-    return published || setJobId == jobId || JxServeSetDataCommitted(db, setId);
+// Whether a stored backup set can be built on: its data are committed, or
+// are in its snapshot, or it belongs to `jobId`, the job of the set that
+// builds on it, whose commit may still come. A streamed set of an earlier
+// job whose data were never committed can never be restored, nor can
+// anything that needs it.
+bool UsableBase(FX::CSQLite3DB& db, int64_t setId, bool published, int64_t method, uint64_t setJobId,
+                uint64_t jobId) {
+    return published || JxServeIsSnapshotMethod(method) || setJobId == jobId || JxServeSetDataCommitted(db, setId);
 }
 
 // Whether a usable stored backup set (see UsableBase) of `set`'s database
 // whose type `kinds` admits has `lsn` in its LSN column `column`.
 bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const std::string& column,
                 const std::string& kinds, const std::string& lsn) {
-    const std::string sql = "SELECT id, published, job_id, " + column +
+    const std::string sql = "SELECT id, published, backup_method, job_id, " + column +
                             " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
     auto q = db.ExecQuerySetup({sql, {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
     while (q->NextRow()) {
-        if (!SameLsn(q->GetStringField(3), lsn)) continue;
-        if (UsableBase(db, q->GetInt64Field(0), q->GetInt64Field(1) != 0, static_cast<uint64_t>(q->GetInt64Field(2)),
-                       set.jobId)) {
+        if (!SameLsn(q->GetStringField(4), lsn)) continue;
+        if (UsableBase(db, q->GetInt64Field(0), q->GetInt64Field(1) != 0, q->GetInt64Field(2),
+                       static_cast<uint64_t>(q->GetInt64Field(3)), set.jobId)) {
             return true;
         }
     }
@@ -141,13 +177,13 @@ void StoreSet(FX::CSQLite3DB& db, unsigned long code, const SQLBackupSetInfoReq_
     JxServeClearRestoreRecords(db, set.instanceId, Text(set.databaseName));
     db.ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
                 "first_lsn, last_lsn, file_count, archive_count, application_number, database_id, start_date, "
-                "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only) VALUES "
-                "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only, backup_method) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {Num(code), Num(set.instanceId), Text(set.databaseName), Text(set.backupType), Num(set.jobId),
                  Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn), Num(set.fileCount),
                  Num(set.archiveCount), Num(set.applicationNumber), Num(set.databaseId), Num(set.startDate),
                  Num(set.finishDate), Text(set.checkpointLsn), Text(set.databaseBackupLsn), Num(set.archiveGroupId),
-                 Num(set.copyOnly)}});
+                 Num(set.copyOnly), Num(set.backupMethod)}});
     const int64_t id = db.ExecScalarInt64("SELECT MAX(id) FROM backup_sets", 0);
     for (uint32_t i = 0; set.files != nullptr && i < set.fileCount; ++i) {
         const JXSQLBackupFileInfo_V1_t& f = set.files[i];

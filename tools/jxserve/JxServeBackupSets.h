@@ -35,10 +35,15 @@ struct JxServeLogMark {
     int64_t value = 0;
 };
 
+// Whether backup method `method` (a backup set's field 23) is a snapshot
+// method: the set's data are in its snapshot, not on the media.
+constexpr bool JxServeIsSnapshotMethod(int64_t method) { return method == 2 || method == 3; }
+
 // The store with the tables of the backup sets.
 std::unique_ptr<FX::CSQLite3DB> JxServeOpenBackupSetStore();
-// Makes each stored backup set whose data the disk library shows committed
-// known to restores (JxServeRestoreStore.h), once.
+// Makes each stored backup set whose data the disk library shows committed,
+// and each snapshot set, known to restores (JxServeRestoreStore.h), once, in
+// the order stored.
 void JxServePublishCommittedSets();
 // Whether the disk library shows every piece of data of stored backup set
 // `setId` committed.
@@ -46,7 +51,8 @@ bool JxServeSetDataCommitted(FX::CSQLite3DB& db, int64_t setId);
 // Drops the stored backup sets of job `jobId` whose data the disk library
 // does not show committed (commits keep the order of the data, so these are
 // the sets after the job's last commit); returns their database names, each
-// once, in the order stored.
+// once, in the order stored. Snapshot sets stay: their data are in the
+// snapshot.
 std::vector<std::string> JxServeDropUncommittedSets(uint64_t jobId);
 // The archive entries (archive file id, offset) of the stored sets of a
 // database, oldest set first.

@@ -1,6 +1,8 @@
 // The central-server stand-in's view of the media: a stored backup set
 // becomes restorable only once the disk library shows all of its data
-// committed, and the clean-up of a job drops its sets that never were.
+// committed, and the clean-up of a job drops its sets that never were. A
+// snapshot set holds its data in its snapshot: it is restorable once
+// stored, and the clean-up leaves it.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -72,16 +74,17 @@ void JxServePublishCommittedSets() {
     const std::lock_guard<std::mutex> onePublisher(publishing);
     auto db = JxServeOpenBackupSetStore();
     DiskLibrary media;
-    if (media.Open().IsError()) return;  // no media yet: nothing is committed
+    const bool haveMedia = media.Open().IsSuccess();  // no media yet: nothing is committed
     auto q = db->ExecQuerySetup(
         {"SELECT id, instance_id, database_name, backup_type, job_id, application_number, start_date, finish_date, "
-         "first_lsn, last_lsn FROM backup_sets WHERE code = ? AND published = 0 ORDER BY id",
+         "first_lsn, last_lsn, backup_method FROM backup_sets WHERE code = ? AND published = 0 ORDER BY id",
          {kBackupSetRequest}});
     std::vector<std::pair<int64_t, JxServeBackup>> ready;
     while (q->NextRow()) {
         const int64_t id = q->GetInt64Field(0);
+        const int64_t method = q->GetInt64Field(10);
         std::vector<StoredArchive> archives = ArchivesOf(*db, id);
-        if (!Committed(media, archives)) continue;
+        if (!JxServeIsSnapshotMethod(method) && !(haveMedia && Committed(media, archives))) continue;
         JxServeBackup b;
         b.instanceId = static_cast<uint64_t>(q->GetInt64Field(1));
         b.database = q->GetStringField(2);
@@ -93,6 +96,7 @@ void JxServePublishCommittedSets() {
         b.endTime = static_cast<uint64_t>(q->GetInt64Field(7));
         b.firstLsn = q->GetStringField(8);
         b.lastLsn = q->GetStringField(9);
+        b.word10 = static_cast<uint64_t>(method);
         b.backupSize = static_cast<uint64_t>(
             db->ExecScalarInt64({"SELECT COALESCE(SUM(file_size), 0) FROM backup_set_files WHERE set_id = ?", {id}}, 0));
         for (const StoredArchive& a : archives) b.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, a.sourcePath});
@@ -119,13 +123,14 @@ std::vector<std::string> JxServeDropUncommittedSets(uint64_t jobId) {
     auto db = JxServeOpenBackupSetStore();
     DiskLibrary media;
     const bool haveMedia = media.Open().IsSuccess();
-    auto q = db->ExecQuerySetup({"SELECT id, database_name FROM backup_sets WHERE code = ? AND job_id = ? "
-                                 "AND published = 0 ORDER BY id",
+    auto q = db->ExecQuerySetup({"SELECT id, database_name, backup_method FROM backup_sets WHERE code = ? AND "
+                                 "job_id = ? AND published = 0 ORDER BY id",
                                  {kBackupSetRequest, static_cast<int64_t>(jobId)}});
     std::vector<int64_t> drop;
     std::vector<std::string> names;
     while (q->NextRow()) {
         const int64_t id = q->GetInt64Field(0);
+        if (JxServeIsSnapshotMethod(q->GetInt64Field(2))) continue;
         if (haveMedia && Committed(media, ArchivesOf(*db, id))) continue;
         drop.push_back(id);
         const std::string name = q->GetStringField(1);

@@ -9,6 +9,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
@@ -42,6 +43,33 @@ struct FullDiskWhileConverting : CSQLBackup {
     }
     FaultyFileSystem disk;
 };
+
+// Runs one phase ("-D", "-I" or "-L") of job `jobId` of subclient 1234 of
+// backup domain 2 through `job` as attempt `attempt`, as the backup program
+// does.
+inline bool RunBackupPhase(CSQLBackup& job, uint64_t jobId, const std::string& phase, int attempt = 1,
+                           std::vector<std::string> extra = {}) {
+    const std::string id = std::to_string(jobId);
+    const std::string token = id + ":1:" + std::to_string(attempt);
+    std::vector<std::string> words = {"jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", "1234", phase};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> args;
+    for (std::string& w : words) args.push_back(w.data());
+    BackupOptionsParser parser;
+    EXPECT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
+    return job.startBackup(&parser, static_cast<int>(args.size()), args.data());
+}
+
+// The last status-tab row of each database of job `jobId` of backup domain 2.
+inline std::map<std::string, JobManager::SQLStatusTab> StatusTabRows(uint64_t jobId) {
+    std::map<std::string, JobManager::SQLStatusTab> rows;
+    for (const std::string& xml : statustab::Records(jobId, 2)) {
+        JobManager::SQLStatusTab tab;
+        EXPECT_EQ(tab.unserialize(xml), kMsgOk);
+        rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
+    }
+    return rows;
+}
 
 class BackupJobRun : public CentralServerTest {
 protected:
@@ -78,15 +106,7 @@ protected:
     }
     bool RunPhaseOf(CSQLBackup& job, uint64_t jobId, const std::string& phase, int attempt,
                     std::vector<std::string> extra) {
-        const std::string id = std::to_string(jobId);
-        const std::string token = id + ":1:" + std::to_string(attempt);
-        std::vector<std::string> words = {"jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", "1234", phase};
-        words.insert(words.end(), extra.begin(), extra.end());
-        std::vector<char*> args;
-        for (std::string& w : words) args.push_back(w.data());
-        BackupOptionsParser parser;
-        EXPECT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
-        return job.startBackup(&parser, static_cast<int>(args.size()), args.data());
+        return RunBackupPhase(job, jobId, phase, attempt, std::move(extra));
     }
 
     std::vector<jobmanager::JournalEntry> Journal(uint64_t jobId, const std::string& op = "") {
@@ -95,16 +115,7 @@ protected:
         return jobmanager::JobJournalReader::WithOp(all, op);
     }
 
-    // The last status-tab row of each database of job `jobId`.
-    std::map<std::string, JobManager::SQLStatusTab> StatusRows(uint64_t jobId) {
-        std::map<std::string, JobManager::SQLStatusTab> rows;
-        for (const std::string& xml : statustab::Records(jobId, 2)) {
-            JobManager::SQLStatusTab tab;
-            EXPECT_EQ(tab.unserialize(xml), kMsgOk);
-            rows[tab.getstring(JobManager::SQLStatusTab::kDatabaseName)] = tab;
-        }
-        return rows;
-    }
+    std::map<std::string, JobManager::SQLStatusTab> StatusRows(uint64_t jobId) { return StatusTabRows(jobId); }
 
     SqlSimInstance instance;
 };

@@ -76,13 +76,16 @@ struct SetUpdate {
 };
 
 // True when the central server stored (or took) it; `code` receives the
-// requester's cause.
-bool SendSetUpdate(SetUpdate u, int* code) {
+// requester's cause. A set of backup method `method`; a snapshot set (2)
+// names its snapped `volume` in the archive entry.
+bool SendSetUpdate(SetUpdate u, int* code, uint32_t method = 0, std::string volume = {}) {
     JXSQLBackupArchiveInfo_VER1_t archive;
     archive.jxCellId = 2;
     archive.archiveFileId = u.archiveFileId;
     archive.offset = u.offset;
+    archive.sourcePath = volume.empty() ? nullptr : volume.data();
     SQLBackupSetInfoReq_VER5_t set;
+    set.backupMethod = method;
     set.instanceId = 7;
     set.jobId = static_cast<uint32_t>(u.jobId);
     set.databaseName = u.database.data();
@@ -204,6 +207,8 @@ TEST_F(BackupSetTest, MediaMetadataIsQueuedAndSentOnFlush) {
     EXPECT_TRUE(job.m_mediaMetaInfo.empty());
 }
 
+// Restores see the streamed sets whose data the media committed and every
+// snapshot set; the clean-up of the job drops its other streamed sets.
 TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheOthers) {
     DiskLibrary media;
     ASSERT_TRUE(media.Open().IsSuccess());
@@ -232,11 +237,23 @@ TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheO
     EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);
     EXPECT_TRUE(JxServeBackupsOf(*restoreStore, 7, "Sales", 0).empty());
 
+    // A snapshot set: its data are in the snapshot, its archive file is
+    // reserved and never written.
+    MediaArchiveFile reserved;
+    ASSERT_TRUE(media.CreateArchiveFile(2, 81, 2, reserved).IsSuccess());
+    ASSERT_TRUE(SendSetUpdate({81, "Stock", "D", "", "", "", "", reserved.id.archiveFileId, 0}, nullptr, 2, "/vol"));
     CSQLClientDll client;
     std::vector<std::string> cleaned;
     ASSERT_TRUE(client.cleanUncommitedEntries(81, 'D', "Sales", cleaned));
     EXPECT_EQ(cleaned, (std::vector<std::string>{"Sales"}));
-    EXPECT_EQ(JxServeStoredBackupSets().size(), 1u);
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 2u) << "the snapshot set stays";
+    JxServePublishCommittedSets();
+    const auto stock = JxServeBackupsOf(*restoreStore, 7, "Stock", 0);
+    ASSERT_EQ(stock.size(), 1u);
+    EXPECT_EQ(stock[0].word10, 2u);
+    ASSERT_EQ(stock[0].archiveFiles.size(), 1u);
+    EXPECT_EQ(stock[0].archiveFiles[0].archiveFileId, reserved.id.archiveFileId);
+    EXPECT_EQ(stock[0].archiveFiles[0].path, "/vol");
 
     // Committed later, the set would have become visible; dropped, it never does.
     ASSERT_TRUE(media.CommitPieces({pending.id}, 81, "1").IsSuccess());
@@ -245,10 +262,11 @@ TEST_F(BackupSetTest, RestoresSeeOnlySetsTheMediaCommittedAndTheCleanUpDropsTheO
     EXPECT_EQ(JxServeBackupsOf(*restoreStore, 7, "HR", 0).size(), 1u);  // published once
 }
 
-// What the central server answers a set that builds on another: a set of an
-// earlier job whose data the media never committed can never be restored,
-// so it is no base (6); one of the same job, whose commit may still come,
-// and a committed one are.
+// What the central server answers a set that builds on another: a streamed
+// set of an earlier job whose data the media never committed can never be
+// restored, so it is no base (6); one of the same job, whose commit may
+// still come, a committed one, and a snapshot set (its data are in the
+// snapshot, its archive file is reserved and never written) are.
 TEST_F(BackupSetTest, ASetOfAnEarlierJobWhoseDataWereNeverCommittedIsNoBase) {
     DiskLibrary media;
     ASSERT_TRUE(media.Open().IsSuccess());
@@ -269,13 +287,14 @@ TEST_F(BackupSetTest, ASetOfAnEarlierJobWhoseDataWereNeverCommittedIsNoBase) {
     piece(4096, 81, false);   // job 81's full backup and log, never committed
     piece(8192, 81, false);
     // The central server's answer (0 stored, 6 no base) to a set of job `jobId`.
+    auto answer = [](const SetUpdate& update, uint32_t method = 0, const std::string& volume = {}) -> int {
+        int code = 0;
+        if (SendSetUpdate(update, &code, method, volume)) return 0;
+        return code == kCauseBrokenChain ? 6 : -1;
+    };
     auto send = [&](uint64_t jobId, const char* type, const char* first, const char* last, const char* checkpoint,
                     const char* base, uint64_t offset) -> int {
-        int code = 0;
-        if (SendSetUpdate({jobId, "Sales", type, first, last, checkpoint, base, afile.id.archiveFileId, offset}, &code)) {
-            return 0;
-        }
-        return code == kCauseBrokenChain ? 6 : -1;
+        return answer({jobId, "Sales", type, first, last, checkpoint, base, afile.id.archiveFileId, offset});
     };
     ASSERT_EQ(send(80, "D", "100", "200", "150", "0", 0), 0);
     ASSERT_EQ(send(81, "D", "300", "400", "350", "0", 4096), 0);
@@ -284,6 +303,19 @@ TEST_F(BackupSetTest, ASetOfAnEarlierJobWhoseDataWereNeverCommittedIsNoBase) {
     EXPECT_EQ(send(82, "I", "500", "600", "550", "350", 12288), 6) << "a differential of job 81's full backup";
     EXPECT_EQ(send(82, "I", "500", "600", "550", "150", 12288), 0) << "a differential of job 80's full backup";
     EXPECT_EQ(send(82, "L", "200", "600", "150", "150", 12288), 0) << "a log after job 80's full backup";
+
+    // Job 83 snapped Hr: its archive file is reserved, never written.
+    MediaArchiveFile reserved;
+    ASSERT_TRUE(media.CreateArchiveFile(2, 83, 1, reserved).IsSuccess());
+    ASSERT_EQ(answer({83, "Hr", "D", "700", "800", "750", "0", reserved.id.archiveFileId, 0}, 2, "/volumes/data"), 0);
+    EXPECT_EQ(answer({84, "Hr", "L", "800", "900", "750", "750", afile.id.archiveFileId, 16384}), 0)
+        << "a log after job 83's snapshot full";
+    EXPECT_EQ(answer({84, "Hr", "I", "800", "900", "850", "750", afile.id.archiveFileId, 20480}), 0)
+        << "a differential of job 83's snapshot full";
+    // Job 85 streamed Stock, but its archive entry names no piece.
+    ASSERT_EQ(answer({85, "Stock", "D", "100", "200", "150", "0", afile.id.archiveFileId, 65536}), 0);
+    EXPECT_EQ(answer({86, "Stock", "L", "200", "300", "150", "150", afile.id.archiveFileId, 24576}), 6)
+        << "a log after job 85's full backup, whose data are nowhere";
 }
 
 TEST_F(BackupSetTest, FullJobLeavesOneCommittedSetPerDatabaseWithAnArchiveEntryPerStream) {

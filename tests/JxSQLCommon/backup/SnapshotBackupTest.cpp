@@ -2,6 +2,7 @@
 // metadata files in the index, and the engines that record nothing.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -17,6 +18,7 @@
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/jobs/SnapshotBackupJob.h"
 #include "tools/jxserve/JxServeBackupSets.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
 
@@ -90,6 +92,35 @@ TEST_F(SnapshotBackupTest, FullJobCopiesTheVolumesAndRecordsEachDatabaseWithItsA
     EXPECT_TRUE(Exists(indexed + "81_Full_BCD.xml"));
     EXPECT_FALSE(Exists(ResultsFile(81, "WRT.xml")));
     EXPECT_FALSE(Exists(ResultsFile(81, "BCD.xml")));
+}
+
+// A central server's store written before the backup method was kept
+// opens, knows its snapshot sets by the volumes their archive entries name,
+// and a log after such a full continues the chain.
+TEST_F(SnapshotBackupTest, AStoreWrittenWithoutTheMethodStillTakesALogAfterItsSnapshotFull) {
+    MakeDatabases({"Sales"});
+    OpenSnapshotJob full;
+    ASSERT_TRUE(RunPhaseOf(full, 81, "-D", 1, {}));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE backup_sets DROP COLUMN backup_method", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    SnapshotBackupJob log;
+    ASSERT_TRUE(RunPhaseOf(log, 82, "-L", 1, {"-type", "2"}));
+    auto sets = JxServeStoredBackupSets();
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[1].backupType, "L");
+    EXPECT_EQ(sets[1].jobId, 82u);
+    EXPECT_TRUE(Journal(82, "convertToFull").empty());
+    auto restores = JxServeOpenRestoreStore();
+    auto chain = JxServeBackupsOf(*restores, 7, "Sales", 0);
+    ASSERT_FALSE(chain.empty());
+    EXPECT_EQ(chain[0].backupType, 'D');
+    EXPECT_EQ(chain[0].word10, 2u) << "the snapshot method";
+    EXPECT_FALSE(chain[0].archiveFiles.empty());
+    for (const auto& f : chain[0].archiveFiles) EXPECT_FALSE(f.path.empty()) << "the snapped volume";
 }
 
 TEST_F(SnapshotBackupTest, IndexingVersionOneUsesTheIndexCacheAndAnUnreadableVersionKeepsTheFiles) {

@@ -6,6 +6,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+#include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
 
 namespace {
 
@@ -102,6 +103,33 @@ TEST_F(RestoreLiveSync, UnreadableReplicationXmlFailsTheJobBeforeAnythingIsResto
     EXPECT_FALSE(Run(42, &status));
     EXPECT_EQ(status, 2);
     EXPECT_EQ(Restores("SalesDR"), 0);
+}
+
+// A standby seeded from a streamed full backup keeps taking the logs once
+// the subclient backs up by snapshot: the logs after the snapshot full
+// continue the standby's chain, and the snapshot, which a standby cannot
+// restore, is left out of it.
+TEST_F(RestoreLiveSync, LogsAfterASnapshotFullReachAStandbySeededFromAStreamedFull) {
+    task.databases = {"Sales"};
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ReplicationIds(42, {{11, "Sales"}});
+    int status = 0;
+    ASSERT_TRUE(Run(42, &status));
+    ASSERT_EQ(status, 1);
+    ASSERT_EQ(Restores("SalesDR"), 1);
+
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    ChangeOf("Sales", 1);
+    ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
+    ChangeOf("Sales", 2);
+    ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
+    ReplicationIds(43, {{11, "Sales"}});
+    ASSERT_TRUE(Run(43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Restores("SalesDR"), 2) << "the log, not the snapshot";
+    EXPECT_EQ(Contents("SalesDR"), Contents("Sales"));
+    EXPECT_EQ(DatabaseState(sim, "SalesDR"), SQLDB_STATE_STANDBY);
 }
 
 }  // namespace

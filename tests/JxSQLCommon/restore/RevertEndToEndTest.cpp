@@ -3,6 +3,7 @@
 // bring back is restored from the chains, each database counted once; SQL
 // Server stopped for system databases always runs again at the end.
 #include <algorithm>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "JxsqlDMO/SqlSimService.h"
 #include "tests/JxSQLCommon/restore/HeldArchiveReads.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
+#include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
 
@@ -125,6 +128,27 @@ protected:
         return active;
     }
     void FailStep(const std::string& step) { root.WriteFile("snaprestore/fail/" + step, ""); }
+    // Runs revert job 42, which brings back a full and a differential
+    // snapshot and completes, leaving Sales and Hr holding `sales` and `hr`.
+    void RevertFullAndDifferentialExpecting(const std::vector<std::string>& sales, const std::vector<std::string>& hr) {
+        ServiceCountingJob job;
+        int status = 0;
+        ASSERT_TRUE(RunRevert(job, 42, &status));
+        EXPECT_EQ(status, 1);
+        EXPECT_TRUE(job.m_fullRestoredByRevert);
+        EXPECT_TRUE(job.m_diffRestoredByRevert);
+        EXPECT_TRUE(Contents("Sales") == sales);
+        EXPECT_TRUE(Contents("Hr") == hr);
+    }
+    // The backup sets the central server stored of job `jobId`: database and
+    // type of each, in the order stored.
+    static std::vector<std::string> SetsOfJob(uint64_t jobId) {
+        std::vector<std::string> sets;
+        for (const auto& set : JxServeStoredBackupSets()) {
+            if (set.jobId == jobId) sets.push_back(set.databaseName + " " + set.backupType);
+        }
+        return sets;
+    }
 };
 
 TEST_F(RevertEndToEnd, SnapshotAndTwoLogsOfTwoDatabasesOnOneVolumeEndEqualToTheSource) {
@@ -184,14 +208,7 @@ TEST_F(RevertEndToEnd, FullThenDifferentialSnapshotThenALog) {
     const std::vector<std::string> hr = Contents("Hr");
     ChangeDb("Sales", 4, 3);
     ChangeDb("Hr", 4, 3);
-    ServiceCountingJob job;
-    int status = 0;
-    ASSERT_TRUE(RunRevert(job, 42, &status));
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(job.m_fullRestoredByRevert);
-    EXPECT_TRUE(job.m_diffRestoredByRevert);
-    EXPECT_TRUE(Contents("Sales") == sales);
-    EXPECT_TRUE(Contents("Hr") == hr);
+    RevertFullAndDifferentialExpecting(sales, hr);
 }
 
 TEST_F(RevertEndToEnd, VersionOneIndexingRevertsTheSameWay) {
@@ -393,6 +410,67 @@ TEST_F(RevertEndToEnd, ATransferThatNeverEndsSkipsTheDatabasesAfterItAndTheJobSt
     EXPECT_EQ(status, 2) << "nothing was restored";
     EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales", "4\tHr"}));
     EXPECT_TRUE(Contents("Hr") == hr) << "left as it was";
+}
+
+// The jobs of a snapshot subclient make the chain a revert reads: a
+// snapshot full and a snapshot differential, each log job after them stored
+// and not converted; the revert brings each database back to the snapshot
+// and applies the logs taken since.
+TEST_F(RevertEndToEnd, SnapshotJobsAndLogJobsOfASnapshotSubclientRevertToTheLastLog) {
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales", "Hr"}, true);
+    ChangeDb("Sales", 3, 1);
+    ChangeDb("Hr", 3, 2);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ChangeDb("Sales", 2, 3);
+    ChangeDb("Hr", 2, 4);
+    ASSERT_EQ(RunSubclientBackup(110, "-I"), "1");
+    EXPECT_EQ(SetsOfJob(110), (std::vector<std::string>{"Hr I", "Sales I"}));
+    const std::vector<std::string> hr = Contents("Hr");
+    // The log jobs back up Sales alone.
+    SetSubclientDatabases({"Sales"});
+    for (uint64_t jobId : {200, 300}) {
+        SCOPED_TRACE(jobId);
+        ChangeDb("Sales", 2, jobId);
+        ASSERT_EQ(RunSubclientBackup(jobId, "-L"), "1");
+        const auto journal = jobmanager::JobJournalReader::Read(jobId).value();
+        for (const auto& e : jobmanager::JobJournalReader::WithOp(journal, "event")) {
+            EXPECT_NE(e.Get("id"), jobmanager::JournalId(kEventBrokenChainConverted));
+        }
+        EXPECT_TRUE(jobmanager::JobJournalReader::WithOp(journal, "convertToFull").empty());
+        EXPECT_EQ(vditest::ReadAll(root.File("jobresults/" + std::to_string(jobId) + "/FullDBList.jxf")), "");
+        EXPECT_EQ(SetsOfJob(jobId), (std::vector<std::string>{"Sales L"}));
+        const auto rows = jxtest::StatusTabRows(jobId);
+        ASSERT_EQ(rows.count("Sales"), 1u);
+        EXPECT_EQ(rows.at("Sales").getint64(JobManager::SQLStatusTab::kStatus), JobManager::kDBStatusBackedUp);
+    }
+    const std::vector<std::string> sales = Contents("Sales");
+    ChangeDb("Sales", 5, 9);
+    ChangeDb("Hr", 5, 9);
+
+    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
+    RevertFullAndDifferentialExpecting(sales, hr);
+}
+
+// Only a revert restores a snapshot: an ordinary restore whose chain now
+// begins with a snapshot full fails the database and leaves it as it was,
+// rather than going back to the older streamed full.
+TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainBeginningWithASnapshotFullFailsTheDatabaseUntouched) {
+    task.databases = {"Sales"};
+    task.optionFlags = kRstOverwrite;
+    task.pointInTime = 0;
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    ChangeDb("Sales", 2, 1);
+    ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
+    ChangeDb("Sales", 2, 2);
+    const std::vector<std::string> sales = Contents("Sales");
+    int status = 0;
+    EXPECT_FALSE(Run(42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales"}));
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
 }
 
 }  // namespace
