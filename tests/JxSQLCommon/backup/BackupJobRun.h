@@ -16,6 +16,7 @@
 #include "JXAppMgr/StatusTabStore.h"
 #include "JxCommandLineParser/BackupOptionsParser.h"
 #include "JxJobClient/JXJobCtrlClient.h"
+#include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxLib/JxProcess.h"
@@ -71,6 +72,22 @@ inline std::map<std::string, JobManager::SQLStatusTab> StatusTabRows(uint64_t jo
     return rows;
 }
 
+// The job manager's journal of job `jobId`: its lines of operation `op`, or
+// all of them when `op` is empty.
+inline std::vector<jobmanager::JournalEntry> JobJournal(uint64_t jobId, const std::string& op = "") {
+    auto all = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
+    if (op.empty()) return all;
+    return jobmanager::JobJournalReader::WithOp(all, op);
+}
+
+// Whether job `jobId` raised event (or pending cause) `id`.
+inline bool JobAnnounced(uint64_t jobId, int id) {
+    for (const auto& e : JobJournal(jobId, "event")) {
+        if (e.Get("id") == jobmanager::JournalId(id)) return true;
+    }
+    return false;
+}
+
 class BackupJobRun : public CentralServerTest {
 protected:
     void SetUp() override {
@@ -110,9 +127,7 @@ protected:
     }
 
     std::vector<jobmanager::JournalEntry> Journal(uint64_t jobId, const std::string& op = "") {
-        auto all = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
-        if (op.empty()) return all;
-        return jobmanager::JobJournalReader::WithOp(all, op);
+        return JobJournal(jobId, op);
     }
 
     std::map<std::string, JobManager::SQLStatusTab> StatusRows(uint64_t jobId) { return StatusTabRows(jobId); }

@@ -326,10 +326,7 @@ TEST_F(BackupJobTest, ALogThatDoesNotContinueTheKnownChainIsConvertedAndKeptOnMe
     Change("Sales", 1, 2);
     ASSERT_TRUE(RunPhase(54, "-L", 1, {"-type", "2"}));
 
-    bool brokenChain = false;
-    for (const auto& e : Journal(54, "event"))
-        brokenChain |= e.Get("id") == jobmanager::JournalId(kEventBrokenChainConverted);
-    EXPECT_TRUE(brokenChain) << "the conversion is announced";
+    EXPECT_TRUE(jxtest::JobAnnounced(54, kEventBrokenChainConverted)) << "the conversion is announced";
     EXPECT_EQ(Journal(54, "convertToFull").size(), 1u);
     EXPECT_EQ(CompleteStatus(54), "1");
     EXPECT_NE(root.ReadFile("jobresults/54/FullDBList.jxf").find("Sales"), std::string::npos);

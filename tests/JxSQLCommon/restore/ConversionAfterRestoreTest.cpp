@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
-#include "JxJobClient/JobJournal.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
@@ -29,14 +28,6 @@ protected:
         ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", pages, seed, "", timeMs}).IsError());
     }
 
-    // Whether job `jobId` announced event `id`.
-    bool Announced(uint64_t jobId, int id) {
-        for (const auto& e : Journal(jobId, "event")) {
-            if (e.Get("id") == jobmanager::JournalId(id)) return true;
-        }
-        return false;
-    }
-
     // The types of the backup sets of `database` that job `jobId` stored.
     std::string StoredTypes(uint64_t jobId, const std::string& database) {
         std::string types;
@@ -50,7 +41,7 @@ protected:
     // `reason` with event `id`, and backed none of it up at that level.
     void ExpectSalesConverted(uint64_t jobId, const std::string& level, int id, const std::string& reason) {
         SCOPED_TRACE("job " + std::to_string(jobId));
-        EXPECT_TRUE(Announced(jobId, id));
+        EXPECT_TRUE(jxtest::JobAnnounced(jobId, id));
         EXPECT_EQ(Journal(jobId, "convertToFull").size(), 1u);
         EXPECT_NE(root.ReadFile("jobresults/" + std::to_string(jobId) + "/FullDBList.jxf").find("Sales"),
                   std::string::npos);
@@ -90,7 +81,7 @@ TEST_F(ConversionAfterRestoreTest, BackupsAfterAnInPlacePointInTimeRestoreAreFul
     EXPECT_EQ(StoredTypes(5, "Sales"), "D");
     Change(1, 4);
     ASSERT_TRUE(RunPhase(6, "-L", 1, {"-type", "2"}));
-    EXPECT_FALSE(Announced(6, kEventPointInTimeRestored));
+    EXPECT_FALSE(jxtest::JobAnnounced(6, kEventPointInTimeRestored));
     EXPECT_EQ(StoredTypes(6, "Sales"), "L");
 }
 

@@ -55,7 +55,6 @@ inline std::string RunSubclientBackup(uint64_t jobId, const std::string& phase) 
     SnapshotBackupJob job;
     const char* type = phase == "-D" ? "1" : phase == "-L" ? "2" : "4";
     EXPECT_TRUE(jxtest::RunBackupPhase(job, jobId, phase, 1, {"-type", type}));
-    auto journal = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
-    auto complete = jobmanager::JobJournalReader::WithOp(journal, "complete");
+    auto complete = jxtest::JobJournal(jobId, "complete");
     return complete.empty() ? "none" : complete.back().Get("status");
 }
