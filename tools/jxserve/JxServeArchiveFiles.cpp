@@ -5,7 +5,6 @@
 // Chains go out newest first, as the central server sends them: the
 // requester puts each backup in front of the ones before it.
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,9 @@
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "tools/jxserve/JxServeBackupSets.h"
+#include "tools/jxserve/JxServeChains.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeLogTail.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 #include "tools/jxserve/JxServeWireAFiles.h"
 
@@ -37,10 +38,8 @@ Entry CommonFields(JxServeBackup& b, JxServeWireAFiles& afiles) {
     return e;
 }
 
-// The chain after the last restored point: backups whose last LSN is beyond
-// the last LSN of the restore the request describes. Snapshot backups are
-// left out: a standby takes only what it can restore, and the logs after a
-// snapshot full continue the chain it has.
+// The chain after the last restored point the request describes
+// (JxServeLiveSyncChain).
 bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const char* xml = request.As<SQLLiveSyncDBAFRestoreInfoReq_V3_t>().xml;
     SQLPmn::DBAFRestoreInfoReq message;
@@ -53,14 +52,8 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const std::string restoredLsn = last.getstring(SQLPmn::DBLastRestoreInfo::kLastLsn);
 
     auto db = JxServeOpenRestoreStore();
-    std::vector<JxServeBackup> chain;
-    for (JxServeBackup& b : JxServeBackupsOf(*db, instanceId, database, 0)) {
-        if (JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10))) continue;
-        if (restoredLsn.empty() || std::strtoull(b.lastLsn.c_str(), nullptr, 10) >
-                                       std::strtoull(restoredLsn.c_str(), nullptr, 10)) {
-            chain.push_back(std::move(b));
-        }
-    }
+    std::vector<JxServeBackup> chain =
+        JxServeLiveSyncChain(JxServeBackupsOf(*db, instanceId, database, 0), restoredLsn);
     std::reverse(chain.begin(), chain.end());
     int64_t status = db->ExecScalarInt64(
         FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",
@@ -85,19 +78,24 @@ bool ServeAzureAFiles(JxServeRequest& request) {
     return JxServeReply(request, kSqlAzureAFilesRsp, reply);
 }
 
+// The restore ids of the file or file-group restore's chain at the request's
+// to-time, oldest first; status 3 when the log's tail must be backed up first.
 bool ServeFFGList(JxServeRequest& request) {
     const SQLAFilesForFFGRstReq_t& req = request.As<SQLAFilesForFFGRstReq_t>();
     auto db = JxServeOpenRestoreStore();
     const std::string database = req.databaseName != nullptr ? req.databaseName : "";
-    if (db->ExecScalarInt64(FX::CSQLite3Sql("SELECT COUNT(*) FROM log_tail_not_backed_up WHERE instance_id = ? AND "
-                                            "database = ?",
-                                            {static_cast<int64_t>(req.sourceInstanceId), database}),
-                            0) != 0) {
+    std::vector<std::string> names;
+    for (uint32_t i = 0; req.files != nullptr && i < req.fileCount; ++i) {
+        if (req.files[i] != nullptr) names.emplace_back(req.files[i]);
+    }
+    const std::vector<JxServeBackup> history = JxServeBackupsOf(*db, req.sourceInstanceId, database, 0);
+    if (JxServeLogTailNotBackedUp(*db, req, JxServeFileGroupChain(history, 0, names), request.log)) {
         SQLAFilesForFFGRstRsp_t tailFirst;
         tailFirst.status = 3;
         return JxServeReply(request, kSqlFFGListRsp, tailFirst);
     }
-    std::vector<uint64_t> ids = JxServeRestoreIdsOf(*db, req.sourceInstanceId, database, req.toTime);
+    std::vector<uint64_t> ids;
+    for (const JxServeBackup& b : JxServeFileGroupChain(history, req.toTime, names)) ids.push_back(b.restoreId);
     SQLAFilesForFFGRstRsp_t reply;
     reply.count = static_cast<uint32_t>(ids.size());
     reply.restoreIds = ids.empty() ? nullptr : ids.data();

@@ -6,6 +6,7 @@
 #include "JxSQLCommon/records/SqlCentralServerRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
+#include "tools/jxserve/JxServeLsn.h"
 #include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeStore.h"
 
@@ -14,34 +15,14 @@ namespace {
 constexpr uint64_t kBrokenChainError = 6;
 constexpr int64_t kSnapshotMethod = 2;
 
-bool HasMethodColumn(FX::CSQLite3DB& db) {
-    return db.ExecScalarInt64("SELECT COUNT(*) FROM pragma_table_info('backup_sets') WHERE name = 'backup_method'",
-                              0) > 0;
-}
-
 // A store written before the backup method was kept gets its column. Its
 // snapshot sets are those whose archive entries name the snapped volume
 // (a streamed set's entries carry no source path); the rest were streamed.
-// The column and the methods of the old rows come in one write, and a
-// process that added them meanwhile leaves nothing to do.
 void AddMethodColumn(FX::CSQLite3DB& db) {
-    if (HasMethodColumn(db)) return;
-    db.ExecDML("BEGIN IMMEDIATE");
-    try {
-        if (!HasMethodColumn(db)) {
-            db.ExecDML("ALTER TABLE backup_sets ADD COLUMN backup_method INTEGER NOT NULL DEFAULT 0");
-            db.ExecDML({"UPDATE backup_sets SET backup_method = ? WHERE id IN (SELECT set_id FROM "
-                        "backup_set_archives WHERE source_path IS NOT NULL AND source_path <> '')",
-                        {kSnapshotMethod}});
-        }
-        db.ExecDML("COMMIT");
-    } catch (...) {
-        try {
-            db.ExecDML("ROLLBACK");
-        } catch (...) {  // the failure that ended the write is the one to report
-        }
-        throw;
-    }
+    JxServeAddColumn(db, "backup_sets", "backup_method", "INTEGER NOT NULL DEFAULT 0",
+                     {"UPDATE backup_sets SET backup_method = ? WHERE id IN (SELECT set_id FROM backup_set_archives "
+                      "WHERE source_path IS NOT NULL AND source_path <> '')",
+                      {kSnapshotMethod}});
 }
 
 std::unique_ptr<FX::CSQLite3DB> Store() {
@@ -71,13 +52,6 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 int64_t Num(uint64_t value) { return static_cast<int64_t>(value); }
 
-// LSNs are decimal numbers of up to 25 digits: compared as numbers.
-bool SameLsn(const std::string& a, const std::string& b) {
-    const size_t za = a.find_first_not_of('0');
-    const size_t zb = b.find_first_not_of('0');
-    return (za == std::string::npos ? "" : a.substr(za)) == (zb == std::string::npos ? "" : b.substr(zb));
-}
-
 // Whether a stored backup set can be built on: its data are committed, or
 // are in its snapshot, or it belongs to `jobId`, the job of the set that
 // builds on it, whose commit may still come. A streamed set of an earlier
@@ -96,7 +70,7 @@ bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const
                             " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
     auto q = db.ExecQuerySetup({sql, {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
     while (q->NextRow()) {
-        if (!SameLsn(q->GetStringField(4), lsn)) continue;
+        if (!JxServeSameLsn(q->GetStringField(4), lsn)) continue;
         if (UsableBase(db, q->GetInt64Field(0), q->GetInt64Field(1) != 0, q->GetInt64Field(2),
                        static_cast<uint64_t>(q->GetInt64Field(3)), set.jobId)) {
             return true;
@@ -119,7 +93,8 @@ bool RepeatsCommittedLog(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& s
          {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName), Num(set.startDate),
           Num(set.finishDate)}});
     while (q->NextRow()) {
-        if (!SameLsn(q->GetStringField(2), Text(set.firstLsn)) || !SameLsn(q->GetStringField(3), Text(set.lastLsn))) {
+        if (!JxServeSameLsn(q->GetStringField(2), Text(set.firstLsn)) ||
+            !JxServeSameLsn(q->GetStringField(3), Text(set.lastLsn))) {
             continue;
         }
         if (q->GetInt64Field(1) != 0 || JxServeSetDataCommitted(db, q->GetInt64Field(0))) return true;

@@ -40,18 +40,20 @@ std::vector<StoredArchive> ArchivesOf(FX::CSQLite3DB& db, int64_t setId) {
     return out;
 }
 
-// The file groups of a stored set's files, each once, in file order; a log
-// file belongs to none.
-std::vector<std::string> FileGroupsOf(FX::CSQLite3DB& db, int64_t setId) {
-    auto q = db.ExecQuerySetup({"SELECT filegroup_name FROM backup_set_files WHERE set_id = ? AND "
-                                "COALESCE(filegroup_name, '') <> '' ORDER BY position",
-                                {setId}});
-    std::vector<std::string> out;
+// The data files of a stored set, in file order: their file groups, each
+// once, and their logical names. A log file belongs to no file group.
+void DataFilesOf(FX::CSQLite3DB& db, int64_t setId, JxServeBackup& b) {
+    auto q =
+        db.ExecQuerySetup({"SELECT filegroup_name, logical_name FROM backup_set_files WHERE set_id = ? AND "
+                           "COALESCE(filegroup_name, '') <> '' ORDER BY position",
+                           {setId}});
     while (q->NextRow()) {
-        std::string name = q->GetStringField(0);
-        if (std::find(out.begin(), out.end(), name) == out.end()) out.push_back(std::move(name));
+        std::string group = q->GetStringField(0);
+        if (std::find(b.fileGroups.begin(), b.fileGroups.end(), group) == b.fileGroups.end()) {
+            b.fileGroups.push_back(std::move(group));
+        }
+        b.dataFiles.push_back(q->GetStringField(1));
     }
-    return out;
 }
 
 // True when the set has data and every piece of it is committed.
@@ -77,7 +79,8 @@ void JxServePublishCommittedSets() {
     const bool haveMedia = media.Open().IsSuccess();  // no media yet: nothing is committed
     auto q = db->ExecQuerySetup(
         {"SELECT id, instance_id, database_name, backup_type, job_id, application_number, start_date, finish_date, "
-         "first_lsn, last_lsn, backup_method FROM backup_sets WHERE code = ? AND published = 0 ORDER BY id",
+         "first_lsn, last_lsn, backup_method, checkpoint_lsn, database_backup_lsn, copy_only FROM backup_sets "
+         "WHERE code = ? AND published = 0 ORDER BY id",
          {kBackupSetRequest}});
     std::vector<std::pair<int64_t, JxServeBackup>> ready;
     while (q->NextRow()) {
@@ -97,14 +100,17 @@ void JxServePublishCommittedSets() {
         b.firstLsn = q->GetStringField(8);
         b.lastLsn = q->GetStringField(9);
         b.word10 = static_cast<uint64_t>(method);
+        b.checkpointLsn = q->GetStringField(11);
+        b.databaseBackupLsn = q->GetStringField(12);
+        b.copyOnly = q->GetInt64Field(13) != 0;
         b.backupSize = static_cast<uint64_t>(
             db->ExecScalarInt64({"SELECT COALESCE(SUM(file_size), 0) FROM backup_set_files WHERE set_id = ?", {id}}, 0));
         for (const StoredArchive& a : archives) b.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, a.sourcePath});
         // What restores read beyond the chain: the time a restore to a point
-        // is compared with (the backup's finish) and the file groups a file
-        // or file-group restore chooses from.
+        // is compared with (the backup's finish) and the file groups and
+        // files a file or file-group restore chooses from.
         b.referenceTime = b.endTime;
-        b.fileGroups = FileGroupsOf(*db, id);
+        DataFilesOf(*db, id, b);
         ready.emplace_back(id, b);
     }
     for (const auto& [id, backup] : ready) {

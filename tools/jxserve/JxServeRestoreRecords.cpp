@@ -39,9 +39,9 @@ bool IsSystemDatabase(const std::string& name) {
     return false;
 }
 
-// The names the task's databases are restored as, read from its entries as
-// the restore job reads them.
-std::vector<std::string> DestinationNames(const JxServeRestoreTask& task) {
+}  // namespace
+
+std::vector<std::string> JxServeDestinationNames(const JxServeRestoreTask& task) {
     SqlRestoreTaskOptions_t options;
     options.databaseEntries = task.databases;
     options.relocationEntries = task.relocations;
@@ -53,6 +53,8 @@ std::vector<std::string> DestinationNames(const JxServeRestoreTask& task) {
     }
     return names;
 }
+
+namespace {
 
 // Every database the stand-in knows of `instanceId`.
 std::set<std::string> KnownDatabases(uint64_t instanceId) {
@@ -76,7 +78,7 @@ void Flag(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& name, cons
 void JxServeRecordRestore(const JxServeRestoreTask& task, EvDebug& log) {
     // A restore to disk alone names no instance: nothing is restored into one.
     if (task.destinationInstanceId == 0) return;
-    const std::vector<std::string> names = DestinationNames(task);
+    const std::vector<std::string> names = JxServeDestinationNames(task);
     const bool pointInTime = RestoresToPointInTime(task);
     bool systemDatabase = false;
     for (const std::string& name : names) systemDatabase |= IsSystemDatabase(name);

@@ -13,12 +13,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "WzSQLite/CSQLite3DB.h"
 
 class EvDebug;
 struct JxServeRestoreTask;
 struct SqlDatabaseBackupInfo_V2;
+
+// The names `task` restores its databases as, read from its entries as the
+// restore job reads them.
+std::vector<std::string> JxServeDestinationNames(const JxServeRestoreTask& task);
 
 // Records what `task` does to the databases of its destination instance:
 // each database it restores to a point in time or a mark (under the name it

@@ -1,6 +1,8 @@
 // The stand-in's discovery and restore records in its SQLite store.
 #include "tools/jxserve/JxServeRestoreStore.h"
 
+#include <utility>
+
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeStore.h"
 
@@ -29,6 +31,8 @@ const char* const kSchema[] = {
     "jxcell_id INTEGER, archive_file_id INTEGER, offset INTEGER, path TEXT)",
     "CREATE TABLE IF NOT EXISTS backup_file_groups(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
     "name TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS backup_data_files(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
+    "name TEXT NOT NULL)",
     "CREATE TABLE IF NOT EXISTS log_tail_not_backed_up(instance_id INTEGER, database TEXT COLLATE NOCASE, "
     "PRIMARY KEY(instance_id, database))",
     "CREATE TABLE IF NOT EXISTS live_sync_status(instance_id INTEGER, database TEXT COLLATE NOCASE, "
@@ -41,6 +45,14 @@ const char* const kSchema[] = {
     "n2 INTEGER)",
 };
 
+// Columns of the backups added since the table was first written; a store
+// written before gets them empty.
+const std::pair<const char*, const char*> kAddedBackupColumns[] = {
+    {"checkpoint_lsn", "TEXT NOT NULL DEFAULT ''"},
+    {"database_backup_lsn", "TEXT NOT NULL DEFAULT ''"},
+    {"copy_only", "INTEGER NOT NULL DEFAULT 0"},
+};
+
 CSQLite3Value Int(uint64_t value) { return static_cast<int64_t>(value); }
 
 void PutEntries(FX::CSQLite3DB& db, uint64_t taskId, const char* kind, const std::vector<std::string>& texts) {
@@ -49,6 +61,14 @@ void PutEntries(FX::CSQLite3DB& db, uint64_t taskId, const char* kind, const std
         db.ExecDML(CSQLite3Sql("INSERT INTO task_entries VALUES(?, ?, ?, ?)",
                                {Int(taskId), kind, Int(i), texts[i]}));
     }
+}
+
+std::vector<std::string> Names(FX::CSQLite3DB& db, const std::string& table, int64_t restoreId) {
+    auto rows = db.ExecQuerySetup(
+        CSQLite3Sql("SELECT name FROM " + table + " WHERE restore_id = ? ORDER BY position", {restoreId}));
+    std::vector<std::string> out;
+    while (rows->NextRow()) out.push_back(rows->GetStringField(0));
+    return out;
 }
 
 JxServeBackup BackupOfRow(FX::CSQLite3DB& db, FX::CSQLite3Query& row) {
@@ -68,6 +88,10 @@ JxServeBackup BackupOfRow(FX::CSQLite3DB& db, FX::CSQLite3Query& row) {
     b.firstLsn = row.GetStringField(13);
     b.lastLsn = row.GetStringField(14);
     b.backupSize = static_cast<uint64_t>(row.GetInt64Field(15));
+    b.restoreId = static_cast<uint64_t>(row.GetInt64Field(0));
+    b.checkpointLsn = row.GetStringField(16);
+    b.databaseBackupLsn = row.GetStringField(17);
+    b.copyOnly = row.GetInt64Field(18) != 0;
     auto files = db.ExecQuerySetup(CSQLite3Sql(
         "SELECT jxcell_id, archive_file_id, offset, path FROM archive_files WHERE restore_id = ? ORDER BY position",
         {row.GetInt64Field(0)}));
@@ -79,16 +103,17 @@ JxServeBackup BackupOfRow(FX::CSQLite3DB& db, FX::CSQLite3Query& row) {
         f.path = files->GetStringField(3);
         b.archiveFiles.push_back(f);
     }
-    auto groups = db.ExecQuerySetup(CSQLite3Sql(
-        "SELECT name FROM backup_file_groups WHERE restore_id = ? ORDER BY position", {row.GetInt64Field(0)}));
-    while (groups->NextRow()) b.fileGroups.push_back(groups->GetStringField(0));
+    b.fileGroups = Names(db, "backup_file_groups", row.GetInt64Field(0));
+    b.dataFiles = Names(db, "backup_data_files", row.GetInt64Field(0));
     return b;
 }
 
-void PutFileGroups(FX::CSQLite3DB& db, int64_t restoreId, const std::vector<std::string>& names) {
-    db.ExecDML(CSQLite3Sql("DELETE FROM backup_file_groups WHERE restore_id = ?", {restoreId}));
+// `names` become the list of `table` (backup_file_groups or
+// backup_data_files) of a restore id.
+void PutNames(FX::CSQLite3DB& db, const std::string& table, int64_t restoreId, const std::vector<std::string>& names) {
+    db.ExecDML(CSQLite3Sql("DELETE FROM " + table + " WHERE restore_id = ?", {restoreId}));
     for (size_t i = 0; i < names.size(); ++i) {
-        db.ExecDML(CSQLite3Sql("INSERT INTO backup_file_groups VALUES(?, ?, ?)", {restoreId, Int(i), names[i]}));
+        db.ExecDML(CSQLite3Sql("INSERT INTO " + table + " VALUES(?, ?, ?)", {restoreId, Int(i), names[i]}));
     }
 }
 
@@ -102,7 +127,8 @@ std::vector<std::string> Entries(FX::CSQLite3DB& db, uint64_t taskId, const char
 
 constexpr const char* kBackupColumns =
     "SELECT restore_id, instance_id, database, job_id, application_id, backup_type, vss_flag, word6, "
-    "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size FROM backups ";
+    "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size, checkpoint_lsn, "
+    "database_backup_lsn, copy_only FROM backups ";
 
 // Every read of the backups goes through here: the jobs' backup sets whose
 // data the media has committed since the last question join them first.
@@ -126,6 +152,7 @@ std::shared_ptr<FX::CSQLite3Query> BackupRowsOf(FX::CSQLite3DB& db, uint64_t ins
 std::unique_ptr<FX::CSQLite3DB> JxServeOpenRestoreStore() {
     auto db = JxServeOpenStore({});
     for (const char* statement : kSchema) db->ExecDML(statement);
+    for (const auto& [column, declaration] : kAddedBackupColumns) JxServeAddColumn(*db, "backups", column, declaration);
     return db;
 }
 
@@ -163,18 +190,20 @@ uint64_t JxServePutBackup(const JxServeBackup& b) {
     auto db = JxServeOpenRestoreStore();
     db->ExecDML(CSQLite3Sql(
         "INSERT INTO backups(instance_id, database, job_id, application_id, backup_type, vss_flag, word6, "
-        "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size) "
-        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {Int(b.instanceId), b.database, Int(b.jobId), Int(b.applicationId), Int(static_cast<unsigned char>(b.backupType)),
-         int64_t{b.vssFlag}, Int(b.word6), Int(b.referenceTime), Int(b.startTime), Int(b.endTime), Int(b.word10),
-         Int(b.word11), b.firstLsn, b.lastLsn, Int(b.backupSize)}));
+        "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size, checkpoint_lsn, "
+        "database_backup_lsn, copy_only) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {Int(b.instanceId), b.database, Int(b.jobId), Int(b.applicationId),
+         Int(static_cast<unsigned char>(b.backupType)), int64_t{b.vssFlag}, Int(b.word6), Int(b.referenceTime),
+         Int(b.startTime), Int(b.endTime), Int(b.word10), Int(b.word11), b.firstLsn, b.lastLsn, Int(b.backupSize),
+         b.checkpointLsn, b.databaseBackupLsn, Int(b.copyOnly ? 1 : 0)}));
     int64_t id = db->ExecScalarInt64("SELECT MAX(restore_id) FROM backups", 0);
     for (size_t i = 0; i < b.archiveFiles.size(); ++i) {
         const JxServeArchiveFile& f = b.archiveFiles[i];
         db->ExecDML(CSQLite3Sql("INSERT INTO archive_files VALUES(?, ?, ?, ?, ?, ?)",
                                 {id, Int(i), Int(f.jxCellId), Int(f.archiveFileId), Int(f.offset), f.path}));
     }
-    PutFileGroups(*db, id, b.fileGroups);
+    PutNames(*db, "backup_file_groups", id, b.fileGroups);
+    PutNames(*db, "backup_data_files", id, b.dataFiles);
     return static_cast<uint64_t>(id);
 }
 
@@ -184,7 +213,7 @@ void JxServeSetLiveSyncStatus(uint64_t instanceId, const std::string& database, 
 }
 
 void JxServeSetBackupFileGroups(uint64_t restoreId, const std::vector<std::string>& names) {
-    PutFileGroups(*JxServeOpenRestoreStore(), static_cast<int64_t>(restoreId), names);
+    PutNames(*JxServeOpenRestoreStore(), "backup_file_groups", static_cast<int64_t>(restoreId), names);
 }
 
 void JxServeSetLogTailNotBackedUp(uint64_t instanceId, const std::string& database, bool notBackedUp) {
@@ -228,14 +257,6 @@ std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanc
     auto rows = BackupRowsOf(db, instanceId, database, pointInTime);
     std::vector<JxServeBackup> out;
     while (rows->NextRow()) out.push_back(BackupOfRow(db, *rows));
-    return out;
-}
-
-std::vector<uint64_t> JxServeRestoreIdsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
-                                          uint64_t pointInTime) {
-    auto rows = BackupRowsOf(db, instanceId, database, pointInTime);
-    std::vector<uint64_t> out;
-    while (rows->NextRow()) out.push_back(static_cast<uint64_t>(rows->GetInt64Field(0)));
     return out;
 }
 

@@ -57,6 +57,7 @@ struct JxServeArchiveFile {
 };
 
 struct JxServeBackup {
+    uint64_t restoreId = 0;    // set when read back; ignored by JxServePutBackup
     uint64_t instanceId = 0;   // the instance that made the backup
     std::string database;
     uint64_t jobId = 0;
@@ -76,6 +77,16 @@ struct JxServeBackup {
     // The file groups the backup holds, which a file/filegroup restore
     // learns; without them it is answered with the file names it asked about.
     std::vector<std::string> fileGroups;
+    // The logical names of the data files it holds (a file or file-group
+    // backup holds only some); empty when not known.
+    std::vector<std::string> dataFiles;
+    // What places a differential on its full: a differential's database
+    // backup LSN is the checkpoint LSN of the full it holds the changes
+    // since. Empty when not known (the chains then go by position).
+    std::string checkpointLsn;
+    std::string databaseBackupLsn;
+    // A copy-only full is no base for differentials.
+    bool copyOnly = false;
 };
 // Adds a backup; the chain lists backups in the order added. Returns its
 // restore id (the id a file/filegroup restore asks by).
@@ -121,9 +132,6 @@ std::unique_ptr<FX::CSQLite3DB> JxServeOpenRestoreStore();
 // point in time (not 0) only those that ended by it.
 std::vector<JxServeBackup> JxServeBackupsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
                                             uint64_t pointInTime);
-// The restore ids of the same backups, in the same order.
-std::vector<uint64_t> JxServeRestoreIdsOf(FX::CSQLite3DB& db, uint64_t instanceId, const std::string& database,
-                                          uint64_t pointInTime);
 // The backup of a restore id; false when there is none.
 bool JxServeBackupById(FX::CSQLite3DB& db, uint64_t restoreId, JxServeBackup& backup);
 // A stored task; false when there is none.

@@ -12,3 +12,32 @@ std::unique_ptr<FX::CSQLite3DB> JxServeOpenStore(std::initializer_list<const cha
     for (const char* statement : schema) db->ExecDML(statement);
     return db;
 }
+
+namespace {
+
+bool HasColumn(FX::CSQLite3DB& db, const std::string& table, const std::string& column) {
+    return db.ExecScalarInt64(
+               FX::CSQLite3Sql("SELECT COUNT(*) FROM pragma_table_info(?) WHERE name = ?", {table, column}), 0) > 0;
+}
+
+}  // namespace
+
+void JxServeAddColumn(FX::CSQLite3DB& db, const std::string& table, const std::string& column,
+                      const std::string& declaration, const FX::CSQLite3Sql& fill) {
+    if (HasColumn(db, table, column)) return;
+    db.ExecDML("BEGIN IMMEDIATE");
+    try {
+        // Looked at again under the write lock: another process may have added it.
+        if (!HasColumn(db, table, column)) {
+            db.ExecDML("ALTER TABLE " + table + " ADD COLUMN " + column + " " + declaration);
+            if (!fill.empty()) db.ExecDML(fill);
+        }
+        db.ExecDML("COMMIT");
+    } catch (...) {
+        try {
+            db.ExecDML("ROLLBACK");
+        } catch (...) {  // the failure that ended the write is the one to report
+        }
+        throw;
+    }
+}

@@ -1,6 +1,7 @@
 // Live-sync restores over real backups: the replication entities of the
 // task's XML, the chain after each standby database's last restore, and the
 // site replication records marked complete.
+#include "EvTaskApiNet/EvTask.h"
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
@@ -130,6 +131,62 @@ TEST_F(RestoreLiveSync, LogsAfterASnapshotFullReachAStandbySeededFromAStreamedFu
     EXPECT_EQ(Restores("SalesDR"), 2) << "the log, not the snapshot";
     EXPECT_EQ(Contents("SalesDR"), Contents("Sales"));
     EXPECT_EQ(DatabaseState(sim, "SalesDR"), SQLDB_STATE_STANDBY);
+}
+
+// A standby follows its source whatever mix of backups the schedule takes:
+// a differential, a new full, an ad-hoc copy-only full. Each run brings it
+// to the newest backup and leaves it in STANDBY for the next.
+class RestoreLiveSyncOverSchedules : public RestoreLiveSync {
+protected:
+    void SetUp() override {
+        RestoreLiveSync::SetUp();
+        task.databases = {"Sales"};
+        PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    }
+    // Backup job `jobId` of Sales after a change, of `phase` "-D", "-C" (a
+    // copy-only full), "-I" or "-L".
+    void ChangeAndBackUp(uint64_t jobId, const std::string& phase) {
+        ChangeOf("Sales", jobId);
+        if (phase == "-C") {
+            ASSERT_TRUE(EvTask::setOption(jobId, kCopyOnlyOption, "1"));
+        }
+        ASSERT_EQ(RunSubclientBackup(jobId, phase == "-C" ? "-D" : phase), "1") << "backup job " << jobId;
+    }
+    // Live-sync run `jobId`: the standby is in STANDBY and equals Sales.
+    void SyncAndCompare(uint64_t jobId) {
+        ReplicationIds(jobId, {{11, "Sales"}});
+        int status = 0;
+        EXPECT_TRUE(Run(jobId, &status));
+        EXPECT_EQ(status, 1) << "live-sync run " << jobId;
+        EXPECT_EQ(DatabaseState(sim, "SalesDR"), SQLDB_STATE_STANDBY) << "live-sync run " << jobId;
+        EXPECT_TRUE(Contents("SalesDR") == Contents("Sales")) << "live-sync run " << jobId;
+    }
+    static constexpr unsigned long kCopyOnlyOption = 39;
+};
+
+TEST_F(RestoreLiveSyncOverSchedules, AStandbyFollowsItsSourceAcrossDifferentialsAndANewFull) {
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ChangeAndBackUp(101, "-L");
+    ChangeAndBackUp(102, "-L");
+    SyncAndCompare(42);
+    ChangeAndBackUp(103, "-I");
+    ChangeAndBackUp(104, "-L");
+    SyncAndCompare(43);
+    ChangeAndBackUp(105, "-L");
+    SyncAndCompare(44);
+    ChangeAndBackUp(106, "-D");
+    ChangeAndBackUp(107, "-L");
+    SyncAndCompare(45);
+}
+
+TEST_F(RestoreLiveSyncOverSchedules, AStandbyFollowsItsSourceAcrossACopyOnlyFullAndADifferential) {
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ChangeAndBackUp(101, "-L");
+    SyncAndCompare(42);
+    ChangeAndBackUp(102, "-C");
+    ChangeAndBackUp(103, "-I");
+    ChangeAndBackUp(104, "-L");
+    SyncAndCompare(43);
 }
 
 }  // namespace

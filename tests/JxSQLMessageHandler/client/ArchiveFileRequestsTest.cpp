@@ -123,16 +123,26 @@ TEST_F(ArchiveFileRequestsTest, AzureChainCarriesNoTimesOrLsns) {
     EXPECT_EQ(backups.front().referenceTime, 99u);
 }
 
+// The list is the chain at the to-time, oldest first, on a full the job can
+// read: the VSS-style full is none.
 TEST_F(ArchiveFileRequestsTest, FileGroupRestoreListAndBackupOfARestoreId) {
+    const uint64_t streamedFull = JxServePutBackup(Backup('D', 4, 400, "5000"));
+    const uint64_t diff = JxServePutBackup(Backup('I', 5, 500, "6000"));
+    const uint64_t log = JxServePutBackup(Backup('L', 6, 600, "7000"));
     std::string database = "sales";
     SQLAFilesForFFGRstReq_t listRequest;
     listRequest.databaseName = database.data();
     listRequest.sourceInstanceId = kInstance;
-    listRequest.toTime = 250;
+    listRequest.toTime = 550;
     client.getDataBuffer()->setExternalBuffer(&listRequest, sizeof listRequest);
     std::list<unsigned long> ids{99};
     EXPECT_EQ(client.getFFGRestoreList(ids), 0u);
-    EXPECT_EQ(ids, (std::list<unsigned long>{99, fullId, fullId + 1}));
+    EXPECT_EQ(ids, (std::list<unsigned long>{99, streamedFull, diff, log}));  // the log reaches the to-time
+    listRequest.toTime = 250;
+    client.getDataBuffer()->setExternalBuffer(&listRequest, sizeof listRequest);
+    ids.clear();
+    EXPECT_EQ(client.getFFGRestoreList(ids), 0u);
+    EXPECT_TRUE(ids.empty());
 
     std::string files = "'primary', 'fg2'";
     SQLFFGRestoreInfoReq_t infoRequest;
