@@ -3,11 +3,13 @@
 // subclient 1234 of backup domain 2 holding the given databases.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <list>
 #include <map>
+#include <sqlite3.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +23,7 @@
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
+#include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -86,6 +89,20 @@ inline bool JobAnnounced(uint64_t jobId, int id) {
         if (e.Get("id") == jobmanager::JournalId(id)) return true;
     }
     return false;
+}
+
+// Turns the central server's store into the form it had before the backup
+// method was kept: the column goes, and the store's next opening adds it
+// back from what the old rows hold.
+inline void DropBackupMethodFromStore() {
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db);
+    const int dropped = opened == SQLITE_OK ? sqlite3_exec(db, "ALTER TABLE backup_sets DROP COLUMN backup_method",
+                                                           nullptr, nullptr, nullptr)
+                                            : opened;
+    sqlite3_close(db);
+    ASSERT_EQ(opened, SQLITE_OK);
+    ASSERT_EQ(dropped, SQLITE_OK);
 }
 
 class BackupJobRun : public CentralServerTest {

@@ -2,7 +2,6 @@
 // metadata files in the index, and the engines that record nothing.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -13,7 +12,6 @@
 #include "JobResults/IndexCacheClient.h"
 #include "JobResults/JobInfoIndexStore.h"
 #include "JxLib/JXPlatformInfo.h"
-#include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tools/jobs/SnapshotBackupJob.h"
@@ -101,11 +99,7 @@ TEST_F(SnapshotBackupTest, AStoreWrittenWithoutTheMethodStillTakesALogAfterItsSn
     MakeDatabases({"Sales"});
     OpenSnapshotJob full;
     ASSERT_TRUE(RunPhaseOf(full, 81, "-D", 1, {}));
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE backup_sets DROP COLUMN backup_method", nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_NO_FATAL_FAILURE(jxtest::DropBackupMethodFromStore());
 
     SnapshotBackupJob log;
     ASSERT_TRUE(RunPhaseOf(log, 82, "-L", 1, {"-type", "2"}));

@@ -470,4 +470,29 @@ TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainBeginningWithASnapshotFullFailsT
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
 }
 
+// A central server's store written before the backup method was kept, with
+// a snapshot full of Hr and a streamed full of Sales: once it opens with the
+// method, the streamed full is still streamed and restores as a copy.
+TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACopy) {
+    task.databases = {"Sales"};
+    task.pointInTime = 0;
+    PrepareSubclientForBackupJobs(root, kInstance, {"Hr"}, true);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    ChangeDb("Sales", 3, 1);
+    ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
+    const std::vector<std::string> sales = Contents("Sales");
+    ASSERT_NO_FATAL_FAILURE(jxtest::DropBackupMethodFromStore());
+
+    RelocateToCopy();
+    int status = 0;
+    EXPECT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"5\tCopy"}));
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Copy") == sales);
+    EXPECT_EQ(vditest::DataFiles(sim, "Copy").at(0), root.File("moved/copy.mdf"));
+    EXPECT_TRUE(Contents("Sales") == sales) << "the source is untouched";
+}
+
 }  // namespace

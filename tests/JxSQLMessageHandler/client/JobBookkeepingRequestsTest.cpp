@@ -63,6 +63,33 @@ TEST_F(JobBookkeepingTest, MarkNameFromTheMarksTheLogJobsSent) {
     EXPECT_EQ(found, "unchanged");
 }
 
+// The restore job asks with its whole entry: the database, then the 0x12
+// separator and the file group or file chosen. The mark is the database's.
+TEST_F(JobBookkeepingTest, MarkNameOfARestoreEntryIsItsDatabases) {
+    JxServeAddMarkName(3, "sales", 1000, "before-upgrade");
+    JxServeLogMark mark;
+    mark.instanceId = 3;
+    mark.databaseName = "Stock";
+    mark.markName = "early";
+    mark.markTime = "2021-03-05 07:08:09";
+    mark.value = 10;
+    JxServeAddLogMark(mark);
+
+    CSQLClientDll client;
+    std::string found;
+    ASSERT_TRUE(client.getMarkName("ignored", 3, std::string("sales\x12") + "grp1", 900, found));
+    EXPECT_EQ(found, "before-upgrade");
+    found.clear();
+    ASSERT_TRUE(
+        client.getMarkName("ignored", 3, std::string("Stock\x12") + "PRIMARY\x12" + "stock_data", 1614928000, found));
+    EXPECT_EQ(found, "early");
+
+    // Only the part before the separator names the database.
+    found = "unchanged";
+    EXPECT_FALSE(client.getMarkName("ignored", 3, std::string("\x12") + "sales", 900, found));
+    EXPECT_EQ(found, "unchanged");
+}
+
 TEST_F(JobBookkeepingTest, ConversionRulesExchangeTheCallersRecords) {
     JxServeConversionRule rule;
     rule.instanceId = 9;

@@ -232,6 +232,29 @@ TEST_F(SecondaryReplicaTest, StagingFailuresAnswerTheirReasonWithTheIds) {
     EXPECT_TRUE(requester.Disconnect().IsSuccess());
 }
 
+// The group's databases are staged in name order (without regard to case):
+// a failure of the first does not keep the others from being staged.
+TEST_F(SecondaryReplicaTest, ADatabaseThatFailsFirstLeavesTheRestOfTheGroupStaged) {
+    SqlSimDatabaseSpec simple;
+    simple.name = "Acct";
+    simple.recoveryModel = "SIMPLE";  // no log backup in this model
+    ASSERT_TRUE(instance.AddDatabase(simple).IsSuccess());
+    JoinWithFullBackup("ag1", "Acct");
+    JoinWithFullBackup("ag1", "db1");
+    JoinWithFullBackup("ag1", "Db2");
+    UseStageFolder();
+
+    const std::string failed = Send(kAGTLBackup, XmlOf(Request(false)), kAGTLBackupReply);
+    EXPECT_EQ(failed.rfind("The log of database [Acct] was not staged: ", 0), 0u) << failed;
+    EXPECT_NE(failed.find("while the recovery model is SIMPLE"), std::string::npos) << failed;
+    EXPECT_EQ(failed.find("[db1]"), std::string::npos) << failed;
+    EXPECT_EQ(failed.find("[Db2]"), std::string::npos) << failed;
+    EXPECT_NE(failed.find(" AG instanceId[7], ClientId[3]."), std::string::npos) << failed;
+    EXPECT_EQ(StagedFiles("ag1"), (std::set<std::string>{"Db2_Log_Backup_1.bak", "Db2_Log_Backup_1.xml",
+                                                         "db1_Log_Backup_1.bak", "db1_Log_Backup_1.xml"}));
+    EXPECT_TRUE(requester.Disconnect().IsSuccess());
+}
+
 TEST_F(SecondaryReplicaTest, UnusableRequestsAreAnsweredInsteadOfLeftWaiting) {
     EXPECT_EQ(ReadErrorReply(Send(kAGTLBackup, "<App_AGTLBackupReq", kAGTLBackupReply)).code, 118);
     EXPECT_EQ(ReadErrorReply(Send(kAGTLBackup, XmlOf(App::AGTLBackupReq()), kAGTLBackupReply)).code, 102);
