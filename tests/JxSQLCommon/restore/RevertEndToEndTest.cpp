@@ -4,6 +4,7 @@
 // Server stopped for system databases always runs again at the end.
 #include <algorithm>
 #include <ctime>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -493,6 +494,85 @@ TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACo
     EXPECT_TRUE(Contents("Copy") == sales);
     EXPECT_EQ(vditest::DataFiles(sim, "Copy").at(0), root.File("moved/copy.mdf"));
     EXPECT_TRUE(Contents("Sales") == sales) << "the source is untouched";
+}
+
+// Restores of one file group of Sales (a second group FG2 with file Sales3)
+// over a subclient switched from streamed backups to snapshots: a streamed
+// full and log, a point in time, another log, then a snapshot full and a
+// log, each after changes.
+class FileGroupRestoreAfterASwitchToSnapshots : public RevertEndToEnd {
+protected:
+    void SetUp() override {
+        RevertEndToEnd::SetUp();
+        ASSERT_FALSE(sim.AddFileGroup("Sales", "FG2").IsError());
+        SqlSimFileSpec file;
+        file.database = "Sales";
+        file.fileGroup = "FG2";
+        file.logicalName = "Sales3";
+        file.size = 256 * 1024;
+        ASSERT_FALSE(sim.AddFile(file).IsError());
+        task.databases = {std::string("Sales") + '\x12' + "FG2"};
+        task.optionFlags = kRstFileFileGroup | kRstOverwrite;
+        task.pointInTime = 0;
+
+        const int64_t pastMs = (static_cast<int64_t>(std::time(nullptr)) - 600) * 1000;
+        PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+        ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+        Change(1, pastMs);
+        ASSERT_EQ(RunSubclientBackup(101, "-L"), "1");
+        point = static_cast<uint64_t>(std::time(nullptr));
+        Change(2, static_cast<int64_t>(point + 5) * 1000);
+        ASSERT_EQ(RunSubclientBackup(102, "-L"), "1");
+        PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+        Change(3, static_cast<int64_t>(point + 6) * 1000);
+        ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
+        Change(4, static_cast<int64_t>(point + 7) * 1000);
+        ASSERT_EQ(RunSubclientBackup(111, "-L"), "1");
+        source = Contents("Sales");
+        // The group's file is damaged.
+        std::fstream group(vditest::DataFiles(sim, "Sales").back(), std::ios::in | std::ios::out | std::ios::binary);
+        group << std::string(4096, 'X');
+        group.close();
+        ASSERT_FALSE(Contents("Sales") == source);
+    }
+    void Change(uint64_t seed, int64_t timeMs) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({"Sales", 4, seed, "", timeMs}).IsError());
+    }
+
+    uint64_t point = 0;
+    std::vector<std::string> source;
+};
+
+// The snapshot full is no base for a file-group restore: the group comes
+// back from the streamed full and every log after it.
+TEST_F(FileGroupRestoreAfterASwitchToSnapshots, TheGroupComesBackFromTheStreamedFullAndTheLogs) {
+    int status = 0;
+    EXPECT_TRUE(Run(42, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Sales") == source);
+}
+
+// A group restored to a point before the database's present cannot be
+// brought level, and the database is left restoring with the group pending;
+// a revert to the latest time then brings every file, not only the group's,
+// to the last log.
+TEST_F(FileGroupRestoreAfterASwitchToSnapshots, ARevertEndsAHalfDoneRestoreWithEveryFileAtTheLastLog) {
+    task.optionFlags |= kRstPointInTime;
+    task.pointInTime = point;
+    int status = 0;
+    EXPECT_FALSE(Run(42, &status));
+    EXPECT_EQ(status, 2);
+    ASSERT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_RESTORING);
+
+    task.databases = {"Sales"};
+    task.optionFlags = 0;
+    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
+    CSQLRestoreBase job;
+    EXPECT_TRUE(RunRevert(job, 43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Sales") == source);
 }
 
 }  // namespace
