@@ -57,6 +57,17 @@ protected:
         account.writable = {root.File("moved"), root.path() + "/moved"};
     }
 
+    // A second file group of Sales, "FG2", holding the data file "Sales3".
+    void AddSecondFileGroup() {
+        ASSERT_FALSE(sim.AddFileGroup("Sales", "FG2").IsError());
+        SqlSimFileSpec third;
+        third.database = "Sales";
+        third.fileGroup = "FG2";
+        third.logicalName = "Sales3";
+        third.size = 256 * 1024;
+        ASSERT_FALSE(sim.AddFile(third).IsError());
+    }
+
     // Changes `pages` pages of Sales at `timeMs` (ms since 1970).
     void Change(uint32_t pages, uint64_t seed, int64_t timeMs = 0) {
         ASSERT_FALSE(SqlSimChanges(sim).Change({"Sales", pages, seed, "", timeMs}).IsError());

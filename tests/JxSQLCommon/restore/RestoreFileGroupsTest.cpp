@@ -51,13 +51,7 @@ class RestoreFileGroups : public RestoreEndToEnd {
 protected:
     void SetUp() override {
         RestoreEndToEnd::SetUp();
-        ASSERT_FALSE(sim.AddFileGroup("Sales", "FG2").IsError());
-        SqlSimFileSpec third;
-        third.database = "Sales";
-        third.fileGroup = "FG2";
-        third.logicalName = "Sales3";
-        third.size = 256 * 1024;
-        ASSERT_FALSE(sim.AddFile(third).IsError());
+        AddSecondFileGroup();
         task.optionFlags = kRstFileFileGroup | kRstOverwrite;
     }
 

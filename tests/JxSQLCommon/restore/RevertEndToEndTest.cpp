@@ -504,13 +504,7 @@ class FileGroupRestoreAfterASwitchToSnapshots : public RevertEndToEnd {
 protected:
     void SetUp() override {
         RevertEndToEnd::SetUp();
-        ASSERT_FALSE(sim.AddFileGroup("Sales", "FG2").IsError());
-        SqlSimFileSpec file;
-        file.database = "Sales";
-        file.fileGroup = "FG2";
-        file.logicalName = "Sales3";
-        file.size = 256 * 1024;
-        ASSERT_FALSE(sim.AddFile(file).IsError());
+        AddSecondFileGroup();
         task.databases = {std::string("Sales") + '\x12' + "FG2"};
         task.optionFlags = kRstFileFileGroup | kRstOverwrite;
         task.pointInTime = 0;
