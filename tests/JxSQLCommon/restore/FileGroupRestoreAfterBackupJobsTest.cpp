@@ -6,7 +6,6 @@
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "JxSQLCommon/records/SqlJobCauses.h"
@@ -26,14 +25,8 @@ protected:
         RestoreAfterBackupJobs::SetUp();
         MakeDatabases({"Sales"});
         ASSERT_FALSE(instance.AddFileGroup("Sales", "FG2").IsError());
-        for (const auto& [group, logicalName] : {std::pair{"PRIMARY", "Sales2"}, std::pair{"FG2", "Sales3"}}) {
-            SqlSimFileSpec file;
-            file.database = "Sales";
-            file.fileGroup = group;
-            file.logicalName = logicalName;
-            file.size = 256 * 1024;
-            ASSERT_FALSE(instance.AddFile(file).IsError());
-        }
+        ASSERT_TRUE(vditest::AddDataFile(instance, "Sales", "PRIMARY", "Sales2"));
+        ASSERT_TRUE(vditest::AddDataFile(instance, "Sales", "FG2", "Sales3"));
     }
 
     void Change(uint64_t seed) { ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", 6, seed, "", 0}).IsError()); }

@@ -39,12 +39,7 @@ protected:
         db.name = "Sales";
         db.dataSize = dataSize;
         ASSERT_FALSE(sim.AddDatabase(db).IsError());
-        SqlSimFileSpec extra;
-        extra.database = "Sales";
-        extra.fileGroup = "PRIMARY";
-        extra.logicalName = "Sales2";
-        extra.size = 256 * 1024;
-        ASSERT_FALSE(sim.AddFile(extra).IsError());
+        ASSERT_TRUE(vditest::AddDataFile(sim, "Sales", "PRIMARY", "Sales2"));
         const std::string object = AppModel::ObjectName("instance", kInstanceId);
         ASSERT_TRUE(AppModel::Set(object, "name", kInstance));
         ASSERT_TRUE(AppModel::Set(object, "serverType", "DataBase Engine"));
@@ -60,12 +55,7 @@ protected:
     // A second file group of Sales, "FG2", holding the data file "Sales3".
     void AddSecondFileGroup() {
         ASSERT_FALSE(sim.AddFileGroup("Sales", "FG2").IsError());
-        SqlSimFileSpec third;
-        third.database = "Sales";
-        third.fileGroup = "FG2";
-        third.logicalName = "Sales3";
-        third.size = 256 * 1024;
-        ASSERT_FALSE(sim.AddFile(third).IsError());
+        ASSERT_TRUE(vditest::AddDataFile(sim, "Sales", "FG2", "Sales3"));
     }
 
     // Changes `pages` pages of Sales at `timeMs` (ms since 1970).

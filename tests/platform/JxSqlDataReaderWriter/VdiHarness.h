@@ -124,6 +124,17 @@ inline std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
+// A data file of 256 KiB in `group` of `database`; false when it cannot be added.
+inline bool AddDataFile(SqlSimInstance& sim, const std::string& database, const std::string& group,
+                        const std::string& logicalName) {
+    SqlSimFileSpec file;
+    file.database = database;
+    file.fileGroup = group;
+    file.logicalName = logicalName;
+    file.size = 256 * 1024;
+    return sim.AddFile(file).IsSuccess();
+}
+
 inline int DatabaseState(SqlSimInstance& sim, const std::string& name, bool* readOnly = nullptr) {
     SimSqlStatement q = sim.Db().Prepare("SELECT state, read_only FROM databases WHERE name = ?");
     q.Bind(1, name);
