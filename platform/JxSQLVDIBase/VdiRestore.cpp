@@ -272,7 +272,9 @@ private:
                                 "terminating abnormally.");
             }
         } else {
-            bool ready = m_exists && (state == SQLDB_STATE_RESTORING || (m_h.type == 'L' && state == SQLDB_STATE_STANDBY));
+            // A database left in STANDBY takes a log or a differential: its
+            // undo is applied first, which changes nothing in the files.
+            bool ready = m_exists && (state == SQLDB_STATE_RESTORING || state == SQLDB_STATE_STANDBY);
             if (!ready) {
                 return Fail(kSqlErrNotReadyToRollForward,
                             "The log or differential backup cannot be restored because no files are ready to "
