@@ -592,9 +592,6 @@ private:
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_h.lastLsn - 1;
             m_state.lastFullLsn = m_h.checkpointLsn;
-            if (CWzError e = SqlSimSetPendingFiles(m_sim, m_s.database, SqlSimPendingFiles{}); e.IsError()) {
-                return (void)VdiFail(m_s, -1, e.GetMessage());
-            }
         } else if (m_h.type == 'I') {
             m_state.currentLsn = m_h.lastLsn - 1;
         } else {

@@ -15,19 +15,7 @@ using namespace vditest;
 class RestoreChainTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec server;
-        server.name = kServer;
-        ASSERT_FALSE(sim.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        db.dataSize = 2 * 1024 * 1024;
-        ASSERT_FALSE(sim.AddDatabase(db).IsError());
-        SqlSimFileSpec extra;
-        extra.database = "Sales";
-        extra.fileGroup = "PRIMARY";
-        extra.logicalName = "Sales2";
-        extra.size = 512 * 1024;
-        ASSERT_FALSE(sim.AddFile(extra).IsError());
+        ASSERT_NO_FATAL_FAILURE(MakeSales(sim, 2 * 1024 * 1024, 512 * 1024));
         handler = SqlDataTransferHandler(true, 77, 7, 2, "cs", 1, 0);
     }
 
