@@ -287,6 +287,23 @@ protected:
     void RecordFailedDatabase(const std::string& target);
     void RecordSkippedDatabase(const std::string& target);
     void SkipDatabase(const std::string& target, int cause);
+    // How a restore treats one backup of database `target`, decided for
+    // every backup before anything is restored: the skip options first,
+    // then what a revert brought back, then the backup methods this platform
+    // cannot restore (snapshot and VSS), then the nSQLRestoreFilter setting
+    // (`restoreFilter`, a backup type).
+    enum class ChainStep {
+        kRestore,
+        kSkipFull,
+        kSkipOnlyFull,
+        kRestoredFullByRevert,
+        kRestoredDiffByRevert,
+        kUnsupported,
+        kFiltered
+    };
+    ChainStep ChainStepOf(const std::string& target, const SqlAFilesPerBackup_t& backup, int64_t restoreFilter) const;
+    // Logs that `backup`, a kUnsupported step, cannot be restored here.
+    void ReportUnsupportedBackupMethod(const SqlAFilesPerBackup_t& backup);
     // The final recovery of a restored chain (by instance version and
     // database); answers the database's result.
     bool FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& target, bool chainResult);

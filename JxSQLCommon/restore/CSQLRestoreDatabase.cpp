@@ -40,6 +40,31 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
     m_snapFileMap.destinationFolders.clear();
     const uint64_t flags = m_restoreOptions.optionFlags;
 
+    JXPlatformInfo settings;
+    int64_t restoreFilter = 0;
+    int64_t ignoreErrorType = 0;
+    (void)settings.getNumber("MSSQLAgent", "nSQLRestoreFilter", &restoreFilter);  // absent: 0, nothing skipped
+    (void)settings.getNumber("MSSQLAgent", "nIgnoreSQLRestoreError", &ignoreErrorType);
+
+    // Which backups are restored is decided before the database is touched:
+    // STANDBY goes with the last of them and PARTIAL with the first, whatever
+    // the skip rules leave out around them, and a backup this platform
+    // cannot restore fails the database before anything else is done to it
+    // (connections dropped, or an earlier backup restored over it).
+    std::vector<ChainStep> steps;
+    size_t firstRestored = 0;  // 1-based positions; 0: none
+    size_t lastRestored = 0;
+    for (const SqlAFilesPerBackup_t& backup : chain) {
+        steps.push_back(ChainStepOf(target, backup, restoreFilter));
+        if (steps.back() == ChainStep::kUnsupported) {
+            ReportUnsupportedBackupMethod(backup);
+            return false;
+        }
+        if (steps.back() != ChainStep::kRestore) continue;
+        if (firstRestored == 0) firstRestored = steps.size();
+        lastRestored = steps.size();
+    }
+
     if (!m_applessRestore) {
         CsqlDMO dmo;
         if (!InitializeDmo(dmo)) {
@@ -65,42 +90,6 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
         }
     }
 
-    JXPlatformInfo settings;
-    int64_t restoreFilter = 0;
-    int64_t ignoreErrorType = 0;
-    (void)settings.getNumber("MSSQLAgent", "nSQLRestoreFilter", &restoreFilter);  // absent: 0, nothing skipped
-    (void)settings.getNumber("MSSQLAgent", "nIgnoreSQLRestoreError", &ignoreErrorType);
-
-    // Which backups are restored is decided before the first one is: STANDBY
-    // goes with the last of them and PARTIAL with the first, whatever the
-    // skip rules leave out around them.
-    enum class Step { kRestore, kSkipFull, kSkipOnlyFull, kRestoredFullByRevert, kRestoredDiffByRevert, kUnsupported,
-                      kFiltered };
-    auto stepOf = [&](const SqlAFilesPerBackup_t& backup) {
-        const bool full = backup.backupType == kBackupTypeFull;
-        if ((flags & kRstSkipFull) != 0 && full) return Step::kSkipFull;
-        if ((flags & kRstOnlyFull) != 0 && !full) return Step::kSkipOnlyFull;
-        if (m_revertRestore && full && m_fullRestoredByRevert && RestoredByRevert(target, backup)) {
-            return Step::kRestoredFullByRevert;
-        }
-        if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert &&
-            RestoredByRevert(target, backup)) {
-            return Step::kRestoredDiffByRevert;
-        }
-        if (IsSnapshotMethod(backup.backupMethod) || backup.vssFlag) return Step::kUnsupported;
-        if (static_cast<int64_t>(backup.backupType) == restoreFilter) return Step::kFiltered;
-        return Step::kRestore;
-    };
-    std::vector<Step> steps;
-    size_t firstRestored = 0;  // 1-based positions; 0: none
-    size_t lastRestored = 0;
-    for (const SqlAFilesPerBackup_t& backup : chain) {
-        steps.push_back(stepOf(backup));
-        if (steps.back() != Step::kRestore) continue;
-        if (firstRestored == 0) firstRestored = steps.size();
-        lastRestored = steps.size();
-    }
-
     bool stopped = false;
     bool lastRestoredOk = false;
     const size_t count = chain.size();
@@ -117,28 +106,26 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
         m_isFirstBackupOfChain = index == firstRestored;
         m_isLastBackupOfChain = index == lastRestored;
         switch (steps[index - 1]) {
-            case Step::kRestore:
-                break;
-            case Step::kSkipFull:
-                continue;
-            case Step::kSkipOnlyFull:
-                EV_DEBUG(m_logger, 1, "Skipping %s backup because [Restore Only Full Backup] option is set.",
-                         BackupKindText(backup.backupType));
-                continue;
-            case Step::kRestoredFullByRevert:
-                EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
-                continue;
-            case Step::kRestoredDiffByRevert:
-                EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
-                continue;
-            case Step::kUnsupported:
-                EV_ERROR(m_logger, "Restore from Backup method [%d] is not supported on Unix.",
-                         static_cast<int>(backup.backupMethod));
-                return false;
-            case Step::kFiltered:
-                EV_DEBUG(m_logger, 1, "nSQLRestoreFilter is set to [%ld] skipping restoring backup of type [%d]",
-                         static_cast<long>(restoreFilter), static_cast<int>(backup.backupType));
-                continue;
+        case ChainStep::kRestore:
+            break;
+        case ChainStep::kSkipFull:
+            continue;
+        case ChainStep::kSkipOnlyFull:
+            EV_DEBUG(m_logger, 1, "Skipping %s backup because [Restore Only Full Backup] option is set.",
+                     BackupKindText(backup.backupType));
+            continue;
+        case ChainStep::kRestoredFullByRevert:
+            EV_DEBUG(m_logger, 1, "Skipping full backup as it was restored through revert");
+            continue;
+        case ChainStep::kRestoredDiffByRevert:
+            EV_DEBUG(m_logger, 1, "Skipping differential backup as it was restored through revert");
+            continue;
+        case ChainStep::kUnsupported:
+            return false;  // refused before the loop
+        case ChainStep::kFiltered:
+            EV_DEBUG(m_logger, 1, "nSQLRestoreFilter is set to [%ld] skipping restoring backup of type [%d]",
+                     static_cast<long>(restoreFilter), static_cast<int>(backup.backupType));
+            continue;
         }
         if (m_restoreToDisk) {
             // Every backup must reach the disk: one that failed keeps the
@@ -199,6 +186,29 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
         result = restoreFromOnPremToAzureOrManagedAzure(nameBeforeSuffix, target);
     }
     return result;
+}
+
+CSQLRestoreBase::ChainStep CSQLRestoreBase::ChainStepOf(const std::string& target, const SqlAFilesPerBackup_t& backup,
+                                                        int64_t restoreFilter) const {
+    const uint64_t flags = m_restoreOptions.optionFlags;
+    const bool full = backup.backupType == kBackupTypeFull;
+    if ((flags & kRstSkipFull) != 0 && full) return ChainStep::kSkipFull;
+    if ((flags & kRstOnlyFull) != 0 && !full) return ChainStep::kSkipOnlyFull;
+    if (m_revertRestore && full && m_fullRestoredByRevert && RestoredByRevert(target, backup)) {
+        return ChainStep::kRestoredFullByRevert;
+    }
+    if (m_revertRestore && backup.backupType == kBackupTypeDifferential && m_diffRestoredByRevert &&
+        RestoredByRevert(target, backup)) {
+        return ChainStep::kRestoredDiffByRevert;
+    }
+    if (IsSnapshotMethod(backup.backupMethod) || backup.vssFlag) return ChainStep::kUnsupported;
+    if (static_cast<int64_t>(backup.backupType) == restoreFilter) return ChainStep::kFiltered;
+    return ChainStep::kRestore;
+}
+
+void CSQLRestoreBase::ReportUnsupportedBackupMethod(const SqlAFilesPerBackup_t& backup) {
+    EV_ERROR(m_logger, "Restore from Backup method [%d] is not supported on Unix.",
+             static_cast<int>(backup.backupMethod));
 }
 
 bool CSQLRestoreBase::FinalRecovery(SqlRestoreDbInfo_t& db, const std::string& target, bool chainResult) {

@@ -3,7 +3,8 @@
 // or file group; the backups that hold them are fetched from the central
 // server, restored in order through the virtual device (each with the FILE
 // and FILEGROUP lists), and the database is recovered once the last backup
-// brought the files level.
+// brought the files level. A backup among them that this platform cannot
+// restore fails the database before any is restored.
 #include <cinttypes>
 #include <list>
 #include <string>
@@ -111,6 +112,15 @@ bool CSQLRestoreBase::restoreFileFileGroups(std::list<SqlRestoreDbInfo_t>& dbs) 
     uint64_t ignoreError = 0;
     (void)settings.getNumber(kAgentSection, "nSQLRestoreFilter", &restoreFilter);  // absent: 0
     (void)settings.getNumber(kAgentSection, "nIgnoreSQLRestoreError", &ignoreError);  // absent: 0
+
+    // A backup this platform cannot restore fails the database before the
+    // first backup is restored over its files.
+    for (const SqlFFGRestoreInfo_t& info : infos) {
+        if (ChainStepOf(target, info, static_cast<int64_t>(restoreFilter)) != ChainStep::kUnsupported) continue;
+        ReportUnsupportedBackupMethod(info);
+        fail();
+        return verdict();
+    }
 
     // STANDBY goes with the last backup restored and PARTIAL with the first,
     // so the filter's skips are decided before anything is restored.

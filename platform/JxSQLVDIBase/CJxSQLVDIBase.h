@@ -21,7 +21,8 @@
 // differential without a full, 3203 an unreadable file; a file
 // "vdi/fail/<database>" under the platform root holding a number fails the
 // database's next backup with that number ("timeout": as a VDI time-out). A restore needs every stream of
-// one set (3241 otherwise), lays a differential only on its base (3136),
+// one set (3241 otherwise), lays a log or a differential only on a RESTORING
+// or STANDBY database (3117) and a differential only on its base (3136),
 // applies log records in LSN order (4305 too recent, 4326 too early), goes
 // over an ONLINE database only with REPLACE (3159), never onto another
 // database's files (1834), and writes nothing when a stream is short or

@@ -272,7 +272,9 @@ private:
                                 "terminating abnormally.");
             }
         } else {
-            bool ready = m_exists && (state == SQLDB_STATE_RESTORING || (m_h.type == 'L' && state == SQLDB_STATE_STANDBY));
+            // A database left in STANDBY takes a log or a differential: its
+            // undo is applied first, which changes nothing in the files.
+            bool ready = m_exists && (state == SQLDB_STATE_RESTORING || state == SQLDB_STATE_STANDBY);
             if (!ready) {
                 return Fail(kSqlErrNotReadyToRollForward,
                             "The log or differential backup cannot be restored because no files are ready to "
@@ -590,9 +592,6 @@ private:
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_h.lastLsn - 1;
             m_state.lastFullLsn = m_h.checkpointLsn;
-            if (CWzError e = SqlSimSetPendingFiles(m_sim, m_s.database, SqlSimPendingFiles{}); e.IsError()) {
-                return (void)VdiFail(m_s, -1, e.GetMessage());
-            }
         } else if (m_h.type == 'I') {
             m_state.currentLsn = m_h.lastLsn - 1;
         } else {

@@ -6,6 +6,7 @@
 
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
@@ -66,7 +67,9 @@ CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name
         insert.Bind(4, f.logicalName).Bind(5, f.path).Bind(6, int64_t{f.type}).Bind(7, static_cast<int64_t>(f.size));
         if (CWzError e = insert.Run(); e.IsError()) return e.Push(FXCODELOC, "cannot add file [%s]", f.path.c_str());
     }
-    return CWzError::Success();
+    // Replacing the database ends any file restore begun on it: files it left
+    // pending are gone with the rest, and the next log applies to every file.
+    return SqlSimSetPendingFiles(instance, name, SqlSimPendingFiles{});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "JobResults/StoreResults.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxLib/EvDebug.h"
 #include "JxLib/JXPlatformInfo.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/FileGroupEntry.h"
@@ -216,6 +217,51 @@ TEST_F(RestoreFileGroups, WithoutTheLogsTheRestoredGroupIsNotLevelAndTheDatabase
     ASSERT_FALSE(Causes().empty());
     EXPECT_NE(Causes().back().List("args").back().find("not yet level"), std::string::npos);
     EXPECT_NE(StatusFile().find("DataBaseName :Sales"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The central server's list for a file restore, with a full taken by
+// snapshot between the first and the second log, as a list of every backup
+// up to the restore's time holds one after a subclient moved to snapshots.
+struct SnapshotSetInTheList : CSQLRestoreBase {
+    bool getAFilesForFFGRestore(std::list<SqlRestoreDbInfo_t>& dbs, std::list<std::string>& files,
+                                std::list<SqlFFGRestoreInfo_t>& infos) override {
+        if (!CSQLRestoreBase::getAFilesForFFGRestore(dbs, files, infos) || infos.size() != 3) return false;
+        SqlFFGRestoreInfo_t snapshot = infos.front();
+        snapshot.jobId = 250;
+        snapshot.backupMethod = 2;
+        snapshot.archiveFiles = {{2, 501, 0, "/snapshots/volume1"}};
+        infos.insert(std::next(infos.begin(), 2), snapshot);
+        return true;
+    }
+};
+
+// No backup of such a list is restored: the database keeps its bytes and
+// stays ONLINE rather than being left RESTORING at the snapshot, and it is
+// counted as failed once.
+TEST_F(RestoreFileGroups, AListHoldingASnapshotSetFailsTheDatabaseBeforeAnythingIsRestored) {
+    FullAndTwoLogs();
+    const std::vector<std::string> before = Contents("Sales");
+    task.databases = {Entry({"Sales", "FG2"})};
+    SnapshotSetInTheList job;
+    int status = 0;
+    EXPECT_FALSE(Run(job, 42, &status));
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Sales") == before);
+    EXPECT_NE(StatusFile().find("3\tDataBaseName :Sales\n"), std::string::npos) << StatusFile();
+    uint64_t failed = 0;
+    for (const auto& f :
+         jobmanager::JobJournalReader::WithOp(jobmanager::JobJournalReader::Read(42).value(), "setNumFailures2Add")) {
+        failed += std::stoull(f.Get("value"));
+    }
+    EXPECT_EQ(failed, 1u);
+    EXPECT_NE(
+        jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("Restore from Backup method [2] is not supported on Unix."),
+        std::string::npos);
 }
 
 }  // namespace

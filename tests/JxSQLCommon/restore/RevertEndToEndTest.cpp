@@ -13,6 +13,7 @@
 #include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
+#include "JxLib/EvDebug.h"
 #include "JxLib/JxProcess.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
@@ -140,6 +141,26 @@ protected:
         EXPECT_TRUE(job.m_diffRestoredByRevert);
         EXPECT_TRUE(Contents("Sales") == sales);
         EXPECT_TRUE(Contents("Hr") == hr);
+    }
+    // A task restoring Sales in place to the latest time, a streamed full of
+    // it by subclient job 100, and the subclient moved to snapshots.
+    void StreamedFullThenSnapshots() {
+        task.databases = {"Sales"};
+        task.optionFlags = kRstOverwrite;
+        task.pointInTime = 0;
+        PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+        ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+        PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    }
+    // Runs the task as an ordinary restore job `jobId`, which fails Sales
+    // (status 3) and leaves it ONLINE holding `sales`.
+    void ExpectOrdinaryRestoreFailsSalesUntouched(uint64_t jobId, const std::vector<std::string>& sales) {
+        int status = 0;
+        EXPECT_FALSE(Run(jobId, &status));
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(Statuses(jobId), (std::vector<std::string>{"3\tSales"}));
+        EXPECT_TRUE(Contents("Sales") == sales);
+        EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
     }
     // The backup sets the central server stored of job `jobId`: database and
     // type of each, in the order stored.
@@ -453,20 +474,36 @@ TEST_F(RevertEndToEnd, SnapshotJobsAndLogJobsOfASnapshotSubclientRevertToTheLast
 // begins with a snapshot full fails the database and leaves it as it was,
 // rather than going back to the older streamed full.
 TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainBeginningWithASnapshotFullFailsTheDatabaseUntouched) {
-    task.databases = {"Sales"};
-    task.optionFlags = kRstOverwrite;
-    task.pointInTime = 0;
-    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
-    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
-    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    ASSERT_NO_FATAL_FAILURE(StreamedFullThenSnapshots());
     ChangeDb("Sales", 2, 1);
     ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
     ChangeDb("Sales", 2, 2);
+    ExpectOrdinaryRestoreFailsSalesUntouched(42, Contents("Sales"));
+}
+
+// A snapshot differential after a streamed full: an ordinary restore of the
+// chain fails the database before the full is restored over it, and names
+// the backup method it cannot restore; a revert brings it to the last log.
+TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainWithASnapshotDifferentialFailsTheDatabaseUntouched) {
+    ASSERT_NO_FATAL_FAILURE(StreamedFullThenSnapshots());
+    ChangeDb("Sales", 2, 2);
+    ASSERT_EQ(RunSubclientBackup(110, "-I"), "1");
+    ASSERT_EQ(SetsOfJob(110), (std::vector<std::string>{"Sales I"}));
+    ChangeDb("Sales", 2, 3);
+    ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
     const std::vector<std::string> sales = Contents("Sales");
+    ExpectOrdinaryRestoreFailsSalesUntouched(42, sales);
+    EXPECT_NE(
+        jxtest::ReadWholeFile(EvDebug::LogFilePath()).find("Restore from Backup method [2] is not supported on Unix."),
+        std::string::npos);
+
+    ChangeDb("Sales", 5, 9);  // after the last backup: the revert discards it
+    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
+    ServiceCountingJob job;
     int status = 0;
-    EXPECT_FALSE(Run(42, &status));
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(Statuses(42), (std::vector<std::string>{"3\tSales"}));
+    ASSERT_TRUE(RunRevert(job, 43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(job.m_diffRestoredByRevert);
     EXPECT_TRUE(Contents("Sales") == sales);
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
 }

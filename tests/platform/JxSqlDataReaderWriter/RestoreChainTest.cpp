@@ -15,19 +15,7 @@ using namespace vditest;
 class RestoreChainTest : public jxtest::RootedTest {
 protected:
     void SetUp() override {
-        SqlSimServerSpec server;
-        server.name = kServer;
-        ASSERT_FALSE(sim.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        db.dataSize = 2 * 1024 * 1024;
-        ASSERT_FALSE(sim.AddDatabase(db).IsError());
-        SqlSimFileSpec extra;
-        extra.database = "Sales";
-        extra.fileGroup = "PRIMARY";
-        extra.logicalName = "Sales2";
-        extra.size = 512 * 1024;
-        ASSERT_FALSE(sim.AddFile(extra).IsError());
+        ASSERT_NO_FATAL_FAILURE(MakeSales(sim, 2 * 1024 * 1024, 512 * 1024));
         handler = SqlDataTransferHandler(true, 77, 7, 2, "cs", 1, 0);
     }
 
@@ -134,6 +122,65 @@ TEST_F(RestoreChainTest, StandbyLeavesTheDatabaseReadOnlyWithItsUndoFileAndAccep
     ASSERT_TRUE(engine.recoverOnly(L"Copy", kServer, L""));
     EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), SQLDB_STATE_ONLINE);
     EXPECT_FALSE(readOnly);
+}
+
+TEST_F(RestoreChainTest, ADifferentialOfItsBaseGoesOntoAStandbyDatabaseAndAnotherBasesIsRefused) {
+    auto full = Take('D', 2);
+    std::vector<std::string> atFull = Snapshot();
+    Change(4, 1);
+    auto diff = Take('I', 1);
+    std::vector<std::string> atDiff = Snapshot();
+    Take('D', 1);  // a later full: the base of the next differential
+    Change(3, 2);
+    auto otherDiff = Take('I', 2);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+
+    RestoreOptions o = Moved();
+    o.standbyUndo = root.File("undo/copy.tuf");
+    Outcome r = Restore("Copy", full, o);
+    ASSERT_TRUE(r.ok) << r.text;
+    ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+    const std::string undoAtFull = ReadAll(o.standbyUndo);
+
+    r = Restore("Copy", otherDiff, o);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 3136) << r.text;
+    bool readOnly = false;
+    EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(readOnly);
+    ExpectCopyEquals(atFull);
+    EXPECT_EQ(ReadAll(o.standbyUndo), undoAtFull);
+
+    r = Restore("Copy", diff, o);
+    ASSERT_TRUE(r.ok) << r.text;
+    EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(readOnly);
+    EXPECT_NE(ReadAll(o.standbyUndo), undoAtFull) << "the undo file is written for the differential's end";
+    ExpectCopyEquals(atDiff);
+}
+
+TEST_F(RestoreChainTest, ADifferentialOntoAStandbyDatabaseEndsAsItsOptionsSay) {
+    auto full = Take('D', 1);
+    Change(4, 1);
+    auto diff = Take('I', 1);
+    ASSERT_TRUE(handler.closePipeline(1, false));
+    std::vector<std::string> atDiff = Snapshot();
+    for (bool recovery : {false, true}) {
+        SCOPED_TRACE(recovery ? "WITH RECOVERY" : "WITH NORECOVERY");
+        RestoreOptions o = Moved();
+        o.replace = true;
+        o.standbyUndo = root.File("undo/copy.tuf");
+        ASSERT_TRUE(Restore("Copy", full, o).ok);
+        ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_STANDBY);
+        o.standbyUndo.clear();
+        o.recovery = recovery;
+        Outcome r = Restore("Copy", diff, o);
+        ASSERT_TRUE(r.ok) << r.text;
+        bool readOnly = true;
+        EXPECT_EQ(DatabaseState(sim, "Copy", &readOnly), recovery ? SQLDB_STATE_ONLINE : SQLDB_STATE_RESTORING);
+        EXPECT_FALSE(readOnly);
+        ExpectCopyEquals(atDiff);
+    }
 }
 
 TEST_F(RestoreChainTest, StopAtAMarkMatchesTheSourceAtThatMark) {

@@ -81,6 +81,7 @@ struct RestoreOptions {
     std::string stopBeforeMark;
     bool verifyOnly = false;
     std::list<std::pair<std::string, std::string>> moves;
+    std::list<std::string> files;  // a FILE restore of these logical names
 };
 
 inline Outcome Restore(const std::string& database, const std::list<RestoreArchiveInfo>& archives,
@@ -107,6 +108,7 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
         engine.setMarkName(options.stopBeforeMark);
     }
     if (options.replace) engine.setReplace();
+    if (!options.files.empty()) engine.SetFFGList(options.files, std::list<std::string>{});
     engine.setVerifyOnly(options.verifyOnly);
     // As the restore job does: no Initialize(), the server last.
     EXPECT_TRUE(engine.SetServerName(kServer, database));
@@ -115,6 +117,24 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
     handler.setStreams(static_cast<int>(archives.size()));
     handler.setRestoreArchiveFileInfoList(archives);
     return Finish(engine, handler, handler.startTransfer());
+}
+
+// The instance kServer with the database Sales of two data files in PRIMARY
+// (Sales of `dataSize` bytes and Sales2 of `secondSize`) and its log.
+inline void MakeSales(SqlSimInstance& sim, uint64_t dataSize, uint64_t secondSize) {
+    SqlSimServerSpec server;
+    server.name = kServer;
+    ASSERT_FALSE(sim.Create(server).IsError());
+    SqlSimDatabaseSpec db;
+    db.name = "Sales";
+    db.dataSize = dataSize;
+    ASSERT_FALSE(sim.AddDatabase(db).IsError());
+    SqlSimFileSpec extra;
+    extra.database = "Sales";
+    extra.fileGroup = "PRIMARY";
+    extra.logicalName = "Sales2";
+    extra.size = secondSize;
+    ASSERT_FALSE(sim.AddFile(extra).IsError());
 }
 
 inline std::string ReadAll(const std::string& path) {
