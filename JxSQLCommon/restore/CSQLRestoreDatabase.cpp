@@ -3,6 +3,7 @@
 // for it, its move to another instance.
 #include <strings.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -52,17 +53,28 @@ bool CSQLRestoreBase::restoreDB(SqlRestoreDbInfo_t db, std::list<SqlAFilesPerBac
     // cannot restore fails the database before anything else is done to it
     // (connections dropped, or an earlier backup restored over it).
     std::vector<ChainStep> steps;
+    for (const SqlAFilesPerBackup_t& backup : chain) steps.push_back(ChainStepOf(target, backup, restoreFilter));
+    // A differential snapshot that the revert brought back holds the whole
+    // database: the full under it came back with it, and restoring that full
+    // again would undo the revert.
+    const auto revertedDiff = std::find(steps.begin(), steps.end(), ChainStep::kRestoredDiffByRevert);
+    auto backupAt = chain.begin();
+    for (auto step = steps.begin(); revertedDiff != steps.end() && step != revertedDiff; ++step, ++backupAt) {
+        if (backupAt->backupType == kBackupTypeFull && *step != ChainStep::kSkipFull) {
+            *step = ChainStep::kRestoredFullByRevert;
+        }
+    }
     size_t firstRestored = 0;  // 1-based positions; 0: none
     size_t lastRestored = 0;
-    for (const SqlAFilesPerBackup_t& backup : chain) {
-        steps.push_back(ChainStepOf(target, backup, restoreFilter));
-        if (steps.back() == ChainStep::kUnsupported) {
-            ReportUnsupportedBackupMethod(backup);
+    backupAt = chain.begin();
+    for (size_t i = 0; i < steps.size(); ++i, ++backupAt) {
+        if (steps[i] == ChainStep::kUnsupported) {
+            ReportUnsupportedBackupMethod(*backupAt);
             return false;
         }
-        if (steps.back() != ChainStep::kRestore) continue;
-        if (firstRestored == 0) firstRestored = steps.size();
-        lastRestored = steps.size();
+        if (steps[i] != ChainStep::kRestore) continue;
+        if (firstRestored == 0) firstRestored = i + 1;
+        lastRestored = i + 1;
     }
 
     if (!m_applessRestore) {

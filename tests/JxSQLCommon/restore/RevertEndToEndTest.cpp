@@ -533,6 +533,34 @@ TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACo
     EXPECT_TRUE(Contents("Sales") == sales) << "the source is untouched";
 }
 
+// The differential snapshot holds the whole database: a revert to it brings
+// back the streamed full under it too, and only the logs after the
+// differential are restored, though a log came between the two.
+TEST_F(RevertEndToEnd, ARevertToASnapshotDifferentialOnAStreamedFullKeepsWhatItBroughtBack) {
+    task.databases = {"Sales"};
+    task.pointInTime = 0;
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ChangeDb("Sales", 2, 1);
+    ASSERT_EQ(RunSubclientBackup(101, "-L"), "1");
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    ChangeDb("Sales", 2, 2);
+    ASSERT_EQ(RunSubclientBackup(110, "-I"), "1");
+    ChangeDb("Sales", 2, 3);
+    ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
+    const std::vector<std::string> sales = Contents("Sales");
+    ChangeDb("Sales", 5, 9);
+
+    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
+    ServiceCountingJob job;
+    int status = 0;
+    ASSERT_TRUE(RunRevert(job, 43, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(job.m_diffRestoredByRevert);
+    EXPECT_TRUE(Contents("Sales") == sales);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+}
+
 // Restores of one file group of Sales (a second group FG2 with file Sales3)
 // over a subclient switched from streamed backups to snapshots: a streamed
 // full and log, a point in time, another log, then a snapshot full and a
