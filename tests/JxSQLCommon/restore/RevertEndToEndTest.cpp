@@ -162,6 +162,19 @@ protected:
         EXPECT_TRUE(Contents("Sales") == sales);
         EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
     }
+    // Runs revert job 43 of Sales to after its last log, which brings back a
+    // differential snapshot and completes, leaving Sales ONLINE holding
+    // `sales`.
+    void RevertSalesToItsLastLogThroughADifferential(const std::vector<std::string>& sales) {
+        task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;
+        ServiceCountingJob job;
+        int status = 0;
+        ASSERT_TRUE(RunRevert(job, 43, &status));
+        EXPECT_EQ(status, 1);
+        EXPECT_TRUE(job.m_diffRestoredByRevert);
+        EXPECT_TRUE(Contents("Sales") == sales);
+        EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    }
     // The backup sets the central server stored of job `jobId`: database and
     // type of each, in the order stored.
     static std::vector<std::string> SetsOfJob(uint64_t jobId) {
@@ -498,14 +511,7 @@ TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainWithASnapshotDifferentialFailsTh
         std::string::npos);
 
     ChangeDb("Sales", 5, 9);  // after the last backup: the revert discards it
-    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
-    ServiceCountingJob job;
-    int status = 0;
-    ASSERT_TRUE(RunRevert(job, 43, &status));
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(job.m_diffRestoredByRevert);
-    EXPECT_TRUE(Contents("Sales") == sales);
-    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    RevertSalesToItsLastLogThroughADifferential(sales);
 }
 
 // A central server's store written before the backup method was kept, with
@@ -551,14 +557,7 @@ TEST_F(RevertEndToEnd, ARevertToASnapshotDifferentialOnAStreamedFullKeepsWhatItB
     const std::vector<std::string> sales = Contents("Sales");
     ChangeDb("Sales", 5, 9);
 
-    task.pointInTime = static_cast<uint64_t>(std::time(nullptr)) + 3600;  // after the last log
-    ServiceCountingJob job;
-    int status = 0;
-    ASSERT_TRUE(RunRevert(job, 43, &status));
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(job.m_diffRestoredByRevert);
-    EXPECT_TRUE(Contents("Sales") == sales);
-    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    RevertSalesToItsLastLogThroughADifferential(sales);
 }
 
 // Restores of one file group of Sales (a second group FG2 with file Sales3)
