@@ -13,7 +13,6 @@
 #include "JxSQLCommon/records/SqlArchiveFileRecords.h"
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
-#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeChains.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeLogTail.h"
