@@ -39,7 +39,8 @@ constexpr off_t kTicketSpan = off_t{1} << 40;
 // again even if a wake-up were lost.
 constexpr int64_t kWaitSliceMs = 60000;
 // Pause between tries for the counter byte, held only while a ticket is drawn,
-// and for a lock held by an outside program's record lock (real time).
+// and for a ticket's byte taken meanwhile (see DrawTicket); and for a lock
+// held by an outside program's record lock (real time).
 constexpr auto kRetryPause = std::chrono::microseconds(50);
 constexpr auto kOutsidePause = std::chrono::milliseconds(5);
 
@@ -87,15 +88,12 @@ int TakeWithRetries(int fd, const struct flock& region, int64_t deadline, std::c
     }
 }
 
-// Draws the next ticket: under the counter byte, finds the highest ticket byte
-// held (the last in line, found by halving the ticket range) and takes the one
-// after it, or the first when no one is in line. Each waiter then waits for
-// its own predecessor's byte only, so the kernel wakes exactly the next in
-// line when a holder lets go, and waiters are served in the order they drew.
-// `predecessor` is -1 when no one was in line.
-int DrawTicket(int fd, int64_t deadline, off_t& ticket, off_t& predecessor) {
-    int err = TakeWithRetries(fd, LockRegion(F_WRLCK, kCounterByte, 1), deadline, kRetryPause);
-    if (err != 0) return err;
+// Finds the last in line and takes the ticket after it, under the counter
+// byte: the highest ticket byte held (found by halving the ticket range), or
+// the first ticket when no one is in line. 0, or the errno value of the
+// ticket's lock (busy when another took that byte meanwhile).
+int TakeNextTicket(int fd, off_t& ticket, off_t& predecessor) {
+    int err = 0;
     predecessor = -1;
     off_t low = kFirstTicket, high = kFirstTicket + kTicketSpan;
     if (AnyLockIn(fd, low, high, err)) {
@@ -109,14 +107,33 @@ int DrawTicket(int fd, int64_t deadline, off_t& ticket, off_t& predecessor) {
         }
         predecessor = low;
     }
+    if (err != 0) return err;
     ticket = predecessor < 0 ? kFirstTicket : predecessor + 1;
-    if (err == 0 && ticket >= kFirstTicket + kTicketSpan) err = ENOLCK;  // 2^40 turns without a pause
-    // Nothing below the counter byte is drawn by others meanwhile, so the
-    // ticket's byte is free; should a leaver's byte go at the same time, it
-    // only shortens the line.
-    if (err == 0) err = SetLock(fd, F_OFD_SETLK, LockRegion(F_WRLCK, ticket, 1));
-    (void)SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, kCounterByte, 1));  // a failure stays until close
-    return err;
+    if (ticket >= kFirstTicket + kTicketSpan) return ENOLCK;  // 2^40 turns without a pause
+    return SetLock(fd, F_OFD_SETLK, LockRegion(F_WRLCK, ticket, 1));
+}
+
+// Draws the next ticket (see TakeNextTicket). Each waiter then waits for its
+// own predecessor's byte only, so the kernel wakes exactly the next in line
+// when a holder lets go, and waiters are served in the order they drew.
+// `predecessor` is -1 when no one was in line.
+//
+// No one else draws while the counter byte is held, yet the ticket's byte may
+// be busy: the thread of a wait that gave up stays parked on its
+// predecessor's byte, and when that byte goes the kernel grants it to the
+// thread for a moment (the thread lets it go at once). A draw that looked at
+// the line just before then finds the byte taken. Its holder stands in line,
+// so the draw is made again, until the deadline.
+int DrawTicket(int fd, int64_t deadline, off_t& ticket, off_t& predecessor) {
+    for (;;) {
+        int err = TakeWithRetries(fd, LockRegion(F_WRLCK, kCounterByte, 1), deadline, kRetryPause);
+        if (err != 0) return err;
+        err = TakeNextTicket(fd, ticket, predecessor);
+        (void)SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, kCounterByte, 1));  // a failure stays until close
+        if (!Busy(err)) return err;
+        if (wz::ClockMs() >= deadline) return ETIMEDOUT;
+        std::this_thread::sleep_for(kRetryPause);
+    }
 }
 
 void ReleaseTicket(int fd, off_t ticket) { (void)SetLock(fd, F_OFD_SETLK, LockRegion(F_UNLCK, ticket, 1)); }

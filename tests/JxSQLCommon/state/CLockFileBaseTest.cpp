@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -153,6 +157,71 @@ TEST_F(CLockFileBaseTest, SecondObjectInTheSameProcessIsExcludedUntilUnlock) {
     ASSERT_FALSE(first.Unlock().IsError());
     EXPECT_FALSE(second.Lock(1200).IsError());
     EXPECT_EQ("second" + std::string(44, ' '), jxtest::ReadWholeFile(LockPath()));
+}
+
+// A wait that gives up leaves its thread parked on the holder's byte of the
+// waiting line; when the holder lets go, that thread takes the byte for a
+// moment. A Lock drawing its ticket at that moment still gets the free lock.
+TEST_F(CLockFileBaseTest, LockRightAfterAGivenUpWaitIsNeverRefused) {
+    CLockFileBase first("first");
+    CLockFileBase second("second");
+    ASSERT_FALSE(first.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(second.Open(LockPath(), 1, 0).IsError());
+    for (int round = 0; round < 2000; ++round) {
+        ASSERT_FALSE(first.Lock(60000).IsError()) << "round " << round;
+        ASSERT_TRUE(second.Lock(1).IsError()) << "round " << round;  // gives up after 1 s
+        ASSERT_FALSE(first.Unlock().IsError());
+        ASSERT_FALSE(second.Lock(60000).IsError()) << "round " << round;
+        ASSERT_FALSE(second.Unlock().IsError());
+    }
+}
+
+// Two threads ask for the lock as its holder lets go, while the thread of a
+// wait that gave up is parked in line: each gets the lock in turn, never both
+// at once, and none is refused.
+TEST_F(CLockFileBaseTest, DrawsBesideAGivenUpWaitAreServedOneAtATime) {
+    constexpr int kRounds = 120;
+    CLockFileBase holder("holder");
+    CLockFileBase quitter("quitter");
+    ASSERT_FALSE(holder.Open(LockPath(), 1, 0).IsError());
+    ASSERT_FALSE(quitter.Open(LockPath(), 1, 0).IsError());
+    std::barrier step(3);
+    std::atomic<int> holders{0};
+    std::atomic<int> overlaps{0};
+    auto draw = [&](const std::string& name, std::vector<int>& refused) {
+        CLockFileBase lock(name);
+        const bool opened = !lock.Open(LockPath(), 1, 0).IsError();
+        for (int round = 0; round < kRounds; ++round) {
+            step.arrive_and_wait();  // the holder lets go now
+            if (!opened || lock.Lock(60000).IsError()) {
+                refused.push_back(round);
+            } else {
+                if (holders.fetch_add(1) != 0) ++overlaps;
+                std::this_thread::yield();
+                holders.fetch_sub(1);
+                if (lock.Unlock().IsError()) refused.push_back(round);
+            }
+            step.arrive_and_wait();
+        }
+    };
+    std::vector<int> refusedA, refusedB, refusedHolder;
+    std::thread a(draw, "a", std::ref(refusedA));
+    std::thread b(draw, "b", std::ref(refusedB));
+    for (int round = 0; round < kRounds; ++round) {
+        // The threads stay at the barrier whatever happens here, so that
+        // they always end.
+        if (holder.Lock(60000).IsError()) refusedHolder.push_back(round);
+        if (!quitter.Lock(1).IsError()) (void)quitter.Unlock();  // gives up after 1 s
+        step.arrive_and_wait();
+        (void)holder.Unlock();
+        step.arrive_and_wait();
+    }
+    a.join();
+    b.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(refusedA, std::vector<int>{});
+    EXPECT_EQ(refusedB, std::vector<int>{});
+    EXPECT_EQ(refusedHolder, std::vector<int>{});
 }
 
 TEST_F(CLockFileBaseTest, LockHeldByAnotherProcessIsWaitedFor) {
