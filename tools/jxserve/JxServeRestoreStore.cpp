@@ -26,7 +26,8 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS backups(restore_id INTEGER PRIMARY KEY AUTOINCREMENT, instance_id INTEGER, "
     "database TEXT COLLATE NOCASE, job_id INTEGER, application_id INTEGER, backup_type INTEGER, vss_flag INTEGER, "
     "word6 INTEGER, reference_time INTEGER, start_time INTEGER, end_time INTEGER, word10 INTEGER, word11 INTEGER, "
-    "first_lsn TEXT, last_lsn TEXT, backup_size INTEGER)",
+    "first_lsn TEXT, last_lsn TEXT, backup_size INTEGER, checkpoint_lsn TEXT NOT NULL DEFAULT '', "
+    "database_backup_lsn TEXT NOT NULL DEFAULT '', copy_only INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE IF NOT EXISTS archive_files(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
     "jxcell_id INTEGER, archive_file_id INTEGER, offset INTEGER, path TEXT)",
     "CREATE TABLE IF NOT EXISTS backup_file_groups(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
@@ -45,8 +46,8 @@ const char* const kSchema[] = {
     "n2 INTEGER)",
 };
 
-// Columns of the backups added since the table was first written; a store
-// written before gets them empty.
+// Columns of the backups added after stores were first written; a store
+// written before them gets them empty.
 const std::pair<const char*, const char*> kAddedBackupColumns[] = {
     {"checkpoint_lsn", "TEXT NOT NULL DEFAULT ''"},
     {"database_backup_lsn", "TEXT NOT NULL DEFAULT ''"},

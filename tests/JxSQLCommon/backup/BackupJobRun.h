@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <list>
 #include <map>
-#include <sqlite3.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,10 +19,9 @@
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxJobClient/JobJournal.h"
 #include "JxJobClient/JobJournalReader.h"
-#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxLib/JxProcess.h"
+#include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxSQLCommon/backup/CSQLBackup.h"
-#include "WzUtils/PlatformRoot.h"
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -89,20 +87,6 @@ inline bool JobAnnounced(uint64_t jobId, int id) {
         if (e.Get("id") == jobmanager::JournalId(id)) return true;
     }
     return false;
-}
-
-// Turns the central server's store into the form it had before the backup
-// method was kept: the column goes, and the store's next opening adds it
-// back from what the old rows hold.
-inline void DropBackupMethodFromStore() {
-    sqlite3* db = nullptr;
-    const int opened = sqlite3_open(wz::PlatformPath("jxserve/jxserve.db").c_str(), &db);
-    const int dropped = opened == SQLITE_OK ? sqlite3_exec(db, "ALTER TABLE backup_sets DROP COLUMN backup_method",
-                                                           nullptr, nullptr, nullptr)
-                                            : opened;
-    sqlite3_close(db);
-    ASSERT_EQ(opened, SQLITE_OK);
-    ASSERT_EQ(dropped, SQLITE_OK);
 }
 
 class BackupJobRun : public CentralServerTest {

@@ -99,7 +99,7 @@ TEST_F(SnapshotBackupTest, AStoreWrittenWithoutTheMethodStillTakesALogAfterItsSn
     MakeDatabases({"Sales"});
     OpenSnapshotJob full;
     ASSERT_TRUE(RunPhaseOf(full, 81, "-D", 1, {}));
-    ASSERT_NO_FATAL_FAILURE(jxtest::DropBackupMethodFromStore());
+    ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backup_sets", "backup_method"));
 
     SnapshotBackupJob log;
     ASSERT_TRUE(RunPhaseOf(log, 82, "-L", 1, {"-type", "2"}));

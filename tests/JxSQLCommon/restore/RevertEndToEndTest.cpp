@@ -526,7 +526,7 @@ TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACo
     ChangeDb("Sales", 3, 1);
     ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
     const std::vector<std::string> sales = Contents("Sales");
-    ASSERT_NO_FATAL_FAILURE(jxtest::DropBackupMethodFromStore());
+    ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backup_sets", "backup_method"));
 
     RelocateToCopy();
     int status = 0;

@@ -23,4 +23,9 @@ protected:
     JxHost host;
 };
 
+// Turns the central server's store into the form it had before `column` of
+// `table` was kept: the column goes, and the store's next opening adds it
+// back from what the old rows hold.
+void DropColumnFromStore(const char* table, const char* column);
+
 }  // namespace jxtest

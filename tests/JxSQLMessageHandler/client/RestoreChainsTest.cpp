@@ -201,4 +201,21 @@ TEST_F(ChainRulesTest, AFileGroupChainBeginsWithAFullTheJobCanReadThatHoldsTheGr
     EXPECT_EQ(LiveSync("150"), "L300 D350 L400");
 }
 
+// A store written before the chains' LSNs and the copy-only flag were kept
+// gets them on opening: its backups stay on record, placed by position.
+TEST_F(ChainRulesTest, AStoreWrittenBeforeTheBaseLsnsWereKeptStillAnswersByPosition) {
+    Put('D', 100);
+    Put('I', 200, 100);
+    Store();
+    for (const char* column : {"checkpoint_lsn", "database_backup_lsn", "copy_only"}) {
+        ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backups", column));
+    }
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200");
+    history.clear();
+    Put('D', 300).copyOnly = true;
+    Put('I', 400, 100);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D300") << "the new sets keep what places them";
+}
+
 }  // namespace
