@@ -21,12 +21,12 @@ bool IsLog(const JxServeBackup& b) { return b.backupType == 'L'; }
 bool OnFull(const std::vector<JxServeBackup>& history, size_t f, size_t d) {
     const JxServeBackup& full = history[f];
     const JxServeBackup& diff = history[d];
-    if (d <= f || full.copyOnly) return false;
+    if (d <= f) return false;
     if (!full.checkpointLsn.empty() && !diff.databaseBackupLsn.empty()) {
         return JxServeSameLsn(full.checkpointLsn, diff.databaseBackupLsn);
     }
     for (size_t i = f + 1; i < d; ++i) {
-        if (IsFull(history[i]) && !history[i].copyOnly) return false;
+        if (IsFull(history[i])) return false;
     }
     return true;
 }

@@ -32,14 +32,7 @@ protected:
 
     void SetUp() override {
         CentralServerTest::SetUp();
-        SqlSimServerSpec server;
-        server.name = kInstance;
-        ASSERT_FALSE(sim.Create(server).IsError());
-        SqlSimDatabaseSpec db;
-        db.name = "Sales";
-        db.dataSize = dataSize;
-        ASSERT_FALSE(sim.AddDatabase(db).IsError());
-        ASSERT_TRUE(vditest::AddDataFile(sim, "Sales", "PRIMARY", "Sales2"));
+        ASSERT_NO_FATAL_FAILURE(vditest::MakeSales(sim, dataSize, 256 * 1024));
         const std::string object = AppModel::ObjectName("instance", kInstanceId);
         ASSERT_TRUE(AppModel::Set(object, "name", kInstance));
         ASSERT_TRUE(AppModel::Set(object, "serverType", "DataBase Engine"));

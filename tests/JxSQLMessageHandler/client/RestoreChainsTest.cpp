@@ -8,9 +8,9 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxSQLCommon/records/SqlRestoreRecords.h"
-#include "JxSQLCommon/records/SqlRestoreRequestRecords.h"
 #include "JxSQLMessageHandler/service/CSQLClientDll.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/JxSQLMessageHandler/client/FileGroupListRequest.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
@@ -122,18 +122,9 @@ protected:
         return Items(backups);
     }
     // The file-group list for `name`, as the backups' job ids.
-    std::string FileGroupList(uint64_t toTime, std::string name) {
-        std::string database = "sales";
-        char* files[] = {name.data()};
-        SQLAFilesForFFGRstReq_t request;
-        request.databaseName = database.data();
-        request.sourceInstanceId = kInstance;
-        request.toTime = toTime;
-        request.fileCount = 1;
-        request.files = files;
-        client.getDataBuffer()->setExternalBuffer(&request, sizeof request);
+    std::string FileGroupList(uint64_t toTime, const std::string& name) {
         std::list<unsigned long> ids;
-        EXPECT_EQ(client.getFFGRestoreList(ids), 0u);
+        EXPECT_EQ(jxtest::AskFileGroupList(client, "sales", kInstance, toTime, 0, name, ids), 0u);
         std::string out;
         for (unsigned long id : ids) {
             for (const JxServeBackup& b : history) {

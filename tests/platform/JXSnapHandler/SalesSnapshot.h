@@ -13,11 +13,12 @@
 
 namespace snaptest {
 
-// The request that snaps "Sales" of "HOST/INST" as full snapshot job `jobId`.
-inline JXSnapClientAPI::SnapRequest SalesRequest(uint64_t jobId, const std::string& metadataDirectory) {
+// The request that snaps "Sales" of `instance` as full snapshot job `jobId`.
+inline JXSnapClientAPI::SnapRequest SalesRequest(uint64_t jobId, const std::string& metadataDirectory,
+                                                 const std::string& instance = "HOST/INST") {
     JXSnapClientAPI::SnapRequest request;
     request.jobId = jobId;
-    request.instance = "HOST/INST";
+    request.instance = instance;
     request.databases = {"Sales"};
     request.metadataDirectory = metadataDirectory;
     request.levelName = "Full";

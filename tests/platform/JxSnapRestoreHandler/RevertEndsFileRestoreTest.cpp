@@ -15,6 +15,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
+#include "tests/platform/JXSnapHandler/SalesSnapshot.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tests/support/TestRoot.h"
 
@@ -38,15 +39,11 @@ protected:
         Change(4, 1);
         full = Take('D');
         Change(6, 2);
-        JXSnapClientAPI::SnapRequest request;
-        request.jobId = kSnapJob;
-        request.instance = kServer;
-        request.databases = {"Sales"};
-        request.metadataDirectory = root.path();
-        request.levelName = "Full";
         std::vector<std::string> volumes;
         std::string error;
-        ASSERT_TRUE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << error;
+        ASSERT_TRUE(
+            JXSnapClientAPI::snapDatabases(snaptest::SalesRequest(kSnapJob, root.path(), kServer), volumes, error))
+            << error;
         Change(12, 3);
         log = Take('L');
         ASSERT_TRUE(handler.closePipeline(1, false));

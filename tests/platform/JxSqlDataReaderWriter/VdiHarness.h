@@ -119,6 +119,18 @@ inline Outcome Restore(const std::string& database, const std::list<RestoreArchi
     return Finish(engine, handler, handler.startTransfer());
 }
 
+// A data file of `size` bytes in `group` of `database`; false when it cannot
+// be added.
+inline bool AddDataFile(SqlSimInstance& sim, const std::string& database, const std::string& group,
+                        const std::string& logicalName, uint64_t size = 256 * 1024) {
+    SqlSimFileSpec file;
+    file.database = database;
+    file.fileGroup = group;
+    file.logicalName = logicalName;
+    file.size = size;
+    return sim.AddFile(file).IsSuccess();
+}
+
 // The instance kServer with the database Sales of two data files in PRIMARY
 // (Sales of `dataSize` bytes and Sales2 of `secondSize`) and its log.
 inline void MakeSales(SqlSimInstance& sim, uint64_t dataSize, uint64_t secondSize) {
@@ -129,12 +141,7 @@ inline void MakeSales(SqlSimInstance& sim, uint64_t dataSize, uint64_t secondSiz
     db.name = "Sales";
     db.dataSize = dataSize;
     ASSERT_FALSE(sim.AddDatabase(db).IsError());
-    SqlSimFileSpec extra;
-    extra.database = "Sales";
-    extra.fileGroup = "PRIMARY";
-    extra.logicalName = "Sales2";
-    extra.size = secondSize;
-    ASSERT_FALSE(sim.AddFile(extra).IsError());
+    ASSERT_TRUE(AddDataFile(sim, "Sales", "PRIMARY", "Sales2", secondSize));
 }
 
 inline std::string ReadAll(const std::string& path) {
@@ -142,17 +149,6 @@ inline std::string ReadAll(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// A data file of 256 KiB in `group` of `database`; false when it cannot be added.
-inline bool AddDataFile(SqlSimInstance& sim, const std::string& database, const std::string& group,
-                        const std::string& logicalName) {
-    SqlSimFileSpec file;
-    file.database = database;
-    file.fileGroup = group;
-    file.logicalName = logicalName;
-    file.size = 256 * 1024;
-    return sim.AddFile(file).IsSuccess();
 }
 
 inline int DatabaseState(SqlSimInstance& sim, const std::string& name, bool* readOnly = nullptr) {

@@ -1,0 +1,97 @@
+// When the central-server stand-in answers a file/filegroup list with status
+// 3 (back up the log's tail first), learned from the database's own state on
+// the simulated instance, and when it never does.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+
+#include "JXAppMgr/AppModel.h"
+#include "JxSQLMessageHandler/service/CSQLClientDll.h"
+#include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimInstance.h"
+#include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
+#include "tests/JxSQLMessageHandler/client/FileGroupListRequest.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
+
+namespace {
+
+constexpr uint64_t kInstance = 7;
+constexpr uint64_t kTask = 77;
+
+class LogTailRequestsTest : public jxtest::CentralServerTest {
+protected:
+    void SetUp() override {
+        CentralServerTest::SetUp();
+        SqlSimServerSpec server;
+        server.name = "HOST/TAIL";
+        ASSERT_FALSE(sim.Create(server).IsError());
+        for (const char* model : {"FULL", "SIMPLE"}) {
+            SqlSimDatabaseSpec db;
+            db.name = model[0] == 'F' ? "Sales" : "Scratch";
+            db.recoveryModel = model;
+            ASSERT_FALSE(sim.AddDatabase(db).IsError());
+        }
+        ASSERT_TRUE(AppModel::Set("instance/7", "name", "HOST/TAIL"));
+    }
+
+    // A full backup of `database` that holds every record written so far.
+    void BackUpEverything(const std::string& database, bool withLsns = true) {
+        int64_t id = 0;
+        SqlSimLsnState state;
+        ASSERT_FALSE(sim.DatabaseId(database, id).IsError());
+        ASSERT_FALSE(SqlSimChanges(sim).State(id, state).IsError());
+        JxServeBackup full;
+        full.instanceId = kInstance;
+        full.database = database;
+        full.backupType = 'D';
+        full.endTime = 100;
+        if (withLsns) full.lastLsn = full.checkpointLsn = std::to_string(state.currentLsn + 1);
+        JxServePutBackup(full);
+    }
+    void Change(const std::string& database) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({database, 2, 1, "", 0}).IsError());
+    }
+    // The list's status for group FG2 of `database`, restored by task kTask
+    // into instance `destination`.
+    unsigned long Status(const std::string& database, uint64_t destination = kInstance) {
+        JxServeRestoreTask task;
+        task.sourceInstanceId = kInstance;
+        task.destinationInstanceId = destination;
+        task.databases = {database + '\x12' + "FG2"};
+        JxServePutRestoreTask(kTask, task);
+        std::list<unsigned long> ids;
+        return jxtest::AskFileGroupList(client, database, kInstance, 0, kTask, "FG2", ids);
+    }
+
+    SqlSimInstance sim;
+    CSQLClientDll client;
+};
+
+TEST_F(LogTailRequestsTest, AnOnlineDatabaseChangedSinceItsLastBackupIsAskedForItsTail) {
+    BackUpEverything("Sales");
+    EXPECT_EQ(Status("Sales"), 0u) << "the backup holds every record";
+    Change("Sales");
+    EXPECT_EQ(Status("Sales"), 3u);
+}
+
+// Whatever the tail, the answer is the list when the restore goes elsewhere,
+// the log cannot be backed up, the database is restoring or the chain holds
+// no LSNs.
+TEST_F(LogTailRequestsTest, NoTailIsAskedForWhereALogBackupCannotHelp) {
+    BackUpEverything("Sales");
+    BackUpEverything("Scratch");
+    Change("Sales");
+    Change("Scratch");
+    EXPECT_EQ(Status("Sales", 9), 0u) << "restored into another instance";
+    EXPECT_EQ(Status("Scratch"), 0u) << "SIMPLE recovery";
+    ASSERT_FALSE(sim.SetDatabaseState("Sales", SQLDB_STATE_RESTORING).IsError());
+    EXPECT_EQ(Status("Sales"), 0u) << "RESTORING";
+    ASSERT_FALSE(sim.SetDatabaseState("Sales", SQLDB_STATE_ONLINE).IsError());
+    EXPECT_EQ(Status("Sales"), 3u);
+    BackUpEverything("Sales", /*withLsns=*/false);
+    EXPECT_EQ(Status("Sales"), 0u) << "the latest chain holds no LSNs";
+}
+
+}  // namespace
