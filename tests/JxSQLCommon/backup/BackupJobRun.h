@@ -46,20 +46,27 @@ struct FullDiskWhileConverting : CSQLBackup {
     FaultyFileSystem disk;
 };
 
-// Runs one phase ("-D", "-I" or "-L") of job `jobId` of subclient 1234 of
-// backup domain 2 through `job` as attempt `attempt`, as the backup program
-// does.
+// Runs one phase ("-D", "-I" or "-L") of job `jobId` of subclient
+// `subclientId` of backup domain 2 through `job` as attempt `attempt`, as the
+// backup program does.
 inline bool RunBackupPhase(CSQLBackup& job, uint64_t jobId, const std::string& phase, int attempt = 1,
-                           std::vector<std::string> extra = {}) {
+                           std::vector<std::string> extra = {}, uint64_t subclientId = 1234) {
     const std::string id = std::to_string(jobId);
     const std::string token = id + ":1:" + std::to_string(attempt);
-    std::vector<std::string> words = {"jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", "1234", phase};
+    std::vector<std::string> words = {
+        "jxsqlbackup", "-j", id, "-token", token, "-cell", "2", "-a", std::to_string(subclientId), phase};
     words.insert(words.end(), extra.begin(), extra.end());
     std::vector<char*> args;
     for (std::string& w : words) args.push_back(w.data());
     BackupOptionsParser parser;
     EXPECT_TRUE(parser.parse(static_cast<int>(args.size()), args.data()).IsSuccess());
     return job.startBackup(&parser, static_cast<int>(args.size()), args.data());
+}
+
+// The backup level the job manager names with phase "-D" (1), "-L" (2) or
+// "-I" (4), as the arguments it adds to the phase.
+inline std::vector<std::string> LevelOf(const std::string& phase) {
+    return {"-type", phase == "-D" ? "1" : phase == "-L" ? "2" : "4"};
 }
 
 // The last status-tab row of each database of job `jobId` of backup domain 2.

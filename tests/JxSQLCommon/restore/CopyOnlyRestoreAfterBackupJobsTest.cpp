@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "EvTaskApiNet/EvTask.h"
+#include "JXAppMgr/AppModel.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimInstance.h"
 #include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
+#include "tests/support/WallSecond.h"
 
 namespace {
 
@@ -23,7 +26,12 @@ class CopyOnlyRestoreAfterBackupJobs : public RestoreAfterBackupJobs {
 protected:
     void SetUp() override {
         RestoreAfterBackupJobs::SetUp();
-        MakeDatabases({"Sales"});
+        MakeDatabases({});
+        SqlSimDatabaseSpec sales;
+        sales.name = "Sales";
+        sales.recoveryModel = recoveryModel;
+        ASSERT_FALSE(instance.AddDatabase(sales).IsError());
+        ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
     }
 
     // Changes Sales; its log records bear the time `timeMs` (ms since 1970).
@@ -38,16 +46,17 @@ protected:
             ASSERT_TRUE(EvTask::setOption(jobId, kCopyOnlyOption, "1"));
         }
         const std::string run = phase == "-C" ? "-D" : phase;
-        const char* type = run == "-D" ? "1" : run == "-I" ? "4" : "2";
-        ASSERT_TRUE(RunPhase(jobId, run, 1, {"-type", type}));
+        ASSERT_TRUE(RunPhase(jobId, run, 1, jxtest::LevelOf(run)));
     }
 
     // Restores Sales as `newName` (in place when empty) to `pointInTime`
-    // (0: the latest) as job `jobId`; true when it completed.
-    bool RestoreSales(uint64_t jobId, const std::string& newName, uint64_t pointInTime = 0) {
+    // (0: the latest) as job `jobId`, with the recovery options `recovery`
+    // (0: recovered); true when it completed.
+    bool RestoreSales(uint64_t jobId, const std::string& newName, uint64_t pointInTime = 0, uint64_t recovery = 0) {
         JxServeRestoreTask task = TaskFor("Sales", newName);
-        task.optionFlags = kRstOverwrite | (pointInTime != 0 ? kRstPointInTime : 0);
+        task.optionFlags = kRstOverwrite | recovery | (pointInTime != 0 ? kRstPointInTime : 0);
         task.pointInTime = pointInTime;
+        if ((recovery & kRstStandby) != 0) task.standbyUndoFile = root.File("moved/undo.dat");
         int status = 0;
         const bool done = RunRestore(jobId, task, &status);
         EXPECT_EQ(status, 1) << "restore job " << jobId;
@@ -65,9 +74,51 @@ protected:
         Change(3, pastMs + 2000);
     }
 
+    // Backup jobs `firstJob` on, one of each phase of `phases` in turn, each
+    // after a change of Sales.
+    void ChangeAndBackUp(uint64_t firstJob, const std::vector<std::string>& phases) {
+        for (const std::string& phase : phases) {
+            Change(firstJob, 0);
+            Backup(firstJob++, phase);
+        }
+    }
+
+    // Jobs from 50: a full, a log, a copy-only full and a differential (no
+    // log in SIMPLE recovery), each after a change, and nothing after the
+    // differential; Sales's contents after them.
+    std::vector<std::string> FullLogCopyOnlyAndDifferential() {
+        if (recoveryModel == "SIMPLE") {
+            ChangeAndBackUp(50, {"-D", "-C", "-I"});
+        } else {
+            ChangeAndBackUp(50, {"-D", "-L", "-C", "-I"});
+        }
+        return Contents("Sales");
+    }
+
+    // A copy as `newName` and Sales overwritten in place, each restored to
+    // the latest time, are ONLINE and equal `latest`.
+    void RestoredAsACopyAndInPlaceEqual(const std::vector<std::string>& latest) {
+        EXPECT_TRUE(RestoreSales(60, "Copy"));
+        EXPECT_EQ(DatabaseState(instance, "Copy"), SQLDB_STATE_ONLINE);
+        EXPECT_TRUE(Contents("Copy") == latest) << "the copy holds the differential's changes";
+        EXPECT_TRUE(RestoreSales(61, ""));
+        EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_ONLINE);
+        EXPECT_TRUE(Contents("Sales") == latest) << "the live database is not put back to older data";
+    }
+
+    std::string recoveryModel = "FULL";  // of Sales, set before SetUp
+
     // Before-the-point records bear times well in the past, so a stop time
     // taken now keeps them whatever second they were written in.
     const int64_t pastMs = (static_cast<int64_t>(std::time(nullptr)) - 600) * 1000;
+};
+
+class CopyOnlyRestoreInSimpleRecovery : public CopyOnlyRestoreAfterBackupJobs {
+protected:
+    void SetUp() override {
+        recoveryModel = "SIMPLE";
+        CopyOnlyRestoreAfterBackupJobs::SetUp();
+    }
 };
 
 // Full, log, copy-only full, differential, a point, log.
@@ -103,6 +154,33 @@ TEST_F(CopyOnlyRestoreAfterBackupJobs, LogsRunOnAcrossACopyOnlyFull) {
     EXPECT_TRUE(Contents("Copy") == latest);
     ASSERT_TRUE(RestoreSales(61, ""));
     EXPECT_TRUE(Contents("Sales") == latest);
+}
+
+// The differential after a copy-only full builds on the scheduled full: the
+// latest time is the differential's end, reached from the full and the
+// differential, never from the copy-only full alone.
+TEST_F(CopyOnlyRestoreAfterBackupJobs, ADifferentialAfterACopyOnlyFullIsRestoredWithItsFull) {
+    RestoredAsACopyAndInPlaceEqual(FullLogCopyOnlyAndDifferential());
+}
+
+TEST_F(CopyOnlyRestoreInSimpleRecovery, ADifferentialAfterACopyOnlyFullIsRestoredWithItsFull) {
+    RestoredAsACopyAndInPlaceEqual(FullLogCopyOnlyAndDifferential());
+}
+
+// A copy left in STANDBY from the copy-only full takes what the schedule
+// backs up next when the same restore runs again: the log after the
+// differential continues it.
+TEST_F(CopyOnlyRestoreAfterBackupJobs, AStandbyCopyFromACopyOnlyFullContinuesAfterTheNextBackups) {
+    auto restoreInStandby = [&](uint64_t jobId) {
+        ASSERT_TRUE(RestoreSales(jobId, "Copy", 0, kRstStandby));
+        EXPECT_EQ(DatabaseState(instance, "Copy"), SQLDB_STATE_STANDBY);
+        EXPECT_TRUE(Contents("Copy") == Contents("Sales"));
+    };
+    ChangeAndBackUp(50, {"-D", "-L", "-C"});
+    restoreInStandby(60);
+    jxtest::AwaitSecondAfter();  // the next backups end after the copy's restore
+    ChangeAndBackUp(53, {"-I", "-L"});
+    restoreInStandby(61);
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "JxSQLCommon/records/SqlJobCauses.h"
-#include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -33,34 +31,15 @@ protected:
 
     std::vector<std::string> Contents() { return RestoreAfterBackupJobs::Contents("Sales"); }
 
-    // Overwrites the start of the data file of `logicalName`.
-    void Damage(const std::string& logicalName) {
-        int64_t id = 0;
-        std::vector<SqlSimFileRow> files;
-        ASSERT_FALSE(instance.DatabaseId("Sales", id).IsError());
-        ASSERT_FALSE(SqlSimChanges(instance).Files(id, files).IsError());
-        for (const SqlSimFileRow& f : files) {
-            if (f.logicalName != logicalName) continue;
-            std::fstream file(f.path, std::ios::in | std::ios::out | std::ios::binary);
-            file << std::string(4096, 'X');
-            return;
-        }
-        FAIL() << "no file " << logicalName;
-    }
+    void Damage(const std::string& logicalName) { RestoreAfterBackupJobs::Damage("Sales", logicalName); }
 
-    // The restore in place of the file or file group `name` of Sales, as job
-    // `jobId`, to `pointInTime` (0: the latest).
     bool Restore(const std::string& name, uint64_t jobId, int* status, uint64_t pointInTime = 0) {
-        JxServeRestoreTask task = TaskFor(std::string("Sales") + kFileGroupSeparator + name);
-        task.optionFlags = kRstFileFileGroup | kRstOverwrite | (pointInTime != 0 ? kRstPointInTime : 0);
-        task.pointInTime = pointInTime;
-        return RunRestore(jobId, task, status);
+        return RestoreFileGroup("Sales", name, jobId, status, pointInTime);
     }
 
     // Backup job `jobId` of Sales, of `phase` "-D", "-I" or "-L".
     void Backup(uint64_t jobId, const std::string& phase) {
-        const char* type = phase == "-D" ? "1" : phase == "-I" ? "4" : "2";
-        ASSERT_TRUE(RunPhase(jobId, phase, 1, {"-type", type}));
+        ASSERT_TRUE(RunPhase(jobId, phase, 1, jxtest::LevelOf(phase)));
     }
 
     // The per-database lines of restore job `jobId`'s status file.

@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "JxSQLCommon/restore/CSQLRestoreBase.h"
+#include "JxSQLCommon/restore/FileGroupEntry.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/backup/BackupJobRun.h"
 #include "tests/JxSQLCommon/restore/FakeSqlServerAccount.h"
 #include "tests/JxSQLCommon/restore/RunRestoreJob.h"
@@ -28,7 +31,7 @@ protected:
     }
 
     // A task restoring `database` of the instance into it, as `newName` with
-    // its two files moved under the root when `newName` is not empty.
+    // every file of it moved under the root when `newName` is not empty.
     JxServeRestoreTask TaskFor(const std::string& database, const std::string& newName = "") {
         JxServeRestoreTask task;
         task.sourceInstanceId = kInstanceId;
@@ -36,12 +39,33 @@ protected:
         task.databases = {database};
         if (!newName.empty()) {
             const char sep = '\x12';
-            for (const char* suffix : {"", "_log"}) {
-                task.relocations.push_back(database + sep + newName + sep + database + suffix + sep + "old" + sep +
-                                           root.File("moved/" + newName + suffix));
+            for (const SqlSimFileRow& f : Files(database)) {
+                task.relocations.push_back(database + sep + newName + sep + f.logicalName + sep + "old" + sep +
+                                           root.File("moved/" + newName + "_" + f.logicalName));
             }
         }
         return task;
+    }
+
+    // The restore in place of the file or file group `name` of `database`, as
+    // job `jobId`, to `pointInTime` (0: the latest).
+    bool RestoreFileGroup(const std::string& database, const std::string& name, uint64_t jobId, int* status,
+                          uint64_t pointInTime = 0) {
+        JxServeRestoreTask task = TaskFor(database + kFileGroupSeparator + name);
+        task.optionFlags = kRstFileFileGroup | kRstOverwrite | (pointInTime != 0 ? kRstPointInTime : 0);
+        task.pointInTime = pointInTime;
+        return RunRestore(jobId, task, status);
+    }
+
+    // Overwrites the start of the data file `logicalName` of `database`.
+    void Damage(const std::string& database, const std::string& logicalName) {
+        for (const SqlSimFileRow& f : Files(database)) {
+            if (f.logicalName != logicalName) continue;
+            std::fstream file(f.path, std::ios::in | std::ios::out | std::ios::binary);
+            file << std::string(4096, 'X');
+            return;
+        }
+        FAIL() << "no file " << logicalName;
     }
 
     // Runs restore job `jobId` of `task`: its result, and the status it
@@ -50,6 +74,15 @@ protected:
         JxServePutRestoreTask(kTask, task);
         CSQLRestoreBase job;
         return jxtest::RunRestoreJob(job, jobId, kTask, status);
+    }
+
+    // The files of `database` in the instance's catalogue.
+    std::vector<SqlSimFileRow> Files(const std::string& database) {
+        int64_t id = 0;
+        std::vector<SqlSimFileRow> files;
+        EXPECT_FALSE(instance.DatabaseId(database, id).IsError());
+        EXPECT_FALSE(SqlSimChanges(instance).Files(id, files).IsError());
+        return files;
     }
 
     // The bytes of the data files of `database`, by file id.

@@ -53,8 +53,7 @@ inline void PrepareSubclientForBackupJobs(jxtest::TestRoot& root, const std::str
 // manager ("1" completed), "none" when it reported none.
 inline std::string RunSubclientBackup(uint64_t jobId, const std::string& phase) {
     SnapshotBackupJob job;
-    const char* type = phase == "-D" ? "1" : phase == "-L" ? "2" : "4";
-    EXPECT_TRUE(jxtest::RunBackupPhase(job, jobId, phase, 1, {"-type", type}));
+    EXPECT_TRUE(jxtest::RunBackupPhase(job, jobId, phase, 1, jxtest::LevelOf(phase)));
     auto complete = jxtest::JobJournal(jobId, "complete");
     return complete.empty() ? "none" : complete.back().Get("status");
 }
