@@ -8,7 +8,8 @@
 // devices; Finalize(stop) waits for the statement and tells its outcome,
 // which queryFailed(), isVdiTimeOut(), getJXErrorCode() and
 // getJXErrorString() describe. After a backup, getXMLBackupSetInfo_10()
-// gives the backup set as a SQLPmn::SQLDBBackupMetadata message text.
+// gives the backup set as a SQLPmn::SQLDBBackupMetadata message text, with
+// the type the instance's history records (F or G for a file backup).
 //
 // The destructor stops and joins a statement still running, whatever the
 // caller did before.
@@ -16,20 +17,25 @@
 // Against the simulated instance: a full backup reads every file, a
 // differential the extents changed since the last full, a log backup the log
 // records since the last log backup (and then drops them unless copy-only or
-// no-truncate). Refusals carry SQL Server's numbers: 4208 log backup in
-// SIMPLE, 4214 log backup without a full (or after a broken chain), 3035
-// differential without a full, 3203 an unreadable file; a file
-// "vdi/fail/<database>" under the platform root holding a number fails the
-// database's next backup with that number ("timeout": as a VDI time-out). A restore needs every stream of
+// no-truncate). Refusals carry SQL Server's numbers: 927 backup of a
+// RESTORING database, 3036 of a STANDBY one, 4208 log backup in SIMPLE, 4214
+// log backup without a full (or after a broken chain), 3035 differential
+// without a full, 3203 an unreadable file; a file "vdi/fail/<database>" under
+// the platform root holding a number fails the database's next backup with
+// that number ("timeout": as a VDI time-out). A restore needs every stream of
 // one set (3241 otherwise), lays a log or a differential only on a RESTORING
 // or STANDBY database (3117) and a differential only on its base (3136),
 // applies log records in LSN order (4305 too recent, 4326 too early), goes
 // over an ONLINE database only with REPLACE (3159), never onto another
 // database's files (1834), and writes nothing when a stream is short or
-// damaged (3183). A device not served within the VDI time-out, repeated up
-// to the retry limit, ends the statement as a time-out; a device the
-// pipeline aborts ends it at once with the pipeline's reason. Tests hold a
-// statement's threads at a chosen point with VdiTestHold.
+// damaged (3183). A whole-database restore without a stop point that brings
+// the database to the end of its own newest backup in the instance's history
+// (FULL or BULK_LOGGED) keeps the log chain: the next log backup starts where
+// that backup ended; any other restore clears it. A device not served within
+// the VDI time-out, repeated up to the retry limit, ends the statement as a
+// time-out; a device the pipeline aborts ends it at once with the pipeline's
+// reason. Tests hold a statement's threads at a chosen point with
+// VdiTestHold.
 #pragma once
 
 #include <atomic>

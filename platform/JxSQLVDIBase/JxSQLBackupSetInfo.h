@@ -19,7 +19,7 @@ struct JxSQLBackupSetInfo {
     std::string checkpointLSN;
     std::string databaseBackupLSN;
     std::string databaseName;
-    std::string backupType;         // history letter: D, I, L
+    std::string backupType;         // history letter: D, I, L; F, G for a file backup
     std::string deviceName;
     uint32_t copyOnly = 0;
     uint32_t method = 0;

@@ -20,8 +20,10 @@
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
@@ -214,7 +216,11 @@ bool SwitchedFailure(VdiStatement& s) {
     return true;
 }
 
-void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, int64_t finish, const std::string& device) {
+// What the job is handed: the set as the instance's history records it, so a
+// file backup is F or G (its stream header says D or I, which is how a
+// restore reads it).
+void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, char historyType, int64_t finish,
+                  const std::string& device) {
     using Info = SQLPmn::SQLDBBackupInfo;
     Info info;
     info.setstring(Info::kDatabaseName, h.database);
@@ -222,7 +228,7 @@ void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, int64_t finish, con
     info.setstring(Info::kLastLsn, std::to_string(h.lastLsn));
     info.setstring(Info::kCheckpointLsn, std::to_string(h.checkpointLsn));
     info.setstring(Info::kDatabaseBackupLsn, std::to_string(h.databaseBackupLsn));
-    info.setstring(Info::kBackupType, std::string(1, h.type));
+    info.setstring(Info::kBackupType, std::string(1, historyType));
     info.setint64(Info::kBackupStartDate, h.startTime);
     info.setint64(Info::kBackupFinishDate, finish);
     info.setint64(Info::kValue64, static_cast<int64_t>(h.backupSetId));
@@ -237,7 +243,7 @@ void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, int64_t finish, con
     set.checkpointLSN = std::to_string(h.checkpointLsn);
     set.databaseBackupLSN = std::to_string(h.databaseBackupLsn);
     set.databaseName = h.database;
-    set.backupType = std::string(1, h.type);
+    set.backupType = std::string(1, historyType);
     set.deviceName = device;
     set.copyOnly = h.copyOnly ? 1 : 0;
     std::list<JxSQLBackupFileInfo> files;
@@ -355,9 +361,24 @@ void VdiRunBackup(VdiStatement& s) {
     SqlSimInstance sim;
     if (CWzError e = sim.Open(s.server); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     int64_t id = 0;
-    if (CWzError e = sim.DatabaseId(s.database, id); e.IsError()) {
+    bool exists = false;
+    int dbState = 0;
+    if (CWzError e = SqlSimDatabaseState(sim, s.database, exists, id, dbState); e.IsError()) {
+        return VdiFail(s, -1, e.GetMessage());
+    }
+    if (!exists) {
         return VdiFail(s, kSqlErrDatabaseMissing,
                        "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
+    }
+    // A database a restore sequence holds has nothing a backup could take.
+    if (dbState == SQLDB_STATE_RESTORING) {
+        return VdiFail(s, kSqlErrInRestore,
+                       "Database '" + s.database + "' cannot be opened. It is in the middle of a restore.");
+    }
+    if (dbState == SQLDB_STATE_STANDBY) {
+        return VdiFail(s, kSqlErrInStandby,
+                       "The database '" + s.database + "' is in warm-standby state (set by executing RESTORE WITH "
+                       "STANDBY) and cannot be backed up until the entire restore sequence is completed.");
     }
     SqlSimChanges changes(sim);
     SqlSimLsnState state;
@@ -476,7 +497,7 @@ void VdiRunBackup(VdiStatement& s) {
     if (!out.Finish()) return;
 
     // The backup reached the pipeline: history and LSN state.
-    const std::string device = wz::Format("JxSQLVDI_%016llx", static_cast<unsigned long long>(h.backupSetId));
+    const std::string device = SqlSimBackupDevice(h.backupSetId);
     const int64_t finish = static_cast<int64_t>(std::time(nullptr));
     SqlSimBackupSpec history;
     history.database = s.database;
@@ -520,5 +541,5 @@ void VdiRunBackup(VdiStatement& s) {
         (void)sim.Db().Exec("ROLLBACK");  // the failure above is the one to report
         return VdiFail(s, -1, recorded.GetMessage());
     }
-    FillMetadata(s, h, finish, device);
+    FillMetadata(s, h, history.type, finish, device);
 }

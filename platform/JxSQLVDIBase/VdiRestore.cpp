@@ -30,6 +30,7 @@
 #include "JxSQLVDIBase/VdiStopTime.h"
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
@@ -516,10 +517,12 @@ private:
             }
             if (byTime && r.timeMs > stopMs) {
                 m_stopReached = true;
+                m_stopTimeMs = stopMs;
                 break;
             }
             if (byMark && o.stopBeforeMark && r.mark == o.markName) {
                 m_stopReached = true;
+                m_stopTimeMs = r.timeMs;
                 break;
             }
             // Records of files a file restore left alone are passed over.
@@ -538,6 +541,7 @@ private:
             m_applied.push_back(&r);
             if (byMark && o.stopAtMark && r.mark == o.markName) {
                 m_stopReached = true;
+                m_stopTimeMs = r.timeMs;
                 break;
             }
         }
@@ -549,6 +553,9 @@ private:
     }
 
     void Commit() {
+        // What the instance's backup history says of the set is read before
+        // anything is placed: a failure to read it leaves the database alone.
+        if (CWzError e = ReadSetHistory(); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         for (Target& t : m_targets) {
             if (wz::Fs().Fsync(t.fd) != 0) {
                 VdiFail(m_s, kSqlErrWriteFailed, "Cannot sync \"" + t.temp + "\": " + std::strerror(errno));
@@ -604,7 +611,7 @@ private:
             m_state.currentLsn = m_appliedLsn;
         }
         if (!m_partial) {
-            m_state.logBackupLsn = 0;
+            m_state.logBackupLsn = m_keepsLogChain ? m_h.lastLsn : 0;
             m_state.brokenChain = false;
             if (CWzError e = changes.SetState(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         }
@@ -640,7 +647,43 @@ private:
         history.stopAt = !o.pointInTime.empty() ? o.pointInTime : o.markName;
         history.replace = o.replace;
         history.state = state;
+        if (m_stopReached) {
+            history.restoredTo = m_stopTimeMs / 1000;
+        } else if (m_setKnown) {
+            history.restoredTo = m_set.finishTime;
+        }
         if (CWzError e = SqlSimAddRestoreHistory(m_sim, history); e.IsError()) VdiFail(m_s, -1, e.GetMessage());
+    }
+
+    // Whether the statement names a stop point, a time or a mark (whatever
+    // kind of set it restores).
+    bool StopAsked() const {
+        const VdiOptions& o = m_s.options;
+        return !o.pointInTime.empty() || ((o.stopAtMark || o.stopBeforeMark) && !o.markName.empty());
+    }
+
+    // Finds the set in the instance's backup history, and whether log
+    // backups go on from its end after this restore: a whole-database
+    // restore without a stop point, in a recovery model with a log chain, of
+    // one of this database's own backups that no later backup of it goes
+    // beyond. Anything else starts a new recovery path that needs a full
+    // backup first.
+    CWzError ReadSetHistory() {
+        if (CWzError e = SqlSimFindBackupSet(m_sim, SqlSimBackupDevice(m_h.backupSetId), m_set, m_setKnown);
+            e.IsError()) {
+            return e;
+        }
+        m_keepsLogChain = false;
+        if (!m_setKnown || m_partial || StopAsked() || !SameName(m_set.database, m_s.database)) {
+            return CWzError::Success();
+        }
+        // A full restore gives the database the recovery model of its backup.
+        std::string model = m_h.recoveryModel;
+        if (m_h.type != 'D') {
+            if (CWzError e = SqlSimChanges(m_sim).RecoveryModel(m_id, model); e.IsError()) return e;
+        }
+        if (!SqlSimModelKeepsLogChain(model)) return CWzError::Success();
+        return SqlSimIsNewestBackupSet(m_sim, m_set, m_keepsLogChain);
     }
 
     // Removes what a failed restore wrote; the database stays as it was.
@@ -664,8 +707,12 @@ private:
     std::vector<SqlSimLogRecord> m_records;
     std::vector<const SqlSimLogRecord*> m_applied;
     uint64_t m_appliedLsn = 0;
-    bool m_stopAsked = false;
+    bool m_stopAsked = false;  // by the log this restore applies
     bool m_stopReached = false;
+    int64_t m_stopTimeMs = 0;  // the point a reached stop left the database at
+    SqlSimBackupSetRow m_set;  // the set's row in the instance's backup history
+    bool m_setKnown = false;
+    bool m_keepsLogChain = false;
     SqlSimPendingFiles m_pending;  // of an earlier file restore
     bool m_partial = false;        // only some files of the database are written
 };

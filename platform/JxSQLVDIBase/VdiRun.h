@@ -11,10 +11,12 @@
 // SQL Server's error numbers for the refusals the engine makes.
 enum VdiSqlError : long {
     kSqlErrDatabaseMissing = 911,
+    kSqlErrInRestore = 927,
     kSqlErrFileInUse = 1834,
     kSqlErrFileNotInBackup = 3234,
     kSqlErrReadFailed = 3203,
     kSqlErrDiffWithoutFull = 3035,
+    kSqlErrInStandby = 3036,
     kSqlErrNotReadyToRollForward = 3117,
     kSqlErrDiffWrongBase = 3136,
     kSqlErrTailNotBackedUp = 3159,

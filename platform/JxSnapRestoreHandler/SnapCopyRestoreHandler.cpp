@@ -22,6 +22,7 @@
 #include "JxJobClient/JXJobCtrlClient.h"
 #include "JxSnapRestoreHandler/SnapRestoreHandlerCallback.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
@@ -137,13 +138,21 @@ void RemoveTemps(std::vector<DatabaseRevert>& plan) {
 }
 
 // Gives the database the snapshot's files and state: RESTORING at the
-// snapshot's LSN, ready for the log backups taken after it.
+// snapshot's LSN, ready for the log backups taken after it. A snapshot that
+// is still the newest backup of the database (FULL or BULK_LOGGED) keeps
+// the log chain: the next log backup starts at the snapshot's point.
 CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapDatabase& db) {
+    const uint64_t point = db.currentLsn + 1;
+    SqlSimBackupSetRow newest;
+    bool found = false;
+    if (CWzError e = SqlSimNewestBackupSet(instance, db.name, newest, found); e.IsError()) return e;
+    const bool keepsChain = found && newest.lastLsn == point && SqlSimModelKeepsLogChain(db.recoveryModel);
     int64_t id = 0;
     if (CWzError e = SqlSimReplaceDatabase(instance, db.name, db.recoveryModel, db.files, id); e.IsError()) return e;
     SqlSimLsnState state;
     state.currentLsn = db.currentLsn;
     state.lastFullLsn = db.baseFullLsn;
+    state.logBackupLsn = keepsChain ? point : 0;
     state.logEnd = db.logEnd;
     if (CWzError e = SqlSimChanges(instance).SetState(id, state); e.IsError()) return e;
     return SqlSimSetRestoredState(instance, id, SQLDB_STATE_RESTORING, false);

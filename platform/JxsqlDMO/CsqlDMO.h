@@ -226,10 +226,14 @@ public:
     bool isDatabaseInSingleUserMode(const std::string& instance, const std::string& database, bool& singleUser);
 
     // ---- Restore history (CsqlDMORestoreHistory.cpp) -----------------------
-    // When the database was last restored into (seconds since 1970), from
-    // the instance's restore history, which the engine's restores write. The
-    // time-zone switch is accepted and not needed: times are UTC. False when
-    // the database has no restore in its history.
+    // The point the last restore of the database brought it to (seconds
+    // since 1970), from the instance's restore history, which the engine's
+    // restores write: where that restore stopped inside the set it read, or
+    // the finish time of that set. Where the point is not known (a set the
+    // instance's backup history does not hold, a history row written before
+    // the point was kept) the time that restore ran. The time-zone switch is
+    // accepted and not needed: times are UTC. False when the database has no
+    // restore in its history.
     bool getLastDatabaseRestoreTime(const std::string& instance, const std::string& database, uint64_t nzdstHandling,
                                     unsigned long& time);
     // The last restore of `database` on the instance of the last

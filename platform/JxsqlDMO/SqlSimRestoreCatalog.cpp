@@ -117,14 +117,22 @@ CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, 
 }
 
 CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistoryRow& row) {
-    CWzError e = instance.Db().Exec(
+    SimSqlDb& db = instance.Db();
+    CWzError e = db.Exec(
         "CREATE TABLE IF NOT EXISTS restore_history(id INTEGER PRIMARY KEY, destination_database TEXT NOT NULL, "
         "type TEXT NOT NULL, restore_date INTEGER NOT NULL, backup_set_id TEXT NOT NULL, first_lsn INTEGER NOT NULL, "
-        "last_lsn INTEGER NOT NULL, stop_at TEXT NOT NULL, replace INTEGER NOT NULL, state INTEGER NOT NULL)");
+        "last_lsn INTEGER NOT NULL, stop_at TEXT NOT NULL, replace INTEGER NOT NULL, state INTEGER NOT NULL, "
+        "restored_to INTEGER)");
     if (e.IsError()) return e;
-    return instance.Db()
-        .Prepare("INSERT INTO restore_history VALUES(NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-        .Bind(1, row.database)
+    bool hasPoint = false;
+    if (e = SqlSimRestoreHistoryHasPoint(instance, hasPoint); e.IsError()) return e;
+    if (!hasPoint) {
+        if (e = db.Exec("ALTER TABLE restore_history ADD COLUMN restored_to INTEGER"); e.IsError()) return e;
+    }
+    SimSqlStatement insert = db.Prepare(
+        "INSERT INTO restore_history(destination_database, type, restore_date, backup_set_id, first_lsn, last_lsn, "
+        "stop_at, replace, state, restored_to) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, row.database)
         .Bind(2, std::string(1, row.type))
         .Bind(3, static_cast<int64_t>(std::time(nullptr)))
         .Bind(4, row.backupSetId)
@@ -132,6 +140,18 @@ CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHi
         .Bind(6, static_cast<int64_t>(row.lastLsn))
         .Bind(7, row.stopAt)
         .Bind(8, int64_t{row.replace})
-        .Bind(9, int64_t{row.state})
-        .Run();
+        .Bind(9, int64_t{row.state});
+    if (row.restoredTo > 0) {
+        insert.Bind(10, row.restoredTo);
+    } else {
+        insert.BindNull(10);
+    }
+    return insert.Run();
+}
+
+CWzError SqlSimRestoreHistoryHasPoint(SqlSimInstance& instance, bool& has) {
+    SimSqlStatement q = instance.Db().Prepare(
+        "SELECT COUNT(*) FROM pragma_table_info('restore_history') WHERE name = 'restored_to'");
+    has = q.Step() && q.Int(0) > 0;
+    return q.Error();
 }

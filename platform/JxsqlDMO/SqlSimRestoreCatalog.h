@@ -26,6 +26,9 @@ struct SqlSimRestoreHistoryRow {
     std::string stopAt;
     bool replace = false;
     int state = 0;  // the database's state afterwards
+    // The point the database was restored to, seconds since 1970: where the
+    // restore stopped inside the set, or the end of the set; 0 when unknown.
+    int64_t restoredTo = 0;
 };
 
 // Gives `name` exactly these files (creating the database, or replacing the
@@ -40,4 +43,9 @@ CWzError SqlSimFileOwner(SqlSimInstance& instance, const std::string& path, std:
 // The state of a database; `exists` false when there is none of that name.
 CWzError SqlSimDatabaseState(SqlSimInstance& instance, const std::string& name, bool& exists, int64_t& id,
                              int& state);
+// Adds a row to the restore history (made when missing; a history written
+// before the restored-to point was kept gets that column first).
 CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHistoryRow& row);
+// Whether the restore history keeps the restored-to point (false too when
+// there is no restore history yet).
+CWzError SqlSimRestoreHistoryHasPoint(SqlSimInstance& instance, bool& has);

@@ -142,6 +142,35 @@ TEST_F(SnapCopyRestoreHandlerTest, RevertBringsBackTheListedDatabasesAndLeavesTh
     EXPECT_TRUE(Leftovers(".jxrevert").empty());
 }
 
+TEST_F(SnapCopyRestoreHandlerTest, ARevertToTheNewestSnapshotKeepsTheLogChainAndToAnOlderOneDoesNot) {
+    SnapCopyRestoreHandler newest;
+    ASSERT_TRUE(Revert(newest, {"Sales"})) << newest.getLastError();
+    EXPECT_EQ(State("Sales").logBackupLsn, salesLsn + 1);
+    CJxSQLVDI engine;
+    ASSERT_TRUE(engine.recoverOnly(L"Sales", vditest::kServer, L"")) << engine.getJXErrorString();
+    Change("Sales", 2, 3);
+    SqlDataTransferHandler pipeline(true, 77, 7, 2, "cs", 1, 0);
+    vditest::Outcome log = vditest::Backup(pipeline, "Sales", 'L', 1);
+    ASSERT_TRUE(log.ok) << log.text;
+    EXPECT_EQ(log.set.firstLSN, std::to_string(salesLsn + 1)) << "the log goes on from the snapshot";
+    ASSERT_TRUE(pipeline.closePipeline(1, false));
+
+    // A later snapshot: the first one is no longer the newest backup.
+    JXSnapClientAPI::SnapRequest later;
+    later.jobId = kSnapJob + 1;
+    later.instance = vditest::kServer;
+    later.databases = {"Sales"};
+    later.metadataDirectory = root.path();
+    later.levelName = "Full";
+    std::vector<std::string> volumes;
+    std::string error;
+    ASSERT_TRUE(JXSnapClientAPI::snapDatabases(later, volumes, error)) << error;
+    SnapCopyRestoreHandler older;
+    ASSERT_TRUE(Revert(older, {"Sales"})) << older.getLastError();
+    EXPECT_EQ(State("Sales").currentLsn, salesLsn);
+    EXPECT_EQ(State("Sales").logBackupLsn, 0u);
+}
+
 TEST_F(SnapCopyRestoreHandlerTest, DatabasesTheSnapshotDoesNotHoldAreLeftAloneAndNoneIsAFailure) {
     SnapCopyRestoreHandler handler;
     ASSERT_TRUE(Revert(handler, {"Sales", "Other"})) << handler.getLastError();

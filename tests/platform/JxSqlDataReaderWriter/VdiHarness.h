@@ -25,6 +25,10 @@ struct Outcome {
     long code = 0;
     std::string text;
     bool timedOut = false;
+    // A backup's set as the job is handed it: the metadata text and the
+    // flat description.
+    std::string metadata;
+    JxSQLBackupSetInfo set;
 };
 
 inline void Configure(CJxSQLVDIBase& engine, int streams) {
@@ -44,12 +48,15 @@ inline Outcome Finish(CJxSQLVDIBase& engine, SqlDataTransferHandler& handler, bo
     return o;
 }
 
-// Backs `database` up; `archives` receives what a restore needs.
+// Backs `database` up (only `fileGroups` when given: a file backup);
+// `archives` receives what a restore needs.
 inline Outcome Backup(SqlDataTransferHandler& handler, const std::string& database, char type, int streams,
-                      std::list<RestoreArchiveInfo>* archives = nullptr) {
+                      std::list<RestoreArchiveInfo>* archives = nullptr,
+                      const std::list<std::string>& fileGroups = {}) {
     CJxSQLVDI engine;
     Configure(engine, streams);
     engine.setBackupType(type);
+    if (!fileGroups.empty()) engine.SetFFGList(std::list<std::string>{}, fileGroups);
     EXPECT_TRUE(engine.Initialize());
     EXPECT_TRUE(engine.SetServerName(kServer, database));
     handler.setDbName(database);
@@ -57,6 +64,10 @@ inline Outcome Backup(SqlDataTransferHandler& handler, const std::string& databa
     handler.setVDIBase(&engine);
     handler.setStreams(streams);
     Outcome o = Finish(engine, handler, handler.startTransfer());
+    if (o.ok) {
+        o.metadata = engine.getXMLBackupSetInfo_10();
+        o.set = engine.getBackupSetInfo();
+    }
     if (o.ok && archives != nullptr) {
         archives->clear();
         for (auto& [stream, w] : handler.getStreamWriterMap()) {
