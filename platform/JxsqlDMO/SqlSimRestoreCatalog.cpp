@@ -127,7 +127,11 @@ CWzError SqlSimAddRestoreHistory(SqlSimInstance& instance, const SqlSimRestoreHi
     bool hasPoint = false;
     if (e = SqlSimRestoreHistoryHasPoint(instance, hasPoint); e.IsError()) return e;
     if (!hasPoint) {
-        if (e = db.Exec("ALTER TABLE restore_history ADD COLUMN restored_to INTEGER"); e.IsError()) return e;
+        // Another restore may add the column at the same moment: only a
+        // column still missing afterwards is a failure.
+        if (e = db.Exec("ALTER TABLE restore_history ADD COLUMN restored_to INTEGER"); e.IsError()) {
+            if (SqlSimRestoreHistoryHasPoint(instance, hasPoint).IsError() || !hasPoint) return e;
+        }
     }
     SimSqlStatement insert = db.Prepare(
         "INSERT INTO restore_history(destination_database, type, restore_date, backup_set_id, first_lsn, last_lsn, "

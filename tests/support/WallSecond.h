@@ -1,6 +1,8 @@
-// Test support: the engine's stand-in dates backups and restores in whole
-// seconds of the wall clock, and the central server's stand-in counts a
-// backup that ended in the second a database was restored to as restored.
+// Test support: the engine's stand-in dates backups in whole seconds of the
+// wall clock (and a restore by the point it reached: a backup's finish time
+// or a stop time, or the second it ran when its set is unknown), and the
+// central server's stand-in counts a backup that ended in the second a
+// database was restored to as restored.
 // A test whose next backup must come after such a point waits for the
 // second to turn, an event of the clock that no machine's speed changes.
 #pragma once

@@ -225,6 +225,33 @@ TEST_F(BackupJobTest, LogJobConvertsWhatItCannotBackUpAndThePromotedPhasesBackIt
     EXPECT_EQ(History("Sales"), "DL") << "the promoted phases back up only the converted databases";
 }
 
+// A database a restore sequence holds (here RESTORING after a restore WITH
+// NORECOVERY) is skipped at collection; where the job is set to back up
+// whatever its content names, SQL Server refuses it: the log job fails the
+// database with that reason and stores no backup set for it.
+TEST_F(BackupJobTest, ALogJobOfARestoringDatabaseStoresNoBackupSet) {
+    MakeDatabases({"Sales"});
+    ASSERT_TRUE(RunPhase(62, "-D", 1, {"-type", "1"}));
+    ASSERT_EQ(CompleteStatus(62), "1");
+    const std::vector<BackupSet> full = Sets(62);
+    ASSERT_EQ(full.size(), 1u);
+    Restore("Sales", full[0], false);
+    ASSERT_EQ(vditest::DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
+
+    ASSERT_TRUE(RunPhase(63, "-L", 1, {"-type", "2"}));
+    EXPECT_TRUE(Sets(63).empty());
+    EXPECT_EQ(StatusRows(63).at("Sales").getint64(JobManager::SQLStatusTab::kStatus),
+              JobManager::kDBStatusSkippedAtCollect);
+
+    JXPlatformInfo().setNumber("MSSQLAgent", "nIgnoreNonExistentDB", 0);
+    ASSERT_TRUE(RunPhase(64, "-L", 1, {"-type", "2"}));
+    EXPECT_EQ(CompleteStatus(64), "2");
+    EXPECT_TRUE(Sets(64).empty());
+    EXPECT_EQ(History("Sales"), "D");
+    const std::string reason = StatusRows(64).at("Sales").getstring(JobManager::SQLStatusTab::kFailureReason);
+    EXPECT_NE(reason.find("middle of a restore"), std::string::npos) << reason;
+}
+
 TEST_F(BackupJobTest, ARefusedBackupSetFailsItsDatabaseAndEndsTheWalk) {
     MakeDatabases({"db1", "db2", "db3"});
     JxServeRefuseBackupSets("db2", 1);
