@@ -117,9 +117,11 @@ bool LoseReply(FX::CSQLite3DB& db, const std::string& databaseName) {
 }
 
 // A log backup continues its database's chain when it starts where a stored
-// log backup, or the full backup that began the chain, ended.
+// log backup, or the full backup that began the chain, ended; or where a
+// differential ended, when a restore that ended at that differential
+// carried the log chain on from there.
 bool ContinuesLogChain(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
-    return HoldsSetAt(db, set, "last_lsn", "backup_type IN ('L', 'D')", Text(set.firstLsn));
+    return HoldsSetAt(db, set, "last_lsn", "backup_type IN ('L', 'D', 'I')", Text(set.firstLsn));
 }
 
 // A differential holds the changes since its base, the full (or file) backup

@@ -4,6 +4,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
 
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeLsn.h"
@@ -15,6 +18,8 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 bool IsFull(const JxServeBackup& b) { return b.backupType == 'D'; }
 bool IsDifferential(const JxServeBackup& b) { return b.backupType == 'I'; }
 bool IsLog(const JxServeBackup& b) { return b.backupType == 'L'; }
+bool IsFileFull(const JxServeBackup& b) { return b.backupType == 'F'; }
+bool IsFileDifferential(const JxServeBackup& b) { return b.backupType == 'G'; }
 
 // Whether the differential at `d` of the history holds the changes since the
 // full at `f`.
@@ -41,30 +46,117 @@ size_t Newest(const std::vector<JxServeBackup>& history, Fits fits) {
     return found;
 }
 
-// The chain at `toTime` on the newest full that `fullFits`, with the newest
-// differential on it that `diffFits`.
-template <typename FullFits, typename DiffFits>
-std::vector<JxServeBackup> Chain(const std::vector<JxServeBackup>& history, uint64_t toTime, FullFits fullFits,
-                                 DiffFits diffFits) {
+// Positions in the history, oldest first.
+using Positions = std::vector<size_t>;
+
+// The fulls a chain may begin with, oldest first: the newest ordinary full
+// that `fits`, and every copy-only full after it that fits (none of them
+// takes a differential, but the logs after one may reach further).
+template <typename Fits>
+Positions CandidateFulls(const std::vector<JxServeBackup>& history, Fits fits) {
+    const size_t ordinary = Newest(history, [&](size_t i) { return fits(history[i]) && !history[i].copyOnly; });
+    Positions fulls;
+    for (size_t i = ordinary == kNone ? 0 : ordinary; i < history.size(); ++i) {
+        if (fits(history[i]) && (i == ordinary || history[i].copyOnly)) fulls.push_back(i);
+    }
+    return fulls;
+}
+
+// The chain at `toTime` (0 = the latest) on the full at `full`: it, the
+// newest differential on it that ended by then and `diffFits`, and the log
+// backups after those up to the first one that reaches the to-time.
+template <typename DiffFits>
+Positions ChainOn(const std::vector<JxServeBackup>& history, size_t full, uint64_t toTime, DiffFits diffFits) {
     auto endedBy = [toTime](const JxServeBackup& b) { return toTime == 0 || b.endTime <= toTime; };
-    const size_t full =
-        Newest(history, [&](size_t i) { return IsFull(history[i]) && endedBy(history[i]) && fullFits(history[i]); });
-    if (full == kNone) return {};
-    std::vector<JxServeBackup> chain{history[full]};
+    Positions chain{full};
     size_t base = full;
     const size_t diff = Newest(history, [&](size_t i) {
-        return IsDifferential(history[i]) && endedBy(history[i]) && diffFits(history[i]) && OnFull(history, full, i);
+        return diffFits(history[i]) && endedBy(history[i]) && OnFull(history, full, i);
     });
     if (diff != kNone) {
-        chain.push_back(history[diff]);
+        chain.push_back(diff);
         base = diff;
     }
     for (size_t i = base + 1; i < history.size(); ++i) {
         if (!IsLog(history[i])) continue;
-        chain.push_back(history[i]);
+        chain.push_back(i);
         if (toTime != 0 && history[i].endTime >= toTime) break;  // this log reaches the to-time
     }
     return chain;
+}
+
+// A chain that may be sent: its backups, and how far the chain on its full
+// restores the database (the last LSN reached and the end time of the
+// backup that reaches it; nothing for a chain with nothing to send).
+struct Candidate {
+    Positions sent;
+    std::string reachedLsn;
+    uint64_t reachedTime = 0;
+    bool lsnsKnown = true;  // every backup it was measured by has a last LSN
+};
+
+// `sent`, measured by the chain `walked` (oldest first, from its full): the
+// full and its differential reach their last LSNs, each log after them its
+// own while it begins at or below what is reached. A log that begins above
+// leaves a gap the engine stops at; one without a first LSN continues.
+Candidate Measured(const std::vector<JxServeBackup>& history, Positions sent, const Positions& walked) {
+    Candidate c;
+    c.sent = std::move(sent);
+    for (size_t i : walked) c.lsnsKnown = c.lsnsKnown && !history[i].lastLsn.empty();
+    if (c.sent.empty()) return c;
+    for (size_t k = 0; k < walked.size(); ++k) {
+        const JxServeBackup& b = history[walked[k]];
+        if (k > 0 && IsLog(b) && !b.firstLsn.empty() && JxServeLsnBelow(c.reachedLsn, b.firstLsn)) break;
+        c.reachedLsn = b.lastLsn;
+        c.reachedTime = b.endTime;
+    }
+    return c;
+}
+
+// The backups of the candidate that reaches furthest to `toTime` (0 = the
+// latest), given oldest full first. To the latest: the highest LSN reached;
+// to a point: one whose reach ends at or after it, else the highest LSN
+// reached. Equal so far: fewer backups, then the newer full. When a
+// backup's LSN is not known, the newest full's, as before LSNs were kept.
+std::vector<JxServeBackup> Furthest(const std::vector<JxServeBackup>& history,
+                                    const std::vector<Candidate>& candidates, uint64_t toTime) {
+    if (candidates.empty()) return {};
+    const Candidate* best = &candidates.back();
+    const bool lsnsKnown =
+        std::all_of(candidates.begin(), candidates.end(), [](const Candidate& c) { return c.lsnsKnown; });
+    if (lsnsKnown) {
+        auto reachesPoint = [toTime](const Candidate& c) {
+            return toTime != 0 && !c.sent.empty() && c.reachedTime >= toTime;
+        };
+        best = &candidates.front();
+        for (const Candidate& c : candidates) {
+            if (reachesPoint(c) != reachesPoint(*best)) {
+                if (reachesPoint(c)) best = &c;
+            } else if (!reachesPoint(c) && !JxServeSameLsn(c.reachedLsn, best->reachedLsn)) {
+                if (JxServeLsnBelow(best->reachedLsn, c.reachedLsn)) best = &c;
+            } else if (c.sent.size() <= best->sent.size()) {
+                best = &c;
+            }
+        }
+    }
+    std::vector<JxServeBackup> chain;
+    for (size_t i : best->sent) chain.push_back(history[i]);
+    return chain;
+}
+
+// The chain at `toTime` that reaches furthest among those on the fulls that
+// `fullFits` (see CandidateFulls), with differentials that `diffFits`.
+template <typename FullFits, typename DiffFits>
+std::vector<JxServeBackup> Chain(const std::vector<JxServeBackup>& history, uint64_t toTime, FullFits fullFits,
+                                 DiffFits diffFits) {
+    std::vector<Candidate> candidates;
+    const Positions fulls = CandidateFulls(
+        history, [&](const JxServeBackup& b) { return fullFits(b) && (toTime == 0 || b.endTime <= toTime); });
+    for (size_t full : fulls) {
+        const Positions chain = ChainOn(history, full, toTime, diffFits);
+        candidates.push_back(Measured(history, chain, chain));
+    }
+    return Furthest(history, candidates, toTime);
 }
 
 bool Named(const std::vector<std::string>& names, const std::string& name) {
@@ -80,27 +172,22 @@ bool JxServeStreamRestorable(const JxServeBackup& backup) {
 }
 
 std::vector<JxServeBackup> JxServeChainAt(const std::vector<JxServeBackup>& history, uint64_t toTime) {
-    auto any = [](const JxServeBackup&) { return true; };
-    return Chain(history, toTime, any, any);
+    return Chain(history, toTime, IsFull, IsDifferential);
 }
 
 std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& history, uint64_t restoredUpTo) {
     auto endedAfter = [restoredUpTo](const JxServeBackup& b) { return b.endTime > restoredUpTo; };
-    const size_t full = Newest(history, [&](size_t i) { return IsFull(history[i]) && !endedAfter(history[i]); });
-    if (full == kNone) return JxServeChainAt(history, 0);
-    std::vector<JxServeBackup> chain;
-    size_t base = full;
-    const size_t diff = Newest(history, [&](size_t i) {
-        return IsDifferential(history[i]) && endedAfter(history[i]) && OnFull(history, full, i);
-    });
-    if (diff != kNone) {
-        chain.push_back(history[diff]);
-        base = diff;
+    std::vector<Candidate> candidates;
+    for (size_t full : CandidateFulls(history, [&](const JxServeBackup& b) { return IsFull(b) && !endedAfter(b); })) {
+        // What of the latest chain on that full ended after the restore.
+        const Positions latest = ChainOn(history, full, 0, IsDifferential);
+        Positions after;
+        std::copy_if(latest.begin(), latest.end(), std::back_inserter(after),
+                     [&](size_t i) { return endedAfter(history[i]); });
+        candidates.push_back(Measured(history, std::move(after), latest));
     }
-    for (size_t i = base + 1; i < history.size(); ++i) {
-        if (IsLog(history[i]) && endedAfter(history[i])) chain.push_back(history[i]);
-    }
-    return chain;
+    if (candidates.empty()) return JxServeChainAt(history, 0);
+    return Furthest(history, candidates, 0);
 }
 
 std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup>& history, uint64_t toTime,
@@ -113,9 +200,10 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
                    return Named(b.fileGroups, name) || Named(b.dataFiles, name);
                });
     };
+    auto usable = [&](const JxServeBackup& b) { return JxServeStreamRestorable(b) && holdsAll(b); };
     return Chain(
-        history, toTime, [&](const JxServeBackup& b) { return JxServeStreamRestorable(b) && holdsAll(b); },
-        JxServeStreamRestorable);
+        history, toTime, [&](const JxServeBackup& b) { return (IsFull(b) || IsFileFull(b)) && usable(b); },
+        [&](const JxServeBackup& b) { return (IsDifferential(b) || IsFileDifferential(b)) && usable(b); });
 }
 
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
@@ -124,6 +212,7 @@ std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>
     std::vector<JxServeBackup> chain;
     for (size_t i = 0; i < history.size(); ++i) {
         const JxServeBackup& b = history[i];
+        if (!IsFull(b) && !IsDifferential(b) && !IsLog(b)) continue;  // a file backup
         if (snapshot(b) || (IsFull(b) && b.copyOnly)) continue;
         if (IsDifferential(b)) {
             const size_t full = Newest(history, [&](size_t f) { return IsFull(history[f]) && OnFull(history, f, i); });

@@ -10,6 +10,22 @@
 // the full and before the next full. Log backups run on across fulls, as
 // SQL Server's log chain does, and are passed on as stored, gaps included:
 // refusing a broken chain is SQL Server's part.
+//
+// More than one full may begin the chain: the newest ordinary full, with its
+// differential, and every copy-only full after it, with the logs after it.
+// The chain sent is the one that reaches furthest. A chain reaches, walked
+// from its full, the full's last LSN, then its differential's, then each
+// log's while the log begins at or below what is reached (a log beginning
+// above it, such as one that continues a restore ended at a differential,
+// leaves a gap the engine would refuse; a log without a first LSN counts as
+// continuing). Of chains that reach equally, the one with fewer backups;
+// then the one on the newer full, which a revert relies on. Where a backup
+// of the chains compared has no last LSN (a store older than the LSNs), the
+// chain on the newest full is sent.
+//
+// File backups (F, file full; G, file differential) hold only some of the
+// database's files: they are no step of a database's chain, only of a file
+// or file-group restore's.
 #pragma once
 
 #include <cstdint>
@@ -22,29 +38,36 @@
 // a snapshot or VSS-style backup, which come back by revert only.
 bool JxServeStreamRestorable(const JxServeBackup& backup);
 
-// The chain for the state at `toTime` (0 = the latest): the newest full
-// that ended by then, the newest differential on it that ended by then, and
-// the log backups after those up to the first one that reaches the to-time.
-// Snapshot sets stay in: a revert reads the same chain.
+// The chain for the state at `toTime` (0 = the latest), on the fulls that
+// ended by then: each with the newest differential on it that ended by
+// then, and the log backups after those up to the first one that reaches
+// the to-time. To the latest, the chain that reaches the highest LSN; to a
+// point, one that reaches it (the last backup within its reach ended at or
+// after it), else the one that reaches the highest LSN. Snapshot sets stay
+// in: a revert reads the same chain.
 std::vector<JxServeBackup> JxServeChainAt(const std::vector<JxServeBackup>& history, uint64_t toTime);
 
 // What follows a restore made at `restoredUpTo` (whole seconds: a backup
-// that ended in that very second counts as restored): on the newest full
-// that ended by then, its newest differential and the log backups that
-// ended after that time. With no full by then, the latest chain.
+// that ended in that very second counts as restored): on one of the fulls
+// that ended by then, its newest differential and the log backups, those
+// of its latest chain that ended after that time. The full is chosen as
+// for the latest state, by how far its latest chain reaches; a chain with
+// nothing after the restore reaches nothing. Which full the database was
+// restored from is not known here: a differential on another one is the
+// engine's to refuse. With no full by then, the latest chain.
 std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& history, uint64_t restoredUpTo);
 
 // The chain of a file or file-group restore of `names` (file groups or
 // logical file names) at `toTime`, as JxServeChainAt but on backups the job
-// can restore: the newest full it can read that holds every name, its
-// newest differential it can read, then the logs.
+// can read that hold every name: a full or file full, a differential or
+// file differential on it, then every log.
 std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup>& history, uint64_t toTime,
                                                  const std::vector<std::string>& names);
 
 // What a live-sync standby restored up to `restoredLsn` (empty: nothing yet)
-// takes next, in the order stored: every backup whose last LSN is beyond
-// it, but for snapshot sets (the logs after a snapshot full continue the
-// chain the standby has), a differential on a snapshot full, and copy-only
-// fulls (the standby goes on by its logs).
+// takes next, in the order stored: every full, differential and log backup
+// whose last LSN is beyond it, but for snapshot sets (the logs after a
+// snapshot full continue the chain the standby has), a differential on a
+// snapshot full, and copy-only fulls (the standby goes on by its logs).
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
                                                 const std::string& restoredLsn);

@@ -340,6 +340,7 @@ TEST_F(BackupSetTest, FullJobLeavesOneCommittedSetPerDatabaseWithAnArchiveEntryP
         EXPECT_NE(backups[0].endTime, 0u);
         EXPECT_EQ(backups[0].referenceTime, backups[0].endTime);
         EXPECT_EQ(backups[0].fileGroups, std::vector<std::string>{"PRIMARY"}) << "the log file belongs to none";
+        EXPECT_EQ(backups[0].dataFiles, std::vector<std::string>{name}) << "the data file's logical name";
     }
 }
 

@@ -81,6 +81,33 @@ TEST_F(BackupSetUpdatesTest, BrokenChainGivesItsOutCodeOtherErrorsDoNot) {
     EXPECT_TRUE(JxServeStoredBackupSets().empty());
 }
 
+// A log continues the chain where a stored log, full or differential ended
+// (a restore that ended at the differential carries the log chain on from
+// there); one that begins anywhere else breaks it.
+TEST_F(BackupSetUpdatesTest, ALogContinuesTheChainWhereAStoredBackupEnded) {
+    CSQLClientDll client;
+    auto send = [&](std::string type, std::string first, std::string last, std::string checkpoint,
+                    std::string base) {
+        SQLBackupSetInfoReq_VER5_t set;
+        Fill(set, sales);
+        set.backupType = type.data();
+        set.firstLsn = first.data();
+        set.lastLsn = last.data();
+        set.checkpointLsn = checkpoint.data();
+        set.databaseBackupLsn = base.data();
+        client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+        int outCode = -1;
+        client.updateBackupSetInfo(&outCode);
+        return outCode;
+    };
+    ASSERT_EQ(send("D", "100", "200", "150", "0"), 0);
+    ASSERT_EQ(send("L", "200", "250", "150", "150"), 0);
+    ASSERT_EQ(send("I", "280", "300", "290", "150"), 0);
+    EXPECT_EQ(send("L", "300", "400", "290", "150"), 0) << "from the differential's last LSN";
+    EXPECT_EQ(send("L", "350", "450", "290", "150"), kCauseBrokenChain);
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 4u);
+}
+
 TEST_F(BackupSetUpdatesTest, AzureAndAnalysisUpdatesHaveNoBrokenChainCase) {
     JxServeRefuseBackupSets("sales", 6);
     CSQLClientDll client;

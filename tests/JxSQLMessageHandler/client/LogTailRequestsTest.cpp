@@ -36,22 +36,27 @@ protected:
         ASSERT_TRUE(AppModel::Set("instance/7", "name", "HOST/TAIL"));
     }
 
-    // A full backup of `database` that holds every record written so far.
-    void BackUpEverything(const std::string& database, bool withLsns = true) {
+    // A backup of `database` (a full, or a log after the last backup) that
+    // holds every record written so far.
+    void BackUpEverything(const std::string& database, bool withLsns = true, char type = 'D') {
         int64_t id = 0;
         SqlSimLsnState state;
         ASSERT_FALSE(sim.DatabaseId(database, id).IsError());
         ASSERT_FALSE(SqlSimChanges(sim).State(id, state).IsError());
-        JxServeBackup full;
-        full.instanceId = kInstance;
-        full.database = database;
-        full.backupType = 'D';
-        full.endTime = 100;
-        if (withLsns) full.lastLsn = full.checkpointLsn = std::to_string(state.currentLsn + 1);
-        JxServePutBackup(full);
+        JxServeBackup backup;
+        backup.instanceId = kInstance;
+        backup.database = database;
+        backup.backupType = type;
+        backup.endTime = 100;
+        if (withLsns) {
+            backup.firstLsn = type == 'L' ? backedUpBelow : "";
+            backup.lastLsn = backup.checkpointLsn = backedUpBelow = std::to_string(state.currentLsn + 1);
+        }
+        JxServePutBackup(backup);
     }
-    void Change(const std::string& database) {
-        ASSERT_FALSE(SqlSimChanges(sim).Change({database, 2, 1, "", 0}).IsError());
+    // Writes `pages` log records.
+    void Change(const std::string& database, uint32_t pages = 2) {
+        ASSERT_FALSE(SqlSimChanges(sim).Change({database, pages, 1, "", 0}).IsError());
     }
     // The list's status for group FG2 of `database`, restored by task kTask
     // into instance `destination`.
@@ -67,6 +72,7 @@ protected:
 
     SqlSimInstance sim;
     CSQLClientDll client;
+    std::string backedUpBelow;  // the last LSN of the last backup put
 };
 
 TEST_F(LogTailRequestsTest, AnOnlineDatabaseChangedSinceItsLastBackupIsAskedForItsTail) {
@@ -76,9 +82,20 @@ TEST_F(LogTailRequestsTest, AnOnlineDatabaseChangedSinceItsLastBackupIsAskedForI
     EXPECT_EQ(Status("Sales"), 3u);
 }
 
+// A backup's last LSN is that of the first record it does not hold: one
+// record written after the last log backup is a tail.
+TEST_F(LogTailRequestsTest, OneRecordBeyondTheLastLogBackupIsATail) {
+    BackUpEverything("Sales");
+    Change("Sales");
+    BackUpEverything("Sales", true, 'L');
+    EXPECT_EQ(Status("Sales"), 0u) << "the log backup holds every record";
+    Change("Sales", 1);
+    EXPECT_EQ(Status("Sales"), 3u);
+}
+
 // Whatever the tail, the answer is the list when the restore goes elsewhere,
-// the log cannot be backed up, the database is restoring or the chain holds
-// no LSNs.
+// the log cannot be backed up, the database is restoring or on standby, or
+// the chain holds no LSNs.
 TEST_F(LogTailRequestsTest, NoTailIsAskedForWhereALogBackupCannotHelp) {
     BackUpEverything("Sales");
     BackUpEverything("Scratch");
@@ -88,6 +105,8 @@ TEST_F(LogTailRequestsTest, NoTailIsAskedForWhereALogBackupCannotHelp) {
     EXPECT_EQ(Status("Scratch"), 0u) << "SIMPLE recovery";
     ASSERT_FALSE(sim.SetDatabaseState("Sales", SQLDB_STATE_RESTORING).IsError());
     EXPECT_EQ(Status("Sales"), 0u) << "RESTORING";
+    ASSERT_FALSE(sim.SetDatabaseState("Sales", SQLDB_STATE_STANDBY).IsError());
+    EXPECT_EQ(Status("Sales"), 0u) << "STANDBY";
     ASSERT_FALSE(sim.SetDatabaseState("Sales", SQLDB_STATE_ONLINE).IsError());
     EXPECT_EQ(Status("Sales"), 3u);
     BackUpEverything("Sales", /*withLsns=*/false);

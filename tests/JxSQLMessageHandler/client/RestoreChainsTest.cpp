@@ -104,6 +104,12 @@ protected:
         b.databaseBackupLsn = base != 0 ? std::to_string(base) : "";
         return b;
     }
+    // Full 100, copy-only full 150, a differential of the full 200.
+    void PutFullCopyOnlyFullAndDifferential() {
+        Put('D', 100);
+        Put('D', 150).copyOnly = true;
+        Put('I', 200, 100);
+    }
     // Stores the backups put so far.
     void Store() {
         for (JxServeBackup& b : history) b.restoreId = JxServePutBackup(b);
@@ -175,7 +181,7 @@ TEST_F(ChainRulesTest, AFileGroupChainBeginsWithAFullTheJobCanReadThatHoldsTheGr
     Put('D', 200).word10 = 2;
     Put('I', 250, 200);
     Put('L', 300);
-    JxServeBackup& primaryOnly = Put('D', 350);
+    JxServeBackup& primaryOnly = Put('F', 350);
     primaryOnly.fileGroups = {"PRIMARY"};
     primaryOnly.dataFiles = {"Sales"};
     Put('L', 400);
@@ -183,13 +189,198 @@ TEST_F(ChainRulesTest, AFileGroupChainBeginsWithAFullTheJobCanReadThatHoldsTheGr
     EXPECT_EQ(FileGroupList(0, "FG2"), "D100 L150 L300 L400") << "logs run on across later fulls";
     EXPECT_EQ(FileGroupList(0, "fg2"), "D100 L150 L300 L400");
     EXPECT_EQ(FileGroupList(0, "Sales3"), "D100 L150 L300 L400");
-    EXPECT_EQ(FileGroupList(0, "Sales"), "D350 L400");
+    EXPECT_EQ(FileGroupList(0, "Sales"), "F350 L400");
     EXPECT_EQ(FileGroupList(280, "Sales"), "D100 L150 L300");
     EXPECT_EQ(FileGroupList(0, "NoSuchGroup"), "");
     // The ordinary chain keeps the snapshot sets: a revert reads it.
     EXPECT_EQ(Chain(280, 0, 1), "D200 I250 L300");
-    // A standby leaves out the snapshot full and the differential on it.
-    EXPECT_EQ(LiveSync("150"), "L300 D350 L400");
+    // A standby leaves out the snapshot full, the differential on it and
+    // the file backup.
+    EXPECT_EQ(LiveSync("150"), "L300 L400");
+}
+
+// Sets the job cannot read through the virtual device: a snapshot
+// differential on a streamed full, and a full of backup method 5.
+TEST_F(ChainRulesTest, AFileGroupChainLeavesOutSetsTheJobCannotRead) {
+    Put('D', 100);
+    Put('L', 150);
+    Put('I', 175, 100).word10 = 2;
+    Put('D', 200).word10 = 5;
+    Put('L', 250);
+    Store();
+    EXPECT_EQ(FileGroupList(0, "FG2"), "D100 L150 L250");
+    EXPECT_EQ(Chain(0, 0, 1), "D200 L250") << "a revert reads the ordinary chain";
+}
+
+// Full 100 of the primary group, log 150, then a file of group FG2 added:
+// full 200 holds it, log 250.
+TEST_F(ChainRulesTest, ADataFileAddedAfterAFullIsNoPartOfThatFullsChain) {
+    JxServeBackup& before = Put('D', 100);
+    before.fileGroups = {"PRIMARY"};
+    before.dataFiles = {"Sales"};
+    Put('L', 150);
+    JxServeBackup& after = Put('D', 200);
+    after.fileGroups = {"PRIMARY", "FG2"};
+    after.dataFiles = {"Sales", "Sales2"};
+    Put('L', 250);
+    Store();
+    EXPECT_EQ(FileGroupList(180, "Sales2"), "");
+    EXPECT_EQ(FileGroupList(180, "FG2"), "");
+    EXPECT_EQ(FileGroupList(180, "Sales"), "D100 L150 L250");
+    EXPECT_EQ(FileGroupList(0, "Sales2"), "D200 L250");
+}
+
+// Database full 50 (groups PRIMARY, FG2, FG3), a file full of FG2 51, log
+// 52, a file differential of FG2 on it 53, logs 54 and 55.
+TEST_F(ChainRulesTest, FileBackupsAreStepsOfTheChainsOfTheFilesTheyHoldOnly) {
+    JxServeBackup& full = Put('D', 50);
+    full.fileGroups = {"PRIMARY", "FG2", "FG3"};
+    full.dataFiles = {"Sales", "Sales2", "Sales3"};
+    JxServeBackup& fileFull = Put('F', 51);
+    fileFull.fileGroups = {"FG2"};
+    fileFull.dataFiles = {"Sales2"};
+    Put('L', 52);
+    JxServeBackup& fileDiff = Put('G', 53, 51);
+    fileDiff.fileGroups = {"FG2"};
+    fileDiff.dataFiles = {"Sales2"};
+    Put('L', 54);
+    Put('L', 55);
+    Store();
+    EXPECT_EQ(FileGroupList(0, "FG3"), "D50 L52 L54 L55");
+    EXPECT_EQ(FileGroupList(0, "FG2"), "F51 G53 L54 L55");
+    EXPECT_EQ(FileGroupList(0, "Sales2"), "F51 G53 L54 L55");
+    EXPECT_EQ(FileGroupList(52, "FG2"), "F51 L52");
+    EXPECT_EQ(Chain(0, 0, 1), "D50 L52 L54 L55") << "the whole database";
+    EXPECT_EQ(Chain(0, 0, 0), "D50 L52 L54 L55");
+    EXPECT_EQ(Chain(51, 51, 4), "L52 L54 L55");
+    EXPECT_EQ(LiveSync(""), "D50 L52 L54 L55");
+    EXPECT_EQ(LiveSync("52"), "L54 L55");
+}
+
+// Full 100, a file full of group FG2 150, a differential of the full 200,
+// log 250.
+TEST_F(ChainRulesTest, AFileFullIsNoBaseOfTheDatabasesChain) {
+    Put('D', 100);
+    JxServeBackup& fileFull = Put('F', 150);
+    fileFull.fileGroups = {"FG2"};
+    fileFull.dataFiles = {"Sales2"};
+    Put('I', 200, 100);
+    Put('L', 250);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200 L250");
+    EXPECT_EQ(Chain(180, 0, 1), "D100 L250");
+    EXPECT_EQ(Chain(160, 160, 4), "I200 L250");
+    EXPECT_EQ(LiveSync(""), "D100 I200 L250");
+}
+
+// Full 100 (files Sales and Sales4), log 150, a differential 200 taken
+// after Sales4 was removed, log 250.
+TEST_F(ChainRulesTest, ADifferentialIsAStepOfAFileGroupChainOnlyWhenItHoldsTheNames) {
+    JxServeBackup& full = Put('D', 100);
+    full.fileGroups = {"PRIMARY", "FG2"};
+    full.dataFiles = {"Sales", "Sales4"};
+    Put('L', 150);
+    JxServeBackup& diff = Put('I', 200, 100);
+    diff.fileGroups = {"PRIMARY"};
+    diff.dataFiles = {"Sales"};
+    Put('L', 250);
+    Store();
+    EXPECT_EQ(FileGroupList(0, "Sales4"), "D100 L150 L250");
+    EXPECT_EQ(FileGroupList(0, "FG2"), "D100 L150 L250");
+    EXPECT_EQ(FileGroupList(0, "Sales"), "D100 I200 L250");
+}
+
+// Full 50, log 51, copy-only full 52, a differential of the full 53, no log
+// after it yet: the differential's changes are the latest state.
+TEST_F(ChainRulesTest, AChainThatReachesFurtherThanANewerCopyOnlyFullIsSent) {
+    Put('D', 50);
+    Put('L', 51);
+    Put('D', 52).copyOnly = true;
+    Put('I', 53, 50);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D50 I53");
+    EXPECT_EQ(Chain(0, 0, 0), "D50 I53");
+    EXPECT_EQ(Chain(53, 0, 1), "D50 I53") << "only the full's chain reaches the point";
+    EXPECT_EQ(Chain(52, 0, 1), "D52") << "only the copy-only full reaches the point";
+    EXPECT_EQ(Chain(52, 52, 4), "I53") << "after a restore to the copy-only full's second";
+    EXPECT_EQ(Chain(51, 51, 4), "I53");
+    EXPECT_EQ(FileGroupList(0, "FG2"), "D50 I53");
+}
+
+// SIMPLE recovery: full, copy-only full, differential of the full.
+TEST_F(ChainRulesTest, WithoutLogsTheLatestStateIsTheFullAndItsDifferential) {
+    PutFullCopyOnlyFullAndDifferential();
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200");
+    EXPECT_EQ(Chain(900, 0, 1), "D100 I200") << "neither reaches the point: the one that comes closest";
+}
+
+// A copy-only full and a differential that end in the same second: the
+// differential reaches the higher LSN.
+TEST_F(ChainRulesTest, BackupsEndingInTheSameSecondAreComparedByTheirLsns) {
+    Put('D', 100);
+    Put('L', 150);
+    Put('D', 200).copyOnly = true;
+    JxServeBackup& diff = Put('I', 210, 100);
+    diff.endTime = 200;
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I210");
+    EXPECT_EQ(Chain(150, 150, 4), "I210");
+}
+
+// Full 100, copy-only full 150, a log 180 reaching as far as the
+// differential of the full 200.
+TEST_F(ChainRulesTest, OfChainsThatReachEquallyFarTheOneOnTheNewerFullIsSent) {
+    Put('D', 100);
+    Put('D', 150).copyOnly = true;
+    Put('L', 180).lastLsn = "200";
+    Put('I', 200, 100);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D150 L180");
+    EXPECT_EQ(Chain(190, 0, 1), "D150 L180");
+}
+
+// Full 100, copy-only full 150, logs 160 and 170, a differential of the
+// full 200, log 250: both chains reach as far.
+TEST_F(ChainRulesTest, OfChainsThatReachEquallyFarTheOneWithFewerBackupsIsSent) {
+    Put('D', 100);
+    Put('D', 150).copyOnly = true;
+    Put('L', 160);
+    Put('L', 170);
+    Put('I', 200, 100);
+    Put('L', 250);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200 L250");
+    EXPECT_EQ(Chain(220, 0, 1), "D100 I200 L250");
+    EXPECT_EQ(Chain(165, 0, 1), "D150 L160 L170") << "as many backups: the newer full";
+    EXPECT_EQ(Chain(180, 180, 4), "L250") << "after a restore on either full";
+}
+
+// Full 100, log 150, copy-only full 160, a differential of the full 200;
+// the database was restored up to the differential and its log chain goes
+// on from there: log 250 begins at the differential's last LSN, beyond what
+// the copy-only full reaches.
+TEST_F(ChainRulesTest, ALogBeginningBeyondACopyOnlyFullLeavesItsChainAGap) {
+    Put('D', 100);
+    Put('L', 150);
+    Put('D', 160).copyOnly = true;
+    Put('I', 200, 100);
+    Put('L', 250).firstLsn = "200";
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200 L250");
+    EXPECT_EQ(Chain(230, 0, 1), "D100 I200 L250") << "only the full's chain reaches the point";
+    EXPECT_EQ(Chain(170, 170, 4), "I200 L250");
+    EXPECT_EQ(FileGroupList(0, "FG2"), "D100 I200 L250");
+}
+
+// Sets whose last LSNs are not known: how far a chain reaches cannot be
+// told, and the newest full's chain is sent, as before.
+TEST_F(ChainRulesTest, WithoutLastLsnsTheChainOnTheNewestFullIsSent) {
+    PutFullCopyOnlyFullAndDifferential();
+    for (JxServeBackup& b : history) b.lastLsn.clear();
+    Store();
+    EXPECT_EQ(Chain(200, 0, 1), "D150");
+    EXPECT_EQ(Chain(0, 0, 1), "D150");
 }
 
 // A store written before the chains' LSNs and the copy-only flag were kept
