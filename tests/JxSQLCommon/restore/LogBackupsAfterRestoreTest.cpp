@@ -14,9 +14,11 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JxSQLCommon/records/JobManagerMessages.h"
+#include "JxSQLCommon/records/SqlJobCauses.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ protected:
             SCOPED_TRACE("backup job " + std::to_string(jobId));
             Change(jobId);
             EXPECT_EQ(Backup(jobId, phase), "1");
-            EXPECT_EQ(StoredSalesSets(jobId), phase == "-L" ? "L" : phase == "-I" ? "I" : "D");
+            EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), phase == "-L" ? "L" : phase == "-I" ? "I" : "D");
         }
     }
 
@@ -64,7 +66,7 @@ protected:
         EXPECT_EQ(rows.at("Sales").getint64(SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
         EXPECT_NE(CauseTexts(jobId).find("there is no current database backup"), std::string::npos)
             << CauseTexts(jobId);
-        EXPECT_EQ(StoredSalesSets(jobId), "");
+        EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), "");
         EachCompletes({{jobId + 1, "-D"}, {jobId + 2, "-L"}});
         CopyEqualsSales(69);
     }
@@ -78,7 +80,7 @@ protected:
         EXPECT_NE(rows.at("Sales").getint64(SQLStatusTab::kStatus), JobManager::kDBStatusBackedUp);
         EXPECT_NE(rows.at("Sales").getstring(SQLStatusTab::kReason).find(state), std::string::npos)
             << rows.at("Sales").getstring(SQLStatusTab::kReason);
-        EXPECT_EQ(StoredSalesSets(jobId), "");
+        EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), "");
         EXPECT_EQ(JxServeStoredBackupSets().size(), 2u) << "the full and the log only";
     }
 };
@@ -156,8 +158,8 @@ TEST_F(LogBackupsAfterRestore, ALogAfterAnInPlaceRestoreEndingAtADifferentialPas
     CopyEqualsSales(61);
 }
 
-// A snapshot subclient (instance 8): a snapshot full and a log, a revert to
-// the latest time, then two more logs.
+// Subclient 1234 of instance 8 backing Sales up by snapshots, its log jobs
+// streamed, and reverts of Sales in place.
 class LogBackupsAfterRevert : public RestoreEndToEnd {
 protected:
     void SetUp() override {
@@ -168,8 +170,18 @@ protected:
         task.optionFlags = kRstOverwrite;
     }
 
-    // Revert job `jobId` of Sales to after its last log, over a change made
-    // since: Sales is ONLINE and holds what it held at that log.
+    // A snapshot full (job 100) and a log (job 200) after changes, then
+    // revert job 42 to the latest time.
+    void SnapshotFullLogAndRevert() {
+        ChangeOf("Sales", 1);
+        ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+        ChangeOf("Sales", 2);
+        ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
+        ASSERT_NO_FATAL_FAILURE(RevertToTheLatest(42));
+    }
+
+    // Revert job `jobId` of Sales to after its last backup, over a change
+    // made since: Sales is ONLINE and holds what it held at that backup.
     void RevertToTheLatest(uint64_t jobId) {
         const std::vector<std::string> lastBackedUp = Contents("Sales");
         ChangeOf("Sales", jobId);
@@ -181,20 +193,49 @@ protected:
         EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
         EXPECT_TRUE(Contents("Sales") == lastBackedUp);
     }
+
+    // Each of `jobs` (id, phase) runs after a change and completes.
+    void EachCompletes(const std::vector<std::pair<uint64_t, std::string>>& jobs) {
+        for (const auto& [jobId, phase] : jobs) {
+            ChangeOf("Sales", jobId);
+            EXPECT_EQ(RunSubclientBackup(jobId, phase), "1") << "backup job " << jobId;
+        }
+    }
 };
 
-// The logs after the revert continue the chain: a second revert brings
-// Sales back to the last of them.
+// The backups after the revert continue the chain: a second revert brings
+// Sales back to the last of them (a copy would need the snapshot, which
+// only a revert in place reads).
 TEST_F(LogBackupsAfterRevert, TwoLogsAfterARevertToTheLatestComplete) {
-    ChangeOf("Sales", 1);
-    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
-    ChangeOf("Sales", 2);
-    ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
-    ASSERT_NO_FATAL_FAILURE(RevertToTheLatest(42));
-    for (uint64_t jobId : {300, 400}) {
-        ChangeOf("Sales", jobId);
-        EXPECT_EQ(RunSubclientBackup(jobId, "-L"), "1") << "log job " << jobId;
-    }
+    ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());
+    EachCompletes({{300, "-L"}, {400, "-L"}});
+    RevertToTheLatest(43);
+}
+
+TEST_F(LogBackupsAfterRevert, ADifferentialAndALogAfterARevertToTheLatestComplete) {
+    ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());
+    EachCompletes({{300, "-I"}, {400, "-L"}});
+    RevertToTheLatest(43);
+}
+
+// With the conversion rules on, the central server counts a revert as a
+// point-in-time restore: the first log job after it converts Sales to a
+// full, its full phase takes a snapshot, and the log after that is a log.
+TEST_F(LogBackupsAfterRevert, ALogAfterARevertToTheLatestWithTheConversionRulesOnIsConvertedToAFull) {
+    ASSERT_TRUE(AppModel::Set("subclient/1234", "sqlSubclientType", "1"));
+    ASSERT_TRUE(AppModel::Set("subclient/1234", "bkpConversion", "1"));
+    ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());
+    ChangeOf("Sales", 3);
+    EXPECT_EQ(RunSubclientBackup(300, "-L"), "1");
+    EXPECT_TRUE(jxtest::JobAnnounced(300, kEventPointInTimeRestored));
+    EXPECT_EQ(jxtest::JobJournal(300, "convertToFull").size(), 1u);
+    EXPECT_EQ(jxtest::StoredSetTypes(300, "Sales"), "");
+    SnapshotBackupJob converted;
+    EXPECT_TRUE(jxtest::RunBackupPhase(converted, 300, "-D", 1, {"-type", "2"}));
+    EXPECT_EQ(jxtest::StoredSetTypes(300, "Sales"), "D");
+    EachCompletes({{400, "-L"}});
+    EXPECT_TRUE(jxtest::JobJournal(400, "convertToFull").empty());
+    EXPECT_EQ(jxtest::StoredSetTypes(400, "Sales"), "L");
     RevertToTheLatest(43);
 }
 

@@ -19,7 +19,6 @@
 #include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/WallSecond.h"
-#include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeRestoreStore.h"
 
 class SalesRestoreJobs : public RestoreAfterBackupJobs {
@@ -148,16 +147,6 @@ protected:
             if (f.jobId == jobId) paths.push_back(f.path);
         }
         return paths;
-    }
-
-    // The backup sets of Sales the central server stored of job `jobId`, by
-    // type letter.
-    static std::string StoredSalesSets(uint64_t jobId) {
-        std::string types;
-        for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
-            if (set.jobId == jobId && set.databaseName == "Sales") types += set.backupType;
-        }
-        return types;
     }
 
     // The texts of the pending causes job `jobId` reported, each cause's
