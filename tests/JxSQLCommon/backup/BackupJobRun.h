@@ -25,6 +25,7 @@
 #include "tests/JxSQLCommon/backup/BackupJobUnderTest.h"
 #include "tests/JxSQLMessageHandler/client/CentralServerHost.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tools/jxserve/JxServeBackupSets.h"
 
 namespace jxtest {
 
@@ -86,6 +87,16 @@ inline std::vector<jobmanager::JournalEntry> JobJournal(uint64_t jobId, const st
     auto all = jobmanager::JobJournalReader::Read(jobId).value_or(std::vector<jobmanager::JournalEntry>{});
     if (op.empty()) return all;
     return jobmanager::JobJournalReader::WithOp(all, op);
+}
+
+// The type letters of the backup sets of `database` that the central
+// server stored of job `jobId`, in the order stored.
+inline std::string StoredSetTypes(uint64_t jobId, const std::string& database) {
+    std::string types;
+    for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
+        if (set.jobId == jobId && set.databaseName == database) types += set.backupType;
+    }
+    return types;
 }
 
 // Whether job `jobId` raised event (or pending cause) `id`.

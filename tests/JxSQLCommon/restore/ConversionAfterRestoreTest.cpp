@@ -10,7 +10,6 @@
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
-#include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
 
@@ -30,11 +29,7 @@ protected:
 
     // The types of the backup sets of `database` that job `jobId` stored.
     std::string StoredTypes(uint64_t jobId, const std::string& database) {
-        std::string types;
-        for (const JxServeBackupSet& set : JxServeStoredBackupSets()) {
-            if (set.jobId == jobId && set.databaseName == database) types += set.backupType;
-        }
-        return types;
+        return jxtest::StoredSetTypes(jobId, database);
     }
 
     // Checks that job `jobId`, at `level`, converted Sales to full for

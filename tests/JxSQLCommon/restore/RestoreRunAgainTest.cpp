@@ -1,0 +1,138 @@
+// Restores that go on from where an earlier one left Sales: run again after
+// a failure, continued after a restore into STANDBY or NORECOVERY. Each one
+// that goes on is offered the backups from the point the database was
+// restored to, the one the stop fell inside included.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
+#include "tests/support/WallSecond.h"
+
+namespace {
+
+using vditest::DatabaseState;
+
+class RestoreRunAgain : public SalesRestoreJobs {
+protected:
+    // Jobs 50 to 52 with a point in time inside log 52 (`point`, seconds):
+    // Sales's contents at the point; the changes around it bear times before
+    // and after it.
+    std::vector<std::string> PointInsideTheSecondLog(uint64_t& point) {
+        FullAndLog();
+        Change(3, pastMs + 2000);
+        jxtest::AwaitSecondAfter();  // the point comes after log 51's end
+        point = static_cast<uint64_t>(std::time(nullptr));
+        const std::vector<std::string> atThePoint = Contents("Sales");
+        jxtest::AwaitSecondAfter(point);  // log 52 ends after the point
+        Change(4, static_cast<int64_t>(point + 5) * 1000);
+        EXPECT_EQ(Backup(52, "-L"), "1");
+        return atThePoint;
+    }
+
+    // Jobs 50 to 52 with a marked change "price-update" inside log 52:
+    // Sales's contents just before and at the mark, and the mark's time.
+    void MarkInsideTheSecondLog(std::vector<std::string>& beforeMark, std::vector<std::string>& atMark,
+                                uint64_t& markTime) {
+        ASSERT_NO_FATAL_FAILURE(FullAndLog());
+        Change(3);
+        beforeMark = Contents("Sales");
+        jxtest::AwaitSecondAfter();  // the mark comes after log 51's end
+        markTime = static_cast<uint64_t>(std::time(nullptr));
+        ChangeMarked(4, "price-update", static_cast<int64_t>(markTime) * 1000);
+        atMark = Contents("Sales");
+        jxtest::AwaitSecondAfter(markTime);  // log 52 ends after the mark
+        Change(5);
+        EXPECT_EQ(Backup(52, "-L"), "1");
+    }
+
+    // Checks that each copy is in STANDBY holding what it was restored to;
+    // then one more log (job 53), and restore jobs from `firstJobId` on
+    // bring each copy to the latest time, ONLINE and equal to Sales.
+    void OneMoreLogThenTheLatest(const std::vector<std::pair<std::string, std::vector<std::string>>>& copies,
+                                 uint64_t firstJobId) {
+        for (const auto& [copy, atTheStop] : copies) {
+            bool readOnly = false;
+            EXPECT_EQ(DatabaseState(instance, copy, &readOnly), SQLDB_STATE_STANDBY) << copy;
+            EXPECT_TRUE(readOnly) << copy;
+            EXPECT_TRUE(Contents(copy) == atTheStop) << copy << " stops where it was asked to";
+        }
+        jxtest::AwaitSecondAfter();  // log 53 ends after the restores
+        Change(9);
+        ASSERT_EQ(Backup(53, "-L"), "1");
+        uint64_t jobId = firstJobId;
+        for (const auto& copy : copies) {
+            EXPECT_EQ(Restore(jobId, SalesTask(kRstOverwrite, copy.first)), 1) << CauseTexts(jobId);
+            ExpectOnlineHolding(copy.first, Contents("Sales"));
+            ++jobId;
+        }
+    }
+};
+
+// A read of log 52's archive file fails while Sales is restored in place:
+// the job fails naming the file and leaves Sales RESTORING at log 51. Once
+// the file reads again, the same restore goes on from log 52.
+TEST_F(RestoreRunAgain, AFailedInPlaceRestoreRunsAgainOnceTheArchiveFileReads) {
+    FullAndTwoLogs();
+    const std::vector<std::string> source = Contents("Sales");
+    Change(9);  // after the last backup: the restore discards it
+    EXPECT_EQ(RestoreWhileUnreadable(60, SalesTask(kRstOverwrite), 52), 2);
+    EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
+
+    EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite)), 1) << CauseTexts(61);
+    ExpectOnlineHolding("Sales", source);
+}
+
+// STANDBY as a new name to a point inside log 52, one more log, then the
+// latest: the restore to the latest time takes log 52 again from the point.
+TEST_F(RestoreRunAgain, StandbyCopyAtAPointInsideALogGoesOnToTheLatest) {
+    uint64_t point = 0;
+    const std::vector<std::string> atThePoint = PointInsideTheSecondLog(point);
+    ASSERT_EQ(Restore(60, SalesTask(kRstStandby | kRstPointInTime, "SalesDR", point)), 1) << CauseTexts(60);
+    OneMoreLogThenTheLatest({{"SalesDR", atThePoint}}, 61);
+}
+
+// The same with copies stopped at and just before a mark inside log 52.
+TEST_F(RestoreRunAgain, StandbyCopiesAtAndBeforeAMarkInsideALogGoOnToTheLatest) {
+    std::vector<std::string> beforeMark, atMark;
+    uint64_t markTime = 0;
+    ASSERT_NO_FATAL_FAILURE(MarkInsideTheSecondLog(beforeMark, atMark, markTime));
+    ASSERT_EQ(Restore(60, SalesTask(kRstStandby | kRstStopAtMark, "SalesAtMark", markTime)), 1) << CauseTexts(60);
+    ASSERT_EQ(Restore(61, SalesTask(kRstStandby | kRstStopBeforeMark, "SalesBeforeMark", markTime)), 1)
+        << CauseTexts(61);
+    OneMoreLogThenTheLatest({{"SalesAtMark", atMark}, {"SalesBeforeMark", beforeMark}}, 62);
+}
+
+// NORECOVERY as a new name after a full and two logs; two more logs; the
+// restore continued with OVERWRITE takes only those two.
+TEST_F(RestoreRunAgain, NoRecoveryCopyContinuedWithOverwriteAfterTwoMoreLogs) {
+    FullAndTwoLogs();
+    ASSERT_EQ(Restore(60, SalesTask(kRstNoRecovery, "Copy")), 1) << CauseTexts(60);
+    EXPECT_EQ(DatabaseState(instance, "Copy"), SQLDB_STATE_RESTORING);
+    jxtest::AwaitSecondAfter();
+    for (uint64_t jobId : {53, 54}) {
+        Change(jobId);
+        ASSERT_EQ(Backup(jobId, "-L"), "1");
+    }
+    EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite, "Copy")), 1) << CauseTexts(61);
+    ExpectOnlineHolding("Copy", Contents("Sales"));
+}
+
+// NORECOVERY after a full and a log; a new full and a log; continued: the
+// log runs on across the new full.
+TEST_F(RestoreRunAgain, NoRecoveryCopyContinuedAcrossANewFull) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    ASSERT_EQ(Restore(60, SalesTask(kRstNoRecovery, "Copy")), 1) << CauseTexts(60);
+    jxtest::AwaitSecondAfter();
+    Change(3);
+    ASSERT_EQ(Backup(52, "-D"), "1");
+    Change(4);
+    ASSERT_EQ(Backup(53, "-L"), "1");
+    EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite, "Copy")), 1) << CauseTexts(61);
+    ExpectOnlineHolding("Copy", Contents("Sales"));
+}
+
+}  // namespace
