@@ -8,57 +8,30 @@
 #include <string>
 #include <vector>
 
-#include "EvTaskApiNet/EvTask.h"
-#include "JXAppMgr/AppModel.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
-#include "JxsqlDMO/SqlSimInstance.h"
-#include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
+#include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/support/WallSecond.h"
 
 namespace {
 
 using vditest::DatabaseState;
 
-constexpr unsigned long kCopyOnlyOption = 39;
-
-class CopyOnlyRestoreAfterBackupJobs : public RestoreAfterBackupJobs {
+class CopyOnlyRestoreAfterBackupJobs : public SalesRestoreJobs {
 protected:
-    void SetUp() override {
-        RestoreAfterBackupJobs::SetUp();
-        MakeDatabases({});
-        SqlSimDatabaseSpec sales;
-        sales.name = "Sales";
-        sales.recoveryModel = recoveryModel;
-        ASSERT_FALSE(instance.AddDatabase(sales).IsError());
-        ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
-    }
-
-    // Changes Sales; its log records bear the time `timeMs` (ms since 1970).
-    void Change(uint64_t seed, int64_t timeMs) {
-        ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", 4, seed, "", timeMs}).IsError());
-    }
-
     // Backup job `jobId` of Sales, of `phase` "-D", "-C" (a copy-only full),
-    // "-I" or "-L".
-    void Backup(uint64_t jobId, const std::string& phase) {
-        if (phase == "-C") {
-            ASSERT_TRUE(EvTask::setOption(jobId, kCopyOnlyOption, "1"));
-        }
-        const std::string run = phase == "-C" ? "-D" : phase;
-        ASSERT_TRUE(RunPhase(jobId, run, 1, jxtest::LevelOf(run)));
+    // "-I" or "-L"; it completes.
+    void BackUp(uint64_t jobId, const std::string& phase) {
+        EXPECT_EQ(Backup(jobId, phase), "1") << "backup job " << jobId;
     }
 
     // Restores Sales as `newName` (in place when empty) to `pointInTime`
     // (0: the latest) as job `jobId`, with the recovery options `recovery`
     // (0: recovered); true when it completed.
     bool RestoreSales(uint64_t jobId, const std::string& newName, uint64_t pointInTime = 0, uint64_t recovery = 0) {
-        JxServeRestoreTask task = TaskFor("Sales", newName);
-        task.optionFlags = kRstOverwrite | recovery | (pointInTime != 0 ? kRstPointInTime : 0);
-        task.pointInTime = pointInTime;
-        if ((recovery & kRstStandby) != 0) task.standbyUndoFile = root.File("moved/undo.dat");
+        const uint64_t flags = kRstOverwrite | recovery | (pointInTime != 0 ? kRstPointInTime : 0);
         int status = 0;
-        const bool done = RunRestore(jobId, task, &status);
+        const bool done = RunRestore(jobId, SalesTask(flags, newName, pointInTime), &status);
         EXPECT_EQ(status, 1) << "restore job " << jobId;
         return done;
     }
@@ -66,11 +39,11 @@ protected:
     // Jobs 42 to 44: a full, a log and a copy-only full, each after a
     // change, and a change after them.
     void FullLogCopyOnlyAndAChange() {
-        Backup(42, "-D");
+        BackUp(42, "-D");
         Change(1, pastMs);
-        Backup(43, "-L");
+        BackUp(43, "-L");
         Change(2, pastMs + 1000);
-        Backup(44, "-C");
+        BackUp(44, "-C");
         Change(3, pastMs + 2000);
     }
 
@@ -79,7 +52,7 @@ protected:
     void ChangeAndBackUp(uint64_t firstJob, const std::vector<std::string>& phases) {
         for (const std::string& phase : phases) {
             Change(firstJob, 0);
-            Backup(firstJob++, phase);
+            BackUp(firstJob++, phase);
         }
     }
 
@@ -105,12 +78,6 @@ protected:
         EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_ONLINE);
         EXPECT_TRUE(Contents("Sales") == latest) << "the live database is not put back to older data";
     }
-
-    std::string recoveryModel = "FULL";  // of Sales, set before SetUp
-
-    // Before-the-point records bear times well in the past, so a stop time
-    // taken now keeps them whatever second they were written in.
-    const int64_t pastMs = (static_cast<int64_t>(std::time(nullptr)) - 600) * 1000;
 };
 
 class CopyOnlyRestoreInSimpleRecovery : public CopyOnlyRestoreAfterBackupJobs {
@@ -124,11 +91,11 @@ protected:
 // Full, log, copy-only full, differential, a point, log.
 TEST_F(CopyOnlyRestoreAfterBackupJobs, ADifferentialAfterACopyOnlyFullStillRestoresToEveryPoint) {
     FullLogCopyOnlyAndAChange();
-    Backup(45, "-I");
+    BackUp(45, "-I");
     const uint64_t point = static_cast<uint64_t>(std::time(nullptr));
     const std::vector<std::string> atThePoint = Contents("Sales");
     Change(4, static_cast<int64_t>(point + 5) * 1000);
-    Backup(46, "-L");
+    BackUp(46, "-L");
     const std::vector<std::string> latest = Contents("Sales");
 
     ASSERT_TRUE(RestoreSales(60, "Copy"));
@@ -147,7 +114,7 @@ TEST_F(CopyOnlyRestoreAfterBackupJobs, ADifferentialAfterACopyOnlyFullStillResto
 // Without a differential after it, the logs run on across a copy-only full.
 TEST_F(CopyOnlyRestoreAfterBackupJobs, LogsRunOnAcrossACopyOnlyFull) {
     FullLogCopyOnlyAndAChange();
-    Backup(45, "-L");
+    BackUp(45, "-L");
     const std::vector<std::string> latest = Contents("Sales");
 
     ASSERT_TRUE(RestoreSales(60, "Copy"));

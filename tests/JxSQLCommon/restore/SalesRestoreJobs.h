@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "EvTaskApiNet/EvTask.h"
+#include "JXAppMgr/AppModel.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -27,7 +28,12 @@ protected:
 
     void SetUp() override {
         RestoreAfterBackupJobs::SetUp();
-        MakeDatabases({"Sales"});
+        MakeDatabases({});
+        SqlSimDatabaseSpec sales;
+        sales.name = "Sales";
+        sales.recoveryModel = recoveryModel;
+        ASSERT_FALSE(instance.AddDatabase(sales).IsError());
+        ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
     }
 
     // Changes Sales; its log records bear the time `timeMs` (ms since 1970,
@@ -81,8 +87,7 @@ protected:
             EXPECT_TRUE(EvTask::setOption(jobId, kCopyOnlyOption, "1"));
         }
         const std::string run = phase == "-C" ? "-D" : phase;
-        const char* type = run == "-D" ? "1" : run == "-I" ? "4" : "2";
-        (void)RunPhase(jobId, run, 1, {"-type", type});  // judged by the status it reported
+        (void)RunPhase(jobId, run, 1, jxtest::LevelOf(run));  // judged by the status it reported
         const auto complete = Journal(jobId, "complete");
         return complete.empty() ? "none" : complete.back().Get("status");
     }
@@ -159,5 +164,8 @@ protected:
         return text;
     }
 
+    std::string recoveryModel = "FULL";  // of Sales, set before SetUp
+    // Before-the-point records bear times well in the past, so a stop time
+    // taken now keeps them whatever second they were written in.
     const int64_t pastMs = (static_cast<int64_t>(std::time(nullptr)) - 600) * 1000;
 };
