@@ -4,9 +4,10 @@
 //
 // Restore kinds 0 to 3 ask for the state at the request's to-time (0 = the
 // latest, JxServeChainAt). Kind 4 asks for what follows the database's last
-// restore (the request's second time, when the database was last restored
-// into or the last restore point recorded, JxServeChainAfter; 0 = nothing
-// restored yet, the latest chain).
+// restore (the request's second time: the point, in whole seconds, the
+// database was last restored to, or the last restore point recorded of a
+// restore to disk, JxServeChainAfter; 0 = nothing restored yet, the latest
+// chain).
 #include <cstdint>
 #include <string>
 #include <vector>
