@@ -508,7 +508,7 @@ private:
             }
         }
         const bool byMark = (o.stopAtMark || o.stopBeforeMark) && !o.markName.empty();
-        m_stopAsked = byTime || byMark;
+        m_stopAsked = StopAsked();
         uint64_t applied = m_partial ? m_pending.lsn : m_state.currentLsn;
         for (const SqlSimLogRecord& r : m_records) {
             if (r.lsn <= applied || r.lsn >= m_h.lastLsn) continue;
@@ -663,18 +663,18 @@ private:
     }
 
     // Finds the set in the instance's backup history, and whether log
-    // backups go on from its end after this restore: a whole-database
-    // restore without a stop point, in a recovery model with a log chain, of
-    // one of this database's own backups that no later backup of it goes
-    // beyond. Anything else starts a new recovery path that needs a full
-    // backup first.
+    // backups go on from its end after this restore: a restore without a
+    // stop point, in a recovery model with a log chain, of one of this
+    // database's own backups that is still its newest. Anything else starts
+    // a new recovery path that needs a full backup first (a file restore
+    // leaves the chain as it was: Commit does not touch it).
     CWzError ReadSetHistory() {
         if (CWzError e = SqlSimFindBackupSet(m_sim, SqlSimBackupDevice(m_h.backupSetId), m_set, m_setKnown);
             e.IsError()) {
             return e;
         }
         m_keepsLogChain = false;
-        if (!m_setKnown || m_partial || StopAsked() || !SameName(m_set.database, m_s.database)) {
+        if (!m_setKnown || StopAsked() || !SameName(m_set.database, m_s.database)) {
             return CWzError::Success();
         }
         // A full restore gives the database the recovery model of its backup.
@@ -682,8 +682,7 @@ private:
         if (m_h.type != 'D') {
             if (CWzError e = SqlSimChanges(m_sim).RecoveryModel(m_id, model); e.IsError()) return e;
         }
-        if (!SqlSimModelKeepsLogChain(model)) return CWzError::Success();
-        return SqlSimIsNewestBackupSet(m_sim, m_set, m_keepsLogChain);
+        return SqlSimRestoreKeepsLogChain(m_sim, m_s.database, model, m_set.lastLsn, m_keepsLogChain);
     }
 
     // Removes what a failed restore wrote; the database stays as it was.

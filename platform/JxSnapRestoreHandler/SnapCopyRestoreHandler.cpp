@@ -143,10 +143,10 @@ void RemoveTemps(std::vector<DatabaseRevert>& plan) {
 // the log chain: the next log backup starts at the snapshot's point.
 CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapDatabase& db) {
     const uint64_t point = db.currentLsn + 1;
-    SqlSimBackupSetRow newest;
-    bool found = false;
-    if (CWzError e = SqlSimNewestBackupSet(instance, db.name, newest, found); e.IsError()) return e;
-    const bool keepsChain = found && newest.lastLsn == point && SqlSimModelKeepsLogChain(db.recoveryModel);
+    bool keepsChain = false;
+    if (CWzError e = SqlSimRestoreKeepsLogChain(instance, db.name, db.recoveryModel, point, keepsChain); e.IsError()) {
+        return e;
+    }
     int64_t id = 0;
     if (CWzError e = SqlSimReplaceDatabase(instance, db.name, db.recoveryModel, db.files, id); e.IsError()) return e;
     SqlSimLsnState state;

@@ -33,24 +33,18 @@ CWzError SqlSimFindBackupSet(SqlSimInstance& instance, const std::string& device
     return FirstRow(q, row, found);
 }
 
-CWzError SqlSimNewestBackupSet(SqlSimInstance& instance, const std::string& database, SqlSimBackupSetRow& row,
-                               bool& found) {
+CWzError SqlSimRestoreKeepsLogChain(SqlSimInstance& instance, const std::string& database,
+                                    const std::string& recoveryModel, uint64_t lastLsn, bool& keeps) {
+    keeps = false;
+    if (strcasecmp(recoveryModel.c_str(), "FULL") != 0 && strcasecmp(recoveryModel.c_str(), "BULK_LOGGED") != 0) {
+        return CWzError::Success();
+    }
     SimSqlStatement q =
         instance.Db().Prepare(std::string(kColumns) + "WHERE database_name = ? ORDER BY id DESC LIMIT 1");
     q.Bind(1, database);
-    return FirstRow(q, row, found);
-}
-
-CWzError SqlSimIsNewestBackupSet(SqlSimInstance& instance, const SqlSimBackupSetRow& row, bool& newest) {
-    newest = false;
-    SimSqlStatement q = instance.Db().Prepare(
-        "SELECT COUNT(*) FROM backup_history WHERE database_name = ? AND id > ? AND last_lsn > ?");
-    q.Bind(1, row.database).Bind(2, row.id).Bind(3, static_cast<int64_t>(row.lastLsn));
-    if (!q.Step()) return q.Error();
-    newest = q.Int(0) == 0;
+    SqlSimBackupSetRow newest;
+    bool found = false;
+    if (CWzError e = FirstRow(q, newest, found); e.IsError()) return e;
+    keeps = found && newest.lastLsn == lastLsn;
     return CWzError::Success();
-}
-
-bool SqlSimModelKeepsLogChain(const std::string& recoveryModel) {
-    return strcasecmp(recoveryModel.c_str(), "FULL") == 0 || strcasecmp(recoveryModel.c_str(), "BULK_LOGGED") == 0;
 }

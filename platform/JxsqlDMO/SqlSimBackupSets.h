@@ -24,12 +24,10 @@ std::string SqlSimBackupDevice(uint64_t backupSetId);
 // has none (a set of another instance, or a pruned history).
 CWzError SqlSimFindBackupSet(SqlSimInstance& instance, const std::string& device, SqlSimBackupSetRow& row,
                              bool& found);
-// The last recorded row of `database`; `found` false when it has none.
-CWzError SqlSimNewestBackupSet(SqlSimInstance& instance, const std::string& database, SqlSimBackupSetRow& row,
-                               bool& found);
-// Whether no backup of the row's database recorded after it reaches a
-// higher last LSN.
-CWzError SqlSimIsNewestBackupSet(SqlSimInstance& instance, const SqlSimBackupSetRow& row, bool& newest);
-
-// Whether a database of this recovery model keeps a log chain.
-bool SqlSimModelKeepsLogChain(const std::string& recoveryModel);
+// Whether log backups of `database` (of `recoveryModel`) go on from
+// `lastLsn` after a restore brought it there: its model keeps a log chain
+// and the newest backup the history records of it ends at that LSN. A
+// restore anywhere else starts a new recovery path, which a full backup must
+// begin.
+CWzError SqlSimRestoreKeepsLogChain(SqlSimInstance& instance, const std::string& database,
+                                    const std::string& recoveryModel, uint64_t lastLsn, bool& keeps);

@@ -27,11 +27,6 @@ protected:
         ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", pages, seed, "", timeMs}).IsError());
     }
 
-    // The types of the backup sets of `database` that job `jobId` stored.
-    std::string StoredTypes(uint64_t jobId, const std::string& database) {
-        return jxtest::StoredSetTypes(jobId, database);
-    }
-
     // Checks that job `jobId`, at `level`, converted Sales to full for
     // `reason` with event `id`, and backed none of it up at that level.
     void ExpectSalesConverted(uint64_t jobId, const std::string& level, int id, const std::string& reason) {
@@ -42,7 +37,7 @@ protected:
                   std::string::npos);
         EXPECT_EQ(StatusRows(jobId)["Sales"].getstring(SQLStatusTab::kReason),
                   "The [" + level + "] Backup of [Sales] " + reason);
-        EXPECT_EQ(StoredTypes(jobId, "Sales"), "");
+        EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), "");
     }
 };
 
@@ -57,7 +52,7 @@ TEST_F(ConversionAfterRestoreTest, BackupsAfterAnInPlacePointInTimeRestoreAreFul
     const std::vector<std::string> atPointInTime = Contents("Sales");
     Change(2, 2, static_cast<int64_t>(pointInTime + 1) * 1000);
     ASSERT_TRUE(RunPhase(2, "-L", 1, {"-type", "2"}));
-    ASSERT_EQ(StoredTypes(2, "Sales"), "L");
+    ASSERT_EQ(jxtest::StoredSetTypes(2, "Sales"), "L");
 
     JxServeRestoreTask task = TaskFor("Sales");
     task.optionFlags = kRstPointInTime | kRstOverwrite;
@@ -73,18 +68,18 @@ TEST_F(ConversionAfterRestoreTest, BackupsAfterAnInPlacePointInTimeRestoreAreFul
 
     // The full phase the conversion asked for is the backup the next ones build on.
     ASSERT_TRUE(RunPhase(5, "-D", 1, {"-type", "4"}));
-    EXPECT_EQ(StoredTypes(5, "Sales"), "D");
+    EXPECT_EQ(jxtest::StoredSetTypes(5, "Sales"), "D");
     Change(1, 4);
     ASSERT_TRUE(RunPhase(6, "-L", 1, {"-type", "2"}));
     EXPECT_FALSE(jxtest::JobAnnounced(6, kEventPointInTimeRestored));
-    EXPECT_EQ(StoredTypes(6, "Sales"), "L");
+    EXPECT_EQ(jxtest::StoredSetTypes(6, "Sales"), "L");
 }
 
 TEST_F(ConversionAfterRestoreTest, ARestoredSystemDatabaseMakesTheNextBackupOfEveryDatabaseFull) {
     MakeDatabases({"Sales"});
     AppModel::Set("subclient/1234", "property118_2", "msdb");
     ASSERT_TRUE(RunPhase(1, "-D", 1, {"-type", "1"}));
-    ASSERT_EQ(StoredTypes(1, "msdb"), "D");
+    ASSERT_EQ(jxtest::StoredSetTypes(1, "msdb"), "D");
 
     JxServeRestoreTask task = TaskFor("msdb");
     task.optionFlags = kRstOverwrite;
@@ -93,7 +88,7 @@ TEST_F(ConversionAfterRestoreTest, ARestoredSystemDatabaseMakesTheNextBackupOfEv
     Change(1, 1);
     ASSERT_TRUE(RunPhase(3, "-L", 1, {"-type", "2"}));
     ExpectSalesConverted(3, "Transaction Log", kEventSystemDbRestored, kSystemReason);
-    EXPECT_EQ(StoredTypes(3, "msdb"), "") << "the restored database itself is converted too";
+    EXPECT_EQ(jxtest::StoredSetTypes(3, "msdb"), "") << "the restored database itself is converted too";
 }
 
 }  // namespace

@@ -95,6 +95,15 @@ TEST_F(RestoreLogChainTest, ARestoreUnderAnotherNameLeavesNoLogChain) {
     RestoreChain("Copy", {&full}, Moved("copy", true), Moved("copy", true));
     ASSERT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
     ExpectNoLogChain("Copy");
+
+    // Even where Copy's own newest backup ends at the LSN of Sales's set:
+    // the set is another database's, so its restore starts a new path.
+    const Taken copyFull = Take("Copy", 'D');
+    ASSERT_EQ(copyFull.set.lastLSN, full.set.lastLSN);
+    RestoreOptions over = Moved("copy", true);
+    over.replace = true;
+    RestoreChain("Copy", {&full}, over, over);
+    ExpectNoLogChain("Copy");
 }
 
 TEST_F(RestoreLogChainTest, ARestoreOfASetTheHistoryNoLongerHoldsLeavesNoLogChain) {
