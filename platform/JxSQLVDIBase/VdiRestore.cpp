@@ -115,6 +115,11 @@ struct Target {
     std::string path;
     std::string temp;
     int fd = -1;
+    // A data file added to the database after the set's base: the set
+    // creates it (a differential carries it whole, a log from its file-added
+    // record on), at its MOVE or else at the path of the source's file.
+    bool created = false;
+    bool added = false;  // the set reaches the file's creation
     std::shared_ptr<std::atomic<uint64_t>> unflushed = std::make_shared<std::atomic<uint64_t>>(0);
 };
 
@@ -318,8 +323,12 @@ private:
             }
             if (m_h.type != 'D' && !std::any_of(current.begin(), current.end(),
                                                 [&](const SqlSimFileRow& c) { return SameName(c.logicalName, f.logicalName); })) {
-                return Fail(kSqlErrNotReadyToRollForward,
-                            "File '" + f.logicalName + "' of the backup is not part of database \"" + m_s.database + "\".");
+                if (f.type != 0) {
+                    return Fail(kSqlErrNotReadyToRollForward, "File '" + f.logicalName +
+                                                                  "' of the backup is not part of database \"" +
+                                                                  m_s.database + "\".");
+                }
+                t.created = true;
             }
             if (t.path.empty() || t.path.front() != '/' || t.path.find("/../") != std::string::npos) {
                 return Fail(-1, "Invalid target path [" + t.path + "] for file '" + f.logicalName + "'.");
@@ -386,7 +395,14 @@ private:
             }
             t.fd = wz::Fs().Open(t.temp, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (t.fd < 0) return Fail(kSqlErrWriteFailed, "Cannot create \"" + t.temp + "\": " + std::strerror(errno));
-            if (m_h.type != 'D' && !CopyFile(m_s, t.path, t.fd)) return false;
+            if (t.created) {
+                if (wz::Fs().Ftruncate(t.fd, static_cast<off_t>(t.file.size)) != 0) {
+                    return Fail(kSqlErrWriteFailed, "Cannot create \"" + t.temp + "\": " + std::strerror(errno));
+                }
+                t.added = m_h.type == 'I';
+            } else if (m_h.type != 'D' && !CopyFile(m_s, t.path, t.fd)) {
+                return false;
+            }
         }
         return true;
     }
@@ -490,24 +506,35 @@ private:
         return true;
     }
 
+    // Reads a time of the statement as the instance reads any date: under its
+    // own date format; in local time when `local` (and the text names no zone).
+    bool ReadTime(const std::string& text, bool local, const char* what, int64_t& ms) {
+        unsigned long dateFormat = 1;
+        if (CWzError e = SqlSimServerInfo(m_sim).DateFormat(dateFormat); e.IsError()) {
+            return Fail(-1, "The date format of the instance cannot be read: " + e.GetMessage());
+        }
+        const int format = static_cast<int>(dateFormat);
+        if (!(local ? VdiParseLocalTime(text, format, ms) : VdiParseStopTime(text, format, ms))) {
+            return Fail(-1, std::string("The ") + what + " [" + text + "] is not a valid date and time.");
+        }
+        return true;
+    }
+
     bool ApplyLog() {
         std::sort(m_records.begin(), m_records.end(),
                   [](const SqlSimLogRecord& a, const SqlSimLogRecord& b) { return a.lsn < b.lsn; });
         const VdiOptions& o = m_s.options;
         int64_t stopMs = 0;
         const bool byTime = !o.pointInTime.empty();
-        if (byTime) {
-            // The instance reads the stop time as it reads any date: under
-            // its own date format.
-            unsigned long dateFormat = 1;
-            if (CWzError e = SqlSimServerInfo(m_sim).DateFormat(dateFormat); e.IsError()) {
-                return Fail(-1, "The date format of the instance cannot be read: " + e.GetMessage());
-            }
-            if (!VdiParseStopTime(o.pointInTime, static_cast<int>(dateFormat), stopMs)) {
-                return Fail(-1, "The stop time [" + o.pointInTime + "] is not a valid date and time.");
-            }
-        }
+        if (byTime && !ReadTime(o.pointInTime, false, "stop time", stopMs)) return false;
         const bool byMark = (o.stopAtMark || o.stopBeforeMark) && !o.markName.empty();
+        // A mark's time picks the first mark of its name at or after it; the
+        // job writes it in local time.
+        int64_t markAfterMs = 0;
+        if (byMark && !o.markTime.empty() && !ReadTime(o.markTime, true, "mark time", markAfterMs)) return false;
+        auto stopMark = [&](const SqlSimLogRecord& r) {
+            return byMark && r.mark == o.markName && r.timeMs >= markAfterMs;
+        };
         m_stopAsked = StopAsked();
         uint64_t applied = m_partial ? m_pending.lsn : m_state.currentLsn;
         for (const SqlSimLogRecord& r : m_records) {
@@ -520,7 +547,7 @@ private:
                 m_stopTimeMs = stopMs;
                 break;
             }
-            if (byMark && o.stopBeforeMark && r.mark == o.markName) {
+            if (o.stopBeforeMark && stopMark(r)) {
                 m_stopReached = true;
                 m_stopTimeMs = r.timeMs;
                 break;
@@ -528,18 +555,20 @@ private:
             // Records of files a file restore left alone are passed over.
             Target* t = TargetOf(r.fileId);
             const VdiStreamFile* f = t != nullptr ? &t->file : m_partial ? BackupFile(r.fileId) : nullptr;
-            if (f == nullptr || r.offset + r.data.size() > f->size) {
+            if (r.kind == SqlSimLogRecordKind::FileAdded) {
+                if (t != nullptr) t->added = true;
+            } else if (f == nullptr || r.offset + r.data.size() > f->size) {
                 return Damaged(m_s, "a log record names no file of the database");
             }
             if (m_s.stop) return Stopped("The restore was stopped while the log was applied.");
-            if (t != nullptr && !m_s.options.verifyOnly &&
+            if (t != nullptr && r.kind == SqlSimLogRecordKind::Page && !m_s.options.verifyOnly &&
                 !WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) {
                 return false;
             }
             ++m_s.workDone;
             applied = r.lsn;
             m_applied.push_back(&r);
-            if (byMark && o.stopAtMark && r.mark == o.markName) {
+            if (o.stopAtMark && stopMark(r)) {
                 m_stopReached = true;
                 m_stopTimeMs = r.timeMs;
                 break;
@@ -549,7 +578,27 @@ private:
             return Damaged(m_s, wz::Format("log record %llu is missing", static_cast<unsigned long long>(applied + 1)));
         }
         m_appliedLsn = applied;
+        DropFilesNotAdded();
         return true;
+    }
+
+    // A file the log stopped before creating is no part of the restore.
+    void DropFilesNotAdded() {
+        for (Target& t : m_targets) {
+            if (!t.created || t.added) continue;
+            if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
+            if (!m_s.options.verifyOnly) (void)wz::Fs().Unlink(t.temp);  // may not exist
+        }
+        std::erase_if(m_targets, [](const Target& t) { return t.created && !t.added; });
+    }
+
+    // The catalogue rows of the files this set created.
+    CWzError AddCreatedFiles() {
+        std::vector<SqlSimRestoredFile> files;
+        for (const Target& t : m_targets) {
+            if (t.created) files.push_back({t.file.logicalName, t.file.fileGroup, t.path, 0, t.file.size});
+        }
+        return SqlSimAddRestoredFiles(m_sim, m_id, files);
     }
 
     void Commit() {
@@ -571,6 +620,7 @@ private:
             }
             t.temp.clear();
         }
+        if (CWzError e = AddCreatedFiles(); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         const VdiOptions& o = m_s.options;
         SqlSimChanges changes(m_sim);
         bool level = true;

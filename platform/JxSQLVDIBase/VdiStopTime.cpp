@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
-bool VdiParseStopTime(const std::string& input, int dateFormat, int64_t& ms) {
+namespace {
+
+// Reads the text as VdiParseStopTime says; a text without a zone is UTC, or
+// local time when `local`.
+bool Parse(const std::string& input, int dateFormat, bool local, int64_t& ms) {
     std::string text = input;
     while (!text.empty() && (text.front() == '\'' || text.front() == ' ')) text.erase(text.begin());
     while (!text.empty() && (text.back() == '\'' || text.back() == ' ')) text.pop_back();
@@ -12,6 +16,7 @@ bool VdiParseStopTime(const std::string& input, int dateFormat, int64_t& ms) {
         if (c == '/' || c == 'T') c = c == 'T' ? ' ' : '-';
     }
     int zoneSign = 0, zoneHours = 0, zoneMinutes = 0;
+    bool zoned = true;
     if (!text.empty() && text.back() == 'Z') {
         text.pop_back();
     } else if (text.size() > 6 && (text[text.size() - 6] == '+' || text[text.size() - 6] == '-') &&
@@ -19,6 +24,8 @@ bool VdiParseStopTime(const std::string& input, int dateFormat, int64_t& ms) {
         zoneSign = text[text.size() - 6] == '+' ? 1 : -1;
         if (std::sscanf(text.c_str() + text.size() - 5, "%2d:%2d", &zoneHours, &zoneMinutes) != 2) return false;
         text.resize(text.size() - 6);
+    } else {
+        zoned = false;
     }
     int a = 0, b = 0, c = 0, hour = 0, minute = 0, second = 0, milli = 0, used = 0;
     if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%n", &a, &b, &c, &hour, &minute, &second, &used) != 6) return false;
@@ -50,8 +57,19 @@ bool VdiParseStopTime(const std::string& input, int dateFormat, int64_t& ms) {
     parts.tm_hour = hour;
     parts.tm_min = minute;
     parts.tm_sec = second;
-    int64_t seconds = static_cast<int64_t>(timegm(&parts));
+    parts.tm_isdst = -1;  // local time: whatever daylight saving says then
+    int64_t seconds = static_cast<int64_t>(local && !zoned ? mktime(&parts) : timegm(&parts));
     seconds -= static_cast<int64_t>(zoneSign) * (zoneHours * 3600 + zoneMinutes * 60);
     ms = seconds * 1000 + milli;
     return true;
+}
+
+}  // namespace
+
+bool VdiParseStopTime(const std::string& text, int dateFormat, int64_t& ms) {
+    return Parse(text, dateFormat, false, ms);
+}
+
+bool VdiParseLocalTime(const std::string& text, int dateFormat, int64_t& ms) {
+    return Parse(text, dateFormat, true, ms);
 }

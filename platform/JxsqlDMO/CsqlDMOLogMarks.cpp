@@ -18,9 +18,10 @@ CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& des
     if (CWzError e = instance.DatabaseId(desc.database, id); e.IsError()) return e;
     if (CWzError e = SqlSimEnsureLogMarks(instance.Db()); e.IsError()) return e;
     SimSqlStatement add = instance.Db().Prepare(
-        "INSERT INTO log_marks (database_id, mark_name, description, lsn, mark_time, value) VALUES (?, ?, ?, ?, ?, ?)");
+        "INSERT INTO log_marks (database_id, mark_name, description, lsn, mark_time, value) "
+        "SELECT ?, ?, ?, ?, ?, CASE WHEN ? > 0 THEN ? ELSE COALESCE(MAX(value), 0) + 1 END FROM log_marks");
     add.Bind(1, id).Bind(2, desc.markName).Bind(3, desc.description).Bind(4, desc.lsn).Bind(5, desc.markTime);
-    add.Bind(6, desc.value);
+    add.Bind(6, desc.value).Bind(7, desc.value);
     return add.Run();
 }
 

@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <chrono>
 #include <ctime>
 
 #include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFileSystem.h"
@@ -279,6 +281,56 @@ CWzError SqlSimChanges::Forget(int64_t databaseId) {
     return CWzError::Success();
 }
 
+CWzError SqlSimChanges::TruncateIfSimple(int64_t databaseId, uint64_t lsn) {
+    std::string model;
+    if (CWzError e = RecoveryModel(databaseId, model); e.IsError() || model != "SIMPLE") return e;
+    // The log is truncated at once; no log backup can follow these records.
+    if (CWzError e = TruncateLog(databaseId, lsn + 1); e.IsError()) return e;
+    SqlSimLsnState after;
+    if (CWzError e = State(databaseId, after); e.IsError()) return e;
+    after.brokenChain = true;
+    after.logBackupLsn = 0;
+    return SetState(databaseId, after);
+}
+
+CWzError SqlSimChanges::LogAddedFile(const std::string& database, const std::string& logicalName) {
+    int64_t databaseId = 0;
+    if (CWzError e = m_instance.DatabaseId(database, databaseId); e.IsError()) return e;
+    SqlSimLsnState state;
+    if (CWzError e = State(databaseId, state); e.IsError() || state.lastFullLsn == 0) return e;
+    std::vector<SqlSimFileRow> files;
+    if (CWzError e = Files(databaseId, files); e.IsError()) return e;
+    auto file = std::find_if(files.begin(), files.end(), [&](const SqlSimFileRow& f) {
+        return f.type == 0 && f.logicalName == logicalName;
+    });
+    if (file == files.end()) return CWzError::Success();  // a log file: its records need no replay
+    // A new file holds zeros, as a restore that creates it from the log
+    // writes it.
+    int fd = wz::Fs().Open(file->path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot open [%s]", file->path.c_str());
+    if (wz::Fs().Ftruncate(fd, 0) != 0 || wz::Fs().Ftruncate(fd, static_cast<off_t>(file->size)) != 0) {
+        int err = errno;
+        (void)wz::Fs().Close(fd);  // the truncation's error is the one to report
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, err, "cannot clear [%s]", file->path.c_str());
+    }
+    if (wz::Fs().Close(fd) != 0) {
+        return FXErrorUtil::ErrorErrNo(FXCODELOC, errno, "cannot close [%s]", file->path.c_str());
+    }
+    const int64_t nowMs = NowMs();
+    SqlSimLogRecord record;
+    record.kind = SqlSimLogRecordKind::FileAdded;
+    record.lsn = state.currentLsn + 1;
+    record.timeMs = nowMs;
+    record.fileId = static_cast<uint32_t>(file->id);
+    record.offset = file->size;
+    record.data = SqlSimAddedFileData(file->logicalName, file->fileGroup, file->path);
+    if (CWzError e = AppendLogRecord(databaseId, record); e.IsError()) return e;
+    if (CWzError e = MarkExtentChanged(databaseId, file->id, 0, file->size); e.IsError()) return e;
+    CWzError e = SqlSimSetDatabaseOption(m_instance, database, kSqlSimOptionFilesChanged, std::to_string(nowMs / 1000));
+    if (e.IsError()) return e;
+    return TruncateIfSimple(databaseId, record.lsn);
+}
+
 CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* lastLsn) {
     if (request.pages == 0 || request.pages > kMaxPagesPerChange) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "pages must be 1 to %u", kMaxPagesPerChange);
@@ -298,8 +350,6 @@ CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* las
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database [%s] has no data page to change",
                                          request.database.c_str());
     }
-    std::string model;
-    if (CWzError e = RecoveryModel(databaseId, model); e.IsError()) return e;
     SqlSimLsnState state;
     if (CWzError e = State(databaseId, state); e.IsError()) return e;
 
@@ -326,25 +376,17 @@ CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* las
         if (err.IsSuccess()) err = MarkExtentChanged(databaseId, file.id, record.offset, kPageSize);
     }
     if (err.IsSuccess() && !request.mark.empty()) {
+        // The mark's value is the instance's next one (not its LSN): a
+        // restore to an older point starts LSNs lower again, and the marks
+        // made after it must still come after the ones already sent on.
         SqlSimLogMarkSpec mark;
         mark.database = request.database;
         mark.markName = request.mark;
         mark.lsn = std::to_string(lsn);
         mark.markTime = UtcText(timeMs);
-        mark.value = static_cast<int64_t>(lsn);
         err = SqlSimAddLogMark(m_instance, mark);
     }
-    if (err.IsSuccess() && model == "SIMPLE") {
-        // The log is truncated at once; no log backup can follow these records.
-        err = TruncateLog(databaseId, lsn + 1);
-        SqlSimLsnState after;
-        if (err.IsSuccess()) err = State(databaseId, after);
-        if (err.IsSuccess()) {
-            after.brokenChain = true;
-            after.logBackupLsn = 0;
-            err = SetState(databaseId, after);
-        }
-    }
+    if (err.IsSuccess()) err = TruncateIfSimple(databaseId, lsn);
     if (err.IsError()) {
         (void)m_instance.Db().Exec("ROLLBACK");  // the change's own error is the one to report
         return err.Push(FXCODELOC, "cannot change database [%s]", request.database.c_str());

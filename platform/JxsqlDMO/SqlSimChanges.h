@@ -86,6 +86,13 @@ public:
     // in one catalogue transaction (a restore appends all it applied).
     CWzError AppendLogRecords(int64_t databaseId, const std::vector<const SqlSimLogRecord*>& records);
 
+    // Records that the data file `logicalName` was just added to `database`:
+    // once the database has a full backup, the file is zero-filled, a
+    // file-added record goes to the log, every extent of the file counts as
+    // changed and the database's files-changed time is now. Before the first
+    // full backup nothing is recorded.
+    CWzError LogAddedFile(const std::string& database, const std::string& logicalName);
+
     // Removes every row this file keeps about a database (before it is
     // dropped or replaced).
     CWzError Forget(int64_t databaseId);
@@ -93,6 +100,9 @@ public:
 private:
     CWzError Ensure();
     CWzError LogFile(int64_t databaseId, SqlSimFileRow& file);
+    // In the SIMPLE recovery model: truncates the log after `lsn` and breaks
+    // the log chain.
+    CWzError TruncateIfSimple(int64_t databaseId, uint64_t lsn);
 
     SqlSimInstance& m_instance;
 };

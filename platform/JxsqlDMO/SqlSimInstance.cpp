@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "JxsqlDMO/SqlSimCatalog.h"
+#include "JxsqlDMO/SqlSimChanges.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -361,8 +362,11 @@ CWzError SqlSimInstance::AddFile(const SqlSimFileSpec& desc) {
         if (err.IsError()) return err;
     }
     return InTransaction([&] {
-        return AddFileRow(databaseId, groupId, groupId > 0 ? kFileData : kFileLog, desc.logicalName,
-                          desc.physicalName, desc.size);
+        CWzError e = AddFileRow(databaseId, groupId, groupId > 0 ? kFileData : kFileLog, desc.logicalName,
+                                desc.physicalName, desc.size);
+        // The database's log records the file, as restores and backups need.
+        if (e.IsSuccess()) e = SqlSimChanges(*this).LogAddedFile(desc.database, desc.logicalName);
+        return e;
     });
 }
 

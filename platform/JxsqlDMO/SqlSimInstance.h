@@ -122,6 +122,8 @@ public:
     // log file "<name>_log"; ids count from 5. `id` may be null.
     CWzError AddDatabase(const SqlSimDatabaseSpec& desc, int64_t* id = nullptr);
     CWzError AddFileGroup(const std::string& database, const std::string& group);
+    // A file of an existing database; a data file added after the database's
+    // first full backup is logged as SqlSimChanges::LogAddedFile says.
     CWzError AddFile(const SqlSimFileSpec& desc);
     CWzError SetDatabaseState(const std::string& database, int state);
 

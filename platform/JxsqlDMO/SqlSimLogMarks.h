@@ -16,7 +16,10 @@ struct SqlSimLogMarkSpec {
     std::string description;
     std::string lsn;
     std::string markTime;
-    int64_t value = 0;  // orders the marks; later marks have larger values
+    // Orders the marks; 0: the instance's next value, above every mark value
+    // it has recorded (of any database, also of marks a restore went back
+    // before).
+    int64_t value = 0;
 };
 
 // Makes sure the catalogue has its log-mark table.

@@ -9,6 +9,9 @@
 namespace {
 
 constexpr char kMagic[4] = {'J', 'X', 'L', 'R'};
+constexpr char kFileAddedMagic[4] = {'J', 'X', 'L', 'F'};
+
+bool IsFileAdded(const char* header) { return std::memcmp(header, kFileAddedMagic, 4) == 0; }
 
 template <typename T>
 void Put(std::string& out, size_t at, T value) {
@@ -29,9 +32,13 @@ uint32_t ChecksumOf(const char* encoded, size_t size) {
 
 }  // namespace
 
+std::string SqlSimAddedFileData(const std::string& logicalName, const std::string& fileGroup, const std::string& path) {
+    return logicalName + '\0' + fileGroup + '\0' + path;
+}
+
 std::string SqlSimEncodeLogRecord(const SqlSimLogRecord& r) {
     std::string out(SqlSimLogRecord::kHeaderSize + r.mark.size() + r.data.size(), '\0');
-    std::memcpy(&out[0], kMagic, 4);
+    std::memcpy(&out[0], r.kind == SqlSimLogRecordKind::FileAdded ? kFileAddedMagic : kMagic, 4);
     Put<uint32_t>(out, 4, static_cast<uint32_t>(SqlSimLogRecord::kHeaderSize));
     Put<uint64_t>(out, 8, r.lsn);
     Put<int64_t>(out, 16, r.timeMs);
@@ -46,7 +53,8 @@ std::string SqlSimEncodeLogRecord(const SqlSimLogRecord& r) {
 }
 
 size_t SqlSimLogRecordLength(const char* h) {
-    if (std::memcmp(h, kMagic, 4) != 0 || Get<uint32_t>(h, 4) != SqlSimLogRecord::kHeaderSize) return 0;
+    const bool known = std::memcmp(h, kMagic, 4) == 0 || IsFileAdded(h);
+    if (!known || Get<uint32_t>(h, 4) != SqlSimLogRecord::kHeaderSize) return 0;
     uint32_t markLength = Get<uint32_t>(h, 28);
     uint32_t dataLength = Get<uint32_t>(h, 40);
     if (markLength > SqlSimLogRecord::kMaxMark || dataLength > SqlSimLogRecord::kMaxData) return 0;
@@ -68,6 +76,7 @@ CWzError SqlSimDecodeLogRecord(const char* data, size_t size, SqlSimLogRecord& r
     if (ChecksumOf(data, length) != stored) {
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "log record checksum mismatch");
     }
+    r.kind = IsFileAdded(data) ? SqlSimLogRecordKind::FileAdded : SqlSimLogRecordKind::Page;
     r.lsn = Get<uint64_t>(data, 8);
     r.timeMs = Get<int64_t>(data, 16);
     r.fileId = Get<uint32_t>(data, 24);

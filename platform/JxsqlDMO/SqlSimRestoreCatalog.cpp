@@ -2,7 +2,6 @@
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 
 #include <ctime>
-#include <map>
 
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimChanges.h"
@@ -10,6 +9,47 @@
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
+
+// Adds a file row to database `id` with the next file id, and the file's
+// group with the next group id when the database has none of that name (the
+// first group a database gets is its default).
+CWzError AddFileRow(SimSqlDb& db, int64_t id, const SqlSimRestoredFile& f) {
+    int64_t groupId = 0;
+    if (f.type == 0) {
+        const std::string group = f.fileGroup.empty() ? "PRIMARY" : f.fileGroup;
+        SimSqlStatement find = db.Prepare("SELECT id FROM filegroups WHERE database_id = ? AND name = ?");
+        find.Bind(1, id).Bind(2, group);
+        if (find.Step()) {
+            groupId = find.Int(0);
+        } else {
+            if (find.Error().IsError()) return find.Error();
+            SimSqlStatement next = db.Prepare("SELECT COALESCE(MAX(id), 0) + 1 FROM filegroups WHERE database_id = ?");
+            next.Bind(1, id);
+            if (!next.Step()) return next.Error();
+            groupId = next.Int(0);
+            CWzError e = db.Prepare("INSERT INTO filegroups VALUES(?, ?, ?, ?)")
+                             .Bind(1, id)
+                             .Bind(2, groupId)
+                             .Bind(3, group)
+                             .Bind(4, int64_t{groupId == 1})
+                             .Run();
+            if (e.IsError()) return e;
+        }
+    }
+    SimSqlStatement next = db.Prepare("SELECT COALESCE(MAX(id), 0) + 1 FROM files WHERE database_id = ?");
+    next.Bind(1, id);
+    if (!next.Step()) return next.Error();
+    SimSqlStatement insert = db.Prepare("INSERT INTO files VALUES(?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, id).Bind(2, next.Int(0));
+    if (groupId > 0) {
+        insert.Bind(3, groupId);
+    } else {
+        insert.BindNull(3);
+    }
+    insert.Bind(4, f.logicalName).Bind(5, f.path).Bind(6, int64_t{f.type}).Bind(7, static_cast<int64_t>(f.size));
+    if (CWzError e = insert.Run(); e.IsError()) return e.Push(FXCODELOC, "cannot add file [%s]", f.path.c_str());
+    return CWzError::Success();
+}
 
 CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name, const std::string& model,
                  const std::vector<SqlSimRestoredFile>& files, int64_t& id) {
@@ -36,36 +76,8 @@ CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name
                          .Run();
         if (e.IsError()) return e;
     }
-    std::map<std::string, int64_t> groups;
-    int64_t fileId = 0;
     for (const SqlSimRestoredFile& f : files) {
-        int64_t groupId = 0;
-        if (f.type == 0) {
-            std::string group = f.fileGroup.empty() ? "PRIMARY" : f.fileGroup;
-            auto it = groups.find(group);
-            if (it == groups.end()) {
-                groupId = static_cast<int64_t>(groups.size()) + 1;
-                groups[group] = groupId;
-                CWzError e = db.Prepare("INSERT INTO filegroups VALUES(?, ?, ?, ?)")
-                                 .Bind(1, id)
-                                 .Bind(2, groupId)
-                                 .Bind(3, group)
-                                 .Bind(4, int64_t{groupId == 1})
-                                 .Run();
-                if (e.IsError()) return e;
-            } else {
-                groupId = it->second;
-            }
-        }
-        SimSqlStatement insert = db.Prepare("INSERT INTO files VALUES(?, ?, ?, ?, ?, ?, ?)");
-        insert.Bind(1, id).Bind(2, ++fileId);
-        if (groupId > 0) {
-            insert.Bind(3, groupId);
-        } else {
-            insert.BindNull(3);
-        }
-        insert.Bind(4, f.logicalName).Bind(5, f.path).Bind(6, int64_t{f.type}).Bind(7, static_cast<int64_t>(f.size));
-        if (CWzError e = insert.Run(); e.IsError()) return e.Push(FXCODELOC, "cannot add file [%s]", f.path.c_str());
+        if (CWzError e = AddFileRow(db, id, f); e.IsError()) return e;
     }
     // Replacing the database ends any file restore begun on it: files it left
     // pending are gone with the rest, and the next log applies to every file.
@@ -84,6 +96,21 @@ CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name
         return err;
     }
     return db.Exec("COMMIT");
+}
+
+CWzError SqlSimAddRestoredFiles(SqlSimInstance& instance, int64_t id, const std::vector<SqlSimRestoredFile>& files) {
+    if (files.empty()) return CWzError::Success();
+    SimSqlDb& db = instance.Db();
+    // A savepoint, so that the rows join a transaction the caller may have
+    // open, or make one of their own.
+    if (CWzError e = db.Exec("SAVEPOINT add_restored_files"); e.IsError()) return e;
+    for (const SqlSimRestoredFile& f : files) {
+        if (CWzError e = AddFileRow(db, id, f); e.IsError()) {
+            (void)db.Exec("ROLLBACK TO add_restored_files; RELEASE add_restored_files");  // the failure is the error
+            return e;
+        }
+    }
+    return db.Exec("RELEASE add_restored_files");
 }
 
 CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly) {

@@ -37,6 +37,10 @@ struct SqlSimRestoreHistoryRow {
 // has placed the files and checked that REPLACE allows it.
 CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
                                const std::vector<SqlSimRestoredFile>& files, int64_t& id);
+// Adds the rows of files a log or differential restore created (data files
+// added to the database after its base) to database `id`, all or none; joins
+// a transaction the caller has open.
+CWzError SqlSimAddRestoredFiles(SqlSimInstance& instance, int64_t id, const std::vector<SqlSimRestoredFile>& files);
 CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly);
 // The name of the database that has a file at `path`, empty when none.
 CWzError SqlSimFileOwner(SqlSimInstance& instance, const std::string& path, std::string& database);

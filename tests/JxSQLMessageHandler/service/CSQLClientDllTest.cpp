@@ -16,6 +16,7 @@
 #include "JxSQLMessageHandler/service/sqlRecordCodecs.h"
 #include "Messages/CNMessageBase.h"
 #include "tests/platform/JxSession/EchoRecord.h"
+#include "tests/support/ScopedTimeZone.h"
 #include "tests/support/TestRoot.h"
 #include "WzUtils/WzClock.h"
 
@@ -136,19 +137,7 @@ TEST_F(RequestObject, ConnectivityCheckLogsAFailedSend) {
 
 class DateTexts : public jxtest::RootedTest {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("TZ");
-        m_oldTz = old ? old : "";
-        m_hadTz = old != nullptr;
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_hadTz) setenv("TZ", m_oldTz.c_str(), 1); else unsetenv("TZ");
-        tzset();
-    }
-    std::string m_oldTz;
-    bool m_hadTz = false;
+    jxtest::ScopedTimeZone zone{"Europe/Berlin"};
 };
 
 TEST_F(DateTexts, FormatsEachDateOrder) {

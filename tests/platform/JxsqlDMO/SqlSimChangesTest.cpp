@@ -113,7 +113,13 @@ TEST(SqlSimLogRecordTest, DamagedOrCutRecordsAreRefused) {
     EXPECT_EQ(used, encoded.size());
     EXPECT_EQ(back.data, record.data);
     EXPECT_EQ(back.mark, "m");
-    for (size_t at : {size_t{9}, size_t{30}, encoded.size() - 1}) {
+    EXPECT_EQ(encoded.substr(0, 4), "JXLR");  // the form logs already stored hold
+    record.kind = SqlSimLogRecordKind::FileAdded;
+    const std::string added = SqlSimEncodeLogRecord(record);
+    ASSERT_FALSE(SqlSimDecodeLogRecord(added.data(), added.size(), back, used).IsError());
+    EXPECT_EQ(back.kind, SqlSimLogRecordKind::FileAdded);
+    // Flipping the magic's last byte would turn one kind into the other.
+    for (size_t at : {size_t{3}, size_t{9}, size_t{30}, encoded.size() - 1}) {
         std::string damaged = encoded;
         damaged[at] ^= 1;
         EXPECT_TRUE(SqlSimDecodeLogRecord(damaged.data(), damaged.size(), back, used).IsError()) << at;
