@@ -15,17 +15,7 @@ namespace {
 // before it and a log after; a differential after it.
 enum class Chain { AddThenLog, DiffAddLog, AddThenDiff };
 
-std::string ChainName(Chain chain) {
-    switch (chain) {
-    case Chain::AddThenLog:
-        return "AddThenLog";
-    case Chain::DiffAddLog:
-        return "DiffAddLog";
-    case Chain::AddThenDiff:
-        return "AddThenDiff";
-    }
-    return "";
-}
+const char* const kChainNames[] = {"AddThenLog", "DiffAddLog", "AddThenDiff"};
 
 class AddedFileRestore : public SalesRestoreJobs {
 protected:
@@ -88,7 +78,9 @@ TEST_P(AddedFileRestoreTest, RestoresCreateTheAddedFileMovedOrInPlace) {
 
 INSTANTIATE_TEST_SUITE_P(Chains, AddedFileRestoreTest,
                          ::testing::Values(Chain::AddThenLog, Chain::DiffAddLog, Chain::AddThenDiff),
-                         [](const ::testing::TestParamInfo<Chain>& info) { return ChainName(info.param); });
+                         [](const ::testing::TestParamInfo<Chain>& info) {
+                             return std::string(kChainNames[static_cast<int>(info.param)]);
+                         });
 
 using AddedFileTest = AddedFileRestore;
 
