@@ -77,13 +77,7 @@ CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name
 CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
                                const std::vector<SqlSimRestoredFile>& files, int64_t& id) {
     SimSqlDb& db = instance.Db();
-    if (CWzError e = db.Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
-    CWzError err = Replace(db, instance, name, recoveryModel, files, id);
-    if (err.IsError()) {
-        (void)db.Exec("ROLLBACK");  // the failure itself is the error to report
-        return err;
-    }
-    return db.Exec("COMMIT");
+    return db.RunInTransaction([&] { return Replace(db, instance, name, recoveryModel, files, id); });
 }
 
 CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly) {
