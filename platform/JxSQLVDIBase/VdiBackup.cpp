@@ -392,6 +392,13 @@ void VdiRunBackup(VdiStatement& s) {
     }
     // A database a restore sequence holds has nothing a backup could take.
     if (dbState == SQLDB_STATE_RESTORING) return VdiFailInRestore(s);
+    // A restore that could not put the old files back left a database whose
+    // files do not belong together.
+    if (dbState == SQLDB_STATE_SUSPECT) {
+        return VdiFail(s, kSqlErrFilesInaccessible,
+                       "Database '" + s.database + "' cannot be opened due to inaccessible files or insufficient "
+                       "memory or disk space.");
+    }
     if (dbState == SQLDB_STATE_STANDBY) {
         return VdiFail(s, kSqlErrInStandby,
                        "The database '" + s.database + "' is in warm-standby state (set by executing RESTORE WITH "

@@ -12,6 +12,7 @@
 enum VdiSqlError : long {
     kSqlErrDatabaseMissing = 911,
     kSqlErrInRestore = 927,
+    kSqlErrFilesInaccessible = 945,
     kSqlErrFileInUse = 1834,
     kSqlErrFileNotInBackup = 3234,
     kSqlErrReadFailed = 3203,

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 #include "ChainRestoreFixture.h"
@@ -107,10 +108,29 @@ TEST_F(RestoreHoldTest, ASecondRestoreOrABackupMeetingARestoresHoldIsRefusedAndT
     held.Release();
     restore.join();
     ASSERT_TRUE(first.ok) << first.text;
-    EXPECT_EQ(Contents("Sales"), source);
+    EXPECT_TRUE(Contents("Sales") == source);
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
     // The hold went with the statement.
     Take("Sales", 'L');
+}
+
+TEST_F(RestoreHoldTest, TwoRestoresLeftToRaceEndWithTheBackupsDataAndEveryFailureSaysWhy) {
+    const Taken full = Take("Sales", 'D');
+    const std::vector<std::string> source = Contents("Sales");
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        Change("Sales", 4, 10 + round);
+        Outcome a, b;
+        std::thread other([&] { b = Restore("Sales", full.archives, InPlace(true)); });
+        a = Restore("Sales", full.archives, InPlace(true));
+        other.join();
+        EXPECT_TRUE(a.ok || b.ok);
+        for (const Outcome* o : {&a, &b}) {
+            EXPECT_TRUE(o->ok || o->code == 3101) << o->text;
+        }
+        EXPECT_TRUE(Contents("Sales") == source);
+        EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    }
 }
 
 TEST_F(RestoreHoldTest, ARestoreMeetingABackupOrAnotherProcesssHoldIsRefused) {
@@ -127,7 +147,7 @@ TEST_F(RestoreHoldTest, ARestoreMeetingABackupOrAnotherProcesssHoldIsRefused) {
         running.join();
         EXPECT_TRUE(backup.ok) << backup.text;
     }
-    EXPECT_EQ(Contents("Sales"), now);
+    EXPECT_TRUE(Contents("Sales") == now);
 
     // Another process holds the database, under another spelling of its name.
     const std::string lock = SqlSimDatabaseHold::LockFilePath(sim.Location(), "SALES");
@@ -149,7 +169,7 @@ TEST_F(RestoreHoldTest, ARestoreMeetingABackupOrAnotherProcesssHoldIsRefused) {
     ASSERT_EQ(c, 'y');
     ExpectInUse(Restore("Sales", full.archives, InPlace(true)));
     ExpectInRestore(RefusedBackup('D'));
-    EXPECT_EQ(Contents("Sales"), now);
+    EXPECT_TRUE(Contents("Sales") == now);
     // The hold dies with its process.
     ASSERT_EQ(::write(go[1], "x", 1), 1);
     int status = 0;
@@ -173,12 +193,15 @@ TEST_F(RestoreHoldTest, BackupsShareADatabaseARestoreHoldsItAloneAndOtherDatabas
     EXPECT_EQ(backup1.Take(sim.Location(), "Sales", Hold::Mode::kShared, error), Hold::Result::kBusy);
 }
 
-// Where the statement fails: the rename of its second file into place, or
-// the write of the applied log records to the placed log file.
+// Where the statement fails: the rename of its second file into place, the
+// write of the applied log records to the placed log file, or the last step
+// of its catalogue change (the history row; the other steps went before).
+enum class Step { kRename, kLogWrite, kHistoryRow };
 struct Fault {
     const char* name;
     bool log;  // a log set mid-sequence, else a full set over an ONLINE database
-    bool recording;
+    Step step;
+    friend void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 };
 
 class RestorePlacingTest : public RestoreHoldTest, public ::testing::WithParamInterface<Fault> {};
@@ -205,32 +228,72 @@ TEST_P(RestorePlacingTest, AFailureLeavesSalesAsBeforeTheStatementAndTheSameRest
     {
         jxtest::FaultyFileSystem faulty;
         wz::ScopedFileSystem use(faulty);
-        if (fault.recording) {
-            faulty.FailCallOn("Sales_log.ldf", FsCall::kPWrite, 1, EIO);
-        } else {
-            faulty.FailCallOn("*.jxrestore.*", FsCall::kRename, 2, EIO);
+        if (fault.step == Step::kLogWrite) faulty.FailCallOn("Sales_log.ldf", FsCall::kPWrite, 1, EIO);
+        if (fault.step == Step::kRename) faulty.FailCallOn("*.jxrestore.*", FsCall::kRename, 2, EIO);
+        if (fault.step == Step::kHistoryRow) {
+            ASSERT_FALSE(sim.Db()
+                             .Exec("CREATE TRIGGER history_fails BEFORE INSERT ON restore_history "
+                                   "BEGIN SELECT RAISE(ABORT, 'the history cannot grow'); END")
+                             .IsError());
         }
         Outcome o = Restore("Sales", faulted.archives, InPlace(true));
         EXPECT_FALSE(o.ok);
-        EXPECT_EQ(faulty.FiredTotal(), 1);
+        if (fault.step == Step::kHistoryRow) {
+            EXPECT_NE(o.text.find("the history cannot grow"), std::string::npos) << o.text;
+            ASSERT_FALSE(sim.Db().Exec("DROP TRIGGER history_fails").IsError());
+        } else {
+            EXPECT_EQ(faulty.FiredTotal(), 1);
+        }
     }
-    EXPECT_EQ(Contents("Sales"), before);
+    EXPECT_TRUE(Contents("Sales") == before);
     EXPECT_EQ(Folder(), folder) << "a file of the statement was left behind";
     EXPECT_EQ(DatabaseState(sim, "Sales"), state0);
     EXPECT_EQ(State("Sales").currentLsn, state.currentLsn);
     EXPECT_EQ(State("Sales").logEnd, state.logEnd);
+    EXPECT_EQ(State("Sales").logBackupLsn, state.logBackupLsn);
     EXPECT_EQ(Rows("restore_history"), restores);
     Outcome again = Restore("Sales", faulted.archives, InPlace(true));
     ASSERT_TRUE(again.ok) << again.text;
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
     if (fault.log) {
-        EXPECT_EQ(Contents("Sales"), source);
+        EXPECT_TRUE(Contents("Sales") == source);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RestorePlacingTest,
-                         ::testing::Values(Fault{"FullPlacing", false, false}, Fault{"LogPlacing", true, false},
-                                           Fault{"LogRecording", true, true}),
+                         ::testing::Values(Fault{"FullPlacing", false, Step::kRename},
+                                           Fault{"LogPlacing", true, Step::kRename},
+                                           Fault{"LogRecording", true, Step::kLogWrite},
+                                           Fault{"LogHistoryRow", true, Step::kHistoryRow}),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+TEST_F(RestoreHoldTest, WhenTheOldFilesCannotBePutBackSalesIsSuspectAndTheFailureNamesThem) {
+    const Taken full = Take("Sales", 'D');
+    const std::vector<std::string> source = Contents("Sales");
+    Change("Sales", 4, 2);
+    {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        // The three files are set aside, the history row fails, and no old
+        // file can be renamed back.
+        faulty.FailCallOn("*.jxold.*", FsCall::kRename, 4, EIO, true);
+        ASSERT_FALSE(sim.Db()
+                         .Exec("CREATE TABLE IF NOT EXISTS restore_history(id INTEGER PRIMARY KEY);"
+                               "CREATE TRIGGER history_fails BEFORE INSERT ON restore_history "
+                               "BEGIN SELECT RAISE(ABORT, 'the history cannot grow'); END")
+                         .IsError());
+        Outcome o = Restore("Sales", full.archives, InPlace(true));
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(faulty.Fired(FsCall::kRename), 3);
+        EXPECT_NE(o.text.find("could not be put back"), std::string::npos) << o.text;
+        EXPECT_NE(o.text.find(DataFiles(sim, "Sales")[0]), std::string::npos) << o.text;
+        ASSERT_FALSE(sim.Db().Exec("DROP TRIGGER history_fails; DROP TABLE restore_history").IsError());
+    }
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_SUSPECT);
+    EXPECT_EQ(RefusedBackup('D').code, 945);
+    Outcome again = Restore("Sales", full.archives, InPlace(true));
+    ASSERT_TRUE(again.ok) << again.text;
+    EXPECT_TRUE(Contents("Sales") == source);
+}
 
 }  // namespace
