@@ -615,9 +615,10 @@ private:
     }
 
     // A failed statement puts the old files back. Where even that fails the
-    // database is whole no more: it is marked SUSPECT rather than left in a
-    // state that lets it be used or restored onto, and the failure names
-    // the files.
+    // database is whole no more: it is marked SUSPECT, so that no backup
+    // takes it and no log or differential is restored onto it as if it were
+    // whole (a full restore still replaces it), and the failure names the
+    // files.
     void PutBack(wz::FilePlacement& placement) {
         std::string error;
         if (placement.PutBack(error)) return;
