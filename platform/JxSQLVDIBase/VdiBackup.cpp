@@ -22,6 +22,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
@@ -184,6 +185,11 @@ char TypeLetter(int type) {
         default:
             return 'D';
     }
+}
+
+// SQL Server's refusal of a backup of a database a restore holds.
+void VdiFailInRestore(VdiStatement& s) {
+    VdiFail(s, kSqlErrInRestore, "Database '" + s.database + "' cannot be opened. It is in the middle of a restore.");
 }
 
 uint64_t NewSetId() {
@@ -360,6 +366,20 @@ bool SendFiles(VdiStatement& s, Streamer& out, const std::vector<SqlSimFileRow>&
 void VdiRunBackup(VdiStatement& s) {
     SqlSimInstance sim;
     if (CWzError e = sim.Open(s.server); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    // Backups share their database with each other, never with a restore
+    // statement: the hold lasts from before the state is read until the new
+    // LSN state and history are written, so a backup neither reads files a
+    // restore is placing nor writes back a state the restore replaced.
+    SqlSimDatabaseHold hold;
+    std::string holdError;
+    switch (hold.Take(sim.Location(), s.database, SqlSimDatabaseHold::Mode::kShared, holdError)) {
+        case SqlSimDatabaseHold::Result::kTaken:
+            break;
+        case SqlSimDatabaseHold::Result::kBusy:
+            return VdiFailInRestore(s);
+        case SqlSimDatabaseHold::Result::kFailed:
+            return VdiFail(s, -1, holdError);
+    }
     int64_t id = 0;
     bool exists = false;
     int dbState = 0;
@@ -371,9 +391,13 @@ void VdiRunBackup(VdiStatement& s) {
                        "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
     }
     // A database a restore sequence holds has nothing a backup could take.
-    if (dbState == SQLDB_STATE_RESTORING) {
-        return VdiFail(s, kSqlErrInRestore,
-                       "Database '" + s.database + "' cannot be opened. It is in the middle of a restore.");
+    if (dbState == SQLDB_STATE_RESTORING) return VdiFailInRestore(s);
+    // A restore that could not put the old files back left a database whose
+    // files do not belong together.
+    if (dbState == SQLDB_STATE_SUSPECT) {
+        return VdiFail(s, kSqlErrFilesInaccessible,
+                       "Database '" + s.database + "' cannot be opened due to inaccessible files or insufficient "
+                       "memory or disk space.");
     }
     if (dbState == SQLDB_STATE_STANDBY) {
         return VdiFail(s, kSqlErrInStandby,

@@ -6,6 +6,7 @@
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiRun.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "WzUtils/FXString.h"
@@ -25,6 +26,22 @@ void VdiFail(VdiStatement& s, long code, const std::string& text) {
     s.outcome.failed = true;
     s.outcome.errorCode = code;
     s.outcome.errorText = text;
+}
+
+bool VdiHoldForRestore(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold& hold) {
+    std::string error;
+    switch (hold.Take(sim.Location(), database, SqlSimDatabaseHold::Mode::kExclusive, error)) {
+        case SqlSimDatabaseHold::Result::kTaken:
+            return true;
+        case SqlSimDatabaseHold::Result::kBusy:
+            VdiFail(s, kSqlErrDatabaseInUse,
+                    std::string(SqlSimDatabaseHold::kInUseText) + " RESTORE DATABASE is terminating abnormally.");
+            return false;
+        case SqlSimDatabaseHold::Result::kFailed:
+            break;
+    }
+    VdiFail(s, -1, error);
+    return false;
 }
 
 void VdiTimeOut(VdiStatement& s, int stream) {
@@ -227,6 +244,10 @@ bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string&
         VdiFail(*m_statement, kSqlErrDatabaseMissing, "RESTORE DATABASE [" + name + "] WITH RECOVERY: " + err.GetMessage());
         return false;
     }
+    // A restore statement of its own: it holds the database as every restore
+    // statement does.
+    SqlSimDatabaseHold hold;
+    if (!VdiHoldForRestore(*m_statement, sim, name, hold)) return false;
     SimSqlStatement q = sim.Db().Prepare("SELECT state FROM databases WHERE id = ?");
     q.Bind(1, id);
     if (!q.Step()) {

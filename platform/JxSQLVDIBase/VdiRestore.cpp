@@ -1,11 +1,18 @@
 // The engine's RESTORE statement against a simulated instance.
 //
 // Every stream of one backup set is read; the files are written to
-// temporary files beside their targets (copies of the current files for a
-// differential or log restore), and only when every stream was read whole
-// with intact checksums are they synced and renamed into place and the
-// catalogue changed. A damaged, short or foreign stream therefore never
-// writes into the database nor brings it ONLINE.
+// temporary files of the statement's own beside their targets (copies of the
+// current files for a differential or log restore), and only when every
+// stream was read whole with intact checksums are they synced and renamed
+// into place and the catalogue changed. A damaged, short or foreign stream
+// therefore never writes into the database nor brings it ONLINE.
+//
+// A statement holds its database (SqlSimDatabaseHold) from before it reads
+// the database's state until it has recorded its outcome or cleaned up; one
+// that meets another statement's hold is refused at once (3101). The files
+// go in place all or none, the old ones kept aside until the catalogue has
+// recorded the restore in one transaction; a failure of either puts the old
+// files back, so the database is as it was before the statement.
 //
 // A full backup restored with a FILE or FILEGROUP list writes back only the
 // files named (the others keep their bytes); those files are then pending:
@@ -32,12 +39,15 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzCrc32c.h"
+#include "WzUtils/WzFilePlacement.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
@@ -113,7 +123,8 @@ private:
 struct Target {
     VdiStreamFile file;
     std::string path;
-    std::string temp;
+    std::string temp;  // a name of this statement's own
+    bool made = false;  // the temporary file was created by this statement
     int fd = -1;
     // A data file added to the database after the set's base: the set
     // creates it (a differential carries it whole, a log from its file-added
@@ -184,7 +195,7 @@ public:
     ~Restore() { Discard(); }
 
     void Run() {
-        if (!ReadHeaders() || !Open() || !Decide() || !Prepare() || !ReadChunks()) return;
+        if (!ReadHeaders() || !Open() || !Hold() || !Decide() || !Prepare() || !ReadChunks()) return;
         if (m_h.type == 'L' && !ApplyLog()) return;
         if (m_s.options.verifyOnly) {
             VdiInfo(m_s, wz::Format("The backup set of database [%s] (%c) is valid.", m_h.database.c_str(), m_h.type));
@@ -242,6 +253,21 @@ private:
         VdiFail(m_s, code, text);
         return false;
     }
+
+    bool Failed() const {
+        std::lock_guard<std::mutex> lock(m_s.mutex);
+        return m_s.outcome.failed;
+    }
+
+    // Adds to the failure already recorded what the statement could not undo.
+    void AddToFailure(const std::string& text) {
+        std::lock_guard<std::mutex> lock(m_s.mutex);
+        m_s.outcome.errorText += " " + text;
+    }
+
+    // Exclusive access to the target before anything reads its state; a
+    // verify-only restore changes nothing and holds nothing.
+    bool Hold() { return m_s.options.verifyOnly || VdiHoldForRestore(m_s, m_sim, m_s.database, m_hold); }
 
     bool Stopped(const std::string& text) {
         VdiStopped(m_s, text);
@@ -344,7 +370,7 @@ private:
                     return Fail(kSqlErrFileInUse, "Two files of the backup would be restored to '" + t.path + "'.");
                 }
             }
-            t.temp = t.path + ".jxrestore";
+            t.temp = wz::UniqueSiblingName(t.path, "jxrestore");
             m_targets.push_back(t);
         }
         return true;
@@ -393,8 +419,9 @@ private:
             if (slash != std::string::npos && slash > 0 && wz::MakeDirectoryTree(t.path.substr(0, slash)) != 0) {
                 return Fail(kSqlErrWriteFailed, "Cannot create the directory of \"" + t.path + "\": " + std::strerror(errno));
             }
-            t.fd = wz::Fs().Open(t.temp, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            t.fd = wz::Fs().Open(t.temp, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             if (t.fd < 0) return Fail(kSqlErrWriteFailed, "Cannot create \"" + t.temp + "\": " + std::strerror(errno));
+            t.made = true;
             if (t.created) {
                 if (wz::Fs().Ftruncate(t.fd, static_cast<off_t>(t.file.size)) != 0) {
                     return Fail(kSqlErrWriteFailed, "Cannot create \"" + t.temp + "\": " + std::strerror(errno));
@@ -611,15 +638,53 @@ private:
                 return;
             }
         }
+        // All or none: the old files stay aside until the catalogue has
+        // recorded the restore; a failure of either puts them back.
+        wz::FilePlacement placement;
         for (Target& t : m_targets) {
             (void)wz::Fs().Close(t.fd);  // synced above
             t.fd = -1;
-            if (wz::Fs().Rename(t.temp, t.path) != 0) {
-                VdiFail(m_s, kSqlErrWriteFailed, "Cannot place \"" + t.path + "\": " + std::strerror(errno));
-                return;
+            std::string error;
+            if (!placement.Place(t.temp, t.path, error)) {
+                VdiFail(m_s, kSqlErrWriteFailed, error);
+                return PutBack(placement);
             }
             t.temp.clear();
         }
+        CWzError recorded = m_sim.Db().RunInTransaction([&] {
+            Record();
+            return Failed() ? FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "the restore was not recorded")
+                            : CWzError::Success();
+        });
+        if (recorded.IsError()) {
+            VdiFail(m_s, -1, recorded.GetMessage());  // a failure inside was recorded first and stands
+            return PutBack(placement);
+        }
+        placement.Keep();
+    }
+
+    // A failed statement puts the old files back. Where even that fails the
+    // database is whole no more: it is marked SUSPECT, so that no backup
+    // takes it and no log or differential is restored onto it as if it were
+    // whole (a full restore still replaces it), and the failure names the
+    // files.
+    void PutBack(wz::FilePlacement& placement) {
+        std::string error;
+        if (placement.PutBack(error)) return;
+        AddToFailure("The files of the database could not all be put back: " + error + ".");
+        if (m_exists) {
+            if (CWzError e = SqlSimSetRestoredState(m_sim, m_id, SQLDB_STATE_SUSPECT, false); e.IsError()) {
+                AddToFailure("The database could not be marked SUSPECT: " + e.GetMessage());
+            } else {
+                AddToFailure("The database is SUSPECT.");
+            }
+        }
+    }
+
+    // Every catalogue change of the restore (file rows, LSN state, state and
+    // history row), run as one transaction by Commit: a failure recorded
+    // here rolls all of them back and puts the old files back.
+    void Record() {
         if (CWzError e = AddCreatedFiles(); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         const VdiOptions& o = m_s.options;
         SqlSimChanges changes(m_sim);
@@ -740,12 +805,13 @@ private:
         for (Target& t : m_targets) {
             if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
             t.fd = -1;
-            if (!t.temp.empty() && !m_s.options.verifyOnly) (void)wz::Fs().Unlink(t.temp);  // may not exist
+            if (t.made && !t.temp.empty()) (void)wz::Fs().Unlink(t.temp);  // this statement's own
         }
     }
 
     VdiStatement& m_s;
     SqlSimInstance m_sim;
+    SqlSimDatabaseHold m_hold;  // released after Discard, when the object goes
     std::vector<std::unique_ptr<StreamReader>> m_readers;
     VdiStreamHeader m_h;
     bool m_exists = false;

@@ -12,9 +12,11 @@
 enum VdiSqlError : long {
     kSqlErrDatabaseMissing = 911,
     kSqlErrInRestore = 927,
+    kSqlErrFilesInaccessible = 945,
     kSqlErrFileInUse = 1834,
     kSqlErrFileNotInBackup = 3234,
     kSqlErrReadFailed = 3203,
+    kSqlErrDatabaseInUse = 3101,
     kSqlErrDiffWithoutFull = 3035,
     kSqlErrInStandby = 3036,
     kSqlErrNotReadyToRollForward = 3117,
@@ -30,6 +32,9 @@ enum VdiSqlError : long {
     kSqlErrStopped = 3013,
 };
 
+class SqlSimDatabaseHold;
+class SqlSimInstance;
+
 void VdiRunBackup(VdiStatement& s);
 void VdiRunRestore(VdiStatement& s);
 // The restore of a set whose streams are the files of options.dbFiles.
@@ -38,6 +43,9 @@ void VdiRunRestoreFromFiles(VdiStatement& s);
 // Records the statement's failure; the first failure stands.
 void VdiFail(VdiStatement& s, long code, const std::string& text);
 void VdiTimeOut(VdiStatement& s, int stream);
+// Takes a restore statement's exclusive hold of `database`; false with the
+// failure recorded (3101 when another statement holds the database).
+bool VdiHoldForRestore(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold& hold);
 // Records the failure of a statement that was stopped or whose device was
 // aborted: the stopped code when the job manager asked the job to stop,
 // otherwise code 0; the text is the reason the engine was aborted with, or

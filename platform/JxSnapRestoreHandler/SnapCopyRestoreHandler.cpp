@@ -2,10 +2,15 @@
 // the snapped database files back over the volume's files and sets the
 // databases RESTORING at the snapshot's LSN in the simulated instance.
 //
-// The copy of one file goes to a temporary file beside its target, is synced,
-// and only when every local file of every database was copied whole are the
-// temporary files renamed into place and the catalogue changed. A failure or
-// a stop before that leaves the databases as they were.
+// The copy of one file goes to a temporary file of the revert's own beside
+// its target, is synced, and only when every local file of every database was
+// copied whole are the temporary files renamed into place and the catalogue
+// changed. A failure or a stop before that leaves the databases as they were.
+// Each database is placed all or none, as a restore statement places it: its
+// old files stay aside until its catalogue change is recorded in one
+// transaction, and a failure of either puts them back. The revert holds every
+// database it restores, as a restore statement does, from before it reads
+// their state to its end; a database another statement holds is refused.
 #include "JxSnapRestoreHandler/SnapCopyRestoreHandler.h"
 
 #include <fcntl.h>
@@ -15,6 +20,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "JXAppMgr/Instance.h"
@@ -24,14 +30,16 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFilePlacement.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
 
-constexpr const char* kTempSuffix = ".jxrevert";
+constexpr const char* kTempTag = "jxrevert";
 // Bytes one copy_file_range call moves. After each step the disk is asked to
 // start writing what was copied, so the sync at the end of the file has
 // little left to wait for.
@@ -72,18 +80,21 @@ bool CopyThroughBuffer(int in, int out) {
     }
 }
 
-// Copies the whole file `from` into the new file `to` and syncs it. The
-// kernel copies where it can (no bytes pass through this process).
+// Copies the whole file `from` into the new file `to` (made here: an
+// existing one is refused with errno EEXIST) and syncs it. The kernel copies
+// where it can (no bytes pass through this process).
 bool CopyWhole(const std::string& from, const std::string& to, std::string& error) {
     const int in = wz::Fs().Open(from, O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         error = "Cannot open [" + from + "]: " + Errno();
         return false;
     }
-    const int out = wz::Fs().Open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int out = wz::Fs().Open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0) {
+        const int saved = errno;  // EEXIST: `to` is not the caller's
         error = "Cannot create [" + to + "]: " + Errno();
         (void)wz::Fs().Close(in);  // read-only descriptor
+        errno = saved;
         return false;
     }
     bool ok = true;
@@ -156,6 +167,41 @@ CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapD
     state.logEnd = db.logEnd;
     if (CWzError e = SqlSimChanges(instance).SetState(id, state); e.IsError()) return e;
     return SqlSimSetRestoredState(instance, id, SQLDB_STATE_RESTORING, false);
+}
+
+// Puts the local copies of one database in place and records its reverted
+// state in one catalogue transaction; when either fails, the database's old
+// files are put back (where even that fails the database is marked SUSPECT
+// and `error` names the files).
+bool PlaceDatabase(SqlSimInstance& instance, DatabaseRevert& db, std::string& error) {
+    wz::FilePlacement placement;
+    bool placed = true;
+    for (FileCopy& f : db.files) {
+        if (f.temp.empty()) continue;
+        if (!placement.Place(f.temp, f.target, error)) {
+            placed = false;
+            break;
+        }
+        f.temp.clear();
+    }
+    if (placed) {
+        CWzError e = instance.Db().RunInTransaction([&] { return SetRevertedState(instance, db.snapped); });
+        if (e.IsSuccess()) {
+            placement.Keep();
+            return true;
+        }
+        error = e.GetMessage();
+    }
+    std::string notBack;
+    if (!placement.PutBack(notBack)) {
+        error += ". The files of the database could not all be put back: " + notBack;
+        int64_t id = 0;
+        if (instance.DatabaseId(db.snapped.name, id).IsSuccess() &&
+            SqlSimSetRestoredState(instance, id, SQLDB_STATE_SUSPECT, false).IsSuccess()) {
+            error += ". The database is SUSPECT";
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -248,6 +294,20 @@ bool SnapCopyRestoreHandler::restoreSnapData(const std::string& /*jobResultsDire
 
     SqlSimInstance instance;
     if (CWzError e = instance.Open(m_instance); e.IsError()) return Fail(e.GetMessage());
+    std::vector<std::unique_ptr<SqlSimDatabaseHold>> holds;
+    for (const DatabaseRevert& db : plan) {
+        holds.push_back(std::make_unique<SqlSimDatabaseHold>());
+        std::string holdError;
+        switch (holds.back()->Take(instance.Location(), db.snapped.name, SqlSimDatabaseHold::Mode::kExclusive,
+                                   holdError)) {
+            case SqlSimDatabaseHold::Result::kTaken:
+                break;
+            case SqlSimDatabaseHold::Result::kBusy:
+                return Fail("Database [" + db.snapped.name + "]: " + SqlSimDatabaseHold::kInUseText);
+            case SqlSimDatabaseHold::Result::kFailed:
+                return Fail(holdError);
+        }
+    }
     for (const DatabaseRevert& db : plan) {
         for (const FileCopy& f : db.files) {
             std::string owner;
@@ -271,8 +331,9 @@ bool SnapCopyRestoreHandler::restoreSnapData(const std::string& /*jobResultsDire
                 RemoveTemps(plan);
                 return Fail("Cannot create the directory of [" + f.target + "]: " + Errno());
             }
-            f.temp = f.target + kTempSuffix;
+            f.temp = wz::UniqueSiblingName(f.target, kTempTag);
             if (!CopyWhole(f.snapPath, f.temp, error)) {
+                if (errno == EEXIST) f.temp.clear();  // not this revert's file
                 RemoveTemps(plan);
                 return Fail(error);
             }
@@ -301,20 +362,11 @@ bool SnapCopyRestoreHandler::restoreSnapData(const std::string& /*jobResultsDire
     }
 
     // Everything is copied: put the files in place and set the databases'
-    // state.
+    // state, each database all or none.
     for (DatabaseRevert& db : plan) {
-        for (FileCopy& f : db.files) {
-            if (f.temp.empty()) continue;
-            if (wz::Fs().Rename(f.temp, f.target) != 0) {
-                const std::string text = "Cannot put [" + f.target + "] in place: " + Errno();
-                RemoveTemps(plan);
-                return Fail(text);
-            }
-            f.temp.clear();
-        }
-        if (CWzError e = SetRevertedState(instance, db.snapped); e.IsError()) {
+        if (!PlaceDatabase(instance, db, error)) {
             RemoveTemps(plan);
-            return Fail("Database [" + db.snapped.name + "]: " + e.GetMessage());
+            return Fail("Database [" + db.snapped.name + "]: " + error);
         }
         m_restoredDatabases.push_back(db.snapped.name);
     }

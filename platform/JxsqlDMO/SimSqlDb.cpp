@@ -460,6 +460,22 @@ CWzError SimSqlDb::Exec(const std::string& sql) {
     return err;
 }
 
+CWzError SimSqlDb::RunInTransaction(const std::function<CWzError()>& body) {
+    if (!m_connection) return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "catalogue is not open");
+    // Savepoints of one name nest: each RELEASE or ROLLBACK TO names the
+    // innermost one still open.
+    const bool nested = sqlite3_get_autocommit(m_connection->db) == 0;
+    if (CWzError e = Exec(nested ? "SAVEPOINT jx_nested" : "BEGIN IMMEDIATE"); e.IsError()) return e;
+    CWzError err = body();
+    if (err.IsSuccess()) err = Exec(nested ? "RELEASE jx_nested" : "COMMIT");
+    if (err.IsError()) {
+        // The body's failure is the one to report.
+        (void)Exec(nested ? "ROLLBACK TO jx_nested" : "ROLLBACK");
+        if (nested) (void)Exec("RELEASE jx_nested");
+    }
+    return err;
+}
+
 SimSqlStatement SimSqlDb::Prepare(const std::string& sql) {
     SimSqlStatement statement(m_connection);
     if (!m_connection) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -93,6 +94,12 @@ public:
 
     // Runs statements that take no parameters (schema, transactions).
     CWzError Exec(const std::string& sql);
+    // Runs `body` as one transaction: BEGIN IMMEDIATE and COMMIT when none
+    // is open on the connection, a savepoint of the open one otherwise, so
+    // that a call made alone and the same call made inside a larger
+    // transaction both keep all or none of their changes. A failing body
+    // (or commit) leaves nothing of what the body changed.
+    CWzError RunInTransaction(const std::function<CWzError()>& body);
     // Prepares one statement; a failure is kept in the statement's Error()
     // and makes its Step() false and Run() fail.
     SimSqlStatement Prepare(const std::string& sql);

@@ -238,8 +238,7 @@ CWzError SqlSimChanges::AppendLogRecord(int64_t databaseId, const SqlSimLogRecor
 
 CWzError SqlSimChanges::AppendLogRecords(int64_t databaseId, const std::vector<const SqlSimLogRecord*>& records) {
     if (records.empty()) return CWzError::Success();
-    if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
-    CWzError err = [&] {
+    return m_instance.Db().RunInTransaction([&] {
         SqlSimLsnState state;
         if (CWzError e = State(databaseId, state); e.IsError()) return e;
         SqlSimFileRow log;
@@ -263,12 +262,7 @@ CWzError SqlSimChanges::AppendLogRecords(int64_t databaseId, const std::vector<c
         if (CWzError e = WriteAt(log.path, encoded, state.logEnd); e.IsError()) return e;
         state.logEnd += encoded.size();
         return SetState(databaseId, state);
-    }();
-    if (err.IsError()) {
-        (void)m_instance.Db().Exec("ROLLBACK");  // the append's own error is the one to report
-        return err;
-    }
-    return m_instance.Db().Exec("COMMIT");
+    });
 }
 
 CWzError SqlSimChanges::Forget(int64_t databaseId) {

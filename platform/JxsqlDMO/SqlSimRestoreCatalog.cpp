@@ -89,28 +89,19 @@ CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name
 CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
                                const std::vector<SqlSimRestoredFile>& files, int64_t& id) {
     SimSqlDb& db = instance.Db();
-    if (CWzError e = db.Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
-    CWzError err = Replace(db, instance, name, recoveryModel, files, id);
-    if (err.IsError()) {
-        (void)db.Exec("ROLLBACK");  // the failure itself is the error to report
-        return err;
-    }
-    return db.Exec("COMMIT");
+    return db.RunInTransaction([&] { return Replace(db, instance, name, recoveryModel, files, id); });
 }
 
 CWzError SqlSimAddRestoredFiles(SqlSimInstance& instance, int64_t id, const std::vector<SqlSimRestoredFile>& files) {
     if (files.empty()) return CWzError::Success();
     SimSqlDb& db = instance.Db();
-    // A savepoint, so that the rows join a transaction the caller may have
-    // open, or make one of their own.
-    if (CWzError e = db.Exec("SAVEPOINT add_restored_files"); e.IsError()) return e;
-    for (const SqlSimRestoredFile& f : files) {
-        if (CWzError e = AddFileRow(db, id, f); e.IsError()) {
-            (void)db.Exec("ROLLBACK TO add_restored_files; RELEASE add_restored_files");  // the failure is the error
-            return e;
+    // Joins a transaction the caller may have open, or makes one of its own.
+    return db.RunInTransaction([&] {
+        for (const SqlSimRestoredFile& f : files) {
+            if (CWzError e = AddFileRow(db, id, f); e.IsError()) return e;
         }
-    }
-    return db.Exec("RELEASE add_restored_files");
+        return CWzError::Success();
+    });
 }
 
 CWzError SqlSimSetRestoredState(SqlSimInstance& instance, int64_t id, int state, bool readOnly) {

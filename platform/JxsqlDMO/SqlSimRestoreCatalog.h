@@ -33,7 +33,8 @@ struct SqlSimRestoreHistoryRow {
 
 // Gives `name` exactly these files (creating the database, or replacing the
 // rows of an existing one of that name) and clears the files an earlier file
-// restore left pending, in one transaction; `id` receives its id. The caller
+// restore left pending, in one transaction (a part of the caller's when one
+// is open); `id` receives its id. The caller
 // has placed the files and checked that REPLACE allows it.
 CWzError SqlSimReplaceDatabase(SqlSimInstance& instance, const std::string& name, const std::string& recoveryModel,
                                const std::vector<SqlSimRestoredFile>& files, int64_t& id);

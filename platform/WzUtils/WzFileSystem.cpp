@@ -135,13 +135,16 @@ bool ReadSmallFile(const std::string& path, std::string& text, size_t maxBytes) 
     return n == 0 && !tooBig;
 }
 
+std::string UniqueSiblingName(const std::string& path, const std::string& tag) {
+    static std::atomic<unsigned> s_sequence{0};
+    return path + "." + tag + "." + std::to_string(::getpid()) + "." + std::to_string(s_sequence.fetch_add(1));
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
     FileSystem& fs = Fs();
     // A name of this call's own, so that writers of the same file never
     // write into each other's temporary file.
-    static std::atomic<unsigned> s_sequence{0};
-    const std::string temp =
-        path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(s_sequence.fetch_add(1));
+    const std::string temp = UniqueSiblingName(path, "tmp");
     int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_EXCL, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, content.data(), content.size()) && fs.Fsync(fd) == 0;

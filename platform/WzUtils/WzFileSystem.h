@@ -106,6 +106,12 @@ bool WriteAll(int fd, const void* buf, size_t count);
 // The same at `offset`, without moving the file position.
 bool PWriteAll(int fd, const void* buf, size_t count, off_t offset);
 
+// A name beside `path` that no other call of this process has been given
+// and no other process makes: "<path>.<tag>.<pid>.<n>". Create it with
+// O_EXCL: a leftover of a process that had the same id is refused, never
+// taken over.
+std::string UniqueSiblingName(const std::string& path, const std::string& tag);
+
 // Replaces `path` with `content` so that a reader, and the disk after a
 // crash, sees either the old file or the whole new one: writes a temporary
 // file of its own beside it ("<path>.tmp.<pid>.<n>"), syncs it, renames it

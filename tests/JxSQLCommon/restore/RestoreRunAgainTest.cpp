@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/support/WallSecond.h"
 
@@ -73,16 +74,30 @@ protected:
 };
 
 // A read of log 52's archive file fails while Sales is restored in place:
-// the job fails naming the file and leaves Sales RESTORING at log 51. Once
-// the file reads again, the same restore goes on from log 52.
+// the job fails naming the file and leaves Sales RESTORING at log 51. Run
+// while another statement holds Sales, it is refused and changes nothing.
+// Once the file reads again, the same restore goes on from log 52.
 TEST_F(RestoreRunAgain, AFailedInPlaceRestoreRunsAgainOnceTheArchiveFileReads) {
     FullAndTwoLogs();
     const std::vector<std::string> source = Contents("Sales");
     Change(9);  // after the last backup: the restore discards it
     EXPECT_EQ(RestoreWhileUnreadable(60, SalesTask(kRstOverwrite), 52), 2);
     EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
+    {
+        // A hold of its own on Sales, as another process's statement has it.
+        SqlSimDatabaseHold other;
+        std::string error;
+        ASSERT_EQ(other.Take(instance.Location(), "Sales", SqlSimDatabaseHold::Mode::kExclusive, error),
+                  SqlSimDatabaseHold::Result::kTaken)
+            << error;
+        const std::vector<std::string> atLog51 = Contents("Sales");
+        EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite)), 2);
+        EXPECT_NE(CauseTexts(61).find(SqlSimDatabaseHold::kInUseText), std::string::npos) << CauseTexts(61);
+        EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
+        EXPECT_TRUE(Contents("Sales") == atLog51);
+    }
 
-    EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite)), 1) << CauseTexts(61);
+    EXPECT_EQ(Restore(62, SalesTask(kRstOverwrite)), 1) << CauseTexts(62);
     ExpectOnlineHolding("Sales", source);
 }
 

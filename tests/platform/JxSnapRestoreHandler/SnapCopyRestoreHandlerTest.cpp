@@ -17,9 +17,11 @@
 #include "JxSnapRestoreHandler/SnapRestoreHandlerCallback.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -105,14 +107,14 @@ protected:
         return handler.Initialize(2, kSnapJob, 99, options, nullptr, "", "", true, names) &&
                handler.restoreSnapData(root.path());
     }
-    // Files of the instance's volume whose names end in `suffix`.
+    // Files of the instance's volume whose names hold `suffix`.
     std::vector<std::string> Leftovers(const std::string& suffix) {
         std::vector<std::string> out;
         const std::string volume = vditest::DataFiles(sim, "Sales")[0].substr(0, vditest::DataFiles(sim, "Sales")[0].rfind('/'));
         std::vector<std::string> names;
         EXPECT_EQ(wz::Fs().ReadDirectory(volume, names), 0);
         for (const std::string& n : names) {
-            if (n.size() >= suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            if (n.find(suffix) != std::string::npos) {
                 out.push_back(n);
             }
         }
@@ -203,6 +205,38 @@ TEST_F(SnapCopyRestoreHandlerTest, FailureOrStopBeforeTheFilesAreInPlaceChangesN
     EXPECT_FALSE(Revert(stopped, {"Sales", "Hr"}));
     EXPECT_EQ(Contents("Sales"), salesNow);
     EXPECT_TRUE(Leftovers(".jxrevert").empty());
+}
+
+TEST_F(SnapCopyRestoreHandlerTest, APlacingThatFailsHalfWayOrMeetsAnotherStatementsHoldLeavesTheDatabaseAsItWas) {
+    const std::vector<std::string> salesNow = Contents("Sales");
+    const SqlSimLsnState stateNow = State("Sales");
+    {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCallOn("*.jxrevert.*", jxtest::FsCall::kRename, 2, EIO);  // the second file of Sales
+        SnapCopyRestoreHandler handler;
+        EXPECT_FALSE(Revert(handler, {"Sales"}));
+        EXPECT_EQ(faulty.FiredTotal(), 1);
+        EXPECT_NE(handler.getLastError().find("Cannot place"), std::string::npos) << handler.getLastError();
+    }
+    {
+        SqlSimDatabaseHold restoring;
+        std::string error;
+        ASSERT_EQ(restoring.Take(sim.Location(), "Sales", SqlSimDatabaseHold::Mode::kExclusive, error),
+                  SqlSimDatabaseHold::Result::kTaken);
+        SnapCopyRestoreHandler handler;
+        EXPECT_FALSE(Revert(handler, {"Sales"}));
+        EXPECT_NE(handler.getLastError().find(SqlSimDatabaseHold::kInUseText), std::string::npos)
+            << handler.getLastError();
+    }
+    EXPECT_EQ(Contents("Sales"), salesNow);
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(State("Sales").currentLsn, stateNow.currentLsn);
+    EXPECT_TRUE(Leftovers(".jxrevert").empty());
+    EXPECT_TRUE(Leftovers(".jxold").empty());
+    SnapCopyRestoreHandler again;
+    EXPECT_TRUE(Revert(again, {"Sales"})) << again.getLastError();
+    EXPECT_EQ(Contents("Sales"), snapped[0]);
 }
 
 TEST_F(SnapCopyRestoreHandlerTest, MissingSnapshotCopyOrUnknownInstanceIsRefused) {

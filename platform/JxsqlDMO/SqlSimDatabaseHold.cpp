@@ -1,0 +1,82 @@
+// A statement's hold on a database: a flock on the database's lock file.
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFormat.h"
+
+namespace {
+
+// 64-bit FNV-1a of `text` from the offset basis `hash`.
+uint64_t Fnv1a(const std::string& text, uint64_t hash) {
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+// The name as the catalogue compares it (its NOCASE collation folds ASCII
+// letters only), hashed twice from two bases: 128 bits, so two databases
+// of an instance never share a hold.
+std::string KeyOf(const std::string& database) {
+    std::string folded = database;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return wz::Format("%016llx%016llx", static_cast<unsigned long long>(Fnv1a(folded, 14695981039346656037ULL)),
+                      static_cast<unsigned long long>(Fnv1a(folded, 0x6c62272e07bb0142ULL)));
+}
+
+std::string HoldFolder(const SqlSimInstanceName& instance) {
+    return wz::PlatformPath(instance.RelativeDirectory() + "/holds");
+}
+
+}  // namespace
+
+std::string SqlSimDatabaseHold::LockFilePath(const SqlSimInstanceName& instance, const std::string& database) {
+    return HoldFolder(instance) + "/" + KeyOf(database) + ".lock";
+}
+
+SqlSimDatabaseHold::Result SqlSimDatabaseHold::Take(const SqlSimInstanceName& instance, const std::string& database,
+                                                    Mode mode, std::string& error) {
+    Release();
+    const std::string path = LockFilePath(instance, database);
+    if (wz::MakeDirectoryTree(HoldFolder(instance)) != 0) {
+        error = "Cannot create the folder of [" + path + "]: " + std::strerror(errno);
+        return Result::kFailed;
+    }
+    const int fd = wz::Fs().Open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "Cannot open the hold [" + path + "] of database [" + database + "]: " + std::strerror(errno);
+        return Result::kFailed;
+    }
+    const int operation = (mode == Mode::kShared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    int rc = 0;
+    do {
+        rc = ::flock(fd, operation);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int err = errno;
+        (void)wz::Fs().Close(fd);  // never locked
+        if (err == EWOULDBLOCK) return Result::kBusy;
+        error = "Cannot lock the hold [" + path + "] of database [" + database + "]: " + std::strerror(err);
+        return Result::kFailed;
+    }
+    m_fd = fd;
+    return Result::kTaken;
+}
+
+void SqlSimDatabaseHold::Release() {
+    if (m_fd < 0) return;
+    (void)wz::Fs().Close(m_fd);  // the close gives the lock back; nothing was written
+    m_fd = -1;
+}

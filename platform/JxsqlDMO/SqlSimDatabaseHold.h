@@ -1,0 +1,54 @@
+// SqlSimDatabaseHold: a statement's hold on one database of a simulated
+// instance, as the engine gives a RESTORE statement exclusive access to its
+// database and lets BACKUP statements share theirs.
+//
+// The hold is a lock (flock) on a lock file of its own per database under the
+// instance's folder ("holds/<key>.lock"), so it excludes statements of other
+// processes on the instance as well as other statements of this process
+// (each hold opens the file afresh), and the kernel drops it when the holder
+// exits or is killed. The key is the database name folded to lower case as
+// the catalogue compares names (ASCII letters only), hashed: two spellings of
+// one name share a hold, and no name, whatever it holds, becomes a path.
+// Lock files stay behind once made (removing one could split a hold in two).
+// Taking a hold never waits: a statement that meets another's hold is
+// refused at once. The descriptor is close-on-exec.
+#pragma once
+
+#include <string>
+
+#include "JxsqlDMO/SqlSimInstanceName.h"
+
+class SqlSimDatabaseHold {
+public:
+    enum class Mode {
+        kShared,     // a backup: other backups of the database go on beside it
+        kExclusive,  // a restore: nothing else holds the database
+    };
+    enum class Result {
+        kTaken,
+        kBusy,    // another statement holds the database in a way that excludes this one
+        kFailed,  // the lock file could not be made or locked; the reason is in `error`
+    };
+
+    // SQL Server's text for a restore that meets another statement's hold.
+    static constexpr const char* kInUseText =
+        "Exclusive access could not be obtained because the database is in use.";
+
+    SqlSimDatabaseHold() = default;
+    ~SqlSimDatabaseHold() { Release(); }
+    SqlSimDatabaseHold(const SqlSimDatabaseHold&) = delete;
+    SqlSimDatabaseHold& operator=(const SqlSimDatabaseHold&) = delete;
+
+    // Takes the hold of `database` on `instance` without waiting. A shared
+    // hold is busy only while a restore holds the database.
+    Result Take(const SqlSimInstanceName& instance, const std::string& database, Mode mode, std::string& error);
+    bool Held() const { return m_fd >= 0; }
+    // Gives the hold back (also done when the object goes).
+    void Release();
+
+    // The lock file that stands for `database` on `instance`.
+    static std::string LockFilePath(const SqlSimInstanceName& instance, const std::string& database);
+
+private:
+    int m_fd = -1;
+};
