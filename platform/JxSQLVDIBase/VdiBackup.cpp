@@ -20,6 +20,7 @@
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
@@ -371,14 +372,8 @@ void VdiRunBackup(VdiStatement& s) {
                        "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
     }
     // A database a restore sequence holds has nothing a backup could take.
-    if (dbState == SQLDB_STATE_RESTORING) {
-        return VdiFail(s, kSqlErrInRestore,
-                       "Database '" + s.database + "' cannot be opened. It is in the middle of a restore.");
-    }
-    if (dbState == SQLDB_STATE_STANDBY) {
-        return VdiFail(s, kSqlErrInStandby,
-                       "The database '" + s.database + "' is in warm-standby state (set by executing RESTORE WITH "
-                       "STANDBY) and cannot be backed up until the entire restore sequence is completed.");
+    if (const std::string refused = SqlSimBackupRefusal(s.database, dbState); !refused.empty()) {
+        return VdiFail(s, dbState == SQLDB_STATE_RESTORING ? kSqlErrInRestore : kSqlErrInStandby, refused);
     }
     SqlSimChanges changes(sim);
     SqlSimLsnState state;
