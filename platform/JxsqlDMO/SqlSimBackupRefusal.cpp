@@ -9,7 +9,8 @@ std::string SqlSimBackupRefusal(const std::string& database, int state) {
         return "Database '" + database + "' cannot be opened. It is in the middle of a restore.";
     }
     if (state == SQLDB_STATE_STANDBY) {
-        return "The database '" + database + "' is in warm-standby state (set by executing RESTORE WITH STANDBY) "
+        return "The database '" + database +
+               "' is in warm-standby state (set by executing RESTORE WITH STANDBY) "
                "and cannot be backed up until the entire restore sequence is completed.";
     }
     return std::string();

@@ -180,7 +180,8 @@ CWzError SqlSimChanges::MarkExtentsChanged(int64_t databaseId, const std::vector
     CWzError err = [&] {
         for (const SqlSimFileRange& r : ranges) {
             if (r.length == 0) continue;
-            for (uint64_t extent = r.offset / kExtentSize; extent <= (r.offset + r.length - 1) / kExtentSize; ++extent) {
+            for (uint64_t extent = r.offset / kExtentSize; extent <= (r.offset + r.length - 1) / kExtentSize;
+                 ++extent) {
                 CWzError e = db.Prepare("INSERT OR IGNORE INTO changed_extents VALUES(?, ?, ?)")
                                  .Bind(1, databaseId)
                                  .Bind(2, r.fileId)

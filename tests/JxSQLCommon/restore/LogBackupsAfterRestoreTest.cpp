@@ -347,7 +347,8 @@ TEST_P(SnapshotOfADatabaseInARestore, IsRefusedAndTheRestoreGoesOnWithADifferent
     JXGlobalParam::setProperty("IgnoreNonExistentDB", "0");  // the job does not skip a database not online
     EXPECT_NE(RunSubclientBackup(200, "-D"), "1");
     EXPECT_EQ(jxtest::StoredSetTypes(200, "Copy"), "");
-    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find(SqlSimBackupRefusal("Copy", state)), std::string::npos);
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find(SqlSimBackupRefusal("Copy", state)),
+              std::string::npos);
     EXPECT_EQ(DatabaseState(sim, "Copy"), state);
 
     // Restore points are whole seconds: the differential ends in a later
