@@ -16,8 +16,10 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
 #include "JXSnapHandler/SnapStoreText.h"
+#include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
 
@@ -159,6 +161,21 @@ bool DatabaseFiles(SqlSimInstance& instance, const std::string& database, std::v
     return true;
 }
 
+// False, with the engine's reason, when `database` is in a restore sequence
+// (RESTORING or STANDBY): a snapshot of it would be of a half-restored
+// database.
+bool BackupAllowed(SqlSimInstance& instance, const std::string& database, std::string& error) {
+    bool exists = false;
+    int64_t id = 0;
+    int state = 0;
+    if (CWzError e = SqlSimDatabaseState(instance, database, exists, id, state); e.IsError()) {
+        error = e.GetMessage();
+        return false;
+    }
+    error = SqlSimBackupRefusal(database, state);
+    return error.empty();
+}
+
 // Records the snapshot in the backup history as the engine records a
 // backup of that kind, with the database's real LSNs, and moves its LSN
 // state on as such a backup does: a full snapshot is the base that later
@@ -264,7 +281,7 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
     std::set<std::string> seen, treesSnapped;
     for (const std::string& database : request.databases) {
         std::vector<std::string> files;
-        if (!DatabaseFiles(instance, database, files, error)) return false;
+        if (!BackupAllowed(instance, database, error) || !DatabaseFiles(instance, database, files, error)) return false;
         for (const std::string& text : files) {
             if (!PlainField(database) || !PlainField(text)) {
                 error = "Database [" + database + "] has a name or file path with a tab or line break.";

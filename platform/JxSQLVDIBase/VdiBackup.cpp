@@ -20,6 +20,7 @@
 #include "JxSQLVDIBase/VdiStreamFormat.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
@@ -189,7 +190,7 @@ char TypeLetter(int type) {
 
 // SQL Server's refusal of a backup of a database a restore holds.
 void VdiFailInRestore(VdiStatement& s) {
-    VdiFail(s, kSqlErrInRestore, "Database '" + s.database + "' cannot be opened. It is in the middle of a restore.");
+    VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(s.database, SQLDB_STATE_RESTORING));
 }
 
 uint64_t NewSetId() {
@@ -391,18 +392,11 @@ void VdiRunBackup(VdiStatement& s) {
                        "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
     }
     // A database a restore sequence holds has nothing a backup could take.
-    if (dbState == SQLDB_STATE_RESTORING) return VdiFailInRestore(s);
-    // A restore that could not put the old files back left a database whose
-    // files do not belong together.
-    if (dbState == SQLDB_STATE_SUSPECT) {
-        return VdiFail(s, kSqlErrFilesInaccessible,
-                       "Database '" + s.database + "' cannot be opened due to inaccessible files or insufficient "
-                       "memory or disk space.");
-    }
-    if (dbState == SQLDB_STATE_STANDBY) {
-        return VdiFail(s, kSqlErrInStandby,
-                       "The database '" + s.database + "' is in warm-standby state (set by executing RESTORE WITH "
-                       "STANDBY) and cannot be backed up until the entire restore sequence is completed.");
+    if (const std::string refused = SqlSimBackupRefusal(s.database, dbState); !refused.empty()) {
+        const long code = dbState == SQLDB_STATE_RESTORING ? kSqlErrInRestore
+                          : dbState == SQLDB_STATE_STANDBY ? kSqlErrInStandby
+                                                           : kSqlErrFilesInaccessible;
+        return VdiFail(s, code, refused);
     }
     SqlSimChanges changes(sim);
     SqlSimLsnState state;

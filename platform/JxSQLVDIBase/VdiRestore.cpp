@@ -493,6 +493,7 @@ private:
                 });
                 if (!read) return false;
                 if (crc != head.crc) return Damaged(m_s, wz::Format("stream %zu: checksum mismatch", i + 1));
+                if (t != nullptr && m_h.type == 'I') Written(head.fileId, head.offset, head.length);
                 seen.chunks += 1;
                 seen.bytes += head.length;
                 continue;
@@ -725,6 +726,7 @@ private:
             if (CWzError e = changes.State(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
             m_state.currentLsn = m_appliedLsn;
         }
+        if (CWzError e = MarkWrittenExtents(changes); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         if (!m_partial) {
             m_state.logBackupLsn = m_keepsLogChain ? m_h.lastLsn : 0;
             m_state.brokenChain = false;
@@ -777,19 +779,51 @@ private:
         return !o.pointInTime.empty() || ((o.stopAtMark || o.stopBeforeMark) && !o.markName.empty());
     }
 
+    // Keeps a range of a file (of the backup's numbering) the restore wrote.
+    void Written(uint32_t fileId, uint64_t offset, uint64_t length) {
+        std::lock_guard<std::mutex> lock(m_recordsMutex);
+        m_written.push_back({fileId, offset, length});
+    }
+
+    // What a differential or log set wrote counts as changed since the
+    // differential base, as the engine's differential map counts pages it
+    // rolls forward: the next differential then holds what the restore
+    // brought back. The extents are marked in the database's own files,
+    // found by logical name (a restore as another name numbers them anew),
+    // in one catalogue step. A full restore is the base itself.
+    CWzError MarkWrittenExtents(SqlSimChanges& changes) {
+        if (m_h.type == 'D') return CWzError::Success();
+        for (const SqlSimLogRecord* r : m_applied) {
+            if (TargetOf(r->fileId) != nullptr) m_written.push_back({r->fileId, r->offset, r->data.size()});
+        }
+        std::vector<SqlSimFileRow> files;
+        if (CWzError e = changes.Files(m_id, files); e.IsError()) return e;
+        std::vector<SqlSimFileRange> ranges;
+        for (const SqlSimFileRange& w : m_written) {
+            const Target* t = TargetOf(static_cast<uint32_t>(w.fileId));
+            for (const SqlSimFileRow& f : files) {
+                if (t != nullptr && f.type == 0 && SameName(f.logicalName, t->file.logicalName)) {
+                    ranges.push_back({f.id, w.offset, w.length});
+                }
+            }
+        }
+        return changes.MarkExtentsChanged(m_id, ranges);
+    }
+
     // Finds the set in the instance's backup history, and whether log
-    // backups go on from its end after this restore: a restore without a
-    // stop point, in a recovery model with a log chain, of one of this
-    // database's own backups that is still its newest. Anything else starts
-    // a new recovery path that needs a full backup first (a file restore
-    // leaves the chain as it was: Commit does not touch it).
+    // backups go on from its end after this restore: a restore that reached
+    // no stop point inside the set (whether or not one was asked), in a
+    // recovery model with a log chain, of one of this database's own backups
+    // that is still its newest. Anything else starts a new recovery path
+    // that needs a full backup first (a file restore leaves the chain as it
+    // was: Commit does not touch it).
     CWzError ReadSetHistory() {
         if (CWzError e = SqlSimFindBackupSet(m_sim, SqlSimBackupDevice(m_h.backupSetId), m_set, m_setKnown);
             e.IsError()) {
             return e;
         }
         m_keepsLogChain = false;
-        if (!m_setKnown || StopAsked() || !SameName(m_set.database, m_s.database)) {
+        if (!m_setKnown || m_stopReached || !SameName(m_set.database, m_s.database)) {
             return CWzError::Success();
         }
         // A full restore gives the database the recovery model of its backup.
@@ -818,9 +852,10 @@ private:
     int64_t m_id = 0;
     SqlSimLsnState m_state;
     std::vector<Target> m_targets;
-    std::mutex m_recordsMutex;  // the stream threads add to m_records
+    std::mutex m_recordsMutex;  // the stream threads add to m_records and m_written
     std::vector<SqlSimLogRecord> m_records;
     std::vector<const SqlSimLogRecord*> m_applied;
+    std::vector<SqlSimFileRange> m_written;  // by the set, in the backup's file ids
     uint64_t m_appliedLsn = 0;
     bool m_stopAsked = false;  // by the log this restore applies
     bool m_stopReached = false;

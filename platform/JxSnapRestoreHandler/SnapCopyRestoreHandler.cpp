@@ -151,7 +151,10 @@ void RemoveTemps(std::vector<DatabaseRevert>& plan) {
 // Gives the database the snapshot's files and state: RESTORING at the
 // snapshot's LSN, ready for the log backups taken after it. A snapshot that
 // is still the newest backup of the database (FULL or BULK_LOGGED) keeps
-// the log chain: the next log backup starts at the snapshot's point.
+// the log chain: the next log backup starts at the snapshot's point. A
+// differential snapshot leaves the older full as the differential base, so
+// every extent of the data files counts as changed since it: the next
+// differential holds what the revert brought back.
 CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapDatabase& db) {
     const uint64_t point = db.currentLsn + 1;
     bool keepsChain = false;
@@ -166,6 +169,9 @@ CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapD
     state.logBackupLsn = keepsChain ? point : 0;
     state.logEnd = db.logEnd;
     if (CWzError e = SqlSimChanges(instance).SetState(id, state); e.IsError()) return e;
+    if (state.lastFullLsn != point) {
+        if (CWzError e = SqlSimChanges(instance).MarkDataFilesChanged(id); e.IsError()) return e;
+    }
     return SqlSimSetRestoredState(instance, id, SQLDB_STATE_RESTORING, false);
 }
 

@@ -172,18 +172,38 @@ CWzError SqlSimChanges::ClearChangedExtents(int64_t databaseId) {
 }
 
 CWzError SqlSimChanges::MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length) {
-    if (length == 0) return CWzError::Success();
+    return MarkExtentsChanged(databaseId, {{fileId, offset, length}});
+}
+
+CWzError SqlSimChanges::MarkExtentsChanged(int64_t databaseId, const std::vector<SqlSimFileRange>& ranges) {
     if (CWzError e = Ensure(); e.IsError()) return e;
-    for (uint64_t extent = offset / kExtentSize; extent <= (offset + length - 1) / kExtentSize; ++extent) {
-        CWzError e = m_instance.Db()
-                         .Prepare("INSERT OR IGNORE INTO changed_extents VALUES(?, ?, ?)")
-                         .Bind(1, databaseId)
-                         .Bind(2, fileId)
-                         .Bind(3, static_cast<int64_t>(extent))
-                         .Run();
-        if (e.IsError()) return e;
+    SimSqlDb& db = m_instance.Db();
+    // Joins the transaction of a restore's commit, or makes one of its own.
+    return db.RunInTransaction([&] {
+        for (const SqlSimFileRange& r : ranges) {
+            if (r.length == 0) continue;
+            for (uint64_t extent = r.offset / kExtentSize; extent <= (r.offset + r.length - 1) / kExtentSize;
+                 ++extent) {
+                CWzError e = db.Prepare("INSERT OR IGNORE INTO changed_extents VALUES(?, ?, ?)")
+                                 .Bind(1, databaseId)
+                                 .Bind(2, r.fileId)
+                                 .Bind(3, static_cast<int64_t>(extent))
+                                 .Run();
+                if (e.IsError()) return e;
+            }
+        }
+        return CWzError::Success();
+    });
+}
+
+CWzError SqlSimChanges::MarkDataFilesChanged(int64_t databaseId) {
+    std::vector<SqlSimFileRow> files;
+    if (CWzError e = Files(databaseId, files); e.IsError()) return e;
+    std::vector<SqlSimFileRange> ranges;
+    for (const SqlSimFileRow& f : files) {
+        if (f.type == 0) ranges.push_back({f.id, 0, f.size});
     }
-    return CWzError::Success();
+    return MarkExtentsChanged(databaseId, ranges);
 }
 
 CWzError SqlSimChanges::LogRecords(int64_t databaseId, uint64_t fromLsn, std::vector<SqlSimLogIndexRow>& rows) {

@@ -45,6 +45,13 @@ struct SqlSimFileRow {
     uint64_t size = 0;
 };
 
+// Bytes [offset, offset + length) of file `fileId` of a database.
+struct SqlSimFileRange {
+    int64_t fileId = 0;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
 struct SqlSimLogIndexRow {
     uint64_t lsn = 0;
     int64_t timeMs = 0;
@@ -75,6 +82,11 @@ public:
     CWzError ChangedExtents(int64_t databaseId, std::vector<std::pair<int64_t, uint64_t>>& extents);
     CWzError ClearChangedExtents(int64_t databaseId);
     CWzError MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length);
+    // Marks the extents of every range as changed, all or none: a savepoint
+    // of its own, so that it also nests in a transaction the caller holds.
+    CWzError MarkExtentsChanged(int64_t databaseId, const std::vector<SqlSimFileRange>& ranges);
+    // Marks every extent of the database's data files as changed.
+    CWzError MarkDataFilesChanged(int64_t databaseId);
 
     // Records still in the log with an LSN of at least `fromLsn`, by LSN.
     CWzError LogRecords(int64_t databaseId, uint64_t fromLsn, std::vector<SqlSimLogIndexRow>& rows);

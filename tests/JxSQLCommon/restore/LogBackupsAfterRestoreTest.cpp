@@ -1,9 +1,11 @@
 // The schedule's backups of Sales after it was restored in place. A restore
-// to the end of its newest backup leaves the log chain going on from there:
-// the next log jobs continue the stored chain. A restore that stops short of
-// the newest backup starts no chain: the next log job cannot continue one,
-// and no later restore mixes the logs of the old and the new history. A
-// database left RESTORING or in STANDBY is not backed up at all.
+// to the end of its newest backup (a point past it included) leaves the log
+// chain going on from there: the next log jobs continue the stored chain. A
+// restore that stops short of the newest backup starts no chain: the next
+// log job cannot continue one, and no later restore mixes the logs of the
+// old and the new history. A differential after a restore holds what the
+// restore brought back. A database left RESTORING or in STANDBY is not
+// backed up at all, streamed or by snapshot.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -13,11 +15,15 @@
 
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
+#include "JxLib/EvDebug.h"
+#include "JxLib/JXGlobalParam.h"
 #include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
+#include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
+#include "tests/support/WallSecond.h"
 #include "tools/jxserve/JxServeBackupSets.h"
 
 namespace {
@@ -27,13 +33,21 @@ using vditest::DatabaseState;
 
 class LogBackupsAfterRestore : public SalesRestoreJobs {
 protected:
-    // Restore job 60 brings Sales back in place to the latest time over
-    // what changed since its last backup.
-    void InPlaceToTheLatest() {
+    // Restore job `jobId` brings Sales back in place to the latest time (or
+    // with `flags`, to `pointInTime`) over what changed since its last
+    // backup.
+    void InPlaceToTheLatest(uint64_t jobId = 60, uint64_t flags = 0, uint64_t pointInTime = 0) {
         const std::vector<std::string> lastBackedUp = Contents("Sales");
-        Change(9);
-        ASSERT_EQ(Restore(60, SalesTask(kRstOverwrite)), 1) << CauseTexts(60);
+        Change(jobId);
+        ASSERT_EQ(Restore(jobId, SalesTask(kRstOverwrite | flags, "", pointInTime)), 1) << CauseTexts(jobId);
         ExpectOnlineHolding("Sales", lastBackedUp);
+    }
+
+    // Restores of Sales to the latest time, as a new name (job `jobId`) and
+    // in place (job `jobId` + 1), each equal to Sales.
+    void LatestRestoresEqualSales(uint64_t jobId) {
+        CopyEqualsSales(jobId);
+        InPlaceToTheLatest(jobId + 1);
     }
 
     // Each of `jobs` (id, phase) runs after a change, completes and stores
@@ -85,11 +99,57 @@ protected:
     }
 };
 
+// Log 51's changes lie in extents nothing after the restore touches: the
+// differential holds them because the restore wrote them.
 TEST_F(LogBackupsAfterRestore, ADifferentialAndALogAfterAnInPlaceRestoreToTheLatestComplete) {
     ASSERT_NO_FATAL_FAILURE(FullAndLog());
     ASSERT_NO_FATAL_FAILURE(InPlaceToTheLatest());
     EachCompletes({{52, "-I"}, {53, "-L"}});
+    LatestRestoresEqualSales(61);
+}
+
+TEST_F(LogBackupsAfterRestore, ADifferentialAloneAfterAnInPlaceRestoreToTheLatestHoldsWhatTheRestoreBroughtBack) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    ASSERT_NO_FATAL_FAILURE(InPlaceToTheLatest());
+    EachCompletes({{52, "-I"}});
+    LatestRestoresEqualSales(61);
+}
+
+TEST_F(LogBackupsAfterRestore, ADifferentialAfterAnInPlaceRestoreToAnOlderLogsEndHoldsWhatTheRestoreBroughtBack) {
+    const std::vector<std::string> afterFirstLog = FullAndTwoLogs();
+    ASSERT_EQ(Restore(60, SalesTask(kRstOverwrite | kRstPointInTime, "", EndOf(51))), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Sales", afterFirstLog);
+    EachCompletes({{53, "-I"}});
+    LatestRestoresEqualSales(61);
+}
+
+// The restore ends at differential 51: the next differential holds what
+// differential 51 brought back.
+TEST_F(LogBackupsAfterRestore, ADifferentialAfterAnInPlaceRestoreEndingAtADifferentialHoldsWhatItBroughtBack) {
+    Change(1, pastMs);
+    ASSERT_EQ(Backup(50, "-D"), "1");
+    EachCompletes({{51, "-I"}});
+    ASSERT_NO_FATAL_FAILURE(InPlaceToTheLatest());
+    EachCompletes({{52, "-I"}});
+    LatestRestoresEqualSales(61);
+}
+
+// The task carries the point-in-time flag with a time an hour past log 51:
+// the restore ends at log 51's end, reaching no stop inside it.
+TEST_F(LogBackupsAfterRestore, TwoLogsAfterAnInPlaceRestoreToAPointPastTheNewestBackupComplete) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    ASSERT_NO_FATAL_FAILURE(InPlaceToTheLatest(60, kRstPointInTime, EndOf(51) + 3600));
+    EachCompletes({{52, "-L"}, {53, "-L"}});
     CopyEqualsSales(61);
+}
+
+// Log 52's records bear a time past the point: the restore stops inside the
+// newest log, which starts a new recovery path.
+TEST_F(LogBackupsAfterRestore, AnInPlaceRestoreStoppingInsideTheNewestLogStartsNoLogChain) {
+    const std::vector<std::string> afterFirstLog = FullAndTwoLogs();
+    ASSERT_EQ(Restore(60, SalesTask(kRstOverwrite | kRstPointInTime, "", EndOf(51) + 3)), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Sales", afterFirstLog);
+    NoLogChainUntilTheNextFull(53);
 }
 
 TEST_F(LogBackupsAfterRestore, TwoLogsAfterAnInPlaceRestoreToTheLatestComplete) {
@@ -201,6 +261,28 @@ protected:
             EXPECT_EQ(RunSubclientBackup(jobId, phase), "1") << "backup job " << jobId;
         }
     }
+
+    // Streamed restores of Sales to the latest time, as "Copy" (job `jobId`)
+    // and in place over a change (job `jobId` + 1), each equal to Sales.
+    void StreamedRestoresEqualSales(uint64_t jobId) {
+        const std::vector<std::string> sales = Contents("Sales");
+        task.pointInTime = 0;
+        const uint64_t inPlace = task.optionFlags;
+        RelocateToCopy();
+        task.optionFlags = 0;
+        int status = 0;
+        (void)Run(jobId, &status);  // judged by the status it reported
+        EXPECT_EQ(status, 1) << "restore job " << jobId;
+        EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+        EXPECT_TRUE(Contents("Copy") == sales);
+        task.relocations.clear();
+        task.optionFlags = inPlace;
+        ChangeOf("Sales", jobId);
+        (void)Run(jobId + 1, &status);  // judged by the status it reported
+        EXPECT_EQ(status, 1) << "restore job " << jobId + 1;
+        EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+        EXPECT_TRUE(Contents("Sales") == sales);
+    }
 };
 
 // The backups after the revert continue the chain: a second revert brings
@@ -211,6 +293,81 @@ TEST_F(LogBackupsAfterRevert, TwoLogsAfterARevertToTheLatestComplete) {
     EachCompletes({{300, "-L"}, {400, "-L"}});
     RevertToTheLatest(43);
 }
+
+// The same when the revert's task carries the point-in-time flag: the log
+// it rolls forward ends before the point, and no stop is reached inside it.
+TEST_F(LogBackupsAfterRevert, TwoLogsAfterARevertWithThePointInTimeFlagComplete) {
+    task.optionFlags |= kRstPointInTime;
+    ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());
+    EachCompletes({{300, "-L"}, {400, "-L"}});
+    RevertToTheLatest(43);
+}
+
+// The revert rolled log 200 forward; the subclient then streams again, and
+// its differential (on the snapshot full) holds what the revert wrote.
+TEST_F(LogBackupsAfterRevert, AStreamedDifferentialAfterARevertHoldsWhatTheRevertBroughtBack) {
+    ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    EachCompletes({{300, "-I"}});
+    RevertToTheLatest(43);
+}
+
+// A differential snapshot on a streamed full leaves that full the base: the
+// streamed differential after a revert to it holds the whole difference.
+TEST_F(LogBackupsAfterRevert, AStreamedDifferentialAfterARevertToADifferentialSnapshotHoldsWhatTheRevertBroughtBack) {
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    EachCompletes({{100, "-D"}, {101, "-L"}});
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, true);
+    EachCompletes({{110, "-I"}, {200, "-L"}});
+    ASSERT_NO_FATAL_FAILURE(RevertToTheLatest(42));
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    EachCompletes({{300, "-I"}});
+    StreamedRestoresEqualSales(61);
+}
+
+// Sales restored from its streamed full as "Copy", left RESTORING or in
+// STANDBY; the subclient then snaps Copy.
+class SnapshotOfADatabaseInARestore : public LogBackupsAfterRevert, public ::testing::WithParamInterface<uint64_t> {};
+
+// The snapshot job is refused with the engine's reason and stores nothing;
+// Copy's restore sequence then goes on with a differential of Sales.
+TEST_P(SnapshotOfADatabaseInARestore, IsRefusedAndTheRestoreGoesOnWithADifferential) {
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    EachCompletes({{100, "-D"}});
+    RelocateToCopy();
+    task.optionFlags = GetParam();
+    task.standbyUndoFile = root.File("moved/undo.dat");
+    int status = 0;
+    (void)Run(42, &status);  // judged by the status it reported
+    ASSERT_EQ(status, 1);
+    const int state = DatabaseState(sim, "Copy");
+    ASSERT_NE(state, SQLDB_STATE_ONLINE);
+
+    PrepareSubclientForBackupJobs(root, kInstance, {"Copy"}, true);
+    JXGlobalParam::setProperty("IgnoreNonExistentDB", "0");  // the job does not skip a database not online
+    EXPECT_NE(RunSubclientBackup(200, "-D"), "1");
+    EXPECT_EQ(jxtest::StoredSetTypes(200, "Copy"), "");
+    EXPECT_NE(jxtest::ReadWholeFile(EvDebug::LogFilePath()).find(SqlSimBackupRefusal("Copy", state)),
+              std::string::npos);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), state);
+
+    // Restore points are whole seconds: the differential ends in a later
+    // second than the full the copy was restored to.
+    jxtest::AwaitSecondAfter();
+    PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
+    EachCompletes({{300, "-I"}});
+    task.optionFlags = kRstOverwrite;
+    (void)Run(43, &status);  // judged by the status it reported
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(sim, "Copy"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Copy") == Contents("Sales"));
+}
+
+INSTANTIATE_TEST_SUITE_P(RestoringOrStandby, SnapshotOfADatabaseInARestore,
+                         ::testing::Values(kRstNoRecovery, kRstStandby),
+                         [](const ::testing::TestParamInfo<uint64_t>& info) {
+                             return info.param == kRstStandby ? std::string("Standby") : std::string("Restoring");
+                         });
 
 TEST_F(LogBackupsAfterRevert, ADifferentialAndALogAfterARevertToTheLatestComplete) {
     ASSERT_NO_FATAL_FAILURE(SnapshotFullLogAndRevert());

@@ -32,6 +32,7 @@ protected:
         SqlSimDatabaseSpec sales;
         sales.name = "Sales";
         sales.recoveryModel = recoveryModel;
+        sales.dataSize = dataSize;
         ASSERT_FALSE(instance.AddDatabase(sales).IsError());
         ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
     }
@@ -165,6 +166,9 @@ protected:
     }
 
     std::string recoveryModel = "FULL";  // of Sales, set before SetUp
+    // Of Sales' primary file, set before SetUp: many extents, so that a
+    // differential holds only those changed since its base.
+    uint64_t dataSize = 4 * 1024 * 1024;
     // Before-the-point records bear times well in the past, so a stop time
     // taken now keeps them whatever second they were written in.
     const int64_t pastMs = (static_cast<int64_t>(std::time(nullptr)) - 600) * 1000;

@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JxLib/JxProcess.h"
 #include "JxSession/CJxNetwork.h"
+#include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/platform/JXSnapHandler/SalesSnapshot.h"
 #include "tests/support/TestRoot.h"
@@ -105,6 +108,37 @@ TEST_F(SnapEngineTest, ATreeVolumeThatIsNoPlainAbsolutePathIsRefusedWithNothingS
         EXPECT_FALSE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << bad;
         EXPECT_NE(error.find("not a plain absolute path"), std::string::npos) << error;
         EXPECT_FALSE(Exists(JXSnapClientAPI::StoreDirectory(9)));
+    }
+}
+
+// A database in a restore sequence is refused before anything is snapped
+// or recorded for any database of the request.
+TEST_F(SnapEngineTest, ADatabaseRestoringOrInStandbyIsRefusedWithNothingStoredOrRecorded) {
+    auto historyRows = [&] {
+        SimSqlStatement q = instance.Db().Prepare("SELECT COUNT(*) FROM backup_history");
+        EXPECT_TRUE(q.Step());
+        return q.Int(0);
+    };
+    const int64_t before = historyRows();
+    for (const auto& [state, reason] : std::vector<std::pair<int, std::string>>{
+             {SQLDB_STATE_RESTORING, "in the middle of a restore"}, {SQLDB_STATE_STANDBY, "warm-standby"}}) {
+        SqlSimDatabaseSpec copy;
+        copy.name = "Copy" + std::to_string(state);
+        copy.state = state;
+        ASSERT_FALSE(instance.AddDatabase(copy).IsError());
+        JXSnapClientAPI::SnapRequest request = snaptest::SalesRequest(9, root.path());
+        request.databases.push_back(copy.name);
+        std::vector<std::string> volumes;
+        std::string error;
+        EXPECT_FALSE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << copy.name;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        EXPECT_FALSE(Exists(JXSnapClientAPI::StoreDirectory(9)));
+        EXPECT_EQ(historyRows(), before);
+        bool exists = false;
+        int64_t id = 0;
+        int now = 0;
+        ASSERT_FALSE(SqlSimDatabaseState(instance, copy.name, exists, id, now).IsError());
+        EXPECT_EQ(now, state);
     }
 }
 

@@ -88,6 +88,27 @@ TEST_F(SqlSimChangesTest, SimpleRecoveryTruncatesTheLogAtEachChangeAndBreaksTheC
     EXPECT_EQ(state.currentLsn, SqlSimChanges::kFirstLsn + 3);
 }
 
+// A restore marks what it wrote in one step, alone or inside the
+// transaction of its commit, which takes the marks back when it rolls back.
+TEST_F(SqlSimChangesTest, RangesMarkEveryExtentTheyTouchAndGoBackWithAnEnclosingTransaction) {
+    SqlSimChanges changes(sim);
+    constexpr uint64_t kExtent = SqlSimChanges::kExtentSize;
+    const std::vector<SqlSimFileRange> ranges = {{1, kExtent - 1, 2}, {1, 5 * kExtent, 0}, {1, 6 * kExtent, kExtent}};
+    ASSERT_FALSE(sim.Db().Exec("BEGIN IMMEDIATE").IsError());
+    ASSERT_FALSE(changes.MarkExtentsChanged(fullId, ranges).IsError());
+    ASSERT_FALSE(sim.Db().Exec("ROLLBACK").IsError());
+    std::vector<std::pair<int64_t, uint64_t>> extents;
+    ASSERT_FALSE(changes.ChangedExtents(fullId, extents).IsError());
+    EXPECT_TRUE(extents.empty());
+
+    ASSERT_FALSE(changes.MarkExtentsChanged(fullId, ranges).IsError());
+    ASSERT_FALSE(changes.ChangedExtents(fullId, extents).IsError());
+    EXPECT_EQ(extents, (std::vector<std::pair<int64_t, uint64_t>>{{1, 0}, {1, 1}, {1, 6}}));
+    ASSERT_FALSE(changes.MarkDataFilesChanged(fullId).IsError());
+    ASSERT_FALSE(changes.ChangedExtents(fullId, extents).IsError());
+    EXPECT_EQ(extents.size(), 512 * 1024 / kExtent);
+}
+
 TEST_F(SqlSimChangesTest, BadRequestsChangeNothing) {
     SqlSimChanges changes(sim);
     EXPECT_TRUE(changes.Change({"Full", 0, 1, "", 0}).IsError());
