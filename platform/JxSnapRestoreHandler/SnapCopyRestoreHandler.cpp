@@ -25,6 +25,7 @@
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -155,6 +156,7 @@ CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapD
     state.logBackupLsn = keepsChain ? point : 0;
     state.logEnd = db.logEnd;
     if (CWzError e = SqlSimChanges(instance).SetState(id, state); e.IsError()) return e;
+    if (CWzError e = SqlSimFollowRevertedSnapshot(instance, id, db.name, keepsChain, point); e.IsError()) return e;
     return SqlSimSetRestoredState(instance, id, SQLDB_STATE_RESTORING, false);
 }
 

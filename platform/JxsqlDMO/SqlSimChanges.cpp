@@ -11,6 +11,7 @@
 
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
@@ -276,7 +277,7 @@ CWzError SqlSimChanges::Forget(int64_t databaseId) {
                             "DELETE FROM log_records WHERE database_id = ?"}) {
         if (CWzError e = m_instance.Db().Prepare(sql).Bind(1, databaseId).Run(); e.IsError()) return e;
     }
-    return CWzError::Success();
+    return SqlSimForgetRecoveryPath(m_instance, databaseId);
 }
 
 CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* lastLsn) {
