@@ -516,8 +516,10 @@ void VdiRunBackup(VdiStatement& s) {
     // transaction: one set of journal syncs instead of one per statement.
     if (CWzError e = sim.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     int64_t historyId = 0;
+    SqlSimRecoveryPath path;  // the one the history row records
     CWzError recorded = [&]() -> CWzError {
         if (CWzError e = sim.AddBackupHistory(history, &historyId); e.IsError()) return e;
+        if (CWzError e = SqlSimBackupRecoveryPath(sim, historyId, path); e.IsError()) return e;
         if (!h.copyOnly && fileBackup && type == 'D' && state.lastFullLsn == 0) {
             // A file backup is the base its file differentials build on; the
             // changes of the files it left out stay recorded.
@@ -544,7 +546,5 @@ void VdiRunBackup(VdiStatement& s) {
         (void)sim.Db().Exec("ROLLBACK");  // the failure above is the one to report
         return VdiFail(s, -1, recorded.GetMessage());
     }
-    SqlSimRecoveryPath path;
-    if (CWzError e = SqlSimBackupRecoveryPath(sim, historyId, path); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     FillMetadata(s, h, history.type, finish, device, path);
 }
