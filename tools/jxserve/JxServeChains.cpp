@@ -232,18 +232,19 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
 }
 
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& all,
-                                                const std::string& lastRestoredLsn) {
+                                                const std::string& lastRestoredLsn,
+                                                const std::string& restoredFirstLsn) {
     auto snapshot = [](const JxServeBackup& b) { return JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10)); };
     std::vector<JxServeBackup> history = OnPathAt(all, 0);
     std::string restoredLsn = lastRestoredLsn;
     // A standby whose last restored backup lies only on paths the latest
     // backups left starts again from the latest path's newest full.
-    const size_t restored = Newest(all, [&](size_t i) {
-        return !restoredLsn.empty() && JxServeSameLsn(all[i].lastLsn, restoredLsn) && !Abandoned(all, i);
-    });
-    const size_t abandoned = Newest(all, [&](size_t i) {
-        return !restoredLsn.empty() && JxServeSameLsn(all[i].lastLsn, restoredLsn) && Abandoned(all, i);
-    });
+    auto lastRestored = [&](const JxServeBackup& b) {
+        return !restoredLsn.empty() && JxServeSameLsn(b.lastLsn, restoredLsn) &&
+               (restoredFirstLsn.empty() || b.firstLsn.empty() || JxServeSameLsn(b.firstLsn, restoredFirstLsn));
+    };
+    const size_t restored = Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); });
+    const size_t abandoned = Newest(all, [&](size_t i) { return lastRestored(all[i]) && Abandoned(all, i); });
     if (restored == kNone && abandoned != kNone) {
         const size_t full = Newest(history, [&](size_t i) {
             return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]);

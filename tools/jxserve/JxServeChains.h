@@ -72,6 +72,7 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
                                                  const std::vector<std::string>& names);
 
 // What a live-sync standby restored up to `restoredLsn` (empty: nothing yet)
+// by a backup that began at `restoredFirstLsn` (empty: not known)
 // takes next, in the order stored: every full, differential and log backup
 // whose last LSN is beyond it, but for snapshot sets (the logs after a
 // snapshot full continue the chain the standby has), a differential on a
@@ -80,4 +81,5 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
 // only on a path the latest backups left starts again from that path's
 // newest full.
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
-                                                const std::string& restoredLsn);
+                                                const std::string& restoredLsn,
+                                                const std::string& restoredFirstLsn = "");

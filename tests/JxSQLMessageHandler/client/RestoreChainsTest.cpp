@@ -140,9 +140,10 @@ protected:
         }
         return out;
     }
-    std::string LiveSync(const std::string& restoredLsn) {
+    std::string LiveSync(const std::string& restoredLsn, const std::string& restoredFirstLsn = "") {
         SQLPmn::DBLastRestoreInfo last;
         last.setstring(SQLPmn::DBLastRestoreInfo::kLastLsn, restoredLsn);
+        if (!restoredFirstLsn.empty()) last.setstring(SQLPmn::DBLastRestoreInfo::kFirstLsn, restoredFirstLsn);
         std::list<SqlAFilesPerBackup_t> backups;
         EXPECT_TRUE(client.getAfilesForDBForLiveSync(5, kInstance, "sales", last, backups));
         return Items(backups);
@@ -181,6 +182,29 @@ TEST_F(ChainRulesTest, EveryChainKeepsToOneRecoveryPath) {
     EXPECT_EQ(FileGroupList(0, "Sales"), "D250 L300");
     EXPECT_EQ(LiveSync("200"), "D250 L300") << "a standby at the abandoned log's end";
     EXPECT_EQ(LiveSync("160"), "L300");
+}
+
+// A standby's last restored backup is told by its first LSN too: the
+// abandoned log 150-200 and path B's full, which ends at the same LSN, are
+// not taken for each other.
+TEST_F(ChainRulesTest, AStandbyIsPlacedOnItsPathByTheFirstAndLastLsnOfItsLastBackup) {
+    Put('D', 100).recoveryPath = "A";
+    for (uint64_t end : {150, 200}) {
+        JxServeBackup& log = Put('L', end);
+        log.firstLsn = std::to_string(end - 50);
+        log.recoveryPath = "A";
+    }
+    for (auto [type, end] : {std::pair{'D', 250}, {'L', 300}}) {
+        JxServeBackup& b = Put(type, end);
+        b.firstLsn = "200";
+        b.lastLsn = b.checkpointLsn = type == 'D' ? "200" : "250";
+        b.recoveryPath = "B";
+        b.forkedFromPath = "A";
+        b.forkLsn = "150";
+    }
+    Store();
+    EXPECT_EQ(LiveSync("200", "150"), "D250 L300") << "at the abandoned log's end";
+    EXPECT_EQ(LiveSync("200", "200"), "L300") << "at the new path's full";
 }
 
 // A differential on the new path based on the full before the fork: the
