@@ -136,6 +136,12 @@ public:
     // Further texts 23 to 31: 28 is always copied, the others only when not empty.
     static constexpr CNFieldId kExtraTexts[] = {{23, 23}, {24, 24}, {25, 25}, {26, 26}, {27, 27},
                                                 {28, 28}, {29, 29}, {30, 30}, {31, 31}};
+    // What the engine stand-in puts in texts 23 to 25: the recovery path the
+    // backup was taken on, the path that one forked from, and the fork LSN
+    // (the first LSN of the path).
+    static constexpr CNFieldId kRecoveryPath{23, 23};
+    static constexpr CNFieldId kForkedFromPath{24, 24};
+    static constexpr CNFieldId kForkLsn{25, 25};
     static constexpr CNFieldId kValue64{40, 12};          // int64, copied unchanged
     static constexpr CNFieldId kFlag86{86, 86};           // int64, one byte
     static constexpr CNFieldId kFlag87{87, 87};           // int64, one byte

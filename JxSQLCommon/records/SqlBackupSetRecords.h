@@ -6,6 +6,7 @@
 // the filler owns what the pointers refer to. Copies are byte-wise.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // One database file of a backup set.
@@ -58,6 +59,11 @@ struct SQLBackupSetInfoCommon_t {
 // Request kSqlBackupSetReq.
 struct SQLBackupSetInfoReq_VER5_t : SQLBackupSetInfoCommon_t {
     char* extraTexts[9] = {};    // metadata texts 23 to 31
+    // The texts of the recovery path (SQLPmn::SQLDBBackupInfo::kRecoveryPath,
+    // kForkedFromPath, kForkLsn) in extraTexts.
+    static constexpr size_t kRecoveryPathText = 0;
+    static constexpr size_t kForkedFromPathText = 1;
+    static constexpr size_t kForkLsnText = 2;
     uint8_t flag86 = 0;
     uint8_t flag87 = 0;
     uint32_t sharePoint = 0;

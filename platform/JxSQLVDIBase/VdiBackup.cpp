@@ -25,6 +25,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -227,7 +228,7 @@ bool SwitchedFailure(VdiStatement& s) {
 // file backup is F or G (its stream header says D or I, which is how a
 // restore reads it).
 void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, char historyType, int64_t finish,
-                  const std::string& device) {
+                  const std::string& device, const SqlSimRecoveryPath& path) {
     using Info = SQLPmn::SQLDBBackupInfo;
     Info info;
     info.setstring(Info::kDatabaseName, h.database);
@@ -239,6 +240,7 @@ void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, char historyType, i
     info.setint64(Info::kBackupStartDate, h.startTime);
     info.setint64(Info::kBackupFinishDate, finish);
     info.setint64(Info::kValue64, static_cast<int64_t>(h.backupSetId));
+    SqlSimPutRecoveryPath(info, path);
     SQLPmn::SQLDBBackupMetadata metadata;
     metadata.addlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, info);
     JxSQLBackupSetInfo set;
@@ -531,8 +533,11 @@ void VdiRunBackup(VdiStatement& s) {
     // The history row and the new LSN state go in as one catalogue
     // transaction: one set of journal syncs instead of one per statement.
     if (CWzError e = sim.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    int64_t historyId = 0;
+    SqlSimRecoveryPath path;  // the one the history row records
     CWzError recorded = [&]() -> CWzError {
-        if (CWzError e = sim.AddBackupHistory(history); e.IsError()) return e;
+        if (CWzError e = sim.AddBackupHistory(history, &historyId); e.IsError()) return e;
+        if (CWzError e = SqlSimBackupRecoveryPath(sim, historyId, path); e.IsError()) return e;
         if (!h.copyOnly && fileBackup && type == 'D' && state.lastFullLsn == 0) {
             // A file backup is the base its file differentials build on; the
             // changes of the files it left out stay recorded.
@@ -559,5 +564,5 @@ void VdiRunBackup(VdiStatement& s) {
         (void)sim.Db().Exec("ROLLBACK");  // the failure above is the one to report
         return VdiFail(s, -1, recorded.GetMessage());
     }
-    FillMetadata(s, h, history.type, finish, device);
+    FillMetadata(s, h, history.type, finish, device, path);
 }

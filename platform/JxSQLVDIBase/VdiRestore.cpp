@@ -43,6 +43,7 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/FXErrorUtil.h"
@@ -731,6 +732,7 @@ private:
             m_state.logBackupLsn = m_keepsLogChain ? m_h.lastLsn : 0;
             m_state.brokenChain = false;
             if (CWzError e = changes.SetState(m_id, m_state); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
+            if (CWzError e = FollowRecoveryPath(); e.IsError()) return (void)VdiFail(m_s, -1, e.GetMessage());
         }
 
         // A stop point this log does not reach, or restored files the log
@@ -832,6 +834,13 @@ private:
             if (CWzError e = SqlSimChanges(m_sim).RecoveryModel(m_id, model); e.IsError()) return e;
         }
         return SqlSimRestoreKeepsLogChain(m_sim, m_s.database, model, m_set.lastLsn, m_keepsLogChain);
+    }
+
+    // The database's recovery path after this restore: the set's when it
+    // keeps the log chain, else a new one forked from it where the database
+    // now ends.
+    CWzError FollowRecoveryPath() {
+        return SqlSimFollowRestoredSet(m_sim, m_id, m_setKnown ? m_set.id : 0, m_keepsLogChain, m_state.currentLsn + 1);
     }
 
     // Removes what a failed restore wrote; the database stays as it was.

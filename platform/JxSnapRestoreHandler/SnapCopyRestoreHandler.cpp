@@ -32,6 +32,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFilePlacement.h"
@@ -172,6 +173,7 @@ CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapD
     if (state.lastFullLsn != point) {
         if (CWzError e = SqlSimChanges(instance).MarkDataFilesChanged(id); e.IsError()) return e;
     }
+    if (CWzError e = SqlSimFollowRevertedSnapshot(instance, id, db.name, keepsChain, point); e.IsError()) return e;
     return SqlSimSetRestoredState(instance, id, SQLDB_STATE_RESTORING, false);
 }
 

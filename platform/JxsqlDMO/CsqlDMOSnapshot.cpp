@@ -6,6 +6,7 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
 
@@ -44,6 +45,11 @@ bool CsqlDMO::updateBackupSetInfo_10(const std::wstring& wideDatabase, std::stri
     info.setint64(Info::kBackupFinishDate, row.Int(5));
     info.setint64(Info::kValue64, row.Int(6));
     info.setint64(Info::kDatabaseId, row.Int(7));
+    SqlSimRecoveryPath path;
+    if (CWzError e = SqlSimBackupRecoveryPath(*m_instance, row.Int(6), path); e.IsError()) {
+        return Fail("updateBackupSetInfo_10", e.GetMessage());
+    }
+    SqlSimPutRecoveryPath(info, path);
     SQLPmn::SQLDBBackupMetadata metadata;
     metadata.addlistobject(SQLPmn::SQLDBBackupMetadata::kBackups, info);
     SimSqlStatement files = db.Prepare(

@@ -13,6 +13,7 @@
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
@@ -292,7 +293,7 @@ CWzError SqlSimChanges::Forget(int64_t databaseId) {
                             "DELETE FROM log_records WHERE database_id = ?"}) {
         if (CWzError e = m_instance.Db().Prepare(sql).Bind(1, databaseId).Run(); e.IsError()) return e;
     }
-    return CWzError::Success();
+    return SqlSimForgetRecoveryPath(m_instance, databaseId);
 }
 
 CWzError SqlSimChanges::TruncateIfSimple(int64_t databaseId, uint64_t lsn) {

@@ -14,6 +14,7 @@
 
 #include "JxsqlDMO/SqlSimCatalog.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -484,6 +485,7 @@ CWzError SqlSimInstance::AddBackupHistory(const SqlSimBackupSpec& desc, int64_t*
               .Bind(10, desc.device)
               .Run();
     if (err.IsError()) return err;
-    if (id != nullptr) *id = m_db.LastInsertId();
-    return CWzError::Success();
+    const int64_t historyId = m_db.LastInsertId();
+    if (id != nullptr) *id = historyId;
+    return SqlSimRecordBackupRecoveryPath(*this, historyId, databaseId);
 }

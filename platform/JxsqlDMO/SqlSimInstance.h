@@ -134,6 +134,7 @@ public:
     CWzError JoinAvailabilityGroup(const std::string& group, const std::string& database,
                                    const std::string& syncState = "SYNCHRONIZED");
 
+    // The row also keeps the database's recovery path (SqlSimRecoveryPath.h).
     CWzError AddBackupHistory(const SqlSimBackupSpec& desc, int64_t* id = nullptr);
 
     // The id of a database by name; an unknown name is an error.

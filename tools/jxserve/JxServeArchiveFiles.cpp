@@ -51,8 +51,8 @@ bool ServeLiveSyncAFiles(JxServeRequest& request) {
     const std::string restoredLsn = last.getstring(SQLPmn::DBLastRestoreInfo::kLastLsn);
 
     auto db = JxServeOpenRestoreStore();
-    std::vector<JxServeBackup> chain =
-        JxServeLiveSyncChain(JxServeBackupsOf(*db, instanceId, database, 0), restoredLsn);
+    std::vector<JxServeBackup> chain = JxServeLiveSyncChain(JxServeBackupsOf(*db, instanceId, database, 0), restoredLsn,
+                                                            last.getstring(SQLPmn::DBLastRestoreInfo::kFirstLsn));
     std::reverse(chain.begin(), chain.end());
     int64_t status = db->ExecScalarInt64(
         FX::CSQLite3Sql("SELECT status FROM live_sync_status WHERE instance_id = ? AND database = ?",

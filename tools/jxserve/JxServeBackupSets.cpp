@@ -7,6 +7,7 @@
 #include "JxSQLCommon/records/SqlMessageCodes.h"
 #include "tools/jxserve/JxServeHandlers.h"
 #include "tools/jxserve/JxServeLsn.h"
+#include "tools/jxserve/JxServeRecoveryPaths.h"
 #include "tools/jxserve/JxServeRestoreRecords.h"
 #include "tools/jxserve/JxServeStore.h"
 
@@ -25,6 +26,14 @@ void AddMethodColumn(FX::CSQLite3DB& db) {
                       {kSnapshotMethod}});
 }
 
+// A store written before the recovery paths were kept gets their columns,
+// empty: its sets fit every path, as before.
+void AddRecoveryPathColumns(FX::CSQLite3DB& db) {
+    for (const char* column : {"recovery_path", "forked_from_path", "fork_lsn"}) {
+        JxServeAddColumn(db, "backup_sets", column, "TEXT NOT NULL DEFAULT ''");
+    }
+}
+
 std::unique_ptr<FX::CSQLite3DB> Store() {
     auto db = JxServeOpenStore({
         "CREATE TABLE IF NOT EXISTS backup_sets (id INTEGER PRIMARY KEY, code INTEGER, instance_id INTEGER, "
@@ -32,7 +41,8 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
         "last_lsn TEXT, file_count INTEGER, archive_count INTEGER, application_number INTEGER, database_id INTEGER, "
         "start_date INTEGER, finish_date INTEGER, checkpoint_lsn TEXT, database_backup_lsn TEXT, "
         "archive_group_id INTEGER, copy_only INTEGER, published INTEGER DEFAULT 0, "
-        "backup_method INTEGER NOT NULL DEFAULT 0)",
+        "backup_method INTEGER NOT NULL DEFAULT 0, recovery_path TEXT NOT NULL DEFAULT '', "
+        "forked_from_path TEXT NOT NULL DEFAULT '', fork_lsn TEXT NOT NULL DEFAULT '')",
         "CREATE TABLE IF NOT EXISTS backup_set_files (set_id INTEGER, position INTEGER, physical_name TEXT, "
         "logical_name TEXT, filegroup_name TEXT, file_number INTEGER, file_type INTEGER, file_size INTEGER)",
         "CREATE TABLE IF NOT EXISTS backup_set_archives (set_id INTEGER, position INTEGER, jxcell_id INTEGER, "
@@ -46,11 +56,33 @@ std::unique_ptr<FX::CSQLite3DB> Store() {
         "description TEXT, lsn TEXT, mark_time TEXT, value INTEGER)",
     });
     AddMethodColumn(*db);
+    AddRecoveryPathColumns(*db);
     return db;
 }
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 int64_t Num(uint64_t value) { return static_cast<int64_t>(value); }
+
+std::string PathText(const SQLBackupSetInfoReq_VER5_t& set, size_t index) { return Text(set.extraTexts[index]); }
+
+// The recovery path of `set` (JxServeRecoveryPaths.h), as its own texts and
+// the stored sets of its database describe it.
+JxServeRecoveryPathScope PathScopeOf(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
+    std::vector<JxServeBackup> known(1);
+    known[0].recoveryPath = PathText(set, SQLBackupSetInfoReq_VER5_t::kRecoveryPathText);
+    known[0].forkedFromPath = PathText(set, SQLBackupSetInfoReq_VER5_t::kForkedFromPathText);
+    known[0].forkLsn = PathText(set, SQLBackupSetInfoReq_VER5_t::kForkLsnText);
+    auto q = db.ExecQuerySetup({"SELECT recovery_path, forked_from_path, fork_lsn FROM backup_sets WHERE code = ? AND "
+                                "instance_id = ? AND database_name = ? AND forked_from_path <> ''",
+                                {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
+    while (q->NextRow()) {
+        JxServeBackup& b = known.emplace_back();
+        b.recoveryPath = q->GetStringField(0);
+        b.forkedFromPath = q->GetStringField(1);
+        b.forkLsn = q->GetStringField(2);
+    }
+    return JxServeRecoveryPathScope(known, known[0].recoveryPath);
+}
 
 // Whether a stored backup set can be built on: its data are committed, or
 // are in its snapshot, or it belongs to `jobId`, the job of the set that
@@ -63,14 +95,18 @@ bool UsableBase(FX::CSQLite3DB& db, int64_t setId, bool published, int64_t metho
 }
 
 // Whether a usable stored backup set (see UsableBase) of `set`'s database
-// whose type `kinds` admits has `lsn` in its LSN column `column`.
+// on `set`'s recovery path whose type `kinds` admits has `lsn` in its LSN
+// column `column`. A set of a path the database left is no predecessor.
 bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const std::string& column,
                 const std::string& kinds, const std::string& lsn) {
+    const JxServeRecoveryPathScope path = PathScopeOf(db, set);
     const std::string sql = "SELECT id, published, backup_method, job_id, " + column +
-                            " FROM backup_sets WHERE code = ? AND instance_id = ? AND database_name = ? AND " + kinds;
+                            ", recovery_path, last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
+                            "database_name = ? AND " + kinds;
     auto q = db.ExecQuerySetup({sql, {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName)}});
     while (q->NextRow()) {
         if (!JxServeSameLsn(q->GetStringField(4), lsn)) continue;
+        if (!path.Holds(q->GetStringField(5), q->GetStringField(6))) continue;
         if (UsableBase(db, q->GetInt64Field(0), q->GetInt64Field(1) != 0, q->GetInt64Field(2),
                        static_cast<uint64_t>(q->GetInt64Field(3)), set.jobId)) {
             return true;
@@ -154,13 +190,16 @@ void StoreSet(FX::CSQLite3DB& db, unsigned long code, const SQLBackupSetInfoReq_
     JxServeClearRestoreRecords(db, set.instanceId, Text(set.databaseName));
     db.ExecDML({"INSERT INTO backup_sets (code, instance_id, database_name, backup_type, job_id, backup_phase, "
                 "first_lsn, last_lsn, file_count, archive_count, application_number, database_id, start_date, "
-                "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only, backup_method) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                "finish_date, checkpoint_lsn, database_backup_lsn, archive_group_id, copy_only, backup_method, "
+                "recovery_path, forked_from_path, fork_lsn) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {Num(code), Num(set.instanceId), Text(set.databaseName), Text(set.backupType), Num(set.jobId),
                  Num(set.backupPhase), Text(set.firstLsn), Text(set.lastLsn), Num(set.fileCount),
                  Num(set.archiveCount), Num(set.applicationNumber), Num(set.databaseId), Num(set.startDate),
                  Num(set.finishDate), Text(set.checkpointLsn), Text(set.databaseBackupLsn), Num(set.archiveGroupId),
-                 Num(set.copyOnly), Num(set.backupMethod)}});
+                 Num(set.copyOnly), Num(set.backupMethod), PathText(set, SQLBackupSetInfoReq_VER5_t::kRecoveryPathText),
+                 PathText(set, SQLBackupSetInfoReq_VER5_t::kForkedFromPathText),
+                 PathText(set, SQLBackupSetInfoReq_VER5_t::kForkLsnText)}});
     const int64_t id = db.ExecScalarInt64("SELECT MAX(id) FROM backup_sets", 0);
     for (uint32_t i = 0; set.files != nullptr && i < set.fileCount; ++i) {
         const JXSQLBackupFileInfo_V1_t& f = set.files[i];

@@ -10,6 +10,7 @@
 
 #include "tools/jxserve/JxServeBackupSets.h"
 #include "tools/jxserve/JxServeLsn.h"
+#include "tools/jxserve/JxServeRecoveryPaths.h"
 
 namespace {
 
@@ -159,6 +160,25 @@ std::vector<JxServeBackup> Chain(const std::vector<JxServeBackup>& history, uint
     return Furthest(history, candidates, toTime);
 }
 
+// The position of the newest backup that ended by `toTime` (0 = the
+// latest: the newest backup); kNone when none did.
+size_t NewestEndedBy(const std::vector<JxServeBackup>& history, uint64_t toTime) {
+    return Newest(history, [&](size_t i) { return toTime == 0 || history[i].endTime <= toTime; });
+}
+
+// The backups on the recovery path the database was on at `toTime` (0 = the
+// latest): the path of the newest backup that ended by then.
+std::vector<JxServeBackup> OnPathAt(const std::vector<JxServeBackup>& history, uint64_t toTime) {
+    return JxServeOnPathOf(history, NewestEndedBy(history, toTime));
+}
+
+// Whether a database restored up to the backup at `restored` is on a path
+// the latest backups have left: that backup is not on the latest path.
+bool Abandoned(const std::vector<JxServeBackup>& history, size_t restored) {
+    if (restored == kNone || history.empty()) return false;
+    return !JxServeRecoveryPathScope(history, history.back().recoveryPath).Holds(history[restored]);
+}
+
 bool Named(const std::vector<std::string>& names, const std::string& name) {
     return std::any_of(names.begin(), names.end(),
                        [&](const std::string& n) { return strcasecmp(n.c_str(), name.c_str()) == 0; });
@@ -171,11 +191,15 @@ bool JxServeStreamRestorable(const JxServeBackup& backup) {
     return backup.vssFlag == 0 && method != 1 && method != 2 && method != 3 && method != 5;
 }
 
-std::vector<JxServeBackup> JxServeChainAt(const std::vector<JxServeBackup>& history, uint64_t toTime) {
-    return Chain(history, toTime, IsFull, IsDifferential);
+std::vector<JxServeBackup> JxServeChainAt(const std::vector<JxServeBackup>& all, uint64_t toTime) {
+    return Chain(OnPathAt(all, toTime), toTime, IsFull, IsDifferential);
 }
 
-std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& history, uint64_t restoredUpTo) {
+std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& all, uint64_t restoredUpTo) {
+    // A database restored on a path the latest backups left takes the
+    // latest chain from its full, which is restored over it.
+    if (Abandoned(all, NewestEndedBy(all, restoredUpTo))) return JxServeChainAt(all, 0);
+    const std::vector<JxServeBackup> history = OnPathAt(all, 0);
     auto endedAfter = [restoredUpTo](const JxServeBackup& b) { return b.endTime > restoredUpTo; };
     std::vector<Candidate> candidates;
     for (size_t full : CandidateFulls(history, [&](const JxServeBackup& b) { return IsFull(b) && !endedAfter(b); })) {
@@ -190,8 +214,9 @@ std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& h
     return Furthest(history, candidates, 0);
 }
 
-std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup>& history, uint64_t toTime,
+std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup>& all, uint64_t toTime,
                                                  const std::vector<std::string>& names) {
+    const std::vector<JxServeBackup> history = OnPathAt(all, toTime);
     // A name is a file group or a data file; a backup whose data files are
     // not known (a name it lacks as a group may still be a file's) is taken
     // to hold them all.
@@ -206,9 +231,27 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
         [&](const JxServeBackup& b) { return (IsDifferential(b) || IsFileDifferential(b)) && usable(b); });
 }
 
-std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
-                                                const std::string& restoredLsn) {
+std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& all,
+                                                const std::string& lastRestoredLsn,
+                                                const std::string& restoredFirstLsn) {
     auto snapshot = [](const JxServeBackup& b) { return JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10)); };
+    std::vector<JxServeBackup> history = OnPathAt(all, 0);
+    std::string restoredLsn = lastRestoredLsn;
+    // A standby whose last restored backup lies only on paths the latest
+    // backups left starts again from the latest path's newest full.
+    auto lastRestored = [&](const JxServeBackup& b) {
+        return !restoredLsn.empty() && JxServeSameLsn(b.lastLsn, restoredLsn) &&
+               (restoredFirstLsn.empty() || b.firstLsn.empty() || JxServeSameLsn(b.firstLsn, restoredFirstLsn));
+    };
+    const size_t restored = Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); });
+    const size_t abandoned = Newest(all, [&](size_t i) { return lastRestored(all[i]) && Abandoned(all, i); });
+    if (restored == kNone && abandoned != kNone) {
+        const size_t full = Newest(history, [&](size_t i) {
+            return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]);
+        });
+        history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(full == kNone ? 0 : full));
+        restoredLsn.clear();
+    }
     std::vector<JxServeBackup> chain;
     for (size_t i = 0; i < history.size(); ++i) {
         const JxServeBackup& b = history[i];

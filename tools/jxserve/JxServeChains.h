@@ -26,6 +26,11 @@
 // File backups (F, file full; G, file differential) hold only some of the
 // database's files: they are no step of a database's chain, only of a file
 // or file-group restore's.
+//
+// Every chain keeps to one recovery path (JxServeRecoveryPaths.h): to the
+// latest time, the newest backup's; to a point, that of the newest backup
+// that ended by it. Until the new path's first backup is stored, the path a
+// restore left is the newest.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +59,9 @@ std::vector<JxServeBackup> JxServeChainAt(const std::vector<JxServeBackup>& hist
 // for the latest state, by how far its latest chain reaches; a chain with
 // nothing after the restore reaches nothing. Which full the database was
 // restored from is not known here: a differential on another one is the
-// engine's to refuse. With no full by then, the latest chain.
+// engine's to refuse. With no full by then, the latest chain. A database
+// whose newest backup by that time lies on a path the latest backups left
+// gets the latest chain, from its full.
 std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& history, uint64_t restoredUpTo);
 
 // The chain of a file or file-group restore of `names` (file groups or
@@ -65,9 +72,14 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
                                                  const std::vector<std::string>& names);
 
 // What a live-sync standby restored up to `restoredLsn` (empty: nothing yet)
+// by a backup that began at `restoredFirstLsn` (empty: not known)
 // takes next, in the order stored: every full, differential and log backup
 // whose last LSN is beyond it, but for snapshot sets (the logs after a
 // snapshot full continue the chain the standby has), a differential on a
-// snapshot full, and copy-only fulls (the standby goes on by its logs).
+// snapshot full, and copy-only fulls (the standby goes on by its logs). On
+// the latest recovery path only: a standby whose last restored backup lies
+// only on a path the latest backups left starts again from that path's
+// newest full.
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
-                                                const std::string& restoredLsn);
+                                                const std::string& restoredLsn,
+                                                const std::string& restoredFirstLsn = "");

@@ -79,7 +79,8 @@ void JxServePublishCommittedSets() {
     const bool haveMedia = media.Open().IsSuccess();  // no media yet: nothing is committed
     auto q = db->ExecQuerySetup(
         {"SELECT id, instance_id, database_name, backup_type, job_id, application_number, start_date, finish_date, "
-         "first_lsn, last_lsn, backup_method, checkpoint_lsn, database_backup_lsn, copy_only FROM backup_sets "
+         "first_lsn, last_lsn, backup_method, checkpoint_lsn, database_backup_lsn, copy_only, recovery_path, "
+         "forked_from_path, fork_lsn FROM backup_sets "
          "WHERE code = ? AND published = 0 ORDER BY id",
          {kBackupSetRequest}});
     std::vector<std::pair<int64_t, JxServeBackup>> ready;
@@ -103,6 +104,9 @@ void JxServePublishCommittedSets() {
         b.checkpointLsn = q->GetStringField(11);
         b.databaseBackupLsn = q->GetStringField(12);
         b.copyOnly = q->GetInt64Field(13) != 0;
+        b.recoveryPath = q->GetStringField(14);
+        b.forkedFromPath = q->GetStringField(15);
+        b.forkLsn = q->GetStringField(16);
         b.backupSize = static_cast<uint64_t>(
             db->ExecScalarInt64({"SELECT COALESCE(SUM(file_size), 0) FROM backup_set_files WHERE set_id = ?", {id}}, 0));
         for (const StoredArchive& a : archives) b.archiveFiles.push_back({a.jxCellId, a.archiveFileId, a.offset, a.sourcePath});

@@ -27,7 +27,9 @@ const char* const kSchema[] = {
     "database TEXT COLLATE NOCASE, job_id INTEGER, application_id INTEGER, backup_type INTEGER, vss_flag INTEGER, "
     "word6 INTEGER, reference_time INTEGER, start_time INTEGER, end_time INTEGER, word10 INTEGER, word11 INTEGER, "
     "first_lsn TEXT, last_lsn TEXT, backup_size INTEGER, checkpoint_lsn TEXT NOT NULL DEFAULT '', "
-    "database_backup_lsn TEXT NOT NULL DEFAULT '', copy_only INTEGER NOT NULL DEFAULT 0)",
+    "database_backup_lsn TEXT NOT NULL DEFAULT '', copy_only INTEGER NOT NULL DEFAULT 0, "
+    "recovery_path TEXT NOT NULL DEFAULT '', forked_from_path TEXT NOT NULL DEFAULT '', "
+    "fork_lsn TEXT NOT NULL DEFAULT '')",
     "CREATE TABLE IF NOT EXISTS archive_files(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
     "jxcell_id INTEGER, archive_file_id INTEGER, offset INTEGER, path TEXT)",
     "CREATE TABLE IF NOT EXISTS backup_file_groups(restore_id INTEGER NOT NULL, position INTEGER NOT NULL, "
@@ -52,6 +54,9 @@ const std::pair<const char*, const char*> kAddedBackupColumns[] = {
     {"checkpoint_lsn", "TEXT NOT NULL DEFAULT ''"},
     {"database_backup_lsn", "TEXT NOT NULL DEFAULT ''"},
     {"copy_only", "INTEGER NOT NULL DEFAULT 0"},
+    {"recovery_path", "TEXT NOT NULL DEFAULT ''"},
+    {"forked_from_path", "TEXT NOT NULL DEFAULT ''"},
+    {"fork_lsn", "TEXT NOT NULL DEFAULT ''"},
 };
 
 CSQLite3Value Int(uint64_t value) { return static_cast<int64_t>(value); }
@@ -93,6 +98,9 @@ JxServeBackup BackupOfRow(FX::CSQLite3DB& db, FX::CSQLite3Query& row) {
     b.checkpointLsn = row.GetStringField(16);
     b.databaseBackupLsn = row.GetStringField(17);
     b.copyOnly = row.GetInt64Field(18) != 0;
+    b.recoveryPath = row.GetStringField(19);
+    b.forkedFromPath = row.GetStringField(20);
+    b.forkLsn = row.GetStringField(21);
     auto files = db.ExecQuerySetup(CSQLite3Sql(
         "SELECT jxcell_id, archive_file_id, offset, path FROM archive_files WHERE restore_id = ? ORDER BY position",
         {row.GetInt64Field(0)}));
@@ -129,7 +137,7 @@ std::vector<std::string> Entries(FX::CSQLite3DB& db, uint64_t taskId, const char
 constexpr const char* kBackupColumns =
     "SELECT restore_id, instance_id, database, job_id, application_id, backup_type, vss_flag, word6, "
     "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size, checkpoint_lsn, "
-    "database_backup_lsn, copy_only FROM backups ";
+    "database_backup_lsn, copy_only, recovery_path, forked_from_path, fork_lsn FROM backups ";
 
 // Every read of the backups goes through here: the jobs' backup sets whose
 // data the media has committed since the last question join them first.
@@ -192,11 +200,13 @@ uint64_t JxServePutBackup(const JxServeBackup& b) {
     db->ExecDML(CSQLite3Sql(
         "INSERT INTO backups(instance_id, database, job_id, application_id, backup_type, vss_flag, word6, "
         "reference_time, start_time, end_time, word10, word11, first_lsn, last_lsn, backup_size, checkpoint_lsn, "
-        "database_backup_lsn, copy_only) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        "database_backup_lsn, copy_only, recovery_path, forked_from_path, fork_lsn) "
+        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         {Int(b.instanceId), b.database, Int(b.jobId), Int(b.applicationId),
          Int(static_cast<unsigned char>(b.backupType)), int64_t{b.vssFlag}, Int(b.word6), Int(b.referenceTime),
          Int(b.startTime), Int(b.endTime), Int(b.word10), Int(b.word11), b.firstLsn, b.lastLsn, Int(b.backupSize),
-         b.checkpointLsn, b.databaseBackupLsn, Int(b.copyOnly ? 1 : 0)}));
+         b.checkpointLsn, b.databaseBackupLsn, Int(b.copyOnly ? 1 : 0), b.recoveryPath, b.forkedFromPath,
+         b.forkLsn}));
     int64_t id = db->ExecScalarInt64("SELECT MAX(restore_id) FROM backups", 0);
     for (size_t i = 0; i < b.archiveFiles.size(); ++i) {
         const JxServeArchiveFile& f = b.archiveFiles[i];

@@ -87,6 +87,11 @@ struct JxServeBackup {
     std::string databaseBackupLsn;
     // A copy-only full is no base for differentials.
     bool copyOnly = false;
+    // The recovery path the backup was taken on, the path that one forked
+    // from and the fork LSN (JxServeRecoveryPaths.h); empty when not known.
+    std::string recoveryPath;
+    std::string forkedFromPath;
+    std::string forkLsn;
 };
 // Adds a backup; the chain lists backups in the order added. Returns its
 // restore id (the id a file/filegroup restore asks by).

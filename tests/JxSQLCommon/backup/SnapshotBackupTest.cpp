@@ -69,6 +69,10 @@ TEST_F(SnapshotBackupTest, FullJobCopiesTheVolumesAndRecordsEachDatabaseWithItsA
     for (const auto& archives : JxServeStoredArchives("Sales")) {
         for (const auto& [id, offset] : archives) EXPECT_EQ(offset, 0u);
     }
+    auto restores = JxServeOpenRestoreStore();
+    const auto published = JxServeBackupsOf(*restores, 7, "Sales", 0);
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_FALSE(published[0].recoveryPath.empty()) << "the set carries its database's recovery path";
 
     // The copies hold the real bytes.
     SMVolSnapInfo snaps;

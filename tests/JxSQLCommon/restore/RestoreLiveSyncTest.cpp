@@ -8,6 +8,8 @@
 #include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 #include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
+#include "tests/support/WallSecond.h"
+#include "tools/jxserve/JxServeRestoreStore.h"
 
 namespace {
 
@@ -161,6 +163,28 @@ protected:
         EXPECT_EQ(DatabaseState(sim, "SalesDR"), SQLDB_STATE_STANDBY) << "live-sync run " << jobId;
         EXPECT_TRUE(Contents("SalesDR") == Contents("Sales")) << "live-sync run " << jobId;
     }
+    // Restore job `jobId` brings Sales back in place to the end of backup
+    // job `backupJobId`, on a new recovery path.
+    void RestoreSalesInPlaceToTheEndOf(uint64_t jobId, uint64_t backupJobId) {
+        const JxServeRestoreTask standby = task;
+        task = JxServeRestoreTask{};
+        task.sourceInstanceId = task.destinationInstanceId = kInstanceId;
+        task.databases = {"Sales"};
+        task.optionFlags = kRstOverwrite | kRstPointInTime;
+        task.pointInTime = EndOf(backupJobId);
+        int status = 0;
+        (void)Run(jobId, &status);  // judged by the status it reported
+        EXPECT_EQ(status, 1) << "restore job " << jobId;
+        task = standby;
+    }
+    static uint64_t EndOf(uint64_t jobId) {
+        auto store = JxServeOpenRestoreStore();
+        for (const JxServeBackup& b : JxServeBackupsOf(*store, kInstanceId, "Sales", 0)) {
+            if (b.jobId == jobId) return b.endTime;
+        }
+        ADD_FAILURE() << "no backup of job " << jobId;
+        return 0;
+    }
     static constexpr unsigned long kCopyOnlyOption = 39;
 };
 
@@ -185,6 +209,23 @@ TEST_F(RestoreLiveSyncOverSchedules, AStandbyFollowsItsSourceAcrossACopyOnlyFull
     SyncAndCompare(42);
     ChangeAndBackUp(102, "-C");
     ChangeAndBackUp(103, "-I");
+    ChangeAndBackUp(104, "-L");
+    SyncAndCompare(43);
+}
+
+// Sales restored in place to log 101's end after the standby took log 102:
+// the standby, on the path Sales left, is synced from the new path's full.
+TEST_F(RestoreLiveSyncOverSchedules, AStandbyOnAPathItsSourceLeftIsSyncedFromTheNewPathsFull) {
+    ASSERT_EQ(RunSubclientBackup(100, "-D"), "1");
+    ChangeAndBackUp(101, "-L");
+    jxtest::AwaitSecondAfter(EndOf(101));
+    ChangeOf("Sales", 1021);
+    ChangeAndBackUp(102, "-L");
+    SyncAndCompare(42);
+    const uint64_t lastOfOldPath = EndOf(102);
+    RestoreSalesInPlaceToTheEndOf(60, 101);
+    jxtest::AwaitSecondAfter(lastOfOldPath);
+    ChangeAndBackUp(103, "-D");
     ChangeAndBackUp(104, "-L");
     SyncAndCompare(43);
 }

@@ -514,9 +514,10 @@ TEST_F(RevertEndToEnd, AnOrdinaryRestoreOfAChainWithASnapshotDifferentialFailsTh
     RevertSalesToItsLastLogThroughADifferential(sales);
 }
 
-// A central server's store written before the backup method was kept, with
-// a snapshot full of Hr and a streamed full of Sales: once it opens with the
-// method, the streamed full is still streamed and restores as a copy.
+// A central server's store written before the backup method and the
+// recovery paths were kept, with a snapshot full of Hr and a streamed full
+// of Sales: once it opens with them, the streamed full is still streamed and
+// restores as a copy.
 TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACopy) {
     task.databases = {"Sales"};
     task.pointInTime = 0;
@@ -526,7 +527,9 @@ TEST_F(RevertEndToEnd, AStoreWrittenWithoutTheMethodRestoresItsStreamedFullAsACo
     ChangeDb("Sales", 3, 1);
     ASSERT_EQ(RunSubclientBackup(110, "-D"), "1");
     const std::vector<std::string> sales = Contents("Sales");
-    ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backup_sets", "backup_method"));
+    for (const char* column : {"backup_method", "recovery_path", "forked_from_path", "fork_lsn"}) {
+        ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backup_sets", column));
+    }
 
     RelocateToCopy();
     int status = 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "JxSQLCommon/records/SqlBackupSetRecords.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
@@ -25,6 +26,29 @@ protected:
         set.fileCount = 1;
         set.files = &file;
         file.logicalName = logical;
+    }
+
+    // Sends a set of sales with these LSNs, taken on recovery `path` (forked
+    // from `forkedFrom` at `forkLsn`; all empty: not known): the out code.
+    int Send(std::string type, std::string first, std::string last, std::string checkpoint, std::string base,
+             std::string path = "", std::string forkedFrom = "", std::string forkLsn = "") {
+        SQLBackupSetInfoReq_VER5_t set;
+        Fill(set, sales);
+        set.backupType = type.data();
+        set.firstLsn = first.data();
+        set.lastLsn = last.data();
+        set.checkpointLsn = checkpoint.data();
+        set.databaseBackupLsn = base.data();
+        for (auto [index, text] : {std::pair{SQLBackupSetInfoReq_VER5_t::kRecoveryPathText, &path},
+                                   {SQLBackupSetInfoReq_VER5_t::kForkedFromPathText, &forkedFrom},
+                                   {SQLBackupSetInfoReq_VER5_t::kForkLsnText, &forkLsn}}) {
+            set.extraTexts[index] = text->empty() ? nullptr : text->data();
+        }
+        CSQLClientDll client;
+        client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
+        int outCode = -1;
+        client.updateBackupSetInfo(&outCode);
+        return outCode;
     }
 
     JXSQLBackupFileInfo_V1_t file;
@@ -85,27 +109,25 @@ TEST_F(BackupSetUpdatesTest, BrokenChainGivesItsOutCodeOtherErrorsDoNot) {
 // (a restore that ended at the differential carries the log chain on from
 // there); one that begins anywhere else breaks it.
 TEST_F(BackupSetUpdatesTest, ALogContinuesTheChainWhereAStoredBackupEnded) {
-    CSQLClientDll client;
-    auto send = [&](std::string type, std::string first, std::string last, std::string checkpoint,
-                    std::string base) {
-        SQLBackupSetInfoReq_VER5_t set;
-        Fill(set, sales);
-        set.backupType = type.data();
-        set.firstLsn = first.data();
-        set.lastLsn = last.data();
-        set.checkpointLsn = checkpoint.data();
-        set.databaseBackupLsn = base.data();
-        client.getDataBuffer()->setExternalBuffer(&set, sizeof set);
-        int outCode = -1;
-        client.updateBackupSetInfo(&outCode);
-        return outCode;
-    };
-    ASSERT_EQ(send("D", "100", "200", "150", "0"), 0);
-    ASSERT_EQ(send("L", "200", "250", "150", "150"), 0);
-    ASSERT_EQ(send("I", "280", "300", "290", "150"), 0);
-    EXPECT_EQ(send("L", "300", "400", "290", "150"), 0) << "from the differential's last LSN";
-    EXPECT_EQ(send("L", "350", "450", "290", "150"), kCauseBrokenChain);
+    ASSERT_EQ(Send("D", "100", "200", "150", "0"), 0);
+    ASSERT_EQ(Send("L", "200", "250", "150", "150"), 0);
+    ASSERT_EQ(Send("I", "280", "300", "290", "150"), 0);
+    EXPECT_EQ(Send("L", "300", "400", "290", "150"), 0) << "from the differential's last LSN";
+    EXPECT_EQ(Send("L", "350", "450", "290", "150"), kCauseBrokenChain);
     EXPECT_EQ(JxServeStoredBackupSets().size(), 4u);
+}
+
+// Path B forked from path A at LSN 250, after A's log 250-300: that log is
+// no predecessor of B's sets, whose LSNs overlap it; A's sets up to the
+// fork are.
+TEST_F(BackupSetUpdatesTest, ASetOfARecoveryPathTheDatabaseLeftIsNoPredecessor) {
+    ASSERT_EQ(Send("D", "100", "200", "150", "0", "A"), 0);
+    ASSERT_EQ(Send("L", "200", "250", "150", "150", "A"), 0);
+    ASSERT_EQ(Send("L", "250", "300", "150", "150", "A"), 0);
+    EXPECT_EQ(Send("L", "300", "320", "150", "150", "B", "A", "250"), kCauseBrokenChain);
+    EXPECT_EQ(Send("I", "290", "300", "295", "150", "B", "A", "250"), 0) << "on the full before the fork";
+    EXPECT_EQ(Send("L", "300", "320", "150", "150", "B", "A", "250"), 0) << "from B's differential";
+    EXPECT_EQ(Send("L", "300", "310", "150", "150"), 0) << "a set carrying no path fits every path";
 }
 
 TEST_F(BackupSetUpdatesTest, AzureAndAnalysisUpdatesHaveNoBrokenChainCase) {

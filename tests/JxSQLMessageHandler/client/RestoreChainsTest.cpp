@@ -140,17 +140,96 @@ protected:
         }
         return out;
     }
-    std::string LiveSync(const std::string& restoredLsn) {
+    std::string LiveSync(const std::string& restoredLsn, const std::string& restoredFirstLsn = "") {
         SQLPmn::DBLastRestoreInfo last;
         last.setstring(SQLPmn::DBLastRestoreInfo::kLastLsn, restoredLsn);
+        if (!restoredFirstLsn.empty()) last.setstring(SQLPmn::DBLastRestoreInfo::kFirstLsn, restoredFirstLsn);
         std::list<SqlAFilesPerBackup_t> backups;
         EXPECT_TRUE(client.getAfilesForDBForLiveSync(5, kInstance, "sales", last, backups));
         return Items(backups);
     }
 
+    // Puts the backups of a database restored in place to log 150's end
+    // after log 200: full 100 and logs 150 and 200 on path A, then path B,
+    // forked from A at LSN 150, whose LSNs overlap A's (each `end` on B holds
+    // LSN end - 90).
+    void PutTwoRecoveryPaths(const std::vector<std::pair<char, uint64_t>>& onB) {
+        for (uint64_t end : {100, 150, 200}) Put(end == 100 ? 'D' : 'L', end).recoveryPath = "A";
+        for (auto [type, end] : onB) {
+            JxServeBackup& b = Put(type, end, type == 'I' ? 100 : 0);
+            b.lastLsn = b.checkpointLsn = std::to_string(end - 90);
+            b.recoveryPath = "B";
+            b.forkedFromPath = "A";
+            b.forkLsn = "150";
+        }
+        Store();
+    }
+
     std::vector<JxServeBackup> history;
     CSQLClientDll client;
 };
+
+// No chain mixes two recovery paths: to the latest time and after a restore
+// on the abandoned path, the new path's; to a point before the fork, the
+// old one's, abandoned log included.
+TEST_F(ChainRulesTest, EveryChainKeepsToOneRecoveryPath) {
+    PutTwoRecoveryPaths({{'D', 250}, {'L', 300}});
+    EXPECT_EQ(Chain(0, 0, 1), "D250 L300");
+    EXPECT_EQ(Chain(260, 0, 1), "D250 L300");
+    EXPECT_EQ(Chain(200, 0, 1), "D100 L150 L200");
+    EXPECT_EQ(Chain(200, 200, 4), "D250 L300") << "a standby on the abandoned path starts again from the full";
+    EXPECT_EQ(Chain(250, 250, 4), "L300");
+    EXPECT_EQ(FileGroupList(0, "Sales"), "D250 L300");
+    EXPECT_EQ(LiveSync("200"), "D250 L300") << "a standby at the abandoned log's end";
+    EXPECT_EQ(LiveSync("160"), "L300");
+}
+
+// A standby's last restored backup is told by its first LSN too: the
+// abandoned log 150-200 and path B's full, which ends at the same LSN, are
+// not taken for each other.
+TEST_F(ChainRulesTest, AStandbyIsPlacedOnItsPathByTheFirstAndLastLsnOfItsLastBackup) {
+    Put('D', 100).recoveryPath = "A";
+    for (uint64_t end : {150, 200}) {
+        JxServeBackup& log = Put('L', end);
+        log.firstLsn = std::to_string(end - 50);
+        log.recoveryPath = "A";
+    }
+    for (auto [type, end] : {std::pair{'D', 250}, {'L', 300}}) {
+        JxServeBackup& b = Put(type, end);
+        b.firstLsn = "200";
+        b.lastLsn = b.checkpointLsn = type == 'D' ? "200" : "250";
+        b.recoveryPath = "B";
+        b.forkedFromPath = "A";
+        b.forkLsn = "150";
+    }
+    Store();
+    EXPECT_EQ(LiveSync("200", "150"), "D250 L300") << "at the abandoned log's end";
+    EXPECT_EQ(LiveSync("200", "200"), "L300") << "at the new path's full";
+}
+
+// A differential on the new path based on the full before the fork: the
+// parent path's backups up to the fork point count, the abandoned log not.
+TEST_F(ChainRulesTest, TheParentPathsBackupsCountUpToTheForkPoint) {
+    PutTwoRecoveryPaths({{'I', 250}});
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I250");
+    EXPECT_EQ(Chain(200, 200, 4), "D100 I250");
+    EXPECT_EQ(Chain(150, 150, 4), "I250");
+}
+
+// A full whose job began during a log job and ended before it, on one
+// path: the full stays the newest full.
+TEST_F(ChainRulesTest, AFullThatEndedDuringALogJobStaysTheNewestFull) {
+    Put('D', 100).recoveryPath = "A";
+    JxServeBackup& full = Put('D', 170);
+    full.startTime = 160;
+    full.recoveryPath = "A";
+    JxServeBackup& log = Put('L', 180);
+    log.startTime = 150;
+    log.lastLsn = "155";
+    log.recoveryPath = "A";
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D170 L180");
+}
 
 // Full 100, log 150, copy-only full 160, differential of the full 200, log
 // 250: the copy-only full takes no differential, the full still does.
@@ -389,7 +468,8 @@ TEST_F(ChainRulesTest, AStoreWrittenBeforeTheBaseLsnsWereKeptStillAnswersByPosit
     Put('D', 100);
     Put('I', 200, 100);
     Store();
-    for (const char* column : {"checkpoint_lsn", "database_backup_lsn", "copy_only"}) {
+    for (const char* column :
+         {"checkpoint_lsn", "database_backup_lsn", "copy_only", "recovery_path", "forked_from_path", "fork_lsn"}) {
         ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backups", column));
     }
     EXPECT_EQ(Chain(0, 0, 1), "D100 I200");

@@ -19,6 +19,7 @@
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/platform/JxSqlDataReaderWriter/VdiHarness.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -103,6 +104,13 @@ protected:
         EXPECT_FALSE(SqlSimChanges(sim).State(id, state).IsError());
         return state;
     }
+    SqlSimRecoveryPath RecoveryPath(const std::string& db) {
+        int64_t id = 0;
+        EXPECT_FALSE(sim.DatabaseId(db, id).IsError());
+        SqlSimRecoveryPath path;
+        EXPECT_FALSE(SqlSimDatabaseRecoveryPath(sim, id, path).IsError());
+        return path;
+    }
     bool Revert(SnapCopyRestoreHandler& handler, const std::list<std::string>& names) {
         return handler.Initialize(2, kSnapJob, 99, options, nullptr, "", "", true, names) &&
                handler.restoreSnapData(root.path());
@@ -144,10 +152,14 @@ TEST_F(SnapCopyRestoreHandlerTest, RevertBringsBackTheListedDatabasesAndLeavesTh
     EXPECT_TRUE(Leftovers(".jxrevert").empty());
 }
 
+// Keeping the log chain, Sales stays on the snapshot's recovery path; a
+// revert to an older snapshot forks a new path from it at the snapshot.
 TEST_F(SnapCopyRestoreHandlerTest, ARevertToTheNewestSnapshotKeepsTheLogChainAndToAnOlderOneDoesNot) {
+    const SqlSimRecoveryPath snapped = RecoveryPath("Sales");
     SnapCopyRestoreHandler newest;
     ASSERT_TRUE(Revert(newest, {"Sales"})) << newest.getLastError();
     EXPECT_EQ(State("Sales").logBackupLsn, salesLsn + 1);
+    EXPECT_EQ(RecoveryPath("Sales").id, snapped.id);
     CJxSQLVDI engine;
     ASSERT_TRUE(engine.recoverOnly(L"Sales", vditest::kServer, L"")) << engine.getJXErrorString();
     Change("Sales", 2, 3);
@@ -171,6 +183,10 @@ TEST_F(SnapCopyRestoreHandlerTest, ARevertToTheNewestSnapshotKeepsTheLogChainAnd
     ASSERT_TRUE(Revert(older, {"Sales"})) << older.getLastError();
     EXPECT_EQ(State("Sales").currentLsn, salesLsn);
     EXPECT_EQ(State("Sales").logBackupLsn, 0u);
+    const SqlSimRecoveryPath forked = RecoveryPath("Sales");
+    EXPECT_NE(forked.id, snapped.id);
+    EXPECT_EQ(forked.forkedFrom, snapped.id);
+    EXPECT_EQ(forked.forkLsn, salesLsn + 1);
 }
 
 TEST_F(SnapCopyRestoreHandlerTest, DatabasesTheSnapshotDoesNotHoldAreLeftAloneAndNoneIsAFailure) {

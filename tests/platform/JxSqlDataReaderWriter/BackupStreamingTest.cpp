@@ -211,6 +211,10 @@ TEST_F(BackupStreamingTest, MetadataNamesTheSetItsLsnsAndFiles) {
     EXPECT_EQ(log.getstring(Info::kBackupType), "L");
     EXPECT_EQ(log.getstring(Info::kDatabaseBackupLsn), checkpoint);
     EXPECT_EQ(log.getstring(Info::kFirstLsn), full.getstring(Info::kLastLsn));
+    // Both on the database's first recovery path, which forked from none.
+    EXPECT_FALSE(full.getstring(Info::kRecoveryPath).empty());
+    EXPECT_EQ(log.getstring(Info::kRecoveryPath), full.getstring(Info::kRecoveryPath));
+    EXPECT_EQ(log.getstring(Info::kForkedFromPath), "");
 }
 
 TEST_F(BackupStreamingTest, SimpleRecoveryRefusesLogBackupsAndCopyOnlyLeavesTheChainAlone) {
