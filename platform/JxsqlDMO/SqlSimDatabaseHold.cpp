@@ -11,18 +11,10 @@
 
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFnv1a.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
-
-// 64-bit FNV-1a of `text` from the offset basis `hash`.
-uint64_t Fnv1a(const std::string& text, uint64_t hash) {
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
 
 // The name as the catalogue compares it (its NOCASE collation folds ASCII
 // letters only), hashed twice from two bases: 128 bits, so two databases
@@ -32,8 +24,8 @@ std::string KeyOf(const std::string& database) {
     for (char& c : folded) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    return wz::Format("%016llx%016llx", static_cast<unsigned long long>(Fnv1a(folded, 14695981039346656037ULL)),
-                      static_cast<unsigned long long>(Fnv1a(folded, 0x6c62272e07bb0142ULL)));
+    return wz::Format("%016llx%016llx", static_cast<unsigned long long>(wz::Fnv1a(folded)),
+                      static_cast<unsigned long long>(wz::Fnv1a(folded, 0x6c62272e07bb0142ULL)));
 }
 
 std::string HoldFolder(const SqlSimInstanceName& instance) {

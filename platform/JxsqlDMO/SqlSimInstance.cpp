@@ -18,6 +18,7 @@
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
+#include "WzUtils/WzFnv1a.h"
 #include "WzUtils/WzFormat.h"
 
 namespace {
@@ -83,15 +84,6 @@ bool OneOf(const std::string& value, std::initializer_list<const char*> allowed)
     return false;
 }
 
-uint64_t Fnv1a(const std::string& text) {
-    uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 // Letters, digits, "_", "-" and "." kept; anything else becomes "_".
 std::string FileNameOf(const std::string& name) {
     std::string out = name;
@@ -150,8 +142,8 @@ CWzError WriteDatabaseFile(const std::string& path, uint64_t size, uint64_t seed
 }
 
 std::string GuidOf(const std::string& name) {
-    uint64_t a = Fnv1a(name);
-    uint64_t b = Fnv1a(name + "#guid");
+    uint64_t a = wz::Fnv1a(name);
+    uint64_t b = wz::Fnv1a(name + "#guid");
     return wz::Format("%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(a >> 32),
                       static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>(a & 0xFFFF),
                       static_cast<unsigned>(b >> 48), static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
@@ -287,7 +279,7 @@ CWzError SqlSimInstance::AddFileRow(int64_t databaseId, int64_t fileGroupId, int
     insert.Bind(4, logicalName).Bind(5, path).Bind(6, int64_t{type}).Bind(7, static_cast<int64_t>(size));
     err = insert.Run();
     if (err.IsError()) return err.Push(FXCODELOC, "cannot add file [%s]", logicalName.c_str());
-    err = WriteDatabaseFile(path, size, Fnv1a(path));
+    err = WriteDatabaseFile(path, size, wz::Fnv1a(path));
     if (err.IsSuccess()) m_newFiles.push_back(path);
     return err;
 }
