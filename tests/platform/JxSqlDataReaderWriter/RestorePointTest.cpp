@@ -4,6 +4,7 @@
 // the instance's backup history cannot tell, the time the restore ran.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/support/WallSecond.h"
 
 namespace {
@@ -28,6 +30,21 @@ protected:
     }
 
     static unsigned long FinishOf(const Taken& taken) { return std::stoul(taken.set.finishDate); }
+
+    // Take, while the backup's first read of the database waits for the
+    // wall clock to turn a second: it starts and finishes in different
+    // seconds, as a backup of a real database does.
+    Taken TakeAcrossASecond(const std::string& database, char type) {
+        struct SecondTurningReads : wz::ForwardingFileSystem {
+            ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+                if (!turned.exchange(true)) jxtest::AwaitSecondAfter();
+                return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+            }
+            std::atomic<bool> turned{false};
+        } reads;
+        wz::ScopedFileSystem use(reads);
+        return Take(database, type);
+    }
 };
 
 TEST_F(RestorePointTest, AStopTimeInsideALogIsThePointOfAStandbyDatabase) {
@@ -62,11 +79,13 @@ TEST_F(RestorePointTest, AStopAtOrBeforeAMarkIsThePointOfTheMarksRecord) {
 }
 
 // The restore of the last log failed (or was never run): the database stands
-// at the end of the previous log, not at the time its restore ran.
+// at the end of the previous log, not at the time its restore ran nor the
+// time that log began (it took more than a second).
 TEST_F(RestorePointTest, APlainRestoreIsThePointTheRestoredSetFinished) {
     const Taken full = Take("Sales", 'D');
     Change("Sales", 3, 1);
-    const Taken log1 = Take("Sales", 'L');
+    const Taken log1 = TakeAcrossASecond("Sales", 'L');
+    ASSERT_LT(std::stoul(log1.set.startDate), FinishOf(log1));
     Change("Sales", 3, 2);
     const Taken log2 = Take("Sales", 'L');
     jxtest::AwaitSecondAfter(static_cast<std::time_t>(FinishOf(log2)));
