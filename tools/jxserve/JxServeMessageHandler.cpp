@@ -20,12 +20,18 @@
 #include "JxSession/CJxNetwork.h"
 #include "JxSession/jxsCodecRegistry.h"
 #include "JxSession/jxsDatabuf_v2.h"
+#include "JxSession/jxsSocket.h"
 #include "JxSession/jxsTypes.h"
 #include "tools/jxserve/JxServeHandlers.h"
 
 namespace {
 
 constexpr int kReceiveTimeoutSeconds = 120;
+// A job keeps its session open across the backups of its databases, each of
+// which may take hours: its next request is waited for as long as the
+// session layer waits at most. The peer's close, or the host's stop, ends
+// the wait at once.
+constexpr int kNextRequestTimeoutSeconds = kJxsDefaultTimeoutSeconds;
 constexpr uint64_t kForeignMessageStatus = 0x900001d;
 // Every request record of the agent's protocol fits; a larger one is refused
 // by the network layer before anything is decoded.
@@ -105,7 +111,7 @@ extern "C" void jxServeMessageHandler(CJxNetwork* session, unsigned long) {
     for (;;) {
         unsigned long code = 0;
         jxsHostProtocolHeader header;
-        CWzError e = session->ReceiveXDRMessage(&code, &buffer, &header, 0, kReceiveTimeoutSeconds, flag);
+        CWzError e = session->ReceiveXDRMessage(&code, &buffer, &header, 0, kNextRequestTimeoutSeconds, flag);
         if (e.IsError()) {
             EV_ERROR(log, "Receive message failed. Error:[%s]", e.AsString().c_str());
             unsigned long last = 0;

@@ -112,6 +112,26 @@ TEST_F(FileSubclientRestoreAfterBackupJobs, TheGroupOfTheFileSubclientComesBackF
     RestoreGroupInPlace("FG2", 60, source);
 }
 
+// FG2 and FG3 restored together: FG2's file full lacks FG3, so both come
+// back from the database full and every log after it.
+TEST_F(FileSubclientRestoreAfterBackupJobs, TwoGroupsComeBackFromABackupHoldingBoth) {
+    ChangeAndBackUp(50, {{kWholeDatabase, "-D"}, {kGroupFG2, "-D"}, {kWholeDatabase, "-L"}});
+    const std::vector<std::string> source = Contents("Sales");
+    Damage("Sales", "Sales_FG2");
+    Damage("Sales", "Sales_FG3");
+    BackUp(kWholeDatabase, 53, "-L");  // the tail, with the damaged files
+
+    JxServeRestoreTask task = TaskFor("Sales");
+    task.databases = {std::string("Sales") + kFileGroupSeparator + "FG2",
+                      std::string("Sales") + kFileGroupSeparator + "FG3"};
+    task.optionFlags = kRstFileFileGroup | kRstOverwrite;
+    int status = 0;
+    EXPECT_TRUE(RunRestore(60, task, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_TRUE(Contents("Sales") == source);
+}
+
 // A live-sync standby of Sales synced between the two subclients' backups:
 // the file backups are no part of its chain, the logs of both subclients
 // are, and each run leaves it in STANDBY equal to Sales.

@@ -56,7 +56,7 @@ protected:
         for (const auto& [jobId, phase] : jobs) {
             SCOPED_TRACE("backup job " + std::to_string(jobId));
             Change(jobId);
-            EXPECT_EQ(Backup(jobId, phase), "1");
+            EXPECT_EQ(Backup(jobId, phase), "1") << CauseTexts(jobId);
             EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), phase == "-L" ? "L" : phase == "-I" ? "I" : "D");
         }
     }
@@ -159,6 +159,34 @@ TEST_F(LogBackupsAfterRestore, TwoLogsAfterAnInPlaceRestoreToTheLatestComplete) 
     CopyEqualsSales(61);
 }
 
+// A database dropped after its full and log comes back under its own name
+// with its backup's recovery model, and its logs go on.
+TEST_F(LogBackupsAfterRestore, ADroppedDatabaseRestoredUnderItsOwnNameComesBackAndItsLogsGoOn) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    const std::vector<std::string> lastBackedUp = Contents("Sales");
+    ASSERT_NO_FATAL_FAILURE(DropSales());
+    ASSERT_EQ(Restore(60, SalesTask(0)), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Sales", lastBackedUp);
+    EXPECT_EQ(RecoveryModelOf("Sales"), "FULL");
+    EachCompletes({{52, "-L"}});
+    CopyEqualsSales(61);
+}
+
+// Sales switched to SIMPLE after its full: restored from that full, it
+// takes the full's recovery model back, and with it the log chain.
+TEST_F(LogBackupsAfterRestore, AFullRestoreTakesTheRecoveryModelOfItsBackupAndItsLogChain) {
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1");
+    const std::vector<std::string> lastBackedUp = Contents("Sales");
+    ASSERT_NO_FATAL_FAILURE(SetRecoveryModel("SIMPLE"));
+    Change(2);
+    ASSERT_EQ(Restore(60, SalesTask(kRstOverwrite)), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Sales", lastBackedUp);
+    EXPECT_EQ(RecoveryModelOf("Sales"), "FULL");
+    EachCompletes({{51, "-L"}});
+    CopyEqualsSales(61);
+}
+
 // With the conversion rules on, a restore to the latest time is no
 // point-in-time restore: the central server converts nothing, and the logs
 // after it are backed up as logs.
@@ -190,6 +218,19 @@ TEST_F(LogBackupsAfterRestore, ARestoreRecoveredAtAnOlderLogStartsNoLogChain) {
     ASSERT_EQ(Restore(61, SalesTask(kRstRecoveryOnly)), 1) << CauseTexts(61);
     ExpectOnlineHolding("Sales", afterFirstLog);
     NoLogChainUntilTheNextFull(53);
+}
+
+// BULK_LOGGED keeps the log chain as FULL does.
+class LogBackupsAfterRestoreInBulkLogged : public LogBackupsAfterRestore {
+protected:
+    LogBackupsAfterRestoreInBulkLogged() { recoveryModel = "BULK_LOGGED"; }
+};
+
+TEST_F(LogBackupsAfterRestoreInBulkLogged, ALogAfterAnInPlaceRestoreToTheLatestCompletes) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    ASSERT_NO_FATAL_FAILURE(InPlaceToTheLatest());
+    EachCompletes({{52, "-L"}});
+    CopyEqualsSales(61);
 }
 
 TEST_F(LogBackupsAfterRestore, ALogJobOfARestoringDatabaseIsRefused) {

@@ -101,6 +101,19 @@ TEST_F(RestoreRunAgain, AFailedInPlaceRestoreRunsAgainOnceTheArchiveFileReads) {
     ExpectOnlineHolding("Sales", source);
 }
 
+// A restore to a point inside log 52 fails reading log 52: the copy stays
+// RESTORING at log 51's end, short of the point. Once the file reads, the
+// restore continued to the latest time goes on from log 52.
+TEST_F(RestoreRunAgain, ACopyWhoseRestoreFailedShortOfItsPointGoesOnFromWhereItStopped) {
+    uint64_t point = 0;
+    PointInsideTheSecondLog(point);
+    EXPECT_EQ(RestoreWhileUnreadable(60, SalesTask(kRstStandby | kRstPointInTime, "SalesDR", point), 52), 2);
+    EXPECT_EQ(DatabaseState(instance, "SalesDR"), SQLDB_STATE_RESTORING);
+
+    EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite, "SalesDR")), 1) << CauseTexts(61);
+    ExpectOnlineHolding("SalesDR", Contents("Sales"));
+}
+
 // STANDBY as a new name to a point inside log 52, one more log, then the
 // latest: the restore to the latest time takes log 52 again from the point.
 TEST_F(RestoreRunAgain, StandbyCopyAtAPointInsideALogGoesOnToTheLatest) {

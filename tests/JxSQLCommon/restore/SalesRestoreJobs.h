@@ -15,6 +15,7 @@
 #include "EvTaskApiNet/EvTask.h"
 #include "JXAppMgr/AppModel.h"
 #include "JxPipelineSetupUtility/DiskLibrary.h"
+#include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/RestoreAfterBackupJobs.h"
@@ -163,6 +164,32 @@ protected:
             for (const std::string& arg : cause.List("args")) text += arg + " | ";
         }
         return text;
+    }
+
+    // Switches Sales to the recovery model `model`, as ALTER DATABASE SET
+    // RECOVERY does (in SIMPLE the next change truncates the log). The
+    // conversion rules' note of the change is left alone: they are off.
+    void SetRecoveryModel(const std::string& model) {
+        ASSERT_FALSE(instance.Db()
+                         .Prepare("UPDATE databases SET recovery_model = ? WHERE name = 'Sales'")
+                         .Bind(1, model)
+                         .Run()
+                         .IsError());
+    }
+
+    // The recovery model of `database`.
+    std::string RecoveryModelOf(const std::string& database) {
+        int64_t id = 0;
+        std::string model;
+        EXPECT_FALSE(instance.DatabaseId(database, id).IsError());
+        EXPECT_FALSE(SqlSimChanges(instance).RecoveryModel(id, model).IsError());
+        return model;
+    }
+
+    // Drops Sales with its files, as DROP DATABASE does.
+    void DropSales() {
+        CsqlDMO dmo;
+        ASSERT_TRUE(dmo.DeleteDatabase("HOST/INST", "Sales"));
     }
 
     std::string recoveryModel = "FULL";  // of Sales, set before SetUp

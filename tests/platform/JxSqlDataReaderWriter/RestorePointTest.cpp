@@ -4,19 +4,62 @@
 // the instance's backup history cannot tell, the time the restore ran.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "ChainRestoreFixture.h"
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupSets.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/FXString.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/support/WallSecond.h"
 
 namespace {
 
 using namespace vditest;
+
+// Another restore adding the restored-to column at the same moment: while
+// registered, every new connection gets a trace that, as its first ALTER
+// TABLE of the restore history begins (before it takes any lock), lets a
+// connection of its own add the column first.
+std::atomic<bool> g_addedFirst{false};
+std::atomic<int> g_otherRc{SQLITE_ERROR};
+
+int AddColumnFirst(unsigned, void*, void* statement, void* sql) {
+    if (std::strncmp(static_cast<const char*>(sql), "ALTER TABLE restore_history", 27) != 0 ||
+        g_addedFirst.exchange(true)) {
+        return 0;
+    }
+    const char* path = sqlite3_db_filename(sqlite3_db_handle(static_cast<sqlite3_stmt*>(statement)), "main");
+    sqlite3* other = nullptr;
+    int rc = sqlite3_open_v2(path, &other, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(other, "ALTER TABLE restore_history ADD COLUMN restored_to INTEGER", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(other);
+    g_otherRc = rc;
+    return 0;
+}
+
+int TraceNewConnection(sqlite3* db, char**, const void*) {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, AddColumnFirst, nullptr);
+    return SQLITE_OK;
+}
+
+// The restore history as a catalogue written before the restored-to point
+// was kept holds it.
+constexpr const char* kOldRestoreHistory =
+    "CREATE TABLE restore_history(id INTEGER PRIMARY KEY, destination_database TEXT NOT NULL, "
+    "type TEXT NOT NULL, restore_date INTEGER NOT NULL, backup_set_id TEXT NOT NULL, "
+    "first_lsn INTEGER NOT NULL, last_lsn INTEGER NOT NULL, stop_at TEXT NOT NULL, "
+    "replace INTEGER NOT NULL, state INTEGER NOT NULL);";
 
 class RestorePointTest : public ChainRestoreTest {
 protected:
@@ -28,6 +71,21 @@ protected:
     }
 
     static unsigned long FinishOf(const Taken& taken) { return std::stoul(taken.set.finishDate); }
+
+    // Take, while the backup's first read of the database waits for the
+    // wall clock to turn a second: it starts and finishes in different
+    // seconds, as a backup of a real database does.
+    Taken TakeAcrossASecond(const std::string& database, char type) {
+        struct SecondTurningReads : wz::ForwardingFileSystem {
+            ssize_t PRead(int fd, void* b, size_t n, off_t o) override {
+                if (!turned.exchange(true)) jxtest::AwaitSecondAfter();
+                return wz::ForwardingFileSystem::PRead(fd, b, n, o);
+            }
+            std::atomic<bool> turned{false};
+        } reads;
+        wz::ScopedFileSystem use(reads);
+        return Take(database, type);
+    }
 };
 
 TEST_F(RestorePointTest, AStopTimeInsideALogIsThePointOfAStandbyDatabase) {
@@ -62,11 +120,13 @@ TEST_F(RestorePointTest, AStopAtOrBeforeAMarkIsThePointOfTheMarksRecord) {
 }
 
 // The restore of the last log failed (or was never run): the database stands
-// at the end of the previous log, not at the time its restore ran.
+// at the end of the previous log, not at the time its restore ran nor the
+// time that log began (it took more than a second).
 TEST_F(RestorePointTest, APlainRestoreIsThePointTheRestoredSetFinished) {
     const Taken full = Take("Sales", 'D');
     Change("Sales", 3, 1);
-    const Taken log1 = Take("Sales", 'L');
+    const Taken log1 = TakeAcrossASecond("Sales", 'L');
+    ASSERT_LT(std::stoul(log1.set.startDate), FinishOf(log1));
     Change("Sales", 3, 2);
     const Taken log2 = Take("Sales", 'L');
     jxtest::AwaitSecondAfter(static_cast<std::time_t>(FinishOf(log2)));
@@ -101,10 +161,7 @@ TEST_F(RestorePointTest, ASetUnknownToTheInstancesHistoryIsDatedByTheRestore) {
 TEST_F(RestorePointTest, ARestoreHistoryWrittenBeforeThePointWasKeptStillAnswersAndTakesNewRestores) {
     // The restore history as an older catalogue holds it.
     ASSERT_FALSE(sim.Db()
-                     .Exec("CREATE TABLE restore_history(id INTEGER PRIMARY KEY, destination_database TEXT NOT NULL, "
-                           "type TEXT NOT NULL, restore_date INTEGER NOT NULL, backup_set_id TEXT NOT NULL, "
-                           "first_lsn INTEGER NOT NULL, last_lsn INTEGER NOT NULL, stop_at TEXT NOT NULL, "
-                           "replace INTEGER NOT NULL, state INTEGER NOT NULL);"
+                     .Exec(std::string(kOldRestoreHistory) +
                            "INSERT INTO restore_history VALUES(NULL, 'Old', 'D', 1600000000, '00000000000000aa', "
                            "1000, 1001, '', 0, 2);")
                      .IsError());
@@ -115,6 +172,31 @@ TEST_F(RestorePointTest, ARestoreHistoryWrittenBeforeThePointWasKeptStillAnswers
     RestoreChain("Copy", {&full}, Moved("copy"), Moved("copy"));
     EXPECT_EQ(LastRestoreTime("Copy"), FinishOf(full));
     EXPECT_EQ(LastRestoreTime("Old"), 1600000000ul);
+}
+
+// Two restores find the restored-to column missing from such a history; the
+// other one adds it first: this one goes on and records its point.
+TEST_F(RestorePointTest, ARestoreFindingThePointColumnAddedByAnotherMeanwhileRecordsItsPoint) {
+    ASSERT_FALSE(sim.Db().Exec(kOldRestoreHistory).IsError());
+    g_addedFirst = false;
+    g_otherRc = SQLITE_ERROR;
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&TraceNewConnection));
+    CWzError recorded;
+    std::thread([&] {
+        SqlSimInstance restoring;  // on a new thread: a connection of its own
+        recorded = restoring.Open(sim.Name());
+        if (recorded.IsError()) return;
+        SqlSimRestoreHistoryRow row;
+        row.database = "Copy";
+        row.backupSetId = "00000000000000bb";
+        row.restoredTo = 1700000000;
+        recorded = SqlSimAddRestoreHistory(restoring, row);
+    }).join();
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&TraceNewConnection));
+    ASSERT_TRUE(g_addedFirst) << "the other restore added the column first";
+    ASSERT_EQ(g_otherRc, SQLITE_OK);
+    EXPECT_FALSE(recorded.IsError()) << recorded.GetMessage();
+    EXPECT_EQ(LastRestoreTime("Copy"), 1700000000ul);
 }
 
 }  // namespace
