@@ -373,6 +373,7 @@ CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* las
     if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
     CWzError err;
     uint64_t lsn = state.currentLsn;
+    std::vector<SqlSimFileRange> written;
     for (uint32_t page = 0; page < request.pages && err.IsSuccess(); ++page) {
         const SqlSimFileRow& file = data[SplitMix(rng) % data.size()];
         SqlSimLogRecord record;
@@ -388,8 +389,9 @@ CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* las
         if (page + 1 == request.pages) record.mark = request.mark;
         err = WriteAt(file.path, record.data, record.offset);
         if (err.IsSuccess()) err = AppendLogRecord(databaseId, record);
-        if (err.IsSuccess()) err = MarkExtentChanged(databaseId, file.id, record.offset, kPageSize);
+        written.push_back({file.id, record.offset, kPageSize});
     }
+    if (err.IsSuccess()) err = MarkExtentsChanged(databaseId, written);
     if (err.IsSuccess() && !request.mark.empty()) {
         // The mark's value is the instance's next one (not its LSN): a
         // restore to an older point starts LSNs lower again, and the marks
