@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <list>
 #include <map>
 #include <set>
 #include <sstream>
@@ -16,8 +17,10 @@
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JXSnapHandler/SnapMountRegistry.h"
 #include "JXSnapHandler/SnapStoreText.h"
+#include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/PlatformRoot.h"
@@ -162,9 +165,21 @@ bool DatabaseFiles(SqlSimInstance& instance, const std::string& database, std::v
 }
 
 // False, with the engine's reason, when `database` is in a restore sequence
-// (RESTORING or STANDBY): a snapshot of it would be of a half-restored
-// database.
-bool BackupAllowed(SqlSimInstance& instance, const std::string& database, std::string& error) {
+// (RESTORING or STANDBY) or a restore statement holds it: a snapshot of it
+// would be of a half-restored database. Otherwise `hold` shares the database
+// with other backups until the snapshot is recorded, so no restore places
+// files under it.
+bool BackupAllowed(SqlSimInstance& instance, const std::string& database, SqlSimDatabaseHold& hold,
+                   std::string& error) {
+    switch (hold.Take(instance.Location(), database, SqlSimDatabaseHold::Mode::kShared, error)) {
+        case SqlSimDatabaseHold::Result::kTaken:
+            break;
+        case SqlSimDatabaseHold::Result::kBusy:
+            error = SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING);
+            return false;
+        case SqlSimDatabaseHold::Result::kFailed:
+            return false;
+    }
     bool exists = false;
     int64_t id = 0;
     int state = 0;
@@ -279,9 +294,13 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
     }
     SQLPmn::AttachDBMsg components;
     std::set<std::string> seen, treesSnapped;
+    std::list<SqlSimDatabaseHold> holds;  // one per database, until the snapshot is recorded
     for (const std::string& database : request.databases) {
         std::vector<std::string> files;
-        if (!BackupAllowed(instance, database, error) || !DatabaseFiles(instance, database, files, error)) return false;
+        if (!BackupAllowed(instance, database, holds.emplace_back(), error) ||
+            !DatabaseFiles(instance, database, files, error)) {
+            return false;
+        }
         for (const std::string& text : files) {
             if (!PlainField(database) || !PlainField(text)) {
                 error = "Database [" + database + "] has a name or file path with a tab or line break.";

@@ -189,11 +189,6 @@ char TypeLetter(int type) {
     }
 }
 
-// SQL Server's refusal of a backup of a database a restore holds.
-void VdiFailInRestore(VdiStatement& s) {
-    VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(s.database, SQLDB_STATE_RESTORING));
-}
-
 uint64_t NewSetId() {
     std::random_device device;
     uint64_t id = (static_cast<uint64_t>(device()) << 32) ^ device();
@@ -374,15 +369,7 @@ void VdiRunBackup(VdiStatement& s) {
     // LSN state and history are written, so a backup neither reads files a
     // restore is placing nor writes back a state the restore replaced.
     SqlSimDatabaseHold hold;
-    std::string holdError;
-    switch (hold.Take(sim.Location(), s.database, SqlSimDatabaseHold::Mode::kShared, holdError)) {
-        case SqlSimDatabaseHold::Result::kTaken:
-            break;
-        case SqlSimDatabaseHold::Result::kBusy:
-            return VdiFailInRestore(s);
-        case SqlSimDatabaseHold::Result::kFailed:
-            return VdiFail(s, -1, holdError);
-    }
+    if (!VdiHold(s, sim, s.database, SqlSimDatabaseHold::Mode::kShared, hold)) return;
     int64_t id = 0;
     bool exists = false;
     int dbState = 0;

@@ -6,6 +6,7 @@
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiRun.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
@@ -28,14 +29,19 @@ void VdiFail(VdiStatement& s, long code, const std::string& text) {
     s.outcome.errorText = text;
 }
 
-bool VdiHoldForRestore(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold& hold) {
+bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
+             SqlSimDatabaseHold& hold) {
     std::string error;
-    switch (hold.Take(sim.Location(), database, SqlSimDatabaseHold::Mode::kExclusive, error)) {
+    switch (hold.Take(sim.Location(), database, mode, error)) {
         case SqlSimDatabaseHold::Result::kTaken:
             return true;
         case SqlSimDatabaseHold::Result::kBusy:
-            VdiFail(s, kSqlErrDatabaseInUse,
-                    std::string(SqlSimDatabaseHold::kInUseText) + " RESTORE DATABASE is terminating abnormally.");
+            if (mode == SqlSimDatabaseHold::Mode::kShared) {
+                VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING));
+            } else {
+                VdiFail(s, kSqlErrDatabaseInUse,
+                        std::string(SqlSimDatabaseHold::kInUseText) + " RESTORE DATABASE is terminating abnormally.");
+            }
             return false;
         case SqlSimDatabaseHold::Result::kFailed:
             break;
@@ -247,7 +253,7 @@ bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string&
     // A restore statement of its own: it holds the database as every restore
     // statement does.
     SqlSimDatabaseHold hold;
-    if (!VdiHoldForRestore(*m_statement, sim, name, hold)) return false;
+    if (!VdiHold(*m_statement, sim, name, SqlSimDatabaseHold::Mode::kExclusive, hold)) return false;
     SimSqlStatement q = sim.Db().Prepare("SELECT state FROM databases WHERE id = ?");
     q.Bind(1, id);
     if (!q.Step()) {

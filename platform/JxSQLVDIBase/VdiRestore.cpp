@@ -268,7 +268,10 @@ private:
 
     // Exclusive access to the target before anything reads its state; a
     // verify-only restore changes nothing and holds nothing.
-    bool Hold() { return m_s.options.verifyOnly || VdiHoldForRestore(m_s, m_sim, m_s.database, m_hold); }
+    bool Hold() {
+        return m_s.options.verifyOnly ||
+               VdiHold(m_s, m_sim, m_s.database, SqlSimDatabaseHold::Mode::kExclusive, m_hold);
+    }
 
     bool Stopped(const std::string& text) {
         VdiStopped(m_s, text);
@@ -614,9 +617,7 @@ private:
     // A file the log stopped before creating is no part of the restore.
     void DropFilesNotAdded() {
         for (Target& t : m_targets) {
-            if (!t.created || t.added) continue;
-            if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
-            if (!m_s.options.verifyOnly) (void)wz::Fs().Unlink(t.temp);  // may not exist
+            if (t.created && !t.added) Drop(t);
         }
         std::erase_if(m_targets, [](const Target& t) { return t.created && !t.added; });
     }
@@ -796,7 +797,9 @@ private:
     CWzError MarkWrittenExtents(SqlSimChanges& changes) {
         if (m_h.type == 'D') return CWzError::Success();
         for (const SqlSimLogRecord* r : m_applied) {
-            if (TargetOf(r->fileId) != nullptr) m_written.push_back({r->fileId, r->offset, r->data.size()});
+            if (r->kind == SqlSimLogRecordKind::Page && TargetOf(r->fileId) != nullptr) {
+                m_written.push_back({r->fileId, r->offset, r->data.size()});
+            }
         }
         std::vector<SqlSimFileRow> files;
         if (CWzError e = changes.Files(m_id, files); e.IsError()) return e;
@@ -845,11 +848,16 @@ private:
 
     // Removes what a failed restore wrote; the database stays as it was.
     void Discard() {
-        for (Target& t : m_targets) {
-            if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
-            t.fd = -1;
-            if (t.made && !t.temp.empty()) (void)wz::Fs().Unlink(t.temp);  // this statement's own
-        }
+        for (Target& t : m_targets) Drop(t);
+    }
+
+    // Closes and removes the temporary file of a target, if this statement
+    // made it.
+    static void Drop(Target& t) {
+        if (t.fd >= 0) (void)wz::Fs().Close(t.fd);  // the file goes anyway
+        t.fd = -1;
+        if (t.made && !t.temp.empty()) (void)wz::Fs().Unlink(t.temp);  // this statement's own
+        t.temp.clear();
     }
 
     VdiStatement& m_s;

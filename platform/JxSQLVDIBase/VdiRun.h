@@ -7,6 +7,7 @@
 
 #include "JxSQLVDIBase/VdiDevice.h"
 #include "JxSQLVDIBase/VdiStatement.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 
 // SQL Server's error numbers for the refusals the engine makes.
 enum VdiSqlError : long {
@@ -32,7 +33,6 @@ enum VdiSqlError : long {
     kSqlErrStopped = 3013,
 };
 
-class SqlSimDatabaseHold;
 class SqlSimInstance;
 
 void VdiRunBackup(VdiStatement& s);
@@ -43,9 +43,12 @@ void VdiRunRestoreFromFiles(VdiStatement& s);
 // Records the statement's failure; the first failure stands.
 void VdiFail(VdiStatement& s, long code, const std::string& text);
 void VdiTimeOut(VdiStatement& s, int stream);
-// Takes a restore statement's exclusive hold of `database`; false with the
-// failure recorded (3101 when another statement holds the database).
-bool VdiHoldForRestore(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold& hold);
+// Takes a statement's hold of `database`: exclusive for a restore, shared for
+// a backup. False with the failure recorded when another statement's hold
+// excludes it: 3101 for a restore, 927 (in the middle of a restore) for a
+// backup.
+bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
+             SqlSimDatabaseHold& hold);
 // Records the failure of a statement that was stopped or whose device was
 // aborted: the stopped code when the job manager asked the job to stop,
 // otherwise code 0; the text is the reason the engine was aborted with, or

@@ -12,6 +12,7 @@
 #include "JxLib/JxProcess.h"
 #include "JxSession/CJxNetwork.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "WzUtils/WzFileSystem.h"
@@ -113,32 +114,44 @@ TEST_F(SnapEngineTest, ATreeVolumeThatIsNoPlainAbsolutePathIsRefusedWithNothingS
 
 // A database in a restore sequence is refused before anything is snapped
 // or recorded for any database of the request.
-TEST_F(SnapEngineTest, ADatabaseRestoringOrInStandbyIsRefusedWithNothingStoredOrRecorded) {
+TEST_F(SnapEngineTest, ADatabaseInARestoreIsRefusedWithNothingStoredOrRecorded) {
     auto historyRows = [&] {
         SimSqlStatement q = instance.Db().Prepare("SELECT COUNT(*) FROM backup_history");
         EXPECT_TRUE(q.Step());
         return q.Int(0);
     };
     const int64_t before = historyRows();
-    for (const auto& [state, reason] : std::vector<std::pair<int, std::string>>{
-             {SQLDB_STATE_RESTORING, "in the middle of a restore"}, {SQLDB_STATE_STANDBY, "warm-standby"}}) {
+    struct Case {
+        int state;
+        bool heldByARestore;  // a restore statement is placing its files
+        std::string reason;
+    };
+    for (const Case& c : std::vector<Case>{{SQLDB_STATE_RESTORING, false, "in the middle of a restore"},
+                                           {SQLDB_STATE_STANDBY, false, "warm-standby"},
+                                           {SQLDB_STATE_ONLINE, true, "in the middle of a restore"}}) {
         SqlSimDatabaseSpec copy;
-        copy.name = "Copy" + std::to_string(state);
-        copy.state = state;
+        copy.name = "Copy" + std::to_string(c.state);
+        copy.state = c.state;
         ASSERT_FALSE(instance.AddDatabase(copy).IsError());
+        SqlSimDatabaseHold restore;
+        std::string holdError;
+        if (c.heldByARestore) {
+            ASSERT_EQ(restore.Take(instance.Location(), copy.name, SqlSimDatabaseHold::Mode::kExclusive, holdError),
+                      SqlSimDatabaseHold::Result::kTaken);
+        }
         JXSnapClientAPI::SnapRequest request = snaptest::SalesRequest(9, root.path());
         request.databases.push_back(copy.name);
         std::vector<std::string> volumes;
         std::string error;
         EXPECT_FALSE(JXSnapClientAPI::snapDatabases(request, volumes, error)) << copy.name;
-        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_FALSE(Exists(JXSnapClientAPI::StoreDirectory(9)));
         EXPECT_EQ(historyRows(), before);
         bool exists = false;
         int64_t id = 0;
         int now = 0;
         ASSERT_FALSE(SqlSimDatabaseState(instance, copy.name, exists, id, now).IsError());
-        EXPECT_EQ(now, state);
+        EXPECT_EQ(now, c.state);
     }
 }
 
