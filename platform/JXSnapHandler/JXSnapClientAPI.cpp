@@ -191,25 +191,18 @@ bool BackupAllowed(SqlSimInstance& instance, const std::string& database, SqlSim
     return error.empty();
 }
 
-// Records the snapshot in the backup history as the engine records a
-// backup of that kind, with the database's real LSNs, and moves its LSN
-// state on as such a backup does: a full snapshot is the base that later
-// differentials and log backups build on. `db` receives what a revert of
-// this snapshot needs.
-bool RecordHistory(SqlSimInstance& instance, const std::string& database, char type,
-                   JXSnapClientAPI::SnapDatabase& db, std::string& error) {
+// Records the snapshot in the backup history (see RecordHistory), inside the
+// caller's transaction.
+CWzError RecordHistoryIn(SqlSimInstance& instance, const std::string& database, char type,
+                         JXSnapClientAPI::SnapDatabase& db) {
     int64_t id = 0;
     SqlSimChanges changes(instance);
     SqlSimLsnState state;
     std::vector<SqlSimFileRow> files;
-    CWzError e = instance.DatabaseId(database, id);
-    if (e.IsSuccess()) e = changes.State(id, state);
-    if (e.IsSuccess()) e = changes.RecoveryModel(id, db.recoveryModel);
-    if (e.IsSuccess()) e = changes.Files(id, files);
-    if (e.IsError()) {
-        error = e.GetMessage();
-        return false;
-    }
+    if (CWzError e = instance.DatabaseId(database, id); e.IsError()) return e;
+    if (CWzError e = changes.State(id, state); e.IsError()) return e;
+    if (CWzError e = changes.RecoveryModel(id, db.recoveryModel); e.IsError()) return e;
+    if (CWzError e = changes.Files(id, files); e.IsError()) return e;
     const uint64_t next = state.currentLsn + 1;
     SqlSimBackupSpec row;
     row.database = database;
@@ -221,27 +214,55 @@ bool RecordHistory(SqlSimInstance& instance, const std::string& database, char t
     row.startTime = static_cast<int64_t>(::time(nullptr));
     row.finishTime = row.startTime;
     row.device = "snapshot";
-    if (e = instance.AddBackupHistory(row); e.IsError()) {
-        error = e.GetMessage();
-        return false;
-    }
+    if (CWzError e = instance.AddBackupHistory(row); e.IsError()) return e;
     db.name = database;
     db.currentLsn = state.currentLsn;
     db.logEnd = state.logEnd;
     db.baseFullLsn = type == 'D' ? next : state.lastFullLsn;
     for (const SqlSimFileRow& f : files) db.files.push_back({f.logicalName, f.fileGroup, f.path, f.type, f.size});
-    if (type != 'D') return true;
+    if (type != 'D') return CWzError::Success();
     state.lastFullLsn = next;
     state.brokenChain = false;
     if (state.logBackupLsn == 0 && db.recoveryModel != "SIMPLE") state.logBackupLsn = next;
-    e = changes.ClearChangedExtents(id);
-    if (e.IsSuccess() && db.recoveryModel == "SIMPLE") e = changes.TruncateLog(id, next);
-    if (e.IsSuccess()) e = changes.SetState(id, state);
-    if (e.IsError()) {
-        error = e.GetMessage();
-        return false;
+    if (CWzError e = changes.ClearChangedExtentsBefore(id, next); e.IsError()) return e;
+    if (db.recoveryModel == "SIMPLE") {
+        if (CWzError e = changes.TruncateLog(id, next); e.IsError()) return e;
     }
-    return true;
+    return changes.SetState(id, state);
+}
+
+// Records the snapshot in the backup history as the engine records a
+// backup of that kind, with the database's real LSNs, and moves its LSN
+// state on as such a backup does: a full snapshot is the base that later
+// differentials and log backups build on. `db` receives what a revert of
+// this snapshot needs.
+bool RecordHistory(SqlSimInstance& instance, const std::string& database, char type,
+                   JXSnapClientAPI::SnapDatabase& db, std::string& error) {
+    // One read-modify-write transaction: the state read is the one moved on.
+    CWzError e = instance.Db().RunInTransaction([&] {
+        return RecordHistoryIn(instance, database, type, db);
+    });
+    if (e.IsError()) error = e.GetMessage();
+    return e.IsSuccess();
+}
+
+// Freezes the writes of `database` until `writes` goes, as the engine
+// freezes a database's writes while a snapshot of it is taken: the copy and
+// the LSN recorded then describe one instant. Waits for the changes in
+// progress to end.
+bool FreezeWrites(SqlSimInstance& instance, const std::string& database, SqlSimDatabaseHold& writes,
+                  std::string& error) {
+    switch (writes.TakeWaiting(instance.Location(), database, SqlSimDatabaseHold::Mode::kExclusive, error,
+                               SqlSimDatabaseHold::Purpose::kWrites, SqlSimChanges::kWritesWaitMs)) {
+        case SqlSimDatabaseHold::Result::kTaken:
+            return true;
+        case SqlSimDatabaseHold::Result::kBusy:
+            error = "The writes of database [" + database + "] could not be frozen for the snapshot.";
+            return false;
+        case SqlSimDatabaseHold::Result::kFailed:
+            break;
+    }
+    return false;
 }
 
 // One field of the database list: no tab or line break may hide in it.
@@ -294,10 +315,13 @@ bool JXSnapClientAPI::snapDatabases(const SnapRequest& request, std::vector<std:
     }
     SQLPmn::AttachDBMsg components;
     std::set<std::string> seen, treesSnapped;
-    std::list<SqlSimDatabaseHold> holds;  // one per database, until the snapshot is recorded
+    // One per database, until the snapshot is recorded: no restore places
+    // files under it, and no change is made between its copy and its record.
+    std::list<SqlSimDatabaseHold> holds, frozen;
     for (const std::string& database : request.databases) {
         std::vector<std::string> files;
         if (!BackupAllowed(instance, database, holds.emplace_back(), error) ||
+            !FreezeWrites(instance, database, frozen.emplace_back(), error) ||
             !DatabaseFiles(instance, database, files, error)) {
             return false;
         }

@@ -2,6 +2,15 @@
 // the database's files, differential its changed extents, log its records
 // since the last log backup. Blocks go round-robin over the streams; each
 // stream starts with the set's header and ends with its totals.
+//
+// The database stays online: changes go on while a backup reads. A full or
+// differential starts at its checkpoint (where the log stood when it began)
+// and also carries the log records from there to where the log stood when
+// its data read ended (its last LSN), so that a restore of it is consistent
+// at its end; the log keeps those records until the backup is recorded. A
+// log backup takes the records up to where the log stood when it began.
+// Data backups of a database run one at a time, and so do its log backups;
+// a log backup runs beside a data backup.
 #include <strings.h>
 
 #include <fcntl.h>
@@ -277,6 +286,103 @@ void FillMetadata(VdiStatement& s, const VdiStreamHeader& h, char historyType, i
     s.outcome.files = files;
 }
 
+// Sends the log records [from, to) of the database's log file `log` in
+// chunks of records. `whole`: every LSN of the range must be there (a data
+// backup carries its range whole, or it could not be restored); a record
+// that names no file of `files` fails the backup: a file added while a data
+// backup ran is no part of it.
+bool SendLogRecords(VdiStatement& s, Streamer& out, SqlSimChanges& changes, int64_t id,
+                    const std::vector<SqlSimFileRow>& files, uint64_t from, uint64_t to, bool whole) {
+    std::vector<SqlSimLogIndexRow> rows;
+    if (CWzError e = changes.LogRecords(id, from, rows); e.IsError()) {
+        VdiFail(s, -1, e.GetMessage());
+        return false;
+    }
+    SqlSimFileRow log;
+    for (const SqlSimFileRow& f : files) {
+        if (f.type == 1) log = f;
+    }
+    int fd = wz::Fs().Open(log.path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: " + std::strerror(errno));
+        return false;
+    }
+    std::string batch;
+    bool ok = true;
+    uint64_t expected = from;
+    for (const SqlSimLogIndexRow& row : rows) {
+        if (row.lsn >= to) break;
+        std::string record(row.length, '\0');
+        ssize_t n = wz::Fs().PRead(fd, record.data(), record.size(), static_cast<off_t>(row.logOffset));
+        SqlSimLogRecord decoded;
+        size_t used = 0;
+        if (n != static_cast<ssize_t>(record.size()) ||
+            SqlSimDecodeLogRecord(record.data(), record.size(), decoded, used).IsError() ||
+            (whole && row.lsn != expected)) {
+            VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: damaged log record at LSN " +
+                                              std::to_string(whole ? expected : row.lsn) + ".");
+            ok = false;
+            break;
+        }
+        if (whole && std::none_of(files.begin(), files.end(),
+                                  [&](const SqlSimFileRow& f) { return f.id == decoded.fileId; })) {
+            VdiFail(s, kSqlErrBackupSerialized,
+                    "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and encryption changes "
+                    "on a database must be serialized: a file was added while the backup ran.");
+            ok = false;
+            break;
+        }
+        ++expected;
+        if (!batch.empty() && batch.size() + record.size() > out.ChunkCapacity()) {
+            if (!(ok = out.Records(batch))) break;
+            batch.clear();
+        }
+        batch += record;
+    }
+    if (ok && whole && expected != to) {
+        VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: damaged log record at LSN " +
+                                          std::to_string(expected) + ".");
+        ok = false;
+    }
+    (void)wz::Fs().Close(fd);  // read-only descriptor
+    return ok && (batch.empty() || out.Records(batch));
+}
+
+// Where the log of a database stands: the LSN the next record takes, read in
+// a write transaction, so after any change in progress has committed.
+bool LogEnd(VdiStatement& s, SimSqlDb& db, SqlSimChanges& changes, int64_t id, uint64_t& end) {
+    CWzError e = db.RunInTransaction([&] {
+        SqlSimLsnState state;
+        CWzError read = changes.State(id, state);
+        end = state.currentLsn + 1;
+        return read;
+    });
+    if (e.IsError()) VdiFail(s, -1, e.GetMessage());
+    return e.IsSuccess();
+}
+
+// Gives back the log a data backup held, when it ends without recording.
+class LogHold {
+public:
+    LogHold(SqlSimChanges& changes, int64_t id) : m_changes(changes), m_id(id) {}
+    ~LogHold() {
+        if (m_held) (void)m_changes.ReleaseLog(m_id);  // a failed backup's hold; the next one replaces it anyway
+    }
+    LogHold(const LogHold&) = delete;
+    LogHold& operator=(const LogHold&) = delete;
+    void Held() { m_held = true; }
+    // Inside the transaction that records the backup.
+    CWzError Release() {
+        m_held = false;
+        return m_changes.ReleaseLog(m_id);
+    }
+
+private:
+    SqlSimChanges& m_changes;
+    int64_t m_id;
+    bool m_held = false;
+};
+
 // One chunk of the data to send.
 struct FileChunkTask {
     size_t file;  // index into the file list
@@ -388,10 +494,8 @@ void VdiRunBackup(VdiStatement& s) {
         return VdiFail(s, code, refused);
     }
     SqlSimChanges changes(sim);
-    SqlSimLsnState state;
     std::string model;
     std::vector<SqlSimFileRow> files;
-    if (CWzError e = changes.State(id, state); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     if (CWzError e = changes.RecoveryModel(id, model); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     if (CWzError e = changes.Files(id, files); e.IsError()) return VdiFail(s, -1, e.GetMessage());
     if (SwitchedFailure(s)) return;
@@ -419,6 +523,26 @@ void VdiRunBackup(VdiStatement& s) {
         }
         files = std::move(chosen);
     }
+    // Full and differential backups of a database run one at a time, and
+    // so do its log backups; a log backup runs beside a data backup.
+    SqlSimDatabaseHold serial;
+    if (!fileBackup && !VdiHold(s, sim, s.database, SqlSimDatabaseHold::Mode::kExclusive, serial,
+                                type == 'L' ? SqlSimDatabaseHold::Purpose::kLogBackup
+                                            : SqlSimDatabaseHold::Purpose::kDataBackup)) {
+        return;
+    }
+    // Where the log stands, read in one write transaction with the log hold
+    // of a full or differential: it carries the records from its checkpoint
+    // to the end of its data read, so nothing may truncate them meanwhile.
+    const bool carriesLog = type != 'L' && !fileBackup;
+    SqlSimLsnState state;
+    LogHold logHold(changes, id);
+    CWzError stateRead = sim.Db().RunInTransaction([&] {
+        if (CWzError e = changes.State(id, state); e.IsError()) return e;
+        return carriesLog ? changes.HoldLog(id, state.currentLsn + 1) : CWzError::Success();
+    });
+    if (stateRead.IsError()) return VdiFail(s, -1, stateRead.GetMessage());
+    if (carriesLog) logHold.Held();
     const uint64_t next = state.currentLsn + 1;
     if (type == 'L' && model == "SIMPLE") {
         return VdiFail(s, kSqlErrLogInSimple,
@@ -461,45 +585,23 @@ void VdiRunBackup(VdiStatement& s) {
     Streamer out(s);
     if (!out.Header(h)) return;
     if (type == 'L') {
-        std::vector<SqlSimLogIndexRow> rows;
-        if (CWzError e = changes.LogRecords(id, h.firstLsn, rows); e.IsError()) return VdiFail(s, -1, e.GetMessage());
-        SqlSimFileRow log;
-        for (const SqlSimFileRow& f : files) {
-            if (f.type == 1) log = f;
-        }
-        int fd = wz::Fs().Open(log.path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: " + std::strerror(errno));
-        }
-        std::string batch;
-        bool ok = true;
-        for (const SqlSimLogIndexRow& row : rows) {
-            if (row.lsn >= next) break;
-            std::string record(row.length, '\0');
-            ssize_t n = wz::Fs().PRead(fd, record.data(), record.size(), static_cast<off_t>(row.logOffset));
-            SqlSimLogRecord decoded;
-            size_t used = 0;
-            if (n != static_cast<ssize_t>(record.size()) ||
-                SqlSimDecodeLogRecord(record.data(), record.size(), decoded, used).IsError()) {
-                VdiFail(s, kSqlErrReadFailed, "Read on \"" + log.path + "\" failed: damaged log record at LSN " +
-                                                  std::to_string(row.lsn) + ".");
-                ok = false;
-                break;
-            }
-            if (!batch.empty() && batch.size() + record.size() > out.ChunkCapacity()) {
-                if (!(ok = out.Records(batch))) break;
-                batch.clear();
-            }
-            batch += record;
-        }
-        (void)wz::Fs().Close(fd);  // read-only descriptor
-        if (!ok || (!batch.empty() && !out.Records(batch))) return;
+        if (!SendLogRecords(s, out, changes, id, files, h.firstLsn, next, false)) return;
     } else {
         std::vector<std::pair<int64_t, uint64_t>> extents;
         if (type == 'I') {
             if (CWzError e = changes.ChangedExtents(id, extents); e.IsError()) return VdiFail(s, -1, e.GetMessage());
         }
         if (!SendFiles(s, out, files, type, extents)) return;
+        // Consistent at its end: the records written while the files were
+        // read go with them, and a restore applies them.
+        if (carriesLog) {
+            uint64_t end = 0;
+            if (!LogEnd(s, sim.Db(), changes, id, end) ||
+                !SendLogRecords(s, out, changes, id, files, h.checkpointLsn, end, true)) {
+                return;
+            }
+            h.lastLsn = end;
+        }
     }
     if (!out.Finish()) return;
 
@@ -517,39 +619,51 @@ void VdiRunBackup(VdiStatement& s) {
     history.finishTime = finish;
     history.copyOnly = h.copyOnly;
     history.device = device;
-    // The history row and the new LSN state go in as one catalogue
-    // transaction: one set of journal syncs instead of one per statement.
-    if (CWzError e = sim.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return VdiFail(s, -1, e.GetMessage());
+    // The history row and the backup's part of the LSN state go in as one
+    // catalogue transaction, the state read again inside it: a backup writes
+    // only what it owns (a full its differential base, a log backup how far
+    // log backups have taken the log), never the current LSN or the log's
+    // end, which changes made meanwhile moved on.
     int64_t historyId = 0;
     SqlSimRecoveryPath path;  // the one the history row records
-    CWzError recorded = [&]() -> CWzError {
+    CWzError recorded = sim.Db().RunInTransaction([&]() -> CWzError {
         if (CWzError e = sim.AddBackupHistory(history, &historyId); e.IsError()) return e;
         if (CWzError e = SqlSimBackupRecoveryPath(sim, historyId, path); e.IsError()) return e;
-        if (!h.copyOnly && fileBackup && type == 'D' && state.lastFullLsn == 0) {
+        if (carriesLog) {
+            if (CWzError e = logHold.Release(); e.IsError()) return e;
+        }
+        if (!h.copyOnly && fileBackup && type == 'D') {
             // A file backup is the base its file differentials build on; the
             // changes of the files it left out stay recorded.
-            state.lastFullLsn = next;
-            return changes.SetState(id, state);
+            return changes.UpdateState(id, [&](SqlSimLsnState& st) {
+                if (st.lastFullLsn == 0) st.lastFullLsn = h.checkpointLsn;
+            });
         }
         if (h.copyOnly || fileBackup) return CWzError::Success();
         if (type == 'D') {
-            state.lastFullLsn = next;
-            state.brokenChain = false;
-            if (state.logBackupLsn == 0 && model != "SIMPLE") state.logBackupLsn = next;
-            if (CWzError e = changes.ClearChangedExtents(id); e.IsError()) return e;
-            if (model == "SIMPLE") {
-                if (CWzError e = changes.TruncateLog(id, next); e.IsError()) return e;
+            // What changed while the full ran stays marked for the next
+            // differential; a log chain it starts starts at its end.
+            if (CWzError e = changes.UpdateState(id, [&](SqlSimLsnState& st) {
+                    st.lastFullLsn = std::max(st.lastFullLsn, h.checkpointLsn);
+                    st.brokenChain = false;
+                    if (st.logBackupLsn == 0 && model != "SIMPLE") st.logBackupLsn = h.lastLsn;
+                });
+                e.IsError()) {
+                return e;
             }
+            if (CWzError e = changes.ClearChangedExtentsBefore(id, h.checkpointLsn); e.IsError()) return e;
+            if (model == "SIMPLE") return changes.TruncateLog(id, h.lastLsn);
         } else if (type == 'L' && !s.options.noTruncateLog) {
-            state.logBackupLsn = next;
-            if (CWzError e = changes.TruncateLog(id, next); e.IsError()) return e;
+            if (CWzError e = changes.UpdateState(id, [&](SqlSimLsnState& st) {
+                    st.logBackupLsn = std::max(st.logBackupLsn, h.lastLsn);
+                });
+                e.IsError()) {
+                return e;
+            }
+            return changes.TruncateLog(id, h.lastLsn);
         }
-        return changes.SetState(id, state);
-    }();
-    if (recorded.IsSuccess()) recorded = sim.Db().Exec("COMMIT");
-    if (recorded.IsError()) {
-        (void)sim.Db().Exec("ROLLBACK");  // the failure above is the one to report
-        return VdiFail(s, -1, recorded.GetMessage());
-    }
+        return CWzError::Success();
+    });
+    if (recorded.IsError()) return VdiFail(s, -1, recorded.GetMessage());
     FillMetadata(s, h, history.type, finish, device, path);
 }

@@ -30,13 +30,18 @@ void VdiFail(VdiStatement& s, long code, const std::string& text) {
 }
 
 bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
-             SqlSimDatabaseHold& hold) {
+             SqlSimDatabaseHold& hold, SqlSimDatabaseHold::Purpose purpose) {
     std::string error;
-    switch (hold.Take(sim.Location(), database, mode, error)) {
+    switch (hold.Take(sim.Location(), database, mode, error, purpose)) {
         case SqlSimDatabaseHold::Result::kTaken:
             return true;
         case SqlSimDatabaseHold::Result::kBusy:
-            if (mode == SqlSimDatabaseHold::Mode::kShared) {
+            if (purpose != SqlSimDatabaseHold::Purpose::kStatement) {
+                VdiFail(s, kSqlErrBackupSerialized,
+                        "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and encryption "
+                        "changes on a database must be serialized. Reissue the statement after the current backup "
+                        "or file manipulation operation is completed.");
+            } else if (mode == SqlSimDatabaseHold::Mode::kShared) {
                 VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING));
             } else {
                 VdiFail(s, kSqlErrDatabaseInUse,

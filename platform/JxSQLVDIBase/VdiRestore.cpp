@@ -197,7 +197,7 @@ public:
 
     void Run() {
         if (!ReadHeaders() || !Open() || !Hold() || !Decide() || !Prepare() || !ReadChunks()) return;
-        if (m_h.type == 'L' && !ApplyLog()) return;
+        if (!(m_h.type == 'L' ? ApplyLog() : ApplyCarriedLog())) return;
         if (m_s.options.verifyOnly) {
             VdiInfo(m_s, wz::Format("The backup set of database [%s] (%c) is valid.", m_h.database.c_str(), m_h.type));
             return;
@@ -522,8 +522,9 @@ private:
         }
     }
 
+    // Log records: a log backup's, or those a full or differential carries
+    // from its checkpoint to the end of its data read.
     bool Records(size_t stream, const std::vector<char>& payload) {
-        if (m_h.type != 'L') return Damaged(m_s, wz::Format("stream %zu: log records in a data backup", stream + 1));
         size_t at = 0;
         while (at < payload.size()) {
             SqlSimLogRecord r;
@@ -611,6 +612,38 @@ private:
         }
         m_appliedLsn = applied;
         DropFilesNotAdded();
+        return true;
+    }
+
+    // A full or differential is consistent at its end: the records written
+    // while its data was read are applied over its data, every LSN from its
+    // checkpoint on, and the database then stands at the last of them. A set
+    // made while nothing changed carries none and ends at its checkpoint.
+    bool ApplyCarriedLog() {
+        std::sort(m_records.begin(), m_records.end(),
+                  [](const SqlSimLogRecord& a, const SqlSimLogRecord& b) { return a.lsn < b.lsn; });
+        uint64_t expected = m_h.checkpointLsn;
+        for (const SqlSimLogRecord& r : m_records) {
+            if (r.lsn != expected) {
+                return Damaged(m_s, wz::Format("log record %llu is missing", static_cast<unsigned long long>(expected)));
+            }
+            // Records of files a file restore left alone are passed over.
+            Target* t = TargetOf(r.fileId);
+            const VdiStreamFile* f = t != nullptr ? &t->file : m_partial ? BackupFile(r.fileId) : nullptr;
+            if (r.kind != SqlSimLogRecordKind::Page || f == nullptr || r.offset + r.data.size() > f->size) {
+                return Damaged(m_s, "a log record names no file of the backup");
+            }
+            if (m_s.stop) return Stopped("The restore was stopped while the log was applied.");
+            if (t != nullptr && !m_s.options.verifyOnly) {
+                if (!WriteAll(m_s, *t, r.data.data(), r.data.size(), r.offset)) return false;
+                m_applied.push_back(&r);
+            }
+            ++expected;
+        }
+        if (expected < m_h.lastLsn) {
+            return Damaged(m_s, wz::Format("log record %llu is missing", static_cast<unsigned long long>(expected)));
+        }
+        m_h.lastLsn = expected;
         return true;
     }
 

@@ -18,6 +18,7 @@ enum VdiSqlError : long {
     kSqlErrFileNotInBackup = 3234,
     kSqlErrReadFailed = 3203,
     kSqlErrDatabaseInUse = 3101,
+    kSqlErrBackupSerialized = 3023,
     kSqlErrDiffWithoutFull = 3035,
     kSqlErrInStandby = 3036,
     kSqlErrNotReadyToRollForward = 3117,
@@ -46,9 +47,11 @@ void VdiTimeOut(VdiStatement& s, int stream);
 // Takes a statement's hold of `database`: exclusive for a restore, shared for
 // a backup. False with the failure recorded when another statement's hold
 // excludes it: 3101 for a restore, 927 (in the middle of a restore) for a
-// backup.
+// backup. With a backup's purpose, the hold that runs data backups (or log
+// backups) of a database one at a time: 3023 while another runs.
 bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
-             SqlSimDatabaseHold& hold);
+             SqlSimDatabaseHold& hold,
+             SqlSimDatabaseHold::Purpose purpose = SqlSimDatabaseHold::Purpose::kStatement);
 // Records the failure of a statement that was stopped or whose device was
 // aborted: the stopped code when the job manager asked the job to stop,
 // otherwise code 0; the text is the reason the engine was aborted with, or

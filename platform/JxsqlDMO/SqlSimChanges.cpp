@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "JxsqlDMO/SimSqlDb.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "JxsqlDMO/SqlSimLogMarks.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
@@ -25,8 +26,9 @@ CREATE TABLE IF NOT EXISTS db_lsn_state(
     database_id INTEGER PRIMARY KEY, current_lsn INTEGER NOT NULL, last_full_lsn INTEGER NOT NULL,
     log_backup_lsn INTEGER NOT NULL, broken_chain INTEGER NOT NULL, log_end INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS changed_extents(
-    database_id INTEGER NOT NULL, file_id INTEGER NOT NULL, extent INTEGER NOT NULL,
+    database_id INTEGER NOT NULL, file_id INTEGER NOT NULL, extent INTEGER NOT NULL, lsn INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY(database_id, file_id, extent));
+CREATE TABLE IF NOT EXISTS log_holds(database_id INTEGER PRIMARY KEY, from_lsn INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS log_records(
     database_id INTEGER NOT NULL, lsn INTEGER NOT NULL, time_ms INTEGER NOT NULL, mark TEXT NOT NULL,
     log_offset INTEGER NOT NULL, length INTEGER NOT NULL, PRIMARY KEY(database_id, lsn));
@@ -73,7 +75,15 @@ CWzError WriteAt(const std::string& path, const std::string& bytes, uint64_t off
 
 }  // namespace
 
-CWzError SqlSimChanges::Ensure() { return m_instance.Db().Exec(kTables); }
+CWzError SqlSimChanges::Ensure() {
+    if (CWzError e = m_instance.Db().Exec(kTables); e.IsError()) return e;
+    // Catalogues made before extents carried the LSN of their last change
+    // gain the column; their marks count as made before any backup now.
+    if (m_instance.Db().Prepare("SELECT lsn FROM changed_extents LIMIT 0").Error().IsSuccess()) {
+        return CWzError::Success();
+    }
+    return m_instance.Db().Exec("ALTER TABLE changed_extents ADD COLUMN lsn INTEGER NOT NULL DEFAULT 0");
+}
 
 CWzError SqlSimChanges::Files(int64_t databaseId, std::vector<SqlSimFileRow>& files) {
     files.clear();
@@ -167,9 +177,22 @@ CWzError SqlSimChanges::ChangedExtents(int64_t databaseId, std::vector<std::pair
     return q.Error();
 }
 
-CWzError SqlSimChanges::ClearChangedExtents(int64_t databaseId) {
+CWzError SqlSimChanges::UpdateState(int64_t databaseId, const std::function<void(SqlSimLsnState&)>& update) {
+    return m_instance.Db().RunInTransaction([&] {
+        SqlSimLsnState state;
+        if (CWzError e = State(databaseId, state); e.IsError()) return e;
+        update(state);
+        return SetState(databaseId, state);
+    });
+}
+
+CWzError SqlSimChanges::RunForLsn(const char* sql, int64_t databaseId, uint64_t lsn) {
     if (CWzError e = Ensure(); e.IsError()) return e;
-    return m_instance.Db().Prepare("DELETE FROM changed_extents WHERE database_id = ?").Bind(1, databaseId).Run();
+    return m_instance.Db().Prepare(sql).Bind(1, databaseId).Bind(2, static_cast<int64_t>(lsn)).Run();
+}
+
+CWzError SqlSimChanges::ClearChangedExtentsBefore(int64_t databaseId, uint64_t lsn) {
+    return RunForLsn("DELETE FROM changed_extents WHERE database_id = ? AND lsn < ?", databaseId, lsn);
 }
 
 CWzError SqlSimChanges::MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length) {
@@ -181,14 +204,21 @@ CWzError SqlSimChanges::MarkExtentsChanged(int64_t databaseId, const std::vector
     SimSqlDb& db = m_instance.Db();
     // Joins the transaction of a restore's commit, or makes one of its own.
     return db.RunInTransaction([&] {
+        // Each extent keeps the LSN of its newest change: a full backup
+        // unmarks only what changed before its checkpoint.
+        SqlSimLsnState state;
+        if (CWzError e = State(databaseId, state); e.IsError()) return e;
         for (const SqlSimFileRange& r : ranges) {
             if (r.length == 0) continue;
             for (uint64_t extent = r.offset / kExtentSize; extent <= (r.offset + r.length - 1) / kExtentSize;
                  ++extent) {
-                CWzError e = db.Prepare("INSERT OR IGNORE INTO changed_extents VALUES(?, ?, ?)")
+                CWzError e = db.Prepare("INSERT INTO changed_extents(database_id, file_id, extent, lsn) "
+                                        "VALUES(?, ?, ?, ?) ON CONFLICT(database_id, file_id, extent) "
+                                        "DO UPDATE SET lsn = MAX(lsn, excluded.lsn)")
                                  .Bind(1, databaseId)
                                  .Bind(2, r.fileId)
                                  .Bind(3, static_cast<int64_t>(extent))
+                                 .Bind(4, static_cast<int64_t>(state.currentLsn))
                                  .Run();
                 if (e.IsError()) return e;
             }
@@ -227,34 +257,22 @@ CWzError SqlSimChanges::LogRecords(int64_t databaseId, uint64_t fromLsn, std::ve
 }
 
 CWzError SqlSimChanges::TruncateLog(int64_t databaseId, uint64_t lsn) {
+    return RunForLsn("DELETE FROM log_records WHERE database_id = ?1 AND lsn < MIN(?2, COALESCE((SELECT from_lsn "
+                     "FROM log_holds WHERE database_id = ?1), ?2))",
+                     databaseId, lsn);
+}
+
+CWzError SqlSimChanges::HoldLog(int64_t databaseId, uint64_t fromLsn) {
+    return RunForLsn("INSERT OR REPLACE INTO log_holds VALUES(?, ?)", databaseId, fromLsn);
+}
+
+CWzError SqlSimChanges::ReleaseLog(int64_t databaseId) {
     if (CWzError e = Ensure(); e.IsError()) return e;
-    return m_instance.Db()
-        .Prepare("DELETE FROM log_records WHERE database_id = ? AND lsn < ?")
-        .Bind(1, databaseId)
-        .Bind(2, static_cast<int64_t>(lsn))
-        .Run();
+    return m_instance.Db().Prepare("DELETE FROM log_holds WHERE database_id = ?").Bind(1, databaseId).Run();
 }
 
 CWzError SqlSimChanges::AppendLogRecord(int64_t databaseId, const SqlSimLogRecord& record) {
-    SqlSimLsnState state;
-    if (CWzError e = State(databaseId, state); e.IsError()) return e;
-    SqlSimFileRow log;
-    if (CWzError e = LogFile(databaseId, log); e.IsError()) return e;
-    std::string encoded = SqlSimEncodeLogRecord(record);
-    if (CWzError e = WriteAt(log.path, encoded, state.logEnd); e.IsError()) return e;
-    CWzError e = m_instance.Db()
-                     .Prepare("INSERT OR REPLACE INTO log_records VALUES(?, ?, ?, ?, ?, ?)")
-                     .Bind(1, databaseId)
-                     .Bind(2, static_cast<int64_t>(record.lsn))
-                     .Bind(3, record.timeMs)
-                     .Bind(4, record.mark)
-                     .Bind(5, static_cast<int64_t>(state.logEnd))
-                     .Bind(6, static_cast<int64_t>(encoded.size()))
-                     .Run();
-    if (e.IsError()) return e;
-    state.logEnd += encoded.size();
-    if (record.lsn > state.currentLsn) state.currentLsn = record.lsn;
-    return SetState(databaseId, state);
+    return AppendLogRecords(databaseId, {&record});
 }
 
 CWzError SqlSimChanges::AppendLogRecords(int64_t databaseId, const std::vector<const SqlSimLogRecord*>& records) {
@@ -290,7 +308,8 @@ CWzError SqlSimChanges::Forget(int64_t databaseId) {
     if (CWzError e = Ensure(); e.IsError()) return e;
     for (const char* sql : {"DELETE FROM db_lsn_state WHERE database_id = ?",
                             "DELETE FROM changed_extents WHERE database_id = ?",
-                            "DELETE FROM log_records WHERE database_id = ?"}) {
+                            "DELETE FROM log_records WHERE database_id = ?",
+                            "DELETE FROM log_holds WHERE database_id = ?"}) {
         if (CWzError e = m_instance.Db().Prepare(sql).Bind(1, databaseId).Run(); e.IsError()) return e;
     }
     return SqlSimForgetRecoveryPath(m_instance, databaseId);
@@ -301,16 +320,21 @@ CWzError SqlSimChanges::TruncateIfSimple(int64_t databaseId, uint64_t lsn) {
     if (CWzError e = RecoveryModel(databaseId, model); e.IsError() || model != "SIMPLE") return e;
     // The log is truncated at once; no log backup can follow these records.
     if (CWzError e = TruncateLog(databaseId, lsn + 1); e.IsError()) return e;
-    SqlSimLsnState after;
-    if (CWzError e = State(databaseId, after); e.IsError()) return e;
-    after.brokenChain = true;
-    after.logBackupLsn = 0;
-    return SetState(databaseId, after);
+    return UpdateState(databaseId, [](SqlSimLsnState& after) {
+        after.brokenChain = true;
+        after.logBackupLsn = 0;
+    });
 }
 
 CWzError SqlSimChanges::LogAddedFile(const std::string& database, const std::string& logicalName) {
     int64_t databaseId = 0;
     if (CWzError e = m_instance.DatabaseId(database, databaseId); e.IsError()) return e;
+    // One write transaction from reading the LSN state to the last write, so
+    // no change takes the record's LSN meanwhile.
+    return m_instance.Db().RunInTransaction([&] { return LogAddedFileIn(database, databaseId, logicalName); });
+}
+
+CWzError SqlSimChanges::LogAddedFileIn(const std::string& database, int64_t databaseId, const std::string& logicalName) {
     SqlSimLsnState state;
     if (CWzError e = State(databaseId, state); e.IsError() || state.lastFullLsn == 0) return e;
     std::vector<SqlSimFileRow> files;
@@ -365,13 +389,27 @@ CWzError SqlSimChanges::Change(const SqlSimChangeRequest& request, uint64_t* las
         return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_INVALIDARG, "database [%s] has no data page to change",
                                          request.database.c_str());
     }
-    SqlSimLsnState state;
-    if (CWzError e = State(databaseId, state); e.IsError()) return e;
+    // A snapshot being taken holds writes out until it is recorded.
+    SqlSimDatabaseHold writes;
+    std::string holdError;
+    switch (writes.TakeWaiting(m_instance.Location(), request.database, SqlSimDatabaseHold::Mode::kShared, holdError,
+                               SqlSimDatabaseHold::Purpose::kWrites, kWritesWaitMs)) {
+        case SqlSimDatabaseHold::Result::kTaken:
+            break;
+        case SqlSimDatabaseHold::Result::kBusy:
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "database [%s] is frozen by a snapshot",
+                                             request.database.c_str());
+        case SqlSimDatabaseHold::Result::kFailed:
+            return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "%s", holdError.c_str());
+    }
 
     const int64_t timeMs = request.timeMs != 0 ? request.timeMs : NowMs();
-    uint64_t rng = request.seed ^ (state.currentLsn * 0x9E3779B97F4A7C15ull);
+    // The LSN state is read inside the write transaction: a change made at
+    // the same time by another session takes the LSNs after this one's.
     if (CWzError e = m_instance.Db().Exec("BEGIN IMMEDIATE"); e.IsError()) return e;
-    CWzError err;
+    SqlSimLsnState state;
+    CWzError err = State(databaseId, state);
+    uint64_t rng = request.seed ^ (state.currentLsn * 0x9E3779B97F4A7C15ull);
     uint64_t lsn = state.currentLsn;
     std::vector<SqlSimFileRange> written;
     for (uint32_t page = 0; page < request.pages && err.IsSuccess(); ++page) {

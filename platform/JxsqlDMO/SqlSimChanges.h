@@ -7,12 +7,19 @@
 // the first time they are needed): the LSN state (current LSN, the LSN of
 // the last full backup, the LSN up to which log backups have taken the log,
 // a broken-chain flag, the end of the log file's records), the extents
-// (64 KB) changed since the last full backup, and an index of the log
-// records still in the log. In the SIMPLE recovery model every change
-// truncates the log at once, which also breaks the log chain.
+// (64 KB) changed since the last full backup's checkpoint (each with the LSN
+// of its newest change), and an index of the log records still in the log.
+// In the SIMPLE recovery model every change truncates the log at once, which
+// also breaks the log chain; a running full or differential backup holds
+// truncation back from its checkpoint on.
+//
+// Every change of a database's LSN state is a read-modify-write inside one
+// write transaction, so sessions changing a database at once, and backups
+// recording beside them, never write back a state another one moved on.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +76,10 @@ public:
 
     explicit SqlSimChanges(SqlSimInstance& instance) : m_instance(instance) {}
 
+    // How long a change waits, in real milliseconds, for a snapshot that
+    // holds the database's writes.
+    static constexpr int64_t kWritesWaitMs = 120000;
+
     // Writes `pages` pages and their log records; `lastLsn` (may be null)
     // receives the LSN of the last record.
     CWzError Change(const SqlSimChangeRequest& request, uint64_t* lastLsn = nullptr);
@@ -76,11 +87,17 @@ public:
     CWzError Files(int64_t databaseId, std::vector<SqlSimFileRow>& files);
     CWzError State(int64_t databaseId, SqlSimLsnState& state);
     CWzError SetState(int64_t databaseId, const SqlSimLsnState& state);
+    // Reads, updates and writes the LSN state in one write transaction (a
+    // savepoint of the caller's when one is open).
+    CWzError UpdateState(int64_t databaseId, const std::function<void(SqlSimLsnState&)>& update);
     CWzError RecoveryModel(int64_t databaseId, std::string& model);
 
-    // (file id, extent number) of every extent changed since the last full.
+    // (file id, extent number) of every extent changed since the last full's
+    // checkpoint.
     CWzError ChangedExtents(int64_t databaseId, std::vector<std::pair<int64_t, uint64_t>>& extents);
-    CWzError ClearChangedExtents(int64_t databaseId);
+    // Unmarks the extents whose newest change came before `lsn` (a full's
+    // checkpoint): those changed while the full ran stay marked.
+    CWzError ClearChangedExtentsBefore(int64_t databaseId, uint64_t lsn);
     CWzError MarkExtentChanged(int64_t databaseId, int64_t fileId, uint64_t offset, uint64_t length);
     // Marks the extents of every range as changed, all or none: a savepoint
     // of its own, so that it also nests in a transaction the caller holds.
@@ -90,8 +107,15 @@ public:
 
     // Records still in the log with an LSN of at least `fromLsn`, by LSN.
     CWzError LogRecords(int64_t databaseId, uint64_t fromLsn, std::vector<SqlSimLogIndexRow>& rows);
-    // Drops the records below `lsn` from the log.
+    // Drops the records below `lsn` from the log, but none a data backup
+    // still holds (HoldLog).
     CWzError TruncateLog(int64_t databaseId, uint64_t lsn);
+    // While a full or differential backup runs, the log keeps every record
+    // from its checkpoint `fromLsn` on (it carries them to its end), as the
+    // engine holds truncation back during a data backup. One hold per
+    // database: data backups of a database run one at a time.
+    CWzError HoldLog(int64_t databaseId, uint64_t fromLsn);
+    CWzError ReleaseLog(int64_t databaseId);
     // Appends an encoded record to the database's log file and indexes it.
     CWzError AppendLogRecord(int64_t databaseId, const SqlSimLogRecord& record);
     // The same for records in LSN order, written with one write and recorded
@@ -111,10 +135,13 @@ public:
 
 private:
     CWzError Ensure();
+    // Runs `sql` with the database id and an LSN as its two parameters.
+    CWzError RunForLsn(const char* sql, int64_t databaseId, uint64_t lsn);
     CWzError LogFile(int64_t databaseId, SqlSimFileRow& file);
     // In the SIMPLE recovery model: truncates the log after `lsn` and breaks
     // the log chain.
     CWzError TruncateIfSimple(int64_t databaseId, uint64_t lsn);
+    CWzError LogAddedFileIn(const std::string& database, int64_t databaseId, const std::string& logicalName);
 
     SqlSimInstance& m_instance;
 };

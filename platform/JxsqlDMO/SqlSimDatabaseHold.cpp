@@ -5,9 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/WzFileSystem.h"
@@ -34,14 +37,31 @@ std::string HoldFolder(const SqlSimInstanceName& instance) {
 
 }  // namespace
 
-std::string SqlSimDatabaseHold::LockFilePath(const SqlSimInstanceName& instance, const std::string& database) {
-    return HoldFolder(instance) + "/" + KeyOf(database) + ".lock";
+std::string SqlSimDatabaseHold::LockFilePath(const SqlSimInstanceName& instance, const std::string& database,
+                                             Purpose purpose) {
+    static constexpr const char* kSuffix[] = {".lock", ".data-backup.lock", ".log-backup.lock", ".writes.lock"};
+    return HoldFolder(instance) + "/" + KeyOf(database) + kSuffix[static_cast<int>(purpose)];
+}
+
+SqlSimDatabaseHold::Result SqlSimDatabaseHold::TakeWaiting(const SqlSimInstanceName& instance,
+                                                           const std::string& database, Mode mode,
+                                                           std::string& error, Purpose purpose, int64_t realMs) {
+    // Polled: a hold lasts a change or a snapshot's copy, and a bounded
+    // wait must not hang on a holder that hangs.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        const Result r = Take(instance, database, mode, error, purpose);
+        if (r != Result::kBusy || std::chrono::steady_clock::now() >= until) return r;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(5000));
+    }
 }
 
 SqlSimDatabaseHold::Result SqlSimDatabaseHold::Take(const SqlSimInstanceName& instance, const std::string& database,
-                                                    Mode mode, std::string& error) {
+                                                    Mode mode, std::string& error, Purpose purpose) {
     Release();
-    const std::string path = LockFilePath(instance, database);
+    const std::string path = LockFilePath(instance, database, purpose);
     if (wz::MakeDirectoryTree(HoldFolder(instance)) != 0) {
         error = "Cannot create the folder of [" + path + "]: " + std::strerror(errno);
         return Result::kFailed;

@@ -10,10 +10,15 @@
 // the catalogue compares names (ASCII letters only), hashed: two spellings of
 // one name share a hold, and no name, whatever it holds, becomes a path.
 // Lock files stay behind once made (removing one could split a hold in two).
-// Taking a hold never waits: a statement that meets another's hold is
-// refused at once. The descriptor is close-on-exec.
+// Taking a statement's hold never waits: a statement that meets another's
+// hold is refused at once. The descriptor is close-on-exec.
+//
+// The same mechanism, on lock files of their own, serializes what the engine
+// serializes per database besides: one full or differential backup at a
+// time, one log backup at a time, and the writes a snapshot freezes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "JxsqlDMO/SqlSimInstanceName.h"
@@ -23,6 +28,13 @@ public:
     enum class Mode {
         kShared,     // a backup: other backups of the database go on beside it
         kExclusive,  // a restore: nothing else holds the database
+    };
+    // What the hold is for; each purpose has a lock file of its own.
+    enum class Purpose {
+        kStatement,   // restore statements exclusive, backups shared
+        kDataBackup,  // one full or differential backup at a time
+        kLogBackup,   // one log backup at a time
+        kWrites,      // changes shared, a snapshot exclusive while it copies
     };
     enum class Result {
         kTaken,
@@ -41,13 +53,20 @@ public:
 
     // Takes the hold of `database` on `instance` without waiting. A shared
     // hold is busy only while a restore holds the database.
-    Result Take(const SqlSimInstanceName& instance, const std::string& database, Mode mode, std::string& error);
+    Result Take(const SqlSimInstanceName& instance, const std::string& database, Mode mode, std::string& error,
+                Purpose purpose = Purpose::kStatement);
+    // The same, waiting for the holds that exclude it to go, at most
+    // `realMs` of real time (then kBusy): a change waits for a snapshot to
+    // be taken, a snapshot for the changes in progress.
+    Result TakeWaiting(const SqlSimInstanceName& instance, const std::string& database, Mode mode,
+                       std::string& error, Purpose purpose, int64_t realMs);
     bool Held() const { return m_fd >= 0; }
     // Gives the hold back (also done when the object goes).
     void Release();
 
     // The lock file that stands for `database` on `instance`.
-    static std::string LockFilePath(const SqlSimInstanceName& instance, const std::string& database);
+    static std::string LockFilePath(const SqlSimInstanceName& instance, const std::string& database,
+                                    Purpose purpose = Purpose::kStatement);
 
 private:
     int m_fd = -1;

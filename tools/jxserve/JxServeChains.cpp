@@ -63,6 +63,14 @@ Positions CandidateFulls(const std::vector<JxServeBackup>& history, Fits fits) {
     return fulls;
 }
 
+// Whether the log `log` ends below the last LSN of `data`, a full or a
+// differential: a log that ran beside the data backup and finished before
+// its data read did. The engine refuses it after that backup as too early,
+// and the next log covers its range.
+bool EndsBefore(const JxServeBackup& log, const JxServeBackup& data) {
+    return !log.lastLsn.empty() && !data.lastLsn.empty() && JxServeLsnBelow(log.lastLsn, data.lastLsn);
+}
+
 // The chain at `toTime` (0 = the latest) on the full at `full`: it, the
 // newest differential on it that ended by then and `diffFits`, and the log
 // backups after those up to the first one that reaches the to-time.
@@ -79,7 +87,7 @@ Positions ChainOn(const std::vector<JxServeBackup>& history, size_t full, uint64
         base = diff;
     }
     for (size_t i = base + 1; i < history.size(); ++i) {
-        if (!IsLog(history[i])) continue;
+        if (!IsLog(history[i]) || EndsBefore(history[i], history[base])) continue;
         chain.push_back(i);
         if (toTime != 0 && history[i].endTime >= toTime) break;  // this log reaches the to-time
     }

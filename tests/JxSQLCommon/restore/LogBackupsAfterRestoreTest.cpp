@@ -8,8 +8,12 @@
 // backed up at all, streamed or by snapshot.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,6 +24,7 @@
 #include "JxSQLCommon/records/JobManagerMessages.h"
 #include "JxSQLCommon/records/SqlJobCauses.h"
 #include "JxsqlDMO/SqlSimBackupRefusal.h"
+#include "WzUtils/WzFileSystem.h"
 #include "tests/JxSQLCommon/restore/RestoreEndToEndFixture.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/JxSQLCommon/restore/SubclientBackupJobs.h"
@@ -364,6 +369,69 @@ TEST_F(LogBackupsAfterRevert, AStreamedDifferentialAfterARevertToADifferentialSn
     PrepareSubclientForBackupJobs(root, kInstance, {"Sales"}, false);
     EachCompletes({{300, "-I"}});
     StreamedRestoresEqualSales(61);
+}
+
+// Holds a snapshot after its copies, at the write of its volume list (before
+// its LSN state is recorded), until let go; tells when a change of the
+// database asks for its writes, or was made.
+class HeldSnapshotRecord : public wz::ForwardingFileSystem {
+public:
+    int Open(const std::string& path, int flags, mode_t mode) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_held && path.find("/snapshots/") != std::string::npos &&
+                path.find("/volumes") != std::string::npos) {
+                m_held = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [&] { return m_open; });
+            } else if (m_held && path.size() > 12 && path.compare(path.size() - 12, 12, ".writes.lock") == 0) {
+                m_writerCame = true;
+                m_changed.notify_all();
+            }
+        }
+        return wz::ForwardingFileSystem::Open(path, flags, mode);
+    }
+    // Waits (a safety net of real time) until `what` holds.
+    bool Await(bool HeldSnapshotRecord::*what) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return this->*what; });
+    }
+    void Note(bool HeldSnapshotRecord::*what) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        this->*what = true;
+        m_changed.notify_all();
+    }
+    bool m_held = false, m_writerCame = false, m_open = false;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
+// A change made while a snapshot full is taken waits until it is recorded:
+// the snapshot's copy and its LSN describe one instant, and the log after
+// it holds the change.
+TEST_F(LogBackupsAfterRevert, AChangeWhileASnapshotIsTakenIsInTheLogAfterIt) {
+    ChangeOf("Sales", 1);
+    HeldSnapshotRecord held;
+    std::string status;
+    {
+        wz::ScopedFileSystem use(held);
+        std::thread snapshot([&] { status = RunSubclientBackup(100, "-D"); });
+        EXPECT_TRUE(held.Await(&HeldSnapshotRecord::m_held));
+        std::thread writer([&] {
+            ChangeOf("Sales", 2);
+            held.Note(&HeldSnapshotRecord::m_writerCame);
+        });
+        EXPECT_TRUE(held.Await(&HeldSnapshotRecord::m_writerCame));
+        held.Note(&HeldSnapshotRecord::m_open);
+        snapshot.join();
+        writer.join();
+    }
+    ASSERT_EQ(status, "1");
+    ChangeOf("Sales", 3);
+    ASSERT_EQ(RunSubclientBackup(200, "-L"), "1");
+    RevertToTheLatest(42);
 }
 
 // Sales restored from its streamed full as "Copy", left RESTORING or in

@@ -217,7 +217,9 @@ TEST_F(ChainRulesTest, TheParentPathsBackupsCountUpToTheForkPoint) {
 }
 
 // A full whose job began during a log job and ended before it, on one
-// path: the full stays the newest full.
+// path: the full stays the newest full. The log read the log only up to an
+// LSN below the full's end, so the engine would refuse it after the full as
+// too early: it is no part of the full's chain, the next log is.
 TEST_F(ChainRulesTest, AFullThatEndedDuringALogJobStaysTheNewestFull) {
     Put('D', 100).recoveryPath = "A";
     JxServeBackup& full = Put('D', 170);
@@ -227,8 +229,9 @@ TEST_F(ChainRulesTest, AFullThatEndedDuringALogJobStaysTheNewestFull) {
     log.startTime = 150;
     log.lastLsn = "155";
     log.recoveryPath = "A";
+    Put('L', 190).recoveryPath = "A";
     Store();
-    EXPECT_EQ(Chain(0, 0, 1), "D170 L180");
+    EXPECT_EQ(Chain(0, 0, 1), "D170 L190");
 }
 
 // Full 100, log 150, copy-only full 160, differential of the full 200, log

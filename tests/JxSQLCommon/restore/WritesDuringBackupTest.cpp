@@ -1,0 +1,186 @@
+// Backups of a live Sales: writes made while a full, a differential or a log
+// job runs are kept by the backups after them, and every restore equals
+// Sales. A full or differential is consistent at its end; a log job runs
+// beside a full; two data backups of one database do not run at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JxSQLVDIBase/VdiTestHold.h"
+#include "JxsqlDMO/SqlSimChanges.h"
+#include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
+
+namespace {
+
+class WritesDuringBackup : public SalesRestoreJobs {
+protected:
+    // A change of 512 pages: most extents of Sales, on both sides of
+    // wherever a backup's read stands.
+    void BigChange(uint64_t seed) {
+        ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", 512, seed, "", 0}).IsError());
+    }
+
+    // Runs backup job `jobId` of `phase` on a thread of its own, held at
+    // `point` (after its LSN state was read) while `meanwhile` runs: the
+    // status it reported.
+    std::string BackupAround(uint64_t jobId, const std::string& phase, VdiTestPoint point,
+                             const std::function<void()>& meanwhile) {
+        std::string status;
+        {
+            VdiTestHold hold(point, 1);
+            std::thread job([&] { status = Backup(jobId, phase); });
+            EXPECT_TRUE(hold.WaitHeld());
+            meanwhile();
+            hold.Release();
+            job.join();
+        }
+        return status;
+    }
+
+    // Restore job `jobId` of Sales as `name` to the latest time: it equals
+    // Sales.
+    void CopyEqualsSales(uint64_t jobId, const std::string& name) {
+        EXPECT_EQ(Restore(jobId, SalesTask(0, name)), 1) << CauseTexts(jobId);
+        ExpectOnlineHolding(name, Contents("Sales"));
+    }
+
+    // A change, backup job `jobId` of `phase`, then restore job `restoreId`
+    // as `name`: it equals Sales.
+    void BackUpAndCopy(uint64_t seed, uint64_t jobId, const std::string& phase, uint64_t restoreId,
+                       const std::string& name) {
+        Change(seed);
+        ASSERT_EQ(Backup(jobId, phase), "1") << CauseTexts(jobId);
+        CopyEqualsSales(restoreId, name);
+    }
+};
+
+TEST_F(WritesDuringBackup, AFullIsConsistentAtItsEndAndTheNextBackupsHoldWhatChangedWhileItRan) {
+    Change(1);
+    ASSERT_EQ(BackupAround(50, "-D", VdiTestPoint::kBetweenChunks, [&] { BigChange(2); }), "1") << CauseTexts(50);
+    // The full alone: Sales as the full's data read ended, not a mix.
+    CopyEqualsSales(70, "AtFull");
+    BackUpAndCopy(3, 51, "-I", 71, "AtDifferential");
+    BackUpAndCopy(4, 52, "-L", 72, "AtLog");
+    // To a point after the change (past the log's end: the log's records
+    // bear times of this second).
+    EXPECT_EQ(Restore(73, SalesTask(kRstPointInTime, "AtPoint", EndOf(52) + 3600)), 1) << CauseTexts(73);
+    ExpectOnlineHolding("AtPoint", Contents("Sales"));
+}
+
+// A differential or a log job held after it read where the log stood, while
+// 512 pages change; then a change and a log.
+class WritesDuringALaterBackup : public WritesDuringBackup, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WritesDuringALaterBackup, AreInTheNextLogAndTheRestoreEqualsSales) {
+    const std::string phase = GetParam();
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    Change(2);
+    const VdiTestPoint point = phase == "-L" ? VdiTestPoint::kBlockPut : VdiTestPoint::kBetweenChunks;
+    std::vector<std::string> before;
+    ASSERT_EQ(BackupAround(51, phase, point,
+                           [&] {
+                               before = Contents("Sales");
+                               BigChange(3);
+                           }),
+              "1")
+        << CauseTexts(51);
+    // A differential ends with what changed while it read; the change lands
+    // in the log after a log job.
+    EXPECT_EQ(Restore(70, SalesTask(0, "AtSecond")), 1) << CauseTexts(70);
+    ExpectOnlineHolding("AtSecond", phase == "-L" ? before : Contents("Sales"));
+    BackUpAndCopy(4, 52, "-L", 71, "AtLog");
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, WritesDuringALaterBackup, ::testing::Values("-I", "-L"),
+                         [](const auto& info) { return std::string(info.param) == "-I" ? "Differential" : "Log"; });
+
+// A full and a log job of Sales at once, each way round: both complete, the
+// next log continues the chain, and a restore to the latest equals Sales.
+class FullAndLogAtOnce : public WritesDuringBackup, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FullAndLogAtOnce, BothCompleteAndTheChainHolds) {
+    const bool logInsideFull = GetParam();
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    Change(2);
+    ASSERT_EQ(Backup(51, "-L"), "1") << CauseTexts(51);
+    const std::string outer = logInsideFull ? "-D" : "-L";
+    const std::string inner = logInsideFull ? "-L" : "-D";
+    const VdiTestPoint point = logInsideFull ? VdiTestPoint::kBetweenChunks : VdiTestPoint::kBlockPut;
+    std::string innerStatus;
+    const std::string outerStatus = BackupAround(52, outer, point, [&] {
+        BigChange(3);
+        innerStatus = Backup(53, inner);
+        BigChange(4);
+    });
+    EXPECT_EQ(outerStatus, "1") << CauseTexts(52);
+    EXPECT_EQ(innerStatus, "1") << CauseTexts(53);
+    BackUpAndCopy(5, 54, "-L", 70, "Copy");
+    BackUpAndCopy(6, 55, "-I", 71, "AtDifferential");
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, FullAndLogAtOnce, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "LogInsideFull" : "FullInsideLog"; });
+
+TEST_F(WritesDuringBackup, ASecondDataBackupOfTheDatabaseIsRefusedWhileOneRuns) {
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    std::string secondStatus;
+    const std::string firstStatus = BackupAround(51, "-D", VdiTestPoint::kBetweenChunks, [&] {
+        BigChange(2);
+        secondStatus = Backup(52, "-I");
+    });
+    EXPECT_EQ(firstStatus, "1") << CauseTexts(51);
+    EXPECT_NE(secondStatus, "1");
+    EXPECT_NE(CauseTexts(52).find("must be serialized"), std::string::npos) << CauseTexts(52);
+    BackUpAndCopy(3, 53, "-I", 70, "Copy");
+}
+
+// A file added while a full reads is no part of it: the full fails as
+// SQL Server serializes the two, rather than storing a set no restore could
+// apply; the next full holds the file.
+TEST_F(WritesDuringBackup, AFileAddedWhileAFullRunsFailsTheFullAndTheNextFullHoldsIt) {
+    Change(1);
+    ASSERT_EQ(Backup(49, "-D"), "1") << CauseTexts(49);
+    const std::string status = BackupAround(50, "-D", VdiTestPoint::kBetweenChunks, [&] {
+        SqlSimFileSpec file;
+        file.database = "Sales";
+        file.fileGroup = "PRIMARY";
+        file.logicalName = "Sales2";
+        ASSERT_FALSE(instance.AddFile(file).IsError());
+    });
+    EXPECT_NE(status, "1");
+    EXPECT_NE(CauseTexts(50).find("must be serialized"), std::string::npos) << CauseTexts(50);
+    BackUpAndCopy(2, 51, "-D", 70, "Copy");
+}
+
+TEST_F(WritesDuringBackup, ASecondWriterDuringLogJobsLosesNothing) {
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0};
+    std::atomic<uint64_t> writes{0};
+    std::thread writer([&] {
+        SqlSimInstance own;
+        if (own.Open("HOST/INST").IsError()) return (void)++failures;
+        for (uint64_t seed = 100; !stop; ++seed) {
+            if (SqlSimChanges(own).Change({"Sales", 1, seed, "", 0}).IsError()) ++failures;
+            ++writes;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    for (uint64_t job = 51; job <= 53; ++job) EXPECT_EQ(Backup(job, "-L"), "1") << CauseTexts(job);
+    stop = true;
+    writer.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(writes, 0u);
+    BackUpAndCopy(2, 54, "-L", 70, "Copy");
+}
+
+}  // namespace
