@@ -6,6 +6,7 @@
 
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "Messages/CNMessageBase.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFormat.h"
@@ -77,9 +78,9 @@ bool CsqlDMO::AttachDatabase(std::string instanceName, std::string attachInfo, s
     SimSqlDb& db = m_instance->Db();
     CWzError err = db.Exec("BEGIN IMMEDIATE");
     if (err.IsError()) return fail(err.GetMessage());
-    SimSqlStatement next = db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, 5) FROM databases");
-    int64_t id = next.Step() ? next.Int(0) : 0;
-    err = next.Error();
+    // The database starts with an LSN state of its own, whatever held its id.
+    int64_t id = 0;
+    err = SqlSimNewDatabaseId(*m_instance, database, kSqlSimFirstUserDatabaseId, id);
     if (err.IsSuccess()) {
         // An attached database is online at once.
         err = db.Prepare("INSERT INTO databases VALUES(?, ?, ?, 'FULL', 0, 'MULTI_USER', strftime('%s','now'), NULL, "

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
@@ -35,11 +36,7 @@ bool CsqlDMO::DeleteDatabase(const std::string& instanceName, const std::string&
     CWzError err = paths.Error();
     if (err.IsSuccess()) err = db.Exec("BEGIN IMMEDIATE");
     if (err.IsError()) return Fail("DeleteDatabase", err.GetMessage());
-    for (const char* sql : {"DELETE FROM files WHERE database_id = ?", "DELETE FROM filegroups WHERE database_id = ?",
-                            "DELETE FROM databases WHERE id = ?"}) {
-        if (err.IsSuccess()) err = db.Prepare(sql).Bind(1, id).Run();
-    }
-    if (err.IsError()) {
+    if (err = SqlSimRemoveDatabase(*m_instance, id, databaseName); err.IsError()) {
         (void)db.Exec("ROLLBACK");  // the failure before it is the one reported
         return Fail("DeleteDatabase", err.GetMessage());
     }

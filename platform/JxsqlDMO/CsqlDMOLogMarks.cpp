@@ -25,6 +25,11 @@ CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& des
     return add.Run();
 }
 
+CWzError SqlSimDisownLogMarks(SqlSimInstance& instance, int64_t id) {
+    if (CWzError e = SqlSimEnsureLogMarks(instance.Db()); e.IsError()) return e;
+    return instance.Db().Prepare("UPDATE log_marks SET database_id = 0 WHERE database_id = ?").Bind(1, id).Run();
+}
+
 bool CsqlDMO::getLogMarkInfo(std::string instance, std::string database, long lastMarkValue,
                              std::string lastMarkText, SQLLogMarkUpdateReq_t& request) {
     if (!Connect(instance)) return false;

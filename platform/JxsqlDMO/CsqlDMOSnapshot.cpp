@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXString.h"
@@ -88,15 +89,14 @@ bool CsqlDMO::DetachDB(const std::string& instance, const std::string& database,
     SimSqlDb& db = m_instance->Db();
     CWzError err = db.Exec("BEGIN IMMEDIATE");
     if (err.IsError()) return fail(err.GetMessage());
-    for (const char* sql : {"DELETE FROM files WHERE database_id = ?", "DELETE FROM filegroups WHERE database_id = ?",
-                            "DELETE FROM databases WHERE id = ?"}) {
-        if (err.IsSuccess()) err = db.Prepare(sql).Bind(1, id).Run();
-    }
-    if (err.IsError()) {
+    if (err = SqlSimRemoveDatabase(*m_instance, id, database); err.IsError()) {
         (void)db.Exec("ROLLBACK");  // the failure before it is the one reported
         return fail(err.GetMessage());
     }
-    if (err = db.Exec("COMMIT"); err.IsError()) return fail(err.GetMessage());
+    if (err = db.Exec("COMMIT"); err.IsError()) {
+        (void)db.Exec("ROLLBACK");  // the failed commit is the one reported
+        return fail(err.GetMessage());
+    }
     return true;
 }
 

@@ -32,3 +32,8 @@ CWzError SqlSimGetDatabaseOption(SqlSimInstance& instance, const std::string& da
     if (q.Step()) value = q.Text(0);
     return q.Error();
 }
+
+CWzError SqlSimForgetDatabaseOptions(SqlSimInstance& instance, const std::string& database) {
+    if (CWzError err = EnsureTable(instance); err.IsError()) return err;
+    return instance.Db().Prepare("DELETE FROM database_options WHERE database_name = ?").Bind(1, database).Run();
+}

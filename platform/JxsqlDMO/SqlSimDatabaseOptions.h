@@ -23,3 +23,6 @@ CWzError SqlSimSetDatabaseOption(SqlSimInstance& instance, const std::string& da
 // The option's value; empty when it was never set.
 CWzError SqlSimGetDatabaseOption(SqlSimInstance& instance, const std::string& database, const std::string& option,
                                  std::string& value);
+// Removes every option of `database` (it is dropped, or a new database takes
+// its name).
+CWzError SqlSimForgetDatabaseOptions(SqlSimInstance& instance, const std::string& database);

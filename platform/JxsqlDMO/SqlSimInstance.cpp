@@ -14,6 +14,7 @@
 
 #include "JxsqlDMO/SqlSimCatalog.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
@@ -297,14 +298,12 @@ CWzError SqlSimInstance::AddDatabase(const SqlSimDatabaseSpec& desc, int64_t* id
     int64_t created = desc.creationTime != 0 ? desc.creationTime : static_cast<int64_t>(std::time(nullptr));
     int64_t newId = 0;
     err = InTransaction([&] {
-        SimSqlStatement next = m_db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, ?) FROM databases");
-        // System databases take 1 to 4, user databases count from 5.
-        next.Bind(1, int64_t{desc.name == "master" || desc.name == "tempdb" || desc.name == "model" ||
-                                     desc.name == "msdb"
-                                 ? 1
-                                 : 5});
-        if (!next.Step()) return next.Error();
-        newId = next.Int(0);
+        const bool system =
+            desc.name == "master" || desc.name == "tempdb" || desc.name == "model" || desc.name == "msdb";
+        if (CWzError e = SqlSimNewDatabaseId(*this, desc.name, system ? 1 : kSqlSimFirstUserDatabaseId, newId);
+            e.IsError()) {
+            return e;
+        }
         CWzError e = m_db.Prepare("INSERT INTO databases VALUES(?, ?, ?, ?, ?, ?, ?, NULL, NULL)")
                          .Bind(1, newId)
                          .Bind(2, desc.name)

@@ -26,3 +26,7 @@ struct SqlSimLogMarkSpec {
 CWzError SqlSimEnsureLogMarks(SimSqlDb& db);
 // Adds a mark of an existing database.
 CWzError SqlSimAddLogMark(SqlSimInstance& instance, const SqlSimLogMarkSpec& desc);
+// Takes the marks of database `id` from it (it was dropped, or its id is
+// given to a new database): they stay in the history, which keeps every value
+// it gave, under id 0, which no database has.
+CWzError SqlSimDisownLogMarks(SqlSimInstance& instance, int64_t id);

@@ -5,6 +5,7 @@
 
 #include "JxsqlDMO/SimSqlDb.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "WzUtils/FXErrorUtil.h"
 
@@ -64,9 +65,7 @@ CWzError Replace(SimSqlDb& db, SqlSimInstance& instance, const std::string& name
         CWzError e = db.Prepare("UPDATE databases SET recovery_model = ? WHERE id = ?").Bind(1, model).Bind(2, id).Run();
         if (e.IsError()) return e;
     } else {
-        SimSqlStatement next = db.Prepare("SELECT MAX(COALESCE(MAX(id), 0) + 1, 5) FROM databases");
-        if (!next.Step()) return next.Error();
-        id = next.Int(0);
+        if (CWzError e = SqlSimNewDatabaseId(instance, name, kSqlSimFirstUserDatabaseId, id); e.IsError()) return e;
         CWzError e = db.Prepare("INSERT INTO databases VALUES(?, ?, ?, ?, 0, 'MULTI_USER', ?, NULL, NULL)")
                          .Bind(1, id)
                          .Bind(2, name)

@@ -78,16 +78,35 @@ protected:
     // stored. Then a full and a log (jobs `jobId` + 1 and + 2) start a new
     // chain, which a copy restored to the latest time (job 69) equals.
     void NoLogChainUntilTheNextFull(uint64_t jobId) {
+        RefusedWith(jobId, "-L", "BACKUP LOG cannot be performed because there is no current database backup.");
+        EachCompletes({{jobId + 1, "-D"}, {jobId + 2, "-L"}});
+        CopyEqualsSales(69);
+    }
+
+    // Backup job `jobId` of `phase` after a change: Sales fails with SQL
+    // Server's refusal `cause` and nothing of it is stored.
+    void RefusedWith(uint64_t jobId, const std::string& phase, const std::string& cause) {
         Change(jobId);
-        EXPECT_NE(Backup(jobId, "-L"), "1");
+        EXPECT_NE(Backup(jobId, phase), "1");
         const auto rows = StatusRows(jobId);
         ASSERT_EQ(rows.count("Sales"), 1u);
         EXPECT_EQ(rows.at("Sales").getint64(SQLStatusTab::kStatus), JobManager::kDBStatusFailed);
-        EXPECT_NE(CauseTexts(jobId).find("there is no current database backup"), std::string::npos)
-            << CauseTexts(jobId);
+        EXPECT_NE(CauseTexts(jobId).find(cause), std::string::npos) << CauseTexts(jobId);
         EXPECT_EQ(jxtest::StoredSetTypes(jobId, "Sales"), "");
-        EachCompletes({{jobId + 1, "-D"}, {jobId + 2, "-L"}});
-        CopyEqualsSales(69);
+    }
+
+    // Full 50 and log 51, then Sales dropped and created again: the new
+    // Sales takes the dropped one's id. Returns the dropped one's contents.
+    std::vector<std::string> SalesCreatedAgain() {
+        FullAndLog();
+        const std::vector<std::string> dropped = Contents("Sales");
+        int64_t droppedId = 0;
+        int64_t createdId = 0;
+        EXPECT_FALSE(instance.DatabaseId("Sales", droppedId).IsError());
+        DropSales();
+        CreateSales(&createdId);
+        EXPECT_EQ(createdId, droppedId);
+        return dropped;
     }
 
     // Log job `jobId` while Sales is in `state`: refused, Sales failed or
@@ -175,6 +194,28 @@ TEST_F(LogBackupsAfterRestore, ADroppedDatabaseRestoredUnderItsOwnNameComesBackA
     EXPECT_EQ(RecoveryModelOf("Sales"), "FULL");
     EachCompletes({{52, "-L"}});
     CopyEqualsSales(61);
+}
+
+// Sales created again has no full until its own: its differential and its
+// log are refused as SQL Server refuses them, and once it has its full its
+// logs go on and a restore to the latest equals it.
+TEST_F(LogBackupsAfterRestore, ADatabaseCreatedAgainUnderADroppedOnesIdHasNoBackupUntilItsOwnFull) {
+    ASSERT_NO_FATAL_FAILURE(SalesCreatedAgain());
+    RefusedWith(52, "-I",
+                "Cannot perform a differential backup for database \"Sales\", because a current database backup "
+                "does not exist.");
+    NoLogChainUntilTheNextFull(53);
+}
+
+// Guard: the dropped Sales's full and log still restore as a new name once
+// the new Sales has a full of its own.
+TEST_F(LogBackupsAfterRestore, ADroppedDatabasesBackupsRestoreAsANewNameAfterItIsCreatedAgain) {
+    std::vector<std::string> dropped;
+    ASSERT_NO_FATAL_FAILURE(dropped = SalesCreatedAgain());
+    jxtest::AwaitSecondAfter(EndOf(51));
+    EachCompletes({{52, "-D"}});
+    EXPECT_EQ(Restore(60, SalesTask(kRstPointInTime, "Old", EndOf(51))), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Old", dropped);
 }
 
 // Sales switched to SIMPLE after its full: restored from that full, it

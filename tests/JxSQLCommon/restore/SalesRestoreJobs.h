@@ -30,12 +30,17 @@ protected:
     void SetUp() override {
         RestoreAfterBackupJobs::SetUp();
         MakeDatabases({});
+        ASSERT_NO_FATAL_FAILURE(CreateSales());
+        ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
+    }
+
+    // Creates Sales, as CREATE DATABASE does; `id` (may be null) gets its id.
+    void CreateSales(int64_t* id = nullptr) {
         SqlSimDatabaseSpec sales;
         sales.name = "Sales";
         sales.recoveryModel = recoveryModel;
         sales.dataSize = dataSize;
-        ASSERT_FALSE(instance.AddDatabase(sales).IsError());
-        ASSERT_TRUE(AppModel::Set("subclient/1234", "property118_1", "Sales"));
+        ASSERT_FALSE(instance.AddDatabase(sales, id).IsError());
     }
 
     // Changes Sales; its log records bear the time `timeMs` (ms since 1970,

@@ -9,8 +9,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "JxSQLCommon/records/SqlCentralServerRecords.h"
+#include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "JxsqlDMO/SqlSimDatabaseOptions.h"
 #include "JxsqlDMO/SqlSimInstance.h"
+#include "JxsqlDMO/SqlSimRecoveryPath.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -119,6 +124,111 @@ TEST_F(SqlSimChangesTest, BadRequestsChangeNothing) {
     ASSERT_FALSE(changes.LogRecords(fullId, 0, rows).IsError());
     EXPECT_TRUE(rows.empty());
 }
+
+// How a database gives its id up, and how the next one takes it.
+enum class Gone { kDropped, kDetached, kRowOnlyDeleted };  // the last as an older drop left it
+enum class Made { kCreated, kAttached, kRestoredAsANewName };
+
+std::string RoadName(const ::testing::TestParamInfo<std::pair<Gone, Made>>& info) {
+    static const char* const gone[] = {"Dropped", "Detached", "RowOnlyDeleted"};
+    static const char* const made[] = {"Created", "Attached", "RestoredAsANewName"};
+    return std::string(gone[static_cast<int>(info.param.first)]) + "Then" + made[static_cast<int>(info.param.second)];
+}
+
+class DatabaseIdTakenAgain : public SqlSimChangesTest, public ::testing::WithParamInterface<std::pair<Gone, Made>> {
+protected:
+    // The marks of `database` after value `after`, as "name=value ...".
+    std::string MarksOf(const std::string& database, long after) {
+        SQLLogMarkUpdateReq_t marks;
+        EXPECT_TRUE(dmo.getLogMarkInfo("h/i", database, after, "", marks));
+        std::string text;
+        for (uint32_t i = 0; i < marks.count; ++i) {
+            SQLLogMarkInfo_t& m = marks.marks[i];
+            text += std::string(m.markName) + "=" + std::to_string(m.value) + " ";
+            for (char* t : {m.markName, m.description, m.lsn, m.markTime}) std::free(t);
+        }
+        std::free(marks.marks);
+        return text;
+    }
+
+    CsqlDMO dmo;
+};
+
+// A database dropped or detached takes its LSN state, changed extents, log
+// index, recovery path, log marks and options with it; one created,
+// attached or restored as a new name under its id starts with none of them,
+// also where an older drop left them behind. Mark values still only grow.
+TEST_P(DatabaseIdTakenAgain, TheNewDatabaseStartsWithNothingOfTheOldOne) {
+    const auto [gone, made] = GetParam();
+    ASSERT_TRUE(dmo.initialize("h/i"));
+    SqlSimDatabaseSpec spec;
+    spec.name = "Old";
+    int64_t id = 0;
+    ASSERT_FALSE(sim.AddDatabase(spec, &id).IsError());
+    SqlSimChanges changes(sim);
+    ASSERT_FALSE(changes.Change({"Old", 3, 7, "m1", 0}).IsError());
+    SqlSimRecoveryPath oldPath;
+    ASSERT_FALSE(SqlSimDatabaseRecoveryPath(sim, id, oldPath).IsError());
+    ASSERT_FALSE(SqlSimSetDatabaseOption(sim, "Old", kSqlSimOptionRecoveryModelChanged, "1").IsError());
+    std::vector<SqlSimFileRow> files;
+    ASSERT_FALSE(changes.Files(id, files).IsError());
+
+    std::string error;
+    if (gone == Gone::kDropped) {
+        ASSERT_TRUE(dmo.DeleteDatabase("h/i", "Old"));
+    } else if (gone == Gone::kDetached) {
+        ASSERT_TRUE(dmo.DetachDB("h/i", "Old", error)) << error;
+    }
+    if (gone == Gone::kRowOnlyDeleted) {
+        ASSERT_FALSE(sim.Db().Prepare("DELETE FROM databases WHERE id = ?").Bind(1, id).Run().IsError());
+    } else {
+        for (const char* table : {"db_lsn_state", "changed_extents", "log_records", "db_recovery_path", "log_marks"}) {
+            SimSqlStatement left =
+                sim.Db().Prepare(std::string("SELECT COUNT(*) FROM ") + table + " WHERE database_id = ?");
+            ASSERT_TRUE(left.Bind(1, id).Step());
+            EXPECT_EQ(left.Int(0), 0) << table;
+        }
+    }
+
+    int64_t newId = 0;
+    if (made == Made::kCreated) {
+        ASSERT_FALSE(sim.AddDatabase(spec, &newId).IsError());
+    } else if (made == Made::kAttached) {
+        ASSERT_TRUE(dmo.AttachDatabase("h/i", "Old\n" + files[0].path + "\n" + files[1].path, error)) << error;
+        ASSERT_FALSE(sim.DatabaseId("Old", newId).IsError());
+    } else {
+        std::vector<SqlSimRestoredFile> restored;
+        for (const SqlSimFileRow& f : files) restored.push_back({f.logicalName, f.fileGroup, f.path, f.type, f.size});
+        ASSERT_FALSE(SqlSimReplaceDatabase(sim, "Old", "FULL", restored, newId).IsError());
+    }
+    ASSERT_EQ(newId, id);
+    SqlSimLsnState state;
+    ASSERT_FALSE(changes.State(id, state).IsError());
+    EXPECT_EQ(state.currentLsn, SqlSimChanges::kFirstLsn);
+    EXPECT_EQ(state.lastFullLsn, 0u);
+    std::vector<std::pair<int64_t, uint64_t>> extents;
+    ASSERT_FALSE(changes.ChangedExtents(id, extents).IsError());
+    EXPECT_TRUE(extents.empty());
+    std::vector<SqlSimLogIndexRow> rows;
+    ASSERT_FALSE(changes.LogRecords(id, 0, rows).IsError());
+    EXPECT_TRUE(rows.empty());
+    SqlSimRecoveryPath newPath;
+    ASSERT_FALSE(SqlSimDatabaseRecoveryPath(sim, id, newPath).IsError());
+    EXPECT_NE(newPath.id, oldPath.id);
+    bool failed = false;
+    EXPECT_FALSE(dmo.hasRecoveryModelChanged("Old", &failed));
+    EXPECT_FALSE(failed);
+    ASSERT_FALSE(changes.Change({"Old", 1, 8, "m2", 0}).IsError());
+    EXPECT_EQ(MarksOf("Old", 0), "m2=2 ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, DatabaseIdTakenAgain,
+                         ::testing::Values(std::pair{Gone::kDropped, Made::kCreated},
+                                           std::pair{Gone::kDetached, Made::kAttached},
+                                           std::pair{Gone::kRowOnlyDeleted, Made::kCreated},
+                                           std::pair{Gone::kRowOnlyDeleted, Made::kAttached},
+                                           std::pair{Gone::kRowOnlyDeleted, Made::kRestoredAsANewName}),
+                         RoadName);
 
 TEST(SqlSimLogRecordTest, DamagedOrCutRecordsAreRefused) {
     SqlSimLogRecord record;
