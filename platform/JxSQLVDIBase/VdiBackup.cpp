@@ -556,7 +556,8 @@ void VdiRunBackup(VdiStatement& s) {
     if (type == 'I' && state.lastFullLsn == 0) {
         return VdiFail(s, kSqlErrDiffWithoutFull,
                        "Cannot perform a differential backup for database \"" + s.database +
-                           "\", because a current database backup does not exist.");
+                           "\", because a current database backup does not exist. Perform a full database backup by "
+                           "reissuing BACKUP DATABASE, omitting the WITH DIFFERENTIAL option.");
     }
 
     VdiStreamHeader h;
