@@ -1,6 +1,7 @@
-// Restores of Sales after a data file was added to it: the log or the
-// differential that follows the addition creates the file, at its MOVE or in
-// place, with the source's bytes; a restore to an earlier point leaves it out.
+// Restores of Sales after a data file was added to a new file group of it:
+// the log or the differential that follows the addition creates the file in
+// its group, at its MOVE or in place, with the source's bytes; a restore to
+// an earlier point leaves it out.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -20,9 +21,10 @@ const char* const kChainNames[] = {"AddThenLog", "DiffAddLog", "AddThenDiff"};
 class AddedFileRestore : public SalesRestoreJobs {
 protected:
     void AddSales2() {
+        ASSERT_FALSE(instance.AddFileGroup("Sales", "FG2").IsError());
         SqlSimFileSpec file;
         file.database = "Sales";
-        file.fileGroup = "PRIMARY";
+        file.fileGroup = "FG2";
         file.logicalName = "Sales2";
         ASSERT_FALSE(instance.AddFile(file).IsError());
     }
@@ -41,10 +43,13 @@ protected:
         ASSERT_EQ(Backup(52, chain == Chain::AddThenDiff ? "-I" : "-L"), "1");
     }
 
-    bool HasFile(const std::string& database, const std::string& logicalName) {
+    // The file group of `logicalName` in the catalogue of `database` ("none"
+    // when it has no such file).
+    std::string FileGroupOf(const std::string& database, const std::string& logicalName) {
         const std::vector<SqlSimFileRow> files = Files(database);
-        return std::any_of(files.begin(), files.end(),
-                           [&](const SqlSimFileRow& f) { return f.logicalName == logicalName; });
+        auto file = std::find_if(files.begin(), files.end(),
+                                 [&](const SqlSimFileRow& f) { return f.logicalName == logicalName; });
+        return file == files.end() ? "none" : file->fileGroup;
     }
 };
 
@@ -61,11 +66,12 @@ TEST_P(AddedFileRestoreTest, RestoresCreateTheAddedFileMovedOrInPlace) {
     std::erase_if(noMove.relocations, [](const std::string& r) { return r.find("Sales2") != std::string::npos; });
     EXPECT_EQ(Restore(60, noMove), 2);
     EXPECT_NE(CauseTexts(60).find("is being used by database 'Sales'"), std::string::npos) << CauseTexts(60);
-    EXPECT_FALSE(HasFile("NoMove", "Sales2"));
+    EXPECT_EQ(FileGroupOf("NoMove", "Sales2"), "none");
     ExpectOnlineHolding("Sales", source);
 
     ASSERT_EQ(Restore(61, SalesTask(0, "Copy")), 1) << CauseTexts(61);
     ExpectOnlineHolding("Copy", source);
+    EXPECT_EQ(FileGroupOf("Copy", "Sales2"), "FG2");
     for (const SqlSimFileRow& f : Files("Copy")) {
         EXPECT_EQ(f.path, root.File("moved/Copy_" + f.logicalName)) << f.logicalName;
     }
@@ -73,7 +79,7 @@ TEST_P(AddedFileRestoreTest, RestoresCreateTheAddedFileMovedOrInPlace) {
 
     ASSERT_EQ(Restore(62, SalesTask(kRstOverwrite)), 1) << CauseTexts(62);
     ExpectOnlineHolding("Sales", source);
-    EXPECT_TRUE(HasFile("Sales", "Sales2"));
+    EXPECT_EQ(FileGroupOf("Sales", "Sales2"), "FG2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Chains, AddedFileRestoreTest,
@@ -96,7 +102,7 @@ TEST_F(AddedFileTest, ARestoreToAPointBeforeTheAdditionLeavesTheFileOut) {
 
     ASSERT_EQ(Restore(60, SalesTask(kRstPointInTime, "Copy", pointInTime)), 1) << CauseTexts(60);
     ExpectOnlineHolding("Copy", beforeAdd);
-    EXPECT_FALSE(HasFile("Copy", "Sales2"));
+    EXPECT_EQ(FileGroupOf("Copy", "Sales2"), "none");
 }
 
 TEST_F(AddedFileTest, WithTheConversionRulesOnTheLogAfterTheAdditionBecomesAFull) {

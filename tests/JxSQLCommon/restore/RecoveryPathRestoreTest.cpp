@@ -96,6 +96,25 @@ TEST_F(RecoveryPathRestore, TheDifferentialAfterARestoreIntoAnOlderWeekIsTheLate
     DifferentialAfterARestoreIntoAnOlderWeek(24);
 }
 
+// Restored in place to the end of full 50, older than full 51, Sales forks a
+// new path where full 50 ends: full 50 lies on it, so the schedule's
+// differential after a change is stored on full 50 and is the latest state.
+TEST_F(RecoveryPathRestore, TheDifferentialAfterARestoreToAnOlderFullsEndIsStoredOnThatFull) {
+    Change(1, pastMs);
+    ASSERT_EQ(Backup(50, "-D"), "1");
+    const std::vector<std::string> atFirstFull = Contents("Sales");
+    jxtest::AwaitSecondAfter(EndOf(50));
+    Change(2);
+    ASSERT_EQ(Backup(51, "-D"), "1");
+    ASSERT_EQ(Restore(60, SalesTask(kRstOverwrite | kRstPointInTime, "", EndOf(50))), 1) << CauseTexts(60);
+    ExpectOnlineHolding("Sales", atFirstFull);
+    jxtest::AwaitSecondAfter(EndOf(51));
+    Change(3);
+    ASSERT_EQ(Backup(53, "-I"), "1");
+    EXPECT_EQ(BackupOf(53).databaseBackupLsn, BackupOf(50).checkpointLsn);
+    CopyAndInPlaceEqualSales(61);
+}
+
 // A copy left in STANDBY at log 52's end, on the path the in-place restore
 // left: continued after the new path's full and log, it is restored again
 // from that full, never given the new path's log over the old data.

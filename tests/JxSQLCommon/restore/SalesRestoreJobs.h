@@ -75,16 +75,18 @@ protected:
         return afterFirstLog;
     }
 
-    // When backup job `jobId` of Sales ended (seconds), as the central
-    // server lists it to a user picking a point in time.
-    uint64_t EndOf(uint64_t jobId) {
+    // The backup of Sales that job `jobId` stored at the central server.
+    JxServeBackup BackupOf(uint64_t jobId) {
         auto store = JxServeOpenRestoreStore();
         for (const JxServeBackup& b : JxServeBackupsOf(*store, kInstanceId, "Sales", 0)) {
-            if (b.jobId == jobId) return b.endTime;
+            if (b.jobId == jobId) return b;
         }
         ADD_FAILURE() << "no backup of job " << jobId;
-        return 0;
+        return {};
     }
+    // When backup job `jobId` of Sales ended (seconds), as the central
+    // server lists it to a user picking a point in time.
+    uint64_t EndOf(uint64_t jobId) { return BackupOf(jobId).endTime; }
 
     // Runs backup job `jobId` of Sales, of `phase` "-D", "-C" (a copy-only
     // full), "-I" or "-L": the status it reported to the job manager ("1"

@@ -114,7 +114,8 @@ TEST_F(BackupSetUpdatesTest, ALogContinuesTheChainWhereAStoredBackupEnded) {
     ASSERT_EQ(Send("I", "280", "300", "290", "150"), 0);
     EXPECT_EQ(Send("L", "300", "400", "290", "150"), 0) << "from the differential's last LSN";
     EXPECT_EQ(Send("L", "350", "450", "290", "150"), kCauseBrokenChain);
-    EXPECT_EQ(JxServeStoredBackupSets().size(), 4u);
+    EXPECT_EQ(Send("L", "400", "420", "290", "150", "A"), 0) << "sets stored without a path fit every path";
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 5u);
 }
 
 // Path B forked from path A at LSN 250, after A's log 250-300: that log is

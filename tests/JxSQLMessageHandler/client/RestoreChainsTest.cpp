@@ -216,6 +216,21 @@ TEST_F(ChainRulesTest, TheParentPathsBackupsCountUpToTheForkPoint) {
     EXPECT_EQ(Chain(150, 150, 4), "I250");
 }
 
+// A store upgraded with a full and a log stored before the recovery paths
+// were carried, then a log stored with its path: the old sets fit the path.
+TEST_F(ChainRulesTest, SetsStoredWithoutARecoveryPathFitThePathOfLaterSets) {
+    Put('D', 100);
+    Put('L', 150);
+    Store();
+    for (const char* column : {"recovery_path", "forked_from_path", "fork_lsn"}) {
+        ASSERT_NO_FATAL_FAILURE(jxtest::DropColumnFromStore("backups", column));
+    }
+    history.clear();
+    Put('L', 200).recoveryPath = "A";
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 L150 L200");
+}
+
 // A full whose job began during a log job and ended before it, on one
 // path: the full stays the newest full. The log read the log only up to an
 // LSN below the full's end, so the engine would refuse it after the full as

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -150,6 +151,7 @@ TEST_F(SnapCopyRestoreHandlerTest, RevertBringsBackTheListedDatabasesAndLeavesTh
     EXPECT_EQ(State("Sales").currentLsn, salesLsn);
     EXPECT_EQ(State("Sales").lastFullLsn, salesLsn + 1) << "the snapshot is the base of later log backups";
     EXPECT_TRUE(Leftovers(".jxrevert").empty());
+    EXPECT_TRUE(Leftovers(".jxold").empty()) << "a replaced file stayed beside the new ones";
 }
 
 // Keeping the log chain, Sales stays on the snapshot's recovery path; a
@@ -253,6 +255,22 @@ TEST_F(SnapCopyRestoreHandlerTest, APlacingThatFailsHalfWayOrMeetsAnotherStateme
     SnapCopyRestoreHandler again;
     EXPECT_TRUE(Revert(again, {"Sales"})) << again.getLastError();
     EXPECT_EQ(Contents("Sales"), snapped[0]);
+}
+
+// Sales's second file cannot be set aside, nor its first put back: Sales is
+// SUSPECT, and no backup takes it as whole.
+TEST_F(SnapCopyRestoreHandlerTest, ARevertThatCannotPutTheOldFilesBackLeavesTheDatabaseSuspect) {
+    {
+        jxtest::FaultyFileSystem faulty;
+        wz::ScopedFileSystem use(faulty);
+        faulty.FailCallOn("*.jxold.*", jxtest::FsCall::kRename, 2, EIO, /*sticky=*/true);
+        SnapCopyRestoreHandler handler;
+        EXPECT_FALSE(Revert(handler, {"Sales"}));
+        EXPECT_GE(faulty.Fired(jxtest::FsCall::kRename), 2) << "a setting aside and a putting back failed";
+    }
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_SUSPECT);
+    SqlDataTransferHandler pipeline(true, 77, 7, 2, "cs", 1, 0);
+    EXPECT_EQ(vditest::Backup(pipeline, "Sales", 'D', 1).code, 945);
 }
 
 TEST_F(SnapCopyRestoreHandlerTest, MissingSnapshotCopyOrUnknownInstanceIsRefused) {

@@ -1,8 +1,10 @@
-// A restore statement holds its database: a second restore, or a backup,
-// meeting the hold is refused at once and touches nothing, also from another
-// process, and the first goes on as if alone. Its files go in place all or
-// none: a placing or recording that fails leaves the database as it was
-// before the statement, and the same restore run again completes.
+// A restore statement holds its database: a second restore, the recovery
+// only statement, or a backup, meeting the hold is refused at once and
+// touches nothing, also from another process, and the first goes on as if
+// alone; a snapshot backup holds its databases until it is recorded. Its
+// files go in place all or none: a placing or recording that fails leaves
+// the database as it was before the statement, and the same restore run
+// again completes, leaving no replaced file behind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,12 +17,17 @@
 #include <condition_variable>
 #include <mutex>
 #include <ostream>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "ChainRestoreFixture.h"
+#include "JXSnapHandler/JXSnapClientAPI.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
+#include "tests/platform/JXSnapHandler/SalesSnapshot.h"
 #include "tests/support/FaultyFileSystem.h"
 
 namespace {
@@ -29,19 +36,20 @@ using namespace vditest;
 using jxtest::FsCall;
 
 // Holds the first restored file about to be renamed into place until
-// released, so that a test acts while a restore statement places its files.
+// released, so that a test acts while a restore statement places its files;
+// or, given a folder, the first file created under it (a snapshot's copy).
 class HeldPlacing : public wz::ForwardingFileSystem {
 public:
+    HeldPlacing() = default;
+    explicit HeldPlacing(std::string createdUnder) : m_createdUnder(std::move(createdUnder) + "/") {}
+
     int Rename(const std::string& from, const std::string& to) override {
-        if (from.find(".jxrestore.") != std::string::npos) {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (!m_arrived) {
-                m_arrived = true;
-                m_changed.notify_all();
-                m_changed.wait(lock, [&] { return m_released; });
-            }
-        }
+        if (m_createdUnder.empty() && from.find(".jxrestore.") != std::string::npos) Hold();
         return ForwardingFileSystem::Rename(from, to);
+    }
+    int Open(const std::string& path, int flags, mode_t mode) override {
+        if (!m_createdUnder.empty() && (flags & O_CREAT) != 0 && path.starts_with(m_createdUnder)) Hold();
+        return ForwardingFileSystem::Open(path, flags, mode);
     }
     bool WaitHeld() {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -54,6 +62,15 @@ public:
     }
 
 private:
+    void Hold() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_arrived) return;
+        m_arrived = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_released; });
+    }
+
+    const std::string m_createdUnder;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_arrived = false;
@@ -112,6 +129,54 @@ TEST_F(RestoreHoldTest, ASecondRestoreOrABackupMeetingARestoresHoldIsRefusedAndT
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
     // The hold went with the statement.
     Take("Sales", 'L');
+}
+
+// RESTORE WITH RECOVERY meeting the hold of a log restore placing its files
+// into Sales, RESTORING after a full, leaves Sales RESTORING.
+TEST_F(RestoreHoldTest, RecoveryOnlyMeetingARestoresHoldIsRefusedAndSalesStaysRestoring) {
+    const Taken full = Take("Sales", 'D');
+    Change("Sales", 4, 2);
+    const Taken log = Take("Sales", 'L');
+    RestoreChain("Sales", {&full}, InPlace(), InPlace());
+    HeldPlacing held;
+    wz::ScopedFileSystem use(held);
+    Outcome logRestore;
+    std::thread restore([&] { logRestore = Restore("Sales", log.archives, RestoreOptions{}); });
+    ASSERT_TRUE(held.WaitHeld());
+    CJxSQLVDI engine;
+    EXPECT_FALSE(engine.recoverOnly(L"Sales", kServer, L""));
+    EXPECT_EQ(engine.getJXErrorCode(), 3101) << engine.getJXErrorString();
+    EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_RESTORING);
+    held.Release();
+    restore.join();
+    EXPECT_TRUE(logRestore.ok) << logRestore.text;
+}
+
+// A restore started while a snapshot backup copies Sales's volume is
+// refused, and the snapshot holds Sales as it was.
+TEST_F(RestoreHoldTest, ARestoreMeetingASnapshotBackupIsRefusedAndTheSnapshotIsWhole) {
+    const Taken full = Take("Sales", 'D');
+    Change("Sales", 4, 2);
+    const std::vector<std::string> now = Contents("Sales");
+    const std::string store = JXSnapClientAPI::StoreDirectory(90);
+    HeldPlacing held(store);
+    wz::ScopedFileSystem use(held);
+    bool snapped = false;
+    std::string error;
+    std::thread snapshot([&] {
+        std::vector<std::string> volumes;
+        snapped = JXSnapClientAPI::snapDatabases(snaptest::SalesRequest(90, root.path(), kServer), volumes, error);
+    });
+    ASSERT_TRUE(held.WaitHeld());
+    ExpectInUse(Restore("Sales", full.archives, InPlace(true)));
+    held.Release();
+    snapshot.join();
+    ASSERT_TRUE(snapped) << error;
+    std::vector<std::string> copies;
+    for (const std::string& path : DataFiles(sim, "Sales")) {
+        copies.push_back(ReadAll(store + "/1" + path.substr(path.rfind('/'))));
+    }
+    EXPECT_TRUE(copies == now);
 }
 
 TEST_F(RestoreHoldTest, TwoRestoresLeftToRaceEndWithTheBackupsDataAndEveryFailureSaysWhy) {
@@ -255,6 +320,7 @@ TEST_P(RestorePlacingTest, AFailureLeavesSalesAsBeforeTheStatementAndTheSameRest
     Outcome again = Restore("Sales", faulted.archives, InPlace(true));
     ASSERT_TRUE(again.ok) << again.text;
     EXPECT_EQ(DatabaseState(sim, "Sales"), SQLDB_STATE_ONLINE);
+    EXPECT_EQ(Folder(), folder) << "a replaced file was left beside Sales's files";
     if (fault.log) {
         EXPECT_TRUE(Contents("Sales") == source);
     }
