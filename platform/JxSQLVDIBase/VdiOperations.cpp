@@ -5,11 +5,14 @@
 
 #include "JxSQLVDIBase/CJxSQLVDIBase.h"
 #include "JxSQLVDIBase/VdiRun.h"
+#include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimBackupRefusal.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimPendingFiles.h"
+#include "JxsqlDMO/SqlSimRestoreCatalog.h"
+#include "JxsqlDMO/SqlSimRestorePlacing.h"
 #include "WzUtils/FXString.h"
 
 namespace {
@@ -249,23 +252,30 @@ bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string&
     std::string name = FXString::ToString(database);
     SqlSimInstance sim;
     CWzError err = sim.Open(instance);
-    int64_t id = 0;
-    if (err.IsSuccess()) err = sim.DatabaseId(name, id);
     if (err.IsError()) {
         VdiFail(*m_statement, kSqlErrDatabaseMissing, "RESTORE DATABASE [" + name + "] WITH RECOVERY: " + err.GetMessage());
         return false;
     }
     // A restore statement of its own: it holds the database as every restore
-    // statement does.
+    // statement does, and first puts back what a killed one left.
     SqlSimDatabaseHold hold;
     if (!VdiHold(*m_statement, sim, name, SqlSimDatabaseHold::Mode::kExclusive, hold)) return false;
-    SimSqlStatement q = sim.Db().Prepare("SELECT state FROM databases WHERE id = ?");
-    q.Bind(1, id);
-    if (!q.Step()) {
-        VdiFail(*m_statement, -1, q.Error().GetMessage());
+    if (err = SqlSimRestorePlacing::PutBackKilled(sim, name); err.IsError()) {
+        VdiFail(*m_statement, -1, err.GetMessage());
         return false;
     }
-    int state = static_cast<int>(q.Int(0));
+    // Every read ends before the statement writes: a read left open on the
+    // connection cannot wait for another statement's commit, and its write
+    // would be refused at once as busy.
+    bool exists = false;
+    int64_t id = 0;
+    int state = 0;
+    if (err = SqlSimDatabaseState(sim, name, exists, id, state); err.IsError() || !exists) {
+        VdiFail(*m_statement, kSqlErrDatabaseMissing,
+                "RESTORE DATABASE [" + name + "] WITH RECOVERY: " +
+                    (err.IsError() ? err.GetMessage() : "database [" + name + "] does not exist"));
+        return false;
+    }
     if (state == SQLDB_STATE_ONLINE) return true;
     SqlSimPendingFiles pending;
     if (err = SqlSimGetPendingFiles(sim, name, pending); err.IsError()) {
@@ -283,11 +293,8 @@ bool CJxSQLVDIBase::recoverOnly(const std::wstring& database, const std::string&
                 "The database [" + name + "] is not in a restoring state and cannot be recovered.");
         return false;
     }
-    err = sim.Db().Prepare("UPDATE databases SET state = ?, read_only = 0 WHERE id = ?")
-              .Bind(1, int64_t{SQLDB_STATE_ONLINE})
-              .Bind(2, id)
-              .Run();
-    if (err.IsError()) {
+    VdiReachTestPoint(VdiTestPoint::kRecovering, m_statement->stop);
+    if (err = SqlSimSetRestoredState(sim, id, SQLDB_STATE_ONLINE, false); err.IsError()) {
         VdiFail(*m_statement, -1, err.GetMessage());
         return false;
     }

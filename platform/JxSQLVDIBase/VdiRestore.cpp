@@ -12,7 +12,16 @@
 // that meets another statement's hold is refused at once (3101). The files
 // go in place all or none, the old ones kept aside until the catalogue has
 // recorded the restore in one transaction; a failure of either puts the old
-// files back, so the database is as it was before the statement.
+// files back, so the database is as it was before the statement. Before any
+// file moves, the catalogue records what the statement places and marks the
+// database RESTORING (SqlSimRestorePlacing), so that a statement whose
+// process is killed leaves the database RESTORING, never ONLINE over half a
+// restore; the next restore statement of the database puts its files back.
+//
+// A test switch: "vdi/kill/<database>" under the platform root ends the
+// process (SIGKILL) once a restore statement of the database has put its
+// first file in place, as a job program killed at that moment ends. The
+// file is removed first, so the switch acts once.
 //
 // A full backup restored with a FILE or FILEGROUP list writes back only the
 // files named (the others keep their bytes); those files are then pending:
@@ -20,7 +29,9 @@
 // records that touch them, and the database stays RESTORING until the log
 // has brought them level with the rest of the database.
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,10 +56,10 @@
 #include "JxsqlDMO/SqlSimPendingFiles.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
+#include "JxsqlDMO/SqlSimRestorePlacing.h"
 #include "WzUtils/PlatformRoot.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/WzCrc32c.h"
-#include "WzUtils/WzFilePlacement.h"
 #include "WzUtils/WzFileSystem.h"
 #include "WzUtils/WzFormat.h"
 
@@ -155,6 +166,16 @@ bool Damaged(VdiStatement& s, const std::string& what) {
 
 bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
+// The kill switch of the file's header.
+void ReachKillPoint(const std::string& database) {
+    // Only a plain file name: a database name never leads outside the folder.
+    if (database.find('/') != std::string::npos || database == "." || database == "..") return;
+    const std::string path = wz::PlatformPath("vdi/kill/" + database);
+    struct stat st {};
+    if (wz::Fs().Stat(path, &st) != 0 || wz::Fs().Unlink(path) != 0) return;
+    ::raise(SIGKILL);
+}
+
 bool WriteAll(VdiStatement& s, const Target& t, const char* data, size_t size, uint64_t offset) {
     if (!wz::PWriteAll(t.fd, data, size, static_cast<off_t>(offset))) {
         VdiFail(s, kSqlErrWriteFailed, "Write on \"" + t.path + "\" failed: " + std::strerror(errno));
@@ -196,7 +217,9 @@ public:
     ~Restore() { Discard(); }
 
     void Run() {
-        if (!ReadHeaders() || !Open() || !Hold() || !Decide() || !Prepare() || !ReadChunks()) return;
+        if (!ReadHeaders() || !Open() || !Hold() || !PutBackKilled() || !Decide() || !Prepare() || !ReadChunks()) {
+            return;
+        }
         if (!(m_h.type == 'L' ? ApplyLog() : ApplyCarriedLog())) return;
         if (m_s.options.verifyOnly) {
             VdiInfo(m_s, wz::Format("The backup set of database [%s] (%c) is valid.", m_h.database.c_str(), m_h.type));
@@ -271,6 +294,16 @@ private:
     bool Hold() {
         return m_s.options.verifyOnly ||
                VdiHold(m_s, m_sim, m_s.database, SqlSimDatabaseHold::Mode::kExclusive, m_hold);
+    }
+
+    // What a killed restore statement of the database left is put back
+    // first, so that this one reads the database as its files are.
+    bool PutBackKilled() {
+        if (m_s.options.verifyOnly) return true;
+        if (CWzError e = SqlSimRestorePlacing::PutBackKilled(m_sim, m_s.database); e.IsError()) {
+            return Fail(-1, e.GetMessage());
+        }
+        return true;
     }
 
     bool Stopped(const std::string& text) {
@@ -674,47 +707,47 @@ private:
                 return;
             }
         }
-        // All or none: the old files stay aside until the catalogue has
+        // All or none, also across a kill of the process: what is placed is
+        // recorded first; the old files stay aside until the catalogue has
         // recorded the restore; a failure of either puts them back.
-        wz::FilePlacement placement;
+        std::vector<SqlSimPlacedFile> files;
+        for (const Target& t : m_targets) files.push_back({t.path, t.temp});
+        SqlSimRestorePlacing placing(m_sim, m_s.database);
+        if (CWzError e = placing.Begin(files); e.IsError()) {
+            return (void)VdiFail(m_s, -1,
+                                 "The restore could not be recorded before its files were placed: " + e.GetMessage());
+        }
         for (Target& t : m_targets) {
             (void)wz::Fs().Close(t.fd);  // synced above
             t.fd = -1;
             std::string error;
-            if (!placement.Place(t.temp, t.path, error)) {
+            if (!placing.Place(t.path, error)) {
                 VdiFail(m_s, kSqlErrWriteFailed, error);
-                return PutBack(placement);
+                return PutBack(placing);
             }
             t.temp.clear();
+            ReachKillPoint(m_s.database);
         }
         CWzError recorded = m_sim.Db().RunInTransaction([&] {
             Record();
             return Failed() ? FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_FAIL, "the restore was not recorded")
-                            : CWzError::Success();
+                            : placing.MarkPlaced();
         });
         if (recorded.IsError()) {
             VdiFail(m_s, -1, recorded.GetMessage());  // a failure inside was recorded first and stands
-            return PutBack(placement);
+            return PutBack(placing);
         }
-        placement.Keep();
+        placing.Keep();
     }
 
-    // A failed statement puts the old files back. Where even that fails the
-    // database is whole no more: it is marked SUSPECT, so that no backup
-    // takes it and no log or differential is restored onto it as if it were
-    // whole (a full restore still replaces it), and the failure names the
-    // files.
-    void PutBack(wz::FilePlacement& placement) {
+    // A failed statement puts the old files back and the database's state
+    // with them. Where even that fails the database is whole no more: it is
+    // marked SUSPECT, so that no backup takes it and no log or differential
+    // is restored onto it as if it were whole (a full restore still replaces
+    // it), and the failure names the files.
+    void PutBack(SqlSimRestorePlacing& placing) {
         std::string error;
-        if (placement.PutBack(error)) return;
-        AddToFailure("The files of the database could not all be put back: " + error + ".");
-        if (m_exists) {
-            if (CWzError e = SqlSimSetRestoredState(m_sim, m_id, SQLDB_STATE_SUSPECT, false); e.IsError()) {
-                AddToFailure("The database could not be marked SUSPECT: " + e.GetMessage());
-            } else {
-                AddToFailure("The database is SUSPECT.");
-            }
-        }
+        if (!placing.PutBack(error)) AddToFailure(error);
     }
 
     // Every catalogue change of the restore (file rows, LSN state, state and

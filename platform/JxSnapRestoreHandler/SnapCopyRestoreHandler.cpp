@@ -8,9 +8,13 @@
 // changed. A failure or a stop before that leaves the databases as they were.
 // Each database is placed all or none, as a restore statement places it: its
 // old files stay aside until its catalogue change is recorded in one
-// transaction, and a failure of either puts them back. The revert holds every
-// database it restores, as a restore statement does, from before it reads
-// their state to its end; a database another statement holds is refused.
+// transaction, and a failure of either puts them back; what it places is
+// recorded first (SqlSimRestorePlacing), so that a revert whose process is
+// killed leaves the database RESTORING and its files for the next restore
+// statement to put back. The revert holds every database it restores, as a
+// restore statement does, from before it reads their state to its end,
+// putting back first what a killed statement of it left; a database another
+// statement holds is refused.
 #include "JxSnapRestoreHandler/SnapCopyRestoreHandler.h"
 
 #include <fcntl.h>
@@ -34,8 +38,8 @@
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
 #include "JxsqlDMO/SqlSimRestoreCatalog.h"
+#include "JxsqlDMO/SqlSimRestorePlacing.h"
 #include "WzUtils/PlatformRoot.h"
-#include "WzUtils/WzFilePlacement.h"
 #include "WzUtils/WzFileSystem.h"
 
 namespace {
@@ -179,36 +183,40 @@ CWzError SetRevertedState(SqlSimInstance& instance, const JXSnapClientAPI::SnapD
 
 // Puts the local copies of one database in place and records its reverted
 // state in one catalogue transaction; when either fails, the database's old
-// files are put back (where even that fails the database is marked SUSPECT
-// and `error` names the files).
+// files and state are put back (where even that fails the database is marked
+// SUSPECT and `error` names the files).
 bool PlaceDatabase(SqlSimInstance& instance, DatabaseRevert& db, std::string& error) {
-    wz::FilePlacement placement;
+    std::vector<SqlSimPlacedFile> files;
+    for (const FileCopy& f : db.files) {
+        if (!f.temp.empty()) files.push_back({f.target, f.temp});
+    }
+    SqlSimRestorePlacing placing(instance, db.snapped.name);
+    if (CWzError e = placing.Begin(files); e.IsError()) {
+        error = "the revert could not be recorded before its files were placed: " + e.GetMessage();
+        return false;
+    }
     bool placed = true;
     for (FileCopy& f : db.files) {
         if (f.temp.empty()) continue;
-        if (!placement.Place(f.temp, f.target, error)) {
+        if (!placing.Place(f.target, error)) {
             placed = false;
             break;
         }
         f.temp.clear();
     }
     if (placed) {
-        CWzError e = instance.Db().RunInTransaction([&] { return SetRevertedState(instance, db.snapped); });
+        CWzError e = instance.Db().RunInTransaction([&] {
+            if (CWzError e = SetRevertedState(instance, db.snapped); e.IsError()) return e;
+            return placing.MarkPlaced();
+        });
         if (e.IsSuccess()) {
-            placement.Keep();
+            placing.Keep();
             return true;
         }
         error = e.GetMessage();
     }
     std::string notBack;
-    if (!placement.PutBack(notBack)) {
-        error += ". The files of the database could not all be put back: " + notBack;
-        int64_t id = 0;
-        if (instance.DatabaseId(db.snapped.name, id).IsSuccess() &&
-            SqlSimSetRestoredState(instance, id, SQLDB_STATE_SUSPECT, false).IsSuccess()) {
-            error += ". The database is SUSPECT";
-        }
-    }
+    if (!placing.PutBack(notBack)) error += ". " + notBack;
     return false;
 }
 
@@ -314,6 +322,9 @@ bool SnapCopyRestoreHandler::restoreSnapData(const std::string& /*jobResultsDire
                 return Fail("Database [" + db.snapped.name + "]: " + SqlSimDatabaseHold::kInUseText);
             case SqlSimDatabaseHold::Result::kFailed:
                 return Fail(holdError);
+        }
+        if (CWzError e = SqlSimRestorePlacing::PutBackKilled(instance, db.snapped.name); e.IsError()) {
+            return Fail(e.GetMessage());
         }
     }
     for (const DatabaseRevert& db : plan) {

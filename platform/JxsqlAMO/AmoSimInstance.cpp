@@ -89,14 +89,22 @@ CWzError AmoSimInstance::AddLogin(const std::string& name, const std::string& pa
 CWzError AmoSimInstance::AddRemotePartition(const AmoSimRemotePartitionSpec& desc) {
     CWzError err = CheckName("partition", desc.partition);
     if (err.IsError()) return err;
-    SimSqlStatement find = m_db.Prepare("SELECT id FROM databases WHERE name = ?");
-    find.Bind(1, desc.database);
-    if (!find.Step()) {
-        return FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database [%s] does not exist",
-                                         desc.database.c_str());
+    int64_t databaseId = 0;
+    {
+        // Let go before the insert: a read left open keeps the write from
+        // waiting for another connection's commit.
+        SimSqlStatement find = m_db.Prepare("SELECT id FROM databases WHERE name = ?");
+        find.Bind(1, desc.database);
+        if (!find.Step()) {
+            return find.Error().IsError()
+                       ? find.Error()
+                       : FXErrorUtil::ErrorHResult(FXCODELOC, WZ_E_POINTER, "database [%s] does not exist",
+                                                   desc.database.c_str());
+        }
+        databaseId = find.Int(0);
     }
     return m_db.Prepare("INSERT INTO remote_partitions VALUES(?, ?, ?, ?, ?)")
-        .Bind(1, find.Int(0))
+        .Bind(1, databaseId)
         .Bind(2, desc.cube)
         .Bind(3, desc.measureGroup)
         .Bind(4, desc.partition)

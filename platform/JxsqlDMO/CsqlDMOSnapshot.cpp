@@ -23,31 +23,40 @@ bool CsqlDMO::updateBackupSetInfo_10(const std::wstring& wideDatabase, std::stri
     if (!m_instance) return Fail("updateBackupSetInfo_10", "No SQL Server instance is connected.");
     const std::string database = FXString::ToString(wideDatabase);
     SimSqlDb& db = m_instance->Db();
-    SimSqlStatement row = db.Prepare(
-        "SELECT h.first_lsn, h.last_lsn, h.checkpoint_lsn, h.database_backup_lsn, h.start_time, h.finish_time, "
-        "h.id, d.id FROM backup_history h JOIN databases d ON d.name = h.database_name "
-        "WHERE h.database_name = ? AND h.type = ? ORDER BY h.id DESC LIMIT 1");
-    row.Bind(1, database).Bind(2, std::string(1, type));
-    if (!row.Step()) {
-        return Fail("updateBackupSetInfo_10",
-                    row.Error().IsError() ? row.Error().GetMessage()
-                                          : wz::Format("No backup of type [%c] of database [%s] in the history.",
-                                                       type, database.c_str()));
-    }
     using Info = SQLPmn::SQLDBBackupInfo;
     Info info;
-    info.setstring(Info::kDatabaseName, database);
-    info.setstring(Info::kFirstLsn, std::to_string(row.Int(0)));
-    info.setstring(Info::kLastLsn, std::to_string(row.Int(1)));
-    info.setstring(Info::kCheckpointLsn, std::to_string(row.Int(2)));
-    info.setstring(Info::kDatabaseBackupLsn, std::to_string(row.Int(3)));
-    info.setstring(Info::kBackupType, std::string(1, type));
-    info.setint64(Info::kBackupStartDate, row.Int(4));
-    info.setint64(Info::kBackupFinishDate, row.Int(5));
-    info.setint64(Info::kValue64, row.Int(6));
-    info.setint64(Info::kDatabaseId, row.Int(7));
+    int64_t historyId = 0;
+    int64_t databaseId = 0;
+    {
+        // The row is read whole and let go before the recovery path is read,
+        // which may make its table: a read left open would keep that write
+        // from waiting for another statement's commit.
+        SimSqlStatement row = db.Prepare(
+            "SELECT h.first_lsn, h.last_lsn, h.checkpoint_lsn, h.database_backup_lsn, h.start_time, h.finish_time, "
+            "h.id, d.id FROM backup_history h JOIN databases d ON d.name = h.database_name "
+            "WHERE h.database_name = ? AND h.type = ? ORDER BY h.id DESC LIMIT 1");
+        row.Bind(1, database).Bind(2, std::string(1, type));
+        if (!row.Step()) {
+            return Fail("updateBackupSetInfo_10",
+                        row.Error().IsError() ? row.Error().GetMessage()
+                                              : wz::Format("No backup of type [%c] of database [%s] in the history.",
+                                                           type, database.c_str()));
+        }
+        info.setstring(Info::kDatabaseName, database);
+        info.setstring(Info::kFirstLsn, std::to_string(row.Int(0)));
+        info.setstring(Info::kLastLsn, std::to_string(row.Int(1)));
+        info.setstring(Info::kCheckpointLsn, std::to_string(row.Int(2)));
+        info.setstring(Info::kDatabaseBackupLsn, std::to_string(row.Int(3)));
+        info.setstring(Info::kBackupType, std::string(1, type));
+        info.setint64(Info::kBackupStartDate, row.Int(4));
+        info.setint64(Info::kBackupFinishDate, row.Int(5));
+        historyId = row.Int(6);
+        databaseId = row.Int(7);
+    }
+    info.setint64(Info::kValue64, historyId);
+    info.setint64(Info::kDatabaseId, databaseId);
     SqlSimRecoveryPath path;
-    if (CWzError e = SqlSimBackupRecoveryPath(*m_instance, row.Int(6), path); e.IsError()) {
+    if (CWzError e = SqlSimBackupRecoveryPath(*m_instance, historyId, path); e.IsError()) {
         return Fail("updateBackupSetInfo_10", e.GetMessage());
     }
     SqlSimPutRecoveryPath(info, path);
@@ -57,7 +66,7 @@ bool CsqlDMO::updateBackupSetInfo_10(const std::wstring& wideDatabase, std::stri
         "SELECT f.id, f.type, f.size, f.logical_name, f.physical_path, COALESCE(g.name, '') FROM files f "
         "LEFT JOIN filegroups g ON g.database_id = f.database_id AND g.id = f.filegroup_id "
         "WHERE f.database_id = ? ORDER BY f.id");
-    files.Bind(1, row.Int(7));
+    files.Bind(1, databaseId);
     while (files.Step()) {
         using F = SQLPmn::SQLFileBackupInfo;
         F file;

@@ -43,8 +43,14 @@ bool CsqlDMO::isSqlInstanceClustered(const std::string& instancePart, std::strin
         if (strcasecmp(part.c_str(), instancePart.c_str()) != 0) continue;
         SqlSimInstance candidate;
         if (candidate.Open(name).IsError()) continue;
-        SimSqlStatement q = candidate.Db().Prepare("SELECT clustered FROM server");
-        if (!q.Step() || q.Int(0) == 0) continue;
+        bool clustered = false;
+        {
+            // Read and let go before the cluster name, whose table the read
+            // of it may make.
+            SimSqlStatement q = candidate.Db().Prepare("SELECT clustered FROM server");
+            clustered = q.Step() && q.Int(0) != 0;
+        }
+        if (!clustered) continue;
         std::string cluster;
         if (SqlSimServerInfo(candidate).Property(SqlSimServerInfo::kClusterName, name.substr(0, slash), cluster).IsError()) {
             continue;

@@ -120,7 +120,9 @@ private:
 // no commit since the connection last read it in a scope, statements it ran
 // then are answered from their kept rows and the transaction only begins at
 // the first statement that must run. Meant for requests that write nothing: a
-// write inside waits for the commit and stops the use of kept rows.
+// write inside stops the use of kept rows, and meets another connection's
+// write transaction with SQLITE_BUSY at once (SQLite does not wait to turn a
+// read transaction into a write one).
 class SimSqlReadScope {
 public:
     SimSqlReadScope();

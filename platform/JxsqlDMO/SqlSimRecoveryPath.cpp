@@ -97,12 +97,16 @@ CWzError SqlSimFollowRestoredSet(SqlSimInstance& instance, int64_t databaseId, i
 
 CWzError SqlSimFollowRevertedSnapshot(SqlSimInstance& instance, int64_t databaseId, const std::string& database,
                                       bool keepsLogChain, uint64_t nextLsn) {
-    SimSqlStatement q = instance.Db().Prepare(
-        "SELECT id FROM backup_history WHERE database_name = ? AND device = 'snapshot' AND last_lsn = ? "
-        "ORDER BY id DESC LIMIT 1");
-    q.Bind(1, database).Bind(2, static_cast<int64_t>(nextLsn));
-    const int64_t historyId = q.Step() ? q.Int(0) : 0;
-    if (q.Error().IsError()) return q.Error();
+    int64_t historyId = 0;
+    {
+        // Let go before the write below.
+        SimSqlStatement q = instance.Db().Prepare(
+            "SELECT id FROM backup_history WHERE database_name = ? AND device = 'snapshot' AND last_lsn = ? "
+            "ORDER BY id DESC LIMIT 1");
+        q.Bind(1, database).Bind(2, static_cast<int64_t>(nextLsn));
+        historyId = q.Step() ? q.Int(0) : 0;
+        if (q.Error().IsError()) return q.Error();
+    }
     return SqlSimFollowRestoredSet(instance, databaseId, historyId, keepsLogChain, nextLsn);
 }
 

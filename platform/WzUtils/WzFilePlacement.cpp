@@ -10,17 +10,54 @@
 
 namespace wz {
 
-bool FilePlacement::Place(const std::string& file, const std::string& target, std::string& error) {
-    Placed placed{target, ""};
+namespace {
+
+// Names tried before AsideName gives up: each is taken only by a leftover
+// of an earlier process with the same id.
+constexpr int kAsideNameTries = 64;
+
+bool Exists(const std::string& path, int& err) {
     struct stat st {};
-    if (Fs().Lstat(target, &st) == 0) {
-        placed.aside = UniqueSiblingName(target, "jxold");
+    if (Fs().Lstat(path, &st) == 0) return true;
+    err = errno;
+    return false;
+}
+
+}  // namespace
+
+std::string FilePlacement::AsideName(const std::string& target) {
+    int err = 0;
+    if (!Exists(target, err)) {
+        errno = err;
+        return "";
+    }
+    for (int i = 0; i < kAsideNameTries; ++i) {
+        std::string name = UniqueSiblingName(target, "jxold");
+        if (Exists(name, err)) continue;
+        if (err == ENOENT) return name;
+        errno = err;
+        return "";
+    }
+    errno = EEXIST;
+    return "";
+}
+
+bool FilePlacement::Place(const std::string& file, const std::string& target, const std::string& aside,
+                          std::string& error) {
+    Placed placed{target, "", false};
+    int err = 0;
+    if (Exists(target, err)) {
+        if (aside.empty()) {
+            error = "Cannot place \"" + target + "\": a file stands there that was not expected";
+            return false;
+        }
+        placed.aside = aside;
         if (Fs().Rename(target, placed.aside) != 0) {
             error = "Cannot place \"" + target + "\": cannot set the file there aside: " + std::strerror(errno);
             return false;
         }
-    } else if (errno != ENOENT) {
-        error = "Cannot place \"" + target + "\": " + std::strerror(errno);
+    } else if (err != ENOENT) {
+        error = "Cannot place \"" + target + "\": " + std::strerror(err);
         return false;
     }
     if (Fs().Rename(file, target) != 0) {
@@ -35,11 +72,23 @@ bool FilePlacement::Place(const std::string& file, const std::string& target, st
     return true;
 }
 
+void FilePlacement::Resume(const std::string& target, const std::string& aside) {
+    m_placed.push_back({target, aside, true});
+}
+
 bool FilePlacement::PutBack(std::string& error) {
     bool ok = true;
     for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
         const int rc = it->aside.empty() ? Fs().Unlink(it->target) : Fs().Rename(it->aside, it->target);
-        if (rc == 0 || (it->aside.empty() && errno == ENOENT)) continue;
+        if (rc == 0) continue;
+        const int failed = errno;
+        // Nothing to undo: no new file stands where none stood, or a resumed
+        // placing never set its old file aside (the target still holds it).
+        int err = 0;
+        if (failed == ENOENT && (it->aside.empty() || (it->resumed && !Exists(it->aside, err) && err == ENOENT))) {
+            continue;
+        }
+        errno = failed;
         ok = false;
         if (!error.empty()) error += "; ";
         error += it->aside.empty()

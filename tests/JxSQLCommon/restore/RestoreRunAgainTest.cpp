@@ -1,14 +1,22 @@
 // Restores that go on from where an earlier one left Sales: run again after
 // a failure, continued after a restore into STANDBY or NORECOVERY. Each one
 // that goes on is offered the backups from the point the database was
-// restored to, the one the stop fell inside included.
+// restored to, the one the stop fell inside included. A restore killed while
+// it places its files, and two restores running at once.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <ctime>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "JxLib/JXPlatformInfo.h"
+#include "JxLib/JxProcess.h"
+#include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
 #include "tests/support/WallSecond.h"
@@ -162,5 +170,81 @@ TEST_F(RestoreRunAgain, NoRecoveryCopyContinuedAcrossANewFull) {
     EXPECT_EQ(Restore(61, SalesTask(kRstOverwrite, "Copy")), 1) << CauseTexts(61);
     ExpectOnlineHolding("Copy", Contents("Sales"));
 }
+
+// Two restores of Sales as new names at once, one held while it records
+// its recovery and the other run whole meanwhile: neither meets the other's
+// catalogue writes as a failure, and both copies equal Sales.
+TEST_F(RestoreRunAgain, TwoRestoresAsNewNamesAtOnceBothComplete) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    int first = 0;
+    int second = 0;
+    {
+        VdiTestHold recovering(VdiTestPoint::kRecovering, 1);
+        std::thread copyA([&] { first = Restore(60, SalesTask(0, "CopyA")); });
+        const bool held = recovering.WaitHeld();
+        if (held) second = Restore(61, SalesTask(0, "CopyB"));
+        recovering.Release();
+        copyA.join();
+        ASSERT_TRUE(held);
+    }
+    EXPECT_EQ(first, 1) << CauseTexts(60);
+    EXPECT_EQ(second, 1) << CauseTexts(61);
+    ExpectOnlineHolding("CopyA", Contents("Sales"));
+    ExpectOnlineHolding("CopyB", Contents("Sales"));
+}
+
+// The restore program is killed once it has put the full's first file in
+// place. In place, Sales is left RESTORING, never ONLINE over the full's
+// files, and a recovery-only job puts its files back and brings it ONLINE as
+// it was. As a new name, the copy is left out of the catalogue, and the same
+// restore run again removes what the killed one placed and completes. Either
+// way nothing of the killed restore is left beside the files, and Sales's
+// next log job completes.
+class KilledRestore : public RestoreRunAgain, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KilledRestore, LeavesNoDatabaseOnlineOverHalfARestoreAndTheNextJobPutsItsFilesBack) {
+    const std::string target = GetParam();
+    const bool inPlace = target == "Sales";
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    const std::vector<std::string> backedUp = Contents("Sales");
+    Change(9);
+    const std::vector<std::string> before = Contents("Sales");
+    const JxServeRestoreTask task = SalesTask(kRstOverwrite, inPlace ? "" : target);
+    // The program has no fake account: the copy's folder goes to the test's
+    // own user, which already owns it.
+    const passwd* me = ::getpwuid(::geteuid());
+    ASSERT_NE(me, nullptr);
+    account.knownUser = me->pw_name;
+    JXPlatformInfo().setString("MSSQLAgent", "sSQLServerUser", account.knownUser);
+    root.WriteFile("vdi/kill/" + target, "");
+    JxServePutRestoreTask(kTask, task);
+    std::string output, error;
+    EXPECT_EQ(JxProcess::system(std::string(JX_RESTORE_PROGRAM) + " -j 60 -token 60:1:1 -rt 77", output, error, 30000),
+              -1)
+        << error;
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/vdi/kill/" + target)) << "the switch was not reached";
+    if (inPlace) {
+        EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
+        EXPECT_EQ(Restore(61, SalesTask(kRstRecoveryOnly)), 1) << CauseTexts(61);
+    } else {
+        EXPECT_EQ(DatabaseState(instance, target), -1) << "the copy is in the catalogue";
+        EXPECT_EQ(Restore(61, task), 1) << CauseTexts(61);
+    }
+    ExpectOnlineHolding(target, inPlace ? before : backedUp);
+    for (const SqlSimFileRow& f : Files(target)) {
+        std::vector<std::string> names;
+        ASSERT_EQ(wz::Fs().ReadDirectory(f.path.substr(0, f.path.rfind('/')), names), 0);
+        for (const std::string& name : names) {
+            EXPECT_EQ(name.find(".jxold."), std::string::npos) << name;
+            EXPECT_EQ(name.find(".jxrestore."), std::string::npos) << name;
+        }
+    }
+    EXPECT_EQ(Backup(53, "-L"), "1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, KilledRestore, ::testing::Values("Sales", "Copy"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "Sales" ? "InPlace" : "AsANewName";
+                         });
 
 }  // namespace

@@ -258,10 +258,11 @@ TEST_F(RestoreHoldTest, BackupsShareADatabaseARestoreHoldsItAloneAndOtherDatabas
     EXPECT_EQ(backup1.Take(sim.Location(), "Sales", Hold::Mode::kShared, error), Hold::Result::kBusy);
 }
 
-// Where the statement fails: the rename of its second file into place, the
-// write of the applied log records to the placed log file, or the last step
-// of its catalogue change (the history row; the other steps went before).
-enum class Step { kRename, kLogWrite, kHistoryRow };
+// Where the statement fails: the record of what it places (before any file
+// moves), the rename of its second file into place, the write of the applied
+// log records to the placed log file, or the last step of its catalogue
+// change (the history row; the other steps went before).
+enum class Step { kPlacingRecord, kRename, kLogWrite, kHistoryRow };
 struct Fault {
     const char* name;
     bool log;  // a log set mid-sequence, else a full set over an ONLINE database
@@ -295,17 +296,22 @@ TEST_P(RestorePlacingTest, AFailureLeavesSalesAsBeforeTheStatementAndTheSameRest
         wz::ScopedFileSystem use(faulty);
         if (fault.step == Step::kLogWrite) faulty.FailCallOn("Sales_log.ldf", FsCall::kPWrite, 1, EIO);
         if (fault.step == Step::kRename) faulty.FailCallOn("*.jxrestore.*", FsCall::kRename, 2, EIO);
-        if (fault.step == Step::kHistoryRow) {
+        // A step of the catalogue that refuses: the history row, or the
+        // record's step, which marks Sales RESTORING.
+        const char* refusing = nullptr;
+        if (fault.step == Step::kHistoryRow) refusing = "BEFORE INSERT ON restore_history";
+        if (fault.step == Step::kPlacingRecord) refusing = "BEFORE UPDATE OF state ON databases WHEN NEW.state = 2";
+        if (refusing != nullptr) {
             ASSERT_FALSE(sim.Db()
-                             .Exec("CREATE TRIGGER history_fails BEFORE INSERT ON restore_history "
-                                   "BEGIN SELECT RAISE(ABORT, 'the history cannot grow'); END")
+                             .Exec(std::string("CREATE TRIGGER refuses ") + refusing +
+                                   " BEGIN SELECT RAISE(ABORT, 'the catalogue refuses'); END")
                              .IsError());
         }
         Outcome o = Restore("Sales", faulted.archives, InPlace(true));
         EXPECT_FALSE(o.ok);
-        if (fault.step == Step::kHistoryRow) {
-            EXPECT_NE(o.text.find("the history cannot grow"), std::string::npos) << o.text;
-            ASSERT_FALSE(sim.Db().Exec("DROP TRIGGER history_fails").IsError());
+        if (refusing != nullptr) {
+            EXPECT_NE(o.text.find("the catalogue refuses"), std::string::npos) << o.text;
+            ASSERT_FALSE(sim.Db().Exec("DROP TRIGGER refuses").IsError());
         } else {
             EXPECT_EQ(faulty.FiredTotal(), 1);
         }
@@ -327,7 +333,8 @@ TEST_P(RestorePlacingTest, AFailureLeavesSalesAsBeforeTheStatementAndTheSameRest
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RestorePlacingTest,
-                         ::testing::Values(Fault{"FullPlacing", false, Step::kRename},
+                         ::testing::Values(Fault{"FullRecord", false, Step::kPlacingRecord},
+                                           Fault{"FullPlacing", false, Step::kRename},
                                            Fault{"LogPlacing", true, Step::kRename},
                                            Fault{"LogRecording", true, Step::kLogWrite},
                                            Fault{"LogHistoryRow", true, Step::kHistoryRow}),
