@@ -371,11 +371,10 @@ public:
     LogHold(const LogHold&) = delete;
     LogHold& operator=(const LogHold&) = delete;
     void Held() { m_held = true; }
-    // Inside the transaction that records the backup.
-    CWzError Release() {
-        m_held = false;
-        return m_changes.ReleaseLog(m_id);
-    }
+    // Inside the transaction that records the backup; Recorded once it
+    // committed (a rolled-back release is made again when the hold goes).
+    CWzError Release() { return m_changes.ReleaseLog(m_id); }
+    void Recorded() { m_held = false; }
 
 private:
     SqlSimChanges& m_changes;
@@ -666,5 +665,6 @@ void VdiRunBackup(VdiStatement& s) {
         return CWzError::Success();
     });
     if (recorded.IsError()) return VdiFail(s, -1, recorded.GetMessage());
+    logHold.Recorded();
     FillMetadata(s, h, history.type, finish, device, path);
 }
