@@ -327,8 +327,7 @@ bool SendLogRecords(VdiStatement& s, Streamer& out, SqlSimChanges& changes, int6
         if (whole && std::none_of(files.begin(), files.end(),
                                   [&](const SqlSimFileRow& f) { return f.id == decoded.fileId; })) {
             VdiFail(s, kSqlErrBackupSerialized,
-                    "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and encryption changes "
-                    "on a database must be serialized: a file was added while the backup ran.");
+                    std::string(kVdiSerializedText) + " A file was added while the backup ran.");
             ok = false;
             break;
         }

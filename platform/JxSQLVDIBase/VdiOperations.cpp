@@ -40,10 +40,7 @@ bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, 
             return true;
         case SqlSimDatabaseHold::Result::kBusy:
             if (purpose != SqlSimDatabaseHold::Purpose::kStatement) {
-                VdiFail(s, kSqlErrBackupSerialized,
-                        "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and encryption "
-                        "changes on a database must be serialized. Reissue the statement after the current backup "
-                        "or file manipulation operation is completed.");
+                VdiFail(s, kSqlErrBackupSerialized, kVdiSerializedText);
             } else if (mode == SqlSimDatabaseHold::Mode::kShared) {
                 VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING));
             } else {

@@ -34,6 +34,13 @@ enum VdiSqlError : long {
     kSqlErrStopped = 3013,
 };
 
+// SQL Server's text for a backup that meets another backup of its kind, or a
+// file added meanwhile (3023).
+constexpr const char* kVdiSerializedText =
+    "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and encryption changes on a database "
+    "must be serialized. Reissue the statement after the current backup or file manipulation operation is "
+    "completed.";
+
 class SqlSimInstance;
 
 void VdiRunBackup(VdiStatement& s);

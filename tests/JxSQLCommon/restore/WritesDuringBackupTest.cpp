@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "JxSQLVDIBase/VdiTestHold.h"
@@ -62,6 +63,12 @@ protected:
 TEST_F(WritesDuringBackup, AFullIsConsistentAtItsEndAndTheNextBackupsHoldWhatChangedWhileItRan) {
     Change(1);
     ASSERT_EQ(BackupAround(50, "-D", VdiTestPoint::kBetweenChunks, [&] { BigChange(2); }), "1") << CauseTexts(50);
+    // What changed while the full ran stays marked for its differential.
+    int64_t id = 0;
+    std::vector<std::pair<int64_t, uint64_t>> extents;
+    ASSERT_FALSE(instance.DatabaseId("Sales", id).IsError());
+    ASSERT_FALSE(SqlSimChanges(instance).ChangedExtents(id, extents).IsError());
+    EXPECT_FALSE(extents.empty());
     // The full alone: Sales as the full's data read ended, not a mix.
     CopyEqualsSales(70, "AtFull");
     BackUpAndCopy(3, 51, "-I", 71, "AtDifferential");
@@ -160,24 +167,28 @@ TEST_F(WritesDuringBackup, AFileAddedWhileAFullRunsFailsTheFullAndTheNextFullHol
     BackUpAndCopy(2, 51, "-D", 70, "Copy");
 }
 
-TEST_F(WritesDuringBackup, ASecondWriterDuringLogJobsLosesNothing) {
+// Two more sessions write while log jobs run: no write is lost, to the
+// backups or to each other.
+TEST_F(WritesDuringBackup, TwoWritersDuringLogJobsLoseNothing) {
     Change(1);
     ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
     std::atomic<uint64_t> writes{0};
-    std::thread writer([&] {
+    auto write = [&](uint64_t seed) {
         SqlSimInstance own;
         if (own.Open("HOST/INST").IsError()) return (void)++failures;
-        for (uint64_t seed = 100; !stop; ++seed) {
+        for (; !stop; seed += 2) {
             if (SqlSimChanges(own).Change({"Sales", 1, seed, "", 0}).IsError()) ++failures;
             ++writes;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-    });
+    };
+    std::thread first(write, 100), second(write, 101);
     for (uint64_t job = 51; job <= 53; ++job) EXPECT_EQ(Backup(job, "-L"), "1") << CauseTexts(job);
     stop = true;
-    writer.join();
+    first.join();
+    second.join();
     EXPECT_EQ(failures, 0);
     EXPECT_GT(writes, 0u);
     BackUpAndCopy(2, 54, "-L", 70, "Copy");

@@ -161,10 +161,10 @@ protected:
 TEST_P(DatabaseIdTakenAgain, TheNewDatabaseStartsWithNothingOfTheOldOne) {
     const auto [gone, made] = GetParam();
     ASSERT_TRUE(dmo.initialize("h/i"));
-    SqlSimDatabaseSpec spec;
-    spec.name = "Old";
+    SqlSimDatabaseSpec oldDatabase;
+    oldDatabase.name = "Old";
     int64_t id = 0;
-    ASSERT_FALSE(sim.AddDatabase(spec, &id).IsError());
+    ASSERT_FALSE(sim.AddDatabase(oldDatabase, &id).IsError());
     SqlSimChanges changes(sim);
     ASSERT_FALSE(changes.Change({"Old", 3, 7, "m1", 0}).IsError());
     SqlSimRecoveryPath oldPath;
@@ -192,7 +192,7 @@ TEST_P(DatabaseIdTakenAgain, TheNewDatabaseStartsWithNothingOfTheOldOne) {
 
     int64_t newId = 0;
     if (made == Made::kCreated) {
-        ASSERT_FALSE(sim.AddDatabase(spec, &newId).IsError());
+        ASSERT_FALSE(sim.AddDatabase(oldDatabase, &newId).IsError());
     } else if (made == Made::kAttached) {
         ASSERT_TRUE(dmo.AttachDatabase("h/i", "Old\n" + files[0].path + "\n" + files[1].path, error)) << error;
         ASSERT_FALSE(sim.DatabaseId("Old", newId).IsError());
