@@ -116,16 +116,20 @@ bool HoldsSetAt(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set, const
 }
 
 // Whether `set` is a log backup the store holds already with its data
-// committed: same database, first and last LSN, start and finish dates. A
-// job sends it again when the reply to its first request was lost, and
-// cannot know whether it was stored; stored twice, the log would be in the
-// restore chain twice. A held copy whose data were never committed is no
-// backup and does not count.
+// committed: same database, first and last LSN, start and finish dates and
+// recovery path. A job sends it again when the reply to its first request
+// was lost, and cannot know whether it was stored; stored twice, the log
+// would be in the restore chain twice. A database dropped and created again
+// starts its LSNs low again, so its first logs may match a dropped one's in
+// all but the recovery path, which is new; a set stored before paths were
+// kept (no path on one side) is compared without it. A held copy whose data
+// were never committed is no backup and does not count.
 bool RepeatsCommittedLog(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& set) {
     if (Text(set.backupType) != "L") return false;
+    const std::string path = PathText(set, SQLBackupSetInfoReq_VER5_t::kRecoveryPathText);
     auto q = db.ExecQuerySetup(
-        {"SELECT id, published, first_lsn, last_lsn FROM backup_sets WHERE code = ? AND instance_id = ? AND "
-         "database_name = ? AND backup_type = 'L' AND start_date = ? AND finish_date = ?",
+        {"SELECT id, published, first_lsn, last_lsn, recovery_path FROM backup_sets WHERE code = ? AND "
+         "instance_id = ? AND database_name = ? AND backup_type = 'L' AND start_date = ? AND finish_date = ?",
          {Num(kSqlBackupSetReq), Num(set.instanceId), Text(set.databaseName), Num(set.startDate),
           Num(set.finishDate)}});
     while (q->NextRow()) {
@@ -133,6 +137,8 @@ bool RepeatsCommittedLog(FX::CSQLite3DB& db, const SQLBackupSetInfoReq_VER5_t& s
             !JxServeSameLsn(q->GetStringField(3), Text(set.lastLsn))) {
             continue;
         }
+        const std::string storedPath = q->GetStringField(4);
+        if (!path.empty() && !storedPath.empty() && storedPath != path) continue;
         if (q->GetInt64Field(1) != 0 || JxServeSetDataCommitted(db, q->GetInt64Field(0))) return true;
     }
     return false;

@@ -63,17 +63,66 @@ Positions CandidateFulls(const std::vector<JxServeBackup>& history, Fits fits) {
     return fulls;
 }
 
-// Whether the log `log` ends below the last LSN of `data`, a full or a
-// differential: a log that ran beside the data backup and finished before
-// its data read did. The engine refuses it after that backup as too early,
-// and the next log covers its range.
-bool EndsBefore(const JxServeBackup& log, const JxServeBackup& data) {
-    return !log.lastLsn.empty() && !data.lastLsn.empty() && JxServeLsnBelow(log.lastLsn, data.lastLsn);
+// The LSN a chain's base restores the database to: a full's or a
+// differential's last LSN; a file backup's (file full or file
+// differential) first LSN, as it carries no log and every log from its
+// start on is needed after it.
+const std::string& PointOf(const JxServeBackup& base) {
+    return IsFileFull(base) || IsFileDifferential(base) ? base.firstLsn : base.lastLsn;
+}
+
+// Whether the log at `log` of the history may follow the backup at `base`
+// (kNone: any backup). A log stored after it may; one stored before it only
+// when the log ran beside it (ended at or after it began) and both carry
+// the LSNs that place them: a log job that finished while a data backup
+// drained to the media is stored first, though it holds the log after that
+// backup. A log of an older generation (a dropped database's, a set stored
+// without a recovery path) ended before the base began.
+bool MayFollow(const std::vector<JxServeBackup>& history, size_t log, size_t base) {
+    if (base == kNone || log > base) return true;
+    const JxServeBackup& l = history[log];
+    const JxServeBackup& b = history[base];
+    return log != base && !l.firstLsn.empty() && !l.lastLsn.empty() && !PointOf(b).empty() &&
+           l.endTime >= b.startTime;
+}
+
+// The logs that carry the database on from `reached` (an LSN; empty: not
+// known), after the backup at `base` (see MayFollow), in the order they
+// apply: by first LSN, ties in the order stored (in the order
+// stored where a log's first LSN is not known). A log that ends at or below
+// what is reached so far carries nothing past it (a copy-only log beside
+// the schedule's, an empty log, a log stored twice, one that finished before
+// its base's data read did) and is left out; the engine would refuse it as
+// too early. A gap does not stop the walk: the logs after it are still
+// sent, for the engine to refuse the first one. To a point (`toTime` not 0)
+// the walk ends with the first log that reaches it.
+Positions LogsOnFrom(const std::vector<JxServeBackup>& history, size_t base, std::string reached, uint64_t toTime) {
+    Positions logs;
+    for (size_t i = 0; i < history.size(); ++i) {
+        if (IsLog(history[i]) && MayFollow(history, i, base)) logs.push_back(i);
+    }
+    const bool placed =
+        std::all_of(logs.begin(), logs.end(), [&](size_t i) { return !history[i].firstLsn.empty(); });
+    if (placed) {
+        std::stable_sort(logs.begin(), logs.end(), [&](size_t a, size_t b) {
+            return JxServeLsnBelow(history[a].firstLsn, history[b].firstLsn);
+        });
+    }
+    Positions taken;
+    for (size_t i : logs) {
+        const JxServeBackup& log = history[i];
+        if (!reached.empty() && !log.lastLsn.empty() && !JxServeLsnBelow(reached, log.lastLsn)) continue;
+        taken.push_back(i);
+        if (!log.lastLsn.empty()) reached = log.lastLsn;
+        if (toTime != 0 && log.endTime >= toTime) break;  // this log reaches the to-time
+    }
+    return taken;
 }
 
 // The chain at `toTime` (0 = the latest) on the full at `full`: it, the
 // newest differential on it that ended by then and `diffFits`, and the log
-// backups after those up to the first one that reaches the to-time.
+// backups that carry those on (LogsOnFrom) up to the first one that reaches
+// the to-time.
 template <typename DiffFits>
 Positions ChainOn(const std::vector<JxServeBackup>& history, size_t full, uint64_t toTime, DiffFits diffFits) {
     auto endedBy = [toTime](const JxServeBackup& b) { return toTime == 0 || b.endTime <= toTime; };
@@ -86,11 +135,8 @@ Positions ChainOn(const std::vector<JxServeBackup>& history, size_t full, uint64
         chain.push_back(diff);
         base = diff;
     }
-    for (size_t i = base + 1; i < history.size(); ++i) {
-        if (!IsLog(history[i]) || EndsBefore(history[i], history[base])) continue;
-        chain.push_back(i);
-        if (toTime != 0 && history[i].endTime >= toTime) break;  // this log reaches the to-time
-    }
+    const Positions logs = LogsOnFrom(history, base, PointOf(history[base]), toTime);
+    chain.insert(chain.end(), logs.begin(), logs.end());
     return chain;
 }
 
@@ -168,14 +214,21 @@ std::vector<JxServeBackup> Chain(const std::vector<JxServeBackup>& history, uint
     return Furthest(history, candidates, toTime);
 }
 
-// The position of the newest backup that ended by `toTime` (0 = the
-// latest: the newest backup); kNone when none did.
+// The position of the backup that ended last by `toTime` (0 = the latest),
+// of those ending in one second the one stored last; kNone when none did. A
+// set is stored when its job has drained it to the media, so a backup that
+// ended earlier may be stored after one that ended later.
 size_t NewestEndedBy(const std::vector<JxServeBackup>& history, uint64_t toTime) {
-    return Newest(history, [&](size_t i) { return toTime == 0 || history[i].endTime <= toTime; });
+    size_t found = kNone;
+    for (size_t i = 0; i < history.size(); ++i) {
+        const uint64_t end = history[i].endTime;
+        if ((toTime == 0 || end <= toTime) && (found == kNone || end >= history[found].endTime)) found = i;
+    }
+    return found;
 }
 
 // The backups on the recovery path the database was on at `toTime` (0 = the
-// latest): the path of the newest backup that ended by then.
+// latest): the path of the backup that ended last by then.
 std::vector<JxServeBackup> OnPathAt(const std::vector<JxServeBackup>& history, uint64_t toTime) {
     return JxServeOnPathOf(history, NewestEndedBy(history, toTime));
 }
@@ -184,7 +237,8 @@ std::vector<JxServeBackup> OnPathAt(const std::vector<JxServeBackup>& history, u
 // the latest backups have left: that backup is not on the latest path.
 bool Abandoned(const std::vector<JxServeBackup>& history, size_t restored) {
     if (restored == kNone || history.empty()) return false;
-    return !JxServeRecoveryPathScope(history, history.back().recoveryPath).Holds(history[restored]);
+    const JxServeBackup& latest = history[NewestEndedBy(history, 0)];
+    return !JxServeRecoveryPathScope(history, latest.recoveryPath).Holds(history[restored]);
 }
 
 bool Named(const std::vector<std::string>& names, const std::string& name) {
@@ -240,36 +294,46 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
 }
 
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& all,
-                                                const std::string& lastRestoredLsn,
+                                                const std::string& restoredLsn,
                                                 const std::string& restoredFirstLsn) {
     auto snapshot = [](const JxServeBackup& b) { return JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10)); };
-    std::vector<JxServeBackup> history = OnPathAt(all, 0);
-    std::string restoredLsn = lastRestoredLsn;
-    // A standby whose last restored backup lies only on paths the latest
-    // backups left starts again from the latest path's newest full.
+    const std::vector<JxServeBackup> history = OnPathAt(all, 0);
     auto lastRestored = [&](const JxServeBackup& b) {
         return !restoredLsn.empty() && JxServeSameLsn(b.lastLsn, restoredLsn) &&
                (restoredFirstLsn.empty() || b.firstLsn.empty() || JxServeSameLsn(b.firstLsn, restoredFirstLsn));
     };
-    const size_t restored = Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); });
-    const size_t abandoned = Newest(all, [&](size_t i) { return lastRestored(all[i]) && Abandoned(all, i); });
-    if (restored == kNone && abandoned != kNone) {
-        const size_t full = Newest(history, [&](size_t i) {
-            return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]);
-        });
-        history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(full == kNone ? 0 : full));
-        restoredLsn.clear();
+    auto sent = [&](const Positions& positions) {
+        std::vector<JxServeBackup> chain;
+        for (size_t i : positions) chain.push_back(history[i]);
+        return chain;
+    };
+    // A standby whose last restored backup lies only on paths the latest
+    // backups left, or that holds nothing yet, starts again from a cycle.
+    const bool onLatestPath = Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); }) != kNone;
+    const bool onLeftPath = Newest(all, [&](size_t i) { return lastRestored(all[i]) && Abandoned(all, i); }) != kNone;
+    const bool startAgain = restoredLsn.empty() || (!onLatestPath && onLeftPath);
+    // The logs that carry the standby on from where it stands.
+    Positions logs;
+    if (!startAgain) {
+        const size_t at = Newest(history, [&](size_t i) { return lastRestored(history[i]); });
+        logs = LogsOnFrom(history, at, restoredLsn, 0);
+        const bool continues = !logs.empty() && (history[logs.front()].firstLsn.empty() ||
+                                                 !JxServeLsnBelow(restoredLsn, history[logs.front()].firstLsn));
+        if (continues) return sent(logs);
     }
-    std::vector<JxServeBackup> chain;
-    for (size_t i = 0; i < history.size(); ++i) {
-        const JxServeBackup& b = history[i];
-        if (!IsFull(b) && !IsDifferential(b) && !IsLog(b)) continue;  // a file backup
-        if (snapshot(b) || (IsFull(b) && b.copyOnly)) continue;
-        if (IsDifferential(b)) {
-            const size_t full = Newest(history, [&](size_t f) { return IsFull(history[f]) && OnFull(history, f, i); });
-            if (full != kNone && snapshot(history[full])) continue;
-        }
-        if (restoredLsn.empty() || JxServeLsnBelow(restoredLsn, b.lastLsn)) chain.push_back(b);
-    }
-    return chain;
+    // No log carries it on (nothing restored yet, a path left, a gap or a
+    // broken log chain): one cycle, the newest ordinary full the job can
+    // restore, its newest differential and the logs after them; a
+    // differential is never sent without its full. A cycle that would take
+    // the standby back is not sent: the logs after the gap are, for the
+    // engine to refuse.
+    const size_t full = Newest(history, [&](size_t i) {
+        return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]);
+    });
+    if (full == kNone) return sent(logs);
+    const Positions cycle =
+        ChainOn(history, full, 0, [&](const JxServeBackup& b) { return IsDifferential(b) && !snapshot(b); });
+    const Candidate reach = Measured(history, cycle, cycle);
+    if (startAgain || JxServeLsnBelow(restoredLsn, reach.reachedLsn)) return sent(cycle);
+    return sent(logs);
 }

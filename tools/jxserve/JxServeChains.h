@@ -1,15 +1,25 @@
 // Which of a database's backups a restore needs, chosen the way the central
 // server chooses them. A history is the database's backups in the order
-// stored (JxServeBackupsOf); every chain comes back oldest first.
+// stored (JxServeBackupsOf); every chain comes back in the order its
+// backups apply.
 //
 // A chain is a full backup, the newest differential on that full, and the
-// log backups after them. A differential goes only on the full it holds the
-// changes since: its database backup LSN is that full's checkpoint LSN, so a
-// copy-only full, which resets no differential base, never takes one. Sets
-// stored without those LSNs (a test's set-up) are placed by position: after
-// the full and before the next full. Log backups run on across fulls, as
-// SQL Server's log chain does, and are passed on as stored, gaps included:
-// refusing a broken chain is SQL Server's part.
+// log backups that carry them on. A differential goes only on the full it
+// holds the changes since: its database backup LSN is that full's
+// checkpoint LSN, so a copy-only full, which resets no differential base,
+// never takes one. Sets stored without those LSNs (a test's set-up) are
+// placed by position: after the full and before the next full.
+//
+// The logs follow the log, not the order the sets were stored in: a log job
+// that finished while a data backup drained to the media is stored before
+// that backup, yet holds the log after it. From the point the base restores
+// to (a full's or differential's last LSN, a file backup's first LSN), the
+// logs are taken by first LSN: each that ends above what is reached so far,
+// once. A log that ends at or below it is left out (the engine refuses it as
+// too early); logs after a gap are still sent, and refusing them is the
+// engine's part. A log stored before its base is taken only when it ran
+// beside it; logs without LSNs stay placed by position, after their base.
+// Log backups run on across fulls, as SQL Server's log chain does.
 //
 // More than one full may begin the chain: the newest ordinary full, with its
 // differential, and every copy-only full after it, with the logs after it.
@@ -28,8 +38,9 @@
 // or file-group restore's.
 //
 // Every chain keeps to one recovery path (JxServeRecoveryPaths.h): to the
-// latest time, the newest backup's; to a point, that of the newest backup
-// that ended by it. Until the new path's first backup is stored, the path a
+// latest time, that of the backup that ended last; to a point, that of the
+// backup that ended last by it (of those ending in one second, the one
+// stored last). Until the new path's first backup is stored, the path a
 // restore left is the newest.
 #pragma once
 
@@ -67,19 +78,20 @@ std::vector<JxServeBackup> JxServeChainAfter(const std::vector<JxServeBackup>& h
 // The chain of a file or file-group restore of `names` (file groups or
 // logical file names) at `toTime`, as JxServeChainAt but on backups the job
 // can read that hold every name: a full or file full, a differential or
-// file differential on it, then every log.
+// file differential on it, then the logs that carry them on.
 std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup>& history, uint64_t toTime,
                                                  const std::vector<std::string>& names);
 
 // What a live-sync standby restored up to `restoredLsn` (empty: nothing yet)
-// by a backup that began at `restoredFirstLsn` (empty: not known)
-// takes next, in the order stored: every full, differential and log backup
-// whose last LSN is beyond it, but for snapshot sets (the logs after a
-// snapshot full continue the chain the standby has), a differential on a
-// snapshot full, and copy-only fulls (the standby goes on by its logs). On
-// the latest recovery path only: a standby whose last restored backup lies
-// only on a path the latest backups left starts again from that path's
-// newest full.
+// by a backup that began at `restoredFirstLsn` (empty: not known) takes
+// next, in the order to apply: the logs that carry it on from that LSN, and
+// nothing else. Where no log does (nothing restored yet, a gap, a broken log
+// chain, a last restore on a recovery path the latest backups left), one
+// cycle on the latest path: the newest full that is neither copy-only nor a
+// snapshot, its newest differential that is no snapshot, and the logs that
+// carry them on; unless that cycle would take the standby back, when the
+// logs after the gap are sent for the engine to refuse. A standby never
+// takes a differential without its full, nor a file backup.
 std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& history,
                                                 const std::string& restoredLsn,
                                                 const std::string& restoredFirstLsn = "");

@@ -131,6 +131,20 @@ TEST_F(BackupSetUpdatesTest, ASetOfARecoveryPathTheDatabaseLeftIsNoPredecessor) 
     EXPECT_EQ(Send("L", "300", "310", "150", "150"), 0) << "a set carrying no path fits every path";
 }
 
+// A log sent again (same LSNs, same seconds, same path) is stored once; a
+// database dropped and created again (path B, no fork) whose first log
+// matches the dropped one's in all but the path is stored. (The sets carry
+// no data: they count as on the media once published.)
+TEST_F(BackupSetUpdatesTest, ALogSentAgainIsStoredOnceAndANewDatabasesLogIsNotTakenForIt) {
+    for (const char* path : {"A", "B"}) {
+        ASSERT_EQ(Send("D", "100", "200", "150", "0", path), 0);
+        ASSERT_EQ(Send("L", "200", "250", "150", "150", path), 0);
+        JxServeOpenBackupSetStore()->ExecDML({"UPDATE backup_sets SET published = 1", {}});
+    }
+    EXPECT_EQ(Send("L", "200", "250", "150", "150", "B"), 0);
+    EXPECT_EQ(JxServeStoredBackupSets().size(), 4u);
+}
+
 TEST_F(BackupSetUpdatesTest, AzureAndAnalysisUpdatesHaveNoBrokenChainCase) {
     JxServeRefuseBackupSets("sales", 6);
     CSQLClientDll client;

@@ -104,6 +104,13 @@ protected:
         b.databaseBackupLsn = base != 0 ? std::to_string(base) : "";
         return b;
     }
+    // A log backup ending at `end` that holds the log from `first` to `last`.
+    JxServeBackup& Log(uint64_t end, uint64_t first, uint64_t last) {
+        JxServeBackup& b = Put('L', end);
+        b.firstLsn = std::to_string(first);
+        b.lastLsn = std::to_string(last);
+        return b;
+    }
     // Full 100, copy-only full 150, a differential of the full 200.
     void PutFullCopyOnlyFullAndDifferential() {
         Put('D', 100);
@@ -184,6 +191,18 @@ TEST_F(ChainRulesTest, EveryChainKeepsToOneRecoveryPath) {
     EXPECT_EQ(LiveSync("160"), "L300");
 }
 
+// A log of path A whose job ended before the in-place restore that began
+// path B, but whose set was stored after B's first full: the latest path is
+// that of the backup that ended last, B.
+TEST_F(ChainRulesTest, TheLatestPathIsThatOfTheBackupThatEndedLast) {
+    PutTwoRecoveryPaths({{'D', 250}});
+    history.clear();
+    Put('L', 210).recoveryPath = "A";
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D250");
+    EXPECT_EQ(LiveSync("210"), "D250");
+}
+
 // A standby's last restored backup is told by its first LSN too: the
 // abandoned log 150-200 and path B's full, which ends at the same LSN, are
 // not taken for each other.
@@ -249,6 +268,80 @@ TEST_F(ChainRulesTest, AFullThatEndedDuringALogJobStaysTheNewestFull) {
     EXPECT_EQ(Chain(0, 0, 1), "D170 L190");
 }
 
+// Full 50 (LSN 100) and logs 51 and 52; then a full or a differential 62
+// (read up to LSN 130, began at 55) and log 61, which ran beside it and
+// ended first, so was stored first, yet holds the log from 120 to 140; then
+// log 64. Every chain takes log 61 after the data backup.
+class LogStoredBeforeItsBase : public ChainRulesTest, public ::testing::WithParamInterface<char> {};
+
+TEST_P(LogStoredBeforeItsBase, IsInEveryChainOnThatBase) {
+    const char type = GetParam();
+    Put('D', 50).lastLsn = "100";
+    Log(51, 100, 110);
+    Log(52, 110, 120);
+    Log(61, 120, 140).startTime = 56;
+    JxServeBackup& data = Put(type, 62, type == 'I' ? 50 : 0);
+    data.startTime = 55;
+    data.lastLsn = "130";
+    Log(64, 140, 150);
+    Store();
+    const std::string chain = type == 'I' ? "D50 I62 L61 L64" : "D62 L61 L64";
+    EXPECT_EQ(Chain(0, 0, 1), chain);
+    EXPECT_EQ(Chain(63, 0, 1), chain) << "a point after the data backup's end";
+    EXPECT_EQ(Chain(62, 62, 4), "L64");
+    EXPECT_EQ(FileGroupList(0, "FG2"), chain);
+    EXPECT_EQ(LiveSync("120"), "L61 L64") << "a standby after log 52 is not taken back to the data backup";
+    EXPECT_EQ(LiveSync("130"), "L61 L64") << "a standby at the data backup";
+}
+
+INSTANTIATE_TEST_SUITE_P(FullOrDifferential, LogStoredBeforeItsBase, ::testing::Values('D', 'I'),
+                         [](const auto& info) { return info.param == 'D' ? "Full" : "Differential"; });
+
+// Logs are taken in LSN order from where the chain stands, each once: a
+// copy-only log beside the schedule's, an empty log and a log stored twice
+// add nothing; a log that ran beside a differential and ended below it is
+// left out; the logs after a gap are still sent. A standby that no log
+// carries on past the gap is not taken back by a cycle on the full; one
+// that needs a differential gets its full with it.
+TEST_F(ChainRulesTest, LogsAreTakenByTheirLsnsFromWhereTheChainStands) {
+    Put('D', 100);
+    Log(110, 100, 110);
+    Log(115, 110, 115);  // copy-only, beside log 120
+    Log(120, 110, 120);
+    Log(125, 120, 120);  // empty
+    Log(130, 120, 130);
+    Log(130, 120, 130);  // stored twice
+    Log(150, 140, 150);  // after a gap
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 L110 L115 L120 L130 L150");
+    EXPECT_EQ(LiveSync("120"), "L130 L150");
+    EXPECT_EQ(LiveSync("130"), "L150") << "past the gap: for the engine to refuse";
+    history.clear();
+    JxServeBackup& diff = Put('I', 200, 100);
+    diff.startTime = 170;
+    Log(205, 150, 190).startTime = 160;  // ran beside the differential, ended below it
+    Log(250, 190, 250);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D100 I200 L250");
+    EXPECT_EQ(LiveSync("150"), "L205 L250");
+    EXPECT_EQ(LiveSync("130"), "D100 I200 L250") << "past the gap the differential comes with its full";
+}
+
+// A database dropped and created again, with sets stored without recovery
+// paths: the old generation's log, whose LSNs overlap the new one's, ended
+// before the new full began and is no part of its chains.
+TEST_F(ChainRulesTest, AnOlderGenerationsLogIsNotPulledIntoANewerChain) {
+    Put('D', 100).lastLsn = "100";
+    Log(150, 100, 120);
+    JxServeBackup& full = Put('D', 200);
+    full.startTime = 190;
+    full.lastLsn = "110";
+    Log(250, 110, 130);
+    Store();
+    EXPECT_EQ(Chain(0, 0, 1), "D200 L250");
+    EXPECT_EQ(LiveSync("110"), "L250");
+}
+
 // Full 100, log 150, copy-only full 160, differential of the full 200, log
 // 250: the copy-only full takes no differential, the full still does.
 TEST_F(ChainRulesTest, ACopyOnlyFullIsNoDifferentialBaseAndTheFullKeepsItsDifferential) {
@@ -264,7 +357,7 @@ TEST_F(ChainRulesTest, ACopyOnlyFullIsNoDifferentialBaseAndTheFullKeepsItsDiffer
     EXPECT_EQ(Chain(150, 150, 4), "I200 L250");  // after a restore of the full's chain
     EXPECT_EQ(Chain(170, 170, 4), "L250");       // after the copy-only full
     EXPECT_EQ(FileGroupList(0, "FG2"), "D160 L250");
-    EXPECT_EQ(LiveSync("150"), "I200 L250") << "the standby goes on by its own full";
+    EXPECT_EQ(LiveSync("150"), "L250") << "the standby goes on by its logs";
 }
 
 // A subclient switched to snapshots: streamed full 100 and log 150, snapshot
