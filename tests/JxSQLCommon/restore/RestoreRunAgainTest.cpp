@@ -79,6 +79,27 @@ protected:
             ++jobId;
         }
     }
+
+    // Runs restore job `jobId` of `task` as its program does, with the kill
+    // switch of `target` set: the program is killed once it has put the
+    // first file in place.
+    void RestoreKilledAtItsFirstFile(uint64_t jobId, const JxServeRestoreTask& task, const std::string& target) {
+        // The program has no fake account: the copy's folder goes to the
+        // test's own user, which already owns it.
+        const passwd* me = ::getpwuid(::geteuid());
+        ASSERT_NE(me, nullptr);
+        account.knownUser = me->pw_name;
+        JXPlatformInfo().setString("MSSQLAgent", "sSQLServerUser", account.knownUser);
+        root.WriteFile("vdi/kill/" + target, "");
+        JxServePutRestoreTask(kTask, task);
+        const std::string job = std::to_string(jobId);
+        std::string output, error;
+        EXPECT_EQ(JxProcess::system(std::string(JX_RESTORE_PROGRAM) + " -j " + job + " -token " + job + ":1:1 -rt 77",
+                                    output, error, 30000),
+                  -1)
+            << error;
+        EXPECT_FALSE(std::filesystem::exists(root.path() + "/vdi/kill/" + target)) << "the switch was not reached";
+    }
 };
 
 // A read of log 52's archive file fails while Sales is restored in place:
@@ -210,19 +231,7 @@ TEST_P(KilledRestore, LeavesNoDatabaseOnlineOverHalfARestoreAndTheNextJobPutsIts
     Change(9);
     const std::vector<std::string> before = Contents("Sales");
     const JxServeRestoreTask task = SalesTask(kRstOverwrite, inPlace ? "" : target);
-    // The program has no fake account: the copy's folder goes to the test's
-    // own user, which already owns it.
-    const passwd* me = ::getpwuid(::geteuid());
-    ASSERT_NE(me, nullptr);
-    account.knownUser = me->pw_name;
-    JXPlatformInfo().setString("MSSQLAgent", "sSQLServerUser", account.knownUser);
-    root.WriteFile("vdi/kill/" + target, "");
-    JxServePutRestoreTask(kTask, task);
-    std::string output, error;
-    EXPECT_EQ(JxProcess::system(std::string(JX_RESTORE_PROGRAM) + " -j 60 -token 60:1:1 -rt 77", output, error, 30000),
-              -1)
-        << error;
-    EXPECT_FALSE(std::filesystem::exists(root.path() + "/vdi/kill/" + target)) << "the switch was not reached";
+    ASSERT_NO_FATAL_FAILURE(RestoreKilledAtItsFirstFile(60, task, target));
     if (inPlace) {
         EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_RESTORING);
         EXPECT_EQ(Restore(61, SalesTask(kRstRecoveryOnly)), 1) << CauseTexts(61);
@@ -246,5 +255,24 @@ INSTANTIATE_TEST_SUITE_P(Targets, KilledRestore, ::testing::Values("Sales", "Cop
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param) == "Sales" ? "InPlace" : "AsANewName";
                          });
+
+// An in-place restore killed at its first file; Sales dropped and made
+// again, in a later second, under the same id, then changed: a
+// recovery-only job of Sales puts none of the killed restore's files back
+// over the new Sales's own.
+TEST_F(RestoreRunAgain, AKilledRestoresFilesAreNotPutBackOverADatabaseMadeAgainUnderItsId) {
+    ASSERT_NO_FATAL_FAILURE(FullAndLog());
+    int64_t id = 0, again = 0;
+    ASSERT_FALSE(instance.DatabaseId("Sales", id).IsError());
+    ASSERT_NO_FATAL_FAILURE(RestoreKilledAtItsFirstFile(60, SalesTask(kRstOverwrite), "Sales"));
+    DropSales();
+    jxtest::AwaitSecondAfter();  // made again in a later second than the dropped one
+    ASSERT_NO_FATAL_FAILURE(CreateSales(&again));
+    ASSERT_EQ(again, id);
+    Change(9);
+    const std::vector<std::string> own = Contents("Sales");
+    EXPECT_EQ(Restore(61, SalesTask(kRstRecoveryOnly)), 1) << CauseTexts(61);
+    ExpectOnlineHolding("Sales", own);
+}
 
 }  // namespace

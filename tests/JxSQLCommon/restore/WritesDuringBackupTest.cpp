@@ -1,7 +1,8 @@
 // Backups of a live Sales: writes made while a full, a differential or a log
 // job runs are kept by the backups after them, and every restore equals
 // Sales. A full or differential is consistent at its end; a log job runs
-// beside a full; two data backups of one database do not run at once.
+// beside a full; two data backups of one database do not run at once, nor
+// two log backups; a full whose record fails holds no log back.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "JxLib/EvDebug.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
@@ -24,6 +26,12 @@ protected:
     // wherever a backup's read stands.
     void BigChange(uint64_t seed) {
         ASSERT_FALSE(SqlSimChanges(instance).Change({"Sales", 512, seed, "", 0}).IsError());
+    }
+
+    // Where a backup of `phase` is held while it reads: a log job at its
+    // first block, a data backup between two chunks of its files.
+    static VdiTestPoint ReadingPoint(const std::string& phase) {
+        return phase == "-L" ? VdiTestPoint::kBlockPut : VdiTestPoint::kBetweenChunks;
     }
 
     // Runs backup job `jobId` of `phase` on a thread of its own, held at
@@ -63,6 +71,9 @@ protected:
 TEST_F(WritesDuringBackup, AFullIsConsistentAtItsEndAndTheNextBackupsHoldWhatChangedWhileItRan) {
     Change(1);
     ASSERT_EQ(BackupAround(50, "-D", VdiTestPoint::kBetweenChunks, [&] { BigChange(2); }), "1") << CauseTexts(50);
+    // Its last LSN is where its data read ended, past its checkpoint.
+    const JxServeBackup full = BackupOf(50);
+    EXPECT_LT(std::stoull(full.checkpointLsn), std::stoull(full.lastLsn));
     // What changed while the full ran stays marked for its differential.
     int64_t id = 0;
     std::vector<std::pair<int64_t, uint64_t>> extents;
@@ -73,6 +84,7 @@ TEST_F(WritesDuringBackup, AFullIsConsistentAtItsEndAndTheNextBackupsHoldWhatCha
     CopyEqualsSales(70, "AtFull");
     BackUpAndCopy(3, 51, "-I", 71, "AtDifferential");
     BackUpAndCopy(4, 52, "-L", 72, "AtLog");
+    EXPECT_EQ(BackupOf(52).firstLsn, full.lastLsn) << "the log chain starts where the full ended";
     // To a point after the change (past the log's end: the log's records
     // bear times of this second).
     EXPECT_EQ(Restore(73, SalesTask(kRstPointInTime, "AtPoint", EndOf(52) + 3600)), 1) << CauseTexts(73);
@@ -88,9 +100,8 @@ TEST_P(WritesDuringALaterBackup, AreInTheNextLogAndTheRestoreEqualsSales) {
     Change(1);
     ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
     Change(2);
-    const VdiTestPoint point = phase == "-L" ? VdiTestPoint::kBlockPut : VdiTestPoint::kBetweenChunks;
     std::vector<std::string> before;
-    ASSERT_EQ(BackupAround(51, phase, point,
+    ASSERT_EQ(BackupAround(51, phase, ReadingPoint(phase),
                            [&] {
                                before = Contents("Sales");
                                BigChange(3);
@@ -119,9 +130,8 @@ TEST_P(FullAndLogAtOnce, BothCompleteAndTheChainHolds) {
     ASSERT_EQ(Backup(51, "-L"), "1") << CauseTexts(51);
     const std::string outer = logInsideFull ? "-D" : "-L";
     const std::string inner = logInsideFull ? "-L" : "-D";
-    const VdiTestPoint point = logInsideFull ? VdiTestPoint::kBetweenChunks : VdiTestPoint::kBlockPut;
     std::string innerStatus;
-    const std::string outerStatus = BackupAround(52, outer, point, [&] {
+    const std::string outerStatus = BackupAround(52, outer, ReadingPoint(outer), [&] {
         BigChange(3);
         innerStatus = Backup(53, inner);
         BigChange(4);
@@ -135,18 +145,53 @@ TEST_P(FullAndLogAtOnce, BothCompleteAndTheChainHolds) {
 INSTANTIATE_TEST_SUITE_P(Orders, FullAndLogAtOnce, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "LogInsideFull" : "FullInsideLog"; });
 
-TEST_F(WritesDuringBackup, ASecondDataBackupOfTheDatabaseIsRefusedWhileOneRuns) {
+// A second data backup of Sales while a full reads, or a second log backup
+// while one is held at its first block, is refused; the one held completes,
+// and the next backup of the kind continues the chain.
+class ASecondBackupOfAKind : public WritesDuringBackup, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ASecondBackupOfAKind, IsRefusedWhileOneRuns) {
+    const bool log = std::string(GetParam()) == "-L";
+    const std::string second = log ? "-L" : "-I";
     Change(1);
     ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
     std::string secondStatus;
-    const std::string firstStatus = BackupAround(51, "-D", VdiTestPoint::kBetweenChunks, [&] {
+    const std::string firstStatus = BackupAround(51, GetParam(), ReadingPoint(GetParam()), [&] {
         BigChange(2);
-        secondStatus = Backup(52, "-I");
+        secondStatus = Backup(52, second);
     });
     EXPECT_EQ(firstStatus, "1") << CauseTexts(51);
     EXPECT_NE(secondStatus, "1");
     EXPECT_NE(CauseTexts(52).find("must be serialized"), std::string::npos) << CauseTexts(52);
-    BackUpAndCopy(3, 53, "-I", 70, "Copy");
+    BackUpAndCopy(3, 53, second, 70, "Copy");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ASecondBackupOfAKind, ::testing::Values("-D", "-L"),
+                         [](const auto& info) { return std::string(info.param) == "-L" ? "Log" : "Data"; });
+
+// A full whose record rolls back after the record gave its log back (here
+// at clearing the extents changed before the full) fails, and still gives
+// back the log it held: the next log backup truncates every record it took.
+TEST_F(WritesDuringBackup, AFullWhoseRecordFailsHoldsNoLogBack) {
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    Change(2);
+    ASSERT_FALSE(instance.Db()
+                     .Exec("CREATE TRIGGER refuses BEFORE DELETE ON changed_extents "
+                           "BEGIN SELECT RAISE(ABORT, 'the changed extents stay'); END")
+                     .IsError());
+    EXPECT_NE(Backup(51, "-D"), "1");
+    EXPECT_NE(root.ReadFile("logs/" + EvDebug::ProgramName() + ".log").find("the changed extents stay"),
+              std::string::npos)
+        << "the full did not fail at its record";
+    ASSERT_FALSE(instance.Db().Exec("DROP TRIGGER refuses").IsError());
+    Change(3);
+    ASSERT_EQ(Backup(52, "-L"), "1") << CauseTexts(52);
+    int64_t id = 0;
+    std::vector<SqlSimLogIndexRow> left;
+    ASSERT_FALSE(instance.DatabaseId("Sales", id).IsError());
+    ASSERT_FALSE(SqlSimChanges(instance).LogRecords(id, 0, left).IsError());
+    EXPECT_TRUE(left.empty()) << "the log keeps LSN " << left.front().lsn << " on";
 }
 
 // A file added while a full reads is no part of it: the full fails as
