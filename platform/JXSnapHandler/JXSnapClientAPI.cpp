@@ -166,19 +166,23 @@ bool DatabaseFiles(SqlSimInstance& instance, const std::string& database, std::v
 
 // False, with the engine's reason, when `database` is in a restore sequence
 // (RESTORING or STANDBY) or a restore statement holds it: a snapshot of it
-// would be of a half-restored database. Otherwise `hold` shares the database
-// with other backups until the snapshot is recorded, so no restore places
-// files under it.
+// would be of a half-restored database; also when it is gone, dropped or
+// detached while the snapshot waited for it. Otherwise `hold` shares the
+// database with other backups until the snapshot is recorded, so no restore
+// places files under it and no drop takes it away.
 bool BackupAllowed(SqlSimInstance& instance, const std::string& database, SqlSimDatabaseHold& hold,
                    std::string& error) {
-    switch (hold.Take(instance.Location(), database, SqlSimDatabaseHold::Mode::kShared, error)) {
-        case SqlSimDatabaseHold::Result::kTaken:
-            break;
-        case SqlSimDatabaseHold::Result::kBusy:
-            error = SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING);
-            return false;
-        case SqlSimDatabaseHold::Result::kFailed:
-            return false;
+    switch (SqlSimTakeBackupHold(instance, database, hold, error)) {
+    case SqlSimBackupHold::kTaken:
+        break;
+    case SqlSimBackupHold::kGone:
+        error = SqlSimMissingDatabaseText(database);
+        return false;
+    case SqlSimBackupHold::kInRestore:
+        error = SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING);
+        return false;
+    case SqlSimBackupHold::kFailed:
+        return false;
     }
     bool exists = false;
     int64_t id = 0;
@@ -187,7 +191,7 @@ bool BackupAllowed(SqlSimInstance& instance, const std::string& database, SqlSim
         error = e.GetMessage();
         return false;
     }
-    error = SqlSimBackupRefusal(database, state);
+    error = exists ? SqlSimBackupRefusal(database, state) : SqlSimMissingDatabaseText(database);
     return error.empty();
 }
 

@@ -481,8 +481,7 @@ void VdiRunBackup(VdiStatement& s) {
         return VdiFail(s, -1, e.GetMessage());
     }
     if (!exists) {
-        return VdiFail(s, kSqlErrDatabaseMissing,
-                       "Database '" + s.database + "' does not exist. Make sure that the name is entered correctly.");
+        return VdiFail(s, kSqlErrDatabaseMissing, SqlSimMissingDatabaseText(s.database));
     }
     // A database a restore sequence holds has nothing a backup could take.
     if (const std::string refused = SqlSimBackupRefusal(s.database, dbState); !refused.empty()) {

@@ -35,14 +35,28 @@ void VdiFail(VdiStatement& s, long code, const std::string& text) {
 bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
              SqlSimDatabaseHold& hold, SqlSimDatabaseHold::Purpose purpose) {
     std::string error;
+    if (purpose == SqlSimDatabaseHold::Purpose::kStatement && mode == SqlSimDatabaseHold::Mode::kShared) {
+        switch (SqlSimTakeBackupHold(sim, database, hold, error)) {
+        case SqlSimBackupHold::kTaken:
+            return true;
+        case SqlSimBackupHold::kGone:
+            VdiFail(s, kSqlErrDatabaseMissing, SqlSimMissingDatabaseText(database));
+            return false;
+        case SqlSimBackupHold::kInRestore:
+            VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING));
+            return false;
+        case SqlSimBackupHold::kFailed:
+            break;
+        }
+        VdiFail(s, -1, error);
+        return false;
+    }
     switch (hold.Take(sim.Location(), database, mode, error, purpose)) {
         case SqlSimDatabaseHold::Result::kTaken:
             return true;
         case SqlSimDatabaseHold::Result::kBusy:
             if (purpose != SqlSimDatabaseHold::Purpose::kStatement) {
                 VdiFail(s, kSqlErrBackupSerialized, kVdiSerializedText);
-            } else if (mode == SqlSimDatabaseHold::Mode::kShared) {
-                VdiFail(s, kSqlErrInRestore, SqlSimBackupRefusal(database, SQLDB_STATE_RESTORING));
             } else {
                 VdiFail(s, kSqlErrDatabaseInUse,
                         std::string(SqlSimDatabaseHold::kInUseText) + " RESTORE DATABASE is terminating abnormally.");

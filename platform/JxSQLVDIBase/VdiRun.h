@@ -53,9 +53,11 @@ void VdiFail(VdiStatement& s, long code, const std::string& text);
 void VdiTimeOut(VdiStatement& s, int stream);
 // Takes a statement's hold of `database`: exclusive for a restore, shared for
 // a backup. False with the failure recorded when another statement's hold
-// excludes it: 3101 for a restore, 927 (in the middle of a restore) for a
-// backup. With a backup's purpose, the hold that runs data backups (or log
-// backups) of a database one at a time: 3023 while another runs.
+// excludes it: 3101 for a restore; for a backup, which first waits a while
+// for a drop to end (SqlSimTakeBackupHold), 911 when the database is gone and
+// 927 (in the middle of a restore) when a restore holds it. With a backup's
+// purpose, the hold that runs data backups (or log backups) of a database one
+// at a time: 3023 while another runs.
 bool VdiHold(VdiStatement& s, SqlSimInstance& sim, const std::string& database, SqlSimDatabaseHold::Mode mode,
              SqlSimDatabaseHold& hold,
              SqlSimDatabaseHold::Purpose purpose = SqlSimDatabaseHold::Purpose::kStatement);

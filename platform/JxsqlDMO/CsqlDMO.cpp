@@ -8,6 +8,7 @@
 
 #include "JxsqlDMO/SqlAGDocuments.h"
 #include "JxsqlDMO/SqlSimCatalog.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/FXString.h"
 #include "WzUtils/WzFormat.h"
@@ -53,6 +54,20 @@ bool CsqlDMO::Fail(const char* function, const std::string& text) {
     m_lastError = text;
     m_log.Error(function, "%s", text.c_str());
     return false;
+}
+
+bool CsqlDMO::HoldExclusively(const char* function, const std::string& database, const std::string& inUseText,
+                              SqlSimDatabaseHold& hold) {
+    std::string error;
+    switch (hold.Take(m_instance->Location(), database, SqlSimDatabaseHold::Mode::kExclusive, error)) {
+    case SqlSimDatabaseHold::Result::kTaken:
+        return true;
+    case SqlSimDatabaseHold::Result::kBusy:
+        return Fail(function, inUseText);
+    case SqlSimDatabaseHold::Result::kFailed:
+        break;
+    }
+    return Fail(function, error);
 }
 
 std::wstring CsqlDMO::getErrorString() const { return FXString::ToWstring(m_lastError); }

@@ -20,6 +20,7 @@
 class CNMessageBase;
 struct SQLLogMarkUpdateReq_t;
 
+class SqlSimDatabaseHold;
 class SqlSimInstance;
 
 class CsqlDMO {
@@ -179,7 +180,8 @@ public:
     // database's files, from the instance of the last initialize().
     bool updateBackupSetInfo_10(const std::wstring& database, std::string& xml, char type);
     // Removes the database from the instance's catalogue; its files stay. A
-    // database that is not there is nothing to detach; a system database is
+    // database that is not there is nothing to detach; a system database, or
+    // one that a backup or restore statement holds (SQL Server's 3703), is
     // refused (false with `errorText` filled, as for any failure).
     bool DetachDB(const std::string& instance, const std::string& database, std::string& errorText);
     // The consistency check of a database of the instance last connected by
@@ -327,8 +329,10 @@ public:
 
     // ---- Database drop of an out-of-place snapshot restore (CsqlDMODelete.cpp) ----
     // Drops a user database from the instance: its catalogue entry and its
-    // files. A system database, or one that is not there, is refused (false;
-    // getErrorString() tells why).
+    // files. A system database, one that is not there, or one that a backup
+    // or restore statement holds (SQL Server's 3702) is refused (false;
+    // getErrorString() tells why); one RESTORING or in STANDBY with no
+    // statement running is dropped.
     bool DeleteDatabase(const std::string& instanceName, const std::string& databaseName);
 
 private:
@@ -337,6 +341,11 @@ private:
     // again) and checks that its service runs.
     bool Connect(const std::string& instance, bool needRunning = true);
     bool Fail(const char* function, const std::string& text);
+    // Takes the statement hold of `database` on the connected instance
+    // exclusively, without waiting, as a drop or detach does; false with
+    // the failure recorded (`inUseText` while another statement holds it).
+    bool HoldExclusively(const char* function, const std::string& database, const std::string& inUseText,
+                         SqlSimDatabaseHold& hold);
     // One column of the database's catalogue row, as text, from the instance
     // of the last initialize(); false (failure recorded, `*failed` set) when
     // the database does not exist or the catalogue cannot be read.

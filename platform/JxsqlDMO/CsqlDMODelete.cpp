@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "WzUtils/WzFileSystem.h"
@@ -19,6 +20,13 @@ constexpr int64_t kLastSystemDatabaseId = 4;
 
 bool CsqlDMO::DeleteDatabase(const std::string& instanceName, const std::string& databaseName) {
     if (!Connect(instanceName)) return false;
+    // The statement holds the name from before the id is read until the
+    // files are gone: a backup or restore of the database that runs refuses
+    // the drop at once, and one that starts meanwhile finds it gone.
+    SqlSimDatabaseHold hold;
+    if (!HoldExclusively("DeleteDatabase", databaseName, SqlSimDatabaseHold::DropInUseText(databaseName), hold)) {
+        return false;
+    }
     int64_t id = 0;
     if (m_instance->DatabaseId(databaseName, id).IsError()) {
         return Fail("DeleteDatabase", wz::Format("Database [%s] does not exist on [%s].", databaseName.c_str(),

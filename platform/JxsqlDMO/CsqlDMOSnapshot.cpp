@@ -5,6 +5,7 @@
 
 #include "JxSQLCommon/records/SQLPmnMessages.h"
 #include "JxsqlDMO/CsqlDMO.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimDatabaseIds.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimRecoveryPath.h"
@@ -92,6 +93,13 @@ bool CsqlDMO::DetachDB(const std::string& instance, const std::string& database,
         return Fail("DetachDB", text);
     };
     if (!Connect(instance)) return fail(m_lastError);
+    // Held from before the id is read until the catalogue change commits: a
+    // backup or restore of the database that runs refuses the detach at once.
+    SqlSimDatabaseHold hold;
+    if (!HoldExclusively("DetachDB", database, SqlSimDatabaseHold::DetachInUseText(database), hold)) {
+        errorText = m_lastError;
+        return false;
+    }
     int64_t id = 0;
     if (m_instance->DatabaseId(database, id).IsError()) return true;  // nothing to detach
     if (id <= 4) return fail(wz::Format("Database [%s] is a system database and cannot be detached.", database.c_str()));

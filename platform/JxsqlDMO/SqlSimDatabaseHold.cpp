@@ -43,6 +43,14 @@ std::string SqlSimDatabaseHold::LockFilePath(const SqlSimInstanceName& instance,
     return HoldFolder(instance) + "/" + KeyOf(database) + kSuffix[static_cast<int>(purpose)];
 }
 
+std::string SqlSimDatabaseHold::DropInUseText(const std::string& database) {
+    return "Cannot drop database \"" + database + "\" because it is currently in use.";
+}
+
+std::string SqlSimDatabaseHold::DetachInUseText(const std::string& database) {
+    return "Cannot detach the database '" + database + "' because it is currently in use.";
+}
+
 SqlSimDatabaseHold::Result SqlSimDatabaseHold::TakeWaiting(const SqlSimInstanceName& instance,
                                                            const std::string& database, Mode mode,
                                                            std::string& error, Purpose purpose, int64_t realMs) {

@@ -1,6 +1,6 @@
 // SqlSimDatabaseHold: a statement's hold on one database of a simulated
-// instance, as the engine gives a RESTORE statement exclusive access to its
-// database and lets BACKUP statements share theirs.
+// instance, as the engine gives a RESTORE, DROP DATABASE or detach statement
+// exclusive access to its database and lets BACKUP statements share theirs.
 //
 // The hold is a lock (flock) on a lock file of its own per database under the
 // instance's folder ("holds/<key>.lock"), so it excludes statements of other
@@ -11,7 +11,8 @@
 // one name share a hold, and no name, whatever it holds, becomes a path.
 // Lock files stay behind once made (removing one could split a hold in two).
 // Taking a statement's hold never waits: a statement that meets another's
-// hold is refused at once. The descriptor is close-on-exec.
+// hold is refused at once, except a backup, which first waits a while for a
+// drop to end (SqlSimTakeBackupHold). The descriptor is close-on-exec.
 //
 // The same mechanism, on lock files of their own, serializes what the engine
 // serializes per database besides: one full or differential backup at a
@@ -42,9 +43,12 @@ public:
         kFailed,  // the lock file could not be made or locked; the reason is in `error`
     };
 
-    // SQL Server's text for a restore that meets another statement's hold.
+    // SQL Server's texts for statements that meet another statement's hold:
+    // a restore (3101), a DROP DATABASE (3702) and a detach (3703).
     static constexpr const char* kInUseText =
         "Exclusive access could not be obtained because the database is in use.";
+    static std::string DropInUseText(const std::string& database);
+    static std::string DetachInUseText(const std::string& database);
 
     SqlSimDatabaseHold() = default;
     ~SqlSimDatabaseHold() { Release(); }

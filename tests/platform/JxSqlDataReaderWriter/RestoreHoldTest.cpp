@@ -1,21 +1,17 @@
 // A restore statement holds its database: a second restore, the recovery
-// only statement, or a backup, meeting the hold is refused at once and
-// touches nothing, also from another process, and the first goes on as if
-// alone; a snapshot backup holds its databases until it is recorded. Its
+// only statement, or a backup (after a brief wait for the hold), meeting the
+// hold is refused and touches nothing, also from another process, and the
+// first goes on as if alone; a snapshot backup holds its databases until it is recorded. Its
 // files go in place all or none: a placing or recording that fails leaves
 // the database as it was before the statement, and the same restore run
 // again completes, leaving no replaced file behind.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -29,6 +25,7 @@
 #include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "tests/platform/JXSnapHandler/SalesSnapshot.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/HeldCall.h"
 
 namespace {
 
@@ -44,37 +41,19 @@ public:
     explicit HeldPlacing(std::string createdUnder) : m_createdUnder(std::move(createdUnder) + "/") {}
 
     int Rename(const std::string& from, const std::string& to) override {
-        if (m_createdUnder.empty() && from.find(".jxrestore.") != std::string::npos) Hold();
+        if (m_createdUnder.empty() && from.find(".jxrestore.") != std::string::npos) m_held.Hold();
         return ForwardingFileSystem::Rename(from, to);
     }
     int Open(const std::string& path, int flags, mode_t mode) override {
-        if (!m_createdUnder.empty() && (flags & O_CREAT) != 0 && path.starts_with(m_createdUnder)) Hold();
+        if (!m_createdUnder.empty() && (flags & O_CREAT) != 0 && path.starts_with(m_createdUnder)) m_held.Hold();
         return ForwardingFileSystem::Open(path, flags, mode);
     }
-    bool WaitHeld() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_arrived; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
+    bool WaitHeld() { return m_held.WaitHeld(); }
+    void Release() { m_held.Release(); }
 
 private:
-    void Hold() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_arrived) return;
-        m_arrived = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_released; });
-    }
-
     const std::string m_createdUnder;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_arrived = false;
-    bool m_released = false;
+    jxtest::HeldCall m_held;
 };
 
 class RestoreHoldTest : public ChainRestoreTest {

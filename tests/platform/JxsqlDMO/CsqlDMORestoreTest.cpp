@@ -5,8 +5,10 @@
 
 #include "JxsqlDMO/CsqlDMO.h"
 #include "JxsqlDMO/SqlDbState.h"
+#include "JxsqlDMO/SqlSimDatabaseHold.h"
 #include "JxsqlDMO/SqlSimInstance.h"
 #include "JxsqlDMO/SqlSimServerInfo.h"
+#include "WzUtils/FXString.h"
 #include "tests/support/TestRoot.h"
 
 namespace {
@@ -74,6 +76,25 @@ TEST_F(CsqlDMORestore, DetachKeepsTheFilesAndRefusesSystemDatabases) {
         if (entry.path().filename().string().rfind("sales", 0) == 0) ++count;
     }
     EXPECT_EQ(count, 2) << "data and log file stay";
+}
+
+// A backup or restore statement that runs refuses the database's drop and
+// detach at once, as SQL Server does, and the database stays; once it ends
+// the drop goes on, of a database in STANDBY too.
+TEST_F(CsqlDMORestore, DropAndDetachAreRefusedWhileABackupRuns) {
+    {
+        SqlSimDatabaseHold backup;  // as a running backup statement holds it
+        std::string error;
+        ASSERT_EQ(backup.Take(sim.Location(), "SALES", SqlSimDatabaseHold::Mode::kShared, error),
+                  SqlSimDatabaseHold::Result::kTaken);
+        EXPECT_FALSE(dmo.DeleteDatabase("srv1/prod", "sales"));
+        EXPECT_EQ(dmo.getErrorString(), L"Cannot drop database \"sales\" because it is currently in use.");
+        EXPECT_FALSE(dmo.DetachDB("srv1/prod", "sales", error));
+        EXPECT_EQ(error, "Cannot detach the database 'sales' because it is currently in use.");
+        EXPECT_TRUE(dmo.isDatabaseExists("sales"));
+    }
+    EXPECT_TRUE(dmo.DeleteDatabase("srv1/prod", "sales")) << FXString::ToString(dmo.getErrorString());
+    EXPECT_FALSE(dmo.isDatabaseExists("sales"));
 }
 
 }  // namespace
