@@ -600,6 +600,7 @@ void VdiRunBackup(VdiStatement& s) {
             }
             h.lastLsn = end;
         }
+        VdiReachTestPoint(VdiTestPoint::kDataReadEnd, s.stop);
     }
     if (!out.Finish()) return;
 

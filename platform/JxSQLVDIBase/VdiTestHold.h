@@ -1,10 +1,10 @@
 // VdiTestHold: a test switch of the engine. It holds the threads of a
 // statement at a named point of their work (about to queue a block on a
-// device, between two chunks of a file being read, or about to record a
-// database's recovery), so that a test can make something happen exactly
-// there (a stop request, the other side of the device giving up, another
-// statement's commit) before the statement goes on. While no switch is set,
-// a point costs one atomic load.
+// device, between two chunks of a file being read, at the end of a data
+// backup's read, or about to record a database's recovery), so that a test
+// can make something happen exactly there (a stop request, the other side
+// of the device giving up, another statement's commit) before the statement
+// goes on. While no switch is set, a point costs one atomic load.
 //
 // A held thread goes on when the test releases it or when a statement is
 // stopped (AbortOperation, Finalize(true), the engine's release), so a
@@ -19,6 +19,7 @@
 enum class VdiTestPoint {
     kBlockPut,       // a block is about to be queued on a device
     kBetweenChunks,  // a backup reader has queued one chunk of a file
+    kDataReadEnd,    // a full or differential has read its data and its last LSN, and has not finished its set
     kRecovering,     // a recovery-only statement has read its database's state and is about to write it
 };
 

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "JXAppMgr/AppModel.h"
 #include "JxEntityLib/LiveSyncReplication.h"
 #include "JxSQLCommon/restore/RestoreOptionBits.h"
+#include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlDbState.h"
 #include "JxsqlDMO/SqlSimChanges.h"
 #include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
@@ -68,7 +70,7 @@ protected:
     void RestoreGroupInPlace(const std::string& group, uint64_t jobId, const std::vector<std::string>& source) {
         int status = 0;
         EXPECT_TRUE(RestoreFileGroup("Sales", group, jobId, &status));
-        EXPECT_EQ(status, 1);
+        EXPECT_EQ(status, 1) << CauseTexts(jobId);
         EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_ONLINE);
         EXPECT_TRUE(Contents("Sales") == source);
     }
@@ -130,6 +132,32 @@ TEST_F(FileSubclientRestoreAfterBackupJobs, TwoGroupsComeBackFromABackupHoldingB
     EXPECT_EQ(status, 1);
     EXPECT_EQ(DatabaseState(instance, "Sales"), SQLDB_STATE_ONLINE);
     EXPECT_TRUE(Contents("Sales") == source);
+}
+
+// FG2's file full (job 52) held once it read its data while a change of FG2
+// and the database subclient's log 53 run to their end: log 53 is stored
+// before the file full and holds its last LSN. FG2 restored in place takes
+// log 53 after the file full.
+TEST_F(FileSubclientRestoreAfterBackupJobs, ALogStoredBeforeTheFileFullItFollowsIsRestoredAfterIt) {
+    ChangeAndBackUp(50, {{kWholeDatabase, "-D"}, {kWholeDatabase, "-L"}});
+    std::string fg2;
+    for (const SqlSimFileRow& f : Files("Sales")) fg2 = f.logicalName == "Sales_FG2" ? f.path : fg2;
+    {
+        VdiTestHold hold(VdiTestPoint::kDataReadEnd, 1);
+        std::thread fileFull([&] { BackUp(kGroupFG2, 52, "-D"); });
+        EXPECT_TRUE(hold.WaitHeld());
+        const std::string before = vditest::ReadAll(fg2);
+        EXPECT_FALSE(SqlSimChanges(instance).Change({"Sales", 64, 53, "", 0}).IsError());  // every file, FG2's too
+        EXPECT_NE(vditest::ReadAll(fg2), before);
+        BackUp(kWholeDatabase, 53, "-L");
+        hold.Release();
+        fileFull.join();
+    }
+    ChangeAndBackUp(54, {{kWholeDatabase, "-L"}});
+    const std::vector<std::string> source = Contents("Sales");
+    Damage("Sales", "Sales_FG2");
+
+    RestoreGroupInPlace("FG2", 60, source);
 }
 
 // A live-sync standby of Sales synced between the two subclients' backups:

@@ -76,6 +76,16 @@ protected:
         return jxtest::RunRestoreJob(job, jobId, kTask, status);
     }
 
+    // The texts of the pending causes job `jobId` reported, each cause's
+    // arguments joined by " | ".
+    std::string CauseTexts(uint64_t jobId) {
+        std::string text;
+        for (const auto& cause : Journal(jobId, "setPendingCause")) {
+            for (const std::string& arg : cause.List("args")) text += arg + " | ";
+        }
+        return text;
+    }
+
     // The files of `database` in the instance's catalogue.
     std::vector<SqlSimFileRow> Files(const std::string& database) {
         int64_t id = 0;

@@ -163,16 +163,6 @@ protected:
         return paths;
     }
 
-    // The texts of the pending causes job `jobId` reported, each cause's
-    // arguments joined by " | ".
-    std::string CauseTexts(uint64_t jobId) {
-        std::string text;
-        for (const auto& cause : Journal(jobId, "setPendingCause")) {
-            for (const std::string& arg : cause.List("args")) text += arg + " | ";
-        }
-        return text;
-    }
-
     // Switches Sales to the recovery model `model`, as ALTER DATABASE SET
     // RECOVERY does (in SIMPLE the next change truncates the log). The
     // conversion rules' note of the change is left alone: they are off.

@@ -2,7 +2,10 @@
 // job runs are kept by the backups after them, and every restore equals
 // Sales. A full or differential is consistent at its end; a log job runs
 // beside a full; two data backups of one database do not run at once, nor
-// two log backups; a full whose record fails holds no log back.
+// two log backups; a full whose record fails holds no log back. A log that
+// ends while a full or differential stands between the end of its data read
+// and the storing of its set is stored first, yet every restore takes it
+// after that backup.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,9 +17,12 @@
 #include <vector>
 
 #include "JxLib/EvDebug.h"
+#include "JxEntityLib/LiveSyncReplication.h"
 #include "JxSQLVDIBase/VdiTestHold.h"
 #include "JxsqlDMO/SqlSimChanges.h"
+#include "tests/JxSQLCommon/restore/LiveSyncTaskSupport.h"
 #include "tests/JxSQLCommon/restore/SalesRestoreJobs.h"
+#include "tools/jxserve/JxServeLsn.h"
 
 namespace {
 
@@ -144,6 +150,60 @@ TEST_P(FullAndLogAtOnce, BothCompleteAndTheChainHolds) {
 
 INSTANTIATE_TEST_SUITE_P(Orders, FullAndLogAtOnce, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "LogInsideFull" : "FullInsideLog"; });
+
+// Full 50 and logs 51 and 52, a standby synced from them, then a full or a
+// differential (job 60) held once it read its data and its last LSN while a
+// change and log job 61 run to their end: log 61 is stored before job 60 and
+// holds its last LSN. Then a change dated after the point and log 62. A
+// restore to the latest, one to a point after job 60 and the standby's next
+// sync each take log 61 after job 60.
+class LogBesideADataBackup : public WritesDuringBackup, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LogBesideADataBackup, IsRestoredAfterItThoughStoredBefore) {
+    std::string error;
+    ASSERT_EQ(LiveSyncReplication().setSiteReplication(SiteRecord(kTask, 11, 0), error, nullptr), 0) << error;
+    const JxServeRestoreTask standby = SalesTask(kRstStandby, "SalesDR");
+    auto sync = [&](uint64_t jobId) {
+        ReplicationIds(jobId, {{11, "Sales"}});
+        return Restore(jobId, standby);
+    };
+    Change(1);
+    ASSERT_EQ(Backup(50, "-D"), "1") << CauseTexts(50);
+    ASSERT_EQ(Backup(51, "-L"), "1") << CauseTexts(51);
+    Change(2);
+    ASSERT_EQ(Backup(52, "-L"), "1") << CauseTexts(52);
+    ASSERT_EQ(sync(70), 1) << CauseTexts(70);
+    jxtest::AwaitSecondAfter();  // the next backups end after the standby's restore
+    Change(3);
+    std::string logStatus;
+    ASSERT_EQ(BackupAround(60, GetParam(), VdiTestPoint::kDataReadEnd,
+                           [&] {
+                               Change(4);
+                               logStatus = Backup(61, "-L");
+                           }),
+              "1")
+        << CauseTexts(60);
+    ASSERT_EQ(logStatus, "1") << CauseTexts(61);
+    const JxServeBackup data = BackupOf(60), log = BackupOf(61);
+    ASSERT_LT(log.restoreId, data.restoreId);
+    ASSERT_TRUE(!JxServeLsnBelow(data.lastLsn, log.firstLsn) && JxServeLsnBelow(data.lastLsn, log.lastLsn))
+        << log.firstLsn << " " << data.lastLsn << " " << log.lastLsn;
+    const std::vector<std::string> atPoint = Contents("Sales");
+    const uint64_t point = data.endTime + 1;  // after change 4; change 5 is dated after it
+    jxtest::AwaitSecondAfter(data.endTime);
+    Change(5, static_cast<int64_t>(point + 4) * 1000);
+    ASSERT_EQ(Backup(62, "-L"), "1") << CauseTexts(62);
+
+    CopyEqualsSales(71, "Latest");
+    EXPECT_EQ(Restore(72, SalesTask(kRstPointInTime, "AtPoint", point)), 1) << CauseTexts(72);
+    ExpectOnlineHolding("AtPoint", atPoint);
+    EXPECT_EQ(sync(73), 1) << CauseTexts(73);
+    EXPECT_EQ(vditest::DatabaseState(instance, "SalesDR"), SQLDB_STATE_STANDBY);
+    EXPECT_TRUE(Contents("SalesDR") == Contents("Sales"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, LogBesideADataBackup, ::testing::Values("-D", "-I"),
+                         [](const auto& info) { return std::string(info.param) == "-D" ? "Full" : "Differential"; });
 
 // A second data backup of Sales while a full reads, or a second log backup
 // while one is held at its first block, is refused; the one held completes,
