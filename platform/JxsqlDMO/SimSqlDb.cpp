@@ -21,9 +21,11 @@
 #include "WzUtils/FXErrorUtil.h"
 
 namespace {
-// A busy catalogue (another process of the test writing) is waited for,
-// bounded: SQLite's own busy handler, in real milliseconds.
-constexpr int kBusyTimeoutMs = 5000;
+// A busy catalogue (another session or process writing) is waited for, as
+// the engine waits for a lock, bounded: SQLite's own busy handler, in real
+// milliseconds. Its handler is not fair: a connection may wait through many
+// turns of busy writers on a loaded machine, hence a minute.
+constexpr int kBusyTimeoutMs = 60000;
 // Finished statements a connection keeps for reuse.
 constexpr size_t kIdleStatements = 64;
 // Files a thread keeps a shared connection to.

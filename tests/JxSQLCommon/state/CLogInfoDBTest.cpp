@@ -16,6 +16,7 @@
 #include "WzSQLite/CSQLite3Query.h"
 #include "WzUtils/FXErrorUtil.h"
 #include "WzUtils/PlatformRoot.h"
+#include "WzUtils/WzClock.h"
 #include "WzUtils/WzFileSystem.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/JxSQLCommon/state/ChildProcess.h"
@@ -232,6 +233,10 @@ TEST_F(CLogInfoDBTest, CallerHoldingALockerReadsRowsWithACursor) {
 TEST_F(CLogInfoDBTest, ConcurrentWritersTakeTurnsAndLoseNothing) {
     constexpr int kWriters = 4;
     constexpr int kRows = 40;
+    // A writer may wait for the lock while the other three write, each
+    // statement with its syncs: on a busy disk that outlasts the lock's
+    // time-out at the default scale. Here the time-out lasts a minute.
+    wz::SetTimeScale(0.05);
     const std::string folder = Folder();
     {
         CLogInfoDB db(folder, DB_LOCALITY_1MIN_RPO);
