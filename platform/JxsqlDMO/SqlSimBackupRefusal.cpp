@@ -33,11 +33,8 @@ std::string SqlSimMissingDatabaseText(const std::string& database) {
 SqlSimBackupHold SqlSimTakeBackupHold(SqlSimInstance& instance, const std::string& database, SqlSimDatabaseHold& hold,
                                       std::string& error) {
     using Hold = SqlSimDatabaseHold;
-    Hold::Result r = hold.Take(instance.Location(), database, Hold::Mode::kShared, error);
-    if (r == Hold::Result::kBusy) {
-        r = hold.TakeWaiting(instance.Location(), database, Hold::Mode::kShared, error, Hold::Purpose::kStatement,
-                             wz::RealMs(kSqlSimBackupWaitsForDropMs));
-    }
+    const Hold::Result r = hold.TakeWaiting(instance.Location(), database, Hold::Mode::kShared, error,
+                                            Hold::Purpose::kStatement, wz::RealMs(kSqlSimBackupWaitsForDropMs));
     if (r == Hold::Result::kTaken) return SqlSimBackupHold::kTaken;
     if (r == Hold::Result::kFailed) return SqlSimBackupHold::kFailed;
     // Still held: a restore, or a drop that has outlasted the wait. A drop

@@ -73,23 +73,22 @@ const std::string& PointOf(const JxServeBackup& base) {
 
 // Whether the log at `log` of the history may follow the backup at `base`
 // (kNone: any backup). A log stored after it may; one stored before it only
-// when the log ran beside it (ended at or after it began) and both carry
-// the LSNs that place them: a log job that finished while a data backup
-// drained to the media is stored first, though it holds the log after that
-// backup. A log of an older generation (a dropped database's, a set stored
-// without a recovery path) ended before the base began.
+// when the log ran beside it (ended at or after it began) and carries the
+// LSNs that place it: a log job that finished while a data backup drained
+// to the media is stored first, though it holds the log after that backup.
+// A log of an older generation (a dropped database's, a set stored without
+// a recovery path) ended before the base began.
 bool MayFollow(const std::vector<JxServeBackup>& history, size_t log, size_t base) {
     if (base == kNone || log > base) return true;
     const JxServeBackup& l = history[log];
     const JxServeBackup& b = history[base];
-    return log != base && !l.firstLsn.empty() && !l.lastLsn.empty() && !PointOf(b).empty() &&
-           l.endTime >= b.startTime;
+    return !l.firstLsn.empty() && !l.lastLsn.empty() && l.endTime >= b.startTime;
 }
 
 // The logs that carry the database on from `reached` (an LSN; empty: not
 // known), after the backup at `base` (see MayFollow), in the order they
-// apply: by first LSN, ties in the order stored (in the order
-// stored where a log's first LSN is not known). A log that ends at or below
+// apply: by first LSN, ties in the order stored (a log whose first LSN is
+// not known, from a store older than the LSNs, comes first). A log that ends at or below
 // what is reached so far carries nothing past it (a copy-only log beside
 // the schedule's, an empty log, a log stored twice, one that finished before
 // its base's data read did) and is left out; the engine would refuse it as
@@ -101,13 +100,8 @@ Positions LogsOnFrom(const std::vector<JxServeBackup>& history, size_t base, std
     for (size_t i = 0; i < history.size(); ++i) {
         if (IsLog(history[i]) && MayFollow(history, i, base)) logs.push_back(i);
     }
-    const bool placed =
-        std::all_of(logs.begin(), logs.end(), [&](size_t i) { return !history[i].firstLsn.empty(); });
-    if (placed) {
-        std::stable_sort(logs.begin(), logs.end(), [&](size_t a, size_t b) {
-            return JxServeLsnBelow(history[a].firstLsn, history[b].firstLsn);
-        });
-    }
+    std::stable_sort(logs.begin(), logs.end(),
+                     [&](size_t a, size_t b) { return JxServeLsnBelow(history[a].firstLsn, history[b].firstLsn); });
     Positions taken;
     for (size_t i : logs) {
         const JxServeBackup& log = history[i];
@@ -293,8 +287,7 @@ std::vector<JxServeBackup> JxServeFileGroupChain(const std::vector<JxServeBackup
         [&](const JxServeBackup& b) { return (IsDifferential(b) || IsFileDifferential(b)) && usable(b); });
 }
 
-std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& all,
-                                                const std::string& restoredLsn,
+std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>& all, const std::string& restoredLsn,
                                                 const std::string& restoredFirstLsn) {
     auto snapshot = [](const JxServeBackup& b) { return JxServeIsSnapshotMethod(static_cast<int64_t>(b.word10)); };
     const std::vector<JxServeBackup> history = OnPathAt(all, 0);
@@ -309,7 +302,8 @@ std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>
     };
     // A standby whose last restored backup lies only on paths the latest
     // backups left, or that holds nothing yet, starts again from a cycle.
-    const bool onLatestPath = Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); }) != kNone;
+    const bool onLatestPath =
+        Newest(all, [&](size_t i) { return lastRestored(all[i]) && !Abandoned(all, i); }) != kNone;
     const bool onLeftPath = Newest(all, [&](size_t i) { return lastRestored(all[i]) && Abandoned(all, i); }) != kNone;
     const bool startAgain = restoredLsn.empty() || (!onLatestPath && onLeftPath);
     // The logs that carry the standby on from where it stands.
@@ -327,9 +321,8 @@ std::vector<JxServeBackup> JxServeLiveSyncChain(const std::vector<JxServeBackup>
     // differential is never sent without its full. A cycle that would take
     // the standby back is not sent: the logs after the gap are, for the
     // engine to refuse.
-    const size_t full = Newest(history, [&](size_t i) {
-        return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]);
-    });
+    const size_t full =
+        Newest(history, [&](size_t i) { return IsFull(history[i]) && !history[i].copyOnly && !snapshot(history[i]); });
     if (full == kNone) return sent(logs);
     const Positions cycle =
         ChainOn(history, full, 0, [&](const JxServeBackup& b) { return IsDifferential(b) && !snapshot(b); });

@@ -327,6 +327,21 @@ TEST_F(ChainRulesTest, LogsAreTakenByTheirLsnsFromWhereTheChainStands) {
     EXPECT_EQ(LiveSync("130"), "D100 I200 L250") << "past the gap the differential comes with its full";
 }
 
+// A file full of FG2 (LSNs 100 to 120) carries no log: every log from its
+// first LSN on follows it, the one that ran beside it, ended within its
+// range and was stored first included.
+TEST_F(ChainRulesTest, AFileBackupsChainTakesTheLogFromItsFirstLsn) {
+    Log(110, 100, 110).startTime = 90;
+    JxServeBackup& fileFull = Put('F', 120);
+    fileFull.startTime = 95;
+    fileFull.firstLsn = "100";
+    fileFull.fileGroups = {"FG2"};
+    fileFull.dataFiles = {"Sales2"};
+    Log(130, 110, 130);
+    Store();
+    EXPECT_EQ(FileGroupList(0, "FG2"), "F120 L110 L130");
+}
+
 // A database dropped and created again, with sets stored without recovery
 // paths: the old generation's log, whose LSNs overlap the new one's, ended
 // before the new full began and is no part of its chains.
